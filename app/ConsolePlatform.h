@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The few console services the debug console needs, on a POSIX terminal:
+// the "console window" is the terminal standard output is attached to.
+namespace ConsolePlatform {
+
+// True when standard output is a terminal.
+bool hasConsoleWindow();
+
+// Attaches standard output and error to the controlling terminal.
+// On failure returns false and stores errno in `error`.
+bool allocateConsole(int &error);
+
+// Sets the terminal's title through its title escape sequence.
+void setConsoleTitle(const QString &title);
+
+// Writes UTF-8 text to standard output when it is a terminal; false otherwise.
+bool writeToConsole(const QByteArray &utf8);
+
+// Writes bytes to standard output, whatever it is, and flushes it.
+void writeToStdout(const QByteArray &bytes);
+
+}

@@ -1,0 +1,156 @@
+#include "app/Startup.h"
+
+#include "app/DebugConsole.h"
+#include "app/ScreenshotOnStart.h"
+#include "bridge/AppBridge.h"
+#include "log/AppLog.h"
+#include "log/elog.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickWindow>
+
+namespace {
+const char FallbackFamily[] = "Microsoft YaHei";
+const int AppFontPixelSize = 14;
+
+const char *const PreferredFamilies[] = {
+    "思源黑体", "思源黑体 SC", "Source Han Sans SC", "Source Han Sans CN", "Noto Sans CJK SC",
+};
+
+const char *const FontFileLocations[] = {
+    "/icon/fonts/SourceHanSansSC-Regular.otf",
+    "/../icon/fonts/SourceHanSansSC-Regular.otf",
+    "/fonts/SourceHanSansSC-Regular.otf",
+};
+
+QString installedPreferredFamily()
+{
+    const QStringList installed = QFontDatabase().families();
+    for (const char *name : PreferredFamilies) {
+        const QString family = QString::fromUtf8(name);
+        if (!installed.contains(family))
+            continue;
+        const QFont font(family);
+        if (font.exactMatch() || font.family() == family)
+            return family;
+    }
+    return QString();
+}
+
+QString bundledFontFile()
+{
+    for (const char *suffix : FontFileLocations) {
+        const QString path = QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1String(suffix));
+        if (QFile::exists(path))
+            return path;
+    }
+    return QString();
+}
+
+QString familyOfFontFile(const QString &path)
+{
+    const int id = QFontDatabase::addApplicationFont(path);
+    if (id == -1)
+        return QString();
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (families.isEmpty())
+        return QString();
+    for (const QString &family : families) {
+        if (QFont(family).exactMatch())
+            return family;
+    }
+    return families.first();
+}
+}
+
+void logStartupStep(const char *text)
+{
+    elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "%s", text);
+}
+
+void announceDebugConsole(bool consoleInUse)
+{
+    if (consoleInUse)
+        qDebug() << "Debug console enabled (Console/Enabled in zentaro.cfg)";
+}
+
+void startAppLog()
+{
+    if (appLogInit())
+        qDebug() << "App log file:" << appLogFilePath();
+    else
+        qWarning() << "AppLog init failed, file logging disabled.";
+}
+
+void reportConsoleAttachment()
+{
+    if (!isConsoleActive())
+        logStartupStep("Console not attached, output goes to log file only");
+}
+
+QIcon installAppIcon()
+{
+    const QIcon icon(QStringLiteral(":/icon/icon.ico"));
+    QApplication::setWindowIcon(icon);
+    return icon;
+}
+
+QString resolveAppFontFamily()
+{
+    const QString installed = installedPreferredFamily();
+    if (!installed.isEmpty())
+        return installed;
+    const QString file = bundledFontFile();
+    return file.isEmpty() ? QString() : familyOfFontFile(file);
+}
+
+QString applyAppFont()
+{
+    logStartupStep("Loading embedded font...");
+    const QString family = resolveAppFontFamily();
+    elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "Font loaded: %s",
+                family.isEmpty() ? "(fallback to Microsoft YaHei)" : family.toUtf8().constData());
+    if (family.isEmpty())
+        return QString::fromLatin1(FallbackFamily);
+    QFont font(family);
+    font.setPixelSize(AppFontPixelSize);
+    QApplication::setFont(font);
+    return family;
+}
+
+void printEngineWarnings(QQmlApplicationEngine &engine)
+{
+    QObject::connect(&engine, &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {
+        for (const QQmlError &error : warnings)
+            qWarning().noquote() << error.toString();
+    });
+}
+
+void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily)
+{
+    engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
+    engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+}
+
+bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon)
+{
+    logStartupStep("Loading Main.qml...");
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty()) {
+        elog_output(ELOG_LVL_ERROR, "app", nullptr, nullptr, 0, "%s", "QML load failed - no root objects");
+        return false;
+    }
+    logStartupStep("QML loaded successfully, entering event loop...");
+    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
+        window->setIcon(icon);
+        saveScreenshotOnStartIfAsked(window);
+    }
+    return true;
+}

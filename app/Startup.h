@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QApplication;
+class QQmlApplicationEngine;
+class AppBridge;
+
+// The steps of start-up, in the order main() calls them.
+void announceDebugConsole(bool consoleInUse);
+void startAppLog();
+void reportConsoleAttachment();
+QIcon installAppIcon();
+QString resolveAppFontFamily();
+QString applyAppFont();
+void printEngineWarnings(QQmlApplicationEngine &engine);
+void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily);
+bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon);
+
+void logStartupStep(const char *text);

@@ -1,0 +1,31 @@
+#include "app/DebugConsole.h"
+#include "app/Startup.h"
+#include "bridge/AppBridge.h"
+
+#include <QApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlDebuggingEnabler>
+
+static QQmlDebuggingEnabler qmlDebuggingEnabler(true);
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    announceDebugConsole(setupDebugConsole());
+    startAppLog();
+    reportConsoleAttachment();
+    const QIcon icon = installAppIcon();
+    const QString fontFamily = applyAppFont();
+
+    logStartupStep("Creating AppBridge...");
+    AppBridge bridge;
+
+    logStartupStep("Creating QML engine...");
+    QQmlApplicationEngine engine;
+    printEngineWarnings(engine);
+    publishToQml(engine, bridge, fontFamily);
+
+    if (!loadMainWindow(engine, icon))
+        return -1;
+    return app.exec();
+}

@@ -1,0 +1,295 @@
+#pragma once
+
+#include "bridge/Uartcore.h"
+#include "device/HeartbeatRecord.h"
+#include "device/ParamBlock.h"
+#include "protocol/ParsedFrame.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The one object the interface sees. Owns the serial link, the parameter copy,
+// telemetry, versions, the upgrade and the bilingual message log. Its
+// meta-object surface (signals, properties, invokables and their order) is what
+// the QML documents bind to; keep it exactly as it is.
+class AppBridge : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
+    Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
+    Q_PROPERTY(bool serialOpened READ serialOpened NOTIFY serialOpenedChanged)
+    Q_PROPERTY(QString linkStatus READ linkStatus NOTIFY linkStatusChanged)
+    Q_PROPERTY(QString appVersion READ appVersion CONSTANT)
+
+    Q_PROPERTY(int tavoxSbusPitchCh    READ tavoxSbusPitchCh    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusRollCh     READ tavoxSbusRollCh     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusYawCh      READ tavoxSbusYawCh      NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusCenterCh   READ tavoxSbusCenterCh   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusLockCh     READ tavoxSbusLockCh     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusMode       READ tavoxSbusMode       NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmPitchCh     READ tavoxPwmPitchCh     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmRollCh      READ tavoxPwmRollCh      NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmYawCh       READ tavoxPwmYawCh       NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmCenterCh    READ tavoxPwmCenterCh    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmLockCh      READ tavoxPwmLockCh      NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmMode        READ tavoxPwmMode        NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfPitchCh    READ tavoxCrsfPitchCh    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfRollCh     READ tavoxCrsfRollCh     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfYawCh      READ tavoxCrsfYawCh      NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfCenterCh   READ tavoxCrsfCenterCh   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfLockCh     READ tavoxCrsfLockCh     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfMode       READ tavoxCrsfMode       NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxFpvMode        READ tavoxFpvMode        NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPitchMaxSpeed  READ tavoxPitchMaxSpeed  NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxRollMaxSpeed   READ tavoxRollMaxSpeed   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxYawMaxSpeed    READ tavoxYawMaxSpeed    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCameraPosition READ tavoxCameraPosition NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPitchMaxTorque READ tavoxPitchMaxTorque NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxRollMaxTorque  READ tavoxRollMaxTorque  NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxYawMaxTorque   READ tavoxYawMaxTorque   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusPhotoCh    READ tavoxSbusPhotoCh    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusVideoCh    READ tavoxSbusVideoCh    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusPitchDir   READ tavoxSbusPitchDir   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusRollDir    READ tavoxSbusRollDir    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxSbusYawDir     READ tavoxSbusYawDir     NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmPitchDir    READ tavoxPwmPitchDir    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxPwmYawDir      READ tavoxPwmYawDir      NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfPitchDir   READ tavoxCrsfPitchDir   NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfRollDir    READ tavoxCrsfRollDir    NOTIFY tavoxParamsChanged)
+    Q_PROPERTY(int tavoxCrsfYawDir     READ tavoxCrsfYawDir     NOTIFY tavoxParamsChanged)
+
+    Q_PROPERTY(int tavoxUpgradeProgress      READ tavoxUpgradeProgress  NOTIFY tavoxUpgradeProgressChanged)
+    Q_PROPERTY(QString tavoxFirmwareVersion  READ tavoxFirmwareVersion  NOTIFY tavoxVersionChanged)
+    Q_PROPERTY(QString tavoxBootVersion      READ tavoxBootVersion      NOTIFY tavoxVersionChanged)
+    Q_PROPERTY(QString tavoxUpgradeFilePath  READ tavoxUpgradeFilePath  NOTIFY tavoxUpgradeFilePathChanged)
+
+    Q_PROPERTY(double hbPitch             READ hbPitch             NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbRoll              READ hbRoll              NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbYaw               READ hbYaw               NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbAttiReady           READ hbAttiReady         NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbJointInitOk         READ hbJointInitOk       NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbUnderVolt           READ hbUnderVolt         NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbMemsLost            READ hbMemsLost          NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbActuator             READ hbActuator          NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbSoftLimit           READ hbSoftLimit         NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCtrlMode             READ hbCtrlMode          NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbStateMachine         READ hbStateMachine      NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbJointOutterAngle  READ hbJointOutterAngle  NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbJointMiddleAngle  READ hbJointMiddleAngle  NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbJointInnerAngle   READ hbJointInnerAngle   NOTIFY heartbeatChanged)
+    Q_PROPERTY(double hbImuTemp           READ hbImuTemp           NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbSbusPitchValue       READ hbSbusPitchValue    NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbSbusRollValue        READ hbSbusRollValue     NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbSbusYawValue         READ hbSbusYawValue      NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbSbusCenterValue      READ hbSbusCenterValue   NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbSbusLockValue        READ hbSbusLockValue     NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbPwmPitchValue        READ hbPwmPitchValue     NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbPwmYawValue          READ hbPwmYawValue       NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbPwmCenterValue       READ hbPwmCenterValue    NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCrsfPitchValue       READ hbCrsfPitchValue    NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCrsfRollValue        READ hbCrsfRollValue     NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCrsfYawValue         READ hbCrsfYawValue      NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCrsfCenterValue      READ hbCrsfCenterValue   NOTIFY heartbeatChanged)
+    Q_PROPERTY(int hbCrsfLockValue        READ hbCrsfLockValue     NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbCrsfValuePresent    READ hbCrsfValuePresent  NOTIFY heartbeatChanged)
+    Q_PROPERTY(bool hbReceived            READ hbReceived          NOTIFY heartbeatChanged)
+
+    Q_PROPERTY(int accelCaliState  READ accelCaliState  NOTIFY accelCaliStateChanged)
+    Q_PROPERTY(bool tavoxUpgrading READ tavoxUpgrading  NOTIFY tavoxUpgradingChanged)
+
+public:
+    explicit AppBridge(QObject *parent = nullptr);
+    ~AppBridge() override;
+
+    QString language() const { return m_language; }
+    QString messageLog() const { return m_messageLog; }
+    QStringList serialPorts() const { return m_serialPorts; }
+    bool serialOpened() const { return m_serialOpened; }
+    QString linkStatus() const;
+    QString appVersion() const { return QStringLiteral("v1.0.5"); }
+
+    int tavoxSbusPitchCh() const { return m_params.sbusPitchCh; }
+    int tavoxSbusRollCh() const { return m_params.sbusRollCh; }
+    int tavoxSbusYawCh() const { return m_params.sbusYawCh; }
+    int tavoxSbusCenterCh() const { return m_params.sbusCenterCh; }
+    int tavoxSbusLockCh() const { return m_params.sbusLockCh; }
+    int tavoxSbusMode() const { return m_params.sbusMode; }
+    int tavoxPwmPitchCh() const { return m_params.pwmPitchCh; }
+    int tavoxPwmRollCh() const { return m_pwmRollCh; }
+    int tavoxPwmYawCh() const { return m_params.pwmYawCh; }
+    int tavoxPwmCenterCh() const { return m_params.pwmCenterCh; }
+    int tavoxPwmLockCh() const { return m_pwmLockCh; }
+    int tavoxPwmMode() const { return m_params.pwmMode; }
+    int tavoxCrsfPitchCh() const { return m_params.crsfPitchCh; }
+    int tavoxCrsfRollCh() const { return m_params.crsfRollCh; }
+    int tavoxCrsfYawCh() const { return m_params.crsfYawCh; }
+    int tavoxCrsfCenterCh() const { return m_params.crsfCenterCh; }
+    int tavoxCrsfLockCh() const { return m_params.crsfLockCh; }
+    int tavoxCrsfMode() const { return m_params.crsfMode; }
+    int tavoxFpvMode() const { return m_params.fpvMode; }
+    int tavoxPitchMaxSpeed() const { return m_params.pitchMaxSpeed; }
+    int tavoxRollMaxSpeed() const { return m_params.rollMaxSpeed; }
+    int tavoxYawMaxSpeed() const { return m_params.yawMaxSpeed; }
+    int tavoxCameraPosition() const { return m_params.cameraPosition; }
+    int tavoxPitchMaxTorque() const { return m_params.pitchMaxTorque; }
+    int tavoxRollMaxTorque() const { return m_params.rollMaxTorque; }
+    int tavoxYawMaxTorque() const { return m_params.yawMaxTorque; }
+    int tavoxSbusPhotoCh() const { return m_params.sbusPhotoCh; }
+    int tavoxSbusVideoCh() const { return m_params.sbusVideoCh; }
+    int tavoxSbusPitchDir() const { return m_params.sbusPitchDir; }
+    int tavoxSbusRollDir() const { return m_params.sbusRollDir; }
+    int tavoxSbusYawDir() const { return m_params.sbusYawDir; }
+    int tavoxPwmPitchDir() const { return m_params.pwmPitchDir; }
+    int tavoxPwmYawDir() const { return m_params.pwmYawDir; }
+    int tavoxCrsfPitchDir() const { return m_params.crsfPitchDir; }
+    int tavoxCrsfRollDir() const { return m_params.crsfRollDir; }
+    int tavoxCrsfYawDir() const { return m_params.crsfYawDir; }
+
+    int tavoxUpgradeProgress() const { return m_upgradeProgress; }
+    QString tavoxFirmwareVersion() const { return m_firmwareVersion; }
+    QString tavoxBootVersion() const { return m_bootVersion; }
+    QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
+
+    double hbPitch() const { return m_heartbeat.pitch / 100.0; }
+    double hbRoll() const { return m_heartbeat.roll / 100.0; }
+    double hbYaw() const { return m_heartbeat.yaw / 100.0; }
+    bool hbAttiReady() const { return m_heartbeat.attiReady; }
+    bool hbJointInitOk() const { return m_heartbeat.jointInitOk; }
+    bool hbUnderVolt() const { return m_heartbeat.underVolt; }
+    bool hbMemsLost() const { return m_heartbeat.memsLost; }
+    int hbActuator() const { return m_heartbeat.actuator; }
+    bool hbSoftLimit() const { return m_heartbeat.softLimit; }
+    int hbCtrlMode() const { return m_heartbeat.ctrlMode; }
+    int hbStateMachine() const { return m_heartbeat.stateMachine; }
+    double hbJointOutterAngle() const { return m_heartbeat.jointOutterAngle / 100.0; }
+    double hbJointMiddleAngle() const { return m_heartbeat.jointMiddleAngle / 100.0; }
+    double hbJointInnerAngle() const { return m_heartbeat.jointInnerAngle / 100.0; }
+    double hbImuTemp() const { return m_heartbeat.imuTemp; }
+    int hbSbusPitchValue() const { return m_heartbeat.sbusPitch; }
+    int hbSbusRollValue() const { return m_heartbeat.sbusRoll; }
+    int hbSbusYawValue() const { return m_heartbeat.sbusYaw; }
+    int hbSbusCenterValue() const { return m_heartbeat.sbusCenter; }
+    int hbSbusLockValue() const { return m_heartbeat.sbusLock; }
+    int hbPwmPitchValue() const { return m_heartbeat.pwmPitch; }
+    int hbPwmYawValue() const { return m_heartbeat.pwmYaw; }
+    int hbPwmCenterValue() const { return m_heartbeat.pwmCenter; }
+    int hbCrsfPitchValue() const { return m_heartbeat.crsfPitch; }
+    int hbCrsfRollValue() const { return m_heartbeat.crsfRoll; }
+    int hbCrsfYawValue() const { return m_heartbeat.crsfYaw; }
+    int hbCrsfCenterValue() const { return m_heartbeat.crsfCenter; }
+    int hbCrsfLockValue() const { return m_heartbeat.crsfLock; }
+    bool hbCrsfValuePresent() const { return m_heartbeat.crsfValuePresent; }
+    bool hbReceived() const { return m_hbReceived; }
+
+    int accelCaliState() const { return m_accelCaliState; }
+    bool tavoxUpgrading() const { return m_upgrading; }
+
+    Q_INVOKABLE void setLanguage(QString lang);
+    Q_INVOKABLE void clearMessages();
+    Q_INVOKABLE void refreshSerialPorts();
+    Q_INVOKABLE bool openSerial(QString portName, int baudRate);
+    Q_INVOKABLE void closeSerial();
+    Q_INVOKABLE bool tavoxRequireSerial();
+    Q_INVOKABLE void tavoxSendCalibration(int cmdType);
+    Q_INVOKABLE void tavoxReadParams();
+    Q_INVOKABLE void tavoxWriteSbusChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode);
+    Q_INVOKABLE void tavoxWritePwmChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode);
+    Q_INVOKABLE void tavoxWriteCrsfChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode);
+    Q_INVOKABLE void tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                                   int pitchDir, int rollDir, int yawDir);
+    Q_INVOKABLE void tavoxWritePwmChannelsWithDir(int pitch, int yaw, int center, int lockCh, int mode,
+                                                  int pitchDir, int yawDir);
+    Q_INVOKABLE void tavoxWriteCrsfChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                                   int pitchDir, int rollDir, int yawDir);
+    Q_INVOKABLE void tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed);
+    Q_INVOKABLE void tavoxWriteCameraPosition(int position);
+    Q_INVOKABLE void tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque);
+    Q_INVOKABLE void tavoxQueryVersion();
+    Q_INVOKABLE void tavoxSelectUpgradeFile();
+    Q_INVOKABLE void tavoxStartUpgrade(QString filePath);
+    Q_INVOKABLE void tavoxOnStartup();
+    Q_INVOKABLE void tavoxSendMotorTorque(int motor, int direction);
+    Q_INVOKABLE void tavoxSendMotorHallCalib(int motor);
+    Q_INVOKABLE void tavoxSendElecAngleCalib(int motor, bool start);
+    Q_INVOKABLE void tavoxSendHallDataSelect(bool useUser);
+    Q_INVOKABLE void tavoxSendLinearCalib();
+    Q_INVOKABLE void tavoxSendGyroBiasUpdate();
+    Q_INVOKABLE void tavoxSendSbusPhotoVideo(int photoCh, int videoCh);
+    Q_INVOKABLE void tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir);
+    Q_INVOKABLE void tavoxWritePwmDirections(int pitchDir, int yawDir);
+    Q_INVOKABLE void tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir);
+
+    // Not part of the interface's surface: used by the operations of every area.
+    void appendMessage(const QString &text);
+    void logDiagnostic(const QString &text);
+    void appendLinkStatus();
+    bool sendFrame(const QByteArray &frame);
+
+    // The receive buffer as it stands between two pieces of input.
+    const QByteArray &receiveBuffer() const { return m_rxBuffer; }
+
+signals:
+    void languageChanged();
+    void messageLogChanged();
+    void serialPortsChanged();
+    void serialOpenedChanged();
+    void linkStatusChanged();
+    void tavoxParamsChanged();
+    void tavoxUpgradeProgressChanged();
+    void tavoxVersionChanged();
+    void tavoxUpgradeFilePathChanged();
+    void heartbeatChanged();
+    void accelCaliStateChanged();
+    void tavoxUpgradingChanged();
+
+private:
+    // Chinese when the language is exactly "zh", English otherwise.
+    QString localized(const QString &zh, const QString &en) const;
+    void scheduleMessageLogChanged();
+
+    // Serial link and receive path.
+    void onRawBytes(const QByteArray &data);
+    void onPortLost();
+    void handleFrame(const ParsedFrame &frame);
+    void resetHeartbeat();
+    void scheduleFirstExchange();
+
+    // ---- Parameters and commands (AppBridgeParams.cpp) ----
+    void handleParamBlock(const QByteArray &payload);
+    void handleCommandReply(const QByteArray &payload);
+    void handleAccelProgress(const QByteArray &payload);
+    // ---- end of parameters and commands ----
+
+    // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
+    void handleV1Reply(const ParsedFrame &frame);
+    // ---- end of telemetry, version and upgrade ----
+
+    QString m_language = QStringLiteral("zh");
+    QString m_messageLog;
+    QStringList m_serialPorts;
+    bool m_serialOpened = false;
+    bool m_startupHintShown = false;
+
+    ParamBlock m_params;
+    int m_pwmRollCh = 1;
+    int m_pwmLockCh = 1;
+
+    HeartbeatRecord m_heartbeat;
+    bool m_hbReceived = false;
+    bool m_hbDiagLogged = false;
+
+    QString m_firmwareVersion = QStringLiteral("-");
+    QString m_bootVersion = QStringLiteral("-");
+
+    int m_upgradeProgress = 0;
+    bool m_upgrading = false;
+    QString m_upgradeFilePath;
+
+    qint32 m_accelCaliState = -1;
+
+    QByteArray m_rxBuffer;
+    Uartcore m_uart;
+};

@@ -1,0 +1,145 @@
+// Serial link, receive path and transmit path of the bridge.
+#include "bridge/AppBridge.h"
+
+#include "protocol/FrameCodec.h"
+
+#include <QTimer>
+
+namespace {
+const int ParamReadDelayMs = 300;
+const int VersionQueryDelayMs = 600;
+
+const quint8 ParamBlockReply = 0xC1;
+const quint8 CommandReply = 0x86;
+}
+
+void AppBridge::refreshSerialPorts()
+{
+    const QStringList names = Uartcore::availablePortNames();
+    if (names != m_serialPorts) {
+        m_serialPorts = names;
+        emit serialPortsChanged();
+    }
+    if (m_serialPorts.isEmpty())
+        appendMessage(localized(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+    else
+        appendMessage(localized(QStringLiteral("串口已刷新: "), QStringLiteral("Serial ports refreshed: "))
+                      + m_serialPorts.join(QStringLiteral(", ")));
+}
+
+bool AppBridge::openSerial(QString portName, int baudRate)
+{
+    if (portName.trimmed().isEmpty() || baudRate <= 0) {
+        appendMessage(localized(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
+        return false;
+    }
+
+    if (m_serialOpened) {
+        m_uart.close();
+        m_serialOpened = false;
+        resetHeartbeat();
+        emit serialOpenedChanged();
+        emit linkStatusChanged();
+        appendLinkStatus();
+    }
+
+    if (!m_uart.open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
+                     QSerialPort::NoFlowControl)) {
+        appendMessage(localized(QStringLiteral("串口打开失败: "), QStringLiteral("Failed to open serial port: "))
+                      + portName);
+        emit linkStatusChanged();
+        appendLinkStatus();
+        return false;
+    }
+
+    m_rxBuffer.clear();
+    m_startupHintShown = false;
+    resetHeartbeat();
+    m_serialOpened = true;
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    appendLinkStatus();
+    appendMessage(localized(QStringLiteral("串口已打开: "), QStringLiteral("Serial port opened: ")) + portName
+                  + QStringLiteral(" @ ") + QString::number(baudRate));
+    scheduleFirstExchange();
+    return true;
+}
+
+void AppBridge::scheduleFirstExchange()
+{
+    QTimer::singleShot(ParamReadDelayMs, this, [this] {
+        if (m_serialOpened)
+            tavoxReadParams();
+    });
+    QTimer::singleShot(VersionQueryDelayMs, this, [this] {
+        if (m_serialOpened)
+            tavoxQueryVersion();
+    });
+}
+
+void AppBridge::closeSerial()
+{
+    if (!m_serialOpened)
+        return;
+    m_serialOpened = false;
+    m_rxBuffer.clear();
+    resetHeartbeat();
+    m_uart.close();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    appendLinkStatus();
+    appendMessage(localized(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+}
+
+// The device went away under an open port (cable pulled, simulator ended):
+// close the link as the operator would, so the window stops showing a live link.
+void AppBridge::onPortLost()
+{
+    if (!m_serialOpened)
+        return;
+    appendMessage(localized(QStringLiteral("串口已断开: "), QStringLiteral("Serial port disconnected: "))
+                  + m_uart.portName());
+    closeSerial();
+}
+
+void AppBridge::resetHeartbeat()
+{
+    m_heartbeat = HeartbeatRecord();
+    m_hbReceived = false;
+    m_hbDiagLogged = false;
+    emit heartbeatChanged();
+}
+
+void AppBridge::onRawBytes(const QByteArray &data)
+{
+    if (data.isEmpty() || !m_serialOpened)
+        return;
+    m_rxBuffer.append(data);
+    ParsedFrame frame;
+    while (extractFrame(m_rxBuffer, frame))
+        handleFrame(frame);
+}
+
+void AppBridge::handleFrame(const ParsedFrame &frame)
+{
+    if (!frame.valid)
+        return;
+    if (frame.version == 1) {
+        handleV1Reply(frame);
+        return;
+    }
+    if (frame.commandId == ParamBlockReply)
+        handleParamBlock(frame.payload);
+    else if (frame.commandId == CommandReply && !frame.payload.isEmpty())
+        handleCommandReply(frame.payload);
+}
+
+bool AppBridge::sendFrame(const QByteArray &frame)
+{
+    if (!m_serialOpened) {
+        tavoxRequireSerial();
+        return false;
+    }
+    logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
+    return m_uart.write(frame);
+}

@@ -1,0 +1,185 @@
+#include "protocol/FrameCodec.h"
+
+#include <QString>
+
+#include <cstring>
+
+namespace {
+const quint16 CrcPolynomial = 0xA001;
+
+void appendLe16(QByteArray &out, quint16 value)
+{
+    out.append(char(value & 0xFF));
+    out.append(char(value >> 8));
+}
+
+void appendLe32(QByteArray &out, quint32 value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.append(char((value >> shift) & 0xFF));
+}
+
+quint16 readLe16(const char *data)
+{
+    return quint16(quint8(data[0]) | (quint8(data[1]) << 8));
+}
+
+QByteArray startFrame(int version, int length)
+{
+    QByteArray frame;
+    frame.reserve(length);
+    const quint16 word = quint16((length & 0x3FF) | (version << 10));
+    frame.append(char(FrameFormat::Sync));
+    appendLe16(frame, word);
+    frame.append(char(sum8(frame.constData(), 3)));
+    return frame;
+}
+
+void finishFrame(QByteArray &frame)
+{
+    appendLe16(frame, crc16Modbus(frame));
+}
+
+// What the candidate at the front of `data` is, looking only at the bytes present.
+enum class Candidate { NotAFrame, Incomplete, Frame };
+
+Candidate inspectCandidate(const char *data, int available, int &length, int &version)
+{
+    if (available < 5)
+        return Candidate::Incomplete;
+    const quint16 word = readLe16(data + 1);
+    length = word & 0x3FF;
+    version = word >> 10;
+    if (length < FrameFormat::MinLength || length > FrameFormat::MaxLength)
+        return Candidate::NotAFrame;
+    // Checked before waiting for the whole frame, so a false sync byte in
+    // line noise cannot hold up or swallow a good frame that follows it.
+    if (sum8(data, 3) != quint8(data[3]))
+        return Candidate::NotAFrame;
+    if (available < length)
+        return Candidate::Incomplete;
+    if (crc16Modbus(data, length - 2) != readLe16(data + length - 2))
+        return Candidate::NotAFrame;
+    if (version == 0)
+        return Candidate::Frame;
+    if (version == 1 && length >= FrameFormat::V1Overhead)
+        return Candidate::Frame;
+    return Candidate::NotAFrame;
+}
+
+void fillRecord(const char *data, int length, int version, ParsedFrame &record)
+{
+    record.version = quint8(version);
+    if (version == 0) {
+        record.commandId = quint8(data[4]);
+        record.payload = QByteArray(data + 5, length - FrameFormat::V0Overhead);
+    } else {
+        record.sequence = readLe16(data + 4);
+        record.commandSet = quint8(data[9]);
+        record.v1CommandId = quint8(data[10]);
+        record.commandId = record.v1CommandId;
+        record.payload = QByteArray(data + 11, length - FrameFormat::V1Overhead);
+    }
+    record.valid = true;
+}
+}
+
+quint16 crc16Modbus(const char *data, int length)
+{
+    quint16 crc = 0xFFFF;
+    for (int i = 0; i < length; ++i) {
+        crc ^= quint8(data[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ CrcPolynomial) : quint16(crc >> 1);
+    }
+    return crc;
+}
+
+quint16 crc16Modbus(const QByteArray &data)
+{
+    return crc16Modbus(data.constData(), data.size());
+}
+
+quint8 sum8(const char *data, int length)
+{
+    quint8 sum = 0;
+    for (int i = 0; i < length; ++i)
+        sum = quint8(sum + quint8(data[i]));
+    return sum;
+}
+
+QByteArray buildCommandFrame(quint8 subCommand, quint32 para1, quint32 para2, quint32 para3, quint32 para4)
+{
+    QByteArray payload;
+    payload.reserve(17);
+    payload.append(char(subCommand));
+    appendLe32(payload, para1);
+    appendLe32(payload, para2);
+    appendLe32(payload, para3);
+    appendLe32(payload, para4);
+    return buildFrameV0(0x85, payload);
+}
+
+QByteArray buildFrameV0(quint8 commandId, const QByteArray &payload)
+{
+    QByteArray frame = startFrame(0, payload.size() + FrameFormat::V0Overhead);
+    frame.append(char(commandId));
+    frame.append(payload);
+    finishFrame(frame);
+    return frame;
+}
+
+QByteArray buildFrameV1(quint8 commandSet, quint8 commandId, const QByteArray &payload, quint16 sequence,
+                        quint8 byte7, quint8 byte8, bool flagArg)
+{
+    QByteArray frame = startFrame(1, payload.size() + FrameFormat::V1Overhead);
+    appendLe16(frame, sequence);
+    frame.append(char(flagArg ? 0x00 : 0x04));
+    frame.append(char(byte7));
+    frame.append(char(byte8));
+    frame.append(char(commandSet));
+    frame.append(char(commandId));
+    frame.append(payload);
+    finishFrame(frame);
+    return frame;
+}
+
+bool extractFrame(QByteArray &buffer, ParsedFrame &record)
+{
+    record = ParsedFrame();
+    if (buffer.size() < FrameFormat::MinLength)
+        return false;
+
+    const char *data = buffer.constData();
+    const int size = buffer.size();
+    int pos = 0;
+    bool found = false;
+    while (size - pos >= FrameFormat::MinLength) {
+        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(size - pos)));
+        if (!sync) {
+            pos = size;
+            break;
+        }
+        pos = int(sync - data);
+        int length = 0;
+        int version = 0;
+        const Candidate candidate = inspectCandidate(data + pos, size - pos, length, version);
+        if (candidate == Candidate::Incomplete)
+            break;
+        if (candidate == Candidate::NotAFrame) {
+            ++pos;
+            continue;
+        }
+        fillRecord(data + pos, length, version, record);
+        pos += length;
+        found = true;
+        break;
+    }
+    buffer.remove(0, pos);
+    return found;
+}
+
+QString toHexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}

@@ -1,0 +1,43 @@
+# Shared set-up of ./scripts/run, ./scripts/test and ./scripts/bench: installs the
+# Debian packages that are missing, then configures and builds into build/.
+# Sourced, not run.
+
+TAVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+TAVOX_PACKAGES=(
+  cmake g++ make pkg-config
+  qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev libqt5serialport5-dev
+  qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-templates2
+  qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtqml-models2
+  qml-module-qttest
+  fonts-noto-cjk
+  xvfb xauth
+  clang libclang-rt-14-dev
+)
+
+tavox_missing_packages() {
+  local missing=()
+  for pkg in "${TAVOX_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  echo "${missing[@]}"
+}
+
+tavox_install_packages() {
+  local missing
+  missing=$(tavox_missing_packages)
+  [ -z "$missing" ] && return 0
+  echo "Installing missing packages: $missing"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing
+}
+
+# tavox_build DIR [cmake options...]
+tavox_build() {
+  local dir=$1; shift
+  cmake -S "$TAVOX_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
+}

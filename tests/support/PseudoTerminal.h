@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// The device side of a real pseudo-terminal: the tool opens slaveName() as its
+// serial port; the test reads what the tool sent and writes replies.
+class PseudoTerminal : public QObject
+{
+    Q_OBJECT
+
+public:
+    PseudoTerminal();
+    ~PseudoTerminal() override;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slaveName() const { return m_slaveName; }
+
+    bool write(const QByteArray &bytes);
+    QByteArray received() const { return m_received; }
+    void clearReceived() { m_received.clear(); }
+
+    // Ends the device side, as an unplugged cable would.
+    void closeMaster();
+
+signals:
+    void bytesReceived(const QByteArray &bytes);
+
+private:
+    void readMaster();
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slaveName;
+    QByteArray m_received;
+    QSocketNotifier *m_notifier = nullptr;
+};
