@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/Uartcore.h"
+#include "device/CommandPacking.h"
 #include "device/HeartbeatRecord.h"
 #include "device/ParamBlock.h"
 #include "protocol/ParsedFrame.h"
@@ -8,6 +9,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The one object the interface sees. Owns the serial link, the parameter copy,
 // telemetry, versions, the upgrade and the bilingual message log. Its
@@ -261,6 +264,16 @@ private:
     void handleParamBlock(const QByteArray &payload);
     void handleCommandReply(const QByteArray &payload);
     void handleAccelProgress(const QByteArray &payload);
+    void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
+    bool sendCommand(const CommandWords &command);
+    void writeChannels(Receiver receiver, const ChannelSettings &settings);
+    void writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir);
+    void logCrsfWrite(const ChannelSettings &settings, const CommandWords &command);
+    void activateAfterWrite();
+    void rebootAfterActivate();
+    void rebootAfterTorque();
+    // Guard, then send the sub-command (none: send nothing) and report `message` when non-empty.
+    void sendServiceCommand(std::optional<quint8> subCommand, const QString &message);
     // ---- end of parameters and commands ----
 
     // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
