@@ -4,6 +4,7 @@
 
 #include "device/AccelProgress.h"
 #include "device/CommandNames.h"
+#include "device/GimbalConfig.h"
 #include "device/ParamCodec.h"
 #include "device/ServiceCommands.h"
 #include "device/SubCommands.h"
@@ -245,22 +246,15 @@ void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
 
 // ---- Gimbal configuration, camera position and torque ----
 
-// Two frames, each stored only when the port took it, so a refused write is
-// never shown as the controller's configuration nor reported as written.
+// Reported as written only when the port took both frames.
 void AppBridge::tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)
 {
     if (!tavoxRequireSerial())
         return;
     const bool speedsSent = sendCommand(packMaxSpeeds(pitchSpeed, rollSpeed, yawSpeed));
     const bool fpvModeSent = sendCommand(packFpvMode(fpvMode));
-    if (speedsSent) {
-        m_params.pitchMaxSpeed = quint8(pitchSpeed);
-        m_params.rollMaxSpeed = quint8(rollSpeed);
-        m_params.yawMaxSpeed = quint8(yawSpeed);
-    }
-    if (fpvModeSent)
-        m_params.fpvMode = quint8(fpvMode);
-    if (speedsSent || fpvModeSent)
+    const GimbalConfig config { fpvMode, pitchSpeed, rollSpeed, yawSpeed };
+    if (storeSentGimbalConfig(m_params, config, speedsSent, fpvModeSent))
         emit tavoxParamsChanged();
     if (speedsSent && fpvModeSent)
         appendMessage(localized(QStringLiteral("云台配置已写入"), QStringLiteral("Gimbal config written")));

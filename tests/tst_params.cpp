@@ -4,6 +4,7 @@
 #include "device/ChannelSettings.h"
 #include "device/CommandNames.h"
 #include "device/CommandPacking.h"
+#include "device/GimbalConfig.h"
 #include "device/ParamCodec.h"
 #include "device/ServiceCommands.h"
 #include "protocol/FrameCodec.h"
@@ -126,6 +127,8 @@ private slots:
     void storeChannels_data();
     void storeChannels();
     void directionWritesKeepChannels();
+    void gimbalConfigStoresWhatWasSent_data();
+    void gimbalConfigStoresWhatWasSent();
 
     // Service commands.
     void calibrationMapping_data();
@@ -397,6 +400,41 @@ void TestParams::directionWritesKeepChannels()
     block.pwmLockCh = 200;
     const CommandWords pwm = packChannels(Receiver::Pwm, storedChannels(block, Receiver::Pwm));
     QCOMPARE(pwm.para4 >> 16, 200u);
+}
+
+void TestParams::gimbalConfigStoresWhatWasSent_data()
+{
+    QTest::addColumn<bool>("speedsSent");
+    QTest::addColumn<bool>("fpvModeSent");
+    QTest::addColumn<int>("pitchSpeed");
+    QTest::addColumn<int>("rollSpeed");
+    QTest::addColumn<int>("yawSpeed");
+    QTest::addColumn<int>("fpvMode");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("both sent") << true << true << 10 << 20 << 30 << 1 << true;
+    QTest::newRow("speeds refused") << false << true << 0 << 0 << 0 << 1 << true;
+    QTest::newRow("FPV mode refused") << true << false << 10 << 20 << 30 << 0 << true;
+    QTest::newRow("both refused") << false << false << 0 << 0 << 0 << 0 << false;
+}
+
+void TestParams::gimbalConfigStoresWhatWasSent()
+{
+    QFETCH(bool, speedsSent);
+    QFETCH(bool, fpvModeSent);
+    ParamBlock block;
+    const bool changed = storeSentGimbalConfig(block, { 1, 10, 20, 30 }, speedsSent, fpvModeSent);
+    QTEST(changed, "changed");
+    QTEST(int(block.pitchMaxSpeed), "pitchSpeed");
+    QTEST(int(block.rollMaxSpeed), "rollSpeed");
+    QTEST(int(block.yawMaxSpeed), "yawSpeed");
+    QTEST(int(block.fpvMode), "fpvMode");
+
+    // Stored modulo 256.
+    storeSentGimbalConfig(block, { 258, 256, -1, 511 }, true, true);
+    QCOMPARE(int(block.fpvMode), 2);
+    QCOMPARE(int(block.pitchMaxSpeed), 0);
+    QCOMPARE(int(block.rollMaxSpeed), 255);
+    QCOMPARE(int(block.yawMaxSpeed), 255);
 }
 
 void TestParams::calibrationMapping_data()
