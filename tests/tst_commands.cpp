@@ -1,10 +1,11 @@
 // The bridge's parameter and command operations over a real pseudo-terminal:
 // what goes on the wire, what the bridge stores and reports, how it takes the
 // controller's replies, and the timed activate-and-reboot sequences.
-#include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/CommandPacking.h"
 #include "protocol/FrameCodec.h"
+#include "support/BridgeTestUtils.h"
+#include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
 
 #include <QMetaProperty>
@@ -32,23 +33,14 @@ const quint8 VersionQuery = 0x01;
 const quint8 Fence = 0x42;
 const QString ParamsChangedMark = QStringLiteral("<tavoxParamsChanged>");
 
-// Everything the bridge echoes (log entries and diagnostic lines), timestamps removed.
-QStringList echoed;
-QtMessageHandler previousHandler = nullptr;
-
-QString withoutTimestamp(const QString &line)
+// Everything the bridge echoed (log entries and diagnostic lines), timestamps removed.
+QStringList echoedLines(const MessageCapture &capture)
 {
     static const QRegularExpression stamp(QStringLiteral("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] "));
-    const QRegularExpressionMatch match = stamp.match(line);
-    return match.hasMatch() ? line.mid(match.capturedLength()) : line;
-}
-
-void captureEcho(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg)
-        echoed.append(withoutTimestamp(message));
-    else if (previousHandler)
-        previousHandler(type, context, message);
+    QStringList lines;
+    for (QString line : capture.lines())
+        lines.append(line.remove(stamp));
+    return lines;
 }
 
 QByteArray fromHex(const char *spaced)
@@ -129,7 +121,8 @@ struct SeenFrame
 class Link
 {
 public:
-    explicit Link(const QString &language)
+    Link(const QString &language, MessageCapture &capture)
+        : m_capture(capture)
     {
         QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
             m_pending.append(bytes);
@@ -137,7 +130,9 @@ public:
             while (extractFrame(m_pending, frame))
                 seen.append({ frame, clock.elapsed() });
         });
-        QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, &bridge, [] { echoed.append(ParamsChangedMark); });
+        // Marks the signal among the echoed lines, where its order shows.
+        QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, &bridge,
+                         [] { qDebug().noquote() << ParamsChangedMark; });
         bridge.setLanguage(language);
         clock.start();
     }
@@ -176,14 +171,8 @@ public:
     // The message log's texts in order, without the start-up exchange's own.
     QStringList entries() const
     {
-        QStringList texts;
-        if (bridge.messageLog().isEmpty())
-            return texts;
-        for (const QString &line : bridge.messageLog().split(QLatin1Char('\n'))) {
-            const QString text = withoutTimestamp(line);
-            if (!isStartupExchangeText(text))
-                texts.append(text);
-        }
+        QStringList texts = messageTexts(bridge);
+        texts.erase(std::remove_if(texts.begin(), texts.end(), isStartupExchangeText), texts.end());
         return texts;
     }
 
@@ -193,7 +182,7 @@ public:
     {
         seen.clear();
         bridge.clearMessages();
-        echoed.clear();
+        m_capture.clear();
     }
 
     PseudoTerminal pty;
@@ -202,6 +191,7 @@ public:
     QList<SeenFrame> seen;
 
 private:
+    MessageCapture &m_capture;
     QByteArray m_pending;
 };
 
@@ -273,14 +263,14 @@ QStringList hexTexts(const QList<QByteArray> &frames)
 }
 
 // What the bridge echoed, without the start-up exchange that may interleave.
-QStringList echoedOwn()
+QStringList echoedOwn(const MessageCapture &capture)
 {
     static const QStringList startupFrames = {
         QStringLiteral("[DIAG-HEX] TX(7B): ") + toHexText(buildFrameV0(ParamRead, QByteArray())),
         QStringLiteral("[DIAG-HEX] TX(13B): ") + toHexText(buildFrameV1(0, VersionQuery, QByteArray())),
     };
     QStringList lines;
-    for (const QString &line : echoed) {
+    for (const QString &line : echoedLines(capture)) {
         if (!isStartupExchangeText(line) && !startupFrames.contains(line))
             lines.append(line);
     }
@@ -301,9 +291,8 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
+    void cleanup();
 
     void refusedWhileClosed_data();
     void refusedWhileClosed();
@@ -325,36 +314,19 @@ private slots:
     void timedSequences();
 
 private:
-    QByteArray m_savedConfig;
-    bool m_hadConfig = false;
+    std::unique_ptr<MessageCapture> m_capture;
 };
 
-void TestCommands::initTestCase()
-{
-    // The language is kept in the configuration file beside the executable;
-    // put back whatever was there.
-    QFile config(configFilePath());
-    m_hadConfig = config.open(QIODevice::ReadOnly);
-    if (m_hadConfig)
-        m_savedConfig = config.readAll();
-    previousHandler = qInstallMessageHandler(captureEcho);
-}
-
-void TestCommands::cleanupTestCase()
-{
-    qInstallMessageHandler(previousHandler);
-    QFile config(configFilePath());
-    if (!m_hadConfig) {
-        config.remove();
-        return;
-    }
-    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    config.write(m_savedConfig);
-}
-
+// QtTest puts in its own message handler when it starts, so each test puts
+// in the capture anew.
 void TestCommands::init()
 {
-    echoed.clear();
+    m_capture = std::make_unique<MessageCapture>();
+}
+
+void TestCommands::cleanup()
+{
+    m_capture.reset();
 }
 
 void TestCommands::refusedWhileClosed_data()
@@ -398,7 +370,7 @@ void TestCommands::refusedWhileClosed()
 {
     QFETCH(QString, language);
     QFETCH(Operation, operation);
-    Link link(language);
+    Link link(language, *m_capture);
     awaitPortListing(link);
     link.forget();
     const QVariantMap before = deviceState(link.bridge);
@@ -409,7 +381,7 @@ void TestCommands::refusedWhileClosed()
     QCOMPARE(link.entries(), QStringList { guardText(language) });
     QCOMPARE(paramsChanged.count(), 0);
     compareState(deviceState(link.bridge), before, {});
-    QVERIFY(echoed.filter(QStringLiteral("[DIAG-")).isEmpty());
+    QVERIFY(echoedLines(*m_capture).filter(QStringLiteral("[DIAG-")).isEmpty());
 }
 
 void TestCommands::operations_data()
@@ -618,7 +590,7 @@ void TestCommands::operations()
     QFETCH(QVariantMap, changes);
     QFETCH(QStringList, messages);
 
-    Link link(language);
+    Link link(language, *m_capture);
     openLink(link);
     link.forget();
     const QVariantMap before = deviceState(link.bridge);
@@ -627,7 +599,7 @@ void TestCommands::operations()
     operation(link.bridge);
     const QStringList entries = link.entries();
     const QVariantMap after = deviceState(link.bridge);
-    const int paramsChanged = echoed.count(ParamsChangedMark);
+    const int paramsChanged = echoedLines(*m_capture).count(ParamsChangedMark);
     awaitFence(link);
 
     QCOMPARE(sentCommands(link), hexTexts(frames));
@@ -639,12 +611,12 @@ void TestCommands::operations()
 
 void TestCommands::crsfWriteDiagnostic()
 {
-    Link link(QStringLiteral("en"));
+    Link link(QStringLiteral("en"), *m_capture);
     openLink(link);
     link.forget();
 
     link.bridge.tavoxWriteCrsfChannelsWithDir(300, 2, 3, 4, 5, 6, 3, 2, 1);
-    const QStringList lines = echoed;
+    const QStringList lines = echoedLines(*m_capture);
 
     const QStringList expected = {
         QStringLiteral("[DIAG-HEX] TX(24B): ") + toHexText(command(0xA7, 0x812C, 0x8003, 0x40005, 0x20006)),
@@ -658,7 +630,7 @@ void TestCommands::crsfWriteDiagnostic()
 
 void TestCommands::messageLogNotifiesLater()
 {
-    Link link(QStringLiteral("en"));
+    Link link(QStringLiteral("en"), *m_capture);
     openLink(link);
     QSignalSpy logChanged(&link.bridge, &AppBridge::messageLogChanged);
     link.forget();
@@ -689,7 +661,7 @@ void TestCommands::messagesInOrder_data()
 void TestCommands::messagesInOrder()
 {
     QFETCH(QString, language);
-    Link link(language);
+    Link link(language, *m_capture);
     openLink(link);
     link.forget();
 
@@ -773,7 +745,7 @@ void TestCommands::parameterBlocks()
     QFETCH(QVariantMap, changes);
     QFETCH(QStringList, diagnostics);
 
-    Link link(language);
+    Link link(language, *m_capture);
     openLink(link);
     link.forget();
     const QVariantMap before = deviceState(link.bridge);
@@ -793,12 +765,12 @@ void TestCommands::parameterBlocks()
                  << (language == QLatin1String("zh") ? QStringLiteral("参数读取成功") : QStringLiteral("Parameters read OK"));
     }
     expected << rebootReply;
-    QCOMPARE(echoedOwn(), expected);
+    QCOMPARE(echoedOwn(*m_capture), expected);
 }
 
 void TestCommands::crsfKeptAfterDirectionWrite()
 {
-    Link link(QStringLiteral("en"));
+    Link link(QStringLiteral("en"), *m_capture);
     openLink(link);
     link.bridge.tavoxWriteCrsfDirections(0, 1, 1);
     link.bridge.tavoxSendSbusPhotoVideo(3, 4);
@@ -816,7 +788,7 @@ void TestCommands::crsfKeptAfterDirectionWrite()
     QCOMPARE(link.bridge.tavoxSbusVideoCh(), 4);
     // Directions are not kept: a block without an extension reports them as 0.
     QCOMPARE(link.bridge.tavoxSbusPitchDir(), 0);
-    QVERIFY(echoed.contains(
+    QVERIFY(echoedLines(*m_capture).contains(
         QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=1 (规避被冲回默认)")));
 }
 
@@ -869,7 +841,7 @@ void TestCommands::acknowledgements()
     QFETCH(QStringList, messages);
     QFETCH(int, accelCaliState);
 
-    Link link(language);
+    Link link(language, *m_capture);
     openLink(link);
     link.forget();
     QSignalSpy stateChanged(&link.bridge, &AppBridge::accelCaliStateChanged);
@@ -885,12 +857,12 @@ void TestCommands::acknowledgements()
     QCOMPARE(link.bridge.accelCaliState(), accelCaliState);
     QCOMPARE(stateChanged.count(), accelCaliState == -1 ? 0 : 1);
     compareState(deviceState(link.bridge), before, { { "accelCaliState", accelCaliState } });
-    QVERIFY(echoedOwn().filter(QStringLiteral("[DIAG-")).isEmpty());
+    QVERIFY(echoedOwn(*m_capture).filter(QStringLiteral("[DIAG-")).isEmpty());
 }
 
 void TestCommands::accelProgressSequence()
 {
-    Link link(QStringLiteral("en"));
+    Link link(QStringLiteral("en"), *m_capture);
     openLink(link);
     link.forget();
     QSignalSpy stateChanged(&link.bridge, &AppBridge::accelCaliStateChanged);
@@ -919,11 +891,11 @@ void TestCommands::accelProgressSequence()
 // for the longest one only.
 void TestCommands::timedSequences()
 {
-    Link sbus(QStringLiteral("en"));         // one channel write
-    Link twice(QStringLiteral("zh"));        // two channel writes 100 ms apart
-    Link torque(QStringLiteral("zh"));       // torque write
-    Link noActivate(QStringLiteral("en"));   // port closed over the Activate, open again for the Reboot
-    Link noReboot(QStringLiteral("en"));     // port closed over the Reboot
+    Link sbus(QStringLiteral("en"), *m_capture);         // one channel write
+    Link twice(QStringLiteral("zh"), *m_capture);        // two channel writes 100 ms apart
+    Link torque(QStringLiteral("zh"), *m_capture);       // torque write
+    Link noActivate(QStringLiteral("en"), *m_capture);   // port closed over the Activate, open again for the Reboot
+    Link noReboot(QStringLiteral("en"), *m_capture);     // port closed over the Reboot
     Link *links[] = { &sbus, &twice, &torque, &noActivate, &noReboot };
     for (Link *link : links)
         openLink(*link);
