@@ -790,6 +790,11 @@ void TestCommands::crsfKeptAfterDirectionWrite()
     QCOMPARE(link.bridge.tavoxSbusPitchDir(), 0);
     QVERIFY(echoedLines(*m_capture).contains(
         QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=1 (规避被冲回默认)")));
+
+    // A direction write right after the read sends the channels of the read unchanged.
+    link.bridge.tavoxWriteSbusDirections(1, 0, 1);
+    awaitFence(link);
+    QCOMPARE(sentCommands(link), hexTexts({ command(0xA0, 0x8002, 0x8003, (4u << 16) | 16u, (14u << 16) | 5u) }));
 }
 
 void TestCommands::acknowledgements_data()

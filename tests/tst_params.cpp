@@ -18,7 +18,6 @@
 
 Q_DECLARE_METATYPE(CommandWords)
 Q_DECLARE_METATYPE(ParamBlock)
-Q_DECLARE_METATYPE(ChannelSettings)
 Q_DECLARE_METATYPE(std::optional<quint8>)
 
 namespace {
@@ -124,9 +123,6 @@ private slots:
     void payloadForms();
 
     // The copy following a write.
-    void storeChannels_data();
-    void storeChannels();
-    void directionWritesKeepChannels();
     void gimbalConfigStoresWhatWasSent_data();
     void gimbalConfigStoresWhatWasSent();
 
@@ -328,78 +324,6 @@ void TestParams::payloadForms()
     compareExtensionFields(decoded, expected);
     QCOMPARE(decoded.sbusPitchCh, quint8(payload.at(0)));
     QCOMPARE(decoded.pwmLockCh, quint8(payload.at(15)));
-}
-
-void TestParams::storeChannels_data()
-{
-    QTest::addColumn<int>("receiver");
-    QTest::addColumn<ChannelSettings>("settings");
-    QTest::addColumn<ChannelSettings>("stored");
-    QTest::addColumn<bool>("crsfPresent");
-
-    QTest::newRow("SBUS") << int(Receiver::Sbus) << ChannelSettings { 1, 2, 3, 4, 5, 6, 1, 0, 1 }
-                          << ChannelSettings { 1, 2, 3, 4, 5, 6, 1, 0, 1 } << false;
-    QTest::newRow("SBUS modulo 256, directions masked")
-        << int(Receiver::Sbus) << ChannelSettings { 257, 0x8002, -1, 300, 511, 258, 2, 3, -1 }
-        << ChannelSettings { 1, 2, 255, 44, 255, 2, 0, 1, 1 } << false;
-    QTest::newRow("PWM has no roll") << int(Receiver::Pwm) << ChannelSettings { 7, 9, 8, 6, 300, 0, 3, 1, 2 }
-                                     << ChannelSettings { 7, 0, 8, 6, 44, 0, 1, 0, 0 } << false;
-    QTest::newRow("CRSF marks its segment present")
-        << int(Receiver::Crsf) << ChannelSettings { 9, 8, 7, 6, 5, 0, 1, 1, 0 }
-        << ChannelSettings { 9, 8, 7, 6, 5, 0, 1, 1, 0 } << true;
-}
-
-void TestParams::storeChannels()
-{
-    QFETCH(int, receiver);
-    QFETCH(ChannelSettings, settings);
-    QFETCH(ChannelSettings, stored);
-    ParamBlock block;
-    ::storeChannels(block, Receiver(receiver), settings);
-    const ChannelSettings actual = storedChannels(block, Receiver(receiver));
-    QCOMPARE(actual.pitch, stored.pitch);
-    QCOMPARE(actual.roll, stored.roll);
-    QCOMPARE(actual.yaw, stored.yaw);
-    QCOMPARE(actual.center, stored.center);
-    QCOMPARE(actual.lock, stored.lock);
-    QCOMPARE(actual.mode, stored.mode);
-    QCOMPARE(actual.pitchDir, stored.pitchDir);
-    QCOMPARE(actual.rollDir, stored.rollDir);
-    QCOMPARE(actual.yawDir, stored.yawDir);
-    QTEST(block.crsfPresent, "crsfPresent");
-    // Other receivers are untouched.
-    if (Receiver(receiver) != Receiver::Sbus)
-        QCOMPARE(block.sbusPitchCh, quint8(1));
-    if (Receiver(receiver) != Receiver::Pwm)
-        QCOMPARE(block.pwmPitchCh, quint8(1));
-}
-
-void TestParams::directionWritesKeepChannels()
-{
-    QByteArray payload = countingPayload(22, 20);
-    ParamBlock block;
-    QVERIFY(decodeParamBlock(payload, block));
-    ChannelSettings settings = storedChannels(block, Receiver::Sbus);
-    settings.pitchDir = 1;
-    settings.rollDir = 2;
-    settings.yawDir = 3;
-    const CommandWords words = packChannels(Receiver::Sbus, settings);
-    // Channels of the read unchanged, only the direction bits added.
-    QCOMPARE(words.para1, quint32(0x8000 | 20));
-    QCOMPARE(words.para2, quint32(0x8000 | 21));
-    QCOMPARE(words.para3, quint32((22u << 16) | 34u));
-    QCOMPARE(words.para4, quint32((32u << 16) | 23u));
-
-    ::storeDirections(block, Receiver::Sbus, settings);
-    QCOMPARE(block.sbusPitchDir, quint8(1));
-    QCOMPARE(block.sbusRollDir, quint8(0));
-    QCOMPARE(block.sbusYawDir, quint8(1));
-    QCOMPARE(block.sbusPitchCh, quint8(20));
-
-    // PWM takes its lock from the 8-bit field.
-    block.pwmLockCh = 200;
-    const CommandWords pwm = packChannels(Receiver::Pwm, storedChannels(block, Receiver::Pwm));
-    QCOMPARE(pwm.para4 >> 16, 200u);
 }
 
 void TestParams::gimbalConfigStoresWhatWasSent_data()
