@@ -7,7 +7,29 @@ ComboBox {
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
 
+    // Qt's ComboBox selects the first entry whenever its model is replaced.
+    // A re-translated option list must keep the operator's choice instead;
+    // a list of different things (such as serial ports) can opt out.
+    property bool keepIndexOnNewModel: true
+    property int chosenIndex: -1
+    property bool replacingModel: false
+
     function dp(v) { return v * uiScale }
+
+    onDelegateModelChanged: replacingModel = true
+    onCurrentIndexChanged: {
+        if (!replacingModel)
+            chosenIndex = currentIndex
+    }
+    onModelChanged: {
+        if (!replacingModel)
+            return
+        replacingModel = false
+        if (keepIndexOnNewModel && currentIndex !== chosenIndex)
+            currentIndex = chosenIndex
+        else
+            chosenIndex = currentIndex
+    }
 
     font.family: fontFamily
     font.pixelSize: dp(16)

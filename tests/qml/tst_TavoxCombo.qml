@@ -7,6 +7,17 @@ Item {
     width: 400
     height: 500
 
+    property string language: "zh"
+
+    Component {
+        id: translatedComboComponent
+        TavoxCombo {
+            width: 200
+            height: 36
+            model: scene.language === "zh" ? ["相机下置", "相机上置"] : ["Camera Bottom", "Camera Top"]
+        }
+    }
+
     Component {
         id: comboComponent
         TavoxCombo {
@@ -82,6 +93,54 @@ Item {
             combo.popup.open()
             tryCompare(combo.popup, "opened", true)
             compare(combo.popup.height, 280)
+        }
+
+        function init() { scene.language = "zh" }
+
+        function test_retranslatedListKeepsChoice() {
+            var combo = createTemporaryObject(translatedComboComponent, scene, { currentIndex: 1 })
+            scene.language = "en"
+            compare(combo.currentIndex, 1)
+            compare(combo.contentItem.text, "Camera Top")
+            combo.currentIndex = 0
+            scene.language = "zh"
+            compare(combo.currentIndex, 0)
+            compare(combo.contentItem.text, "相机下置")
+        }
+
+        function test_retranslatedListKeepsIndexOutsideModel() {
+            var combo = createTemporaryObject(translatedComboComponent, scene, { currentIndex: 5 })
+            scene.language = "en"
+            compare(combo.currentIndex, 5)
+            compare(combo.contentItem.text, "")
+        }
+
+        function test_openPopupRetranslates() {
+            var combo = createTemporaryObject(translatedComboComponent, scene, { currentIndex: 1 })
+            mouseClick(combo)
+            tryCompare(combo.popup, "opened", true)
+            var list = combo.popup.contentItem
+            tryVerify(function() { return list.itemAt(10, 34 + 10) !== null })
+            compare(list.itemAt(10, 10).contentItem.text, "相机下置")
+            scene.language = "en"
+            tryVerify(function() { var item = list.itemAt(10, 10); return item !== null && item.contentItem.text === "Camera Bottom" })
+            compare(combo.currentIndex, 1)
+            combo.popup.close()
+        }
+
+        function test_newListCanSelectFirstEntry_data() {
+            return [
+                { tag: "same length", next: ["/dev/ttyS1", "/dev/ttyS2"], index: 0 },
+                { tag: "longer", next: ["/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"], index: 0 },
+                { tag: "empty", next: [], index: -1 }
+            ]
+        }
+
+        function test_newListCanSelectFirstEntry(data) {
+            var combo = createCombo({ keepIndexOnNewModel: false, model: ["/dev/ttyUSB0", "/dev/ttyUSB1"] })
+            combo.currentIndex = 1
+            combo.model = data.next
+            compare(combo.currentIndex, data.index)
         }
 
         function test_popupListHasNoModelWhileClosed() {
