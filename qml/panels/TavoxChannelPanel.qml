@@ -91,26 +91,9 @@ Item {
         Layout.preferredHeight: root.dp(36)
     }
 
-    // Options whose texts follow the language. Handing a combo a new model
-    // resets its selection, so the model is swapped here by hand and the
-    // selection put back: a language switch must never change what is written.
-    component TranslatedCombo: ChannelCombo {
-        id: translated
-        property var labels: []
-        property int initialIndex: 0
-        onLabelsChanged: {
-            var kept = currentIndex
-            model = labels
-            currentIndex = kept
-        }
-        Component.onCompleted: {
-            model = labels
-            currentIndex = initialIndex
-        }
-    }
-
-    component DirectionCombo: TranslatedCombo {
-        labels: root.dirLabels
+    component DirectionCombo: ChannelCombo {
+        model: root.dirLabels
+        currentIndex: 0
     }
 
     component ValueBox: Rectangle {
@@ -351,12 +334,12 @@ Item {
                         }
 
                         AxisLabel { text: root.zhText("模式", "Mode") }
-                        TranslatedCombo {
+                        ChannelCombo {
                             id: sbusMode
                             objectName: "sbusMode"
                             Layout.columnSpan: 3
-                            labels: root.modeLabels
-                            initialIndex: appBridge.tavoxSbusMode
+                            model: root.modeLabels
+                            currentIndex: appBridge.tavoxSbusMode
                         }
                     }
                     PageSpacer {}
@@ -418,21 +401,21 @@ Item {
                         }
 
                         AxisLabel { text: root.zhText("回中第二功能", "Center 2nd Func") }
-                        TranslatedCombo {
+                        ChannelCombo {
                             id: pwmCenter2ndFcn
                             objectName: "pwmCenter2ndFcn"
                             Layout.columnSpan: 3
-                            labels: root.center2ndFcnLabels
-                            initialIndex: appBridge.tavoxPwmLockCh
+                            model: root.center2ndFcnLabels
+                            currentIndex: appBridge.tavoxPwmLockCh
                         }
 
                         AxisLabel { text: root.zhText("模式", "Mode") }
-                        TranslatedCombo {
+                        ChannelCombo {
                             id: pwmMode
                             objectName: "pwmMode"
                             Layout.columnSpan: 3
-                            labels: root.modeLabels
-                            initialIndex: appBridge.tavoxPwmMode
+                            model: root.modeLabels
+                            currentIndex: appBridge.tavoxPwmMode
                         }
                     }
                     PageSpacer {}
@@ -518,12 +501,12 @@ Item {
                         }
 
                         AxisLabel { text: root.zhText("模式", "Mode") }
-                        TranslatedCombo {
+                        ChannelCombo {
                             id: crsfMode
                             objectName: "crsfMode"
                             Layout.columnSpan: 3
-                            labels: root.modeLabels
-                            initialIndex: appBridge.tavoxCrsfMode
+                            model: root.modeLabels
+                            currentIndex: appBridge.tavoxCrsfMode
                         }
                     }
                     PageSpacer {}
