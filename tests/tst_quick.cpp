@@ -10,6 +10,13 @@ class QuickTestSetup : public QObject
 {
     Q_OBJECT
 
+public:
+    QuickTestSetup()
+    {
+        // Pulls in the product's library and with it the embedded images.
+        Q_INIT_RESOURCE(tavox);
+    }
+
 public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
