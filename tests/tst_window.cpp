@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
+#include "support/PseudoTerminal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,12 +55,18 @@ private slots:
     void startupHintShownOnce();
     void grabsBothLanguages_data();
     void grabsBothLanguages();
+    void serialSwitchDrivesTheRealPort();
+    void unpluggedPortTurnsTheSwitchOff();
 
 private:
     QQuickWindow *window() const;
     QString itemText(const char *objectName) const;
     QImage grabRenderedFrame() const;
+    QQuickItem *item(const char *objectName) const;
+    void click(const char *objectName);
 
+    PseudoTerminal m_device;
+    QString m_fontFamily;
     std::unique_ptr<AppBridge> m_bridge;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
 };
@@ -67,10 +74,12 @@ private:
 void WindowTest::initTestCase()
 {
     QFile::remove(configPath());
+    QVERIFY(m_device.isValid());
+    qputenv("TAVOX_EXTRA_PORTS", m_device.slaveName().toUtf8());
     g_previousHandler = qInstallMessageHandler(recordQmlWarnings);
 
-    const QString fontFamily = applyAppFont();
-    QCOMPARE(fontFamily, QStringLiteral("Noto Sans CJK SC"));
+    m_fontFamily = applyAppFont();
+    QVERIFY2(m_fontFamily != QLatin1String("Microsoft YaHei"), "no CJK font installed (fonts-noto-cjk)");
 
     m_bridge = std::make_unique<AppBridge>();
     m_engine = std::make_unique<QQmlApplicationEngine>();
@@ -78,7 +87,7 @@ void WindowTest::initTestCase()
         for (const QQmlError &error : warnings)
             g_qmlWarnings.append(error.toString());
     });
-    publishToQml(*m_engine, *m_bridge, fontFamily);
+    publishToQml(*m_engine, *m_bridge, m_fontFamily);
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
     QVERIFY(window());
     QVERIFY(QTest::qWaitForWindowExposed(window()));
@@ -100,10 +109,23 @@ QQuickWindow *WindowTest::window() const
     return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
 }
 
+QQuickItem *WindowTest::item(const char *objectName) const
+{
+    return window()->findChild<QQuickItem *>(QString::fromLatin1(objectName));
+}
+
 QString WindowTest::itemText(const char *objectName) const
 {
-    auto *item = window()->findChild<QQuickItem *>(QString::fromLatin1(objectName));
-    return item ? item->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
+    const QQuickItem *found = item(objectName);
+    return found ? found->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
+}
+
+void WindowTest::click(const char *objectName)
+{
+    QQuickItem *target = item(objectName);
+    QVERIFY2(target, objectName);
+    const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+    QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }
 
 QImage WindowTest::grabRenderedFrame() const
@@ -131,7 +153,7 @@ void WindowTest::windowGeometry()
     QCOMPARE(window()->size(), QSize(1540, 960));
     QCOMPARE(window()->minimumSize(), QSize(1540, 960));
     QCOMPARE(window()->color(), QColor(QStringLiteral("#f5f7fa")));
-    QCOMPARE(window()->property("font").value<QFont>().family(), QStringLiteral("Noto Sans CJK SC"));
+    QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
 }
 
 void WindowTest::startupHintShownOnce()
@@ -171,6 +193,35 @@ void WindowTest::grabsBothLanguages()
     const QString path = QStringLiteral(TAVOX_BINARY_DIR "/window-%1.png").arg(language);
     QVERIFY(image.save(path));
 
+    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
+}
+
+void WindowTest::serialSwitchDrivesTheRealPort()
+{
+    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), m_device.slaveName());
+
+    click("serialSwitch");
+    QTRY_VERIFY(m_bridge->serialOpened());
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    QVERIFY(!item("serialPortCombo")->isEnabled());
+    QVERIFY(!item("serialBaudCombo")->isEnabled());
+
+    click("serialSwitch");
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QVERIFY(item("serialPortCombo")->isEnabled());
+    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
+}
+
+void WindowTest::unpluggedPortTurnsTheSwitchOff()
+{
+    click("serialSwitch");
+    QTRY_VERIFY(m_bridge->serialOpened());
+
+    m_device.closeMaster();
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QVERIFY(item("refreshButton")->isEnabled());
     QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
 }
 
