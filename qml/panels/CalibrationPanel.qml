@@ -269,7 +269,7 @@ Item {
                 clip: true
                 ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
                 ScrollBar.vertical.policy: ScrollBar.AsNeeded
-                contentHeight: content.implicitHeight + dp(6)
+                contentHeight: content.height + dp(6)
 
                 ColumnLayout {
                     id: content

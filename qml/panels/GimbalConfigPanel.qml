@@ -27,7 +27,12 @@ Item {
         }
     }
 
+    // The inputs start in one column whatever the language's label lengths.
+    readonly property real labelWidth: Math.max(fpvLabel.implicitWidth, pitchLabel.implicitWidth,
+                                                rollLabel.implicitWidth, yawLabel.implicitWidth)
+
     component FieldLabel: Label {
+        Layout.preferredWidth: root.labelWidth
         font.family: root.fontFamily
         font.pixelSize: root.dp(16)
     }
@@ -88,7 +93,7 @@ Item {
                     RowLayout {
                         Layout.fillWidth: true
                         spacing: dp(8)
-                        FieldLabel { text: zhText("FPV模式", "FPV Mode") }
+                        FieldLabel { id: fpvLabel; text: zhText("FPV模式", "FPV Mode") }
                         TavoxCombo {
                             id: fpvCombo
                             objectName: "fpvCombo"
@@ -102,7 +107,8 @@ Item {
                     }
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("俯仰最大速度", "Pitch Max Speed") }
+                        spacing: dp(8)
+                        FieldLabel { id: pitchLabel; text: zhText("俯仰最大速度", "Pitch Max Speed") }
                         SpeedInput {
                             id: pitchSpin
                             objectName: "pitchSpin"
@@ -111,7 +117,8 @@ Item {
                     }
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("横滚最大速度", "Roll Max Speed") }
+                        spacing: dp(8)
+                        FieldLabel { id: rollLabel; text: zhText("横滚最大速度", "Roll Max Speed") }
                         SpeedInput {
                             id: rollSpin
                             objectName: "rollSpin"
@@ -120,7 +127,8 @@ Item {
                     }
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("航向最大速度", "Yaw Max Speed") }
+                        spacing: dp(8)
+                        FieldLabel { id: yawLabel; text: zhText("航向最大速度", "Yaw Max Speed") }
                         SpeedInput {
                             id: yawSpin
                             objectName: "yawSpin"

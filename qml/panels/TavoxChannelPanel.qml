@@ -79,7 +79,11 @@ Item {
         function onTavoxParamsChanged() { root.reloadFromBridge() }
     }
 
+    // A long label (the PWM centre second function) wraps rather than
+    // squeezing the combos of every other row into ellipses.
     component AxisLabel: Label {
+        Layout.maximumWidth: root.dp(70)
+        wrapMode: Text.WordWrap
         font.family: root.fontFamily
         font.pixelSize: root.dp(16)
     }
@@ -88,6 +92,8 @@ Item {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         Layout.fillWidth: true
+        // When the row is tight the value box gives way before a choice is elided.
+        Layout.minimumWidth: implicitWidth
         Layout.preferredHeight: root.dp(36)
     }
 

@@ -22,7 +22,11 @@ Item {
         }
     }
 
+    // The inputs start in one column whatever the language's label lengths.
+    readonly property real labelWidth: Math.max(pitchLabel.implicitWidth, rollLabel.implicitWidth, yawLabel.implicitWidth)
+
     component FieldLabel: Label {
+        Layout.preferredWidth: root.labelWidth
         font.family: root.fontFamily
         font.pixelSize: root.dp(16)
     }
@@ -83,7 +87,8 @@ Item {
 
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("俯仰最大力矩", "Pitch Torque") }
+                        spacing: dp(8)
+                        FieldLabel { id: pitchLabel; text: zhText("俯仰最大力矩", "Pitch Torque") }
                         TorqueInput {
                             id: pitchTorque
                             objectName: "pitchTorque"
@@ -92,7 +97,8 @@ Item {
                     }
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("横滚最大力矩", "Roll Torque") }
+                        spacing: dp(8)
+                        FieldLabel { id: rollLabel; text: zhText("横滚最大力矩", "Roll Torque") }
                         TorqueInput {
                             id: rollTorque
                             objectName: "rollTorque"
@@ -101,7 +107,8 @@ Item {
                     }
                     RowLayout {
                         Layout.fillWidth: true
-                        FieldLabel { text: zhText("航向最大力矩", "Yaw Torque") }
+                        spacing: dp(8)
+                        FieldLabel { id: yawLabel; text: zhText("航向最大力矩", "Yaw Torque") }
                         TorqueInput {
                             id: yawTorque
                             objectName: "yawTorque"

@@ -199,6 +199,19 @@ Item {
             compare(panel.caliState, -1)
         }
 
+        function test_languageSwitchWhileFollowing() {
+            var panel = createPanel()
+            startAccelCalibration(panel)
+            report(5)
+            appBridge.language = "en"
+            compare(panel.caliState, 5)
+            compare(part(panel, "caliStatusLabel").text, "● Place device LEFT")
+            compare(part(part(panel, "face5"), "nameLabel").text, "Left")
+            compare(part(panel, "face5").phase, "current")
+            compare(part(panel, "face4").phase, "completed")
+            verify(part(panel, "caliProgressSection").visible)
+        }
+
         function test_englishStatus() {
             appBridge.language = "en"
             var panel = createPanel()
