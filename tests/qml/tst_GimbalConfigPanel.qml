@@ -98,13 +98,5 @@ Item {
             compare(combo.currentIndex, 8)
             compare(combo.contentItem.text, "")
         }
-
-        function test_fpvLabelsDoNotTranslate() {
-            var panel = createPanel()
-            appBridge.language = "en"
-            compare(part(panel, "fpvCombo").currentText, "YAW")
-            compare(panel.fpvLabels.length, 8)
-            compare(part(panel, "readButton").text, "Read")
-        }
     }
 }

@@ -36,6 +36,11 @@ Item {
             return item
         }
 
+        function choose(panel, indexes) {
+            for (var name in indexes)
+                part(panel, name).currentIndex = indexes[name]
+        }
+
         function showPage(panel, tabName, pageIndex) {
             mouseClick(part(panel, tabName))
             compare(part(panel, "channelStack").currentIndex, pageIndex)
@@ -83,21 +88,20 @@ Item {
             fuzzyCompare(part(panel, "pwmTab").width, share, 0.01)
         }
 
-        function test_losingCrsfWhileShownFallsBackToSbus() {
-            appBridge.tavoxFirmwareVersion = "1.0.0.60"
-            var panel = createPanel()
-            showPage(panel, "crsfTab", 2)
-            appBridge.tavoxFirmwareVersion = "1.0.0.59"
-            compare(part(panel, "channelTabs").currentIndex, 0)
-            compare(part(panel, "channelStack").currentIndex, 0)
+        function test_losingCrsfWhileShown_data() {
+            return [
+                { tag: "on the CRSF page", tab: "crsfTab", page: 2, after: 0 },
+                { tag: "on another page", tab: "pwmTab", page: 1, after: 1 }
+            ]
         }
 
-        function test_losingCrsfKeepsAnotherPage() {
+        function test_losingCrsfWhileShown(data) {
             appBridge.tavoxFirmwareVersion = "1.0.0.60"
             var panel = createPanel()
-            showPage(panel, "pwmTab", 1)
-            appBridge.tavoxFirmwareVersion = "-"
-            compare(part(panel, "channelTabs").currentIndex, 1)
+            showPage(panel, data.tab, data.page)
+            appBridge.tavoxFirmwareVersion = "1.0.0.59"
+            compare(part(panel, "channelTabs").currentIndex, data.after)
+            compare(part(panel, "channelStack").currentIndex, data.after)
         }
 
         function test_tabRowDoesNotFlick() {
@@ -230,15 +234,8 @@ Item {
 
         function test_writeSbus() {
             var panel = createPanel()
-            part(panel, "sbusPitch").currentIndex = 3
-            part(panel, "sbusRoll").currentIndex = 0
-            part(panel, "sbusYaw").currentIndex = 16
-            part(panel, "sbusCenter").currentIndex = 5
-            part(panel, "sbusLock").currentIndex = 6
-            part(panel, "sbusMode").currentIndex = 0
-            part(panel, "sbusPitchDir").currentIndex = 1
-            part(panel, "sbusRollDir").currentIndex = 0
-            part(panel, "sbusYawDir").currentIndex = 1
+            choose(panel, { sbusPitch: 3, sbusRoll: 0, sbusYaw: 16, sbusCenter: 5, sbusLock: 6, sbusMode: 0,
+                            sbusPitchDir: 1, sbusRollDir: 0, sbusYawDir: 1 })
             mouseClick(part(panel, "sbusWrite"))
             compare(appBridge.callNames(), ["tavoxWriteSbusChannelsWithDir"])
             compare(appBridge.lastArgs("tavoxWriteSbusChannelsWithDir"), [3, 0, 16, 5, 6, 0, 1, 0, 1])
@@ -247,13 +244,8 @@ Item {
         function test_writePwm() {
             var panel = createPanel()
             showPage(panel, "pwmTab", 1)
-            part(panel, "pwmPitch").currentIndex = 2
-            part(panel, "pwmYaw").currentIndex = 0
-            part(panel, "pwmCenter").currentIndex = 3
-            part(panel, "pwmCenter2ndFcn").currentIndex = 0
-            part(panel, "pwmMode").currentIndex = 1
-            part(panel, "pwmPitchDir").currentIndex = 1
-            part(panel, "pwmYawDir").currentIndex = 0
+            choose(panel, { pwmPitch: 2, pwmYaw: 0, pwmCenter: 3, pwmCenter2ndFcn: 0, pwmMode: 1,
+                            pwmPitchDir: 1, pwmYawDir: 0 })
             mouseClick(part(panel, "pwmWrite"))
             compare(appBridge.callNames(), ["tavoxWritePwmChannelsWithDir"])
             compare(appBridge.lastArgs("tavoxWritePwmChannelsWithDir"), [2, 0, 3, 0, 1, 1, 0])
@@ -263,15 +255,8 @@ Item {
             appBridge.tavoxFirmwareVersion = "1.0.0.61"
             var panel = createPanel()
             showPage(panel, "crsfTab", 2)
-            part(panel, "crsfPitch").currentIndex = 1
-            part(panel, "crsfRoll").currentIndex = 2
-            part(panel, "crsfYaw").currentIndex = 3
-            part(panel, "crsfCenter").currentIndex = 0
-            part(panel, "crsfLock").currentIndex = 16
-            part(panel, "crsfMode").currentIndex = 1
-            part(panel, "crsfPitchDir").currentIndex = 0
-            part(panel, "crsfRollDir").currentIndex = 1
-            part(panel, "crsfYawDir").currentIndex = 1
+            choose(panel, { crsfPitch: 1, crsfRoll: 2, crsfYaw: 3, crsfCenter: 0, crsfLock: 16, crsfMode: 1,
+                            crsfPitchDir: 0, crsfRollDir: 1, crsfYawDir: 1 })
             mouseClick(part(panel, "crsfWrite"))
             compare(appBridge.callNames(), ["tavoxWriteCrsfChannelsWithDir"])
             compare(appBridge.lastArgs("tavoxWriteCrsfChannelsWithDir"), [1, 2, 3, 0, 16, 1, 0, 1, 1])

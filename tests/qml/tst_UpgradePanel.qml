@@ -110,14 +110,5 @@ Item {
             appBridge.tavoxUpgradeProgress = 25
             fuzzyCompare(fill.width, bar.contentItem.width / 4, 0.5)
         }
-
-        function test_englishTexts() {
-            appBridge.language = "en"
-            var panel = createPanel()
-            compare(part(panel, "browseButton").text, "Browse")
-            compare(part(panel, "startButton").text, "Start Upgrade")
-            compare(part(panel, "queryButton").text, "Query Version")
-            compare(part(panel, "filePathField").placeholderText, "Select firmware file")
-        }
     }
 }
