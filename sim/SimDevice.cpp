@@ -77,6 +77,38 @@ quint8 directionOf(quint32 word)
     return quint8((word >> 15) & 1);
 }
 
+// The fields one SBUS or CRSF channel write sets; both share a payload layout.
+struct ChannelFields
+{
+    quint8 &pitch, &pitchDir, &yaw, &yawDir, &lock, &centre, &mode, &roll, &rollDir;
+};
+
+ChannelFields sbusChannels(ParamBlock &p)
+{
+    return {p.sbusPitchCh, p.sbusPitchDir, p.sbusYawCh, p.sbusYawDir, p.sbusLockCh,
+            p.sbusCenterCh, p.sbusMode, p.sbusRollCh, p.sbusRollDir};
+}
+
+ChannelFields crsfChannels(ParamBlock &p)
+{
+    return {p.crsfPitchCh, p.crsfPitchDir, p.crsfYawCh, p.crsfYawDir, p.crsfLockCh,
+            p.crsfCenterCh, p.crsfMode, p.crsfRollCh, p.crsfRollDir};
+}
+
+// para1 pitch word, para2 yaw word, para3 centre << 16 | lock, para4 roll word << 16 | mode.
+void applyChannelWrite(const ChannelFields &f, const quint32 para[4])
+{
+    f.pitch = channelOf(para[0]);
+    f.pitchDir = directionOf(para[0]);
+    f.yaw = channelOf(para[1]);
+    f.yawDir = directionOf(para[1]);
+    f.lock = quint8(para[2]);
+    f.centre = quint8(para[2] >> 16);
+    f.mode = quint8(para[3]);
+    f.roll = channelOf(para[3] >> 16);
+    f.rollDir = directionOf(para[3] >> 16);
+}
+
 QByteArray commandReply(quint8 subCommand, const QByteArray &extra = {})
 {
     return buildFrameV0(CommandReply, QByteArray(1, char(subCommand)) + extra);
@@ -197,20 +229,12 @@ void SimDevice::applyWrite(quint8 subCommand, const quint32 para[4])
     ParamBlock &p = m_params;
     switch (subCommand) {
     case SbusChannels:
-    case CrsfChannels: {
-        const bool sbus = subCommand == SbusChannels;
-        (sbus ? p.sbusPitchCh : p.crsfPitchCh) = channelOf(para[0]);
-        (sbus ? p.sbusPitchDir : p.crsfPitchDir) = directionOf(para[0]);
-        (sbus ? p.sbusYawCh : p.crsfYawCh) = channelOf(para[1]);
-        (sbus ? p.sbusYawDir : p.crsfYawDir) = directionOf(para[1]);
-        (sbus ? p.sbusLockCh : p.crsfLockCh) = quint8(para[2]);
-        (sbus ? p.sbusCenterCh : p.crsfCenterCh) = quint8(para[2] >> 16);
-        (sbus ? p.sbusMode : p.crsfMode) = quint8(para[3]);
-        (sbus ? p.sbusRollCh : p.crsfRollCh) = channelOf(para[3] >> 16);
-        (sbus ? p.sbusRollDir : p.crsfRollDir) = directionOf(para[3] >> 16);
+        applyChannelWrite(sbusChannels(p), para);
         break;
-    }
-    case PwmChannels:
+    case CrsfChannels:
+        applyChannelWrite(crsfChannels(p), para);
+        break;
+    case PwmChannels:   // para3 centre, para4 lock << 16 | mode
         p.pwmPitchCh = channelOf(para[0]);
         p.pwmPitchDir = directionOf(para[0]);
         p.pwmYawCh = channelOf(para[1]);
