@@ -2,7 +2,6 @@
 
 #include "log/elog_port.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +20,6 @@ size_t enabledFmtSet[LevelCount] = {};
 
 // One buffer for every record: records are built under the output lock.
 char logBuf[ELOG_LINE_BUF_SIZE];
-
-std::atomic_bool reportingFailedCheck { false };
 
 class OutputLock
 {
@@ -114,10 +111,8 @@ size_t appendLineFeed(size_t len)
 
 void elog_assert_failed(const char *expression, const char *function, long line)
 {
-    // A check failing while the first failure is written must not write again.
-    if (!reportingFailedCheck.exchange(true))
-        elog_output(ELOG_LVL_ASSERT, "elog", nullptr, nullptr, 0, "(%s) has assert failed at %s:%ld.",
-                    expression, function, line);
+    elog_output(ELOG_LVL_ASSERT, "elog", nullptr, nullptr, 0, "(%s) has assert failed at %s:%ld.", expression,
+                function, line);
     std::abort();
 }
 
