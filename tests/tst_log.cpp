@@ -289,8 +289,9 @@ void TestLog::fileWriteBeforeInitIsFatal()
 
 void TestLog::coreWithoutSessionWaitsForStart()
 {
-    const QString defaultFile = QStringLiteral("/tmp/log_file.log");
-    const bool existedBefore = QFile::exists(defaultFile);
+    QFile defaultFile(QStringLiteral("/tmp/log_file.log"));
+    const bool existedBefore = defaultFile.exists();
+    const qint64 sizeBefore = defaultFile.size();
     const ChildResult child = runInChild(capturePath(), [] {
         elog_init();
         elog_set_fmt(ELOG_LVL_INFO, ELOG_FMT_TAG);
@@ -299,12 +300,16 @@ void TestLog::coreWithoutSessionWaitsForStart()
         elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "after start");
         return 0;
     });
+    const QByteArray added = readFile(defaultFile.fileName()).mid(int(sizeBefore));
+    // Leave the shared file as it was found.
+    if (existedBefore)
+        defaultFile.resize(sizeBefore);
+    else
+        defaultFile.remove();
+
     QCOMPARE(child.exitCode, 0);
     QCOMPARE(child.output, QByteArray("app      after start\n"));
-    if (!existedBefore) {
-        QCOMPARE(readFile(defaultFile), Bom + "app      after start\n");
-        QFile::remove(defaultFile);
-    }
+    QCOMPARE(added, (sizeBefore > 0 ? QByteArray() : Bom) + child.output);
 }
 
 void TestLog::pathOfExactly510BytesStartsSession()
