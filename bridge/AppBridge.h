@@ -231,6 +231,8 @@ public:
     void appendLinkStatus();
     bool sendFrame(const QByteArray &frame);
 
+    // Receive path: bytes as the port delivered them. Dropped while the link is closed.
+    void onRawBytes(const QByteArray &data);
     // The receive buffer as it stands between two pieces of input.
     const QByteArray &receiveBuffer() const { return m_rxBuffer; }
 
@@ -254,7 +256,6 @@ private:
     void scheduleMessageLogChanged();
 
     // Serial link and receive path.
-    void onRawBytes(const QByteArray &data);
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
