@@ -260,6 +260,8 @@ private:
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
     void scheduleFirstExchange();
+    void processReceivedInput();
+    void clearReceiveState();
 
     // ---- Parameters and commands (AppBridgeParams.cpp) ----
     void handleParamBlock(const QByteArray &payload);
@@ -305,5 +307,10 @@ private:
     qint32 m_accelCaliState = -1;
 
     QByteArray m_rxBuffer;
+    // Input not yet cut into frames: a burst larger than one time slice waits
+    // here while the event loop runs, so the window never freezes.
+    QByteArray m_rxPending;
+    int m_rxPendingOffset = 0;
+    bool m_rxContinuationScheduled = false;
     Uartcore m_uart;
 };

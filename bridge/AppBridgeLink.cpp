@@ -3,11 +3,17 @@
 
 #include "protocol/FrameCodec.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
 const int ParamReadDelayMs = 300;
 const int VersionQueryDelayMs = 600;
+
+// The receive path hands the event loop back after this long, so timers and
+// painting keep their pace during a burst of input.
+const int ReceiveSliceMs = 8;
+const int ReceivePieceBytes = 4096;
 
 const quint8 ParamBlockReply = 0xC1;
 const quint8 CommandReply = 0x86;
@@ -52,7 +58,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
         return false;
     }
 
-    m_rxBuffer.clear();
+    clearReceiveState();
     m_startupHintShown = false;
     resetHeartbeat();
     m_serialOpened = true;
@@ -82,7 +88,7 @@ void AppBridge::closeSerial()
     if (!m_serialOpened)
         return;
     m_serialOpened = false;
-    m_rxBuffer.clear();
+    clearReceiveState();
     resetHeartbeat();
     m_uart.close();
     emit serialOpenedChanged();
@@ -114,10 +120,45 @@ void AppBridge::onRawBytes(const QByteArray &data)
 {
     if (data.isEmpty() || !m_serialOpened)
         return;
-    m_rxBuffer.append(data);
+    m_rxPending.append(data);
+    if (!m_rxContinuationScheduled)
+        processReceivedInput();
+}
+
+// Cuts frames out of the pending input piece by piece, oldest first. Input of
+// ordinary size is handled before this returns; a burst that takes longer than
+// a time slice continues on the next turn of the event loop.
+void AppBridge::processReceivedInput()
+{
+    QElapsedTimer slice;
+    slice.start();
     ParsedFrame frame;
-    while (extractFrame(m_rxBuffer, frame))
-        handleFrame(frame);
+    while (m_rxPendingOffset < m_rxPending.size()) {
+        const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
+        m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
+        m_rxPendingOffset += piece;
+        while (m_serialOpened && extractFrame(m_rxBuffer, frame))
+            handleFrame(frame);
+        if (!m_serialOpened)
+            return;
+        if (slice.elapsed() >= ReceiveSliceMs && m_rxPendingOffset < m_rxPending.size()) {
+            m_rxContinuationScheduled = true;
+            QTimer::singleShot(0, this, [this] {
+                m_rxContinuationScheduled = false;
+                processReceivedInput();
+            });
+            return;
+        }
+    }
+    m_rxPending.clear();
+    m_rxPendingOffset = 0;
+}
+
+void AppBridge::clearReceiveState()
+{
+    m_rxBuffer.clear();
+    m_rxPending.clear();
+    m_rxPendingOffset = 0;
 }
 
 void AppBridge::handleFrame(const ParsedFrame &frame)
