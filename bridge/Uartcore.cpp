@@ -13,6 +13,7 @@ bool Uartcore::open(const QString &portName, qint32 baudRate, QSerialPort::DataB
                     QSerialPort::Parity parity, QSerialPort::StopBits stopBits,
                     QSerialPort::FlowControl flowControl)
 {
+    m_portName = portName;
     m_port->setPortName(portName);
     if (!m_port->open(QIODevice::ReadWrite))
         return false;

@@ -22,7 +22,8 @@ public:
     void close();
     bool write(const QByteArray &data);
     bool isOpen() const { return m_port->isOpen(); }
-    QString portName() const { return m_port->portName(); }
+    // The name the port was opened with, as the caller gave it.
+    QString portName() const { return m_portName; }
 
     // Called once when the open port reports that its device is gone.
     void setPortLostHandler(std::function<void()> handler) { m_portLostHandler = std::move(handler); }
@@ -42,5 +43,6 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort *m_port = nullptr;
+    QString m_portName;
     std::function<void()> m_portLostHandler;
 };

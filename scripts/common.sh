@@ -35,9 +35,16 @@ tavox_install_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing
 }
 
-# tavox_build DIR [cmake options...]
+# tavox_build DIR [cmake options...] [-- targets...]
 tavox_build() {
   local dir=$1; shift
-  cmake -S "$TAVOX_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  local options=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+  [ "${1:-}" = "--" ] && shift && targets=("$@")
+  cmake -S "$TAVOX_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j"$(nproc)"
+  fi
 }

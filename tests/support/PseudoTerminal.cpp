@@ -30,6 +30,13 @@ PseudoTerminal::~PseudoTerminal()
         ::close(m_slave);
 }
 
+termios PseudoTerminal::lineSettings() const
+{
+    termios settings {};
+    tcgetattr(m_slave, &settings);
+    return settings;
+}
+
 bool PseudoTerminal::write(const QByteArray &bytes)
 {
     qint64 done = 0;

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <termios.h>
+
 class QSocketNotifier;
 
 // The device side of a real pseudo-terminal: the tool opens slaveName() as its
@@ -18,6 +20,9 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     QString slaveName() const { return m_slaveName; }
+
+    // Line settings as the tool left them on its side.
+    termios lineSettings() const;
 
     bool write(const QByteArray &bytes);
     QByteArray received() const { return m_received; }

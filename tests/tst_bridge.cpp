@@ -1,0 +1,438 @@
+#include "app/Config.h"
+#include "bridge/AppBridge.h"
+#include "support/BridgeTestUtils.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+struct PropertySpec
+{
+    const char *name;
+    const char *type;
+    const char *notify;
+};
+
+// Every property the interface binds to, in declaration order.
+const PropertySpec Properties[] = {
+    { "language", "QString", "languageChanged" },
+    { "messageLog", "QString", "messageLogChanged" },
+    { "serialPorts", "QStringList", "serialPortsChanged" },
+    { "serialOpened", "bool", "serialOpenedChanged" },
+    { "linkStatus", "QString", "linkStatusChanged" },
+    { "appVersion", "QString", nullptr },
+    { "tavoxSbusPitchCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusRollCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusYawCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusCenterCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusLockCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusMode", "int", "tavoxParamsChanged" },
+    { "tavoxPwmPitchCh", "int", "tavoxParamsChanged" },
+    { "tavoxPwmRollCh", "int", "tavoxParamsChanged" },
+    { "tavoxPwmYawCh", "int", "tavoxParamsChanged" },
+    { "tavoxPwmCenterCh", "int", "tavoxParamsChanged" },
+    { "tavoxPwmLockCh", "int", "tavoxParamsChanged" },
+    { "tavoxPwmMode", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfPitchCh", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfRollCh", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfYawCh", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfCenterCh", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfLockCh", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfMode", "int", "tavoxParamsChanged" },
+    { "tavoxFpvMode", "int", "tavoxParamsChanged" },
+    { "tavoxPitchMaxSpeed", "int", "tavoxParamsChanged" },
+    { "tavoxRollMaxSpeed", "int", "tavoxParamsChanged" },
+    { "tavoxYawMaxSpeed", "int", "tavoxParamsChanged" },
+    { "tavoxCameraPosition", "int", "tavoxParamsChanged" },
+    { "tavoxPitchMaxTorque", "int", "tavoxParamsChanged" },
+    { "tavoxRollMaxTorque", "int", "tavoxParamsChanged" },
+    { "tavoxYawMaxTorque", "int", "tavoxParamsChanged" },
+    { "tavoxSbusPhotoCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusVideoCh", "int", "tavoxParamsChanged" },
+    { "tavoxSbusPitchDir", "int", "tavoxParamsChanged" },
+    { "tavoxSbusRollDir", "int", "tavoxParamsChanged" },
+    { "tavoxSbusYawDir", "int", "tavoxParamsChanged" },
+    { "tavoxPwmPitchDir", "int", "tavoxParamsChanged" },
+    { "tavoxPwmYawDir", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfPitchDir", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfRollDir", "int", "tavoxParamsChanged" },
+    { "tavoxCrsfYawDir", "int", "tavoxParamsChanged" },
+    { "tavoxUpgradeProgress", "int", "tavoxUpgradeProgressChanged" },
+    { "tavoxFirmwareVersion", "QString", "tavoxVersionChanged" },
+    { "tavoxBootVersion", "QString", "tavoxVersionChanged" },
+    { "tavoxUpgradeFilePath", "QString", "tavoxUpgradeFilePathChanged" },
+    { "hbPitch", "double", "heartbeatChanged" },
+    { "hbRoll", "double", "heartbeatChanged" },
+    { "hbYaw", "double", "heartbeatChanged" },
+    { "hbAttiReady", "bool", "heartbeatChanged" },
+    { "hbJointInitOk", "bool", "heartbeatChanged" },
+    { "hbUnderVolt", "bool", "heartbeatChanged" },
+    { "hbMemsLost", "bool", "heartbeatChanged" },
+    { "hbActuator", "int", "heartbeatChanged" },
+    { "hbSoftLimit", "bool", "heartbeatChanged" },
+    { "hbCtrlMode", "int", "heartbeatChanged" },
+    { "hbStateMachine", "int", "heartbeatChanged" },
+    { "hbJointOutterAngle", "double", "heartbeatChanged" },
+    { "hbJointMiddleAngle", "double", "heartbeatChanged" },
+    { "hbJointInnerAngle", "double", "heartbeatChanged" },
+    { "hbImuTemp", "double", "heartbeatChanged" },
+    { "hbSbusPitchValue", "int", "heartbeatChanged" },
+    { "hbSbusRollValue", "int", "heartbeatChanged" },
+    { "hbSbusYawValue", "int", "heartbeatChanged" },
+    { "hbSbusCenterValue", "int", "heartbeatChanged" },
+    { "hbSbusLockValue", "int", "heartbeatChanged" },
+    { "hbPwmPitchValue", "int", "heartbeatChanged" },
+    { "hbPwmYawValue", "int", "heartbeatChanged" },
+    { "hbPwmCenterValue", "int", "heartbeatChanged" },
+    { "hbCrsfPitchValue", "int", "heartbeatChanged" },
+    { "hbCrsfRollValue", "int", "heartbeatChanged" },
+    { "hbCrsfYawValue", "int", "heartbeatChanged" },
+    { "hbCrsfCenterValue", "int", "heartbeatChanged" },
+    { "hbCrsfLockValue", "int", "heartbeatChanged" },
+    { "hbCrsfValuePresent", "bool", "heartbeatChanged" },
+    { "hbReceived", "bool", "heartbeatChanged" },
+    { "accelCaliState", "int", "accelCaliStateChanged" },
+    { "tavoxUpgrading", "bool", "tavoxUpgradingChanged" },
+};
+
+const char *const Signals[] = {
+    "languageChanged()", "messageLogChanged()", "serialPortsChanged()", "serialOpenedChanged()",
+    "linkStatusChanged()", "tavoxParamsChanged()", "tavoxUpgradeProgressChanged()", "tavoxVersionChanged()",
+    "tavoxUpgradeFilePathChanged()", "heartbeatChanged()", "accelCaliStateChanged()", "tavoxUpgradingChanged()",
+};
+
+struct InvokableSpec
+{
+    const char *signature;
+    const char *parameterNames;
+    const char *returnType;
+};
+
+const InvokableSpec Invokables[] = {
+    { "setLanguage(QString)", "lang", "void" },
+    { "clearMessages()", "", "void" },
+    { "refreshSerialPorts()", "", "void" },
+    { "openSerial(QString,int)", "portName,baudRate", "bool" },
+    { "closeSerial()", "", "void" },
+    { "tavoxRequireSerial()", "", "bool" },
+    { "tavoxSendCalibration(int)", "cmdType", "void" },
+    { "tavoxReadParams()", "", "void" },
+    { "tavoxWriteSbusChannels(int,int,int,int,int,int)", "pitch,roll,yaw,center,lockCh,mode", "void" },
+    { "tavoxWritePwmChannels(int,int,int,int,int,int)", "pitch,roll,yaw,center,lockCh,mode", "void" },
+    { "tavoxWriteCrsfChannels(int,int,int,int,int,int)", "pitch,roll,yaw,center,lockCh,mode", "void" },
+    { "tavoxWriteSbusChannelsWithDir(int,int,int,int,int,int,int,int,int)",
+      "pitch,roll,yaw,center,lockCh,mode,pitchDir,rollDir,yawDir", "void" },
+    { "tavoxWritePwmChannelsWithDir(int,int,int,int,int,int,int)",
+      "pitch,yaw,center,lockCh,mode,pitchDir,yawDir", "void" },
+    { "tavoxWriteCrsfChannelsWithDir(int,int,int,int,int,int,int,int,int)",
+      "pitch,roll,yaw,center,lockCh,mode,pitchDir,rollDir,yawDir", "void" },
+    { "tavoxWriteGimbalConfig(int,int,int,int)", "fpvMode,pitchSpeed,rollSpeed,yawSpeed", "void" },
+    { "tavoxWriteCameraPosition(int)", "position", "void" },
+    { "tavoxWriteTorque(int,int,int)", "pitchTorque,rollTorque,yawTorque", "void" },
+    { "tavoxQueryVersion()", "", "void" },
+    { "tavoxSelectUpgradeFile()", "", "void" },
+    { "tavoxStartUpgrade(QString)", "filePath", "void" },
+    { "tavoxOnStartup()", "", "void" },
+    { "tavoxSendMotorTorque(int,int)", "motor,direction", "void" },
+    { "tavoxSendMotorHallCalib(int)", "motor", "void" },
+    { "tavoxSendElecAngleCalib(int,bool)", "motor,start", "void" },
+    { "tavoxSendHallDataSelect(bool)", "useUser", "void" },
+    { "tavoxSendLinearCalib()", "", "void" },
+    { "tavoxSendGyroBiasUpdate()", "", "void" },
+    { "tavoxSendSbusPhotoVideo(int,int)", "photoCh,videoCh", "void" },
+    { "tavoxWriteSbusDirections(int,int,int)", "pitchDir,rollDir,yawDir", "void" },
+    { "tavoxWritePwmDirections(int,int)", "pitchDir,yawDir", "void" },
+    { "tavoxWriteCrsfDirections(int,int,int)", "pitchDir,rollDir,yawDir", "void" },
+};
+
+// Device operations refused while the port is closed (tavoxSelectUpgradeFile
+// needs no port, and the guard itself is tested on its own).
+const char *const GuardedOperations[] = {
+    "tavoxSendCalibration", "tavoxReadParams", "tavoxWriteSbusChannels", "tavoxWritePwmChannels",
+    "tavoxWriteCrsfChannels", "tavoxWriteSbusChannelsWithDir", "tavoxWritePwmChannelsWithDir",
+    "tavoxWriteCrsfChannelsWithDir", "tavoxWriteGimbalConfig", "tavoxWriteCameraPosition", "tavoxWriteTorque",
+    "tavoxQueryVersion", "tavoxStartUpgrade", "tavoxSendMotorTorque", "tavoxSendMotorHallCalib",
+    "tavoxSendElecAngleCalib", "tavoxSendHallDataSelect", "tavoxSendLinearCalib", "tavoxSendGyroBiasUpdate",
+    "tavoxSendSbusPhotoVideo", "tavoxWriteSbusDirections", "tavoxWritePwmDirections", "tavoxWriteCrsfDirections",
+};
+
+// Calls a method with plausible arguments of its parameter types.
+void invokeWithDefaults(QObject &object, const QMetaMethod &method)
+{
+    QVector<QVariant> values;
+    QGenericArgument args[9];
+    for (int i = 0; i < method.parameterCount(); ++i)
+        values.append(QVariant(method.parameterType(i), nullptr));
+    for (int i = 0; i < values.size(); ++i) {
+        if (method.parameterType(i) == QMetaType::QString)
+            values[i] = QStringLiteral("/nonexistent/image.bin");
+        else if (method.parameterType(i) == QMetaType::Int)
+            values[i] = 1;
+        args[i] = QGenericArgument(values[i].typeName(), values[i].constData());
+    }
+    QVERIFY(method.invoke(&object, Qt::DirectConnection, args[0], args[1], args[2], args[3], args[4], args[5],
+                          args[6], args[7], args[8]));
+}
+}
+
+class TestBridge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { removeConfigFile(); }
+    void cleanupTestCase() { removeConfigFile(); }
+
+    void metaObjectSurfaceIsExact();
+    void startsWithDefaultsAndOneEntry();
+    void firstPortListingFollowsOnTheEventLoop();
+    void languageFromConfigurationFile_data();
+    void languageFromConfigurationFile();
+    void messageLogKeepsUnderFiveHundredLines();
+    void messageLogChangedArrivesOncePerAppendAfterReturn();
+    void clearMessagesOnEmptyLogStillSignals();
+    void setLanguageNormalisesStoresAndSignals();
+    void setLanguageWithCurrentValueDoesNothing();
+    void languagePropertyWriteFromQmlSwitches();
+    void everyDeviceOperationIsRefusedWhileClosed();
+    void startupHintAppearsOnce();
+};
+
+void TestBridge::metaObjectSurfaceIsExact()
+{
+    AppBridge bridge;
+    const QMetaObject *meta = bridge.metaObject();
+    QCOMPARE(meta->className(), "AppBridge");
+
+    const int methodOffset = meta->methodOffset();
+    QCOMPARE(meta->methodCount() - methodOffset, 12 + 31);
+    for (int i = 0; i < 12; ++i) {
+        const QMetaMethod method = meta->method(methodOffset + i);
+        QCOMPARE(method.methodType(), QMetaMethod::Signal);
+        QCOMPARE(method.methodSignature(), QByteArray(Signals[i]));
+    }
+    for (int i = 0; i < 31; ++i) {
+        const QMetaMethod method = meta->method(methodOffset + 12 + i);
+        QCOMPARE(method.methodType(), QMetaMethod::Method);
+        QCOMPARE(method.methodSignature(), QByteArray(Invokables[i].signature));
+        QCOMPARE(method.parameterNames().join(','), QByteArray(Invokables[i].parameterNames));
+        QCOMPARE(QByteArray(method.typeName()), QByteArray(Invokables[i].returnType));
+    }
+
+    const int propertyOffset = meta->propertyOffset();
+    QCOMPARE(meta->propertyCount() - propertyOffset, 78);
+    for (int i = 0; i < 78; ++i) {
+        const PropertySpec &expected = Properties[i];
+        const QMetaProperty property = meta->property(propertyOffset + i);
+        QCOMPARE(property.name(), expected.name);
+        QCOMPARE(property.typeName(), expected.type);
+        QCOMPARE(property.isWritable(), qstrcmp(expected.name, "language") == 0);
+        if (expected.notify) {
+            QVERIFY2(property.hasNotifySignal(), expected.name);
+            QCOMPARE(property.notifySignal().name(), QByteArray(expected.notify));
+        } else {
+            QVERIFY(property.isConstant());
+            QVERIFY(!property.hasNotifySignal());
+        }
+    }
+}
+
+void TestBridge::startsWithDefaultsAndOneEntry()
+{
+    AppBridge bridge;
+    QCOMPARE(bridge.language(), QStringLiteral("zh"));
+    QCOMPARE(bridge.linkStatus(), QStringLiteral("当前连接: 未连接"));
+    QCOMPARE(bridge.accelCaliState(), -1);
+    QCOMPARE(bridge.tavoxFirmwareVersion(), QStringLiteral("-"));
+    QCOMPARE(bridge.tavoxBootVersion(), QStringLiteral("-"));
+    QCOMPARE(bridge.tavoxSbusMode(), 1);
+    QCOMPARE(bridge.tavoxFpvMode(), 0);
+    QCOMPARE(bridge.tavoxCameraPosition(), 1);
+    QCOMPARE(bridge.tavoxPwmRollCh(), 1);
+    QCOMPARE(bridge.tavoxPwmLockCh(), 1);
+    QCOMPARE(bridge.tavoxUpgradeProgress(), 0);
+    QVERIFY(!bridge.tavoxUpgrading());
+    QVERIFY(bridge.tavoxUpgradeFilePath().isEmpty());
+    QVERIFY(!bridge.serialOpened());
+    QVERIFY(!bridge.hbReceived());
+    QVERIFY(bridge.serialPorts().isEmpty());
+    QCOMPARE(bridge.appVersion(), QStringLiteral("v1.0.5"));
+    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("应用已启动") });
+    QVERIFY(QRegularExpression(QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] 应用已启动$"))
+                .match(bridge.messageLog())
+                .hasMatch());
+    QVERIFY2(!QFile::exists(configFilePath()), "reading the language must not create the file");
+}
+
+void TestBridge::firstPortListingFollowsOnTheEventLoop()
+{
+    qputenv("TAVOX_EXTRA_PORTS", "/dev/tavox-test-port");
+    AppBridge bridge;
+    QSignalSpy portsChanged(&bridge, &AppBridge::serialPortsChanged);
+    QCOMPARE(messageTexts(bridge).size(), 1);
+    QVERIFY(portsChanged.wait(1000));
+    qunsetenv("TAVOX_EXTRA_PORTS");
+    QCOMPARE(bridge.serialPorts().first(), QStringLiteral("/dev/tavox-test-port"));
+    const QStringList texts = messageTexts(bridge);
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(1), QStringLiteral("串口已刷新: ") + bridge.serialPorts().join(QStringLiteral(", ")));
+}
+
+void TestBridge::languageFromConfigurationFile_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("EN with blanks") << QStringLiteral("  EN  ") << QStringLiteral("en");
+    QTest::newRow("ZH with a trailing blank") << QStringLiteral("ZH ") << QStringLiteral("zh");
+    QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("en");
+    QTest::newRow("fr") << QStringLiteral("fr") << QStringLiteral("zh");
+    QTest::newRow("english") << QStringLiteral("english") << QStringLiteral("zh");
+    QTest::newRow("empty") << QString() << QStringLiteral("zh");
+}
+
+void TestBridge::languageFromConfigurationFile()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    {
+        QSettings settings(configFilePath(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("general/language"), stored);
+    }
+    AppBridge bridge;
+    QCOMPARE(bridge.language(), expected);
+    const QString started = expected == QLatin1String("en") ? QStringLiteral("Application started")
+                                                            : QStringLiteral("应用已启动");
+    QCOMPARE(messageTexts(bridge), QStringList { started });
+}
+
+void TestBridge::messageLogKeepsUnderFiveHundredLines()
+{
+    AppBridge bridge;
+    bridge.clearMessages();
+    for (int i = 1; i <= 499; ++i)
+        bridge.appendMessage(QString::number(i));
+    QCOMPARE(bridge.messageLog().count('\n'), 498);
+    QCOMPARE(messageTexts(bridge).size(), 499);
+
+    bridge.appendMessage(QStringLiteral("500"));
+    QCOMPARE(messageTexts(bridge).size(), 500);
+
+    // The 501st append reaches 500 separators and drops the two oldest lines.
+    bridge.appendMessage(QStringLiteral("501"));
+    QStringList texts = messageTexts(bridge);
+    QCOMPARE(texts.size(), 499);
+    QCOMPARE(texts.first(), QStringLiteral("3"));
+    QCOMPARE(texts.last(), QStringLiteral("501"));
+
+    bridge.appendMessage(QStringLiteral("502"));
+    QCOMPARE(messageTexts(bridge).size(), 500);
+    bridge.appendMessage(QStringLiteral("503"));
+    texts = messageTexts(bridge);
+    QCOMPARE(texts.size(), 499);
+    QCOMPARE(texts.first(), QStringLiteral("5"));
+}
+
+void TestBridge::messageLogChangedArrivesOncePerAppendAfterReturn()
+{
+    AppBridge bridge;
+    QTest::qWait(0);
+    QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
+    QCoreApplication::processEvents();
+    changed.clear();
+    bridge.appendMessage(QStringLiteral("one"));
+    bridge.appendMessage(QStringLiteral("two"));
+    QCOMPARE(changed.count(), 0);
+    QTRY_COMPARE(changed.count(), 2);
+}
+
+void TestBridge::clearMessagesOnEmptyLogStillSignals()
+{
+    AppBridge bridge;
+    QTRY_COMPARE(messageTexts(bridge).size(), 2);   // the first port listing is in
+    bridge.clearMessages();
+    QCoreApplication::processEvents();
+    QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
+    bridge.clearMessages();
+    QVERIFY(changed.wait(1000));
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(bridge.messageLog().isEmpty());
+}
+
+void TestBridge::setLanguageNormalisesStoresAndSignals()
+{
+    AppBridge bridge;
+    QVector<QByteArray> order;
+    connect(&bridge, &AppBridge::languageChanged, this, [&] { order.append("language"); });
+    connect(&bridge, &AppBridge::linkStatusChanged, this, [&] { order.append("linkStatus"); });
+
+    bridge.setLanguage(QStringLiteral("EN"));
+    QCOMPARE(bridge.language(), QStringLiteral("en"));
+    QCOMPARE(order, (QVector<QByteArray> { "language", "linkStatus" }));
+    QVERIFY(bridge.messageLog().isEmpty());
+    QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
+    QCOMPARE(QSettings(configFilePath(), QSettings::IniFormat).value("general/language").toString(),
+             QStringLiteral("en"));
+
+    bridge.setLanguage(QStringLiteral("fr"));
+    QCOMPARE(bridge.language(), QStringLiteral("zh"));
+    QCOMPARE(QSettings(configFilePath(), QSettings::IniFormat).value("general/language").toString(),
+             QStringLiteral("zh"));
+    QCOMPARE(order.size(), 4);
+}
+
+void TestBridge::setLanguageWithCurrentValueDoesNothing()
+{
+    AppBridge bridge;
+    QSignalSpy languageChanged(&bridge, &AppBridge::languageChanged);
+    QSignalSpy linkChanged(&bridge, &AppBridge::linkStatusChanged);
+    bridge.setLanguage(QStringLiteral(" zh "));
+    bridge.setLanguage(QString());
+    QCOMPARE(languageChanged.count(), 0);
+    QCOMPARE(linkChanged.count(), 0);
+    QVERIFY2(!QFile::exists(configFilePath()), "an unchanged language must not write the file");
+    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("应用已启动") });
+}
+
+void TestBridge::languagePropertyWriteFromQmlSwitches()
+{
+    AppBridge bridge;
+    QSignalSpy languageChanged(&bridge, &AppBridge::languageChanged);
+    QVERIFY(bridge.setProperty("language", QStringLiteral("en")));
+    QCOMPARE(bridge.language(), QStringLiteral("en"));
+    QCOMPARE(languageChanged.count(), 1);
+}
+
+void TestBridge::everyDeviceOperationIsRefusedWhileClosed()
+{
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    const QMetaObject *meta = bridge.metaObject();
+    for (const char *name : GuardedOperations) {
+        QMetaMethod method;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            if (meta->method(i).name() == name)
+                method = meta->method(i);
+        }
+        QVERIFY2(method.isValid(), name);
+        bridge.clearMessages();
+        invokeWithDefaults(bridge, method);
+        QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });
+    }
+    bridge.clearMessages();
+    QVERIFY(!bridge.tavoxRequireSerial());
+    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });
+}
+
+void TestBridge::startupHintAppearsOnce()
+{
+    AppBridge bridge;
+    bridge.tavoxOnStartup();
+    bridge.tavoxOnStartup();
+    QCOMPARE(messageTexts(bridge), (QStringList { QStringLiteral("应用已启动"), QStringLiteral("请您先打开串口") }));
+}
+
+QTEST_GUILESS_MAIN(TestBridge)
+#include "tst_bridge.moc"

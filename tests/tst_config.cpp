@@ -1,0 +1,84 @@
+#include "app/Config.h"
+#include "support/BridgeTestUtils.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { removeConfigFile(); }
+    void cleanupTestCase() { removeConfigFile(); }
+
+    void fileLivesBesideTheExecutable();
+    void readersNeverCreateTheFile();
+    void consoleSwitchFollowsQtBoolText_data();
+    void consoleSwitchFollowsQtBoolText();
+    void upgradeDirectoryRoundTrips();
+    void malformedFileGivesDefaults();
+};
+
+void TestConfig::fileLivesBesideTheExecutable()
+{
+    QCOMPARE(configFilePath(), QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg"));
+}
+
+void TestConfig::readersNeverCreateTheFile()
+{
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
+    QVERIFY(!readConsoleEnabled());
+    QVERIFY(readUpgradeLastDir().isEmpty());
+    QVERIFY(!QFile::exists(configFilePath()));
+
+    writeUpgradeLastDir(QStringLiteral("/srv/images"));
+    QVERIFY(QFile::exists(configFilePath()));
+}
+
+void TestConfig::consoleSwitchFollowsQtBoolText_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("1") << QStringLiteral("1") << true;
+    QTest::newRow("true") << QStringLiteral("true") << true;
+    QTest::newRow("yes") << QStringLiteral("yes") << true;
+    QTest::newRow("0") << QStringLiteral("0") << false;
+    QTest::newRow("false") << QStringLiteral("false") << false;
+    QTest::newRow("FALSE") << QStringLiteral("FALSE") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestConfig::consoleSwitchFollowsQtBoolText()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, enabled);
+    QFile file(configFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Console]\nEnabled=" + stored.toUtf8() + "\n");
+    file.close();
+    QCOMPARE(readConsoleEnabled(), enabled);
+}
+
+void TestConfig::upgradeDirectoryRoundTrips()
+{
+    writeUpgradeLastDir(QStringLiteral("D:/images"));
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("D:/images"));
+    QCOMPARE(QSettings(configFilePath(), QSettings::IniFormat).value("tavox/upgradeLastDir").toString(),
+             QStringLiteral("D:/images"));
+}
+
+void TestConfig::malformedFileGivesDefaults()
+{
+    QFile file(configFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
+    file.close();
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
+    QVERIFY(!readConsoleEnabled());
+}
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"

@@ -1,0 +1,323 @@
+#include "bridge/AppBridge.h"
+#include "protocol/FrameCodec.h"
+#include "support/BridgeTestUtils.h"
+#include "support/MessageCapture.h"
+#include "support/PseudoTerminal.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+const QString NoPort = QStringLiteral("/dev/tavox-no-such-port");
+
+// Frames the tool wrote, in order, with the time each one was complete.
+struct WireLog
+{
+    explicit WireLog(PseudoTerminal &pty)
+    {
+        clock.start();
+        QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
+            buffer.append(bytes);
+            ParsedFrame frame;
+            while (extractFrame(buffer, frame))
+                frames.append({ clock.elapsed(), frame });
+        });
+    }
+    struct Entry
+    {
+        qint64 atMs;
+        ParsedFrame frame;
+    };
+    QElapsedTimer clock;
+    QByteArray buffer;
+    QVector<Entry> frames;
+};
+}
+
+class TestSerial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { removeConfigFile(); }
+    void cleanupTestCase() { removeConfigFile(); }
+
+    void extraPortsAreParsed_data();
+    void extraPortsAreParsed();
+    void extraPortsComeFirst();
+    void lineSettingsAreApplied_data();
+    void lineSettingsAreApplied();
+    void invalidArgumentsLeaveTheLinkAlone_data();
+    void invalidArgumentsLeaveTheLinkAlone();
+    void reopeningReportsEachStepInOrder();
+    void failedReopenLeavesTheLinkClosed();
+    void closingTwiceReportsOnce();
+    void unchangedPortListStillReports();
+    void firstExchangeFollowsTheOpen();
+    void earlyCloseCancelsTheFirstExchange();
+    void reopenDropsHalfReceivedFrame();
+    void sendFrameWritesDiagnosticAndBytes();
+    void sendFrameRefusesWhileClosed();
+    void vanishedDeviceClosesTheLink();
+
+private:
+    void openInEnglish(AppBridge &bridge, PseudoTerminal &pty);
+};
+
+void TestSerial::openInEnglish(AppBridge &bridge, PseudoTerminal &pty)
+{
+    QVERIFY(pty.isValid());
+    bridge.setLanguage(QStringLiteral("en"));
+    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
+}
+
+void TestSerial::extraPortsAreParsed_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("unset") << QString() << QStringList();
+    QTest::newRow("one") << QStringLiteral("/dev/pts/3") << QStringList { "/dev/pts/3" };
+    QTest::newRow("blanks, empties, duplicates")
+        << QStringLiteral(" /tmp/sim , ,/dev/pts/4,,/tmp/sim ") << QStringList { "/tmp/sim", "/dev/pts/4" };
+    QTest::newRow("only separators") << QStringLiteral(" , ,, ") << QStringList();
+}
+
+void TestSerial::extraPortsAreParsed()
+{
+    QFETCH(QString, value);
+    QFETCH(QStringList, names);
+    QCOMPARE(Uartcore::parseExtraPorts(value), names);
+}
+
+void TestSerial::extraPortsComeFirst()
+{
+    qunsetenv("TAVOX_EXTRA_PORTS");
+    const QStringList platform = Uartcore::availablePortNames();
+    QString firstPlatform = platform.value(0, QStringLiteral("ttyS0"));
+    qputenv("TAVOX_EXTRA_PORTS", QStringLiteral("/tmp/tavox-sim.port, %1").arg(firstPlatform).toUtf8());
+    const QStringList names = Uartcore::availablePortNames();
+    qunsetenv("TAVOX_EXTRA_PORTS");
+    QCOMPARE(names.value(0), QStringLiteral("/tmp/tavox-sim.port"));
+    QCOMPARE(names.value(1), firstPlatform);
+    QCOMPARE(names.count(firstPlatform), 1);
+}
+
+void TestSerial::lineSettingsAreApplied_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<uint>("speed");
+    QTest::newRow("921600") << 921600 << uint(B921600);
+    QTest::newRow("115200") << 115200 << uint(B115200);
+}
+
+void TestSerial::lineSettingsAreApplied()
+{
+    QFETCH(int, baud);
+    QFETCH(uint, speed);
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QVERIFY(bridge.openSerial(pty.slaveName(), baud));
+    const termios settings = pty.lineSettings();
+    QCOMPARE(uint(cfgetospeed(&settings)), speed);
+    QCOMPARE(uint(cfgetispeed(&settings)), speed);
+    QCOMPARE(settings.c_cflag & CSIZE, tcflag_t(CS8));
+    QVERIFY(!(settings.c_cflag & PARENB));
+    QVERIFY(!(settings.c_cflag & CSTOPB));
+    QVERIFY(!(settings.c_cflag & CRTSCTS));
+}
+
+void TestSerial::invalidArgumentsLeaveTheLinkAlone_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("blank name") << QStringLiteral("   ") << 115200;
+    QTest::newRow("baud 0") << QString() << 0;
+    QTest::newRow("baud -9600") << QString() << -9600;
+}
+
+void TestSerial::invalidArgumentsLeaveTheLinkAlone()
+{
+    QFETCH(QString, name);
+    QFETCH(int, baud);
+    PseudoTerminal pty;
+    AppBridge bridge;
+    openInEnglish(bridge, pty);
+    bridge.clearMessages();
+    QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+    QSignalSpy link(&bridge, &AppBridge::linkStatusChanged);
+
+    QVERIFY(!bridge.openSerial(name.isNull() ? pty.slaveName() : name, baud));
+    QVERIFY(bridge.serialOpened());
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(link.count(), 0);
+    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Invalid serial params") });
+}
+
+void TestSerial::reopeningReportsEachStepInOrder()
+{
+    PseudoTerminal first;
+    PseudoTerminal second;
+    AppBridge bridge;
+    openInEnglish(bridge, first);
+    bridge.clearMessages();
+
+    QStringList signalOrder;
+    connect(&bridge, &AppBridge::heartbeatChanged, this, [&] { signalOrder << "heartbeat"; });
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, [&] { signalOrder << "opened"; });
+    connect(&bridge, &AppBridge::linkStatusChanged, this, [&] { signalOrder << "link"; });
+
+    QVERIFY(bridge.openSerial(second.slaveName(), 115200));
+    QCOMPARE(messageTexts(bridge),
+             (QStringList { QStringLiteral("Link status: Connected: None"),
+                            QStringLiteral("Link status: Connected: UART"),
+                            QStringLiteral("Serial port opened: %1 @ 115200").arg(second.slaveName()) }));
+    QCOMPARE(signalOrder, (QStringList { "heartbeat", "opened", "link", "heartbeat", "opened", "link" }));
+    QVERIFY(bridge.serialOpened());
+    QVERIFY(!bridge.hbReceived());
+}
+
+void TestSerial::failedReopenLeavesTheLinkClosed()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    openInEnglish(bridge, pty);
+    bridge.clearMessages();
+
+    QVERIFY(!bridge.openSerial(NoPort, 115200));
+    QCOMPARE(messageTexts(bridge),
+             (QStringList { QStringLiteral("Link status: Connected: None"),
+                            QStringLiteral("Failed to open serial port: ") + NoPort,
+                            QStringLiteral("Link status: Connected: None") }));
+    QVERIFY(!bridge.serialOpened());
+    QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
+}
+
+void TestSerial::closingTwiceReportsOnce()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    openInEnglish(bridge, pty);
+    bridge.clearMessages();
+    QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+
+    bridge.closeSerial();
+    bridge.closeSerial();
+    QCOMPARE(messageTexts(bridge),
+             (QStringList { QStringLiteral("Link status: Connected: None"), QStringLiteral("Serial port closed") }));
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(!bridge.serialOpened());
+}
+
+void TestSerial::unchangedPortListStillReports()
+{
+    qputenv("TAVOX_EXTRA_PORTS", "/tmp/tavox-a,/tmp/tavox-b");
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    QSignalSpy ports(&bridge, &AppBridge::serialPortsChanged);
+    QVERIFY(ports.wait(1000));
+    bridge.clearMessages();
+
+    bridge.refreshSerialPorts();
+    qunsetenv("TAVOX_EXTRA_PORTS");
+    QCOMPARE(ports.count(), 1);
+    QCOMPARE(messageTexts(bridge),
+             QStringList { QStringLiteral("Serial ports refreshed: ") + bridge.serialPorts().join(", ") });
+    QVERIFY(messageTexts(bridge).first().startsWith(QStringLiteral("Serial ports refreshed: /tmp/tavox-a, /tmp/tavox-b")));
+}
+
+void TestSerial::firstExchangeFollowsTheOpen()
+{
+    PseudoTerminal pty;
+    WireLog wire(pty);
+    AppBridge bridge;
+    QVERIFY(bridge.openSerial(pty.slaveName(), 921600));
+    const qint64 openedAt = wire.clock.elapsed();
+
+    QTRY_COMPARE_WITH_TIMEOUT(wire.frames.size(), 2, 2000);
+    const ParsedFrame read = wire.frames.at(0).frame;
+    QCOMPARE(int(read.version), 0);
+    QCOMPARE(int(read.commandId), 0xC0);
+    const ParsedFrame query = wire.frames.at(1).frame;
+    QCOMPARE(int(query.version), 1);
+    QCOMPARE(int(query.commandSet), 0);
+    QCOMPARE(int(query.commandId), 0x01);
+
+    const qint64 readDelay = wire.frames.at(0).atMs - openedAt;
+    const qint64 queryDelay = wire.frames.at(1).atMs - openedAt;
+    QVERIFY2(readDelay >= 290 && readDelay < 450, qPrintable(QString::number(readDelay)));
+    QVERIFY2(queryDelay >= 590 && queryDelay < 750, qPrintable(QString::number(queryDelay)));
+    QVERIFY(messageTexts(bridge).contains(QStringLiteral("正在读取参数...")));
+    QVERIFY(messageTexts(bridge).contains(QStringLiteral("正在查询版本号...")));
+}
+
+void TestSerial::earlyCloseCancelsTheFirstExchange()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QVERIFY(bridge.openSerial(pty.slaveName(), 921600));
+    // The timed requests can only be seen not to happen by letting their time pass.
+    QTest::qWait(200);
+    bridge.closeSerial();
+    QTest::qWait(700);
+    QVERIFY(pty.received().isEmpty());
+    QVERIFY(!messageTexts(bridge).contains(QStringLiteral("请您先打开串口")));
+}
+
+void TestSerial::reopenDropsHalfReceivedFrame()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
+    const QByteArray frame = buildFrameV0(0xC1, QByteArray(22, '\1'));
+    QVERIFY(pty.write(frame.left(10)));
+    QTRY_COMPARE(bridge.receiveBuffer().size(), 10);
+
+    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
+    QVERIFY(bridge.receiveBuffer().isEmpty());
+    QVERIFY(!bridge.hbReceived());
+}
+
+void TestSerial::sendFrameWritesDiagnosticAndBytes()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
+    MessageCapture capture;
+    const QByteArray frame = QByteArray::fromHex("AA0700B1C0496C");
+    QVERIFY(bridge.sendFrame(frame));
+    QCOMPARE(capture.linesContaining(QStringLiteral("[DIAG-HEX]")).size(), 1);
+    QVERIFY(capture.lines().last().endsWith(QStringLiteral("] [DIAG-HEX] TX(7B): AA 07 00 B1 C0 49 6C")));
+    QTRY_COMPARE(pty.received(), frame);
+}
+
+void TestSerial::sendFrameRefusesWhileClosed()
+{
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    MessageCapture capture;
+    QVERIFY(!bridge.sendFrame(QByteArray::fromHex("AA0700B1C0496C")));
+    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });
+    QVERIFY(capture.linesContaining(QStringLiteral("[DIAG-HEX]")).isEmpty());
+}
+
+void TestSerial::vanishedDeviceClosesTheLink()
+{
+    PseudoTerminal pty;
+    AppBridge bridge;
+    openInEnglish(bridge, pty);
+    QTRY_VERIFY(messageTexts(bridge).contains(QStringLiteral("Querying version...")));
+    bridge.clearMessages();
+    QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+
+    pty.closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), 3000);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(messageTexts(bridge),
+             (QStringList { QStringLiteral("Serial port disconnected: ") + pty.slaveName(),
+                            QStringLiteral("Link status: Connected: None"),
+                            QStringLiteral("Serial port closed") }));
+}
+
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"
