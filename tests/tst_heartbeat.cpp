@@ -4,11 +4,9 @@
 #include "device/HeartbeatDecoder.h"
 #include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
+#include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
 
-#include "app/Config.h"
-
-#include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -56,12 +54,12 @@ QStringList messageTexts(const AppBridge &bridge)
     return texts;
 }
 
-QStringList capturedLines;
-
-void captureDiagnostics(QtMsgType, const QMessageLogContext &, const QString &message)
+QStringList heartbeatLines(const MessageCapture &capture)
 {
-    if (message.contains(QLatin1String("[DIAG-HB]")))
-        capturedLines << message.mid(message.indexOf(QLatin1String("[DIAG-HB]")));
+    QStringList lines;
+    for (const QString &line : capture.linesContaining(QStringLiteral("[DIAG-HB]")))
+        lines << line.mid(line.indexOf(QLatin1String("[DIAG-HB]")));
+    return lines;
 }
 }
 
@@ -70,8 +68,6 @@ class TestHeartbeat : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -100,30 +96,9 @@ private:
     // written before it has been handled too.
     bool flushWithMarker();
 
-    QByteArray m_savedConfig;
-    bool m_hadConfig = false;
     PseudoTerminal *m_pty = nullptr;
     AppBridge *m_bridge = nullptr;
 };
-
-void TestHeartbeat::initTestCase()
-{
-    QFile config(configFilePath());
-    m_hadConfig = config.open(QIODevice::ReadOnly);
-    if (m_hadConfig)
-        m_savedConfig = config.readAll();
-}
-
-void TestHeartbeat::cleanupTestCase()
-{
-    QFile config(configFilePath());
-    if (!m_hadConfig) {
-        config.remove();
-        return;
-    }
-    if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        config.write(m_savedConfig);
-}
 
 void TestHeartbeat::init()
 {
@@ -330,26 +305,23 @@ void TestHeartbeat::laterShorterHeartbeatReplacesWholeRecord()
 
 void TestHeartbeat::diagnosticLineOncePerConnection()
 {
-    capturedLines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureDiagnostics);
-
+    MessageCapture capture;
     QVERIFY(openLink(QStringLiteral("en")));
     QSignalSpy changed(m_bridge, &AppBridge::heartbeatChanged);
     const QByteArray shortPayload = zeroPayloadWith(22, 0, QByteArray::fromHex("0aff00"));
     m_pty->write(heartbeatFrame(shortPayload));
     m_pty->write(heartbeatFrame(countingPayload(61)));
     QTRY_COMPARE(changed.count(), 2);
-    const QStringList firstConnection = capturedLines;
+    const QStringList firstConnection = heartbeatLines(capture);
 
-    capturedLines.clear();
+    capture.clear();
     m_bridge->closeSerial();
     QVERIFY(m_bridge->openSerial(m_pty->slaveName(), 115200));
     changed.clear();
     m_pty->write(heartbeatFrame(countingPayload(61)));
     m_pty->write(heartbeatFrame(shortPayload));
     QTRY_COMPARE(changed.count(), 2);
-    const QStringList secondConnection = capturedLines;
-    qInstallMessageHandler(previous);
+    const QStringList secondConnection = heartbeatLines(capture);
 
     QCOMPARE(firstConnection.size(), 1);
     QCOMPARE(firstConnection.first(),

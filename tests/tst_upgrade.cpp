@@ -200,8 +200,6 @@ class TestUpgrade : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -249,33 +247,12 @@ private:
     QStringList upgradeMessages() const { return messagesFrom(*m_bridge, m_firstEntry); }
     QString writeImage(const QByteArray &image);
 
-    QByteArray m_savedConfig;
-    bool m_hadConfig = false;
     int m_firstEntry = 0;
     QTemporaryDir *m_dir = nullptr;
     PseudoTerminal *m_pty = nullptr;
     ScriptedController *m_controller = nullptr;
     AppBridge *m_bridge = nullptr;
 };
-
-void TestUpgrade::initTestCase()
-{
-    QFile config(configFilePath());
-    m_hadConfig = config.open(QIODevice::ReadOnly);
-    if (m_hadConfig)
-        m_savedConfig = config.readAll();
-}
-
-void TestUpgrade::cleanupTestCase()
-{
-    QFile config(configFilePath());
-    if (!m_hadConfig) {
-        config.remove();
-        return;
-    }
-    if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        config.write(m_savedConfig);
-}
 
 void TestUpgrade::init()
 {
