@@ -220,7 +220,6 @@ private slots:
     void timeoutResendsPendingRequest_data();
     void timeoutResendsPendingRequest();
     void replyResetsResendCount();
-    void timeoutWithNothingPendingDoesNothing();
 
     // The bridge over a pseudo-terminal.
     void selectsUpgradeFile_data();
@@ -232,8 +231,6 @@ private slots:
     void refusesSecondStart();
     void completesUpgrade_data();
     void completesUpgrade();
-    void reportsRefusalsOfController_data();
-    void reportsRefusalsOfController();
     void watchdogResendsThenAborts_data();
     void watchdogResendsThenAborts();
     void watchdogAbortsWhenPortClosed();
@@ -604,21 +601,6 @@ void TestUpgrade::replyResetsResendCount()
     QVERIFY(session.onReplyTimeout().endsUpgrade);
 }
 
-void TestUpgrade::timeoutWithNothingPendingDoesNothing()
-{
-    UpgradeSession session;
-    const Reaction idle = session.onReplyTimeout();
-    QVERIFY(idle.messages.isEmpty());
-    QVERIFY(idle.frame.isEmpty());
-
-    startTransfer(session, patternImage(10));
-    session.onDataAck(0);
-    session.onVerifyResult(QByteArray::fromHex("03"));
-    const Reaction afterVerdict = session.onReplyTimeout();
-    QVERIFY(afterVerdict.messages.isEmpty());
-    QVERIFY(!afterVerdict.endsUpgrade);
-}
-
 void TestUpgrade::selectsUpgradeFile_data()
 {
     QTest::addColumn<QString>("language");
@@ -822,41 +804,6 @@ void TestUpgrade::completesUpgrade()
     const qint64 lastQueryDelay = m_controller->lastArrival(0x01) - resetAt;
     QVERIFY2(lastQueryDelay >= 5500 && lastQueryDelay < 8000, qPrintable(QString::number(lastQueryDelay)));
     QCOMPARE(upgradeMessages().size(), messages.size());
-}
-
-void TestUpgrade::reportsRefusalsOfController_data()
-{
-    QTest::addColumn<quint8>("startResult");
-    QTest::addColumn<quint8>("verifyResult");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("progress");
-
-    QTest::newRow("size exceeded") << quint8(1) << quint8(3) << "Firmware size exceeded, upgrade aborted" << 0;
-    QTest::newRow("signature failed") << quint8(0) << quint8(2) << "Upgrade verification failed: sig=FAIL, md5=OK"
-                                      << 66;
-}
-
-void TestUpgrade::reportsRefusalsOfController()
-{
-    QFETCH(quint8, startResult);
-    QFETCH(quint8, verifyResult);
-    QFETCH(QString, message);
-    QFETCH(int, progress);
-
-    m_controller->startResult = startResult;
-    m_controller->verifyResult = verifyResult;
-    m_bridge->setUpgradeReplyTimeouts({100, 100, 100});
-    QVERIFY(openLink(QStringLiteral("en")));
-    QSignalSpy upgrading(m_bridge, &AppBridge::tavoxUpgradingChanged);
-    m_bridge->tavoxStartUpgrade(writeImage(patternImage(130)));
-    QTRY_COMPARE(upgrading.count(), 2);
-    QCOMPARE(upgradeMessages().last(), message);
-    QCOMPARE(m_bridge->tavoxUpgradeProgress(), progress);
-
-    // Ended for good: the watchdog has nothing left to chase.
-    QTest::qWait(400);
-    QCOMPARE(upgradeMessages().last(), message);
-    QCOMPARE(m_controller->count(UpgradeCommand::SoftReset), 0);
 }
 
 void TestUpgrade::watchdogResendsThenAborts_data()
