@@ -18,6 +18,8 @@ private slots:
     void readersNeverCreateTheFile();
     void consoleSwitchFollowsQtBoolText_data();
     void consoleSwitchFollowsQtBoolText();
+    void languageIsFoundInEverySpellingOfItsSection_data();
+    void languageIsFoundInEverySpellingOfItsSection();
     void upgradeDirectoryRoundTrips();
     void malformedFileGivesDefaults();
 };
@@ -60,6 +62,29 @@ void TestConfig::consoleSwitchFollowsQtBoolText()
     file.write("[Console]\nEnabled=" + stored.toUtf8() + "\n");
     file.close();
     QCOMPARE(readConsoleEnabled(), enabled);
+}
+
+void TestConfig::languageIsFoundInEverySpellingOfItsSection_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("as Qt writes it") << QByteArray("[%General]\nlanguage=en\n") << QStringLiteral("en");
+    QTest::newRow("[general] by hand") << QByteArray("[general]\nlanguage=en\n") << QStringLiteral("en");
+    QTest::newRow("[General], upper case value") << QByteArray("[General]\nlanguage= EN \n") << QStringLiteral("en");
+    QTest::newRow("other section") << QByteArray("[tavox]\nlanguage=en\n") << QStringLiteral("zh");
+}
+
+// The file is written by one run and read by the next, so these are read from
+// the bytes on disk, not from what this process wrote.
+void TestConfig::languageIsFoundInEverySpellingOfItsSection()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, language);
+    QFile file(configFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), language);
 }
 
 void TestConfig::upgradeDirectoryRoundTrips()

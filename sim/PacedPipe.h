@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// Bytes crossing a serial line of a given baud rate, ten bit times per byte:
+// what is pushed comes out no faster than the line could carry it. A baud
+// rate of 0 means no line limit at all.
+class PacedPipe
+{
+public:
+    explicit PacedPipe(int baud = 0) : m_byteNs(baud > 0 ? 10'000'000'000LL / baud : 0) {}
+
+    void push(const QByteArray &bytes, qint64 nowNs);
+    // The bytes whose last bit has arrived by `nowNs`.
+    QByteArray take(qint64 nowNs);
+    // When the next byte will have arrived; -1 when nothing is pending.
+    qint64 nextReadyNs() const;
+    bool isEmpty() const { return m_pending.isEmpty(); }
+
+private:
+    qint64 m_byteNs;
+    QByteArray m_pending;
+    qint64 m_lineStartNs = 0;   // when the first pending byte started on the line
+};

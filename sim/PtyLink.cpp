@@ -1,0 +1,228 @@
+#include "sim/PtyLink.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+const int ClientPollMs = 20;
+const int PiecePauseMs = 1;
+const int LargestPiece = 24;
+// One noise byte in this many is a sync byte, so that false frame starts are common.
+const int SyncInNoise = 8;
+
+QString errnoText(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool makeRaw(const char *slaveName, QString &error)
+{
+    const int slave = ::open(slaveName, O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        error = errnoText("open slave");
+        return false;
+    }
+    termios settings {};
+    bool ok = tcgetattr(slave, &settings) == 0;
+    if (ok) {
+        cfmakeraw(&settings);
+        ok = tcsetattr(slave, TCSANOW, &settings) == 0;
+    }
+    if (!ok)
+        error = errnoText("raw mode");
+    // Closed again at once: the settings stay with the terminal, and with no
+    // slave open the master reports a hang-up until the tool opens the port.
+    ::close(slave);
+    return ok;
+}
+}
+
+PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
+    : QObject(parent), m_options(options), m_input(options.baud), m_output(options.baud)
+{
+    m_clock.start();
+    for (QTimer *timer : {&m_inputTimer, &m_outputTimer, &m_pieceTimer}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    m_clientPoll.setInterval(ClientPollMs);
+    connect(&m_clientPoll, &QTimer::timeout, this, &PtyLink::checkForClient);
+    connect(&m_inputTimer, &QTimer::timeout, this, &PtyLink::pumpInput);
+    connect(&m_outputTimer, &QTimer::timeout, this, &PtyLink::pumpOutput);
+    connect(&m_pieceTimer, &QTimer::timeout, this, &PtyLink::writeNextPiece);
+}
+
+PtyLink::~PtyLink()
+{
+    if (!m_linkPath.isEmpty() && QFile::symLinkTarget(m_linkPath) == m_devicePath)
+        QFile::remove(m_linkPath);
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+bool PtyLink::open(QString &error)
+{
+    m_master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0) {
+        error = errnoText("posix_openpt");
+        return false;
+    }
+    char name[256] = {};
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
+        error = errnoText("pseudo-terminal set-up");
+        return false;
+    }
+    if (!makeRaw(name, error))
+        return false;
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_devicePath = QString::fromLocal8Bit(name);
+    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyLink::readMaster);
+    waitForClient();
+    return true;
+}
+
+bool PtyLink::createLink(const QString &path, QString &error)
+{
+    const QFileInfo existing(path);
+    if (existing.isSymLink())
+        QFile::remove(path);
+    else if (existing.exists()) {
+        error = QStringLiteral("%1 exists and is not a symbolic link").arg(path);
+        return false;
+    }
+    if (!QFile::link(m_devicePath, path)) {
+        error = QStringLiteral("cannot create the link %1").arg(path);
+        return false;
+    }
+    m_linkPath = path;
+    return true;
+}
+
+bool PtyLink::hasClient() const
+{
+    pollfd state {m_master, 0, 0};
+    return m_master >= 0 && ::poll(&state, 1, 0) >= 0 && !(state.revents & POLLHUP);
+}
+
+void PtyLink::waitForClient()
+{
+    m_readNotifier->setEnabled(false);
+    m_clientPoll.start();
+}
+
+void PtyLink::checkForClient()
+{
+    if (!hasClient())
+        return;
+    m_clientPoll.stop();
+    m_readNotifier->setEnabled(true);
+}
+
+void PtyLink::readMaster()
+{
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+        if (n > 0) {
+            m_input.push(QByteArray(chunk, int(n)), nowNs());
+            continue;
+        }
+        if (n < 0 && errno == EIO) {
+            // The tool closed the port: whatever was still on the line is gone.
+            tcflush(m_master, TCIOFLUSH);
+            m_input = PacedPipe(m_options.baud);
+            m_output = PacedPipe(m_options.baud);
+            m_pieces.clear();
+            waitForClient();
+            emit clientDisconnected();
+            return;
+        }
+        break;
+    }
+    pumpInput();
+}
+
+void PtyLink::restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs)
+{
+    if (dueNs < 0)
+        return;
+    const qint64 waitMs = qMax<qint64>(0, (dueNs - nowNs + 999'999) / 1'000'000);
+    timer.start(int(waitMs));
+}
+
+void PtyLink::pumpInput()
+{
+    const qint64 now = nowNs();
+    const QByteArray bytes = m_input.take(now);
+    restartAt(m_inputTimer, m_input.nextReadyNs(), now);
+    if (!bytes.isEmpty())
+        emit bytesReceived(bytes);
+}
+
+void PtyLink::send(const QByteArray &bytes)
+{
+    m_noiseDebt += bytes.size() * m_options.noiseRate;
+    const int noise = int(m_noiseDebt);
+    m_noiseDebt -= noise;
+    m_output.push(lineNoise(noise) + bytes, nowNs());
+    pumpOutput();
+}
+
+QByteArray PtyLink::lineNoise(int count)
+{
+    QByteArray noise(count, '\0');
+    for (char &byte : noise)
+        byte = m_random.bounded(SyncInNoise) == 0 ? char(0xAA) : char(m_random.bounded(256));
+    return noise;
+}
+
+void PtyLink::pumpOutput()
+{
+    const qint64 now = nowNs();
+    const QByteArray bytes = m_output.take(now);
+    restartAt(m_outputTimer, m_output.nextReadyNs(), now);
+    if (bytes.isEmpty())
+        return;
+    if (!m_options.splitOutput) {
+        writeToMaster(bytes);
+        return;
+    }
+    m_pieces.append(bytes);
+    if (!m_pieceTimer.isActive())
+        writeNextPiece();
+}
+
+void PtyLink::writeNextPiece()
+{
+    const int size = qMin(int(m_random.bounded(1, LargestPiece + 1)), int(m_pieces.size()));
+    writeToMaster(m_pieces.left(size));
+    m_pieces.remove(0, size);
+    if (!m_pieces.isEmpty())
+        m_pieceTimer.start(PiecePauseMs);
+}
+
+void PtyLink::writeToMaster(const QByteArray &bytes)
+{
+    if (!hasClient())
+        return;
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;   // a reader that does not keep up loses bytes, as on a real line
+    }
+}

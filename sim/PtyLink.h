@@ -1,0 +1,69 @@
+#pragma once
+
+#include "sim/PacedPipe.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QTimer>
+
+class QSocketNotifier;
+
+struct LinkOptions
+{
+    int baud = 0;               // 0: as fast as the pseudo-terminal goes
+    double noiseRate = 0;       // random bytes added per byte sent
+    bool splitOutput = false;   // write in small pieces with pauses between them
+};
+
+// The controller's end of the serial line: a pseudo-terminal in raw mode whose
+// other end the tool opens as its port. Moves bytes only; it knows nothing of
+// frames. Output while no one has the port open is lost, as on a real line.
+class PtyLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PtyLink(const LinkOptions &options, QObject *parent = nullptr);
+    ~PtyLink() override;
+
+    bool open(QString &error);
+    QString devicePath() const { return m_devicePath; }
+    // A symbolic link to the device, removed again when the link ends.
+    bool createLink(const QString &path, QString &error);
+
+    void send(const QByteArray &bytes);
+    bool hasClient() const;
+
+signals:
+    void bytesReceived(const QByteArray &bytes);
+    void clientDisconnected();
+
+private:
+    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
+    void readMaster();
+    void waitForClient();
+    void checkForClient();
+    void pumpInput();
+    void pumpOutput();
+    void writeNextPiece();
+    void writeToMaster(const QByteArray &bytes);
+    QByteArray lineNoise(int count);
+    static void restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs);
+
+    LinkOptions m_options;
+    int m_master = -1;
+    QString m_devicePath;
+    QString m_linkPath;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QTimer m_clientPoll;
+    QTimer m_inputTimer;
+    QTimer m_outputTimer;
+    QTimer m_pieceTimer;
+    PacedPipe m_input;
+    PacedPipe m_output;
+    QByteArray m_pieces;
+    double m_noiseDebt = 0;
+    QElapsedTimer m_clock;
+    QRandomGenerator m_random {QRandomGenerator::securelySeeded()};
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Which of the three parameter block layouts the simulated firmware answers with.
+enum class ParamForm { Base, Photo, Crsf };
+
+// Everything that shapes the simulated controller's behaviour. Fault fields
+// that name a packet count upgrade data packets from 0; -1 switches them off.
+struct SimConfig
+{
+    ParamForm paramForm = ParamForm::Crsf;
+    int heartbeatRateHz = 20;
+    int heartbeatLength = 61;
+    quint32 firmwareVersion = 0x0100003C;   // 1.0.0.60
+    quint32 bootVersion = 0x01000002;       // 1.0.0.2
+    int accelStepMs = 800;
+    int eraseMs = 300;
+    int rebootMs = 1000;
+    qint64 flashSize = 1024 * 1024;
+
+    int wrongSeqPacket = -1;
+    int dropAckPacket = -1;
+    int silentAfterPacket = -1;
+    bool sizeExceeded = false;
+    bool failSignature = false;
+    bool failMd5 = false;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "device/ParamBlock.h"
+#include "protocol/ParsedFrame.h"
+#include "sim/SimConfig.h"
+#include "sim/SimUpgradeTarget.h"
+
+#include <QByteArray>
+#include <QList>
+
+// The simulated gimbal controller without any I/O: it is handed checked frames
+// and the time, and hands back the frames it sends and when. Time is any
+// monotonic millisecond count chosen by the caller.
+class SimDevice
+{
+public:
+    explicit SimDevice(const SimConfig &config, qint64 nowMs = 0);
+    SimDevice(const SimDevice &) = delete;
+    SimDevice &operator=(const SimDevice &) = delete;
+
+    void receive(const ParsedFrame &frame, qint64 nowMs);
+    // Every frame due by `nowMs`, oldest first; replies and heartbeats alike.
+    QList<QByteArray> takeDue(qint64 nowMs);
+    // When the next frame falls due; -1 when nothing is pending and no heartbeats run.
+    qint64 nextDueMs() const;
+
+    const ParamBlock &params() const { return m_params; }
+    bool isRebooting(qint64 nowMs) const { return nowMs < m_rebootUntilMs; }
+    // The image of the transfer that has just been stopped, once.
+    bool takeFinishedImage(QByteArray &image);
+
+private:
+    struct Pending
+    {
+        qint64 atMs;
+        QByteArray frame;
+        bool accelStep;
+    };
+
+    void schedule(qint64 atMs, const QByteArray &frame, bool accelStep = false);
+    void handleV0(const ParsedFrame &frame, qint64 nowMs);
+    void handleCommand(const QByteArray &payload, qint64 nowMs);
+    void applyWrite(quint8 subCommand, const quint32 para[4]);
+    void startAccelCalibration(qint64 nowMs);
+    void handleGeneral(const ParsedFrame &frame, qint64 nowMs);
+    void reboot(qint64 nowMs);
+    QByteArray paramBlockPayload() const;
+    qint64 heartbeatTime(qint64 index) const;
+    void collectHeartbeats(qint64 nowMs, QList<Pending> &due);
+
+    SimConfig m_config;
+    ParamBlock m_params;
+    SimUpgradeTarget m_upgrade {m_config};
+    QList<Pending> m_pending;
+    qint64 m_bootMs = 0;
+    qint64 m_rebootUntilMs = 0;
+    qint64 m_heartbeatEpochMs = 0;
+    qint64 m_heartbeatIndex = 0;
+    bool m_motorsOff = false;
+    bool m_imageFinished = false;
+};
+
+// Realistic factory settings of the controller.
+ParamBlock defaultSimParams();
+// Sub-commands the controller knows; it stays silent on any other.
+bool isKnownSubCommand(quint8 subCommand);

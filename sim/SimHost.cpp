@@ -1,0 +1,69 @@
+#include "sim/SimHost.h"
+
+#include "protocol/FrameCodec.h"
+#include "sim/FrameDescription.h"
+#include "sim/PtyLink.h"
+#include "sim/SimDevice.h"
+
+#include <QSaveFile>
+
+#include <cstdio>
+
+SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, QObject *parent)
+    : QObject(parent), m_device(device), m_link(link), m_options(options)
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SimHost::serviceDevice);
+    connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
+    connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
+    serviceDevice();
+}
+
+void SimHost::onBytes(const QByteArray &bytes)
+{
+    m_rxBuffer.append(bytes);
+    ParsedFrame frame;
+    while (extractFrame(m_rxBuffer, frame)) {
+        log("RX", frame);
+        m_device.receive(frame, nowMs());
+    }
+    // Written before the verification result goes out, so whoever reads that
+    // result finds the image complete.
+    saveFinishedImage();
+    serviceDevice();
+}
+
+void SimHost::serviceDevice()
+{
+    const qint64 now = nowMs();
+    for (const QByteArray &frame : m_device.takeDue(now)) {
+        if (m_options.verbose) {
+            QByteArray copy = frame;
+            ParsedFrame parsed;
+            if (extractFrame(copy, parsed))
+                log("TX", parsed);
+        }
+        m_link.send(frame);
+    }
+    const qint64 next = m_device.nextDueMs();
+    if (next >= 0)
+        m_timer.start(int(qMax<qint64>(0, next - now)));
+}
+
+void SimHost::saveFinishedImage()
+{
+    QByteArray image;
+    if (!m_device.takeFinishedImage(image) || m_options.saveImagePath.isEmpty())
+        return;
+    QSaveFile file(m_options.saveImagePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit())
+        std::fprintf(stderr, "tavox-sim: cannot write %s\n", qPrintable(m_options.saveImagePath));
+}
+
+void SimHost::log(const char *direction, const ParsedFrame &frame) const
+{
+    if (m_options.verbose)
+        std::fprintf(stderr, "[%9.3f] %s %s\n", nowMs() / 1000.0, direction, qPrintable(describeFrame(frame)));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+struct ParsedFrame;
+class PtyLink;
+class SimDevice;
+
+struct HostOptions
+{
+    bool verbose = false;
+    QString saveImagePath;
+};
+
+// Connects the device model to the line: cuts received bytes into frames,
+// hands them to the device, and sends what the device says when it says it.
+class SimHost : public QObject
+{
+    Q_OBJECT
+
+public:
+    SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, QObject *parent = nullptr);
+
+private:
+    qint64 nowMs() const { return m_clock.elapsed(); }
+    void onBytes(const QByteArray &bytes);
+    void serviceDevice();
+    void saveFinishedImage();
+    void log(const char *direction, const ParsedFrame &frame) const;
+
+    SimDevice &m_device;
+    PtyLink &m_link;
+    HostOptions m_options;
+    QByteArray m_rxBuffer;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};

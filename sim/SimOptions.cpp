@@ -1,0 +1,170 @@
+#include "sim/SimOptions.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <limits>
+
+namespace {
+struct IntOption
+{
+    const char *name;
+    int *target;
+    int minimum;
+    int maximum;
+};
+
+bool readInt(const QCommandLineParser &parser, const IntOption &option, QString &error)
+{
+    const QString name = QLatin1String(option.name);
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < option.minimum || value > option.maximum) {
+        error = QStringLiteral("--%1 takes a whole number from %2 to %3").arg(name).arg(option.minimum).arg(option.maximum);
+        return false;
+    }
+    *option.target = value;
+    return true;
+}
+
+bool readParamForm(const QCommandLineParser &parser, ParamForm &form, QString &error)
+{
+    const QString value = parser.value(QStringLiteral("param-form"));
+    if (value == QLatin1String("base"))
+        form = ParamForm::Base;
+    else if (value == QLatin1String("photo"))
+        form = ParamForm::Photo;
+    else if (value == QLatin1String("crsf"))
+        form = ParamForm::Crsf;
+    else {
+        error = QStringLiteral("--param-form takes base, photo or crsf");
+        return false;
+    }
+    return true;
+}
+
+bool readVerifyFault(const QCommandLineParser &parser, SimConfig &config, QString &error)
+{
+    if (!parser.isSet(QStringLiteral("fault-verify")))
+        return true;
+    const QString value = parser.value(QStringLiteral("fault-verify"));
+    config.failSignature = value == QLatin1String("sig") || value == QLatin1String("both");
+    config.failMd5 = value == QLatin1String("md5") || value == QLatin1String("both");
+    if (!config.failSignature && !config.failMd5) {
+        error = QStringLiteral("--fault-verify takes sig, md5 or both");
+        return false;
+    }
+    return true;
+}
+
+bool readVersion(const QCommandLineParser &parser, const char *name, quint32 &word, QString &error)
+{
+    if (!parser.isSet(QLatin1String(name)) || parseDottedVersion(parser.value(QLatin1String(name)), word))
+        return true;
+    error = QStringLiteral("--%1 takes four dotted numbers such as 1.0.0.60").arg(QLatin1String(name));
+    return false;
+}
+
+bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString &error)
+{
+    SimConfig &c = options.device;
+    const int maxInt = std::numeric_limits<int>::max();
+    int flashSize = int(c.flashSize);
+    const IntOption ints[] = {
+        {"hb-rate", &c.heartbeatRateHz, 0, 1000},
+        {"hb-len", &c.heartbeatLength, 22, 61},
+        {"accel-step-ms", &c.accelStepMs, 0, 600000},
+        {"erase-ms", &c.eraseMs, 0, 600000},
+        {"reboot-ms", &c.rebootMs, 0, 600000},
+        {"flash-size", &flashSize, 0, maxInt},
+        {"fault-wrong-seq", &c.wrongSeqPacket, 0, maxInt},
+        {"fault-drop-ack", &c.dropAckPacket, 0, maxInt},
+        {"fault-silent-after", &c.silentAfterPacket, 0, maxInt},
+        {"baud", &options.link.baud, 1, 100000000},
+    };
+    for (const IntOption &option : ints) {
+        if (!readInt(parser, option, error))
+            return false;
+    }
+    c.flashSize = flashSize;
+
+    if (parser.isSet(QStringLiteral("noise-rate"))) {
+        bool ok = false;
+        options.link.noiseRate = parser.value(QStringLiteral("noise-rate")).toDouble(&ok);
+        if (!ok || options.link.noiseRate < 0 || options.link.noiseRate > 10) {
+            error = QStringLiteral("--noise-rate takes a number from 0 to 10");
+            return false;
+        }
+    }
+    return true;
+}
+}
+
+bool parseDottedVersion(const QString &text, quint32 &word)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    quint32 result = 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const uint number = part.toUInt(&ok);
+        if (!ok || number > 255)
+            return false;
+        result = (result << 8) | number;
+    }
+    word = result;
+    return true;
+}
+
+void addSimOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated gimbal controller on a pseudo-terminal. Prints the device path as the first line\n"
+        "of standard output, then serves until interrupted. Without fault flags it is a\n"
+        "well-behaved controller. Upgrade data packets are counted from 0."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("link"), QStringLiteral("Also reach the device through a symbolic link at <path>."), QStringLiteral("path")},
+        {QStringLiteral("param-form"), QStringLiteral("Parameter block sent: base (22 bytes), photo (29) or crsf (36)."), QStringLiteral("form"), QStringLiteral("crsf")},
+        {QStringLiteral("hb-rate"), QStringLiteral("Heartbeats per second, 0 for none (default 20)."), QStringLiteral("hz")},
+        {QStringLiteral("hb-len"), QStringLiteral("Heartbeat payload length, 22..61 (default 61)."), QStringLiteral("bytes")},
+        {QStringLiteral("firmware"), QStringLiteral("Firmware version reported (default 1.0.0.60)."), QStringLiteral("a.b.c.d")},
+        {QStringLiteral("boot"), QStringLiteral("Bootloader version reported (default 1.0.0.2)."), QStringLiteral("a.b.c.d")},
+        {QStringLiteral("accel-step-ms"), QStringLiteral("Time per accelerometer calibration step (default 800)."), QStringLiteral("ms")},
+        {QStringLiteral("erase-ms"), QStringLiteral("Time the firmware erase takes (default 300)."), QStringLiteral("ms")},
+        {QStringLiteral("reboot-ms"), QStringLiteral("Heartbeat pause of a reboot (default 1000)."), QStringLiteral("ms")},
+        {QStringLiteral("flash-size"), QStringLiteral("Largest image accepted (default 1048576)."), QStringLiteral("bytes")},
+        {QStringLiteral("save-image"), QStringLiteral("Write each received image to <path> when the upgrade stops."), QStringLiteral("path")},
+        {QStringLiteral("baud"), QStringLiteral("Pace both directions at <n> baud, 10 bits per byte (default: unpaced)."), QStringLiteral("n")},
+        {QStringLiteral("fault-wrong-seq"), QStringLiteral("Acknowledge data packet <n> once with a wrong sequence number."), QStringLiteral("n")},
+        {QStringLiteral("fault-drop-ack"), QStringLiteral("Drop the acknowledgement of data packet <n> once."), QStringLiteral("n")},
+        {QStringLiteral("fault-silent-after"), QStringLiteral("Stop answering data packets after packet <n>."), QStringLiteral("n")},
+        {QStringLiteral("fault-size-exceeded"), QStringLiteral("Refuse every upgrade start as too large.")},
+        {QStringLiteral("fault-verify"), QStringLiteral("Fail the upgrade verification: sig, md5 or both."), QStringLiteral("check")},
+        {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},
+        {QStringLiteral("split-output"), QStringLiteral("Write output in random pieces of 1..24 bytes, 1 ms apart.")},
+        {QStringLiteral("verbose"), QStringLiteral("Log every frame received and sent to standard error.")},
+    });
+}
+
+bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QString &error)
+{
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+    SimConfig &c = options.device;
+    if (!readParamForm(parser, c.paramForm, error) || !readVerifyFault(parser, c, error)
+        || !readVersion(parser, "firmware", c.firmwareVersion, error)
+        || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error))
+        return false;
+    c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));
+    options.link.splitOutput = parser.isSet(QStringLiteral("split-output"));
+    options.host.verbose = parser.isSet(QStringLiteral("verbose"));
+    options.host.saveImagePath = parser.value(QStringLiteral("save-image"));
+    options.linkPath = parser.value(QStringLiteral("link"));
+    return true;
+}
