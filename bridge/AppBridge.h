@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/Uartcore.h"
+#include "device/CommandPacking.h"
 #include "device/HeartbeatRecord.h"
 #include "device/ParamBlock.h"
 #include "device/UpgradeSession.h"
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // The one object the interface sees. Owns the serial link, the parameter copy,
 // telemetry, versions, the upgrade and the bilingual message log. Its
@@ -238,6 +240,8 @@ public:
     void appendLinkStatus();
     bool sendFrame(const QByteArray &frame);
 
+    // Receive path: bytes as the port delivered them. Dropped while the link is closed.
+    void onRawBytes(const QByteArray &data);
     // The receive buffer as it stands between two pieces of input.
     const QByteArray &receiveBuffer() const { return m_rxBuffer; }
 
@@ -261,7 +265,6 @@ private:
     void scheduleMessageLogChanged();
 
     // Serial link and receive path.
-    void onRawBytes(const QByteArray &data);
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
@@ -271,6 +274,16 @@ private:
     void handleParamBlock(const QByteArray &payload);
     void handleCommandReply(const QByteArray &payload);
     void handleAccelProgress(const QByteArray &payload);
+    void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
+    bool sendCommand(const CommandWords &command);
+    void writeChannels(Receiver receiver, const ChannelSettings &settings);
+    void writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir);
+    void logCrsfWrite(const ChannelSettings &settings, const CommandWords &command);
+    void activateAfterWrite();
+    void rebootAfterActivate();
+    void rebootAfterTorque();
+    // Guard, then send the sub-command (none: send nothing) and report `message` when non-empty.
+    void sendServiceCommand(std::optional<quint8> subCommand, const QString &message);
     // ---- end of parameters and commands ----
 
     // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----

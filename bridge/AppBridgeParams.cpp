@@ -2,11 +2,66 @@
 // commands, and the controller's command replies.
 #include "bridge/AppBridge.h"
 
+#include "device/AccelProgress.h"
+#include "device/CommandNames.h"
+#include "device/GimbalConfig.h"
+#include "device/ParamCodec.h"
+#include "device/ServiceCommands.h"
+#include "device/SubCommands.h"
 #include "protocol/FrameCodec.h"
+
+#include <QTimer>
 
 namespace {
 const quint8 ParamReadRequest = 0xC0;
+
+// The controller needs the new channel map activated, then a reboot to apply
+// it; the block it reports after the reboot is read twice in case the first
+// request arrives while it is still starting.
+const int ActivateDelayMs = 500;
+const int RebootDelayMs = 500;
+const int FirstRereadDelayMs = 3000;
+const int SecondRereadDelayMs = 6000;
+const int TorqueRebootDelayMs = 500;
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("YES") : QStringLiteral("NO");
 }
+
+QString hexWord(quint32 word)
+{
+    return QStringLiteral("%1").arg(word, 8, 16, QLatin1Char('0'));
+}
+
+TextPair channelsWrittenText(Receiver receiver)
+{
+    switch (receiver) {
+    case Receiver::Sbus:
+        return { QStringLiteral("SBUS通道配置已写入"), QStringLiteral("SBUS channels written") };
+    case Receiver::Pwm:
+        return { QStringLiteral("PWM通道配置已写入"), QStringLiteral("PWM channels written") };
+    case Receiver::Crsf:
+        return { QStringLiteral("CRSF通道配置已写入"), QStringLiteral("CRSF channels written") };
+    }
+    return {};
+}
+
+TextPair directionsWrittenText(Receiver receiver)
+{
+    switch (receiver) {
+    case Receiver::Sbus:
+        return { QStringLiteral("SBUS方向已写入"), QStringLiteral("SBUS directions written") };
+    case Receiver::Pwm:
+        return { QStringLiteral("PWM方向已写入"), QStringLiteral("PWM directions written") };
+    case Receiver::Crsf:
+        return { QStringLiteral("CRSF方向已写入"), QStringLiteral("CRSF directions written") };
+    }
+    return {};
+}
+}
+
+// ---- Parameter read ----
 
 void AppBridge::tavoxReadParams()
 {
@@ -16,27 +71,309 @@ void AppBridge::tavoxReadParams()
         appendMessage(localized(QStringLiteral("正在读取参数..."), QStringLiteral("Reading parameters...")));
 }
 
-void AppBridge::tavoxWriteSbusChannels(int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWritePwmChannels(int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteCrsfChannels(int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteSbusChannelsWithDir(int, int, int, int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWritePwmChannelsWithDir(int, int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteCrsfChannelsWithDir(int, int, int, int, int, int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteSbusDirections(int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWritePwmDirections(int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteCrsfDirections(int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendSbusPhotoVideo(int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteGimbalConfig(int, int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteCameraPosition(int) { tavoxRequireSerial(); }
-void AppBridge::tavoxWriteTorque(int, int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendCalibration(int) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendMotorTorque(int, int) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendMotorHallCalib(int) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendElecAngleCalib(int, bool) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendHallDataSelect(bool) { tavoxRequireSerial(); }
-void AppBridge::tavoxSendLinearCalib() { tavoxRequireSerial(); }
-void AppBridge::tavoxSendGyroBiasUpdate() { tavoxRequireSerial(); }
+void AppBridge::handleParamBlock(const QByteArray &payload)
+{
+    ParamBlock decoded;
+    if (!decodeParamBlock(payload, decoded))
+        return;
+    logParamBlockReceived(payload, decoded);
+    const bool crsfKept = !decoded.crsfPresent;
+    keepAbsentSegments(decoded, m_params);
+    if (crsfKept)
+        logDiagnostic(QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=%1 (规避被冲回默认)")
+                          .arg(int(decoded.crsfPitchCh)));
+    m_params = decoded;
+    m_pwmRollCh = m_params.pwmPitchCh;
+    m_pwmLockCh = m_params.pwmLockCh;
+    emit tavoxParamsChanged();
+    appendMessage(localized(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK")));
+}
 
-void AppBridge::handleParamBlock(const QByteArray &) {}
-void AppBridge::handleCommandReply(const QByteArray &) {}
-void AppBridge::handleAccelProgress(const QByteArray &) {}
+void AppBridge::logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded)
+{
+    logDiagnostic(QStringLiteral("[DIAG-HEX] 0xC1 raw data(%1B): %2").arg(payload.size()).arg(toHexText(payload)));
+    logDiagnostic(QStringLiteral("[DIAG-RX] 0xC1 dataLen=%1 crsfPresent=%2 photoVideoPresent=%3 | crsfPitch=%4 "
+                                 "roll=%5 yaw=%6 center=%7 lock=%8 mode=%9 pDir=%10 rDir=%11 yDir=%12")
+                      .arg(payload.size())
+                      .arg(yesNo(decoded.crsfPresent), yesNo(decoded.photoVideoPresent))
+                      .arg(int(decoded.crsfPitchCh))
+                      .arg(int(decoded.crsfRollCh))
+                      .arg(int(decoded.crsfYawCh))
+                      .arg(int(decoded.crsfCenterCh))
+                      .arg(int(decoded.crsfLockCh))
+                      .arg(int(decoded.crsfMode))
+                      .arg(int(decoded.crsfPitchDir))
+                      .arg(int(decoded.crsfRollDir))
+                      .arg(int(decoded.crsfYawDir)));
+}
+
+// ---- Channel and direction writes ----
+
+bool AppBridge::sendCommand(const CommandWords &command)
+{
+    return sendFrame(command.toFrame());
+}
+
+void AppBridge::tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                              int pitchDir, int rollDir, int yawDir)
+{
+    writeChannels(Receiver::Sbus, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
+}
+
+void AppBridge::tavoxWritePwmChannelsWithDir(int pitch, int yaw, int center, int lockCh, int mode, int pitchDir,
+                                             int yawDir)
+{
+    writeChannels(Receiver::Pwm, { pitch, 0, yaw, center, lockCh, mode, pitchDir, 0, yawDir });
+}
+
+void AppBridge::tavoxWriteCrsfChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                              int pitchDir, int rollDir, int yawDir)
+{
+    writeChannels(Receiver::Crsf, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
+}
+
+void AppBridge::tavoxWriteSbusChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
+{
+    tavoxWriteSbusChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, m_params.sbusPitchDir,
+                                  m_params.sbusRollDir, m_params.sbusYawDir);
+}
+
+void AppBridge::tavoxWritePwmChannels(int pitch, int, int yaw, int center, int lockCh, int mode)
+{
+    tavoxWritePwmChannelsWithDir(pitch, yaw, center, lockCh, mode, m_params.pwmPitchDir, m_params.pwmYawDir);
+}
+
+void AppBridge::tavoxWriteCrsfChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
+{
+    tavoxWriteCrsfChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, m_params.crsfPitchDir,
+                                  m_params.crsfRollDir, m_params.crsfYawDir);
+}
+
+void AppBridge::writeChannels(Receiver receiver, const ChannelSettings &settings)
+{
+    if (!tavoxRequireSerial())
+        return;
+    const CommandWords command = packChannels(receiver, settings);
+    if (!sendCommand(command))
+        return;
+    storeChannels(m_params, receiver, settings);
+    if (receiver == Receiver::Pwm)
+        m_pwmLockCh = settings.lock;
+    emit tavoxParamsChanged();
+    if (receiver == Receiver::Crsf)
+        logCrsfWrite(settings, command);
+    const TextPair message = channelsWrittenText(receiver);
+    appendMessage(localized(message.zh, message.en));
+    QTimer::singleShot(ActivateDelayMs, this, &AppBridge::activateAfterWrite);
+}
+
+void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords &command)
+{
+    logDiagnostic(QStringLiteral("[DIAG-TX] 0xA7 写入 crsfPitch=%1 roll=%2 yaw=%3 center=%4 lock=%5 mode=%6 "
+                                 "pDir=%7 rDir=%8 yDir=%9 | para1=0x%10 para2=0x%11 para3=0x%12 para4=0x%13")
+                      .arg(settings.pitch)
+                      .arg(settings.roll)
+                      .arg(settings.yaw)
+                      .arg(settings.center)
+                      .arg(settings.lock)
+                      .arg(settings.mode)
+                      .arg(settings.pitchDir & 1)
+                      .arg(settings.rollDir & 1)
+                      .arg(settings.yawDir & 1)
+                      .arg(hexWord(command.para1), hexWord(command.para2), hexWord(command.para3),
+                           hexWord(command.para4)));
+}
+
+void AppBridge::activateAfterWrite()
+{
+    if (sendCommand(plainCommand(SubCommand::Activate)))
+        appendMessage(localized(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
+    QTimer::singleShot(RebootDelayMs, this, &AppBridge::rebootAfterActivate);
+}
+
+void AppBridge::rebootAfterActivate()
+{
+    if (!sendCommand(plainCommand(SubCommand::Reboot)))
+        return;
+    appendMessage(localized(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
+    QTimer::singleShot(FirstRereadDelayMs, this, &AppBridge::tavoxReadParams);
+    QTimer::singleShot(SecondRereadDelayMs, this, &AppBridge::tavoxReadParams);
+}
+
+void AppBridge::tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)
+{
+    writeDirections(Receiver::Sbus, pitchDir, rollDir, yawDir);
+}
+
+void AppBridge::tavoxWritePwmDirections(int pitchDir, int yawDir)
+{
+    writeDirections(Receiver::Pwm, pitchDir, 0, yawDir);
+}
+
+void AppBridge::tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir)
+{
+    writeDirections(Receiver::Crsf, pitchDir, rollDir, yawDir);
+}
+
+void AppBridge::writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir)
+{
+    if (!tavoxRequireSerial())
+        return;
+    ChannelSettings settings = storedChannels(m_params, receiver);
+    settings.pitchDir = pitchDir;
+    settings.rollDir = rollDir;
+    settings.yawDir = yawDir;
+    if (!sendCommand(packChannels(receiver, settings)))
+        return;
+    storeDirections(m_params, receiver, settings);
+    emit tavoxParamsChanged();
+    const TextPair message = directionsWrittenText(receiver);
+    appendMessage(localized(message.zh, message.en));
+}
+
+void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
+{
+    if (!tavoxRequireSerial())
+        return;
+    if (!sendCommand(packSbusPhotoVideo(photoCh, videoCh)))
+        return;
+    m_params.sbusPhotoCh = quint8(photoCh);
+    m_params.sbusVideoCh = quint8(videoCh);
+    m_params.photoVideoPresent = true;
+    emit tavoxParamsChanged();
+    appendMessage(localized(QStringLiteral("SBUS拍照/录像通道已写入"), QStringLiteral("SBUS photo/video channels written")));
+}
+
+// ---- Gimbal configuration, camera position and torque ----
+
+// Reported as written only when the port took both frames.
+void AppBridge::tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)
+{
+    if (!tavoxRequireSerial())
+        return;
+    const bool speedsSent = sendCommand(packMaxSpeeds(pitchSpeed, rollSpeed, yawSpeed));
+    const bool fpvModeSent = sendCommand(packFpvMode(fpvMode));
+    const GimbalConfig config { fpvMode, pitchSpeed, rollSpeed, yawSpeed };
+    if (storeSentGimbalConfig(m_params, config, speedsSent, fpvModeSent))
+        emit tavoxParamsChanged();
+    if (speedsSent && fpvModeSent)
+        appendMessage(localized(QStringLiteral("云台配置已写入"), QStringLiteral("Gimbal config written")));
+}
+
+void AppBridge::tavoxWriteCameraPosition(int position)
+{
+    if (!tavoxRequireSerial())
+        return;
+    if (!sendCommand(packCameraPosition(position)))
+        return;
+    m_params.cameraPosition = quint8(position);
+    emit tavoxParamsChanged();
+    appendMessage(localized(QStringLiteral("相机设置已写入"), QStringLiteral("Camera setting written")));
+}
+
+void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
+{
+    if (!tavoxRequireSerial())
+        return;
+    if (!sendCommand(packTorques(pitchTorque, rollTorque, yawTorque)))
+        return;
+    m_params.pitchMaxTorque = quint16(pitchTorque);
+    m_params.rollMaxTorque = quint16(rollTorque);
+    m_params.yawMaxTorque = quint16(yawTorque);
+    emit tavoxParamsChanged();
+    appendMessage(localized(QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written")));
+    QTimer::singleShot(TorqueRebootDelayMs, this, &AppBridge::rebootAfterTorque);
+}
+
+void AppBridge::rebootAfterTorque()
+{
+    if (sendCommand(plainCommand(SubCommand::Reboot)))
+        appendMessage(localized(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
+}
+
+// ---- Calibration and motor commands ----
+
+void AppBridge::sendServiceCommand(std::optional<quint8> subCommand, const QString &message)
+{
+    if (!tavoxRequireSerial() || !subCommand)
+        return;
+    if (sendCommand(plainCommand(*subCommand)) && !message.isEmpty())
+        appendMessage(message);
+}
+
+void AppBridge::tavoxSendCalibration(int cmdType)
+{
+    sendServiceCommand(calibrationSubCommand(cmdType), QString());
+}
+
+void AppBridge::tavoxSendMotorTorque(int motor, int direction)
+{
+    const TextPair frame = motorFrameName(motor);
+    const TextPair action = motorTorqueAction(direction);
+    sendServiceCommand(motorTorqueSubCommand(motor, direction),
+                       localized(QStringLiteral("电机控制: ") + frame.zh + QLatin1Char(' ') + action.zh,
+                                 QStringLiteral("Motor: ") + frame.en + QLatin1Char(' ') + action.en));
+}
+
+void AppBridge::tavoxSendMotorHallCalib(int motor)
+{
+    sendServiceCommand(motorHallCalibSubCommand(motor),
+                       localized(QStringLiteral("单电机霍尔校准指令已发送"), QStringLiteral("Motor hall calibration sent")));
+}
+
+void AppBridge::tavoxSendElecAngleCalib(int motor, bool start)
+{
+    sendServiceCommand(elecAngleCalibSubCommand(motor, start),
+                       start ? localized(QStringLiteral("电角度校准开始"), QStringLiteral("Elec angle calib start"))
+                             : localized(QStringLiteral("电角度校准结束"), QStringLiteral("Elec angle calib end")));
+}
+
+void AppBridge::tavoxSendHallDataSelect(bool useUser)
+{
+    sendServiceCommand(hallDataSubCommand(useUser),
+                       useUser ? localized(QStringLiteral("已切换为用户校准霍尔数据"),
+                                           QStringLiteral("Switched to user hall data"))
+                               : localized(QStringLiteral("已切换为默认霍尔数据"),
+                                           QStringLiteral("Switched to default hall data")));
+}
+
+void AppBridge::tavoxSendLinearCalib()
+{
+    sendServiceCommand(SubCommand::LinearCalib, localized(QStringLiteral("电机线性化校准已发送"),
+                                                          QStringLiteral("Motor linearization calibration sent")));
+}
+
+void AppBridge::tavoxSendGyroBiasUpdate()
+{
+    sendServiceCommand(SubCommand::GyroBiasUpdate,
+                       localized(QStringLiteral("陀螺仪偏置更新指令已发送"), QStringLiteral("Gyro bias update sent")));
+}
+
+// ---- Command replies ----
+
+void AppBridge::handleCommandReply(const QByteArray &payload)
+{
+    if (payload.isEmpty())
+        return;
+    const quint8 subCommand = quint8(payload.at(0));
+    if (subCommand == SubCommand::AccelCalib && payload.size() >= 5) {
+        handleAccelProgress(payload);
+        return;
+    }
+    const TextPair name = commandName(subCommand);
+    if (name.isNull())
+        return;
+    appendMessage(localized(name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded")));
+}
+
+void AppBridge::handleAccelProgress(const QByteArray &payload)
+{
+    const qint32 state = accelStateFromProgress(accelProgressValue(payload));
+    if (state == m_accelCaliState)
+        return;
+    m_accelCaliState = state;
+    emit accelCaliStateChanged();
+    const TextPair text = accelCaliText(state);
+    if (!text.isNull())
+        appendMessage(localized(text.zh, text.en));
+}

@@ -39,3 +39,9 @@ void elog_output(uint8_t level, const char *tag, const char *file, const char *f
 #endif
     ;
 size_t elog_strcpy(size_t cur_len, char *dst, const char *src);
+
+// A failed argument check: writes the level-0 record "(<expression>) has assert
+// failed at <function>:<line>." with the tag "elog" and stops the program. The
+// function names and line numbers of the checks are fixed texts, so a record
+// reads the same whatever build or platform wrote it.
+[[noreturn]] void elog_assert_failed(const char *expression, const char *function, long line);
