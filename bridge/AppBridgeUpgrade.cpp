@@ -21,6 +21,22 @@ qint64 monotonicMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// At most `limit` + 1 bytes, read in pieces: enough to tell that a file is too
+// large without holding more of it, even one that reports no size or grows.
+QByteArray readAtMost(QIODevice &device, qint64 limit)
+{
+    QByteArray data;
+    data.reserve(int(qBound<qint64>(0, device.size(), limit + 1)));
+    char piece[64 * 1024];
+    while (data.size() <= limit) {
+        const qint64 count = device.read(piece, qMin<qint64>(sizeof piece, limit + 1 - data.size()));
+        if (count <= 0)
+            break;
+        data.append(piece, int(count));
+    }
+    return data;
+}
+
 QString chooseWithDialog(const QString &title, const QString &startDir, const QString &filter)
 {
     return QFileDialog::getOpenFileName(nullptr, title, startDir, filter);
@@ -69,8 +85,7 @@ void AppBridge::tavoxStartUpgrade(QString filePath)
     carryOut(m_upgrade.requestErase());
 }
 
-// Reports why an image cannot be used. The read is bounded as well as the size
-// check, so a device file that reports no size cannot fill the memory.
+// Reports why an image cannot be used.
 bool AppBridge::readUpgradeImage(const QString &filePath, QByteArray &image)
 {
     QFile file(filePath);
@@ -84,7 +99,7 @@ bool AppBridge::readUpgradeImage(const QString &filePath, QByteArray &image)
     };
     if (file.size() > UpgradeSession::MaxImageSize)
         return tooLarge();
-    image = file.read(UpgradeSession::MaxImageSize + 1);
+    image = readAtMost(file, UpgradeSession::MaxImageSize);
     file.close();
     if (image.size() > UpgradeSession::MaxImageSize)
         return tooLarge();

@@ -672,6 +672,7 @@ void TestUpgrade::checksImageBeforeStarting_data()
     QTest::newRow("empty, zh") << "empty" << "zh" << QStringLiteral("固件文件为空") << false;
     QTest::newRow("64 MiB + 1") << "oversized" << "en" << "Firmware file too large" << false;
     QTest::newRow("64 MiB + 1, zh") << "oversized" << "zh" << QStringLiteral("固件文件过大") << false;
+    QTest::newRow("endless device") << "device" << "en" << "Firmware file too large" << false;
     QTest::newRow("exactly 64 MiB") << "limit" << "en" << "Starting upgrade, size: 67108864 bytes" << true;
     QTest::newRow("1 byte, zh") << "one" << "zh" << QStringLiteral("开始升级，文件大小: 1 bytes") << true;
 }
@@ -686,6 +687,8 @@ void TestUpgrade::checksImageBeforeStarting()
     QString path = m_dir->filePath(QStringLiteral("image.bin"));
     if (kind == QLatin1String("directory")) {
         path = m_dir->path();
+    } else if (kind == QLatin1String("device")) {
+        path = QStringLiteral("/dev/zero");
     } else if (kind != QLatin1String("missing")) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
