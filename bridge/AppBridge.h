@@ -4,12 +4,14 @@
 #include "device/CommandPacking.h"
 #include "device/HeartbeatRecord.h"
 #include "device/ParamBlock.h"
+#include "device/UpgradeSession.h"
 #include "protocol/ParsedFrame.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The one object the interface sees. Owns the serial link, the parameter copy,
@@ -151,10 +153,17 @@ public:
     int tavoxCrsfRollDir() const { return m_params.crsfRollDir; }
     int tavoxCrsfYawDir() const { return m_params.crsfYawDir; }
 
-    int tavoxUpgradeProgress() const { return m_upgradeProgress; }
+    int tavoxUpgradeProgress() const { return m_upgrade.progress(); }
     QString tavoxFirmwareVersion() const { return m_firmwareVersion; }
     QString tavoxBootVersion() const { return m_bootVersion; }
     QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
+
+    // Not on the meta-object: let tests stand in for the modal file dialog and
+    // shorten the time the upgrade waits for a silent controller.
+    using UpgradeFileChooser = std::function<QString(const QString &title, const QString &startDir,
+                                                     const QString &filter)>;
+    void setUpgradeFileChooser(UpgradeFileChooser chooser);
+    void setUpgradeReplyTimeouts(const UpgradeSession::ReplyTimeouts &timeouts);
 
     double hbPitch() const { return m_heartbeat.pitch / 100.0; }
     double hbRoll() const { return m_heartbeat.roll / 100.0; }
@@ -188,7 +197,7 @@ public:
     bool hbReceived() const { return m_hbReceived; }
 
     int accelCaliState() const { return m_accelCaliState; }
-    bool tavoxUpgrading() const { return m_upgrading; }
+    bool tavoxUpgrading() const { return m_upgrade.active(); }
 
     Q_INVOKABLE void setLanguage(QString lang);
     Q_INVOKABLE void clearMessages();
@@ -281,6 +290,26 @@ private:
 
     // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
     void handleV1Reply(const ParsedFrame &frame);
+    void handleGeneralReply(const ParsedFrame &frame);
+    void handleGimbalReply(const ParsedFrame &frame);
+    void handleHeartbeat(const QByteArray &payload);
+    void handleVersionReply(const QByteArray &payload);
+    void handleUpgradeReply(const ParsedFrame &frame);
+    bool readUpgradeImage(const QString &filePath, QByteArray &image);
+    void carryOut(const UpgradeSession::Reaction &reaction);
+    void setUpgrading(bool upgrading);
+    void finishUpgrade();
+    void armUpgradeWatchdog();
+    void scheduleUpgradeWatchdog(qint64 delayMs);
+    void checkUpgradeWatchdog();
+
+    UpgradeSession m_upgrade;
+    UpgradeFileChooser m_chooseUpgradeFile;
+    // The watchdog keeps at most one live single-shot timer: a check that
+    // finds the deadline moved on re-schedules itself for the remainder.
+    qint64 m_upgradeReplyDeadline = 0;
+    qint64 m_upgradeWatchdogDue = 0;
+    quint64 m_upgradeWatchdogGeneration = 0;
     // ---- end of telemetry, version and upgrade ----
 
     QString m_language = QStringLiteral("zh");
@@ -300,8 +329,6 @@ private:
     QString m_firmwareVersion = QStringLiteral("-");
     QString m_bootVersion = QStringLiteral("-");
 
-    int m_upgradeProgress = 0;
-    bool m_upgrading = false;
     QString m_upgradeFilePath;
 
     qint32 m_accelCaliState = -1;

@@ -1,0 +1,251 @@
+#include "device/UpgradeSession.h"
+
+#include "protocol/FrameCodec.h"
+
+#include <algorithm>
+
+namespace {
+const quint8 GeneralSet = 0x00;
+const quint8 DataPacketFlags = 0x10;
+const quint8 StartPayloadLead = 0x00;
+const quint8 StopPayload = 0x03;
+const quint8 SignatureOk = 0x01;
+const quint8 Md5Ok = 0x02;
+
+UpgradeSession::Text text(const char *zh, const char *en)
+{
+    return {QString::fromUtf8(zh), QString::fromUtf8(en)};
+}
+
+void appendLe16(QByteArray &out, quint16 value)
+{
+    out.append(char(value & 0xFF));
+    out.append(char(value >> 8));
+}
+}
+
+int UpgradeSession::replyTimeoutMs() const
+{
+    switch (m_pending) {
+    case Request::Erase:
+        return m_timeouts.eraseMs;
+    case Request::Stop:
+        return m_timeouts.stopMs;
+    case Request::Start:
+    case Request::Data:
+    case Request::None:
+        break;
+    }
+    return m_timeouts.transferMs;
+}
+
+void UpgradeSession::load(const QByteArray &image)
+{
+    m_image = image;
+    m_packetIndex = 0;
+    m_packetCount = int((image.size() + PacketSize - 1) / PacketSize);
+    m_sequence = 0;
+    m_progress = 0;
+    m_pending = Request::None;
+    m_resends = 0;
+}
+
+UpgradeSession::Reaction UpgradeSession::requestErase()
+{
+    Reaction reaction;
+    reaction.messages << text("正在擦除固件...", "Erasing firmware...");
+    sendRequest(Request::Erase, eraseFrame(), reaction);
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::onEraseDone()
+{
+    replyArrived();
+    Reaction reaction;
+    reaction.messages << text("固件擦除完成，发送开始升级请求...", "Firmware erased, sending start upgrade...")
+                      << text("发送开始升级请求...", "Sending start upgrade request...");
+    sendRequest(Request::Start, startFrame(), reaction);
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::onStartReply(const QByteArray &payload)
+{
+    replyArrived();
+    Reaction reaction;
+    if (payload.isEmpty())
+        return reaction;
+    if (payload[0] != 0) {
+        reaction.messages << text("固件大小超限，升级中止", "Firmware size exceeded, upgrade aborted");
+        m_pending = Request::None;
+        reaction.endsUpgrade = true;
+        m_progress = 0;
+        reaction.progressUpdated = true;
+        return reaction;
+    }
+    reaction.messages << text("开始升级确认，开始传输数据...", "Upgrade confirmed, transmitting data...");
+    m_sequence = 0;
+    sendNextPacket(reaction);
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::onDataAck(quint16 ackedSequence)
+{
+    replyArrived();
+    Reaction reaction;
+    if (ackedSequence == m_sequence) {
+        ++m_packetIndex;
+        ++m_sequence;
+    } else {
+        reaction.messages << Text{QStringLiteral("升级数据包序号不匹配，重发包 %1").arg(m_sequence),
+                                  QStringLiteral("Upgrade seq mismatch, resending packet %1").arg(m_sequence)};
+    }
+    sendNextPacket(reaction);
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payload)
+{
+    replyArrived();
+    Reaction reaction;
+    if (payload.isEmpty())
+        return reaction;
+    m_pending = Request::None;
+    const quint8 result = quint8(payload[0]);
+    const bool signatureOk = result & SignatureOk;
+    const bool md5Ok = result & Md5Ok;
+    if (signatureOk && md5Ok) {
+        reaction.messages << text("升级校验通过，发送软复位...", "Upgrade verified, sending reboot...");
+        m_progress = 100;
+        reaction.progressUpdated = true;
+        reaction.verified = true;
+        return reaction;
+    }
+    const auto zhVerdict = [](bool ok) { return ok ? QStringLiteral("通过") : QStringLiteral("失败"); };
+    const auto enVerdict = [](bool ok) { return ok ? QStringLiteral("OK") : QStringLiteral("FAIL"); };
+    reaction.messages << Text{QStringLiteral("升级校验失败: 签名=%1, MD5=%2").arg(zhVerdict(signatureOk), zhVerdict(md5Ok)),
+                              QStringLiteral("Upgrade verification failed: sig=%1, md5=%2")
+                                  .arg(enVerdict(signatureOk), enVerdict(md5Ok))};
+    reaction.endsUpgrade = true;
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
+{
+    Reaction reaction;
+    if (m_pending == Request::None)
+        return reaction;
+    if (m_resends >= MaxResends) {
+        m_pending = Request::None;
+        reaction.messages << text("升级超时，已中止", "Upgrade timed out, aborted");
+        reaction.endsUpgrade = true;
+        return reaction;
+    }
+    ++m_resends;
+    const QString name = pendingRequestName();
+    reaction.messages << Text{QStringLiteral("升级无应答，重发 %1").arg(name),
+                              QStringLiteral("No upgrade reply, resending %1").arg(name)};
+    reaction.frame = m_pendingFrame;
+    reaction.awaitsReply = true;
+    return reaction;
+}
+
+UpgradeSession::Reaction UpgradeSession::finish()
+{
+    Reaction reaction;
+    reaction.messages << text("发送软复位指令...", "Sending reboot command...");
+    reaction.frame = softResetFrame();
+    reaction.endsUpgrade = true;
+    m_pending = Request::None;
+    return reaction;
+}
+
+void UpgradeSession::sendRequest(Request request, QByteArray frame, Reaction &reaction)
+{
+    m_pending = request;
+    m_pendingFrame = frame;
+    reaction.frame = std::move(frame);
+    reaction.awaitsReply = true;
+}
+
+void UpgradeSession::replyArrived()
+{
+    m_resends = 0;
+}
+
+void UpgradeSession::sendNextPacket(Reaction &reaction)
+{
+    if (m_packetIndex >= m_packetCount) {
+        reaction.messages << text("发送结束升级请求...", "Sending stop upgrade request...");
+        sendRequest(Request::Stop, stopFrame(), reaction);
+        return;
+    }
+    sendRequest(Request::Data, dataFrame(), reaction);
+    m_progress = int(std::min<qint64>(qint64(m_packetIndex) * 100 / m_packetCount, 99));
+    reaction.progressUpdated = true;
+}
+
+QString UpgradeSession::pendingRequestName() const
+{
+    switch (m_pending) {
+    case Request::Erase:
+        return QStringLiteral("erase");
+    case Request::Start:
+        return QStringLiteral("start");
+    case Request::Stop:
+        return QStringLiteral("stop");
+    case Request::Data:
+    case Request::None:
+        break;
+    }
+    // A data packet is named by the sequence number it carries.
+    return QString::number(m_sequence);
+}
+
+QByteArray UpgradeSession::eraseFrame() const
+{
+    return buildFrameV1(GeneralSet, UpgradeCommand::Erase, QByteArray());
+}
+
+QByteArray UpgradeSession::startFrame() const
+{
+    QByteArray payload;
+    payload.append(char(StartPayloadLead));
+    const quint32 size = quint32(m_image.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        payload.append(char((size >> shift) & 0xFF));
+    return buildFrameV1(GeneralSet, UpgradeCommand::Start, payload);
+}
+
+// Built by hand: the flags byte of a data packet differs from every builder frame.
+QByteArray UpgradeSession::dataFrame() const
+{
+    QByteArray frame;
+    frame.reserve(DataFrameSize);
+    frame.append(char(FrameFormat::Sync));
+    frame.append(char(DataFrameSize & 0xFF));
+    frame.append(char((1 << 2) | (DataFrameSize >> 8)));
+    frame.append(char(sum8(frame.constData(), 3)));
+    appendLe16(frame, m_sequence);
+    frame.append(char(DataPacketFlags));
+    frame.append(char(0x00));
+    frame.append(char(0x08));
+    frame.append(char(GeneralSet));
+    frame.append(char(UpgradeCommand::Data));
+    const int offset = m_packetIndex * PacketSize;
+    const int available = std::max(0, std::min(PacketSize, m_image.size() - offset));
+    if (available > 0)
+        frame.append(m_image.constData() + offset, available);
+    frame.append(PacketSize - available, '\0');
+    appendLe16(frame, crc16Modbus(frame));
+    return frame;
+}
+
+QByteArray UpgradeSession::stopFrame() const
+{
+    return buildFrameV1(GeneralSet, UpgradeCommand::Stop, QByteArray(1, char(StopPayload)), m_sequence);
+}
+
+QByteArray UpgradeSession::softResetFrame()
+{
+    return buildFrameV1(GeneralSet, UpgradeCommand::SoftReset, QByteArray());
+}
