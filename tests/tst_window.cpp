@@ -78,6 +78,7 @@ private:
     QQuickItem *item(const char *objectName) const;
     QString itemText(const char *objectName) const;
     QStringList facePhases() const;
+    bool inCalibrationView(const char *objectName) const;
     QStringList simReceived() const;
     void click(const char *objectName);
     void saveFrame(const QString &fileName);
@@ -144,6 +145,15 @@ QStringList WindowTest::facePhases() const
     for (int face = 1; face <= 6; ++face)
         phases.append(item(qPrintable(QStringLiteral("face%1").arg(face)))->property("phase").toString());
     return phases;
+}
+
+// Wholly inside the calibration panel's scrolled view, not hidden below or above it.
+bool WindowTest::inCalibrationView(const char *objectName) const
+{
+    QQuickItem *view = item("calScrollView");
+    const QQuickItem *target = item(objectName);
+    const QRectF bounds = target->mapRectToItem(view, QRectF(0, 0, target->width(), target->height()));
+    return QRectF(0, 0, view->width(), view->height()).contains(bounds);
 }
 
 // Every frame the simulator received, described by its --verbose log, oldest first.
@@ -247,7 +257,10 @@ void WindowTest::sbusWriteActivatesAndReboots()
 {
     const int alreadyReceived = simReceived().size();
     // the operator's choice: roll reversed, everything else as read from the device
-    item("sbusRollDir")->setProperty("currentIndex", 0);
+    click("sbusRollDir");
+    QTest::keyClick(window(), Qt::Key_Up);
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     click("sbusWrite");
 
     const QStringList expected = {
@@ -269,11 +282,15 @@ void WindowTest::accelCalibrationAdvancesTheFaces()
     const QString pending = QStringLiteral("pending");
     QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
     QCOMPARE(itemText("progressCounter"), QStringLiteral("2/6"));
+    QTRY_VERIFY(inCalibrationView("face3") && inCalibrationView("progressCounter"));
+    // the picture of the face to place has faded in
+    QTRY_COMPARE(findItem(item("face3"), QStringLiteral("picture"))->opacity(), 1.0);
     saveFrame(QStringLiteral("window-calibrating.png"));
 
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Done! Click Activate → Restart"), 10000);
     QCOMPARE(facePhases(), QVector<QString>(6, completed).toList());
     QCOMPARE(itemText("progressCounter"), QStringLiteral("6/6"));
+    QTRY_VERIFY(inCalibrationView("face6") && inCalibrationView("statusBox"));
     VERIFY_NO_QML_WARNINGS();
 }
 
