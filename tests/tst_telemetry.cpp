@@ -1,5 +1,6 @@
 // Heartbeats, the other version-1 replies and firmware upgrades: the decoder and upgrade session
 // on their own, then the bridge talking to a scripted controller over a real pseudo-terminal.
+#include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/HeartbeatDecoder.h"
 #include "device/UpgradeSession.h"
@@ -77,6 +78,7 @@ private slots:
     void publishesEachHeartbeatAsWholeRecord();
     void routesOtherReplies_data();
     void routesOtherReplies();
+    void choosingAFileRemembersItsFolder();
     void upgradeSessionBookkeeping();
     void checksBeforeStarting_data();
     void checksBeforeStarting();
@@ -181,6 +183,32 @@ void TestTelemetry::routesOtherReplies()
     QTRY_COMPARE(rig.messages(), messages);
     QCOMPARE(versions.count(), messages.filter(QStringLiteral("Boot: ")).size());
     QVERIFY(messages.last().endsWith(QStringLiteral("Boot: ") + rig.bridge.tavoxBootVersion()));
+}
+
+void TestTelemetry::choosingAFileRemembersItsFolder()
+{
+    removeConfigFile();
+    writeUpgradeLastDir(QStringLiteral("/srv/images"));
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    QStringList asked;
+    QString answer = QStringLiteral("/data/fw/main.bin");
+    bridge.setUpgradeFileChooser([&](const QString &title, const QString &dir, const QString &filter) {
+        asked = QStringList { title, dir, filter };
+        return answer;
+    });
+    QSignalSpy changed(&bridge, &AppBridge::tavoxUpgradeFilePathChanged);
+    bridge.tavoxSelectUpgradeFile();   // no port needed
+    QCOMPARE(asked, (QStringList { "Select firmware", "/srv/images", "Binary (*.bin);;All (*.*)" }));
+    QCOMPARE(bridge.tavoxUpgradeFilePath(), answer);
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("/data/fw"));
+
+    answer.clear();   // cancelled
+    bridge.tavoxSelectUpgradeFile();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(bridge.tavoxUpgradeFilePath(), QStringLiteral("/data/fw/main.bin"));
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("/data/fw"));
+    removeConfigFile();
 }
 
 void TestTelemetry::upgradeSessionBookkeeping()
