@@ -48,6 +48,8 @@ void UpgradeSession::load(const QByteArray &image)
     m_progress = 0;
     m_pending = Request::None;
     m_resends = 0;
+    m_resendsOfCurrentPacket = 0;
+    m_staleAcks = 0;
 }
 
 UpgradeSession::Reaction UpgradeSession::requestErase()
@@ -92,9 +94,15 @@ UpgradeSession::Reaction UpgradeSession::onDataAck(quint16 ackedSequence)
 {
     replyArrived();
     Reaction reaction;
+    if (ackedSequence == quint16(m_sequence - 1) && m_staleAcks > 0) {
+        --m_staleAcks;
+        return reaction;
+    }
     if (ackedSequence == m_sequence) {
         ++m_packetIndex;
         ++m_sequence;
+        m_staleAcks = m_resendsOfCurrentPacket;
+        m_resendsOfCurrentPacket = 0;
     } else {
         reaction.messages << Text{QStringLiteral("升级数据包序号不匹配，重发包 %1").arg(m_sequence),
                                   QStringLiteral("Upgrade seq mismatch, resending packet %1").arg(m_sequence)};
@@ -141,6 +149,8 @@ UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
         return reaction;
     }
     ++m_resends;
+    if (m_pending == Request::Data)
+        ++m_resendsOfCurrentPacket;
     const QString name = pendingRequestName();
     reaction.messages << Text{QStringLiteral("升级无应答，重发 %1").arg(name),
                               QStringLiteral("No upgrade reply, resending %1").arg(name)};

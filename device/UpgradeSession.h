@@ -106,5 +106,9 @@ private:
     Request m_pending = Request::None;
     QByteArray m_pendingFrame;
     int m_resends = 0;
+    // A data packet resent for want of a reply may still be answered twice:
+    // once late, once for the resend. The extra answers are expected, not errors.
+    int m_resendsOfCurrentPacket = 0;
+    int m_staleAcks = 0;
     ReplyTimeouts m_timeouts;
 };

@@ -249,6 +249,18 @@ void TestTelemetry::upgradeSessionBookkeeping()
         QCOMPARE(session.onReplyTimeout().frame, start);
     const UpgradeSession::Reaction abort = session.onReplyTimeout();
     QVERIFY(abort.endsUpgrade && abort.frame.isEmpty() && !session.awaitingReply());
+
+    // A packet resent for want of a reply may be answered late and again for the
+    // resend: the second answer is expected, while a real mismatch still resends.
+    session.load(counting(200));
+    const QByteArray packet0 = session.onStartReply(QByteArray(1, '\0')).frame;
+    QCOMPARE(session.onReplyTimeout().frame, packet0);
+    const QByteArray packet1 = session.onDataAck(0).frame;
+    const UpgradeSession::Reaction duplicate = session.onDataAck(0);
+    QVERIFY(duplicate.frame.isEmpty() && duplicate.messages.isEmpty());
+    const UpgradeSession::Reaction mismatch = session.onDataAck(0);
+    QCOMPARE(mismatch.frame, packet1);
+    QCOMPARE(mismatch.messages.value(0).en, QStringLiteral("Upgrade seq mismatch, resending packet 1"));
 }
 
 void TestTelemetry::checksBeforeStarting_data()
