@@ -50,14 +50,12 @@ PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_input(options.baud), m_output(options.baud)
 {
     m_clock.start();
-    for (QTimer *timer : {&m_inputTimer, &m_outputTimer, &m_pieceTimer}) {
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-    }
+    m_pieceTimer.setSingleShot(true);
+    m_pieceTimer.setTimerType(Qt::PreciseTimer);
     m_clientPoll.setInterval(ClientPollMs);
     connect(&m_clientPoll, &QTimer::timeout, this, &PtyLink::checkForClient);
-    connect(&m_inputTimer, &QTimer::timeout, this, &PtyLink::pumpInput);
-    connect(&m_outputTimer, &QTimer::timeout, this, &PtyLink::pumpOutput);
+    connect(&m_inputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpInput);
+    connect(&m_outputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpOutput);
     connect(&m_pieceTimer, &QTimer::timeout, this, &PtyLink::writeNextPiece);
 }
 
@@ -71,6 +69,10 @@ PtyLink::~PtyLink()
 
 bool PtyLink::open(QString &error)
 {
+    if (!m_inputTimer.isValid() || !m_outputTimer.isValid()) {
+        error = QStringLiteral("no timer for pacing the line");
+        return false;
+    }
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0) {
         error = errnoText("posix_openpt");
@@ -152,12 +154,10 @@ void PtyLink::readMaster()
     pumpInput();
 }
 
-void PtyLink::restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs)
+void PtyLink::restartAt(PreciseTimer &timer, qint64 dueNs, qint64 nowNs)
 {
-    if (dueNs < 0)
-        return;
-    const qint64 waitMs = qMax<qint64>(0, (dueNs - nowNs + 999'999) / 1'000'000);
-    timer.start(int(waitMs));
+    if (dueNs >= 0)
+        timer.start(dueNs - nowNs);
 }
 
 void PtyLink::pumpInput()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/PacedPipe.h"
+#include "sim/PreciseTimer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -49,7 +50,7 @@ private:
     void writeNextPiece();
     void writeToMaster(const QByteArray &bytes);
     QByteArray lineNoise(int count);
-    static void restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs);
+    static void restartAt(PreciseTimer &timer, qint64 dueNs, qint64 nowNs);
 
     LinkOptions m_options;
     int m_master = -1;
@@ -57,8 +58,8 @@ private:
     QString m_linkPath;
     QSocketNotifier *m_readNotifier = nullptr;
     QTimer m_clientPoll;
-    QTimer m_inputTimer;
-    QTimer m_outputTimer;
+    PreciseTimer m_inputTimer;
+    PreciseTimer m_outputTimer;
     QTimer m_pieceTimer;
     PacedPipe m_input;
     PacedPipe m_output;
