@@ -14,6 +14,8 @@ public:
     void push(const QByteArray &bytes, qint64 nowNs);
     // The bytes whose last bit has arrived by `nowNs`.
     QByteArray take(qint64 nowNs);
+    // When the last bit of the bytes taken so far arrived on the line.
+    qint64 lineTimeNs() const { return m_lineStartNs; }
     // When the next bytes worth handing on will have arrived: all that is
     // pending, or about 0.1 ms of line time if that comes sooner, so that a
     // fast line is not served with one wake-up per byte. -1: nothing pending.

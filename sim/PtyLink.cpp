@@ -165,8 +165,14 @@ void PtyLink::pumpInput()
     const qint64 now = nowNs();
     const QByteArray bytes = m_input.take(now);
     restartAt(m_inputTimer, m_input.nextReadyNs(), now);
-    if (!bytes.isEmpty())
-        emit bytesReceived(bytes);
+    if (bytes.isEmpty())
+        return;
+    // A reply to these bytes goes on the line the moment they were complete,
+    // not when this process got round to them: the simulator's own wake-up
+    // latency is no part of the line it models.
+    m_replyFromNs = m_input.lineTimeNs();
+    emit bytesReceived(bytes);
+    m_replyFromNs = -1;
 }
 
 void PtyLink::send(const QByteArray &bytes)
@@ -174,7 +180,7 @@ void PtyLink::send(const QByteArray &bytes)
     m_noiseDebt += bytes.size() * m_options.noiseRate;
     const int noise = int(m_noiseDebt);
     m_noiseDebt -= noise;
-    m_output.push(lineNoise(noise) + bytes, nowNs());
+    m_output.push(lineNoise(noise) + bytes, m_replyFromNs >= 0 ? m_replyFromNs : nowNs());
     pumpOutput();
 }
 

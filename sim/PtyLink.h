@@ -65,6 +65,7 @@ private:
     PacedPipe m_output;
     QByteArray m_pieces;
     double m_noiseDebt = 0;
+    qint64 m_replyFromNs = -1;   // while received bytes are handed on: when they had arrived
     QElapsedTimer m_clock;
     QRandomGenerator m_random {QRandomGenerator::securelySeeded()};
 };
