@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/DebugConsole.h"
-#include "app/ScreenshotOnStart.h"
+#include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
@@ -150,7 +150,7 @@ bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon)
     logStartupStep("QML loaded successfully, entering event loop...");
     if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
         window->setIcon(icon);
-        saveScreenshotOnStartIfAsked(window);
+        armStartupProbes(window);
     }
     return true;
 }

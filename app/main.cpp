@@ -1,5 +1,6 @@
 #include "app/DebugConsole.h"
 #include "app/Startup.h"
+#include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ static QQmlDebuggingEnabler qmlDebuggingEnabler(true);
 
 int main(int argc, char *argv[])
 {
+    markProcessStart();
     QApplication app(argc, argv);
     announceDebugConsole(setupDebugConsole());
     startAppLog();

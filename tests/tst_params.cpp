@@ -1,106 +1,157 @@
-// Parameter block decoding and merging, command packing, service command
-// mappings, reply names and the accelerometer progress conversion.
-#include "device/AccelProgress.h"
-#include "device/ChannelSettings.h"
-#include "device/CommandNames.h"
+// Parameter reads, writes, commands and their replies through the bridge over a real
+// pseudo-terminal, the timed activate-and-reboot sequences, and what only the pure functions show.
+#include "bridge/AppBridge.h"
 #include "device/CommandPacking.h"
 #include "device/GimbalConfig.h"
-#include "device/ParamCodec.h"
-#include "device/ServiceCommands.h"
 #include "protocol/FrameCodec.h"
+#include "support/BridgeTestUtils.h"
+#include "support/MessageCapture.h"
+#include "support/PseudoTerminal.h"
 
-#include <QtEndian>
 #include <QtTest>
 
-#include <cmath>
 #include <cstring>
-#include <limits>
+#include <functional>
 
-Q_DECLARE_METATYPE(CommandWords)
-Q_DECLARE_METATYPE(ParamBlock)
-Q_DECLARE_METATYPE(std::optional<quint8>)
+using Operation = std::function<void(AppBridge &)>;
+Q_DECLARE_METATYPE(Operation)
 
 namespace {
-const std::optional<quint8> None = std::nullopt;
+const quint8 CommandReply = 0x86;
+const QString Changed = QStringLiteral("<tavoxParamsChanged>");
 
-QByteArray fromHex(const char *spaced)
-{
-    return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
-}
+QByteArray hex(const char *spaced) { return QByteArray::fromHex(spaced); }
 
-// Payload whose byte i holds `first` + i, so every field shows where it came from.
-QByteArray countingPayload(int length, int first = 10)
+QByteArray progress(float value)
 {
-    QByteArray payload;
-    for (int i = 0; i < length; ++i)
-        payload.append(char(first + i));
+    QByteArray payload(5, char(0x8F));
+    std::memcpy(payload.data() + 1, &value, 4);
     return payload;
 }
 
-// The tool's copy as it stands after it wrote CRSF and photo/video values itself.
-ParamBlock writtenByTool()
+// A command frame as its sub-command and words ("A0 8001 1 10001 80010001"), any other frame as its id ("C0").
+QString describe(const ParsedFrame &frame)
 {
-    ParamBlock block;
-    block.crsfPitchCh = 201;
-    block.crsfRollCh = 202;
-    block.crsfYawCh = 203;
-    block.crsfCenterCh = 204;
-    block.crsfLockCh = 205;
-    block.crsfMode = 206;
-    block.crsfPitchDir = 1;
-    block.crsfRollDir = 1;
-    block.crsfYawDir = 1;
-    block.crsfPresent = true;
-    block.sbusPhotoCh = 7;
-    block.sbusVideoCh = 8;
-    block.photoVideoPresent = true;
-    block.sbusPitchDir = 1;
-    block.sbusRollDir = 1;
-    block.sbusYawDir = 1;
-    block.pwmPitchDir = 1;
-    block.pwmYawDir = 1;
-    return block;
+    if (frame.commandId != 0x85)
+        return QString::number(frame.commandId, 16).toUpper();
+    QStringList words { QString::number(quint8(frame.payload.at(0)), 16) };
+    for (int i = 1; i + 4 <= frame.payload.size(); i += 4)
+        words << QString::number(qFromLittleEndian<quint32>(frame.payload.constData() + i), 16);
+    return words.join(QLatin1Char(' ')).toUpper();
 }
 
-ParamBlock decodeOnto(const QByteArray &payload, const ParamBlock &current)
+// Every parameter property as "SbusPitchCh=1", sorted.
+QStringList parameters(const AppBridge &bridge)
 {
-    ParamBlock decoded;
-    if (decodeParamBlock(payload, decoded))
-        keepAbsentSegments(decoded, current);
-    return decoded;
+    QStringList values;
+    const QMetaObject *meta = bridge.metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (property.notifySignal().name() == "tavoxParamsChanged")
+            values << QStringLiteral("%1=%2").arg(property.name() + 5).arg(property.read(&bridge).toInt());
+    }
+    values.sort();
+    return values;
 }
 
-// Compares the fields an extension may carry, naming the first that differs.
-void compareExtensionFields(const ParamBlock &actual, const ParamBlock &expected)
+QStringList changedSince(const QStringList &before, const AppBridge &bridge)
 {
-    QCOMPARE(actual.sbusPhotoCh, expected.sbusPhotoCh);
-    QCOMPARE(actual.sbusVideoCh, expected.sbusVideoCh);
-    QCOMPARE(actual.sbusPitchDir, expected.sbusPitchDir);
-    QCOMPARE(actual.sbusRollDir, expected.sbusRollDir);
-    QCOMPARE(actual.sbusYawDir, expected.sbusYawDir);
-    QCOMPARE(actual.pwmPitchDir, expected.pwmPitchDir);
-    QCOMPARE(actual.pwmYawDir, expected.pwmYawDir);
-    QCOMPARE(actual.crsfPitchCh, expected.crsfPitchCh);
-    QCOMPARE(actual.crsfRollCh, expected.crsfRollCh);
-    QCOMPARE(actual.crsfYawCh, expected.crsfYawCh);
-    QCOMPARE(actual.crsfCenterCh, expected.crsfCenterCh);
-    QCOMPARE(actual.crsfLockCh, expected.crsfLockCh);
-    QCOMPARE(actual.crsfMode, expected.crsfMode);
-    QCOMPARE(actual.crsfPitchDir, expected.crsfPitchDir);
-    QCOMPARE(actual.crsfRollDir, expected.crsfRollDir);
-    QCOMPARE(actual.crsfYawDir, expected.crsfYawDir);
-    QCOMPARE(actual.crsfPresent, expected.crsfPresent);
-    QCOMPARE(actual.photoVideoPresent, expected.photoVideoPresent);
+    QStringList changes = parameters(bridge);
+    for (const QString &value : before)
+        changes.removeOne(value);
+    return changes;
 }
 
-QByteArray progressPayload(float value)
+QStringList sortedWords(const QString &text)
 {
-    quint32 bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    QByteArray payload(1, char(0x8F));
-    for (int i = 0; i < 4; ++i)
-        payload.append(char((bits >> (8 * i)) & 0xFF));
-    return payload;
+    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    words.sort();
+    return words;
+}
+
+// A bridge on the tool end of a pseudo-terminal; records every frame arriving at the device end
+// and every line the bridge echoes, with marks for its parameter and calibration signals.
+class Link
+{
+public:
+    explicit Link(const QString &language)
+        : m_reboot(language == QLatin1String("zh") ? QStringLiteral("重启指令成功") : QStringLiteral("Reboot succeeded"))
+    {
+        QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
+            m_pending += bytes;
+            ParsedFrame frame;
+            while (extractFrame(m_pending, frame)) {
+                sent << describe(frame);
+                sentAtMs << QDeadlineTimer::current().deadline();
+            }
+        });
+        QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, &bridge, [] { qDebug().noquote() << Changed; });
+        QObject::connect(&bridge, &AppBridge::accelCaliStateChanged, &bridge,
+                         [this] { qDebug().nospace() << "<accelCaliState " << bridge.accelCaliState() << '>'; });
+        bridge.setLanguage(language);
+        QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
+        QCoreApplication::processEvents(); // the port listing queued by the constructor
+        capture.clear();
+    }
+
+    void reply(quint8 commandId, const QByteArray &payload) { QVERIFY(pty.write(buildFrameV0(commandId, payload))); }
+
+    // Once everything replied so far is handled (a reboot reply, always reported, comes last): the
+    // echoed lines without stamps, sent-frame dumps and the entries of the exchange after opening.
+    QStringList settledLines()
+    {
+        static const QRegularExpression stamp(QStringLiteral("^\\[[-\\d: ]{19}\\] "));
+        static const QStringList startup = { QStringLiteral("Reading parameters..."), QStringLiteral("正在读取参数..."),
+                                             QStringLiteral("Querying version..."), QStringLiteral("正在查询版本号...") };
+        QStringList own;
+        reply(CommandReply, hex("91"));
+        const bool settled = QTest::qWaitFor([&] {
+            own.clear();
+            for (QString line : capture.lines()) {
+                if (!line.remove(stamp).startsWith(QLatin1String("[DIAG-HEX] TX")) && !startup.contains(line))
+                    own << line;
+            }
+            return own.value(own.size() - 1) == m_reboot;
+        });
+        return settled ? own.mid(0, own.size() - 1) : own;
+    }
+
+    // The command frames sent since the last call.
+    QStringList commands()
+    {
+        // 0x42 is never used by the controller: once it arrives, all sent before it has too.
+        bridge.sendFrame(buildFrameV0(0x42, QByteArray()));
+        if (!QTest::qWaitFor([this] { return sent.value(sent.size() - 1) == QLatin1String("42"); }))
+            return { QStringLiteral("fence lost") };
+        const QStringList commandFrames = sent.filter(QStringLiteral(" "));
+        sent.clear();
+        sentAtMs.clear();
+        return commandFrames;
+    }
+
+    MessageCapture capture;
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QStringList sent;
+    QList<qint64> sentAtMs;
+
+private:
+    QString m_reboot;
+    QByteArray m_pending;
+};
+
+// The frames sent since `startMs` as "sub-command@ms" ("C0" for a read), each time shown as the
+// expected one when close enough: coarse timers may fire 5 % early, a loaded machine makes them late.
+void compareTimeline(const Link &link, qint64 startMs, const QString &expected)
+{
+    QStringList entries;
+    for (int i = 0; i < link.sent.size(); ++i) {
+        const qint64 atMs = link.sentAtMs.at(i) - startMs;
+        const qint64 expectedMs = expected.section(QLatin1Char(' '), i, i).section(QLatin1Char('@'), 1).toLongLong();
+        const bool near = atMs >= expectedMs * 95 / 100 - 20 && atMs <= expectedMs + 450;
+        entries << link.sent.at(i).section(QLatin1Char(' '), 0, 0) + '@' + QString::number(near ? expectedMs : atMs);
+    }
+    QCOMPARE(entries.join(QLatin1Char(' ')), expected);
 }
 }
 
@@ -109,454 +160,234 @@ class TestParams : public QObject
     Q_OBJECT
 
 private slots:
-    // Command frames and words.
-    void commandFrames_data();
-    void commandFrames();
-    void commandWords_data();
-    void commandWords();
-    void pwmIgnoresRoll();
-
-    // Parameter block reply.
-    void shortPayloadIsRejected();
-    void baseLayout();
-    void payloadForms_data();
-    void payloadForms();
-
-    // The copy following a write.
-    void gimbalConfigStoresWhatWasSent_data();
-    void gimbalConfigStoresWhatWasSent();
-
-    // Service commands.
-    void calibrationMapping_data();
-    void calibrationMapping();
-    void motorTorqueMapping_data();
-    void motorTorqueMapping();
-    void motorCalibMappings_data();
-    void motorCalibMappings();
-
-    // Names and texts.
-    void commandNames_data();
-    void commandNames();
-    void commandNameTableIsConsistent();
-    void accelCaliTexts_data();
-    void accelCaliTexts();
-    void motorTexts();
-
-    // Accelerometer progress.
-    void progressConversion_data();
-    void progressConversion();
-    void progressFromPayload();
+    void workedFrames();
+    void gimbalConfigStoresOnlyWhatWasSent();
+    void exchanges_data();
+    void exchanges();
+    void parameterBlocks_data();
+    void parameterBlocks();
+    void timedSequences();
 };
 
-void TestParams::commandFrames_data()
+void TestParams::workedFrames()
 {
-    QTest::addColumn<CommandWords>("words");
-    QTest::addColumn<QByteArray>("frame");
-
-    QTest::newRow("SBUS channels with directions")
-        << packChannels(Receiver::Sbus, { 1, 2, 3, 4, 5, 6, 1, 0, 1 })
-        << fromHex("AA 18 00 C2 85 A0 01 80 00 00 03 80 00 00 05 00 04 00 06 00 02 00 68 14");
-    QTest::newRow("camera position 2")
-        << packCameraPosition(2)
-        << fromHex("AA 18 00 C2 85 A2 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 64 70");
+    QCOMPARE(toHexText(packChannels(Receiver::Sbus, { 1, 2, 3, 4, 5, 6, 1, 0, 1 }).toFrame()),
+             QStringLiteral("AA 18 00 C2 85 A0 01 80 00 00 03 80 00 00 05 00 04 00 06 00 02 00 68 14"));
+    QCOMPARE(toHexText(packCameraPosition(2).toFrame()),
+             QStringLiteral("AA 18 00 C2 85 A2 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 64 70"));
 }
 
-void TestParams::commandFrames()
+// A refused frame is never shown as the controller's setting.
+void TestParams::gimbalConfigStoresOnlyWhatWasSent()
 {
-    QFETCH(CommandWords, words);
-    QFETCH(QByteArray, frame);
-    QCOMPARE(toHexText(words.toFrame()), toHexText(frame));
+    const auto stored = [](bool speedsSent, bool fpvModeSent) {
+        ParamBlock block;
+        const bool changed = storeSentGimbalConfig(block, { 257, 10, 20, -1 }, speedsSent, fpvModeSent);
+        return QStringLiteral("%1: FPV %2, speeds %3 %4 %5").arg(changed ? "changed" : "unchanged").arg(block.fpvMode)
+            .arg(block.pitchMaxSpeed).arg(block.rollMaxSpeed).arg(block.yawMaxSpeed);
+    };
+    QCOMPARE(stored(true, true), QStringLiteral("changed: FPV 1, speeds 10 20 255"));
+    QCOMPARE(stored(false, true), QStringLiteral("changed: FPV 1, speeds 0 0 0"));
+    QCOMPARE(stored(true, false), QStringLiteral("changed: FPV 0, speeds 10 20 255"));
+    QCOMPARE(stored(false, false), QStringLiteral("unchanged: FPV 0, speeds 0 0 0"));
 }
 
-void TestParams::commandWords_data()
+// An operation and then command replies from the controller: the frames sent, the lines echoed
+// (entries, diagnostics, signal marks) in order, and the parameters changed.
+void TestParams::exchanges_data()
 {
-    QTest::addColumn<CommandWords>("words");
-    QTest::addColumn<int>("subCommand");
-    QTest::addColumn<quint32>("para1");
-    QTest::addColumn<quint32>("para2");
-    QTest::addColumn<quint32>("para3");
-    QTest::addColumn<quint32>("para4");
-
-    QTest::newRow("SBUS layout") << packChannels(Receiver::Sbus, { 11, 12, 13, 14, 15, 16, 0, 1, 0 })
-                                 << 0xA0 << 11u << 13u << ((14u << 16) | 15u) << ((0x800Cu << 16) | 16u);
-    QTest::newRow("CRSF shares the SBUS layout")
-        << packChannels(Receiver::Crsf, { 11, 12, 13, 14, 15, 16, 0, 1, 0 }) << 0xA7 << 11u << 13u
-        << ((14u << 16) | 15u) << ((0x800Cu << 16) | 16u);
-    QTest::newRow("PWM: centre alone, lock beside mode")
-        << packChannels(Receiver::Pwm, { 1, 0, 3, 4, 5, 6, 1, 0, 1 }) << 0xA1 << 0x8001u << 0x8003u << 4u
-        << ((5u << 16) | 6u);
-    QTest::newRow("direction 2 is sent as 0") << packChannels(Receiver::Sbus, { 1, 1, 1, 1, 1, 1, 2, 2, 2 })
-                                              << 0xA0 << 1u << 1u << 0x10001u << 0x10001u;
-    QTest::newRow("direction 3 is sent as 1") << packChannels(Receiver::Sbus, { 1, 1, 1, 1, 1, 1, 3, 3, 3 })
-                                              << 0xA0 << 0x8001u << 0x8001u << 0x10001u << 0x80010001u;
-    QTest::newRow("bit 15 of a channel comes only from its direction")
-        << packChannels(Receiver::Sbus, { 0x8005, 0xFFFF, 0x8007, 1, 1, 1, 0, 0, 0 }) << 0xA0 << 5u << 7u
-        << 0x10001u << ((0x7FFFu << 16) | 1u);
-    QTest::newRow("centre, lock and mode keep their low 16 bits")
-        << packChannels(Receiver::Sbus, { 1, 1, 1, 0x12345, 0x1FFFF, -1, 0, 0, 0 }) << 0xA0 << 1u << 1u
-        << 0x2345FFFFu << 0x0001FFFFu;
-    QTest::newRow("maximum speeds go pitch, yaw, roll") << packMaxSpeeds(10, 20, 30) << 0xA3 << 10u << 30u << 20u << 0u;
-    QTest::newRow("FPV mode") << packFpvMode(1) << 0xA4 << 1u << 0u << 0u << 0u;
-    QTest::newRow("torques go yaw, roll, pitch") << packTorques(100, 200, 300) << 0xA5 << 300u << 200u << 100u << 0u;
-    QTest::newRow("torque beyond 16 bits is sent whole") << packTorques(70000, 0, 0) << 0xA5 << 0u << 0u << 70000u
-                                                         << 0u;
-    QTest::newRow("photo/video words are the whole arguments")
-        << packSbusPhotoVideo(5, -1) << 0xA6 << 5u << 0xFFFFFFFFu << 0u << 0u;
-    QTest::newRow("camera position") << packCameraPosition(300) << 0xA2 << 300u << 0u << 0u << 0u;
-    QTest::newRow("plain service command") << plainCommand(0x91) << 0x91 << 0u << 0u << 0u << 0u;
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("changes");
+    const auto row = [](const char *name, const char *language, const Operation &operation, const QStringList &commands,
+                        const QStringList &lines, const char *changes = "", const QList<QByteArray> &replies = {}) {
+        QTest::newRow(name) << QString::fromLatin1(language) << operation << replies << commands << lines
+                            << QString::fromLatin1(changes);
+    };
+    const auto replies = [&row](const char *name, const char *language, const QList<QByteArray> &payloads,
+                                const QStringList &lines) { row(name, language, [](AppBridge &) {}, {}, lines, "", payloads); };
+    row("SBUS: bit 15 only from the direction, directions 2 and 3, stored modulo 256", "zh",
+        [](AppBridge &b) { b.tavoxWriteSbusChannelsWithDir(0x8105, 2, 0xFFFF, 4, 0x1FFFF, 6, 2, 3, 1); },
+        { "A0 105 FFFF 4FFFF 80020006" }, { Changed, "SBUS通道配置已写入" },
+        "SbusPitchCh=5 SbusRollCh=2 SbusYawCh=255 SbusCenterCh=4 SbusLockCh=255 SbusMode=6 SbusRollDir=1 SbusYawDir=1");
+    row("SBUS channels keep the stored directions", "en",
+        [](AppBridge &b) { b.tavoxWriteSbusDirections(1, 1, 0); b.tavoxWriteSbusChannels(9, 8, 7, 6, 5, 0); },
+        { "A0 8001 1 10001 80010001", "A0 8009 7 60005 80080000" },
+        { Changed, "SBUS directions written", Changed, "SBUS channels written" },
+        "SbusPitchCh=9 SbusRollCh=8 SbusYawCh=7 SbusCenterCh=6 SbusLockCh=5 SbusMode=0 SbusPitchDir=1 SbusRollDir=1");
+    row("PWM, then its directions over the stored 8-bit lock", "en",
+        [](AppBridge &b) { b.tavoxWritePwmChannelsWithDir(7, 8, 9, 300, 0, 1, 3); b.tavoxWritePwmDirections(0, 1); },
+        { "A1 8007 8008 9 12C0000", "A1 7 8008 9 2C0000" },
+        { Changed, "PWM channels written", Changed, "PWM directions written" },
+        "PwmPitchCh=7 PwmYawCh=8 PwmCenterCh=9 PwmLockCh=300 PwmMode=0 PwmYawDir=1");
+    row("PWM ignores roll", "zh",
+        [](AppBridge &b) { b.tavoxWritePwmChannels(1, 2, 3, 4, 5, 6); b.tavoxWritePwmChannels(1, 9, 3, 4, 5, 6); },
+        { "A1 1 3 4 50006", "A1 1 3 4 50006" }, { Changed, "PWM通道配置已写入", Changed, "PWM通道配置已写入" },
+        "PwmYawCh=3 PwmCenterCh=4 PwmLockCh=5 PwmMode=6");
+    row("CRSF directions, then channels with them", "en",
+        [](AppBridge &b) { b.tavoxWriteCrsfDirections(1, 0, 1); b.tavoxWriteCrsfChannels(300, 2, 3, 4, 5, 6); },
+        { "A7 8001 8001 10001 10001", "A7 812C 8003 40005 20006" },
+        { Changed, "CRSF directions written", Changed,
+          "[DIAG-TX] 0xA7 写入 crsfPitch=300 roll=2 yaw=3 center=4 lock=5 mode=6 pDir=1 rDir=0 yDir=1 | "
+          "para1=0x0000812c para2=0x00008003 para3=0x00040005 para4=0x00020006",
+          "CRSF channels written" },
+        "CrsfPitchCh=44 CrsfRollCh=2 CrsfYawCh=3 CrsfCenterCh=4 CrsfLockCh=5 CrsfMode=6 CrsfPitchDir=1 CrsfYawDir=1");
+    row("photo/video: whole words", "zh", [](AppBridge &b) { b.tavoxSendSbusPhotoVideo(5, -1); },
+        { "A6 5 FFFFFFFF 0 0" }, { Changed, "SBUS拍照/录像通道已写入" }, "SbusPhotoCh=5 SbusVideoCh=255");
+    row("gimbal configuration: speeds go pitch, yaw, roll", "en",
+        [](AppBridge &b) { b.tavoxWriteGimbalConfig(1, 10, 20, 30); }, { "A3 A 1E 14 0", "A4 1 0 0 0" },
+        { Changed, "Gimbal config written" }, "FpvMode=1 PitchMaxSpeed=10 RollMaxSpeed=20 YawMaxSpeed=30");
+    row("camera position", "zh", [](AppBridge &b) { b.tavoxWriteCameraPosition(2); }, { "A2 2 0 0 0" },
+        { Changed, "相机设置已写入" }, "CameraPosition=2");
+    row("torques go yaw, roll, pitch; stored modulo 65536", "en",
+        [](AppBridge &b) { b.tavoxWriteTorque(70000, 200, 300); }, { "A5 12C C8 11170 0" },
+        { Changed, "Torque settings written" }, "PitchMaxTorque=4464 RollMaxTorque=200 YawMaxTorque=300");
+    row("calibrations: known types only, no message", "en",
+        [](AppBridge &b) { for (int type : { 2, 6, -1, 0 }) b.tavoxSendCalibration(type); },
+        { "8F 0 0 0 0", "9C 0 0 0 0" }, {});
+    row("motor torque: any other direction clears", "zh",
+        [](AppBridge &b) { b.tavoxSendMotorTorque(1, 0); b.tavoxSendMotorTorque(0, 1); b.tavoxSendMotorTorque(2, 7);
+                           b.tavoxSendMotorTorque(3, 0); },
+        { "85 0 0 0 0", "82 0 0 0 0", "8B 0 0 0 0" },
+        { "电机控制: 中框架 正向力矩", "电机控制: 外框架 反向力矩", "电机控制: 内框架 力矩清零" });
+    row("motor hall and electrical angle", "en",
+        [](AppBridge &b) {
+            b.tavoxSendMotorHallCalib(2); b.tavoxSendMotorHallCalib(3);
+            b.tavoxSendElecAngleCalib(1, false); b.tavoxSendElecAngleCalib(0, true); b.tavoxSendElecAngleCalib(5, true);
+        },
+        { "8C 0 0 0 0", "95 0 0 0 0", "92 0 0 0 0" },
+        { "Motor hall calibration sent", "Elec angle calib end", "Elec angle calib start" });
+    row("hall data, linearisation, gyro bias", "zh",
+        [](AppBridge &b) {
+            b.tavoxSendHallDataSelect(true); b.tavoxSendHallDataSelect(false);
+            b.tavoxSendLinearCalib(); b.tavoxSendGyroBiasUpdate();
+        },
+        { "98 0 0 0 0", "99 0 0 0 0", "9B 0 0 0 0", "9D 0 0 0 0" },
+        { "已切换为用户校准霍尔数据", "已切换为默认霍尔数据", "电机线性化校准已发送", "陀螺仪偏置更新指令已发送" });
+    replies("replies named and unnamed", "en",
+            { hex("90"), hex("8F"), hex("A7 00 00"), hex("80"), hex("9A"), hex("9E"), hex("9F"), hex("7F"), hex("A8"), {} },
+            { "Activate succeeded", "Accel Calib succeeded", "CRSF Channel succeeded", "Module Disable succeeded" });
+    replies("replies named, zh; a 0x8F of four bytes is a plain reply", "zh",
+            { hex("90"), hex("8F 00 00 80"), hex("A5") }, { "激活指令成功", "加速度计校准指令成功", "力矩设置指令成功" });
+    replies("progress: repeated state silent, -0.7 gives 0, NaN and 2^31 the invalid state", "en",
+            { progress(2.6f), progress(3.2f), progress(-0.7f), hex("8F 00 00 C0 7F"), progress(2147483520.0f),
+              progress(2147483648.0f) },
+            { "<accelCaliState 3>", "Accel Calib: DOWN", "<accelCaliState 0>", "<accelCaliState -2147483648>",
+              "<accelCaliState 2147483520>", "<accelCaliState -2147483648>" });
+    replies("progress, zh", "zh", { progress(7.9f), progress(1.0f) },
+            { "<accelCaliState 8>", "加速度计校准成功", "<accelCaliState 1>", "加速度计校准: 正放(UP)" });
 }
 
-void TestParams::commandWords()
+void TestParams::exchanges()
 {
-    QFETCH(CommandWords, words);
-    QFETCH(int, subCommand);
-    QCOMPARE(int(words.subCommand), subCommand);
-    QTEST(words.para1, "para1");
-    QTEST(words.para2, "para2");
-    QTEST(words.para3, "para3");
-    QTEST(words.para4, "para4");
+    QFETCH(QString, language);
+    QFETCH(Operation, operation);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QString, changes);
+    Link link(language);
+    const QStringList before = parameters(link.bridge);
 
-    // The frame carries the words little-endian after the sub-command.
-    const QByteArray frame = words.toFrame();
-    QCOMPARE(frame.size(), 24);
-    QCOMPARE(quint8(frame.at(5)), quint8(subCommand));
-    QCOMPARE(qFromLittleEndian<quint32>(frame.constData() + 6), words.para1);
-    QCOMPARE(qFromLittleEndian<quint32>(frame.constData() + 18), words.para4);
+    operation(link.bridge);
+    for (const QByteArray &payload : replies)
+        link.reply(CommandReply, payload);
+    QTEST(link.settledLines(), "lines");
+    QCOMPARE(changedSince(before, link.bridge), sortedWords(changes));
+    QTEST(link.commands(), "commands");
 }
 
-void TestParams::pwmIgnoresRoll()
+void TestParams::parameterBlocks_data()
 {
-    const QByteArray withRoll2 = packChannels(Receiver::Pwm, { 1, 2, 3, 4, 5, 6, 0, 1, 0 }).toFrame();
-    const QByteArray withRoll9 = packChannels(Receiver::Pwm, { 1, 9, 3, 4, 5, 6, 0, 0, 0 }).toFrame();
-    QCOMPARE(withRoll9, withRoll2);
-}
-
-void TestParams::shortPayloadIsRejected()
-{
-    ParamBlock block = writtenByTool();
-    QVERIFY(!decodeParamBlock(countingPayload(21), block));
-    QCOMPARE(block.crsfPitchCh, quint8(201));
-    QCOMPARE(block.sbusPitchCh, quint8(1));
-    QVERIFY(block.crsfPresent);
-}
-
-void TestParams::baseLayout()
-{
-    QByteArray payload = countingPayload(22, 1);
-    payload[16] = char(0xE8);
-    payload[17] = char(0x03);
-    payload[18] = char(0x34);
-    payload[19] = char(0x12);
-    payload[20] = char(0xFF);
-    payload[21] = char(0xFF);
-    ParamBlock block;
-    QVERIFY(decodeParamBlock(payload, block));
-    const quint8 bytes[16] = { block.sbusPitchCh, block.sbusYawCh,    block.sbusCenterCh,   block.sbusMode,
-                               block.pwmPitchCh,  block.pwmYawCh,     block.pwmCenterCh,    block.pwmMode,
-                               block.cameraPosition, block.pitchMaxSpeed, block.yawMaxSpeed, block.fpvMode,
-                               block.sbusRollCh,  block.rollMaxSpeed, block.sbusLockCh,     block.pwmLockCh };
-    for (int i = 0; i < 16; ++i)
-        QCOMPARE(int(bytes[i]), i + 1);
-    QCOMPARE(block.yawMaxTorque, quint16(1000));
-    QCOMPARE(block.rollMaxTorque, quint16(0x1234));
-    QCOMPARE(block.pitchMaxTorque, quint16(65535));
-}
-
-void TestParams::payloadForms_data()
-{
+    QTest::addColumn<QString>("language");
     QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<ParamBlock>("current");
-    QTest::addColumn<ParamBlock>("expected");
+    QTest::addColumn<QStringList>("diagnostics");
+    QTest::addColumn<QString>("changes");
 
-    const ParamBlock current = writtenByTool();
+    const QByteArray base = hex("02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 C8 E8 03 14 15 16 17");
+    const QString baseChanges = QStringLiteral(
+        "SbusPitchCh=2 SbusYawCh=3 SbusCenterCh=4 SbusMode=5 PwmPitchCh=6 PwmYawCh=7 PwmCenterCh=8 PwmMode=9 "
+        "CameraPosition=10 PitchMaxSpeed=11 YawMaxSpeed=12 FpvMode=13 SbusRollCh=14 RollMaxSpeed=15 SbusLockCh=16 "
+        "PwmLockCh=200 YawMaxTorque=1000 RollMaxTorque=5396 PitchMaxTorque=5910 PwmRollCh=6 SbusRollDir=0 SbusYawDir=0 ");
+    const QString merge = QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=1 (规避被冲回默认)");
+    const QString noCrsf = QStringLiteral(" | crsfPitch=1 roll=1 yaw=1 center=1 lock=1 mode=1 pDir=0 rDir=0 yDir=0");
+    const QString crsfValues = QStringLiteral(" | crsfPitch=25 roll=24 yaw=23 center=22 lock=21 mode=0 pDir=1 rDir=0 yDir=0");
+    const QByteArray crsf = base + hex("01 00 00 01 00 19 18 17 16 15 00 01 00 00");
+    const QString crsfChanges = baseChanges + "PwmPitchDir=1 CrsfPitchCh=25 CrsfRollCh=24 CrsfYawCh=23 CrsfCenterCh=22 "
+                                              "CrsfLockCh=21 CrsfMode=0 CrsfPitchDir=1 CrsfRollDir=0 CrsfYawDir=0";
 
-    // Base only: the tool's CRSF and photo/video values stay, directions read as 0.
-    ParamBlock baseOnly = current;
-    baseOnly.sbusPitchDir = baseOnly.sbusRollDir = baseOnly.sbusYawDir = 0;
-    baseOnly.pwmPitchDir = baseOnly.pwmYawDir = 0;
-    QTest::newRow("22 bytes") << countingPayload(22) << current << baseOnly;
-    QTest::newRow("28 bytes") << countingPayload(28) << current << baseOnly;
-
-    ParamBlock photoVideo = current;
-    photoVideo.sbusPhotoCh = 5;
-    photoVideo.sbusVideoCh = 6;
-    photoVideo.sbusPitchDir = 24;
-    photoVideo.sbusRollDir = 25;
-    photoVideo.sbusYawDir = 26;
-    photoVideo.pwmPitchDir = 27;
-    photoVideo.pwmYawDir = 28;
-    QByteArray photoVideoPayload = countingPayload(29, 0);
-    photoVideoPayload[22] = 5;
-    photoVideoPayload[23] = 6;
-    QTest::newRow("29 bytes") << photoVideoPayload << current << photoVideo;
-    QTest::newRow("35 bytes") << photoVideoPayload + countingPayload(6, 90) << current << photoVideo;
-
-    ParamBlock crsf = current;
-    crsf.sbusPitchDir = 1;
-    crsf.sbusRollDir = 23;
-    crsf.sbusYawDir = 24;
-    crsf.pwmPitchDir = 25;
-    crsf.pwmYawDir = 26;
-    crsf.crsfPitchCh = 27;
-    crsf.crsfRollCh = 28;
-    crsf.crsfYawCh = 29;
-    crsf.crsfCenterCh = 30;
-    crsf.crsfLockCh = 31;
-    crsf.crsfMode = 32;
-    crsf.crsfPitchDir = 33;
-    crsf.crsfRollDir = 34;
-    crsf.crsfYawDir = 35;
-    QByteArray crsfPayload = countingPayload(36, 0);
-    crsfPayload[22] = 1;
-    QTest::newRow("36 bytes") << crsfPayload << current << crsf;
-    QTest::newRow("40 bytes read as their first 36") << crsfPayload + countingPayload(4, 99) << current << crsf;
-
-    // A first reply without segments leaves the defaults, not present.
-    QTest::newRow("22 bytes onto defaults") << countingPayload(22) << ParamBlock() << ParamBlock();
+    QTest::newRow("21 bytes: ignored") << "en" << base.left(21) << QStringList() << QString();
+    QTest::newRow("22 bytes: segments kept, directions 0") << "en" << base
+        << QStringList { "[DIAG-RX] 0xC1 dataLen=22 crsfPresent=NO photoVideoPresent=NO" + noCrsf, merge }
+        << baseChanges + "SbusPitchDir=0";
+    QTest::newRow("28 bytes: still the base only") << "en" << base + hex("05 06 01 01 01 01")
+        << QStringList { "[DIAG-RX] 0xC1 dataLen=28 crsfPresent=NO photoVideoPresent=NO" + noCrsf, merge }
+        << baseChanges + "SbusPitchDir=0";
+    QTest::newRow("29 bytes: photo/video") << "zh" << base + hex("05 06 01 00 00 00 01")
+        << QStringList { "[DIAG-RX] 0xC1 dataLen=29 crsfPresent=NO photoVideoPresent=YES" + noCrsf, merge }
+        << baseChanges + "SbusPhotoCh=5 SbusVideoCh=6 PwmYawDir=1";
+    QTest::newRow("36 bytes: CRSF") << "en" << crsf
+        << QStringList { "[DIAG-RX] 0xC1 dataLen=36 crsfPresent=YES photoVideoPresent=NO" + crsfValues } << crsfChanges;
+    QTest::newRow("40 bytes read as their first 36") << "en" << crsf + hex("11 12 13 14")
+        << QStringList { "[DIAG-RX] 0xC1 dataLen=40 crsfPresent=YES photoVideoPresent=NO" + crsfValues } << crsfChanges;
 }
 
-void TestParams::payloadForms()
+void TestParams::parameterBlocks()
 {
+    QFETCH(QString, language);
     QFETCH(QByteArray, payload);
-    QFETCH(ParamBlock, current);
-    QFETCH(ParamBlock, expected);
-    const ParamBlock decoded = decodeOnto(payload, current);
-    compareExtensionFields(decoded, expected);
-    QCOMPARE(decoded.sbusPitchCh, quint8(payload.at(0)));
-    QCOMPARE(decoded.pwmLockCh, quint8(payload.at(15)));
-}
+    QFETCH(QStringList, diagnostics);
+    QFETCH(QString, changes);
+    Link link(language);
+    // Values only the tool has written: a block without their segment keeps them.
+    link.bridge.tavoxWriteCrsfDirections(0, 1, 1);
+    link.bridge.tavoxSendSbusPhotoVideo(3, 4);
+    link.bridge.tavoxWriteSbusDirections(1, 1, 1);
+    link.capture.clear();
+    const QStringList before = parameters(link.bridge);
 
-void TestParams::gimbalConfigStoresWhatWasSent_data()
-{
-    QTest::addColumn<bool>("speedsSent");
-    QTest::addColumn<bool>("fpvModeSent");
-    QTest::addColumn<int>("pitchSpeed");
-    QTest::addColumn<int>("rollSpeed");
-    QTest::addColumn<int>("yawSpeed");
-    QTest::addColumn<int>("fpvMode");
-    QTest::addColumn<bool>("changed");
-    QTest::newRow("both sent") << true << true << 10 << 20 << 30 << 1 << true;
-    QTest::newRow("speeds refused") << false << true << 0 << 0 << 0 << 1 << true;
-    QTest::newRow("FPV mode refused") << true << false << 10 << 20 << 30 << 0 << true;
-    QTest::newRow("both refused") << false << false << 0 << 0 << 0 << 0 << false;
-}
-
-void TestParams::gimbalConfigStoresWhatWasSent()
-{
-    QFETCH(bool, speedsSent);
-    QFETCH(bool, fpvModeSent);
-    ParamBlock block;
-    const bool changed = storeSentGimbalConfig(block, { 1, 10, 20, 30 }, speedsSent, fpvModeSent);
-    QTEST(changed, "changed");
-    QTEST(int(block.pitchMaxSpeed), "pitchSpeed");
-    QTEST(int(block.rollMaxSpeed), "rollSpeed");
-    QTEST(int(block.yawMaxSpeed), "yawSpeed");
-    QTEST(int(block.fpvMode), "fpvMode");
-
-    // Stored modulo 256.
-    storeSentGimbalConfig(block, { 258, 256, -1, 511 }, true, true);
-    QCOMPARE(int(block.fpvMode), 2);
-    QCOMPARE(int(block.pitchMaxSpeed), 0);
-    QCOMPARE(int(block.rollMaxSpeed), 255);
-    QCOMPARE(int(block.yawMaxSpeed), 255);
-}
-
-void TestParams::calibrationMapping_data()
-{
-    QTest::addColumn<int>("cmdType");
-    QTest::addColumn<std::optional<quint8>>("subCommand");
-    QTest::newRow("stop motors") << 0 << std::optional<quint8>(0x9C);
-    QTest::newRow("hall") << 1 << std::optional<quint8>(0x8D);
-    QTest::newRow("accelerometer") << 2 << std::optional<quint8>(0x8F);
-    QTest::newRow("activate") << 3 << std::optional<quint8>(0x90);
-    QTest::newRow("reboot") << 4 << std::optional<quint8>(0x91);
-    QTest::newRow("zero point") << 5 << std::optional<quint8>(0x8E);
-    QTest::newRow("6") << 6 << None;
-    QTest::newRow("-1") << -1 << None;
-}
-
-void TestParams::calibrationMapping()
-{
-    QFETCH(int, cmdType);
-    QTEST(calibrationSubCommand(cmdType), "subCommand");
-}
-
-void TestParams::motorTorqueMapping_data()
-{
-    QTest::addColumn<int>("motor");
-    QTest::addColumn<int>("direction");
-    QTest::addColumn<std::optional<quint8>>("subCommand");
-    const int directions[] = { 0, 1, 2 };
-    for (int motor = 0; motor < 3; ++motor) {
-        for (int direction : directions) {
-            QTest::addRow("motor %d direction %d", motor, direction)
-                << motor << direction << std::optional<quint8>(quint8(0x81 + 4 * motor + direction));
-        }
+    link.reply(0xC1, payload);
+    QStringList expected;
+    if (!diagnostics.isEmpty()) {
+        expected << QStringLiteral("[DIAG-HEX] 0xC1 raw data(%1B): %2").arg(payload.size()).arg(toHexText(payload))
+                 << diagnostics << Changed
+                 << (language == QLatin1String("zh") ? QStringLiteral("参数读取成功") : QStringLiteral("Parameters read OK"));
     }
-    QTest::newRow("any other direction clears") << 2 << 7 << std::optional<quint8>(0x8B);
-    QTest::newRow("negative direction clears") << 0 << -1 << std::optional<quint8>(0x83);
-    QTest::newRow("motor 3") << 3 << 0 << None;
-    QTest::newRow("motor -1") << -1 << 0 << None;
+    QCOMPARE(link.settledLines(), expected);
+    QCOMPARE(changedSince(before, link.bridge), sortedWords(changes));
 }
 
-void TestParams::motorTorqueMapping()
+// The sequences run side by side, each on its own link, so the test waits for the longest only.
+void TestParams::timedSequences()
 {
-    QFETCH(int, motor);
-    QFETCH(int, direction);
-    QTEST(motorTorqueSubCommand(motor, direction), "subCommand");
-}
-
-void TestParams::motorCalibMappings_data()
-{
-    QTest::addColumn<int>("motor");
-    QTest::addColumn<std::optional<quint8>>("hall");
-    QTest::addColumn<std::optional<quint8>>("elecStart");
-    QTest::addColumn<std::optional<quint8>>("elecEnd");
-    using O = std::optional<quint8>;
-    QTest::newRow("outer") << 0 << O(0x84) << O(0x92) << O(0x93);
-    QTest::newRow("middle") << 1 << O(0x88) << O(0x94) << O(0x95);
-    QTest::newRow("inner") << 2 << O(0x8C) << O(0x96) << O(0x97);
-    QTest::newRow("motor 3") << 3 << None << None << None;
-    QTest::newRow("motor -1") << -1 << None << None << None;
-}
-
-void TestParams::motorCalibMappings()
-{
-    QFETCH(int, motor);
-    QTEST(motorHallCalibSubCommand(motor), "hall");
-    QTEST(elecAngleCalibSubCommand(motor, true), "elecStart");
-    QTEST(elecAngleCalibSubCommand(motor, false), "elecEnd");
-    QCOMPARE(hallDataSubCommand(true), quint8(0x98));
-    QCOMPARE(hallDataSubCommand(false), quint8(0x99));
-}
-
-void TestParams::commandNames_data()
-{
-    QTest::addColumn<int>("subCommand");
-    QTest::addColumn<QString>("zh");
-    QTest::addColumn<QString>("en");
-    QTest::newRow("0x80") << 0x80 << QStringLiteral("模块禁用") << QStringLiteral("Module Disable");
-    QTest::newRow("0x81") << 0x81 << QStringLiteral("外框架正向力矩") << QStringLiteral("Outter Fwd Torque");
-    QTest::newRow("0x8F") << 0x8F << QStringLiteral("加速度计校准") << QStringLiteral("Accel Calib");
-    QTest::newRow("0x90") << 0x90 << QStringLiteral("激活") << QStringLiteral("Activate");
-    QTest::newRow("0x91") << 0x91 << QStringLiteral("重启") << QStringLiteral("Reboot");
-    QTest::newRow("0x95") << 0x95 << QStringLiteral("中框架电角度校准结束") << QStringLiteral("Middle Elec Calib End");
-    QTest::newRow("0x99") << 0x99 << QStringLiteral("切换默认霍尔数据") << QStringLiteral("Use Default Hall Data");
-    QTest::newRow("0x9B") << 0x9B << QStringLiteral("电机线性化校准") << QStringLiteral("Linear Calib");
-    QTest::newRow("0x9D") << 0x9D << QStringLiteral("陀螺仪偏置更新") << QStringLiteral("Gyro Bias Update");
-    QTest::newRow("0xA0") << 0xA0 << QStringLiteral("SBUS通道配置") << QStringLiteral("SBUS Channel");
-    QTest::newRow("0xA5") << 0xA5 << QStringLiteral("力矩设置") << QStringLiteral("Max Torque");
-    QTest::newRow("0xA6") << 0xA6 << QStringLiteral("SBUS拍照录像") << QStringLiteral("SBUS Photo/Video");
-    QTest::newRow("0xA7") << 0xA7 << QStringLiteral("CRSF通道配置") << QStringLiteral("CRSF Channel");
-    QTest::newRow("0x7F unnamed") << 0x7F << QString() << QString();
-    QTest::newRow("0x9A unnamed") << 0x9A << QString() << QString();
-    QTest::newRow("0x9E unnamed") << 0x9E << QString() << QString();
-    QTest::newRow("0x9F unnamed") << 0x9F << QString() << QString();
-    QTest::newRow("0xA8 unnamed") << 0xA8 << QString() << QString();
-    QTest::newRow("0x00 unnamed") << 0x00 << QString() << QString();
-}
-
-void TestParams::commandNames()
-{
-    QFETCH(int, subCommand);
-    QFETCH(QString, zh);
-    const TextPair name = commandName(quint8(subCommand));
-    QCOMPARE(name.isNull(), zh.isNull());
-    QCOMPARE(name.zh, zh);
-    QTEST(name.en, "en");
-}
-
-void TestParams::commandNameTableIsConsistent()
-{
-    // Every sub-command from 0x80 to 0xA7 has a name except the three gaps.
-    int named = 0;
-    for (int sub = 0; sub < 256; ++sub) {
-        const bool gap = sub == 0x9A || sub == 0x9E || sub == 0x9F;
-        const bool expected = sub >= 0x80 && sub <= 0xA7 && !gap;
-        QVERIFY2(commandName(quint8(sub)).isNull() != expected, qPrintable(QString::number(sub, 16)));
-        named += expected ? 1 : 0;
+    // On noReboot the port closes between Activate and Reboot.
+    Link sbus(QStringLiteral("en")), torque(QStringLiteral("zh")), noReboot(QStringLiteral("en"));
+    // The read and version query after opening have gone out.
+    QTRY_VERIFY(sbus.sent.size() == 2 && torque.sent.size() == 2 && noReboot.sent.size() == 2);
+    for (Link *link : { &sbus, &torque, &noReboot }) {
+        link->sent.clear();
+        link->sentAtMs.clear();
+        link->bridge.clearMessages();
     }
-    QCOMPARE(int(COMMAND_NAMES.size()), named);
+
+    const qint64 start = QDeadlineTimer::current().deadline();
+    sbus.bridge.tavoxWriteSbusChannelsWithDir(1, 2, 3, 4, 5, 6, 1, 0, 1);
+    torque.bridge.tavoxWriteTorque(100, 200, 300);
+    noReboot.bridge.tavoxWriteSbusChannelsWithDir(1, 2, 3, 4, 5, 6, 1, 0, 1);
+    QTimer::singleShot(700, &noReboot.bridge, [&] { noReboot.bridge.closeSerial(); });
+    QTRY_VERIFY_WITH_TIMEOUT(sbus.sent.size() == 5, 12000);
+
+    compareTimeline(sbus, start, QStringLiteral("A0@0 90@500 91@1000 C0@4000 C0@7000"));
+    QCOMPARE(messageTexts(sbus.bridge), (QStringList { "SBUS channels written", "Auto-activated",
+                                                       "Config applied, rebooting...", "Reading parameters...",
+                                                       "Reading parameters..." }));
+    compareTimeline(torque, start, QStringLiteral("A5@0 91@500"));
+    QCOMPARE(messageTexts(torque.bridge), (QStringList { "力矩设置已写入", "力矩生效，设备重启中..." }));
+    // A refused Reboot ends the sequence: no reads follow.
+    compareTimeline(noReboot, start, QStringLiteral("A0@0 90@500"));
+    QCOMPARE(messageTexts(noReboot.bridge).count(QStringLiteral("Please open serial port first")), 1);
 }
 
-void TestParams::accelCaliTexts_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("zh");
-    QTest::addColumn<QString>("en");
-    QTest::newRow("1") << 1 << QStringLiteral("加速度计校准: 正放(UP)") << QStringLiteral("Accel Calib: UP");
-    QTest::newRow("2") << 2 << QStringLiteral("加速度计校准: 前面(FRONT)") << QStringLiteral("Accel Calib: FRONT");
-    QTest::newRow("3") << 3 << QStringLiteral("加速度计校准: 倒放(DOWN)") << QStringLiteral("Accel Calib: DOWN");
-    QTest::newRow("4") << 4 << QStringLiteral("加速度计校准: 后面(BACK)") << QStringLiteral("Accel Calib: BACK");
-    QTest::newRow("5") << 5 << QStringLiteral("加速度计校准: 左面(LEFT)") << QStringLiteral("Accel Calib: LEFT");
-    QTest::newRow("6") << 6 << QStringLiteral("加速度计校准: 右面(RIGHT)") << QStringLiteral("Accel Calib: RIGHT");
-    QTest::newRow("7") << 7 << QStringLiteral("加速度计校准: 计算中...")
-                       << QStringLiteral("Accel Calib: Calculating...");
-    QTest::newRow("8") << 8 << QStringLiteral("加速度计校准成功") << QStringLiteral("Accel Calib succeeded");
-    QTest::newRow("0") << 0 << QString() << QString();
-    QTest::newRow("9") << 9 << QString() << QString();
-    QTest::newRow("-1") << -1 << QString() << QString();
-    QTest::newRow("INT_MIN") << std::numeric_limits<int>::min() << QString() << QString();
-}
-
-void TestParams::accelCaliTexts()
-{
-    QFETCH(int, state);
-    const TextPair text = accelCaliText(state);
-    QTEST(text.zh, "zh");
-    QTEST(text.en, "en");
-}
-
-void TestParams::motorTexts()
-{
-    QCOMPARE(motorFrameName(0).zh, QStringLiteral("外框架"));
-    QCOMPARE(motorFrameName(1).en, QStringLiteral("Middle"));
-    QCOMPARE(motorFrameName(2).en, QStringLiteral("Inner"));
-    QCOMPARE(motorFrameName(0).en, QStringLiteral("Outter"));
-    QVERIFY(motorFrameName(3).isNull());
-    QCOMPARE(motorTorqueAction(0).en, QStringLiteral("Fwd torque"));
-    QCOMPARE(motorTorqueAction(1).zh, QStringLiteral("反向力矩"));
-    QCOMPARE(motorTorqueAction(5).en, QStringLiteral("Torque clear"));
-    QCOMPARE(motorTorqueAction(-3).zh, QStringLiteral("力矩清零"));
-}
-
-void TestParams::progressConversion_data()
-{
-    QTest::addColumn<float>("progress");
-    QTest::addColumn<int>("state");
-    const int invalid = std::numeric_limits<int>::min();
-    QTest::newRow("2.6") << 2.6f << 3;
-    QTest::newRow("3.2") << 3.2f << 3;
-    QTest::newRow("7.5") << 7.5f << 8;
-    QTest::newRow("-0.7 truncates toward zero") << -0.7f << 0;
-    QTest::newRow("-1.5") << -1.5f << -1;
-    QTest::newRow("-2.6") << -2.6f << -2;
-    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << invalid;
-    QTest::newRow("+inf") << std::numeric_limits<float>::infinity() << invalid;
-    QTest::newRow("-inf") << -std::numeric_limits<float>::infinity() << invalid;
-    QTest::newRow("3e9") << 3e9f << invalid;
-    QTest::newRow("-3e9") << -3e9f << invalid;
-    QTest::newRow("2^31 is out of range") << 2147483648.0f << invalid;
-    QTest::newRow("largest float below 2^31") << 2147483520.0f << 2147483520;
-    QTest::newRow("-2^31 itself") << -2147483648.0f << invalid;
-    QTest::newRow("below -2^31") << -2147483904.0f << invalid;
-    QTest::newRow("float max") << std::numeric_limits<float>::max() << invalid;
-}
-
-void TestParams::progressConversion()
-{
-    QFETCH(float, progress);
-    QTEST(int(accelStateFromProgress(progress)), "state");
-}
-
-void TestParams::progressFromPayload()
-{
-    QCOMPARE(accelProgressValue(progressPayload(2.6f)), 2.6f);
-    QCOMPARE(accelProgressValue(progressPayload(-0.7f)), -0.7f);
-    QVERIFY(std::isnan(accelProgressValue(fromHex("8F 00 00 C0 7F"))));
-    // 8F, then 3.0f little-endian; trailing bytes are ignored.
-    QCOMPARE(accelProgressValue(fromHex("8F 00 00 40 40 FF FF")), 3.0f);
-}
-
-QTEST_APPLESS_MAIN(TestParams)
+QTEST_GUILESS_MAIN(TestParams)
 #include "tst_params.moc"

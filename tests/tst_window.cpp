@@ -1,23 +1,23 @@
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
-#include "support/PseudoTerminal.h"
+#include "support/SimProcess.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
-#include <QPixmap>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
 
-// The real main window on the real bridge, as start-up builds it: it must load
-// without a single QML warning, and both languages are saved as pictures.
+// The real main window on the real bridge, as start-up builds it, driven with
+// the mouse against the simulated controller: no QML warning along the way,
+// and pictures of the connected window and of a calibration in progress.
 namespace {
 QStringList g_qmlWarnings;
 QtMessageHandler g_previousHandler = nullptr;
@@ -41,7 +41,21 @@ QString configPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg");
 }
+
+// Searches the visual tree: items a Repeater makes are not object children of the window.
+QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
 }
+}
+
+#define VERIFY_NO_QML_WARNINGS() QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))))
 
 class WindowTest : public QObject
 {
@@ -50,22 +64,26 @@ class WindowTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void opensWithoutWarnings();
-    void windowGeometry();
-    void startupHintShownOnce();
-    void grabsBothLanguages_data();
-    void grabsBothLanguages();
-    void serialSwitchDrivesTheRealPort();
-    void unpluggedPortTurnsTheSwitchOff();
+    void opensAsStartUpBuildsIt();
+    void switchConnectsToTheSimulator();
+    void grabsConnectedWindow_data();
+    void grabsConnectedWindow();
+    void sbusWriteActivatesAndReboots();
+    void accelCalibrationAdvancesTheFaces();
+    void switchOffReleasesThePort();
+    void vanishedDeviceTurnsTheSwitchOff();
 
 private:
     QQuickWindow *window() const;
-    QString itemText(const char *objectName) const;
-    QImage grabRenderedFrame() const;
     QQuickItem *item(const char *objectName) const;
+    QString itemText(const char *objectName) const;
+    QStringList facePhases() const;
+    bool inCalibrationView(const char *objectName) const;
+    QStringList simReceived() const;
     void click(const char *objectName);
+    void saveFrame(const QString &fileName);
 
-    PseudoTerminal m_device;
+    SimProcess m_sim {{QStringLiteral("--verbose"), QStringLiteral("--accel-step-ms"), QStringLiteral("1000")}};
     QString m_fontFamily;
     std::unique_ptr<AppBridge> m_bridge;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
@@ -74,8 +92,9 @@ private:
 void WindowTest::initTestCase()
 {
     QFile::remove(configPath());
-    QVERIFY(m_device.isValid());
-    qputenv("TAVOX_EXTRA_PORTS", m_device.slaveName().toUtf8());
+    QVERIFY(m_sim.start());
+    // listed first, so the port combo starts on the simulator
+    qputenv("TAVOX_EXTRA_PORTS", m_sim.portName().toUtf8());
     g_previousHandler = qInstallMessageHandler(recordQmlWarnings);
 
     m_fontFamily = applyAppFont();
@@ -111,7 +130,7 @@ QQuickWindow *WindowTest::window() const
 
 QQuickItem *WindowTest::item(const char *objectName) const
 {
-    return window()->findChild<QQuickItem *>(QString::fromLatin1(objectName));
+    return findItem(window()->contentItem(), QString::fromLatin1(objectName));
 }
 
 QString WindowTest::itemText(const char *objectName) const
@@ -120,59 +139,103 @@ QString WindowTest::itemText(const char *objectName) const
     return found ? found->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
 }
 
+QStringList WindowTest::facePhases() const
+{
+    QStringList phases;
+    for (int face = 1; face <= 6; ++face)
+        phases.append(item(qPrintable(QStringLiteral("face%1").arg(face)))->property("phase").toString());
+    return phases;
+}
+
+// Wholly inside the calibration panel's scrolled view, not hidden below or above it.
+bool WindowTest::inCalibrationView(const char *objectName) const
+{
+    QQuickItem *view = item("calScrollView");
+    const QQuickItem *target = item(objectName);
+    const QRectF bounds = target->mapRectToItem(view, QRectF(0, 0, target->width(), target->height()));
+    return QRectF(0, 0, view->width(), view->height()).contains(bounds);
+}
+
+// Every frame the simulator received, described by its --verbose log, oldest first.
+QStringList WindowTest::simReceived() const
+{
+    QStringList received;
+    const QString marker = QStringLiteral("] RX ");
+    for (const QString &line : m_sim.errorOutput().split(QLatin1Char('\n'))) {
+        const int at = line.indexOf(marker);
+        if (at >= 0)
+            received.append(line.mid(at + marker.size()));
+    }
+    return received;
+}
+
 void WindowTest::click(const char *objectName)
 {
     QQuickItem *target = item(objectName);
-    QVERIFY2(target, objectName);
+    QVERIFY2(target && target->isVisible() && target->isEnabled(), objectName);
     const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
     QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }
 
-QImage WindowTest::grabRenderedFrame() const
+void WindowTest::saveFrame(const QString &fileName)
 {
     QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
     window()->update();
-    if (!frameSwapped.wait(5000))
-        return QImage();
+    QVERIFY(frameSwapped.wait(5000));
     QImage image = window()->grabWindow();
     // The offscreen platform's backing store cannot hand its image to the
     // scene graph's grab, but its screen can read the window back.
     if (image.isNull())
         image = window()->screen()->grabWindow(window()->winId()).toImage();
-    return image;
+    QCOMPARE(image.size(), QSize(1540, 960));
+    QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
 }
 
-void WindowTest::opensWithoutWarnings()
+void WindowTest::opensAsStartUpBuildsIt()
 {
-    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
-}
-
-void WindowTest::windowGeometry()
-{
+    VERIFY_NO_QML_WARNINGS();
     QCOMPARE(window()->title(), QStringLiteral("TAVOX"));
     QCOMPARE(window()->size(), QSize(1540, 960));
     QCOMPARE(window()->minimumSize(), QSize(1540, 960));
     QCOMPARE(window()->color(), QColor(QStringLiteral("#f5f7fa")));
     QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
-}
-
-void WindowTest::startupHintShownOnce()
-{
     QCOMPARE(m_bridge->messageLog().count(QStringLiteral("请您先打开串口")), 1);
+    QVERIFY(!item("crsfTab")->isVisible());
 }
 
-void WindowTest::grabsBothLanguages_data()
+void WindowTest::switchConnectsToTheSimulator()
+{
+    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), m_sim.portName());
+    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
+
+    click("serialSwitch");
+    QTRY_VERIFY(m_bridge->serialOpened());
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    QVERIFY(!item("serialPortCombo")->isEnabled());
+    QVERIFY(!item("serialBaudCombo")->isEnabled());
+    QVERIFY(!item("refreshButton")->isEnabled());
+
+    // the simulator's parameters reach the combos, its version shows the CRSF tab
+    QTRY_COMPARE(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"));
+    QTRY_VERIFY(item("crsfTab")->isVisible());
+    QTRY_VERIFY(itemText("pitchValue") != QLatin1String("--"));
+    QVERIFY(simReceived().contains(QStringLiteral("parameter read")));
+    QVERIFY(simReceived().contains(QStringLiteral("version query")));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::grabsConnectedWindow_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("version");
-    QTest::addColumn<QString>("serialSwitch");
-    QTest::addColumn<QString>("clearButton");
+    QTest::addColumn<QString>("crsfTab");
+    QTest::addColumn<QString>("attitude");
 
-    QTest::newRow("zh") << "zh" << QStringLiteral("版本号: 1.0.5") << QStringLiteral("串口开关") << QStringLiteral("清除");
-    QTest::newRow("en") << "en" << "Version: 1.0.5" << "Serial Switch" << "Clear";
+    QTest::newRow("zh") << "zh" << QStringLiteral("版本号: 1.0.5") << QStringLiteral("CRSF通道配置") << QStringLiteral("就绪");
+    QTest::newRow("en") << "en" << "Version: 1.0.5" << "CRSF Channels" << "Ready";
 }
 
-void WindowTest::grabsBothLanguages()
+void WindowTest::grabsConnectedWindow()
 {
     QFETCH(QString, language);
 
@@ -182,47 +245,75 @@ void WindowTest::grabsBothLanguages()
         // a switch empties the log through a queued change; an unchanged language does nothing
         logChanged.wait(1000);
     }
-
     QTEST(itemText("versionLabel"), "version");
-    QTEST(itemText("serialSwitchLabel"), "serialSwitch");
-    QTEST(itemText("clearButton"), "clearButton");
+    QTEST(itemText("crsfTab"), "crsfTab");
+    QTEST(itemText("attitudeText"), "attitude");
 
-    const QImage image = grabRenderedFrame();
-    QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), QSize(1540, 960));
-    const QString path = QStringLiteral(TAVOX_BINARY_DIR "/window-%1.png").arg(language);
-    QVERIFY(image.save(path));
-
-    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
+    saveFrame(QStringLiteral("window-connected-%1.png").arg(language));
+    VERIFY_NO_QML_WARNINGS();
 }
 
-void WindowTest::serialSwitchDrivesTheRealPort()
+void WindowTest::sbusWriteActivatesAndReboots()
 {
-    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), m_device.slaveName());
+    const int alreadyReceived = simReceived().size();
+    // the operator's choice: roll reversed, everything else as read from the device
+    click("sbusRollDir");
+    QTest::keyClick(window(), Qt::Key_Up);
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
+    click("sbusWrite");
 
-    click("serialSwitch");
-    QTRY_VERIFY(m_bridge->serialOpened());
-    QVERIFY(item("serialSwitch")->property("checked").toBool());
-    QVERIFY(!item("serialPortCombo")->isEnabled());
-    QVERIFY(!item("serialBaudCombo")->isEnabled());
+    const QStringList expected = {
+        QStringLiteral("command 0xA0 para 0x00008002 0x00008004 0x00050006 0x00010001"),
+        QStringLiteral("command 0x90 para 0x00000000 0x00000000 0x00000000 0x00000000"),
+        QStringLiteral("command 0x91 para 0x00000000 0x00000000 0x00000000 0x00000000"),
+        QStringLiteral("parameter read"),
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, 8000);
+    QVERIFY(itemText("messageLogArea").contains(QStringLiteral("SBUS channels written")));
+    VERIFY_NO_QML_WARNINGS();
+}
 
+void WindowTest::accelCalibrationAdvancesTheFaces()
+{
+    click("calibButton2");
+    QTRY_COMPARE(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"));
+    const QString completed = QStringLiteral("completed");
+    const QString pending = QStringLiteral("pending");
+    QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
+    QCOMPARE(itemText("progressCounter"), QStringLiteral("2/6"));
+    QTRY_VERIFY(inCalibrationView("face3") && inCalibrationView("progressCounter"));
+    // the picture of the face to place has faded in
+    QTRY_COMPARE(findItem(item("face3"), QStringLiteral("picture"))->opacity(), 1.0);
+    saveFrame(QStringLiteral("window-calibrating.png"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Done! Click Activate → Restart"), 10000);
+    QCOMPARE(facePhases(), QVector<QString>(6, completed).toList());
+    QCOMPARE(itemText("progressCounter"), QStringLiteral("6/6"));
+    QTRY_VERIFY(inCalibrationView("face6") && inCalibrationView("statusBox"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::switchOffReleasesThePort()
+{
     click("serialSwitch");
     QTRY_VERIFY(!m_bridge->serialOpened());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("serialPortCombo")->isEnabled());
-    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
+    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
+    QCOMPARE(itemText("attitudeText"), QStringLiteral("N/A"));
 }
 
-void WindowTest::unpluggedPortTurnsTheSwitchOff()
+void WindowTest::vanishedDeviceTurnsTheSwitchOff()
 {
     click("serialSwitch");
     QTRY_VERIFY(m_bridge->serialOpened());
 
-    m_device.closeMaster();
+    QCOMPARE(m_sim.stop(), 0);
     QTRY_VERIFY(!m_bridge->serialOpened());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("refreshButton")->isEnabled());
-    QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))));
+    VERIFY_NO_QML_WARNINGS();
 }
 
 QTEST_MAIN(WindowTest)

@@ -53,7 +53,25 @@ Item {
             caliState = -1
             accelCaliActive = true
             caliDoneTimer.stop()
+            Qt.callLater(revealCurrentStep)
         }
+    }
+
+    // At the smallest window the progress section is taller than the panel: keep
+    // the face to place in view, with the counter above or the status below it.
+    function revealCurrentStep() {
+        if (!accelCaliActive)
+            return
+        var flick = calScrollView.contentItem
+        var top = caliProgressSection.mapToItem(flick.contentItem, 0, 0).y
+        var bottom = statusBox.mapToItem(flick.contentItem, 0, statusBox.height).y
+        var face = caliState >= 1 && caliState <= 6 ? faceRepeater.itemAt(caliState - 1) : null
+        if (face && face.mapToItem(flick.contentItem, 0, face.height).y - top > flick.height)
+            top = face.mapToItem(flick.contentItem, 0, 0).y
+        else if (caliState > 6)
+            top = statusBox.mapToItem(flick.contentItem, 0, 0).y
+        flick.contentY = bottom - top <= flick.height ? Math.max(bottom - flick.height, Math.min(flick.contentY, top))
+                                                      : top
     }
 
     function statusText() {
@@ -84,6 +102,7 @@ Item {
             if (step < 1 || step > 8)
                 return
             root.caliState = step
+            Qt.callLater(root.revealCurrentStep)
             if (step === 8)
                 root.caliDoneTimer.start()
         }
@@ -264,6 +283,7 @@ Item {
 
             ScrollView {
                 id: calScrollView
+                objectName: "calScrollView"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 clip: true
@@ -345,6 +365,7 @@ Item {
                             columnSpacing: dp(10)
 
                             Repeater {
+                                id: faceRepeater
                                 model: root.faces
                                 FaceTile {
                                     objectName: "face" + modelData.idx
@@ -356,6 +377,7 @@ Item {
                         }
 
                         Rectangle {
+                            id: statusBox
                             objectName: "statusBox"
                             Layout.fillWidth: true
                             Layout.preferredHeight: caliStatusLabel.height + dp(12)

@@ -1,0 +1,39 @@
+import QtQuick 2.12
+import QtTest 1.12
+
+// Ground shared by the Qt Quick tests: the bridge double back at its start
+// values before every test, and a fresh item of `subject` on request.
+TestCase {
+    property Component subject
+
+    when: windowShown
+
+    function init() { appBridge.reset() }
+
+    function createSubject(properties) {
+        var item = createTemporaryObject(subject, parent, properties)
+        verify(item !== null, "item created")
+        waitForRendering(item)
+        return item
+    }
+
+    function part(item, name) {
+        var found = findChild(item, name)
+        verify(found !== null, "no item " + name)
+        return found
+    }
+
+    function setBridge(values) {
+        for (var name in values)
+            appBridge[name] = values[name]
+    }
+
+    // Replaces the whole text of a spin input by typing the keys.
+    function typeInto(spin, keys) {
+        var field = part(spin, "spinField")
+        mouseClick(field)
+        field.selectAll()
+        for (var i = 0; i < keys.length; ++i)
+            keyClick(keys[i])
+    }
+}

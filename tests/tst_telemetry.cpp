@@ -1,0 +1,375 @@
+// Heartbeats, the other version-1 replies and firmware upgrades: the decoder and upgrade session
+// on their own, then the bridge talking to a scripted controller over a real pseudo-terminal.
+#include "app/Config.h"
+#include "bridge/AppBridge.h"
+#include "device/HeartbeatDecoder.h"
+#include "device/UpgradeSession.h"
+#include "protocol/FrameCodec.h"
+#include "support/BridgeTestUtils.h"
+#include "support/MessageCapture.h"
+#include "support/PseudoTerminal.h"
+
+#include <QtTest>
+
+namespace Cmd = UpgradeCommand;
+
+namespace {
+// Bytes 1, 2, 3, ... so that every field decodes to a distinct non-zero value.
+QByteArray counting(int length)
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes.append(char(i + 1));
+    return bytes;
+}
+
+// The bridge on one end of a fresh pseudo-terminal; on the other the controller's side of an
+// upgrade, which answers each request at once unless its reply was taken out of `replies`.
+struct Rig
+{
+    explicit Rig(const QString &language)
+    {
+        bridge.setLanguage(language);
+        QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
+            buffer += bytes;
+            for (ParsedFrame frame; extractFrame(buffer, frame);) {
+                if (frame.version != 1 || frame.commandSet != 0)
+                    continue;
+                sent[frame.v1CommandId] << frame;
+                if (replies.contains(frame.v1CommandId))   // each reply's command id follows its request's
+                    pty.write(buildFrameV1(0x00, frame.v1CommandId + 1, replies[frame.v1CommandId], frame.sequence));
+            }
+        });
+    }
+
+    bool open()
+    {
+        const bool opened = pty.isValid() && bridge.openSerial(pty.slaveName(), 115200);
+        first = messageTexts(bridge).size();
+        return opened;
+    }
+
+    // Messages since the port was opened, less those of the port list refresh and the timed reads after opening.
+    QStringList messages() const
+    {
+        static const QRegularExpression own(QStringLiteral("^(?!Serial ports refreshed|串口已刷新|Reading parameters|"
+                                                           "正在读取参数|Querying version|正在查询版本号)"));
+        return messageTexts(bridge).mid(first).filter(own);
+    }
+
+    QTemporaryDir dir;
+    PseudoTerminal pty;
+    AppBridge bridge;
+    QHash<int, QByteArray> replies{
+        {Cmd::Erase, {}}, {Cmd::Start, QByteArray(1, 0x00)}, {Cmd::Data, {}}, {Cmd::Stop, QByteArray(1, 0x03)}};
+    QHash<int, QVector<ParsedFrame>> sent;   // the general-set frames the tool sent, by command id
+    QByteArray buffer;
+    int first = 0;
+};
+}
+
+class TestTelemetry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesHeartbeatBlocksByLength_data();
+    void decodesHeartbeatBlocksByLength();
+    void publishesEachHeartbeatAsWholeRecord();
+    void routesOtherReplies_data();
+    void routesOtherReplies();
+    void choosingAFileRemembersItsFolder();
+    void upgradeSessionBookkeeping();
+    void checksBeforeStarting_data();
+    void checksBeforeStarting();
+    void runsUpgrade_data();
+    void runsUpgrade();
+};
+
+void TestTelemetry::decodesHeartbeatBlocksByLength_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("blocks");   // 0 none, 1 attitude and status, 2 + temperature, 3 + SBUS, 4 + PWM, 5 + CRSF
+    const int rows[][2] = {{21, 0}, {22, 1}, {34, 1}, {35, 2}, {44, 2}, {45, 3}, {50, 3}, {51, 4}, {60, 4}, {61, 5}};
+    for (const auto &row : rows)
+        QTest::addRow("%d bytes", row[0]) << row[0] << row[1];
+}
+
+void TestTelemetry::decodesHeartbeatBlocksByLength()
+{
+    QFETCH(int, length);
+    QFETCH(int, blocks);
+    HeartbeatRecord record;
+    record.pitch = 77;   // a failed decode must not leave old values behind
+    QCOMPARE(decodeHeartbeat(counting(length), record), blocks > 0);
+    const auto field = [blocks](int block, int at) { return qint16(blocks >= block ? (at + 1) | (at + 2) << 8 : 0); };
+    QCOMPARE(record.pitch, field(1, 0));
+    QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
+    QCOMPARE(record.sbusLock, field(3, 43));
+    QCOMPARE(record.pwmCenter, field(4, 49));
+    QCOMPARE(record.crsfLock, field(5, 59));
+    QCOMPARE(record.crsfValuePresent, blocks >= 5);
+}
+
+void TestTelemetry::publishesEachHeartbeatAsWholeRecord()
+{
+    MessageCapture capture;
+    Rig rig(QStringLiteral("en"));
+    const AppBridge &bridge = rig.bridge;
+    QVERIFY(rig.open());
+    QSignalSpy changed(&bridge, &AppBridge::heartbeatChanged);
+    // Pitch -1, status FF 3F with byte 9 set, then temperature -10 and SBUS pitch 00 80.
+    const QByteArray full
+        = counting(61).replace(0, 10, QByteArray::fromHex("ffff00000000ff3f00ff")).replace(34, 3, "\xf6\x00\x80", 3);
+    rig.pty.write(buildFrameV1(0x01, 0x00, counting(21)));   // too short: dropped
+    rig.pty.write(buildFrameV1(0x01, 0x00, QByteArray::fromHex("0aff00").leftJustified(22, '\0')));
+    rig.pty.write(buildFrameV1(0x01, 0x00, full));
+    QTRY_COMPARE(changed.count(), 2);
+    QCOMPARE(bridge.hbPitch(), -0.01);
+    QVERIFY(bridge.hbAttiReady() && bridge.hbJointInitOk() && bridge.hbUnderVolt() && bridge.hbMemsLost());
+    QVERIFY(bridge.hbSoftLimit() && bridge.hbReceived() && bridge.hbCrsfValuePresent());
+    QCOMPARE(QVector<int>({bridge.hbActuator(), bridge.hbCtrlMode(), bridge.hbStateMachine()}), QVector<int>({3, 3, 15}));
+    QCOMPARE(bridge.hbImuTemp(), -10.0);
+    QCOMPARE(bridge.hbSbusPitchValue(), -32768);
+    QCOMPARE(bridge.hbCrsfLockValue(), 0x3D3C);
+
+    rig.pty.write(buildFrameV1(0x01, 0x00, counting(45).replace(6, 4, QByteArray::fromHex("a00a0000"))));
+    QTRY_COMPARE(changed.count(), 3);
+    QCOMPARE(QVector<int>({bridge.hbActuator(), bridge.hbCtrlMode(), bridge.hbStateMachine()}), QVector<int>({2, 1, 5}));
+    QVERIFY(!bridge.hbAttiReady() && !bridge.hbSoftLimit() && !bridge.hbCrsfValuePresent());
+    QCOMPARE(bridge.hbSbusLockValue(), 0x2D2C);
+    QVERIFY(bridge.hbPwmPitchValue() == 0 && bridge.hbCrsfLockValue() == 0);
+
+    rig.bridge.closeSerial();
+    QVERIFY(rig.bridge.openSerial(rig.pty.slaveName(), 115200));
+    rig.pty.write(buildFrameV1(0x01, 0x00, full));
+    QTRY_COMPARE(capture.linesContaining(QStringLiteral("[DIAG-HB]")).size(), 2);   // once per connection
+    QVERIFY(capture.linesContaining(QStringLiteral("[DIAG-HB]")).first().endsWith(QStringLiteral(
+        "[DIAG-HB] 心跳DATA长度=22B (需>=45才有SBUS值,>=51才有PWM值,>=61才有CRSF值) crsfValuePresent=NO "
+        "raw: 0A FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00")));
+    QVERIFY(!bridge.messageLog().contains(QLatin1String("[DIAG-HB]")));
+}
+
+void TestTelemetry::routesOtherReplies_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QByteArray>("frames");   // each row ends in a version reply: once it is in, all is handled
+    QTest::addColumn<QStringList>("messages");
+
+    const auto version = [](const char *hex) { return buildFrameV1(0x00, 0x02, QByteArray::fromHex(hex)); };
+    const auto unknown = [](quint8 set, quint8 id) { return buildFrameV1(set, id, counting(61)); };
+    const QByteArray extremes = version("00000000ffffffff");
+    QTest::newRow("unknown ids, en") << "en" << unknown(0x00, 0xA5) + unknown(0x01, 0x05) + unknown(0x02, 0x00) + extremes
+                                     << QStringList{"Unknown v1 general reply: CMD_ID=0xa5", "Unknown v1 gimbal reply: CMD_ID=0x5",
+                                                    "Firmware: 255.255.255.255, Boot: 0.0.0.0"};
+    QTest::newRow("unknown ids, zh") << "zh" << unknown(0x00, 0x05) + unknown(0x01, 0x10) + extremes
+                                     << QStringList{QStringLiteral("收到未知v1通用应答: CMD_ID=0x5"), QStringLiteral("收到未知v1云台应答: CMD_ID=0x10"),
+                                                    QStringLiteral("固件版本: 255.255.255.255\uFF0CBoot: 0.0.0.0")};
+    const QByteArray usual = version("02000001050001016f6f6f6f");   // 12 bytes: the last 4 ignored
+    const QString usualZh = QStringLiteral("固件版本: 1.1.0.5\uFF0CBoot: 1.0.0.2");
+    QTest::newRow("7 bytes ignored, twice the same, zh") << "zh" << version("02000001050001") + usual + usual
+                                                         << QStringList{usualZh, usualZh};
+}
+
+void TestTelemetry::routesOtherReplies()
+{
+    QFETCH(QString, language);
+    QFETCH(QByteArray, frames);
+    QFETCH(QStringList, messages);
+    Rig rig(language);
+    QVERIFY(rig.open());
+    QSignalSpy versions(&rig.bridge, &AppBridge::tavoxVersionChanged);
+    rig.pty.write(frames);
+    QTRY_COMPARE(rig.messages(), messages);
+    QCOMPARE(versions.count(), messages.filter(QStringLiteral("Boot: ")).size());
+    QVERIFY(messages.last().endsWith(QStringLiteral("Boot: ") + rig.bridge.tavoxBootVersion()));
+}
+
+void TestTelemetry::choosingAFileRemembersItsFolder()
+{
+    removeConfigFile();
+    writeUpgradeLastDir(QStringLiteral("/srv/images"));
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    QStringList asked;
+    QString answer = QStringLiteral("/data/fw/main.bin");
+    bridge.setUpgradeFileChooser([&](const QString &title, const QString &dir, const QString &filter) {
+        asked = QStringList { title, dir, filter };
+        return answer;
+    });
+    QSignalSpy changed(&bridge, &AppBridge::tavoxUpgradeFilePathChanged);
+    bridge.tavoxSelectUpgradeFile();   // no port needed
+    QCOMPARE(asked, (QStringList { "Select firmware", "/srv/images", "Binary (*.bin);;All (*.*)" }));
+    QCOMPARE(bridge.tavoxUpgradeFilePath(), answer);
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("/data/fw"));
+
+    answer.clear();   // cancelled
+    bridge.tavoxSelectUpgradeFile();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(bridge.tavoxUpgradeFilePath(), QStringLiteral("/data/fw/main.bin"));
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("/data/fw"));
+    removeConfigFile();
+}
+
+void TestTelemetry::upgradeSessionBookkeeping()
+{
+    UpgradeSession session;
+    session.load(QByteArray(64, 'x'));
+    QCOMPARE(session.packetCount(), 1);
+    session.load(QByteArray(1, char(0x5A)));
+    QCOMPARE(session.startFrame().toHex(' ').toUpper(), QByteArray("AA 12 04 C0 00 00 04 00 08 00 0B 00 01 00 00 00 96 13"));
+    QCOMPARE(session.requestErase().frame, buildFrameV1(0x00, Cmd::Erase, {}));
+    QCOMPARE(session.replyTimeoutMs(), 30000);
+    session.onEraseDone();
+    QCOMPARE(session.replyTimeoutMs(), 2000);
+    const QByteArray packet = session.onStartReply(QByteArray(1, '\0')).frame;
+    QCOMPARE(packet.left(75).toHex(), QByteArray("aa4d04fb0000100008000d5a") + QByteArray(63, '\0').toHex());
+    QCOMPARE(quint16(quint8(packet[75]) | quint8(packet[76]) << 8), crc16Modbus(packet.left(75)));
+    QCOMPARE(session.onDataAck(0).frame, buildFrameV1(0x00, Cmd::Stop, QByteArray::fromHex("03"), 1));
+    QCOMPARE(session.replyTimeoutMs(), 10000);
+
+    // Above 4 MiB the sequence number wraps while the packet index keeps counting.
+    const QByteArray image = counting(65538 * 64 - 10);
+    session.load(image);
+    session.onStartReply(QByteArray(1, '\0'));
+    for (int i = 0; i < 65536; ++i)
+        session.onDataAck(session.sequence());
+    QCOMPARE(session.dataFrame().mid(4, 2), QByteArray(2, '\0'));
+    QCOMPARE(session.dataFrame().mid(11, 64), image.mid(65536 * 64, 64));
+    session.onDataAck(0);
+    QCOMPARE(session.onDataAck(1).frame, buildFrameV1(0x00, Cmd::Stop, QByteArray::fromHex("03"), 2));
+
+    // Up to five resends of each request that goes unanswered, then the upgrade is abandoned.
+    session.load(counting(100));
+    const QByteArray erase = session.requestErase().frame;
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(session.onReplyTimeout().frame, erase);
+    const QByteArray start = session.onEraseDone().frame;   // a reply starts the count afresh
+    for (int i = 0; i < UpgradeSession::MaxResends; ++i)
+        QCOMPARE(session.onReplyTimeout().frame, start);
+    const UpgradeSession::Reaction abort = session.onReplyTimeout();
+    QVERIFY(abort.endsUpgrade && abort.frame.isEmpty() && !session.awaitingReply());
+}
+
+void TestTelemetry::checksBeforeStarting_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("port closed, zh") << "closed" << "zh" << QStringLiteral("请您先打开串口");
+    QTest::newRow("upgrading, port reopened") << "busy" << "en" << "Upgrade in progress, please wait";
+    QTest::newRow("missing, zh") << "missing" << "zh" << QStringLiteral("无法打开固件文件");
+    QTest::newRow("empty") << "empty" << "en" << "Firmware file is empty";
+    QTest::newRow("64 MiB + 1, zh") << "oversized" << "zh" << QStringLiteral("固件文件过大");
+    QTest::newRow("endless device") << "device" << "en" << "Firmware file too large";
+    QTest::newRow("exactly 64 MiB") << "limit" << "en" << "Starting upgrade, size: 67108864 bytes";
+    QTest::newRow("1 byte, zh") << "one" << "zh" << QStringLiteral("开始升级，文件大小: 1 bytes");
+}
+
+void TestTelemetry::checksBeforeStarting()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, language);
+    QFETCH(QString, message);
+    Rig rig(language);
+    rig.replies.remove(Cmd::Erase);
+    const QHash<QString, qint64> sizes{{"busy", 1}, {"empty", 0}, {"oversized", UpgradeSession::MaxImageSize + 1},
+                                       {"limit", UpgradeSession::MaxImageSize}, {"one", 1}};
+    const QString path = kind == "device" ? QStringLiteral("/dev/zero") : rig.dir.filePath("image.bin");
+    QFile file(path);
+    if (sizes.contains(kind))
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(sizes[kind]));   // sparse: cheap even at 64 MiB
+    QVERIFY(kind == "closed" || rig.open());
+    if (kind == "busy") {
+        rig.bridge.tavoxStartUpgrade(path);
+        QTRY_COMPARE(rig.sent.value(Cmd::Erase).size(), 1);
+        rig.bridge.closeSerial();
+        QVERIFY(rig.bridge.openSerial(rig.pty.slaveName(), 115200));
+    }
+    const int first = messageTexts(rig.bridge).size();
+    rig.bridge.tavoxStartUpgrade(path);
+    QCOMPARE(messageTexts(rig.bridge).value(first), message);
+    QCOMPARE(rig.bridge.tavoxUpgrading(), message.endsWith(QLatin1String("bytes")) || kind == "busy");
+}
+
+void TestTelemetry::runsUpgrade_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("request");
+    QTest::addColumn<int>("reply");   // the byte the controller answers that request with; -1: no answer
+    QTest::addColumn<QString>("resend");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("progress");
+
+    const QString aborted = QStringLiteral("Upgrade timed out, aborted");
+    QTest::newRow("0x03: completes, zh") << "zh" << int(Cmd::Stop) << 0x03 << QString() << QStringLiteral("升级完成!") << 100;
+    QTest::newRow("0x07: completes") << "en" << int(Cmd::Stop) << 0x07 << QString() << "Upgrade completed!" << 100;
+    QTest::newRow("0x01: md5 failed, zh") << "zh" << int(Cmd::Stop) << 0x01 << QString() << QStringLiteral("升级校验失败: 签名=通过, MD5=失败") << 66;
+    QTest::newRow("0x02: signature failed") << "en" << int(Cmd::Stop) << 0x02 << QString() << "Upgrade verification failed: sig=FAIL, md5=OK" << 66;
+    QTest::newRow("size refused, zh") << "zh" << int(Cmd::Start) << 0x01 << QString() << QStringLiteral("固件大小超限，升级中止") << 0;
+    QTest::newRow("no erase reply, zh") << "zh" << int(Cmd::Erase) << -1 << QStringLiteral("升级无应答，重发 erase")
+                                        << QStringLiteral("升级超时，已中止") << 0;
+    QTest::newRow("no start reply") << "en" << int(Cmd::Start) << -1 << "No upgrade reply, resending start" << aborted << 0;
+    QTest::newRow("no data ack") << "en" << int(Cmd::Data) << -1 << "No upgrade reply, resending 0" << aborted << 0;
+    QTest::newRow("no stop reply") << "en" << int(Cmd::Stop) << -1 << "No upgrade reply, resending stop" << aborted << 66;
+}
+
+void TestTelemetry::runsUpgrade()
+{
+    QFETCH(QString, language);
+    QFETCH(int, request);
+    QFETCH(int, reply);
+    QFETCH(QString, resend);
+    QFETCH(QString, last);
+    QFETCH(int, progress);
+    Rig rig(language);
+    rig.replies[request] = QByteArray(1, char(reply));
+    if (reply < 0)
+        rig.replies.remove(request);
+    rig.bridge.setUpgradeReplyTimeouts({200, 150, 100});   // all shorter than the wait before the reboot
+    QVERIFY(rig.open());
+    QVector<int> progressSeen;
+    connect(&rig.bridge, &AppBridge::tavoxUpgradeProgressChanged, this,
+            [&] { progressSeen << rig.bridge.tavoxUpgradeProgress(); });
+    QSignalSpy upgrading(&rig.bridge, &AppBridge::tavoxUpgradingChanged);
+    QElapsedTimer clock;
+    clock.start();
+    QFile image(rig.dir.filePath(QStringLiteral("image.bin")));
+    QVERIFY(image.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && image.write(counting(130)) == 130);
+    rig.bridge.tavoxStartUpgrade(image.fileName());
+    QTRY_COMPARE(upgrading.count(), 2);
+    const qint64 elapsed = clock.elapsed();
+    QTest::qWait(300);   // a watchdog wrongly left running would resend by now
+    const QStringList messages = rig.messages();
+    QCOMPARE(messages.last(), last);
+    QCOMPARE(progressSeen.last(), progress);
+    QCOMPARE(messages.count(resend), resend.isEmpty() ? 0 : 5);
+
+    if (reply < 0) {
+        const QVector<ParsedFrame> sent = rig.sent.value(request);
+        QVERIFY(sent.size() == 6 && std::all_of(sent.cbegin(), sent.cend(), [&](const ParsedFrame &frame) {
+                    return frame.payload == sent[0].payload && frame.sequence == sent[0].sequence; }));
+        const int timeoutMs = request == Cmd::Erase ? 200 : request == Cmd::Stop ? 150 : 100;
+        QVERIFY2(elapsed >= 5 * timeoutMs, qPrintable(QString::number(elapsed)));   // six waits for a reply
+        // With no upgrade under way a stray erase-done still asks for a start, but nobody chases the answer.
+        rig.replies.remove(Cmd::Start);
+        const int starts = rig.sent.value(Cmd::Start).size();
+        rig.pty.write(buildFrameV1(0x00, Cmd::EraseDone, {}));
+        QTRY_COMPARE(rig.sent.value(Cmd::Start).size(), starts + 1);
+        QTest::qWait(300);
+        QCOMPARE(rig.messages().size(), messages.size() + 2);   // "erased, sending start" and "sending start" only
+    }
+    if (request != Cmd::Stop || reply != 0x03)
+        return;
+    QCOMPARE(messages, (QStringList{QStringLiteral("开始升级，文件大小: 130 bytes"), QStringLiteral("正在擦除固件..."),
+                                    QStringLiteral("固件擦除完成，发送开始升级请求..."), QStringLiteral("发送开始升级请求..."),
+                                    QStringLiteral("开始升级确认，开始传输数据..."), QStringLiteral("发送结束升级请求..."),
+                                    QStringLiteral("升级校验通过，发送软复位..."), QStringLiteral("发送软复位指令..."), last}));
+    QCOMPARE(progressSeen, (QVector<int>{0, 0, 33, 66, 100}));
+    QVERIFY2(elapsed >= 450, qPrintable(QString::number(elapsed)));   // the reboot waits half a second after the verdict
+    QTRY_COMPARE(rig.sent.value(Cmd::SoftReset).size(), 1);
+}
+
+QTEST_MAIN(TestTelemetry)
+#include "tst_telemetry.moc"
