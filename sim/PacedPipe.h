@@ -20,6 +20,8 @@ public:
     // pending, or about 0.1 ms of line time if that comes sooner, so that a
     // fast line is not served with one wake-up per byte. -1: nothing pending.
     qint64 nextReadyNs() const;
+    // When all that is pending will have arrived; -1: nothing pending.
+    qint64 drainedNs() const { return m_pending.isEmpty() ? -1 : m_lineStartNs + m_pending.size() * m_byteNs; }
     bool isEmpty() const { return m_pending.isEmpty(); }
 
 private:

@@ -18,7 +18,9 @@ public:
     bool isValid() const { return m_fd >= 0; }
     // Fires once, `delayNs` from now; at the next pass of the event loop when
     // the delay is zero or negative. Restarting replaces the earlier due time.
-    void start(qint64 delayNs);
+    // With `spinNs`, it wakes that much early and spins to the due time, for
+    // when the wake-up itself (some tens of microseconds) would come too late.
+    void start(qint64 delayNs, qint64 spinNs = 0);
 
 signals:
     void timeout();
@@ -27,5 +29,7 @@ private:
     void expire();
 
     int m_fd = -1;
+    qint64 m_dueNs = 0;   // monotonic clock
+    qint64 m_spinNs = 0;
     QSocketNotifier *m_notifier = nullptr;
 };

@@ -14,6 +14,10 @@
 
 namespace {
 const int ClientPollMs = 20;
+// The last piece of output, what completes a frame for the tool, is written on
+// time rather than a wake-up later. Input needs no such care: replies are timed
+// from when it arrived, whenever it is handed on.
+const qint64 OutputSpinNs = 50'000;
 const int PiecePauseMs = 1;
 const int LargestPiece = 24;
 // One noise byte in this many is a sync byte, so that false frame starts are common.
@@ -154,17 +158,12 @@ void PtyLink::readMaster()
     pumpInput();
 }
 
-void PtyLink::restartAt(PreciseTimer &timer, qint64 dueNs, qint64 nowNs)
-{
-    if (dueNs >= 0)
-        timer.start(dueNs - nowNs);
-}
-
 void PtyLink::pumpInput()
 {
     const qint64 now = nowNs();
     const QByteArray bytes = m_input.take(now);
-    restartAt(m_inputTimer, m_input.nextReadyNs(), now);
+    if (const qint64 due = m_input.nextReadyNs(); due >= 0)
+        m_inputTimer.start(due - now);
     if (bytes.isEmpty())
         return;
     // A reply to these bytes goes on the line the moment they were complete,
@@ -196,7 +195,8 @@ void PtyLink::pumpOutput()
 {
     const qint64 now = nowNs();
     const QByteArray bytes = m_output.take(now);
-    restartAt(m_outputTimer, m_output.nextReadyNs(), now);
+    if (const qint64 due = m_output.nextReadyNs(); due >= 0)
+        m_outputTimer.start(due - now, due == m_output.drainedNs() ? OutputSpinNs : 0);
     if (bytes.isEmpty())
         return;
     if (!m_options.splitOutput) {

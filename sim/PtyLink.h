@@ -50,7 +50,6 @@ private:
     void writeNextPiece();
     void writeToMaster(const QByteArray &bytes);
     QByteArray lineNoise(int count);
-    static void restartAt(PreciseTimer &timer, qint64 dueNs, qint64 nowNs);
 
     LinkOptions m_options;
     int m_master = -1;
