@@ -1,5 +1,9 @@
 #include "sim/PacedPipe.h"
 
+namespace {
+const qint64 BatchNs = 100'000;
+}
+
 void PacedPipe::push(const QByteArray &bytes, qint64 nowNs)
 {
     // An idle line starts carrying the new bytes now, not when it last fell idle.
@@ -26,5 +30,6 @@ qint64 PacedPipe::nextReadyNs() const
 {
     if (m_pending.isEmpty())
         return -1;
-    return m_lineStartNs + m_byteNs;
+    const qint64 batch = m_byteNs > 0 ? qMax<qint64>(1, BatchNs / m_byteNs) : 1;
+    return m_lineStartNs + qMin<qint64>(m_pending.size(), batch) * m_byteNs;
 }

@@ -14,6 +14,10 @@
 
 namespace {
 const int ClientPollMs = 20;
+// The last piece of output, what completes a frame for the tool, is written on
+// time rather than a wake-up later. Input needs no such care: replies are timed
+// from when it arrived, whenever it is handed on.
+const qint64 OutputSpinNs = 50'000;
 const int PiecePauseMs = 1;
 const int LargestPiece = 24;
 // One noise byte in this many is a sync byte, so that false frame starts are common.
@@ -50,14 +54,12 @@ PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_input(options.baud), m_output(options.baud)
 {
     m_clock.start();
-    for (QTimer *timer : {&m_inputTimer, &m_outputTimer, &m_pieceTimer}) {
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-    }
+    m_pieceTimer.setSingleShot(true);
+    m_pieceTimer.setTimerType(Qt::PreciseTimer);
     m_clientPoll.setInterval(ClientPollMs);
     connect(&m_clientPoll, &QTimer::timeout, this, &PtyLink::checkForClient);
-    connect(&m_inputTimer, &QTimer::timeout, this, &PtyLink::pumpInput);
-    connect(&m_outputTimer, &QTimer::timeout, this, &PtyLink::pumpOutput);
+    connect(&m_inputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpInput);
+    connect(&m_outputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpOutput);
     connect(&m_pieceTimer, &QTimer::timeout, this, &PtyLink::writeNextPiece);
 }
 
@@ -71,6 +73,10 @@ PtyLink::~PtyLink()
 
 bool PtyLink::open(QString &error)
 {
+    if (!m_inputTimer.isValid() || !m_outputTimer.isValid()) {
+        error = QStringLiteral("no timer for pacing the line");
+        return false;
+    }
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0) {
         error = errnoText("posix_openpt");
@@ -152,21 +158,20 @@ void PtyLink::readMaster()
     pumpInput();
 }
 
-void PtyLink::restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs)
-{
-    if (dueNs < 0)
-        return;
-    const qint64 waitMs = qMax<qint64>(0, (dueNs - nowNs + 999'999) / 1'000'000);
-    timer.start(int(waitMs));
-}
-
 void PtyLink::pumpInput()
 {
     const qint64 now = nowNs();
     const QByteArray bytes = m_input.take(now);
-    restartAt(m_inputTimer, m_input.nextReadyNs(), now);
-    if (!bytes.isEmpty())
-        emit bytesReceived(bytes);
+    if (const qint64 due = m_input.nextReadyNs(); due >= 0)
+        m_inputTimer.start(due - now);
+    if (bytes.isEmpty())
+        return;
+    // A reply to these bytes goes on the line the moment they were complete,
+    // not when this process got round to them: the simulator's own wake-up
+    // latency is no part of the line it models.
+    m_replyFromNs = m_input.lineTimeNs();
+    emit bytesReceived(bytes);
+    m_replyFromNs = -1;
 }
 
 void PtyLink::send(const QByteArray &bytes)
@@ -174,7 +179,7 @@ void PtyLink::send(const QByteArray &bytes)
     m_noiseDebt += bytes.size() * m_options.noiseRate;
     const int noise = int(m_noiseDebt);
     m_noiseDebt -= noise;
-    m_output.push(lineNoise(noise) + bytes, nowNs());
+    m_output.push(lineNoise(noise) + bytes, m_replyFromNs >= 0 ? m_replyFromNs : nowNs());
     pumpOutput();
 }
 
@@ -190,7 +195,8 @@ void PtyLink::pumpOutput()
 {
     const qint64 now = nowNs();
     const QByteArray bytes = m_output.take(now);
-    restartAt(m_outputTimer, m_output.nextReadyNs(), now);
+    if (const qint64 due = m_output.nextReadyNs(); due >= 0)
+        m_outputTimer.start(due - now, due == m_output.drainedNs() ? OutputSpinNs : 0);
     if (bytes.isEmpty())
         return;
     if (!m_options.splitOutput) {

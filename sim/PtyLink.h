@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/PacedPipe.h"
+#include "sim/PreciseTimer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -49,7 +50,6 @@ private:
     void writeNextPiece();
     void writeToMaster(const QByteArray &bytes);
     QByteArray lineNoise(int count);
-    static void restartAt(QTimer &timer, qint64 dueNs, qint64 nowNs);
 
     LinkOptions m_options;
     int m_master = -1;
@@ -57,13 +57,14 @@ private:
     QString m_linkPath;
     QSocketNotifier *m_readNotifier = nullptr;
     QTimer m_clientPoll;
-    QTimer m_inputTimer;
-    QTimer m_outputTimer;
+    PreciseTimer m_inputTimer;
+    PreciseTimer m_outputTimer;
     QTimer m_pieceTimer;
     PacedPipe m_input;
     PacedPipe m_output;
     QByteArray m_pieces;
     double m_noiseDebt = 0;
+    qint64 m_replyFromNs = -1;   // while received bytes are handed on: when they had arrived
     QElapsedTimer m_clock;
     QRandomGenerator m_random {QRandomGenerator::securelySeeded()};
 };
