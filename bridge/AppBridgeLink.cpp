@@ -14,9 +14,6 @@ const int VersionQueryDelayMs = 600;
 // painting keep their pace during a burst of input.
 const int ReceiveSliceMs = 8;
 const int ReceivePieceBytes = 4096;
-
-const quint8 ParamBlockReply = 0xC1;
-const quint8 CommandReply = 0x86;
 }
 
 void AppBridge::refreshSerialPorts()
@@ -169,9 +166,9 @@ void AppBridge::handleFrame(const ParsedFrame &frame)
         handleV1Reply(frame);
         return;
     }
-    if (frame.commandId == ParamBlockReply)
+    if (frame.commandId == CommandId::ParamBlock)
         handleParamBlock(frame.payload);
-    else if (frame.commandId == CommandReply && !frame.payload.isEmpty())
+    else if (frame.commandId == CommandId::CommandReply && !frame.payload.isEmpty())
         handleCommandReply(frame.payload);
 }
 

@@ -13,8 +13,6 @@
 #include <QTimer>
 
 namespace {
-const quint8 ParamReadRequest = 0xC0;
-
 // The controller needs the new channel map activated, then a reboot to apply
 // it; the block it reports after the reboot is read twice in case the first
 // request arrives while it is still starting.
@@ -67,7 +65,7 @@ void AppBridge::tavoxReadParams()
 {
     if (!tavoxRequireSerial())
         return;
-    if (sendFrame(buildFrameV0(ParamReadRequest, QByteArray())))
+    if (sendFrame(buildFrameV0(CommandId::ParamRead, QByteArray())))
         appendMessage(localized(QStringLiteral("正在读取参数..."), QStringLiteral("Reading parameters...")));
 }
 

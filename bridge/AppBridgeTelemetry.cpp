@@ -6,9 +6,6 @@
 #include "protocol/FrameCodec.h"
 
 namespace {
-const quint8 GeneralSet = 0x00;
-const quint8 GimbalSet = 0x01;
-
 const quint8 VersionQuery = 0x01;
 const quint8 VersionAnswer = 0x02;
 const quint8 Heartbeat = 0x00;
@@ -23,15 +20,15 @@ void AppBridge::tavoxQueryVersion()
 {
     if (!tavoxRequireSerial())
         return;
-    if (sendFrame(buildFrameV1(GeneralSet, VersionQuery, QByteArray())))
+    if (sendFrame(buildFrameV1(CommandSet::General, VersionQuery, QByteArray())))
         appendMessage(localized(QStringLiteral("正在查询版本号..."), QStringLiteral("Querying version...")));
 }
 
 void AppBridge::handleV1Reply(const ParsedFrame &frame)
 {
-    if (frame.commandSet == GeneralSet)
+    if (frame.commandSet == CommandSet::General)
         handleGeneralReply(frame);
-    else if (frame.commandSet == GimbalSet)
+    else if (frame.commandSet == CommandSet::Gimbal)
         handleGimbalReply(frame);
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 namespace {
-const quint8 GeneralSet = 0x00;
 const quint8 DataPacketFlags = 0x10;
 const quint8 StartPayloadLead = 0x00;
 const quint8 StopPayload = 0x03;
@@ -213,7 +212,7 @@ QString UpgradeSession::pendingRequestName() const
 
 QByteArray UpgradeSession::eraseFrame() const
 {
-    return buildFrameV1(GeneralSet, UpgradeCommand::Erase, QByteArray());
+    return buildFrameV1(CommandSet::General, UpgradeCommand::Erase, QByteArray());
 }
 
 QByteArray UpgradeSession::startFrame() const
@@ -223,7 +222,7 @@ QByteArray UpgradeSession::startFrame() const
     const quint32 size = quint32(m_image.size());
     for (int shift = 0; shift < 32; shift += 8)
         payload.append(char((size >> shift) & 0xFF));
-    return buildFrameV1(GeneralSet, UpgradeCommand::Start, payload);
+    return buildFrameV1(CommandSet::General, UpgradeCommand::Start, payload);
 }
 
 // Built by hand: the flags byte of a data packet differs from every builder frame.
@@ -239,7 +238,7 @@ QByteArray UpgradeSession::dataFrame() const
     frame.append(char(DataPacketFlags));
     frame.append(char(0x00));
     frame.append(char(0x08));
-    frame.append(char(GeneralSet));
+    frame.append(char(CommandSet::General));
     frame.append(char(UpgradeCommand::Data));
     const int offset = m_packetIndex * PacketSize;
     const int available = std::max(0, std::min(PacketSize, m_image.size() - offset));
@@ -252,10 +251,10 @@ QByteArray UpgradeSession::dataFrame() const
 
 QByteArray UpgradeSession::stopFrame() const
 {
-    return buildFrameV1(GeneralSet, UpgradeCommand::Stop, QByteArray(1, char(StopPayload)), m_sequence);
+    return buildFrameV1(CommandSet::General, UpgradeCommand::Stop, QByteArray(1, char(StopPayload)), m_sequence);
 }
 
 QByteArray UpgradeSession::softResetFrame()
 {
-    return buildFrameV1(GeneralSet, UpgradeCommand::SoftReset, QByteArray());
+    return buildFrameV1(CommandSet::General, UpgradeCommand::SoftReset, QByteArray());
 }

@@ -117,7 +117,7 @@ QByteArray buildCommandFrame(quint8 subCommand, quint32 para1, quint32 para2, qu
     appendLe32(payload, para2);
     appendLe32(payload, para3);
     appendLe32(payload, para4);
-    return buildFrameV0(0x85, payload);
+    return buildFrameV0(CommandId::Command, payload);
 }
 
 QByteArray buildFrameV0(quint8 commandId, const QByteArray &payload)

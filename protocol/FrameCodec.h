@@ -15,6 +15,20 @@ constexpr int MinLength = 7;
 constexpr int MaxLength = 512;
 }
 
+// Version-0 command identifiers.
+namespace CommandId {
+constexpr quint8 ParamRead = 0xC0;
+constexpr quint8 ParamBlock = 0xC1;
+constexpr quint8 Command = 0x85;
+constexpr quint8 CommandReply = 0x86;
+}
+
+// Version-1 command sets.
+namespace CommandSet {
+constexpr quint8 General = 0x00;
+constexpr quint8 Gimbal = 0x01;
+}
+
 // CRC-16/MODBUS over the first `length` bytes; 0xFFFF for length < 1.
 quint16 crc16Modbus(const char *data, int length);
 quint16 crc16Modbus(const QByteArray &data);
