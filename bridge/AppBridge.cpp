@@ -36,6 +36,10 @@ AppBridge::AppBridge(QObject *parent)
                 configFilePath().toUtf8().constData(), appLogFilePath().toUtf8().constData());
     connect(&m_uart, &Uartcore::rawBytesReceived, this, &AppBridge::onRawBytes);
     m_uart.setPortLostHandler([this] { onPortLost(); });
+    connectUpgrade();
+    m_monotonic.start();
+    m_floodEndCheck.setSingleShot(true);
+    connect(&m_floodEndCheck, &QTimer::timeout, this, &AppBridge::reportEndedFloods);
     appendMessage(localized(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
     QTimer::singleShot(0, this, &AppBridge::refreshSerialPorts);
 }
@@ -95,7 +99,7 @@ void AppBridge::setLanguage(QString lang)
 
 QString AppBridge::linkStatus() const
 {
-    return m_serialOpened ? localized(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"))
+    return serialOpened() ? localized(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"))
                           : localized(QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None"));
 }
 
@@ -106,7 +110,7 @@ void AppBridge::appendLinkStatus()
 
 bool AppBridge::tavoxRequireSerial()
 {
-    if (m_serialOpened)
+    if (serialOpened())
         return true;
     appendMessage(localized(QStringLiteral("请您先打开串口"), QStringLiteral("Please open serial port first")));
     return false;

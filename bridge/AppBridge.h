@@ -1,15 +1,20 @@
 #pragma once
 
+#include "bridge/LinkSession.h"
+#include "bridge/MessageThrottle.h"
 #include "bridge/Uartcore.h"
+#include "bridge/UpgradeDriver.h"
 #include "device/CommandPacking.h"
 #include "device/HeartbeatRecord.h"
 #include "device/ParamBlock.h"
 #include "device/UpgradeSession.h"
 #include "protocol/ParsedFrame.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -112,7 +117,7 @@ public:
     QString language() const { return m_language; }
     QString messageLog() const { return m_messageLog; }
     QStringList serialPorts() const { return m_serialPorts; }
-    bool serialOpened() const { return m_serialOpened; }
+    bool serialOpened() const { return m_link.isOpen(); }
     QString linkStatus() const;
     QString appVersion() const { return QStringLiteral("v1.0.5"); }
 
@@ -244,6 +249,8 @@ public:
     void onRawBytes(const QByteArray &data);
     // The receive buffer as it stands between two pieces of input.
     const QByteArray &receiveBuffer() const { return m_rxBuffer; }
+    // Requests still waiting on the current open of the link.
+    const LinkSession &linkSession() const { return m_link; }
 
 signals:
     void languageChanged();
@@ -265,6 +272,7 @@ private:
     void scheduleMessageLogChanged();
 
     // Serial link and receive path.
+    void closeLink();
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
@@ -294,29 +302,23 @@ private:
     void handleGimbalReply(const ParsedFrame &frame);
     void handleHeartbeat(const QByteArray &payload);
     void handleVersionReply(const QByteArray &payload);
-    void handleUpgradeReply(const ParsedFrame &frame);
+    void reportUnknownReply(const QString &kind, quint8 commandId);
+    void reportEndedFloods();
     bool readUpgradeImage(const QString &filePath, QByteArray &image);
-    void carryOut(const UpgradeSession::Reaction &reaction);
-    void setUpgrading(bool upgrading);
-    void finishUpgrade();
-    void armUpgradeWatchdog();
-    void scheduleUpgradeWatchdog(qint64 delayMs);
-    void checkUpgradeWatchdog();
+    void connectUpgrade();
+    void onUpgradeCompleted();
 
-    UpgradeSession m_upgrade;
+    UpgradeDriver m_upgrade;
     UpgradeFileChooser m_chooseUpgradeFile;
-    // The watchdog keeps at most one live single-shot timer: a check that
-    // finds the deadline moved on re-schedules itself for the remainder.
-    qint64 m_upgradeReplyDeadline = 0;
-    qint64 m_upgradeWatchdogDue = 0;
-    quint64 m_upgradeWatchdogGeneration = 0;
     // ---- end of telemetry, version and upgrade ----
 
     QString m_language = QStringLiteral("zh");
     QString m_messageLog;
     QStringList m_serialPorts;
-    bool m_serialOpened = false;
     bool m_startupHintShown = false;
+    MessageThrottle m_throttle;
+    QTimer m_floodEndCheck;
+    QElapsedTimer m_monotonic;
 
     ParamBlock m_params;
     int m_pwmRollCh = 1;
@@ -340,4 +342,5 @@ private:
     int m_rxPendingOffset = 0;
     bool m_rxContinuationScheduled = false;
     Uartcore m_uart;
+    LinkSession m_link;
 };

@@ -37,13 +37,13 @@ bool AppBridge::openSerial(QString portName, int baudRate)
         return false;
     }
 
-    if (m_serialOpened) {
-        m_uart.close();
-        m_serialOpened = false;
+    if (serialOpened()) {
+        closeLink();
         resetHeartbeat();
         emit serialOpenedChanged();
         emit linkStatusChanged();
         appendLinkStatus();
+        m_upgrade.abortForClosedLink();
     }
 
     if (!m_uart.open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
@@ -58,7 +58,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
     clearReceiveState();
     m_startupHintShown = false;
     resetHeartbeat();
-    m_serialOpened = true;
+    m_link.begin();
     emit serialOpenedChanged();
     emit linkStatusChanged();
     appendLinkStatus();
@@ -70,21 +70,15 @@ bool AppBridge::openSerial(QString portName, int baudRate)
 
 void AppBridge::scheduleFirstExchange()
 {
-    QTimer::singleShot(ParamReadDelayMs, this, [this] {
-        if (m_serialOpened)
-            tavoxReadParams();
-    });
-    QTimer::singleShot(VersionQueryDelayMs, this, [this] {
-        if (m_serialOpened)
-            tavoxQueryVersion();
-    });
+    m_link.runWhileOpen(ParamReadDelayMs, [this] { tavoxReadParams(); });
+    m_link.runWhileOpen(VersionQueryDelayMs, [this] { tavoxQueryVersion(); });
 }
 
 void AppBridge::closeSerial()
 {
-    if (!m_serialOpened)
+    if (!serialOpened())
         return;
-    m_serialOpened = false;
+    m_link.end();
     clearReceiveState();
     resetHeartbeat();
     m_uart.close();
@@ -92,13 +86,21 @@ void AppBridge::closeSerial()
     emit linkStatusChanged();
     appendLinkStatus();
     appendMessage(localized(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    m_upgrade.abortForClosedLink();
+}
+
+// Ends the open and everything timed from it, then lets go of the port.
+void AppBridge::closeLink()
+{
+    m_link.end();
+    m_uart.close();
 }
 
 // The device went away under an open port (cable pulled, simulator ended):
 // close the link as the operator would, so the window stops showing a live link.
 void AppBridge::onPortLost()
 {
-    if (!m_serialOpened)
+    if (!serialOpened())
         return;
     appendMessage(localized(QStringLiteral("串口已断开: "), QStringLiteral("Serial port disconnected: "))
                   + m_uart.portName());
@@ -115,7 +117,7 @@ void AppBridge::resetHeartbeat()
 
 void AppBridge::onRawBytes(const QByteArray &data)
 {
-    if (data.isEmpty() || !m_serialOpened)
+    if (data.isEmpty() || !serialOpened())
         return;
     m_rxPending.append(data);
     if (!m_rxContinuationScheduled)
@@ -134,9 +136,9 @@ void AppBridge::processReceivedInput()
         const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
         m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
         m_rxPendingOffset += piece;
-        while (m_serialOpened && extractFrame(m_rxBuffer, frame))
+        while (serialOpened() && extractFrame(m_rxBuffer, frame))
             handleFrame(frame);
-        if (!m_serialOpened)
+        if (!serialOpened())
             return;
         if (slice.elapsed() >= ReceiveSliceMs && m_rxPendingOffset < m_rxPending.size()) {
             m_rxContinuationScheduled = true;
@@ -174,7 +176,7 @@ void AppBridge::handleFrame(const ParsedFrame &frame)
 
 bool AppBridge::sendFrame(const QByteArray &frame)
 {
-    if (!m_serialOpened) {
+    if (!serialOpened()) {
         tavoxRequireSerial();
         return false;
     }

@@ -10,7 +10,6 @@
 #include "device/SubCommands.h"
 #include "protocol/FrameCodec.h"
 
-#include <QTimer>
 
 namespace {
 // The controller needs the new channel map activated, then a reboot to apply
@@ -162,7 +161,7 @@ void AppBridge::writeChannels(Receiver receiver, const ChannelSettings &settings
         logCrsfWrite(settings, command);
     const TextPair message = channelsWrittenText(receiver);
     appendMessage(localized(message.zh, message.en));
-    QTimer::singleShot(ActivateDelayMs, this, &AppBridge::activateAfterWrite);
+    m_link.runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
 }
 
 void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords &command)
@@ -186,7 +185,7 @@ void AppBridge::activateAfterWrite()
 {
     if (sendCommand(plainCommand(SubCommand::Activate)))
         appendMessage(localized(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
-    QTimer::singleShot(RebootDelayMs, this, &AppBridge::rebootAfterActivate);
+    m_link.runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
 }
 
 void AppBridge::rebootAfterActivate()
@@ -194,8 +193,8 @@ void AppBridge::rebootAfterActivate()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     appendMessage(localized(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
-    QTimer::singleShot(FirstRereadDelayMs, this, &AppBridge::tavoxReadParams);
-    QTimer::singleShot(SecondRereadDelayMs, this, &AppBridge::tavoxReadParams);
+    m_link.runWhileOpen(FirstRereadDelayMs, [this] { tavoxReadParams(); });
+    m_link.runWhileOpen(SecondRereadDelayMs, [this] { tavoxReadParams(); });
 }
 
 void AppBridge::tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)
@@ -280,7 +279,7 @@ void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
     m_params.yawMaxTorque = quint16(yawTorque);
     emit tavoxParamsChanged();
     appendMessage(localized(QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written")));
-    QTimer::singleShot(TorqueRebootDelayMs, this, &AppBridge::rebootAfterTorque);
+    m_link.runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
 }
 
 void AppBridge::rebootAfterTorque()

@@ -14,6 +14,19 @@ QString hexId(quint8 id)
 {
     return QString::number(id, 16);
 }
+
+struct ReplyStem
+{
+    QString zh;
+    QString en;
+};
+
+ReplyStem unknownReplyStem(const QString &kind)
+{
+    if (kind == QLatin1String("gimbal"))
+        return {QStringLiteral("收到未知v1云台应答"), QStringLiteral("Unknown v1 gimbal reply")};
+    return {QStringLiteral("收到未知v1通用应答"), QStringLiteral("Unknown v1 general reply")};
+}
 }
 
 void AppBridge::tavoxQueryVersion()
@@ -42,12 +55,10 @@ void AppBridge::handleGeneralReply(const ParsedFrame &frame)
     case UpgradeCommand::StartReply:
     case UpgradeCommand::DataAck:
     case UpgradeCommand::VerifyResult:
-        handleUpgradeReply(frame);
+        m_upgrade.handleReply(frame);
         return;
     default:
-        appendMessage(localized(QStringLiteral("收到未知v1通用应答: CMD_ID=0x"),
-                                QStringLiteral("Unknown v1 general reply: CMD_ID=0x"))
-                      + hexId(frame.v1CommandId));
+        reportUnknownReply(QStringLiteral("general"), frame.v1CommandId);
     }
 }
 
@@ -57,9 +68,7 @@ void AppBridge::handleGimbalReply(const ParsedFrame &frame)
         handleHeartbeat(frame.payload);
         return;
     }
-    appendMessage(localized(QStringLiteral("收到未知v1云台应答: CMD_ID=0x"),
-                            QStringLiteral("Unknown v1 gimbal reply: CMD_ID=0x"))
-                  + hexId(frame.v1CommandId));
+    reportUnknownReply(QStringLiteral("gimbal"), frame.v1CommandId);
 }
 
 void AppBridge::handleHeartbeat(const QByteArray &payload)
@@ -86,4 +95,31 @@ void AppBridge::handleVersionReply(const QByteArray &payload)
     emit tavoxVersionChanged();
     appendMessage(localized(QStringLiteral("固件版本: %1，Boot: %2"), QStringLiteral("Firmware: %1, Boot: %2"))
                       .arg(reply.firmware, reply.boot));
+}
+
+// A controller (or line noise) can send these without end: past a few a second
+// they are counted, and the count is reported once the flood is over.
+void AppBridge::reportUnknownReply(const QString &kind, quint8 commandId)
+{
+    const qint64 now = m_monotonic.elapsed();
+    if (m_throttle.admit(kind, now)) {
+        const ReplyStem stem = unknownReplyStem(kind);
+        appendMessage(localized(stem.zh, stem.en) + QStringLiteral(": CMD_ID=0x") + hexId(commandId));
+        return;
+    }
+    if (!m_floodEndCheck.isActive())
+        m_floodEndCheck.start(int(qMax<qint64>(0, m_throttle.nextEndMs() - now)));
+}
+
+void AppBridge::reportEndedFloods()
+{
+    const qint64 now = m_monotonic.elapsed();
+    for (const MessageThrottle::Suppressed &flood : m_throttle.takeEnded(now)) {
+        const ReplyStem stem = unknownReplyStem(flood.kind);
+        appendMessage(localized(QStringLiteral("%1: 已抑制 %2 条相似消息").arg(stem.zh).arg(flood.count),
+                                QStringLiteral("%1: %2 similar messages suppressed").arg(stem.en).arg(flood.count)));
+    }
+    const qint64 next = m_throttle.nextEndMs();
+    if (next >= 0)
+        m_floodEndCheck.start(int(qMax<qint64>(0, next - now)));
 }

@@ -1,6 +1,9 @@
 #include "bridge/Uartcore.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
+
+#include <poll.h>
 
 Uartcore::Uartcore(QObject *parent)
     : QObject(parent)
@@ -14,6 +17,8 @@ bool Uartcore::open(const QString &portName, qint32 baudRate, QSerialPort::DataB
                     QSerialPort::FlowControl flowControl)
 {
     m_portName = portName;
+    m_lossReported = false;
+    ++m_openCount;
     m_port->setPortName(portName);
     if (!m_port->open(QIODevice::ReadWrite))
         return false;
@@ -49,10 +54,45 @@ void Uartcore::readData()
         emit rawBytesReceived(data);
 }
 
+// Qt reports a hung-up line (a read that returns end-of-file) as a resource
+// error or as a read error depending on whatever errno an earlier call left,
+// and keeps polling a port in the second case, so the kind of error alone says
+// little: any error that stops reads or writes counts, and so does a hang-up
+// that the descriptor itself reports.
 void Uartcore::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::ResourceError && m_port->isOpen() && m_portLostHandler)
-        m_portLostHandler();
+    if (error == QSerialPort::NoError || !m_port->isOpen())
+        return;
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::DeviceNotFoundError:
+        reportPortLost();
+        return;
+    default:
+        if (isHungUp())
+            reportPortLost();
+    }
+}
+
+bool Uartcore::isHungUp() const
+{
+    pollfd descriptor{int(m_port->handle()), POLLIN, 0};
+    return poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// Later, from the event loop: the port must not be closed inside its own notification.
+void Uartcore::reportPortLost()
+{
+    if (m_lossReported)
+        return;
+    m_lossReported = true;
+    QTimer::singleShot(0, this, [this, openCount = m_openCount] {
+        if (openCount == m_openCount && m_port->isOpen() && m_portLostHandler)
+            m_portLostHandler();
+    });
 }
 
 QStringList Uartcore::parseExtraPorts(const QString &value)

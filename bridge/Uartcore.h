@@ -25,7 +25,8 @@ public:
     // The name the port was opened with, as the caller gave it.
     QString portName() const { return m_portName; }
 
-    // Called once when the open port reports that its device is gone.
+    // Called once per open, from the event loop, when the port can no longer be
+    // used: the device is gone, the line hung up, or reads or writes fail.
     void setPortLostHandler(std::function<void()> handler) { m_portLostHandler = std::move(handler); }
 
     // TAVOX_EXTRA_PORTS names first (pseudo-terminals are not enumerated on
@@ -41,8 +42,12 @@ public slots:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    bool isHungUp() const;
+    void reportPortLost();
 
     QSerialPort *m_port = nullptr;
     QString m_portName;
     std::function<void()> m_portLostHandler;
+    bool m_lossReported = false;
+    quint64 m_openCount = 0;
 };

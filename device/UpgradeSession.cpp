@@ -25,60 +25,65 @@ void appendLe16(QByteArray &out, quint16 value)
 
 int UpgradeSession::replyTimeoutMs() const
 {
-    switch (m_pending) {
-    case Request::Erase:
+    switch (m_state) {
+    case State::Erasing:
         return m_timeouts.eraseMs;
-    case Request::Stop:
+    case State::Stopping:
         return m_timeouts.stopMs;
-    case Request::Start:
-    case Request::Data:
-    case Request::None:
+    case State::Idle:
+    case State::Starting:
+    case State::Transferring:
+    case State::Verified:
         break;
     }
     return m_timeouts.transferMs;
 }
 
+bool UpgradeSession::awaitingReply() const
+{
+    return m_state != State::Idle && m_state != State::Verified;
+}
+
 void UpgradeSession::load(const QByteArray &image)
 {
+    if (active())
+        return;
     m_image = image;
     m_packetIndex = 0;
     m_packetCount = int((image.size() + PacketSize - 1) / PacketSize);
     m_sequence = 0;
     m_progress = 0;
-    m_pending = Request::None;
     m_resends = 0;
-    m_resendsOfCurrentPacket = 0;
-    m_staleAcks = 0;
+    m_pendingFrame.clear();
 }
 
 UpgradeSession::Reaction UpgradeSession::requestErase()
 {
     Reaction reaction;
     reaction.messages << text("正在擦除固件...", "Erasing firmware...");
-    sendRequest(Request::Erase, eraseFrame(), reaction);
+    sendRequest(State::Erasing, eraseFrame(), reaction);
     return reaction;
 }
 
 UpgradeSession::Reaction UpgradeSession::onEraseDone()
 {
-    replyArrived();
+    if (m_state != State::Erasing)
+        return ignoredReply();
     Reaction reaction;
     reaction.messages << text("固件擦除完成，发送开始升级请求...", "Firmware erased, sending start upgrade...")
                       << text("发送开始升级请求...", "Sending start upgrade request...");
-    sendRequest(Request::Start, startFrame(), reaction);
+    sendRequest(State::Starting, startFrame(), reaction);
     return reaction;
 }
 
 UpgradeSession::Reaction UpgradeSession::onStartReply(const QByteArray &payload)
 {
-    replyArrived();
+    if (m_state != State::Starting || payload.isEmpty())
+        return ignoredReply();
     Reaction reaction;
-    if (payload.isEmpty())
-        return reaction;
     if (payload[0] != 0) {
         reaction.messages << text("固件大小超限，升级中止", "Firmware size exceeded, upgrade aborted");
-        m_pending = Request::None;
-        reaction.endsUpgrade = true;
+        end(reaction);
         m_progress = 0;
         reaction.progressUpdated = true;
         return reaction;
@@ -91,17 +96,12 @@ UpgradeSession::Reaction UpgradeSession::onStartReply(const QByteArray &payload)
 
 UpgradeSession::Reaction UpgradeSession::onDataAck(quint16 ackedSequence)
 {
-    replyArrived();
+    if (m_state != State::Transferring || isStaleAck(ackedSequence))
+        return ignoredReply();
     Reaction reaction;
-    if (ackedSequence == quint16(m_sequence - 1) && m_staleAcks > 0) {
-        --m_staleAcks;
-        return reaction;
-    }
     if (ackedSequence == m_sequence) {
         ++m_packetIndex;
         ++m_sequence;
-        m_staleAcks = m_resendsOfCurrentPacket;
-        m_resendsOfCurrentPacket = 0;
     } else {
         reaction.messages << Text{QStringLiteral("升级数据包序号不匹配，重发包 %1").arg(m_sequence),
                                   QStringLiteral("Upgrade seq mismatch, resending packet %1").arg(m_sequence)};
@@ -110,18 +110,26 @@ UpgradeSession::Reaction UpgradeSession::onDataAck(quint16 ackedSequence)
     return reaction;
 }
 
+// The answer to a packet that was already acknowledged: the late twin of a
+// resend's acknowledgement. Counted in sequence space, across the wrap, and only
+// half of it, so that an acknowledgement ahead of the packet is still a mismatch.
+bool UpgradeSession::isStaleAck(quint16 ackedSequence) const
+{
+    const int behind = quint16(m_sequence - ackedSequence);
+    return behind >= 1 && behind <= std::min(m_packetIndex, 0x8000);
+}
+
 UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payload)
 {
-    replyArrived();
+    if (m_state != State::Stopping || payload.isEmpty())
+        return ignoredReply();
     Reaction reaction;
-    if (payload.isEmpty())
-        return reaction;
-    m_pending = Request::None;
     const quint8 result = quint8(payload[0]);
     const bool signatureOk = result & SignatureOk;
     const bool md5Ok = result & Md5Ok;
     if (signatureOk && md5Ok) {
         reaction.messages << text("升级校验通过，发送软复位...", "Upgrade verified, sending reboot...");
+        m_state = State::Verified;
         m_progress = 100;
         reaction.progressUpdated = true;
         reaction.verified = true;
@@ -132,24 +140,21 @@ UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payloa
     reaction.messages << Text{QStringLiteral("升级校验失败: 签名=%1, MD5=%2").arg(zhVerdict(signatureOk), zhVerdict(md5Ok)),
                               QStringLiteral("Upgrade verification failed: sig=%1, md5=%2")
                                   .arg(enVerdict(signatureOk), enVerdict(md5Ok))};
-    reaction.endsUpgrade = true;
+    end(reaction);
     return reaction;
 }
 
 UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
 {
     Reaction reaction;
-    if (m_pending == Request::None)
+    if (!awaitingReply())
         return reaction;
     if (m_resends >= MaxResends) {
-        m_pending = Request::None;
         reaction.messages << text("升级超时，已中止", "Upgrade timed out, aborted");
-        reaction.endsUpgrade = true;
+        end(reaction);
         return reaction;
     }
     ++m_resends;
-    if (m_pending == Request::Data)
-        ++m_resendsOfCurrentPacket;
     const QString name = pendingRequestName();
     reaction.messages << Text{QStringLiteral("升级无应答，重发 %1").arg(name),
                               QStringLiteral("No upgrade reply, resending %1").arg(name)};
@@ -161,49 +166,68 @@ UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
 UpgradeSession::Reaction UpgradeSession::finish()
 {
     Reaction reaction;
+    if (m_state != State::Verified)
+        return reaction;
     reaction.messages << text("发送软复位指令...", "Sending reboot command...");
     reaction.frame = softResetFrame();
-    reaction.endsUpgrade = true;
-    m_pending = Request::None;
+    end(reaction);
     return reaction;
 }
 
-void UpgradeSession::sendRequest(Request request, QByteArray frame, Reaction &reaction)
+void UpgradeSession::abort()
 {
-    m_pending = request;
+    m_state = State::Idle;
+    m_pendingFrame.clear();
+    m_resends = 0;
+}
+
+UpgradeSession::Reaction UpgradeSession::ignoredReply()
+{
+    Reaction reaction;
+    reaction.ignored = true;
+    return reaction;
+}
+
+// Every request that moves the upgrade on starts its own count of resends.
+void UpgradeSession::sendRequest(State state, QByteArray frame, Reaction &reaction)
+{
+    m_state = state;
+    m_resends = 0;
     m_pendingFrame = frame;
     reaction.frame = std::move(frame);
     reaction.awaitsReply = true;
 }
 
-void UpgradeSession::replyArrived()
+void UpgradeSession::end(Reaction &reaction)
 {
-    m_resends = 0;
+    abort();
+    reaction.endsUpgrade = true;
 }
 
 void UpgradeSession::sendNextPacket(Reaction &reaction)
 {
     if (m_packetIndex >= m_packetCount) {
         reaction.messages << text("发送结束升级请求...", "Sending stop upgrade request...");
-        sendRequest(Request::Stop, stopFrame(), reaction);
+        sendRequest(State::Stopping, stopFrame(), reaction);
         return;
     }
-    sendRequest(Request::Data, dataFrame(), reaction);
+    sendRequest(State::Transferring, dataFrame(), reaction);
     m_progress = int(std::min<qint64>(qint64(m_packetIndex) * 100 / m_packetCount, 99));
     reaction.progressUpdated = true;
 }
 
 QString UpgradeSession::pendingRequestName() const
 {
-    switch (m_pending) {
-    case Request::Erase:
+    switch (m_state) {
+    case State::Erasing:
         return QStringLiteral("erase");
-    case Request::Start:
+    case State::Starting:
         return QStringLiteral("start");
-    case Request::Stop:
+    case State::Stopping:
         return QStringLiteral("stop");
-    case Request::Data:
-    case Request::None:
+    case State::Idle:
+    case State::Transferring:
+    case State::Verified:
         break;
     }
     // A data packet is named by the sequence number it carries.

@@ -17,13 +17,21 @@ constexpr quint8 Stop = 0x0F;
 constexpr quint8 VerifyResult = 0x10;
 }
 
-// Bookkeeping of a firmware upgrade without any I/O: it holds the image and the
-// packet counters, builds the frames, and decides for every reply (and every
-// reply that failed to come) what to send next and what to report. The caller
-// sends, reports and keeps the time.
+// A firmware upgrade without any I/O: it holds the image and the packet
+// counters, builds the frames, and decides for every reply (and every reply that
+// failed to come) what to send next and what to report. The caller sends,
+// reports and keeps the time.
+//
+// A reply is acted on only when it answers the request that is out: a late
+// answer and the answer to its resend advance the upgrade one step, and replies
+// nobody asked for (a controller reset into its bootloader, noise that passes
+// the CRC, another tool on the line) change nothing. Acting on them could stream
+// an image into a controller that never asked for it.
 class UpgradeSession
 {
 public:
+    enum class State { Idle, Erasing, Starting, Transferring, Stopping, Verified };
+
     static constexpr int PacketSize = 64;
     static constexpr int DataFrameSize = 77;
     static constexpr int MaxResends = 5;
@@ -54,10 +62,11 @@ public:
         bool endsUpgrade = false;
         bool progressUpdated = false;
         bool verified = false;
+        bool ignored = false;       // the reply answered nothing that is out
     };
 
-    bool active() const { return m_active; }
-    void setActive(bool active) { m_active = active; }
+    State state() const { return m_state; }
+    bool active() const { return m_state != State::Idle; }
     int progress() const { return m_progress; }
     int packetIndex() const { return m_packetIndex; }
     int packetCount() const { return m_packetCount; }
@@ -65,13 +74,14 @@ public:
     const QByteArray &image() const { return m_image; }
 
     // True while a request is out whose reply has not come.
-    bool awaitingReply() const { return m_pending != Request::None; }
+    bool awaitingReply() const;
     int resendCount() const { return m_resends; }
     // The silence allowed for the request that is out.
     int replyTimeoutMs() const;
     void setReplyTimeouts(const ReplyTimeouts &timeouts) { m_timeouts = timeouts; }
 
     // Takes a new image: packet counters, sequence and progress start over.
+    // Only while idle; an upgrade under way keeps its image.
     void load(const QByteArray &image);
 
     Reaction requestErase();
@@ -80,7 +90,11 @@ public:
     Reaction onDataAck(quint16 ackedSequence);
     Reaction onVerifyResult(const QByteArray &payload);
     Reaction onReplyTimeout();
+    // Sends the reboot after a verified image; nothing in any other state.
     Reaction finish();
+    // Ends whatever is under way; nothing is sent and nothing resent afterwards.
+    void abort();
+    void clearProgress() { m_progress = 0; }
 
     QByteArray eraseFrame() const;
     QByteArray startFrame() const;
@@ -89,11 +103,11 @@ public:
     static QByteArray softResetFrame();
 
 private:
-    enum class Request { None, Erase, Start, Data, Stop };
-
-    void sendRequest(Request request, QByteArray frame, Reaction &reaction);
-    void replyArrived();
+    static Reaction ignoredReply();
+    void sendRequest(State state, QByteArray frame, Reaction &reaction);
+    void end(Reaction &reaction);
     void sendNextPacket(Reaction &reaction);
+    bool isStaleAck(quint16 ackedSequence) const;
     QString pendingRequestName() const;
 
     QByteArray m_image;
@@ -101,14 +115,9 @@ private:
     int m_packetCount = 0;
     quint16 m_sequence = 0;
     int m_progress = 0;
-    bool m_active = false;
 
-    Request m_pending = Request::None;
+    State m_state = State::Idle;
     QByteArray m_pendingFrame;
     int m_resends = 0;
-    // A data packet resent for want of a reply may still be answered twice:
-    // once late, once for the resend. The extra answers are expected, not errors.
-    int m_resendsOfCurrentPacket = 0;
-    int m_staleAcks = 0;
     ReplyTimeouts m_timeouts;
 };

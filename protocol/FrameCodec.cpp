@@ -67,6 +67,22 @@ Candidate inspectCandidate(const char *data, int available, int &length, int &ve
     return Candidate::NotAFrame;
 }
 
+// The start of the first complete good frame at or after `from`, or -1.
+int findCompleteFrame(const char *data, int from, int size)
+{
+    for (int pos = from; size - pos >= FrameFormat::MinLength; ++pos) {
+        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(size - pos)));
+        if (!sync)
+            return -1;
+        pos = int(sync - data);
+        int length = 0;
+        int version = 0;
+        if (inspectCandidate(sync, size - pos, length, version) == Candidate::Frame)
+            return pos;
+    }
+    return -1;
+}
+
 void fillRecord(const char *data, int length, int version, ParsedFrame &record)
 {
     record.version = quint8(version);
@@ -164,8 +180,19 @@ bool extractFrame(QByteArray &buffer, ParsedFrame &record)
         int length = 0;
         int version = 0;
         const Candidate candidate = inspectCandidate(data + pos, size - pos, length, version);
-        if (candidate == Candidate::Incomplete)
-            break;
+        if (candidate == Candidate::Incomplete) {
+            // A false sync byte whose header happens to add up can announce up
+            // to 512 bytes that a request/response line may never send. A
+            // complete good frame behind it proves it false: the chance that a
+            // real frame's body holds a frame with a valid header sum and CRC
+            // is one in sixteen million. Waiting for silence instead would make
+            // the result depend on timing rather than on the bytes.
+            const int next = findCompleteFrame(data, pos + 1, size);
+            if (next < 0)
+                break;
+            pos = next;
+            continue;
+        }
         if (candidate == Candidate::NotAFrame) {
             ++pos;
             continue;

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "device/UpgradeSession.h"
+#include "protocol/ParsedFrame.h"
+
+#include <QObject>
+#include <QTimer>
+
+// Carries out an upgrade session's decisions over time: sends what it decides,
+// chases a silent controller with its watchdog, waits before the reboot, and
+// ends the upgrade when the link that carried it is gone. The session decides;
+// this class only keeps the clock and reports.
+class UpgradeDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UpgradeDriver(QObject *parent = nullptr);
+
+    bool active() const { return m_session.active(); }
+    int progress() const { return m_session.progress(); }
+    const UpgradeSession &session() const { return m_session; }
+    void setReplyTimeouts(const UpgradeSession::ReplyTimeouts &timeouts);
+
+    // Takes a checked image; progress starts over. Ignored while an upgrade runs.
+    void load(const QByteArray &image);
+    // Sends the first request for the loaded image.
+    void begin();
+    void handleReply(const ParsedFrame &frame);
+    // The port was closed or lost: nothing can reach this controller any more,
+    // and nothing of this upgrade may reach the next one.
+    void abortForClosedLink();
+
+signals:
+    void message(const QString &zh, const QString &en);
+    void diagnostic(const QString &line);
+    void frameToSend(const QByteArray &frame);
+    void activeChanged();
+    void progressChanged();
+    // The reboot after a verified image has been sent.
+    void completed();
+
+private:
+    void carryOut(const UpgradeSession::Reaction &reaction, bool wasActive);
+    void reportIgnored(const ParsedFrame &frame);
+    void onReplyTimeout();
+    void finish();
+    void stopTimers();
+
+    UpgradeSession m_session;
+    QTimer m_watchdog;
+    QTimer m_rebootDelay;
+};
