@@ -67,20 +67,21 @@ Candidate inspectCandidate(const char *data, int available, int &length, int &ve
     return Candidate::NotAFrame;
 }
 
-// The start of the first complete good frame at or after `from`, or -1.
-int findCompleteFrame(const char *data, int from, int size)
+// Whether a complete good frame lies wholly inside the first `extent` bytes of
+// `data`, other than at its start.
+bool holdsCompleteFrame(const char *data, int extent)
 {
-    for (int pos = from; size - pos >= FrameFormat::MinLength; ++pos) {
-        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(size - pos)));
+    for (int pos = 1; extent - pos >= FrameFormat::MinLength; ++pos) {
+        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(extent - pos)));
         if (!sync)
-            return -1;
+            return false;
         pos = int(sync - data);
         int length = 0;
         int version = 0;
-        if (inspectCandidate(sync, size - pos, length, version) == Candidate::Frame)
-            return pos;
+        if (inspectCandidate(sync, extent - pos, length, version) == Candidate::Frame)
+            return true;
     }
-    return -1;
+    return false;
 }
 
 void fillRecord(const char *data, int length, int version, ParsedFrame &record)
@@ -180,23 +181,24 @@ bool extractFrame(QByteArray &buffer, ParsedFrame &record)
         int length = 0;
         int version = 0;
         const Candidate candidate = inspectCandidate(data + pos, size - pos, length, version);
-        if (candidate == Candidate::Incomplete) {
-            // A false sync byte whose header happens to add up can announce up
-            // to 512 bytes that a request/response line may never send. A
-            // complete good frame behind it proves it false: the chance that a
-            // real frame's body holds a frame with a valid header sum and CRC
-            // is one in sixteen million. Waiting for silence instead would make
-            // the result depend on timing rather than on the bytes.
-            const int next = findCompleteFrame(data, pos + 1, size);
-            if (next < 0)
-                break;
-            pos = next;
-            continue;
-        }
         if (candidate == Candidate::NotAFrame) {
             ++pos;
             continue;
         }
+        // A false sync byte whose header happens to add up can announce up to
+        // 512 bytes that a request/response line may never send. A complete
+        // good frame inside the announced extent proves the start false, so it
+        // is dropped at once instead of waiting for bytes or for silence. The
+        // rule looks only at bytes inside the extent, so the outcome is the
+        // same however the input was cut into pieces; the price is that a real
+        // frame whose body holds a whole valid frame (a chance of one in
+        // sixteen million for random content) yields that inner frame instead.
+        if (length > 0 && holdsCompleteFrame(data + pos, qMin(length, size - pos))) {
+            ++pos;
+            continue;
+        }
+        if (candidate == Candidate::Incomplete)
+            break;
         fillRecord(data + pos, length, version, record);
         pos += length;
         found = true;
