@@ -56,19 +56,27 @@ PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
     m_clock.start();
     m_pieceTimer.setSingleShot(true);
     m_pieceTimer.setTimerType(Qt::PreciseTimer);
+    m_hangupTimer.setSingleShot(true);
+    m_hangupTimer.setTimerType(Qt::PreciseTimer);
     m_clientPoll.setInterval(ClientPollMs);
     connect(&m_clientPoll, &QTimer::timeout, this, &PtyLink::checkForClient);
     connect(&m_inputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpInput);
     connect(&m_outputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpOutput);
     connect(&m_pieceTimer, &QTimer::timeout, this, &PtyLink::writeNextPiece);
+    connect(&m_hangupTimer, &QTimer::timeout, this, &PtyLink::hangUp);
 }
 
 PtyLink::~PtyLink()
 {
-    if (!m_linkPath.isEmpty() && QFile::symLinkTarget(m_linkPath) == m_devicePath)
-        QFile::remove(m_linkPath);
+    removeLink();
     if (m_master >= 0)
         ::close(m_master);
+}
+
+void PtyLink::removeLink()
+{
+    if (!m_linkPath.isEmpty() && QFile::symLinkTarget(m_linkPath) == m_devicePath)
+        QFile::remove(m_linkPath);
 }
 
 bool PtyLink::open(QString &error)
@@ -141,6 +149,7 @@ void PtyLink::readMaster()
         const ssize_t n = ::read(m_master, chunk, sizeof chunk);
         if (n > 0) {
             m_input.push(QByteArray(chunk, int(n)), nowNs());
+            armHangup();
             continue;
         }
         if (n < 0 && errno == EIO) {
@@ -156,6 +165,29 @@ void PtyLink::readMaster()
         break;
     }
     pumpInput();
+}
+
+void PtyLink::armHangup()
+{
+    if (m_options.hangupAfterMs >= 0 && !m_hangupTimer.isActive() && m_master >= 0)
+        m_hangupTimer.start(m_options.hangupAfterMs);
+}
+
+// Closing the controller side ends the tool's reads with end-of-file, and the
+// device (with its link) disappears.
+void PtyLink::hangUp()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    m_clientPoll.stop();
+    m_pieceTimer.stop();
+    m_input = PacedPipe(m_options.baud);
+    m_output = PacedPipe(m_options.baud);
+    m_pieces.clear();
+    ::close(m_master);
+    m_master = -1;
+    removeLink();
+    emit hungUp();
 }
 
 void PtyLink::pumpInput()

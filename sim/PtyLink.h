@@ -15,11 +15,13 @@ struct LinkOptions
     int baud = 0;               // 0: as fast as the pseudo-terminal goes
     double noiseRate = 0;       // random bytes added per byte sent
     bool splitOutput = false;   // write in small pieces with pauses between them
+    int hangupAfterMs = -1;     // hang up this long after the first bytes arrive; -1: never
 };
 
 // The controller's end of the serial line: a pseudo-terminal in raw mode whose
 // other end the tool opens as its port. Moves bytes only; it knows nothing of
 // frames. Output while no one has the port open is lost, as on a real line.
+// Once hung up it stays down: the tool's port is gone, as with a pulled adapter.
 class PtyLink : public QObject
 {
     Q_OBJECT
@@ -39,10 +41,14 @@ public:
 signals:
     void bytesReceived(const QByteArray &bytes);
     void clientDisconnected();
+    void hungUp();
 
 private:
     qint64 nowNs() const { return m_clock.nsecsElapsed(); }
     void readMaster();
+    void armHangup();
+    void hangUp();
+    void removeLink();
     void waitForClient();
     void checkForClient();
     void pumpInput();
@@ -60,6 +66,7 @@ private:
     PreciseTimer m_inputTimer;
     PreciseTimer m_outputTimer;
     QTimer m_pieceTimer;
+    QTimer m_hangupTimer;
     PacedPipe m_input;
     PacedPipe m_output;
     QByteArray m_pieces;

@@ -5,6 +5,9 @@
 // Which of the three parameter block layouts the simulated firmware answers with.
 enum class ParamForm { Base, Photo, Crsf };
 
+// The upgrade requests whose reply a fault can hold back.
+enum class UpgradeRequest { None, Erase, Start, Data, Stop };
+
 // Everything that shapes the simulated controller's behaviour. Fault fields
 // that name a packet count upgrade data packets from 0; -1 switches them off.
 struct SimConfig
@@ -25,4 +28,17 @@ struct SimConfig
     bool sizeExceeded = false;
     bool failSignature = false;
     bool failMd5 = false;
+
+    // The reply to the first request of this kind (for data: the first packet)
+    // goes out lateReplyMs after the request instead of on time; a resend of the
+    // request is answered as usual.
+    UpgradeRequest lateReplyTo = UpgradeRequest::None;
+    int lateReplyMs = 0;
+    bool duplicateAcks = false;
+    // Upgrade replies every 250 ms while no upgrade is under way.
+    bool unsolicitedUpgradeReplies = false;
+    // A frame start announcing a long frame that never comes, before every reply.
+    bool falseSync = false;
+    // About 1000 version-1 replies a second that no tool knows.
+    bool unknownFlood = false;
 };

@@ -3,6 +3,8 @@
 #include "protocol/FrameCodec.h"
 #include "sim/SimTelemetry.h"
 
+#include <QVector>
+
 #include <algorithm>
 #include <cstring>
 
@@ -45,6 +47,19 @@ enum GeneralCommand : quint8 {
     VerifyResult = 0x10,
 };
 const quint8 Heartbeat = 0x00;
+// Version-1 replies no tool knows, for the flood.
+const quint8 UnknownGeneralReply = 0x7E;
+const quint8 UnknownGimbalReply = 0x55;
+
+const qint64 UnsolicitedPeriodMs = 250;
+const qint64 FloodPeriodMs = 1;
+// A tool that has sent no upgrade request and heard no upgrade reply for this
+// long has given the upgrade up.
+const qint64 UpgradeIdleMs = 2000;
+// Longer than any stretch of replies that precedes a quiet line, so that a
+// receiver waiting for the whole announced frame waits for good.
+const int FalseFrameLength = 400;
+const qint64 StallMs = 1000;
 
 quint32 readLe32(const char *data)
 {
@@ -107,6 +122,36 @@ void applyChannelWrite(const ChannelFields &f, const quint32 para[4])
     f.mode = quint8(para[3]);
     f.roll = channelOf(para[3] >> 16);
     f.rollDir = directionOf(para[3] >> 16);
+}
+
+// The sync byte, a version-1 length word and its correct header sum: the start
+// of a long frame that never follows.
+QByteArray falseFrameStart()
+{
+    const quint16 word = quint16((1 << 10) | FalseFrameLength);
+    QByteArray bytes;
+    bytes.append(char(FrameFormat::Sync));
+    bytes.append(char(word & 0xFF));
+    bytes.append(char(word >> 8));
+    bytes.append(char(sum8(bytes.constData(), 3)));
+    return bytes;
+}
+
+// The due times of a fixed-period stream up to `nowMs`. After a long stall the
+// stream starts afresh rather than sending a burst of stale frames.
+QVector<qint64> takeTicks(qint64 &nextMs, qint64 periodMs, qint64 nowMs)
+{
+    if (nowMs - nextMs > StallMs)
+        nextMs = nowMs;
+    QVector<qint64> ticks;
+    for (; nextMs <= nowMs; nextMs += periodMs)
+        ticks.append(nextMs);
+    return ticks;
+}
+
+qint64 earliest(qint64 a, qint64 b)
+{
+    return a < 0 ? b : qMin(a, b);
 }
 
 QByteArray commandReply(quint8 subCommand, const QByteArray &extra = {})
@@ -172,16 +217,29 @@ bool isKnownSubCommand(quint8 subCommand)
 }
 
 SimDevice::SimDevice(const SimConfig &config, qint64 nowMs)
-    : m_config(config), m_params(defaultSimParams()), m_bootMs(nowMs), m_heartbeatEpochMs(nowMs)
+    : m_config(config),
+      m_params(defaultSimParams()),
+      m_bootMs(nowMs),
+      m_heartbeatEpochMs(nowMs),
+      m_upgradeUnderWayUntilMs(nowMs),
+      m_nextUnsolicitedMs(nowMs + UnsolicitedPeriodMs),
+      m_nextFloodMs(nowMs)
 {
 }
 
 void SimDevice::schedule(qint64 atMs, const QByteArray &frame, bool accelStep)
 {
+    if (m_config.falseSync)
+        insertPending(Pending {atMs, falseFrameStart(), accelStep});
+    insertPending(Pending {atMs, frame, accelStep});
+}
+
+void SimDevice::insertPending(const Pending &pending)
+{
     // Kept in time order; frames due at the same moment leave in the order made.
-    const auto later = std::upper_bound(m_pending.begin(), m_pending.end(), atMs,
+    const auto later = std::upper_bound(m_pending.begin(), m_pending.end(), pending.atMs,
                                         [](qint64 at, const Pending &p) { return at < p.atMs; });
-    m_pending.insert(later, Pending {atMs, frame, accelStep});
+    m_pending.insert(later, pending);
 }
 
 void SimDevice::receive(const ParsedFrame &frame, qint64 nowMs)
@@ -279,7 +337,6 @@ void SimDevice::startAccelCalibration(qint64 nowMs)
 
 void SimDevice::handleGeneral(const ParsedFrame &frame, qint64 nowMs)
 {
-    const QByteArray &payload = frame.payload;
     switch (frame.commandId) {
     case SoftReset:
         reboot(nowMs);
@@ -292,28 +349,73 @@ void SimDevice::handleGeneral(const ParsedFrame &frame, qint64 nowMs)
         break;
     }
     case EraseRequest:
+    case StartUpgrade:
+    case DataPacket:
+    case StopUpgrade:
+        keepUpgradeUnderWay(nowMs + UpgradeIdleMs);
+        handleUpgrade(frame, nowMs);
+        break;
+    default:
+        break;
+    }
+}
+
+// Requests may come twice, when the tool resends one whose reply was late: each
+// is answered, and a resend leaves the transfer as it was.
+void SimDevice::handleUpgrade(const ParsedFrame &frame, qint64 nowMs)
+{
+    const QByteArray &payload = frame.payload;
+    switch (frame.commandId) {
+    case EraseRequest:
         m_upgrade.erase();
-        schedule(nowMs + m_config.eraseMs, buildFrameV1(GeneralSet, EraseDone, {}));
+        replyToUpgrade(UpgradeRequest::Erase, nowMs, nowMs + m_config.eraseMs, buildFrameV1(GeneralSet, EraseDone, {}));
         break;
     case StartUpgrade:
         if (payload.size() >= 5) {
             const quint8 result = m_upgrade.start(readLe32(payload.constData() + 1));
-            schedule(nowMs, buildFrameV1(GeneralSet, StartReply, QByteArray(1, char(result))));
+            const qint64 atMs = replyToUpgrade(UpgradeRequest::Start, nowMs, nowMs,
+                                               buildFrameV1(GeneralSet, StartReply, QByteArray(1, char(result))));
+            if (result != 0)
+                m_upgradeUnderWayUntilMs = atMs;
         }
         break;
     case DataPacket:
-        if (const auto ack = m_upgrade.packet(frame.sequence, payload))
-            schedule(nowMs, buildFrameV1(GeneralSet, DataAck, {}, *ack));
+        if (const auto ack = m_upgrade.packet(frame.sequence, payload)) {
+            const QByteArray reply = buildFrameV1(GeneralSet, DataAck, {}, *ack);
+            const qint64 atMs = replyToUpgrade(UpgradeRequest::Data, nowMs, nowMs, reply);
+            if (m_config.duplicateAcks)
+                schedule(atMs, reply);
+        }
         break;
     case StopUpgrade: {
         const quint8 result = m_upgrade.stop(frame.sequence);
         m_imageFinished = true;
-        schedule(nowMs, buildFrameV1(GeneralSet, VerifyResult, QByteArray(1, char(result))));
+        m_upgradeUnderWayUntilMs = replyToUpgrade(UpgradeRequest::Stop, nowMs, nowMs,
+                                                  buildFrameV1(GeneralSet, VerifyResult, QByteArray(1, char(result))));
         break;
     }
     default:
         break;
     }
+}
+
+// Schedules the reply on time, or late if it answers the first request of the
+// kind a fault names; returns when it goes out.
+qint64 SimDevice::replyToUpgrade(UpgradeRequest request, qint64 nowMs, qint64 onTimeMs, const QByteArray &reply)
+{
+    qint64 atMs = onTimeMs;
+    if (request == m_config.lateReplyTo && !m_lateReplyDone) {
+        m_lateReplyDone = true;
+        atMs = nowMs + m_config.lateReplyMs;
+    }
+    schedule(atMs, reply);
+    keepUpgradeUnderWay(atMs + UpgradeIdleMs);
+    return atMs;
+}
+
+void SimDevice::keepUpgradeUnderWay(qint64 untilMs)
+{
+    m_upgradeUnderWayUntilMs = qMax(m_upgradeUnderWayUntilMs, untilMs);
 }
 
 void SimDevice::reboot(qint64 nowMs)
@@ -384,12 +486,41 @@ void SimDevice::collectHeartbeats(qint64 nowMs, QList<Pending> &due)
     }
 }
 
+void SimDevice::collectUnsolicitedReplies(qint64 nowMs, QList<Pending> &due)
+{
+    if (!m_config.unsolicitedUpgradeReplies)
+        return;
+    for (const qint64 at : takeTicks(m_nextUnsolicitedMs, UnsolicitedPeriodMs, nowMs)) {
+        if (at < m_upgradeUnderWayUntilMs)
+            continue;
+        for (const QByteArray &frame : {buildFrameV1(GeneralSet, EraseDone, {}),
+                                        buildFrameV1(GeneralSet, StartReply, QByteArray(1, '\0')),
+                                        buildFrameV1(GeneralSet, DataAck, {}, m_unsolicitedSequence++),
+                                        buildFrameV1(GeneralSet, VerifyResult, QByteArray(1, '\x03'))})
+            due.append(Pending {at, frame, false});
+    }
+}
+
+void SimDevice::collectFlood(qint64 nowMs, QList<Pending> &due)
+{
+    if (!m_config.unknownFlood)
+        return;
+    for (const qint64 at : takeTicks(m_nextFloodMs, FloodPeriodMs, nowMs)) {
+        const bool general = m_floodCount++ % 2 == 0;
+        due.append(Pending {at, general ? buildFrameV1(GeneralSet, UnknownGeneralReply, {})
+                                        : buildFrameV1(GimbalSet, UnknownGimbalReply, {}),
+                            false});
+    }
+}
+
 QList<QByteArray> SimDevice::takeDue(qint64 nowMs)
 {
     QList<Pending> due;
     while (!m_pending.isEmpty() && m_pending.first().atMs <= nowMs)
         due.append(m_pending.takeFirst());
     collectHeartbeats(nowMs, due);
+    collectUnsolicitedReplies(nowMs, due);
+    collectFlood(nowMs, due);
     std::stable_sort(due.begin(), due.end(), [](const Pending &a, const Pending &b) { return a.atMs < b.atMs; });
     QList<QByteArray> frames;
     for (const Pending &p : due)
@@ -400,9 +531,11 @@ QList<QByteArray> SimDevice::takeDue(qint64 nowMs)
 qint64 SimDevice::nextDueMs() const
 {
     qint64 next = m_pending.isEmpty() ? -1 : m_pending.first().atMs;
-    if (m_config.heartbeatRateHz > 0) {
-        const qint64 heartbeat = heartbeatTime(m_heartbeatIndex);
-        next = next < 0 ? heartbeat : qMin(next, heartbeat);
-    }
+    if (m_config.heartbeatRateHz > 0)
+        next = earliest(next, heartbeatTime(m_heartbeatIndex));
+    if (m_config.unsolicitedUpgradeReplies)
+        next = earliest(next, m_nextUnsolicitedMs);
+    if (m_config.unknownFlood)
+        next = earliest(next, m_nextFloodMs);
     return next;
 }

@@ -38,15 +38,21 @@ private:
     };
 
     void schedule(qint64 atMs, const QByteArray &frame, bool accelStep = false);
+    void insertPending(const Pending &pending);
     void handleV0(const ParsedFrame &frame, qint64 nowMs);
     void handleCommand(const QByteArray &payload, qint64 nowMs);
     void applyWrite(quint8 subCommand, const quint32 para[4]);
     void startAccelCalibration(qint64 nowMs);
     void handleGeneral(const ParsedFrame &frame, qint64 nowMs);
+    void handleUpgrade(const ParsedFrame &frame, qint64 nowMs);
+    qint64 replyToUpgrade(UpgradeRequest request, qint64 nowMs, qint64 onTimeMs, const QByteArray &reply);
+    void keepUpgradeUnderWay(qint64 untilMs);
     void reboot(qint64 nowMs);
     QByteArray paramBlockPayload() const;
     qint64 heartbeatTime(qint64 index) const;
     void collectHeartbeats(qint64 nowMs, QList<Pending> &due);
+    void collectUnsolicitedReplies(qint64 nowMs, QList<Pending> &due);
+    void collectFlood(qint64 nowMs, QList<Pending> &due);
 
     SimConfig m_config;
     ParamBlock m_params;
@@ -58,6 +64,12 @@ private:
     qint64 m_heartbeatIndex = 0;
     bool m_motorsOff = false;
     bool m_imageFinished = false;
+    bool m_lateReplyDone = false;
+    qint64 m_upgradeUnderWayUntilMs = 0;
+    qint64 m_nextUnsolicitedMs = 0;
+    quint16 m_unsolicitedSequence = 0;
+    qint64 m_nextFloodMs = 0;
+    qint64 m_floodCount = 0;
 };
 
 // Realistic factory settings of the controller.

@@ -18,6 +18,8 @@ SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, Q
     connect(&m_timer, &QTimer::timeout, this, &SimHost::serviceDevice);
     connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
     connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
+    // Nothing more can reach the line: the device falls idle rather than serving no one.
+    connect(&m_link, &PtyLink::hungUp, &m_timer, &QTimer::stop);
     serviceDevice();
 }
 
@@ -39,12 +41,7 @@ void SimHost::serviceDevice()
 {
     const qint64 now = nowMs();
     for (const QByteArray &frame : m_device.takeDue(now)) {
-        if (m_options.verbose) {
-            QByteArray copy = frame;
-            ParsedFrame parsed;
-            if (extractFrame(copy, parsed))
-                log("TX", parsed);
-        }
+        logSent(frame);
         m_link.send(frame);
     }
     const qint64 next = m_device.nextDueMs();
@@ -65,5 +62,23 @@ void SimHost::saveFinishedImage()
 void SimHost::log(const char *direction, const ParsedFrame &frame) const
 {
     if (m_options.verbose)
-        std::fprintf(stderr, "[%9.3f] %s %s\n", nowMs() / 1000.0, direction, qPrintable(describeFrame(frame)));
+        logLine(direction, describeFrame(frame));
+}
+
+// Output that is no frame, such as a false frame start, is logged as its bytes.
+void SimHost::logSent(const QByteArray &bytes) const
+{
+    if (!m_options.verbose)
+        return;
+    QByteArray copy = bytes;
+    ParsedFrame parsed;
+    if (extractFrame(copy, parsed))
+        log("TX", parsed);
+    else
+        logLine("TX", QStringLiteral("bytes %1").arg(toHexText(bytes)));
+}
+
+void SimHost::logLine(const char *direction, const QString &text) const
+{
+    std::fprintf(stderr, "[%9.3f] %s %s\n", nowMs() / 1000.0, direction, qPrintable(text));
 }

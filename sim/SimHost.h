@@ -29,6 +29,8 @@ private:
     void serviceDevice();
     void saveFinishedImage();
     void log(const char *direction, const ParsedFrame &frame) const;
+    void logSent(const QByteArray &bytes) const;
+    void logLine(const char *direction, const QString &text) const;
 
     SimDevice &m_device;
     PtyLink &m_link;

@@ -59,6 +59,29 @@ bool readVerifyFault(const QCommandLineParser &parser, SimConfig &config, QStrin
     return true;
 }
 
+bool readLateReply(const QCommandLineParser &parser, SimConfig &config, QString &error)
+{
+    const QString name = QStringLiteral("fault-late-reply");
+    if (!parser.isSet(name))
+        return true;
+    const QStringList parts = parser.value(name).split(QLatin1Char(':'));
+    const QStringList kinds {QStringLiteral("erase"), QStringLiteral("start"), QStringLiteral("data"),
+                             QStringLiteral("stop")};
+    const int kind = parts.size() == 2 ? kinds.indexOf(parts[0]) : -1;
+    bool ok = false;
+    const int ms = parts.value(1).toInt(&ok);
+    if (kind < 0 || !ok || ms < 0 || ms > 600000) {
+        error = QStringLiteral("--fault-late-reply takes erase, start, data or stop, a colon and a delay of 0 to 600000 ms,"
+                               " such as erase:2000");
+        return false;
+    }
+    const UpgradeRequest requests[] = {UpgradeRequest::Erase, UpgradeRequest::Start, UpgradeRequest::Data,
+                                       UpgradeRequest::Stop};
+    config.lateReplyTo = requests[kind];
+    config.lateReplyMs = ms;
+    return true;
+}
+
 bool readVersion(const QCommandLineParser &parser, const char *name, quint32 &word, QString &error)
 {
     if (!parser.isSet(QLatin1String(name)) || parseDottedVersion(parser.value(QLatin1String(name)), word))
@@ -82,6 +105,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-wrong-seq", &c.wrongSeqPacket, 0, maxInt},
         {"fault-drop-ack", &c.dropAckPacket, 0, maxInt},
         {"fault-silent-after", &c.silentAfterPacket, 0, maxInt},
+        {"fault-hangup-after", &options.link.hangupAfterMs, 0, 600000},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -144,6 +168,17 @@ void addSimOptions(QCommandLineParser &parser)
         {QStringLiteral("fault-silent-after"), QStringLiteral("Stop answering data packets after packet <n>."), QStringLiteral("n")},
         {QStringLiteral("fault-size-exceeded"), QStringLiteral("Refuse every upgrade start as too large.")},
         {QStringLiteral("fault-verify"), QStringLiteral("Fail the upgrade verification: sig, md5 or both."), QStringLiteral("check")},
+        {QStringLiteral("fault-late-reply"),
+         QStringLiteral("Answer the first erase, start, data (packet 0) or stop request <ms> late, and its resend on time."),
+         QStringLiteral("kind:ms")},
+        {QStringLiteral("fault-duplicate-acks"), QStringLiteral("Send every data acknowledgement twice.")},
+        {QStringLiteral("fault-unsolicited-upgrade-replies"),
+         QStringLiteral("Send each upgrade reply every 250 ms while no upgrade is under way.")},
+        {QStringLiteral("fault-hangup-after"),
+         QStringLiteral("Hang up the line <ms> after the first bytes arrive, then idle until interrupted."),
+         QStringLiteral("ms")},
+        {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
+        {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},
         {QStringLiteral("split-output"), QStringLiteral("Write output in random pieces of 1..24 bytes, 1 ms apart.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every frame received and sent to standard error.")},
@@ -159,9 +194,14 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
     SimConfig &c = options.device;
     if (!readParamForm(parser, c.paramForm, error) || !readVerifyFault(parser, c, error)
         || !readVersion(parser, "firmware", c.firmwareVersion, error)
-        || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error))
+        || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error)
+        || !readLateReply(parser, c, error))
         return false;
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));
+    c.duplicateAcks = parser.isSet(QStringLiteral("fault-duplicate-acks"));
+    c.unsolicitedUpgradeReplies = parser.isSet(QStringLiteral("fault-unsolicited-upgrade-replies"));
+    c.falseSync = parser.isSet(QStringLiteral("fault-false-sync"));
+    c.unknownFlood = parser.isSet(QStringLiteral("fault-unknown-flood"));
     options.link.splitOutput = parser.isSet(QStringLiteral("split-output"));
     options.host.verbose = parser.isSet(QStringLiteral("verbose"));
     options.host.saveImagePath = parser.value(QStringLiteral("save-image"));

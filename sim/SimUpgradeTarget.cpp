@@ -19,6 +19,11 @@ void SimUpgradeTarget::erase()
 
 quint8 SimUpgradeTarget::start(qint64 size)
 {
+    // The same size again is the tool resending a start request whose reply was
+    // late, perhaps after data began: the transfer goes on. Only an erase or
+    // another size begins afresh.
+    if (m_started && size == m_size)
+        return 0;
     erase();
     if (m_config.sizeExceeded || size > m_config.flashSize)
         return ImageTooLarge;

@@ -18,10 +18,12 @@ public:
 
     // Forgets any earlier transfer.
     void erase();
-    // 0 when accepted, non-zero when the image does not fit.
+    // 0 when accepted, non-zero when the image does not fit. Announcing the size
+    // of the transfer already under way changes nothing.
     quint8 start(qint64 size);
     // The sequence number the acknowledgement carries, or nothing when no
-    // acknowledgement goes out.
+    // acknowledgement goes out. The packet last stored, sent again, is
+    // acknowledged again but not stored twice.
     std::optional<quint16> packet(quint16 sequence, const QByteArray &data);
     // Bit 0: signature check passed, bit 1: MD5 check passed.
     quint8 stop(quint16 sequence);

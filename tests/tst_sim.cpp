@@ -14,11 +14,42 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // Frame kinds: version 0 by command id; version 1 as 0x100 + id (general set) or 0x200 + id (gimbal set).
 const int VersionReply = 0x102, EraseDone = 0x104, StartReply = 0x10C, DataAck = 0x10E, VerifyResult = 0x110;
 const int Heartbeat = 0x200, ParamBlock = 0xC1, CommandReply = 0x86;
+const int UnknownGeneral = 0x17E, UnknownGimbal = 0x255, NoKind = -1;
+// How long the test's tool waits for a reply before it sends the request again.
+const int WatchdogMs = 500;
+
+int kindOf(const ParsedFrame &f)
+{
+    return f.version == 0 ? f.commandId : ((f.commandSet + 1) << 8) | f.v1CommandId;
+}
+
+int firstByte(const QByteArray &payload)
+{
+    return payload.isEmpty() ? -1 : quint8(payload[0]);
+}
+
+// An upgrade reply as the traces name it; empty for any other frame.
+QString upgradeReply(const ParsedFrame &f)
+{
+    switch (kindOf(f)) {
+    case EraseDone:
+        return QStringLiteral("erased");
+    case StartReply:
+        return QStringLiteral("start %1").arg(firstByte(f.payload));
+    case DataAck:
+        return QStringLiteral("ack %1").arg(f.sequence);
+    case VerifyResult:
+        return QStringLiteral("verify %1").arg(firstByte(f.payload));
+    default:
+        return {};
+    }
+}
 
 // The upgrade data packet as the tool assembles it: flags 0x10 instead of 0x04.
 QByteArray dataPacket(quint16 sequence, const QByteArray &chunk)
@@ -65,20 +96,54 @@ public:
         for (ParsedFrame f;;) {
             while (extractFrame(m_buffer, f)) {
                 m_frameBytes += f.payload.size() + (f.version == 0 ? 7 : 13);
-                if ((f.version == 0 ? f.commandId : ((f.commandSet + 1) << 8) | f.v1CommandId) == kind)
+                ++framesSeen[kindOf(f)];
+                if (kindOf(f) == kind)
                     return f;
+                passOver(f);
             }
-            pollfd ready {m_fd, POLLIN, 0};
-            char chunk[4096];
-            const ssize_t n = ::poll(&ready, 1, int(deadline.remainingTime())) > 0 ? ::read(m_fd, chunk, 4096) : 0;
-            if (n <= 0)
+            if (!readMore(deadline))
                 return std::nullopt;
-            m_buffer.append(chunk, int(n));
-            ++reads;
-            smallReads += n <= 24;
-            m_readBytes += n;
-            lastReadMs = m_clock.elapsed();
         }
+    }
+
+    // The acknowledgement of the packet in flight, or a wrong one; late and repeated
+    // acknowledgements of packets already acknowledged are passed over.
+    std::optional<ParsedFrame> nextAck(quint16 sequence, int timeoutMs)
+    {
+        std::optional<ParsedFrame> reply;
+        while ((reply = next(DataAck, timeoutMs)) && reply->sequence < sequence)
+            passOver(*reply);
+        return reply;
+    }
+
+    // Reads until `count` upgrade replies have been passed over in all.
+    bool waitForPassedOver(int count, int timeoutMs = 3000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (passedOver.size() < count && !deadline.hasExpired())
+            next(NoKind, 50);
+        return passedOver.size() == count;
+    }
+
+    // Everything on the line until it has been quiet for `quietMs`.
+    QByteArray readUntilQuiet(int quietMs)
+    {
+        while (readMore(QDeadlineTimer(quietMs))) {}
+        return std::exchange(m_buffer, {});
+    }
+
+    // True when a read ends in end-of-file before the timeout: the line has been hung up.
+    bool waitForHangup(int timeoutMs)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        pollfd ready {m_fd, POLLIN, 0};
+        char chunk[4096];
+        while (::poll(&ready, 1, int(deadline.remainingTime())) > 0) {
+            const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+            if (n <= 0)
+                return n == 0;
+        }
+        return false;
     }
 
     qint64 nowMs() const { return m_clock.elapsed(); }
@@ -87,8 +152,31 @@ public:
     qint64 lastReadMs = 0;   // when the frame last returned had arrived
     int reads = 0;
     int smallReads = 0;
+    QHash<int, int> framesSeen;   // by kind
+    QStringList passedOver;       // upgrade replies not acted on, in order
 
 private:
+    void passOver(const ParsedFrame &f)
+    {
+        if (const QString reply = upgradeReply(f); !reply.isEmpty())
+            passedOver << reply;
+    }
+
+    bool readMore(const QDeadlineTimer &deadline)
+    {
+        pollfd ready {m_fd, POLLIN, 0};
+        char chunk[4096];
+        const ssize_t n = ::poll(&ready, 1, int(deadline.remainingTime())) > 0 ? ::read(m_fd, chunk, 4096) : 0;
+        if (n <= 0)
+            return false;
+        m_buffer.append(chunk, int(n));
+        ++reads;
+        smallReads += n <= 24;
+        m_readBytes += n;
+        lastReadMs = m_clock.elapsed();
+        return true;
+    }
+
     qint64 m_readBytes = 0;
     qint64 m_frameBytes = 0;
     int m_fd = -1;
@@ -96,31 +184,87 @@ private:
     QByteArray m_buffer;
 };
 
-// The tool's side of an upgrade and what the controller answered; a packet not acknowledged as sent goes
-// again, at most twice in a row.
-QStringList runUpgrade(SimClient &client, const QByteArray &image)
+// Sends a request and waits for its reply, sending it once more if none comes within the watchdog.
+std::optional<ParsedFrame> request(SimClient &client, const QByteArray &frame, int kind)
+{
+    std::optional<ParsedFrame> reply;
+    for (const int waitMs : {WatchdogMs, 3000}) {
+        if (!client.send(frame) || (reply = client.next(kind, waitMs)))
+            break;
+    }
+    return reply;
+}
+
+QByteArray startRequest(int size)
 {
     QByteArray start(5, '\0');
-    qToLittleEndian(quint32(image.size()), start.data() + 1);
+    qToLittleEndian(quint32(size), start.data() + 1);
+    return buildFrameV1(0x00, 0x0B, start);
+}
+
+QByteArray stopRequest(quint16 sequence)
+{
+    return buildFrameV1(0x00, 0x0F, QByteArray(1, '\x03'), sequence);
+}
+
+// The tool's side of an upgrade and the replies it acted on, as a correct tool does it: a request
+// not answered within the watchdog goes again, a packet not acknowledged goes again (at most twice
+// in a row), and a reply to a step already taken is passed over.
+QStringList runUpgrade(SimClient &client, const QByteArray &image)
+{
     std::optional<ParsedFrame> reply;
-    if (!client.send(buildFrameV1(0x00, 0x03, {})) || !client.next(EraseDone)
-        || !client.send(buildFrameV1(0x00, 0x0B, start)) || !(reply = client.next(StartReply)))
+    if (!request(client, buildFrameV1(0x00, 0x03, {}), EraseDone)
+        || !(reply = request(client, startRequest(image.size()), StartReply)))
         return {"no start reply"};
-    QStringList trace {QStringLiteral("start %1").arg(quint8(reply->payload.at(0)))};
+    QStringList trace {upgradeReply(*reply)};
     const bool started = reply->payload.at(0) == 0;
     quint16 sequence = 0;
     for (int silent = 0; started && sequence * 64 < image.size();) {
         client.send(dataPacket(sequence, image.mid(sequence * 64, 64)));
-        if (!(reply = client.next(DataAck, 300)) && ++silent > 2)
+        if (!(reply = client.nextAck(sequence, WatchdogMs)) && ++silent > 2)
             return trace;
         if (reply)
-            trace << QStringLiteral("ack %1").arg(reply->sequence);
+            trace << upgradeReply(*reply);
         sequence += reply && reply->sequence == sequence;
     }
-    if (started && client.send(buildFrameV1(0x00, 0x0F, QByteArray(1, '\x03'), sequence))
-        && (reply = client.next(VerifyResult)))
-        trace << QStringLiteral("verify %1").arg(quint8(reply->payload.at(0)));
+    if (started && (reply = request(client, stopRequest(sequence), VerifyResult)))
+        trace << upgradeReply(*reply);
     return trace;
+}
+
+QByteArray randomImage(int size)
+{
+    QVector<quint32> words(size / 4 + 1);
+    QRandomGenerator(quint32(size)).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The pieces of a quiet line in order: "false start" for a sync byte whose header (with a correct
+// sum) announces more than the line holds, the kind in hexadecimal for a frame, "garbage" otherwise.
+QStringList linePieces(QByteArray line)
+{
+    QStringList pieces;
+    while (!line.isEmpty()) {
+        const int length = line.size() >= 4 ? qFromLittleEndian<quint16>(line.constData() + 1) & 0x3FF : 0;
+        if (quint8(line[0]) == 0xAA && length >= 7 && length > line.size()
+            && quint8(line[3]) == sum8(line.constData(), 3)) {
+            pieces << QStringLiteral("false start");
+            line.remove(0, 4);
+            continue;
+        }
+        const int before = line.size();
+        ParsedFrame f;
+        if (!extractFrame(line, f) || before - line.size() != length)
+            return pieces << QStringLiteral("garbage");
+        pieces << QString::number(kindOf(f), 16);
+    }
+    return pieces;
 }
 }
 
@@ -211,40 +355,200 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("size");
         QTest::addColumn<QStringList>("answers");
-        QTest::newRow("whole image") << QStringList() << 10000 << answers(157, "verify 3");
+        QTest::addColumn<QStringList>("passedOver");
+        const QStringList none;
+        QTest::newRow("whole image") << QStringList() << 10000 << answers(157, "verify 3") << none;
         QTest::newRow("wrong sequence once") << QStringList {"--fault-wrong-seq", "3"} << 6 * 64
                                              << QStringList {"start 0", "ack 0", "ack 1", "ack 2", "ack 4", "ack 3",
-                                                             "ack 4", "ack 5", "verify 3"};
+                                                             "ack 4", "ack 5", "verify 3"}
+                                             << none;
         QTest::newRow("acknowledgement dropped once") << QStringList {"--fault-drop-ack", "2"} << 5 * 64 + 10
-                                                      << answers(6, "verify 3");
+                                                      << answers(6, "verify 3") << none;
         QTest::newRow("silent after packet 4") << QStringList {"--fault-silent-after", "4"} << 640
-                                               << answers(5);
-        QTest::newRow("size exceeded") << QStringList {"--fault-size-exceeded"} << 64 << QStringList("start 1");
-        QTest::newRow("one byte too many") << QStringList {"--flash-size", "4096"} << 4097 << QStringList("start 1");
+                                               << answers(5) << none;
+        QTest::newRow("size exceeded") << QStringList {"--fault-size-exceeded"} << 64 << QStringList("start 1")
+                                       << none;
+        QTest::newRow("one byte too many") << QStringList {"--flash-size", "4096"} << 4097 << QStringList("start 1")
+                                           << none;
         QTest::newRow("signature fails") << QStringList {"--fault-verify", "sig"} << 200
-                                         << answers(4, "verify 2");
+                                         << answers(4, "verify 2") << none;
         QTest::newRow("both checks fail") << QStringList {"--fault-verify", "both"} << 200
-                                          << answers(4, "verify 0");
+                                          << answers(4, "verify 0") << none;
+        // The late reply comes after the watchdog has resent the request, which is answered at once.
+        const int late = 2 * WatchdogMs;
+        const std::pair<const char *, const char *> lateReplies[] = {
+            {"erase", "erased"}, {"start", "start 0"}, {"data", "ack 0"}, {"stop", "verify 3"}};
+        for (const auto &[request, reply] : lateReplies)
+            QTest::newRow(qPrintable(QStringLiteral("late %1 reply, resent").arg(request)))
+                << QStringList {"--fault-late-reply", QStringLiteral("%1:%2").arg(request).arg(late)} << 1000
+                << answers(16, "verify 3") << QStringList(reply);
+        QTest::newRow("acknowledgements twice") << QStringList {"--fault-duplicate-acks"} << 10 * 64 - 1
+                                                << answers(10, "verify 3") << QStringList(answers(10).mid(1));
     }
 
-    // Whenever the upgrade reaches its verdict, the image saved is the one sent.
+    // Whenever the upgrade reaches its verdict, the image saved is the one sent, whatever else came.
     void upgrades()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, size);
         QFETCH(QStringList, answers);
+        QFETCH(QStringList, passedOver);
         QTemporaryDir dir;
         const QString saved = dir.filePath(QStringLiteral("image.bin"));
         SimProcess sim(arguments + QStringList {"--erase-ms", "20", "--save-image", saved});
         SimClient client;
         QVERIFY(sim.start() && client.open(sim.portName()));
 
-        QVector<quint32> words(size / 4 + 1);
-        QRandomGenerator(quint32(size)).fillRange(words.data(), words.size());
-        const QByteArray image(reinterpret_cast<const char *>(words.constData()), size);
+        const QByteArray image = randomImage(size);
         QCOMPARE(runUpgrade(client, image), answers);
-        QFile file(saved);
-        QCOMPARE(file.open(QIODevice::ReadOnly) && file.readAll() == image, answers.last().startsWith("verify"));
+        QVERIFY(client.waitForPassedOver(passedOver.size()));
+        QCOMPARE(client.passedOver, passedOver);
+        QCOMPARE(fileContents(saved) == image, answers.last().startsWith("verify"));
+    }
+
+    // Requests that come twice, as when a tool resends one whose reply was late, are each answered
+    // and leave the transfer as it was, even a start request once data has begun.
+    void resentRequests()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("image.bin"));
+        SimProcess sim({"--erase-ms", "200", "--hb-rate", "0", "--save-image", saved});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+        const QByteArray image = randomImage(4 * 64);
+        const auto packet = [&](quint16 sequence) { return dataPacket(sequence, image.mid(sequence * 64, 64)); };
+
+        QVERIFY(client.send(buildFrameV1(0x00, 0x03, {}).repeated(2) + startRequest(image.size()) + packet(0)
+                            + packet(1) + startRequest(image.size()) + packet(1) + packet(2) + packet(3)
+                            + stopRequest(4).repeated(2)));
+        client.waitForPassedOver(11);
+        QCOMPARE(client.passedOver, QStringList({"start 0", "ack 0", "ack 1", "start 0", "ack 1", "ack 2", "ack 3",
+                                                 "verify 3", "verify 3", "erased", "erased"}));
+        QCOMPARE(fileContents(saved), image);
+    }
+
+    // A false frame start, four bytes that announce a frame longer than the quiet line holds, goes
+    // before every reply.
+    void falseSync_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("parameter read") << buildFrameV0(0xC0, {}) << ParamBlock;
+        QTest::newRow("version query") << buildFrameV1(0x00, 0x01, {}) << VersionReply;
+        QTest::newRow("command") << buildCommandFrame(0xA2, 1, 0, 0, 0) << CommandReply;
+        QTest::newRow("erase") << buildFrameV1(0x00, 0x03, {}) << EraseDone;
+    }
+
+    void falseSync()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, kind);
+        SimProcess sim({"--fault-false-sync", "--hb-rate", "0", "--erase-ms", "0"});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+
+        QVERIFY(client.send(request.repeated(2)));
+        const QString reply = QString::number(kind, 16);
+        QCOMPARE(linePieces(client.readUntilQuiet(300)), QStringList({"false start", reply, "false start", reply}));
+    }
+
+    // One of each upgrade reply every 250 ms, but not while an upgrade is under way: from its erase
+    // request to its verification result, or until the tool has been quiet for two seconds.
+    void unsolicitedUpgradeReplies()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("image.bin"));
+        // The erase outlasts the period, so a burst would fall inside the upgrade.
+        SimProcess sim({"--fault-unsolicited-upgrade-replies", "--hb-rate", "0", "--erase-ms", "300", "--save-image",
+                        saved});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+
+        client.next(NoKind, 1000);
+        const QStringList burst = client.passedOver.mid(0, 4);
+        const int bursts = client.passedOver.size() / 4;
+        QVERIFY2(bursts >= 2 && bursts <= 5, qPrintable(client.passedOver.join(", ")));
+        const int firstAck = burst.value(2).mid(4).toInt();
+        for (int i = 0; i < bursts; ++i)
+            QCOMPARE(client.passedOver.mid(4 * i, 4),
+                     QStringList({"erased", "start 0", QStringLiteral("ack %1").arg(firstAck + i), "verify 3"}));
+
+        // Just after a burst: the next one is due long after the erase request has arrived.
+        QVERIFY(client.next(VerifyResult));
+        client.passedOver.clear();
+        const QByteArray image = randomImage(20 * 64);
+        QCOMPARE(runUpgrade(client, image), answers(20, "verify 3"));
+        QVERIFY2(client.passedOver.isEmpty(), qPrintable(client.passedOver.join(", ")));
+        QCOMPARE(fileContents(saved), image);
+        QVERIFY(client.next(EraseDone, 1000));
+
+        QVERIFY(client.next(VerifyResult));
+        QVERIFY(client.send(buildFrameV1(0x00, 0x03, {})));
+        const qint64 erasedMs = client.nowMs();
+        QVERIFY(client.next(EraseDone));
+        QVERIFY(client.next(StartReply, 4000));
+        QVERIFY2(client.nowMs() - erasedMs >= 1500, qPrintable(QString::number(client.nowMs() - erasedMs)));
+    }
+
+    // The line is hung up the given time after the tool's first bytes: its reads end in end-of-file
+    // and the port's link disappears, while the simulator idles until it is stopped.
+    void hangUp()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("sim.port"));
+        SimProcess sim({"--fault-hangup-after", "400", "--link", link});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(link));
+        QVERIFY(client.next(Heartbeat));
+
+        const qint64 sentMs = client.nowMs();
+        QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
+        QVERIFY(client.next(VersionReply));
+        QVERIFY(client.waitForHangup(3000));
+        const qint64 hungUpMs = client.nowMs() - sentMs;
+        QVERIFY2(hungUpMs >= 280, qPrintable(QString::number(hungUpMs)));
+        QTRY_VERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(!sim.process().waitForFinished(500));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // About 1000 unknown version-1 replies a second, general and gimbal set in turn, and the
+    // simulator still answers.
+    void unknownFlood()
+    {
+        SimProcess sim({"--fault-unknown-flood", "--hb-rate", "0"});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+
+        client.next(NoKind, 1000);
+        const int general = client.framesSeen.value(UnknownGeneral);
+        const int gimbal = client.framesSeen.value(UnknownGimbal);
+        QVERIFY2(general + gimbal >= 500 && general + gimbal <= 2000 && qAbs(general - gimbal) <= 1,
+                 qPrintable(QStringLiteral("%1 general, %2 gimbal").arg(general).arg(gimbal)));
+        QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
+        QVERIFY(client.next(VersionReply, 1000));
+    }
+
+    void badFaultOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString lateReply = QStringLiteral("--fault-late-reply takes erase, start, data or stop");
+        QTest::newRow("unknown request") << QStringList {"--fault-late-reply", "reboot:100"} << lateReply;
+        QTest::newRow("no delay") << QStringList {"--fault-late-reply", "erase"} << lateReply;
+        QTest::newRow("negative delay") << QStringList {"--fault-late-reply", "stop:-5"} << lateReply;
+        QTest::newRow("hang-up time") << QStringList {"--fault-hangup-after", "soon"}
+                                      << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
+    }
+
+    void badFaultOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        SimProcess sim(arguments);
+        QVERIFY(!sim.start());
+        QCOMPARE(sim.stop(), 2);
+        QVERIFY2(sim.errorOutput().contains(message), qPrintable(sim.errorOutput()));
     }
 };
 
