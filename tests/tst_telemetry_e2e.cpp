@@ -1,10 +1,12 @@
-// End to end against the simulated controller: whole upgrades, two of the
-// upgrade faults it can show, and the heartbeats it sends all the while.
+// End to end against the simulated controller: whole upgrades, the upgrade
+// faults it can show, and the heartbeats it sends all the while.
 #include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimProcess.h"
 
 #include <QtTest>
+
+#include <algorithm>
 
 class TestTelemetryE2e : public QObject
 {
@@ -13,7 +15,30 @@ class TestTelemetryE2e : public QObject
 private slots:
     void upgrades_data();
     void upgrades();
+    void unsolicitedRepliesMoveNothing();
 };
+
+namespace {
+QByteArray randomImage(int size)
+{
+    QByteArray image(size, '\0');
+    QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
+    return image;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(QStringLiteral("firmware.bin")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size())
+        return QString();
+    return file.fileName();
+}
+
+int softResetsReceived(const SimProcess &sim)
+{
+    return sim.errorOutput().count(QRegularExpression(QStringLiteral(" RX soft reset\\n")));
+}
+}
 
 void TestTelemetryE2e::upgrades_data()
 {
@@ -25,6 +50,11 @@ void TestTelemetryE2e::upgrades_data()
     QTest::newRow("wrong sequence") << QStringList{"--fault-wrong-seq", "7"} << QStringLiteral("升级数据包序号不匹配，重发包 7") << 100;
     QTest::newRow("md5 fails") << QStringList{"--fault-verify", "md5"} << QStringLiteral("升级校验失败: 签名=通过, MD5=失败")
                                << 99;   // the last of 3200 packets went out at 99 %
+    // Slower than the watchdog: the late reply and the reply to the resend both arrive.
+    for (const char *kind : {"erase", "start", "data", "stop"})
+        QTest::addRow("late %s reply", kind) << QStringList{"--fault-late-reply", QString::fromLatin1(kind) + ":700"}
+                                             << QStringLiteral("升级完成!") << 100;
+    QTest::newRow("duplicated acknowledgements") << QStringList{"--fault-duplicate-acks"} << QStringLiteral("升级完成!") << 100;
 }
 
 void TestTelemetryE2e::upgrades()
@@ -34,26 +64,30 @@ void TestTelemetryE2e::upgrades()
     QFETCH(int, progress);
     QTemporaryDir dir;
     QFile received(dir.filePath(QStringLiteral("received.bin")));
-    SimProcess sim(fault + QStringList{"--save-image", received.fileName(), "--firmware", "2.3.4.5", "--erase-ms", "20"});
+    SimProcess sim(fault + QStringList{"--save-image", received.fileName(), "--firmware", "2.3.4.5", "--erase-ms", "20",
+                                       "--verbose"});
     QVERIFY(sim.start());
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("zh"));
+    bridge.setUpgradeReplyTimeouts({400, 400, 400});
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     QTRY_COMPARE(bridge.tavoxFirmwareVersion(), QStringLiteral("2.3.4.5"));
 
-    QByteArray image(200 * 1024, '\0');
-    QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
-    QFile file(dir.filePath(QStringLiteral("firmware.bin")));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(image) == image.size());
+    const QByteArray image = randomImage(200 * 1024);
+    const QString path = writeFile(dir, image);
     QSignalSpy upgrading(&bridge, &AppBridge::tavoxUpgradingChanged);
-    bridge.tavoxStartUpgrade(file.fileName());
+    bridge.tavoxStartUpgrade(path);
     QVERIFY(upgrading.wait(30000));   // a real event loop: polling would cost every packet's round trip
     QCOMPARE(bridge.tavoxUpgradeProgress(), progress);
     QCOMPARE(messageTexts(bridge).count(sign), 1);
+    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("升级数据包序号不匹配")).size(), fault.contains("--fault-wrong-seq"));
+    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("升级无应答，重发 ")).size(), fault.contains("--fault-late-reply"));
     QVERIFY(received.open(QIODevice::ReadOnly) && received.readAll() == image);
     if (progress == 100) {   // the rebooted controller answers the query that follows 3 s later
         QCOMPARE(bridge.tavoxFirmwareVersion(), QStringLiteral("-"));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.tavoxFirmwareVersion(), QStringLiteral("2.3.4.5"), 5000);
+        QCOMPARE(softResetsReceived(sim), 1);
+        QCOMPARE(upgrading.count(), 2);
     }
 
     QTRY_VERIFY(bridge.hbReceived() && bridge.hbAttiReady() && bridge.hbCrsfValuePresent());   // ready a little after boot
@@ -61,6 +95,47 @@ void TestTelemetryE2e::upgrades()
     QSignalSpy heartbeat(&bridge, &AppBridge::heartbeatChanged);
     bridge.closeSerial();
     QVERIFY(heartbeat.count() == 1 && !bridge.hbReceived() && bridge.hbPitch() == 0.0);
+}
+
+// Replies nobody asked for (a controller reset into its bootloader, another
+// tool) before and after an upgrade send nothing and report nothing.
+void TestTelemetryE2e::unsolicitedRepliesMoveNothing()
+{
+    QTemporaryDir dir;
+    QFile received(dir.filePath(QStringLiteral("received.bin")));
+    SimProcess sim({"--fault-unsolicited-upgrade-replies", "--save-image", received.fileName(), "--erase-ms", "20",
+                    "--hb-rate", "0", "--verbose"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    const QStringList upgradeWords{"erase", "start upgrade", "Upgrade", "upgrade", "packet"};
+    const auto upgradeMessages = [&bridge, &upgradeWords] {
+        QStringList found;
+        for (const QString &text : messageTexts(bridge)) {
+            if (std::any_of(upgradeWords.cbegin(), upgradeWords.cend(), [&](const QString &w) { return text.contains(w); }))
+                found << text;
+        }
+        return found;
+    };
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    QTRY_VERIFY(sim.errorOutput().count(QStringLiteral("TX erase done")) >= 4);
+    QVERIFY(upgradeMessages().isEmpty());
+    QVERIFY(!sim.errorOutput().contains(QStringLiteral("RX start upgrade")));
+    QVERIFY(!bridge.tavoxUpgrading());
+
+    const QByteArray image = randomImage(20 * 1024);
+    QSignalSpy upgrading(&bridge, &AppBridge::tavoxUpgradingChanged);
+    bridge.tavoxStartUpgrade(writeFile(dir, image));
+    QTRY_COMPARE_WITH_TIMEOUT(upgrading.count(), 2, 20000);
+    QCOMPARE(messageTexts(bridge).count(QStringLiteral("Upgrade completed!")), 1);
+    QVERIFY(received.open(QIODevice::ReadOnly) && received.readAll() == image);
+
+    const int messagesAfter = upgradeMessages().size();
+    const int bursts = sim.errorOutput().count(QStringLiteral("TX erase done"));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().count(QStringLiteral("TX erase done")) >= bursts + 4, 10000);
+    QCOMPARE(upgradeMessages().size(), messagesAfter);
+    QCOMPARE(softResetsReceived(sim), 1);
+    QCOMPARE(sim.errorOutput().count(QStringLiteral("RX erase request")), 1);
 }
 
 QTEST_MAIN(TestTelemetryE2e)
