@@ -2,10 +2,24 @@
 
 #include <QString>
 
+#include <array>
 #include <cstring>
 
 namespace {
 const quint16 CrcPolynomial = 0xA001;
+
+// Every frame is checked on receipt: a byte a step instead of a bit a step.
+std::array<quint16, 256> crcTable()
+{
+    std::array<quint16, 256> table {};
+    for (int value = 0; value < 256; ++value) {
+        quint16 crc = quint16(value);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ CrcPolynomial) : quint16(crc >> 1);
+        table[size_t(value)] = crc;
+    }
+    return table;
+}
 
 void appendLe16(QByteArray &out, quint16 value)
 {
@@ -103,12 +117,10 @@ void fillRecord(const char *data, int length, int version, ParsedFrame &record)
 
 quint16 crc16Modbus(const char *data, int length)
 {
+    static const std::array<quint16, 256> table = crcTable();
     quint16 crc = 0xFFFF;
-    for (int i = 0; i < length; ++i) {
-        crc ^= quint8(data[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? quint16((crc >> 1) ^ CrcPolynomial) : quint16(crc >> 1);
-    }
+    for (int i = 0; i < length; ++i)
+        crc = quint16((crc >> 8) ^ table[(crc ^ quint8(data[i])) & 0xFF]);
     return crc;
 }
 
