@@ -84,7 +84,7 @@ void UpgradeDriver::carryOut(const UpgradeSession::Reaction &reaction, bool wasA
     if (!reaction.frame.isEmpty())
         emit frameToSend(reaction.frame);
     if (reaction.awaitsReply && active())
-        m_watchdog.start(m_session.replyTimeoutMs());
+        armWatchdog();
     if (reaction.endsUpgrade) {
         stopTimers();
         if (wasActive)
@@ -105,8 +105,22 @@ void UpgradeDriver::reportIgnored(const ParsedFrame &frame)
                         .arg(frame.sequence));
 }
 
+// Restarting a timer for each of thousands of packets costs more than the
+// packet itself: the deadline moves, and the one timer running catches up with
+// it when it fires early.
+void UpgradeDriver::armWatchdog()
+{
+    m_replyDeadline.setRemainingTime(m_session.replyTimeoutMs(), Qt::PreciseTimer);
+    if (!m_watchdog.isActive() || m_watchdog.remainingTime() > m_replyDeadline.remainingTime())
+        m_watchdog.start(int(m_replyDeadline.remainingTime()));
+}
+
 void UpgradeDriver::onReplyTimeout()
 {
+    if (!m_replyDeadline.hasExpired()) {
+        m_watchdog.start(int(m_replyDeadline.remainingTime()));
+        return;
+    }
     const bool wasActive = active();
     carryOut(m_session.onReplyTimeout(), wasActive);
 }

@@ -3,6 +3,7 @@
 #include "device/UpgradeSession.h"
 #include "protocol/ParsedFrame.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -43,11 +44,13 @@ signals:
 private:
     void carryOut(const UpgradeSession::Reaction &reaction, bool wasActive);
     void reportIgnored(const ParsedFrame &frame);
+    void armWatchdog();
     void onReplyTimeout();
     void finish();
     void stopTimers();
 
     UpgradeSession m_session;
     QTimer m_watchdog;
+    QDeadlineTimer m_replyDeadline;
     QTimer m_rebootDelay;
 };
