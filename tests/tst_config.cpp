@@ -1,17 +1,15 @@
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
+#include "support/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QtTest>
 
-#include <csignal>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -53,45 +51,6 @@ long maxResidentKib()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-struct ChildRun
-{
-    bool finished = false;
-    int status = -1;
-    QByteArray output;
-    QByteArray errors;   // the child's Qt warnings
-};
-
-// Runs `body` in a forked child, its Qt messages going to its standard error. A child that does not finish
-// within ten seconds is killed, so a read that blocks fails the test instead of hanging it.
-ChildRun inChild(const std::function<void()> &body)
-{
-    QTemporaryFile output;
-    QTemporaryFile errors;
-    output.open();
-    errors.open();
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(output.handle(), STDOUT_FILENO);
-        dup2(errors.handle(), STDERR_FILENO);
-        qInstallMessageHandler(nullptr);
-        body();
-        std::fflush(stdout);
-        _exit(0);
-    }
-    ChildRun run;
-    QDeadlineTimer deadline(10000);
-    while (!(run.finished = waitpid(pid, &run.status, WNOHANG) == pid) && !deadline.hasExpired())
-        QTest::qWait(10);
-    if (!run.finished) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    run.output = readFile(output.fileName());
-    run.errors = readFile(errors.fileName());
-    return run;
 }
 
 // Root may write anything; a child that must meet a read-only file gives that up first.
@@ -268,7 +227,7 @@ void TestConfig::onlyASmallRegularFileIsRead()
     }
     const QFileInfo before(path);
 
-    const ChildRun run = inChild([] {
+    const ChildRun run = runInChild([] {
         const long residentBefore = maxResidentKib();
         const QString language = readConfiguredLanguage(QStringLiteral("zh"));
         const bool console = readConsoleEnabled();
@@ -277,7 +236,7 @@ void TestConfig::onlyASmallRegularFileIsRead()
         std::printf("%s %d [%s] %ld\n", qPrintable(language), int(console), qPrintable(folder), growth);
     });
     QVERIFY2(run.finished, "reading the configuration blocked");
-    QCOMPARE(run.status, 0);
+    QVERIFY(run.succeeded());
     const QStringList result = QString::fromUtf8(run.output).split(' ');
     QCOMPARE(result.size(), 4);
     QCOMPARE(result.mid(0, 3), (QStringList {reason.isEmpty() ? "en" : "zh", "0", "[]"}));
@@ -315,7 +274,7 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
     QVERIFY(folderInItsPlace ? QDir().mkdir(path)
                              : writeFile(path, "[General]\nlanguage=zh\n") && QFile::setPermissions(path, readOnly));
 
-    const ChildRun run = inChild([] {
+    const ChildRun run = runInChild([] {
         if (!actAsUnprivilegedUser())
             _exit(1);
         AppBridge bridge;
@@ -328,8 +287,7 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
         bridge.tavoxSelectUpgradeFile();
         std::printf("%s\n", qPrintable(messageTexts(bridge).join('|')));
     });
-    QVERIFY(run.finished);
-    QCOMPARE(run.status, 0);
+    QVERIFY(run.succeeded());
     QCOMPARE(QString::fromUtf8(run.output), QStringLiteral("Settings could not be saved: %1\n"
                                                            "设置无法保存: %1|设置无法保存: %1\n").arg(path));
     const QString warning = "[Config] Settings could not be saved: " + path + " (" + reason + ")";

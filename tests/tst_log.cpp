@@ -4,6 +4,7 @@
 #include "log/AppLog.h"
 #include "log/elog.h"
 #include "log/elog_file.h"
+#include "support/ChildProcess.h"
 #include "support/MessageCapture.h"
 
 #include <QtTest>
@@ -81,38 +82,6 @@ QByteArray consoleOf(const std::function<void()> &write)
     return readFile(capture.fileName());
 }
 
-struct ChildRun
-{
-    int status = -1;
-    QByteArray output;   // standard output
-    QByteArray errors;   // standard error: the child's Qt warnings
-};
-
-// Runs `body` in a forked child that ends with _exit(0) unless the body ends it first. The child's Qt
-// messages go to its standard error, not to this test's log.
-ChildRun inChild(const std::function<void()> &body)
-{
-    ChildRun run;
-    QTemporaryFile errors;
-    errors.open();
-    run.output = consoleOf([&] {
-        const pid_t pid = fork();
-        if (pid != 0) {
-            waitpid(pid, &run.status, 0);
-            return;
-        }
-        dup2(errors.handle(), STDERR_FILENO);
-        qInstallMessageHandler(nullptr);
-        const rlimit noCoreDump {};
-        setrlimit(RLIMIT_CORE, &noCoreDump);
-        body();
-        std::fflush(stdout);
-        _exit(0);
-    });
-    run.errors = readFile(errors.fileName());
-    return run;
-}
-
 // The current file and its generations .0 to .5.
 QVector<QByteArray> contents(const QString &name)
 {
@@ -183,7 +152,7 @@ private slots:
         QFETCH(QString, openError);
         QFETCH(QString, last);
         const bool failedCheck = last.startsWith("A/");
-        const ChildRun run = inChild([&] {
+        const ChildRun run = runInChild([&] {
             elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "before the session");
             // Root ignores permissions: the child gives that up first.
             if ((readOnly && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) || !appLogInitIn(appDir))
@@ -192,12 +161,12 @@ private slots:
             if (named == openError.isEmpty())
                 elog_output(failedCheck ? ELOG_LVL_VERBOSE + 1 : ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "running");
         });
-        QVERIFY(failedCheck ? WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGABRT : run.status == 0);
+        QVERIFY(failedCheck ? WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGABRT : run.succeeded());
         const QString logs = appDir + QStringLiteral("/logs");
         const QString path = logs + "/tavox_T.log";
-        const QString header = openError.isEmpty()
-            ? Header.arg(path, "off")
-            : Header.arg(path, "off").replace("Log file: " + path, "Log file could not be opened: " + path + " (" + openError + ")");
+        const QString fileLine = openError.isEmpty() ? "Log file: " + path
+                                                     : "Log file could not be opened: " + path + " (" + openError + ")";
+        const QString header = Header.arg(path, "off").replace("Log file: " + path, fileLine);
         QCOMPARE(withoutTimes(run.output), header + last);
         QCOMPARE(withoutTimes(run.errors),
                  openError.isEmpty() ? QString() : "[AppLog] Cannot open log file: " + path + " (" + openError + ")\n");
@@ -384,7 +353,7 @@ private slots:
     {
         const QTemporaryDir dir;
         const QString name = dir.filePath(QStringLiteral("tavox.log"));
-        const ChildRun run = inChild([&] {
+        const ChildRun run = runInChild([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit limit {};
             getrlimit(RLIMIT_FSIZE, &limit);
@@ -398,7 +367,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &limit);
             writeRecord(numbered(6));
         });
-        QCOMPARE(run.status, 0);
+        QVERIFY(run.succeeded());
         QCOMPARE(readFile(name), Bom + numberedRange(0, 4) + numbered(6));
         QCOMPARE(run.errors, "[elog] 2 records dropped: the log file " + name.toUtf8() + " could not take them\n");
     }
