@@ -328,7 +328,6 @@ private slots:
 
             std::set<QString> seen;
             const QVector<QByteArray> files = contents(name);
-            QVERIFY2(files.last().isEmpty(), "a generation beyond the five kept");
             for (const QByteArray &file : files) {
                 if (file.isEmpty())
                     continue;
