@@ -2,17 +2,19 @@
 
 #include <QString>
 
-// zentaro.cfg beside the executable. Every reader and writer opens it anew;
-// a missing file or key gives the default, and only writes create the file.
+// zentaro.cfg beside the executable, in UTF-8. Every reader and writer opens it
+// anew; a missing file or key gives the default, and only writes create the file.
+// Anything but a regular file of at most 1 MiB reads as empty, with a warning.
+// Writers return false, after a warning, when the value could not be saved.
 QString configFilePath();
 
 // "general/language": trimmed and lower-cased; anything but "en" or "zh" gives `fallback`.
 QString readConfiguredLanguage(const QString &fallback);
-void writeConfiguredLanguage(const QString &language);
+bool writeConfiguredLanguage(const QString &language);
 
 // "Console/Enabled" with Qt's text-to-bool rule; false when absent.
 bool readConsoleEnabled();
 
 // "tavox/upgradeLastDir": empty when absent.
 QString readUpgradeLastDir();
-void writeUpgradeLastDir(const QString &directory);
+bool writeUpgradeLastDir(const QString &directory);

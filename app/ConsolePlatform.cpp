@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace ConsolePlatform {
@@ -13,15 +14,18 @@ bool hasConsoleWindow()
 
 bool allocateConsole(int &error)
 {
-    if (!std::freopen("/dev/tty", "w", stdout)) {
+    // The standard streams are replaced only once the terminal is open: a console that cannot be had must
+    // not take away the output the log records and warnings still go to.
+    const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) {
         error = errno;
         return false;
     }
-    if (!std::freopen("/dev/tty", "w", stderr)) {
-        error = errno;
-        return false;
-    }
-    std::freopen("/dev/tty", "r", stdin);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (const int stream : { STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO })
+        dup2(terminal, stream);
+    ::close(terminal);
     return true;
 }
 

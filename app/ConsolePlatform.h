@@ -10,8 +10,8 @@ namespace ConsolePlatform {
 // True when standard output is a terminal.
 bool hasConsoleWindow();
 
-// Attaches standard output and error to the controlling terminal.
-// On failure returns false and stores errno in `error`.
+// Attaches standard input, output and error to the controlling terminal.
+// On failure returns false, stores errno in `error` and leaves the streams as they were.
 bool allocateConsole(int &error);
 
 // Sets the terminal's title through its title escape sequence.

@@ -28,6 +28,11 @@ bool isConsoleActive()
     return consoleActive || ConsolePlatform::hasConsoleWindow();
 }
 
+bool isDebugConsoleSwitchedOn()
+{
+    return consoleActive;
+}
+
 bool setupDebugConsole()
 {
     if (!readConsoleEnabled())

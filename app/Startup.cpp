@@ -77,16 +77,19 @@ void logStartupStep(const char *text)
 
 void announceDebugConsole(bool consoleInUse)
 {
-    if (consoleInUse)
+    // A terminal the tool was merely started from is in use too, but nobody switched the console on.
+    if (consoleInUse && isDebugConsoleSwitchedOn())
         qDebug() << "Debug console enabled (Console/Enabled in zentaro.cfg)";
 }
 
 void startAppLog()
 {
-    if (appLogInit())
-        qDebug() << "App log file:" << appLogFilePath();
-    else
+    if (!appLogInit())
         qWarning() << "AppLog init failed, file logging disabled.";
+    else if (appLogFilePath().isEmpty())
+        qDebug() << "App log file could not be opened, records go to the console only";
+    else
+        qDebug() << "App log file:" << appLogFilePath();
 }
 
 void reportConsoleAttachment()

@@ -91,8 +91,11 @@ void AppBridge::setLanguage(QString lang)
     if (normalised == m_language)
         return;
     m_language = normalised;
-    writeConfiguredLanguage(m_language);
+    const bool saved = writeConfiguredLanguage(m_language);
     clearMessages();
+    if (!saved)
+        appendMessage(localized(QStringLiteral("设置无法保存: "), QStringLiteral("Settings could not be saved: "))
+                      + configFilePath());
     emit languageChanged();
     emit linkStatusChanged();
 }

@@ -48,7 +48,9 @@ void AppBridge::tavoxSelectUpgradeFile()
         return;
     m_upgradeFilePath = path;
     emit tavoxUpgradeFilePathChanged();
-    writeUpgradeLastDir(QFileInfo(path).absolutePath());
+    if (!writeUpgradeLastDir(QFileInfo(path).absolutePath()))
+        appendMessage(localized(QStringLiteral("设置无法保存: "), QStringLiteral("Settings could not be saved: "))
+                      + configFilePath());
 }
 
 void AppBridge::tavoxStartUpgrade(QString filePath)

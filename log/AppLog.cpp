@@ -2,6 +2,7 @@
 
 #include "app/DebugConsole.h"
 #include "log/elog.h"
+#include "log/elog_file.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -10,7 +11,8 @@
 #include <cstring>
 
 namespace {
-// Empty (first byte zero) while no session runs.
+bool sessionRunning = false;
+// Empty (first byte zero) while no log file is open.
 char logPath[512];
 
 const char LogDirSuffix[] = "/logs";
@@ -24,11 +26,24 @@ QString logDirectory(const QString &appDir)
     return appDir + QLatin1String(LogDirSuffix);
 }
 
-void writeSessionHeader()
+// The session goes on without its file: records still reach the console, and nothing may name the file.
+void giveUpLogFile(int error)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    qWarning().noquote() << QStringLiteral("[AppLog] Cannot open log file: %1 (%2)")
+                                .arg(QString::fromUtf8(logPath), reason);
+    logPath[0] = '\0';
+}
+
+void writeSessionHeader(const QByteArray &path, int fileError)
 {
     elog_output(ELOG_LVL_INFO, Tag, nullptr, nullptr, 0, "%s",
                 "========== TAVOX log session start (UTF-8) ==========");
-    elog_output(ELOG_LVL_INFO, Tag, nullptr, nullptr, 0, "Log file: %s", logPath);
+    if (fileError == 0)
+        elog_output(ELOG_LVL_INFO, Tag, nullptr, nullptr, 0, "Log file: %s", path.constData());
+    else
+        elog_output(ELOG_LVL_INFO, Tag, nullptr, nullptr, 0, "Log file could not be opened: %s (%s)",
+                    path.constData(), std::strerror(fileError));
     elog_output(ELOG_LVL_INFO, Tag, nullptr, nullptr, 0, "Debug console: %s",
                 isConsoleActive() ? "attached" : "off");
 }
@@ -48,7 +63,7 @@ bool appLogPathFits(const QByteArray &path)
 
 bool appLogInitIn(const QString &appDir)
 {
-    if (logPath[0] != '\0')
+    if (sessionRunning)
         return true;
 
     const QString directory = logDirectory(appDir);
@@ -68,10 +83,14 @@ bool appLogInitIn(const QString &appDir)
         logPath[0] = '\0';
         return false;
     }
+    const int fileError = elog_file_open_error();
+    if (fileError != 0)
+        giveUpLogFile(fileError);
+    sessionRunning = true;
     for (uint8_t level = ELOG_LVL_ASSERT; level <= ELOG_LVL_VERBOSE; ++level)
         elog_set_fmt(level, ELOG_FMT_LVL | ELOG_FMT_TAG | ELOG_FMT_TIME);
     elog_start();
-    writeSessionHeader();
+    writeSessionHeader(path, fileError);
     return true;
 }
 

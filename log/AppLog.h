@@ -5,6 +5,9 @@
 #include <QString>
 
 // One log file per run: logs/tavox_<start time>.log beside the executable.
+// A session whose file cannot be opened still runs, with its records on the
+// console only; the file path is then empty (null), so nothing names a file
+// that does not exist.
 bool appLogInit();
 QString appLogFilePath();
 const char *appLogFilePathUtf8();

@@ -3,8 +3,16 @@
 #include "log/AppLog.h"
 #include "log/elog_port.h"
 
+#include <QDebug>
+#include <QString>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -12,12 +20,22 @@ const char DefaultFileName[] = "/tmp/log_file.log";
 const size_t DefaultMaxSize = 0x100000;
 const int DefaultMaxRotate = 5;
 const unsigned char ByteOrderMark[] = { 0xEF, 0xBB, 0xBF };
+const char LockFileSuffix[] = ".lock";
+// While rotation keeps failing it is tried again once per tenth of the size limit written, and the file may
+// grow to twice the limit before records are dropped.
+const size_t RetryDivisor = 10;
+const size_t GrowthFactorWhileFailing = 2;
 
 bool initOk = false;
-FILE *fp = nullptr;
+int fd = -1;
+int lockFd = -1;
+int openError = ENOENT;
 std::string fileName;
 size_t maxSize = 0;
 int maxRotate = 0;
+bool rotationFailing = false;
+size_t bytesSinceFailedRotation = 0;
+unsigned long droppedRecords = 0;
 
 class FileLock
 {
@@ -28,18 +46,29 @@ public:
     FileLock &operator=(const FileLock &) = delete;
 };
 
-// Opens for appending; a file that is new or empty starts with the byte order mark.
-FILE *openLogFile(const std::string &name)
+// Two processes started in the same second write the same file. Everything one of them does to it (open,
+// append, cut back, rotate) happens under this advisory lock, so neither sees the other half-way.
+class SharedFileLock
 {
-    FILE *file = std::fopen(name.c_str(), "a+");
-    if (file == nullptr)
-        return nullptr;
-    std::fseek(file, 0, SEEK_END);
-    if (std::ftell(file) == 0) {
-        std::fwrite(ByteOrderMark, 1, sizeof ByteOrderMark, file);
-        std::fflush(file);
+public:
+    SharedFileLock() { lockShared(LOCK_EX); }
+    ~SharedFileLock() { lockShared(LOCK_UN); }
+    SharedFileLock(const SharedFileLock &) = delete;
+    SharedFileLock &operator=(const SharedFileLock &) = delete;
+
+private:
+    static void lockShared(int operation)
+    {
+        if (lockFd < 0)
+            return;   // no lock file could be made: this process goes on alone
+        while (flock(lockFd, operation) != 0 && errno == EINTR) { }
     }
-    return file;
+};
+
+QString describeError(const char *what, const std::string &path)
+{
+    return QString::fromLatin1(what) + QLatin1Char(' ') + QString::fromStdString(path) + QStringLiteral(": ")
+        + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 bool exists(const std::string &path)
@@ -52,9 +81,75 @@ std::string generationName(int generation)
     return fileName + "." + std::to_string(generation);
 }
 
-// Moves every generation one down and the current file to generation 0; the
-// oldest generation is deleted. False, and no further moves, once a rename fails.
-bool rotateGenerations()
+// A file whose size cannot be told or means nothing (a device, a pipe) is never rotated.
+size_t fileSize()
+{
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? size_t(info.st_size) : 0;
+}
+
+// False once another process has rotated the file this one still writes to.
+bool isCurrentFile()
+{
+    struct stat held {};
+    struct stat named {};
+    return fstat(fd, &held) == 0 && stat(fileName.c_str(), &named) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino;
+}
+
+bool cutBack(size_t written)
+{
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    return end >= off_t(written) && ftruncate(fd, end - off_t(written)) == 0;
+}
+
+// One write() per record: with O_APPEND the kernel puts it at the end in one piece. A short write (a full
+// disk, a file size limit) is cut back to the record's start, so a torn record never runs into the next.
+bool appendRecord(const char *log, size_t size)
+{
+    ssize_t written;
+    do
+        written = ::write(fd, log, size);
+    while (written < 0 && errno == EINTR);
+    if (written == ssize_t(size))
+        return true;
+    if (written > 0)
+        cutBack(size_t(written));
+    return false;
+}
+
+void closeIfOpen(int &file)
+{
+    if (file >= 0)
+        ::close(file);
+    file = -1;
+}
+
+// Opens the file by its name for appending, in place of the open one. Only the process that creates it
+// writes the byte order mark, so a file another process has just made never gets a second one. On failure
+// the open file stays and the reason is returned.
+QString openCurrentFile()
+{
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC;
+    int opened = ::open(fileName.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    const bool created = opened >= 0;
+    if (!created && errno == EEXIST)
+        opened = ::open(fileName.c_str(), flags);
+    if (opened < 0) {
+        openError = errno;
+        return describeError("cannot open", fileName);
+    }
+    closeIfOpen(fd);
+    fd = opened;
+    openError = 0;
+    if (created)
+        appendRecord(reinterpret_cast<const char *>(ByteOrderMark), sizeof ByteOrderMark);
+    return QString();
+}
+
+// Moves every generation one down and the current file to generation 0; the oldest generation is deleted.
+// Stops at the first rename that fails and returns why.
+QString shiftGenerations()
 {
     for (int n = maxRotate - 1; n >= 0; --n) {
         const std::string target = generationName(n);
@@ -62,23 +157,50 @@ bool rotateGenerations()
         if (exists(target))
             std::remove(target.c_str());
         if (exists(source) && std::rename(source.c_str(), target.c_str()) != 0)
-            return false;
+            return describeError("cannot rename", source) + QStringLiteral(" (to ") + QString::fromStdString(target)
+                + QLatin1Char(')');
     }
-    return true;
+    return QString();
 }
 
-bool fitsCurrentFile()
+QString rotate()
 {
-    std::fseek(fp, 0, SEEK_END);
-    const long size = std::ftell(fp);
-    // A file whose size cannot be told (a device, a pipe) is never rotated.
-    return size < 0 || size_t(size) <= maxSize;
+    const QString shiftFailure = shiftGenerations();
+    return shiftFailure.isEmpty() ? openCurrentFile() : shiftFailure;
 }
 
-void writeRecord(const char *log, size_t size)
+void noteRotation(const QString &failure)
 {
-    std::fwrite(log, 1, size, fp);
-    std::fflush(fp);
+    if (failure.isEmpty()) {
+        rotationFailing = false;
+        return;
+    }
+    if (!rotationFailing)
+        qWarning().noquote() << QStringLiteral("[elog] rotation failed: ") + failure;
+    rotationFailing = true;
+    bytesSinceFailedRotation = 0;
+}
+
+// Rotates the file, or takes up the one another process has rotated to. A rotation that fails is not tried
+// for every record but once per tenth of the size limit, so a lasting fault costs little.
+void bringBelowLimit(size_t recordSize)
+{
+    if (rotationFailing) {
+        bytesSinceFailedRotation += recordSize;
+        if (bytesSinceFailedRotation < maxSize / RetryDivisor)
+            return;
+    }
+    noteRotation(isCurrentFile() ? rotate() : openCurrentFile());
+}
+
+void reportDroppedRecords()
+{
+    if (droppedRecords == 0)
+        return;
+    qWarning().noquote() << QStringLiteral("[elog] %1 records dropped: the log file %2 could not take them")
+                                .arg(droppedRecords)
+                                .arg(QString::fromStdString(fileName));
+    droppedRecords = 0;
 }
 }
 
@@ -99,15 +221,25 @@ ElogErrCode elog_file_init(void)
 void elog_file_config(const ElogFileCfg *cfg)
 {
     const FileLock lock;
-    if (fp != nullptr) {
-        std::fclose(fp);
-        fp = nullptr;
-    }
+    closeIfOpen(fd);
+    closeIfOpen(lockFd);
     fileName = cfg->name != nullptr ? cfg->name : "";
     maxSize = cfg->max_size;
     maxRotate = cfg->max_rotate;
-    if (!fileName.empty())
-        fp = openLogFile(fileName);
+    rotationFailing = false;
+    droppedRecords = 0;
+    openError = ENOENT;
+    if (fileName.empty())
+        return;
+    lockFd = ::open((fileName + LockFileSuffix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const SharedFileLock shared;
+    openCurrentFile();
+}
+
+int elog_file_open_error(void)
+{
+    const FileLock lock;
+    return fd >= 0 ? 0 : openError;
 }
 
 void elog_file_write(const char *log, size_t size)
@@ -118,17 +250,14 @@ void elog_file_write(const char *log, size_t size)
         elog_assert_failed("log", "elog_file_write", 129);
 
     const FileLock lock;
-    if (fp == nullptr)
+    if (fd < 0)
         return;
-    if (fitsCurrentFile()) {
-        writeRecord(log, size);
+    const SharedFileLock shared;
+    if (fileSize() > maxSize)
+        bringBelowLimit(size);
+    if (fileSize() + size > maxSize * GrowthFactorWhileFailing || !appendRecord(log, size)) {
+        ++droppedRecords;
         return;
     }
-    std::fclose(fp);
-    const bool rotated = rotateGenerations();
-    fp = openLogFile(fileName);
-    // After a failed rotation the old file is still the current one: the
-    // record is dropped rather than growing it further.
-    if (rotated && fp != nullptr)
-        writeRecord(log, size);
+    reportDroppedRecords();
 }

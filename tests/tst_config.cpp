@@ -1,18 +1,72 @@
 #include "app/Config.h"
+#include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
+#include "support/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const qint64 MiB = 1 << 20;
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Whatever stands at the configuration path (file, folder, FIFO, link) goes.
+void clearConfigPath()
+{
+    const QString path = configFilePath();
+    if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
+
+// As earlier builds wrote the file: Qt's INI format without a codec.
+void writeAsEarlierBuilds(const QString &upgradeDir)
+{
+    QSettings settings(configFilePath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("general/language"), QStringLiteral("en"));
+    settings.setValue(QStringLiteral("Console/Enabled"), true);
+    settings.setValue(QStringLiteral("tavox/upgradeLastDir"), upgradeDir);
+}
+
+long maxResidentKib()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Root may write anything; a child that must meet a read-only file gives that up first.
+bool actAsUnprivilegedUser()
+{
+    return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+}
+}
+
 class TestConfig : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { removeConfigFile(); }
-    void cleanupTestCase() { removeConfigFile(); }
+    void init() { clearConfigPath(); }
+    void cleanupTestCase() { clearConfigPath(); }
 
     void readersNeverCreateTheFile();
     void consoleSwitchFollowsQtBoolText_data();
@@ -20,6 +74,13 @@ private slots:
     void languageIsFoundInEverySpellingOfItsSection_data();
     void languageIsFoundInEverySpellingOfItsSection();
     void malformedFileGivesDefaults();
+    void asciiFileIsWrittenAsBefore();
+    void chineseFolderSurvives_data();
+    void chineseFolderSurvives();
+    void onlyASmallRegularFileIsRead_data();
+    void onlyASmallRegularFileIsRead();
+    void failedSaveIsReportedInTheMessageLog_data();
+    void failedSaveIsReportedInTheMessageLog();
 };
 
 void TestConfig::readersNeverCreateTheFile()
@@ -89,6 +150,148 @@ void TestConfig::malformedFileGivesDefaults()
     file.close();
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
     QVERIFY(!readConsoleEnabled());
+
+    // Content Qt cannot parse is not a failed save: the new value is written.
+    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
+}
+
+// Files of earlier builds are ASCII (they escaped everything else): written again, they keep every byte.
+void TestConfig::asciiFileIsWrittenAsBefore()
+{
+    writeAsEarlierBuilds(QStringLiteral("D:/images"));
+    const QByteArray before = readFile(configFilePath());
+    clearConfigPath();
+    writeAsEarlierBuilds(QStringLiteral("D:/old"));
+
+    QVERIFY(writeUpgradeLastDir(QStringLiteral("D:/images")));
+    QCOMPARE(readFile(configFilePath()), before);
+    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
+    QCOMPARE(readFile(configFilePath()), before);
+}
+
+void TestConfig::chineseFolderSurvives_data()
+{
+    QTest::addColumn<QByteArray>("content");   // before the tool writes
+    QTest::addColumn<QString>("chosen");       // folder chosen in the tool; empty: none
+    const QString folder = QStringLiteral("D:/固件/新版");
+    QTest::newRow("chosen in the tool") << QByteArray() << folder;
+    QTest::newRow("written by hand, then the language saved")
+        << "[tavox]\nupgradeLastDir=" + folder.toUtf8() + "\n" << QString();
+    QTest::newRow("escaped by an earlier build")
+        << QByteArray("[tavox]\nupgradeLastDir=D:/\\x56fa\\x4ef6/\\x65b0\\x7248\n") << QString();
+}
+
+void TestConfig::chineseFolderSurvives()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, chosen);
+    const QString folder = QStringLiteral("D:/固件/新版");
+    QVERIFY(content.isEmpty() || writeFile(configFilePath(), content));
+
+    QVERIFY(chosen.isEmpty() ? writeConfiguredLanguage(QStringLiteral("en")) : writeUpgradeLastDir(chosen));
+    QCOMPARE(readUpgradeLastDir(), folder);
+    QVERIFY(readFile(configFilePath()).contains("upgradeLastDir=" + folder.toUtf8() + "\n"));
+}
+
+void TestConfig::onlyASmallRegularFileIsRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");   // why it is ignored; empty: it is read
+    QTest::newRow("exactly 1 MiB") << "size:" + QString::number(MiB) << QString();
+    QTest::newRow("1 MiB and a byte") << "size:" + QString::number(MiB + 1)
+                                      << QStringLiteral("it is larger than 1 MiB (1048577 bytes)");
+    QTest::newRow("100 MB") << "size:" + QString::number(100 * 1000 * 1000)
+                            << QStringLiteral("it is larger than 1 MiB (100000000 bytes)");
+    QTest::newRow("FIFO nobody writes to") << "fifo" << QStringLiteral("it is not a regular file");
+    QTest::newRow("device") << "device" << QStringLiteral("it is not a regular file");
+    QTest::newRow("directory") << "directory" << QStringLiteral("it is a directory");
+}
+
+// Read in a child that must finish: a FIFO with no writer would block a reader for ever.
+void TestConfig::onlyASmallRegularFileIsRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString path = configFilePath();
+    if (kind.startsWith("size:")) {
+        // Sparse beyond its first line: language=en, then an endless comment.
+        QVERIFY(writeFile(path, "[General]\nlanguage=en\n;"));
+        QVERIFY(QFile(path).resize(kind.mid(5).toLongLong()));
+    } else if (kind == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else {
+        QVERIFY(QDir().mkdir(path));
+    }
+    const QFileInfo before(path);
+
+    const ChildRun run = runInChild([] {
+        const long residentBefore = maxResidentKib();
+        const QString language = readConfiguredLanguage(QStringLiteral("zh"));
+        const bool console = readConsoleEnabled();
+        const QString folder = readUpgradeLastDir();
+        const long growth = maxResidentKib() - residentBefore;
+        std::printf("%s %d [%s] %ld\n", qPrintable(language), int(console), qPrintable(folder), growth);
+    });
+    QVERIFY2(run.finished, "reading the configuration blocked");
+    QVERIFY(run.succeeded());
+    const QStringList result = QString::fromUtf8(run.output).split(' ');
+    QCOMPARE(result.size(), 4);
+    QCOMPARE(result.mid(0, 3), (QStringList {reason.isEmpty() ? "en" : "zh", "0", "[]"}));
+    QVERIFY2(result.at(3).toLong() < 16 * 1024, qPrintable("resident memory grew by KiB: " + result.at(3)));
+    QCOMPARE(QString::fromUtf8(run.errors),
+             reason.isEmpty() ? QString() : "[Config] Ignoring " + path + ": " + reason + "; defaults apply\n");
+
+    if (reason.isEmpty())
+        return;
+    // Nor is it written over: saving fails and says why.
+    const QString warning = "[Config] Settings could not be saved: " + path + " (" + reason + ")";
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+    QVERIFY(!writeConfiguredLanguage(QStringLiteral("en")));
+    const QFileInfo after(path);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.isFile(), before.isFile());
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+}
+
+void TestConfig::failedSaveIsReportedInTheMessageLog_data()
+{
+    QTest::addColumn<bool>("folderInItsPlace");   // else a read-only file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << false << QStringLiteral("the file or its folder is not writable");
+    QTest::newRow("folder in its place") << true << QStringLiteral("it is a directory");
+}
+
+// The entry comes after the language switch has emptied the log, so it stays in view; it is in the new language.
+void TestConfig::failedSaveIsReportedInTheMessageLog()
+{
+    QFETCH(bool, folderInItsPlace);
+    QFETCH(QString, reason);
+    const QString path = configFilePath();
+    const auto readOnly = QFile::ReadOwner | QFile::ReadOther;
+    QVERIFY(folderInItsPlace ? QDir().mkdir(path)
+                             : writeFile(path, "[General]\nlanguage=zh\n") && QFile::setPermissions(path, readOnly));
+
+    const ChildRun run = runInChild([] {
+        if (!actAsUnprivilegedUser())
+            _exit(1);
+        AppBridge bridge;
+        bridge.setUpgradeFileChooser([](const QString &, const QString &, const QString &) {
+            return QStringLiteral("/images/main.bin");
+        });
+        bridge.setLanguage(QStringLiteral("en"));
+        std::printf("%s\n", qPrintable(messageTexts(bridge).join('|')));
+        bridge.setLanguage(QStringLiteral("zh"));
+        bridge.tavoxSelectUpgradeFile();
+        std::printf("%s\n", qPrintable(messageTexts(bridge).join('|')));
+    });
+    QVERIFY(run.succeeded());
+    QCOMPARE(QString::fromUtf8(run.output), QStringLiteral("Settings could not be saved: %1\n"
+                                                           "设置无法保存: %1|设置无法保存: %1\n").arg(path));
+    const QString warning = "[Config] Settings could not be saved: " + path + " (" + reason + ")";
+    QCOMPARE(QString::fromUtf8(run.errors).split('\n').filter(warning).size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -1,6 +1,11 @@
 #include "app/Config.h"
 #include "app/DebugConsole.h"
+#include "app/Startup.h"
+#include "log/AppLog.h"
+#include "log/elog.h"
 #include "support/BridgeTestUtils.h"
+#include "support/ChildProcess.h"
+#include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
 
 #include <QDebug>
@@ -49,10 +54,51 @@ class TestConsole : public QObject
 private slots:
     void cleanupTestCase() { removeConfigFile(); }
 
+    void failedSetUpLeavesLogOutputAlone();
+    void failedLogSessionLeavesConsoleAlone();
     // Order matters: the console, once on, stays on for the process.
     void disabledWithoutTerminalIsSilent();
+    void terminalWithConsoleKeyOffIsNotAnnounced();
     void enabledOnTerminalShowsBannerAndOneLinePerMessage();
+
+private:
+    QTemporaryDir m_dir;
 };
+
+// Without a controlling terminal the console cannot be had; the log records still reach standard output.
+void TestConsole::failedSetUpLeavesLogOutputAlone()
+{
+    setConsoleEnabled(true);
+    const QString appDir = m_dir.filePath(QStringLiteral("no-terminal"));
+    const ChildRun run = runInChild([&] {
+        if (setsid() < 0 || setupDebugConsole() || !appLogInitIn(appDir))
+            _exit(1);
+        elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "after the console failed");
+    });
+    QVERIFY(run.succeeded());
+    QCOMPARE(QString::fromUtf8(run.errors), QStringLiteral("[AppConsole] AllocConsole failed, error= %1\n").arg(ENXIO));
+    QVERIFY2(run.output.contains("] Log file: " + QFile::encodeName(appDir) + "/logs/tavox_")
+                 && run.output.endsWith("] after the console failed\n"),
+             run.output.constData());
+}
+
+void TestConsole::failedLogSessionLeavesConsoleAlone()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    setConsoleEnabled(true);
+    const QString aFile = m_dir.filePath(QStringLiteral("a-file"));
+    QVERIFY(QFile(aFile).open(QIODevice::WriteOnly));
+    const ChildRun run = runInChild([&] {
+        StdoutOnTerminal redirect(pty.slaveName());
+        if (!setupDebugConsole() || appLogInitIn(aFile + QStringLiteral("/app")))
+            _exit(1);
+        writeConsoleLine(QStringLiteral("console still here"));
+    });
+    QVERIFY(run.succeeded());
+    QTRY_VERIFY(pty.received().contains("console still here"));
+    QVERIFY(pty.received().contains("[AppLog] Failed to create log directory:"));
+}
 
 void TestConsole::disabledWithoutTerminalIsSilent()
 {
@@ -63,6 +109,22 @@ void TestConsole::disabledWithoutTerminalIsSilent()
     QVERIFY(!isConsoleActive());
 }
 
+// A terminal the tool was started from is a console in use, but the console key is what announces one.
+void TestConsole::terminalWithConsoleKeyOffIsNotAnnounced()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    setConsoleEnabled(false);
+    MessageCapture messages;
+    {
+        StdoutOnTerminal redirect(pty.slaveName());
+        const bool inUse = setupDebugConsole();
+        QVERIFY(inUse && isConsoleActive() && !isDebugConsoleSwitchedOn());
+        announceDebugConsole(inUse);
+    }
+    QCOMPARE(messages.lines(), QStringList());
+}
+
 void TestConsole::enabledOnTerminalShowsBannerAndOneLinePerMessage()
 {
     PseudoTerminal pty;
@@ -70,8 +132,9 @@ void TestConsole::enabledOnTerminalShowsBannerAndOneLinePerMessage()
     setConsoleEnabled(true);
     {
         StdoutOnTerminal redirect(pty.slaveName());
-        QVERIFY(setupDebugConsole());
-        QVERIFY(isConsoleActive());
+        const bool inUse = setupDebugConsole();
+        QVERIFY(inUse && isConsoleActive() && isDebugConsoleSwitchedOn());
+        announceDebugConsole(inUse);
         qDebug("debug without line feed");
         writeConsoleLine(QStringLiteral("already ends\n"));
         writeConsoleLine(QStringLiteral("[2026-12-05 10:33:00] 参数读取成功"));
@@ -79,6 +142,7 @@ void TestConsole::enabledOnTerminalShowsBannerAndOneLinePerMessage()
     qInstallMessageHandler(nullptr);
 
     const QByteArray expected = QByteArray("Zentaro debug console ready (UTF-8). qDebug / QML / elog output here.\n"
+                                           "Debug console enabled (Console/Enabled in zentaro.cfg)\n"
                                            "debug without line feed\n"
                                            "already ends\n")
         + QStringLiteral("[2026-12-05 10:33:00] 参数读取成功\n").toUtf8();

@@ -1,10 +1,13 @@
 #include "app/Startup.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFontDatabase>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 const QString LogDir = QStringLiteral(TAVOX_BINARY_DIR "/logs");
@@ -15,6 +18,22 @@ QStringList logFiles()
 }
 
 // The message of each record, without level, tag and time.
+// The tool copied into a folder of its own, so its zentaro.cfg and logs/ can be spoiled at will. The library
+// it loads is still found through the build's run path.
+bool copyToolInto(const QString &dir)
+{
+    return QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), dir + QStringLiteral("/tavox"));
+}
+
+QProcessEnvironment headlessWithScreenshot(const QString &screenshot)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    env.insert(QStringLiteral("TAVOX_SCREENSHOT"), screenshot);
+    return env;
+}
+
 QStringList recordTexts(const QByteArray &content)
 {
     static const QRegularExpression record(
@@ -35,6 +54,8 @@ class TestStartup : public QObject
 private slots:
     void fontFamilyPrefersInstalledCjkFamily();
     void realBinaryWritesItsStartupRecordsInOrder();
+    void windowStartsDespiteUnusableFiles_data();
+    void windowStartsDespiteUnusableFiles();
 };
 
 void TestStartup::fontFamilyPrefersInstalledCjkFamily()
@@ -55,11 +76,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
     const QStringList before = logFiles();
 
     QProcess tavox;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
-    env.insert(QStringLiteral("TAVOX_SCREENSHOT"), screenshot);
-    tavox.setProcessEnvironment(env);
+    tavox.setProcessEnvironment(headlessWithScreenshot(screenshot));
     tavox.start(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), QStringList());
     QVERIFY(tavox.waitForStarted());
     QVERIFY2(tavox.waitForFinished(30000), "the window should close itself after its screenshot");
@@ -92,6 +109,58 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
         QStringLiteral("QML loaded successfully, entering event loop..."),
     };
     QCOMPARE(texts, expected);
+}
+
+void TestStartup::windowStartsDespiteUnusableFiles_data()
+{
+    QTest::addColumn<bool>("logFileTaken");   // else the configuration is a FIFO nobody writes to
+    QTest::newRow("log file name taken by a directory") << true;
+    QTest::newRow("configuration is a FIFO") << false;
+}
+
+// The window comes up and says what it could not use; no line names a log file that was not opened.
+void TestStartup::windowStartsDespiteUnusableFiles()
+{
+    QFETCH(bool, logFileTaken);
+    QTemporaryDir dir;
+    QVERIFY(copyToolInto(dir.path()));
+    const QString config = dir.filePath(QStringLiteral("zentaro.cfg"));
+    if (logFileTaken) {
+        // Whichever second the tool starts in, its log file name is a directory already.
+        for (int second = 0; second < 60; ++second) {
+            const QString name = QDateTime::currentDateTime().addSecs(second).toString("yyyyMMdd_HHmmss");
+            QVERIFY(QDir().mkpath(dir.filePath("logs/tavox_" + name + ".log")));
+        }
+    } else {
+        QCOMPARE(mkfifo(QFile::encodeName(config).constData(), 0644), 0);
+    }
+
+    const QString screenshot = dir.filePath(QStringLiteral("window.png"));
+    QProcess tavox;
+    tavox.setProcessEnvironment(headlessWithScreenshot(screenshot));
+    tavox.start(dir.filePath(QStringLiteral("tavox")), QStringList());
+    QVERIFY(tavox.waitForStarted());
+    QVERIFY2(tavox.waitForFinished(30000), "the window should close itself after its screenshot");
+    QCOMPARE(tavox.exitCode(), 0);
+    QVERIFY(QFile::exists(screenshot));
+
+    const QString records = QString::fromUtf8(tavox.readAllStandardOutput());
+    const QString messages = QString::fromUtf8(tavox.readAllStandardError());
+    QVERIFY2(records.contains("] QML loaded successfully, entering event loop...\n"), qPrintable(records));
+    if (logFileTaken) {
+        static const QRegularExpression warning("^\\[AppLog\\] Cannot open log file: .*/logs/tavox_\\d{8}_\\d{6}\\.log "
+                                                "\\(Is a directory\\)$",
+                                                QRegularExpression::MultilineOption);
+        QVERIFY2(messages.contains(warning), qPrintable(messages));
+        QVERIFY2(messages.contains("App log file could not be opened"), qPrintable(messages));
+        QVERIFY2(records.contains("] Log file could not be opened: "), qPrintable(records));
+        QVERIFY2(records.contains("] Config file=" + config + ", log file=\n"), qPrintable(records));
+        QVERIFY(!records.contains("Log file: ") && !messages.contains("App log file:"));
+    } else {
+        QVERIFY2(messages.contains("[Config] Ignoring " + config + ": it is not a regular file; defaults apply\n"),
+                 qPrintable(messages));
+        QVERIFY(QFileInfo(config).exists() && !QFileInfo(config).isFile());
+    }
 }
 
 QTEST_MAIN(TestStartup)
