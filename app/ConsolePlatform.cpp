@@ -5,11 +5,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+// Asked for every line written: standard output changes only when the console
+// is attached, so the answer is kept until then.
+int stdoutIsTerminal = -1;
+}
+
 namespace ConsolePlatform {
 
 bool hasConsoleWindow()
 {
-    return isatty(STDOUT_FILENO) == 1;
+    if (stdoutIsTerminal < 0)
+        stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
+    return stdoutIsTerminal == 1;
 }
 
 bool allocateConsole(int &error)
@@ -26,6 +34,7 @@ bool allocateConsole(int &error)
     for (const int stream : { STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO })
         dup2(terminal, stream);
     ::close(terminal);
+    stdoutIsTerminal = -1;
     return true;
 }
 

@@ -13,10 +13,24 @@ namespace {
 // The log keeps fewer than this many line separators.
 const int MessageLogSeparatorLimit = 500;
 
+// Local time without asking the system for its zone on every line (Qt re-reads
+// the zone for each conversion): the offset from UTC is looked up once a minute.
+QString localTimeText()
+{
+    static qint64 offsetMinute = -1;
+    static int offsetSecs = 0;
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const qint64 minute = utc.toSecsSinceEpoch() / 60;
+    if (minute != offsetMinute) {
+        offsetSecs = utc.toLocalTime().offsetFromUtc();
+        offsetMinute = minute;
+    }
+    return utc.addSecs(offsetSecs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
 QString timestamped(const QString &text)
 {
-    return QStringLiteral("[%1] %2")
-        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), text);
+    return QStringLiteral("[%1] %2").arg(localTimeText(), text);
 }
 
 void echo(const QString &line)

@@ -135,6 +135,8 @@ class TestBridge : public QObject
     Q_OBJECT
 
 private slots:
+    // Stamps in a zone away from UTC, so that a stamp in the wrong zone shows.
+    void initTestCase() { qputenv("TZ", "CST-8"); }
     void init() { removeConfigFile(); }
     void cleanupTestCase() { removeConfigFile(); }
 
@@ -199,6 +201,8 @@ void TestBridge::startsWithDefaultsAndOneEntry()
     QVERIFY(QRegularExpression(QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] 应用已启动$"))
                 .match(bridge.messageLog())
                 .hasMatch());
+    const QDateTime stamp = QDateTime::fromString(bridge.messageLog().mid(1, 19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY2(qAbs(stamp.secsTo(QDateTime::currentDateTime())) <= 2, qPrintable(bridge.messageLog()));
     QVERIFY2(!QFile::exists(configFilePath()), "reading the language must not create the file");
 }
 
