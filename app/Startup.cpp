@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/DebugConsole.h"
+#include "app/RendererChoice.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
 #include "log/AppLog.h"
@@ -73,6 +74,12 @@ QString familyOfFontFile(const QString &path)
 void logStartupStep(const char *text)
 {
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "%s", text);
+}
+
+void logRendererChoice(const RendererChoice &choice)
+{
+    const QString backend = choice.backend.isEmpty() ? QStringLiteral("default (OpenGL)") : choice.backend;
+    logStartupStep(QStringLiteral("Scene graph backend: %1, %2").arg(backend, choice.reason).toUtf8().constData());
 }
 
 void announceDebugConsole(bool consoleInUse)

@@ -6,6 +6,7 @@
 class QApplication;
 class QQmlApplicationEngine;
 class AppBridge;
+struct RendererChoice;
 
 // The steps of start-up, in the order main() calls them.
 void announceDebugConsole(bool consoleInUse);
@@ -19,3 +20,4 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon);
 
 void logStartupStep(const char *text);
+void logRendererChoice(const RendererChoice &choice);

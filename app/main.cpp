@@ -1,4 +1,5 @@
 #include "app/DebugConsole.h"
+#include "app/RendererChoice.h"
 #include "app/Startup.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     reportConsoleAttachment();
     const QIcon icon = installAppIcon();
     const QString fontFamily = applyAppFont();
+    logRendererChoice(applyRendererChoice());
 
     logStartupStep("Creating AppBridge...");
     AppBridge bridge;

@@ -1,3 +1,4 @@
+#include "app/RendererChoice.h"
 #include "app/Startup.h"
 
 #include <QDateTime>
@@ -53,6 +54,8 @@ class TestStartup : public QObject
 
 private slots:
     void fontFamilyPrefersInstalledCjkFamily();
+    void rendererFollowsTheMachine_data();
+    void rendererFollowsTheMachine();
     void realBinaryWritesItsStartupRecordsInOrder();
     void windowStartsDespiteUnusableFiles_data();
     void windowStartsDespiteUnusableFiles();
@@ -67,6 +70,42 @@ void TestStartup::fontFamilyPrefersInstalledCjkFamily()
     QVERIFY2(QStringList({ "思源黑体", "思源黑体 SC", "Source Han Sans SC", "Source Han Sans CN", "Noto Sans CJK SC" })
                  .contains(family),
              qPrintable(family));
+}
+
+void TestStartup::rendererFollowsTheMachine_data()
+{
+    QTest::addColumn<QByteArray>("userSetting");
+    QTest::addColumn<bool>("renderNode");
+    QTest::addColumn<QString>("glRenderer");
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("probed");
+
+    QTest::newRow("user's backend wins") << QByteArray("QT_QUICK_BACKEND=d3d12") << false << "llvmpipe" << "" << false;
+    QTest::newRow("user's RHI wins") << QByteArray("QSG_RHI=1") << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << "" << false;
+    QTest::newRow("no GPU: not even probed") << QByteArray() << false << "" << "software" << false;
+    QTest::newRow("Mesa llvmpipe") << QByteArray() << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << "software" << true;
+    QTest::newRow("Mesa softpipe") << QByteArray() << true << "softpipe" << "software" << true;
+    QTest::newRow("Windows-style software rasterizer") << QByteArray() << true << "GDI Generic Software Rasterizer"
+                                                        << "software" << true;
+    QTest::newRow("no OpenGL at all") << QByteArray() << true << "" << "software" << true;
+    QTest::newRow("a real GPU") << QByteArray() << true << "Mesa Intel(R) UHD Graphics 620 (KBL GT2)" << "" << true;
+}
+
+void TestStartup::rendererFollowsTheMachine()
+{
+    QFETCH(QByteArray, userSetting);
+    QFETCH(bool, renderNode);
+    QFETCH(QString, glRenderer);
+    QFETCH(QString, backend);
+    QFETCH(bool, probed);
+    bool asked = false;
+    const RendererChoice choice = chooseRenderer(userSetting, renderNode, [&] {
+        asked = true;
+        return glRenderer;
+    });
+    QCOMPARE(choice.backend, backend);
+    QCOMPARE(asked, probed);
+    QVERIFY(!choice.reason.isEmpty());
 }
 
 void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
@@ -102,6 +141,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
         QStringLiteral("Console not attached, output goes to log file only"),
         QStringLiteral("Loading embedded font..."),
         QStringLiteral("Font loaded: ") + resolveAppFontFamily(),
+        QStringLiteral("Scene graph backend: default (OpenGL), as set by QT_QUICK_BACKEND=software"),
         QStringLiteral("Creating AppBridge..."),
         QStringLiteral("Config file=%1, log file=%2").arg(QStringLiteral(TAVOX_BINARY_DIR "/zentaro.cfg"), logPath),
         QStringLiteral("Creating QML engine..."),
