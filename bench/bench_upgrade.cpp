@@ -1,7 +1,9 @@
 // Time of a firmware upgrade through the bridge against the simulated
-// controller: once paced at the line rate, next to the time the bytes alone
-// need on the wire and to a bare client (no event loop, no bridge) driving the
-// same simulator, and once unpaced, for the tool's own cost per packet.
+// controller as operators meet it (its erase time and heartbeats, the tool's
+// diagnostic lines written to a log file): paced at the line rate, next to the
+// time the bytes alone need on the wire and to a bare client (no event loop, no
+// bridge) running the same upgrade against the same simulator; and unpaced, for
+// the tool's own cost per packet. Three runs of each, min / median / max.
 //
 // Prints tab-separated rows for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
@@ -18,7 +20,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -28,7 +32,7 @@
 namespace {
 const int BitsPerByte = 10;
 const int AckFrameSize = 13;
-const int BareClientPackets = 2048;
+const int Runs = 3;
 
 struct Options
 {
@@ -42,6 +46,19 @@ struct Run
     double seconds = 0;
     double cpuSeconds = 0;
 };
+
+struct Spread
+{
+    double min = 0;
+    double median = 0;
+    double max = 0;
+};
+
+Spread spreadOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values.front(), values[values.size() / 2], values.back()};
+}
 
 Options parseOptions(const QStringList &args)
 {
@@ -63,19 +80,30 @@ double processCpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The diagnostic lines are still formatted, as in the tool; only printing them is skipped.
-void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
+// The tool writes every message and diagnostic line to its log file; so does the benchmark.
+FILE *diagnostics = nullptr;
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+void writeDiagnostic(QtMsgType, const QMessageLogContext &, const QString &message)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    const QByteArray line = message.toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), diagnostics);
+    std::fputc('\n', diagnostics);
+}
+
+// Blocks in the event loop until `condition` holds, checked whenever `signal` fires.
+template<typename Signal>
+bool waitFor(const AppBridge &bridge, Signal signal, const std::function<bool()> &condition, int timeoutMs)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QObject::connect(&bridge, signal, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
 }
 
 struct Simulator
@@ -85,7 +113,7 @@ struct Simulator
 
     bool start(qint64 flashSize, int paceBaud)
     {
-        QStringList arguments{"--hb-rate", "0", "--erase-ms", "0", "--flash-size", QString::number(flashSize)};
+        QStringList arguments{"--flash-size", QString::number(flashSize)};
         if (paceBaud > 0)
             arguments << "--baud" << QString::number(paceBaud);
         process.setStandardErrorFile(QProcess::nullDevice());
@@ -122,12 +150,12 @@ bool awaitReply(int fd, QByteArray &buffer, quint8 commandId)
     }
 }
 
-// The same exchange written straight to the port, one blocking reply at a
+// The same upgrade written straight to the port, one blocking reply at a
 // time: what the simulator's pacing allows before any tool cost is added.
-double bareClientSecondsPerPacket(int paceBaud)
+double bareClientSeconds(const QByteArray &image, int paceBaud)
 {
     Simulator sim;
-    if (!sim.start(BareClientPackets * UpgradeSession::PacketSize, paceBaud))
+    if (!sim.start(image.size(), paceBaud))
         return -1;
     const int fd = ::open(sim.port.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     if (fd < 0)
@@ -137,22 +165,25 @@ double bareClientSecondsPerPacket(int paceBaud)
     tcsetattr(fd, TCSANOW, &settings);
 
     UpgradeSession session;
-    session.load(QByteArray(BareClientPackets * UpgradeSession::PacketSize, char(0x5A)));
+    session.load(image);
     QByteArray buffer;
     const auto exchange = [&](const QByteArray &frame, quint8 reply) {
         return ::write(fd, frame.constData(), size_t(frame.size())) == frame.size() && awaitReply(fd, buffer, reply);
     };
-    bool ok = exchange(session.eraseFrame(), UpgradeCommand::EraseDone)
-              && exchange(session.startFrame(), UpgradeCommand::StartReply);
     QElapsedTimer timer;
     timer.start();
-    for (int packet = 0; ok && packet < BareClientPackets; ++packet) {
+    bool ok = exchange(session.requestErase().frame, UpgradeCommand::EraseDone);
+    session.onEraseDone();
+    ok = ok && exchange(session.startFrame(), UpgradeCommand::StartReply);
+    session.onStartReply(QByteArray(1, '\0'));
+    for (int packet = 0; ok && packet < session.packetCount(); ++packet) {
         ok = exchange(session.dataFrame(), UpgradeCommand::DataAck);
         session.onDataAck(session.sequence());
     }
+    ok = ok && exchange(session.stopFrame(), UpgradeCommand::VerifyResult);
     const double seconds = timer.nsecsElapsed() / 1e9;
     ::close(fd);
-    return ok ? seconds / BareClientPackets : -1;
+    return ok ? seconds : -1;
 }
 
 // From the start request to the controller's verdict: the part of an upgrade
@@ -165,26 +196,37 @@ Run upgradeOnce(const QString &imagePath, qint64 imageSize, int paceBaud)
     Run run;
     AppBridge bridge;
     if (!bridge.openSerial(sim.port, paceBaud > 0 ? paceBaud : 921600)
-        || !waitFor([&] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 5000))
+        || !waitFor(bridge, &AppBridge::tavoxVersionChanged,
+                    [&] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 5000))
         return run;
     QElapsedTimer timer;
     const double cpuBefore = processCpuSeconds();
     timer.start();
     bridge.tavoxStartUpgrade(imagePath);
-    run.ok = waitFor([&] { return bridge.tavoxUpgradeProgress() == 100; }, 600000);
+    run.ok = waitFor(bridge, &AppBridge::tavoxUpgradeProgressChanged,
+                     [&] { return bridge.tavoxUpgradeProgress() == 100; }, 600000);
     run.seconds = timer.nsecsElapsed() / 1e9;
     run.cpuSeconds = processCpuSeconds() - cpuBefore;
     return run;
+}
+
+QString spreadText(const Spread &spread, double scale, const char *format)
+{
+    return QStringLiteral("min %1, max %2").arg(QString::asprintf(format, spread.min * scale),
+                                                QString::asprintf(format, spread.max * scale));
 }
 }
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(discardMessages);
     const Options options = parseOptions(app.arguments());
-
     QTemporaryDir dir;
+    diagnostics = std::fopen(QFile::encodeName(dir.filePath(QStringLiteral("tool.log"))).constData(), "w");
+    if (!diagnostics)
+        return 1;
+    qInstallMessageHandler(writeDiagnostic);
+
     const qint64 imageSize = qint64(options.kibibytes) * 1024;
     QByteArray image(int(imageSize), '\0');
     QRandomGenerator random(11);
@@ -200,21 +242,39 @@ int main(int argc, char *argv[])
     const double wireSeconds =
         double(packets) * (UpgradeSession::DataFrameSize + AckFrameSize) * BitsPerByte / options.baud;
 
-    const Run paced = upgradeOnce(imagePath, imageSize, options.baud);
-    const Run unpaced = upgradeOnce(imagePath, imageSize, 0);
-    const double barePerPacket = bareClientSecondsPerPacket(options.baud);
-    if (!paced.ok || !unpaced.ok || barePerPacket <= 0) {
-        std::fprintf(stderr, "upgrade: the simulated upgrade did not complete\n");
-        return 1;
+    std::vector<double> paced, pacedCpu, bare, unpaced, unpacedCpu;
+    for (int run = 0; run < Runs; ++run) {
+        const Run withTool = upgradeOnce(imagePath, imageSize, options.baud);
+        const double alone = bareClientSeconds(image, options.baud);
+        const Run flatOut = upgradeOnce(imagePath, imageSize, 0);
+        if (!withTool.ok || !flatOut.ok || alone <= 0) {
+            std::fprintf(stderr, "upgrade: the simulated upgrade did not complete\n");
+            return 1;
+        }
+        paced.push_back(withTool.seconds);
+        pacedCpu.push_back(withTool.cpuSeconds / packets);
+        bare.push_back(alone);
+        unpaced.push_back(flatOut.seconds / packets);
+        unpacedCpu.push_back(flatOut.cpuSeconds / packets);
     }
-
-    std::printf("upgrade %d KiB @%d\t%.2f\ts\t%.1f s on the wire\t%.3fx\n", options.kibibytes, options.baud,
-                paced.seconds, wireSeconds, paced.seconds / wireSeconds);
-    const double pacedPerPacket = paced.seconds / packets;
-    std::printf("upgrade @%d, per packet\t%.3f\tms\tbare client %.3f ms, same sim\t%.3fx\n", options.baud,
-                pacedPerPacket * 1e3, barePerPacket * 1e3, pacedPerPacket / barePerPacket);
-    std::printf("upgrade unpaced, per packet\t%.1f\tus\twall, tool and simulator\t-\n", unpaced.seconds / packets * 1e6);
-    std::printf("upgrade unpaced, tool CPU\t%.1f\tus\tper packet, this process\t-\n",
-                unpaced.cpuSeconds / packets * 1e6);
+    const Spread tool = spreadOf(paced);
+    const Spread baseline = spreadOf(bare);
+    std::printf("upgrade %d KiB @%d, median of %d (%s)\t%.2f\ts\t%.1f s on the wire\t%.3fx\n", options.kibibytes,
+                options.baud, Runs, qPrintable(spreadText(tool, 1, "%.2f")), tool.median, wireSeconds,
+                tool.median / wireSeconds);
+    std::printf("upgrade @%d against the simulator alone (%s)\t%.2f\ts\tbare client %.2f s, same sim\t%.3fx\n",
+                options.baud, qPrintable(spreadText(baseline, 1, "%.2f")), tool.median, baseline.median,
+                tool.median / baseline.median);
+    const Spread cpu = spreadOf(pacedCpu);
+    std::printf("upgrade @%d, tool CPU per packet (%s)\t%.1f\tus\tthis process\t-\n", options.baud,
+                qPrintable(spreadText(cpu, 1e6, "%.1f")), cpu.median * 1e6);
+    const Spread flat = spreadOf(unpaced);
+    std::printf("upgrade unpaced, per packet (%s)\t%.1f\tus\twall, tool and simulator\t-\n",
+                qPrintable(spreadText(flat, 1e6, "%.1f")), flat.median * 1e6);
+    const Spread flatCpu = spreadOf(unpacedCpu);
+    std::printf("upgrade unpaced, tool CPU per packet (%s)\t%.1f\tus\tthis process\t-\n",
+                qPrintable(spreadText(flatCpu, 1e6, "%.1f")), flatCpu.median * 1e6);
+    std::fprintf(stderr, "reproduce: ./scripts/bench upgrade --kib %d --baud %d\n", options.kibibytes, options.baud);
+    std::fclose(diagnostics);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
 #include "support/ChildProcess.h"
+#include "support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,18 +15,6 @@
 
 namespace {
 const qint64 MiB = 1 << 20;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Whatever stands at the configuration path (file, folder, FIFO, link) goes.
 void clearConfigPath()

@@ -6,6 +6,7 @@
 #include "log/elog_file.h"
 #include "support/ChildProcess.h"
 #include "support/MessageCapture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 
@@ -20,18 +21,6 @@ namespace {
 const QByteArray Bom("\xEF\xBB\xBF");
 const qint64 MaxSize = 0x100000;
 const int FixedPathBytes = int(sizeof("/logs/tavox_yyyyMMdd_HHmmss.log")) - 1;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 void configureFile(const QString &path, qint64 maxSize = MaxSize)
 {
