@@ -229,12 +229,15 @@ void TestCli::saveDiffLoadRoundTrip()
     const QString saved = dir.filePath(QStringLiteral("unit.json"));
     QCOMPARE(runOn(sim, {"params", "save", saved}).exitCode, 0);
     const QJsonObject original = jsonOf(QString::fromUtf8(readAll(saved)));
-    const int sbusPitch = original.value("params").toObject().value("sbus").toObject().value("pitchChannel").toInt();
+    const QJsonObject params = original.value("params").toObject();
+    const int sbusPitch = params.value("sbus").toObject().value("pitchChannel").toInt();
+    const int camera = params.value("camera").toObject().value("position").toInt();
+    const int fpvMode = params.value("gimbal").toObject().value("fpvMode").toInt();
 
     const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
     QVERIFY(writeFile(wanted, withValues(readAll(saved), {{"sbus.pitchChannel", sbusPitch % 16 + 1},
-                                                          {"camera.position", 0},
-                                                          {"gimbal.fpvMode", 5}})));
+                                                          {"camera.position", 1 - camera},
+                                                          {"gimbal.fpvMode", (fpvMode + 1) % 8}})));
 
     const Run diff = runOn(sim, {"params", "diff", wanted});
     QCOMPARE(diff.exitCode, 0);
@@ -332,8 +335,8 @@ void TestCli::badParameterFiles()
     if (edit != QLatin1String("missing"))
         QVERIFY(writeFile(path, text.toUtf8()));
 
-    for (const char *command : {"diff", "load"}) {
-        const Run run = runOn(sim, {"params", command, path, "--yes"});
+    for (const QStringList &command : {QStringList{"params", "diff", path}, QStringList{"params", "load", path, "--yes"}}) {
+        const Run run = runOn(sim, command);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         if (editedLine > 0)
