@@ -1,6 +1,7 @@
 #include "app/Config.h"
 
-#include <QCoreApplication>
+#include "app/StandardLocations.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
@@ -110,7 +111,7 @@ QVariant storedLanguage(const QSettings &settings)
 
 QString configFilePath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg");
+    return configDirectory() + QStringLiteral("/zentaro.cfg");
 }
 
 QString readConfiguredLanguage(const QString &fallback)

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// zentaro.cfg beside the executable, in UTF-8. Every reader and writer opens it
+// zentaro.cfg in the configuration directory (see StandardLocations.h), in UTF-8. Every reader and writer opens it
 // anew; a missing file or key gives the default, and only writes create the file.
 // Anything but a regular file of at most 1 MiB reads as empty, with a warning.
 // Writers return false, after a warning, when the value could not be saved.

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -140,6 +141,13 @@ void printEngineWarnings(QQmlApplicationEngine &engine)
     QObject::connect(&engine, &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {
         for (const QQmlError &error : warnings)
             qWarning().noquote() << error.toString();
+    });
+}
+
+void useFileDialogForUpgrades(AppBridge &bridge)
+{
+    bridge.setUpgradeFileChooser([](const QString &title, const QString &startDir, const QString &filter) {
+        return QFileDialog::getOpenFileName(nullptr, title, startDir, filter);
     });
 }
 

@@ -16,6 +16,7 @@ QIcon installAppIcon();
 QString resolveAppFontFamily();
 QString applyAppFont();
 void printEngineWarnings(QQmlApplicationEngine &engine);
+void useFileDialogForUpgrades(AppBridge &bridge);
 void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily);
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon);
 

@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
 
     logStartupStep("Creating AppBridge...");
     AppBridge bridge;
+    useFileDialogForUpgrades(bridge);
 
     logStartupStep("Creating QML engine...");
     QQmlApplicationEngine engine;

@@ -2,6 +2,7 @@
 
 #include "app/Config.h"
 #include "app/DebugConsole.h"
+#include "app/Version.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
 
@@ -112,6 +113,11 @@ void AppBridge::setLanguage(QString lang)
                       + configFilePath());
     emit languageChanged();
     emit linkStatusChanged();
+}
+
+QString AppBridge::appVersion() const
+{
+    return QLatin1Char('v') + tavoxVersion();
 }
 
 QString AppBridge::linkStatus() const

@@ -119,7 +119,7 @@ public:
     QStringList serialPorts() const { return m_serialPorts; }
     bool serialOpened() const { return m_link.isOpen(); }
     QString linkStatus() const;
-    QString appVersion() const { return QStringLiteral("v1.0.5"); }
+    QString appVersion() const;
 
     int tavoxSbusPitchCh() const { return m_params.sbusPitchCh; }
     int tavoxSbusRollCh() const { return m_params.sbusRollCh; }
@@ -163,8 +163,10 @@ public:
     QString tavoxBootVersion() const { return m_bootVersion; }
     QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
 
-    // Not on the meta-object: let tests stand in for the modal file dialog and
-    // shorten the time the upgrade waits for a silent controller.
+    // Not on the meta-object. The window's start-up hands in its file dialog
+    // (the bridge needs no widgets, so programs without a window can use it);
+    // without a chooser, choosing a firmware file does nothing. Tests stand in
+    // for the dialog and shorten the time the upgrade waits for a silent controller.
     using UpgradeFileChooser = std::function<QString(const QString &title, const QString &startDir,
                                                      const QString &filter)>;
     void setUpgradeFileChooser(UpgradeFileChooser chooser);
@@ -252,6 +254,15 @@ public:
     // Requests still waiting on the current open of the link.
     const LinkSession &linkSession() const { return m_link; }
 
+    // For programs that drive the bridge without a window (tavoxctl).
+    const ParamBlock &paramBlock() const { return m_params; }
+    // Parameter blocks accepted from the controller since construction.
+    int paramBlocksReceived() const { return m_paramBlocksReceived; }
+    const UpgradeDriver &upgradeDriver() const { return m_upgrade; }
+    // Blocks until the port has taken every frame handed to it, or `timeoutMs`
+    // passed; closing the port drops what it still holds.
+    bool waitForFramesWritten(int timeoutMs);
+
 signals:
     void languageChanged();
     void messageLogChanged();
@@ -321,6 +332,7 @@ private:
     QElapsedTimer m_monotonic;
 
     ParamBlock m_params;
+    int m_paramBlocksReceived = 0;
     int m_pwmRollCh = 1;
     int m_pwmLockCh = 1;
 

@@ -174,6 +174,11 @@ void AppBridge::handleFrame(const ParsedFrame &frame)
         handleCommandReply(frame.payload);
 }
 
+bool AppBridge::waitForFramesWritten(int timeoutMs)
+{
+    return m_uart.waitForWritten(timeoutMs);
+}
+
 bool AppBridge::sendFrame(const QByteArray &frame)
 {
     if (!serialOpened()) {

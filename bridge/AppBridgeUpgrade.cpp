@@ -5,17 +5,11 @@
 #include "app/Config.h"
 #include "device/FirmwareImage.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 
 namespace {
 const int FirstVersionQueryMs = 3000;
 const int SecondVersionQueryMs = 6000;
-
-QString chooseWithDialog(const QString &title, const QString &startDir, const QString &filter)
-{
-    return QFileDialog::getOpenFileName(nullptr, title, startDir, filter);
-}
 }
 
 void AppBridge::connectUpgrade()
@@ -41,8 +35,9 @@ void AppBridge::setUpgradeReplyTimeouts(const UpgradeSession::ReplyTimeouts &tim
 
 void AppBridge::tavoxSelectUpgradeFile()
 {
-    const UpgradeFileChooser choose = m_chooseUpgradeFile ? m_chooseUpgradeFile : chooseWithDialog;
-    const QString path = choose(localized(QStringLiteral("选择固件文件"), QStringLiteral("Select firmware")),
+    if (!m_chooseUpgradeFile)
+        return;
+    const QString path = m_chooseUpgradeFile(localized(QStringLiteral("选择固件文件"), QStringLiteral("Select firmware")),
                                 readUpgradeLastDir(), QStringLiteral("Binary (*.bin);;All (*.*)"));
     if (path.isEmpty())
         return;

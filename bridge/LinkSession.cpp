@@ -30,13 +30,18 @@ void LinkSession::runWhileOpen(int delayMs, std::function<void()> action)
         m_scheduled.removeOne(timer);
         timer->deleteLater();
         action();
+        emit scheduledCountChanged();
     });
     m_scheduled.append(timer);
     timer->start(delayMs);
+    emit scheduledCountChanged();
 }
 
 void LinkSession::dropScheduled()
 {
+    if (m_scheduled.isEmpty())
+        return;
     qDeleteAll(m_scheduled);
     m_scheduled.clear();
+    emit scheduledCountChanged();
 }

@@ -27,6 +27,10 @@ public:
     void runWhileOpen(int delayMs, std::function<void()> action);
     int scheduledCount() const { return m_scheduled.size(); }
 
+signals:
+    // Whenever a request was scheduled, ran or was dropped.
+    void scheduledCountChanged();
+
 private:
     void dropScheduled();
 

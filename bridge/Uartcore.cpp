@@ -1,5 +1,6 @@
 #include "bridge/Uartcore.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPortInfo>
 #include <QTimer>
 
@@ -45,6 +46,16 @@ bool Uartcore::write(const QByteArray &data)
     if (!m_port->isOpen() || data.isEmpty())
         return false;
     return m_port->write(data) == data.size();
+}
+
+bool Uartcore::waitForWritten(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_port->isOpen() && m_port->bytesToWrite() > 0) {
+        if (!m_port->waitForBytesWritten(int(deadline.remainingTime())))
+            return false;
+    }
+    return m_port->bytesToWrite() == 0;
 }
 
 void Uartcore::readData()

@@ -21,6 +21,8 @@ public:
               QSerialPort::FlowControl flowControl);
     void close();
     bool write(const QByteArray &data);
+    // Blocks until the port holds nothing more to write, or `timeoutMs` passed.
+    bool waitForWritten(int timeoutMs);
     bool isOpen() const { return m_port->isOpen(); }
     // The name the port was opened with, as the caller gave it.
     QString portName() const { return m_portName; }

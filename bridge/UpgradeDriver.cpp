@@ -71,6 +71,7 @@ void UpgradeDriver::abortForClosedLink()
     emit activeChanged();
     m_session.clearProgress();
     emit progressChanged();
+    emit ended(UpgradeSession::Outcome::LinkClosed);
 }
 
 // In the order an operator should read it: the upgrade shows as running before
@@ -96,6 +97,8 @@ void UpgradeDriver::carryOut(const UpgradeSession::Reaction &reaction, bool wasA
         m_watchdog.stop();
         m_rebootDelay.start();
     }
+    if (reaction.endsUpgrade && wasActive && reaction.outcome != UpgradeSession::Outcome::Completed)
+        emit ended(reaction.outcome);
 }
 
 void UpgradeDriver::reportIgnored(const ParsedFrame &frame)
@@ -132,6 +135,7 @@ void UpgradeDriver::finish()
         return;
     carryOut(reaction, true);
     emit completed();
+    emit ended(UpgradeSession::Outcome::Completed);
 }
 
 void UpgradeDriver::stopTimers()

@@ -40,6 +40,8 @@ signals:
     void progressChanged();
     // The reboot after a verified image has been sent.
     void completed();
+    // Every end of an upgrade that ran, after its last message and frame.
+    void ended(UpgradeSession::Outcome outcome);
 
 private:
     void carryOut(const UpgradeSession::Reaction &reaction, bool wasActive);

@@ -83,7 +83,7 @@ UpgradeSession::Reaction UpgradeSession::onStartReply(const QByteArray &payload)
     Reaction reaction;
     if (payload[0] != 0) {
         reaction.messages << text("固件大小超限，升级中止", "Firmware size exceeded, upgrade aborted");
-        end(reaction);
+        end(reaction, Outcome::SizeRefused);
         m_progress = 0;
         reaction.progressUpdated = true;
         return reaction;
@@ -140,7 +140,7 @@ UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payloa
     reaction.messages << Text{QStringLiteral("升级校验失败: 签名=%1, MD5=%2").arg(zhVerdict(signatureOk), zhVerdict(md5Ok)),
                               QStringLiteral("Upgrade verification failed: sig=%1, md5=%2")
                                   .arg(enVerdict(signatureOk), enVerdict(md5Ok))};
-    end(reaction);
+    end(reaction, Outcome::VerificationFailed);
     return reaction;
 }
 
@@ -151,7 +151,7 @@ UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
         return reaction;
     if (m_resends >= MaxResends) {
         reaction.messages << text("升级超时，已中止", "Upgrade timed out, aborted");
-        end(reaction);
+        end(reaction, Outcome::TimedOut);
         return reaction;
     }
     ++m_resends;
@@ -170,7 +170,7 @@ UpgradeSession::Reaction UpgradeSession::finish()
         return reaction;
     reaction.messages << text("发送软复位指令...", "Sending reboot command...");
     reaction.frame = softResetFrame();
-    end(reaction);
+    end(reaction, Outcome::Completed);
     return reaction;
 }
 
@@ -198,10 +198,11 @@ void UpgradeSession::sendRequest(State state, QByteArray frame, Reaction &reacti
     reaction.awaitsReply = true;
 }
 
-void UpgradeSession::end(Reaction &reaction)
+void UpgradeSession::end(Reaction &reaction, Outcome outcome)
 {
     abort();
     reaction.endsUpgrade = true;
+    reaction.outcome = outcome;
 }
 
 void UpgradeSession::sendNextPacket(Reaction &reaction)

@@ -31,6 +31,8 @@ class UpgradeSession
 {
 public:
     enum class State { Idle, Erasing, Starting, Transferring, Stopping, Verified };
+    // How an upgrade ended.
+    enum class Outcome { Completed, SizeRefused, VerificationFailed, TimedOut, LinkClosed };
 
     static constexpr int PacketSize = 64;
     static constexpr int DataFrameSize = 77;
@@ -60,6 +62,7 @@ public:
         QByteArray frame;
         bool awaitsReply = false;   // the frame is a request the controller answers
         bool endsUpgrade = false;
+        Outcome outcome = Outcome::Completed;   // when endsUpgrade
         bool progressUpdated = false;
         bool verified = false;
         bool ignored = false;       // the reply answered nothing that is out
@@ -105,7 +108,7 @@ public:
 private:
     static Reaction ignoredReply();
     void sendRequest(State state, QByteArray frame, Reaction &reaction);
-    void end(Reaction &reaction);
+    void end(Reaction &reaction, Outcome outcome);
     void sendNextPacket(Reaction &reaction);
     bool isStaleAck(quint16 ackedSequence) const;
     QString pendingRequestName() const;

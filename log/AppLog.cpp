@@ -1,10 +1,10 @@
 #include "log/AppLog.h"
 
 #include "app/DebugConsole.h"
+#include "app/StandardLocations.h"
 #include "log/elog.h"
 #include "log/elog_file.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 
@@ -96,7 +96,7 @@ bool appLogInitIn(const QString &appDir)
 
 bool appLogInit()
 {
-    return appLogInitIn(QCoreApplication::applicationDirPath());
+    return appLogInitIn(dataDirectory());
 }
 
 QString appLogFilePath()

@@ -4,7 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
-// One log file per run: logs/tavox_<start time>.log beside the executable.
+// One log file per run: logs/tavox_<start time>.log in the data directory
+// (see StandardLocations.h).
 // A session whose file cannot be opened still runs, with its records on the
 // console only; the file path is then empty (null), so nothing names a file
 // that does not exist.
@@ -12,7 +13,7 @@ bool appLogInit();
 QString appLogFilePath();
 const char *appLogFilePathUtf8();
 
-// appLogInit for a program whose executable lives in appDir.
+// appLogInit with logs/ in appDir.
 bool appLogInitIn(const QString &appDir);
 
 // The log file of a session started at `start` by a program in appDir, with

@@ -13,6 +13,7 @@ TAVOX_PACKAGES=(
   fonts-noto-cjk
   xvfb xauth
   clang libclang-rt-14-dev
+  dpkg-dev
 )
 
 tavox_missing_packages() {

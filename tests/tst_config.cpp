@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -260,6 +261,12 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
     QFETCH(QString, reason);
     const QString path = configFilePath();
     const auto readOnly = QFile::ReadOwner | QFile::ReadOther;
+    // The unprivileged user must be able to write the program's folder, or the
+    // configuration would move to that user's standard location.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QFile::Permissions appDirPermissions = QFile::permissions(appDir);
+    const auto restoreAppDir = qScopeGuard([&] { QFile::setPermissions(appDir, appDirPermissions); });
+    QVERIFY(QFile::setPermissions(appDir, appDirPermissions | QFile::WriteOther | QFile::ReadOther | QFile::ExeOther));
     QVERIFY(folderInItsPlace ? QDir().mkdir(path)
                              : writeFile(path, "[General]\nlanguage=zh\n") && QFile::setPermissions(path, readOnly));
 

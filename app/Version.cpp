@@ -1,0 +1,6 @@
+#include "app/Version.h"
+
+QString tavoxVersion()
+{
+    return QStringLiteral(TAVOX_VERSION);
+}

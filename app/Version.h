@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The version of the project, as the build system states it once ("1.0.5").
+QString tavoxVersion();

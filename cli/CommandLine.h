@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class CliOutput;
+
+// What the command line asks for, checked before anything touches a port.
+struct CommandLine
+{
+    enum class Action { Ports, Info, ParamsGet, ParamsSave, ParamsDiff, ParamsLoad, Upgrade };
+
+    Action action = Action::Ports;
+    QString port;
+    int baud = 921600;
+    QString file;
+    bool json = false;
+    bool dryRun = false;
+    bool yes = false;
+    bool verbose = false;
+    int replyTimeoutMs = 5000;
+};
+
+// Fills `command` and returns -1 when it is to be run; otherwise the exit
+// code, after the help, the version or a usage error has been printed.
+int parseCommandLine(const QStringList &arguments, const CliOutput &out, CommandLine &command);

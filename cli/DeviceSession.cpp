@@ -1,0 +1,154 @@
+#include "cli/DeviceSession.h"
+
+#include "cli/ExitCode.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace {
+const int ResendIntervalMs = 1000;
+// Room for the bridge's own first read (300 ms) and version query (600 ms).
+const int FirstExchangeMs = 1500;
+const int FramesWrittenTimeoutMs = 2000;
+}
+
+DeviceSession::DeviceSession(const CliOutput &out, int replyTimeoutMs)
+    : m_out(out), m_replyTimeoutMs(replyTimeoutMs)
+{
+    connectBridge();
+}
+
+void DeviceSession::connectBridge()
+{
+    for (auto signal : {&AppBridge::tavoxParamsChanged, &AppBridge::tavoxVersionChanged,
+                        &AppBridge::serialOpenedChanged, &AppBridge::heartbeatChanged,
+                        &AppBridge::accelCaliStateChanged, &AppBridge::tavoxUpgradingChanged,
+                        &AppBridge::tavoxUpgradeProgressChanged, &AppBridge::messageLogChanged})
+        connect(&m_bridge, signal, this, &DeviceSession::stateChanged);
+    connect(&m_bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
+    connect(&m_bridge.upgradeDriver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
+    connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
+}
+
+int DeviceSession::open(const QString &port, int baud)
+{
+    if (m_bridge.openSerial(port, baud))
+        return ExitCode::Success;
+    m_out.error(m_out.text(QStringLiteral("无法打开串口 %1").arg(port), QStringLiteral("cannot open port %1").arg(port)));
+    return ExitCode::PortFailure;
+}
+
+DeviceSession::Wait DeviceSession::waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const QMetaObject::Connection check = connect(this, &DeviceSession::stateChanged, &loop, [&] {
+        if (done() || !m_bridge.serialOpened() || wasInterrupted())
+            loop.quit();
+    });
+    if (timeoutMs >= 0)
+        timeout.start(timeoutMs);
+    if (!done() && m_bridge.serialOpened() && !wasInterrupted())
+        loop.exec();
+    disconnect(check);
+    if (done())
+        return Wait::Done;
+    if (wasInterrupted())
+        return Wait::Interrupted;
+    return m_bridge.serialOpened() ? Wait::TimedOut : Wait::PortLost;
+}
+
+DeviceSession::Wait DeviceSession::waitForFollowUps()
+{
+    return waitUntil([this] { return m_bridge.linkSession().scheduledCount() == 0; }, -1);
+}
+
+DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, const std::function<bool()> &answered)
+{
+    const QDeadlineTimer deadline(m_replyTimeoutMs);
+    for (;;) {
+        send();
+        const int slice = int(qMin<qint64>(ResendIntervalMs, deadline.remainingTime()));
+        const Wait wait = waitUntil(answered, slice);
+        if (wait != Wait::TimedOut || deadline.hasExpired())
+            return wait;
+    }
+}
+
+int DeviceSession::readDevice()
+{
+    const auto received = [this] {
+        return m_bridge.paramBlocksReceived() > 0 && m_bridge.tavoxFirmwareVersion() != QLatin1String("-");
+    };
+    Wait wait = waitUntil(received, FirstExchangeMs);
+    if (wait == Wait::TimedOut) {
+        wait = request([this] {
+            if (m_bridge.paramBlocksReceived() == 0)
+                m_bridge.tavoxReadParams();
+            if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
+                m_bridge.tavoxQueryVersion();
+        }, received);
+    }
+    return wait == Wait::Done
+        ? ExitCode::Success
+        : failure(wait, m_out.text(QStringLiteral("参数块和版本号"), QStringLiteral("the parameter block and the versions")));
+}
+
+int DeviceSession::rereadParams(int settleMs)
+{
+    if (settleMs > 0) {
+        const Wait settled = waitUntil([] { return false; }, settleMs);
+        if (settled != Wait::TimedOut)
+            return failure(settled, QString());
+    }
+    const int before = m_bridge.paramBlocksReceived();
+    const Wait wait = request([this] { m_bridge.tavoxReadParams(); },
+                              [this, before] { return m_bridge.paramBlocksReceived() > before; });
+    return wait == Wait::Done ? ExitCode::Success
+                              : failure(wait, m_out.text(QStringLiteral("参数块"), QStringLiteral("the parameter block")));
+}
+
+int DeviceSession::failure(Wait wait, const QString &whatWasAwaited)
+{
+    switch (wait) {
+    case Wait::Done:
+        return ExitCode::Success;
+    case Wait::TimedOut:
+        m_out.error(m_out.text(QStringLiteral("控制器没有回复 (等待%1)").arg(whatWasAwaited),
+                               QStringLiteral("no reply from the controller (waiting for %1)").arg(whatWasAwaited)));
+        return ExitCode::NoReply;
+    case Wait::PortLost:
+        m_out.error(m_out.text(QStringLiteral("串口已断开"), QStringLiteral("the serial port was lost")));
+        return ExitCode::PortFailure;
+    case Wait::Interrupted:
+        m_out.error(m_out.text(QStringLiteral("已中断"), QStringLiteral("interrupted")));
+        return ExitCode::Interrupted;
+    }
+    return ExitCode::NoReply;
+}
+
+bool DeviceSession::confirm(const QString &question)
+{
+    m_out.noteInPlace(question + QLatin1Char(' '));
+    QByteArray answer;
+    bool ended = false;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    connect(&input, &QSocketNotifier::activated, this, [&] {
+        char byte = 0;
+        if (::read(STDIN_FILENO, &byte, 1) != 1 || byte == '\n')
+            ended = true;
+        else
+            answer.append(byte);
+        emit stateChanged();
+    });
+    waitUntil([&] { return ended; }, -1);
+    m_out.note(QString());
+    const QString reply = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return ended && !wasInterrupted() && (reply == QLatin1String("y") || reply == QLatin1String("yes"));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "device/ParamFile.h"
+#include "device/ParamWritePlan.h"
+
+#include <QString>
+
+class DeviceSession;
+
+// info and params get/save/diff/load. Each runs against a session whose port
+// is not yet open, and returns the exit code.
+class ParamsCommands
+{
+public:
+    ParamsCommands(DeviceSession &session, const QString &port, int baud);
+
+    int info(bool json);
+    int get(bool json);
+    int save(const QString &path);
+    int diff(const QString &path);
+    int load(const QString &path, bool dryRun, bool yes);
+
+private:
+    int connectAndRead();
+    ParamFile::Contents deviceContents() const;
+    bool readFile(const QString &path, ParamFile::Contents &contents) const;
+    bool matchesDeviceForm(const QString &path, const ParamFile::Contents &contents) const;
+    int targetOf(const QString &path, ParamBlock &target);
+    void printBlock(const ParamFile::Contents &contents) const;
+    void printChanges(const QVector<ParamFile::Change> &changes) const;
+    bool allowedToRestart(const QVector<ParamWrite> &writes, bool yes);
+    int write(ParamWrite write, const ParamBlock &target);
+    void invoke(ParamWrite write, const ParamBlock &target);
+    QString describe(ParamWrite write) const;
+    int verify(const ParamBlock &target, bool lastWriteRestarted);
+
+    DeviceSession &m_session;
+    QString m_port;
+    int m_baud;
+    int m_paramsChanges = 0;
+};

@@ -1,0 +1,77 @@
+// tavoxctl: the command-line companion of the TAVOX window. Run with --help.
+#include "app/Version.h"
+#include "bridge/Uartcore.h"
+#include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
+#include "cli/DeviceSession.h"
+#include "cli/ExitCode.h"
+#include "cli/ParamsCommands.h"
+#include "cli/UpgradeCommand.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+bool verboseOutput = false;
+
+// The bridge echoes its message log as debug output: shown with --verbose only,
+// so that standard error carries this program's own messages.
+void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg && !verboseOutput)
+        return;
+    std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+}
+
+int listPorts(const CliOutput &out)
+{
+    const QStringList ports = Uartcore::availablePortNames();
+    for (const QString &port : ports)
+        out.data(port);
+    if (ports.isEmpty())
+        out.note(out.text(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+    return ExitCode::Success;
+}
+
+int runOnDevice(const CommandLine &command, const CliOutput &out)
+{
+    DeviceSession session(out, command.replyTimeoutMs);
+    ParamsCommands params(session, command.port, command.baud);
+    switch (command.action) {
+    case CommandLine::Action::Info:
+        return params.info(command.json);
+    case CommandLine::Action::ParamsGet:
+        return params.get(command.json);
+    case CommandLine::Action::ParamsSave:
+        return params.save(command.file);
+    case CommandLine::Action::ParamsDiff:
+        return params.diff(command.file);
+    case CommandLine::Action::ParamsLoad:
+        return params.load(command.file, command.dryRun, command.yes);
+    case CommandLine::Action::Upgrade:
+        return runUpgrade(session, command.port, command.baud, command.file);
+    case CommandLine::Action::Ports:
+        break;
+    }
+    return ExitCode::Usage;
+}
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavoxctl"));
+    QCoreApplication::setApplicationVersion(tavoxVersion());
+    qInstallMessageHandler(filterMessages);
+
+    const CliOutput out(CliOutput::chooseLanguage());
+    CommandLine command;
+    const int parsed = parseCommandLine(app.arguments(), out, command);
+    if (parsed >= 0)
+        return parsed;
+    verboseOutput = command.verbose;
+    if (command.action == CommandLine::Action::Ports)
+        return listPorts(out);
+    return runOnDevice(command, out);
+}

@@ -1,0 +1,74 @@
+#include "device/ParamWritePlan.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+struct WriteRule
+{
+    ParamWrite write;
+    QRegularExpression fields;
+};
+
+// In the order the writes go out. A receiver whose channels change is written
+// whole, directions included, so its directions never need a write of their own.
+const QVector<WriteRule> &writeRules()
+{
+    static const QVector<WriteRule> rules = {
+        {ParamWrite::CameraPosition, QRegularExpression(QStringLiteral("^camera\\."))},
+        {ParamWrite::GimbalConfig, QRegularExpression(QStringLiteral("^gimbal\\.(fpvMode|.*MaxSpeed)$"))},
+        {ParamWrite::SbusPhotoVideo, QRegularExpression(QStringLiteral("^sbus\\.(photo|video)Channel$"))},
+        {ParamWrite::SbusDirections, QRegularExpression(QStringLiteral("^sbus\\..*Direction$"))},
+        {ParamWrite::PwmDirections, QRegularExpression(QStringLiteral("^pwm\\..*Direction$"))},
+        {ParamWrite::CrsfDirections, QRegularExpression(QStringLiteral("^crsf\\..*Direction$"))},
+        {ParamWrite::SbusChannels, QRegularExpression(QStringLiteral("^sbus\\.(pitch|roll|yaw|center|lock)Channel$|^sbus\\.mode$"))},
+        {ParamWrite::PwmChannels, QRegularExpression(QStringLiteral("^pwm\\.(.*Channel|mode)$"))},
+        {ParamWrite::CrsfChannels, QRegularExpression(QStringLiteral("^crsf\\.(.*Channel|mode)$"))},
+        {ParamWrite::Torque, QRegularExpression(QStringLiteral("^gimbal\\..*MaxTorque$"))},
+    };
+    return rules;
+}
+
+ParamWrite directionsWriteOf(ParamWrite channels)
+{
+    switch (channels) {
+    case ParamWrite::SbusChannels:
+        return ParamWrite::SbusDirections;
+    case ParamWrite::PwmChannels:
+        return ParamWrite::PwmDirections;
+    default:
+        return ParamWrite::CrsfDirections;
+    }
+}
+}
+
+bool rebootsController(ParamWrite write)
+{
+    switch (write) {
+    case ParamWrite::SbusChannels:
+    case ParamWrite::PwmChannels:
+    case ParamWrite::CrsfChannels:
+    case ParamWrite::Torque:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &target, ParamBlockForm form)
+{
+    QVector<ParamWrite> writes;
+    for (const ParamFile::Change &change : ParamFile::differences(device, target, form)) {
+        for (const WriteRule &rule : writeRules()) {
+            if (rule.fields.match(change.field).hasMatch() && !writes.contains(rule.write))
+                writes.append(rule.write);
+        }
+    }
+    for (ParamWrite channels : {ParamWrite::SbusChannels, ParamWrite::PwmChannels, ParamWrite::CrsfChannels}) {
+        if (writes.contains(channels))
+            writes.removeAll(directionsWriteOf(channels));
+    }
+    std::sort(writes.begin(), writes.end());
+    return writes;
+}

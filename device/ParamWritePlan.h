@@ -1,0 +1,28 @@
+#pragma once
+
+#include "device/ParamBlock.h"
+#include "device/ParamFile.h"
+
+#include <QVector>
+
+// One write operation of the window, as a parameter file is applied with it.
+enum class ParamWrite {
+    CameraPosition,
+    GimbalConfig,     // FPV mode and the three maximum speeds
+    SbusPhotoVideo,
+    SbusDirections,   // directions alone: no activation, no reboot
+    PwmDirections,
+    CrsfDirections,
+    SbusChannels,     // channels with directions, then Activate and Reboot
+    PwmChannels,
+    CrsfChannels,
+    Torque,           // then Reboot
+};
+
+// Whether the controller restarts after the write.
+bool rebootsController(ParamWrite write);
+
+// The writes that take `device` to `target` for the fields of `form`, each
+// needed write once: those that leave the controller running first, then one
+// at a time those that restart it, the torque last.
+QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &target, ParamBlockForm form);

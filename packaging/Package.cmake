@@ -1,0 +1,20 @@
+# cpack -G DEB: one Debian package of everything `cmake --install` installs.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavox)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "TAVOX")
+set(CPACK_PACKAGE_CONTACT "TAVOX maintainers <tavox@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configurator for a three-axis camera gimbal controller")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Reads and writes the controller's parameters, runs its calibrations, shows its telemetry and upgrades its firmware over a serial port: a Qt Quick window (tavox), a command-line companion for scripts (tavoxctl) and a simulated controller (tavox-sim).")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+# The Qt libraries the programs link come from dpkg-shlibdeps; the QML modules
+# the window loads at run time are invisible to it and are listed here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qml-module-qtquick2, qml-module-qtquick-controls2, qml-module-qtquick-templates2, qml-module-qtquick-layouts, qml-module-qtquick-window2, qml-module-qtqml-models2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+include(CPack)

@@ -1,0 +1,457 @@
+// tavoxctl end to end: the real program as a process against the real
+// simulated controller, with real files in temporary folders.
+#include "app/Version.h"
+#include "support/SimProcess.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+const int RunTimeoutMs = 60000;
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString ctlProgram()
+{
+    return QStringLiteral(TAVOX_BINARY_DIR "/tavoxctl");
+}
+
+QProcessEnvironment englishEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return environment;
+}
+
+Run runCtl(const QStringList &arguments, const QProcessEnvironment &environment = englishEnvironment(),
+           const QString &program = ctlProgram())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.closeWriteChannel();
+    Run run;
+    if (!process.waitForFinished(RunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+Run runOn(SimProcess &sim, const QStringList &arguments)
+{
+    return runCtl(QStringList{QStringLiteral("-p"), sim.portName()} + arguments);
+}
+
+QJsonObject jsonOf(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Commands the simulator received: every write goes out as one of them.
+int commandsReceived(const SimProcess &sim)
+{
+    return sim.errorOutput().count(QRegularExpression(QStringLiteral("RX command 0x")));
+}
+
+QByteArray randomImage(int size)
+{
+    QByteArray image(size, '\0');
+    QRandomGenerator random(17);
+    for (char &byte : image)
+        byte = char(random.bounded(256));
+    return image;
+}
+
+// A saved file with some of its values changed.
+QByteArray withValues(const QByteArray &saved, const QVector<QPair<QString, int>> &values)
+{
+    QJsonObject root = QJsonDocument::fromJson(saved).object();
+    QJsonObject params = root.value(QStringLiteral("params")).toObject();
+    for (const auto &value : values) {
+        const QStringList path = value.first.split(QLatin1Char('.'));
+        QJsonObject group = params.value(path.at(0)).toObject();
+        group.insert(path.at(1), value.second);
+        params.insert(path.at(0), group);
+    }
+    root.insert(QStringLiteral("params"), params);
+    return QJsonDocument(root).toJson();
+}
+}
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void versionAndHelp();
+    void usageErrors_data();
+    void usageErrors();
+    void portsListExtraPortsFirst();
+    void missingPortExitsThree();
+    void info_data();
+    void info();
+    void saveDiffLoadRoundTrip();
+    void loadWithoutYesRefusesWhenStdinIsNoTerminal();
+    void badParameterFiles_data();
+    void badParameterFiles();
+    void fileForAnotherFormIsRefused();
+    void languageFollowsConfigurationThenLocale();
+    void upgradeWritesTheImage();
+    void upgradeFailures_data();
+    void upgradeFailures();
+    void interruptedUpgradeLeavesBootloader();
+};
+
+void TestCli::versionAndHelp()
+{
+    const Run version = runCtl({QStringLiteral("--version")});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
+
+    const Run help = runCtl({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    for (const char *word : {"params load FILE", "upgrade FILE", "--port", "--baud", "Exit codes", "6 upgrade verification failed"})
+        QVERIFY2(help.out.contains(QLatin1String(word)), word);
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no command") << QStringList{} << "no command given";
+    QTest::newRow("unknown command") << QStringList{"-p", "/dev/null", "reboot"} << "unknown command";
+    QTest::newRow("missing file") << QStringList{"-p", "/dev/null", "params", "load"} << "wrong number of arguments";
+    QTest::newRow("no port") << QStringList{"info"} << "-p PORT is required";
+    QTest::newRow("option of another command") << QStringList{"-p", "/dev/null", "params", "save", "x.json", "--json"}
+                                               << "--json does not apply to params save";
+    QTest::newRow("bad baud") << QStringList{"-p", "/dev/null", "-b", "fast", "info"} << "invalid baud rate: fast";
+    QTest::newRow("unknown option") << QStringList{"--colour", "ports"} << "colour";
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const Run run = runCtl(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+void TestCli::portsListExtraPortsFirst()
+{
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("TAVOX_EXTRA_PORTS"), QStringLiteral("/tmp/tavox-b, /tmp/tavox-a"));
+    const Run run = runCtl({QStringLiteral("ports")}, environment);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.split(QLatin1Char('\n')).mid(0, 2), (QStringList{"/tmp/tavox-b", "/tmp/tavox-a"}));
+}
+
+void TestCli::missingPortExitsThree()
+{
+    const Run run = runCtl({QStringLiteral("-p"), QStringLiteral("/dev/tavox-no-such-port"), QStringLiteral("info")});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(QLatin1String("cannot open port /dev/tavox-no-such-port")), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+void TestCli::info_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<int>("fieldCount");
+    QTest::newRow("base") << "base" << 19;
+    QTest::newRow("photo") << "photo" << 26;
+    QTest::newRow("crsf") << "crsf" << 33;
+}
+
+void TestCli::info()
+{
+    QFETCH(QString, form);
+    QFETCH(int, fieldCount);
+    SimProcess sim({"--param-form", form, "--firmware", "2.3.4.5", "--boot", "1.0.0.9"});
+    QVERIFY(sim.start());
+
+    const Run text = runOn(sim, {QStringLiteral("info")});
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY2(text.out.contains(QRegularExpression(QStringLiteral("^firmware +2\\.3\\.4\\.5$"),
+                                                  QRegularExpression::MultilineOption)), qPrintable(text.out));
+    QVERIFY(text.out.contains(QRegularExpression(QStringLiteral("^paramForm +") + form + QLatin1Char('$'),
+                                                 QRegularExpression::MultilineOption)));
+
+    const Run json = runOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject root = jsonOf(json.out);
+    QCOMPARE(root.value("paramForm").toString(), form);
+    QCOMPARE(root.value("device").toObject().value("boot").toString(), QStringLiteral("1.0.0.9"));
+    QCOMPARE(root.value("toolVersion").toString(), tavoxVersion());
+    int fields = 0;
+    for (const QJsonValue &group : root.value("params").toObject())
+        fields += group.toObject().size();
+    QCOMPARE(fields, fieldCount);
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCli::saveDiffLoadRoundTrip()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", saved}).exitCode, 0);
+    const QJsonObject original = jsonOf(QString::fromUtf8(readAll(saved)));
+    const QJsonObject params = original.value("params").toObject();
+    const int sbusPitch = params.value("sbus").toObject().value("pitchChannel").toInt();
+    const int camera = params.value("camera").toObject().value("position").toInt();
+    const int fpvMode = params.value("gimbal").toObject().value("fpvMode").toInt();
+
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(writeFile(wanted, withValues(readAll(saved), {{"sbus.pitchChannel", sbusPitch % 16 + 1},
+                                                          {"camera.position", 1 - camera},
+                                                          {"gimbal.fpvMode", (fpvMode + 1) % 8}})));
+
+    const Run diff = runOn(sim, {"params", "diff", wanted});
+    QCOMPARE(diff.exitCode, 0);
+    const QStringList changes = diff.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(changes.size(), 3);
+    QVERIFY(changes.contains(QStringLiteral("sbus.pitchChannel: %1 -> %2").arg(sbusPitch).arg(sbusPitch % 16 + 1)));
+
+    const Run dryRun = runOn(sim, {"params", "load", wanted, "--dry-run"});
+    QCOMPARE(dryRun.exitCode, 0);
+    QCOMPARE(dryRun.out, diff.out);
+    QCOMPARE(commandsReceived(sim), 0);
+
+    const Run load = runOn(sim, {"params", "load", wanted, "--yes"});
+    QVERIFY2(load.exitCode == 0, qPrintable(load.err));
+    QVERIFY(load.err.contains(QLatin1String("written and verified")));
+
+    const Run after = runOn(sim, {"params", "get", "--json"});
+    QCOMPARE(jsonOf(after.out).value("params"), jsonOf(QString::fromUtf8(readAll(wanted))).value("params"));
+
+    const int writes = commandsReceived(sim);
+    const Run again = runOn(sim, {"params", "load", wanted, "--yes"});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY(again.out.isEmpty());
+    QVERIFY(again.err.contains(QLatin1String("No differences")));
+    QCOMPARE(commandsReceived(sim), writes);
+}
+
+void TestCli::loadWithoutYesRefusesWhenStdinIsNoTerminal()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", saved}).exitCode, 0);
+    QVERIFY(writeFile(saved, withValues(readAll(saved), {{"gimbal.pitchMaxTorque", 1234}})));
+
+    const Run run = runOn(sim, {"params", "load", saved});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QLatin1String("--yes")), qPrintable(run.err));
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCli::badParameterFiles_data()
+{
+    // How a saved file is spoiled: "whole:TEXT" replaces it, "KEY=VALUE" gives the
+    // first KEY another value, "KEY>NAME" renames the first KEY, "missing" removes the file.
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("malformed") << "whole:{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,,\n}"
+                               << "line 3: not valid JSON";
+    QTest::newRow("not an object") << "whole:[1, 2]" << "line 1: must be a JSON object";
+    QTest::newRow("missing field") << "whole:{\"format\": \"tavox-params\", \"schemaVersion\": 1,\n"
+                                      "\"paramForm\": \"crsf\",\n\"params\": {}}"
+                                   << "line 3: field params.sbus.pitchChannel: missing";
+    QTest::newRow("out of range") << "pitchMaxTorque=70000"
+                                  << "field params.gimbal.pitchMaxTorque: value 70000 out of range 0..65535";
+    QTest::newRow("negative") << "pitchChannel=-1" << "field params.crsf.pitchChannel: value -1 out of range 0..255";
+    QTest::newRow("direction out of range") << "yawDirection=2"
+                                            << "field params.crsf.yawDirection: value 2 out of range 0..1";
+    QTest::newRow("not a number") << "position=\"top\"" << "field params.camera.position: must be a whole number";
+    QTest::newRow("fraction") << "mode=1.5" << "field params.crsf.mode: must be a whole number";
+    QTest::newRow("unknown field") << "fpvMode>followMode" << "field params.gimbal.followMode: unknown field";
+    QTest::newRow("other format") << "format=\"other\"" << "field format: not a TAVOX parameter file";
+    QTest::newRow("newer schema") << "schemaVersion=7" << "field schemaVersion: schema version 7 is newer";
+    QTest::newRow("unknown form") << "paramForm=\"full\"" << "field paramForm: must be base, photo or crsf";
+    QTest::newRow("missing file") << "missing" << "no such file";
+}
+
+void TestCli::badParameterFiles()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, message);
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", path}).exitCode, 0);
+    QString text = QString::fromUtf8(readAll(path));
+    int editedLine = 0;
+    if (edit == QLatin1String("missing")) {
+        QVERIFY(QFile::remove(path));
+    } else if (edit.startsWith(QLatin1String("whole:"))) {
+        text = edit.mid(6);
+    } else {
+        const bool rename = edit.contains(QLatin1Char('>'));
+        const QStringList parts = edit.split(QRegularExpression(QStringLiteral("[=>]")));
+        const QRegularExpression key(QStringLiteral("\"%1\": ([^,\n]+)").arg(parts.at(0)));
+        const QRegularExpressionMatch match = key.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        editedLine = text.left(match.capturedStart()).count(QLatin1Char('\n')) + 1;
+        text.replace(match.capturedStart(), match.capturedLength(),
+                     rename ? QStringLiteral("\"%1\": %2").arg(parts.at(1), match.captured(1))
+                            : QStringLiteral("\"%1\": %2").arg(parts.at(0), parts.at(1)));
+    }
+    if (edit != QLatin1String("missing"))
+        QVERIFY(writeFile(path, text.toUtf8()));
+
+    for (const QStringList &command : {QStringList{"params", "diff", path}, QStringList{"params", "load", path, "--yes"}}) {
+        const Run run = runOn(sim, command);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (editedLine > 0)
+            QVERIFY2(run.err.contains(path + QStringLiteral(", line %1:").arg(editedLine)), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCli::fileForAnotherFormIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.json"));
+    {
+        SimProcess photo({"--param-form", "photo"});
+        QVERIFY(photo.start());
+        QCOMPARE(runOn(photo, {"params", "save", path}).exitCode, 0);
+    }
+    SimProcess crsf({"--param-form", "crsf", "--verbose"});
+    QVERIFY(crsf.start());
+    const int formLine = readAll(path).split('\n').indexOf(QByteArray("    \"paramForm\": \"photo\",")) + 1;
+    QVERIFY(formLine > 0);
+    const Run run = runOn(crsf, {"params", "load", path, "--yes"});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line %1: field paramForm: the file is for parameter form photo, "
+                                             "the controller uses crsf").arg(formLine)), qPrintable(run.err));
+    QCOMPARE(commandsReceived(crsf), 0);
+}
+
+// A copy of the program in a folder of its own keeps its zentaro.cfg beside it.
+void TestCli::languageFollowsConfigurationThenLocale()
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
+    QVERIFY(QFile::copy(ctlProgram(), copy));
+    const QStringList arguments{"-p", "/dev/tavox-no-such-port", "info"};
+
+    QProcessEnvironment chinese = englishEnvironment();
+    chinese.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+    QVERIFY(runCtl(arguments, chinese, copy).err.contains(QStringLiteral("无法打开串口")));
+    QVERIFY(runCtl(arguments, englishEnvironment(), copy).err.contains(QLatin1String("cannot open port")));
+
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("zentaro.cfg")), "[General]\nlanguage=zh\n"));
+    const Run configured = runCtl(arguments, englishEnvironment(), copy);
+    QCOMPARE(configured.exitCode, 3);
+    QVERIFY(configured.err.contains(QStringLiteral("无法打开串口")));
+}
+
+void TestCli::upgradeWritesTheImage()
+{
+    QTemporaryDir dir;
+    const QString received = dir.filePath(QStringLiteral("received.bin"));
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--save-image", received});
+    QVERIFY(sim.start());
+    const QByteArray image = randomImage(200 * 1024);
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, image));
+
+    const Run run = runOn(sim, {"upgrade", path});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(run.err.contains(QLatin1String("upgrade: 50 %")));
+    QVERIFY(run.err.contains(QLatin1String("Upgrade completed")));
+    QTRY_COMPARE(readAll(received), image);
+}
+
+void TestCli::upgradeFailures_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("silent controller") << QStringList{"--fault-silent-after", "3"} << 5 << "Upgrade timed out";
+    QTest::newRow("verification fails") << QStringList{"--fault-verify", "md5"} << 6
+                                        << "Upgrade verification failed: sig=OK, md5=FAIL";
+    QTest::newRow("size refused") << QStringList{"--fault-size-exceeded"} << 4 << "Firmware size exceeded";
+    QTest::newRow("port hangs up") << QStringList{"--fault-hangup-after", "500"} << 3 << "serial port closed";
+}
+
+void TestCli::upgradeFailures()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(QStringList{"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200"} + faults);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, randomImage(64 * 1024)));
+
+    const Run run = runOn(sim, {"upgrade", path});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!run.err.contains(QLatin1String("Upgrade completed")));
+}
+
+void TestCli::interruptedUpgradeLeavesBootloader()
+{
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, randomImage(512 * 1024)));
+
+    QProcess ctl;
+    ctl.setProcessEnvironment(englishEnvironment());
+    ctl.start(ctlProgram(), {"-p", sim.portName(), "upgrade", path});
+    QString progress;
+    QTRY_VERIFY_WITH_TIMEOUT((progress += QString::fromUtf8(ctl.readAllStandardError())).contains("upgrade: 10 %"), 30000);
+    ::kill(pid_t(ctl.processId()), SIGINT);
+    QVERIFY(ctl.waitForFinished(10000));
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ctl.exitCode(), 130);
+    QVERIFY(QString::fromUtf8(ctl.readAllStandardError()).contains(QLatin1String("stays in its bootloader")));
+    QVERIFY(!sim.errorOutput().contains(QLatin1String("RX soft reset")));
+    QVERIFY(!sim.errorOutput().contains(QLatin1String("RX stop upgrade")));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

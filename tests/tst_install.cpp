@@ -1,0 +1,211 @@
+// cmake --install into a temporary prefix, then the installed programs run
+// from a folder their user cannot write: zentaro.cfg and logs/ must come from
+// the user's standard locations. As root every folder is writable, so the
+// installed programs then run as the unprivileged user "nobody".
+#include "app/Version.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+const int InstallTimeoutMs = 120000;
+const int RunTimeoutMs = 60000;
+const char NobodyId[] = "65534";
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
+{
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                           | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+}
+
+class TestInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void installsProgramsDesktopEntryAndIcons();
+    void installedCommandLineReadsStandardConfiguration();
+    void installedWindowKeepsItsFilesInStandardLocations();
+    void debianPackage();
+
+private:
+    Run runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra = {});
+    QString prefixPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("prefix/") + relative); }
+    QString configHome() const { return m_dir.filePath(QStringLiteral("home/config")); }
+    QString dataHome() const { return m_dir.filePath(QStringLiteral("home/data")); }
+
+    QTemporaryDir m_dir;
+};
+
+void TestInstall::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(makeWorldAccessible(m_dir.path()));
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(TAVOX_CMAKE_COMMAND),
+                  {"--install", TAVOX_BINARY_DIR, "--prefix", m_dir.filePath(QStringLiteral("prefix"))});
+    QVERIFY(install.waitForFinished(InstallTimeoutMs));
+    QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+
+    // Writable for whoever runs the installed programs; the install folder is not.
+    const QFile::Permissions everyoneWrites = QFile::WriteGroup | QFile::WriteOther;
+    for (const QString &folder : {QStringLiteral("home"), QStringLiteral("home/config"), QStringLiteral("home/data"),
+                                  QStringLiteral("home/cache")}) {
+        QVERIFY(QDir(m_dir.path()).mkpath(folder));
+        QVERIFY(makeWorldAccessible(m_dir.filePath(folder), everyoneWrites));
+    }
+    QVERIFY(QFile::setPermissions(prefixPath(QStringLiteral("bin")),
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                      | QFile::ReadOther | QFile::ExeOther));
+}
+
+Run TestInstall::runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("home/cache")));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(extra);
+
+    QString executable = prefixPath(QStringLiteral("bin/") + program);
+    QStringList fullArguments = arguments;
+    if (::geteuid() == 0) {
+        fullArguments = QStringList{"--reuid", NobodyId, "--regid", NobodyId, "--clear-groups", executable} + arguments;
+        executable = QStringLiteral("setpriv");
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(executable, fullArguments);
+    process.closeWriteChannel();
+    Run run;
+    if (!process.waitForFinished(RunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+void TestInstall::installsProgramsDesktopEntryAndIcons()
+{
+    for (const char *program : {"bin/tavox", "bin/tavoxctl", "bin/tavox-sim"})
+        QVERIFY2(QFileInfo(prefixPath(QLatin1String(program))).isExecutable(), program);
+    const QByteArray entry = readAll(prefixPath(QStringLiteral("share/applications/tavox.desktop")));
+    QVERIFY(entry.contains("\nExec=tavox\n"));
+    QVERIFY(entry.contains("\nIcon=tavox\n"));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString icon = prefixPath(QStringLiteral("share/icons/hicolor/%1x%1/apps/tavox.png").arg(size));
+        QCOMPARE(QImage(icon).size(), QSize(size, size));
+    }
+}
+
+void TestInstall::installedCommandLineReadsStandardConfiguration()
+{
+    const Run version = runInstalled(QStringLiteral("tavoxctl"), {QStringLiteral("--version")});
+    QVERIFY2(version.exitCode == 0, qPrintable(version.err));
+    QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
+
+    QVERIFY(QDir(configHome()).mkpath(QStringLiteral("tavox")));
+    QFile config(configHome() + QStringLiteral("/tavox/zentaro.cfg"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    QVERIFY(config.write("[General]\nlanguage=zh\n") > 0);
+    config.close();
+    const Run run = runInstalled(QStringLiteral("tavoxctl"), {"-p", "/dev/tavox-no-such-port", "info"});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("无法打开串口")), qPrintable(run.err));
+    QVERIFY(config.remove());
+}
+
+void TestInstall::installedWindowKeepsItsFilesInStandardLocations()
+{
+    QProcessEnvironment offscreen;
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    offscreen.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    offscreen.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
+    const Run run = runInstalled(QStringLiteral("tavox"), {}, offscreen);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(QLatin1String("first-frame-ms=")), qPrintable(run.err));
+
+    QDirIterator logs(dataHome() + QStringLiteral("/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
+    QVERIFY2(logs.hasNext(), "no log file in the standard data location");
+    const QString log = QString::fromUtf8(readAll(logs.next()));
+    QVERIFY2(log.contains(QStringLiteral("Config file=") + configHome() + QStringLiteral("/tavox/zentaro.cfg")),
+             qPrintable(log));
+    QVERIFY(!QFileInfo::exists(prefixPath(QStringLiteral("bin/logs"))));
+}
+
+// The package is unpacked into a root of its own, as a fresh machine would
+// hold it: the programs run from there, and every package it depends on is
+// one this machine has installed.
+void TestInstall::debianPackage()
+{
+    const QString output = m_dir.filePath(QStringLiteral("package"));
+    QProcess cpack;
+    cpack.setProcessChannelMode(QProcess::MergedChannels);
+    cpack.setWorkingDirectory(QStringLiteral(TAVOX_BINARY_DIR));
+    cpack.start(QStringLiteral(TAVOX_CPACK_COMMAND), {"-G", "DEB", "-B", output});
+    QVERIFY(cpack.waitForFinished(InstallTimeoutMs));
+    QVERIFY2(cpack.exitCode() == 0, cpack.readAll().constData());
+    const QStringList packages = QDir(output).entryList({QStringLiteral("tavox_*.deb")}, QDir::Files);
+    QCOMPARE(packages.size(), 1);
+    const QString package = QDir(output).filePath(packages.first());
+
+    const auto field = [&](const char *name) {
+        QProcess dpkgDeb;
+        dpkgDeb.start(QStringLiteral("dpkg-deb"), {"-f", package, QLatin1String(name)});
+        return dpkgDeb.waitForFinished() ? QString::fromUtf8(dpkgDeb.readAllStandardOutput()).trimmed() : QString();
+    };
+    QCOMPARE(field("Version"), tavoxVersion());
+    const QString depends = field("Depends");
+    for (const char *runtime : {"libqt5core5a", "libqt5serialport5", "libqt5quick5", "libqt5qml5", "libqt5gui5",
+                                "qml-module-qtquick-controls2", "qml-module-qtquick-layouts"})
+        QVERIFY2(depends.contains(QLatin1String(runtime)), qPrintable(depends));
+    for (const QString &alternatives : depends.split(QLatin1Char(','))) {
+        const QString name = alternatives.trimmed().section(QLatin1Char(' '), 0, 0);
+        QProcess query;
+        query.start(QStringLiteral("dpkg-query"), {"-W", "-f", "${Status}", name});
+        QVERIFY(query.waitForFinished());
+        QVERIFY2(query.readAllStandardOutput().contains("install ok installed"), qPrintable(name));
+    }
+
+    const QString root = m_dir.filePath(QStringLiteral("root"));
+    QProcess extract;
+    extract.start(QStringLiteral("dpkg-deb"), {"-x", package, root});
+    QVERIFY(extract.waitForFinished() && extract.exitCode() == 0);
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/applications/tavox.desktop")));
+    QProcess version;
+    version.start(root + QStringLiteral("/usr/bin/tavoxctl"), {QStringLiteral("--version")});
+    QVERIFY(version.waitForFinished());
+    QCOMPARE(QString::fromUtf8(version.readAllStandardOutput()).trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
+}
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"
