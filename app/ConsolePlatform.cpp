@@ -13,6 +13,11 @@ int stdoutIsTerminal = -1;
 
 namespace ConsolePlatform {
 
+void recheckConsoleWindow()
+{
+    stdoutIsTerminal = -1;
+}
+
 bool hasConsoleWindow()
 {
     if (stdoutIsTerminal < 0)
@@ -34,7 +39,7 @@ bool allocateConsole(int &error)
     for (const int stream : { STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO })
         dup2(terminal, stream);
     ::close(terminal);
-    stdoutIsTerminal = -1;
+    recheckConsoleWindow();
     return true;
 }
 

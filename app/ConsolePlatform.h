@@ -7,8 +7,10 @@
 // the "console window" is the terminal standard output is attached to.
 namespace ConsolePlatform {
 
-// True when standard output is a terminal.
+// True when standard output is a terminal. Asked once and remembered until
+// recheckConsoleWindow(): standard output changes only at start-up.
 bool hasConsoleWindow();
+void recheckConsoleWindow();
 
 // Attaches standard input, output and error to the controlling terminal.
 // On failure returns false, stores errno in `error` and leaves the streams as they were.

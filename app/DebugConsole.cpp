@@ -35,6 +35,7 @@ bool isDebugConsoleSwitchedOn()
 
 bool setupDebugConsole()
 {
+    ConsolePlatform::recheckConsoleWindow();
     if (!readConsoleEnabled())
         return isConsoleActive();
 
