@@ -3,6 +3,7 @@
 #include "app/DebugConsole.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
+#include "bridge/WindowState.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
 
@@ -140,6 +141,7 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
 {
     engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
     engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+    publishWindowState(*engine.rootContext(), bridge, engine);
 }
 
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon)

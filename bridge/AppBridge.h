@@ -252,6 +252,18 @@ public:
     // Requests still waiting on the current open of the link.
     const LinkSession &linkSession() const { return m_link; }
 
+    // Not on the meta-object: what the window's presentation objects read
+    // beside the published properties.
+    QString portName() const { return m_uart.portName(); }
+    // True when the last close came from the port going away, not from the operator.
+    bool portLost() const { return m_portLost; }
+    // Counts parameter blocks from the controller; a write's own update does not count.
+    int paramBlocksReceived() const { return m_paramBlocksReceived; }
+    const UpgradeDriver &upgradeDriver() const { return m_upgrade; }
+    // Sees every message as it is appended: its text, and the entry with its time stamp.
+    using MessageObserver = std::function<void(const QString &text, const QString &entry)>;
+    void setMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
+
 signals:
     void languageChanged();
     void messageLogChanged();
@@ -273,6 +285,7 @@ private:
 
     // Serial link and receive path.
     void closeLink();
+    void endOpenLink();
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
@@ -316,6 +329,9 @@ private:
     QString m_messageLog;
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
+    bool m_portLost = false;
+    int m_paramBlocksReceived = 0;
+    MessageObserver m_messageObserver;
     MessageThrottle m_throttle;
     QTimer m_floodEndCheck;
     QElapsedTimer m_monotonic;

@@ -82,6 +82,7 @@ void AppBridge::handleParamBlock(const QByteArray &payload)
     m_params = decoded;
     m_pwmRollCh = m_params.pwmPitchCh;
     m_pwmLockCh = m_params.pwmLockCh;
+    ++m_paramBlocksReceived;
     emit tavoxParamsChanged();
     appendMessage(localized(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK")));
 }

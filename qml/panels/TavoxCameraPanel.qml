@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -13,10 +14,9 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    Connections {
-        target: appBridge
-        function onTavoxParamsChanged() { cameraCombo.currentIndex = appBridge.tavoxCameraPosition }
-    }
+    FieldEdits { id: fieldEdits }
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    PanelActions { id: actions; name: "camera"; edits: fieldEdits; confirm: confirm }
 
     Rectangle {
         anchors.fill: parent
@@ -44,6 +44,12 @@ Item {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 1
                     color: "#e4e7ed"
+                }
+                PanelStateBar {
+                    Layout.fillWidth: true
+                    uiScale: root.uiScale
+                    fontFamily: root.fontFamily
+                    edits: fieldEdits
                 }
             }
 
@@ -73,15 +79,17 @@ Item {
                             font.family: root.fontFamily
                             font.pixelSize: dp(16)
                         }
-                        TavoxCombo {
+                        TrackedCombo {
                             id: cameraCombo
                             objectName: "cameraCombo"
+                            edits: fieldEdits
+                            field: "position"
                             uiScale: root.uiScale
                             fontFamily: root.fontFamily
                             Layout.fillWidth: true
                             Layout.preferredHeight: dp(36)
                             model: root.positionLabels
-                            currentIndex: appBridge.tavoxCameraPosition
+                            device: appBridge.tavoxCameraPosition
                         }
                     }
 
@@ -90,30 +98,17 @@ Item {
                         Layout.minimumHeight: dp(8)
                     }
 
-                    RowLayout {
+                    StatusLine {
                         Layout.fillWidth: true
-                        spacing: dp(10)
+                        action: actions.name
+                        uiScale: root.uiScale
+                    }
 
-                        TavoxButton {
-                            objectName: "readButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("读取", "Read")
-                            onClicked: appBridge.tavoxReadParams()
-                        }
-                        TavoxButton {
-                            objectName: "writeButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("写入", "Write")
-                            onClicked: appBridge.tavoxWriteCameraPosition(cameraCombo.currentIndex)
-                        }
+                    ReadWriteRow {
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        onWriteRequested: appBridge.tavoxWriteCameraPosition(cameraCombo.currentIndex)
                     }
 
                     Item {

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -9,7 +10,22 @@ Item {
     property string fontFamily: "Source Han Sans SC"
     property string upgradeFilePath: appBridge.tavoxUpgradeFilePath
 
+    readonly property string startBlockedReason: linkMonitor.blockedReason !== "" ? linkMonitor.blockedReason
+                                                 : upgradeFilePath === "" ? zhText("请先选择固件文件", "Choose a firmware file first") : ""
+
     function dp(v) { return v * uiScale }
+
+    function requestUpgrade() {
+        confirm.ask(zhText("开始固件升级？", "Start the firmware upgrade?"),
+                    zhText("文件: " + upgradeMonitor.fileName + "（" + upgradeMonitor.fileSizeText + "）\n当前固件版本: "
+                           + appBridge.tavoxFirmwareVersion + "\n升级期间请勿断开连接线或关闭串口，控制器会在结束时重启。",
+                           "File: " + upgradeMonitor.fileName + " (" + upgradeMonitor.fileSizeText + ")\nFirmware now: "
+                           + appBridge.tavoxFirmwareVersion + "\nKeep the cable in and the port open; the controller restarts at the end."),
+                    zhText("开始升级", "Start upgrade"),
+                    function() { appBridge.tavoxStartUpgrade(root.upgradeFilePath) })
+    }
+
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
     component FieldLabel: Label {
@@ -133,6 +149,17 @@ Item {
                         }
                     }
 
+                    Label {
+                        objectName: "fileInfo"
+                        Layout.fillWidth: true
+                        visible: upgradeMonitor.fileName !== ""
+                        text: upgradeMonitor.fileName + "  ·  " + upgradeMonitor.fileSizeText
+                        elide: Text.ElideMiddle
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(13)
+                        color: "#909399"
+                    }
+
                     RowLayout {
                         Layout.fillWidth: true
                         spacing: dp(8)
@@ -144,7 +171,7 @@ Item {
                             Layout.fillWidth: true
                             from: 0
                             to: 100
-                            value: appBridge.tavoxUpgradeProgress
+                            value: upgradeMonitor.progress
 
                             background: Rectangle {
                                 implicitHeight: dp(8)
@@ -165,11 +192,51 @@ Item {
                         Label {
                             objectName: "progressText"
                             Layout.preferredWidth: dp(40)
-                            text: appBridge.tavoxUpgradeProgress + "%"
+                            text: upgradeMonitor.progress + "%"
                             font.family: root.fontFamily
                             font.pixelSize: dp(16)
                             color: appBridge.tavoxUpgrading ? "#409EFF" : "#606266"
                         }
+                    }
+
+                    Label {
+                        objectName: "phaseText"
+                        Layout.fillWidth: true
+                        visible: text !== ""
+                        text: upgradeMonitor.phaseText
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(13)
+                        color: "#409EFF"
+                    }
+
+                    Rectangle {
+                        objectName: "resultBanner"
+                        readonly property bool succeeded: upgradeMonitor.result === UpgradeMonitor.Succeeded
+                        Layout.fillWidth: true
+                        visible: upgradeMonitor.result !== UpgradeMonitor.NoResult
+                        implicitHeight: resultLabel.implicitHeight + dp(12)
+                        radius: dp(6)
+                        color: succeeded ? "#F0F9EB" : "#FEF0F0"
+                        border.width: 1
+                        border.color: succeeded ? "#B3E19D" : "#FBC4C4"
+
+                        Label {
+                            id: resultLabel
+                            objectName: "resultText"
+                            anchors.fill: parent
+                            anchors.margins: dp(6)
+                            text: upgradeMonitor.resultText
+                            wrapMode: Text.WordWrap
+                            font.family: root.fontFamily
+                            font.pixelSize: dp(13)
+                            color: parent.succeeded ? "#67C23A" : "#F56C6C"
+                        }
+                    }
+
+                    StatusLine {
+                        Layout.fillWidth: true
+                        action: "version"
+                        uiScale: root.uiScale
                     }
 
                     Item {
@@ -181,27 +248,30 @@ Item {
                         Layout.fillWidth: true
                         spacing: dp(10)
 
-                        TavoxButton {
-                            objectName: "startButton"
+                        DeviceButton {
+                            name: "startButton"
                             uiScale: root.uiScale
                             fontFamily: root.fontFamily
                             Layout.fillWidth: true
                             Layout.minimumWidth: dp(100)
                             Layout.preferredHeight: dp(38)
                             text: zhText("开始升级", "Start Upgrade")
-                            enabled: root.upgradeFilePath !== "" && !appBridge.tavoxUpgrading
-                            onClicked: appBridge.tavoxStartUpgrade(root.upgradeFilePath)
+                            blockedReason: root.startBlockedReason
+                            onClicked: root.requestUpgrade()
                         }
-                        TavoxButton {
-                            objectName: "queryButton"
+                        DeviceButton {
+                            name: "queryButton"
                             uiScale: root.uiScale
                             fontFamily: root.fontFamily
                             Layout.fillWidth: true
                             Layout.minimumWidth: dp(100)
                             Layout.preferredHeight: dp(38)
                             text: zhText("查询版本号", "Query Version")
-                            enabled: !appBridge.tavoxUpgrading
-                            onClicked: appBridge.tavoxQueryVersion()
+                            blockedReason: linkMonitor.blockedReason
+                            onClicked: {
+                                actionFeedback.begin("version", ActionFeedback.VersionReply)
+                                appBridge.tavoxQueryVersion()
+                            }
                         }
                     }
 

@@ -1,0 +1,35 @@
+import QtQuick 2.12
+
+// A combo that shows the controller's choice until the operator changes it,
+// and then keeps the operator's choice (marked) until it is written or reverted.
+TavoxCombo {
+    id: combo
+
+    property var edits
+    property string field
+    // The controller's value as an index into the model.
+    property int device
+    readonly property int revision: edits.revision
+
+    function optionText(index) {
+        return Array.isArray(model) && index >= 0 && index < model.length ? model[index] : String(index)
+    }
+
+    blank: !linkMonitor.valuesKnown
+    edited: { revision; return edits.isEdited(field) }
+    hint: edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ")
+                   + optionText(edits.device(field)) : ""
+
+    onDeviceChanged: edits.setDevice(field, device)
+    // Fields register one by one; one not registered yet has nothing to show.
+    onRevisionChanged: {
+        var shown = edits.shown(field)
+        if (shown !== undefined)
+            currentIndex = shown
+    }
+    onActivated: edits.setShown(field, index)
+    Component.onCompleted: {
+        edits.setDevice(field, device)
+        currentIndex = edits.shown(field)
+    }
+}

@@ -1,0 +1,30 @@
+import QtQuick 2.12
+
+// A spin input that shows the controller's value until the operator changes
+// it, and then keeps the operator's value (marked) until it is written or reverted.
+TavoxSpinInput {
+    id: spin
+
+    property var edits
+    property string field
+    // The controller's value, as the bridge holds it.
+    property int device
+    readonly property int revision: edits.revision
+
+    blank: !linkMonitor.valuesKnown
+    edited: { revision; return edits.isEdited(field) }
+    hint: edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ") + edits.device(field) : ""
+
+    onDeviceChanged: edits.setDevice(field, device)
+    // Fields register one by one; one not registered yet has nothing to show.
+    onRevisionChanged: {
+        var shown = edits.shown(field)
+        if (shown !== undefined)
+            value = shown
+    }
+    onValueChanged: edits.setShown(field, value)
+    Component.onCompleted: {
+        edits.setDevice(field, device)
+        value = edits.shown(field)
+    }
+}
