@@ -201,6 +201,14 @@ void WindowTest::opensAsStartUpBuildsIt()
     QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
     QCOMPARE(m_bridge->messageLog().count(QStringLiteral("请您先打开串口")), 1);
     QVERIFY(!item("crsfTab")->isVisible());
+
+    // nothing attached yet: said so, no values, no device action
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("未连接"));
+    QCOMPARE(itemText("valuesNote"), QStringLiteral("尚未读取参数"));
+    QVERIFY(!item("sbusWrite")->isEnabled());
+    QVERIFY(!item("calibButton0")->isEnabled());
+    QCOMPARE(item("pitchTorque")->property("blank").toBool(), true);
+    saveFrame(QStringLiteral("window-not-connected.png"));
 }
 
 void WindowTest::switchConnectsToTheSimulator()
@@ -219,6 +227,8 @@ void WindowTest::switchConnectsToTheSimulator()
     QTRY_COMPARE(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"));
     QTRY_VERIFY(item("crsfTab")->isVisible());
     QTRY_VERIFY(itemText("pitchValue") != QLatin1String("--"));
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("已连接 %1 — 固件 1.0.0.60").arg(m_sim.portName()));
+    QVERIFY(item("sbusWrite")->isEnabled());
     QVERIFY(simReceived().contains(QStringLiteral("parameter read")));
     QVERIFY(simReceived().contains(QStringLiteral("version query")));
     VERIFY_NO_QML_WARNINGS();
@@ -261,7 +271,15 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QTest::keyClick(window(), Qt::Key_Up);
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
     click("sbusWrite");
+    // the write restarts the controller: nothing goes out before the operator confirms
+    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
+    QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    saveFrame(QStringLiteral("window-confirm-en.png"));
+    QTest::keyClick(window(), Qt::Key_Return);
 
     const QStringList expected = {
         QStringLiteral("command 0xA0 para 0x00008002 0x00008004 0x00050006 0x00010001"),
@@ -270,13 +288,16 @@ void WindowTest::sbusWriteActivatesAndReboots()
         QStringLiteral("parameter read"),
     };
     QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, 8000);
-    QVERIFY(itemText("messageLogArea").contains(QStringLiteral("SBUS channels written")));
+    QVERIFY(m_bridge->messageLog().contains(QStringLiteral("SBUS channels written")));
+    // the bridge took the written values: no longer an edit
+    QTRY_VERIFY(!item("sbusRollDir")->property("edited").toBool());
     VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::accelCalibrationAdvancesTheFaces()
 {
     click("calibButton2");
+    QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"));
     const QString completed = QStringLiteral("completed");
     const QString pending = QStringLiteral("pending");
@@ -302,6 +323,11 @@ void WindowTest::switchOffReleasesThePort()
     QVERIFY(item("serialPortCombo")->isEnabled());
     QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
     QCOMPARE(itemText("attitudeText"), QStringLiteral("N/A"));
+    // the last controller's values stay, labelled as such, and cannot be written
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Not connected"));
+    QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
+    QVERIFY(!item("writeButton")->isEnabled());
+    saveFrame(QStringLiteral("window-stale-en.png"));
 }
 
 void WindowTest::vanishedDeviceTurnsTheSwitchOff()
@@ -313,6 +339,8 @@ void WindowTest::vanishedDeviceTurnsTheSwitchOff()
     QTRY_VERIFY(!m_bridge->serialOpened());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("refreshButton")->isEnabled());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_sim.portName()));
+    saveFrame(QStringLiteral("window-port-lost-en.png"));
     VERIFY_NO_QML_WARNINGS();
 }
 

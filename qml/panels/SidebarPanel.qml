@@ -320,6 +320,12 @@ Item {
                         Label {
                             objectName: "linkStatusText"
                             Layout.fillWidth: true
+                            // Room for two lines whatever the text, so the sidebar's
+                            // height never depends on where the text wraps.
+                            Layout.preferredWidth: 1
+                            Layout.preferredHeight: root.dp(36)
+                            maximumLineCount: 2
+                            elide: Text.ElideRight
                             text: linkMonitor.statusText
                             wrapMode: Text.Wrap
                             font.family: root.fontFamily

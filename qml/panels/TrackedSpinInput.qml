@@ -13,7 +13,7 @@ TavoxSpinInput {
 
     blank: !linkMonitor.valuesKnown
     edited: { revision; return edits.isEdited(field) }
-    hint: edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ") + edits.device(field) : ""
+    hint: { revision; return edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ") + edits.device(field) : "" }
 
     onDeviceChanged: edits.setDevice(field, device)
     // Fields register one by one; one not registered yet has nothing to show.

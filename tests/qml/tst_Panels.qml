@@ -56,7 +56,7 @@ Item {
 
     TavoxTestCase {
         name: "TorquePanel"
-        subject: Component { TorquePanel { width: 420; height: 400 } }
+        subject: Component { TorquePanel { width: 420; height: 460 } }
 
         function test_writeAsksFirstThenSendsWhatIsShown() {
             var panel = createSubject()
@@ -131,7 +131,7 @@ Item {
             var dialog = part(panel, "confirmDialog")
             compare(dialog.opened, data.path !== "", "the upgrade is confirmed first")
             if (dialog.opened) {
-                verify(dialog.text.indexOf("当前固件版本: 1.0.0.60") >= 0, dialog.text)
+                verify(dialog.text.indexOf("当前固件版本: -") >= 0, dialog.text)
                 keyClick(Qt.Key_Return)
             }
             mouseClick(part(panel, "queryButton"))
