@@ -71,6 +71,7 @@ Item {
                     uiScale: root.uiScale
                     fontFamily: root.fontFamily
                     edits: fieldEdits
+                    action: actions.name
                 }
             }
 
@@ -145,11 +146,6 @@ Item {
                         Layout.preferredHeight: dp(8)
                     }
 
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
 
                     ReadWriteRow {
                         uiScale: root.uiScale

@@ -2,20 +2,23 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 
-// Under a panel's title: whether the values shown are the controller's, and
-// how many fields the operator changed without writing, with a way back.
+// Under a panel's title: whether the values shown are the controller's, what
+// became of the panel's last action, and how many fields the operator changed
+// without writing, with a way back.
 RowLayout {
     id: bar
 
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
     property var edits: null
+    // The panel's action whose outcome is shown here.
+    property string action
     readonly property int editCount: edits ? edits.count : 0
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    visible: valuesNote.text !== "" || editCount > 0
+    visible: valuesNote.text !== "" || editCount > 0 || status.text !== ""
     spacing: dp(8)
 
     Label {
@@ -27,6 +30,12 @@ RowLayout {
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
         color: linkMonitor.valuesKnown ? "#E6A23C" : "#909399"
+    }
+    StatusLine {
+        id: status
+        action: bar.action
+        uiScale: bar.uiScale
+        font.family: bar.fontFamily
     }
     Label {
         objectName: "editCount"

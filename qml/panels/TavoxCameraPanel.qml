@@ -50,6 +50,7 @@ Item {
                     uiScale: root.uiScale
                     fontFamily: root.fontFamily
                     edits: fieldEdits
+                    action: actions.name
                 }
             }
 
@@ -98,11 +99,6 @@ Item {
                         Layout.minimumHeight: dp(8)
                     }
 
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
 
                     ReadWriteRow {
                         uiScale: root.uiScale

@@ -213,6 +213,7 @@ Item {
                 uiScale: root.uiScale
                 fontFamily: root.fontFamily
                 edits: fieldEdits
+                action: actions.name
             }
 
             StackLayout {
@@ -299,11 +300,6 @@ Item {
                         }
                     }
                     PageSpacer {}
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
                     ReadWriteRow {
                         uiScale: root.uiScale
                         fontFamily: root.fontFamily
@@ -384,11 +380,6 @@ Item {
                         }
                     }
                     PageSpacer {}
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
                     ReadWriteRow {
                         uiScale: root.uiScale
                         fontFamily: root.fontFamily
@@ -484,11 +475,6 @@ Item {
                         }
                     }
                     PageSpacer {}
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
                     ReadWriteRow {
                         uiScale: root.uiScale
                         fontFamily: root.fontFamily

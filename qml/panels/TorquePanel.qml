@@ -66,6 +66,7 @@ Item {
                     uiScale: root.uiScale
                     fontFamily: root.fontFamily
                     edits: fieldEdits
+                    action: actions.name
                 }
             }
 
@@ -125,11 +126,6 @@ Item {
                         Layout.minimumHeight: dp(8)
                     }
 
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: actions.name
-                        uiScale: root.uiScale
-                    }
 
                     ReadWriteRow {
                         uiScale: root.uiScale

@@ -12,6 +12,8 @@ TavoxSpinInput {
     readonly property int revision: edits.revision
 
     blank: !linkMonitor.valuesKnown
+    // The last controller's values stay readable, greyed, until the next read.
+    opacity: linkMonitor.valuesKnown && !linkMonitor.valuesLive ? 0.5 : 1
     edited: { revision; return edits.isEdited(field) }
     hint: { revision; return edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ") + edits.device(field) : "" }
 
