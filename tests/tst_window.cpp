@@ -53,6 +53,33 @@ QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
     }
     return nullptr;
 }
+
+void collectButtons(QQuickItem *parent, QList<QQuickItem *> &buttons)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->inherits("QQuickAbstractButton") && !child->objectName().isEmpty())
+            buttons.append(child);
+        collectButtons(child, buttons);
+    }
+}
+
+// Cut off when some clipping ancestor (a scroll view, a panel) or the window
+// does not show the whole of it.
+bool isCutOff(QQuickItem *item)
+{
+    const QRectF bounds(0, 0, item->width(), item->height());
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        const bool bounding = ancestor->clip() || !ancestor->parentItem();
+        if (!bounding)
+            continue;
+        const QRectF inAncestor = item->mapRectToItem(ancestor, bounds);
+        if (!QRectF(0, 0, ancestor->width(), ancestor->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(inAncestor))
+            return true;
+    }
+    return false;
+}
 }
 
 #define VERIFY_NO_QML_WARNINGS() QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))))
@@ -82,6 +109,7 @@ private:
     QStringList simReceived() const;
     void click(const char *objectName);
     void saveFrame(const QString &fileName);
+    QStringList cutOffButtons(const char *scrolledView = nullptr) const;
 
     SimProcess m_sim {{QStringLiteral("--verbose"), QStringLiteral("--accel-step-ms"), QStringLiteral("1000")}};
     QString m_fontFamily;
@@ -191,6 +219,23 @@ void WindowTest::saveFrame(const QString &fileName)
     QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
 }
 
+// The names of the window's buttons that are not wholly on screen without
+// scrolling, leaving out those of a view the test has scrolled on purpose.
+QStringList WindowTest::cutOffButtons(const char *scrolledView) const
+{
+    QList<QQuickItem *> buttons;
+    collectButtons(window()->contentItem(), buttons);
+    const QQuickItem *skipped = scrolledView ? item(scrolledView) : nullptr;
+    QStringList cutOff;
+    for (QQuickItem *button : qAsConst(buttons)) {
+        if (skipped && skipped->isAncestorOf(button))
+            continue;
+        if (isCutOff(button))
+            cutOff.append(button->objectName());
+    }
+    return cutOff;
+}
+
 void WindowTest::opensAsStartUpBuildsIt()
 {
     VERIFY_NO_QML_WARNINGS();
@@ -208,6 +253,7 @@ void WindowTest::opensAsStartUpBuildsIt()
     QVERIFY(!item("sbusWrite")->isEnabled());
     QVERIFY(!item("calibButton0")->isEnabled());
     QCOMPARE(item("pitchTorque")->property("blank").toBool(), true);
+    QCOMPARE(cutOffButtons(), QStringList());
     saveFrame(QStringLiteral("window-not-connected.png"));
 }
 
@@ -259,6 +305,7 @@ void WindowTest::grabsConnectedWindow()
     QTEST(itemText("crsfTab"), "crsfTab");
     QTEST(itemText("attitudeText"), "attitude");
 
+    QCOMPARE(cutOffButtons(), QStringList());
     saveFrame(QStringLiteral("window-connected-%1.png").arg(language));
     VERIFY_NO_QML_WARNINGS();
 }
@@ -273,6 +320,7 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     QVERIFY(item("sbusRollDir")->property("edited").toBool());
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
+    QCOMPARE(cutOffButtons(), QStringList());
     click("sbusWrite");
     // the write restarts the controller: nothing goes out before the operator confirms
     QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
@@ -327,6 +375,7 @@ void WindowTest::switchOffReleasesThePort()
     QCOMPARE(itemText("linkStatusText"), QStringLiteral("Not connected"));
     QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
     QVERIFY(!item("writeButton")->isEnabled());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
     saveFrame(QStringLiteral("window-stale-en.png"));
 }
 

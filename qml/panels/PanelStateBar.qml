@@ -2,7 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 
-// Under a panel's title: whether the values shown are the controller's, what
+// Beside a panel's title: whether the values shown are the controller's, what
 // became of the panel's last action, and how many fields the operator changed
 // without writing, with a way back.
 RowLayout {
@@ -26,6 +26,7 @@ RowLayout {
         objectName: "valuesNote"
         Layout.fillWidth: true
         text: linkMonitor.valuesNote
+        horizontalAlignment: Text.AlignRight
         elide: Text.ElideRight
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)

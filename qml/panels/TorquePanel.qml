@@ -50,23 +50,31 @@ Item {
                 Layout.margins: dp(14)
                 spacing: dp(6)
 
-                Label {
-                    text: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
-                    font.family: root.fontFamily
-                    font.pixelSize: dp(18)
-                    font.bold: true
+                // The panel's state sits beside its title, so that it costs the
+                // fields and buttons no height.
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: dp(8)
+
+                    Label {
+                        text: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(18)
+                        font.bold: true
+                    }
+                    PanelStateBar {
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignVCenter
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        edits: fieldEdits
+                        action: actions.name
+                    }
                 }
                 Rectangle {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 1
                     color: "#e4e7ed"
-                }
-                PanelStateBar {
-                    Layout.fillWidth: true
-                    uiScale: root.uiScale
-                    fontFamily: root.fontFamily
-                    edits: fieldEdits
-                    action: actions.name
                 }
             }
 
