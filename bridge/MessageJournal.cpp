@@ -6,9 +6,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
+// The time stamp that starts every entry of the bridge's log.
+const QRegularExpression EntryStart(QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] "));
+
 QString chooseWithDialog(const QString &title, const QString &suggested)
 {
     return QFileDialog::getSaveFileName(nullptr, title, suggested, QStringLiteral("Text (*.txt);;All (*.*)"));
@@ -19,6 +23,7 @@ MessageJournal::MessageJournal(AppBridge &bridge, QObject *parent)
     : QAbstractListModel(parent)
     , m_bridge(bridge)
 {
+    takeOverBridgeLog();
     m_bridge.setMessageObserver([this](const QString &text, const QString &entry) { append(text, entry); });
 }
 
@@ -62,6 +67,25 @@ void MessageJournal::append(const QString &text, const QString &entry)
     endInsertRows();
     emit countChanged();
     emit entryAdded(text, messageClass);
+}
+
+// The bridge writes its first entries before the window exists; they belong
+// in the journal as much as every later one. A line without a time stamp
+// continues the entry before it.
+void MessageJournal::takeOverBridgeLog()
+{
+    const QString log = m_bridge.messageLog();
+    if (log.isEmpty())
+        return;
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch stamp = EntryStart.match(line);
+        if (stamp.hasMatch() || m_entries.isEmpty()) {
+            const QString text = line.mid(stamp.capturedLength());
+            m_entries.append({ line, classifyMessage(text).kind });
+        } else {
+            m_entries.last().line += QLatin1Char('\n') + line;
+        }
+    }
 }
 
 QString MessageJournal::plainText() const

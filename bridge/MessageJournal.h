@@ -56,6 +56,7 @@ private:
         MessageKind kind;
     };
 
+    void takeOverBridgeLog();
     void append(const QString &text, const QString &entry);
 
     AppBridge &m_bridge;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -245,6 +246,12 @@ void WindowTest::opensAsStartUpBuildsIt()
     QCOMPARE(window()->color(), QColor(QStringLiteral("#f5f7fa")));
     QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
     QCOMPARE(m_bridge->messageLog().count(QStringLiteral("请您先打开串口")), 1);
+    // the bridge's first entry, written before the window existed, is in the window's log
+    const QObject *journal = m_engine->rootContext()->contextProperty(QStringLiteral("messageJournal")).value<QObject *>();
+    QCOMPARE(item("messageLogArea")->property("count"), journal->property("count"));
+    QString shownLog;
+    QVERIFY(QMetaObject::invokeMethod(const_cast<QObject *>(journal), "plainText", Q_RETURN_ARG(QString, shownLog)));
+    QVERIFY2(shownLog.contains(QStringLiteral("] 应用已启动\n")), qPrintable(shownLog));
     QVERIFY(!item("crsfTab")->isVisible());
 
     // nothing attached yet: said so, no values, no device action
