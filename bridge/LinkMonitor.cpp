@@ -162,6 +162,7 @@ void LinkMonitor::onParams()
     m_valuesTime = QTime::currentTime();
     onAnswered();
     emit changed();
+    QMetaObject::invokeMethod(this, &LinkMonitor::parametersArrived, Qt::QueuedConnection);
 }
 
 void LinkMonitor::onVersion()

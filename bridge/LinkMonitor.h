@@ -52,6 +52,10 @@ public:
 
 signals:
     void changed();
+    // A parameter block from the controller is in the bridge's values. Comes
+    // after everything else that follows the bridge's change signal, so that
+    // whoever hears it finds the new values in place.
+    void parametersArrived();
 
 private:
     QString localized(const QString &zh, const QString &en) const;

@@ -41,6 +41,8 @@ private slots:
     void vanishedControllerIsPortLost();
     void valuesAreBlankThenLiveThenStale();
     void editsSurviveNewValuesUntilConfirmedOrReverted();
+    void writtenFieldsWaitForTheirReadBack();
+    void readBackIsAnnouncedAfterTheBridgesValuesChanged();
     void journalKeepsEntriesAcrossLanguageAndSaves();
     void feedbackFollowsTheAction();
     void upgradePanelStates();
@@ -236,6 +238,75 @@ void TestOperator::editsSurviveNewValuesUntilConfirmedOrReverted()
     // a field never given a controller value is never edited
     edits.setShown(QStringLiteral("unknown"), 5);
     QVERIFY(!edits.isEdited(QStringLiteral("unknown")));
+}
+
+void TestOperator::writtenFieldsWaitForTheirReadBack()
+{
+    FieldEdits edits;
+    const QString kept = QStringLiteral("sbusPitch"), refused = QStringLiteral("sbusRoll"), other = QStringLiteral("pwmYaw");
+    edits.setDevice(kept, 60);
+    edits.setDevice(refused, 50);
+    edits.setDevice(other, 1);
+    edits.setShown(kept, 77);
+    edits.setShown(refused, 40);
+    edits.setShown(other, 2);
+
+    // only the fields the write sends
+    edits.markWritten(QStringLiteral("sbus"));
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.count(), 1);
+    QVERIFY(edits.isEdited(other));
+
+    // the bridge takes the written values into its copy at once: not yet a confirmation
+    edits.setDevice(kept, 77);
+    edits.setDevice(refused, 40);
+    QVERIFY(edits.isUnconfirmed(kept) && edits.isUnconfirmed(refused));
+    // nor is a revert of the panel's unsaved edits
+    edits.revert();
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.count(), 0);
+
+    // the read-back: one value kept, one the controller did not take
+    edits.setDevice(refused, 50);
+    QCOMPARE(edits.shown(refused).toInt(), 40);
+    edits.confirmWritten();
+    QCOMPARE(edits.unconfirmedCount(), 0);
+    QVERIFY(!edits.isEdited(kept));
+    QVERIFY(edits.isEdited(refused));
+    QCOMPARE(edits.count(), 1);
+
+    // a written field changed again is an edit, and the next block settles nothing else
+    edits.markWritten();
+    edits.setShown(refused, 41);
+    QVERIFY(edits.isEdited(refused) && !edits.isUnconfirmed(refused));
+    edits.confirmWritten();
+    QCOMPARE(edits.shown(refused).toInt(), 41);
+}
+
+void TestOperator::readBackIsAnnouncedAfterTheBridgesValuesChanged()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    LinkMonitor monitor(bridge);
+    // a receiver connected after the monitor, as the window's bindings are
+    int valuesSeen = -1;
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [&] { valuesSeen = bridge.tavoxCameraPosition(); });
+    QList<int> valuesAtArrival;
+    connect(&monitor, &LinkMonitor::parametersArrived, this, [&] { valuesAtArrival.append(valuesSeen); });
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_COMPARE(valuesAtArrival.size(), 1);
+    QCOMPARE(valuesAtArrival.first(), bridge.tavoxCameraPosition());
+
+    // a write changes the bridge's values but brings no block
+    bridge.tavoxWriteCameraPosition(1 - bridge.tavoxCameraPosition());
+    QCOMPARE(valuesSeen, bridge.tavoxCameraPosition());
+    // an announcement would be queued: delivered by now
+    QCoreApplication::processEvents();
+    QCOMPARE(valuesAtArrival.size(), 1);
+    bridge.tavoxReadParams();
+    QTRY_COMPARE(valuesAtArrival.size(), 2);
 }
 
 void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()

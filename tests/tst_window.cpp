@@ -335,6 +335,9 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QCOMPARE(simReceived().size(), alreadyReceived);
     saveFrame(QStringLiteral("window-confirm-en.png"));
     QTest::keyClick(window(), Qt::Key_Return);
+    // sent, and waiting for the controller's own values to confirm it
+    QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
+    QCOMPARE(itemText("unconfirmedCount"), QStringLiteral("1 to confirm by Read"));
 
     const QStringList expected = {
         QStringLiteral("command 0xA0 para 0x00008002 0x00008004 0x00050006 0x00010001"),
@@ -344,8 +347,10 @@ void WindowTest::sbusWriteActivatesAndReboots()
     };
     QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, 8000);
     QVERIFY(m_bridge->messageLog().contains(QStringLiteral("SBUS channels written")));
-    // the bridge took the written values: no longer an edit
-    QTRY_VERIFY(!item("sbusRollDir")->property("edited").toBool());
+    // the re-read after the restart brought the written value back: settled
+    QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), 8000);
+    QVERIFY(!item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     VERIFY_NO_QML_WARNINGS();
 }
 

@@ -4,12 +4,19 @@ import Tavox 1.0
 // Read and write as every parameter panel does them: a read that would throw
 // away the operator's edits asks first, a write that reboots the controller
 // asks first, and both report in the panel's status line under `name`.
+// Written fields wait for the controller's next parameter block to confirm
+// them, whether a write's own re-read or a Read brings it.
 QtObject {
     id: actions
 
     property string name
     property var edits
     property var confirm
+
+    readonly property Connections readBack: Connections {
+        target: linkMonitor
+        function onParametersArrived() { actions.edits.confirmWritten() }
+    }
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
@@ -31,19 +38,21 @@ QtObject {
         appBridge.tavoxReadParams()
     }
 
-    // `rebootText` empty: the write applies without a restart.
-    function write(rebootText, send) {
+    // `rebootText` empty: the write applies without a restart. `fields`: the
+    // start of the names of the fields `send` writes, empty for all.
+    function write(rebootText, send, fields) {
         if (rebootText === "") {
-            sendWrite(send)
+            sendWrite(send, fields)
             return
         }
         confirm.ask(zhText("写入并重启控制器？", "Write and restart the controller?"),
                     rebootText, zhText("写入并重启", "Write and restart"),
-                    function() { sendWrite(send) })
+                    function() { sendWrite(send, fields) })
     }
 
-    function sendWrite(send) {
+    function sendWrite(send, fields) {
         actionFeedback.begin(name, ActionFeedback.CommandReply)
+        edits.markWritten(fields)
         send()
     }
 }

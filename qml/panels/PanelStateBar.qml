@@ -14,11 +14,12 @@ RowLayout {
     // The panel's action whose outcome is shown here.
     property string action
     readonly property int editCount: edits ? edits.count : 0
+    readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    visible: valuesNote.text !== "" || editCount > 0 || status.text !== ""
+    visible: valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== ""
     spacing: dp(8)
 
     Label {
@@ -37,6 +38,14 @@ RowLayout {
         action: bar.action
         uiScale: bar.uiScale
         font.family: bar.fontFamily
+    }
+    Label {
+        objectName: "unconfirmedCount"
+        visible: bar.unconfirmedCount > 0
+        text: bar.zhText(bar.unconfirmedCount + " 项待读取确认", bar.unconfirmedCount + " to confirm by Read")
+        font.family: bar.fontFamily
+        font.pixelSize: bar.dp(13)
+        color: "#409EFF"
     }
     Label {
         objectName: "editCount"

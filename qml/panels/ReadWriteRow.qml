@@ -12,6 +12,8 @@ RowLayout {
     property alias writeName: writeButton.name
     // Why a write restarts the controller; empty when it does not.
     property string rebootText
+    // The start of the names of the fields this row writes; empty for all of the panel's.
+    property string writtenFields
     // The panel sends its own values.
     signal writeRequested()
 
@@ -42,6 +44,6 @@ RowLayout {
         Layout.preferredHeight: 38 * row.uiScale
         text: row.zhText("写入", "Write")
         blockedReason: linkMonitor.writeBlockedReason
-        onClicked: row.actions.write(row.rebootText, function() { row.writeRequested() })
+        onClicked: row.actions.write(row.rebootText, function() { row.writeRequested() }, row.writtenFields)
     }
 }

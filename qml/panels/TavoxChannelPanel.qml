@@ -307,6 +307,7 @@ Item {
                         rebootText: root.rebootText
                         readName: "sbusRead"
                         writeName: "sbusWrite"
+                        writtenFields: "sbus"
                         onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
                                             root.chFromIndex(sbusPitch.currentIndex),
                                             root.chFromIndex(sbusRoll.currentIndex),
@@ -387,6 +388,7 @@ Item {
                         rebootText: root.rebootText
                         readName: "pwmRead"
                         writeName: "pwmWrite"
+                        writtenFields: "pwm"
                         onWriteRequested: appBridge.tavoxWritePwmChannelsWithDir(
                                             root.chFromIndex(pwmPitch.currentIndex),
                                             root.chFromIndex(pwmYaw.currentIndex),
@@ -482,6 +484,7 @@ Item {
                         rebootText: root.rebootText
                         readName: "crsfRead"
                         writeName: "crsfWrite"
+                        writtenFields: "crsf"
                         onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
                                             root.chFromIndex(crsfPitch.currentIndex),
                                             root.chFromIndex(crsfRoll.currentIndex),

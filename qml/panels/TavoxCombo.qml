@@ -17,6 +17,8 @@ ComboBox {
     property bool blank: false
     // Changed by the operator and not written; `hint` names the controller's value.
     property bool edited: false
+    // Written and not yet read back from the controller.
+    property bool unconfirmed: false
     property string hint
 
     ToolTip.visible: hovered && hint !== ""
@@ -48,8 +50,8 @@ ComboBox {
     background: Rectangle {
         color: "white"
         radius: control.dp(6)
-        border.width: control.edited ? 2 : 1
-        border.color: control.edited ? "#E6A23C" : "#dcdfe6"
+        border.width: control.edited || control.unconfirmed ? 2 : 1
+        border.color: control.edited ? "#E6A23C" : control.unconfirmed ? "#409EFF" : "#dcdfe6"
     }
 
     contentItem: Text {

@@ -15,6 +15,8 @@ Item {
     property bool blank: false
     // Changed by the operator and not written; `hint` names the controller's value.
     property bool edited: false
+    // Written and not yet read back from the controller.
+    property bool unconfirmed: false
     property string hint
 
     function dp(v) { return v * uiScale }
@@ -40,8 +42,8 @@ Item {
         id: outerFrame
         anchors.fill: parent
         radius: 6
-        border.width: root.edited ? 2 : 1
-        border.color: root.edited ? "#E6A23C" : "#dcdfe6"
+        border.width: root.edited || root.unconfirmed ? 2 : 1
+        border.color: root.edited ? "#E6A23C" : root.unconfirmed ? "#409EFF" : "#dcdfe6"
         color: "#f5f7fa"
 
         RowLayout {

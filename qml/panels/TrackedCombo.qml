@@ -1,7 +1,8 @@
 import QtQuick 2.12
 
 // A combo that shows the controller's choice until the operator changes it,
-// and then keeps the operator's choice (marked) until it is written or reverted.
+// and then keeps the operator's choice (marked) until it is written and read
+// back, or reverted.
 TavoxCombo {
     id: combo
 
@@ -11,16 +12,23 @@ TavoxCombo {
     property int device
     readonly property int revision: edits.revision
 
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+    // The option's name, as the combo shows it.
     function optionText(index) {
-        return Array.isArray(model) && index >= 0 && index < model.length ? model[index] : String(index)
+        return Array.isArray(model) && index >= 0 && index < model.length ? model[index] : "—"
     }
 
     blank: !linkMonitor.valuesKnown
     // The last controller's values stay readable, greyed, until the next read.
     opacity: linkMonitor.valuesKnown && !linkMonitor.valuesLive ? 0.5 : 1
     edited: { revision; return edits.isEdited(field) }
-    hint: { revision; return edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ")
-                   + optionText(edits.device(field)) : "" }
+    unconfirmed: { revision; return edits.isUnconfirmed(field) }
+    hint: {
+        revision
+        if (unconfirmed)
+            return zhText("已写入，等待读取确认", "Written; a read will confirm it")
+        return edited ? zhText("控制器的值: ", "Controller's value: ") + optionText(edits.device(field)) : ""
+    }
 
     onDeviceChanged: edits.setDevice(field, device)
     // Fields register one by one; one not registered yet has nothing to show.

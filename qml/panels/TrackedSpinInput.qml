@@ -1,7 +1,8 @@
 import QtQuick 2.12
 
 // A spin input that shows the controller's value until the operator changes
-// it, and then keeps the operator's value (marked) until it is written or reverted.
+// it, and then keeps the operator's value (marked) until it is written and
+// read back, or reverted.
 TavoxSpinInput {
     id: spin
 
@@ -11,11 +12,21 @@ TavoxSpinInput {
     property int device
     readonly property int revision: edits.revision
 
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+    // As the field itself would show it, with the range it takes.
+    function valueText(v) { return v === undefined ? "—" : v + " (" + from + "–" + to + ")" }
+
     blank: !linkMonitor.valuesKnown
     // The last controller's values stay readable, greyed, until the next read.
     opacity: linkMonitor.valuesKnown && !linkMonitor.valuesLive ? 0.5 : 1
     edited: { revision; return edits.isEdited(field) }
-    hint: { revision; return edited ? (appBridge.language === "zh" ? "控制器的值: " : "Controller's value: ") + edits.device(field) : "" }
+    unconfirmed: { revision; return edits.isUnconfirmed(field) }
+    hint: {
+        revision
+        if (unconfirmed)
+            return zhText("已写入，等待读取确认", "Written; a read will confirm it")
+        return edited ? zhText("控制器的值: ", "Controller's value: ") + valueText(edits.device(field)) : ""
+    }
 
     onDeviceChanged: edits.setDevice(field, device)
     // Fields register one by one; one not registered yet has nothing to show.

@@ -28,13 +28,14 @@ Item {
             fpv.activated(5)
             compare(part(panel, "editCount").text, "3 项未写入")
             verify(part(panel, "pitchSpin").edited)
-            compare(part(panel, "pitchSpin").hint, "控制器的值: 10")
+            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
             verify(!part(panel, "yawSpin").edited)
 
             // another panel's write or a read: unedited fields follow, edits stay
             setBridge({ tavoxFpvMode: 7, tavoxPitchMaxSpeed: 40, tavoxRollMaxSpeed: 50, tavoxYawMaxSpeed: 60 })
-            mouseClick(part(panel, "writeButton"))
-            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 60])
+            linkMonitor.parametersArrived()
+            compare(part(panel, "pitchSpin").value, 11)
+            compare(part(panel, "yawSpin").value, 60)
 
             // a read asks first; Escape keeps the edits
             mouseClick(part(panel, "readButton"))
@@ -43,14 +44,47 @@ Item {
             compare(dialog.title, "放弃 3 项未写入的修改？")
             keyClick(Qt.Key_Escape)
             verify(!dialog.visible)
-            compare(appBridge.callNames().length, 3)
+            compare(appBridge.callNames().length, 2)
             compare(part(panel, "pitchSpin").value, 11)
 
-            mouseClick(part(panel, "readButton"))
-            keyClick(Qt.Key_Return)
-            compare(appBridge.callNames()[3], "tavoxReadParams")
-            compare(part(panel, "pitchSpin").value, 40)
+            // written: marked as waiting for the read-back, which a read brings without asking
+            mouseClick(part(panel, "writeButton"))
+            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 60])
             verify(!part(panel, "editCount").visible)
+            compare(part(panel, "unconfirmedCount").text, "3 项待读取确认")
+            verify(part(panel, "pitchSpin").unconfirmed)
+            compare(part(panel, "pitchSpin").hint, "已写入，等待读取确认")
+            mouseClick(part(panel, "readButton"))
+            verify(!dialog.visible)
+            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig", "tavoxWriteGimbalConfig",
+                                            "tavoxReadParams"])
+            setBridge({ tavoxFpvMode: 5, tavoxPitchMaxSpeed: 11, tavoxRollMaxSpeed: 255 })
+            verify(part(panel, "pitchSpin").unconfirmed, "the bridge's values alone confirm nothing")
+            linkMonitor.parametersArrived()
+            tryCompare(part(panel, "unconfirmedCount"), "visible", false)
+            verify(!part(panel, "pitchSpin").unconfirmed && !part(panel, "pitchSpin").edited)
+
+            // a discarded edit goes back to the controller's value
+            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            mouseClick(part(panel, "readButton"))
+            compare(dialog.title, "放弃 1 项未写入的修改？")
+            keyClick(Qt.Key_Return)
+            compare(appBridge.callNames()[4], "tavoxReadParams")
+            compare(part(panel, "pitchSpin").value, 11)
+            verify(!part(panel, "editCount").visible)
+        }
+
+        function test_hintsNameTheControllersValueAsTheFieldShowsIt() {
+            setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10 })
+            var panel = createSubject()
+            var fpv = part(panel, "fpvCombo")
+            fpv.currentIndex = 5
+            fpv.activated(5)
+            compare(fpv.hint, "控制器的值: YAW+ROLL+PITCH")
+            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
+            appBridge.language = "en"
+            compare(part(panel, "pitchSpin").hint, "Controller's value: 10 (0–255)")
         }
     }
 
@@ -77,8 +111,14 @@ Item {
             mouseClick(part(dialog, "confirmAccept"))
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1, 30000])
 
+            verify(part(panel, "yawTorque").unconfirmed)
+            // the read-back shows other values: the controller did not take them
             setBridge({ tavoxRollMaxTorque: 1300, tavoxYawMaxTorque: 1400 })
-            compare(part(panel, "yawTorque").value, 30000, "an edit is not overwritten")
+            compare(part(panel, "yawTorque").value, 30000, "a written value is not overwritten before its read-back")
+            linkMonitor.parametersArrived()
+            tryCompare(part(panel, "yawTorque"), "edited", true)
+            compare(part(panel, "yawTorque").value, 30000)
+            compare(part(panel, "yawTorque").hint, "控制器的值: 1400 (1–30000)")
             mouseClick(part(panel, "revertButton"))
             mouseClick(part(panel, "writeButton"))
             keyClick(Qt.Key_Return)
@@ -101,11 +141,16 @@ Item {
             mouseClick(part(panel, "writeButton"))
             compare(appBridge.callNames(), ["tavoxWriteCameraPosition"])
             compare(appBridge.lastArgs("tavoxWriteCameraPosition"), [0])
+            verify(combo.unconfirmed && !combo.edited)
             appBridge.tavoxParamsChanged()
             compare(combo.currentIndex, 0)
             appBridge.tavoxCameraPosition = 0
             appBridge.tavoxParamsChanged()
+            verify(combo.unconfirmed, "until a parameter block confirms it")
+            linkMonitor.parametersArrived()
+            tryCompare(combo, "unconfirmed", false)
             verify(!combo.edited)
+            compare(combo.currentIndex, 0)
         }
     }
 

@@ -117,14 +117,21 @@ Item {
                 part(panel, data.prefix + combos[i]).currentIndex = data.args[i]
                 part(panel, data.prefix + combos[i]).activated(data.args[i])
             }
+            // an edit on another receiver's page, which this write does not send
+            var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
+            other.currentIndex = 1 - other.currentIndex
+            other.activated(other.currentIndex)
             // the write activates and restarts the controller: asked first
             mouseClick(part(panel, data.prefix + "Write"))
             verify(part(panel, "confirmDialog").opened)
             keyClick(Qt.Key_Return)
             compare(appBridge.lastArgs(data.call), data.args)
-            // a read would drop the edits: asked first too
+            verify(part(panel, "unconfirmedCount").visible)
+            verify(other.edited && !other.unconfirmed)
+            // a read would drop the other page's edit: asked first
             mouseClick(part(panel, data.prefix + "Read"))
             verify(part(panel, "confirmDialog").opened)
+            compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
             keyClick(Qt.Key_Return)
             compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
         }
