@@ -76,17 +76,32 @@ bool ActionFeedback::completes(Awaits awaits, MessageTopic topic)
     return false;
 }
 
-// An error reported while an action waits is taken as its failure; a reply
-// that arrives after "no reply" still completes it.
+unsigned ActionFeedback::producer(Awaits awaits)
+{
+    switch (awaits) {
+    case ParamsRead:
+        return MessageProducer::Read;
+    case CommandReply:
+        return MessageProducer::Command;
+    case VersionReply:
+        return MessageProducer::VersionQuery;
+    }
+    return MessageProducer::None;
+}
+
+// An error that such an action can cause, reported while it waits, is taken
+// as its failure; any other error is someone else's. A reply that arrives
+// after "no reply" still completes it.
 void ActionFeedback::onEntry(const QString &text, MessageClass messageClass)
 {
     for (Action &action : m_actions) {
         const bool waiting = action.state == Working || action.state == NoReply;
         if (!waiting)
             continue;
+        const bool ours = (messageClass.producers & producer(action.awaits)) != 0;
         if (completes(action.awaits, messageClass.topic))
             finish(action, Done);
-        else if (action.state == Working && messageClass.kind == MessageKind::Error)
+        else if (action.state == Working && ours && messageClass.kind == MessageKind::Error)
             finish(action, Failed, text);
     }
 }

@@ -10,8 +10,9 @@ class AppBridge;
 class MessageJournal;
 
 // The state shown next to an action's button: working until the message it
-// waits for arrives, failed with the reason when an error is reported
-// meanwhile, and "no reply" when nothing came within two seconds. The timeout
+// waits for arrives, failed with the reason when an error that such an action
+// can cause is reported meanwhile, and "no reply" when nothing came within
+// two seconds. The timeout
 // is the window's alone: the request itself still waits for its reply.
 class ActionFeedback : public QObject
 {
@@ -51,6 +52,7 @@ private:
     void onEntry(const QString &text, MessageClass messageClass);
     void finish(Action &action, State state, const QString &reason = QString());
     static bool completes(Awaits awaits, MessageTopic topic);
+    static unsigned producer(Awaits awaits);
 
     AppBridge &m_bridge;
     QHash<QString, Action> m_actions;

@@ -16,10 +16,21 @@ enum class MessageTopic {
     UpgradeFailed,
 };
 
+// The operator's actions a message can be the outcome of, as flags.
+namespace MessageProducer {
+constexpr unsigned None = 0;
+constexpr unsigned Read = 1;          // a parameter read
+constexpr unsigned Command = 2;       // a write or a calibration or motor command
+constexpr unsigned VersionQuery = 4;
+constexpr unsigned Upgrade = 8;
+constexpr unsigned AnyDeviceAction = Read | Command | VersionQuery | Upgrade;
+}
+
 struct MessageClass
 {
     MessageKind kind = MessageKind::Info;
     MessageTopic topic = MessageTopic::None;
+    unsigned producers = MessageProducer::None;
 };
 
 // Texts that are not in the table are information.

@@ -45,6 +45,8 @@ private slots:
     void readBackIsAnnouncedAfterTheBridgesValuesChanged();
     void journalKeepsEntriesAcrossLanguageAndSaves();
     void feedbackFollowsTheAction();
+    void onlyTheActionsOwnErrorsFailIt_data();
+    void onlyTheActionsOwnErrorsFailIt();
     void upgradePanelStates();
 };
 
@@ -383,6 +385,41 @@ void TestOperator::feedbackFollowsTheAction()
     bridge.tavoxWriteTorque(100, 200, 300);
     QTRY_COMPARE(feedback.state(torque), ActionFeedback::Done);
     QCOMPARE(feedback.text(torque), QStringLiteral("Done"));
+}
+
+void TestOperator::onlyTheActionsOwnErrorsFailIt_data()
+{
+    QTest::addColumn<int>("awaits");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("fails");
+    const int read = ActionFeedback::ParamsRead, command = ActionFeedback::CommandReply,
+              version = ActionFeedback::VersionReply;
+
+    QTest::newRow("read refused") << read << "Please open serial port first" << true;
+    QTest::newRow("command refused") << command << "Please open serial port first" << true;
+    QTest::newRow("query refused") << version << "Please open serial port first" << true;
+    QTest::newRow("read, log not saved") << read << "Messages could not be saved: /x" << false;
+    QTest::newRow("command, settings not saved") << command << "Settings could not be saved: /x" << false;
+    QTest::newRow("command, upgrade resend") << command << "No upgrade reply, resending 3" << false;
+    QTest::newRow("query, upgrade aborted") << version << "Upgrade aborted: serial port closed" << false;
+    QTest::newRow("read, unknown reply") << read << "Unknown v1 gimbal reply 0x7" << false;
+    QTest::newRow("read, other port failed") << read << "Failed to open serial port: /dev/x" << false;
+}
+
+void TestOperator::onlyTheActionsOwnErrorsFailIt()
+{
+    QFETCH(int, awaits);
+    QFETCH(QString, error);
+    QFETCH(bool, fails);
+    AppBridge bridge;
+    MessageJournal journal(bridge);
+    ActionFeedback feedback(bridge, journal);
+    const QString action = QStringLiteral("action");
+    feedback.begin(action, ActionFeedback::Awaits(awaits));
+    bridge.appendMessage(error);
+    QCOMPARE(feedback.state(action), fails ? ActionFeedback::Failed : ActionFeedback::Working);
+    if (fails)
+        QVERIFY(feedback.text(action).endsWith(error));
 }
 
 void TestOperator::upgradePanelStates()
