@@ -1,11 +1,14 @@
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
+#include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -55,6 +58,36 @@ QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
     return nullptr;
 }
 
+// The one on screen among items of that name, such as the dialog that is open.
+QQuickItem *findVisibleItem(QQuickItem *parent, const QString &objectName)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findVisibleItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+// The buttons that ask something of the controller.
+bool isDeviceAction(const QString &objectName)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(readButton|writeButton|(sbus|pwm|crsf)(Read|Write)|calibButton.*|startButton|queryButton)$"));
+    return pattern.match(objectName).hasMatch();
+}
+
+QByteArray firmwareImage(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 13);
+    return bytes;
+}
+
 void collectButtons(QQuickItem *parent, QList<QQuickItem *> &buttons)
 {
     for (QQuickItem *child : parent->childItems()) {
@@ -100,6 +133,10 @@ private slots:
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
     void vanishedDeviceTurnsTheSwitchOff();
+    void silentLineIsNoAnswer();
+    void heartbeatsStopAndComeBack();
+    void upgradeLocksOutEveryOtherAction();
+    void upgradeSucceeds();
 
 private:
     QQuickWindow *window() const;
@@ -111,6 +148,14 @@ private:
     void click(const char *objectName);
     void saveFrame(const QString &fileName);
     QStringList cutOffButtons(const char *scrolledView = nullptr) const;
+    QStringList enabledDeviceActions() const;
+    QQuickItem *shownItem(const char *objectName) const;
+    void saveFrames(const QString &baseName);
+    void openPort(const QString &portName);
+
+    QTemporaryDir m_files;
+    // Slow enough a line for an upgrade to be watched.
+    SimProcess m_paced {{QStringLiteral("--baud"), QStringLiteral("115200")}};
 
     SimProcess m_sim {{QStringLiteral("--verbose"), QStringLiteral("--accel-step-ms"), QStringLiteral("1000")}};
     QString m_fontFamily;
@@ -235,6 +280,42 @@ QStringList WindowTest::cutOffButtons(const char *scrolledView) const
             cutOff.append(button->objectName());
     }
     return cutOff;
+}
+
+QStringList WindowTest::enabledDeviceActions() const
+{
+    QList<QQuickItem *> buttons;
+    collectButtons(window()->contentItem(), buttons);
+    QStringList enabled;
+    for (QQuickItem *button : qAsConst(buttons)) {
+        if (isDeviceAction(button->objectName()) && button->isEnabled())
+            enabled.append(button->objectName());
+    }
+    return enabled;
+}
+
+QQuickItem *WindowTest::shownItem(const char *objectName) const
+{
+    return findVisibleItem(window()->contentItem(), QString::fromLatin1(objectName));
+}
+
+// The picture in the language shown, then in the other one, named <base>-<language>.png.
+void WindowTest::saveFrames(const QString &baseName)
+{
+    const QString shown = m_bridge->language();
+    const QString other = shown == QLatin1String("zh") ? QStringLiteral("en") : QStringLiteral("zh");
+    for (const QString &language : {shown, other}) {
+        m_bridge->setLanguage(language);
+        saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+    }
+    m_bridge->setLanguage(shown);
+}
+
+// As the sidebar would, with the port the test brought.
+void WindowTest::openPort(const QString &portName)
+{
+    QVERIFY(m_bridge->openSerial(portName, 921600));
+    QTRY_VERIFY(item("serialSwitch")->property("checked").toBool());
 }
 
 void WindowTest::opensAsStartUpBuildsIt()
@@ -402,6 +483,120 @@ void WindowTest::vanishedDeviceTurnsTheSwitchOff()
     QVERIFY(item("refreshButton")->isEnabled());
     QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_sim.portName()));
     saveFrame(QStringLiteral("window-port-lost-en.png"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::silentLineIsNoAnswer()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    openPort(line.slaveName());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Connecting to %1…").arg(line.slaveName()));
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("No answer from the controller on %1").arg(line.slaveName()));
+    QVERIFY(!item("writeButton")->isEnabled());
+    saveFrames(QStringLiteral("window-no-answer"));
+    click("serialSwitch");
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Heartbeats stop while the port stays open, and come back.
+void WindowTest::heartbeatsStopAndComeBack()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("1500:3000")});
+    QVERIFY(pausing.start());
+    openPort(pausing.portName());
+    QTRY_COMPARE(itemText("attitudeText"), QStringLiteral("Ready"));
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
+                              QStringLiteral("Link lost: no heartbeat on %1").arg(pausing.portName()), 5000);
+    QVERIFY(m_bridge->serialOpened());
+    for (const char *status : {"attitudeText", "jointText", "voltageText", "imuText", "motorText"})
+        QCOMPARE(itemText(status), QStringLiteral("No data"));
+    QCOMPARE(item("attitudeDot")->property("color").value<QColor>(), item("motorDot")->property("color").value<QColor>());
+    saveFrames(QStringLiteral("window-link-lost"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(pausing.portName())),
+                             6000);
+    QTRY_COMPARE(itemText("attitudeText"), QStringLiteral("Ready"));
+    click("serialSwitch");
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::upgradeLocksOutEveryOtherAction()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    const QString path = m_files.filePath(QStringLiteral("tavox-fw.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(firmwareImage(48 * 1024)) == 48 * 1024);
+    file.close();
+    m_bridge->setUpgradeFileChooser([path](const QString &, const QString &, const QString &) { return path; });
+    QVERIFY(m_paced.start());
+    openPort(m_paced.portName());
+    QTRY_VERIFY(item("writeButton")->isEnabled());
+
+    click("browseButton");
+    QTRY_COMPARE(itemText("fileInfo"), QStringLiteral("tavox-fw.bin  ·  49152 bytes"));
+    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    const QString question = shownItem("confirmText")->property("text").toString();
+    QVERIFY2(question.contains(QStringLiteral("tavox-fw.bin (49152 bytes)")) && question.contains(QStringLiteral("1.0.0.60")),
+             qPrintable(question));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(m_bridge->tavoxUpgrading());
+    QTRY_VERIFY(itemText("phaseText").startsWith(QStringLiteral("Writing ")));
+
+    QCOMPARE(enabledDeviceActions(), QStringList());
+    QVERIFY(!item("browseButton")->isEnabled());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrading"));
+
+    // the switch asks first; Escape keeps the port and the upgrade
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QCOMPARE(shownItem("confirmText")->property("text").toString(), QStringLiteral("Closing the port aborts the upgrade."));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTRY_VERIFY(!shownItem("confirmText"));
+    QVERIFY(m_bridge->serialOpened() && m_bridge->tavoxUpgrading());
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    QTRY_VERIFY(item("resultBanner")->isVisible());
+    QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(itemText("resultText")));
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrade-failed"));
+    // the result stays until the next upgrade
+    openPort(m_paced.portName());
+    QTRY_VERIFY(item("writeButton")->isEnabled());
+    QVERIFY(item("resultBanner")->isVisible());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::upgradeSucceeds()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(m_bridge->tavoxUpgrading());
+    QVERIFY(!item("resultBanner")->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(item("resultBanner")->isVisible(), 30000);
+    QCOMPARE(itemText("resultText"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+    QCOMPARE(itemText("progressText"), QStringLiteral("100%"));
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrade-succeeded"));
+
+    // another file starts from nothing
+    click("browseButton");
+    QTRY_COMPARE(itemText("progressText"), QStringLiteral("0%"));
+    QVERIFY(!item("resultBanner")->isVisible());
     VERIFY_NO_QML_WARNINGS();
 }
 

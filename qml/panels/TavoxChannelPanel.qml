@@ -131,13 +131,17 @@ Item {
         clip: true
         ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
         ScrollBar.vertical.policy: ScrollBar.AsNeeded
-        contentHeight: pageColumn.implicitHeight
+        // Followed, not bound: on a hidden page a re-translated label re-wraps
+        // while the column's height is being read, which a binding takes for a loop.
+        contentHeight: 0
 
         ColumnLayout {
             id: pageColumn
             width: channelStack.width - root.dp(20)
             height: Math.max(implicitHeight, page.availableHeight)
             spacing: root.dp(6)
+            onImplicitHeightChanged: page.contentHeight = implicitHeight
+            Component.onCompleted: page.contentHeight = implicitHeight
         }
     }
 

@@ -82,7 +82,9 @@ Item {
                 clip: true
                 ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
                 ScrollBar.vertical.policy: ScrollBar.AsNeeded
-                contentHeight: content.implicitHeight + dp(6)
+                // Followed, not bound: the result banner's text re-wraps while
+                // the column's height is being read, which a binding takes for a loop.
+                contentHeight: 0
 
                 ColumnLayout {
                     id: content
@@ -90,11 +92,13 @@ Item {
                     y: dp(6)
                     width: scroll.width - dp(28)
                     height: Math.max(implicitHeight, scroll.availableHeight - dp(6))
-                    spacing: dp(10)
+                    spacing: dp(8)
+                    onImplicitHeightChanged: scroll.contentHeight = implicitHeight + dp(6)
+                    Component.onCompleted: scroll.contentHeight = implicitHeight + dp(6)
 
                     GridLayout {
                         Layout.fillWidth: true
-                        columns: 2
+                        columns: 3
                         rowSpacing: dp(4)
                         columnSpacing: dp(8)
 
@@ -102,6 +106,15 @@ Item {
                         VersionValue {
                             objectName: "firmwareVersion"
                             text: appBridge.tavoxFirmwareVersion
+                        }
+                        // What became of Query Version, beside the versions it shows.
+                        StatusLine {
+                            Layout.fillWidth: true
+                            Layout.rowSpan: 2
+                            Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+                            horizontalAlignment: Text.AlignRight
+                            action: "version"
+                            uiScale: root.uiScale
                         }
                         VersionName { text: zhText("Boot版本", "Boot") }
                         VersionValue {
@@ -152,7 +165,9 @@ Item {
                     Label {
                         objectName: "fileInfo"
                         Layout.fillWidth: true
-                        visible: upgradeMonitor.fileName !== ""
+                        // The file, the phase of the upgrade and its result share one place.
+                        visible: upgradeMonitor.fileName !== "" && upgradeMonitor.phase === UpgradeMonitor.Idle
+                                 && upgradeMonitor.result === UpgradeMonitor.NoResult
                         text: upgradeMonitor.fileName + "  ·  " + upgradeMonitor.fileSizeText
                         elide: Text.ElideMiddle
                         font.family: root.fontFamily
@@ -214,7 +229,8 @@ Item {
                         readonly property bool succeeded: upgradeMonitor.result === UpgradeMonitor.Succeeded
                         Layout.fillWidth: true
                         visible: upgradeMonitor.result !== UpgradeMonitor.NoResult
-                        implicitHeight: resultLabel.implicitHeight + dp(12)
+                                 && upgradeMonitor.phase === UpgradeMonitor.Idle
+                        implicitHeight: resultLabel.implicitHeight + dp(8)
                         radius: dp(6)
                         color: succeeded ? "#F0F9EB" : "#FEF0F0"
                         border.width: 1
@@ -224,19 +240,13 @@ Item {
                             id: resultLabel
                             objectName: "resultText"
                             anchors.fill: parent
-                            anchors.margins: dp(6)
+                            anchors.margins: dp(4)
                             text: upgradeMonitor.resultText
                             wrapMode: Text.WordWrap
                             font.family: root.fontFamily
                             font.pixelSize: dp(13)
                             color: parent.succeeded ? "#67C23A" : "#F56C6C"
                         }
-                    }
-
-                    StatusLine {
-                        Layout.fillWidth: true
-                        action: "version"
-                        uiScale: root.uiScale
                     }
 
                     Item {
