@@ -176,7 +176,10 @@ Item {
                     }
 
                     RowLayout {
+                        objectName: "progressRow"
                         Layout.fillWidth: true
+                        // The result says how the upgrade ended, in the progress bar's place.
+                        visible: !resultBanner.visible
                         spacing: dp(8)
 
                         FieldLabel { text: zhText("进度", "Progress") }
@@ -225,6 +228,7 @@ Item {
                     }
 
                     Rectangle {
+                        id: resultBanner
                         objectName: "resultBanner"
                         readonly property bool succeeded: upgradeMonitor.result === UpgradeMonitor.Succeeded
                         Layout.fillWidth: true
