@@ -25,12 +25,15 @@ constexpr unsigned Nobody = MessageProducer::None;
 constexpr unsigned Anyone = MessageProducer::AnyDeviceAction;
 
 // Every message of the bridge, its parameter and command handling, its
-// version query and its upgrade that is not plain information, with the
+// version query and its upgrade that is not plain information or that
+// answers an action, with the
 // actions whose outcome it can be. A message with a variable part is matched
 // by its fixed stem.
-const std::array<KnownText, 38> KNOWN_TEXTS = { {
+const std::array<KnownText, 39> KNOWN_TEXTS = { {
     { "参数读取成功", "Parameters read OK", Match::Exact, Ok, MessageTopic::ParamsRead, Read | Command },
-    { "加速度计校准成功", "Accel Calib succeeded", Match::Exact, Ok, MessageTopic::None, Command },
+    { "加速度计校准成功", "Accel Calib succeeded", Match::Exact, Ok, MessageTopic::CommandReply, Command },
+    // The controller answers the accelerometer calibration with its steps, not an acknowledgement.
+    { "加速度计校准: ", "Accel Calib: ", Match::Prefix, MessageKind::Info, MessageTopic::CommandReply, Command },
     { "指令成功", " succeeded", Match::Suffix, Ok, MessageTopic::CommandReply, Command },
     { "固件版本: ", "Firmware: ", Match::Prefix, Ok, MessageTopic::VersionReply, Version },
     { "串口已打开: ", "Serial port opened: ", Match::Prefix, Ok, MessageTopic::None, Nobody },

@@ -66,6 +66,8 @@ void TestOperator::messagesTakeTheirKindFromTheTable_data()
     QTest::newRow("read zh") << "参数读取成功" << ok << int(MessageTopic::ParamsRead);
     QTest::newRow("ack en") << "Max Torque succeeded" << ok << int(MessageTopic::CommandReply);
     QTest::newRow("ack zh") << "力矩设置指令成功" << ok << int(MessageTopic::CommandReply);
+    QTest::newRow("accel step") << "Accel Calib: FRONT" << info << int(MessageTopic::CommandReply);
+    QTest::newRow("accel done zh") << "加速度计校准成功" << ok << int(MessageTopic::CommandReply);
     QTest::newRow("version") << "Firmware: 1.0.0.60, Boot: 2.0" << ok << int(MessageTopic::VersionReply);
     QTest::newRow("refused zh") << "请您先打开串口" << error << int(MessageTopic::PortRequired);
     QTest::newRow("open failed") << "Failed to open serial port: /dev/x" << error << int(MessageTopic::None);

@@ -264,6 +264,14 @@ void WindowTest::saveFrame(const QString &fileName)
         image = window()->screen()->grabWindow(window()->winId()).toImage();
     QCOMPARE(image.size(), QSize(1540, 960));
     QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
+    // Run on a real (virtual) display with TAVOX_GRAB_SCREEN set, also what
+    // that screen shows of the window, at whatever size the screen has.
+    if (qEnvironmentVariableIsSet("TAVOX_GRAB_SCREEN")) {
+        const QPixmap screen = window()->screen()->grabWindow(0);
+        const QString name = QStringLiteral("%1-screen-%2x%3.png")
+                                 .arg(fileName.chopped(4)).arg(screen.width()).arg(screen.height());
+        QVERIFY(screen.save(QStringLiteral(TAVOX_BINARY_DIR "/") + name));
+    }
 }
 
 // The names of the window's buttons that are not wholly on screen without
@@ -451,6 +459,8 @@ void WindowTest::accelCalibrationAdvancesTheFaces()
     click("calibButton2");
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"));
+    // its steps are the controller's answer
+    QCOMPARE(itemText("calibrationStatus"), QStringLiteral("Done"));
     const QString completed = QStringLiteral("completed");
     const QString pending = QStringLiteral("pending");
     QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
