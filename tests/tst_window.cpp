@@ -152,6 +152,7 @@ private:
     QQuickItem *shownItem(const char *objectName) const;
     QObject *upgradeMonitor() const;
     void saveFrames(const QString &baseName);
+    void saveQuestionFrames(const QString &baseName, const char *asker);
     void openPort(const QString &portName);
 
     QTemporaryDir m_files;
@@ -330,6 +331,21 @@ void WindowTest::saveFrames(const QString &baseName)
     m_bridge->setLanguage(shown);
 }
 
+// The question `asker` opens, asked and pictured in each language, then cancelled.
+void WindowTest::saveQuestionFrames(const QString &baseName, const char *asker)
+{
+    const QString shown = m_bridge->language();
+    for (const QString &language : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        m_bridge->setLanguage(language);
+        click(asker);
+        QTRY_VERIFY(shownItem("confirmTitle"));
+        saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+        QTest::keyClick(window(), Qt::Key_Escape);
+        QTRY_VERIFY(!shownItem("confirmTitle"));
+    }
+    m_bridge->setLanguage(shown);
+}
+
 // As the sidebar would, with the port the test brought.
 void WindowTest::openPort(const QString &portName)
 {
@@ -361,7 +377,7 @@ void WindowTest::opensAsStartUpBuildsIt()
     QVERIFY(!item("calibButton0")->isEnabled());
     QCOMPARE(item("pitchTorque")->property("blank").toBool(), true);
     QCOMPARE(cutOffButtons(), QStringList());
-    saveFrame(QStringLiteral("window-not-connected.png"));
+    saveFrames(QStringLiteral("window-not-connected"));
 }
 
 void WindowTest::switchConnectsToTheSimulator()
@@ -428,12 +444,15 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QVERIFY(item("sbusRollDir")->property("edited").toBool());
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
     QCOMPARE(cutOffButtons(), QStringList());
+    saveQuestionFrames(QStringLiteral("window-discard"), "sbusRead");
+    saveQuestionFrames(QStringLiteral("window-confirm"), "sbusWrite");
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
     click("sbusWrite");
     // the write restarts the controller: nothing goes out before the operator confirms
     QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
     QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
     QCOMPARE(simReceived().size(), alreadyReceived);
-    saveFrame(QStringLiteral("window-confirm-en.png"));
     QTest::keyClick(window(), Qt::Key_Return);
     // sent, and waiting for the controller's own values to confirm it
     QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
@@ -490,7 +509,7 @@ void WindowTest::switchOffReleasesThePort()
     QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
     QVERIFY(!item("writeButton")->isEnabled());
     QCOMPARE(cutOffButtons("calScrollView"), QStringList());
-    saveFrame(QStringLiteral("window-stale-en.png"));
+    saveFrames(QStringLiteral("window-stale"));
 }
 
 void WindowTest::vanishedDeviceTurnsTheSwitchOff()
