@@ -4,6 +4,7 @@
 #include "app/RendererChoice.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
+#include "bridge/WindowState.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
 
@@ -155,6 +156,7 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
 {
     engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
     engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+    publishWindowState(*engine.rootContext(), bridge, engine);
 }
 
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon)

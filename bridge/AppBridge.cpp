@@ -75,6 +75,8 @@ void AppBridge::appendMessage(const QString &text)
 {
     const QString entry = timestamped(text);
     echo(entry);
+    if (m_messageObserver)
+        m_messageObserver(text, entry);
     if (m_messageLog.isEmpty())
         m_messageLog = entry;
     else
@@ -107,7 +109,6 @@ void AppBridge::setLanguage(QString lang)
         return;
     m_language = normalised;
     const bool saved = writeConfiguredLanguage(m_language);
-    clearMessages();
     if (!saved)
         appendMessage(localized(QStringLiteral("设置无法保存: "), QStringLiteral("Settings could not be saved: "))
                       + configFilePath());

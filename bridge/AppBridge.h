@@ -254,14 +254,21 @@ public:
     // Requests still waiting on the current open of the link.
     const LinkSession &linkSession() const { return m_link; }
 
-    // For programs that drive the bridge without a window (tavoxctl).
+    // Not on the meta-object: what tavoxctl and the window's presentation
+    // objects read beside the published properties.
     const ParamBlock &paramBlock() const { return m_params; }
-    // Parameter blocks accepted from the controller since construction.
+    QString portName() const { return m_uart.portName(); }
+    // True when the last close came from the port going away, not from the operator.
+    bool portLost() const { return m_portLost; }
+    // Parameter blocks accepted from the controller since construction; a write's own update does not count.
     int paramBlocksReceived() const { return m_paramBlocksReceived; }
     const UpgradeDriver &upgradeDriver() const { return m_upgrade; }
     // Blocks until the port has taken every frame handed to it, or `timeoutMs`
     // passed; closing the port drops what it still holds.
     bool waitForFramesWritten(int timeoutMs);
+    // Sees every message as it is appended: its text, and the entry with its time stamp.
+    using MessageObserver = std::function<void(const QString &text, const QString &entry)>;
+    void setMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
 
 signals:
     void languageChanged();
@@ -284,6 +291,7 @@ private:
 
     // Serial link and receive path.
     void closeLink();
+    void endOpenLink();
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
     void resetHeartbeat();
@@ -327,12 +335,14 @@ private:
     QString m_messageLog;
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
+    bool m_portLost = false;
+    int m_paramBlocksReceived = 0;
+    MessageObserver m_messageObserver;
     MessageThrottle m_throttle;
     QTimer m_floodEndCheck;
     QElapsedTimer m_monotonic;
 
     ParamBlock m_params;
-    int m_paramBlocksReceived = 0;
     int m_pwmRollCh = 1;
     int m_pwmLockCh = 1;
 

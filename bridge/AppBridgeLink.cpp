@@ -56,6 +56,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
     }
 
     clearReceiveState();
+    m_portLost = false;
     m_startupHintShown = false;
     resetHeartbeat();
     m_link.begin();
@@ -78,6 +79,12 @@ void AppBridge::closeSerial()
 {
     if (!serialOpened())
         return;
+    m_portLost = false;
+    endOpenLink();
+}
+
+void AppBridge::endOpenLink()
+{
     m_link.end();
     clearReceiveState();
     resetHeartbeat();
@@ -104,7 +111,8 @@ void AppBridge::onPortLost()
         return;
     appendMessage(localized(QStringLiteral("串口已断开: "), QStringLiteral("Serial port disconnected: "))
                   + m_uart.portName());
-    closeSerial();
+    m_portLost = true;
+    endOpenLink();
 }
 
 void AppBridge::resetHeartbeat()

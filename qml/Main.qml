@@ -94,8 +94,9 @@ ApplicationWindow {
             }
 
             MessageLogPanel {
+                id: messageLog
                 Layout.fillWidth: true
-                Layout.preferredHeight: dp(180)
+                Layout.preferredHeight: expanded ? dp(440) : dp(180)
                 uiScale: win.uiScale
                 fontFamily: win.font.family
             }

@@ -41,4 +41,8 @@ struct SimConfig
     bool falseSync = false;
     // About 1000 version-1 replies a second that no tool knows.
     bool unknownFlood = false;
+    // No heartbeat for heartbeatGapMs from heartbeatGapStartMs after the
+    // simulator started; -1 switches it off. Everything else goes on.
+    int heartbeatGapStartMs = -1;
+    int heartbeatGapMs = 0;
 };

@@ -220,6 +220,7 @@ SimDevice::SimDevice(const SimConfig &config, qint64 nowMs)
     : m_config(config),
       m_params(defaultSimParams()),
       m_bootMs(nowMs),
+      m_startMs(nowMs),
       m_heartbeatEpochMs(nowMs),
       m_upgradeUnderWayUntilMs(nowMs),
       m_nextUnsolicitedMs(nowMs + UnsolicitedPeriodMs),
@@ -460,6 +461,15 @@ QByteArray SimDevice::paramBlockPayload() const
     return out;
 }
 
+bool SimDevice::inHeartbeatGap(qint64 nowMs) const
+{
+    if (m_config.heartbeatGapStartMs < 0)
+        return false;
+    const qint64 sinceStart = nowMs - m_startMs;
+    return sinceStart >= m_config.heartbeatGapStartMs
+        && sinceStart < qint64(m_config.heartbeatGapStartMs) + m_config.heartbeatGapMs;
+}
+
 qint64 SimDevice::heartbeatTime(qint64 index) const
 {
     return m_heartbeatEpochMs + index * 1000 / m_config.heartbeatRateHz;
@@ -475,7 +485,7 @@ void SimDevice::collectHeartbeats(qint64 nowMs, QList<Pending> &due)
         m_heartbeatIndex = 0;
     }
     for (qint64 at = heartbeatTime(m_heartbeatIndex); at <= nowMs; at = heartbeatTime(++m_heartbeatIndex)) {
-        if (isRebooting(at))
+        if (isRebooting(at) || inHeartbeatGap(at))
             continue;
         SimTelemetryState state;
         state.nowMs = at;

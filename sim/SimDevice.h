@@ -26,6 +26,7 @@ public:
 
     const ParamBlock &params() const { return m_params; }
     bool isRebooting(qint64 nowMs) const { return nowMs < m_rebootUntilMs; }
+    bool inHeartbeatGap(qint64 nowMs) const;
     // The image of the transfer that has just been stopped, once.
     bool takeFinishedImage(QByteArray &image);
 
@@ -59,6 +60,7 @@ private:
     SimUpgradeTarget m_upgrade {m_config};
     QList<Pending> m_pending;
     qint64 m_bootMs = 0;
+    qint64 m_startMs = 0;
     qint64 m_rebootUntilMs = 0;
     qint64 m_heartbeatEpochMs = 0;
     qint64 m_heartbeatIndex = 0;

@@ -82,6 +82,25 @@ bool readLateReply(const QCommandLineParser &parser, SimConfig &config, QString 
     return true;
 }
 
+bool readHeartbeatGap(const QCommandLineParser &parser, SimConfig &config, QString &error)
+{
+    const QString name = QStringLiteral("fault-heartbeat-gap");
+    if (!parser.isSet(name))
+        return true;
+    const QStringList parts = parser.value(name).split(QLatin1Char(':'));
+    bool startOk = false;
+    bool lengthOk = false;
+    const int start = parts.value(0).toInt(&startOk);
+    const int length = parts.value(1).toInt(&lengthOk);
+    if (parts.size() != 2 || !startOk || !lengthOk || start < 0 || start > 600000 || length < 0 || length > 600000) {
+        error = QStringLiteral("--fault-heartbeat-gap takes a start and a length of 0 to 600000 ms, such as 2000:2500");
+        return false;
+    }
+    config.heartbeatGapStartMs = start;
+    config.heartbeatGapMs = length;
+    return true;
+}
+
 bool readVersion(const QCommandLineParser &parser, const char *name, quint32 &word, QString &error)
 {
     if (!parser.isSet(QLatin1String(name)) || parseDottedVersion(parser.value(QLatin1String(name)), word))
@@ -177,6 +196,9 @@ void addSimOptions(QCommandLineParser &parser)
         {QStringLiteral("fault-hangup-after"),
          QStringLiteral("Hang up the line <ms> after the first bytes arrive, then idle until interrupted."),
          QStringLiteral("ms")},
+        {QStringLiteral("fault-heartbeat-gap"),
+         QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),
+         QStringLiteral("start:length")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},
@@ -195,7 +217,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
     if (!readParamForm(parser, c.paramForm, error) || !readVerifyFault(parser, c, error)
         || !readVersion(parser, "firmware", c.firmwareVersion, error)
         || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error)
-        || !readLateReply(parser, c, error))
+        || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error))
         return false;
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));
     c.duplicateAcks = parser.isSet(QStringLiteral("fault-duplicate-acks"));

@@ -295,6 +295,7 @@ void TestSerial::sendFrameRefusesWhileClosed()
 {
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
+    bridge.clearMessages();
     MessageCapture capture;
     QVERIFY(!bridge.sendFrame(QByteArray::fromHex("AA0700B1C0496C")));
     QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });

@@ -512,6 +512,28 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Heartbeats pause for the gap and come back by themselves; requests are answered meanwhile.
+    void heartbeatGap()
+    {
+        SimProcess sim({"--fault-heartbeat-gap", "300:800"});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+        QVERIFY(client.next(Heartbeat));
+        qint64 lastHeartbeatMs = client.nowMs();
+        while (client.nowMs() < 3000 && client.next(Heartbeat, 300))
+            lastHeartbeatMs = client.nowMs();
+        QVERIFY2(client.nowMs() < 3000, "the heartbeats never paused");
+
+        const int heartbeatsBefore = client.framesSeen.value(Heartbeat);
+        QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
+        QVERIFY(client.next(VersionReply, 300));
+        QCOMPARE(client.framesSeen.value(Heartbeat), heartbeatsBefore);
+
+        QVERIFY(client.next(Heartbeat, 1500));
+        const qint64 pauseMs = client.nowMs() - lastHeartbeatMs;
+        QVERIFY2(pauseMs >= 700 && pauseMs <= 1200, qPrintable(QString::number(pauseMs)));
+    }
+
     // About 1000 unknown version-1 replies a second, general and gimbal set in turn, and the
     // simulator still answers.
     void unknownFlood()
@@ -537,6 +559,9 @@ private slots:
         QTest::newRow("unknown request") << QStringList {"--fault-late-reply", "reboot:100"} << lateReply;
         QTest::newRow("no delay") << QStringList {"--fault-late-reply", "erase"} << lateReply;
         QTest::newRow("negative delay") << QStringList {"--fault-late-reply", "stop:-5"} << lateReply;
+        const QString gap = QStringLiteral("--fault-heartbeat-gap takes a start and a length of 0 to 600000 ms");
+        QTest::newRow("gap without length") << QStringList {"--fault-heartbeat-gap", "2000"} << gap;
+        QTest::newRow("negative gap") << QStringList {"--fault-heartbeat-gap", "100:-1"} << gap;
         QTest::newRow("hang-up time") << QStringList {"--fault-hangup-after", "soon"}
                                       << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
     }

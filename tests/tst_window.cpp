@@ -1,12 +1,16 @@
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
+#include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -53,6 +57,63 @@ QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
     }
     return nullptr;
 }
+
+// The one on screen among items of that name, such as the dialog that is open.
+QQuickItem *findVisibleItem(QQuickItem *parent, const QString &objectName)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findVisibleItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+// The buttons that ask something of the controller.
+bool isDeviceAction(const QString &objectName)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(readButton|writeButton|(sbus|pwm|crsf)(Read|Write)|calibButton.*|startButton|queryButton)$"));
+    return pattern.match(objectName).hasMatch();
+}
+
+QByteArray firmwareImage(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 13);
+    return bytes;
+}
+
+void collectButtons(QQuickItem *parent, QList<QQuickItem *> &buttons)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->inherits("QQuickAbstractButton") && !child->objectName().isEmpty())
+            buttons.append(child);
+        collectButtons(child, buttons);
+    }
+}
+
+// Cut off when some clipping ancestor (a scroll view, a panel) or the window
+// does not show the whole of it.
+bool isCutOff(QQuickItem *item)
+{
+    const QRectF bounds(0, 0, item->width(), item->height());
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        const bool bounding = ancestor->clip() || !ancestor->parentItem();
+        if (!bounding)
+            continue;
+        const QRectF inAncestor = item->mapRectToItem(ancestor, bounds);
+        if (!QRectF(0, 0, ancestor->width(), ancestor->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(inAncestor))
+            return true;
+    }
+    return false;
+}
 }
 
 #define VERIFY_NO_QML_WARNINGS() QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))))
@@ -72,6 +133,10 @@ private slots:
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
     void vanishedDeviceTurnsTheSwitchOff();
+    void silentLineIsNoAnswer();
+    void heartbeatsStopAndComeBack();
+    void upgradeLocksOutEveryOtherAction();
+    void upgradeSucceeds();
 
 private:
     QQuickWindow *window() const;
@@ -82,6 +147,17 @@ private:
     QStringList simReceived() const;
     void click(const char *objectName);
     void saveFrame(const QString &fileName);
+    QStringList cutOffButtons(const char *scrolledView = nullptr);
+    QStringList enabledDeviceActions() const;
+    QQuickItem *shownItem(const char *objectName) const;
+    QObject *upgradeMonitor() const;
+    void saveFrames(const QString &baseName);
+    void saveQuestionFrames(const QString &baseName, const char *asker);
+    void openPort(const QString &portName);
+
+    QTemporaryDir m_files;
+    // Slow enough a line for an upgrade to be watched.
+    SimProcess m_paced {{QStringLiteral("--baud"), QStringLiteral("115200")}};
 
     SimProcess m_sim {{QStringLiteral("--verbose"), QStringLiteral("--accel-step-ms"), QStringLiteral("1000")}};
     QString m_fontFamily;
@@ -189,6 +265,92 @@ void WindowTest::saveFrame(const QString &fileName)
         image = window()->screen()->grabWindow(window()->winId()).toImage();
     QCOMPARE(image.size(), QSize(1540, 960));
     QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
+    // Run on a real (virtual) display with TAVOX_GRAB_SCREEN set, also what
+    // that screen shows of the window, at whatever size the screen has.
+    if (qEnvironmentVariableIsSet("TAVOX_GRAB_SCREEN")) {
+        const QPixmap screen = window()->screen()->grabWindow(0);
+        const QString name = QStringLiteral("%1-screen-%2x%3.png")
+                                 .arg(fileName.chopped(4)).arg(screen.width()).arg(screen.height());
+        QVERIFY(screen.save(QStringLiteral(TAVOX_BINARY_DIR "/") + name));
+    }
+}
+
+// The names of the window's buttons that are not wholly on screen without
+// scrolling, leaving out those of a view the test has scrolled on purpose.
+QStringList WindowTest::cutOffButtons(const char *scrolledView)
+{
+    // Layouts settle before the next frame.
+    QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
+    window()->update();
+    if (!frameSwapped.wait(5000))
+        return { QStringLiteral("<no frame>") };
+    QList<QQuickItem *> buttons;
+    collectButtons(window()->contentItem(), buttons);
+    const QQuickItem *skipped = scrolledView ? item(scrolledView) : nullptr;
+    QStringList cutOff;
+    for (QQuickItem *button : qAsConst(buttons)) {
+        if (skipped && skipped->isAncestorOf(button))
+            continue;
+        if (isCutOff(button))
+            cutOff.append(button->objectName());
+    }
+    return cutOff;
+}
+
+QStringList WindowTest::enabledDeviceActions() const
+{
+    QList<QQuickItem *> buttons;
+    collectButtons(window()->contentItem(), buttons);
+    QStringList enabled;
+    for (QQuickItem *button : qAsConst(buttons)) {
+        if (isDeviceAction(button->objectName()) && button->isEnabled())
+            enabled.append(button->objectName());
+    }
+    return enabled;
+}
+
+QObject *WindowTest::upgradeMonitor() const
+{
+    return m_engine->rootContext()->contextProperty(QStringLiteral("upgradeMonitor")).value<QObject *>();
+}
+
+QQuickItem *WindowTest::shownItem(const char *objectName) const
+{
+    return findVisibleItem(window()->contentItem(), QString::fromLatin1(objectName));
+}
+
+// The picture in the language shown, then in the other one, named <base>-<language>.png.
+void WindowTest::saveFrames(const QString &baseName)
+{
+    const QString shown = m_bridge->language();
+    const QString other = shown == QLatin1String("zh") ? QStringLiteral("en") : QStringLiteral("zh");
+    for (const QString &language : {shown, other}) {
+        m_bridge->setLanguage(language);
+        saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+    }
+    m_bridge->setLanguage(shown);
+}
+
+// The question `asker` opens, asked and pictured in each language, then cancelled.
+void WindowTest::saveQuestionFrames(const QString &baseName, const char *asker)
+{
+    const QString shown = m_bridge->language();
+    for (const QString &language : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        m_bridge->setLanguage(language);
+        click(asker);
+        QTRY_VERIFY(shownItem("confirmTitle"));
+        saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+        QTest::keyClick(window(), Qt::Key_Escape);
+        QTRY_VERIFY(!shownItem("confirmTitle"));
+    }
+    m_bridge->setLanguage(shown);
+}
+
+// As the sidebar would, with the port the test brought.
+void WindowTest::openPort(const QString &portName)
+{
+    QVERIFY(m_bridge->openSerial(portName, 921600));
+    QTRY_VERIFY(item("serialSwitch")->property("checked").toBool());
 }
 
 void WindowTest::opensAsStartUpBuildsIt()
@@ -200,7 +362,22 @@ void WindowTest::opensAsStartUpBuildsIt()
     QCOMPARE(window()->color(), QColor(QStringLiteral("#f5f7fa")));
     QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
     QCOMPARE(m_bridge->messageLog().count(QStringLiteral("请您先打开串口")), 1);
+    // the bridge's first entry, written before the window existed, is in the window's log
+    const QObject *journal = m_engine->rootContext()->contextProperty(QStringLiteral("messageJournal")).value<QObject *>();
+    QCOMPARE(item("messageLogArea")->property("count"), journal->property("count"));
+    QString shownLog;
+    QVERIFY(QMetaObject::invokeMethod(const_cast<QObject *>(journal), "plainText", Q_RETURN_ARG(QString, shownLog)));
+    QVERIFY2(shownLog.contains(QStringLiteral("] 应用已启动\n")), qPrintable(shownLog));
     QVERIFY(!item("crsfTab")->isVisible());
+
+    // nothing attached yet: said so, no values, no device action
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("未连接"));
+    QCOMPARE(itemText("valuesNote"), QStringLiteral("尚未读取参数"));
+    QVERIFY(!item("sbusWrite")->isEnabled());
+    QVERIFY(!item("calibButton0")->isEnabled());
+    QCOMPARE(item("pitchTorque")->property("blank").toBool(), true);
+    QCOMPARE(cutOffButtons(), QStringList());
+    saveFrames(QStringLiteral("window-not-connected"));
 }
 
 void WindowTest::switchConnectsToTheSimulator()
@@ -219,6 +396,8 @@ void WindowTest::switchConnectsToTheSimulator()
     QTRY_COMPARE(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"));
     QTRY_VERIFY(item("crsfTab")->isVisible());
     QTRY_VERIFY(itemText("pitchValue") != QLatin1String("--"));
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("已连接 %1 — 固件 1.0.0.60").arg(m_sim.portName()));
+    QVERIFY(item("sbusWrite")->isEnabled());
     QVERIFY(simReceived().contains(QStringLiteral("parameter read")));
     QVERIFY(simReceived().contains(QStringLiteral("version query")));
     VERIFY_NO_QML_WARNINGS();
@@ -249,6 +428,7 @@ void WindowTest::grabsConnectedWindow()
     QTEST(itemText("crsfTab"), "crsfTab");
     QTEST(itemText("attitudeText"), "attitude");
 
+    QCOMPARE(cutOffButtons(), QStringList());
     saveFrame(QStringLiteral("window-connected-%1.png").arg(language));
     VERIFY_NO_QML_WARNINGS();
 }
@@ -261,7 +441,22 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QTest::keyClick(window(), Qt::Key_Up);
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
+    QCOMPARE(cutOffButtons(), QStringList());
+    saveQuestionFrames(QStringLiteral("window-discard"), "sbusRead");
+    saveQuestionFrames(QStringLiteral("window-confirm"), "sbusWrite");
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
     click("sbusWrite");
+    // the write restarts the controller: nothing goes out before the operator confirms
+    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
+    QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    QTest::keyClick(window(), Qt::Key_Return);
+    // sent, and waiting for the controller's own values to confirm it
+    QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
+    QCOMPARE(itemText("unconfirmedCount"), QStringLiteral("1 to confirm by Read"));
 
     const QStringList expected = {
         QStringLiteral("command 0xA0 para 0x00008002 0x00008004 0x00050006 0x00010001"),
@@ -270,14 +465,21 @@ void WindowTest::sbusWriteActivatesAndReboots()
         QStringLiteral("parameter read"),
     };
     QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, 8000);
-    QVERIFY(itemText("messageLogArea").contains(QStringLiteral("SBUS channels written")));
+    QVERIFY(m_bridge->messageLog().contains(QStringLiteral("SBUS channels written")));
+    // the re-read after the restart brought the written value back: settled
+    QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), 8000);
+    QVERIFY(!item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::accelCalibrationAdvancesTheFaces()
 {
     click("calibButton2");
+    QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"));
+    // its steps are the controller's answer
+    QCOMPARE(itemText("calibrationStatus"), QStringLiteral("Done"));
     const QString completed = QStringLiteral("completed");
     const QString pending = QStringLiteral("pending");
     QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
@@ -302,6 +504,12 @@ void WindowTest::switchOffReleasesThePort()
     QVERIFY(item("serialPortCombo")->isEnabled());
     QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
     QCOMPARE(itemText("attitudeText"), QStringLiteral("N/A"));
+    // the last controller's values stay, labelled as such, and cannot be written
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Not connected"));
+    QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
+    QVERIFY(!item("writeButton")->isEnabled());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-stale"));
 }
 
 void WindowTest::vanishedDeviceTurnsTheSwitchOff()
@@ -313,6 +521,123 @@ void WindowTest::vanishedDeviceTurnsTheSwitchOff()
     QTRY_VERIFY(!m_bridge->serialOpened());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("refreshButton")->isEnabled());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_sim.portName()));
+    saveFrame(QStringLiteral("window-port-lost-en.png"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::silentLineIsNoAnswer()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    openPort(line.slaveName());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Connecting to %1…").arg(line.slaveName()));
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("No answer from the controller on %1").arg(line.slaveName()));
+    QVERIFY(!item("writeButton")->isEnabled());
+    saveFrames(QStringLiteral("window-no-answer"));
+    click("serialSwitch");
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Heartbeats stop while the port stays open, and come back.
+void WindowTest::heartbeatsStopAndComeBack()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("1500:3000")});
+    QVERIFY(pausing.start());
+    openPort(pausing.portName());
+    QTRY_COMPARE(itemText("attitudeText"), QStringLiteral("Ready"));
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
+                              QStringLiteral("Link lost: no heartbeat on %1").arg(pausing.portName()), 5000);
+    QVERIFY(m_bridge->serialOpened());
+    for (const char *status : {"attitudeText", "jointText", "voltageText", "imuText", "motorText"})
+        QCOMPARE(itemText(status), QStringLiteral("No data"));
+    QCOMPARE(item("attitudeDot")->property("color").value<QColor>(), item("motorDot")->property("color").value<QColor>());
+    saveFrames(QStringLiteral("window-link-lost"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(pausing.portName())),
+                             6000);
+    QTRY_COMPARE(itemText("attitudeText"), QStringLiteral("Ready"));
+    click("serialSwitch");
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::upgradeLocksOutEveryOtherAction()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    const QString path = m_files.filePath(QStringLiteral("tavox-fw.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(firmwareImage(48 * 1024)) == 48 * 1024);
+    file.close();
+    m_bridge->setUpgradeFileChooser([path](const QString &, const QString &, const QString &) { return path; });
+    QVERIFY(m_paced.start());
+    openPort(m_paced.portName());
+    QTRY_VERIFY(item("writeButton")->isEnabled());
+
+    click("browseButton");
+    QTRY_COMPARE(itemText("fileInfo"), QStringLiteral("tavox-fw.bin  ·  49152 bytes"));
+    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    const QString question = shownItem("confirmText")->property("text").toString();
+    QVERIFY2(question.contains(QStringLiteral("tavox-fw.bin (49152 bytes)")) && question.contains(QStringLiteral("1.0.0.60")),
+             qPrintable(question));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(m_bridge->tavoxUpgrading());
+    QTRY_VERIFY(itemText("phaseText").startsWith(QStringLiteral("Writing ")));
+
+    QCOMPARE(enabledDeviceActions(), QStringList());
+    QVERIFY(!item("browseButton")->isEnabled());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrading"));
+
+    // the switch asks first; Escape keeps the port and the upgrade
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QCOMPARE(shownItem("confirmText")->property("text").toString(), QStringLiteral("Closing the port aborts the upgrade."));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTRY_VERIFY(!shownItem("confirmText"));
+    QVERIFY(m_bridge->serialOpened() && m_bridge->tavoxUpgrading());
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(!m_bridge->serialOpened());
+    QTRY_VERIFY(item("resultBanner")->isVisible());
+    QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(itemText("resultText")));
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrade-failed"));
+    // the result stays until the next upgrade
+    openPort(m_paced.portName());
+    QTRY_VERIFY(item("writeButton")->isEnabled());
+    QVERIFY(item("resultBanner")->isVisible());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::upgradeSucceeds()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(m_bridge->tavoxUpgrading());
+    QVERIFY(!item("resultBanner")->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(item("resultBanner")->isVisible(), 30000);
+    QCOMPARE(itemText("resultText"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+    QCOMPARE(upgradeMonitor()->property("progress").toInt(), 100);
+    QCOMPARE(cutOffButtons("calScrollView"), QStringList());
+    saveFrames(QStringLiteral("window-upgrade-succeeded"));
+
+    // another file starts from nothing
+    click("browseButton");
+    QTRY_VERIFY(!item("resultBanner")->isVisible());
+    QVERIFY(item("progressRow")->isVisible());
+    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
     VERIFY_NO_QML_WARNINGS();
 }
 

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -26,13 +27,19 @@ Item {
         }
     }
 
+    // `ask`: what the operator confirms first, for commands that stop, move or restart the gimbal.
     readonly property var commands: [
-        { t: zhText("停止电机", "Stop Motor"), cmd: 0 },
-        { t: zhText("霍尔校准", "Hall Calib"), cmd: 1 },
-        { t: zhText("加速度计校准", "Accel Calib"), cmd: 2 },
-        { t: zhText("激活", "Activate"), cmd: 3 },
-        { t: zhText("重启", "Restart"), cmd: 4 },
-        { t: zhText("零点标定", "Zero Calib"), cmd: 5 }
+        { t: zhText("停止电机", "Stop Motor"), cmd: 0,
+          ask: zhText("电机会立即停止，云台失去稳定。", "The motors stop at once and the gimbal stops stabilising.") },
+        { t: zhText("霍尔校准", "Hall Calib"), cmd: 1,
+          ask: zhText("霍尔校准时电机会转动，请让云台可以自由转动。", "The motors turn during the hall calibration; let the gimbal move freely.") },
+        { t: zhText("加速度计校准", "Accel Calib"), cmd: 2,
+          ask: zhText("开始六面加速度计校准，需要按提示依次摆放设备。", "Starts the six-face accelerometer calibration; you will place the device face by face.") },
+        { t: zhText("激活", "Activate"), cmd: 3, ask: "" },
+        { t: zhText("重启", "Restart"), cmd: 4,
+          ask: zhText("控制器会重启，电机会短暂停止。", "The controller restarts; its motors stop for a moment.") },
+        { t: zhText("零点标定", "Zero Calib"), cmd: 5,
+          ask: zhText("零点标定会把当前姿态设为零点，请先将云台摆正。", "The zero calibration takes the present attitude as zero; level the gimbal first.") }
     ]
 
     readonly property var faces: [
@@ -44,10 +51,21 @@ Item {
         { name: zhText("右", "Right"), idx: 6, img: "qrc:/icon/png/TAVOX/6.png" }
     ]
 
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    function requestCommand(command) {
+        if (command.ask === "") {
+            sendCommand(command.cmd)
+            return
+        }
+        confirm.ask(command.t + "?", command.ask, command.t, function() { sendCommand(command.cmd) })
+    }
+
     function sendCommand(cmd) {
+        actionFeedback.begin("calibration", ActionFeedback.CommandReply)
         appBridge.tavoxSendCalibration(cmd)
         if (cmd === 2) {
             caliState = -1
@@ -308,17 +326,24 @@ Item {
 
                         Repeater {
                             model: root.commands
-                            TavoxButton {
-                                objectName: "calibButton" + modelData.cmd
+                            DeviceButton {
+                                name: "calibButton" + modelData.cmd
                                 uiScale: root.uiScale
                                 fontFamily: root.fontFamily
                                 Layout.fillWidth: true
                                 Layout.minimumWidth: dp(80)
                                 Layout.preferredHeight: dp(34)
                                 text: modelData.t
-                                onClicked: root.sendCommand(modelData.cmd)
+                                blockedReason: linkMonitor.blockedReason
+                                onClicked: root.requestCommand(modelData)
                             }
                         }
+                    }
+
+                    StatusLine {
+                        Layout.fillWidth: true
+                        action: "calibration"
+                        uiScale: root.uiScale
                     }
 
                     ColumnLayout {

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -15,17 +16,9 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    // Editing a field ends its binding to the bridge, so every new parameter
-    // set is assigned again.
-    Connections {
-        target: appBridge
-        function onTavoxParamsChanged() {
-            fpvCombo.currentIndex = appBridge.tavoxFpvMode
-            pitchSpin.value = appBridge.tavoxPitchMaxSpeed
-            rollSpin.value = appBridge.tavoxRollMaxSpeed
-            yawSpin.value = appBridge.tavoxYawMaxSpeed
-        }
-    }
+    FieldEdits { id: fieldEdits }
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    PanelActions { id: actions; name: "gimbal"; edits: fieldEdits; confirm: confirm }
 
     // The inputs start in one column whatever the language's label lengths.
     readonly property real labelWidth: Math.max(fpvLabel.implicitWidth, pitchLabel.implicitWidth,
@@ -37,7 +30,8 @@ Item {
         font.pixelSize: root.dp(16)
     }
 
-    component SpeedInput: TavoxSpinInput {
+    component SpeedInput: TrackedSpinInput {
+        edits: fieldEdits
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         Layout.fillWidth: true
@@ -61,11 +55,26 @@ Item {
                 Layout.margins: dp(14)
                 spacing: dp(6)
 
-                Label {
-                    text: zhText("云台配置", "Gimbal Config")
-                    font.family: root.fontFamily
-                    font.pixelSize: dp(18)
-                    font.bold: true
+                // The panel's state sits beside its title, so that it costs the
+                // fields and buttons no height.
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: dp(8)
+
+                    Label {
+                        text: zhText("云台配置", "Gimbal Config")
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(18)
+                        font.bold: true
+                    }
+                    PanelStateBar {
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignVCenter
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        edits: fieldEdits
+                        action: actions.name
+                    }
                 }
                 Rectangle {
                     Layout.fillWidth: true
@@ -94,15 +103,17 @@ Item {
                         Layout.fillWidth: true
                         spacing: dp(8)
                         FieldLabel { id: fpvLabel; text: zhText("FPV模式", "FPV Mode") }
-                        TavoxCombo {
+                        TrackedCombo {
                             id: fpvCombo
                             objectName: "fpvCombo"
+                            edits: fieldEdits
+                            field: "fpv"
                             uiScale: root.uiScale
                             fontFamily: root.fontFamily
                             Layout.fillWidth: true
                             Layout.preferredHeight: dp(36)
                             model: root.fpvLabels
-                            currentIndex: appBridge.tavoxFpvMode
+                            device: appBridge.tavoxFpvMode
                         }
                     }
                     RowLayout {
@@ -112,7 +123,8 @@ Item {
                         SpeedInput {
                             id: pitchSpin
                             objectName: "pitchSpin"
-                            value: appBridge.tavoxPitchMaxSpeed
+                            field: "pitch"
+                            device: appBridge.tavoxPitchMaxSpeed
                         }
                     }
                     RowLayout {
@@ -122,7 +134,8 @@ Item {
                         SpeedInput {
                             id: rollSpin
                             objectName: "rollSpin"
-                            value: appBridge.tavoxRollMaxSpeed
+                            field: "roll"
+                            device: appBridge.tavoxRollMaxSpeed
                         }
                     }
                     RowLayout {
@@ -132,7 +145,8 @@ Item {
                         SpeedInput {
                             id: yawSpin
                             objectName: "yawSpin"
-                            value: appBridge.tavoxYawMaxSpeed
+                            field: "yaw"
+                            device: appBridge.tavoxYawMaxSpeed
                         }
                     }
 
@@ -140,31 +154,13 @@ Item {
                         Layout.preferredHeight: dp(8)
                     }
 
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(10)
 
-                        TavoxButton {
-                            objectName: "readButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("读取", "Read")
-                            onClicked: appBridge.tavoxReadParams()
-                        }
-                        TavoxButton {
-                            objectName: "writeButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("写入", "Write")
-                            onClicked: appBridge.tavoxWriteGimbalConfig(fpvCombo.currentIndex, pitchSpin.value,
+                    ReadWriteRow {
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        onWriteRequested: appBridge.tavoxWriteGimbalConfig(fpvCombo.currentIndex, pitchSpin.value,
                                                                         rollSpin.value, yawSpin.value)
-                        }
                     }
 
                     Item {

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 GroupBox {
     id: root
@@ -8,9 +9,19 @@ GroupBox {
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
     property string language: appBridge.language
+    // Taller on request, so a long record can be read without scrolling line by line.
+    property bool expanded: false
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return language === "zh" ? cn : en }
+
+    function kindColor(kind) {
+        switch (kind) {
+        case MessageJournal.Error: return "#F56C6C"
+        case MessageJournal.Success: return "#67C23A"
+        default: return "#606266"
+        }
+    }
 
     title: ""
     padding: 0
@@ -24,13 +35,10 @@ GroupBox {
         border.color: "#e4e7ed"
     }
 
-    // The bridge owns the log; every change shows its complete text again.
-    Connections {
-        target: appBridge
-        function onMessageLogChanged() {
-            messageLogArea.text = appBridge.messageLog
-            messageLogArea.scrollToEnd()
-        }
+    component LogButton: TavoxButton {
+        Layout.preferredHeight: root.dp(32)
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
     }
 
     ColumnLayout {
@@ -50,57 +58,56 @@ GroupBox {
 
             Item { Layout.fillWidth: true }
 
-            TavoxButton {
+            LogButton {
+                objectName: "expandButton"
+                text: root.expanded ? root.zhText("收起", "Collapse") : root.zhText("展开", "Expand")
+                onClicked: root.expanded = !root.expanded
+            }
+            LogButton {
+                objectName: "copyButton"
+                text: root.zhText("复制全部", "Copy all")
+                onClicked: messageJournal.copyAll()
+            }
+            LogButton {
+                objectName: "saveButton"
+                text: root.zhText("保存…", "Save…")
+                onClicked: messageJournal.saveAs()
+            }
+            LogButton {
                 objectName: "clearButton"
                 text: root.zhText("清除", "Clear")
-                Layout.preferredHeight: root.dp(32)
-                uiScale: root.uiScale
-                fontFamily: root.fontFamily
-                onClicked: {
-                    messageLogArea.text = ""
-                    appBridge.clearMessages()
-                }
+                onClicked: messageJournal.clear()
             }
         }
 
-        ScrollView {
-            id: messageLogScrollView
-            objectName: "messageLogScrollView"
+        // One selectable text per entry, coloured by what it reports; the
+        // view creates only the entries in sight, however long the record.
+        ListView {
+            id: messageLogArea
+            objectName: "messageLogArea"
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            ScrollBar.vertical.policy: ScrollBar.AsNeeded
+            model: messageJournal
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
-            TextArea {
-                id: messageLogArea
-                objectName: "messageLogArea"
-                width: messageLogScrollView.width
+            delegate: TextEdit {
+                width: messageLogArea.width - 12
+                x: 6
                 readOnly: true
                 selectByMouse: true
-                wrapMode: TextEdit.WordWrap
+                wrapMode: TextEdit.Wrap
+                text: model.text
                 font.family: root.fontFamily
                 font.pixelSize: root.dp(16)
-                color: "#606266"
+                color: root.kindColor(model.kind)
                 selectedTextColor: "#3367D1"
                 selectionColor: "#E8F0FE"
-                background: null
-                leftPadding: 6
-                rightPadding: 6
-                topPadding: 4
-                bottomPadding: 4
-
-                function scrollToEnd() {
-                    cursorPosition = length
-                    var view = messageLogScrollView.contentItem
-                    if (view.contentHeight > view.height)
-                        view.contentY = view.contentHeight - view.height
-                }
-
-                Component.onCompleted: {
-                    text = appBridge.messageLog
-                    scrollToEnd()
-                }
             }
+
+            onCountChanged: Qt.callLater(positionViewAtEnd)
+            Component.onCompleted: positionViewAtEnd()
         }
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -8,8 +9,11 @@ Item {
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
 
-    // Status and angles are only meaningful with an open port and a heartbeat.
-    readonly property bool telemetryLive: appBridge.serialOpened && appBridge.hbReceived
+    // Status and angles are only meaningful with an open port and current heartbeats;
+    // the last ones received stay visible, dimmed, while the link is silent.
+    readonly property bool telemetrySeen: appBridge.serialOpened && appBridge.hbReceived
+    readonly property bool telemetryLive: telemetrySeen && linkMonitor.telemetryLive
+    readonly property bool telemetryHeld: telemetrySeen && !linkMonitor.telemetryLive
 
     readonly property color green: "#67C23A"
     readonly property color orange: "#E6A23C"
@@ -22,6 +26,8 @@ Item {
     function status(dotColor, text) { return { color: dotColor, text: text } }
 
     function flagStatus(name) {
+        if (telemetryHeld)
+            return status(grey, zhText("无数据", "No data"))
         if (!telemetryLive)
             return status(grey, zhText("未获得", "N/A"))
         switch (name) {
@@ -48,10 +54,27 @@ Item {
     }
 
     function angleText(value, decimals, unit) {
-        return telemetryLive ? value.toFixed(decimals) + unit : "--"
+        return telemetryLive || telemetryHeld ? value.toFixed(decimals) + unit : "--"
+    }
+
+    function linkColor() {
+        switch (linkMonitor.state) {
+        case LinkMonitor.Connected: return green
+        case LinkMonitor.Connecting: return "#409EFF"
+        case LinkMonitor.NotConnected: return grey
+        default: return red
+        }
     }
 
     function applySerialSwitch(checked) {
+        if (!checked && appBridge.tavoxUpgrading) {
+            serialSwitch.checked = true
+            confirm.ask(zhText("关闭串口？", "Close the port?"),
+                        zhText("关闭串口会中止正在进行的固件升级。", "Closing the port aborts the upgrade."),
+                        zhText("关闭并中止升级", "Close and abort"),
+                        function() { appBridge.closeSerial() })
+            return
+        }
         if (!checked) {
             appBridge.closeSerial()
             return
@@ -72,6 +95,8 @@ Item {
         target: appBridge
         function onSerialOpenedChanged() { serialSwitch.checked = appBridge.serialOpened }
     }
+
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
 
     component Heading: Label {
         font.family: root.fontFamily
@@ -114,6 +139,7 @@ Item {
     }
 
     component AngleValue: Label {
+        opacity: root.telemetryHeld ? 0.4 : 1
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
         color: "#303133"
@@ -275,6 +301,36 @@ Item {
                             objectName: "serialSwitch"
                             uiScale: root.uiScale
                             onToggled: root.applySerialSwitch(checked)
+                        }
+                    }
+
+                    RowLayout {
+                        objectName: "linkStatusBox"
+                        Layout.fillWidth: true
+                        spacing: root.dp(6)
+
+                        Rectangle {
+                            Layout.alignment: Qt.AlignTop
+                            Layout.topMargin: root.dp(4)
+                            Layout.preferredWidth: root.dp(10)
+                            Layout.preferredHeight: root.dp(10)
+                            radius: root.dp(5)
+                            color: root.linkColor()
+                        }
+                        Label {
+                            objectName: "linkStatusText"
+                            Layout.fillWidth: true
+                            // Room for two lines whatever the text, so the sidebar's
+                            // height never depends on where the text wraps.
+                            Layout.preferredWidth: 1
+                            Layout.preferredHeight: root.dp(36)
+                            maximumLineCount: 2
+                            elide: Text.ElideRight
+                            text: linkMonitor.statusText
+                            wrapMode: Text.Wrap
+                            font.family: root.fontFamily
+                            font.pixelSize: root.dp(13)
+                            color: "#303133"
                         }
                     }
 

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -13,10 +14,9 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    Connections {
-        target: appBridge
-        function onTavoxParamsChanged() { cameraCombo.currentIndex = appBridge.tavoxCameraPosition }
-    }
+    FieldEdits { id: fieldEdits }
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    PanelActions { id: actions; name: "camera"; edits: fieldEdits; confirm: confirm }
 
     Rectangle {
         anchors.fill: parent
@@ -34,11 +34,26 @@ Item {
                 Layout.margins: dp(14)
                 spacing: dp(6)
 
-                Label {
-                    text: zhText("相机", "Camera")
-                    font.family: root.fontFamily
-                    font.pixelSize: dp(18)
-                    font.bold: true
+                // The panel's state sits beside its title, so that it costs the
+                // fields and buttons no height.
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: dp(8)
+
+                    Label {
+                        text: zhText("相机", "Camera")
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(18)
+                        font.bold: true
+                    }
+                    PanelStateBar {
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignVCenter
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        edits: fieldEdits
+                        action: actions.name
+                    }
                 }
                 Rectangle {
                     Layout.fillWidth: true
@@ -73,15 +88,17 @@ Item {
                             font.family: root.fontFamily
                             font.pixelSize: dp(16)
                         }
-                        TavoxCombo {
+                        TrackedCombo {
                             id: cameraCombo
                             objectName: "cameraCombo"
+                            edits: fieldEdits
+                            field: "position"
                             uiScale: root.uiScale
                             fontFamily: root.fontFamily
                             Layout.fillWidth: true
                             Layout.preferredHeight: dp(36)
                             model: root.positionLabels
-                            currentIndex: appBridge.tavoxCameraPosition
+                            device: appBridge.tavoxCameraPosition
                         }
                     }
 
@@ -90,30 +107,12 @@ Item {
                         Layout.minimumHeight: dp(8)
                     }
 
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(10)
 
-                        TavoxButton {
-                            objectName: "readButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("读取", "Read")
-                            onClicked: appBridge.tavoxReadParams()
-                        }
-                        TavoxButton {
-                            objectName: "writeButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("写入", "Write")
-                            onClicked: appBridge.tavoxWriteCameraPosition(cameraCombo.currentIndex)
-                        }
+                    ReadWriteRow {
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        onWriteRequested: appBridge.tavoxWriteCameraPosition(cameraCombo.currentIndex)
                     }
 
                     Item {

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -39,45 +40,16 @@ Item {
         return 0
     }
 
-    function reloadFromBridge() {
-        sbusPitch.currentIndex = chIndex(appBridge.tavoxSbusPitchCh)
-        sbusRoll.currentIndex = chIndex(appBridge.tavoxSbusRollCh)
-        sbusYaw.currentIndex = chIndex(appBridge.tavoxSbusYawCh)
-        sbusCenter.currentIndex = chIndex(appBridge.tavoxSbusCenterCh)
-        sbusLock.currentIndex = chIndex(appBridge.tavoxSbusLockCh)
-        sbusMode.currentIndex = appBridge.tavoxSbusMode
-        sbusPitchDir.currentIndex = appBridge.tavoxSbusPitchDir
-        sbusRollDir.currentIndex = appBridge.tavoxSbusRollDir
-        sbusYawDir.currentIndex = appBridge.tavoxSbusYawDir
-
-        pwmPitch.currentIndex = chIndex(appBridge.tavoxPwmPitchCh)
-        pwmYaw.currentIndex = chIndex(appBridge.tavoxPwmYawCh)
-        pwmCenter.currentIndex = chIndex(appBridge.tavoxPwmCenterCh)
-        pwmCenter2ndFcn.currentIndex = appBridge.tavoxPwmLockCh
-        pwmMode.currentIndex = appBridge.tavoxPwmMode
-        pwmPitchDir.currentIndex = appBridge.tavoxPwmPitchDir
-        pwmYawDir.currentIndex = appBridge.tavoxPwmYawDir
-
-        crsfPitch.currentIndex = chIndex(appBridge.tavoxCrsfPitchCh)
-        crsfRoll.currentIndex = chIndex(appBridge.tavoxCrsfRollCh)
-        crsfYaw.currentIndex = chIndex(appBridge.tavoxCrsfYawCh)
-        crsfCenter.currentIndex = chIndex(appBridge.tavoxCrsfCenterCh)
-        crsfLock.currentIndex = chIndex(appBridge.tavoxCrsfLockCh)
-        crsfMode.currentIndex = appBridge.tavoxCrsfMode
-        crsfPitchDir.currentIndex = appBridge.tavoxCrsfPitchDir
-        crsfRollDir.currentIndex = appBridge.tavoxCrsfRollDir
-        crsfYawDir.currentIndex = appBridge.tavoxCrsfYawDir
-    }
-
     onCrsfSupportedChanged: {
         if (!crsfSupported && channelTabs.currentIndex === 2)
             channelTabs.currentIndex = 0
     }
 
-    Connections {
-        target: appBridge
-        function onTavoxParamsChanged() { root.reloadFromBridge() }
-    }
+    FieldEdits { id: fieldEdits }
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    PanelActions { id: actions; name: "channels"; edits: fieldEdits; confirm: confirm }
+    readonly property string rebootText: zhText("写入后控制器会自动激活并重启，电机会短暂停止。",
+                                                "Writing activates the settings and restarts the controller; its motors stop for a moment.")
 
     // A long label (the PWM centre second function) wraps rather than
     // squeezing the combos of every other row into ellipses.
@@ -88,7 +60,9 @@ Item {
         font.pixelSize: root.dp(16)
     }
 
-    component ChannelCombo: TavoxCombo {
+    component ChannelCombo: TrackedCombo {
+        edits: fieldEdits
+        field: objectName
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         Layout.fillWidth: true
@@ -99,7 +73,6 @@ Item {
 
     component DirectionCombo: ChannelCombo {
         model: root.dirLabels
-        currentIndex: 0
     }
 
     component ValueBox: Rectangle {
@@ -158,13 +131,17 @@ Item {
         clip: true
         ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
         ScrollBar.vertical.policy: ScrollBar.AsNeeded
-        contentHeight: pageColumn.implicitHeight
+        // Followed, not bound: on a hidden page a re-translated label re-wraps
+        // while the column's height is being read, which a binding takes for a loop.
+        contentHeight: 0
 
         ColumnLayout {
             id: pageColumn
             width: channelStack.width - root.dp(20)
             height: Math.max(implicitHeight, page.availableHeight)
             spacing: root.dp(6)
+            onImplicitHeightChanged: page.contentHeight = implicitHeight
+            Component.onCompleted: page.contentHeight = implicitHeight
         }
     }
 
@@ -178,36 +155,6 @@ Item {
     component PageSpacer: Item {
         Layout.fillHeight: true
         Layout.preferredHeight: root.dp(8)
-    }
-
-    component ReadWriteRow: RowLayout {
-        signal readClicked()
-        signal writeClicked()
-        property string pageName
-
-        Layout.fillWidth: true
-        spacing: root.dp(10)
-
-        TavoxButton {
-            objectName: parent.pageName + "Read"
-            uiScale: root.uiScale
-            fontFamily: root.fontFamily
-            Layout.fillWidth: true
-            Layout.minimumWidth: root.dp(100)
-            Layout.preferredHeight: root.dp(38)
-            text: root.zhText("读取", "Read")
-            onClicked: parent.readClicked()
-        }
-        TavoxButton {
-            objectName: parent.pageName + "Write"
-            uiScale: root.uiScale
-            fontFamily: root.fontFamily
-            Layout.fillWidth: true
-            Layout.minimumWidth: root.dp(100)
-            Layout.preferredHeight: root.dp(38)
-            text: root.zhText("写入", "Write")
-            onClicked: parent.writeClicked()
-        }
     }
 
     Rectangle {
@@ -265,6 +212,14 @@ Item {
                 }
             }
 
+            PanelStateBar {
+                Layout.fillWidth: true
+                uiScale: root.uiScale
+                fontFamily: root.fontFamily
+                edits: fieldEdits
+                action: actions.name
+            }
+
             StackLayout {
                 id: channelStack
                 objectName: "channelStack"
@@ -279,9 +234,9 @@ Item {
                             id: sbusPitch
                             objectName: "sbusPitch"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxSbusPitchCh)
+                            device: root.chIndex(appBridge.tavoxSbusPitchCh)
                         }
-                        DirectionCombo { id: sbusPitchDir; objectName: "sbusPitchDir" }
+                        DirectionCombo { id: sbusPitchDir; objectName: "sbusPitchDir"; device: appBridge.tavoxSbusPitchDir }
                         ValueBox {
                             objectName: "sbusPitchValue"
                             value: appBridge.hbReceived ? String(appBridge.hbSbusPitchValue) : "--"
@@ -292,9 +247,9 @@ Item {
                             id: sbusRoll
                             objectName: "sbusRoll"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxSbusRollCh)
+                            device: root.chIndex(appBridge.tavoxSbusRollCh)
                         }
-                        DirectionCombo { id: sbusRollDir; objectName: "sbusRollDir" }
+                        DirectionCombo { id: sbusRollDir; objectName: "sbusRollDir"; device: appBridge.tavoxSbusRollDir }
                         ValueBox {
                             objectName: "sbusRollValue"
                             value: appBridge.hbReceived ? String(appBridge.hbSbusRollValue) : "--"
@@ -305,9 +260,9 @@ Item {
                             id: sbusYaw
                             objectName: "sbusYaw"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxSbusYawCh)
+                            device: root.chIndex(appBridge.tavoxSbusYawCh)
                         }
-                        DirectionCombo { id: sbusYawDir; objectName: "sbusYawDir" }
+                        DirectionCombo { id: sbusYawDir; objectName: "sbusYawDir"; device: appBridge.tavoxSbusYawDir }
                         ValueBox {
                             objectName: "sbusYawValue"
                             value: appBridge.hbReceived ? String(appBridge.hbSbusYawValue) : "--"
@@ -319,7 +274,7 @@ Item {
                             objectName: "sbusCenter"
                             Layout.columnSpan: 2
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxSbusCenterCh)
+                            device: root.chIndex(appBridge.tavoxSbusCenterCh)
                         }
                         ValueBox {
                             objectName: "sbusCenterValue"
@@ -332,7 +287,7 @@ Item {
                             objectName: "sbusLock"
                             Layout.columnSpan: 2
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxSbusLockCh)
+                            device: root.chIndex(appBridge.tavoxSbusLockCh)
                         }
                         ValueBox {
                             objectName: "sbusLockValue"
@@ -345,14 +300,19 @@ Item {
                             objectName: "sbusMode"
                             Layout.columnSpan: 3
                             model: root.modeLabels
-                            currentIndex: appBridge.tavoxSbusMode
+                            device: appBridge.tavoxSbusMode
                         }
                     }
                     PageSpacer {}
                     ReadWriteRow {
-                        pageName: "sbus"
-                        onReadClicked: appBridge.tavoxReadParams()
-                        onWriteClicked: appBridge.tavoxWriteSbusChannelsWithDir(
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        rebootText: root.rebootText
+                        readName: "sbusRead"
+                        writeName: "sbusWrite"
+                        writtenFields: "sbus"
+                        onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
                                             root.chFromIndex(sbusPitch.currentIndex),
                                             root.chFromIndex(sbusRoll.currentIndex),
                                             root.chFromIndex(sbusYaw.currentIndex),
@@ -372,9 +332,9 @@ Item {
                             id: pwmPitch
                             objectName: "pwmPitch"
                             model: root.pwmChannelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxPwmPitchCh)
+                            device: root.chIndex(appBridge.tavoxPwmPitchCh)
                         }
-                        DirectionCombo { id: pwmPitchDir; objectName: "pwmPitchDir" }
+                        DirectionCombo { id: pwmPitchDir; objectName: "pwmPitchDir"; device: appBridge.tavoxPwmPitchDir }
                         ValueBox {
                             objectName: "pwmPitchValue"
                             value: appBridge.hbReceived ? String(appBridge.hbPwmPitchValue) : "--"
@@ -385,9 +345,9 @@ Item {
                             id: pwmYaw
                             objectName: "pwmYaw"
                             model: root.pwmChannelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxPwmYawCh)
+                            device: root.chIndex(appBridge.tavoxPwmYawCh)
                         }
-                        DirectionCombo { id: pwmYawDir; objectName: "pwmYawDir" }
+                        DirectionCombo { id: pwmYawDir; objectName: "pwmYawDir"; device: appBridge.tavoxPwmYawDir }
                         ValueBox {
                             objectName: "pwmYawValue"
                             value: appBridge.hbReceived ? String(appBridge.hbPwmYawValue) : "--"
@@ -399,7 +359,7 @@ Item {
                             objectName: "pwmCenter"
                             Layout.columnSpan: 2
                             model: root.pwmChannelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxPwmCenterCh)
+                            device: root.chIndex(appBridge.tavoxPwmCenterCh)
                         }
                         ValueBox {
                             objectName: "pwmCenterValue"
@@ -412,7 +372,7 @@ Item {
                             objectName: "pwmCenter2ndFcn"
                             Layout.columnSpan: 3
                             model: root.center2ndFcnLabels
-                            currentIndex: appBridge.tavoxPwmLockCh
+                            device: appBridge.tavoxPwmLockCh
                         }
 
                         AxisLabel { text: root.zhText("模式", "Mode") }
@@ -421,14 +381,19 @@ Item {
                             objectName: "pwmMode"
                             Layout.columnSpan: 3
                             model: root.modeLabels
-                            currentIndex: appBridge.tavoxPwmMode
+                            device: appBridge.tavoxPwmMode
                         }
                     }
                     PageSpacer {}
                     ReadWriteRow {
-                        pageName: "pwm"
-                        onReadClicked: appBridge.tavoxReadParams()
-                        onWriteClicked: appBridge.tavoxWritePwmChannelsWithDir(
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        rebootText: root.rebootText
+                        readName: "pwmRead"
+                        writeName: "pwmWrite"
+                        writtenFields: "pwm"
+                        onWriteRequested: appBridge.tavoxWritePwmChannelsWithDir(
                                             root.chFromIndex(pwmPitch.currentIndex),
                                             root.chFromIndex(pwmYaw.currentIndex),
                                             root.chFromIndex(pwmCenter.currentIndex),
@@ -446,9 +411,9 @@ Item {
                             id: crsfPitch
                             objectName: "crsfPitch"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxCrsfPitchCh)
+                            device: root.chIndex(appBridge.tavoxCrsfPitchCh)
                         }
-                        DirectionCombo { id: crsfPitchDir; objectName: "crsfPitchDir" }
+                        DirectionCombo { id: crsfPitchDir; objectName: "crsfPitchDir"; device: appBridge.tavoxCrsfPitchDir }
                         ValueBox {
                             objectName: "crsfPitchValue"
                             value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfPitchValue) : "--"
@@ -459,9 +424,9 @@ Item {
                             id: crsfRoll
                             objectName: "crsfRoll"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxCrsfRollCh)
+                            device: root.chIndex(appBridge.tavoxCrsfRollCh)
                         }
-                        DirectionCombo { id: crsfRollDir; objectName: "crsfRollDir" }
+                        DirectionCombo { id: crsfRollDir; objectName: "crsfRollDir"; device: appBridge.tavoxCrsfRollDir }
                         ValueBox {
                             objectName: "crsfRollValue"
                             value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfRollValue) : "--"
@@ -472,9 +437,9 @@ Item {
                             id: crsfYaw
                             objectName: "crsfYaw"
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxCrsfYawCh)
+                            device: root.chIndex(appBridge.tavoxCrsfYawCh)
                         }
-                        DirectionCombo { id: crsfYawDir; objectName: "crsfYawDir" }
+                        DirectionCombo { id: crsfYawDir; objectName: "crsfYawDir"; device: appBridge.tavoxCrsfYawDir }
                         ValueBox {
                             objectName: "crsfYawValue"
                             value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfYawValue) : "--"
@@ -486,7 +451,7 @@ Item {
                             objectName: "crsfCenter"
                             Layout.columnSpan: 2
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxCrsfCenterCh)
+                            device: root.chIndex(appBridge.tavoxCrsfCenterCh)
                         }
                         ValueBox {
                             objectName: "crsfCenterValue"
@@ -499,7 +464,7 @@ Item {
                             objectName: "crsfLock"
                             Layout.columnSpan: 2
                             model: root.channelOptions
-                            currentIndex: root.chIndex(appBridge.tavoxCrsfLockCh)
+                            device: root.chIndex(appBridge.tavoxCrsfLockCh)
                         }
                         ValueBox {
                             objectName: "crsfLockValue"
@@ -512,14 +477,19 @@ Item {
                             objectName: "crsfMode"
                             Layout.columnSpan: 3
                             model: root.modeLabels
-                            currentIndex: appBridge.tavoxCrsfMode
+                            device: appBridge.tavoxCrsfMode
                         }
                     }
                     PageSpacer {}
                     ReadWriteRow {
-                        pageName: "crsf"
-                        onReadClicked: appBridge.tavoxReadParams()
-                        onWriteClicked: appBridge.tavoxWriteCrsfChannelsWithDir(
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        rebootText: root.rebootText
+                        readName: "crsfRead"
+                        writeName: "crsfWrite"
+                        writtenFields: "crsf"
+                        onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
                                             root.chFromIndex(crsfPitch.currentIndex),
                                             root.chFromIndex(crsfRoll.currentIndex),
                                             root.chFromIndex(crsfYaw.currentIndex),

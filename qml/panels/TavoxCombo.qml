@@ -13,6 +13,17 @@ ComboBox {
     property bool keepIndexOnNewModel: true
     property int chosenIndex: -1
     property bool replacingModel: false
+    // No controller value yet: show a dash, not a guess.
+    property bool blank: false
+    // Changed by the operator and not written; `hint` names the controller's value.
+    property bool edited: false
+    // Written and not yet read back from the controller.
+    property bool unconfirmed: false
+    property string hint
+
+    ToolTip.visible: hovered && hint !== ""
+    ToolTip.text: hint
+    ToolTip.delay: 300
 
     function dp(v) { return v * uiScale }
 
@@ -39,12 +50,12 @@ ComboBox {
     background: Rectangle {
         color: "white"
         radius: control.dp(6)
-        border.width: 1
-        border.color: "#dcdfe6"
+        border.width: control.edited || control.unconfirmed ? 2 : 1
+        border.color: control.edited ? "#E6A23C" : control.unconfirmed ? "#409EFF" : "#dcdfe6"
     }
 
     contentItem: Text {
-        text: control.displayText
+        text: control.blank ? "—" : control.displayText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
         color: control.enabled ? "#606266" : "#C0C4CC"

@@ -11,6 +11,13 @@ Item {
     property int from: 0
     property int to: 99999
     property int step: 1
+    // No controller value yet: the field shows a dash, not a guess.
+    property bool blank: false
+    // Changed by the operator and not written; `hint` names the controller's value.
+    property bool edited: false
+    // Written and not yet read back from the controller.
+    property bool unconfirmed: false
+    property string hint
 
     function dp(v) { return v * uiScale }
     function clamp(v) { return Math.max(from, Math.min(to, v)) }
@@ -18,22 +25,30 @@ Item {
     implicitHeight: dp(44)
     Layout.fillWidth: true
 
+    function shownText() { return blank ? "" : String(value) }
+
     onValueChanged: {
-        if (input.text !== String(value))
-            input.text = String(value)
+        if (input.text !== shownText())
+            input.text = shownText()
     }
+    onBlankChanged: input.text = shownText()
+
+    HoverHandler { id: hover }
+    ToolTip.visible: hover.hovered && hint !== ""
+    ToolTip.text: hint
+    ToolTip.delay: 300
 
     Rectangle {
         id: outerFrame
         anchors.fill: parent
         radius: 6
-        border.width: 1
-        border.color: "#dcdfe6"
+        border.width: root.edited || root.unconfirmed ? 2 : 1
+        border.color: root.edited ? "#E6A23C" : root.unconfirmed ? "#409EFF" : "#dcdfe6"
         color: "#f5f7fa"
 
         RowLayout {
             anchors.fill: parent
-            anchors.margins: 1
+            anchors.margins: outerFrame.border.width
             spacing: 0
 
             TextField {
@@ -41,7 +56,8 @@ Item {
                 objectName: "spinField"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                text: String(root.value)
+                text: root.shownText()
+                placeholderText: root.blank ? "—" : ""
                 horizontalAlignment: TextInput.AlignHCenter
                 verticalAlignment: TextInput.AlignVCenter
                 font.family: root.fontFamily

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 Item {
     id: root
@@ -11,16 +12,9 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    // Editing a field ends its binding to the bridge, so every new parameter
-    // set is assigned again.
-    Connections {
-        target: appBridge
-        function onTavoxParamsChanged() {
-            pitchTorque.value = appBridge.tavoxPitchMaxTorque
-            rollTorque.value = appBridge.tavoxRollMaxTorque
-            yawTorque.value = appBridge.tavoxYawMaxTorque
-        }
-    }
+    FieldEdits { id: fieldEdits }
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    PanelActions { id: actions; name: "torque"; edits: fieldEdits; confirm: confirm }
 
     // The inputs start in one column whatever the language's label lengths.
     readonly property real labelWidth: Math.max(pitchLabel.implicitWidth, rollLabel.implicitWidth, yawLabel.implicitWidth)
@@ -31,7 +25,8 @@ Item {
         font.pixelSize: root.dp(16)
     }
 
-    component TorqueInput: TavoxSpinInput {
+    component TorqueInput: TrackedSpinInput {
+        edits: fieldEdits
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         Layout.fillWidth: true
@@ -55,11 +50,26 @@ Item {
                 Layout.margins: dp(14)
                 spacing: dp(6)
 
-                Label {
-                    text: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
-                    font.family: root.fontFamily
-                    font.pixelSize: dp(18)
-                    font.bold: true
+                // The panel's state sits beside its title, so that it costs the
+                // fields and buttons no height.
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: dp(8)
+
+                    Label {
+                        text: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
+                        font.family: root.fontFamily
+                        font.pixelSize: dp(18)
+                        font.bold: true
+                    }
+                    PanelStateBar {
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignVCenter
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        edits: fieldEdits
+                        action: actions.name
+                    }
                 }
                 Rectangle {
                     Layout.fillWidth: true
@@ -92,7 +102,8 @@ Item {
                         TorqueInput {
                             id: pitchTorque
                             objectName: "pitchTorque"
-                            value: appBridge.tavoxPitchMaxTorque
+                            field: "pitch"
+                            device: appBridge.tavoxPitchMaxTorque
                         }
                     }
                     RowLayout {
@@ -102,7 +113,8 @@ Item {
                         TorqueInput {
                             id: rollTorque
                             objectName: "rollTorque"
-                            value: appBridge.tavoxRollMaxTorque
+                            field: "roll"
+                            device: appBridge.tavoxRollMaxTorque
                         }
                     }
                     RowLayout {
@@ -112,7 +124,8 @@ Item {
                         TorqueInput {
                             id: yawTorque
                             objectName: "yawTorque"
-                            value: appBridge.tavoxYawMaxTorque
+                            field: "yaw"
+                            device: appBridge.tavoxYawMaxTorque
                         }
                     }
 
@@ -121,30 +134,14 @@ Item {
                         Layout.minimumHeight: dp(8)
                     }
 
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(10)
 
-                        TavoxButton {
-                            objectName: "readButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("读取", "Read")
-                            onClicked: appBridge.tavoxReadParams()
-                        }
-                        TavoxButton {
-                            objectName: "writeButton"
-                            uiScale: root.uiScale
-                            fontFamily: root.fontFamily
-                            Layout.fillWidth: true
-                            Layout.minimumWidth: dp(100)
-                            Layout.preferredHeight: dp(38)
-                            text: zhText("写入", "Write")
-                            onClicked: appBridge.tavoxWriteTorque(pitchTorque.value, rollTorque.value, yawTorque.value)
-                        }
+                    ReadWriteRow {
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        actions: actions
+                        rebootText: zhText("写入力矩后控制器会重启，电机会短暂停止。",
+                                           "Writing the torques restarts the controller; its motors stop for a moment.")
+                        onWriteRequested: appBridge.tavoxWriteTorque(pitchTorque.value, rollTorque.value, yawTorque.value)
                     }
 
                     Item {

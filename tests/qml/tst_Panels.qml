@@ -11,40 +11,117 @@ Item {
         name: "GimbalConfigPanel"
         subject: Component { GimbalConfigPanel { width: 420; height: 420 } }
 
-        function test_writeSendsWhatIsShownAndEditsYieldToTheBridge() {
+        function test_editsAreKeptMarkedAndDiscardedOnlyWhenAsked() {
             setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20, tavoxYawMaxSpeed: 30 })
             var panel = createSubject()
             mouseClick(part(panel, "readButton"))
             mouseClick(part(panel, "writeButton"))
             compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig"])
             compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [2, 10, 20, 30])
+            verify(!part(panel, "editCount").visible)
+
             mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
             typeInto(part(panel, "rollSpin"), "999")
-            part(panel, "fpvCombo").currentIndex = 5
-            mouseClick(part(panel, "writeButton"))
-            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 30])
+            keyClick(Qt.Key_Tab)
+            var fpv = part(panel, "fpvCombo")
+            fpv.currentIndex = 5
+            fpv.activated(5)
+            compare(part(panel, "editCount").text, "3 项未写入")
+            verify(part(panel, "pitchSpin").edited)
+            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
+            verify(!part(panel, "yawSpin").edited)
+
+            // another panel's write or a read: unedited fields follow, edits stay
             setBridge({ tavoxFpvMode: 7, tavoxPitchMaxSpeed: 40, tavoxRollMaxSpeed: 50, tavoxYawMaxSpeed: 60 })
+            linkMonitor.parametersArrived()
+            compare(part(panel, "pitchSpin").value, 11)
+            compare(part(panel, "yawSpin").value, 60)
+
+            // a read asks first; Escape keeps the edits
+            mouseClick(part(panel, "readButton"))
+            var dialog = part(panel, "confirmDialog")
+            verify(dialog.opened)
+            compare(dialog.title, "放弃 3 项未写入的修改？")
+            keyClick(Qt.Key_Escape)
+            verify(!dialog.visible)
+            compare(appBridge.callNames().length, 2)
+            compare(part(panel, "pitchSpin").value, 11)
+
+            // written: marked as waiting for the read-back, which a read brings without asking
             mouseClick(part(panel, "writeButton"))
-            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [7, 40, 50, 60])
+            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 60])
+            verify(!part(panel, "editCount").visible)
+            compare(part(panel, "unconfirmedCount").text, "3 项待读取确认")
+            verify(part(panel, "pitchSpin").unconfirmed)
+            compare(part(panel, "pitchSpin").hint, "已写入，等待读取确认")
+            mouseClick(part(panel, "readButton"))
+            verify(!dialog.visible)
+            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig", "tavoxWriteGimbalConfig",
+                                            "tavoxReadParams"])
+            setBridge({ tavoxFpvMode: 5, tavoxPitchMaxSpeed: 11, tavoxRollMaxSpeed: 255 })
+            verify(part(panel, "pitchSpin").unconfirmed, "the bridge's values alone confirm nothing")
+            linkMonitor.parametersArrived()
+            tryCompare(part(panel, "unconfirmedCount"), "visible", false)
+            verify(!part(panel, "pitchSpin").unconfirmed && !part(panel, "pitchSpin").edited)
+
+            // a discarded edit goes back to the controller's value
+            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            mouseClick(part(panel, "readButton"))
+            compare(dialog.title, "放弃 1 项未写入的修改？")
+            keyClick(Qt.Key_Return)
+            compare(appBridge.callNames()[4], "tavoxReadParams")
+            compare(part(panel, "pitchSpin").value, 11)
+            verify(!part(panel, "editCount").visible)
+        }
+
+        function test_hintsNameTheControllersValueAsTheFieldShowsIt() {
+            setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10 })
+            var panel = createSubject()
+            var fpv = part(panel, "fpvCombo")
+            fpv.currentIndex = 5
+            fpv.activated(5)
+            compare(fpv.hint, "控制器的值: YAW+ROLL+PITCH")
+            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
+            appBridge.language = "en"
+            compare(part(panel, "pitchSpin").hint, "Controller's value: 10 (0–255)")
         }
     }
 
     TavoxTestCase {
         name: "TorquePanel"
-        subject: Component { TorquePanel { width: 420; height: 400 } }
+        subject: Component { TorquePanel { width: 420; height: 460 } }
 
-        function test_writeSendsWhatIsShownAndEditsYieldToTheBridge() {
+        function test_writeAsksFirstThenSendsWhatIsShown() {
             var panel = createSubject()
-            mouseClick(part(panel, "readButton"))
             mouseClick(part(panel, "writeButton"))
-            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteTorque"])
+            var dialog = part(panel, "confirmDialog")
+            verify(dialog.opened, "a write that reboots asks first")
+            keyClick(Qt.Key_Escape)
+            compare(appBridge.callNames(), [])
+
+            mouseClick(part(panel, "writeButton"))
+            keyClick(Qt.Key_Return)
+            compare(appBridge.callNames(), ["tavoxWriteTorque"])
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 0], "bridge values below one go out unchanged")
             typeInto(part(panel, "rollTorque"), [Qt.Key_Return])
             typeInto(part(panel, "yawTorque"), "99999")
+            keyClick(Qt.Key_Tab)
             mouseClick(part(panel, "writeButton"))
+            mouseClick(part(dialog, "confirmAccept"))
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1, 30000])
+
+            verify(part(panel, "yawTorque").unconfirmed)
+            // the read-back shows other values: the controller did not take them
             setBridge({ tavoxRollMaxTorque: 1300, tavoxYawMaxTorque: 1400 })
+            compare(part(panel, "yawTorque").value, 30000, "a written value is not overwritten before its read-back")
+            linkMonitor.parametersArrived()
+            tryCompare(part(panel, "yawTorque"), "edited", true)
+            compare(part(panel, "yawTorque").value, 30000)
+            compare(part(panel, "yawTorque").hint, "控制器的值: 1400 (1–30000)")
+            mouseClick(part(panel, "revertButton"))
             mouseClick(part(panel, "writeButton"))
+            keyClick(Qt.Key_Return)
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1300, 1400])
         }
     }
@@ -53,17 +130,27 @@ Item {
         name: "TavoxCameraPanel"
         subject: Component { TavoxCameraPanel { width: 420; height: 300 } }
 
-        function test_writeSendsTheChoiceAndAParameterSetOverridesIt() {
+        function test_writeSendsTheChoiceWhichStaysUntilTheControllerHasIt() {
             var panel = createSubject()
             var combo = part(panel, "cameraCombo")
             compare(combo.contentItem.text, "相机上置")
             combo.currentIndex = 0
-            mouseClick(part(panel, "readButton"))
+            combo.activated(0)
+            verify(combo.edited)
+            compare(combo.hint, "控制器的值: 相机上置")
             mouseClick(part(panel, "writeButton"))
-            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteCameraPosition"])
+            compare(appBridge.callNames(), ["tavoxWriteCameraPosition"])
             compare(appBridge.lastArgs("tavoxWriteCameraPosition"), [0])
+            verify(combo.unconfirmed && !combo.edited)
             appBridge.tavoxParamsChanged()
-            compare(combo.currentIndex, 1)
+            compare(combo.currentIndex, 0)
+            appBridge.tavoxCameraPosition = 0
+            appBridge.tavoxParamsChanged()
+            verify(combo.unconfirmed, "until a parameter block confirms it")
+            linkMonitor.parametersArrived()
+            tryCompare(combo, "unconfirmed", false)
+            verify(!combo.edited)
+            compare(combo.currentIndex, 0)
         }
     }
 
@@ -76,8 +163,7 @@ Item {
             return [
                 { tag: "no file", path: "", upgrading: false, calls: ["tavoxSelectUpgradeFile", "tavoxQueryVersion"] },
                 { tag: "file chosen", path: path, upgrading: false, start: [path],
-                  calls: ["tavoxSelectUpgradeFile", "tavoxStartUpgrade", "tavoxQueryVersion"] },
-                { tag: "upgrading", path: path, upgrading: true, calls: [] }
+                  calls: ["tavoxSelectUpgradeFile", "tavoxStartUpgrade", "tavoxQueryVersion"] }
             ]
         }
 
@@ -87,6 +173,12 @@ Item {
             compare(part(panel, "filePathField").text, data.path)
             mouseClick(part(panel, "browseButton"))
             mouseClick(part(panel, "startButton"))
+            var dialog = part(panel, "confirmDialog")
+            compare(dialog.opened, data.path !== "", "the upgrade is confirmed first")
+            if (dialog.opened) {
+                verify(dialog.text.indexOf("当前固件版本: -") >= 0, dialog.text)
+                keyClick(Qt.Key_Return)
+            }
             mouseClick(part(panel, "queryButton"))
             compare(appBridge.callNames(), data.calls)
             compare(appBridge.lastArgs("tavoxStartUpgrade"), data.start)
@@ -96,9 +188,8 @@ Item {
             var panel = createSubject()
             compare(part(panel, "firmwareVersion").text, "-")
             compare(part(panel, "bootVersion").text, "-")
-            appBridge.tavoxUpgradeProgress = 100
-            compare(part(panel, "progressText").text, "100%")
-            compare(part(panel, "progressFill").width, part(panel, "progressBar").contentItem.width)
+            compare(part(panel, "progressText").text, "0%")
+            verify(!part(panel, "resultBanner").visible)
         }
     }
 
@@ -106,38 +197,33 @@ Item {
         name: "MessageLogPanel"
         subject: Component { MessageLogPanel { width: 800; height: 180 } }
 
-        function lines(count) {
-            return Array.from({ length: count }, function(_, i) { return "[2024-05-01 12:00:00] entry " + i }).join("\n")
+        function entry(view, fragment) {
+            var items = view.contentItem.children
+            for (var i = 0; i < items.length; ++i) {
+                if (items[i].text !== undefined && items[i].text.indexOf(fragment) >= 0)
+                    return items[i]
+            }
+            return null
         }
 
-        function atEnd(view) {
-            return view.contentHeight > view.height && Math.abs(view.contentY - (view.contentHeight - view.height)) < 1
-        }
-
-        function test_showsTheNewestLineAfterEveryChange() {
-            appBridge.messageLog = lines(60)
+        function test_entriesAreColouredByKindAndSelectable() {
             var panel = createSubject()
-            var view = part(panel, "messageLogScrollView").contentItem
-            tryVerify(function() { return atEnd(view) }, 5000, "at the end when created")
-            view.contentY = 0
-            appBridge.messageLog = lines(61)
-            compare(part(panel, "messageLogArea").text, lines(61))
-            verify(atEnd(view), "back at the newest line after a change")
-            view.contentY = 10
-            appBridge.messageLogChanged()
-            verify(atEnd(view), "even when the text is unchanged")
+            var view = part(panel, "messageLogArea")
+            tryVerify(function() { return entry(view, "参数读取成功") !== null })
+            compare(String(entry(view, "参数读取成功").color), "#67c23a")
+            compare(String(entry(view, "正在读取参数").color), "#606266")
+            verify(entry(view, "参数读取成功").selectByMouse)
+            verify(view.atYEnd || view.contentHeight <= view.height, "the newest entry is in view")
         }
 
-        function test_clear_data() {
-            return [{ tag: "with entries", log: lines(5) }, { tag: "empty log", log: "" }]
-        }
-
-        function test_clear(data) {
-            appBridge.messageLog = data.log
+        function test_expandAndClear() {
             var panel = createSubject()
+            mouseClick(part(panel, "expandButton"))
+            verify(panel.expanded)
+            compare(part(panel, "expandButton").text, "收起")
             mouseClick(part(panel, "clearButton"))
-            compare(appBridge.callNames(), ["clearMessages"])
-            compare(part(panel, "messageLogArea").text, "")
+            compare(messageJournal.count, 0)
+            compare(part(panel, "messageLogArea").count, 0)
         }
     }
 
@@ -145,7 +231,12 @@ Item {
         name: "CalibrationPanel"
         subject: Component { CalibrationPanel { width: 420; height: 900 } }
 
-        function startAccelCalibration(panel) { mouseClick(part(panel, "calibButton2")) }
+        // Starting the calibration is confirmed with Enter.
+        function startAccelCalibration(panel) {
+            mouseClick(part(panel, "calibButton2"))
+            verify(part(panel, "confirmDialog").opened)
+            keyClick(Qt.Key_Return)
+        }
 
         // The bridge signals every report, even a repeated one.
         function report(step) {
@@ -157,6 +248,7 @@ Item {
             var panel = createSubject()
             report(3)
             mouseClick(part(panel, "calibButton1"))
+            keyClick(Qt.Key_Return)
             report(4)
             compare(appBridge.callNames(), ["tavoxSendCalibration"])
             compare(appBridge.lastArgs("tavoxSendCalibration"), [1])

@@ -82,12 +82,17 @@ Item {
             var combo
             for (combo in table)
                 appBridge[table[combo][0]] = table[combo][1]
-            // The operator's own choices come next and must all be overwritten.
-            for (combo in table)
-                part(panel, combo).currentIndex = 2
             appBridge.tavoxParamsChanged()
             for (combo in table)
                 compare(part(panel, combo).currentIndex, table[combo].length > 2 ? table[combo][2] : table[combo][1], combo)
+            // The operator's own choice stays, marked, through the next parameter set.
+            part(panel, "sbusPitch").currentIndex = 5
+            part(panel, "sbusPitch").activated(5)
+            appBridge.tavoxSbusPitchCh = 8
+            appBridge.tavoxParamsChanged()
+            compare(part(panel, "sbusPitch").currentIndex, 5)
+            verify(part(panel, "sbusPitch").edited)
+            compare(part(panel, "sbusPitch").hint, "控制器的值: CH8")
         }
 
         // Each combo of `combos` (in argument order) is set to its value in `args`.
@@ -108,12 +113,27 @@ Item {
             var panel = createSubject()
             showPage(panel, data.prefix + "Tab", data.page)
             var combos = data.combos.split(" ")
-            for (var i = 0; i < combos.length; ++i)
+            for (var i = 0; i < combos.length; ++i) {
                 part(panel, data.prefix + combos[i]).currentIndex = data.args[i]
-            mouseClick(part(panel, data.prefix + "Read"))
+                part(panel, data.prefix + combos[i]).activated(data.args[i])
+            }
+            // an edit on another receiver's page, which this write does not send
+            var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
+            other.currentIndex = 1 - other.currentIndex
+            other.activated(other.currentIndex)
+            // the write activates and restarts the controller: asked first
             mouseClick(part(panel, data.prefix + "Write"))
-            compare(appBridge.callNames(), ["tavoxReadParams", data.call])
+            verify(part(panel, "confirmDialog").opened)
+            keyClick(Qt.Key_Return)
             compare(appBridge.lastArgs(data.call), data.args)
+            verify(part(panel, "unconfirmedCount").visible)
+            verify(other.edited && !other.unconfirmed)
+            // a read would drop the other page's edit: asked first
+            mouseClick(part(panel, data.prefix + "Read"))
+            verify(part(panel, "confirmDialog").opened)
+            compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
+            keyClick(Qt.Key_Return)
+            compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
         }
 
         function test_liveValues() {

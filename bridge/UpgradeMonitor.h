@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class AppBridge;
+
+// The firmware upgrade as the operator follows it: the chosen file, the phase
+// with bytes sent and time left, and the result of the last upgrade, which
+// stays until the next one starts or another file is chosen.
+class UpgradeMonitor : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString fileName READ fileName NOTIFY changed)
+    Q_PROPERTY(QString fileSizeText READ fileSizeText NOTIFY changed)
+    Q_PROPERTY(qint64 fileSize READ fileSize NOTIFY changed)
+    Q_PROPERTY(int progress READ progress NOTIFY changed)
+    Q_PROPERTY(Phase phase READ phase NOTIFY changed)
+    Q_PROPERTY(QString phaseText READ phaseText NOTIFY changed)
+    Q_PROPERTY(Result result READ result NOTIFY changed)
+    Q_PROPERTY(QString resultText READ resultText NOTIFY changed)
+
+public:
+    enum Phase { Idle, Erasing, Writing, Verifying, Restarting };
+    Q_ENUM(Phase)
+    enum Result { NoResult, Succeeded, Failed };
+    Q_ENUM(Result)
+
+    explicit UpgradeMonitor(AppBridge &bridge, QObject *parent = nullptr);
+
+    QString fileName() const;
+    qint64 fileSize() const { return m_fileSize; }
+    QString fileSizeText() const;
+    // Starts again at 0 for a newly chosen file.
+    int progress() const;
+    Phase phase() const;
+    QString phaseText() const;
+    Result result() const { return m_result; }
+    QString resultText() const;
+
+signals:
+    void changed();
+
+private:
+    QString localized(const QString &zh, const QString &en) const;
+    QString transferText() const;
+    void onFileChosen();
+    void onActiveChanged();
+    void onProgress();
+    void onMessage(const QString &zh, const QString &en);
+    void concludeIfNotCompleted();
+
+    AppBridge &m_bridge;
+    qint64 m_fileSize = -1;
+    bool m_progressBelongsToFile = true;
+    Result m_result = NoResult;
+    bool m_completed = false;
+    QString m_lastZh;
+    QString m_lastEn;
+    int m_shownProgress = -1;
+    Phase m_shownPhase = Idle;
+    QElapsedTimer m_transferClock;
+    int m_transferStartPacket = 0;
+};

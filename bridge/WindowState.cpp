@@ -1,0 +1,38 @@
+#include "bridge/WindowState.h"
+
+#include "bridge/ActionFeedback.h"
+#include "bridge/AppBridge.h"
+#include "bridge/FieldEdits.h"
+#include "bridge/LinkMonitor.h"
+#include "bridge/MessageJournal.h"
+#include "bridge/UpgradeMonitor.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+
+namespace {
+void registerTypes()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    const char *uri = "Tavox";
+    const QString published = QStringLiteral("published beside the bridge");
+    qmlRegisterType<FieldEdits>(uri, 1, 0, "FieldEdits");
+    qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
+    qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
+    qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
+    qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
+}
+}
+
+void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
+{
+    registerTypes();
+    auto *journal = new MessageJournal(bridge, &owner);
+    context.setContextProperty(QStringLiteral("linkMonitor"), new LinkMonitor(bridge, &owner));
+    context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
+    context.setContextProperty(QStringLiteral("messageJournal"), journal);
+    context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
+}

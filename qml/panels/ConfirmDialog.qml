@@ -1,0 +1,112 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+
+// The one question asked before an action that reboots or moves the
+// controller, or that throws away the operator's work. Enter confirms,
+// Escape cancels.
+Popup {
+    id: dialog
+
+    property real uiScale: 1.0
+    property string fontFamily: "Source Han Sans SC"
+    property string title
+    property string text
+    property string confirmText
+    property var pendingAction: null
+
+    function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    function ask(title, text, confirmText, action) {
+        dialog.title = title
+        dialog.text = text
+        dialog.confirmText = confirmText
+        pendingAction = action
+        open()
+    }
+
+    function confirm() {
+        var action = pendingAction
+        pendingAction = null
+        close()
+        if (action)
+            action()
+    }
+
+    objectName: "confirmDialog"
+    parent: Overlay.overlay
+    x: parent ? Math.round((parent.width - width) / 2) : 0
+    y: parent ? Math.round((parent.height - height) / 3) : 0
+    width: dp(440)
+    modal: true
+    focus: true
+    closePolicy: Popup.CloseOnEscape
+    padding: dp(20)
+    onClosed: pendingAction = null
+
+    background: Rectangle {
+        color: "white"
+        radius: dialog.dp(10)
+        border.width: 1
+        border.color: "#dcdfe6"
+    }
+
+    contentItem: FocusScope {
+        implicitHeight: column.implicitHeight
+        focus: true
+        Keys.onReturnPressed: dialog.confirm()
+        Keys.onEnterPressed: dialog.confirm()
+
+        ColumnLayout {
+            id: column
+            anchors.fill: parent
+            spacing: dialog.dp(14)
+
+            Label {
+                objectName: "confirmTitle"
+                Layout.fillWidth: true
+                text: dialog.title
+                wrapMode: Text.WordWrap
+                font.family: dialog.fontFamily
+                font.pixelSize: dialog.dp(18)
+                font.bold: true
+                color: "#303133"
+            }
+            Label {
+                objectName: "confirmText"
+                Layout.fillWidth: true
+                text: dialog.text
+                wrapMode: Text.WordWrap
+                font.family: dialog.fontFamily
+                font.pixelSize: dialog.dp(15)
+                color: "#606266"
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: dialog.dp(10)
+
+                Item { Layout.fillWidth: true }
+                Button {
+                    id: cancelButton
+                    objectName: "confirmCancel"
+                    Layout.preferredHeight: dialog.dp(36)
+                    text: dialog.zhText("取消 (Esc)", "Cancel (Esc)")
+                    font.family: dialog.fontFamily
+                    font.pixelSize: dialog.dp(15)
+                    focusPolicy: Qt.NoFocus
+                    onClicked: dialog.close()
+                }
+                TavoxButton {
+                    objectName: "confirmAccept"
+                    uiScale: dialog.uiScale
+                    fontFamily: dialog.fontFamily
+                    Layout.preferredHeight: dialog.dp(36)
+                    text: dialog.confirmText + " (Enter)"
+                    focusPolicy: Qt.NoFocus
+                    onClicked: dialog.confirm()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,38 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+
+// A button that talks to the controller: disabled while that makes no sense,
+// with a tooltip saying why (a disabled button itself gets no hover).
+Item {
+    id: root
+
+    property alias text: button.text
+    property alias name: button.objectName
+    property real uiScale: 1.0
+    property string fontFamily: "Source Han Sans SC"
+    // Empty when the action may run; otherwise why not.
+    property string blockedReason
+    signal clicked()
+
+    implicitWidth: button.implicitWidth
+    implicitHeight: button.implicitHeight
+
+    TavoxButton {
+        id: button
+        anchors.fill: parent
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
+        enabled: root.blockedReason === ""
+        onClicked: root.clicked()
+    }
+
+    MouseArea {
+        id: hover
+        anchors.fill: parent
+        hoverEnabled: !button.enabled
+        acceptedButtons: Qt.NoButton
+        ToolTip.visible: containsMouse && root.blockedReason !== ""
+        ToolTip.text: root.blockedReason
+        ToolTip.delay: 300
+    }
+}

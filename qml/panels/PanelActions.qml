@@ -1,0 +1,58 @@
+import QtQuick 2.12
+import Tavox 1.0
+
+// Read and write as every parameter panel does them: a read that would throw
+// away the operator's edits asks first, a write that reboots the controller
+// asks first, and both report in the panel's status line under `name`.
+// Written fields wait for the controller's next parameter block to confirm
+// them, whether a write's own re-read or a Read brings it.
+QtObject {
+    id: actions
+
+    property string name
+    property var edits
+    property var confirm
+
+    readonly property Connections readBack: Connections {
+        target: linkMonitor
+        function onParametersArrived() { actions.edits.confirmWritten() }
+    }
+
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    function read() {
+        var count = edits ? edits.count : 0
+        if (count === 0) {
+            sendRead()
+            return
+        }
+        confirm.ask(zhText("放弃 " + count + " 项未写入的修改？", "Discard " + count + " unsaved changes?"),
+                    zhText("重新读取会用控制器的值替换本面板中未写入的修改。",
+                           "Reading again replaces this panel's unsaved changes with the controller's values."),
+                    zhText("放弃并读取", "Discard and read"),
+                    function() { edits.revert(); sendRead() })
+    }
+
+    function sendRead() {
+        actionFeedback.begin(name, ActionFeedback.ParamsRead)
+        appBridge.tavoxReadParams()
+    }
+
+    // `rebootText` empty: the write applies without a restart. `fields`: the
+    // start of the names of the fields `send` writes, empty for all.
+    function write(rebootText, send, fields) {
+        if (rebootText === "") {
+            sendWrite(send, fields)
+            return
+        }
+        confirm.ask(zhText("写入并重启控制器？", "Write and restart the controller?"),
+                    rebootText, zhText("写入并重启", "Write and restart"),
+                    function() { sendWrite(send, fields) })
+    }
+
+    function sendWrite(send, fields) {
+        actionFeedback.begin(name, ActionFeedback.CommandReply)
+        edits.markWritten(fields)
+        send()
+    }
+}

@@ -1,0 +1,68 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+
+// Beside a panel's title: whether the values shown are the controller's, what
+// became of the panel's last action, and how many fields the operator changed
+// without writing, with a way back.
+RowLayout {
+    id: bar
+
+    property real uiScale: 1.0
+    property string fontFamily: "Source Han Sans SC"
+    property var edits: null
+    // The panel's action whose outcome is shown here.
+    property string action
+    readonly property int editCount: edits ? edits.count : 0
+    readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
+
+    function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    visible: valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== ""
+    spacing: dp(8)
+
+    Label {
+        id: valuesNote
+        objectName: "valuesNote"
+        Layout.fillWidth: true
+        text: linkMonitor.valuesNote
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideRight
+        font.family: bar.fontFamily
+        font.pixelSize: bar.dp(13)
+        color: linkMonitor.valuesKnown ? "#E6A23C" : "#909399"
+    }
+    StatusLine {
+        id: status
+        action: bar.action
+        uiScale: bar.uiScale
+        font.family: bar.fontFamily
+    }
+    Label {
+        objectName: "unconfirmedCount"
+        visible: bar.unconfirmedCount > 0
+        text: bar.zhText(bar.unconfirmedCount + " 项待读取确认", bar.unconfirmedCount + " to confirm by Read")
+        font.family: bar.fontFamily
+        font.pixelSize: bar.dp(13)
+        color: "#409EFF"
+    }
+    Label {
+        objectName: "editCount"
+        visible: bar.editCount > 0
+        text: bar.zhText(bar.editCount + " 项未写入", bar.editCount + " unsaved")
+        font.family: bar.fontFamily
+        font.pixelSize: bar.dp(13)
+        color: "#E6A23C"
+    }
+    Button {
+        objectName: "revertButton"
+        visible: bar.editCount > 0
+        flat: true
+        padding: bar.dp(2)
+        text: bar.zhText("撤销", "Revert")
+        font.family: bar.fontFamily
+        font.pixelSize: bar.dp(13)
+        onClicked: bar.edits.revert()
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick 2.12
+import QtQuick.Layouts 1.12
+
+// A parameter panel's Read and Write, enabled only when they make sense.
+RowLayout {
+    id: row
+
+    property real uiScale: 1.0
+    property string fontFamily: "Source Han Sans SC"
+    property var actions
+    property alias readName: readButton.name
+    property alias writeName: writeButton.name
+    // Why a write restarts the controller; empty when it does not.
+    property string rebootText
+    // The start of the names of the fields this row writes; empty for all of the panel's.
+    property string writtenFields
+    // The panel sends its own values.
+    signal writeRequested()
+
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    Layout.fillWidth: true
+    spacing: 10 * uiScale
+
+    DeviceButton {
+        id: readButton
+        name: "readButton"
+        uiScale: row.uiScale
+        fontFamily: row.fontFamily
+        Layout.fillWidth: true
+        Layout.minimumWidth: 100 * row.uiScale
+        Layout.preferredHeight: 38 * row.uiScale
+        text: row.zhText("读取", "Read")
+        blockedReason: linkMonitor.blockedReason
+        onClicked: row.actions.read()
+    }
+    DeviceButton {
+        id: writeButton
+        name: "writeButton"
+        uiScale: row.uiScale
+        fontFamily: row.fontFamily
+        Layout.fillWidth: true
+        Layout.minimumWidth: 100 * row.uiScale
+        Layout.preferredHeight: 38 * row.uiScale
+        text: row.zhText("写入", "Write")
+        blockedReason: linkMonitor.writeBlockedReason
+        onClicked: row.actions.write(row.rebootText, function() { row.writeRequested() }, row.writtenFields)
+    }
+}

@@ -1,0 +1,29 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+import Tavox 1.0
+
+// What became of the last press of one action: working, done, failed with
+// the reason, or no reply. Its line is kept when empty, so that the panel's
+// layout does not change with every press.
+Label {
+    id: line
+
+    property string action
+    property real uiScale: 1.0
+    readonly property int state: { actionFeedback.revision; return actionFeedback.state(action) }
+
+    objectName: action + "Status"
+    Layout.preferredHeight: Math.ceil(font.pixelSize * 1.5)
+    text: { actionFeedback.revision; return actionFeedback.text(action) }
+    elide: Text.ElideRight
+    font.pixelSize: 13 * uiScale
+    color: {
+        switch (state) {
+        case ActionFeedback.Done: return "#67C23A"
+        case ActionFeedback.Failed:
+        case ActionFeedback.NoReply: return "#F56C6C"
+        default: return "#909399"
+        }
+    }
+}

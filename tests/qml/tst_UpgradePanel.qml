@@ -1,0 +1,64 @@
+import QtQuick 2.12
+import QtTest 1.12
+import Tavox 1.0
+import "../../qml/panels"
+
+// The upgrade panel following a real upgrade of the simulated controller.
+Item {
+    id: scene
+    width: 800
+    height: 900
+
+    TavoxTestCase {
+        name: "UpgradePanelStates"
+        subject: Component { UpgradePanel { width: 420; height: 320 } }
+
+        function test_fileProgressPhaseAndResult() {
+            verify(upgradeRig.openPacedController())
+            tryCompare(linkMonitor, "valuesLive", true, 5000)
+            var panel = createSubject()
+            var fileInfo = part(panel, "fileInfo")
+            var phase = part(panel, "phaseText")
+            var banner = part(panel, "resultBanner")
+            var progress = part(panel, "progressText")
+
+            verify(upgradeRig.chooseFile(40960))
+            compare(fileInfo.text, "fw-1.bin  ·  " + upgradeMonitor.fileSizeText)
+            verify(upgradeMonitor.fileSizeText.indexOf("40960 ") === 0)
+            verify(fileInfo.visible)
+            compare(progress.text, "0%")
+
+            upgradeRig.start()
+            tryVerify(function() { return phase.visible && upgradeMonitor.phase === UpgradeMonitor.Writing }, 5000)
+            tryVerify(function() { return upgradeMonitor.progress > 0 }, 5000)
+            verify(phase.text.indexOf("40960") > 0, phase.text)
+            verify(!fileInfo.visible)
+            compare(progress.text, upgradeMonitor.progress + "%")
+
+            // the operator closes the port mid-way: the failure, with what to do, stays
+            upgradeRig.closePort()
+            tryCompare(banner, "visible", true)
+            compare(upgradeMonitor.result, UpgradeMonitor.Failed)
+            compare(part(panel, "resultText").text, upgradeMonitor.resultText)
+            verify(!phase.visible)
+            verify(!part(panel, "progressRow").visible)
+            verify(upgradeRig.reopen())
+            tryCompare(linkMonitor, "valuesLive", true, 5000)
+            verify(banner.visible)
+
+            // a new file starts from nothing
+            verify(upgradeRig.chooseFile(4096))
+            verify(!banner.visible)
+            verify(fileInfo.visible)
+            compare(progress.text, "0%")
+
+            upgradeRig.start()
+            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Succeeded, 20000)
+            verify(banner.visible)
+            compare(part(panel, "resultText").text, upgradeMonitor.resultText)
+            verify(upgradeRig.chooseFile(4096))
+            compare(progress.text, "0%")
+            verify(!banner.visible)
+        }
+    }
+}
