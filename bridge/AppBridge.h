@@ -9,6 +9,7 @@
 #include "device/ParamBlock.h"
 #include "device/UpgradeSession.h"
 #include "protocol/ParsedFrame.h"
+#include "protocol/ReceiveStatistics.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -253,6 +254,9 @@ public:
     const QByteArray &receiveBuffer() const { return m_rxBuffer; }
     // Requests still waiting on the current open of the link.
     const LinkSession &linkSession() const { return m_link; }
+    // What the receive path made of the input since the link was last opened;
+    // kept after a close, so the figures of a lost link can still be read.
+    const ReceiveStatistics &receiveStatistics() const { return m_rxStatistics; }
 
     // Not on the meta-object: what tavoxctl and the window's presentation
     // objects read beside the published properties.
@@ -269,6 +273,11 @@ public:
     // Sees every message as it is appended: its text, and the entry with its time stamp.
     using MessageObserver = std::function<void(const QString &text, const QString &entry)>;
     void setMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
+    // Called with the sub-command byte of every command reply, after the bridge
+    // has handled it: the only sign that a command without a visible effect
+    // (a calibration) was answered.
+    using CommandReplyObserver = std::function<void(quint8 subCommand)>;
+    void setCommandReplyObserver(CommandReplyObserver observer);
 
 signals:
     void languageChanged();
@@ -302,6 +311,7 @@ private:
     // ---- Parameters and commands (AppBridgeParams.cpp) ----
     void handleParamBlock(const QByteArray &payload);
     void handleCommandReply(const QByteArray &payload);
+    void reportCommandReply(const QByteArray &payload);
     void handleAccelProgress(const QByteArray &payload);
     void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
     bool sendCommand(const CommandWords &command);
@@ -356,8 +366,10 @@ private:
     QString m_upgradeFilePath;
 
     qint32 m_accelCaliState = -1;
+    CommandReplyObserver m_commandReplyObserver;
 
     QByteArray m_rxBuffer;
+    ReceiveStatistics m_rxStatistics;
     // Input not yet cut into frames: a burst larger than one time slice waits
     // here while the event loop runs, so the window never freezes.
     QByteArray m_rxPending;

@@ -57,6 +57,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
 
     clearReceiveState();
     m_portLost = false;
+    m_rxStatistics = ReceiveStatistics();
     m_startupHintShown = false;
     resetHeartbeat();
     m_link.begin();
@@ -128,6 +129,7 @@ void AppBridge::onRawBytes(const QByteArray &data)
     if (data.isEmpty() || !serialOpened())
         return;
     m_rxPending.append(data);
+    m_rxStatistics.bytesReceived += quint64(data.size());
     if (!m_rxContinuationScheduled)
         processReceivedInput();
 }
@@ -144,7 +146,7 @@ void AppBridge::processReceivedInput()
         const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
         m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
         m_rxPendingOffset += piece;
-        while (serialOpened() && extractFrame(m_rxBuffer, frame))
+        while (serialOpened() && extractFrame(m_rxBuffer, frame, m_rxStatistics))
             handleFrame(frame);
         if (!serialOpened())
             return;

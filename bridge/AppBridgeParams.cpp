@@ -349,10 +349,23 @@ void AppBridge::tavoxSendGyroBiasUpdate()
 
 // ---- Command replies ----
 
+void AppBridge::setCommandReplyObserver(CommandReplyObserver observer)
+{
+    m_commandReplyObserver = std::move(observer);
+}
+
 void AppBridge::handleCommandReply(const QByteArray &payload)
 {
     if (payload.isEmpty())
         return;
+    const quint8 subCommand = quint8(payload.at(0));
+    reportCommandReply(payload);
+    if (m_commandReplyObserver)
+        m_commandReplyObserver(subCommand);
+}
+
+void AppBridge::reportCommandReply(const QByteArray &payload)
+{
     const quint8 subCommand = quint8(payload.at(0));
     if (subCommand == SubCommand::AccelCalib && payload.size() >= 5) {
         handleAccelProgress(payload);

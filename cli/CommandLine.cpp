@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/CalibrateCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ExitCode.h"
 
@@ -10,9 +11,12 @@ namespace {
 const int DefaultBaud = 921600;
 const int DefaultTimeoutSeconds = 5;
 
+const QString FileWord = QStringLiteral("FILE");
+const QString KindWord = QStringLiteral("KIND");
+
 struct Grammar
 {
-    QStringList words;   // the command's positional words, the file as "FILE"
+    QStringList words;   // the command's positional words, the file as FILE, a calibration as KIND
     CommandLine::Action action;
     QStringList options; // the command options it accepts
 };
@@ -27,11 +31,13 @@ const QVector<Grammar> &grammar()
         {{"params", "diff", "FILE"}, CommandLine::Action::ParamsDiff, {}},
         {{"params", "load", "FILE"}, CommandLine::Action::ParamsLoad, {"dry-run", "yes"}},
         {{"upgrade", "FILE"}, CommandLine::Action::Upgrade, {}},
+        {{"monitor"}, CommandLine::Action::Monitor, {"json", "seconds"}},
+        {{"calibrate", "KIND"}, CommandLine::Action::Calibrate, {}},
     };
     return commands;
 }
 
-const QStringList CommandOptions = {"json", "dry-run", "yes"};
+const QStringList CommandOptions = {"json", "dry-run", "yes", "seconds"};
 
 QString description(const CliOutput &out)
 {
@@ -45,7 +51,14 @@ QString description(const CliOutput &out)
         "  params diff FILE           控制器与文件的差异\n"
         "  params load FILE [--dry-run] [--yes]\n"
         "                             只写入不同的参数，然后读回核对\n"
-        "  upgrade FILE               固件升级\n\n"
+        "  upgrade FILE               固件升级\n"
+        "  monitor [--seconds N] [--json]\n"
+        "                             每秒显示心跳 (姿态、状态、接收机通道) 和链路数据\n"
+        "                             (帧/秒、字节/秒、CRC 错误、重新同步丢弃的字节)，\n"
+        "                             到 N 秒或 Ctrl-C 为止\n"
+        "  calibrate KIND             校准并等待控制器应答; KIND: accel (六面加速度计)、\n"
+        "                             gyro (陀螺仪偏置)、hall (霍尔)、linear (电机线性化)、\n"
+        "                             zero (零点)\n\n"
         "退出码: 0 成功, 2 用法或输入文件错误 (未写入任何内容), 3 串口无法打开或已断开,\n"
         "4 控制器拒绝或报告失败, 5 无回复 (超时), 6 升级校验失败, 130 被 Ctrl-C 中断。\n"
         "消息写到标准错误，数据写到标准输出。"),
@@ -59,7 +72,14 @@ QString description(const CliOutput &out)
         "  params diff FILE           differences between the controller and the file\n"
         "  params load FILE [--dry-run] [--yes]\n"
         "                             write only what differs, then read back and verify\n"
-        "  upgrade FILE               firmware upgrade\n\n"
+        "  upgrade FILE               firmware upgrade\n"
+        "  monitor [--seconds N] [--json]\n"
+        "                             heartbeat (attitude, status, receiver channels) and link\n"
+        "                             figures (frames/s, bytes/s, CRC failures, bytes dropped to\n"
+        "                             resynchronise) once a second, for N seconds or until Ctrl-C\n"
+        "  calibrate KIND             run a calibration and wait for the controller's answer;\n"
+        "                             KIND: accel (six-face accelerometer), gyro (gyroscope bias),\n"
+        "                             hall (hall sensors), linear (motor linearisation), zero (zero point)\n\n"
         "Exit codes: 0 success, 2 usage or bad input file (nothing written), 3 port cannot be\n"
         "opened or was lost, 4 controller refused or reported failure, 5 no reply (timeout),\n"
         "6 upgrade verification failed, 130 interrupted by Ctrl-C.\n"
@@ -74,7 +94,11 @@ void addOptions(QCommandLineParser &parser, const CliOutput &out)
          QStringLiteral("BAUD"), QString::number(DefaultBaud)},
         {{"t", "timeout"}, out.text(QStringLiteral("等待回复的秒数 (5)"), QStringLiteral("Seconds to wait for a reply (5).")),
          QStringLiteral("SECONDS"), QString::number(DefaultTimeoutSeconds)},
-        {"json", out.text(QStringLiteral("输出 JSON"), QStringLiteral("Print JSON (info, params get)."))},
+        {"json", out.text(QStringLiteral("输出 JSON (info, params get, monitor)"),
+                          QStringLiteral("Print JSON (info, params get, monitor)."))},
+        {"seconds", out.text(QStringLiteral("监视的秒数 (monitor; 默认直到 Ctrl-C)"),
+                             QStringLiteral("Seconds to monitor (monitor; default until Ctrl-C).")),
+         QStringLiteral("N")},
         {"dry-run", out.text(QStringLiteral("只显示差异 (params load)"), QStringLiteral("Show the differences only (params load)."))},
         {"yes", out.text(QStringLiteral("不询问，允许重启控制器 (params load)"),
                          QStringLiteral("Do not ask before writes that restart the controller (params load)."))},
@@ -88,7 +112,8 @@ bool matches(const Grammar &command, const QStringList &words)
     if (words.size() != command.words.size())
         return false;
     for (int i = 0; i < words.size(); ++i) {
-        if (command.words.at(i) != QLatin1String("FILE") && command.words.at(i) != words.at(i))
+        const QString &word = command.words.at(i);
+        if (word != FileWord && word != KindWord && word != words.at(i))
             return false;
     }
     return true;
@@ -97,7 +122,8 @@ bool matches(const Grammar &command, const QStringList &words)
 QString commandName(const Grammar &command)
 {
     QStringList words = command.words;
-    words.removeAll(QStringLiteral("FILE"));
+    words.removeAll(FileWord);
+    words.removeAll(KindWord);
     return words.join(QLatin1Char(' '));
 }
 
@@ -126,6 +152,9 @@ int readGlobalOptions(const QCommandLineParser &parser, const CliOutput &out, Co
         return usageError(out, out.text(QStringLiteral("无效的超时: %1"), QStringLiteral("invalid timeout: %1"))
                                    .arg(parser.value(QStringLiteral("timeout"))));
     command.replyTimeoutMs = seconds * 1000;
+    if (parser.isSet(QStringLiteral("seconds")) && !positiveNumber(parser.value(QStringLiteral("seconds")), command.seconds))
+        return usageError(out, out.text(QStringLiteral("无效的秒数: %1"), QStringLiteral("invalid number of seconds: %1"))
+                                   .arg(parser.value(QStringLiteral("seconds"))));
     command.json = parser.isSet(QStringLiteral("json"));
     command.dryRun = parser.isSet(QStringLiteral("dry-run"));
     command.yes = parser.isSet(QStringLiteral("yes"));
@@ -147,8 +176,14 @@ int readCommand(const QCommandLineParser &parser, const CliOutput &out, CommandL
                                            .arg(option, commandName(grammar)));
         }
         command.action = grammar.action;
-        if (grammar.words.last() == QLatin1String("FILE"))
+        if (grammar.words.last() == FileWord)
             command.file = words.last();
+        if (grammar.words.last() == KindWord && !calibrationKinds().contains(words.last()))
+            return usageError(out, out.text(QStringLiteral("未知的校准: %1 (可用: %2)"),
+                                            QStringLiteral("unknown calibration: %1 (known: %2)"))
+                                       .arg(words.last(), calibrationKinds().join(QStringLiteral(", "))));
+        if (grammar.words.last() == KindWord)
+            command.calibration = words.last();
         if (command.action != CommandLine::Action::Ports && command.port.isEmpty())
             return usageError(out, out.text(QStringLiteral("需要 -p PORT"), QStringLiteral("-p PORT is required")));
         return -1;

@@ -32,6 +32,12 @@ void DeviceSession::connectBridge()
     connect(&m_bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
     connect(&m_bridge.upgradeDriver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
+    // Called after the bridge has handled the reply, so a wait sees its effect
+    // (the accelerometer calibration's state) as well as the reply itself.
+    m_bridge.setCommandReplyObserver([this](quint8 subCommand) {
+        ++m_commandReplies[subCommand];
+        emit stateChanged();
+    });
 }
 
 int DeviceSession::open(const QString &port, int baud)

@@ -4,6 +4,7 @@
 #include "cli/CliOutput.h"
 #include "cli/InterruptWatcher.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <functional>
@@ -48,6 +49,8 @@ public:
     // Asks on the terminal; false on anything but yes, or on Ctrl-C.
     bool confirm(const QString &question);
     bool wasInterrupted() const { return m_interrupts.wasInterrupted(); }
+    // Command replies answering `subCommand` since the session began.
+    int commandReplies(quint8 subCommand) const { return m_commandReplies.value(subCommand); }
 
 signals:
     void stateChanged();
@@ -59,4 +62,5 @@ private:
     const int m_replyTimeoutMs;
     AppBridge m_bridge;
     InterruptWatcher m_interrupts;
+    QHash<quint8, int> m_commandReplies;
 };

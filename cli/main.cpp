@@ -1,10 +1,12 @@
 // tavoxctl: the command-line companion of the TAVOX window. Run with --help.
 #include "app/Version.h"
 #include "bridge/Uartcore.h"
+#include "cli/CalibrateCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
+#include "cli/MonitorCommand.h"
 #include "cli/ParamsCommands.h"
 #include "cli/UpgradeCommand.h"
 
@@ -51,6 +53,10 @@ int runOnDevice(const CommandLine &command, const CliOutput &out)
         return params.load(command.file, command.dryRun, command.yes);
     case CommandLine::Action::Upgrade:
         return runUpgrade(session, command.port, command.baud, command.file);
+    case CommandLine::Action::Monitor:
+        return runMonitor(session, command.port, command.baud, command.seconds, command.json);
+    case CommandLine::Action::Calibrate:
+        return runCalibrate(session, command.port, command.baud, command.calibration);
     case CommandLine::Action::Ports:
         break;
     }

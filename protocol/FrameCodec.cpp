@@ -55,7 +55,8 @@ void finishFrame(QByteArray &frame)
 }
 
 // What the candidate at the front of `data` is, looking only at the bytes present.
-enum class Candidate { NotAFrame, Incomplete, Frame };
+// The two checksum failures are told apart for the link figures.
+enum class Candidate { NotAFrame, BadHeaderSum, BadCrc, Incomplete, Frame };
 
 Candidate inspectCandidate(const char *data, int available, int &length, int &version)
 {
@@ -69,11 +70,11 @@ Candidate inspectCandidate(const char *data, int available, int &length, int &ve
     // Checked before waiting for the whole frame, so a false sync byte in
     // line noise cannot hold up or swallow a good frame that follows it.
     if (sum8(data, 3) != quint8(data[3]))
-        return Candidate::NotAFrame;
+        return Candidate::BadHeaderSum;
     if (available < length)
         return Candidate::Incomplete;
     if (crc16Modbus(data, length - 2) != readLe16(data + length - 2))
-        return Candidate::NotAFrame;
+        return Candidate::BadCrc;
     if (version == 0)
         return Candidate::Frame;
     if (version == 1 && length >= FrameFormat::V1Overhead)
@@ -112,6 +113,70 @@ void fillRecord(const char *data, int length, int version, ParsedFrame &record)
         record.payload = QByteArray(data + 11, length - FrameFormat::V1Overhead);
     }
     record.valid = true;
+}
+
+void countRejected(Candidate candidate, ReceiveStatistics *statistics)
+{
+    if (!statistics)
+        return;
+    if (candidate == Candidate::BadHeaderSum)
+        ++statistics->headerSumFailures;
+    else if (candidate == Candidate::BadCrc)
+        ++statistics->crcFailures;
+}
+
+// Both public forms: counting costs a test of `statistics` per rejected
+// candidate and one at the end, so the plain form keeps its speed.
+bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statistics)
+{
+    record = ParsedFrame();
+    if (buffer.size() < FrameFormat::MinLength)
+        return false;
+
+    const char *data = buffer.constData();
+    const int size = buffer.size();
+    int pos = 0;
+    int frameLength = 0;
+    while (size - pos >= FrameFormat::MinLength) {
+        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(size - pos)));
+        if (!sync) {
+            pos = size;
+            break;
+        }
+        pos = int(sync - data);
+        int length = 0;
+        int version = 0;
+        const Candidate candidate = inspectCandidate(data + pos, size - pos, length, version);
+        if (candidate != Candidate::Incomplete && candidate != Candidate::Frame) {
+            countRejected(candidate, statistics);
+            ++pos;
+            continue;
+        }
+        // A false sync byte whose header happens to add up can announce up to
+        // 512 bytes that a request/response line may never send. A complete
+        // good frame inside the announced extent proves the start false, so it
+        // is dropped at once instead of waiting for bytes or for silence. The
+        // rule looks only at bytes inside the extent, so the outcome is the
+        // same however the input was cut into pieces; the price is that a real
+        // frame whose body holds a whole valid frame (a chance of one in
+        // sixteen million for random content) yields that inner frame instead.
+        if (length > 0 && holdsCompleteFrame(data + pos, qMin(length, size - pos))) {
+            ++pos;
+            continue;
+        }
+        if (candidate == Candidate::Incomplete)
+            break;
+        fillRecord(data + pos, length, version, record);
+        frameLength = length;
+        pos += length;
+        break;
+    }
+    buffer.remove(0, pos);
+    if (statistics) {
+        statistics->frames += record.valid ? 1 : 0;
+        statistics->resyncBytes += quint64(pos - frameLength);
+    }
+    return record.valid;
 }
 }
 
@@ -175,49 +240,12 @@ QByteArray buildFrameV1(quint8 commandSet, quint8 commandId, const QByteArray &p
 
 bool extractFrame(QByteArray &buffer, ParsedFrame &record)
 {
-    record = ParsedFrame();
-    if (buffer.size() < FrameFormat::MinLength)
-        return false;
+    return extract(buffer, record, nullptr);
+}
 
-    const char *data = buffer.constData();
-    const int size = buffer.size();
-    int pos = 0;
-    bool found = false;
-    while (size - pos >= FrameFormat::MinLength) {
-        const char *sync = static_cast<const char *>(memchr(data + pos, FrameFormat::Sync, size_t(size - pos)));
-        if (!sync) {
-            pos = size;
-            break;
-        }
-        pos = int(sync - data);
-        int length = 0;
-        int version = 0;
-        const Candidate candidate = inspectCandidate(data + pos, size - pos, length, version);
-        if (candidate == Candidate::NotAFrame) {
-            ++pos;
-            continue;
-        }
-        // A false sync byte whose header happens to add up can announce up to
-        // 512 bytes that a request/response line may never send. A complete
-        // good frame inside the announced extent proves the start false, so it
-        // is dropped at once instead of waiting for bytes or for silence. The
-        // rule looks only at bytes inside the extent, so the outcome is the
-        // same however the input was cut into pieces; the price is that a real
-        // frame whose body holds a whole valid frame (a chance of one in
-        // sixteen million for random content) yields that inner frame instead.
-        if (length > 0 && holdsCompleteFrame(data + pos, qMin(length, size - pos))) {
-            ++pos;
-            continue;
-        }
-        if (candidate == Candidate::Incomplete)
-            break;
-        fillRecord(data + pos, length, version, record);
-        pos += length;
-        found = true;
-        break;
-    }
-    buffer.remove(0, pos);
-    return found;
+bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics)
+{
+    return extract(buffer, record, &statistics);
 }
 
 QString toHexText(const QByteArray &bytes)

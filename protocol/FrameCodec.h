@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/ParsedFrame.h"
+#include "protocol/ReceiveStatistics.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -47,6 +48,9 @@ QByteArray buildFrameV1(quint8 commandSet, quint8 commandId, const QByteArray &p
 // holds no complete good frame (yet). Bytes that cannot start a good frame are
 // dropped; an incomplete candidate is kept for the next call.
 bool extractFrame(QByteArray &buffer, ParsedFrame &record);
+// The same, and adds what it found and threw away to `statistics` (all but
+// bytesReceived, which belongs to whoever fills the buffer).
+bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics);
 
 // "AA 07 00" style: upper-case pairs separated by single spaces.
 QString toHexText(const QByteArray &bytes);

@@ -1,9 +1,11 @@
 // tavoxctl end to end: the real program as a process against the real
 // simulated controller, with real files in temporary folders.
 #include "app/Version.h"
+#include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -92,6 +94,37 @@ QByteArray randomImage(int size)
     return image;
 }
 
+// The JSON objects of a run's output, one a line; an empty list when a line is not one.
+QVector<QJsonObject> jsonLines(const QString &text)
+{
+    QVector<QJsonObject> objects;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            return {};
+        objects.append(document.object());
+    }
+    return objects;
+}
+
+bool within(const QJsonValue &value, double low, double high)
+{
+    return value.isDouble() && value.toDouble() >= low && value.toDouble() <= high;
+}
+
+// Every value of a receiver's channels, as the simulator swings them around their centre.
+bool channelsWithin(const QJsonObject &channels, int count, double low, double high)
+{
+    if (channels.size() != count)
+        return false;
+    for (const QJsonValue &value : channels) {
+        if (!within(value, low, high))
+            return false;
+    }
+    return true;
+}
+
 // A saved file with some of its values changed.
 QByteArray withValues(const QByteArray &saved, const QVector<QPair<QString, int>> &values)
 {
@@ -130,6 +163,17 @@ private slots:
     void upgradeFailures_data();
     void upgradeFailures();
     void interruptedUpgradeLeavesBootloader();
+    void monitorJson_data();
+    void monitorJson();
+    void monitorText();
+    void monitorEnds_data();
+    void monitorEnds();
+    void monitorEndsOnCtrlC();
+    void calibrateAccelWalksTheSixFaces();
+    void calibrateIsAcknowledged_data();
+    void calibrateIsAcknowledged();
+    void calibrateSilentController_data();
+    void calibrateSilentController();
 };
 
 void TestCli::versionAndHelp()
@@ -140,7 +184,9 @@ void TestCli::versionAndHelp()
 
     const Run help = runCtl({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    for (const char *word : {"params load FILE", "upgrade FILE", "--port", "--baud", "Exit codes", "6 upgrade verification failed"})
+    for (const char *word : {"params load FILE", "upgrade FILE", "monitor [--seconds N] [--json]", "calibrate KIND",
+                             "accel", "gyro", "hall", "linear", "zero", "--port", "--baud", "Exit codes",
+                             "6 upgrade verification failed"})
         QVERIFY2(help.out.contains(QLatin1String(word)), word);
 }
 
@@ -156,6 +202,13 @@ void TestCli::usageErrors_data()
                                                << "--json does not apply to params save";
     QTest::newRow("bad baud") << QStringList{"-p", "/dev/null", "-b", "fast", "info"} << "invalid baud rate: fast";
     QTest::newRow("unknown option") << QStringList{"--colour", "ports"} << "colour";
+    QTest::newRow("unknown calibration") << QStringList{"-p", "/dev/null", "calibrate", "magnet"}
+                                         << "unknown calibration: magnet (known: accel, gyro, hall, linear, zero)";
+    QTest::newRow("calibration missing") << QStringList{"-p", "/dev/null", "calibrate"} << "wrong number of arguments";
+    QTest::newRow("seconds on calibrate") << QStringList{"-p", "/dev/null", "--seconds", "2", "calibrate", "gyro"}
+                                          << "--seconds does not apply to calibrate";
+    QTest::newRow("zero seconds") << QStringList{"-p", "/dev/null", "monitor", "--seconds", "0"}
+                                  << "invalid number of seconds: 0";
 }
 
 void TestCli::usageErrors()
@@ -451,6 +504,175 @@ void TestCli::interruptedUpgradeLeavesBootloader()
     QVERIFY(QString::fromUtf8(ctl.readAllStandardError()).contains(QLatin1String("stays in its bootloader")));
     QVERIFY(!sim.errorOutput().contains(QLatin1String("RX soft reset")));
     QVERIFY(!sim.errorOutput().contains(QLatin1String("RX stop upgrade")));
+}
+
+void TestCli::monitorJson_data()
+{
+    QTest::addColumn<QStringList>("line");
+    QTest::addColumn<bool>("noisy");
+    QTest::newRow("clean line") << QStringList{} << false;
+    QTest::newRow("noisy line") << QStringList{"--noise-rate", "0.2"} << true;
+}
+
+// Values within what the simulator sends: attitude swings of 15, 4 and 30
+// degrees, an IMU between 32 and 45 degrees, receivers around their centres,
+// 20 heartbeats a second.
+void TestCli::monitorJson()
+{
+    QFETCH(QStringList, line);
+    QFETCH(bool, noisy);
+    SimProcess sim(line);
+    QVERIFY(sim.start());
+
+    const Run run = runOn(sim, {"monitor", "--seconds", "2", "--json"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QVector<QJsonObject> reports = jsonLines(run.out);
+    QCOMPARE(reports.size(), 2);
+    for (const QJsonObject &report : reports) {
+        const QJsonObject attitude = report.value("attitude").toObject();
+        QVERIFY(within(attitude.value("pitch"), -15, 15));
+        QVERIFY(within(attitude.value("roll"), -4, 4));
+        QVERIFY(within(attitude.value("yaw"), -30, 30));
+        QCOMPARE(report.value("joints").toObject().keys(), (QStringList{"inner", "middle", "outer"}));
+        QVERIFY(within(report.value("imuTemperature"), 32, 45));
+        const QJsonObject status = report.value("status").toObject();
+        QCOMPARE(status.size(), 8);
+        QVERIFY(status.value("attitudeReady").isBool());
+        QVERIFY(within(status.value("stateMachine"), 1, 3));
+        const QJsonObject receivers = report.value("receivers").toObject();
+        QVERIFY(channelsWithin(receivers.value("sbus").toObject(), 5, 692, 1292));
+        QVERIFY(channelsWithin(receivers.value("pwm").toObject(), 3, 1250, 1750));
+        QVERIFY(channelsWithin(receivers.value("crsf").toObject(), 5, 692, 1292));
+
+        const QJsonObject link = report.value("link").toObject();
+        QVERIFY2(within(link.value("framesPerSecond"), 10, 40), qPrintable(run.out));
+        QVERIFY(within(link.value("bytesPerSecond"), 10 * 74, 1e6));
+        QVERIFY(within(link.value("sinceHeartbeatMs"), 0, 1000));
+        QVERIFY(link.value("frames").toDouble() >= 1);
+        const double failures = link.value("crcFailures").toDouble() + link.value("headerSumFailures").toDouble()
+                                + link.value("resyncBytes").toDouble();
+        if (!noisy)
+            QCOMPARE(failures, 0.0);
+    }
+    const QJsonObject last = reports.last().value("link").toObject();
+    if (noisy)
+        QVERIFY2(last.value("resyncBytes").toDouble() > 0, qPrintable(run.out));
+    QVERIFY(last.value("frames").toDouble() > reports.first().value("link").toObject().value("frames").toDouble());
+}
+
+void TestCli::monitorText()
+{
+    SimProcess sim({"--hb-len", "45"});
+    QVERIFY(sim.start());
+    const Run run = runOn(sim, {"monitor", "--seconds", "1"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines.at(0).startsWith(QLatin1String("pitch ")) && lines.at(0).contains(QStringLiteral(" °C")),
+             qPrintable(run.out));
+    QVERIFY(lines.at(2).contains(QRegularExpression(QStringLiteral("^  receivers SBUS( \\d+){5}   PWM 0 0 0$"))));
+    QVERIFY(lines.at(3).contains(QRegularExpression(QStringLiteral(
+        "^  link [\\d.]+ frames/s .* CRC failures 0 .* last heartbeat \\d+ ms ago$"))));
+}
+
+void TestCli::monitorEnds_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no heartbeat") << QStringList{"--hb-rate", "0"} << 5 << "waiting for a heartbeat";
+    QTest::newRow("port lost") << QStringList{"--fault-hangup-after", "1500"} << 3 << "serial port was lost";
+}
+
+void TestCli::monitorEnds()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(simulator);
+    QVERIFY(sim.start());
+    const Run run = runOn(sim, {"-t", "1", "monitor", "--json"});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!jsonLines(run.out).isEmpty() || run.out.isEmpty());
+}
+
+void TestCli::monitorEndsOnCtrlC()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QProcess ctl;
+    ctl.setProcessEnvironment(englishEnvironment());
+    ctl.start(ctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')), 10000);
+    ::kill(pid_t(ctl.processId()), SIGINT);
+    QVERIFY(ctl.waitForFinished(10000));
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ctl.exitCode(), 0);
+    QVERIFY(!jsonLines(out + QString::fromUtf8(ctl.readAllStandardOutput())).isEmpty());
+}
+
+void TestCli::calibrateAccelWalksTheSixFaces()
+{
+    SimProcess sim({"--accel-step-ms", "50", "--verbose"});
+    QVERIFY(sim.start());
+    const Run run = runOn(sim, {"calibrate", "accel"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.err.trimmed().split(QLatin1Char('\n')),
+             (QStringList{"face 1 of 6: Accel Calib: UP", "face 2 of 6: Accel Calib: FRONT", "face 3 of 6: Accel Calib: DOWN",
+                          "face 4 of 6: Accel Calib: BACK", "face 5 of 6: Accel Calib: LEFT",
+                          "face 6 of 6: Accel Calib: RIGHT", "Accel Calib: Calculating...", "Accel Calib succeeded"}));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(commandsReceived(sim), 1);
+}
+
+void TestCli::calibrateIsAcknowledged_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("subCommand");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("gyro") << "gyro" << "9D" << "Gyro Bias Update";
+    QTest::newRow("hall") << "hall" << "8D" << "Hall Calib";
+    QTest::newRow("linear") << "linear" << "9B" << "Linear Calib";
+    QTest::newRow("zero") << "zero" << "8E" << "Zero Calib";
+}
+
+void TestCli::calibrateIsAcknowledged()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, subCommand);
+    QFETCH(QString, name);
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    const Run run = runOn(sim, {"calibrate", kind});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.err.trimmed(), name + QStringLiteral(" succeeded"));
+    QCOMPARE(commandsReceived(sim), 1);
+    QVERIFY2(sim.errorOutput().contains(QStringLiteral("RX command 0x") + subCommand), qPrintable(sim.errorOutput()));
+}
+
+void TestCli::calibrateSilentController_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("accel") << "accel" << "Accel Calib";
+    QTest::newRow("gyro") << "gyro" << "Gyro Bias Update";
+    QTest::newRow("zero") << "zero" << "Zero Calib";
+}
+
+// A port with nothing answering on it: the command goes out, no reply comes.
+void TestCli::calibrateSilentController()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    PseudoTerminal silent;
+    QVERIFY(silent.isValid());
+    const Run run = runCtl({"-p", silent.slaveName(), "-t", "1", "calibrate", kind});
+    QCOMPARE(run.exitCode, 5);
+    QVERIFY2(run.err.contains(QStringLiteral("no reply from the controller (waiting for %1)").arg(name)),
+             qPrintable(run.err));
+    QVERIFY(!run.err.contains(QLatin1String("succeeded")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -34,12 +34,12 @@ QByteArray feed(QByteArray &buffer, const QByteArray &piece)
 const QByteArray ReadRequest = fromHex("AA0700B1C0496C");
 const QByteArray Good = buildFrameV1(0x01, 0x00, QByteArray(22, '\x05'), 0x0102);
 
-// Frames of all kinds and sizes in noise rich in sync bytes and false headers, some hit by the noise.
-void addRandomNoisyStreamRow()
+// Frames of all kinds and sizes in noise rich in sync bytes and false headers,
+// some hit by the noise; `intact` gets the frames that were not.
+QByteArray randomNoisyStream(QByteArray &intact)
 {
     QRandomGenerator random(20240611);
     QByteArray stream;
-    QByteArray intact;
     const auto noise = [&](int count) {
         QByteArray out;
         while (out.size() < count)
@@ -59,7 +59,15 @@ void addRandomNoisyStreamRow()
         stream += frame;
     }
     // No padding at the end: a false frame start must not hold up the frames behind it.
-    QTest::newRow("random noisy stream") << stream + ReadRequest << intact + ReadRequest << QByteArray();
+    intact += ReadRequest;
+    return stream + ReadRequest;
+}
+
+void addRandomNoisyStreamRow()
+{
+    QByteArray intact;
+    const QByteArray stream = randomNoisyStream(intact);
+    QTest::newRow("random noisy stream") << stream << intact << QByteArray();
 }
 }
 
@@ -143,6 +151,82 @@ private slots:
             QCOMPARE(toHexText(found), toHexText(frames));
             QCOMPARE(buffer, rest);
         }
+    }
+
+    void statistics_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<quint64>("frames");
+        QTest::addColumn<quint64>("headerSumFailures");
+        QTest::addColumn<quint64>("crcFailures");
+        QTest::addColumn<quint64>("resyncBytes");
+        QTest::newRow("clean frames") << Good + ReadRequest << quint64(2) << quint64(0) << quint64(0) << quint64(0);
+        QTest::newRow("garbage before a frame") << fromHex("001122") + ReadRequest
+                                                << quint64(1) << quint64(0) << quint64(0) << quint64(3);
+        QTest::newRow("bad CRC, then a frame") << fromHex("AA0700B1C06C49") + Good
+                                               << quint64(1) << quint64(0) << quint64(1) << quint64(7);
+        QTest::newRow("bad header sum, then a frame") << fromHex("AA2C0100") + Good
+                                                      << quint64(1) << quint64(1) << quint64(0) << quint64(4);
+        QTest::newRow("length out of range is no checksum failure") << fromHex("AAFF03") + ReadRequest
+                                                                    << quint64(1) << quint64(0) << quint64(0) << quint64(3);
+        QTest::newRow("six garbage bytes wait") << fromHex("010203040506")
+                                                << quint64(0) << quint64(0) << quint64(0) << quint64(0);
+        QTest::newRow("seven are thrown away") << fromHex("01020304050607")
+                                               << quint64(0) << quint64(0) << quint64(0) << quint64(7);
+        QTest::newRow("a frame still arriving") << header(400, 0) + Good.left(20)
+                                                << quint64(0) << quint64(0) << quint64(0) << quint64(0);
+    }
+
+    // The same counts however the input was cut into pieces.
+    void statistics()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(quint64, frames);
+        QFETCH(quint64, headerSumFailures);
+        QFETCH(quint64, crcFailures);
+        QFETCH(quint64, resyncBytes);
+        for (const int piece : {int(input.size()), 1, 0}) {
+            QByteArray buffer;
+            ReceiveStatistics counted;
+            ParsedFrame frame;
+            for (int pos = 0, size = piece; pos < input.size(); pos += size) {
+                size = piece ? piece : 1 + pos % 5;
+                for (buffer += input.mid(pos, size); extractFrame(buffer, frame, counted);)
+                    QVERIFY(frame.valid);
+            }
+            QCOMPARE(counted.frames, frames);
+            QCOMPARE(counted.headerSumFailures, headerSumFailures);
+            QCOMPARE(counted.crcFailures, crcFailures);
+            QCOMPARE(counted.resyncBytes, resyncBytes);
+            QCOMPARE(counted.bytesReceived, quint64(0));
+        }
+    }
+
+    // Every byte consumed is either part of a frame or counted as thrown away,
+    // and counting changes nothing about what is found.
+    void statisticsAccountForEveryByte()
+    {
+        QByteArray intact;
+        const QByteArray stream = randomNoisyStream(intact);
+        QByteArray plainBuffer = stream;
+        QByteArray countedBuffer = stream;
+        ReceiveStatistics counted;
+        ParsedFrame plain;
+        ParsedFrame frame;
+        quint64 frameBytes = 0;
+        quint64 frames = 0;
+        for (; extractFrame(countedBuffer, frame, counted); ++frames) {
+            QVERIFY(extractFrame(plainBuffer, plain));
+            QCOMPARE(frame.payload, plain.payload);
+            frameBytes += quint64(frame.payload.size() + (frame.version == 0 ? FrameFormat::V0Overhead
+                                                                            : FrameFormat::V1Overhead));
+        }
+        QVERIFY(!extractFrame(plainBuffer, plain));
+        QCOMPARE(countedBuffer, plainBuffer);
+        QCOMPARE(frameBytes + counted.resyncBytes, quint64(stream.size() - countedBuffer.size()));
+        QCOMPARE(counted.frames, frames);
+        QVERIFY(counted.headerSumFailures > 0);
+        QVERIFY(counted.crcFailures > 0);
     }
 };
 

@@ -1,0 +1,231 @@
+#include "cli/MonitorCommand.h"
+
+#include "cli/DeviceSession.h"
+#include "cli/ExitCode.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+const int ReportIntervalMs = 1000;
+
+// One report: the heartbeat as it stands and the link over the last interval.
+struct LinkFigures
+{
+    ReceiveStatistics total;
+    double framesPerSecond = 0;
+    double bytesPerSecond = 0;
+    qint64 sinceHeartbeatMs = 0;
+};
+
+double perSecond(quint64 count, qint64 ms)
+{
+    return ms > 0 ? count * 1000.0 / ms : 0.0;
+}
+
+double rounded(double value, int decimals)
+{
+    const double scale = decimals == 1 ? 10.0 : 100.0;
+    return qRound64(value * scale) / scale;
+}
+
+QJsonObject heartbeatJson(const AppBridge &b)
+{
+    QJsonObject receivers {
+        {"sbus", QJsonObject {{"pitch", b.hbSbusPitchValue()}, {"roll", b.hbSbusRollValue()}, {"yaw", b.hbSbusYawValue()},
+                              {"center", b.hbSbusCenterValue()}, {"lock", b.hbSbusLockValue()}}},
+        {"pwm", QJsonObject {{"pitch", b.hbPwmPitchValue()}, {"yaw", b.hbPwmYawValue()}, {"center", b.hbPwmCenterValue()}}},
+    };
+    if (b.hbCrsfValuePresent())
+        receivers.insert("crsf", QJsonObject {{"pitch", b.hbCrsfPitchValue()}, {"roll", b.hbCrsfRollValue()},
+                                              {"yaw", b.hbCrsfYawValue()}, {"center", b.hbCrsfCenterValue()},
+                                              {"lock", b.hbCrsfLockValue()}});
+    return {
+        {"attitude", QJsonObject {{"pitch", b.hbPitch()}, {"roll", b.hbRoll()}, {"yaw", b.hbYaw()}}},
+        {"joints", QJsonObject {{"outer", b.hbJointOutterAngle()}, {"middle", b.hbJointMiddleAngle()},
+                                {"inner", b.hbJointInnerAngle()}}},
+        {"imuTemperature", b.hbImuTemp()},
+        {"status", QJsonObject {{"attitudeReady", b.hbAttiReady()}, {"jointInitOk", b.hbJointInitOk()},
+                                {"underVoltage", b.hbUnderVolt()}, {"imuLost", b.hbMemsLost()},
+                                {"actuator", b.hbActuator()}, {"softLimit", b.hbSoftLimit()},
+                                {"controlMode", b.hbCtrlMode()}, {"stateMachine", b.hbStateMachine()}}},
+        {"receivers", receivers},
+    };
+}
+
+QJsonObject linkJson(const LinkFigures &link)
+{
+    return {
+        {"framesPerSecond", rounded(link.framesPerSecond, 1)},
+        {"bytesPerSecond", rounded(link.bytesPerSecond, 1)},
+        {"frames", double(link.total.frames)},
+        {"bytes", double(link.total.bytesReceived)},
+        {"headerSumFailures", double(link.total.headerSumFailures)},
+        {"crcFailures", double(link.total.crcFailures)},
+        {"resyncBytes", double(link.total.resyncBytes)},
+        {"sinceHeartbeatMs", double(link.sinceHeartbeatMs)},
+    };
+}
+
+QString angle(double degrees)
+{
+    return QString::number(degrees, 'f', 2).rightJustified(7);
+}
+
+QString channels(std::initializer_list<int> values)
+{
+    QStringList texts;
+    for (int value : values)
+        texts.append(QString::number(value));
+    return texts.join(QLatin1Char(' '));
+}
+
+QString actuatorText(const CliOutput &out, int actuator)
+{
+    if (actuator == 0)
+        return out.text(QStringLiteral("电机正常"), QStringLiteral("motors normal"));
+    if (actuator == 1)
+        return out.text(QStringLiteral("电机堵转"), QStringLiteral("motors stalled"));
+    return out.text(QStringLiteral("电机关闭"), QStringLiteral("motors off"));
+}
+
+QString statusText(const CliOutput &out, const AppBridge &b)
+{
+    QStringList flags;
+    flags.append(b.hbAttiReady() ? out.text(QStringLiteral("姿态就绪"), QStringLiteral("attitude ready"))
+                                 : out.text(QStringLiteral("姿态未就绪"), QStringLiteral("attitude not ready")));
+    flags.append(b.hbJointInitOk() ? out.text(QStringLiteral("关节已初始化"), QStringLiteral("joints initialised"))
+                                   : out.text(QStringLiteral("关节未初始化"), QStringLiteral("joints not initialised")));
+    if (b.hbUnderVolt())
+        flags.append(out.text(QStringLiteral("欠压"), QStringLiteral("UNDER-VOLTAGE")));
+    if (b.hbMemsLost())
+        flags.append(out.text(QStringLiteral("IMU 丢失"), QStringLiteral("IMU LOST")));
+    if (b.hbSoftLimit())
+        flags.append(out.text(QStringLiteral("软限位"), QStringLiteral("soft limit")));
+    flags.append(actuatorText(out, b.hbActuator()));
+    flags.append(out.text(QStringLiteral("控制模式 %1"), QStringLiteral("control mode %1")).arg(b.hbCtrlMode()));
+    flags.append(out.text(QStringLiteral("状态机 %1"), QStringLiteral("state %1")).arg(b.hbStateMachine()));
+    return flags.join(QStringLiteral(", "));
+}
+
+QString heartbeatText(const CliOutput &out, const AppBridge &b)
+{
+    QString receivers = QStringLiteral("SBUS %1   PWM %2")
+                            .arg(channels({b.hbSbusPitchValue(), b.hbSbusRollValue(), b.hbSbusYawValue(),
+                                           b.hbSbusCenterValue(), b.hbSbusLockValue()}),
+                                 channels({b.hbPwmPitchValue(), b.hbPwmYawValue(), b.hbPwmCenterValue()}));
+    if (b.hbCrsfValuePresent())
+        receivers += QStringLiteral("   CRSF ") + channels({b.hbCrsfPitchValue(), b.hbCrsfRollValue(), b.hbCrsfYawValue(),
+                                                          b.hbCrsfCenterValue(), b.hbCrsfLockValue()});
+    return out.text(QStringLiteral("俯仰 %1  横滚 %2  航向 %3   关节 %4 %5 %6   IMU %7 °C\n  %8\n  接收机 %9"),
+                    QStringLiteral("pitch %1  roll %2  yaw %3   joints %4 %5 %6   IMU %7 °C\n  %8\n  receivers %9"))
+        .arg(angle(b.hbPitch()), angle(b.hbRoll()), angle(b.hbYaw()), angle(b.hbJointOutterAngle()),
+             angle(b.hbJointMiddleAngle()), angle(b.hbJointInnerAngle()), QString::number(b.hbImuTemp()),
+             statusText(out, b), receivers);
+}
+
+QString linkText(const CliOutput &out, const LinkFigures &link)
+{
+    return out.text(QStringLiteral("  链路 %1 帧/秒  %2 字节/秒  头校验错误 %3  CRC 错误 %4  重新同步丢弃 %5 字节  "
+                                   "距上次心跳 %6 ms"),
+                    QStringLiteral("  link %1 frames/s  %2 bytes/s  header-sum failures %3  CRC failures %4  "
+                                   "resync %5 bytes dropped  last heartbeat %6 ms ago"))
+        .arg(QString::number(link.framesPerSecond, 'f', 1), QString::number(link.bytesPerSecond, 'f', 0))
+        .arg(link.total.headerSumFailures)
+        .arg(link.total.crcFailures)
+        .arg(link.total.resyncBytes)
+        .arg(link.sinceHeartbeatMs);
+}
+
+class Monitor
+{
+public:
+    Monitor(DeviceSession &session, bool json) : m_session(session), m_out(session.out()), m_json(json)
+    {
+        QObject::connect(&session.bridge(), &AppBridge::heartbeatChanged, &session, [this] {
+            if (m_session.bridge().hbReceived())
+                m_sinceHeartbeat.start();
+        });
+    }
+
+    int run(int seconds)
+    {
+        const int first = waitForFirstHeartbeat();
+        if (first != ExitCode::Success)
+            return first;
+        QElapsedTimer clock;
+        clock.start();
+        QElapsedTimer interval;
+        interval.start();
+        ReceiveStatistics previous = m_session.bridge().receiveStatistics();
+        for (int report = 1; seconds == 0 || report <= seconds; ++report) {
+            const int waitMs = int(qMax<qint64>(0, qint64(report) * ReportIntervalMs - clock.elapsed()));
+            const DeviceSession::Wait wait = m_session.waitUntil([] { return false; }, waitMs);
+            if (wait != DeviceSession::Wait::TimedOut)
+                return ended(wait);
+            const ReceiveStatistics now = m_session.bridge().receiveStatistics();
+            print(figures(now, now - previous, interval.restart()));
+            previous = now;
+            if (m_sinceHeartbeat.elapsed() > m_session.replyTimeoutMs())
+                return heartbeatsStopped();
+        }
+        return ExitCode::Success;
+    }
+
+private:
+    int waitForFirstHeartbeat()
+    {
+        const DeviceSession::Wait wait = m_session.waitUntil([this] { return m_session.bridge().hbReceived(); },
+                                                             m_session.replyTimeoutMs());
+        if (wait == DeviceSession::Wait::TimedOut)
+            return m_session.failure(wait, m_out.text(QStringLiteral("心跳"), QStringLiteral("a heartbeat")));
+        return wait == DeviceSession::Wait::Done ? ExitCode::Success : ended(wait);
+    }
+
+    // Ctrl-C is how a monitor without --seconds is meant to end.
+    int ended(DeviceSession::Wait wait)
+    {
+        return wait == DeviceSession::Wait::Interrupted ? ExitCode::Success : m_session.failure(wait, QString());
+    }
+
+    int heartbeatsStopped()
+    {
+        m_out.error(m_out.text(QStringLiteral("控制器已 %1 ms 没有发送心跳"),
+                               QStringLiteral("no heartbeat from the controller for %1 ms"))
+                        .arg(m_sinceHeartbeat.elapsed()));
+        return ExitCode::NoReply;
+    }
+
+    LinkFigures figures(const ReceiveStatistics &total, const ReceiveStatistics &recent, qint64 intervalMs) const
+    {
+        return {total, perSecond(recent.frames, intervalMs), perSecond(recent.bytesReceived, intervalMs),
+                m_sinceHeartbeat.elapsed()};
+    }
+
+    void print(const LinkFigures &link) const
+    {
+        const AppBridge &bridge = m_session.bridge();
+        if (m_json) {
+            QJsonObject line = heartbeatJson(bridge);
+            line.insert("link", linkJson(link));
+            m_out.data(QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
+        } else {
+            m_out.data(heartbeatText(m_out, bridge) + QLatin1Char('\n') + linkText(m_out, link));
+        }
+    }
+
+    DeviceSession &m_session;
+    const CliOutput &m_out;
+    const bool m_json;
+    QElapsedTimer m_sinceHeartbeat;
+};
+}
+
+int runMonitor(DeviceSession &session, const QString &port, int baud, int seconds, bool json)
+{
+    const int opened = session.open(port, baud);
+    if (opened != ExitCode::Success)
+        return opened;
+    return Monitor(session, json).run(seconds);
+}

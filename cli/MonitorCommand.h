@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+class DeviceSession;
+
+// Prints the controller's heartbeat and the link figures once a second, for
+// `seconds` seconds (0: until Ctrl-C), as text or as one JSON object a line.
+// Returns the exit code.
+int runMonitor(DeviceSession &session, const QString &port, int baud, int seconds, bool json);
