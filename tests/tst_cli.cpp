@@ -1,6 +1,7 @@
 // tavoxctl end to end: the real program as a process against the real
 // simulated controller, with real files in temporary folders.
 #include "app/Version.h"
+#include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 
@@ -19,12 +20,7 @@
 namespace {
 const int RunTimeoutMs = 60000;
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 QString ctlProgram()
 {
@@ -41,20 +37,7 @@ QProcessEnvironment englishEnvironment()
 Run runCtl(const QStringList &arguments, const QProcessEnvironment &environment = englishEnvironment(),
            const QString &program = ctlProgram())
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(RunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runProgram(program, arguments, environment, RunTimeoutMs);
 }
 
 Run runOn(SimProcess &sim, const QStringList &arguments)

@@ -3,6 +3,7 @@
 // the user's standard locations. As root every folder is writable, so the
 // installed programs then run as the unprivileged user "nobody".
 #include "app/Version.h"
+#include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -19,12 +20,7 @@ const int InstallTimeoutMs = 120000;
 const int RunTimeoutMs = 60000;
 const char NobodyId[] = "65534";
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
 {
@@ -98,20 +94,7 @@ Run TestInstall::runInstalled(const QString &program, const QStringList &argumen
         fullArguments = QStringList{"--reuid", NobodyId, "--regid", NobodyId, "--clear-groups", executable} + arguments;
         executable = QStringLiteral("setpriv");
     }
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(executable, fullArguments);
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(RunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runProgram(executable, fullArguments, environment, RunTimeoutMs);
 }
 
 void TestInstall::installsProgramsDesktopEntryAndIcons()
