@@ -545,7 +545,7 @@ void WindowTest::silentLineIsNoAnswer()
 void WindowTest::heartbeatsStopAndComeBack()
 {
     m_bridge->setLanguage(QStringLiteral("en"));
-    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("1500:3000")});
+    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("2500:3000")});
     QVERIFY(pausing.start());
     openPort(pausing.portName());
     QTRY_COMPARE(itemText("attitudeText"), QStringLiteral("Ready"));
