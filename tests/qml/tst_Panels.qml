@@ -74,6 +74,16 @@ Item {
             verify(!part(panel, "editCount").visible)
         }
 
+        function test_fpvModesAreNamedInTheLanguageShown() {
+            var panel = createSubject()
+            compare(panel.fpvLabels[7], "三轴锁定（全姿态）")
+            appBridge.language = "en"
+            compare(panel.fpvLabels[7], "3-AXIS LOCK")
+            for (var i = 0; i < panel.fpvLabels.length; ++i)
+                verify(/^[\x20-\x7e]+$/.test(panel.fpvLabels[i]), panel.fpvLabels[i])
+            compare(part(panel, "fpvCombo").model, panel.fpvLabels)
+        }
+
         function test_hintsNameTheControllersValueAsTheFieldShowsIt() {
             setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10 })
             var panel = createSubject()
