@@ -3,6 +3,7 @@
 #include "app/DebugConsole.h"
 #include "app/RendererChoice.h"
 #include "app/StartupProbe.h"
+#include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "bridge/WindowState.h"
 #include "log/AppLog.h"
@@ -18,6 +19,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QScreen>
 
 namespace {
 const char FallbackFamily[] = "Microsoft YaHei";
@@ -156,6 +158,11 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
 {
     engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
     engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    engine.rootContext()->setContextProperty(QStringLiteral("initialWindowSize"),
+                                             initialWindowSize(screen->availableGeometry().size()));
+    engine.rootContext()->setContextProperty(QStringLiteral("minimumWindowSize"), minimumWindowSize());
+    engine.rootContext()->setContextProperty(QStringLiteral("designWindowSize"), designWindowSize());
     publishWindowState(*engine.rootContext(), bridge, engine);
 }
 

@@ -8,17 +8,33 @@ ApplicationWindow {
     id: win
 
     property real uiScale: 1.0
+    // Below the size the layout was drawn for, the grid takes fewer columns and
+    // scrolls rather than squeeze a panel narrower than its controls need or
+    // lower than it is at that size. At that size and above no floor applies,
+    // so the rows split the height exactly as they always have.
+    readonly property bool belowDesignSize: width < designWindowSize.width || height < designWindowSize.height
+    readonly property real narrowestPanel: dp(370)
+    readonly property real tallPanelFloor: belowDesignSize ? dp(431) : 0
+    readonly property real shortPanelFloor: belowDesignSize ? dp(305) : 0
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    function panelColumns(gridWidth, spacing) {
+        for (var columns = 3; columns > 1; --columns) {
+            if (gridWidth >= columns * narrowestPanel + (columns - 1) * spacing)
+                return columns
+        }
+        return 1
+    }
+
     font.family: typeof appFontFamily !== "undefined" && appFontFamily !== "" ? appFontFamily : "Source Han Sans SC"
     font.pixelSize: 14 * uiScale
     visible: true
-    width: 1540
-    height: 960
-    minimumWidth: 1540
-    minimumHeight: 960
+    width: initialWindowSize.width
+    height: initialWindowSize.height
+    minimumWidth: minimumWindowSize.width
+    minimumHeight: minimumWindowSize.height
     title: "TAVOX"
     color: "#f5f7fa"
 
@@ -31,6 +47,7 @@ ApplicationWindow {
 
         SidebarPanel {
             id: sidebar
+            objectName: "sidebar"
             Layout.preferredWidth: dp(220)
             Layout.fillHeight: true
             uiScale: win.uiScale
@@ -42,59 +59,90 @@ ApplicationWindow {
             Layout.fillHeight: true
             spacing: dp(10)
 
-            GridLayout {
-                columns: 3
-                rowSpacing: dp(10)
-                columnSpacing: dp(10)
+            // The message log stays in sight below the panels, whatever the window's height.
+            Flickable {
+                id: panelScroll
+                objectName: "panelScroll"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                clip: true
+                contentWidth: width
+                contentHeight: panelGrid.height
+                interactive: contentHeight > height
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {
+                    policy: panelScroll.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                }
 
-                CalibrationPanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(600)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
-                }
-                TavoxChannelPanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(600)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
-                }
-                GimbalConfigPanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(600)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
-                }
-                TavoxCameraPanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(400)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
-                }
-                TorquePanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(400)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
-                }
-                UpgradePanel {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    Layout.preferredHeight: dp(400)
-                    uiScale: win.uiScale
-                    fontFamily: win.font.family
+                GridLayout {
+                    id: panelGrid
+                    objectName: "panelGrid"
+                    width: panelScroll.width
+                    height: Math.max(panelScroll.height, Layout.minimumHeight)
+                    columns: win.panelColumns(width, columnSpacing)
+                    rowSpacing: dp(10)
+                    columnSpacing: dp(10)
+
+                    CalibrationPanel {
+                        objectName: "calibrationPanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(600)
+                        Layout.minimumHeight: win.tallPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
+                    TavoxChannelPanel {
+                        objectName: "channelPanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(600)
+                        Layout.minimumHeight: win.tallPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
+                    GimbalConfigPanel {
+                        objectName: "gimbalConfigPanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(600)
+                        Layout.minimumHeight: win.tallPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
+                    TavoxCameraPanel {
+                        objectName: "cameraPanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(400)
+                        Layout.minimumHeight: win.shortPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
+                    TorquePanel {
+                        objectName: "torquePanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(400)
+                        Layout.minimumHeight: win.shortPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
+                    UpgradePanel {
+                        objectName: "upgradePanel"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredHeight: dp(400)
+                        Layout.minimumHeight: win.shortPanelFloor
+                        uiScale: win.uiScale
+                        fontFamily: win.font.family
+                    }
                 }
             }
 
             MessageLogPanel {
                 id: messageLog
+                objectName: "messageLog"
                 Layout.fillWidth: true
                 Layout.preferredHeight: expanded ? dp(440) : dp(180)
                 uiScale: win.uiScale

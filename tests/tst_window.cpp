@@ -1,4 +1,5 @@
 #include "app/Startup.h"
+#include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
@@ -114,6 +115,95 @@ bool isCutOff(QQuickItem *item)
     }
     return false;
 }
+
+bool isFlickable(const QQuickItem *item)
+{
+    return item->inherits("QQuickFlickable");
+}
+
+QQuickItem *nearestFlickable(const QQuickItem *item)
+{
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        if (isFlickable(ancestor))
+            return ancestor;
+    }
+    return nullptr;
+}
+
+// What the operator can press, pick or type into. Parts of another control
+// (a combo's text, a button's label) count as that control; a mouse area that
+// only shows a tooltip is no control.
+bool isControl(const QQuickItem *item)
+{
+    if (item->inherits("QQuickMouseArea"))
+        return item->property("acceptedButtons").toInt() != Qt::NoButton;
+    return item->inherits("QQuickAbstractButton") || item->inherits("QQuickComboBox")
+        || item->inherits("QQuickTextInput") || item->inherits("QQuickSpinBox") || item->inherits("QQuickSlider");
+}
+
+void collectControls(QQuickItem *parent, QList<QQuickItem *> &controls)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible() || child->width() <= 0 || child->height() <= 0)
+            continue;
+        if (isControl(child))
+            controls.append(child);
+        else
+            collectControls(child, controls);
+    }
+}
+
+QString describe(const QQuickItem *item)
+{
+    if (!item->objectName().isEmpty())
+        return item->objectName();
+    QString path = QString::fromLatin1(item->metaObject()->className()).section(QLatin1Char('_'), 0, 0);
+    for (const QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        if (!ancestor->objectName().isEmpty())
+            return ancestor->objectName() + QLatin1Char('/') + path;
+    }
+    return path;
+}
+
+// Scrolls every view around `item` just far enough to show it, innermost view first.
+void scrollIntoView(QQuickItem *item)
+{
+    for (QQuickItem *view = nearestFlickable(item); view; view = nearestFlickable(view)) {
+        const auto *content = view->property("contentItem").value<QQuickItem *>();
+        const QRectF bounds = item->mapRectToItem(content, QRectF(0, 0, item->width(), item->height()));
+        const qreal shownTop = view->property("contentY").toReal();
+        qreal top = shownTop;
+        if (bounds.top() < shownTop)
+            top = bounds.top();
+        else if (bounds.bottom() > shownTop + view->height())
+            top = bounds.bottom() - view->height();
+        const qreal lowest = qMax(0.0, view->property("contentHeight").toReal() - view->height());
+        view->setProperty("contentY", qBound(0.0, top, lowest));
+    }
+}
+
+// Boxes that share a scrolled view (or the window) are compared in its
+// coordinates; a box never overlaps what it contains.
+QStringList overlapping(const QList<QQuickItem *> &boxes)
+{
+    QStringList pairs;
+    for (int i = 0; i < boxes.size(); ++i) {
+        for (int j = i + 1; j < boxes.size(); ++j) {
+            QQuickItem *a = boxes[i];
+            QQuickItem *b = boxes[j];
+            QQuickItem *scope = nearestFlickable(a);
+            if (scope != nearestFlickable(b) || a->isAncestorOf(b) || b->isAncestorOf(a))
+                continue;
+            QQuickItem *frame = scope ? scope->property("contentItem").value<QQuickItem *>() : nullptr;
+            const QRectF first = a->mapRectToItem(frame, QRectF(0, 0, a->width(), a->height()));
+            const QRectF second = b->mapRectToItem(frame, QRectF(0, 0, b->width(), b->height()));
+            const QRectF common = first.intersected(second);
+            if (common.width() > 0.5 && common.height() > 0.5)
+                pairs.append(describe(a) + QLatin1String(" / ") + describe(b));
+        }
+    }
+    return pairs;
+}
 }
 
 #define VERIFY_NO_QML_WARNINGS() QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))))
@@ -125,10 +215,14 @@ class WindowTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void initialSizeFollowsTheScreen_data();
+    void initialSizeFollowsTheScreen();
     void opensAsStartUpBuildsIt();
     void switchConnectsToTheSimulator();
     void grabsConnectedWindow_data();
     void grabsConnectedWindow();
+    void layoutFitsTheWindow_data();
+    void layoutFitsTheWindow();
     void sbusWriteActivatesAndReboots();
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
@@ -148,6 +242,8 @@ private:
     void click(const char *objectName);
     void saveFrame(const QString &fileName);
     QStringList cutOffButtons(const char *scrolledView = nullptr);
+    void resizeWindow(const QSize &size);
+    QStringList unreachableControls();
     QStringList enabledDeviceActions() const;
     QQuickItem *shownItem(const char *objectName) const;
     QObject *upgradeMonitor() const;
@@ -263,7 +359,7 @@ void WindowTest::saveFrame(const QString &fileName)
     // scene graph's grab, but its screen can read the window back.
     if (image.isNull())
         image = window()->screen()->grabWindow(window()->winId()).toImage();
-    QCOMPARE(image.size(), QSize(1540, 960));
+    QCOMPARE(image.size(), window()->size());
     QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
     // Run on a real (virtual) display with TAVOX_GRAB_SCREEN set, also what
     // that screen shows of the window, at whatever size the screen has.
@@ -273,6 +369,36 @@ void WindowTest::saveFrame(const QString &fileName)
                                  .arg(fileName.chopped(4)).arg(screen.width()).arg(screen.height());
         QVERIFY(screen.save(QStringLiteral(TAVOX_BINARY_DIR "/") + name));
     }
+}
+
+void WindowTest::resizeWindow(const QSize &size)
+{
+    window()->resize(size);
+    QTRY_COMPARE(window()->contentItem()->size(), QSizeF(size));
+    // Layouts settle before the next frame.
+    QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
+    window()->update();
+    QVERIFY(frameSwapped.wait(5000));
+}
+
+// The controls that stay cut off even when their views are scrolled to them;
+// the views are put back as they were.
+QStringList WindowTest::unreachableControls()
+{
+    QList<QQuickItem *> controls;
+    collectControls(window()->contentItem(), controls);
+    QStringList unreachable;
+    for (QQuickItem *control : qAsConst(controls)) {
+        QList<QPair<QQuickItem *, qreal>> scrolled;
+        for (QQuickItem *view = nearestFlickable(control); view; view = nearestFlickable(view))
+            scrolled.append({view, view->property("contentY").toReal()});
+        scrollIntoView(control);
+        if (isCutOff(control))
+            unreachable.append(describe(control));
+        for (const auto &view : qAsConst(scrolled))
+            view.first->setProperty("contentY", view.second);
+    }
+    return unreachable;
 }
 
 // The names of the window's buttons that are not wholly on screen without
@@ -353,12 +479,35 @@ void WindowTest::openPort(const QString &portName)
     QTRY_VERIFY(item("serialSwitch")->property("checked").toBool());
 }
 
+void WindowTest::initialSizeFollowsTheScreen_data()
+{
+    QTest::addColumn<QSize>("availableArea");
+    QTest::addColumn<QSize>("expected");
+
+    QTest::newRow("room to spare") << QSize(1920, 1040) << QSize(1540, 960);
+    QTest::newRow("exactly enough") << QSize(1540, 960) << QSize(1540, 960);
+    QTest::newRow("1366x768 under a panel") << QSize(1366, 728) << QSize(1366, 728);
+    QTest::newRow("1920x1080 at 125 %") << QSize(1536, 824) << QSize(1536, 824);
+    QTest::newRow("wide but short") << QSize(2560, 700) << QSize(1540, 700);
+    QTest::newRow("narrow but tall") << QSize(1280, 1400) << QSize(1280, 960);
+    QTest::newRow("below the minimum") << QSize(800, 600) << QSize(1024, 640);
+    QTest::newRow("no area known") << QSize() << QSize(1024, 640);
+}
+
+void WindowTest::initialSizeFollowsTheScreen()
+{
+    QFETCH(QSize, availableArea);
+    QTEST(initialWindowSize(availableArea), "expected");
+}
+
 void WindowTest::opensAsStartUpBuildsIt()
 {
     VERIFY_NO_QML_WARNINGS();
     QCOMPARE(window()->title(), QStringLiteral("TAVOX"));
-    QCOMPARE(window()->size(), QSize(1540, 960));
-    QCOMPARE(window()->minimumSize(), QSize(1540, 960));
+    QCOMPARE(window()->size(), initialWindowSize(window()->screen()->availableGeometry().size()));
+    QCOMPARE(window()->minimumSize(), QSize(1024, 640));
+    // the pictures below show the layout at the size it was drawn for
+    resizeWindow(designWindowSize());
     QCOMPARE(window()->color(), QColor(QStringLiteral("#f5f7fa")));
     QCOMPARE(window()->property("font").value<QFont>().family(), m_fontFamily);
     QCOMPARE(m_bridge->messageLog().count(QStringLiteral("请您先打开串口")), 1);
@@ -430,6 +579,49 @@ void WindowTest::grabsConnectedWindow()
 
     QCOMPARE(cutOffButtons(), QStringList());
     saveFrame(QStringLiteral("window-connected-%1.png").arg(language));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowTest::layoutFitsTheWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("columns");
+
+    const QList<QPair<QSize, int>> sizes = {
+        {QSize(1024, 640), 2}, {QSize(1366, 768), 2}, {QSize(1536, 864), 3}, {QSize(1540, 960), 3}};
+    for (const auto &size : sizes) {
+        for (const char *language : {"zh", "en"}) {
+            QTest::addRow("%dx%d %s", size.first.width(), size.first.height(), language)
+                << size.first << QString::fromLatin1(language) << size.second;
+        }
+    }
+}
+
+// Every control is on screen or a scroll away, none covers another, and the
+// message log keeps a few lines in sight.
+void WindowTest::layoutFitsTheWindow()
+{
+    QFETCH(QSize, size);
+    QFETCH(QString, language);
+
+    m_bridge->setLanguage(language);
+    resizeWindow(size);
+    QTEST(item("panelGrid")->property("columns").toInt(), "columns");
+
+    QVERIFY(!isCutOff(item("messageLog")));
+    QVERIFY2(item("messageLogArea")->height() >= 80, qPrintable(QString::number(item("messageLogArea")->height())));
+    QCOMPARE(unreachableControls(), QStringList());
+
+    QList<QQuickItem *> boxes;
+    collectControls(window()->contentItem(), boxes);
+    for (const char *part : {"sidebar", "panelScroll", "messageLog", "calibrationPanel", "channelPanel",
+                             "gimbalConfigPanel", "cameraPanel", "torquePanel", "upgradePanel"})
+        boxes.append(item(part));
+    QCOMPARE(overlapping(boxes), QStringList());
+
+    saveFrame(QStringLiteral("window-%1x%2-%3.png").arg(size.width()).arg(size.height()).arg(language));
+    resizeWindow(designWindowSize());
     VERIFY_NO_QML_WARNINGS();
 }
 

@@ -96,7 +96,7 @@ Item {
         if (!accelCaliActive)
             return ""
         if (caliState < 0)
-            return zhText("⏳ 等待设备响应...", "⏳ Waiting for device...")
+            return zhText("○ 等待设备响应...", "○ Waiting for device...")
         switch (caliState) {
         case 1: return zhText("● 请将设备正放（上）面朝上", "● Place device UP")
         case 2: return zhText("● 请将设备朝前放置", "● Place device FRONT")
@@ -104,7 +104,7 @@ Item {
         case 4: return zhText("● 请将设备朝后放置", "● Place device BACK")
         case 5: return zhText("● 请将设备朝左放置", "● Place device LEFT")
         case 6: return zhText("● 请将设备朝右放置", "● Place device RIGHT")
-        case 7: return zhText("⏳ 正在计算校准参数...", "⏳ Calculating...")
+        case 7: return zhText("○ 正在计算校准参数...", "○ Calculating...")
         case 8: return zhText("✓ 校准完成！请点击 激活 → 重启", "✓ Done! Click Activate → Restart")
         default: return ""
         }

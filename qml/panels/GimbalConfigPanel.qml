@@ -9,9 +9,9 @@ Item {
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
 
-    // Indexed by the FPV mode number; the same texts in both languages.
+    // Indexed by the FPV mode number; only the lock, which has no axis names, is translated.
     property var fpvLabels: ["YAW", "YAW+ROLL", "YAW+ROLL+PITCH", "YAW+PITCH",
-                             "ROLL", "ROLL+PITCH", "PITCH", "三轴锁定（全姿态）"]
+                             "ROLL", "ROLL+PITCH", "PITCH", zhText("三轴锁定（全姿态）", "3-AXIS LOCK")]
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }

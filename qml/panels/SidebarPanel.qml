@@ -249,9 +249,9 @@ Item {
                             objectName: "refreshButton"
                             Layout.preferredWidth: root.dp(36)
                             Layout.preferredHeight: root.dp(36)
-                            text: "↻"
-                            font.family: root.fontFamily
-                            font.pixelSize: root.dp(18)
+                            // Drawn from a picture: the application's font has no arrow in a circle.
+                            Accessible.name: root.zhText("刷新", "Refresh")
+                            padding: root.dp(9)
                             enabled: !serialSwitch.checked
                             onClicked: appBridge.refreshSerialPorts()
 
@@ -261,12 +261,13 @@ Item {
                                 border.width: 1
                                 border.color: "#dcdfe6"
                             }
-                            contentItem: Text {
-                                text: refreshButton.text
-                                font: refreshButton.font
-                                color: "#606266"
-                                horizontalAlignment: Text.AlignHCenter
-                                verticalAlignment: Text.AlignVCenter
+                            contentItem: Image {
+                                source: "qrc:/icon/png/refresh.png"
+                                sourceSize: Qt.size(64, 64)
+                                fillMode: Image.PreserveAspectFit
+                                smooth: true
+                                mipmap: true
+                                opacity: refreshButton.enabled ? 1 : 0.4
                             }
                         }
                     }

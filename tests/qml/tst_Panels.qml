@@ -74,6 +74,16 @@ Item {
             verify(!part(panel, "editCount").visible)
         }
 
+        function test_fpvModesAreNamedInTheLanguageShown() {
+            var panel = createSubject()
+            compare(panel.fpvLabels[7], "三轴锁定（全姿态）")
+            appBridge.language = "en"
+            compare(panel.fpvLabels[7], "3-AXIS LOCK")
+            for (var i = 0; i < panel.fpvLabels.length; ++i)
+                verify(/^[\x20-\x7e]+$/.test(panel.fpvLabels[i]), panel.fpvLabels[i])
+            compare(part(panel, "fpvCombo").model, panel.fpvLabels)
+        }
+
         function test_hintsNameTheControllersValueAsTheFieldShowsIt() {
             setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10 })
             var panel = createSubject()
@@ -259,10 +269,10 @@ Item {
         // faces: d completed, c current, p pending.
         function test_progress_data() {
             return [
-                { tag: "waiting", steps: [], counter: "0/6", text: "⏳ 等待设备响应...", faces: "pppppp" },
+                { tag: "waiting", steps: [], counter: "0/6", text: "○ 等待设备响应...", faces: "pppppp" },
                 { tag: "first face", steps: [1], counter: "0/6", text: "● 请将设备正放（上）面朝上", faces: "cppppp" },
                 { tag: "midway", steps: [4], counter: "3/6", text: "● 请将设备朝后放置", faces: "dddcpp" },
-                { tag: "computing", steps: [7], counter: "6/6", text: "⏳ 正在计算校准参数...", faces: "dddddd" },
+                { tag: "computing", steps: [7], counter: "6/6", text: "○ 正在计算校准参数...", faces: "dddddd" },
                 { tag: "out of range keeps the last step", steps: [2, 0, 9], counter: "1/6", text: "● 请将设备朝前放置",
                   faces: "dcpppp" },
                 { tag: "english", steps: [5], lang: "en", counter: "4/6", text: "● Place device LEFT", faces: "ddddcp" }
@@ -294,7 +304,7 @@ Item {
             report(8)
             compare(part(panel, "caliStatusLabel").text, "✓ 校准完成！请点击 激活 → 重启")
             startAccelCalibration(panel)
-            compare(part(panel, "caliStatusLabel").text, "⏳ 等待设备响应...")
+            compare(part(panel, "caliStatusLabel").text, "○ 等待设备响应...")
             // The hide of the finished run is cancelled.
             wait(300)
             verify(part(panel, "caliProgressSection").visible)

@@ -1,0 +1,6 @@
+#include "app/WindowSize.h"
+
+QSize initialWindowSize(const QSize &availableArea)
+{
+    return designWindowSize().boundedTo(availableArea).expandedTo(minimumWindowSize());
+}
