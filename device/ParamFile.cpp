@@ -12,7 +12,7 @@
 namespace {
 enum FormMask { InBase = 1, InPhotoVideo = 2, InCrsf = 4, InEveryForm = InBase | InPhotoVideo | InCrsf };
 
-struct FieldSpec
+struct FieldEntry
 {
     const char *group;
     const char *key;
@@ -37,13 +37,13 @@ const int WordMax = 65535;
 // Writes mask a direction to one bit: any other value could not be written as it stands.
 const int DirectionMax = 1;
 
-constexpr FieldSpec byteField(const char *group, const char *key, quint8 ParamBlock::*member, int forms,
+constexpr FieldEntry byteField(const char *group, const char *key, quint8 ParamBlock::*member, int forms,
                               int maximum = ByteMax)
 {
     return {group, key, member, nullptr, maximum, forms};
 }
 
-const FieldSpec Fields[] = {
+const FieldEntry Fields[] = {
     byteField("sbus", "pitchChannel", &ParamBlock::sbusPitchCh, InEveryForm),
     byteField("sbus", "rollChannel", &ParamBlock::sbusRollCh, InEveryForm),
     byteField("sbus", "yawChannel", &ParamBlock::sbusYawCh, InEveryForm),
@@ -106,9 +106,9 @@ int formMask(ParamBlockForm form)
     return 0;
 }
 
-const FieldSpec *findField(const QString &name)
+const FieldEntry *findField(const QString &name)
 {
-    for (const FieldSpec &field : Fields) {
+    for (const FieldEntry &field : Fields) {
         if (field.name() == name)
             return &field;
     }
@@ -322,7 +322,7 @@ private:
                 return false;
         }
         const int mask = formMask(m_contents.form);
-        for (const FieldSpec &field : Fields) {
+        for (const FieldEntry &field : Fields) {
             if ((field.forms & mask) && !readField(params, field))
                 return false;
         }
@@ -333,7 +333,7 @@ private:
     {
         const int mask = formMask(m_contents.form);
         for (auto it = group.begin(); it != group.end(); ++it) {
-            const FieldSpec *field = findField(groupName + QLatin1Char('.') + it.key());
+            const FieldEntry *field = findField(groupName + QLatin1Char('.') + it.key());
             const QString path = join(ParamsKey, groupName + QLatin1Char('.') + it.key());
             if (!field)
                 return fail(path, {QStringLiteral("未知字段"), QStringLiteral("unknown field")});
@@ -346,7 +346,7 @@ private:
         return true;
     }
 
-    bool readField(const QJsonObject &params, const FieldSpec &field)
+    bool readField(const QJsonObject &params, const FieldEntry &field)
     {
         const QString group = QLatin1String(field.group);
         const QString path = join(ParamsKey, field.name());
@@ -412,7 +412,7 @@ QByteArray ParamFile::toJson(const Contents &contents)
 {
     QJsonObject groups;
     const int mask = formMask(contents.form);
-    for (const FieldSpec &field : Fields) {
+    for (const FieldEntry &field : Fields) {
         if (!(field.forms & mask))
             continue;
         const QString group = QLatin1String(field.group);
@@ -492,7 +492,7 @@ QStringList ParamFile::fieldNames(ParamBlockForm form)
 {
     QStringList names;
     const int mask = formMask(form);
-    for (const FieldSpec &field : Fields) {
+    for (const FieldEntry &field : Fields) {
         if (field.forms & mask)
             names.append(field.name());
     }
@@ -501,14 +501,14 @@ QStringList ParamFile::fieldNames(ParamBlockForm form)
 
 int ParamFile::value(const ParamBlock &block, const QString &field)
 {
-    const FieldSpec *spec = findField(field);
-    return spec ? spec->get(block) : 0;
+    const FieldEntry *entry = findField(field);
+    return entry ? entry->get(block) : 0;
 }
 
 void ParamFile::applyTo(ParamBlock &target, const Contents &contents)
 {
     const int mask = formMask(contents.form);
-    for (const FieldSpec &field : Fields) {
+    for (const FieldEntry &field : Fields) {
         if (field.forms & mask)
             field.set(target, field.get(contents.block));
     }
@@ -518,7 +518,7 @@ QVector<ParamFile::Change> ParamFile::differences(const ParamBlock &from, const 
 {
     QVector<Change> changes;
     const int mask = formMask(form);
-    for (const FieldSpec &field : Fields) {
+    for (const FieldEntry &field : Fields) {
         if ((field.forms & mask) && field.get(from) != field.get(to))
             changes.append({field.name(), field.get(from), field.get(to)});
     }

@@ -56,14 +56,14 @@ const char *const Signals[] = {
     "tavoxUpgradeFilePathChanged()", "heartbeatChanged()", "accelCaliStateChanged()", "tavoxUpgradingChanged()",
 };
 
-struct InvokableSpec
+struct ExpectedInvokable
 {
     const char *signature;
     const char *parameterNames;
     const char *returnType;
 };
 
-const InvokableSpec Invokables[] = {
+const ExpectedInvokable Invokables[] = {
     { "setLanguage(QString)", "lang", "void" },
     { "clearMessages()", "", "void" },
     { "refreshSerialPorts()", "", "void" },
