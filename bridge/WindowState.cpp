@@ -9,6 +9,7 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QUrl>
 
 namespace {
 void registerTypes()
@@ -24,6 +25,7 @@ void registerTypes()
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
+    qmlRegisterSingletonType(QUrl(QStringLiteral("qrc:/qml/Theme.qml")), uri, 1, 0, "Theme");
 }
 }
 

@@ -2,6 +2,7 @@ import QtQuick 2.9
 import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import QtQuick.Window 2.2
+import Tavox 1.0
 import "panels"
 
 ApplicationWindow {
@@ -36,7 +37,7 @@ ApplicationWindow {
     minimumWidth: minimumWindowSize.width
     minimumHeight: minimumWindowSize.height
     title: "TAVOX"
-    color: "#f5f7fa"
+    color: Theme.windowBackground
 
     Component.onCompleted: appBridge.tavoxOnStartup()
 
