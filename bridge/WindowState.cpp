@@ -4,6 +4,7 @@
 #include "bridge/AppBridge.h"
 #include "bridge/FieldEdits.h"
 #include "bridge/LinkMonitor.h"
+#include "bridge/LiveTelemetry.h"
 #include "bridge/MessageJournal.h"
 #include "bridge/UpgradeMonitor.h"
 
@@ -37,4 +38,10 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
+    publishLiveTelemetry(context, bridge, owner);
+}
+
+void publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)
+{
+    context.setContextProperty(QStringLiteral("liveTelemetry"), new LiveTelemetry(source, &owner));
 }

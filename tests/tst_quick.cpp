@@ -82,13 +82,16 @@ public:
 public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
-        engine->rootContext()->setContextProperty(QStringLiteral("appBridge"), new FakeBridge(engine));
+        auto *fakeBridge = new FakeBridge(engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("appBridge"), fakeBridge);
         engine->rootContext()->setContextProperty(QStringLiteral("appFontFamily"),
                                                   QStringLiteral("Noto Sans CJK SC"));
         m_sims.push_back(std::make_unique<SimProcess>());
         m_bridges.push_back(std::make_unique<AppBridge>());
         AppBridge &bridge = *m_bridges.back();
         publishWindowState(*engine->rootContext(), bridge, *engine);
+        // The documents show the heartbeat values the tests put into the double.
+        publishLiveTelemetry(*engine->rootContext(), *fakeBridge, *engine);
         engine->rootContext()->setContextProperty(QStringLiteral("upgradeRig"), new UpgradeRig(bridge, engine));
         if (!m_sims.back()->start() || !bridge.openSerial(m_sims.back()->portName(), Baud))
             qFatal("no simulated controller for the Qt Quick tests");
