@@ -25,7 +25,6 @@ Popup {
     // Activating or restarting in the middle of a calibration would spoil it.
     readonly property string afterResultReason: blockedReason !== "" ? blockedReason
         : finished ? "" : zhText("校准完成后可用", "Available once the calibration is done")
-    readonly property color progressColor: step >= 7 ? Theme.success : Theme.primary
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -75,86 +74,34 @@ Popup {
         border.color: Theme.borderBase
     }
 
-    contentItem: ColumnLayout {
-        spacing: dialog.dp(12)
+    // Anchored, not one layout from top to bottom: a layout changed while the
+    // dialog is closed (another language, another window size) is not redone
+    // when it opens again, and the faces would keep a stale size.
+    contentItem: Item {
+        id: content
+        readonly property real spacing: dialog.dp(12)
 
-        RowLayout {
-            Layout.fillWidth: true
-            Label {
-                objectName: "guideTitle"
-                Layout.fillWidth: true
-                text: dialog.zhText("加速度计校准", "Accelerometer Calibration")
-                elide: Text.ElideRight
-                font.family: dialog.fontFamily
-                font.pixelSize: dialog.dp(18)
-                font.bold: true
-                color: Theme.textPrimary
-            }
-            Label {
-                objectName: "progressCounter"
-                text: (dialog.guide ? dialog.guide.doneCount : 0) + "/6"
-                font.family: dialog.fontFamily
-                font.pixelSize: dialog.dp(15)
-                font.bold: true
-                color: dialog.progressColor
-            }
-        }
-
-        Rectangle {
-            objectName: "progressTrack"
-            Layout.fillWidth: true
-            Layout.preferredHeight: dialog.dp(4)
-            radius: dialog.dp(2)
-            color: Theme.borderLighter
-
-            Rectangle {
-                objectName: "progressFill"
-                width: parent.width * (dialog.guide ? dialog.guide.doneCount : 0) / 6
-                height: parent.height
-                radius: dialog.dp(2)
-                color: dialog.progressColor
-                Behavior on width { NumberAnimation { duration: 300; easing.type: Easing.OutCubic } }
-            }
-        }
-
-        Rectangle {
-            id: statusBox
-            objectName: "statusBox"
-            readonly property bool following: dialog.step >= 1 && dialog.step <= 7
-            Layout.fillWidth: true
-            Layout.preferredHeight: caliStatusLabel.implicitHeight + dialog.dp(16)
-            radius: dialog.dp(6)
-            border.width: 1
-            color: dialog.timedOut ? Theme.dangerBackground
-                 : dialog.finished ? Theme.successBackground
-                 : following ? Theme.warningBackground : Theme.fieldBackground
-            border.color: dialog.timedOut ? Theme.dangerBorder
-                        : dialog.finished ? Theme.successBorder
-                        : following ? Theme.warningBorder : Theme.borderLight
-
-            Label {
-                id: caliStatusLabel
-                objectName: "caliStatusLabel"
-                anchors.centerIn: parent
-                width: parent.width - dialog.dp(20)
-                text: dialog.guide ? dialog.guide.instruction : ""
-                wrapMode: Text.WordWrap
-                horizontalAlignment: Text.AlignHCenter
-                font.family: dialog.fontFamily
-                font.pixelSize: dialog.dp(15)
-                font.bold: true
-                color: dialog.timedOut ? Theme.danger
-                     : dialog.finished ? Theme.success
-                     : statusBox.following ? Theme.warning : Theme.info
-            }
+        CalibrationGuideHeader {
+            id: header
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            spacing: content.spacing
+            uiScale: dialog.uiScale
+            fontFamily: dialog.fontFamily
+            guide: dialog.guide
         }
 
         // The tiles take the largest square size at which all six fit.
         Item {
             id: faceArea
             objectName: "faceArea"
-            Layout.fillWidth: true
-            Layout.fillHeight: true
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: header.bottom
+            anchors.bottom: buttons.top
+            anchors.topMargin: content.spacing
+            anchors.bottomMargin: content.spacing
             readonly property real spacing: dialog.dp(10)
             readonly property real tileSize: Math.max(0, Math.min((width - 2 * spacing) / 3, (height - spacing) / 2))
 
@@ -181,7 +128,10 @@ Popup {
         }
 
         RowLayout {
-            Layout.fillWidth: true
+            id: buttons
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
             spacing: dialog.dp(10)
 
             Button {

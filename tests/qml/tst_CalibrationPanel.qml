@@ -85,9 +85,28 @@ Item {
             var panel = createSubject()
             var dialog = startAccelCalibration(panel)
             report(3)
-            waitForRendering(dialog.contentItem)
+            verifyAllPartsShown(dialog, data.w, data.h)
+        }
 
-            var windowRect = { x: 0, y: 0, right: data.w, bottom: data.h }
+        // Language and size changed while the guide was closed: it fits again when it opens.
+        function test_partsFitAgainAfterTheWindowChanged() {
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            report(2)
+            mouseClick(part(dialog.contentItem, "guideCloseButton"))
+            tryCompare(dialog, "visible", false)
+            resizeWindow(1024, 640)
+            appBridge.language = "en"
+            // the panel laid out again before it is clicked
+            waitForRendering(panel)
+            startAccelCalibration(panel)
+            report(3)
+            verifyAllPartsShown(dialog, 1024, 640)
+        }
+
+        function verifyAllPartsShown(dialog, w, h) {
+            waitForRendering(dialog.contentItem)
+            var windowRect = { x: 0, y: 0, right: w, bottom: h }
             var dialogRect = sceneRect(dialog.background)
             verifyInside(dialog.background, windowRect, "dialog")
             var names = ["guideTitle", "progressCounter", "progressTrack", "statusBox", "caliStatusLabel",
@@ -111,8 +130,9 @@ Item {
                     verify(sceneRect(part(dialog.contentItem, buttons[b - 1])).right <= button.x,
                            buttons[b] + " beside the one before")
             }
-            // The faces are big enough to make out.
-            verify(part(dialog.contentItem, "face1").width >= 120, "face size " + part(dialog.contentItem, "face1").width)
+            // The faces take the room there is, big enough to make out.
+            var face = part(dialog.contentItem, "face1")
+            verify(face.width >= 150, "face size " + face.width)
         }
 
         // faces: d completed, c current, p pending.
