@@ -120,9 +120,13 @@ bool CalibrationGuide::start()
     QMetaObject::invokeMethod(m_source, "tavoxSendCalibration", Q_ARG(int, AccelCalibrationCommand));
     if (!opened)
         return false;
-    m_step = -1;
+    // Every run begins with face 1. When the last report was already 1 (a run
+    // that fell silent or was cancelled there), the bridge does not signal that
+    // first report again: show the face now rather than wait for it in vain.
+    const bool firstFaceUnsignalled = m_source->property("accelCaliState").toInt() == 1;
+    m_step = firstFaceUnsignalled ? 1 : -1;
     m_timeout.start();
-    setState(Waiting);
+    setState(firstFaceUnsignalled ? Placing : Waiting);
     return true;
 }
 

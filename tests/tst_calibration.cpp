@@ -42,12 +42,14 @@ private slots:
     void silenceTimesOutAndEachReportRestartsTheClock();
     void lateReportAfterSilenceResumes();
     void retryAsksAgainFromTheFirstFace();
+    void runAfterOneStoppedAtTheFirstFaceShowsIt();
     void cancelIgnoresLaterProgress();
     void linkCloseEndsTheGuide();
     void instructionFollowsTheLanguage();
 
     // Against the simulated controller.
     void silentControllerTimesOutAndRetryCompletes();
+    void retryAfterSilenceAtTheFirstFace();
     void cancelledRunIsIgnoredWhileTheControllerGoesOn();
     void closingThePortMidRunEndsTheGuide_data();
     void closingThePortMidRunEndsTheGuide();
@@ -232,6 +234,18 @@ void TestCalibration::retryAsksAgainFromTheFirstFace()
     QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
 }
 
+// The bridge signals a report only when it differs from the last one.
+void TestCalibration::runAfterOneStoppedAtTheFirstFaceShowsIt()
+{
+    m_fake->setProperty("accelCaliState", 1);
+    QVERIFY(m_guide->start());
+    QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
+    QCOMPARE(m_guide->step(), 1);
+    QCOMPARE(m_guide->instruction(), QStringLiteral("● Place device UP"));
+    report(2);
+    QCOMPARE(m_guide->step(), 2);
+}
+
 void TestCalibration::cancelIgnoresLaterProgress()
 {
     startGuide();
@@ -317,6 +331,28 @@ void TestCalibration::silentControllerTimesOutAndRetryCompletes()
     QCOMPARE(guide->doneCount(), 6);
     QVERIFY(bridge.messageLog().contains(QStringLiteral("Accel Calib succeeded")));
     QTRY_COMPARE(accelRequestsReceived(sim), 2);
+}
+
+void TestCalibration::retryAfterSilenceAtTheFirstFace()
+{
+    SimProcess sim({"--verbose", "--accel-step-ms", "60000", "--fault-silent-calibration", "1"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    guide->setTimeoutMs(ShortTimeoutMs);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QVERIFY(guide->start());
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::TimedOut, 10000);
+    QCOMPARE(guide->step(), 1);
+    guide->setTimeoutMs(CalibrationGuide::DefaultTimeoutMs);
+    QVERIFY(guide->retry());
+    QTRY_COMPARE(accelRequestsReceived(sim), 2);
+    // The controller asks for face 1 again, which the bridge does not signal twice.
+    QCOMPARE(guide->state(), CalibrationGuide::Placing);
+    QCOMPARE(guide->step(), 1);
+    QCOMPARE(bridge.accelCaliState(), 1);
 }
 
 void TestCalibration::cancelledRunIsIgnoredWhileTheControllerGoesOn()
