@@ -53,6 +53,7 @@ private slots:
     void cancelledRunIsIgnoredWhileTheControllerGoesOn();
     void closingThePortMidRunEndsTheGuide_data();
     void closingThePortMidRunEndsTheGuide();
+    void silenceAfterAStepOutsideTheRunIsRefused();
 
 private:
     // Signalled even when repeated, so that a repeat is seen to change nothing.
@@ -400,6 +401,15 @@ void TestCalibration::closingThePortMidRunEndsTheGuide()
     QTRY_VERIFY(!bridge.serialOpened());
     QCOMPARE(guide->state(), CalibrationGuide::Idle);
     QVERIFY2(bridge.messageLog().contains(PortClosedText), qPrintable(bridge.messageLog()));
+}
+
+void TestCalibration::silenceAfterAStepOutsideTheRunIsRefused()
+{
+    SimProcess sim({"--fault-silent-calibration", "8"});
+    QVERIFY(!sim.start());
+    QCOMPARE(sim.stop(), 2);
+    QVERIFY2(sim.errorOutput().contains(QStringLiteral("--fault-silent-calibration takes a whole number from 0 to 7")),
+             qPrintable(sim.errorOutput()));
 }
 
 QTEST_GUILESS_MAIN(TestCalibration)
