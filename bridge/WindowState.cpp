@@ -2,6 +2,7 @@
 
 #include "bridge/ActionFeedback.h"
 #include "bridge/AppBridge.h"
+#include "bridge/CalibrationGuide.h"
 #include "bridge/FieldEdits.h"
 #include "bridge/LinkMonitor.h"
 #include "bridge/LiveTelemetry.h"
@@ -22,6 +23,7 @@ void registerTypes()
     const char *uri = "Tavox";
     const QString published = QStringLiteral("published beside the bridge");
     qmlRegisterType<FieldEdits>(uri, 1, 0, "FieldEdits");
+    qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
@@ -38,6 +40,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
+    context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
     publishLiveTelemetry(context, bridge, owner);
 }
 

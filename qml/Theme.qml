@@ -62,4 +62,7 @@ QtObject {
     readonly property real radius: dp(6)
     readonly property real cardRadius: dp(10)
     readonly property real focusRingWidth: dp(2)
+
+    // A frame drawn over its content without covering it.
+    readonly property color transparent: "transparent"
 }

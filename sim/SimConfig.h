@@ -45,4 +45,7 @@ struct SimConfig
     // simulator started; -1 switches it off. Everything else goes on.
     int heartbeatGapStartMs = -1;
     int heartbeatGapMs = 0;
+    // The first accelerometer calibration reports steps 1 to this one and then
+    // nothing more; a calibration requested after it runs through. -1 switches it off.
+    int silentCalibrationAfterStep = -1;
 };

@@ -332,7 +332,9 @@ void SimDevice::startAccelCalibration(qint64 nowMs)
     // A new request starts the calibration over.
     m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), [](const Pending &p) { return p.accelStep; }),
                     m_pending.end());
-    for (int step = 1; step <= AccelSteps; ++step)
+    const bool silenced = m_accelCalibrationsStarted++ == 0 && m_config.silentCalibrationAfterStep >= 0;
+    const int lastStep = silenced ? m_config.silentCalibrationAfterStep : AccelSteps;
+    for (int step = 1; step <= lastStep; ++step)
         schedule(nowMs + qint64(step - 1) * m_config.accelStepMs, accelProgress(step), true);
 }
 

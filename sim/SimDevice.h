@@ -67,6 +67,7 @@ private:
     bool m_motorsOff = false;
     bool m_imageFinished = false;
     bool m_lateReplyDone = false;
+    int m_accelCalibrationsStarted = 0;
     qint64 m_upgradeUnderWayUntilMs = 0;
     qint64 m_nextUnsolicitedMs = 0;
     quint16 m_unsolicitedSequence = 0;

@@ -125,6 +125,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-drop-ack", &c.dropAckPacket, 0, maxInt},
         {"fault-silent-after", &c.silentAfterPacket, 0, maxInt},
         {"fault-hangup-after", &options.link.hangupAfterMs, 0, 600000},
+        {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -199,6 +200,9 @@ void addSimOptions(QCommandLineParser &parser)
         {QStringLiteral("fault-heartbeat-gap"),
          QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),
          QStringLiteral("start:length")},
+        {QStringLiteral("fault-silent-calibration"),
+         QStringLiteral("Stop the first accelerometer calibration's reports after step <n> (0..7); later ones run through."),
+         QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class AppBridge;
+
+// The six-face accelerometer calibration as the operator is guided through
+// it: started here, it follows the controller's progress reports face by
+// face, says so when the controller falls silent, and keeps the result until
+// the operator closes it. The controller has no command that stops a
+// calibration, so cancelling only ends the guide: later reports of that run
+// are ignored, and the log says so.
+//
+// `source` is any object with the bridge's accelCaliState, serialOpened and
+// language properties, their change signals and tavoxSendCalibration(int).
+class CalibrationGuide : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QObject *source      READ source      WRITE setSource    NOTIFY sourceChanged)
+    Q_PROPERTY(int      timeoutMs   READ timeoutMs   WRITE setTimeoutMs NOTIFY timeoutMsChanged)
+    Q_PROPERTY(State    state       READ state       NOTIFY changed)
+    Q_PROPERTY(bool     active      READ active      NOTIFY changed)
+    Q_PROPERTY(bool     running     READ running     NOTIFY changed)
+    Q_PROPERTY(int      step        READ step        NOTIFY changed)
+    Q_PROPERTY(int      doneCount   READ doneCount   NOTIFY changed)
+    Q_PROPERTY(QString  instruction READ instruction NOTIFY changed)
+
+public:
+    // Placing: the operator is to place the face `step` (1 to 6) up.
+    enum State { Idle, Waiting, Placing, Computing, Succeeded, TimedOut };
+    Q_ENUM(State)
+
+    // The controller reports a step every few seconds; this much silence means it has stopped.
+    static constexpr int DefaultTimeoutMs = 10000;
+    static constexpr int FaceCount = 6;
+    static constexpr int ComputingStep = 7;
+    static constexpr int SucceededStep = 8;
+
+    explicit CalibrationGuide(QObject *parent = nullptr);
+
+    // A guide over the bridge, whose log receives the guide's messages.
+    static CalibrationGuide *overBridge(AppBridge &bridge, QObject *parent);
+
+    QObject *source() const { return m_source; }
+    void setSource(QObject *source);
+    int timeoutMs() const { return m_timeout.interval(); }
+    void setTimeoutMs(int ms);
+
+    State state() const { return m_state; }
+    bool active() const { return m_state != Idle; }
+    bool running() const { return m_state == Waiting || m_state == Placing || m_state == Computing; }
+    // The last step the controller reported in this run: -1 none yet, 1 to 6 the face, 7 computing, 8 done.
+    int step() const { return m_step; }
+    int doneCount() const;
+    QString instruction() const;
+
+    // Asks the controller to calibrate and follows it from the first face. With
+    // no port open the bridge refuses (and says why) and the guide stays idle.
+    Q_INVOKABLE bool start();
+    // After a silence: asks again from the first face.
+    Q_INVOKABLE bool retry() { return start(); }
+    // Ends the guide: a run still under way is cancelled, a finished one dismissed.
+    Q_INVOKABLE void close();
+
+signals:
+    void sourceChanged();
+    void timeoutMsChanged();
+    void changed();
+    // A line for the message log, in the current language.
+    void logMessage(const QString &text);
+
+private slots:
+    void onProgress();
+    void onOpenedChanged();
+    void onTimeout();
+
+private:
+    QString localized(const QString &zh, const QString &en) const;
+    QString faceInstruction() const;
+    bool sourceOpened() const;
+    void endRun(const QString &zhNote, const QString &enNote);
+    void setState(State state);
+
+    QPointer<QObject> m_source;
+    State m_state = Idle;
+    int m_step = -1;
+    QTimer m_timeout;
+};

@@ -1,0 +1,269 @@
+import QtQuick 2.12
+import QtQuick.Window 2.12
+import QtTest 1.12
+import Tavox 1.0
+import "../../qml/panels"
+
+Item {
+    id: scene
+    width: 1540
+    height: 960
+
+    TavoxTestCase {
+        name: "CalibrationPanel"
+        // Each panel follows its own guide over the bridge double.
+        subject: Component {
+            CalibrationPanel {
+                width: 420
+                height: 600
+                guide: CalibrationGuide { source: appBridge }
+            }
+        }
+
+        function init() {
+            appBridge.reset()
+            setBridge({ serialOpened: true })
+        }
+
+        function cleanup() {
+            resizeWindow(1540, 960)
+        }
+
+        // Starting the calibration is confirmed with Enter.
+        function startAccelCalibration(panel) {
+            mouseClick(part(panel, "calibButton2"))
+            verify(part(panel, "confirmDialog").opened)
+            keyClick(Qt.Key_Return)
+            var dialog = part(panel, "calibrationGuideDialog")
+            tryCompare(dialog, "opened", true)
+            return dialog
+        }
+
+        // The bridge signals every report, even a repeated one.
+        function report(step) {
+            appBridge.accelCaliState = step
+            appBridge.accelCaliStateChanged()
+        }
+
+        function resizeWindow(w, h) {
+            var win = scene.Window.window
+            win.width = w
+            win.height = h
+            scene.width = w
+            scene.height = h
+            tryVerify(function() { return win.contentItem.width === w && win.contentItem.height === h },
+                      5000, "window resized to " + w + "×" + h)
+        }
+
+        function sceneRect(item) {
+            var p = item.mapToItem(null, 0, 0)
+            return { x: p.x, y: p.y, right: p.x + item.width, bottom: p.y + item.height }
+        }
+
+        function verifyInside(item, outer, what) {
+            verify(item.visible && item.width > 0 && item.height > 0, what + " shown")
+            var r = sceneRect(item)
+            verify(r.x >= outer.x - 0.5 && r.y >= outer.y - 0.5 && r.right <= outer.right + 0.5
+                   && r.bottom <= outer.bottom + 0.5,
+                   what + " inside: " + JSON.stringify(r) + " in " + JSON.stringify(outer))
+        }
+
+        function test_allPartsShownTogether_data() {
+            var rows = []
+            var sizes = [[1024, 640], [1366, 768], [1540, 960], [1920, 1080]]
+            for (var s = 0; s < sizes.length; ++s) {
+                for (var lang of ["zh", "en"])
+                    rows.push({ tag: sizes[s][0] + "x" + sizes[s][1] + " " + lang, w: sizes[s][0], h: sizes[s][1],
+                                lang: lang })
+            }
+            return rows
+        }
+
+        function test_allPartsShownTogether(data) {
+            resizeWindow(data.w, data.h)
+            setBridge({ language: data.lang })
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            report(3)
+            verifyAllPartsShown(dialog, data.w, data.h)
+        }
+
+        // Language and size changed while the guide was closed: it fits again when it opens.
+        function test_partsFitAgainAfterTheWindowChanged() {
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            report(2)
+            mouseClick(part(dialog.contentItem, "guideCloseButton"))
+            tryCompare(dialog, "visible", false)
+            resizeWindow(1024, 640)
+            appBridge.language = "en"
+            // the panel laid out again before it is clicked
+            waitForRendering(panel)
+            startAccelCalibration(panel)
+            report(3)
+            verifyAllPartsShown(dialog, 1024, 640)
+        }
+
+        function verifyAllPartsShown(dialog, w, h) {
+            waitForRendering(dialog.contentItem)
+            var windowRect = { x: 0, y: 0, right: w, bottom: h }
+            var dialogRect = sceneRect(dialog.background)
+            verifyInside(dialog.background, windowRect, "dialog")
+            var names = ["guideTitle", "progressCounter", "progressTrack", "statusBox", "caliStatusLabel",
+                         "face1", "face2", "face3", "face4", "face5", "face6",
+                         "guideCloseButton", "guideActivateButton", "guideRestartButton"]
+            for (var i = 0; i < names.length; ++i)
+                verifyInside(part(dialog.contentItem, names[i]), dialogRect, names[i])
+
+            // Top to bottom without overlap: progress, instruction, faces, buttons.
+            var status = sceneRect(part(dialog.contentItem, "statusBox"))
+            verify(sceneRect(part(dialog.contentItem, "progressTrack")).bottom <= status.y)
+            var label = part(dialog.contentItem, "caliStatusLabel")
+            verify(label.implicitHeight <= part(dialog.contentItem, "statusBox").height, "instruction not cut")
+            verify(status.bottom <= sceneRect(part(dialog.contentItem, "face1")).y)
+            var lowestFace = sceneRect(part(dialog.contentItem, "face6"))
+            var buttons = ["guideCloseButton", "guideActivateButton", "guideRestartButton"]
+            for (var b = 0; b < buttons.length; ++b) {
+                var button = sceneRect(part(dialog.contentItem, buttons[b]))
+                verify(lowestFace.bottom <= button.y, buttons[b] + " below the faces")
+                if (b > 0)
+                    verify(sceneRect(part(dialog.contentItem, buttons[b - 1])).right <= button.x,
+                           buttons[b] + " beside the one before")
+            }
+            // The faces take the room there is, big enough to make out.
+            var face = part(dialog.contentItem, "face1")
+            verify(face.width >= 150, "face size " + face.width)
+        }
+
+        // faces: d completed, c current, p pending.
+        function test_progress_data() {
+            return [
+                { tag: "waiting", steps: [], counter: "0/6", text: "○ 等待设备响应...", faces: "pppppp" },
+                { tag: "first face", steps: [1], counter: "0/6", text: "● 请将设备正放（上）面朝上", faces: "cppppp" },
+                { tag: "midway", steps: [4], counter: "3/6", text: "● 请将设备朝后放置", faces: "dddcpp" },
+                { tag: "computing", steps: [7], counter: "6/6", text: "○ 正在计算校准参数...", faces: "dddddd" },
+                { tag: "out of range keeps the last step", steps: [2, 0, 9], counter: "1/6", text: "● 请将设备朝前放置",
+                  faces: "dcpppp" },
+                { tag: "english", steps: [5], lang: "en", counter: "4/6", text: "● Place device LEFT", faces: "ddddcp" }
+            ]
+        }
+
+        function test_progress(data) {
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [2])
+            for (var i = 0; i < data.steps.length; ++i)
+                report(data.steps[i])
+            appBridge.language = data.lang || "zh"
+            compare(part(dialog.contentItem, "progressCounter").text, data.counter)
+            compare(String(part(dialog.contentItem, "progressCounter").color),
+                    data.counter === "6/6" ? String(Theme.success) : String(Theme.primary))
+            compare(part(dialog.contentItem, "caliStatusLabel").text, data.text)
+            var phases = { d: "completed", c: "current", p: "pending" }
+            for (var f = 1; f <= 6; ++f) {
+                var face = part(dialog.contentItem, "face" + f)
+                compare(face.phase, phases[data.faces[f - 1]], "face " + f)
+                compare(part(face, "pulseFrame").visible, data.faces[f - 1] === "c", "face " + f + " pulses")
+            }
+        }
+
+        function test_reportsNeedAnAccelCalibrationFromHere() {
+            var panel = createSubject()
+            report(3)
+            mouseClick(part(panel, "calibButton1"))
+            keyClick(Qt.Key_Return)
+            report(4)
+            compare(appBridge.callNames(), ["tavoxSendCalibration"])
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [1])
+            verify(!part(panel, "calibrationGuideDialog").visible)
+            compare(panel.guide.step, -1)
+        }
+
+        function test_cancelEndsTheGuideAndLaterReportsAreIgnored_data() {
+            return [ { tag: "Cancel button", escape: false }, { tag: "Escape", escape: true } ]
+        }
+
+        function test_cancelEndsTheGuideAndLaterReportsAreIgnored(data) {
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            report(2)
+            var cancel = part(dialog.contentItem, "guideCloseButton")
+            compare(cancel.text, "取消")
+            if (data.escape)
+                keyClick(Qt.Key_Escape)
+            else
+                mouseClick(cancel)
+            tryCompare(dialog, "visible", false)
+            compare(panel.guide.state, CalibrationGuide.Idle)
+            report(3)
+            report(8)
+            verify(!dialog.visible)
+            compare(panel.guide.step, -1)
+            // Nothing more went to the controller: it has no command that stops a calibration.
+            compare(appBridge.callNames(), ["tavoxSendCalibration"])
+        }
+
+        function test_silenceShowsTheMessageAndRetry() {
+            var panel = createSubject()
+            panel.guide.timeoutMs = 300
+            var dialog = startAccelCalibration(panel)
+            report(2)
+            var retry = part(dialog.contentItem, "guideRetryButton")
+            verify(!retry.visible)
+            tryCompare(part(dialog.contentItem, "caliStatusLabel"), "text",
+                       "1 秒内没有收到设备的校准进度。请检查设备和连接线，然后点击 重试。", 5000)
+            verify(dialog.visible, "the guide stays open")
+            verify(retry.visible)
+            compare(part(dialog.contentItem, "face2").phase, "current", "the faces show where it stopped")
+            panel.guide.timeoutMs = 10000
+            mouseClick(retry)
+            compare(appBridge.callNames(), ["tavoxSendCalibration", "tavoxSendCalibration"])
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [2])
+            compare(part(dialog.contentItem, "caliStatusLabel").text, "○ 等待设备响应...")
+            verify(!retry.visible)
+            compare(part(dialog.contentItem, "face2").phase, "pending")
+            report(1)
+            compare(part(dialog.contentItem, "face1").phase, "current")
+        }
+
+        function test_resultStaysUntilDismissed() {
+            var panel = createSubject()
+            panel.guide.timeoutMs = 200
+            var dialog = startAccelCalibration(panel)
+            var activate = part(dialog.contentItem, "guideActivateButton")
+            verify(!activate.enabled, "no activation in the middle of a run")
+            report(8)
+            var label = part(dialog.contentItem, "caliStatusLabel")
+            compare(label.text, "✓ 校准完成！请点击 激活 → 重启")
+            // Nothing is left to end it: well past the silence allowance it is still there.
+            wait(1000)
+            verify(dialog.visible)
+            compare(label.text, "✓ 校准完成！请点击 激活 → 重启")
+
+            verify(activate.enabled)
+            mouseClick(activate)
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [3])
+            mouseClick(part(dialog.contentItem, "guideRestartButton"))
+            var confirm = part(panel, "confirmDialog")
+            tryCompare(confirm, "opened", true)
+            keyClick(Qt.Key_Return)
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [4])
+            verify(dialog.visible, "the result is still shown after Activate and Restart")
+
+            var close = part(dialog.contentItem, "guideCloseButton")
+            compare(close.text, "关闭")
+            mouseClick(close)
+            tryCompare(dialog, "visible", false)
+            compare(panel.guide.state, CalibrationGuide.Idle)
+        }
+
+        function test_linkCloseClosesTheGuide() {
+            var panel = createSubject()
+            var dialog = startAccelCalibration(panel)
+            report(5)
+            appBridge.serialOpened = false
+            tryCompare(dialog, "visible", false)
+            compare(panel.guide.state, CalibrationGuide.Idle)
+        }
+    }
+}
