@@ -4,6 +4,7 @@
 #include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -141,7 +142,12 @@ void AppBridge::processReceivedInput()
 {
     QElapsedTimer slice;
     slice.start();
+    // The payload buffer of the previous call is lent to this one, so frames
+    // reuse it; a nested call (a handler that waits for its write can read)
+    // finds none to borrow and takes its own.
     ParsedFrame frame;
+    frame.payload.swap(m_rxPayloadBuffer);
+    const auto giveBack = qScopeGuard([&] { m_rxPayloadBuffer.swap(frame.payload); });
     while (m_rxPendingOffset < m_rxPending.size()) {
         const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
         m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
