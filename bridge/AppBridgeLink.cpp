@@ -1,6 +1,7 @@
 // Serial link, receive path and transmit path of the bridge.
 #include "bridge/AppBridge.h"
 
+#include "log/Diagnostics.h"
 #include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
@@ -201,6 +202,8 @@ bool AppBridge::sendFrame(const QByteArray &frame)
         tavoxRequireSerial();
         return false;
     }
-    logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
+    // An upgrade sends thousands of frames: their hex text is built only for someone who reads it.
+    if (diagnosticsHeard())
+        logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
     return m_uart.write(frame);
 }
