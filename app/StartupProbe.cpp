@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -22,13 +24,28 @@ QElapsedTimer &sinceMain()
     return timer;
 }
 
-long residentKib()
+const int ProbeTickMs = 10;
+const int ProbeReportMs = 1000;
+
+// A "Name:   1234 kB" line of /proc/self/status, in KiB; -1 when missing.
+long statusKib(const char *name)
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
         return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+    const QByteArray prefix = QByteArray(name) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+double monotonicMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 QImage renderedWindow(QQuickWindow *window)
@@ -56,9 +73,42 @@ void armFirstFrameReport(QQuickWindow *window)
         if (reported)
             return;
         reported = true;
-        std::fprintf(stderr, "first-frame-ms=%lld rss-kib=%ld\n", sinceMain().elapsed(), residentKib());
+        std::fprintf(stderr, "first-frame-ms=%lld first-frame-monotonic-ms=%.3f rss-kib=%ld hwm-kib=%ld\n",
+                     sinceMain().elapsed(), monotonicMs(), statusKib("VmRSS"), statusKib("VmHWM"));
         QCoreApplication::quit();
     });
+}
+
+// How long the window's thread keeps a timer waiting: each report gives the
+// worst lateness of the ticks since the previous one.
+struct TimerLateness
+{
+    QElapsedTimer clock;
+    qint64 lastTickNs = 0;
+    qint64 lastReportNs = 0;
+    double worstLateMs = 0;
+
+    void tick()
+    {
+        const qint64 now = clock.nsecsElapsed();
+        worstLateMs = qMax(worstLateMs, (now - lastTickNs) / 1e6 - ProbeTickMs);
+        lastTickNs = now;
+        if (now - lastReportNs < qint64(ProbeReportMs) * 1000000)
+            return;
+        std::fprintf(stderr, "timer-late-ms=%.1f at-monotonic-ms=%.3f\n", worstLateMs, monotonicMs());
+        worstLateMs = 0;
+        lastReportNs = now;
+    }
+};
+
+void armTimerProbe(QQuickWindow *window)
+{
+    auto lateness = std::make_shared<TimerLateness>();
+    lateness->clock.start();
+    auto *timer = new QTimer(window);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, window, [lateness] { lateness->tick(); });
+    timer->start(ProbeTickMs);
 }
 }
 
@@ -74,4 +124,6 @@ void armStartupProbes(QQuickWindow *window)
         armScreenshot(window, screenshot);
     if (qEnvironmentVariableIsSet("TAVOX_STARTUP_PROBE"))
         armFirstFrameReport(window);
+    if (qEnvironmentVariableIsSet("TAVOX_TIMER_PROBE"))
+        armTimerProbe(window);
 }

@@ -6,7 +6,11 @@ class QQuickWindow;
 // through the environment:
 //   TAVOX_SCREENSHOT=FILE   save the window to FILE a few seconds after start, then quit
 //                           (how ./scripts/run shows the window on a machine without display)
-//   TAVOX_STARTUP_PROBE=1   on the first frame, print the time since main() and the
-//                           resident memory to standard error, then quit (./scripts/bench)
+//   TAVOX_STARTUP_PROBE=1   on the first frame, print to standard error the time since
+//                           main(), the moment on the system's monotonic clock (so a
+//                           launcher can time from before it started the process), the
+//                           resident memory and its peak, then quit (./scripts/bench startup)
+//   TAVOX_TIMER_PROBE=1     run a 10 ms timer beside the window and print once a second
+//                           how late its latest ticks came (./scripts/bench fairness)
 void markProcessStart();
 void armStartupProbes(QQuickWindow *window);

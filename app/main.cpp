@@ -1,6 +1,7 @@
 #include "app/DebugConsole.h"
 #include "app/RendererChoice.h"
 #include "app/Startup.h"
+#include "app/StartupOptions.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
 
@@ -14,6 +15,9 @@ int main(int argc, char *argv[])
 {
     markProcessStart();
     QApplication app(argc, argv);
+    const StartupOptions options = parseStartupOptions(QApplication::arguments());
+    if (!options.error.isEmpty() || options.helpRequested)
+        return answerWithoutWindow(options);
     announceDebugConsole(setupDebugConsole());
     startAppLog();
     reportConsoleAttachment();
@@ -32,5 +36,6 @@ int main(int argc, char *argv[])
 
     if (!loadMainWindow(engine, icon))
         return -1;
+    openStartupPort(bridge, options);
     return app.exec();
 }

@@ -1,132 +1,152 @@
-// Long run of the real tool, offscreen, against the simulated controller sending
-// 200 heartbeats a second with 1 % line noise, with a parameter read every second.
-// Reports frames handled and lost, resident memory at start and end, and the
-// tool's CPU use as a share of one core.
+// The real tool as operators run it: build/tavox with its window shown on the X
+// server of DISPLAY (./scripts/bench runs this under Xvfb), started with
+// --port on a simulated controller sending heartbeats at a given rate. After a
+// warm-up, the tool's own CPU time and resident memory are read from /proc
+// over the measuring window. The simulator's log goes to /dev/null and the
+// launcher is a separate process, so neither is charged to the tool.
 //
-//   bench_soak [--seconds N]      (default 600)
-// Prints tab-separated rows for ./scripts/bench: name, figure, unit, reference, ratio.
-#include "app/Startup.h"
-#include "bridge/AppBridge.h"
+//   bench_soak [--seconds N] [--runs N] [--hz N] [--renderer software|opengl|chosen]
+//
+// Three runs (default) of N seconds each (default 20), a fresh tool and
+// simulator for each. Prints tab-separated rows for ./scripts/bench: name,
+// figure, unit, reference, ratio.
+#include "support/ToolRun.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QQmlApplicationEngine>
-#include <QTimer>
+#include <QThread>
 
 #include <cstdio>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
-const int HeartbeatRate = 200;
 const int WarmUpMs = 5000;
 
-long residentKib()
+struct Options
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    return statm.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
+    int seconds = 20;
+    int runs = 3;
+    int hz = 20;
+    Renderer renderer = Renderer::Software;
+};
 
-double cpuSeconds()
+struct RunFigures
 {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+    double cpuPercent = 0;
+    double rssStartKib = 0;
+    double rssGrowthKib = 0;
+};
 
-int secondsOption(const QStringList &args)
+bool parseOptions(const QStringList &args, Options &options)
 {
-    const int at = args.indexOf(QStringLiteral("--seconds"));
-    return at >= 0 ? qMax(10, args.value(at + 1).toInt()) : 600;
-}
-
-// Frames of the given kinds the simulator sent after it received the marker:
-// the version query the tool sends when it starts counting, the second one of
-// the run (the first follows the open).
-int framesSentAfterMarker(const QByteArray &log, const QList<QByteArray> &kinds)
-{
-    int count = 0;
-    int queries = 0;
-    bool counting = false;
-    for (const QByteArray &line : log.split('\n')) {
-        if (line.contains("] RX version query"))
-            counting = ++queries == 2 || counting;
-        if (!counting || !line.contains("] TX "))
-            continue;
-        for (const QByteArray &kind : kinds)
-            count += line.contains(kind) ? 1 : 0;
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        const QString &name = args.at(i);
+        const QString &value = args.at(i + 1);
+        bool known = true;
+        if (name == QLatin1String("--seconds"))
+            options.seconds = qMax(1, value.toInt());
+        else if (name == QLatin1String("--runs"))
+            options.runs = qMax(1, value.toInt());
+        else if (name == QLatin1String("--hz"))
+            options.hz = qMax(1, value.toInt());
+        else if (name == QLatin1String("--renderer"))
+            options.renderer = rendererNamed(value, known);
+        else
+            known = false;
+        if (!known) {
+            std::fprintf(stderr, "soak: unknown option or value: %s %s\n", qPrintable(name), qPrintable(value));
+            return false;
+        }
     }
-    return count;
+    return args.size() % 2 == 1;
+}
+
+// Time passes for the tool, not in an event loop of the launcher's own.
+void waitMs(int ms)
+{
+    QThread::msleep(ulong(ms));
+}
+
+bool runOnce(const Options &options, RunFigures &figures)
+{
+    QProcess sim;
+    const QString port = startSimulator(sim, {QStringLiteral("--hb-rate"), QString::number(options.hz)});
+    if (port.isEmpty()) {
+        std::fprintf(stderr, "soak: tavox-sim did not start\n");
+        return false;
+    }
+    QProcess tool;
+    tool.setProcessEnvironment(toolEnvironment(options.renderer));
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(buildProgram(QStringLiteral("tavox")), {QStringLiteral("--port"), port});
+    const qint64 pid = tool.waitForStarted(10000) ? tool.processId() : 0;
+    waitMs(WarmUpMs);
+    if (pid <= 0 || tool.state() != QProcess::Running || !holdsOpen(pid, port)) {
+        std::fprintf(stderr, "soak: the tool did not come up connected to %s\n", qPrintable(port));
+        stopProcess(tool);
+        stopProcess(sim);
+        return false;
+    }
+    const double cpuStart = cpuSecondsOf(pid);
+    const long rssStart = statusKibOf(pid, "VmRSS");
+    QElapsedTimer window;
+    window.start();
+    waitMs(options.seconds * 1000);
+    const double cpuEnd = cpuSecondsOf(pid);
+    const long rssEnd = statusKibOf(pid, "VmRSS");
+    const double seconds = window.nsecsElapsed() / 1e9;
+    const bool stillConnected = tool.state() == QProcess::Running && holdsOpen(pid, port);
+    stopProcess(tool);
+    stopProcess(sim);
+    if (!stillConnected || cpuStart < 0 || cpuEnd < 0) {
+        std::fprintf(stderr, "soak: the tool lost its link or ended during the run\n");
+        return false;
+    }
+    figures.cpuPercent = (cpuEnd - cpuStart) / seconds * 100.0;
+    figures.rssStartKib = rssStart;
+    figures.rssGrowthKib = rssEnd - rssStart;
+    return true;
+}
+
+// The targets set for the window: with the software renderer, and for the
+// window under Xvfb without a GPU whatever it draws with.
+double cpuTarget(Renderer renderer, int hz)
+{
+    const bool slow = hz <= 20;
+    if (renderer == Renderer::Software)
+        return slow ? 1.5 : 5.0;
+    return slow ? 2.0 : 8.0;
 }
 }
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    const int seconds = secondsOption(app.arguments());
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (!parseOptions(app.arguments(), options))
+        return 2;
 
-    QProcess sim;
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tavox-sim"),
-              { QStringLiteral("--hb-rate"), QString::number(HeartbeatRate), QStringLiteral("--noise-rate"),
-                QStringLiteral("0.01"), QStringLiteral("--verbose") });
-    if (!sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "soak: tavox-sim did not start\n");
-        return 1;
+    std::vector<double> cpu;
+    std::vector<double> growth;
+    std::vector<double> resident;
+    for (int run = 0; run < options.runs; ++run) {
+        RunFigures figures;
+        if (!runOnce(options, figures))
+            return 1;
+        cpu.push_back(figures.cpuPercent);
+        growth.push_back(figures.rssGrowthKib);
+        resident.push_back(figures.rssStartKib / 1024.0);
     }
-    const QString port = QString::fromLocal8Bit(sim.readLine().trimmed());
-
-    AppBridge bridge;
-    QQmlApplicationEngine engine;
-    publishToQml(engine, bridge, resolveAppFontFamily());
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty() || !bridge.openSerial(port, 921600))
-        return 1;
-
-    bool counting = false;
-    int heartbeats = 0;
-    int paramBlocks = 0;
-    QObject::connect(&bridge, &AppBridge::heartbeatChanged, [&] { heartbeats += counting && bridge.hbReceived(); });
-    QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, [&] { paramBlocks += counting; });
-    QTimer reads;
-    QObject::connect(&reads, &QTimer::timeout, &bridge, &AppBridge::tavoxReadParams);
-    reads.start(1000);
-
-    long rssStart = 0;
-    double cpuStart = 0;
-    QElapsedTimer measured;
-    QTimer::singleShot(WarmUpMs, [&] {
-        bridge.tavoxQueryVersion();
-        counting = true;
-        rssStart = residentKib();
-        cpuStart = cpuSeconds();
-        measured.start();
-    });
-    QTimer::singleShot(WarmUpMs + seconds * 1000, &app, &QCoreApplication::quit);
-    app.exec();
-
-    const double cpuShare = (cpuSeconds() - cpuStart) / (measured.elapsed() / 1000.0) * 100.0;
-    const long rssEnd = residentKib();
-    reads.stop();
-    // Stop the controller first and take in what it sent until it ended.
-    sim.terminate();
-    QObject::connect(&sim, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), [&] {
-        QTimer::singleShot(500, &app, &QCoreApplication::quit);
-    });
-    app.exec();
-    const QByteArray simLog = sim.readAllStandardError();
-    const int sent = framesSentAfterMarker(simLog, { "heartbeat,", "parameter block," });
-    const int handled = heartbeats + paramBlocks;
-
-    std::printf("soak: frames handled (%d s)\t%d\tframes\t%d sent by the controller\t%.4f\n", seconds, handled, sent,
-                sent ? double(handled) / sent : 0.0);
-    std::printf("soak: frames lost\t%d\tframes\t0 (counts may differ by a frame in flight)\t-\n", sent - handled);
-    std::printf("soak: resident memory\t%ld -> %ld\tKiB\tgrowth under 5 %%\t%+.1f%%\n", rssStart, rssEnd,
-                rssStart ? (rssEnd - rssStart) * 100.0 / rssStart : 0.0);
-    std::printf("soak: CPU at %d Hz\t%.1f\t%%core\ttarget under 5 %%\t%.2fx\n", HeartbeatRate, cpuShare,
-                cpuShare / 5.0);
+    const Spread cpuSpread = spreadOf(cpu);
+    const Spread growthSpread = spreadOf(growth);
+    const QString label = QStringLiteral("soak %1 Hz, %2").arg(options.hz).arg(rendererLabel(options.renderer));
+    const double target = cpuTarget(options.renderer, options.hz);
+    std::printf("%s: tool CPU (min %.1f, max %.1f)\t%.1f\t%%core\tat most %.1f %%\t%.2fx\n", qPrintable(label),
+                cpuSpread.min, cpuSpread.max, cpuSpread.median, target, cpuSpread.median / target);
+    std::printf("%s: resident growth in %d s (min %+.0f, max %+.0f)\t%+.0f\tKiB\tfrom %.0f MiB, under 5 %%\t%+.2f%%\n",
+                qPrintable(label), options.seconds, growthSpread.min, growthSpread.max, growthSpread.median,
+                spreadOf(resident).median, growthSpread.median / (spreadOf(resident).median * 1024.0) * 100.0);
+    std::fprintf(stderr, "reproduce: ./scripts/bench soak %d %s %d\n", options.seconds * options.runs,
+                 rendererName(options.renderer), options.hz);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/DebugConsole.h"
 #include "app/Version.h"
 #include "log/AppLog.h"
+#include "log/Diagnostics.h"
 #include "log/elog.h"
 
 #include <QDateTime>
@@ -92,7 +93,8 @@ void AppBridge::appendMessage(const QString &text)
 
 void AppBridge::logDiagnostic(const QString &text)
 {
-    echo(timestamped(text));
+    if (diagnosticsHeard())
+        echo(timestamped(text));
 }
 
 void AppBridge::clearMessages()

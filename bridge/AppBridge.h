@@ -369,6 +369,8 @@ private:
     CommandReplyObserver m_commandReplyObserver;
 
     QByteArray m_rxBuffer;
+    // Frames' payloads are copied into this buffer, kept from read to read.
+    QByteArray m_rxPayloadBuffer;
     ReceiveStatistics m_rxStatistics;
     // Input not yet cut into frames: a burst larger than one time slice waits
     // here while the event loop runs, so the window never freezes.

@@ -1,9 +1,11 @@
 // Serial link, receive path and transmit path of the bridge.
 #include "bridge/AppBridge.h"
 
+#include "log/Diagnostics.h"
 #include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -141,7 +143,12 @@ void AppBridge::processReceivedInput()
 {
     QElapsedTimer slice;
     slice.start();
+    // The payload buffer of the previous call is lent to this one, so frames
+    // reuse it; a nested call (a handler that waits for its write can read)
+    // finds none to borrow and takes its own.
     ParsedFrame frame;
+    frame.payload.swap(m_rxPayloadBuffer);
+    const auto giveBack = qScopeGuard([&] { m_rxPayloadBuffer.swap(frame.payload); });
     while (m_rxPendingOffset < m_rxPending.size()) {
         const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
         m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
@@ -195,6 +202,8 @@ bool AppBridge::sendFrame(const QByteArray &frame)
         tavoxRequireSerial();
         return false;
     }
-    logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
+    // An upgrade sends thousands of frames: their hex text is built only for someone who reads it.
+    if (diagnosticsHeard())
+        logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
     return m_uart.write(frame);
 }

@@ -3,6 +3,7 @@
 
 #include "device/HeartbeatDecoder.h"
 #include "device/VersionReply.h"
+#include "log/Diagnostics.h"
 #include "protocol/FrameCodec.h"
 
 namespace {
@@ -82,7 +83,8 @@ void AppBridge::handleHeartbeat(const QByteArray &payload)
     if (m_hbDiagLogged)
         return;
     m_hbDiagLogged = true;
-    logDiagnostic(heartbeatDiagnosticLine(payload, record));
+    if (diagnosticsHeard())
+        logDiagnostic(heartbeatDiagnosticLine(payload, record));
 }
 
 void AppBridge::handleVersionReply(const QByteArray &payload)

@@ -1,5 +1,7 @@
 #include "bridge/LiveTelemetry.h"
 
+#include <QMetaProperty>
+
 namespace {
 const char *const LiveNames[] = {
     "hbReceived",       "hbPitch",           "hbRoll",          "hbYaw",
@@ -21,8 +23,14 @@ LiveTelemetry::LiveTelemetry(QObject &source, QObject *parent)
     m_pending.setTimerType(Qt::PreciseTimer);
     connect(&m_pending, &QTimer::timeout, this, &LiveTelemetry::publish);
     connect(&source, SIGNAL(heartbeatChanged()), this, SLOT(onHeartbeat()));
-    for (const char *name : LiveNames)
-        insert(QString::fromLatin1(name), source.property(name));
+    // Looked up once: a publication then reads each value without a name search.
+    const QMetaObject *type = source.metaObject();
+    for (const char *name : LiveNames) {
+        const QMetaProperty property = type->property(type->indexOfProperty(name));
+        const QString key = QString::fromLatin1(name);
+        m_values.append({key, property});
+        insert(key, property.read(&source));
+    }
 }
 
 void LiveTelemetry::onHeartbeat()
@@ -42,10 +50,9 @@ void LiveTelemetry::publish()
 {
     m_sinceLastPublication.start();
     ++m_publications;
-    for (const char *name : LiveNames) {
-        const QString key = QString::fromLatin1(name);
-        const QVariant now = m_source.property(name);
-        if (value(key) != now)
-            insert(key, now);
+    for (const LiveValue &live : qAsConst(m_values)) {
+        const QVariant now = live.property.read(&m_source);
+        if (value(live.key) != now)
+            insert(live.key, now);
     }
 }

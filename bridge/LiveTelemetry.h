@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMetaProperty>
 #include <QQmlPropertyMap>
 #include <QTimer>
+#include <QVector>
 
 // The heartbeat's values as the window shows them: the same names as the
 // bridge's hb* properties, each with its own change signal, published at most
@@ -30,7 +32,14 @@ private slots:
 private:
     void publish();
 
+    struct LiveValue
+    {
+        QString key;
+        QMetaProperty property;
+    };
+
     QObject &m_source;
+    QVector<LiveValue> m_values;
     QTimer m_pending;
     QElapsedTimer m_sinceLastPublication;
     int m_publications = 0;

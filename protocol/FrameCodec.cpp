@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 const quint16 CrcPolynomial = 0xA001;
@@ -99,18 +100,37 @@ bool holdsCompleteFrame(const char *data, int extent)
     return false;
 }
 
+// The record's payload keeps its buffer from frame to frame, so a steady
+// stream of frames is cut without an allocation each. A handler that kept a
+// copy of the payload simply makes the next frame take a buffer of its own.
+void clearRecord(ParsedFrame &record)
+{
+    QByteArray payload = std::move(record.payload);
+    record = ParsedFrame();
+    payload.truncate(0);
+    record.payload = std::move(payload);
+}
+
+void setPayload(ParsedFrame &record, const char *data, int length)
+{
+    if (record.payload.capacity() < FrameFormat::MaxLength)
+        record.payload.reserve(FrameFormat::MaxLength);
+    record.payload.resize(length);
+    std::memcpy(record.payload.data(), data, size_t(length));
+}
+
 void fillRecord(const char *data, int length, int version, ParsedFrame &record)
 {
     record.version = quint8(version);
     if (version == 0) {
         record.commandId = quint8(data[4]);
-        record.payload = QByteArray(data + 5, length - FrameFormat::V0Overhead);
+        setPayload(record, data + 5, length - FrameFormat::V0Overhead);
     } else {
         record.sequence = readLe16(data + 4);
         record.commandSet = quint8(data[9]);
         record.v1CommandId = quint8(data[10]);
         record.commandId = record.v1CommandId;
-        record.payload = QByteArray(data + 11, length - FrameFormat::V1Overhead);
+        setPayload(record, data + 11, length - FrameFormat::V1Overhead);
     }
     record.valid = true;
 }
@@ -129,7 +149,7 @@ void countRejected(Candidate candidate, ReceiveStatistics *statistics)
 // candidate and one at the end, so the plain form keeps its speed.
 bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statistics)
 {
-    record = ParsedFrame();
+    clearRecord(record);
     if (buffer.size() < FrameFormat::MinLength)
         return false;
 

@@ -2,6 +2,7 @@
 // run in order: a failed start, fresh starts in forked children, then the session beside the executable.
 #include "app/DebugConsole.h"
 #include "log/AppLog.h"
+#include "log/Diagnostics.h"
 #include "log/elog.h"
 #include "log/elog_file.h"
 #include "support/ChildProcess.h"
@@ -95,6 +96,21 @@ class TestLog : public QObject
     Q_OBJECT
 
 private slots:
+    // Diagnostic lines are not part of the log file: with Qt's debug output
+    // switched off and no console attached nobody would read them, so nobody
+    // pays for formatting them; switched back on, they are heard again.
+    void diagnosticsAreHeardWhileDebugOutputIsOn()
+    {
+        if (isConsoleActive())
+            QSKIP("standard output is a terminal: the console hears everything");
+        QVERIFY(diagnosticsHeard());
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        const bool heardWhileOff = diagnosticsHeard();
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(!heardWhileOff);
+        QVERIFY(diagnosticsHeard());
+    }
+
     void pathOf511BytesIsRefused()
     {
         const QString appDir = directoryOfLength(m_dir.path(), 511 - FixedPathBytes);

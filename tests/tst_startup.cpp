@@ -1,5 +1,8 @@
 #include "app/RendererChoice.h"
 #include "app/Startup.h"
+#include "app/StartupOptions.h"
+#include "support/ProgramRun.h"
+#include "support/SimProcess.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -59,6 +62,11 @@ private slots:
     void realBinaryWritesItsStartupRecordsInOrder();
     void windowStartsDespiteUnusableFiles_data();
     void windowStartsDespiteUnusableFiles();
+    void commandLineOptions_data();
+    void commandLineOptions();
+    void unusableCommandLineStopsBeforeTheWindow();
+    void portOptionConnectsToTheController();
+    void portThatDoesNotOpenLeavesTheWindowUp();
 };
 
 void TestStartup::fontFamilyPrefersInstalledCjkFamily()
@@ -201,6 +209,94 @@ void TestStartup::windowStartsDespiteUnusableFiles()
                  qPrintable(messages));
         QVERIFY(QFileInfo(config).exists() && !QFileInfo(config).isFile());
     }
+}
+
+void TestStartup::commandLineOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("error");
+    const QString none;
+    QTest::newRow("nothing") << QStringList() << none << 921600 << none;
+    QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB0"} << "/dev/ttyUSB0" << 921600 << none;
+    QTest::newRow("port and baud") << QStringList{"--port=COM7", "--baud", "115200"} << "COM7" << 115200 << none;
+    QTest::newRow("single dash") << QStringList{"-port", "/dev/ttyACM1"} << "/dev/ttyACM1" << 921600 << none;
+    QTest::newRow("port without name") << QStringList{"--port"} << none << 921600
+                                       << "Missing value after '--port'.";
+    QTest::newRow("blank port") << QStringList{"--port", " "} << " " << 921600
+                                << "--port needs the name of a serial port";
+    QTest::newRow("baud not a number") << QStringList{"--port", "COM7", "--baud", "fast"} << "COM7" << 0
+                                       << "--baud takes a positive whole number, not \"fast\"";
+    QTest::newRow("negative baud") << QStringList{"--port", "COM7", "--baud", "-9600"} << "COM7" << -9600
+                                   << "--baud takes a positive whole number, not \"-9600\"";
+    QTest::newRow("baud alone") << QStringList{"--baud", "115200"} << none << 921600
+                                << "--baud is only used with --port";
+    QTest::newRow("unknown option") << QStringList{"--verbose"} << none << 921600 << "Unknown option 'verbose'.";
+    QTest::newRow("stray word") << QStringList{"COM7"} << none << 921600 << "Unexpected argument: COM7";
+}
+
+void TestStartup::commandLineOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, port);
+    QFETCH(int, baud);
+    QFETCH(QString, error);
+    const StartupOptions options = parseStartupOptions(QStringList{"tavox"} + arguments);
+    QCOMPARE(options.error, error);
+    QCOMPARE(options.portName, port);
+    QCOMPARE(options.baudRate, baud);
+    QVERIFY(!options.helpRequested);
+}
+
+// A command line the tool cannot follow says why and how, and no window
+// comes up half-configured; --help answers on standard output.
+void TestStartup::unusableCommandLineStopsBeforeTheWindow()
+{
+    QTemporaryDir dir;
+    const QProcessEnvironment env = headlessWithScreenshot(dir.filePath(QStringLiteral("window.png")));
+    const ProgramRun bad = runProgram(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), {"--baud", "fast"}, env);
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY2(bad.err.contains("--baud is only used with --port\n\nUsage: tavox [options]\n"), qPrintable(bad.err));
+    QVERIFY2(bad.err.contains("--port <PORT>"), qPrintable(bad.err));
+    QVERIFY(bad.out.isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("window.png"))));
+
+    const ProgramRun help = runProgram(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), {"--help"}, env);
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.contains("--baud <N>"), qPrintable(help.out));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("window.png"))));
+}
+
+void TestStartup::portOptionConnectsToTheController()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    QVERIFY(copyToolInto(dir.path()));   // its own zentaro.cfg: the language is the default
+    const ProgramRun run = runProgram(dir.filePath(QStringLiteral("tavox")),
+                                      {"--port", sim.portName(), "--baud", "115200"},
+                                      headlessWithScreenshot(dir.filePath(QStringLiteral("window.png"))));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("] Opening serial port from the command line: " + sim.portName() + " @ 115200\n"),
+             qPrintable(run.out));
+    QVERIFY2(run.err.contains("] 串口已打开: " + sim.portName() + " @ 115200\n"), qPrintable(run.err));
+    // The open is the sidebar's: the parameter read and the version query follow it.
+    QTRY_VERIFY2(sim.errorOutput().contains("RX version query"), qPrintable(sim.errorOutput()));
+}
+
+void TestStartup::portThatDoesNotOpenLeavesTheWindowUp()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("no-such-port"));
+    const QString screenshot = dir.filePath(QStringLiteral("window.png"));
+    QVERIFY(copyToolInto(dir.path()));
+    const ProgramRun run = runProgram(dir.filePath(QStringLiteral("tavox")), {"--port", missing},
+                                      headlessWithScreenshot(screenshot));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("] 串口打开失败: " + missing + "\n"), qPrintable(run.err));
+    QVERIFY(!run.err.contains("串口已打开"));
+    QVERIFY(QFile::exists(screenshot));
 }
 
 QTEST_MAIN(TestStartup)

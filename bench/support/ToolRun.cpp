@@ -1,0 +1,140 @@
+#include "support/ToolRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <ctime>
+#include <unistd.h>
+
+Spread spreadOf(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    return {values.front(), values[values.size() / 2], values.back()};
+}
+
+QString buildProgram(const QString &name)
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../") + name);
+}
+
+Renderer rendererNamed(const QString &name, bool &known)
+{
+    known = true;
+    if (name == QLatin1String("software"))
+        return Renderer::Software;
+    if (name == QLatin1String("opengl"))
+        return Renderer::OpenGl;
+    known = name == QLatin1String("chosen");
+    return Renderer::AsChosen;
+}
+
+QString rendererLabel(Renderer renderer)
+{
+    switch (renderer) {
+    case Renderer::Software:
+        return QStringLiteral("software renderer");
+    case Renderer::OpenGl:
+        return QStringLiteral("OpenGL on llvmpipe");
+    case Renderer::AsChosen:
+        break;
+    }
+    return QStringLiteral("renderer the tool chooses");
+}
+
+const char *rendererName(Renderer renderer)
+{
+    switch (renderer) {
+    case Renderer::Software:
+        return "software";
+    case Renderer::OpenGl:
+        return "opengl";
+    case Renderer::AsChosen:
+        break;
+    }
+    return "chosen";
+}
+
+QProcessEnvironment toolEnvironment(Renderer renderer)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "QT_QUICK_BACKEND", "QMLSCENE_DEVICE", "QSG_RHI", "QSG_RHI_BACKEND",
+                             "LIBGL_ALWAYS_SOFTWARE", "TAVOX_SCREENSHOT", "TAVOX_STARTUP_PROBE", "TAVOX_TIMER_PROBE"})
+        env.remove(QString::fromLatin1(name));
+    if (renderer == Renderer::Software) {
+        env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    } else if (renderer == Renderer::OpenGl) {
+        env.insert(QStringLiteral("QSG_RHI"), QStringLiteral("0"));
+        env.insert(QStringLiteral("LIBGL_ALWAYS_SOFTWARE"), QStringLiteral("1"));
+    }
+    return env;
+}
+
+double cpuSecondsOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name may hold spaces and parentheses: fields count from the last ')'.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();   // utime, stime
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+long statusKibOf(qint64 pid, const char *field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+bool holdsOpen(qint64 pid, const QString &device)
+{
+    const QString target = QFileInfo(device).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).canonicalFilePath() == target)
+            return true;
+    }
+    return false;
+}
+
+double monotonicMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+QString startSimulator(QProcess &sim, const QStringList &arguments)
+{
+    sim.setStandardErrorFile(QProcess::nullDevice());
+    sim.start(buildProgram(QStringLiteral("tavox-sim")), arguments);
+    if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000))
+        return QString();
+    return QString::fromLocal8Bit(sim.readLine().trimmed());
+}
+
+void stopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Shared by the benchmarks that run the real tool as its users do: a separate
+// process with its window shown (under Xvfb), measured from outside through
+// /proc, so nothing of the launcher or the simulator is charged to it.
+
+struct Spread
+{
+    double min = 0;
+    double median = 0;
+    double max = 0;
+};
+Spread spreadOf(std::vector<double> values);
+
+// The build's executables, found from the benchmark's own place (build/bench).
+QString buildProgram(const QString &name);
+
+// The scene graph renderers a window is measured on.
+enum class Renderer { Software, OpenGl, AsChosen };
+Renderer rendererNamed(const QString &name, bool &known);
+QString rendererLabel(Renderer renderer);
+const char *rendererName(Renderer renderer);   // as the benchmarks' --renderer takes it
+// The environment that makes the tool use `renderer` on the X server of
+// DISPLAY: the software backend; Qt's OpenGL renderer on Mesa's llvmpipe
+// (QSG_RHI=0 is an explicit user setting, which the tool honours, and keeps
+// Qt on its direct OpenGL path); or whatever the tool picks for this machine.
+QProcessEnvironment toolEnvironment(Renderer renderer);
+
+// CPU time (user and system) and memory figures of a running process.
+double cpuSecondsOf(qint64 pid);
+long statusKibOf(qint64 pid, const char *field);   // "VmRSS", "VmHWM"; -1 if unknown
+// Whether the process has `device` open (compared by the file it resolves to).
+bool holdsOpen(qint64 pid, const QString &device);
+
+double monotonicMs();
+
+// tavox-sim started with `arguments`, its log thrown away; empty port on failure.
+QString startSimulator(QProcess &sim, const QStringList &arguments);
+void stopProcess(QProcess &process);

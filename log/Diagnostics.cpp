@@ -1,0 +1,10 @@
+#include "log/Diagnostics.h"
+
+#include "app/DebugConsole.h"
+
+#include <QLoggingCategory>
+
+bool diagnosticsHeard()
+{
+    return isConsoleActive() || QLoggingCategory::defaultCategory()->isDebugEnabled();
+}

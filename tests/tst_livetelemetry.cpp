@@ -1,0 +1,169 @@
+#include "bridge/AppBridge.h"
+#include "bridge/LiveTelemetry.h"
+#include "support/FakeBridge.h"
+#include "support/SimProcess.h"
+
+#include <QElapsedTimer>
+#include <QMetaProperty>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// Longer than the shortest spacing of two publications.
+const int QuietSpellMs = 1000 / LiveTelemetry::MaxUpdatesPerSecond + 20;
+
+// The per-name change signal QML bindings on `name` listen to.
+QMetaMethod notifySignalOf(const QObject &map, const char *name)
+{
+    const QMetaObject *type = map.metaObject();
+    return type->property(type->indexOfProperty(name)).notifySignal();
+}
+
+std::unique_ptr<QSignalSpy> spyOn(QObject &map, const char *name)
+{
+    return std::make_unique<QSignalSpy>(&map, notifySignalOf(map, name));
+}
+
+// The double announces each property it is given; the bridge announces a
+// whole heartbeat once.
+void setQuietly(FakeBridge &source, const char *name, const QVariant &value)
+{
+    const QSignalBlocker quiet(source);
+    source.setProperty(name, value);
+}
+
+void heartbeat(FakeBridge &source, const char *name, const QVariant &value)
+{
+    setQuietly(source, name, value);
+    emit source.heartbeatChanged();
+}
+}
+
+class TestLiveTelemetry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithTheSourcesValues();
+    void burstIsCoalescedAndEndsOnItsLatestValues();
+    void onlyChangedValuesNotify();
+    void firstHeartbeatAfterQuietShowsAtOnce();
+    void lastHeartbeatOfEveryBurstIsShown();
+    void followsTheRealBridgeAndItsSimulatedController();
+};
+
+void TestLiveTelemetry::startsWithTheSourcesValues()
+{
+    FakeBridge source;
+    source.setProperty("hbPitch", 12.5);
+    source.setProperty("hbCrsfValuePresent", true);
+    LiveTelemetry live(source);
+    QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 12.5);
+    QCOMPARE(live.value(QStringLiteral("hbCrsfValuePresent")).toBool(), true);
+    QCOMPARE(live.value(QStringLiteral("hbReceived")).toBool(), false);
+    QCOMPARE(live.publications(), 0);
+}
+
+void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
+{
+    FakeBridge source;
+    LiveTelemetry live(source);
+    QElapsedTimer burst;
+    burst.start();
+    for (int i = 1; i <= 100; ++i) {
+        setQuietly(source, "hbSbusPitchValue", 1000 + i);
+        heartbeat(source, "hbPitch", i / 10.0);
+    }
+    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 10.0);
+    QCOMPARE(live.value(QStringLiteral("hbSbusPitchValue")).toInt(), 1100);
+    // However long the burst took on a busy machine, the window never saw
+    // more than its share of updates.
+    const int allowed = 2 + int(burst.elapsed() * LiveTelemetry::MaxUpdatesPerSecond / 1000);
+    QVERIFY2(live.publications() <= allowed,
+             qPrintable(QStringLiteral("%1 publications, at most %2").arg(live.publications()).arg(allowed)));
+    QVERIFY(live.publications() >= 1);
+}
+
+void TestLiveTelemetry::onlyChangedValuesNotify()
+{
+    FakeBridge source;
+    setQuietly(source, "hbRoll", 3.0);
+    setQuietly(source, "hbAttiReady", true);
+    LiveTelemetry live(source);
+    const auto pitch = spyOn(live, "hbPitch");
+    const auto roll = spyOn(live, "hbRoll");
+    const auto ready = spyOn(live, "hbAttiReady");
+    QVERIFY(pitch->isValid() && roll->isValid() && ready->isValid());
+
+    heartbeat(source, "hbPitch", 1.5);
+    QCOMPARE(pitch->count(), 1);
+    QCOMPARE(roll->count(), 0);
+    QCOMPARE(ready->count(), 0);
+
+    // A heartbeat repeating every value moves nothing on screen.
+    QTest::qWait(QuietSpellMs);
+    const int before = live.publications();
+    emit source.heartbeatChanged();
+    QCOMPARE(live.publications(), before + 1);
+    QCOMPARE(pitch->count(), 1);
+    QCOMPARE(roll->count(), 0);
+    QCOMPARE(ready->count(), 0);
+}
+
+void TestLiveTelemetry::firstHeartbeatAfterQuietShowsAtOnce()
+{
+    FakeBridge source;
+    LiveTelemetry live(source);
+    heartbeat(source, "hbYaw", -45.0);
+    QCOMPARE(live.value(QStringLiteral("hbYaw")).toDouble(), -45.0);
+
+    for (int i = 0; i < 20; ++i)
+        heartbeat(source, "hbImuTemp", 30 + i);
+    QTRY_COMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 49.0);
+
+    QTest::qWait(QuietSpellMs);
+    heartbeat(source, "hbImuTemp", 51);
+    QCOMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 51.0);
+}
+
+void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
+{
+    FakeBridge source;
+    LiveTelemetry live(source);
+    const auto ready = spyOn(live, "hbAttiReady");
+    for (int round = 1; round <= 5; ++round) {
+        heartbeat(source, "hbPwmYawValue", round * 100);
+        heartbeat(source, "hbAttiReady", true);
+        heartbeat(source, "hbPwmYawValue", round * 100 + 1);
+        // A flag that blinked within the burst ends where the controller left it.
+        heartbeat(source, "hbAttiReady", round % 2 == 0);
+        QTRY_COMPARE(live.value(QStringLiteral("hbPwmYawValue")).toInt(), round * 100 + 1);
+        QCOMPARE(live.value(QStringLiteral("hbAttiReady")).toBool(), round % 2 == 0);
+    }
+    // Shown values changed on every even round and the round after it, never more.
+    QVERIFY2(ready->count() <= 10, qPrintable(QString::number(ready->count())));
+}
+
+void TestLiveTelemetry::followsTheRealBridgeAndItsSimulatedController()
+{
+    SimProcess sim({QStringLiteral("--hb-rate"), QStringLiteral("200")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    LiveTelemetry live(bridge);
+    const auto received = spyOn(live, "hbReceived");
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    QTRY_VERIFY(live.value(QStringLiteral("hbReceived")).toBool());
+    QTRY_VERIFY(live.publications() >= 3);
+    QCOMPARE(received->count(), 1);
+
+    // Closing the link clears the heartbeat: the window must not keep showing it.
+    bridge.closeSerial();
+    QTRY_VERIFY(!live.value(QStringLiteral("hbReceived")).toBool());
+    QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), bridge.hbPitch());
+    QCOMPARE(received->count(), 2);
+}
+
+QTEST_MAIN(TestLiveTelemetry)
+#include "tst_livetelemetry.moc"
