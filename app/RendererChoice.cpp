@@ -55,7 +55,7 @@ RendererChoice chooseRenderer(const QByteArray &userSetting, bool hasRenderNode,
                               const std::function<QString()> &glRenderer)
 {
     if (!userSetting.isEmpty())
-        return {QString(), QStringLiteral("as set by %1").arg(QString::fromLocal8Bit(userSetting))};
+        return {QString(), QStringLiteral("as set by %1").arg(QString::fromLocal8Bit(userSetting)), true};
     // No render node means no GPU: OpenGL could only be a software rasteriser,
     // and loading one just to ask costs memory and time at every start.
     if (!hasRenderNode)

@@ -10,8 +10,9 @@
 // for every change; the software backend repaints only what changed.
 struct RendererChoice
 {
-    QString backend;   // empty: Qt's default (OpenGL)
+    QString backend;   // empty: Qt's default (OpenGL), or the user's own setting
     QString reason;
+    bool userChosen = false;
 };
 
 // Decides from the user's own setting, whether the machine has a GPU render

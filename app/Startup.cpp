@@ -82,8 +82,12 @@ void logStartupStep(const char *text)
 
 void logRendererChoice(const RendererChoice &choice)
 {
-    const QString backend = choice.backend.isEmpty() ? QStringLiteral("default (OpenGL)") : choice.backend;
-    logStartupStep(QStringLiteral("Scene graph backend: %1, %2").arg(backend, choice.reason).toUtf8().constData());
+    // Which backend a user's setting names is Qt's to read; the record says whose choice it was.
+    const QString text = choice.userChosen
+        ? QStringLiteral("Scene graph backend: %1").arg(choice.reason)
+        : QStringLiteral("Scene graph backend: %1, %2")
+              .arg(choice.backend.isEmpty() ? QStringLiteral("default (OpenGL)") : choice.backend, choice.reason);
+    logStartupStep(text.toUtf8().constData());
 }
 
 void announceDebugConsole(bool consoleInUse)

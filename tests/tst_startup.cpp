@@ -149,7 +149,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
         QStringLiteral("Console not attached, output goes to log file only"),
         QStringLiteral("Loading embedded font..."),
         QStringLiteral("Font loaded: ") + resolveAppFontFamily(),
-        QStringLiteral("Scene graph backend: default (OpenGL), as set by QT_QUICK_BACKEND=software"),
+        QStringLiteral("Scene graph backend: as set by QT_QUICK_BACKEND=software"),
         QStringLiteral("Creating AppBridge..."),
         QStringLiteral("Config file=%1, log file=%2").arg(QStringLiteral(TAVOX_BINARY_DIR "/zentaro.cfg"), logPath),
         QStringLiteral("Creating QML engine..."),
