@@ -255,6 +255,7 @@ private slots:
     void layoutFitsTheWindow_data();
     void layoutFitsTheWindow();
     void tabReachesEveryControlWithARing();
+    void outOfRangeTorqueIsShownAndNotSent();
     void sbusWriteActivatesAndReboots();
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
@@ -283,6 +284,7 @@ private:
     void saveFrames(const QString &baseName);
     void saveQuestionFrames(const QString &baseName, const char *asker);
     void openPort(const QString &portName);
+    void typeText(const QString &text);
 
     QTemporaryDir m_files;
     // Slow enough a line for an upgrade to be watched.
@@ -707,6 +709,42 @@ void WindowTest::tabReachesEveryControlWithARing()
     QVERIFY2(!positions.contains(-1), qPrintable(QString::number(positions.indexOf(-1))));
     QVERIFY(std::is_sorted(positions.begin(), positions.end()));
     window()->contentItem()->forceActiveFocus();
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Key by key into whatever has the focus (QTest types whole texts only into widgets).
+void WindowTest::typeText(const QString &text)
+{
+    for (const QChar character : text)
+        QTest::keyClick(window(), character.toLatin1());
+}
+
+// Typed above the range, a torque stays as typed, says the range and holds
+// the write back: nothing reaches the controller until it is corrected.
+void WindowTest::outOfRangeTorqueIsShownAndNotSent()
+{
+    const int alreadyReceived = simReceived().size();
+    QQuickItem *torque = item("pitchTorque");
+    const int before = torque->property("value").toInt();
+    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
+    scrollIntoView(field);
+    click("pitchTorque");
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    typeText(QStringLiteral("45000"));
+    QTest::keyClick(window(), Qt::Key_Tab);
+    QVERIFY(torque->property("invalid").toBool());
+    QCOMPARE(torque->property("errorText").toString(), QStringLiteral("Out of range, allowed 1–30000"));
+    QCOMPARE(torque->property("value").toInt(), before);
+    QVERIFY(!findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    saveFrame(QStringLiteral("window-out-of-range-en.png"));
+
+    QTest::keyClick(window(), Qt::Key_Backtab);
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    typeText(QString::number(before));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QVERIFY(!torque->property("invalid").toBool());
+    QVERIFY(findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    QCOMPARE(simReceived().size(), alreadyReceived);
     VERIFY_NO_QML_WARNINGS();
 }
 
