@@ -73,6 +73,17 @@ Item {
             portCatalog.remember("/dev/pts/0", 921600)
         }
 
+        // A long name cut short in the combo is whole in its tooltip.
+        function test_portHintHasTheWholeName() {
+            var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
+            appBridge.serialPorts = [longName]
+            var combo = part(createSubject(), "serialPortCombo")
+            compare(combo.currentText, longName)
+            verify(combo.contentItem.truncated)
+            compare(combo.hint.split("\n")[0], longName)
+            compare(combo.entryHint(longName).split("\n")[0], longName)
+        }
+
         function test_everyNewPortListSelectsItsFirstPort() {
             var ports = part(createSubject(), "serialPortCombo")
             appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
