@@ -26,7 +26,9 @@ QtObject {
             sendRead()
             return
         }
-        confirm.ask(function() { return zhText("放弃 " + count + " 项未写入的修改？", "Discard " + count + " unsaved changes?") },
+        confirm.ask(function() {
+                        return zhText("放弃 " + count + " 项未写入的修改？", "Discard " + count + " unsaved changes?")
+                    },
                     function() {
                         return zhText("重新读取会用控制器的值替换本面板中未写入的修改。",
                                       "Reading again replaces this panel's unsaved changes with the controller's values.")

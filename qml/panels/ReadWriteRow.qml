@@ -45,8 +45,9 @@ RowLayout {
         Layout.minimumWidth: 100 * row.uiScale
         Layout.preferredHeight: 38 * row.uiScale
         text: row.zhText("写入", "Write")
-        blockedReason: row.inputInvalid ? row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first")
-                                        : linkMonitor.writeBlockedReason
+        blockedReason: row.inputInvalid
+                       ? row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first")
+                       : linkMonitor.writeBlockedReason
         onClicked: row.actions.write(row.rebootText === "" ? "" : function() { return row.rebootText },
                                      function() { row.writeRequested() }, row.writtenFields)
     }

@@ -42,7 +42,9 @@ ColumnLayout {
         if (!checked && appBridge.tavoxUpgrading) {
             serialSwitch.checked = true
             confirm.ask(function() { return zhText("关闭串口？", "Close the port?") },
-                        function() { return zhText("关闭串口会中止正在进行的固件升级。", "Closing the port aborts the upgrade.") },
+                        function() {
+                            return zhText("关闭串口会中止正在进行的固件升级。", "Closing the port aborts the upgrade.")
+                        },
                         function() { return zhText("关闭并中止升级", "Close and abort") },
                         function() { appBridge.closeSerial() })
             return

@@ -184,8 +184,8 @@ Item {
                     receiver: "Sbus"
                     rows: root.receiverRows
                     onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
-                                          sbusPage.channel("Pitch"), sbusPage.channel("Roll"), sbusPage.channel("Yaw"), sbusPage.channel("Center"),
-                                          sbusPage.channel("Lock"), sbusPage.choice("Mode"),
+                                          sbusPage.channel("Pitch"), sbusPage.channel("Roll"), sbusPage.channel("Yaw"),
+                                          sbusPage.channel("Center"), sbusPage.channel("Lock"), sbusPage.choice("Mode"),
                                           sbusPage.direction("Pitch"), sbusPage.direction("Roll"), sbusPage.direction("Yaw"))
                 }
                 ReceiverPage {
@@ -207,8 +207,8 @@ Item {
                     receiver: "Crsf"
                     rows: root.receiverRows
                     onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
-                                          crsfPage.channel("Pitch"), crsfPage.channel("Roll"), crsfPage.channel("Yaw"), crsfPage.channel("Center"),
-                                          crsfPage.channel("Lock"), crsfPage.choice("Mode"),
+                                          crsfPage.channel("Pitch"), crsfPage.channel("Roll"), crsfPage.channel("Yaw"),
+                                          crsfPage.channel("Center"), crsfPage.channel("Lock"), crsfPage.choice("Mode"),
                                           crsfPage.direction("Pitch"), crsfPage.direction("Roll"), crsfPage.direction("Yaw"))
                 }
             }
