@@ -68,12 +68,18 @@ ScrollView {
             widest = Math.max(widest, labelMetrics.advanceWidth(zhText(rows[i].zh, rows[i].en)))
         return Math.min(dp(70), Math.ceil(widest))
     }
-    // The channel, direction and value columns share out the rest; when it
-    // is tight the value gives way first, so that no choice is cut short.
+    // The channel, direction and value columns share the rest equally when
+    // that leaves every choice whole; when it is tight the value gives way
+    // first, and the choices get what their longest entries need.
     readonly property real sharedWidth: pageColumn.width - labelWidth - 3 * columnGap
-    readonly property real comboNeeds: Math.max(widestText(channelOptions), widestText(dirLabels)) + dp(42)
-    readonly property real valueWidth: Math.max(dp(60), Math.min(sharedWidth / 3, sharedWidth - 2 * comboNeeds))
-    readonly property real comboWidth: (sharedWidth - valueWidth) / 2
+    readonly property real channelNeeds: widestText(channelOptions) + dp(42)
+    readonly property real directionNeeds: widestText(dirLabels) + dp(42)
+    readonly property bool equalColumns: sharedWidth / 3 >= Math.max(channelNeeds, directionNeeds)
+    readonly property real valueWidth: equalColumns ? sharedWidth / 3
+                                                    : Math.max(dp(52), sharedWidth - channelNeeds - directionNeeds)
+    readonly property real comboWidth: equalColumns ? sharedWidth / 3
+                                                    : (sharedWidth - valueWidth) * channelNeeds / (channelNeeds + directionNeeds)
+    readonly property real directionWidth: sharedWidth - valueWidth - comboWidth
 
     function widestText(texts) {
         var widest = 0
@@ -143,8 +149,8 @@ ScrollView {
                     id: choiceCombo
                     objectName: page.prefix + rowLayout.row.key
                     Layout.preferredWidth: rowLayout.row.direction ? page.comboWidth
-                                           : rowLayout.row.live ? 2 * page.comboWidth + page.columnGap
-                                           : 2 * page.comboWidth + page.valueWidth + 2 * page.columnGap
+                                           : rowLayout.row.live ? page.comboWidth + page.columnGap + page.directionWidth
+                                           : page.sharedWidth + 2 * page.columnGap
                     model: page.choices(rowLayout.row)
                     device: page.deviceChoice(rowLayout.row)
                 }
@@ -152,7 +158,7 @@ ScrollView {
                     id: directionLoader
                     active: rowLayout.row.direction
                     visible: active
-                    Layout.preferredWidth: page.comboWidth
+                    Layout.preferredWidth: page.directionWidth
                     Layout.preferredHeight: page.dp(36)
                     sourceComponent: ChannelCombo {
                         objectName: page.prefix + rowLayout.row.key + "Dir"
