@@ -194,6 +194,33 @@ Item {
     }
 
     TavoxTestCase {
+        name: "SteadyNumber"
+        subject: Component { SteadyNumber { font.pixelSize: 13 } }
+
+        function cells(number) { return number.children[0].children }
+
+        // Whatever the value, the box keeps its width and the digits their places.
+        function test_digitsKeepTheirPlaces() {
+            var number = createSubject({ text: "11.11°", width: 100 })
+            var width = number.implicitWidth
+            compare(cells(number)[5].text, "°")
+            var unitX = cells(number)[5].mapToItem(number, 0, 0).x
+            var pointX = cells(number)[2].mapToItem(number, 0, 0).x
+            number.text = "88.08°"
+            waitForRendering(number)
+            compare(number.implicitWidth, width)
+            compare(cells(number)[5].mapToItem(number, 0, 0).x, unitX)
+            compare(cells(number)[2].mapToItem(number, 0, 0).x, pointX)
+            number.text = "-47.90°"
+            waitForRendering(number)
+            compare(number.implicitWidth, width)
+            compare(cells(number)[6].text, "°")
+            compare(cells(number)[6].mapToItem(number, 0, 0).x, unitX)
+            verify(number.implicitWidth >= number.textWidth("-000.00°"))
+        }
+    }
+
+    TavoxTestCase {
         name: "ToggleSwitch"
         subject: Component { ToggleSwitch {} }
 
