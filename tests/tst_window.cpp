@@ -739,6 +739,8 @@ void WindowTest::outOfRangeTorqueIsShownAndNotSent()
     saveFrame(QStringLiteral("window-out-of-range-en.png"));
 
     QTest::keyClick(window(), Qt::Key_Backtab);
+    QVERIFY(field->hasActiveFocus());
+    QCOMPARE(shownFocusRings(window()->contentItem()).size(), 1);
     QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
     typeText(QString::number(before));
     QTest::keyClick(window(), Qt::Key_Return);

@@ -196,7 +196,7 @@ Item {
     }
 
     FocusRing {
-        shown: input.activeFocus && input.focusReason === Qt.TabFocusReason
+        shown: input.activeFocus && (input.focusReason === Qt.TabFocusReason || input.focusReason === Qt.BacktabFocusReason)
         uiScale: root.uiScale
     }
 

@@ -100,7 +100,8 @@ Card {
                 border.width: 1
                 border.color: Theme.borderBase
                 FocusRing {
-                    shown: filePathField.activeFocus && filePathField.focusReason === Qt.TabFocusReason
+                    shown: filePathField.activeFocus
+                           && (filePathField.focusReason === Qt.TabFocusReason || filePathField.focusReason === Qt.BacktabFocusReason)
                     uiScale: root.uiScale
                 }
             }
