@@ -10,8 +10,10 @@ namespace {
 const QString LanguageKey = QStringLiteral("general/language");
 const QString ConsoleKey = QStringLiteral("Console/Enabled");
 const QString UpgradeDirKey = QStringLiteral("tavox/upgradeLastDir");
+const QString LastPortKey = QStringLiteral("serial/lastPort");
+const QString LastBaudKey = QStringLiteral("serial/lastBaud");
 
-// The file holds three short keys; anything bigger is not a configuration.
+// The file holds a few short keys; anything bigger is not a configuration.
 const qint64 MaxConfigBytes = 1 << 20;
 
 // zentaro.cfg in UTF-8, so a Chinese folder name survives the next write; ASCII files read and write as before.
@@ -144,4 +146,21 @@ QString readUpgradeLastDir()
 bool writeUpgradeLastDir(const QString &directory)
 {
     return writeValue(UpgradeDirKey, directory);
+}
+
+QString readLastSerialPort()
+{
+    return readValue(LastPortKey, QString()).toString();
+}
+
+int readLastBaudRate()
+{
+    bool isNumber = false;
+    const int rate = readValue(LastBaudKey, 0).toString().trimmed().toInt(&isNumber);
+    return isNumber && rate > 0 ? rate : 0;
+}
+
+bool writeLastSerialChoice(const QString &portName, int baudRate)
+{
+    return writeValue(LastPortKey, portName) && writeValue(LastBaudKey, QString::number(baudRate));
 }

@@ -18,3 +18,9 @@ bool readConsoleEnabled();
 // "tavox/upgradeLastDir": empty when absent.
 QString readUpgradeLastDir();
 bool writeUpgradeLastDir(const QString &directory);
+
+// "serial/lastPort" and "serial/lastBaud": the port and baud rate of the last successful open, chosen again at
+// the next start. Empty and 0 when absent; a rate that is not a positive number reads as 0.
+QString readLastSerialPort();
+int readLastBaudRate();
+bool writeLastSerialChoice(const QString &portName, int baudRate);

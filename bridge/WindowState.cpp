@@ -7,6 +7,7 @@
 #include "bridge/LinkMonitor.h"
 #include "bridge/LiveTelemetry.h"
 #include "bridge/MessageJournal.h"
+#include "bridge/PortCatalog.h"
 #include "bridge/UpgradeMonitor.h"
 
 #include <QQmlContext>
@@ -41,6 +42,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
+    context.setContextProperty(QStringLiteral("portCatalog"), new PortCatalog(&owner));
     publishLiveTelemetry(context, bridge, owner);
 }
 

@@ -39,7 +39,19 @@ ApplicationWindow {
     title: "TAVOX"
     color: Theme.windowBackground
 
-    Component.onCompleted: appBridge.tavoxOnStartup()
+    // A working area smaller than the design size is used whole, title bar
+    // and all, as a maximised window; a plain window of the area's size would
+    // put its bottom edge under the taskbar by the title bar's height.
+    readonly property bool fillsTheScreen: (Screen.desktopAvailableWidth < designWindowSize.width
+                                            || Screen.desktopAvailableHeight < designWindowSize.height)
+                                           && Screen.desktopAvailableWidth >= minimumWindowSize.width
+                                           && Screen.desktopAvailableHeight >= minimumWindowSize.height
+
+    Component.onCompleted: {
+        if (fillsTheScreen)
+            visibility = Window.Maximized
+        appBridge.tavoxOnStartup()
+    }
 
     RowLayout {
         anchors.fill: parent

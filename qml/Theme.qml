@@ -45,6 +45,9 @@ QtObject {
     readonly property color dangerBorder: "#FBC4C4"
 
     readonly property color focusRing: primary
+    readonly property color textOnPrimary: "#FFFFFF"
+    readonly property color inputBackground: "#FFFFFF"
+    readonly property color transparent: "transparent"
 
     // Type sizes
     readonly property real fontSmall: dp(12)
@@ -65,4 +68,9 @@ QtObject {
 
     // A frame drawn over its content without covering it.
     readonly property color transparent: "transparent"
+
+    // Steady figures for live numbers: the widest text a value box or an
+    // angle can hold, measured once, so a changing number never resizes its box.
+    readonly property string widestAngle: "-000.00°"
+    readonly property string widestChannelValue: "00000"
 }

@@ -71,6 +71,9 @@ private slots:
     void onlyASmallRegularFileIsRead();
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
+    void lastSerialChoiceKeepsTheOtherKeys();
+    void lastBaudRateReadsOnlyAPositiveNumber_data();
+    void lastBaudRateReadsOnlyAPositiveNumber();
 };
 
 void TestConfig::readersNeverCreateTheFile()
@@ -78,6 +81,8 @@ void TestConfig::readersNeverCreateTheFile()
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
     QVERIFY(!readConsoleEnabled());
     QVERIFY(readUpgradeLastDir().isEmpty());
+    QVERIFY(readLastSerialPort().isEmpty());
+    QCOMPARE(readLastBaudRate(), 0);
     QVERIFY(!QFile::exists(configFilePath()));
 
     writeUpgradeLastDir(QStringLiteral("D:/images"));
@@ -290,6 +295,40 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
                             "应用已启动|Settings could not be saved: %1|设置无法保存: %1|设置无法保存: %1\n").arg(path));
     const QString warning = "[Config] Settings could not be saved: " + path + " (" + reason + ")";
     QCOMPARE(QString::fromUtf8(run.errors).split('\n').filter(warning).size(), 3);
+}
+
+// The serial keys are added beside those of earlier builds, which read as before.
+void TestConfig::lastSerialChoiceKeepsTheOtherKeys()
+{
+    writeAsEarlierBuilds(QStringLiteral("D:/images"));
+    QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
+    QCOMPARE(readLastSerialPort(), QStringLiteral("ttyUSB0"));
+    QCOMPARE(readLastBaudRate(), 115200);
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
+    QVERIFY(readConsoleEnabled());
+    QCOMPARE(readUpgradeLastDir(), QStringLiteral("D:/images"));
+
+    QVERIFY(writeLastSerialChoice(QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"), 921600));
+    QCOMPARE(readLastSerialPort(), QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"));
+    QCOMPARE(readLastBaudRate(), 921600);
+}
+
+void TestConfig::lastBaudRateReadsOnlyAPositiveNumber_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("rate") << QByteArray("115200") << 115200;
+    QTest::newRow("spaces around") << QByteArray(" 921600 ") << 921600;
+    QTest::newRow("word") << QByteArray("fast") << 0;
+    QTest::newRow("negative") << QByteArray("-9600") << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestConfig::lastBaudRateReadsOnlyAPositiveNumber()
+{
+    QFETCH(QByteArray, stored);
+    QVERIFY(writeFile(configFilePath(), "[serial]\nlastBaud=\"" + stored + "\"\n"));
+    QTEST(readLastBaudRate(), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 // The real main window on the real bridge, as start-up builds it, driven with
@@ -204,6 +205,36 @@ QStringList overlapping(const QList<QQuickItem *> &boxes)
     }
     return pairs;
 }
+
+// The visible focus rings of the window; one is expected, at the focused control.
+QList<QQuickItem *> shownFocusRings(QQuickItem *parent)
+{
+    QList<QQuickItem *> rings;
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->objectName() == QLatin1String("focusRing"))
+            rings.append(child);
+        rings.append(shownFocusRings(child));
+    }
+    return rings;
+}
+
+// A control is reached when it, or the item that takes its keys, has the focus.
+bool isReachedBy(const QQuickItem *control, const QList<QQuickItem *> &focused)
+{
+    for (const QQuickItem *item = control; item; item = item->parentItem()) {
+        if (focused.contains(const_cast<QQuickItem *>(item)))
+            return true;
+    }
+    return false;
+}
+
+// The step buttons of a spin input are worked by its field's keys (Up, Down, PageUp, PageDown).
+bool stepsByKeys(const QQuickItem *control)
+{
+    return control->objectName() == QLatin1String("spinUp") || control->objectName() == QLatin1String("spinDown");
+}
 }
 
 #define VERIFY_NO_QML_WARNINGS() QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n'))))
@@ -223,6 +254,8 @@ private slots:
     void grabsConnectedWindow();
     void layoutFitsTheWindow_data();
     void layoutFitsTheWindow();
+    void tabReachesEveryControlWithARing();
+    void outOfRangeTorqueIsShownAndNotSent();
     void sbusWriteActivatesAndReboots();
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
@@ -244,12 +277,14 @@ private:
     QStringList cutOffButtons(const char *scrolledView = nullptr);
     void resizeWindow(const QSize &size);
     QStringList unreachableControls();
+    QList<QQuickItem *> tabOrder(QStringList &ringless);
     QStringList enabledDeviceActions() const;
     QQuickItem *shownItem(const char *objectName) const;
     QObject *upgradeMonitor() const;
     void saveFrames(const QString &baseName);
     void saveQuestionFrames(const QString &baseName, const char *asker);
     void openPort(const QString &portName);
+    void typeText(const QString &text);
 
     QTemporaryDir m_files;
     // Slow enough a line for an upgrade to be watched.
@@ -624,6 +659,96 @@ void WindowTest::layoutFitsTheWindow()
     VERIFY_NO_QML_WARNINGS();
 }
 
+// Tab from the first control on: the items that take the focus, in order,
+// until it comes round again. Each shows its ring, and only its own.
+QList<QQuickItem *> WindowTest::tabOrder(QStringList &ringless)
+{
+    QList<QQuickItem *> order;
+    QQuickItem *first = nullptr;
+    for (int presses = 0; presses < 500; ++presses) {
+        QTest::keyClick(window(), Qt::Key_Tab);
+        QQuickItem *focused = window()->activeFocusItem();
+        if (!focused || focused == first)
+            break;
+        if (!first)
+            first = focused;
+        const QList<QQuickItem *> rings = shownFocusRings(window()->contentItem());
+        const bool ringAtFocus = rings.size() == 1
+            && (rings.first()->parentItem()->isAncestorOf(focused) || focused->isAncestorOf(rings.first()));
+        if (!ringAtFocus)
+            ringless.append(QStringLiteral("%1 (%2 rings)").arg(describe(focused)).arg(rings.size()));
+        order.append(focused);
+    }
+    return order;
+}
+
+void WindowTest::tabReachesEveryControlWithARing()
+{
+    m_bridge->setLanguage(QStringLiteral("en"));
+    window()->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    QStringList ringless;
+    const QList<QQuickItem *> order = tabOrder(ringless);
+    QVERIFY(!order.isEmpty());
+    QCOMPARE(ringless, QStringList());
+
+    QList<QQuickItem *> controls;
+    collectControls(window()->contentItem(), controls);
+    QStringList unreached;
+    for (QQuickItem *control : qAsConst(controls)) {
+        if (control->isEnabled() && !stepsByKeys(control) && !isReachedBy(control, order))
+            unreached.append(describe(control));
+    }
+    QCOMPARE(unreached, QStringList());
+
+    // in reading order: the sidebar from the top, then the panels
+    QList<int> positions;
+    for (const char *name : {"serialSwitch", "zhChoice", "enChoice", "sbusTab", "clearButton"})
+        positions.append(order.indexOf(item(name)));
+    QVERIFY2(!positions.contains(-1), qPrintable(QString::number(positions.indexOf(-1))));
+    QVERIFY(std::is_sorted(positions.begin(), positions.end()));
+    window()->contentItem()->forceActiveFocus();
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Key by key into whatever has the focus (QTest types whole texts only into widgets).
+void WindowTest::typeText(const QString &text)
+{
+    for (const QChar character : text)
+        QTest::keyClick(window(), character.toLatin1());
+}
+
+// Typed above the range, a torque stays as typed, says the range and holds
+// the write back: nothing reaches the controller until it is corrected.
+void WindowTest::outOfRangeTorqueIsShownAndNotSent()
+{
+    const int alreadyReceived = simReceived().size();
+    QQuickItem *torque = item("pitchTorque");
+    const int before = torque->property("value").toInt();
+    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
+    scrollIntoView(field);
+    click("pitchTorque");
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    typeText(QStringLiteral("45000"));
+    QTest::keyClick(window(), Qt::Key_Tab);
+    QVERIFY(torque->property("invalid").toBool());
+    QCOMPARE(torque->property("errorText").toString(), QStringLiteral("Out of range, allowed 1–30000"));
+    QCOMPARE(torque->property("value").toInt(), before);
+    QVERIFY(!findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    saveFrame(QStringLiteral("window-out-of-range-en.png"));
+
+    QTest::keyClick(window(), Qt::Key_Backtab);
+    QVERIFY(field->hasActiveFocus());
+    QCOMPARE(shownFocusRings(window()->contentItem()).size(), 1);
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    typeText(QString::number(before));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QVERIFY(!torque->property("invalid").toBool());
+    QVERIFY(findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    VERIFY_NO_QML_WARNINGS();
+}
+
 void WindowTest::sbusWriteActivatesAndReboots()
 {
     const int alreadyReceived = simReceived().size();
@@ -695,8 +820,11 @@ void WindowTest::accelCalibrationAdvancesTheFaces()
 
 void WindowTest::switchOffReleasesThePort()
 {
+    QVERIFY(!itemText("channelsStatus").isEmpty());
     click("serialSwitch");
     QTRY_VERIFY(!m_bridge->serialOpened());
+    // what became of the last write belongs to the connection that is gone
+    QCOMPARE(itemText("channelsStatus"), QString());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("serialPortCombo")->isEnabled());
     QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));

@@ -1,27 +1,39 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 // The one question asked before an action that reboots or moves the
 // controller, or that throws away the operator's work. Enter confirms,
-// Escape cancels.
+// Escape cancels. The texts may be given as functions that return them, so
+// that an open question follows a change of language.
 Popup {
     id: dialog
 
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
-    property string title
-    property string text
-    property string confirmText
+    property var titleSource
+    property var textSource
+    property var confirmSource
+    readonly property string title: textOf(titleSource)
+    readonly property string text: textOf(textSource)
+    readonly property string confirmText: textOf(confirmSource)
     property var pendingAction: null
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    // Read again whenever the language changes.
+    function textOf(source) {
+        if (typeof source === "function")
+            return source()
+        return source === undefined || source === null ? "" : String(source)
+    }
+
     function ask(title, text, confirmText, action) {
-        dialog.title = title
-        dialog.text = text
-        dialog.confirmText = confirmText
+        titleSource = title
+        textSource = text
+        confirmSource = confirmText
         pendingAction = action
         open()
     }
@@ -46,10 +58,10 @@ Popup {
     onClosed: pendingAction = null
 
     background: Rectangle {
-        color: "white"
+        color: Theme.cardBackground
         radius: dialog.dp(10)
         border.width: 1
-        border.color: "#dcdfe6"
+        border.color: Theme.borderBase
     }
 
     contentItem: FocusScope {
@@ -71,7 +83,7 @@ Popup {
                 font.family: dialog.fontFamily
                 font.pixelSize: dialog.dp(18)
                 font.bold: true
-                color: "#303133"
+                color: Theme.textPrimary
             }
             Label {
                 objectName: "confirmText"
@@ -80,7 +92,7 @@ Popup {
                 wrapMode: Text.WordWrap
                 font.family: dialog.fontFamily
                 font.pixelSize: dialog.dp(15)
-                color: "#606266"
+                color: Theme.textRegular
             }
             RowLayout {
                 Layout.fillWidth: true

@@ -17,9 +17,9 @@ GroupBox {
 
     function kindColor(kind) {
         switch (kind) {
-        case MessageJournal.Error: return "#F56C6C"
-        case MessageJournal.Success: return "#67C23A"
-        default: return "#606266"
+        case MessageJournal.Error: return Theme.danger
+        case MessageJournal.Success: return Theme.success
+        default: return Theme.textRegular
         }
     }
 
@@ -29,10 +29,10 @@ GroupBox {
     Layout.preferredHeight: 200
 
     background: Rectangle {
-        color: "white"
+        color: Theme.cardBackground
         radius: root.dp(10)
         border.width: 1
-        border.color: "#e4e7ed"
+        border.color: Theme.borderLight
     }
 
     component LogButton: TavoxButton {
@@ -102,8 +102,8 @@ GroupBox {
                 font.family: root.fontFamily
                 font.pixelSize: root.dp(16)
                 color: root.kindColor(model.kind)
-                selectedTextColor: "#3367D1"
-                selectionColor: "#E8F0FE"
+                selectedTextColor: Theme.selectionText
+                selectionColor: Theme.selectionBackground
             }
 
             onCountChanged: Qt.callLater(positionViewAtEnd)

@@ -26,10 +26,14 @@ QtObject {
             sendRead()
             return
         }
-        confirm.ask(zhText("放弃 " + count + " 项未写入的修改？", "Discard " + count + " unsaved changes?"),
-                    zhText("重新读取会用控制器的值替换本面板中未写入的修改。",
-                           "Reading again replaces this panel's unsaved changes with the controller's values."),
-                    zhText("放弃并读取", "Discard and read"),
+        confirm.ask(function() {
+                        return zhText("放弃 " + count + " 项未写入的修改？", "Discard " + count + " unsaved changes?")
+                    },
+                    function() {
+                        return zhText("重新读取会用控制器的值替换本面板中未写入的修改。",
+                                      "Reading again replaces this panel's unsaved changes with the controller's values.")
+                    },
+                    function() { return zhText("放弃并读取", "Discard and read") },
                     function() { edits.revert(); sendRead() })
     }
 
@@ -38,15 +42,16 @@ QtObject {
         appBridge.tavoxReadParams()
     }
 
-    // `rebootText` empty: the write applies without a restart. `fields`: the
+    // `rebootText` empty: the write applies without a restart; a function
+    // returning the text keeps an open question in the current language. `fields`: the
     // start of the names of the fields `send` writes, empty for all.
     function write(rebootText, send, fields) {
         if (rebootText === "") {
             sendWrite(send, fields)
             return
         }
-        confirm.ask(zhText("写入并重启控制器？", "Write and restart the controller?"),
-                    rebootText, zhText("写入并重启", "Write and restart"),
+        confirm.ask(function() { return zhText("写入并重启控制器？", "Write and restart the controller?") },
+                    rebootText, function() { return zhText("写入并重启", "Write and restart") },
                     function() { sendWrite(send, fields) })
     }
 

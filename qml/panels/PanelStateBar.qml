@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
 // Beside a panel's title: whether the values shown are the controller's, what
 // became of the panel's last action, and how many fields the operator changed
@@ -19,7 +20,8 @@ RowLayout {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    visible: valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== ""
+    // Only a panel that edits parameters has a state to show.
+    visible: edits !== null && (valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== "")
     spacing: dp(8)
 
     Label {
@@ -31,7 +33,7 @@ RowLayout {
         elide: Text.ElideRight
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        color: linkMonitor.valuesKnown ? "#E6A23C" : "#909399"
+        color: linkMonitor.valuesKnown ? Theme.warning : Theme.textSecondary
     }
     StatusLine {
         id: status
@@ -45,7 +47,7 @@ RowLayout {
         text: bar.zhText(bar.unconfirmedCount + " 项待读取确认", bar.unconfirmedCount + " to confirm by Read")
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        color: "#409EFF"
+        color: Theme.primary
     }
     Label {
         objectName: "editCount"
@@ -53,7 +55,7 @@ RowLayout {
         text: bar.zhText(bar.editCount + " 项未写入", bar.editCount + " unsaved")
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        color: "#E6A23C"
+        color: Theme.warning
     }
     Button {
         objectName: "revertButton"
@@ -64,5 +66,8 @@ RowLayout {
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
         onClicked: bar.edits.revert()
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
+        FocusRing { shown: parent.visualFocus; uiScale: bar.uiScale }
     }
 }

@@ -14,6 +14,8 @@ RowLayout {
     property string rebootText
     // The start of the names of the fields this row writes; empty for all of the panel's.
     property string writtenFields
+    // Set while a field holds something that must not be sent.
+    property bool inputInvalid: false
     // The panel sends its own values.
     signal writeRequested()
 
@@ -43,7 +45,10 @@ RowLayout {
         Layout.minimumWidth: 100 * row.uiScale
         Layout.preferredHeight: 38 * row.uiScale
         text: row.zhText("写入", "Write")
-        blockedReason: linkMonitor.writeBlockedReason
-        onClicked: row.actions.write(row.rebootText, function() { row.writeRequested() }, row.writtenFields)
+        blockedReason: row.inputInvalid
+                       ? row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first")
+                       : linkMonitor.writeBlockedReason
+        onClicked: row.actions.write(row.rebootText === "" ? "" : function() { return row.rebootText },
+                                     function() { row.writeRequested() }, row.writtenFields)
     }
 }

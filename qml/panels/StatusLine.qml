@@ -15,15 +15,19 @@ Label {
 
     objectName: action + "Status"
     Layout.preferredHeight: Math.ceil(font.pixelSize * 1.5)
-    text: { actionFeedback.revision; return actionFeedback.text(action) }
+    // An outcome belongs to the connection it came from: none once the port is closed.
+    text: {
+        actionFeedback.revision
+        return linkMonitor.state === LinkMonitor.NotConnected ? "" : actionFeedback.text(action)
+    }
     elide: Text.ElideRight
     font.pixelSize: 13 * uiScale
     color: {
         switch (state) {
-        case ActionFeedback.Done: return "#67C23A"
+        case ActionFeedback.Done: return Theme.success
         case ActionFeedback.Failed:
-        case ActionFeedback.NoReply: return "#F56C6C"
-        default: return "#909399"
+        case ActionFeedback.NoReply: return Theme.danger
+        default: return Theme.textSecondary
         }
     }
 }

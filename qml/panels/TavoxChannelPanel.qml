@@ -17,11 +17,25 @@ Item {
     readonly property var center2ndFcnLabels: [zhText("FPV模式", "FPV Mode"), zhText("锁头", "Lock")]
     readonly property var dirLabels: [zhText("反向", "Reversed"), zhText("正向", "Normal")]
 
+    // The rows of the SBUS and CRSF pages; the PWM page has no roll and no lock channel.
+    readonly property var receiverRows: [
+        { key: "Pitch", zh: "俯仰", en: "Pitch", kind: "channel", direction: true, live: true },
+        { key: "Roll", zh: "横滚", en: "Roll", kind: "channel", direction: true, live: true },
+        { key: "Yaw", zh: "航向", en: "Yaw", kind: "channel", direction: true, live: true },
+        { key: "Center", zh: "回中", en: "Center", kind: "channel", direction: false, live: true },
+        { key: "Lock", zh: "锁头", en: "Lock", kind: "channel", direction: false, live: true },
+        { key: "Mode", zh: "模式", en: "Mode", kind: "mode", direction: false, live: false }
+    ]
+    readonly property var pwmRows: [
+        { key: "Pitch", zh: "俯仰", en: "Pitch", kind: "channel", direction: true, live: true },
+        { key: "Yaw", zh: "航向", en: "Yaw", kind: "channel", direction: true, live: true },
+        { key: "Center", zh: "回中", en: "Center", kind: "channel", direction: false, live: true },
+        { key: "Center2ndFcn", zh: "回中第二功能", en: "Center 2nd Func", kind: "lockFunction", direction: false, live: false },
+        { key: "Mode", zh: "模式", en: "Mode", kind: "mode", direction: false, live: false }
+    ]
+
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
-
-    function chIndex(ch) { return ch === 0 ? 0 : Math.max(1, Math.min(16, ch)) }
-    function chFromIndex(idx) { return idx === 0 ? 0 : idx }
 
     function compareVersion(a, b) {
         var partsA = String(a === undefined || a === null ? "" : a).split(".")
@@ -47,53 +61,9 @@ Item {
 
     FieldEdits { id: fieldEdits }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
-    PanelActions { id: actions; name: "channels"; edits: fieldEdits; confirm: confirm }
+    PanelActions { id: panelActions; name: "channels"; edits: fieldEdits; confirm: confirm }
     readonly property string rebootText: zhText("写入后控制器会自动激活并重启，电机会短暂停止。",
                                                 "Writing activates the settings and restarts the controller; its motors stop for a moment.")
-
-    // A long label (the PWM centre second function) wraps rather than
-    // squeezing the combos of every other row into ellipses.
-    component AxisLabel: Label {
-        Layout.maximumWidth: root.dp(70)
-        wrapMode: Text.WordWrap
-        font.family: root.fontFamily
-        font.pixelSize: root.dp(16)
-    }
-
-    component ChannelCombo: TrackedCombo {
-        edits: fieldEdits
-        field: objectName
-        uiScale: root.uiScale
-        fontFamily: root.fontFamily
-        Layout.fillWidth: true
-        // When the row is tight the value box gives way before a choice is elided.
-        Layout.minimumWidth: implicitWidth
-        Layout.preferredHeight: root.dp(36)
-    }
-
-    component DirectionCombo: ChannelCombo {
-        model: root.dirLabels
-    }
-
-    component ValueBox: Rectangle {
-        property string value: "--"
-        Layout.fillWidth: true
-        Layout.preferredWidth: root.dp(80)
-        Layout.minimumWidth: root.dp(60)
-        Layout.preferredHeight: root.dp(36)
-        radius: root.dp(6)
-        color: "#f5f7fa"
-        border.width: 1
-        border.color: "#e4e7ed"
-
-        Label {
-            anchors.centerIn: parent
-            text: parent.value
-            font.family: root.fontFamily
-            font.pixelSize: root.dp(16)
-            color: "#606266"
-        }
-    }
 
     component ChannelTab: TabButton {
         id: tab
@@ -101,13 +71,19 @@ Item {
         width: channelTabs.width / (root.crsfSupported ? 3 : 2)
         font.family: root.fontFamily
         font.pixelSize: root.dp(16)
+        // Space picks a tab already; Enter does the same.
+        Keys.onReturnPressed: channelTabs.currentIndex = TabBar.index
+        Keys.onEnterPressed: channelTabs.currentIndex = TabBar.index
 
+        // A narrow tab takes a smaller type rather than cutting its name short.
         contentItem: Text {
             text: tab.text
             font.family: root.fontFamily
             font.pixelSize: root.dp(16)
             font.bold: tab.checked
-            color: tab.checked || tab.hovered ? "#409EFF" : "#606266"
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: root.dp(10)
+            color: tab.checked || tab.hovered ? Theme.primary : Theme.textRegular
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
@@ -120,49 +96,32 @@ Item {
                 width: parent.width * 0.7
                 height: tab.checked ? 3 : 1
                 radius: tab.checked ? 1.5 : 0.5
-                color: tab.checked ? "#409EFF" : "#DBDEE5"
+                color: tab.checked ? Theme.primary : Theme.divider
             }
+            FocusRing { shown: tab.visualFocus; uiScale: root.uiScale; radius: root.dp(4) }
         }
     }
 
-    component ChannelPage: ScrollView {
-        id: page
-        default property alias content: pageColumn.data
-        clip: true
-        ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-        ScrollBar.vertical.policy: ScrollBar.AsNeeded
-        // Followed, not bound: on a hidden page a re-translated label re-wraps
-        // while the column's height is being read, which a binding takes for a loop.
-        contentHeight: 0
-
-        ColumnLayout {
-            id: pageColumn
-            width: channelStack.width - root.dp(20)
-            height: Math.max(implicitHeight, page.availableHeight)
-            spacing: root.dp(6)
-            onImplicitHeightChanged: page.contentHeight = implicitHeight
-            Component.onCompleted: page.contentHeight = implicitHeight
-        }
-    }
-
-    component ChannelGrid: GridLayout {
-        Layout.fillWidth: true
-        columns: 4
-        rowSpacing: root.dp(6)
-        columnSpacing: root.dp(10)
-    }
-
-    component PageSpacer: Item {
-        Layout.fillHeight: true
-        Layout.preferredHeight: root.dp(8)
+    component ReceiverPage: ChannelPage {
+        property int pageIndex: 0
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
+        channelOptions: root.channelOptions
+        modeLabels: root.modeLabels
+        lockFunctionLabels: root.center2ndFcnLabels
+        dirLabels: root.dirLabels
+        edits: fieldEdits
+        actions: panelActions
+        rebootText: root.rebootText
+        liveShown: channelStack.currentIndex === pageIndex && root.visible
     }
 
     Rectangle {
         anchors.fill: parent
-        color: "white"
+        color: Theme.cardBackground
         radius: dp(10)
         border.width: 1
-        border.color: "#e4e7ed"
+        border.color: Theme.borderLight
 
         ColumnLayout {
             anchors.fill: parent
@@ -178,12 +137,12 @@ Item {
                 contentWidth: availableWidth
 
                 background: Rectangle {
-                    color: "white"
+                    color: Theme.cardBackground
                     Rectangle {
                         anchors.bottom: parent.bottom
                         width: parent.width
                         height: 1
-                        color: "#DBDEE5"
+                        color: Theme.divider
                     }
                 }
 
@@ -194,18 +153,9 @@ Item {
                     contentItem.boundsBehavior = Flickable.StopAtBounds
                 }
 
+                ChannelTab { objectName: "sbusTab"; text: root.zhText("SBUS通道配置", "SBUS Channels") }
+                ChannelTab { objectName: "pwmTab"; text: root.zhText("PWM通道配置", "PWM Channels") }
                 ChannelTab {
-                    id: sbusTab
-                    objectName: "sbusTab"
-                    text: root.zhText("SBUS通道配置", "SBUS Channels")
-                }
-                ChannelTab {
-                    id: pwmTab
-                    objectName: "pwmTab"
-                    text: root.zhText("PWM通道配置", "PWM Channels")
-                }
-                ChannelTab {
-                    id: crsfTab
                     objectName: "crsfTab"
                     text: root.zhText("CRSF通道配置", "CRSF Channels")
                     visible: root.crsfSupported
@@ -217,7 +167,7 @@ Item {
                 uiScale: root.uiScale
                 fontFamily: root.fontFamily
                 edits: fieldEdits
-                action: actions.name
+                action: panelActions.name
             }
 
             StackLayout {
@@ -227,279 +177,39 @@ Item {
                 Layout.fillHeight: true
                 currentIndex: channelTabs.currentIndex
 
-                ChannelPage {
-                    ChannelGrid {
-                        AxisLabel { text: root.zhText("俯仰", "Pitch") }
-                        ChannelCombo {
-                            id: sbusPitch
-                            objectName: "sbusPitch"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxSbusPitchCh)
-                        }
-                        DirectionCombo { id: sbusPitchDir; objectName: "sbusPitchDir"; device: appBridge.tavoxSbusPitchDir }
-                        ValueBox {
-                            objectName: "sbusPitchValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbSbusPitchValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("横滚", "Roll") }
-                        ChannelCombo {
-                            id: sbusRoll
-                            objectName: "sbusRoll"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxSbusRollCh)
-                        }
-                        DirectionCombo { id: sbusRollDir; objectName: "sbusRollDir"; device: appBridge.tavoxSbusRollDir }
-                        ValueBox {
-                            objectName: "sbusRollValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbSbusRollValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("航向", "Yaw") }
-                        ChannelCombo {
-                            id: sbusYaw
-                            objectName: "sbusYaw"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxSbusYawCh)
-                        }
-                        DirectionCombo { id: sbusYawDir; objectName: "sbusYawDir"; device: appBridge.tavoxSbusYawDir }
-                        ValueBox {
-                            objectName: "sbusYawValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbSbusYawValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("回中", "Center") }
-                        ChannelCombo {
-                            id: sbusCenter
-                            objectName: "sbusCenter"
-                            Layout.columnSpan: 2
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxSbusCenterCh)
-                        }
-                        ValueBox {
-                            objectName: "sbusCenterValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbSbusCenterValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("锁头", "Lock") }
-                        ChannelCombo {
-                            id: sbusLock
-                            objectName: "sbusLock"
-                            Layout.columnSpan: 2
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxSbusLockCh)
-                        }
-                        ValueBox {
-                            objectName: "sbusLockValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbSbusLockValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("模式", "Mode") }
-                        ChannelCombo {
-                            id: sbusMode
-                            objectName: "sbusMode"
-                            Layout.columnSpan: 3
-                            model: root.modeLabels
-                            device: appBridge.tavoxSbusMode
-                        }
-                    }
-                    PageSpacer {}
-                    ReadWriteRow {
-                        uiScale: root.uiScale
-                        fontFamily: root.fontFamily
-                        actions: actions
-                        rebootText: root.rebootText
-                        readName: "sbusRead"
-                        writeName: "sbusWrite"
-                        writtenFields: "sbus"
-                        onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
-                                            root.chFromIndex(sbusPitch.currentIndex),
-                                            root.chFromIndex(sbusRoll.currentIndex),
-                                            root.chFromIndex(sbusYaw.currentIndex),
-                                            root.chFromIndex(sbusCenter.currentIndex),
-                                            root.chFromIndex(sbusLock.currentIndex),
-                                            sbusMode.currentIndex,
-                                            sbusPitchDir.currentIndex,
-                                            sbusRollDir.currentIndex,
-                                            sbusYawDir.currentIndex)
-                    }
+                ReceiverPage {
+                    id: sbusPage
+                    pageIndex: 0
+                    prefix: "sbus"
+                    receiver: "Sbus"
+                    rows: root.receiverRows
+                    onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
+                                          sbusPage.channel("Pitch"), sbusPage.channel("Roll"), sbusPage.channel("Yaw"),
+                                          sbusPage.channel("Center"), sbusPage.channel("Lock"), sbusPage.choice("Mode"),
+                                          sbusPage.direction("Pitch"), sbusPage.direction("Roll"), sbusPage.direction("Yaw"))
                 }
-
-                ChannelPage {
-                    ChannelGrid {
-                        AxisLabel { text: root.zhText("俯仰", "Pitch") }
-                        ChannelCombo {
-                            id: pwmPitch
-                            objectName: "pwmPitch"
-                            model: root.pwmChannelOptions
-                            device: root.chIndex(appBridge.tavoxPwmPitchCh)
-                        }
-                        DirectionCombo { id: pwmPitchDir; objectName: "pwmPitchDir"; device: appBridge.tavoxPwmPitchDir }
-                        ValueBox {
-                            objectName: "pwmPitchValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbPwmPitchValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("航向", "Yaw") }
-                        ChannelCombo {
-                            id: pwmYaw
-                            objectName: "pwmYaw"
-                            model: root.pwmChannelOptions
-                            device: root.chIndex(appBridge.tavoxPwmYawCh)
-                        }
-                        DirectionCombo { id: pwmYawDir; objectName: "pwmYawDir"; device: appBridge.tavoxPwmYawDir }
-                        ValueBox {
-                            objectName: "pwmYawValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbPwmYawValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("回中", "Center") }
-                        ChannelCombo {
-                            id: pwmCenter
-                            objectName: "pwmCenter"
-                            Layout.columnSpan: 2
-                            model: root.pwmChannelOptions
-                            device: root.chIndex(appBridge.tavoxPwmCenterCh)
-                        }
-                        ValueBox {
-                            objectName: "pwmCenterValue"
-                            value: appBridge.hbReceived ? String(appBridge.hbPwmCenterValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("回中第二功能", "Center 2nd Func") }
-                        ChannelCombo {
-                            id: pwmCenter2ndFcn
-                            objectName: "pwmCenter2ndFcn"
-                            Layout.columnSpan: 3
-                            model: root.center2ndFcnLabels
-                            device: appBridge.tavoxPwmLockCh
-                        }
-
-                        AxisLabel { text: root.zhText("模式", "Mode") }
-                        ChannelCombo {
-                            id: pwmMode
-                            objectName: "pwmMode"
-                            Layout.columnSpan: 3
-                            model: root.modeLabels
-                            device: appBridge.tavoxPwmMode
-                        }
-                    }
-                    PageSpacer {}
-                    ReadWriteRow {
-                        uiScale: root.uiScale
-                        fontFamily: root.fontFamily
-                        actions: actions
-                        rebootText: root.rebootText
-                        readName: "pwmRead"
-                        writeName: "pwmWrite"
-                        writtenFields: "pwm"
-                        onWriteRequested: appBridge.tavoxWritePwmChannelsWithDir(
-                                            root.chFromIndex(pwmPitch.currentIndex),
-                                            root.chFromIndex(pwmYaw.currentIndex),
-                                            root.chFromIndex(pwmCenter.currentIndex),
-                                            pwmCenter2ndFcn.currentIndex,
-                                            pwmMode.currentIndex,
-                                            pwmPitchDir.currentIndex,
-                                            pwmYawDir.currentIndex)
-                    }
+                ReceiverPage {
+                    id: pwmPage
+                    pageIndex: 1
+                    prefix: "pwm"
+                    receiver: "Pwm"
+                    channelOptions: root.pwmChannelOptions
+                    rows: root.pwmRows
+                    onWriteRequested: appBridge.tavoxWritePwmChannelsWithDir(
+                                          pwmPage.channel("Pitch"), pwmPage.channel("Yaw"), pwmPage.channel("Center"),
+                                          pwmPage.choice("Center2ndFcn"), pwmPage.choice("Mode"),
+                                          pwmPage.direction("Pitch"), pwmPage.direction("Yaw"))
                 }
-
-                ChannelPage {
-                    ChannelGrid {
-                        AxisLabel { text: root.zhText("俯仰", "Pitch") }
-                        ChannelCombo {
-                            id: crsfPitch
-                            objectName: "crsfPitch"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxCrsfPitchCh)
-                        }
-                        DirectionCombo { id: crsfPitchDir; objectName: "crsfPitchDir"; device: appBridge.tavoxCrsfPitchDir }
-                        ValueBox {
-                            objectName: "crsfPitchValue"
-                            value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfPitchValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("横滚", "Roll") }
-                        ChannelCombo {
-                            id: crsfRoll
-                            objectName: "crsfRoll"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxCrsfRollCh)
-                        }
-                        DirectionCombo { id: crsfRollDir; objectName: "crsfRollDir"; device: appBridge.tavoxCrsfRollDir }
-                        ValueBox {
-                            objectName: "crsfRollValue"
-                            value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfRollValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("航向", "Yaw") }
-                        ChannelCombo {
-                            id: crsfYaw
-                            objectName: "crsfYaw"
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxCrsfYawCh)
-                        }
-                        DirectionCombo { id: crsfYawDir; objectName: "crsfYawDir"; device: appBridge.tavoxCrsfYawDir }
-                        ValueBox {
-                            objectName: "crsfYawValue"
-                            value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfYawValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("回中", "Center") }
-                        ChannelCombo {
-                            id: crsfCenter
-                            objectName: "crsfCenter"
-                            Layout.columnSpan: 2
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxCrsfCenterCh)
-                        }
-                        ValueBox {
-                            objectName: "crsfCenterValue"
-                            value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfCenterValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("锁头", "Lock") }
-                        ChannelCombo {
-                            id: crsfLock
-                            objectName: "crsfLock"
-                            Layout.columnSpan: 2
-                            model: root.channelOptions
-                            device: root.chIndex(appBridge.tavoxCrsfLockCh)
-                        }
-                        ValueBox {
-                            objectName: "crsfLockValue"
-                            value: appBridge.hbCrsfValuePresent ? String(appBridge.hbCrsfLockValue) : "--"
-                        }
-
-                        AxisLabel { text: root.zhText("模式", "Mode") }
-                        ChannelCombo {
-                            id: crsfMode
-                            objectName: "crsfMode"
-                            Layout.columnSpan: 3
-                            model: root.modeLabels
-                            device: appBridge.tavoxCrsfMode
-                        }
-                    }
-                    PageSpacer {}
-                    ReadWriteRow {
-                        uiScale: root.uiScale
-                        fontFamily: root.fontFamily
-                        actions: actions
-                        rebootText: root.rebootText
-                        readName: "crsfRead"
-                        writeName: "crsfWrite"
-                        writtenFields: "crsf"
-                        onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
-                                            root.chFromIndex(crsfPitch.currentIndex),
-                                            root.chFromIndex(crsfRoll.currentIndex),
-                                            root.chFromIndex(crsfYaw.currentIndex),
-                                            root.chFromIndex(crsfCenter.currentIndex),
-                                            root.chFromIndex(crsfLock.currentIndex),
-                                            crsfMode.currentIndex,
-                                            crsfPitchDir.currentIndex,
-                                            crsfRollDir.currentIndex,
-                                            crsfYawDir.currentIndex)
-                    }
+                ReceiverPage {
+                    id: crsfPage
+                    pageIndex: 2
+                    prefix: "crsf"
+                    receiver: "Crsf"
+                    rows: root.receiverRows
+                    onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
+                                          crsfPage.channel("Pitch"), crsfPage.channel("Roll"), crsfPage.channel("Yaw"),
+                                          crsfPage.channel("Center"), crsfPage.channel("Lock"), crsfPage.choice("Mode"),
+                                          crsfPage.direction("Pitch"), crsfPage.direction("Roll"), crsfPage.direction("Yaw"))
                 }
             }
         }

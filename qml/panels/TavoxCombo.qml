@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
+import Tavox 1.0
 
 ComboBox {
     id: control
@@ -21,11 +22,50 @@ ComboBox {
     property bool unconfirmed: false
     property string hint
 
+    // Given an entry, the text its tooltip shows on hover; empty for none.
+    property var entryHint: null
+    // As wide as the widest entry whichever is chosen, so choosing one never
+    // moves the controls beside it.
+    readonly property real widestEntryWidth: {
+        var widest = 0
+        var entries = model
+        if (entries && entries.length !== undefined) {
+            for (var i = 0; i < entries.length; ++i)
+                widest = Math.max(widest, entryMetrics.advanceWidth(String(entries[i])))
+        }
+        return Math.ceil(widest)
+    }
+
     ToolTip.visible: hovered && hint !== ""
     ToolTip.text: hint
     ToolTip.delay: 300
 
     function dp(v) { return v * uiScale }
+
+    implicitWidth: widestEntryWidth + leftPadding + rightPadding
+    // Space opens the list already; Enter does the same, and picks from it
+    // when open. The list opens when Enter is let go: the combo itself would
+    // take that release for a pick and close it again.
+    property bool openOnRelease: false
+    Keys.onPressed: {
+        if (!isEnterKey(event.key))
+            return
+        openOnRelease = !popup.visible
+        event.accepted = openOnRelease
+    }
+    Keys.onReleased: {
+        if (!isEnterKey(event.key) || !openOnRelease)
+            return
+        openOnRelease = false
+        popup.open()
+        event.accepted = true
+    }
+    function isEnterKey(key) { return key === Qt.Key_Return || key === Qt.Key_Enter }
+
+    FontMetrics {
+        id: entryMetrics
+        font: control.font
+    }
 
     onDelegateModelChanged: replacingModel = true
     onCurrentIndexChanged: {
@@ -48,17 +88,22 @@ ComboBox {
     rightPadding: dp(30)
 
     background: Rectangle {
-        color: "white"
+        color: Theme.inputBackground
         radius: control.dp(6)
         border.width: control.edited || control.unconfirmed ? 2 : 1
-        border.color: control.edited ? "#E6A23C" : control.unconfirmed ? "#409EFF" : "#dcdfe6"
+        border.color: control.edited ? Theme.warning : control.unconfirmed ? Theme.primary : Theme.borderBase
+
+        FocusRing {
+            shown: control.visualFocus
+            uiScale: control.uiScale
+        }
     }
 
     contentItem: Text {
         text: control.blank ? "—" : control.displayText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
-        color: control.enabled ? "#606266" : "#C0C4CC"
+        color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }
@@ -80,7 +125,7 @@ ComboBox {
             ctx.lineTo(width, 0)
             ctx.lineTo(width / 2, height)
             ctx.closePath()
-            ctx.fillStyle = "#C0C4CC"
+            ctx.fillStyle = Theme.textPlaceholder
             ctx.fill()
         }
     }
@@ -90,17 +135,21 @@ ComboBox {
         width: ListView.view ? ListView.view.width : control.width
         height: control.dp(34)
         highlighted: control.highlightedIndex === index
+        hoverEnabled: true
+        ToolTip.visible: hovered && ToolTip.text !== ""
+        ToolTip.text: control.entryHint ? control.entryHint(modelData) : ""
+        ToolTip.delay: 300
 
         contentItem: Text {
             text: modelData
             font.family: control.fontFamily
             font.pixelSize: control.dp(16)
-            color: option.highlighted ? "#409EFF" : "#606266"
+            color: option.highlighted ? Theme.primary : Theme.textRegular
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
         }
         background: Rectangle {
-            color: option.highlighted ? "#F5F7FA" : "white"
+            color: option.highlighted ? Theme.fieldBackground : Theme.inputBackground
         }
     }
 
@@ -121,10 +170,10 @@ ComboBox {
         }
 
         background: Rectangle {
-            color: "white"
+            color: Theme.inputBackground
             radius: control.dp(6)
             border.width: 1
-            border.color: "#dcdfe6"
+            border.color: Theme.borderBase
         }
     }
 }

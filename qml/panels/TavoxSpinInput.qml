@@ -1,7 +1,13 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
+import Tavox 1.0
 
+// An integer field with step buttons. Every press of a button steps, held it
+// repeats; the wheel, Up/Down and PageUp/PageDown step too. A typed number
+// outside `from`–`to` is kept as typed and shown as an error with the range;
+// `value` keeps the last number in range, and `invalid` says a panel must not
+// send it.
 Item {
     id: root
 
@@ -18,14 +24,48 @@ Item {
     // Written and not yet read back from the controller.
     property bool unconfirmed: false
     property string hint
+    // The field holds a number the operator typed that is out of range.
+    readonly property bool invalid: input.text !== shownText() && isOutOfRange(input.text)
+    readonly property string errorText: invalid ? zhText("超出范围，允许 ", "Out of range, allowed ") + from + "–" + to : ""
 
     function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
     function clamp(v) { return Math.max(from, Math.min(to, v)) }
+    function shownText() { return blank ? "" : String(value) }
+    function isOutOfRange(text) {
+        var typed = parseInt(text, 10)
+        return text !== "" && !isNaN(typed) && (typed < from || typed > to)
+    }
+
+    // From the number in the field when it is one in range, else from `value`.
+    function stepBy(steps) {
+        var typed = parseInt(input.text, 10)
+        var start = isNaN(typed) || isOutOfRange(input.text) ? value : typed
+        value = clamp(start + steps * step)
+        input.text = shownText()
+    }
+
+    // Large ranges (1–30000) step faster when held; small ones (0–255) stay fine.
+    function stepsOfRepeat(count) {
+        var mostPerRepeat = Math.max(1, Math.floor((to - from) / (50 * step)))
+        return Math.min(count, mostPerRepeat)
+    }
+
+    function finishEditing() {
+        var typed = parseInt(input.text, 10)
+        if (input.text === "" || isNaN(typed)) {
+            // An emptied field loses nothing: it shows the value again.
+            input.text = shownText()
+            return
+        }
+        if (isOutOfRange(input.text))
+            return
+        value = typed
+        input.text = shownText()
+    }
 
     implicitHeight: dp(44)
     Layout.fillWidth: true
-
-    function shownText() { return blank ? "" : String(value) }
 
     onValueChanged: {
         if (input.text !== shownText())
@@ -34,17 +74,34 @@ Item {
     onBlankChanged: input.text = shownText()
 
     HoverHandler { id: hover }
-    ToolTip.visible: hover.hovered && hint !== ""
+    ToolTip.visible: hover.hovered && hint !== "" && !invalid
     ToolTip.text: hint
     ToolTip.delay: 300
+
+    // A notch of the wheel is one step; a touchpad's small deltas add up to one.
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.NoButton
+        enabled: root.enabled
+        property int pendingDelta: 0
+        onWheel: {
+            pendingDelta += wheel.angleDelta.y
+            var notches = Math.trunc(pendingDelta / 120)
+            if (notches !== 0) {
+                pendingDelta -= notches * 120
+                root.stepBy(notches)
+            }
+        }
+    }
 
     Rectangle {
         id: outerFrame
         anchors.fill: parent
         radius: 6
-        border.width: root.edited || root.unconfirmed ? 2 : 1
-        border.color: root.edited ? "#E6A23C" : root.unconfirmed ? "#409EFF" : "#dcdfe6"
-        color: "#f5f7fa"
+        border.width: root.invalid || root.edited || root.unconfirmed ? 2 : 1
+        border.color: root.invalid ? Theme.danger : root.edited ? Theme.warning
+                                   : root.unconfirmed ? Theme.primary : Theme.borderBase
+        color: Theme.fieldBackground
 
         RowLayout {
             anchors.fill: parent
@@ -62,14 +119,14 @@ Item {
                 verticalAlignment: TextInput.AlignVCenter
                 font.family: root.fontFamily
                 font.pixelSize: root.dp(16)
-                color: "#303133"
-                selectedTextColor: "#3367D1"
-                selectionColor: "#E8F0FE"
+                color: root.invalid ? Theme.danger : Theme.textPrimary
+                selectedTextColor: Theme.selectionText
+                selectionColor: Theme.selectionBackground
                 selectByMouse: true
                 validator: RegExpValidator { regExp: /[0-9]*/ }
 
                 background: Rectangle {
-                    color: "white"
+                    color: Theme.inputBackground
                     radius: 5
                     Rectangle {
                         // squares off the right-hand corners next to the buttons
@@ -82,34 +139,24 @@ Item {
 
                 onTextChanged: {
                     var digits = text.replace(/[^0-9]/g, "")
-                    if (digits !== text) {
+                    if (digits !== text)
                         text = digits
-                        return
-                    }
-                    if (text === "")
-                        return
-                    var typed = parseInt(text, 10)
-                    if (isNaN(typed))
-                        return
-                    if (typed > root.to) {
-                        root.value = root.to
-                        text = String(root.to)
-                    }
                 }
-
-                onEditingFinished: {
-                    var typed = parseInt(text, 10)
-                    if (text === "" || isNaN(typed))
-                        typed = root.from
-                    root.value = root.clamp(typed)
-                    text = String(root.value)
+                onEditingFinished: root.finishEditing()
+                Keys.onUpPressed: root.stepBy(1)
+                Keys.onDownPressed: root.stepBy(-1)
+                Keys.onPressed: {
+                    if (event.key === Qt.Key_PageUp || event.key === Qt.Key_PageDown) {
+                        root.stepBy(event.key === Qt.Key_PageUp ? 10 : -10)
+                        event.accepted = true
+                    }
                 }
             }
 
             Rectangle {
                 Layout.preferredWidth: 1
                 Layout.fillHeight: true
-                color: "#e4e7ed"
+                color: Theme.borderLight
             }
 
             ColumnLayout {
@@ -120,71 +167,61 @@ Item {
                 spacing: 0
 
                 SpinStepButton {
-                    id: upButton
                     objectName: "spinUp"
                     glyph: "︿"
                     glyphOffset: -5
                     roundedCorner: Qt.AlignTop
-                    onClicked: root.value = root.clamp(root.value + root.step)
+                    uiScale: root.uiScale
+                    fontFamily: root.fontFamily
+                    onStepped: root.stepBy(root.stepsOfRepeat(count))
                 }
 
                 Rectangle {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 1
-                    color: "#e4e7ed"
+                    color: Theme.borderLight
                 }
 
                 SpinStepButton {
-                    id: downButton
                     objectName: "spinDown"
                     glyph: "﹀"
                     glyphOffset: 5
                     roundedCorner: Qt.AlignBottom
-                    onClicked: root.value = root.clamp(root.value - root.step)
+                    uiScale: root.uiScale
+                    fontFamily: root.fontFamily
+                    onStepped: root.stepBy(-root.stepsOfRepeat(count))
                 }
             }
         }
     }
 
-    component SpinStepButton: Button {
-        id: stepButton
+    FocusRing {
+        shown: input.activeFocus && (input.focusReason === Qt.TabFocusReason || input.focusReason === Qt.BacktabFocusReason)
+        uiScale: root.uiScale
+    }
 
-        property string glyph
-        property real glyphOffset: 0
-        property int roundedCorner: Qt.AlignTop
-
-        Layout.fillWidth: true
-        Layout.fillHeight: true
-        focusPolicy: Qt.NoFocus
-        padding: 0
-
-        contentItem: Item {
-            Text {
-                anchors.centerIn: parent
-                anchors.verticalCenterOffset: stepButton.glyphOffset
-                text: stepButton.glyph
-                font.family: root.fontFamily
-                font.pixelSize: root.dp(16)
-                color: "#606266"
-            }
+    // Below the field, over whatever follows, until the number is in range again.
+    readonly property alias errorPopup: errorTip
+    ToolTip {
+        id: errorTip
+        objectName: "spinError"
+        parent: root
+        y: root.height + root.dp(2)
+        visible: root.invalid && root.visible
+        text: root.errorText
+        font.family: root.fontFamily
+        font.pixelSize: root.dp(13)
+        closePolicy: Popup.NoAutoClose
+        contentItem: Label {
+            text: errorTip.text
+            font: errorTip.font
+            color: Theme.danger
         }
-
         background: Rectangle {
-            color: stepButton.pressed ? "#dcdfe6" : "#F5F7FA"
-            radius: root.dp(6)
-            Rectangle {
-                // keeps every corner square except the one at the frame's outer edge
-                color: parent.color
-                x: 0
-                width: parent.width / 2
-                height: parent.height
-            }
-            Rectangle {
-                color: parent.color
-                width: parent.width
-                height: parent.height / 2
-                y: stepButton.roundedCorner === Qt.AlignTop ? parent.height / 2 : 0
-            }
+            radius: root.dp(4)
+            color: Theme.dangerBackground
+            border.width: 1
+            border.color: Theme.dangerBorder
         }
     }
 }

@@ -1,5 +1,7 @@
 import QtQuick 2.12
+import Tavox 1.0
 
+// Clicked, or with Tab focus Space or Enter: turns over and says so.
 Item {
     id: toggle
 
@@ -8,16 +10,27 @@ Item {
 
     signal toggled(bool checked)
 
+    function flip() {
+        if (!enabled)
+            return
+        checked = !checked
+        toggled(checked)
+    }
+
     implicitWidth: 42 * uiScale
     implicitHeight: 24 * uiScale
     width: implicitWidth
     height: implicitHeight
+    activeFocusOnTab: true
+    Keys.onSpacePressed: flip()
+    Keys.onReturnPressed: flip()
+    Keys.onEnterPressed: flip()
 
     Rectangle {
         id: track
         anchors.fill: parent
         radius: height / 2
-        color: toggle.checked ? "#409EFF" : "#C0C4CC"
+        color: toggle.checked ? Theme.primary : Theme.textPlaceholder
     }
 
     Rectangle {
@@ -26,7 +39,7 @@ Item {
         width: toggle.height - 4 * toggle.uiScale
         height: width
         radius: width / 2
-        color: "white"
+        color: Theme.cardBackground
         anchors.verticalCenter: parent.verticalCenter
         x: toggle.checked ? toggle.width - width - 2 * toggle.uiScale : 2 * toggle.uiScale
 
@@ -35,12 +48,16 @@ Item {
         }
     }
 
+    // A click gives no focus, so the ring shows only where Tab put it.
+    FocusRing {
+        shown: toggle.activeFocus
+        uiScale: toggle.uiScale
+        radius: height / 2
+    }
+
     MouseArea {
         anchors.fill: parent
         enabled: toggle.enabled
-        onClicked: {
-            toggle.checked = !toggle.checked
-            toggle.toggled(toggle.checked)
-        }
+        onClicked: toggle.flip()
     }
 }

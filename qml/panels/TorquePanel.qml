@@ -3,152 +3,81 @@ import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
 
-Item {
+Card {
     id: root
 
-    property real uiScale: 1.0
-    property string fontFamily: "Source Han Sans SC"
-
-    function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    // The inputs start in one column whatever the language's label lengths.
+    readonly property real labelWidth: Math.max(pitchRow.labelImplicitWidth, rollRow.labelImplicitWidth,
+                                                yawRow.labelImplicitWidth)
+
+    title: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
+    edits: fieldEdits
+    action: actions.name
 
     FieldEdits { id: fieldEdits }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "torque"; edits: fieldEdits; confirm: confirm }
 
-    // The inputs start in one column whatever the language's label lengths.
-    readonly property real labelWidth: Math.max(pitchLabel.implicitWidth, rollLabel.implicitWidth, yawLabel.implicitWidth)
-
-    component FieldLabel: Label {
-        Layout.preferredWidth: root.labelWidth
-        font.family: root.fontFamily
-        font.pixelSize: root.dp(16)
-    }
-
-    component TorqueInput: TrackedSpinInput {
-        edits: fieldEdits
+    component TorqueRow: FieldRow {
+        property alias input: torqueInput
+        property alias inputName: torqueInput.objectName
+        property alias field: torqueInput.field
+        property alias device: torqueInput.device
+        labelWidth: root.labelWidth
         uiScale: root.uiScale
         fontFamily: root.fontFamily
-        Layout.fillWidth: true
-        from: 1
-        to: 30000
+
+        TrackedSpinInput {
+            id: torqueInput
+            edits: fieldEdits
+            uiScale: root.uiScale
+            fontFamily: root.fontFamily
+            Layout.fillWidth: true
+            from: 1
+            to: 30000
+        }
     }
 
-    Rectangle {
-        anchors.fill: parent
-        color: "white"
-        radius: dp(10)
-        border.width: 1
-        border.color: "#e4e7ed"
+    TorqueRow {
+        id: pitchRow
+        label: root.zhText("俯仰最大力矩", "Pitch Torque")
+        inputName: "pitchTorque"
+        field: "pitch"
+        device: appBridge.tavoxPitchMaxTorque
+    }
+    TorqueRow {
+        id: rollRow
+        label: root.zhText("横滚最大力矩", "Roll Torque")
+        inputName: "rollTorque"
+        field: "roll"
+        device: appBridge.tavoxRollMaxTorque
+    }
+    TorqueRow {
+        id: yawRow
+        label: root.zhText("航向最大力矩", "Yaw Torque")
+        inputName: "yawTorque"
+        field: "yaw"
+        device: appBridge.tavoxYawMaxTorque
+    }
 
-        ColumnLayout {
-            anchors.fill: parent
-            spacing: 0
+    Item {
+        Layout.fillHeight: true
+        Layout.minimumHeight: root.dp(8)
+    }
 
-            ColumnLayout {
-                Layout.fillWidth: true
-                Layout.margins: dp(14)
-                spacing: dp(6)
+    ReadWriteRow {
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
+        actions: actions
+        inputInvalid: pitchRow.input.invalid || rollRow.input.invalid || yawRow.input.invalid
+        rebootText: root.zhText("写入力矩后控制器会重启，电机会短暂停止。",
+                                "Writing the torques restarts the controller; its motors stop for a moment.")
+        onWriteRequested: appBridge.tavoxWriteTorque(pitchRow.input.value, rollRow.input.value, yawRow.input.value)
+    }
 
-                // The panel's state sits beside its title, so that it costs the
-                // fields and buttons no height.
-                RowLayout {
-                    Layout.fillWidth: true
-                    spacing: dp(8)
-
-                    Label {
-                        text: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
-                        font.family: root.fontFamily
-                        font.pixelSize: dp(18)
-                        font.bold: true
-                    }
-                    PanelStateBar {
-                        Layout.fillWidth: true
-                        Layout.alignment: Qt.AlignVCenter
-                        uiScale: root.uiScale
-                        fontFamily: root.fontFamily
-                        edits: fieldEdits
-                        action: actions.name
-                    }
-                }
-                Rectangle {
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: 1
-                    color: "#e4e7ed"
-                }
-            }
-
-            ScrollView {
-                id: scroll
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                clip: true
-                ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-                ScrollBar.vertical.policy: ScrollBar.AsNeeded
-                contentHeight: content.implicitHeight + dp(6)
-
-                ColumnLayout {
-                    id: content
-                    x: dp(14)
-                    y: dp(6)
-                    width: scroll.width - dp(28)
-                    height: Math.max(implicitHeight, scroll.availableHeight - dp(6))
-                    spacing: dp(10)
-
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(8)
-                        FieldLabel { id: pitchLabel; text: zhText("俯仰最大力矩", "Pitch Torque") }
-                        TorqueInput {
-                            id: pitchTorque
-                            objectName: "pitchTorque"
-                            field: "pitch"
-                            device: appBridge.tavoxPitchMaxTorque
-                        }
-                    }
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(8)
-                        FieldLabel { id: rollLabel; text: zhText("横滚最大力矩", "Roll Torque") }
-                        TorqueInput {
-                            id: rollTorque
-                            objectName: "rollTorque"
-                            field: "roll"
-                            device: appBridge.tavoxRollMaxTorque
-                        }
-                    }
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: dp(8)
-                        FieldLabel { id: yawLabel; text: zhText("航向最大力矩", "Yaw Torque") }
-                        TorqueInput {
-                            id: yawTorque
-                            objectName: "yawTorque"
-                            field: "yaw"
-                            device: appBridge.tavoxYawMaxTorque
-                        }
-                    }
-
-                    Item {
-                        Layout.fillHeight: true
-                        Layout.minimumHeight: dp(8)
-                    }
-
-
-                    ReadWriteRow {
-                        uiScale: root.uiScale
-                        fontFamily: root.fontFamily
-                        actions: actions
-                        rebootText: zhText("写入力矩后控制器会重启，电机会短暂停止。",
-                                           "Writing the torques restarts the controller; its motors stop for a moment.")
-                        onWriteRequested: appBridge.tavoxWriteTorque(pitchTorque.value, rollTorque.value, yawTorque.value)
-                    }
-
-                    Item {
-                        Layout.preferredHeight: dp(8)
-                    }
-                }
-            }
-        }
+    Item {
+        Layout.preferredHeight: root.dp(8)
     }
 }

@@ -12,7 +12,6 @@ TavoxSpinInput {
     property int device
     readonly property int revision: edits.revision
 
-    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
     // As the field itself would show it, with the range it takes.
     function valueText(v) { return v === undefined ? "—" : v + " (" + from + "–" + to + ")" }
 

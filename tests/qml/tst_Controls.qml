@@ -16,11 +16,10 @@ Item {
         function test_typing_data() {
             return [
                 { tag: "letters dropped", keys: "1a2", from: 0, to: 255, typed: "12", value: 12 },
-                { tag: "above to snaps at once", keys: "300", from: 0, to: 255, typed: "255", now: 255, value: 255 },
-                { tag: "below from raised at the end", keys: "0", from: 1, to: 30000, typed: "0", value: 1 },
-                { tag: "leading zeros", keys: "007", from: 0, to: 255, typed: "007", value: 7 },
-                { tag: "emptied becomes from", keys: [Qt.Key_Backspace], from: 3, to: 99, typed: "", value: 3 },
-                { tag: "focus loss finishes too", keys: "0", from: 1, to: 100, typed: "0", value: 1, blur: true }
+                { tag: "leading zeros", keys: "007", from: 0, to: 255, typed: "007", value: 7, shown: "7" },
+                { tag: "emptied shows the value again", keys: [Qt.Key_Backspace], from: 3, to: 99, typed: "", value: 50,
+                  shown: "50" },
+                { tag: "focus loss finishes too", keys: "42", from: 1, to: 100, typed: "42", value: 42, blur: true }
             ]
         }
 
@@ -29,13 +28,40 @@ Item {
             var input = part(spin, "spinField")
             typeInto(spin, data.keys)
             compare(input.text, data.typed)
-            compare(spin.value, data.now === undefined ? 50 : data.now, "value while typing")
+            compare(spin.value, 50, "value while typing")
             if (data.blur)
                 input.focus = false
             else
                 keyClick(Qt.Key_Return)
             compare(spin.value, data.value)
-            compare(input.text, String(data.value))
+            compare(input.text, data.shown === undefined ? String(data.value) : data.shown)
+            verify(!spin.invalid)
+        }
+
+        // A number out of range stays as typed, marked with the range, and the value keeps the last good one.
+        function test_outOfRangeIsShownNotClamped_data() {
+            return [
+                { tag: "above", keys: "45000", from: 1, to: 30000, error: "超出范围，允许 1–30000" },
+                { tag: "below", keys: "0", from: 1, to: 30000, error: "超出范围，允许 1–30000" },
+                { tag: "above a small range", keys: "300", from: 0, to: 255, error: "超出范围，允许 0–255" }
+            ]
+        }
+
+        function test_outOfRangeIsShownNotClamped(data) {
+            var spin = createSubject({ value: 50, from: data.from, to: data.to })
+            typeInto(spin, data.keys)
+            verify(spin.invalid)
+            compare(spin.errorText, data.error)
+            tryCompare(spin.errorPopup, "visible", true)
+            keyClick(Qt.Key_Return)
+            compare(spin.value, 50)
+            compare(part(spin, "spinField").text, data.keys, "kept as typed")
+            verify(spin.invalid)
+            // a step starts again from the last good value and clears the error
+            mouseClick(part(spin, "spinUp"))
+            compare(spin.value, 51)
+            verify(!spin.invalid)
+            tryCompare(spin.errorPopup, "visible", false)
         }
 
         function test_stepping_data() {
@@ -51,6 +77,146 @@ Item {
             mouseClick(part(spin, data.button))
             compare(spin.value, data.expected)
             compare(part(spin, "spinField").text, String(data.expected))
+        }
+
+        function test_everyClickCounts() {
+            var spin = createSubject({ value: 100, from: 1, to: 30000 })
+            var up = part(spin, "spinUp")
+            mouseDoubleClickSequence(up)
+            compare(spin.value, 102, "a double click is two clicks")
+            mouseClick(up)
+            mouseClick(up)
+            mouseClick(part(spin, "spinDown"))
+            compare(spin.value, 103)
+        }
+
+        // Held, a button repeats, by more at a time the longer it is held, and stops when let go.
+        function test_holdRepeatsFaster() {
+            var spin = createSubject({ value: 1, from: 1, to: 30000 })
+            var up = part(spin, "spinUp")
+            var timer = findChild(up, "repeatTimer")
+            mousePress(up)
+            compare(spin.value, 2, "the press itself steps")
+            tryVerify(function() { return spin.value > 200 }, 10000, "repeats grow to tens and hundreds")
+            mouseRelease(up)
+            verify(!timer.running)
+
+            // a small range never jumps by more than a fiftieth of it at a time
+            spin.to = 255
+            spin.value = 0
+            var previous = 0
+            var largest = 0
+            spin.valueChanged.connect(function() {
+                largest = Math.max(largest, spin.value - previous)
+                previous = spin.value
+            })
+            mousePress(up)
+            tryCompare(spin, "value", 255, 10000)
+            mouseRelease(up)
+            verify(largest <= 5, "largest step " + largest)
+        }
+
+        function test_wheelAndKeysStep() {
+            var spin = createSubject({ value: 100, from: 0, to: 30000 })
+            var field = part(spin, "spinField")
+            mouseWheel(spin, spin.width / 3, spin.height / 2, 0, 120)
+            compare(spin.value, 101)
+            mouseWheel(spin, spin.width / 3, spin.height / 2, 0, -360)
+            compare(spin.value, 98)
+            mouseClick(field)
+            keyClick(Qt.Key_Up)
+            compare(spin.value, 99)
+            keyClick(Qt.Key_PageUp)
+            compare(spin.value, 109)
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_PageDown)
+            compare(spin.value, 98)
+            compare(field.text, "98")
+        }
+    }
+
+    // Tab shows where the keyboard is; Enter and Space do what a click does.
+    TavoxTestCase {
+        name: "Keyboard"
+        subject: Component {
+            Row {
+                spacing: 10
+                TavoxButton { objectName: "first"; text: "One" }
+                TavoxButton { objectName: "second"; text: "Two" }
+                ToggleSwitch { objectName: "toggle" }
+                TavoxCombo { objectName: "combo"; width: 120; height: 36; model: ["A", "B"] }
+            }
+        }
+
+        SignalSpy { id: clickedSpy; signalName: "clicked" }
+        SignalSpy { id: switchSpy; signalName: "toggled" }
+
+        function ring(item) { return findChild(item, "focusRing") }
+
+        function test_tabShowsTheRingAndKeysActivate() {
+            var row = createSubject()
+            var first = part(row, "first")
+            var second = part(row, "second")
+            var toggle = part(row, "toggle")
+            var combo = part(row, "combo")
+            mouseClick(first)
+            verify(first.activeFocus)
+            verify(!ring(first).visible, "a click shows no ring")
+
+            keyClick(Qt.Key_Tab)
+            verify(second.activeFocus)
+            verify(ring(second).visible)
+            verify(!ring(first).visible)
+            clickedSpy.target = second
+            keyClick(Qt.Key_Return)
+            keyClick(Qt.Key_Space)
+            compare(clickedSpy.count, 2)
+
+            keyClick(Qt.Key_Tab)
+            verify(toggle.activeFocus)
+            verify(ring(toggle).visible)
+            switchSpy.target = toggle
+            keyClick(Qt.Key_Space)
+            keyClick(Qt.Key_Return)
+            compare(switchSpy.count, 2)
+            verify(!toggle.checked)
+
+            keyClick(Qt.Key_Tab)
+            verify(combo.activeFocus)
+            verify(ring(combo).visible)
+            keyClick(Qt.Key_Return)
+            tryCompare(combo.popup, "opened", true)
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Return)
+            tryCompare(combo.popup, "visible", false)
+            compare(combo.currentText, "B")
+        }
+    }
+
+    TavoxTestCase {
+        name: "SteadyNumber"
+        subject: Component { SteadyNumber { font.pixelSize: 13 } }
+
+        function cells(number) { return number.children[0].children }
+
+        // Whatever the value, the box keeps its width and the digits their places.
+        function test_digitsKeepTheirPlaces() {
+            var number = createSubject({ text: "11.11°", width: 100 })
+            var width = number.implicitWidth
+            compare(cells(number)[5].text, "°")
+            var unitX = cells(number)[5].mapToItem(number, 0, 0).x
+            var pointX = cells(number)[2].mapToItem(number, 0, 0).x
+            number.text = "88.08°"
+            waitForRendering(number)
+            compare(number.implicitWidth, width)
+            compare(cells(number)[5].mapToItem(number, 0, 0).x, unitX)
+            compare(cells(number)[2].mapToItem(number, 0, 0).x, pointX)
+            number.text = "-47.90°"
+            waitForRendering(number)
+            compare(number.implicitWidth, width)
+            compare(cells(number)[6].text, "°")
+            compare(cells(number)[6].mapToItem(number, 0, 0).x, unitX)
+            verify(number.implicitWidth >= number.textWidth("-000.00°"))
         }
     }
 

@@ -21,7 +21,7 @@ Item {
             verify(!part(panel, "editCount").visible)
 
             mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
-            typeInto(part(panel, "rollSpin"), "999")
+            typeInto(part(panel, "rollSpin"), "255")
             keyClick(Qt.Key_Tab)
             var fpv = part(panel, "fpvCombo")
             fpv.currentIndex = 5
@@ -114,12 +114,23 @@ Item {
             keyClick(Qt.Key_Return)
             compare(appBridge.callNames(), ["tavoxWriteTorque"])
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 0], "bridge values below one go out unchanged")
+            // a controller's value below the range, looked at and left, goes out as it is
             typeInto(part(panel, "rollTorque"), [Qt.Key_Return])
-            typeInto(part(panel, "yawTorque"), "99999")
+            compare(part(panel, "rollTorque").value, 0)
+            // a number above the range is shown as an error and holds the write back
+            typeInto(part(panel, "yawTorque"), "45000")
             keyClick(Qt.Key_Tab)
+            verify(part(panel, "yawTorque").invalid)
+            verify(!part(panel, "writeButton").enabled)
+            mouseClick(part(panel, "writeButton"))
+            verify(!dialog.opened)
+            compare(appBridge.callNames(), ["tavoxWriteTorque"])
+            typeInto(part(panel, "yawTorque"), "30000")
+            keyClick(Qt.Key_Tab)
+            verify(part(panel, "writeButton").enabled)
             mouseClick(part(panel, "writeButton"))
             mouseClick(part(dialog, "confirmAccept"))
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1, 30000])
+            compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 30000])
 
             verify(part(panel, "yawTorque").unconfirmed)
             // the read-back shows other values: the controller did not take them
@@ -133,6 +144,21 @@ Item {
             mouseClick(part(panel, "writeButton"))
             keyClick(Qt.Key_Return)
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1300, 1400])
+        }
+
+        // An open question follows a change of language.
+        function test_openQuestionIsRetranslated() {
+            var panel = createSubject()
+            mouseClick(part(panel, "writeButton"))
+            var dialog = part(panel, "confirmDialog")
+            verify(dialog.opened)
+            compare(dialog.title, "写入并重启控制器？")
+            appBridge.language = "en"
+            compare(dialog.title, "Write and restart the controller?")
+            compare(dialog.text, "Writing the torques restarts the controller; its motors stop for a moment.")
+            compare(part(dialog, "confirmAccept").text, "Write and restart (Enter)")
+            keyClick(Qt.Key_Escape)
+            compare(appBridge.callNames(), [])
         }
     }
 

@@ -39,6 +39,7 @@ Item {
             if (!data.on)
                 return
             compare(appBridge.lastArgs("openSerial"), ["/dev/pts/7", 115200])
+            compare(portCatalog.lastPort, "/dev/pts/7", "remembered for the next start")
             mouseClick(serialSwitch)
             compare(appBridge.callNames(), ["openSerial", "closeSerial"])
             verify(!serialSwitch.checked)
@@ -56,6 +57,31 @@ Item {
             appBridge.serialOpened = true
             verify(part(sidebar, "serialSwitch").checked)
             compare(appBridge.callNames(), ["openSerial"], "following the bridge calls nothing")
+        }
+
+        // The port and rate of the last open come back next time, when the port is there.
+        function test_lastChoiceIsPreselected() {
+            portCatalog.remember("/dev/ttyUSB1", 115200)
+            appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
+            var sidebar = createSubject()
+            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyUSB1")
+            compare(part(sidebar, "serialBaudCombo").currentText, "115200")
+            appBridge.serialPorts = ["/dev/ttyACM0", "/dev/ttyUSB1"]
+            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyUSB1")
+            appBridge.serialPorts = ["/dev/ttyACM0"]
+            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyACM0")
+            portCatalog.remember("/dev/pts/0", 921600)
+        }
+
+        // A long name cut short in the combo is whole in its tooltip.
+        function test_portHintHasTheWholeName() {
+            var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
+            appBridge.serialPorts = [longName]
+            var combo = part(createSubject(), "serialPortCombo")
+            compare(combo.currentText, longName)
+            verify(combo.contentItem.truncated)
+            compare(combo.hint.split("\n")[0], longName)
+            compare(combo.entryHint(longName).split("\n")[0], longName)
         }
 
         function test_everyNewPortListSelectsItsFirstPort() {
@@ -91,12 +117,59 @@ Item {
             setBridge(data.bridge)
             var keys = ["attitude", "joint", "voltage", "imu", "motor"]
             for (var i = 0; i < keys.length; ++i) {
-                compare(part(sidebar, keys[i] + "Text").text, data.texts[i], keys[i])
+                tryCompare(part(sidebar, keys[i] + "Text"), "text", data.texts[i], 5000, keys[i])
                 compare(String(part(sidebar, keys[i] + "Dot").color), colours[data.dots[i]], keys[i] + " dot")
             }
             var shown = data.bridge.serialOpened && data.bridge.hbReceived
-            compare(part(sidebar, "pitchValue").text, shown ? "-12.35°" : "--")
-            compare(part(sidebar, "tempValue").text, shown ? "37°C" : "--")
+            tryCompare(part(sidebar, "pitchValue"), "text", shown ? "-12.35°" : "--")
+            tryCompare(part(sidebar, "tempValue"), "text", shown ? "37°C" : "--")
+        }
+
+        // The QR codes give way on a short window, so the status and the angles stay in sight unscrolled.
+        function test_codesGiveWayWhenShort() {
+            var sidebar = createSubject()
+            verify(part(sidebar, "qrCodes").visible)
+            sidebar.height = 700
+            tryCompare(part(sidebar, "qrCodes"), "visible", false)
+            var temperature = part(sidebar, "tempValue")
+            verify(temperature.mapToItem(sidebar, 0, temperature.height).y <= part(sidebar, "zhChoice").mapToItem(sidebar, 0, 0).y)
+            sidebar.height = 936
+            tryCompare(part(sidebar, "qrCodes"), "visible", true)
+        }
+
+        // A status cut short by a narrow sidebar has its whole text on hover.
+        function test_longLinkStatusHasATooltip() {
+            var sidebar = createSubject({ width: 140 })
+            var status = part(sidebar, "linkStatusText")
+            tryVerify(function() { return status.truncated })
+            mouseMove(status, 5, 5)
+            tryCompare(status, "wholeTextShown", true)
+            mouseMove(sidebar, 5, sidebar.height - 5)
+            tryCompare(status, "wholeTextShown", false)
+        }
+
+        // Each status row follows its own value: heartbeats that move only the
+        // angles neither rebuild nor re-announce a status.
+        function test_statusRowsChangeOnlyWithTheirValue() {
+            setBridge({ serialOpened: true, hbReceived: true, hbAttiReady: true, hbPitch: 1 })
+            var sidebar = createSubject()
+            var attitude = part(sidebar, "attitudeText")
+            var dot = part(sidebar, "attitudeDot")
+            tryCompare(attitude, "text", "就绪")
+            var textChanges = 0
+            var colourChanges = 0
+            attitude.textChanged.connect(function() { ++textChanges })
+            dot.colorChanged.connect(function() { ++colourChanges })
+            for (var pitch = 2; pitch <= 6; ++pitch) {
+                setBridge({ hbPitch: pitch })
+                tryCompare(part(sidebar, "pitchValue"), "text", pitch.toFixed(2) + "°")
+            }
+            compare(textChanges, 0)
+            compare(colourChanges, 0)
+            setBridge({ hbAttiReady: false })
+            tryCompare(attitude, "text", "未就绪")
+            compare(textChanges, 1)
+            compare(colourChanges, 1)
         }
 
         function test_version_data() {
@@ -114,6 +187,16 @@ Item {
 
         function test_languageSwitch() {
             var sidebar = createSubject()
+            var zh = part(sidebar, "zhChoice")
+            // by keyboard: Tab focus, then Space or Enter
+            zh.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Tab)
+            verify(part(sidebar, "enChoice").activeFocus)
+            keyClick(Qt.Key_Space)
+            compare(appBridge.language, "en")
+            keyClick(Qt.Key_Backtab)
+            keyClick(Qt.Key_Return)
+            compare(appBridge.language, "zh")
             var en = part(sidebar, "enChoice")
             mouseClick(en)
             compare(appBridge.language, "en")

@@ -136,15 +136,39 @@ Item {
             compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
         }
 
+        // Live values arrive coalesced, and only the page shown binds to them.
         function test_liveValues() {
+            appBridge.tavoxFirmwareVersion = "1.0.0.60"
             var panel = createSubject()
             setBridge({ hbSbusPitchValue: 1500, hbCrsfLockValue: 992, hbReceived: true })
-            compare(part(panel, "sbusPitchValue").value, "1500")
+            tryCompare(part(panel, "sbusPitchValue"), "value", "1500")
+            compare(part(panel, "crsfLockValue").value, "--", "hidden page")
+            showPage(panel, "crsfTab", 2)
             // CRSF values have a presence flag of their own.
             compare(part(panel, "crsfLockValue").value, "--")
             setBridge({ hbCrsfValuePresent: true, hbReceived: false })
-            compare(part(panel, "crsfLockValue").value, "992")
+            tryCompare(part(panel, "crsfLockValue"), "value", "992")
             compare(part(panel, "sbusPitchValue").value, "--")
+            showPage(panel, "sbusTab", 0)
+            compare(part(panel, "crsfLockValue").value, "--")
+        }
+
+        // A choice never moves the columns: every combo keeps its width whatever it shows.
+        function test_columnsKeepTheirWidths() {
+            var panel = createSubject()
+            var pitch = part(panel, "sbusPitch")
+            var direction = part(panel, "sbusPitchDir")
+            var value = part(panel, "sbusPitchValue")
+            var widths = [pitch.width, direction.width, value.x]
+            for (var index = 0; index < 17; index += 8) {
+                pitch.currentIndex = index
+                direction.currentIndex = index % 2
+                waitForRendering(panel)
+                compare([pitch.width, direction.width, value.x], widths, "CH" + index)
+            }
+            // the single combo of a centre row spans the channel and direction columns
+            var directionEnd = direction.mapToItem(panel, direction.width, 0).x
+            fuzzyCompare(part(panel, "sbusCenter").width, directionEnd - pitch.mapToItem(panel, 0, 0).x, 1)
         }
     }
 }

@@ -1,0 +1,18 @@
+import QtQuick 2.12
+import Tavox 1.0
+
+// Where the keyboard is: drawn around its parent while `shown`, which the
+// control sets from Tab focus (a mouse click gives no ring).
+Rectangle {
+    property bool shown: false
+    property real uiScale: 1.0
+
+    objectName: "focusRing"
+    anchors.fill: parent
+    anchors.margins: -2 * uiScale
+    radius: 8 * uiScale
+    visible: shown
+    color: Theme.transparent
+    border.width: Theme.focusRingWidth
+    border.color: Theme.focusRing
+}

@@ -1,0 +1,201 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+import Tavox 1.0
+
+// Port, baud rate and the serial switch, with the state of the link below.
+// The port and rate of the last successful open are chosen again next time.
+ColumnLayout {
+    id: root
+
+    property real uiScale: 1.0
+    property string fontFamily: "Source Han Sans SC"
+    readonly property var baudRates: ["921600", "115200"]
+
+    function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    // The remembered port when the list has it, else the first one.
+    function preferredPortIndex() {
+        var ports = appBridge.serialPorts
+        if (ports.length === 0)
+            return -1
+        var remembered = ports.indexOf(portCatalog.lastPort)
+        return remembered >= 0 ? remembered : 0
+    }
+
+    function portHint(port) {
+        var details = portCatalog.details(port)
+        return details === "" ? port : port + "\n" + details
+    }
+
+    function linkColor() {
+        switch (linkMonitor.state) {
+        case LinkMonitor.Connected: return Theme.success
+        case LinkMonitor.Connecting: return Theme.primary
+        case LinkMonitor.NotConnected: return Theme.info
+        default: return Theme.danger
+        }
+    }
+
+    function applySerialSwitch(checked) {
+        if (!checked && appBridge.tavoxUpgrading) {
+            serialSwitch.checked = true
+            confirm.ask(function() { return zhText("关闭串口？", "Close the port?") },
+                        function() {
+                            return zhText("关闭串口会中止正在进行的固件升级。", "Closing the port aborts the upgrade.")
+                        },
+                        function() { return zhText("关闭并中止升级", "Close and abort") },
+                        function() { appBridge.closeSerial() })
+            return
+        }
+        if (!checked) {
+            appBridge.closeSerial()
+            return
+        }
+        var portName = serialPortCombo.currentText
+        var baudRate = parseInt(serialBaudCombo.currentText, 10)
+        if (portName === "" || isNaN(baudRate)) {
+            appBridge.refreshSerialPorts()
+            serialSwitch.checked = false
+            return
+        }
+        if (appBridge.openSerial(portName, baudRate))
+            portCatalog.remember(portName, baudRate)
+        else
+            serialSwitch.checked = false
+    }
+
+    spacing: dp(10)
+
+    // A port that the bridge closes (for example one that vanished) turns the switch off.
+    Connections {
+        target: appBridge
+        function onSerialOpenedChanged() { serialSwitch.checked = appBridge.serialOpened }
+    }
+
+    ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+
+    SectionHeading { text: root.zhText("端口", "Port"); uiScale: root.uiScale; fontFamily: root.fontFamily }
+
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: root.dp(6)
+
+        TavoxCombo {
+            id: serialPortCombo
+            objectName: "serialPortCombo"
+            Layout.fillWidth: true
+            // Long names are cut short here; the tooltip has them whole.
+            Layout.preferredWidth: 1
+            Layout.preferredHeight: root.dp(36)
+            uiScale: root.uiScale
+            fontFamily: root.fontFamily
+            // A new port list always starts again at the remembered or the first port.
+            keepIndexOnNewModel: false
+            model: appBridge.serialPorts
+            currentIndex: root.preferredPortIndex()
+            enabled: !serialSwitch.checked
+            hint: currentText === "" ? "" : root.portHint(currentText)
+            entryHint: root.portHint
+            onModelChanged: currentIndex = root.preferredPortIndex()
+        }
+
+        Button {
+            id: refreshButton
+            objectName: "refreshButton"
+            Layout.preferredWidth: root.dp(36)
+            Layout.preferredHeight: root.dp(36)
+            // Drawn from a picture: the application's font has no arrow in a circle.
+            Accessible.name: root.zhText("刷新", "Refresh")
+            padding: root.dp(9)
+            enabled: !serialSwitch.checked
+            onClicked: appBridge.refreshSerialPorts()
+            Keys.onReturnPressed: clicked()
+            Keys.onEnterPressed: clicked()
+
+            background: Rectangle {
+                radius: root.dp(6)
+                color: refreshButton.pressed ? Theme.borderBase : Theme.fieldBackground
+                border.width: 1
+                border.color: Theme.borderBase
+                FocusRing { shown: refreshButton.visualFocus; uiScale: root.uiScale }
+            }
+            contentItem: Image {
+                source: "qrc:/icon/png/refresh.png"
+                sourceSize: Qt.size(64, 64)
+                fillMode: Image.PreserveAspectFit
+                smooth: true
+                mipmap: true
+                opacity: refreshButton.enabled ? 1 : 0.4
+            }
+        }
+    }
+
+    SectionHeading { text: root.zhText("波特率", "Baud Rate"); uiScale: root.uiScale; fontFamily: root.fontFamily }
+
+    TavoxCombo {
+        id: serialBaudCombo
+        objectName: "serialBaudCombo"
+        Layout.fillWidth: true
+        Layout.preferredHeight: root.dp(36)
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
+        model: root.baudRates
+        currentIndex: Math.max(0, root.baudRates.indexOf(String(portCatalog.lastBaud)))
+        enabled: !serialSwitch.checked
+    }
+
+    RowLayout {
+        Layout.fillWidth: true
+
+        Label {
+            objectName: "serialSwitchLabel"
+            Layout.fillWidth: true
+            text: root.zhText("串口开关", "Serial Switch")
+            font.family: root.fontFamily
+            font.pixelSize: root.dp(16)
+        }
+
+        ToggleSwitch {
+            id: serialSwitch
+            objectName: "serialSwitch"
+            uiScale: root.uiScale
+            onToggled: root.applySerialSwitch(checked)
+        }
+    }
+
+    RowLayout {
+        objectName: "linkStatusBox"
+        Layout.fillWidth: true
+        spacing: root.dp(6)
+
+        Rectangle {
+            Layout.alignment: Qt.AlignTop
+            Layout.topMargin: root.dp(4)
+            Layout.preferredWidth: root.dp(10)
+            Layout.preferredHeight: root.dp(10)
+            radius: root.dp(5)
+            color: root.linkColor()
+        }
+        Label {
+            objectName: "linkStatusText"
+            Layout.fillWidth: true
+            // Room for two lines whatever the text, so the sidebar's
+            // height never depends on where the text wraps.
+            Layout.preferredWidth: 1
+            Layout.preferredHeight: root.dp(36)
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            text: linkMonitor.statusText
+            wrapMode: Text.Wrap
+            font.family: root.fontFamily
+            font.pixelSize: root.dp(13)
+            color: Theme.textPrimary
+            readonly property bool wholeTextShown: ToolTip.visible
+            ToolTip.visible: truncated && linkHover.hovered
+            ToolTip.text: text
+            HoverHandler { id: linkHover }
+        }
+    }
+}
