@@ -54,16 +54,29 @@ QHash<int, QByteArray> MessageJournal::roleNames() const
     return { { TextRole, "text" }, { KindRole, "kind" } };
 }
 
+// The tool greets the operator with the same words it refuses an action with
+// when no port is open; straight after the start-up entry they are a hint.
+MessageKind MessageJournal::kindOf(const MessageClass &messageClass) const
+{
+    const bool followsStart = !m_entries.isEmpty()
+        && (m_entries.last().line.endsWith(QStringLiteral("应用已启动"))
+            || m_entries.last().line.endsWith(QStringLiteral("Application started")));
+    if (messageClass.topic == MessageTopic::PortRequired && followsStart)
+        return MessageKind::Info;
+    return messageClass.kind;
+}
+
 void MessageJournal::append(const QString &text, const QString &entry)
 {
     const MessageClass messageClass = classifyMessage(text);
+    const MessageKind kind = kindOf(messageClass);
     if (m_entries.size() >= MaxEntries) {
         beginRemoveRows(QModelIndex(), 0, 0);
         m_entries.removeFirst();
         endRemoveRows();
     }
     beginInsertRows(QModelIndex(), m_entries.size(), m_entries.size());
-    m_entries.append({ entry, messageClass.kind });
+    m_entries.append({ entry, kind });
     endInsertRows();
     emit countChanged();
     emit entryAdded(text, messageClass);
@@ -81,7 +94,7 @@ void MessageJournal::takeOverBridgeLog()
         const QRegularExpressionMatch stamp = EntryStart.match(line);
         if (stamp.hasMatch() || m_entries.isEmpty()) {
             const QString text = line.mid(stamp.capturedLength());
-            m_entries.append({ line, classifyMessage(text).kind });
+            m_entries.append({ line, kindOf(classifyMessage(text)) });
         } else {
             m_entries.last().line += QLatin1Char('\n') + line;
         }

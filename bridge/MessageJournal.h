@@ -58,6 +58,7 @@ private:
 
     void takeOverBridgeLog();
     void append(const QString &text, const QString &entry);
+    MessageKind kindOf(const MessageClass &messageClass) const;
 
     AppBridge &m_bridge;
     QVector<Entry> m_entries;

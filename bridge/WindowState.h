@@ -5,9 +5,10 @@ class QQmlContext;
 class QObject;
 
 // Publishes, beside the bridge, the objects that tell the window what is live:
-// linkMonitor, upgradeMonitor, messageJournal, actionFeedback and liveTelemetry, owned by
-// `owner`; and registers, under import Tavox 1.0, the type FieldEdits and the
-// Theme singleton every QML file takes its look from.
+// linkMonitor, upgradeMonitor, messageJournal, actionFeedback, calibrationGuide,
+// portCatalog and liveTelemetry, owned by `owner`; and registers, under
+// import Tavox 1.0, their types and the Theme singleton every QML file takes
+// its look from.
 void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner);
 
 // Publishes liveTelemetry over `source` alone: the heartbeat values of any

@@ -66,9 +66,6 @@ QtObject {
     readonly property real cardRadius: dp(10)
     readonly property real focusRingWidth: dp(2)
 
-    // A frame drawn over its content without covering it.
-    readonly property color transparent: "transparent"
-
     // Steady figures for live numbers: the widest text a value box or an
     // angle can hold, measured once, so a changing number never resizes its box.
     readonly property string widestAngle: "-000.00°"
