@@ -45,4 +45,7 @@ struct SimConfig
     // simulator started; -1 switches it off. Everything else goes on.
     int heartbeatGapStartMs = -1;
     int heartbeatGapMs = 0;
+    // A verified upgrade puts the parameters back to the firmware's defaults,
+    // as firmware that changes the block's layout does.
+    bool resetParamsOnUpgrade = false;
 };
