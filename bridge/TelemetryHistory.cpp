@@ -2,6 +2,8 @@
 
 namespace {
 const int MinUpdateIntervalMs = 1000 / TelemetryHistory::MaxUpdatesPerSecond;
+// Farther from any sample than this, the cursor stands over a gap and reads nothing.
+const qint64 NearestWithinMs = 500;
 }
 
 TelemetryHistory::TelemetryHistory(QObject &source, QObject *parent)
@@ -107,6 +109,8 @@ QVariantMap TelemetryHistory::sampleAt(double secondsBeforeEnd) const
             best = i;
     }
     const Sample &s = sample(best);
+    if (qAbs(s.ms - wanted) > NearestWithinMs)
+        return {};
     return {{QStringLiteral("secondsAgo"), (endMs() - s.ms) / 1000.0},
             {QStringLiteral("pitch"), double(s.pitch)},
             {QStringLiteral("roll"), double(s.roll)},

@@ -49,7 +49,7 @@ public:
     // The time the plot's right edge stands for: now, or the moment of pausing.
     qint64 endMs() const;
     // The sample nearest `secondsBeforeEnd` before the right edge:
-    // {secondsAgo, pitch, roll, yaw}, or an empty map when there is none.
+    // {secondsAgo, pitch, roll, yaw}, or an empty map when none lies within half a second.
     Q_INVOKABLE QVariantMap sampleAt(double secondsBeforeEnd) const;
     Q_INVOKABLE void clear();
 

@@ -130,7 +130,10 @@ void TelemetryPlot::paintGrid(QPainter *painter, const QRectF &area) const
         painter->setPen(QPen(m_gridColor, 1));
         painter->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         painter->setPen(m_textColor);
-        painter->drawText(QRectF(x - 30, area.bottom() + 2, 60, m_fontPixelSize * 1.4), Qt::AlignCenter,
+        // The newest label ends at the plot's edge rather than running past it.
+        const QRectF box = ago == 0 ? QRectF(x - 60, area.bottom() + 2, 60, m_fontPixelSize * 1.4)
+                                    : QRectF(x - 30, area.bottom() + 2, 60, m_fontPixelSize * 1.4);
+        painter->drawText(box, ago == 0 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter,
                           ago == 0 ? QStringLiteral("0 s") : QStringLiteral("-%1").arg(ago));
     }
 }

@@ -69,6 +69,12 @@ void UpgradeSnapshot::onParams()
     if (m_stage != Stage::AwaitingParams || m_bridge.paramBlocksReceived() <= m_blocksBeforeRead)
         return;
     m_stage = Stage::Idle;
+    // After the bridge has reported the block it read.
+    QMetaObject::invokeMethod(this, &UpgradeSnapshot::compareWithSnapshot, Qt::QueuedConnection);
+}
+
+void UpgradeSnapshot::compareWithSnapshot()
+{
     const ParamBlock &now = m_bridge.paramBlock();
     const bool sameForm = paramBlockFormOf(now) == m_snapshot.form;
     if (sameForm && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty())

@@ -40,6 +40,7 @@ private:
     void onUpgradeEnded(UpgradeSession::Outcome outcome);
     void onVersion();
     void onParams();
+    void compareWithSnapshot();
 
     enum class Stage { Idle, Upgrading, AwaitingController, AwaitingParams };
 

@@ -98,6 +98,8 @@ void TestDiagnostics::historyRecordsHeartbeatsAndStopsWhenPaused()
     const QVariantMap latest = history.sampleAt(0);
     QVERIFY(latest.contains(QStringLiteral("pitch")));
     QCOMPARE(latest.value(QStringLiteral("pitch")).toFloat(), float(bridge.hbPitch()));
+    // Before the first heartbeat the cursor reads nothing.
+    QVERIFY(history.sampleAt(TelemetryHistory::WindowSeconds - 1).isEmpty());
 
     history.setPaused(true);
     const int frozenCount = history.sampleCount();
