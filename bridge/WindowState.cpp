@@ -7,6 +7,7 @@
 #include "bridge/LiveTelemetry.h"
 #include "bridge/MessageJournal.h"
 #include "bridge/UpgradeMonitor.h"
+#include "bridge/ServiceTools.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -27,6 +28,7 @@ void registerTypes()
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
     qmlRegisterSingletonType(QUrl(QStringLiteral("qrc:/qml/Theme.qml")), uri, 1, 0, "Theme");
+    registerServiceTypes(uri);
 }
 }
 
@@ -39,6 +41,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     publishLiveTelemetry(context, bridge, owner);
+    publishServiceTools(context, bridge, owner);
 }
 
 void publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)

@@ -5,7 +5,8 @@ class QQmlContext;
 class QObject;
 
 // Publishes, beside the bridge, the objects that tell the window what is live:
-// linkMonitor, upgradeMonitor, messageJournal, actionFeedback and liveTelemetry, owned by
+// linkMonitor, upgradeMonitor, messageJournal, actionFeedback, liveTelemetry and
+// the service tools (ServiceTools.h), owned by
 // `owner`; and registers, under import Tavox 1.0, the type FieldEdits and the
 // Theme singleton every QML file takes its look from.
 void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner);

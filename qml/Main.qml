@@ -141,6 +141,8 @@ ApplicationWindow {
                 }
             }
 
+            ServiceTools { objectName: "serviceTools"; Layout.fillWidth: true; fontFamily: win.font.family }
+
             MessageLogPanel {
                 id: messageLog
                 objectName: "messageLog"

@@ -62,4 +62,10 @@ QtObject {
     readonly property real radius: dp(6)
     readonly property real cardRadius: dp(10)
     readonly property real focusRingWidth: dp(2)
+
+    // Live plots: one colour per axis, and the cursor's guide
+    readonly property color plotPitch: primary
+    readonly property color plotRoll: success
+    readonly property color plotYaw: warning
+    readonly property color plotCursor: textSecondary
 }
