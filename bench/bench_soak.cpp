@@ -3,7 +3,8 @@
 // Reports frames handled and lost, resident memory at start and end, and the
 // tool's CPU use as a share of one core.
 //
-//   bench_soak [--seconds N]      (default 600)
+//   bench_soak [--seconds N] [--hb-rate N] [--plots]
+// (defaults 600 s, 200 Hz); --plots keeps the live plots drawer open.
 // Prints tab-separated rows for ./scripts/bench: name, figure, unit, reference, ratio.
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
@@ -20,7 +21,7 @@
 #include <unistd.h>
 
 namespace {
-const int HeartbeatRate = 200;
+const int DefaultHeartbeatRate = 200;
 const int WarmUpMs = 5000;
 
 long residentKib()
@@ -42,6 +43,18 @@ int secondsOption(const QStringList &args)
 {
     const int at = args.indexOf(QStringLiteral("--seconds"));
     return at >= 0 ? qMax(10, args.value(at + 1).toInt()) : 600;
+}
+
+int heartbeatRateOption(const QStringList &args)
+{
+    const int at = args.indexOf(QStringLiteral("--hb-rate"));
+    return at >= 0 ? qMax(1, args.value(at + 1).toInt()) : DefaultHeartbeatRate;
+}
+
+bool openPlots(QQmlApplicationEngine &engine)
+{
+    QObject *loader = engine.rootObjects().first()->findChild<QObject *>(QStringLiteral("plotsLoader"));
+    return loader && loader->setProperty("active", true);
 }
 
 // Frames of the given kinds the simulator sent after it received the marker:
@@ -68,10 +81,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int seconds = secondsOption(app.arguments());
+    const int heartbeatRate = heartbeatRateOption(app.arguments());
+    const bool plots = app.arguments().contains(QStringLiteral("--plots"));
 
     QProcess sim;
     sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tavox-sim"),
-              { QStringLiteral("--hb-rate"), QString::number(HeartbeatRate), QStringLiteral("--noise-rate"),
+              { QStringLiteral("--hb-rate"), QString::number(heartbeatRate), QStringLiteral("--noise-rate"),
                 QStringLiteral("0.01"), QStringLiteral("--verbose") });
     if (!sim.waitForReadyRead(10000)) {
         std::fprintf(stderr, "soak: tavox-sim did not start\n");
@@ -85,6 +100,10 @@ int main(int argc, char *argv[])
     engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
     if (engine.rootObjects().isEmpty() || !bridge.openSerial(port, 921600))
         return 1;
+    if (plots && !openPlots(engine)) {
+        std::fprintf(stderr, "soak: no live plots to open\n");
+        return 1;
+    }
 
     bool counting = false;
     int heartbeats = 0;
@@ -126,7 +145,8 @@ int main(int argc, char *argv[])
     std::printf("soak: frames lost\t%d\tframes\t0 (counts may differ by a frame in flight)\t-\n", sent - handled);
     std::printf("soak: resident memory\t%ld -> %ld\tKiB\tgrowth under 5 %%\t%+.1f%%\n", rssStart, rssEnd,
                 rssStart ? (rssEnd - rssStart) * 100.0 / rssStart : 0.0);
-    std::printf("soak: CPU at %d Hz\t%.1f\t%%core\ttarget under 5 %%\t%.2fx\n", HeartbeatRate, cpuShare,
+    std::printf("soak: CPU at %d Hz%s\t%.1f\t%%core\ttarget under 5 %%\t%.2fx\n", heartbeatRate,
+                plots ? " (live plots shown)" : "", cpuShare,
                 cpuShare / 5.0);
     return 0;
 }

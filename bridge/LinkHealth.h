@@ -46,7 +46,6 @@ public:
 
     // Takes the counters now: rates cover the time since the previous sample.
     const LinkFigures &sample();
-    const LinkFigures &figures() const { return m_figures; }
     qint64 msSinceHeartbeat() const;
 
     bool portOpen() const;

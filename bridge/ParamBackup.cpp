@@ -14,8 +14,11 @@ ParamBackup::ParamBackup(AppBridge &bridge, QObject *parent)
     connect(&m_resend, &QTimer::timeout, this, &ParamBackup::request);
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ParamBackup::onParamsChanged);
     connect(&bridge, &AppBridge::serialOpenedChanged, this, [this] {
-        if (m_busy && !m_bridge.serialOpened())
-            finish();
+        if (!m_busy || m_bridge.serialOpened())
+            return;
+        m_bridge.appendMessage(localized(QStringLiteral("串口已断开，未备份"),
+                                         QStringLiteral("The serial port closed; nothing was backed up")));
+        finish();
     });
 }
 

@@ -78,17 +78,21 @@ void TelemetryHistory::clear()
     announce();
 }
 
-// Coalesced: the first heartbeat after a quiet spell is shown at once, those
-// that follow within the interval together at its end.
+// Announced with the heartbeat itself, so a repaint of the plot shares the
+// frame that the heartbeat's other values cause anyway; a heartbeat that
+// comes sooner than the interval waits for the next one. Only when no further
+// heartbeat comes does the timer show the last samples.
 void TelemetryHistory::scheduleUpdate()
 {
-    if (!m_active || m_pendingUpdate.isActive())
+    if (!m_active)
         return;
     const qint64 since = m_sinceAnnounced.isValid() ? m_sinceAnnounced.elapsed() : MinUpdateIntervalMs;
-    if (since >= MinUpdateIntervalMs)
+    if (since >= MinUpdateIntervalMs) {
+        m_pendingUpdate.stop();
         announce();
-    else
-        m_pendingUpdate.start(int(MinUpdateIntervalMs - since));
+    } else {
+        m_pendingUpdate.start(2 * MinUpdateIntervalMs);
+    }
 }
 
 void TelemetryHistory::announce()

@@ -24,7 +24,7 @@ class TelemetryHistory : public QObject
 
 public:
     static constexpr int WindowSeconds = 30;
-    static constexpr int MaxUpdatesPerSecond = 30;
+    static constexpr int MaxUpdatesPerSecond = 10;
     // Room for a heartbeat rate of up to 100 Hz over the whole window.
     static constexpr int Capacity = WindowSeconds * 100;
 

@@ -31,8 +31,15 @@ double roundedUp(double value)
 
 TelemetryPlot::TelemetryPlot(QQuickItem *parent) : QQuickPaintedItem(parent)
 {
-    setAntialiasing(true);
-    connect(this, &TelemetryPlot::styleChanged, this, [this] { update(); });
+    setOpaquePainting(true);
+    const auto gridChanged = [this] {
+        m_gridStale = true;
+        update();
+    };
+    connect(this, &TelemetryPlot::styleChanged, this, gridChanged);
+    connect(this, &TelemetryPlot::scaleChanged, this, gridChanged);
+    connect(this, &QQuickItem::widthChanged, this, gridChanged);
+    connect(this, &QQuickItem::heightChanged, this, gridChanged);
     connect(this, &QQuickItem::visibleChanged, this, [this] {
         if (isVisible())
             onUpdated();
@@ -96,18 +103,32 @@ double TelemetryPlot::plotWidth() const
 
 void TelemetryPlot::paint(QPainter *painter)
 {
-    ++m_paints;
     const QRectF area = plotArea();
     if (area.width() < 1 || area.height() < 1)
         return;
-    paintGrid(painter, area);
+    painter->drawImage(0, 0, gridImage());
     if (!m_history)
         return;
-    painter->setRenderHint(QPainter::Antialiasing, true);
+    // Plain one-pixel lines: the raster engine draws them several times faster
+    // than smoothed ones, and the plot repaints with every heartbeat.
+    painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setClipRect(area);
     paintTrace(painter, area, 0, m_pitchColor);
     paintTrace(painter, area, 1, m_rollColor);
     paintTrace(painter, area, 2, m_yawColor);
+}
+
+const QImage &TelemetryPlot::gridImage()
+{
+    const QSize size(qMax(1, int(width())), qMax(1, int(height())));
+    if (!m_gridStale && m_grid.size() == size)
+        return m_grid;
+    m_grid = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    m_grid.fill(fillColor());
+    QPainter painter(&m_grid);
+    paintGrid(&painter, plotArea());
+    m_gridStale = false;
+    return m_grid;
 }
 
 void TelemetryPlot::paintGrid(QPainter *painter, const QRectF &area) const
@@ -153,6 +174,6 @@ void TelemetryPlot::paintTrace(QPainter *painter, const QRectF &area, int axis, 
         line.append(QPointF(area.right() - (end - s.ms) / msPerPixel,
                             area.top() + (m_maximum - axisValue(s, axis)) / valuePerPixel));
     }
-    painter->setPen(QPen(color, 1.5));
+    painter->setPen(QPen(color, 1));
     painter->drawPolyline(line);
 }

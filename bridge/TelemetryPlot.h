@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPointer>
 #include <QQuickPaintedItem>
 
@@ -21,23 +22,19 @@ class TelemetryPlot : public QQuickPaintedItem
     Q_PROPERTY(QColor gridColor MEMBER m_gridColor NOTIFY styleChanged)
     Q_PROPERTY(QColor textColor MEMBER m_textColor NOTIFY styleChanged)
     Q_PROPERTY(qreal fontPixelSize MEMBER m_fontPixelSize NOTIFY styleChanged)
-    // The scale in use, for the values under the cursor.
-    Q_PROPERTY(double minimumValue READ minimumValue NOTIFY scaleChanged)
-    Q_PROPERTY(double maximumValue READ maximumValue NOTIFY scaleChanged)
+    // The plot paints every pixel of its area, so nothing beneath it is drawn.
+    Q_PROPERTY(QColor backgroundColor READ fillColor WRITE setFillColor NOTIFY styleChanged)
 
 public:
     explicit TelemetryPlot(QQuickItem *parent = nullptr);
 
     TelemetryHistory *history() const { return m_history; }
     void setHistory(TelemetryHistory *history);
-    double minimumValue() const { return m_minimum; }
-    double maximumValue() const { return m_maximum; }
     // Where the plot's area lies within the item (for the cursor's read-out).
     Q_INVOKABLE double plotLeft() const;
     Q_INVOKABLE double plotWidth() const;
 
     void paint(QPainter *painter) override;
-    int paints() const { return m_paints; }
 
 signals:
     void historyChanged();
@@ -49,6 +46,9 @@ private:
     void updateScale();
     QRectF plotArea() const;
     void paintGrid(QPainter *painter, const QRectF &area) const;
+    // The grid and its labels change only with the size, the scale or the
+    // look; they are painted once into an image and copied for each frame.
+    const QImage &gridImage();
     void paintTrace(QPainter *painter, const QRectF &area, int axis, const QColor &color) const;
 
     QPointer<TelemetryHistory> m_history;
@@ -61,5 +61,6 @@ private:
     qreal m_fontPixelSize = 12;
     double m_minimum = -10;
     double m_maximum = 10;
-    int m_paints = 0;
+    QImage m_grid;
+    bool m_gridStale = true;
 };

@@ -14,7 +14,6 @@ public:
 
     explicit ParamSnapshots(const QString &folder) : m_folder(folder) {}
 
-    QString folder() const { return m_folder; }
     // "1.0.0.60_20261207-013012.json"; characters a file name cannot hold in
     // the version become "-".
     static QString fileName(const QString &firmwareVersion, const QDateTime &time);

@@ -12,9 +12,25 @@ Drawer {
     property var history: telemetryHistory
     property string fontFamily: "Source Han Sans SC"
     property var cursorSample: ({})
+    // The receiver values, taken when the plot is, so both are drawn in one frame.
+    property var receivers: ({ sbus: [], pwm: [], crsf: [], crsfPresent: false })
+    // Their figures change three times slower than the bars: laying text out is what costs.
+    property var receiverNumbers: receivers
+    property int receiverUpdates: 0
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
     function angle(value) { return value === undefined ? "--" : value.toFixed(2) + "°" }
+    function readReceivers() {
+        var t = liveTelemetry
+        receivers = {
+            sbus: [t.hbSbusPitchValue, t.hbSbusRollValue, t.hbSbusYawValue, t.hbSbusCenterValue, t.hbSbusLockValue],
+            pwm: [t.hbPwmPitchValue, t.hbPwmYawValue, t.hbPwmCenterValue],
+            crsf: [t.hbCrsfPitchValue, t.hbCrsfRollValue, t.hbCrsfYawValue, t.hbCrsfCenterValue, t.hbCrsfLockValue],
+            crsfPresent: t.hbCrsfValuePresent === true
+        }
+        if (receiverUpdates++ % 3 === 0)
+            receiverNumbers = receivers
+    }
     function readCursor(x) {
         var share = (plot.plotLeft() + plot.plotWidth() - x) / plot.plotWidth()
         cursorSample = share >= 0 && share <= 1 ? history.sampleAt(share * history.windowSeconds) : ({})
@@ -32,6 +48,7 @@ Drawer {
     Connections {
         target: drawer.history
         function onUpdated() {
+            drawer.readReceivers()
             if (hover.containsMouse)
                 drawer.readCursor(hover.mouseX)
         }
@@ -116,6 +133,7 @@ Drawer {
             yawColor: Theme.plotYaw
             gridColor: Theme.borderLighter
             textColor: Theme.textSecondary
+            backgroundColor: Theme.cardBackground
             fontPixelSize: Theme.fontSmall
 
             MouseArea {
@@ -135,6 +153,7 @@ Drawer {
         }
 
         RowLayout {
+            objectName: "receiverBars"
             Layout.fillWidth: true
             spacing: Theme.spacingLarge
 
@@ -145,8 +164,8 @@ Drawer {
                 title: "SBUS"
                 names: [drawer.zhText("俯仰", "Pitch"), drawer.zhText("横滚", "Roll"), drawer.zhText("航向", "Yaw"),
                         drawer.zhText("回中", "Center"), drawer.zhText("锁定", "Lock")]
-                values: [liveTelemetry.hbSbusPitchValue, liveTelemetry.hbSbusRollValue, liveTelemetry.hbSbusYawValue,
-                         liveTelemetry.hbSbusCenterValue, liveTelemetry.hbSbusLockValue]
+                values: drawer.receivers.sbus
+                numbers: drawer.receiverNumbers.sbus
             }
             ReceiverBars {
                 Layout.fillWidth: true
@@ -156,18 +175,19 @@ Drawer {
                 minimum: 1000
                 maximum: 2000
                 names: [drawer.zhText("俯仰", "Pitch"), drawer.zhText("航向", "Yaw"), drawer.zhText("回中", "Center")]
-                values: [liveTelemetry.hbPwmPitchValue, liveTelemetry.hbPwmYawValue, liveTelemetry.hbPwmCenterValue]
+                values: drawer.receivers.pwm
+                numbers: drawer.receiverNumbers.pwm
             }
             ReceiverBars {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
-                visible: liveTelemetry.hbCrsfValuePresent === true
+                visible: drawer.receivers.crsfPresent
                 fontFamily: drawer.fontFamily
                 title: "CRSF"
                 names: [drawer.zhText("俯仰", "Pitch"), drawer.zhText("横滚", "Roll"), drawer.zhText("航向", "Yaw"),
                         drawer.zhText("回中", "Center"), drawer.zhText("锁定", "Lock")]
-                values: [liveTelemetry.hbCrsfPitchValue, liveTelemetry.hbCrsfRollValue, liveTelemetry.hbCrsfYawValue,
-                         liveTelemetry.hbCrsfCenterValue, liveTelemetry.hbCrsfLockValue]
+                values: drawer.receivers.crsf
+                numbers: drawer.receiverNumbers.crsf
             }
         }
     }

@@ -10,6 +10,8 @@ ColumnLayout {
     property string title
     property var names: []
     property var values: []
+    // The figures beside the bars; may lag the bars.
+    property var numbers: values
     property real minimum: 172
     property real maximum: 1811
     property string fontFamily: "Source Han Sans SC"
@@ -45,7 +47,8 @@ ColumnLayout {
                 color: Theme.mutedBackground
 
                 Rectangle {
-                    readonly property real share: Math.max(0, Math.min(1, (root.values[index] - root.minimum)
+                    readonly property real share: root.values.length <= index ? 0
+                        : Math.max(0, Math.min(1, (root.values[index] - root.minimum)
                                                                            / (root.maximum - root.minimum)))
                     width: parent.width * share
                     height: parent.height
@@ -56,7 +59,7 @@ ColumnLayout {
             Label {
                 Layout.preferredWidth: Theme.dp(40)
                 horizontalAlignment: Text.AlignRight
-                text: root.values[index]
+                text: root.numbers.length > index ? root.numbers[index] : "--"
                 font.family: root.fontFamily
                 font.pixelSize: Theme.fontSmall
                 color: Theme.textPrimary
