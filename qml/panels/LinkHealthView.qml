@@ -59,9 +59,5 @@ RowLayout {
         font.family: root.fontFamily
         font.pixelSize: Theme.fontSmall
         color: root.health.crcFailures + root.health.headerSumFailures > 0 ? Theme.warning : Theme.textSecondary
-
-        ToolTip.visible: figuresHover.containsMouse && truncated
-        ToolTip.text: text
-        MouseArea { id: figuresHover; anchors.fill: parent; hoverEnabled: true; acceptedButtons: Qt.NoButton }
     }
 }

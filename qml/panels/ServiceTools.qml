@@ -14,7 +14,7 @@ Rectangle {
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    implicitHeight: bar.implicitHeight + 2 * Theme.spacingSmall
+    implicitHeight: bar.implicitHeight + Theme.spacingSmall
     radius: Theme.cardRadius
     color: Theme.cardBackground
     border.width: 1
@@ -23,7 +23,7 @@ Rectangle {
     component ToolButton: Button {
         id: tool
         property bool attention: false
-        Layout.preferredHeight: Theme.dp(30)
+        Layout.preferredHeight: Theme.dp(26)
         font.family: root.fontFamily
         font.pixelSize: Theme.fontBody
         leftPadding: Theme.spacing
