@@ -110,6 +110,14 @@ void armTimerProbe(QQuickWindow *window)
     QObject::connect(timer, &QTimer::timeout, window, [lateness] { lateness->tick(); });
     timer->start(ProbeTickMs);
 }
+
+// A view the operator would open by hand, opened for a measurement of its cost.
+void openView(QQuickWindow *window, const QString &objectName)
+{
+    QObject *view = window->findChild<QObject *>(objectName);
+    if (!view || !view->setProperty("active", true))
+        std::fprintf(stderr, "TAVOX_OPEN_VIEW: no view %s to open\n", qPrintable(objectName));
+}
 }
 
 void markProcessStart()
@@ -126,4 +134,7 @@ void armStartupProbes(QQuickWindow *window)
         armFirstFrameReport(window);
     if (qEnvironmentVariableIsSet("TAVOX_TIMER_PROBE"))
         armTimerProbe(window);
+    const QString view = qEnvironmentVariable("TAVOX_OPEN_VIEW");
+    if (!view.isEmpty())
+        openView(window, view);
 }

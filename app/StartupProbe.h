@@ -12,5 +12,7 @@ class QQuickWindow;
 //                           resident memory and its peak, then quit (./scripts/bench startup)
 //   TAVOX_TIMER_PROBE=1     run a 10 ms timer beside the window and print once a second
 //                           how late its latest ticks came (./scripts/bench fairness)
+//   TAVOX_OPEN_VIEW=NAME    open the view (a Loader) of that object name at start, as an
+//                           operator would (./scripts/bench soak ... on: the live plots)
 void markProcessStart();
 void armStartupProbes(QQuickWindow *window);

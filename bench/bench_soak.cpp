@@ -5,10 +5,11 @@
 // over the measuring window. The simulator's log goes to /dev/null and the
 // launcher is a separate process, so neither is charged to the tool.
 //
-//   bench_soak [--seconds N] [--runs N] [--hz N] [--renderer software|opengl|chosen]
+//   bench_soak [--seconds N] [--runs N] [--hz N] [--renderer software|opengl|chosen] [--plots on|off]
 //
 // Three runs (default) of N seconds each (default 20), a fresh tool and
-// simulator for each. Prints tab-separated rows for ./scripts/bench: name,
+// simulator for each. `--plots on` opens the live plots drawer as the tool
+// starts. Prints tab-separated rows for ./scripts/bench: name,
 // figure, unit, reference, ratio.
 #include "support/ToolRun.h"
 
@@ -27,6 +28,7 @@ struct Options
     int runs = 3;
     int hz = 20;
     Renderer renderer = Renderer::Software;
+    bool plots = false;
 };
 
 struct RunFigures
@@ -50,6 +52,8 @@ bool parseOptions(const QStringList &args, Options &options)
             options.hz = qMax(1, value.toInt());
         else if (name == QLatin1String("--renderer"))
             options.renderer = rendererNamed(value, known);
+        else if (name == QLatin1String("--plots") && (value == QLatin1String("on") || value == QLatin1String("off")))
+            options.plots = value == QLatin1String("on");
         else
             known = false;
         if (!known) {
@@ -75,7 +79,10 @@ bool runOnce(const Options &options, RunFigures &figures)
         return false;
     }
     QProcess tool;
-    tool.setProcessEnvironment(toolEnvironment(options.renderer));
+    QProcessEnvironment environment = toolEnvironment(options.renderer);
+    if (options.plots)
+        environment.insert(QStringLiteral("TAVOX_OPEN_VIEW"), QStringLiteral("plotsLoader"));
+    tool.setProcessEnvironment(environment);
     tool.setStandardOutputFile(QProcess::nullDevice());
     tool.setStandardErrorFile(QProcess::nullDevice());
     tool.start(buildProgram(QStringLiteral("tavox")), {QStringLiteral("--port"), port});
@@ -139,14 +146,17 @@ int main(int argc, char *argv[])
     }
     const Spread cpuSpread = spreadOf(cpu);
     const Spread growthSpread = spreadOf(growth);
-    const QString label = QStringLiteral("soak %1 Hz, %2").arg(options.hz).arg(rendererLabel(options.renderer));
+    const QString label = QStringLiteral("soak %1 Hz, %2%3")
+                              .arg(options.hz)
+                              .arg(rendererLabel(options.renderer),
+                                   options.plots ? QStringLiteral(", live plots shown") : QString());
     const double target = cpuTarget(options.renderer, options.hz);
     std::printf("%s: tool CPU (min %.1f, max %.1f)\t%.1f\t%%core\tat most %.1f %%\t%.2fx\n", qPrintable(label),
                 cpuSpread.min, cpuSpread.max, cpuSpread.median, target, cpuSpread.median / target);
     std::printf("%s: resident growth in %d s (min %+.0f, max %+.0f)\t%+.0f\tKiB\tfrom %.0f MiB, under 5 %%\t%+.2f%%\n",
                 qPrintable(label), options.seconds, growthSpread.min, growthSpread.max, growthSpread.median,
                 spreadOf(resident).median, growthSpread.median / (spreadOf(resident).median * 1024.0) * 100.0);
-    std::fprintf(stderr, "reproduce: ./scripts/bench soak %d %s %d\n", options.seconds * options.runs,
-                 rendererName(options.renderer), options.hz);
+    std::fprintf(stderr, "reproduce: ./scripts/bench soak %d %s %d%s\n", options.seconds * options.runs,
+                 rendererName(options.renderer), options.hz, options.plots ? " on" : "");
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "bridge/MessageJournal.h"
 #include "bridge/PortCatalog.h"
 #include "bridge/UpgradeMonitor.h"
+#include "bridge/ServiceTools.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -30,6 +31,7 @@ void registerTypes()
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
     qmlRegisterSingletonType(QUrl(QStringLiteral("qrc:/qml/Theme.qml")), uri, 1, 0, "Theme");
+    registerServiceTypes(uri);
 }
 }
 
@@ -44,6 +46,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
     context.setContextProperty(QStringLiteral("portCatalog"), new PortCatalog(&owner));
     publishLiveTelemetry(context, bridge, owner);
+    publishServiceTools(context, bridge, owner);
 }
 
 void publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)

@@ -6,9 +6,9 @@ class QObject;
 
 // Publishes, beside the bridge, the objects that tell the window what is live:
 // linkMonitor, upgradeMonitor, messageJournal, actionFeedback, calibrationGuide,
-// portCatalog and liveTelemetry, owned by `owner`; and registers, under
-// import Tavox 1.0, their types and the Theme singleton every QML file takes
-// its look from.
+// portCatalog, liveTelemetry and the service tools (ServiceTools.h), owned by
+// `owner`; and registers, under import Tavox 1.0, their types and the Theme
+// singleton every QML file takes its look from.
 void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner);
 
 // Publishes liveTelemetry over `source` alone: the heartbeat values of any

@@ -1,5 +1,6 @@
 #include "cli/MonitorCommand.h"
 
+#include "bridge/LinkHealth.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
 
@@ -9,20 +10,6 @@
 
 namespace {
 const int ReportIntervalMs = 1000;
-
-// One report: the heartbeat as it stands and the link over the last interval.
-struct LinkFigures
-{
-    ReceiveStatistics total;
-    double framesPerSecond = 0;
-    double bytesPerSecond = 0;
-    qint64 sinceHeartbeatMs = 0;
-};
-
-double perSecond(quint64 count, qint64 ms)
-{
-    return ms > 0 ? count * 1000.0 / ms : 0.0;
-}
 
 double rounded(double value, int decimals)
 {
@@ -141,12 +128,9 @@ QString linkText(const CliOutput &out, const LinkFigures &link)
 class Monitor
 {
 public:
-    Monitor(DeviceSession &session, bool json) : m_session(session), m_out(session.out()), m_json(json)
+    Monitor(DeviceSession &session, bool json)
+        : m_session(session), m_out(session.out()), m_json(json), m_health(session.bridge(), false)
     {
-        QObject::connect(&session.bridge(), &AppBridge::heartbeatChanged, &session, [this] {
-            if (m_session.bridge().hbReceived())
-                m_sinceHeartbeat.start();
-        });
     }
 
     int run(int seconds)
@@ -156,18 +140,14 @@ public:
             return first;
         QElapsedTimer clock;
         clock.start();
-        QElapsedTimer interval;
-        interval.start();
-        ReceiveStatistics previous = m_session.bridge().receiveStatistics();
+        m_health.sample();
         for (int report = 1; seconds == 0 || report <= seconds; ++report) {
             const int waitMs = int(qMax<qint64>(0, qint64(report) * ReportIntervalMs - clock.elapsed()));
             const DeviceSession::Wait wait = m_session.waitUntil([] { return false; }, waitMs);
             if (wait != DeviceSession::Wait::TimedOut)
                 return ended(wait);
-            const ReceiveStatistics now = m_session.bridge().receiveStatistics();
-            print(figures(now, now - previous, interval.restart()));
-            previous = now;
-            if (m_sinceHeartbeat.elapsed() > m_session.replyTimeoutMs())
+            print(m_health.sample());
+            if (m_health.msSinceHeartbeat() > m_session.replyTimeoutMs())
                 return heartbeatsStopped();
         }
         return ExitCode::Success;
@@ -193,14 +173,8 @@ private:
     {
         m_out.error(m_out.text(QStringLiteral("控制器已 %1 ms 没有发送心跳"),
                                QStringLiteral("no heartbeat from the controller for %1 ms"))
-                        .arg(m_sinceHeartbeat.elapsed()));
+                        .arg(m_health.msSinceHeartbeat()));
         return ExitCode::NoReply;
-    }
-
-    LinkFigures figures(const ReceiveStatistics &total, const ReceiveStatistics &recent, qint64 intervalMs) const
-    {
-        return {total, perSecond(recent.frames, intervalMs), perSecond(recent.bytesReceived, intervalMs),
-                m_sinceHeartbeat.elapsed()};
     }
 
     void print(const LinkFigures &link) const
@@ -218,7 +192,7 @@ private:
     DeviceSession &m_session;
     const CliOutput &m_out;
     const bool m_json;
-    QElapsedTimer m_sinceHeartbeat;
+    LinkHealth m_health;
 };
 }
 

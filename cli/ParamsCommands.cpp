@@ -1,10 +1,8 @@
 #include "cli/ParamsCommands.h"
 
-#include "app/Version.h"
+#include "bridge/ParamWrites.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
-
-#include <QDateTime>
 
 #include <algorithm>
 
@@ -35,16 +33,7 @@ int ParamsCommands::connectAndRead()
 
 ParamFile::Contents ParamsCommands::deviceContents() const
 {
-    AppBridge &bridge = m_session.bridge();
-    ParamFile::Contents contents;
-    contents.form = paramBlockFormOf(bridge.paramBlock());
-    contents.block = bridge.paramBlock();
-    contents.toolVersion = tavoxVersion();
-    contents.firmwareVersion = bridge.tavoxFirmwareVersion();
-    contents.bootVersion = bridge.tavoxBootVersion();
-    contents.savedAt = QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-                           .toString(Qt::ISODate);
-    return contents;
+    return paramFileContentsOf(m_session.bridge());
 }
 
 int ParamsCommands::info(bool json)
@@ -114,13 +103,7 @@ bool ParamsCommands::matchesDeviceForm(const QString &path, const ParamFile::Con
     const ParamBlockForm deviceForm = paramBlockFormOf(m_session.bridge().paramBlock());
     if (contents.form == deviceForm)
         return true;
-    ParamFile::Problem problem;
-    problem.field = QStringLiteral("paramForm");
-    problem.line = contents.formLine;
-    const QString fileForm = paramBlockFormName(contents.form);
-    const QString controllerForm = paramBlockFormName(deviceForm);
-    problem.reason = {QStringLiteral("文件的参数形式是 %1，控制器使用 %2").arg(fileForm, controllerForm),
-                      QStringLiteral("the file is for parameter form %1, the controller uses %2").arg(fileForm, controllerForm)};
+    const ParamFile::Problem problem = formMismatch(contents, deviceForm);
     m_session.out().error(m_session.out().text(problem.describe(path)));
     return false;
 }
@@ -211,7 +194,7 @@ int ParamsCommands::write(ParamWrite write, const ParamBlock &target)
                                                  QStringLiteral("Writing %1 (the controller restarts)...").arg(what))
                                       : out.text(QStringLiteral("写入%1...").arg(what), QStringLiteral("Writing %1...").arg(what)));
     const int before = m_paramsChanges;
-    invoke(write, target);
+    applyParamWrite(m_session.bridge(), write, target);
     if (m_paramsChanges == before) {
         out.error(out.text(QStringLiteral("串口未接受%1的写入").arg(what), QStringLiteral("the port did not take the write of %1").arg(what)));
         return ExitCode::PortFailure;
@@ -219,72 +202,9 @@ int ParamsCommands::write(ParamWrite write, const ParamBlock &target)
     return m_session.failure(m_session.waitForFollowUps(), QString());
 }
 
-void ParamsCommands::invoke(ParamWrite write, const ParamBlock &t)
-{
-    AppBridge &bridge = m_session.bridge();
-    switch (write) {
-    case ParamWrite::CameraPosition:
-        bridge.tavoxWriteCameraPosition(t.cameraPosition);
-        break;
-    case ParamWrite::GimbalConfig:
-        bridge.tavoxWriteGimbalConfig(t.fpvMode, t.pitchMaxSpeed, t.rollMaxSpeed, t.yawMaxSpeed);
-        break;
-    case ParamWrite::SbusPhotoVideo:
-        bridge.tavoxSendSbusPhotoVideo(t.sbusPhotoCh, t.sbusVideoCh);
-        break;
-    case ParamWrite::SbusDirections:
-        bridge.tavoxWriteSbusDirections(t.sbusPitchDir, t.sbusRollDir, t.sbusYawDir);
-        break;
-    case ParamWrite::PwmDirections:
-        bridge.tavoxWritePwmDirections(t.pwmPitchDir, t.pwmYawDir);
-        break;
-    case ParamWrite::CrsfDirections:
-        bridge.tavoxWriteCrsfDirections(t.crsfPitchDir, t.crsfRollDir, t.crsfYawDir);
-        break;
-    case ParamWrite::SbusChannels:
-        bridge.tavoxWriteSbusChannelsWithDir(t.sbusPitchCh, t.sbusRollCh, t.sbusYawCh, t.sbusCenterCh, t.sbusLockCh,
-                                             t.sbusMode, t.sbusPitchDir, t.sbusRollDir, t.sbusYawDir);
-        break;
-    case ParamWrite::PwmChannels:
-        bridge.tavoxWritePwmChannelsWithDir(t.pwmPitchCh, t.pwmYawCh, t.pwmCenterCh, t.pwmLockCh, t.pwmMode,
-                                            t.pwmPitchDir, t.pwmYawDir);
-        break;
-    case ParamWrite::CrsfChannels:
-        bridge.tavoxWriteCrsfChannelsWithDir(t.crsfPitchCh, t.crsfRollCh, t.crsfYawCh, t.crsfCenterCh, t.crsfLockCh,
-                                             t.crsfMode, t.crsfPitchDir, t.crsfRollDir, t.crsfYawDir);
-        break;
-    case ParamWrite::Torque:
-        bridge.tavoxWriteTorque(t.pitchMaxTorque, t.rollMaxTorque, t.yawMaxTorque);
-        break;
-    }
-}
-
 QString ParamsCommands::describe(ParamWrite write) const
 {
-    const CliOutput &out = m_session.out();
-    switch (write) {
-    case ParamWrite::CameraPosition:
-        return out.text(QStringLiteral("相机位置"), QStringLiteral("the camera position"));
-    case ParamWrite::GimbalConfig:
-        return out.text(QStringLiteral("FPV模式和最大速度"), QStringLiteral("the FPV mode and maximum speeds"));
-    case ParamWrite::SbusPhotoVideo:
-        return out.text(QStringLiteral("SBUS拍照/录像通道"), QStringLiteral("the SBUS photo/video channels"));
-    case ParamWrite::SbusDirections:
-        return out.text(QStringLiteral("SBUS方向"), QStringLiteral("the SBUS directions"));
-    case ParamWrite::PwmDirections:
-        return out.text(QStringLiteral("PWM方向"), QStringLiteral("the PWM directions"));
-    case ParamWrite::CrsfDirections:
-        return out.text(QStringLiteral("CRSF方向"), QStringLiteral("the CRSF directions"));
-    case ParamWrite::SbusChannels:
-        return out.text(QStringLiteral("SBUS通道和方向"), QStringLiteral("the SBUS channels and directions"));
-    case ParamWrite::PwmChannels:
-        return out.text(QStringLiteral("PWM通道和方向"), QStringLiteral("the PWM channels and directions"));
-    case ParamWrite::CrsfChannels:
-        return out.text(QStringLiteral("CRSF通道和方向"), QStringLiteral("the CRSF channels and directions"));
-    case ParamWrite::Torque:
-        return out.text(QStringLiteral("最大力矩"), QStringLiteral("the maximum torques"));
-    }
-    return QString();
+    return m_session.out().text(paramWriteName(write));
 }
 
 int ParamsCommands::verify(const ParamBlock &target, bool lastWriteRestarted)

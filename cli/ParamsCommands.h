@@ -30,7 +30,6 @@ private:
     void printChanges(const QVector<ParamFile::Change> &changes) const;
     bool allowedToRestart(const QVector<ParamWrite> &writes, bool yes);
     int write(ParamWrite write, const ParamBlock &target);
-    void invoke(ParamWrite write, const ParamBlock &target);
     QString describe(ParamWrite write) const;
     int verify(const ParamBlock &target, bool lastWriteRestarted);
 

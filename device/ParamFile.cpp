@@ -505,6 +505,12 @@ int ParamFile::value(const ParamBlock &block, const QString &field)
     return entry ? entry->get(block) : 0;
 }
 
+void ParamFile::setValue(ParamBlock &block, const QString &field, int value)
+{
+    if (const FieldEntry *entry = findField(field))
+        entry->set(block, value);
+}
+
 void ParamFile::applyTo(ParamBlock &target, const Contents &contents)
 {
     const int mask = formMask(contents.form);

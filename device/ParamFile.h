@@ -67,6 +67,8 @@ public:
     // The fields of a form, in the order they are shown.
     static QStringList fieldNames(ParamBlockForm form);
     static int value(const ParamBlock &block, const QString &field);
+    // Unknown fields are ignored; the value is cut to the field's width.
+    static void setValue(ParamBlock &block, const QString &field, int value);
     // `target` takes the file's values of the file's form and keeps the rest.
     static void applyTo(ParamBlock &target, const Contents &contents);
     static QVector<Change> differences(const ParamBlock &from, const ParamBlock &to, ParamBlockForm form);

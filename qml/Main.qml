@@ -153,11 +153,14 @@ ApplicationWindow {
                 }
             }
 
+            ServiceTools { id: serviceTools; objectName: "serviceTools"; Layout.fillWidth: true; fontFamily: win.font.family }
+
             MessageLogPanel {
                 id: messageLog
                 objectName: "messageLog"
                 Layout.fillWidth: true
-                Layout.preferredHeight: expanded ? dp(440) : dp(180)
+                // The service bar above takes its height from the log, not from the panels.
+                Layout.preferredHeight: (expanded ? dp(440) : dp(180)) - serviceTools.height - dp(10)
                 uiScale: win.uiScale
                 fontFamily: win.font.family
             }

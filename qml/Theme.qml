@@ -70,4 +70,10 @@ QtObject {
     // angle can hold, measured once, so a changing number never resizes its box.
     readonly property string widestAngle: "-000.00°"
     readonly property string widestChannelValue: "00000"
+
+    // Live plots: one colour per axis, and the cursor's guide
+    readonly property color plotPitch: primary
+    readonly property color plotRoll: success
+    readonly property color plotYaw: warning
+    readonly property color plotCursor: textSecondary
 }

@@ -14,6 +14,7 @@ TAVOX_PACKAGES=(
   xvfb xauth
   clang libclang-rt-14-dev
   dpkg-dev
+  libzip-dev unzip
 )
 
 tavox_missing_packages() {

@@ -393,6 +393,8 @@ void SimDevice::handleUpgrade(const ParsedFrame &frame, qint64 nowMs)
     case StopUpgrade: {
         const quint8 result = m_upgrade.stop(frame.sequence);
         m_imageFinished = true;
+        if (m_config.resetParamsOnUpgrade && result == SimUpgradeTarget::BothChecksPassed)
+            m_params = defaultSimParams();
         m_upgradeUnderWayUntilMs = replyToUpgrade(UpgradeRequest::Stop, nowMs, nowMs,
                                                   buildFrameV1(GeneralSet, VerifyResult, QByteArray(1, char(result))));
         break;

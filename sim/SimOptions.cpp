@@ -205,6 +205,7 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
+        {QStringLiteral("reset-params-on-upgrade"), QStringLiteral("Put the parameters back to their defaults when an upgrade verifies.")},
         {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},
         {QStringLiteral("split-output"), QStringLiteral("Write output in random pieces of 1..24 bytes, 1 ms apart.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every frame received and sent to standard error.")},
@@ -228,6 +229,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
     c.unsolicitedUpgradeReplies = parser.isSet(QStringLiteral("fault-unsolicited-upgrade-replies"));
     c.falseSync = parser.isSet(QStringLiteral("fault-false-sync"));
     c.unknownFlood = parser.isSet(QStringLiteral("fault-unknown-flood"));
+    c.resetParamsOnUpgrade = parser.isSet(QStringLiteral("reset-params-on-upgrade"));
     options.link.splitOutput = parser.isSet(QStringLiteral("split-output"));
     options.host.verbose = parser.isSet(QStringLiteral("verbose"));
     options.host.saveImagePath = parser.value(QStringLiteral("save-image"));

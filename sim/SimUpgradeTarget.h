@@ -27,6 +27,7 @@ public:
     std::optional<quint16> packet(quint16 sequence, const QByteArray &data);
     // Bit 0: signature check passed, bit 1: MD5 check passed.
     quint8 stop(quint16 sequence);
+    static constexpr quint8 BothChecksPassed = 0x03;
 
     // What was received, trimmed to the announced size.
     QByteArray image() const { return m_image.left(int(m_size)); }

@@ -1,0 +1,104 @@
+#include "bridge/LinkHealth.h"
+
+#include "bridge/AppBridge.h"
+
+namespace {
+double perSecond(quint64 count, qint64 ms)
+{
+    return ms > 0 ? count * 1000.0 / ms : 0.0;
+}
+}
+
+LinkHealth::LinkHealth(const AppBridge &bridge, bool refreshing, QObject *parent)
+    : QObject(parent), m_bridge(bridge)
+{
+    m_refresh.setInterval(RefreshIntervalMs);
+    if (refreshing)
+        connect(&m_refresh, &QTimer::timeout, this, [this] { sample(); });
+    m_lostDeadline.setSingleShot(true);
+    connect(&m_lostDeadline, &QTimer::timeout, this, &LinkHealth::onLostDeadline);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &LinkHealth::onOpenedChanged);
+    connect(&bridge, &AppBridge::heartbeatChanged, this, &LinkHealth::onHeartbeat);
+    if (bridge.serialOpened())
+        onOpenedChanged();
+}
+
+bool LinkHealth::portOpen() const
+{
+    return m_bridge.serialOpened();
+}
+
+bool LinkHealth::linkLost() const
+{
+    return m_lost;
+}
+
+qint64 LinkHealth::msSinceHeartbeat() const
+{
+    return m_bridge.serialOpened() && m_sinceHeartbeat.isValid() ? m_sinceHeartbeat.elapsed() : -1;
+}
+
+const LinkFigures &LinkHealth::sample()
+{
+    const ReceiveStatistics now = m_bridge.receiveStatistics();
+    if (now.bytesReceived < m_previous.bytesReceived)
+        m_previous = {};
+    const ReceiveStatistics recent = now - m_previous;
+    const qint64 intervalMs = m_sincePrevious.isValid() ? m_sincePrevious.restart() : 0;
+    if (!m_sincePrevious.isValid())
+        m_sincePrevious.start();
+    m_figures = {now, perSecond(recent.frames, intervalMs), perSecond(recent.bytesReceived, intervalMs),
+                 msSinceHeartbeat()};
+    m_previous = now;
+    emit changed();
+    return m_figures;
+}
+
+// The receive statistics start over with every open, and so do the rates.
+void LinkHealth::onOpenedChanged()
+{
+    m_lost = false;
+    if (!m_bridge.serialOpened()) {
+        m_refresh.stop();
+        m_lostDeadline.stop();
+        m_sinceHeartbeat.invalidate();
+        sample();
+        return;
+    }
+    restartClocks();
+    m_refresh.start();
+    sample();
+}
+
+void LinkHealth::restartClocks()
+{
+    m_previous = m_bridge.receiveStatistics();
+    m_sincePrevious.start();
+    m_sinceHeartbeat.start();
+    m_lostDeadline.start(LostAfterMs);
+}
+
+// Every heartbeat passes here, so it only notes the time unless the link was lost.
+void LinkHealth::onHeartbeat()
+{
+    if (!m_bridge.serialOpened() || !m_bridge.hbReceived())
+        return;
+    m_sinceHeartbeat.restart();
+    if (!m_lostDeadline.isActive())
+        m_lostDeadline.start(LostAfterMs);
+    if (m_lost) {
+        m_lost = false;
+        sample();
+    }
+}
+
+void LinkHealth::onLostDeadline()
+{
+    const qint64 remaining = LostAfterMs - m_sinceHeartbeat.elapsed();
+    if (remaining > 0) {
+        m_lostDeadline.start(int(remaining));
+        return;
+    }
+    m_lost = true;
+    sample();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "protocol/ReceiveStatistics.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class AppBridge;
+
+// The serial link's condition at one moment: the receive path's counters,
+// the rates over the last interval and the silence since the last heartbeat.
+struct LinkFigures
+{
+    ReceiveStatistics total;
+    double framesPerSecond = 0;
+    double bytesPerSecond = 0;
+    // -1 while the port is closed.
+    qint64 sinceHeartbeatMs = -1;
+};
+
+// How healthy the PC link is, for the window's status area and for
+// `tavoxctl monitor`: both read the same figures from here. The link counts as
+// lost after the same silence that makes the window hold its telemetry
+// (LinkMonitor::HeartbeatTimeoutMs), measured from the open when no heartbeat
+// has come yet.
+class LinkHealth : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool portOpen READ portOpen NOTIFY changed)
+    Q_PROPERTY(bool linkLost READ linkLost NOTIFY changed)
+    Q_PROPERTY(double framesPerSecond READ framesPerSecond NOTIFY changed)
+    Q_PROPERTY(double bytesPerSecond READ bytesPerSecond NOTIFY changed)
+    Q_PROPERTY(double headerSumFailures READ headerSumFailures NOTIFY changed)
+    Q_PROPERTY(double crcFailures READ crcFailures NOTIFY changed)
+    Q_PROPERTY(double resyncBytes READ resyncBytes NOTIFY changed)
+    Q_PROPERTY(double sinceHeartbeatMs READ sinceHeartbeatMs NOTIFY changed)
+
+public:
+    static constexpr int LostAfterMs = 1500;
+    static constexpr int RefreshIntervalMs = 1000;
+
+    // With `refreshing`, the figures renew themselves once a second while the
+    // port is open; without, only `sample()` renews them.
+    LinkHealth(const AppBridge &bridge, bool refreshing, QObject *parent = nullptr);
+
+    // Takes the counters now: rates cover the time since the previous sample.
+    const LinkFigures &sample();
+    qint64 msSinceHeartbeat() const;
+
+    bool portOpen() const;
+    bool linkLost() const;
+    double framesPerSecond() const { return m_figures.framesPerSecond; }
+    double bytesPerSecond() const { return m_figures.bytesPerSecond; }
+    double headerSumFailures() const { return double(m_figures.total.headerSumFailures); }
+    double crcFailures() const { return double(m_figures.total.crcFailures); }
+    double resyncBytes() const { return double(m_figures.total.resyncBytes); }
+    double sinceHeartbeatMs() const { return double(m_figures.sinceHeartbeatMs); }
+
+signals:
+    void changed();
+
+private:
+    void onOpenedChanged();
+    void onHeartbeat();
+    void onLostDeadline();
+    void restartClocks();
+
+    const AppBridge &m_bridge;
+    LinkFigures m_figures;
+    ReceiveStatistics m_previous;
+    QElapsedTimer m_sincePrevious;
+    QElapsedTimer m_sinceHeartbeat;
+    QTimer m_refresh;
+    QTimer m_lostDeadline;
+    bool m_lost = false;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "bridge/FileChooser.h"
+
+#include <QObject>
+#include <QTimer>
+
+class AppBridge;
+
+// "Back up parameters": reads the controller's block afresh, so the file holds
+// what the controller has now rather than what the window last saw, then
+// saves it as a parameter file where the operator chooses.
+class ParamBackup : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool busy READ busy NOTIFY changed)
+    Q_PROPERTY(QString lastPath READ lastPath NOTIFY changed)
+
+public:
+    static constexpr int ReadTimeoutMs = 5000;
+    static constexpr int ResendIntervalMs = 1000;
+
+    explicit ParamBackup(AppBridge &bridge, QObject *parent = nullptr);
+
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    bool busy() const { return m_busy; }
+    // Where the last backup went; empty until one succeeded.
+    QString lastPath() const { return m_lastPath; }
+
+    // "tavox-params_1.0.0.60_20261207.json"
+    static QString suggestedName(const QString &firmwareVersion, const QDate &date);
+
+    Q_INVOKABLE void backUp();
+
+signals:
+    void changed();
+
+private:
+    QString localized(const QString &zh, const QString &en) const;
+    void request();
+    void onParamsChanged();
+    void save();
+    void finish();
+
+    AppBridge &m_bridge;
+    FileChooser m_chooseFile;
+    bool m_busy = false;
+    int m_blocksBefore = 0;
+    int m_waitedMs = 0;
+    QTimer m_resend;
+    QString m_lastPath;
+};

@@ -1,0 +1,122 @@
+#include "bridge/TelemetryHistory.h"
+
+namespace {
+const int MinUpdateIntervalMs = 1000 / TelemetryHistory::MaxUpdatesPerSecond;
+// Farther from any sample than this, the cursor stands over a gap and reads nothing.
+const qint64 NearestWithinMs = 500;
+}
+
+TelemetryHistory::TelemetryHistory(QObject &source, QObject *parent)
+    : QObject(parent), m_source(source), m_ring(Capacity)
+{
+    m_clock.start();
+    m_pendingUpdate.setSingleShot(true);
+    connect(&m_pendingUpdate, &QTimer::timeout, this, &TelemetryHistory::announce);
+    connect(&source, SIGNAL(heartbeatChanged()), this, SLOT(onHeartbeat()));
+}
+
+void TelemetryHistory::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    m_pausedAtMs = m_clock.elapsed();
+    emit pausedChanged();
+    announce();
+}
+
+void TelemetryHistory::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    if (!active)
+        m_pendingUpdate.stop();
+    emit activeChanged();
+    if (active)
+        announce();
+}
+
+qint64 TelemetryHistory::endMs() const
+{
+    return m_paused ? m_pausedAtMs : m_clock.elapsed();
+}
+
+void TelemetryHistory::onHeartbeat()
+{
+    if (m_paused || !m_source.property("hbReceived").toBool())
+        return;
+    const qint64 now = m_clock.elapsed();
+    append({now, m_source.property("hbPitch").toFloat(), m_source.property("hbRoll").toFloat(),
+            m_source.property("hbYaw").toFloat()});
+    dropOlderThan(now - WindowSeconds * 1000);
+    scheduleUpdate();
+}
+
+void TelemetryHistory::append(const Sample &sample)
+{
+    if (m_count == Capacity) {
+        m_first = (m_first + 1) % Capacity;
+        --m_count;
+    }
+    m_ring[(m_first + m_count) % Capacity] = sample;
+    ++m_count;
+}
+
+void TelemetryHistory::dropOlderThan(qint64 ms)
+{
+    while (m_count > 0 && m_ring[m_first].ms < ms) {
+        m_first = (m_first + 1) % Capacity;
+        --m_count;
+    }
+}
+
+void TelemetryHistory::clear()
+{
+    m_first = 0;
+    m_count = 0;
+    announce();
+}
+
+// Announced with the heartbeat itself, so a repaint of the plot shares the
+// frame that the heartbeat's other values cause anyway; a heartbeat that
+// comes sooner than the interval waits for the next one. Only when no further
+// heartbeat comes does the timer show the last samples.
+void TelemetryHistory::scheduleUpdate()
+{
+    if (!m_active)
+        return;
+    const qint64 since = m_sinceAnnounced.isValid() ? m_sinceAnnounced.elapsed() : MinUpdateIntervalMs;
+    if (since >= MinUpdateIntervalMs) {
+        m_pendingUpdate.stop();
+        announce();
+    } else {
+        m_pendingUpdate.start(2 * MinUpdateIntervalMs);
+    }
+}
+
+void TelemetryHistory::announce()
+{
+    m_sinceAnnounced.start();
+    ++m_updatesAnnounced;
+    emit updated();
+}
+
+QVariantMap TelemetryHistory::sampleAt(double secondsBeforeEnd) const
+{
+    if (m_count == 0)
+        return {};
+    const qint64 wanted = endMs() - qint64(secondsBeforeEnd * 1000);
+    int best = 0;
+    for (int i = 1; i < m_count; ++i) {
+        if (qAbs(sample(i).ms - wanted) < qAbs(sample(best).ms - wanted))
+            best = i;
+    }
+    const Sample &s = sample(best);
+    if (qAbs(s.ms - wanted) > NearestWithinMs)
+        return {};
+    return {{QStringLiteral("secondsAgo"), (endMs() - s.ms) / 1000.0},
+            {QStringLiteral("pitch"), double(s.pitch)},
+            {QStringLiteral("roll"), double(s.roll)},
+            {QStringLiteral("yaw"), double(s.yaw)}};
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <QVariantMap>
+#include <QVector>
+
+// Pitch, roll and yaw of the last `WindowSeconds`, one sample per heartbeat,
+// in a ring that never grows. Recording costs one copy per heartbeat; the
+// `updated` signal that makes a plot repaint comes at most
+// `MaxUpdatesPerSecond` times a second and only while a plot is `active`.
+// Paused, the history keeps what it has and takes nothing new.
+//
+// `source` is any object with hbPitch, hbRoll, hbYaw, hbReceived and a
+// heartbeatChanged() signal: the bridge, or a test's double.
+class TelemetryHistory : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool paused READ paused WRITE setPaused NOTIFY pausedChanged)
+    Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(int sampleCount READ sampleCount NOTIFY updated)
+    Q_PROPERTY(double windowSeconds READ windowSeconds CONSTANT)
+
+public:
+    static constexpr int WindowSeconds = 30;
+    static constexpr int MaxUpdatesPerSecond = 10;
+    // Room for a heartbeat rate of up to 100 Hz over the whole window.
+    static constexpr int Capacity = WindowSeconds * 100;
+
+    struct Sample
+    {
+        qint64 ms = 0;   // on the history's own clock
+        float pitch = 0;
+        float roll = 0;
+        float yaw = 0;
+    };
+
+    explicit TelemetryHistory(QObject &source, QObject *parent = nullptr);
+
+    bool paused() const { return m_paused; }
+    void setPaused(bool paused);
+    bool active() const { return m_active; }
+    void setActive(bool active);
+    double windowSeconds() const { return WindowSeconds; }
+    int sampleCount() const { return m_count; }
+    // Oldest first; `i` from 0 to sampleCount() - 1.
+    const Sample &sample(int i) const { return m_ring[(m_first + i) % Capacity]; }
+    // The time the plot's right edge stands for: now, or the moment of pausing.
+    qint64 endMs() const;
+    // The sample nearest `secondsBeforeEnd` before the right edge:
+    // {secondsAgo, pitch, roll, yaw}, or an empty map when none lies within half a second.
+    Q_INVOKABLE QVariantMap sampleAt(double secondsBeforeEnd) const;
+    Q_INVOKABLE void clear();
+
+    // How many updates have been announced (for measurements and tests).
+    int updatesAnnounced() const { return m_updatesAnnounced; }
+
+signals:
+    void pausedChanged();
+    void activeChanged();
+    void updated();
+
+private slots:
+    void onHeartbeat();
+
+private:
+    void append(const Sample &sample);
+    void dropOlderThan(qint64 ms);
+    void scheduleUpdate();
+    void announce();
+
+    QObject &m_source;
+    QVector<Sample> m_ring;
+    int m_first = 0;
+    int m_count = 0;
+    bool m_paused = false;
+    bool m_active = false;
+    qint64 m_pausedAtMs = 0;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_sinceAnnounced;
+    QTimer m_pendingUpdate;
+    int m_updatesAnnounced = 0;
+};

@@ -1,0 +1,108 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Layouts 1.12
+import Tavox 1.0
+
+// The service bar above the message log: the link's health, backup and
+// restore of the parameters, the offer to undo what an upgrade did to them,
+// the diagnostics archive and the live plots. The outcome of each goes to the
+// message log right below.
+Rectangle {
+    id: root
+
+    property string fontFamily: "Source Han Sans SC"
+
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    implicitHeight: bar.implicitHeight + Theme.spacingSmall
+    radius: Theme.cardRadius
+    color: Theme.cardBackground
+    border.width: 1
+    border.color: Theme.borderLight
+
+    component ToolButton: Button {
+        id: tool
+        property bool attention: false
+        Layout.preferredHeight: Theme.dp(26)
+        font.family: root.fontFamily
+        font.pixelSize: Theme.fontBody
+        leftPadding: Theme.spacing
+        rightPadding: Theme.spacing
+        background: Rectangle {
+            radius: Theme.radius
+            color: tool.attention ? (tool.pressed ? Theme.warningMuted : Theme.warningBackground)
+                                  : (tool.pressed ? Theme.borderLight : Theme.fieldBackground)
+            border.width: 1
+            border.color: tool.activeFocus ? Theme.focusRing : (tool.attention ? Theme.warning : Theme.borderBase)
+        }
+        contentItem: Text {
+            text: tool.text
+            font: tool.font
+            color: tool.enabled ? Theme.textPrimary : Theme.textPlaceholder
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+    }
+
+    RowLayout {
+        id: bar
+        anchors.fill: parent
+        anchors.leftMargin: Theme.spacingLarge
+        anchors.rightMargin: Theme.spacingSmall
+        spacing: Theme.spacingSmall
+
+        LinkHealthView {
+            objectName: "linkHealthView"
+            Layout.fillWidth: true
+            fontFamily: root.fontFamily
+        }
+        ToolButton {
+            objectName: "restoreSnapshotButton"
+            visible: upgradeSnapshot.restoreOffered
+            attention: true
+            text: root.zhText("恢复升级前的参数", "Restore the parameters from before the upgrade")
+            onClicked: upgradeSnapshot.showRestore()
+        }
+        ToolButton {
+            objectName: "backupButton"
+            text: root.zhText("备份参数", "Back up parameters")
+            enabled: linkMonitor.deviceReady && !paramBackup.busy
+            onClicked: paramBackup.backUp()
+        }
+        ToolButton {
+            objectName: "restoreButton"
+            text: root.zhText("恢复参数", "Restore parameters")
+            enabled: linkMonitor.writesAllowed
+            onClicked: paramRestore.chooseFile()
+        }
+        ToolButton {
+            objectName: "exportDiagnosticsButton"
+            text: root.zhText("导出诊断包", "Export diagnostics")
+            onClicked: diagnosticsExport.exportArchive()
+        }
+        ToolButton {
+            objectName: "plotsButton"
+            text: root.zhText("实时曲线", "Live plots")
+            onClicked: plots.active = true
+        }
+    }
+
+    ParamDiffDialog { fontFamily: root.fontFamily }
+
+    // Made only while shown, so a closed drawer costs nothing.
+    Loader {
+        id: plots
+        objectName: "plotsLoader"
+        active: false
+        sourceComponent: Item {
+            PlotsDrawer {
+                objectName: "plotsDrawer"
+                parent: Overlay.overlay
+                fontFamily: root.fontFamily
+                onClosed: plots.active = false
+                Component.onCompleted: open()
+            }
+        }
+    }
+}

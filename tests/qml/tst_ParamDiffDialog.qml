@@ -1,0 +1,113 @@
+import QtQuick 2.12
+import QtTest 1.12
+import Tavox 1.0
+import "../../qml/panels"
+
+// The difference table over a stand-in for the restore: ticks go to the
+// restore, writes that restart the controller are asked about first, and each
+// row shows what the read-back found.
+Item {
+    id: scene
+    width: 900
+    height: 700
+
+    ListModel {
+        id: fakeRestore
+
+        property int state: ParamRestore.Ready
+        property string sourceName: "backup.json"
+        property string statusText: "2 fields differ"
+        property int checkedCount: 2
+        property bool selectionRestartsController: false
+        property int writes: 0
+        property int clears: 0
+
+        signal opened()
+
+        function setChecked(row, checked) {
+            setProperty(row, "checked", checked)
+            checkedCount += checked ? 1 : -1
+        }
+        function writeSelected() { ++writes }
+        function clear() { ++clears }
+    }
+
+    TavoxTestCase {
+        name: "ParamDiffDialog"
+        subject: Component { ParamDiffDialog { restore: fakeRestore } }
+
+        function init() {
+            appBridge.reset()
+            appBridge.language = "en"
+            fakeRestore.state = ParamRestore.Ready
+            fakeRestore.checkedCount = 2
+            fakeRestore.selectionRestartsController = false
+            fakeRestore.writes = 0
+            fakeRestore.clears = 0
+            if (fakeRestore.count > 0)
+                fakeRestore.remove(0, fakeRestore.count)
+            fakeRestore.append({ field: "gimbal.pitchMaxSpeed", deviceValue: 11, fileValue: 60, checked: true,
+                             verification: ParamRestore.NotChecked })
+            fakeRestore.append({ field: "gimbal.pitchMaxTorque", deviceValue: 8100, fileValue: 8000, checked: true,
+                             verification: ParamRestore.NotChecked })
+        }
+
+        // Delegates are made when the list lays itself out.
+        function rowPart(dialog, name) {
+            tryVerify(function() { return findChild(dialog.contentItem, name) !== null }, 2000, name)
+            return findChild(dialog.contentItem, name)
+        }
+
+        function openDialog() {
+            var dialog = createTemporaryObject(subject, scene)
+            verify(dialog !== null)
+            fakeRestore.opened()
+            tryCompare(dialog, "opened", true)
+            return dialog
+        }
+
+        function test_rowsTicksAndWrite() {
+            var dialog = openDialog()
+            var rows = findChild(dialog.contentItem, "paramDiffRows")
+            compare(rows.count, 2)
+            var write = findChild(dialog.contentItem, "paramDiffWrite")
+            compare(write.text, "Write selected (2)")
+
+            var tick = rowPart(dialog, "rowCheck_gimbal.pitchMaxTorque")
+            verify(tick.checked)
+            mouseClick(tick)
+            compare(fakeRestore.get(1).checked, false)
+            compare(write.text, "Write selected (1)")
+
+            mouseClick(write)
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_restartingWritesAreConfirmedFirst() {
+            fakeRestore.selectionRestartsController = true
+            var dialog = openDialog()
+            mouseClick(findChild(dialog.contentItem, "paramDiffWrite"))
+            compare(fakeRestore.writes, 0)
+            var confirm = findChild(dialog, "confirmDialog")
+            tryCompare(confirm, "opened", true)
+            mouseClick(findChild(confirm.contentItem, "confirmAccept"))
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_verificationShownPerRow() {
+            var dialog = openDialog()
+            fakeRestore.state = ParamRestore.Verified
+            fakeRestore.setProperty(0, "verification", ParamRestore.Matches)
+            fakeRestore.setProperty(1, "verification", ParamRestore.Differs)
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxSpeed").text, "✓ verified")
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxTorque").text, "✗ not taken")
+            verify(!findChild(dialog.contentItem, "paramDiffWrite").enabled)
+            appBridge.language = "zh"
+            compare(findChild(dialog.contentItem, "paramDiffTitle").text, "恢复参数: backup.json")
+
+            mouseClick(findChild(dialog.contentItem, "paramDiffClose"))
+            tryCompare(dialog, "opened", false)
+            verify(fakeRestore.clears > 0)
+        }
+    }
+}

@@ -1,0 +1,256 @@
+// Backup, restore with its difference table, and the snapshot kept before an
+// upgrade: the real bridge against the simulated controller, real files in
+// temporary folders.
+#include "bridge/AppBridge.h"
+#include "bridge/ParamBackup.h"
+#include "bridge/ParamRestore.h"
+#include "bridge/UpgradeSnapshot.h"
+#include "device/ParamSnapshots.h"
+#include "support/BridgeTestUtils.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const int Baud = 921600;
+
+// A bridge on a fresh simulated controller, its parameters read.
+struct Rig
+{
+    explicit Rig(const QStringList &simArguments = {}) : sim(simArguments) {}
+
+    bool open()
+    {
+        bridge.setLanguage(QStringLiteral("en"));
+        if (!sim.start() || !bridge.openSerial(sim.portName(), Baud))
+            return false;
+        return QTest::qWaitFor([this] { return bridge.paramBlocksReceived() > 0
+                                               && bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 10000);
+    }
+
+    // Asks the controller for its block and waits for the answer.
+    bool reread()
+    {
+        const int before = bridge.paramBlocksReceived();
+        return QTest::qWaitFor([&] {
+            if (bridge.paramBlocksReceived() > before)
+                return true;
+            bridge.tavoxReadParams();
+            return QTest::qWaitFor([&] { return bridge.paramBlocksReceived() > before; }, 1000);
+        }, 10000);
+    }
+
+    int value(const QString &field) const { return ParamFile::value(bridge.paramBlock(), field); }
+
+    SimProcess sim;
+    AppBridge bridge;
+};
+
+QStringList fieldsOf(const ParamRestore &restore)
+{
+    QStringList fields;
+    for (int row = 0; row < restore.rowCount(); ++row)
+        fields << restore.data(restore.index(row), ParamRestore::FieldRole).toString();
+    return fields;
+}
+
+int verificationOf(const ParamRestore &restore, const QString &field)
+{
+    const int row = fieldsOf(restore).indexOf(field);
+    return row < 0 ? -1 : restore.data(restore.index(row), ParamRestore::VerificationRole).toInt();
+}
+}
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { removeConfigFile(); }
+    void snapshotFolderKeepsTheNewestTwenty();
+    void snapshotIntoAnUnusableFolderIsReported();
+    void restoreRefusesMalformedAndForeignFiles();
+    void backupThenRestoreTheTickedFieldsOnly();
+    void snapshotBeforeUpgradeIsOfferedBackAfterReset();
+};
+
+void TestBackup::snapshotFolderKeepsTheNewestTwenty()
+{
+    QTemporaryDir dir;
+    const ParamSnapshots snapshots(dir.filePath(QStringLiteral("snapshots")));
+    ParamFile::Contents contents;
+    contents.firmwareVersion = QStringLiteral("1.0.0.60");
+    const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
+    QString error;
+    for (int i = 0; i < ParamSnapshots::Kept + 2; ++i)
+        QVERIFY2(!snapshots.save(contents, start.addSecs(i), error).isEmpty(), qPrintable(error));
+
+    const QStringList files = snapshots.files();
+    QCOMPARE(files.size(), ParamSnapshots::Kept);
+    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010002.json")));
+    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021.json")));
+    ParamFile::Contents read;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(files.last(), read, problem));
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000.json"));
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start), QStringLiteral("v1-2-beta_20261207-010000.json"));
+}
+
+void TestBackup::snapshotIntoAnUnusableFolderIsReported()
+{
+    QTemporaryDir dir;
+    const QString notAFolder = dir.filePath(QStringLiteral("file"));
+    QVERIFY(writeFile(notAFolder, "x"));
+    QString error;
+    const QString path = ParamSnapshots(notAFolder + QStringLiteral("/snapshots")).save({}, QDateTime::currentDateTime(), error);
+    QVERIFY(path.isEmpty());
+    QVERIFY(error.contains(QStringLiteral("cannot create")));
+    QCOMPARE(readFile(notAFolder), QByteArray("x"));
+}
+
+void TestBackup::restoreRefusesMalformedAndForeignFiles()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    ParamRestore restore(rig.bridge);
+    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
+    QTemporaryDir dir;
+
+    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
+    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"
+                                 "  \"sbus\": { \"pitchChannel\": 300 \n"));
+    QVERIFY(!restore.openFile(malformed));
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QVERIFY2(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ")),
+             qPrintable(messageTexts(rig.bridge).last()));
+    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("malformed.json")));
+
+    ParamFile::Contents base;
+    base.form = ParamBlockForm::Base;
+    base.block = rig.bridge.paramBlock();
+    base.block.pitchMaxSpeed = 1;
+    const QString foreign = dir.filePath(QStringLiteral("base.json"));
+    QString error;
+    QVERIFY(ParamFile::save(foreign, base, error));
+    QVERIFY(!restore.openFile(foreign));
+    QCOMPARE(restore.rowCount(), 0);
+    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
+
+    restore.writeSelected();
+    QCOMPARE(writes.count(), 0);
+}
+
+void TestBackup::backupThenRestoreTheTickedFieldsOnly()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
+    QString suggested;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode mode, const QString &, const QString &suggestion, const QString &) {
+        suggested = suggestion;
+        return mode == FileDialogMode::Save ? backupPath : QString();
+    });
+    const ParamBlock original = rig.bridge.paramBlock();
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), 10000);
+    QCOMPARE(backup.lastPath(), backupPath);
+    QVERIFY(suggested.endsWith(QStringLiteral("tavox-params_1.0.0.60_%1.json")
+                                   .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("Parameters backed up to %1").arg(backupPath));
+
+    // The operator changes speeds, camera position and a torque on the controller.
+    rig.bridge.tavoxWriteGimbalConfig(original.fpvMode, 11, 22, 33);
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteTorque(original.pitchMaxTorque + 100, original.rollMaxTorque, original.yawMaxTorque);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.linkSession().scheduledCount(), 0, 10000);
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+
+    ParamRestore restore(rig.bridge);
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &, const QString &) {
+        return mode == FileDialogMode::Open ? backupPath : QString();
+    });
+    restore.chooseFile();
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.rollMaxSpeed", "gimbal.yawMaxSpeed",
+                                              "gimbal.pitchMaxTorque", "camera.position"}));
+    QCOMPARE(restore.checkedCount(), 5);
+    QVERIFY(restore.selectionRestartsController());
+
+    // Unticking the torque leaves nothing that restarts the controller.
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), false);
+    QVERIFY(!restore.selectionRestartsController());
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), true);
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.rollMaxSpeed")), false);
+    QCOMPARE(restore.checkedCount(), 4);
+
+    restore.writeSelected();
+    QCOMPARE(restore.state(), ParamRestore::Writing);
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 30000);
+    QCOMPARE(restore.state(), ParamRestore::Verified);
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxSpeed")), int(ParamRestore::Matches));
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxTorque")), int(ParamRestore::Matches));
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.rollMaxSpeed")), int(ParamRestore::NotChecked));
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("4 parameters restored and verified"));
+
+    // What the controller holds now, asked afresh: the ticked fields restored, the unticked one as changed.
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxSpeed")), int(original.pitchMaxSpeed));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.yawMaxSpeed")), int(original.yawMaxSpeed));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxTorque")), int(original.pitchMaxTorque));
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), int(original.cameraPosition));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+}
+
+void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
+{
+    Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteGimbalConfig(rig.bridge.tavoxFpvMode(), 44, rig.bridge.tavoxRollMaxSpeed(),
+                                      rig.bridge.tavoxYawMaxSpeed());
+    QVERIFY(rig.reread());
+
+    const QString firmware = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(firmware, QByteArray(1000, '\x5a')));
+    rig.bridge.tavoxStartUpgrade(firmware);
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    // Written as the upgrade starts, with the values from before it.
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QCOMPARE(snapshot.snapshotPath(), snapshot.snapshots().files().first());
+    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("1.0.0.60_")));
+    ParamFile::Contents saved;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+    QCOMPARE(int(saved.block.cameraPosition), 1);
+    QCOMPARE(int(saved.block.pitchMaxSpeed), 44);
+
+    QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), 20000);
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
+    QVERIFY(messageTexts(rig.bridge).contains(
+        QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
+
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    snapshot.showRestore();
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(!snapshot.restoreOffered());
+    QCOMPARE(restore.sourceName(), QFileInfo(snapshot.snapshotPath()).fileName());
+    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "camera.position"}));
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified, 20000);
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 1);
+}
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_backup.moc"
