@@ -28,12 +28,16 @@ Rectangle {
         font.pixelSize: Theme.fontBody
         leftPadding: Theme.spacing
         rightPadding: Theme.spacing
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
         background: Rectangle {
             radius: Theme.radius
             color: tool.attention ? (tool.pressed ? Theme.warningMuted : Theme.warningBackground)
                                   : (tool.pressed ? Theme.borderLight : Theme.fieldBackground)
             border.width: 1
-            border.color: tool.activeFocus ? Theme.focusRing : (tool.attention ? Theme.warning : Theme.borderBase)
+            border.color: tool.attention ? Theme.warning : Theme.borderBase
+
+            FocusRing { shown: tool.visualFocus }
         }
         contentItem: Text {
             text: tool.text
