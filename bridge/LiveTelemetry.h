@@ -19,7 +19,7 @@ class LiveTelemetry : public QQmlPropertyMap
     Q_OBJECT
 
 public:
-    static constexpr int MaxUpdatesPerSecond = 30;
+    static constexpr int MaxUpdatesPerSecond = 10;
 
     explicit LiveTelemetry(QObject &source, QObject *parent = nullptr);
 
