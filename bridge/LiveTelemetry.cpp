@@ -12,7 +12,7 @@ const char *const LiveNames[] = {
     "hbCrsfYawValue",   "hbCrsfCenterValue", "hbCrsfLockValue", "hbCrsfValuePresent",
 };
 
-const int MinimumIntervalMs = 1000 / LiveTelemetry::MaxUpdatesPerSecond + 1;
+const int MinimumIntervalMs = 1000 / LiveTelemetry::MaxUpdatesPerSecond;
 }
 
 LiveTelemetry::LiveTelemetry(QObject &source, QObject *parent)
@@ -35,15 +35,17 @@ LiveTelemetry::LiveTelemetry(QObject &source, QObject *parent)
 
 void LiveTelemetry::onHeartbeat()
 {
-    if (m_pending.isActive())
-        return;
-    // A change after a quiet spell shows at once; the rest of a burst waits
-    // for the next slot and shows its latest values.
+    // A heartbeat an interval after the last publication publishes at once, so
+    // the window repaints in the frame that heartbeat causes anyway (the live
+    // plots keep the same rhythm); one that comes sooner leaves its values to
+    // the next heartbeat, or to the timer when no further heartbeat comes.
     const qint64 since = m_sinceLastPublication.isValid() ? m_sinceLastPublication.elapsed() : MinimumIntervalMs;
-    if (since >= MinimumIntervalMs)
+    if (since >= MinimumIntervalMs) {
+        m_pending.stop();
         publish();
-    else
-        m_pending.start(int(MinimumIntervalMs - since));
+    } else if (!m_pending.isActive()) {
+        m_pending.start(int(2 * MinimumIntervalMs - since));
+    }
 }
 
 void LiveTelemetry::publish()
