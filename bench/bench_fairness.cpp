@@ -30,30 +30,6 @@ const double AllowedLateMs = 50.0;
 const int QuietSeconds = 3;
 const int ReportWaitMs = 30000;
 
-struct Options
-{
-    int runs = 3;
-    Renderer renderer = Renderer::AsChosen;
-};
-
-bool parseOptions(const QStringList &args, Options &options)
-{
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        bool known = true;
-        if (args.at(i) == QLatin1String("--runs"))
-            options.runs = qMax(1, args.at(i + 1).toInt());
-        else if (args.at(i) == QLatin1String("--renderer"))
-            options.renderer = rendererNamed(args.at(i + 1), known);
-        else
-            known = false;
-        if (!known) {
-            std::fprintf(stderr, "fairness: unknown option or value: %s\n", qPrintable(args.mid(i, 2).join(' ')));
-            return false;
-        }
-    }
-    return args.size() % 2 == 1;
-}
-
 QByteArray noisyHeartbeats(int size)
 {
     QRandomGenerator random(1);
@@ -170,8 +146,8 @@ bool runOnce(Renderer renderer, const QByteArray &burst, double &quietMs, double
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Options options;
-    if (!parseOptions(app.arguments(), options))
+    RunOptions options;
+    if (!parseRunOptions(app.arguments(), "fairness", options))
         return 2;
     const QByteArray burst = noisyHeartbeats(BurstBytes);
     std::vector<double> quiet;

@@ -22,12 +22,11 @@
 namespace {
 const int WarmUpMs = 5000;
 
-struct Options
+struct Options : RunOptions
 {
+    Options() { renderer = Renderer::Software; }
     int seconds = 20;
-    int runs = 3;
     int hz = 20;
-    Renderer renderer = Renderer::Software;
     bool plots = false;
 };
 
@@ -40,28 +39,17 @@ struct RunFigures
 
 bool parseOptions(const QStringList &args, Options &options)
 {
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        const QString &name = args.at(i);
-        const QString &value = args.at(i + 1);
-        bool known = true;
+    return parseRunOptions(args, "soak", options, [&options](const QString &name, const QString &value) {
         if (name == QLatin1String("--seconds"))
             options.seconds = qMax(1, value.toInt());
-        else if (name == QLatin1String("--runs"))
-            options.runs = qMax(1, value.toInt());
         else if (name == QLatin1String("--hz"))
             options.hz = qMax(1, value.toInt());
-        else if (name == QLatin1String("--renderer"))
-            options.renderer = rendererNamed(value, known);
         else if (name == QLatin1String("--plots") && (value == QLatin1String("on") || value == QLatin1String("off")))
             options.plots = value == QLatin1String("on");
         else
-            known = false;
-        if (!known) {
-            std::fprintf(stderr, "soak: unknown option or value: %s %s\n", qPrintable(name), qPrintable(value));
             return false;
-        }
-    }
-    return args.size() % 2 == 1;
+        return true;
+    });
 }
 
 // Time passes for the tool, not in an event loop of the launcher's own.

@@ -19,30 +19,6 @@ namespace {
 const double FirstFrameTargetMs = 400;
 const double PeakTargetMib = 100;
 
-struct Options
-{
-    int runs = 3;
-    Renderer renderer = Renderer::AsChosen;
-};
-
-bool parseOptions(const QStringList &args, Options &options)
-{
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        bool known = true;
-        if (args.at(i) == QLatin1String("--runs"))
-            options.runs = qMax(1, args.at(i + 1).toInt());
-        else if (args.at(i) == QLatin1String("--renderer"))
-            options.renderer = rendererNamed(args.at(i + 1), known);
-        else
-            known = false;
-        if (!known) {
-            std::fprintf(stderr, "startup: unknown option or value: %s\n", qPrintable(args.mid(i, 2).join(' ')));
-            return false;
-        }
-    }
-    return args.size() % 2 == 1;
-}
-
 bool startOnce(Renderer renderer, double &firstFrameMs, double &peakMib)
 {
     QProcessEnvironment env = toolEnvironment(renderer);
@@ -74,8 +50,8 @@ bool startOnce(Renderer renderer, double &firstFrameMs, double &peakMib)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Options options;
-    if (!parseOptions(app.arguments(), options))
+    RunOptions options;
+    if (!parseRunOptions(app.arguments(), "startup", options))
         return 2;
     std::vector<double> times;
     std::vector<double> peaks;

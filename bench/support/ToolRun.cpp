@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <unistd.h>
 
@@ -31,6 +32,26 @@ Renderer rendererNamed(const QString &name, bool &known)
         return Renderer::OpenGl;
     known = name == QLatin1String("chosen");
     return Renderer::AsChosen;
+}
+
+bool parseRunOptions(const QStringList &args, const char *benchmark, RunOptions &options, const OtherOption &other)
+{
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        const QString &name = args.at(i);
+        const QString &value = args.at(i + 1);
+        bool known = true;
+        if (name == QLatin1String("--runs"))
+            options.runs = qMax(1, value.toInt());
+        else if (name == QLatin1String("--renderer"))
+            options.renderer = rendererNamed(value, known);
+        else
+            known = other && other(name, value);
+        if (!known) {
+            std::fprintf(stderr, "%s: unknown option or value: %s %s\n", benchmark, qPrintable(name), qPrintable(value));
+            return false;
+        }
+    }
+    return args.size() % 2 == 1;
 }
 
 QString rendererLabel(Renderer renderer)

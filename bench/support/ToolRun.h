@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // Shared by the benchmarks that run the real tool as its users do: a separate
@@ -32,6 +33,18 @@ const char *rendererName(Renderer renderer);   // as the benchmarks' --renderer 
 // (QSG_RHI=0 is an explicit user setting, which the tool honours, and keeps
 // Qt on its direct OpenGL path); or whatever the tool picks for this machine.
 QProcessEnvironment toolEnvironment(Renderer renderer);
+
+// The options every window benchmark takes, --runs N and --renderer NAME, and
+// any other --name value pair that `other` accepts (it returns false for one
+// it does not know). Says what it refused, under the benchmark's name.
+struct RunOptions
+{
+    int runs = 3;
+    Renderer renderer = Renderer::AsChosen;
+};
+using OtherOption = std::function<bool(const QString &name, const QString &value)>;
+bool parseRunOptions(const QStringList &args, const char *benchmark, RunOptions &options,
+                     const OtherOption &other = {});
 
 // CPU time (user and system) and memory figures of a running process.
 double cpuSecondsOf(qint64 pid);
