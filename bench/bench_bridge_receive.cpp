@@ -13,6 +13,7 @@
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
 #include "protocol/FrameCodec.h"
+#include "support/Spread.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,13 +69,6 @@ QByteArray heartbeatStream(int targetBytes, int &heartbeats)
     return stream;
 }
 
-struct Figures
-{
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-
 struct Round
 {
     double bytesPerSecond = 0;
@@ -102,7 +96,7 @@ Round receiveOnce(AppBridge &bridge, const QByteArray &stream, int heartbeats)
     return {stream.size() / seconds, allocations};
 }
 
-Figures measure(AppBridge &bridge, const QByteArray &stream, int heartbeats, long &allocations)
+Spread measure(AppBridge &bridge, const QByteArray &stream, int heartbeats, long &allocations)
 {
     std::vector<double> bytesPerSecond;
     std::vector<long> allocationCounts;
@@ -111,13 +105,12 @@ Figures measure(AppBridge &bridge, const QByteArray &stream, int heartbeats, lon
         bytesPerSecond.push_back(result.bytesPerSecond);
         allocationCounts.push_back(result.allocations);
     }
-    std::sort(bytesPerSecond.begin(), bytesPerSecond.end());
     std::sort(allocationCounts.begin(), allocationCounts.end());
     allocations = allocationCounts[allocationCounts.size() / 2];
-    return {bytesPerSecond.front(), bytesPerSecond[bytesPerSecond.size() / 2], bytesPerSecond.back()};
+    return spreadOf(bytesPerSecond);
 }
 
-void printRows(const char *name, const Figures &figures, int heartbeats, int bytes, long allocations)
+void printRows(const char *name, const Spread &figures, int heartbeats, int bytes, long allocations)
 {
     const double perHeartbeatUs = 1e6 * bytes / figures.median / heartbeats;
     std::printf("%s (min %.0fx, max %.0fx; %.1f us a heartbeat)\t%.2f\tMB/s\t%.3f MB/s (921600 baud), 100x\t%.0fx\n",
@@ -145,7 +138,7 @@ int main(int argc, char *argv[])
     int heartbeats = 0;
     const QByteArray stream = heartbeatStream(4 * 1000 * 1000, heartbeats);
     long allocations = 0;
-    Figures figures = measure(bridge, stream, heartbeats, allocations);
+    Spread figures = measure(bridge, stream, heartbeats, allocations);
     printRows("receive through the bridge, 64-byte pieces", figures, heartbeats, stream.size(), allocations);
 
     QQmlApplicationEngine engine;

@@ -7,6 +7,8 @@
 // Three runs, a fresh simulator each; prints one tab-separated row (the median,
 // with min and max) for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
+#include "support/Spread.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -107,15 +109,14 @@ int main(int argc, char *argv[])
         }
         runs.push_back(seconds);
     }
-    std::sort(runs.begin(), runs.end());
-    const double median = runs[runs.size() / 2];
+    const Spread time = spreadOf(runs);
     if (options.windowSeconds > 0)
         std::printf("cli-upgrade %d KiB @%d (min %.2f, max %.2f)\t%.2f\ts\twindow %.2f s, within 5 %%\t%.3fx\n",
-                    options.kibibytes, options.baud, runs.front(), runs.back(), median, options.windowSeconds,
-                    median / options.windowSeconds);
+                    options.kibibytes, options.baud, time.min, time.max, time.median, options.windowSeconds,
+                    time.median / options.windowSeconds);
     else
         std::printf("cli-upgrade %d KiB @%d (min %.2f, max %.2f)\t%.2f\ts\t-\t-\n", options.kibibytes, options.baud,
-                    runs.front(), runs.back(), median);
+                    time.min, time.max, time.median);
     std::fprintf(stderr, "reproduce: ./scripts/bench cli-upgrade --kib %d --baud %d\n", options.kibibytes,
                  options.baud);
     return 0;

@@ -4,6 +4,7 @@
 // Prints one tab-separated row for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
 #include "protocol/FrameCodec.h"
+#include "support/Spread.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -94,15 +95,8 @@ Options parseOptions(const QStringList &args)
     return options;
 }
 
-struct Figures
-{
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-
 // Bytes per second over the rounds; all zero when a round missed frames.
-Figures measure(const QByteArray &stream, int expectedFrames, const Options &options, bool counted)
+Spread measure(const QByteArray &stream, int expectedFrames, const Options &options, bool counted)
 {
     std::vector<double> seconds;
     for (int round = 0; round < options.rounds; ++round) {
@@ -116,8 +110,8 @@ Figures measure(const QByteArray &stream, int expectedFrames, const Options &opt
             return {};
         }
     }
-    std::sort(seconds.begin(), seconds.end());
-    return {stream.size() / seconds.back(), stream.size() / seconds[seconds.size() / 2], stream.size() / seconds.front()};
+    const Spread time = spreadOf(seconds);
+    return {stream.size() / time.max, stream.size() / time.median, stream.size() / time.min};
 }
 }
 
@@ -131,7 +125,7 @@ int main(int argc, char *argv[])
     const int expectedFrames = buildStream(stream, options.megabytes * 1000 * 1000, random);
 
     for (const bool counted : {false, true}) {
-        const Figures figures = measure(stream, expectedFrames, options, counted);
+        const Spread figures = measure(stream, expectedFrames, options, counted);
         if (figures.median <= 0)
             return 1;
         std::printf("receive, frame cutter alone (%d-byte pieces%s; min %.0fx, max %.0fx)\t%.1f\tMB/s\t%.3f MB/s "

@@ -10,6 +10,7 @@
 #include "bridge/AppBridge.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
+#include "support/Spread.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,19 +47,6 @@ struct Run
     double seconds = 0;
     double cpuSeconds = 0;
 };
-
-struct Spread
-{
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-
-Spread spreadOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values.front(), values[values.size() / 2], values.back()};
-}
 
 Options parseOptions(const QStringList &args)
 {

@@ -10,14 +10,6 @@
 #include <ctime>
 #include <unistd.h>
 
-Spread spreadOf(std::vector<double> values)
-{
-    if (values.empty())
-        return {};
-    std::sort(values.begin(), values.end());
-    return {values.front(), values[values.size() / 2], values.back()};
-}
-
 QString buildProgram(const QString &name)
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../") + name);

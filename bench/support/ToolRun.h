@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Spread.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -11,14 +13,6 @@
 // Shared by the benchmarks that run the real tool as its users do: a separate
 // process with its window shown (under Xvfb), measured from outside through
 // /proc, so nothing of the launcher or the simulator is charged to it.
-
-struct Spread
-{
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-Spread spreadOf(std::vector<double> values);
 
 // The build's executables, found from the benchmark's own place (build/bench).
 QString buildProgram(const QString &name);
