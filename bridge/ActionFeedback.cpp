@@ -14,11 +14,6 @@ ActionFeedback::ActionFeedback(AppBridge &bridge, MessageJournal &journal, QObje
     });
 }
 
-QString ActionFeedback::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
-}
-
 void ActionFeedback::begin(const QString &action, Awaits awaits)
 {
     Action &entry = m_actions[action];
@@ -52,13 +47,13 @@ QString ActionFeedback::text(const QString &action) const
     case Idle:
         return QString();
     case Working:
-        return localized(QStringLiteral("处理中…"), QStringLiteral("Working…"));
+        return m_bridge.localized(QStringLiteral("处理中…"), QStringLiteral("Working…"));
     case Done:
-        return localized(QStringLiteral("完成"), QStringLiteral("Done"));
+        return m_bridge.localized(QStringLiteral("完成"), QStringLiteral("Done"));
     case Failed:
-        return localized(QStringLiteral("失败：%1"), QStringLiteral("Failed: %1")).arg(entry.reason);
+        return m_bridge.localized(QStringLiteral("失败：%1"), QStringLiteral("Failed: %1")).arg(entry.reason);
     case NoReply:
-        return localized(QStringLiteral("2 秒内无应答"), QStringLiteral("No reply within 2 s"));
+        return m_bridge.localized(QStringLiteral("2 秒内无应答"), QStringLiteral("No reply within 2 s"));
     }
     return QString();
 }

@@ -48,7 +48,6 @@ private:
         QTimer *timeout = nullptr;
     };
 
-    QString localized(const QString &zh, const QString &en) const;
     void onEntry(const QString &text, MessageClass messageClass);
     void finish(Action &action, State state, const QString &reason = QString());
     static bool completes(Awaits awaits, MessageTopic topic);

@@ -261,6 +261,8 @@ public:
     // Not on the meta-object: what tavoxctl and the window's presentation
     // objects read beside the published properties.
     const ParamBlock &paramBlock() const { return m_params; }
+    // Chinese when the language is exactly "zh", English otherwise.
+    QString localized(const QString &zh, const QString &en) const;
     QString portName() const { return m_uart.portName(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
@@ -294,8 +296,6 @@ signals:
     void tavoxUpgradingChanged();
 
 private:
-    // Chinese when the language is exactly "zh", English otherwise.
-    QString localized(const QString &zh, const QString &en) const;
     void scheduleMessageLogChanged();
 
     // Serial link and receive path.

@@ -77,11 +77,6 @@ DiagnosticsExport::DiagnosticsExport(AppBridge &bridge, QObject *parent)
 {
 }
 
-QString DiagnosticsExport::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
-}
-
 QString DiagnosticsExport::suggestedName(const QDateTime &time)
 {
     return QStringLiteral("tavox-diagnostics_%1.zip").arg(time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -135,8 +130,8 @@ void DiagnosticsExport::exportArchive()
         return;
     const QString suggested = QDir::home().filePath(suggestedName(QDateTime::currentDateTime()));
     const QString path = m_chooseFile(FileDialogMode::Save,
-                                      localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics")),
-                                      suggested, localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)")));
+                                      m_bridge.localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics")),
+                                      suggested, m_bridge.localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)")));
     if (!path.isEmpty())
         exportTo(path);
 }
@@ -146,10 +141,10 @@ bool DiagnosticsExport::exportTo(const QString &path)
     QString error;
     const QString shown = QDir::toNativeSeparators(path);
     if (!writeArchive(path, error)) {
-        m_bridge.appendMessage(localized(QStringLiteral("无法导出诊断包 %1: %2"),
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法导出诊断包 %1: %2"),
                                          QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
         return false;
     }
-    m_bridge.appendMessage(localized(QStringLiteral("诊断包已导出到 %1"), QStringLiteral("Diagnostics exported to %1")).arg(shown));
+    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("诊断包已导出到 %1"), QStringLiteral("Diagnostics exported to %1")).arg(shown));
     return true;
 }

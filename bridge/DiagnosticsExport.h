@@ -45,7 +45,6 @@ public:
     Q_INVOKABLE bool exportTo(const QString &path);
 
 private:
-    QString localized(const QString &zh, const QString &en) const;
     QByteArray versionsText() const;
 
     AppBridge &m_bridge;

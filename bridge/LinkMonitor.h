@@ -58,7 +58,6 @@ signals:
     void parametersArrived();
 
 private:
-    QString localized(const QString &zh, const QString &en) const;
     void setState(State state);
     void onOpenedChanged();
     void onHeartbeat();

@@ -16,15 +16,10 @@ ParamBackup::ParamBackup(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::serialOpenedChanged, this, [this] {
         if (!m_busy || m_bridge.serialOpened())
             return;
-        m_bridge.appendMessage(localized(QStringLiteral("串口已断开，未备份"),
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("串口已断开，未备份"),
                                          QStringLiteral("The serial port closed; nothing was backed up")));
         finish();
     });
-}
-
-QString ParamBackup::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
 }
 
 QString ParamBackup::suggestedName(const QString &firmwareVersion, const QDate &date)
@@ -47,7 +42,7 @@ void ParamBackup::backUp()
 void ParamBackup::request()
 {
     if (m_waitedMs >= ReadTimeoutMs) {
-        m_bridge.appendMessage(localized(QStringLiteral("控制器没有回复参数块，未备份"),
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("控制器没有回复参数块，未备份"),
                                          QStringLiteral("No parameter block from the controller; nothing was backed up")));
         finish();
         return;
@@ -73,8 +68,8 @@ void ParamBackup::save()
     const ParamFile::Contents contents = paramFileContentsOf(m_bridge);
     const QString suggested = QDir::home().filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
     const QString path = m_chooseFile ? m_chooseFile(FileDialogMode::Save,
-                                                     localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters")),
-                                                     suggested, localized(QStringLiteral("参数文件 (*.json)"),
+                                                     m_bridge.localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters")),
+                                                     suggested, m_bridge.localized(QStringLiteral("参数文件 (*.json)"),
                                                                           QStringLiteral("Parameter files (*.json)")))
                                       : QString();
     if (path.isEmpty()) {
@@ -85,9 +80,9 @@ void ParamBackup::save()
     const QString shown = QDir::toNativeSeparators(path);
     if (ParamFile::save(path, contents, error)) {
         m_lastPath = path;
-        m_bridge.appendMessage(localized(QStringLiteral("参数已备份到 %1"), QStringLiteral("Parameters backed up to %1")).arg(shown));
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("参数已备份到 %1"), QStringLiteral("Parameters backed up to %1")).arg(shown));
     } else {
-        m_bridge.appendMessage(localized(QStringLiteral("无法写入 %1: %2"), QStringLiteral("Cannot write %1: %2")).arg(shown, error));
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法写入 %1: %2"), QStringLiteral("Cannot write %1: %2")).arg(shown, error));
     }
     finish();
 }

@@ -36,7 +36,6 @@ signals:
     void changed();
 
 private:
-    QString localized(const QString &zh, const QString &en) const;
     void request();
     void onParamsChanged();
     void save();

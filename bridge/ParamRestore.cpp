@@ -51,20 +51,15 @@ QHash<int, QByteArray> ParamRestore::roleNames() const
             {CheckedRole, "checked"}, {VerificationRole, "verification"}};
 }
 
-QString ParamRestore::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
-}
-
 QString ParamRestore::statusText() const
 {
-    return localized(m_status.zh, m_status.en);
+    return m_bridge.localized(m_status.zh, m_status.en);
 }
 
 void ParamRestore::report(const QString &zh, const QString &en)
 {
     m_status = {zh, en};
-    m_bridge.appendMessage(localized(zh, en));
+    m_bridge.appendMessage(m_bridge.localized(zh, en));
     emit changed();
 }
 
@@ -84,8 +79,8 @@ void ParamRestore::chooseFile()
     if (!m_chooseFile || m_state == Writing || m_state == Verifying)
         return;
     const QString path = m_chooseFile(FileDialogMode::Open,
-                                      localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters")),
-                                      QDir::homePath(), localized(QStringLiteral("参数文件 (*.json)"),
+                                      m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters")),
+                                      QDir::homePath(), m_bridge.localized(QStringLiteral("参数文件 (*.json)"),
                                                                   QStringLiteral("Parameter files (*.json)")));
     if (!path.isEmpty())
         openFile(path);

@@ -82,7 +82,6 @@ private:
         Verification verification = NotChecked;
     };
 
-    QString localized(const QString &zh, const QString &en) const;
     void report(const QString &zh, const QString &en);
     bool controllerKnown();
     ParamBlock selectedTarget() const;

@@ -22,11 +22,6 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     });
 }
 
-QString UpgradeMonitor::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
-}
-
 QString UpgradeMonitor::fileName() const
 {
     return QFileInfo(m_bridge.tavoxUpgradeFilePath()).fileName();
@@ -36,7 +31,7 @@ QString UpgradeMonitor::fileSizeText() const
 {
     if (m_fileSize < 0)
         return QString();
-    return localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
+    return m_bridge.localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
 }
 
 int UpgradeMonitor::progress() const
@@ -68,13 +63,13 @@ QString UpgradeMonitor::phaseText() const
     case Idle:
         return QString();
     case Erasing:
-        return localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
+        return m_bridge.localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
     case Writing:
-        return localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
+        return m_bridge.localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
     case Verifying:
-        return localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
+        return m_bridge.localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
     case Restarting:
-        return localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
+        return m_bridge.localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
     }
     return QString();
 }
@@ -92,7 +87,7 @@ QString UpgradeMonitor::transferText() const
         return text;
     const double msPerPacket = double(elapsedMs) / packetsThisRun;
     const int secondsLeft = int((session.packetCount() - session.packetIndex()) * msPerPacket / 1000.0 + 0.5);
-    return text + localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
+    return text + m_bridge.localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
 }
 
 QString UpgradeMonitor::resultText() const
@@ -101,10 +96,10 @@ QString UpgradeMonitor::resultText() const
     case NoResult:
         return QString();
     case Succeeded:
-        return localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+        return m_bridge.localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
     case Failed:
-        return localized(m_lastZh, m_lastEn)
-            + localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
+        return m_bridge.localized(m_lastZh, m_lastEn)
+            + m_bridge.localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
                         QStringLiteral(". Check the cable, re-open the port and retry."));
     }
     return QString();

@@ -43,7 +43,6 @@ signals:
     void changed();
 
 private:
-    QString localized(const QString &zh, const QString &en) const;
     QString transferText() const;
     void onFileChosen();
     void onActiveChanged();

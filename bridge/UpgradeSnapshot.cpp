@@ -17,11 +17,6 @@ UpgradeSnapshot::UpgradeSnapshot(AppBridge &bridge, ParamRestore &restore, const
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeSnapshot::changed);
 }
 
-QString UpgradeSnapshot::localized(const QString &zh, const QString &en) const
-{
-    return m_bridge.language() == QLatin1String("zh") ? zh : en;
-}
-
 void UpgradeSnapshot::onUpgradingChanged()
 {
     if (!m_bridge.tavoxUpgrading() || m_bridge.paramBlocksReceived() == 0)
@@ -32,11 +27,11 @@ void UpgradeSnapshot::onUpgradingChanged()
     m_path = m_snapshots.save(m_snapshot, QDateTime::currentDateTime(), error);
     const QString shown = QDir::toNativeSeparators(m_path);
     if (m_path.isEmpty()) {
-        m_bridge.appendMessage(localized(QStringLiteral("无法保存升级前的参数: %1"),
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法保存升级前的参数: %1"),
                                          QStringLiteral("Could not save the parameters before the upgrade: %1")).arg(error));
         m_stage = Stage::Idle;
     } else {
-        m_bridge.appendMessage(localized(QStringLiteral("升级前的参数已保存到 %1"),
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级前的参数已保存到 %1"),
                                          QStringLiteral("Parameters before the upgrade saved to %1")).arg(shown));
         m_stage = Stage::Upgrading;
     }
@@ -80,7 +75,7 @@ void UpgradeSnapshot::compareWithSnapshot()
     if (sameForm && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty())
         return;
     m_offered = true;
-    m_bridge.appendMessage(localized(QStringLiteral("升级后参数已改变，可恢复升级前的参数"),
+    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级后参数已改变，可恢复升级前的参数"),
                                      QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
     emit changed();
 }

@@ -35,7 +35,6 @@ signals:
     void changed();
 
 private:
-    QString localized(const QString &zh, const QString &en) const;
     void onUpgradingChanged();
     void onUpgradeEnded(UpgradeSession::Outcome outcome);
     void onVersion();
