@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -19,6 +20,7 @@ private slots:
     void initTestCase();
     void everyCharacterHasAGlyph_data();
     void everyCharacterHasAGlyph();
+    void digitsShareOneWidth();
 
 private:
     QString m_fontFamily;
@@ -80,6 +82,20 @@ void TextTest::everyCharacterHasAGlyph()
         }
     }
     QVERIFY2(missing.isEmpty(), qPrintable(m_fontFamily + QLatin1String(" lacks ") + missing.join(QLatin1String(", "))));
+}
+
+// Live numbers are one right-aligned text in a fixed box; they stay put only
+// because the font draws every digit with the same advance.
+void TextTest::digitsShareOneWidth()
+{
+    for (const int pixelSize : {13, 16}) {
+        QFont font(m_fontFamily);
+        font.setPixelSize(pixelSize);
+        const QFontMetricsF metrics(font);
+        const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+        for (char digit = '1'; digit <= '9'; ++digit)
+            QCOMPARE(metrics.horizontalAdvance(QLatin1Char(digit)), zero);
+    }
 }
 
 QTEST_MAIN(TextTest)
