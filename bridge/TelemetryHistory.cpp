@@ -4,10 +4,22 @@ namespace {
 const int MinUpdateIntervalMs = 1000 / TelemetryHistory::MaxUpdatesPerSecond;
 // Farther from any sample than this, the cursor stands over a gap and reads nothing.
 const qint64 NearestWithinMs = 500;
+
+QMetaProperty propertyOf(const QObject &source, const char *name)
+{
+    const QMetaObject *type = source.metaObject();
+    return type->property(type->indexOfProperty(name));
+}
 }
 
 TelemetryHistory::TelemetryHistory(QObject &source, QObject *parent)
-    : QObject(parent), m_source(source), m_ring(Capacity)
+    : QObject(parent)
+    , m_source(source)
+    , m_received(propertyOf(source, "hbReceived"))
+    , m_pitch(propertyOf(source, "hbPitch"))
+    , m_roll(propertyOf(source, "hbRoll"))
+    , m_yaw(propertyOf(source, "hbYaw"))
+    , m_ring(Capacity)
 {
     m_clock.start();
     m_pendingUpdate.setSingleShot(true);
@@ -44,11 +56,11 @@ qint64 TelemetryHistory::endMs() const
 
 void TelemetryHistory::onHeartbeat()
 {
-    if (m_paused || !m_source.property("hbReceived").toBool())
+    if (m_paused || !m_received.read(&m_source).toBool())
         return;
     const qint64 now = m_clock.elapsed();
-    append({now, m_source.property("hbPitch").toFloat(), m_source.property("hbRoll").toFloat(),
-            m_source.property("hbYaw").toFloat()});
+    append({now, m_pitch.read(&m_source).toFloat(), m_roll.read(&m_source).toFloat(),
+            m_yaw.read(&m_source).toFloat()});
     dropOlderThan(now - WindowSeconds * 1000);
     scheduleUpdate();
 }

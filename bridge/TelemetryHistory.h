@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMetaProperty>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -71,6 +72,11 @@ private:
     void announce();
 
     QObject &m_source;
+    // Looked up once: a heartbeat then reads its values without a name search.
+    QMetaProperty m_received;
+    QMetaProperty m_pitch;
+    QMetaProperty m_roll;
+    QMetaProperty m_yaw;
     QVector<Sample> m_ring;
     int m_first = 0;
     int m_count = 0;
