@@ -32,7 +32,7 @@ void registerServiceTypes(const char *uri)
     qmlRegisterUncreatableType<LinkHealth>(uri, 1, 0, "LinkHealth", published);
 }
 
-void publishServiceTools(QQmlContext &context, AppBridge &bridge, QObject &owner)
+void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner)
 {
     const FileChooser chooser = desktopFileChooser();
     auto *backup = new ParamBackup(bridge, &owner);
@@ -47,5 +47,5 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, QObject &owner
     context.setContextProperty(QStringLiteral("upgradeSnapshot"), new UpgradeSnapshot(bridge, *restore, snapshots, &owner));
     context.setContextProperty(QStringLiteral("diagnosticsExport"), diagnostics);
     context.setContextProperty(QStringLiteral("linkHealth"), new LinkHealth(bridge, true, &owner));
-    context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, &owner));
+    context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
 }

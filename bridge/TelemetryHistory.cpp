@@ -1,7 +1,8 @@
 #include "bridge/TelemetryHistory.h"
 
+#include "bridge/DisplayRhythm.h"
+
 namespace {
-const int MinUpdateIntervalMs = 1000 / TelemetryHistory::MaxUpdatesPerSecond;
 // Farther from any sample than this, the cursor stands over a gap and reads nothing.
 const qint64 NearestWithinMs = 500;
 
@@ -12,7 +13,7 @@ QMetaProperty propertyOf(const QObject &source, const char *name)
 }
 }
 
-TelemetryHistory::TelemetryHistory(QObject &source, QObject *parent)
+TelemetryHistory::TelemetryHistory(QObject &source, DisplayRhythm &rhythm, QObject *parent)
     : QObject(parent)
     , m_source(source)
     , m_received(propertyOf(source, "hbReceived"))
@@ -22,9 +23,8 @@ TelemetryHistory::TelemetryHistory(QObject &source, QObject *parent)
     , m_ring(Capacity)
 {
     m_clock.start();
-    m_pendingUpdate.setSingleShot(true);
-    connect(&m_pendingUpdate, &QTimer::timeout, this, &TelemetryHistory::announce);
-    connect(&source, SIGNAL(heartbeatChanged()), this, SLOT(onHeartbeat()));
+    connect(&rhythm, &DisplayRhythm::heartbeat, this, &TelemetryHistory::record);
+    connect(&rhythm, &DisplayRhythm::due, this, &TelemetryHistory::onDue);
 }
 
 void TelemetryHistory::setPaused(bool paused)
@@ -42,8 +42,6 @@ void TelemetryHistory::setActive(bool active)
     if (active == m_active)
         return;
     m_active = active;
-    if (!active)
-        m_pendingUpdate.stop();
     emit activeChanged();
     if (active)
         announce();
@@ -54,7 +52,7 @@ qint64 TelemetryHistory::endMs() const
     return m_paused ? m_pausedAtMs : m_clock.elapsed();
 }
 
-void TelemetryHistory::onHeartbeat()
+void TelemetryHistory::record()
 {
     if (m_paused || !m_received.read(&m_source).toBool())
         return;
@@ -62,7 +60,13 @@ void TelemetryHistory::onHeartbeat()
     append({now, m_pitch.read(&m_source).toFloat(), m_roll.read(&m_source).toFloat(),
             m_yaw.read(&m_source).toFloat()});
     dropOlderThan(now - WindowSeconds * 1000);
-    scheduleUpdate();
+    m_unannounced = true;
+}
+
+void TelemetryHistory::onDue()
+{
+    if (m_active && m_unannounced)
+        announce();
 }
 
 void TelemetryHistory::append(const Sample &sample)
@@ -90,26 +94,9 @@ void TelemetryHistory::clear()
     announce();
 }
 
-// Announced with the heartbeat itself, so a repaint of the plot shares the
-// frame that the heartbeat's other values cause anyway; a heartbeat that
-// comes sooner than the interval waits for the next one. Only when no further
-// heartbeat comes does the timer show the last samples.
-void TelemetryHistory::scheduleUpdate()
-{
-    if (!m_active)
-        return;
-    const qint64 since = m_sinceAnnounced.isValid() ? m_sinceAnnounced.elapsed() : MinUpdateIntervalMs;
-    if (since >= MinUpdateIntervalMs) {
-        m_pendingUpdate.stop();
-        announce();
-    } else {
-        m_pendingUpdate.start(2 * MinUpdateIntervalMs);
-    }
-}
-
 void TelemetryHistory::announce()
 {
-    m_sinceAnnounced.start();
+    m_unannounced = false;
     ++m_updatesAnnounced;
     emit updated();
 }

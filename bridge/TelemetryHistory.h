@@ -3,18 +3,20 @@
 #include <QElapsedTimer>
 #include <QMetaProperty>
 #include <QObject>
-#include <QTimer>
 #include <QVariantMap>
 #include <QVector>
 
+class DisplayRhythm;
+
 // Pitch, roll and yaw of the last `WindowSeconds`, one sample per heartbeat,
 // in a ring that never grows. Recording costs one copy per heartbeat; the
-// `updated` signal that makes a plot repaint comes at most
-// `MaxUpdatesPerSecond` times a second and only while a plot is `active`.
-// Paused, the history keeps what it has and takes nothing new.
+// `updated` signal that makes a plot repaint comes only while a plot is
+// `active`, when the window's `DisplayRhythm` brings the live values up to
+// date, so plot and values repaint in the same frame. Paused, the history
+// keeps what it has and takes nothing new.
 //
-// `source` is any object with hbPitch, hbRoll, hbYaw, hbReceived and a
-// heartbeatChanged() signal: the bridge, or a test's double.
+// `source` is any object with hbPitch, hbRoll, hbYaw and hbReceived: the
+// bridge, or a test's double.
 class TelemetryHistory : public QObject
 {
     Q_OBJECT
@@ -25,7 +27,6 @@ class TelemetryHistory : public QObject
 
 public:
     static constexpr int WindowSeconds = 30;
-    static constexpr int MaxUpdatesPerSecond = 10;
     // Room for a heartbeat rate of up to 100 Hz over the whole window.
     static constexpr int Capacity = WindowSeconds * 100;
 
@@ -37,7 +38,7 @@ public:
         float yaw = 0;
     };
 
-    explicit TelemetryHistory(QObject &source, QObject *parent = nullptr);
+    TelemetryHistory(QObject &source, DisplayRhythm &rhythm, QObject *parent = nullptr);
 
     bool paused() const { return m_paused; }
     void setPaused(bool paused);
@@ -62,13 +63,11 @@ signals:
     void activeChanged();
     void updated();
 
-private slots:
-    void onHeartbeat();
-
 private:
+    void record();
+    void onDue();
     void append(const Sample &sample);
     void dropOlderThan(qint64 ms);
-    void scheduleUpdate();
     void announce();
 
     QObject &m_source;
@@ -83,8 +82,7 @@ private:
     bool m_paused = false;
     bool m_active = false;
     qint64 m_pausedAtMs = 0;
+    bool m_unannounced = false;
     QElapsedTimer m_clock;
-    QElapsedTimer m_sinceAnnounced;
-    QTimer m_pendingUpdate;
     int m_updatesAnnounced = 0;
 };

@@ -3,6 +3,7 @@
 #include "bridge/ActionFeedback.h"
 #include "bridge/AppBridge.h"
 #include "bridge/CalibrationGuide.h"
+#include "bridge/DisplayRhythm.h"
 #include "bridge/FieldEdits.h"
 #include "bridge/LinkMonitor.h"
 #include "bridge/LiveTelemetry.h"
@@ -45,11 +46,13 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
     context.setContextProperty(QStringLiteral("portCatalog"), new PortCatalog(&owner));
-    publishLiveTelemetry(context, bridge, owner);
-    publishServiceTools(context, bridge, owner);
+    DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
+    publishServiceTools(context, bridge, rhythm, owner);
 }
 
-void publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)
+DisplayRhythm &publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)
 {
-    context.setContextProperty(QStringLiteral("liveTelemetry"), new LiveTelemetry(source, &owner));
+    auto *rhythm = new DisplayRhythm(source, &owner);
+    context.setContextProperty(QStringLiteral("liveTelemetry"), new LiveTelemetry(source, *rhythm, &owner));
+    return *rhythm;
 }

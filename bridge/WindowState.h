@@ -1,6 +1,7 @@
 #pragma once
 
 class AppBridge;
+class DisplayRhythm;
 class QQmlContext;
 class QObject;
 
@@ -12,5 +13,6 @@ class QObject;
 void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner);
 
 // Publishes liveTelemetry over `source` alone: the heartbeat values of any
-// object with the bridge's hb* properties (a test's double, for one).
-void publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner);
+// object with the bridge's hb* properties (a test's double, for one). Returns
+// the rhythm the values follow, for the other views of live values.
+DisplayRhythm &publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner);

@@ -4,6 +4,7 @@
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
 #include "bridge/DiagnosticsExport.h"
+#include "bridge/DisplayRhythm.h"
 #include "bridge/LinkHealth.h"
 #include "bridge/LinkMonitor.h"
 #include "bridge/TelemetryHistory.h"
@@ -85,7 +86,8 @@ void TestDiagnostics::historyRecordsHeartbeatsAndStopsWhenPaused()
     SimProcess sim;
     QVERIFY(sim.start());
     AppBridge bridge;
-    TelemetryHistory history(bridge);
+    DisplayRhythm rhythm(bridge);
+    TelemetryHistory history(bridge, rhythm);
     QSignalSpy heartbeats(&bridge, &AppBridge::heartbeatChanged);
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
 

@@ -1,5 +1,7 @@
 #include "bridge/AppBridge.h"
+#include "bridge/DisplayRhythm.h"
 #include "bridge/LiveTelemetry.h"
+#include "bridge/TelemetryHistory.h"
 #include "support/FakeBridge.h"
 #include "support/SimProcess.h"
 
@@ -12,7 +14,7 @@
 
 namespace {
 // Longer than the shortest spacing of two publications.
-const int QuietSpellMs = 1000 / LiveTelemetry::MaxUpdatesPerSecond + 20;
+const int QuietSpellMs = 1000 / DisplayRhythm::MaxUpdatesPerSecond + 20;
 
 // The per-name change signal QML bindings on `name` listen to.
 QMetaMethod notifySignalOf(const QObject &map, const char *name)
@@ -50,7 +52,9 @@ private slots:
     void burstIsCoalescedAndEndsOnItsLatestValues();
     void onlyChangedValuesNotify();
     void firstHeartbeatAfterQuietShowsAtOnce();
+    void heartbeatDueAtTheIntervalPublishesAtOnce();
     void lastHeartbeatOfEveryBurstIsShown();
+    void plotRepaintsWithTheValuesAndHoldsTheirHeartbeat();
     void followsTheRealBridgeAndItsSimulatedController();
 };
 
@@ -59,7 +63,8 @@ void TestLiveTelemetry::startsWithTheSourcesValues()
     FakeBridge source;
     source.setProperty("hbPitch", 12.5);
     source.setProperty("hbCrsfValuePresent", true);
-    LiveTelemetry live(source);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
     QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 12.5);
     QCOMPARE(live.value(QStringLiteral("hbCrsfValuePresent")).toBool(), true);
     QCOMPARE(live.value(QStringLiteral("hbReceived")).toBool(), false);
@@ -69,7 +74,8 @@ void TestLiveTelemetry::startsWithTheSourcesValues()
 void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
 {
     FakeBridge source;
-    LiveTelemetry live(source);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
     QElapsedTimer burst;
     burst.start();
     for (int i = 1; i <= 100; ++i) {
@@ -80,7 +86,7 @@ void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
     QCOMPARE(live.value(QStringLiteral("hbSbusPitchValue")).toInt(), 1100);
     // However long the burst took on a busy machine, the window never saw
     // more than its share of updates.
-    const int allowed = 2 + int(burst.elapsed() * LiveTelemetry::MaxUpdatesPerSecond / 1000);
+    const int allowed = 2 + int(burst.elapsed() * DisplayRhythm::MaxUpdatesPerSecond / 1000);
     QVERIFY2(live.publications() <= allowed,
              qPrintable(QStringLiteral("%1 publications, at most %2").arg(live.publications()).arg(allowed)));
     QVERIFY(live.publications() >= 1);
@@ -91,7 +97,8 @@ void TestLiveTelemetry::onlyChangedValuesNotify()
     FakeBridge source;
     setQuietly(source, "hbRoll", 3.0);
     setQuietly(source, "hbAttiReady", true);
-    LiveTelemetry live(source);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
     const auto pitch = spyOn(live, "hbPitch");
     const auto roll = spyOn(live, "hbRoll");
     const auto ready = spyOn(live, "hbAttiReady");
@@ -115,7 +122,8 @@ void TestLiveTelemetry::onlyChangedValuesNotify()
 void TestLiveTelemetry::firstHeartbeatAfterQuietShowsAtOnce()
 {
     FakeBridge source;
-    LiveTelemetry live(source);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
     heartbeat(source, "hbYaw", -45.0);
     QCOMPARE(live.value(QStringLiteral("hbYaw")).toDouble(), -45.0);
 
@@ -128,10 +136,26 @@ void TestLiveTelemetry::firstHeartbeatAfterQuietShowsAtOnce()
     QCOMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 51.0);
 }
 
+void TestLiveTelemetry::heartbeatDueAtTheIntervalPublishesAtOnce()
+{
+    FakeBridge source;
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    heartbeat(source, "hbRoll", 1.0);
+    QCOMPARE(live.publications(), 1);
+    // A heartbeat of a steady controller arriving a hair early still counts as
+    // the one that ends the interval.
+    QTest::qWait(DisplayRhythm::IntervalMs - DisplayRhythm::EarlyByMs / 2);
+    heartbeat(source, "hbRoll", 2.0);
+    QCOMPARE(live.publications(), 2);
+    QCOMPARE(live.value(QStringLiteral("hbRoll")).toDouble(), 2.0);
+}
+
 void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
 {
     FakeBridge source;
-    LiveTelemetry live(source);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
     const auto ready = spyOn(live, "hbAttiReady");
     for (int round = 1; round <= 5; ++round) {
         heartbeat(source, "hbPwmYawValue", round * 100);
@@ -146,12 +170,43 @@ void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
     QVERIFY2(ready->count() <= 10, qPrintable(QString::number(ready->count())));
 }
 
+void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
+{
+    FakeBridge source;
+    setQuietly(source, "hbReceived", true);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    TelemetryHistory history(source, rhythm);
+    history.setActive(true);
+    const int announcedAtStart = history.updatesAnnounced();
+    const int publishedAtStart = live.publications();
+    int repaintsApart = 0;
+    connect(&history, &TelemetryHistory::updated, this, [&] {
+        // The newest sample is the heartbeat the values show.
+        QCOMPARE(history.sample(history.sampleCount() - 1).pitch, live.value(QStringLiteral("hbPitch")).toFloat());
+    });
+    QObject::connect(&rhythm, &DisplayRhythm::due, [&] {
+        if (history.updatesAnnounced() - announcedAtStart != live.publications() - publishedAtStart)
+            ++repaintsApart;
+    });
+    for (int i = 1; i <= 60; ++i) {
+        heartbeat(source, "hbPitch", i / 4.0);
+        QTest::qWait(5);
+    }
+    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 15.0);
+    QTRY_COMPARE(history.sample(history.sampleCount() - 1).pitch, 15.0f);
+    QCOMPARE(history.sampleCount(), 60);
+    QVERIFY(live.publications() - publishedAtStart >= 2);
+    QCOMPARE(repaintsApart, 0);
+}
+
 void TestLiveTelemetry::followsTheRealBridgeAndItsSimulatedController()
 {
     SimProcess sim({QStringLiteral("--hb-rate"), QStringLiteral("200")});
     QVERIFY(sim.start());
     AppBridge bridge;
-    LiveTelemetry live(bridge);
+    DisplayRhythm rhythm(bridge);
+    LiveTelemetry live(bridge, rhythm);
     const auto received = spyOn(live, "hbReceived");
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     QTRY_VERIFY(live.value(QStringLiteral("hbReceived")).toBool());
