@@ -3,6 +3,9 @@
 #include "bridge/AppBridge.h"
 
 namespace {
+// Longer than the spacing of the calls a window makes in its rhythm.
+const int FollowingSlackMs = 250;
+
 double perSecond(quint64 count, qint64 ms)
 {
     return ms > 0 ? count * 1000.0 / ms : 0.0;
@@ -12,7 +15,6 @@ double perSecond(quint64 count, qint64 ms)
 LinkHealth::LinkHealth(const AppBridge &bridge, bool refreshing, QObject *parent)
     : QObject(parent), m_bridge(bridge)
 {
-    m_refresh.setInterval(RefreshIntervalMs);
     if (refreshing)
         connect(&m_refresh, &QTimer::timeout, this, [this] { sample(); });
     m_lostDeadline.setSingleShot(true);
@@ -50,8 +52,28 @@ const LinkFigures &LinkHealth::sample()
     m_figures = {now, perSecond(recent.frames, intervalMs), perSecond(recent.bytesReceived, intervalMs),
                  msSinceHeartbeat()};
     m_previous = now;
+    if (m_refresh.isActive())
+        m_refresh.start(refreshDelayMs());
     emit changed();
     return m_figures;
+}
+
+void LinkHealth::refreshIfDue()
+{
+    if (!m_refresh.isActive())
+        return;
+    if (m_sincePrevious.elapsed() >= RefreshIntervalMs) {
+        m_followingCalls = true;
+        sample();
+    } else if (!m_followingCalls) {
+        m_followingCalls = true;
+        m_refresh.start(int(refreshDelayMs() - m_sincePrevious.elapsed()));
+    }
+}
+
+int LinkHealth::refreshDelayMs() const
+{
+    return m_followingCalls ? RefreshIntervalMs + FollowingSlackMs : RefreshIntervalMs;
 }
 
 // The receive statistics start over with every open, and so do the rates.
@@ -66,7 +88,7 @@ void LinkHealth::onOpenedChanged()
         return;
     }
     restartClocks();
-    m_refresh.start();
+    m_refresh.start(refreshDelayMs());
     sample();
 }
 

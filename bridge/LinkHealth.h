@@ -46,6 +46,11 @@ public:
 
     // Takes the counters now: rates cover the time since the previous sample.
     const LinkFigures &sample();
+    // For a window that repaints in a rhythm of its own: renews the figures
+    // once a refresh interval has passed, so they change in a frame that is
+    // drawn anyway. From the first call on, the refresh timer waits a little
+    // longer and renews them only when no such call comes (a silent link).
+    void refreshIfDue();
     qint64 msSinceHeartbeat() const;
 
     bool portOpen() const;
@@ -65,6 +70,7 @@ private:
     void onHeartbeat();
     void onLostDeadline();
     void restartClocks();
+    int refreshDelayMs() const;
 
     const AppBridge &m_bridge;
     LinkFigures m_figures;
@@ -74,4 +80,5 @@ private:
     QTimer m_refresh;
     QTimer m_lostDeadline;
     bool m_lost = false;
+    bool m_followingCalls = false;
 };

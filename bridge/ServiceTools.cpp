@@ -3,6 +3,7 @@
 #include "app/StandardLocations.h"
 #include "bridge/AppBridge.h"
 #include "bridge/DiagnosticsExport.h"
+#include "bridge/DisplayRhythm.h"
 #include "bridge/LinkHealth.h"
 #include "bridge/ParamBackup.h"
 #include "bridge/ParamRestore.h"
@@ -46,6 +47,8 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     context.setContextProperty(QStringLiteral("paramRestore"), restore);
     context.setContextProperty(QStringLiteral("upgradeSnapshot"), new UpgradeSnapshot(bridge, *restore, snapshots, &owner));
     context.setContextProperty(QStringLiteral("diagnosticsExport"), diagnostics);
-    context.setContextProperty(QStringLiteral("linkHealth"), new LinkHealth(bridge, true, &owner));
+    auto *health = new LinkHealth(bridge, true, &owner);
+    QObject::connect(&rhythm, &DisplayRhythm::due, health, &LinkHealth::refreshIfDue);
+    context.setContextProperty(QStringLiteral("linkHealth"), health);
     context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
 }

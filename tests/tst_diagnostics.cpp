@@ -30,6 +30,7 @@ private slots:
     void initTestCase() { removeConfigFile(); }
     void linkFiguresCountInjectedNoise();
     void linkLostWhenHeartbeatsStopAgreesWithTheWindow();
+    void linkFiguresChangeInTheWindowsRhythmAndWithoutIt();
     void historyRecordsHeartbeatsAndStopsWhenPaused();
     void archiveHoldsLogsParametersVersionsAndConfiguration();
     void archiveThatCannotBeWrittenIsReported();
@@ -79,6 +80,37 @@ void TestDiagnostics::linkLostWhenHeartbeatsStopAgreesWithTheWindow()
 
     QTRY_VERIFY_WITH_TIMEOUT(!health.linkLost(), 6000);
     QVERIFY(monitor.telemetryLive());
+}
+
+void TestDiagnostics::linkFiguresChangeInTheWindowsRhythmAndWithoutIt()
+{
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("4000:6000")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    DisplayRhythm rhythm(bridge);
+    LinkHealth health(bridge, true);
+    bool inRhythm = false;
+    connect(&rhythm, &DisplayRhythm::due, &health, [&] {
+        inRhythm = true;
+        health.refreshIfDue();
+        inRhythm = false;
+    });
+    int renewedInRhythm = 0;
+    int renewedApart = 0;
+    connect(&health, &LinkHealth::changed, this, [&] { ++(inRhythm ? renewedInRhythm : renewedApart); });
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    renewedApart = 0;
+
+    // While heartbeats come, the figures renew only in the rhythm, once a second.
+    QTRY_VERIFY_WITH_TIMEOUT(renewedInRhythm >= 2, 5000);
+    QCOMPARE(renewedApart, 0);
+    QVERIFY(health.framesPerSecond() > 0);
+
+    // A silent link has no rhythm, and its figures still move.
+    QTRY_VERIFY_WITH_TIMEOUT(health.linkLost(), 8000);
+    const int renewedBefore = renewedApart;
+    QTRY_VERIFY_WITH_TIMEOUT(renewedApart >= renewedBefore + 2, 5000);
+    QVERIFY(health.sinceHeartbeatMs() > LinkHealth::LostAfterMs);
 }
 
 void TestDiagnostics::historyRecordsHeartbeatsAndStopsWhenPaused()
