@@ -96,7 +96,8 @@ ColumnLayout {
             model: appBridge.serialPorts
             currentIndex: root.preferredPortIndex()
             enabled: !serialSwitch.checked
-            hint: currentText === "" ? "" : root.portHint(currentText)
+            // Asked of the system only on hover: listing the ports' details is slow.
+            hint: currentText === "" || !hovered ? "" : root.portHint(currentText)
             entryHint: root.portHint
             onModelChanged: currentIndex = root.preferredPortIndex()
         }

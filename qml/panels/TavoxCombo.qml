@@ -137,7 +137,7 @@ ComboBox {
         highlighted: control.highlightedIndex === index
         hoverEnabled: true
         ToolTip.visible: hovered && ToolTip.text !== ""
-        ToolTip.text: control.entryHint ? control.entryHint(modelData) : ""
+        ToolTip.text: hovered && control.entryHint ? control.entryHint(modelData) : ""
         ToolTip.delay: 300
 
         contentItem: Text {
