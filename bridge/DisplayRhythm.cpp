@@ -11,8 +11,8 @@ DisplayRhythm::DisplayRhythm(QObject &source, QObject *parent) : QObject(parent)
 void DisplayRhythm::onHeartbeat()
 {
     emit heartbeat();
-    // One that comes sooner leaves its values to the next heartbeat, or to the
-    // timer when no further heartbeat comes.
+    // A heartbeat before the interval is over leaves its values to the next
+    // one, or to the timer when no further heartbeat comes.
     const qint64 since = m_sinceDue.isValid() ? m_sinceDue.elapsed() : IntervalMs;
     if (since >= IntervalMs - EarlyByMs) {
         m_pending.stop();
