@@ -1,8 +1,9 @@
 #include "app/StartupProbe.h"
 
+#include "app/ProcessFigures.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QQuickWindow>
@@ -10,9 +11,7 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 // Leaves time for the first port listing, heartbeats and a connection to show.
@@ -26,27 +25,6 @@ QElapsedTimer &sinceMain()
 
 const int ProbeTickMs = 10;
 const int ProbeReportMs = 1000;
-
-// A "Name:   1234 kB" line of /proc/self/status, in KiB; -1 when missing.
-long statusKib(const char *name)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(name) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-double monotonicMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
 
 QImage renderedWindow(QQuickWindow *window)
 {
@@ -74,7 +52,8 @@ void armFirstFrameReport(QQuickWindow *window)
             return;
         reported = true;
         std::fprintf(stderr, "first-frame-ms=%lld first-frame-monotonic-ms=%.3f rss-kib=%ld hwm-kib=%ld\n",
-                     sinceMain().elapsed(), monotonicMs(), statusKib("VmRSS"), statusKib("VmHWM"));
+                     sinceMain().elapsed(), monotonicMs(), statusKib(QStringLiteral("self"), "VmRSS"),
+                     statusKib(QStringLiteral("self"), "VmHWM"));
         QCoreApplication::quit();
     });
 }

@@ -7,7 +7,7 @@
 // Three runs, a fresh simulator each; prints one tab-separated row (the median,
 // with min and max) for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
-#include "support/Spread.h"
+#include "support/ToolRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +21,6 @@
 #include <vector>
 
 namespace {
-const int StartTimeoutMs = 5000;
 const int UpgradeTimeoutMs = 600000;
 const int Runs = 3;
 
@@ -62,7 +61,7 @@ double transferSeconds(const QString &port, int baud, const QString &imagePath)
 {
     QProcess ctl;
     ctl.setReadChannel(QProcess::StandardError);
-    ctl.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tavoxctl"),
+    ctl.start(buildProgram(QStringLiteral("tavoxctl")),
               {"-p", port, "-b", QString::number(baud), "upgrade", imagePath});
     QElapsedTimer clock;
     clock.start();
@@ -94,15 +93,12 @@ int main(int argc, char *argv[])
     for (int run = 0; run < Runs; ++run) {
         // The simulator as the window's figure meets it: its erase time and heartbeats.
         QProcess sim;
-        sim.setStandardErrorFile(QProcess::nullDevice());
-        sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tavox-sim"),
-                  {"--flash-size", QString::number(imageSize), "--baud", QString::number(options.baud)});
-        if (imagePath.isEmpty() || !sim.waitForStarted(StartTimeoutMs) || !sim.waitForReadyRead(StartTimeoutMs))
+        const QString port = startSimulator(
+            sim, {"--flash-size", QString::number(imageSize), "--baud", QString::number(options.baud)});
+        if (imagePath.isEmpty() || port.isEmpty())
             return 1;
-        const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
         const double seconds = transferSeconds(port, options.baud, imagePath);
-        sim.terminate();
-        sim.waitForFinished(StartTimeoutMs);
+        stopProcess(sim);
         if (seconds < 0) {
             std::fprintf(stderr, "cli-upgrade: the upgrade through tavoxctl did not complete\n");
             return 1;

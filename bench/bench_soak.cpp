@@ -83,12 +83,12 @@ bool runOnce(const Options &options, RunFigures &figures)
         return false;
     }
     const double cpuStart = cpuSecondsOf(pid);
-    const long rssStart = statusKibOf(pid, "VmRSS");
+    const long rssStart = statusKib(QString::number(pid), "VmRSS");
     QElapsedTimer window;
     window.start();
     waitMs(options.seconds * 1000);
     const double cpuEnd = cpuSecondsOf(pid);
-    const long rssEnd = statusKibOf(pid, "VmRSS");
+    const long rssEnd = statusKib(QString::number(pid), "VmRSS");
     const double seconds = window.nsecsElapsed() / 1e9;
     const bool stillConnected = tool.state() == QProcess::Running && holdsOpen(pid, port);
     stopProcess(tool);

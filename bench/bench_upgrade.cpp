@@ -10,7 +10,7 @@
 #include "bridge/AppBridge.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
-#include "support/Spread.h"
+#include "support/ToolRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -104,19 +104,11 @@ struct Simulator
         QStringList arguments{"--flash-size", QString::number(flashSize)};
         if (paceBaud > 0)
             arguments << "--baud" << QString::number(paceBaud);
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tavox-sim"), arguments);
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
-            return false;
-        port = QString::fromLocal8Bit(process.readLine()).trimmed();
+        port = startSimulator(process, arguments);
         return !port.isEmpty();
     }
 
-    ~Simulator()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
-    }
+    ~Simulator() { stopProcess(process); }
 };
 
 // Blocks until a general-set reply with `commandId` has been read.

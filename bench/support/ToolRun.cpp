@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <unistd.h>
 
 QString buildProgram(const QString &name)
@@ -102,19 +101,6 @@ double cpuSecondsOf(qint64 pid)
     return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
-long statusKibOf(qint64 pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 bool holdsOpen(qint64 pid, const QString &device)
 {
     const QString target = QFileInfo(device).canonicalFilePath();
@@ -124,13 +110,6 @@ bool holdsOpen(qint64 pid, const QString &device)
             return true;
     }
     return false;
-}
-
-double monotonicMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 QString startSimulator(QProcess &sim, const QStringList &arguments)

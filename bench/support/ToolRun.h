@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProcessFigures.h"
 #include "support/Spread.h"
 
 #include <QProcess>
@@ -40,13 +41,10 @@ using OtherOption = std::function<bool(const QString &name, const QString &value
 bool parseRunOptions(const QStringList &args, const char *benchmark, RunOptions &options,
                      const OtherOption &other = {});
 
-// CPU time (user and system) and memory figures of a running process.
+// CPU time (user and system) of a running process; its memory is statusKib's.
 double cpuSecondsOf(qint64 pid);
-long statusKibOf(qint64 pid, const char *field);   // "VmRSS", "VmHWM"; -1 if unknown
 // Whether the process has `device` open (compared by the file it resolves to).
 bool holdsOpen(qint64 pid, const QString &device);
-
-double monotonicMs();
 
 // tavox-sim started with `arguments`, its log thrown away; empty port on failure.
 QString startSimulator(QProcess &sim, const QStringList &arguments);
