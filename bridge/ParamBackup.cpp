@@ -8,16 +8,24 @@
 #include <QDir>
 
 ParamBackup::ParamBackup(AppBridge &bridge, QObject *parent)
-    : QObject(parent), m_bridge(bridge)
+    : QObject(parent), m_bridge(bridge), m_read(bridge)
 {
-    m_resend.setInterval(ResendIntervalMs);
-    connect(&m_resend, &QTimer::timeout, this, &ParamBackup::request);
-    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ParamBackup::onParamsChanged);
+    connect(&m_read, &ParamReadBack::asking, this, [this] {
+        if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
+            m_bridge.tavoxQueryVersion();
+    });
+    // Queued by the read back: the dialog's own event loop never runs inside the bridge's signal.
+    connect(&m_read, &ParamReadBack::arrived, this, &ParamBackup::save);
+    connect(&m_read, &ParamReadBack::timedOut, this, [this] {
+        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("控制器没有回复参数块，未备份"),
+                                                  QStringLiteral("No parameter block from the controller; nothing was backed up")));
+        finish();
+    });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, [this] {
         if (!m_busy || m_bridge.serialOpened())
             return;
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("串口已断开，未备份"),
-                                         QStringLiteral("The serial port closed; nothing was backed up")));
+                                                  QStringLiteral("The serial port closed; nothing was backed up")));
         finish();
     });
 }
@@ -33,45 +41,19 @@ void ParamBackup::backUp()
     if (m_busy || !m_bridge.tavoxRequireSerial())
         return;
     m_busy = true;
-    m_blocksBefore = m_bridge.paramBlocksReceived();
-    m_waitedMs = 0;
     emit changed();
-    request();
-}
-
-void ParamBackup::request()
-{
-    if (m_waitedMs >= ReadTimeoutMs) {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("控制器没有回复参数块，未备份"),
-                                         QStringLiteral("No parameter block from the controller; nothing was backed up")));
-        finish();
-        return;
-    }
-    m_waitedMs += ResendIntervalMs;
-    m_resend.start();
-    if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
-        m_bridge.tavoxQueryVersion();
-    m_bridge.tavoxReadParams();
-}
-
-void ParamBackup::onParamsChanged()
-{
-    if (m_busy && m_bridge.paramBlocksReceived() > m_blocksBefore && m_resend.isActive()) {
-        m_resend.stop();
-        // The dialog runs its own event loop: not from inside the bridge's signal.
-        QMetaObject::invokeMethod(this, &ParamBackup::save, Qt::QueuedConnection);
-    }
+    m_read.start(ReadTimeoutMs);
 }
 
 void ParamBackup::save()
 {
     const ParamFile::Contents contents = paramFileContentsOf(m_bridge);
     const QString suggested = QDir::home().filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
-    const QString path = m_chooseFile ? m_chooseFile(FileDialogMode::Save,
-                                                     m_bridge.localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters")),
-                                                     suggested, m_bridge.localized(QStringLiteral("参数文件 (*.json)"),
-                                                                          QStringLiteral("Parameter files (*.json)")))
-                                      : QString();
+    const QString title = m_bridge.localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters"));
+    const TextPair filter = paramFileFilter();
+    const QString path = m_chooseFile
+        ? m_chooseFile(FileDialogMode::Save, title, suggested, m_bridge.localized(filter.zh, filter.en))
+        : QString();
     if (path.isEmpty()) {
         finish();
         return;
@@ -89,7 +71,7 @@ void ParamBackup::save()
 
 void ParamBackup::finish()
 {
-    m_resend.stop();
+    m_read.stop();
     m_busy = false;
     emit changed();
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "bridge/FileChooser.h"
+#include "bridge/ParamReadBack.h"
 
 #include <QObject>
-#include <QTimer>
 
 class AppBridge;
 
@@ -18,7 +18,6 @@ class ParamBackup : public QObject
 
 public:
     static constexpr int ReadTimeoutMs = 5000;
-    static constexpr int ResendIntervalMs = 1000;
 
     explicit ParamBackup(AppBridge &bridge, QObject *parent = nullptr);
 
@@ -36,16 +35,12 @@ signals:
     void changed();
 
 private:
-    void request();
-    void onParamsChanged();
     void save();
     void finish();
 
     AppBridge &m_bridge;
     FileChooser m_chooseFile;
     bool m_busy = false;
-    int m_blocksBefore = 0;
-    int m_waitedMs = 0;
-    QTimer m_resend;
+    ParamReadBack m_read;
     QString m_lastPath;
 };

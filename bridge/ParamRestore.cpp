@@ -9,11 +9,13 @@
 #include <algorithm>
 
 ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
-    : QAbstractListModel(parent), m_bridge(bridge)
+    : QAbstractListModel(parent), m_bridge(bridge), m_readBack(bridge)
 {
-    m_readTimer.setInterval(ResendIntervalMs);
-    connect(&m_readTimer, &QTimer::timeout, this, &ParamRestore::requestRead);
-    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ParamRestore::onParamsChanged);
+    connect(&m_readBack, &ParamReadBack::arrived, this, &ParamRestore::finishVerification);
+    connect(&m_readBack, &ParamReadBack::timedOut, this, [this] {
+        fail(QStringLiteral("控制器没有回复参数块，无法核对"), QStringLiteral("No parameter block from the controller; nothing verified"));
+    });
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [this] { ++m_paramsChanges; });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &ParamRestore::onLinkClosed);
     connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::changed);
     connect(&bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
@@ -78,10 +80,9 @@ void ParamRestore::chooseFile()
 {
     if (!m_chooseFile || m_state == Writing || m_state == Verifying)
         return;
-    const QString path = m_chooseFile(FileDialogMode::Open,
-                                      m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters")),
-                                      QDir::homePath(), m_bridge.localized(QStringLiteral("参数文件 (*.json)"),
-                                                                  QStringLiteral("Parameter files (*.json)")));
+    const QString title = m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
+    const TextPair filter = paramFileFilter();
+    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.localized(filter.zh, filter.en));
     if (!path.isEmpty())
         openFile(path);
 }
@@ -242,37 +243,13 @@ void ParamRestore::startReadBack(int settleMs)
     setState(Verifying);
     m_status = {QStringLiteral("正在读回参数以核对…"), QStringLiteral("Reading the parameters back to verify…")};
     emit changed();
-    m_blocksBeforeRead = m_bridge.paramBlocksReceived();
-    m_readElapsedMs = -settleMs;
-    if (settleMs > 0)
-        m_readTimer.start(settleMs);
-    else
-        requestRead();
-}
-
-void ParamRestore::requestRead()
-{
-    if (m_readElapsedMs >= ReadTimeoutMs) {
-        fail(QStringLiteral("控制器没有回复参数块，无法核对"), QStringLiteral("No parameter block from the controller; nothing verified"));
-        return;
-    }
-    m_readElapsedMs += m_readTimer.interval() > 0 ? m_readTimer.interval() : ResendIntervalMs;
-    m_readTimer.start(ResendIntervalMs);
-    m_bridge.tavoxReadParams();
-}
-
-void ParamRestore::onParamsChanged()
-{
-    ++m_paramsChanges;
-    if (m_state == Verifying && m_bridge.paramBlocksReceived() > m_blocksBeforeRead)
-        QMetaObject::invokeMethod(this, &ParamRestore::finishVerification, Qt::QueuedConnection);
+    m_readBack.start(ReadTimeoutMs, settleMs);
 }
 
 void ParamRestore::finishVerification()
 {
     if (m_state != Verifying)
         return;
-    m_readTimer.stop();
     const ParamBlock &device = m_bridge.paramBlock();
     int differing = 0;
     for (Row &row : m_rows) {
@@ -301,7 +278,7 @@ void ParamRestore::onLinkClosed()
 
 void ParamRestore::fail(const QString &zh, const QString &en)
 {
-    m_readTimer.stop();
+    m_readBack.stop();
     m_writes.clear();
     m_waitingForFollowUps = false;
     setState(Failed);

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "bridge/FileChooser.h"
+#include "bridge/ParamReadBack.h"
 #include "device/ParamFile.h"
 #include "device/ParamWritePlan.h"
 #include "device/TextPair.h"
 
 #include <QAbstractListModel>
-#include <QTimer>
 
 class AppBridge;
 
@@ -34,7 +34,6 @@ public:
     // Writes wait for the bridge's own follow-ups (activation, reboot, reads);
     // a read that goes unanswered is asked again once a second up to this.
     static constexpr int ReadTimeoutMs = 10000;
-    static constexpr int ResendIntervalMs = 1000;
     // After a restart the bridge does not follow with reads of its own (the torque).
     static constexpr int RestartSettleMs = 3000;
 
@@ -89,8 +88,6 @@ private:
     void writeNext();
     void afterFollowUps();
     void startReadBack(int settleMs);
-    void requestRead();
-    void onParamsChanged();
     void onLinkClosed();
     void finishVerification();
     void fail(const QString &zh, const QString &en);
@@ -108,7 +105,5 @@ private:
     bool m_lastWriteRestarted = false;
     bool m_waitingForFollowUps = false;
     int m_paramsChanges = 0;
-    int m_blocksBeforeRead = 0;
-    QTimer m_readTimer;
-    int m_readElapsedMs = 0;
+    ParamReadBack m_readBack;
 };

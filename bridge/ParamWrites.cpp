@@ -84,6 +84,11 @@ ParamFile::Contents paramFileContentsOf(const AppBridge &bridge)
     return contents;
 }
 
+TextPair paramFileFilter()
+{
+    return {QStringLiteral("参数文件 (*.json)"), QStringLiteral("Parameter files (*.json)")};
+}
+
 ParamFile::Problem formMismatch(const ParamFile::Contents &file, ParamBlockForm controllerForm)
 {
     ParamFile::Problem problem;

@@ -20,6 +20,9 @@ TextPair paramWriteName(ParamWrite write);
 // versions the bridge knows.
 ParamFile::Contents paramFileContentsOf(const AppBridge &bridge);
 
+// What a file dialog offers for parameter files.
+TextPair paramFileFilter();
+
 // The refusal of a file whose form is not the controller's: it would write
 // fields the controller does not have, or leave out fields it does.
 ParamFile::Problem formMismatch(const ParamFile::Contents &file, ParamBlockForm controllerForm);

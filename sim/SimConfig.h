@@ -48,6 +48,8 @@ struct SimConfig
     // The first accelerometer calibration reports steps 1 to this one and then
     // nothing more; a calibration requested after it runs through. -1 switches it off.
     int silentCalibrationAfterStep = -1;
+    // Parameter reads after the first this many go unanswered; -1 switches it off.
+    int silentParamsAfterRead = -1;
     // A verified upgrade puts the parameters back to the firmware's defaults,
     // as firmware that changes the block's layout does.
     bool resetParamsOnUpgrade = false;

@@ -256,9 +256,18 @@ void SimDevice::receive(const ParsedFrame &frame, qint64 nowMs)
 void SimDevice::handleV0(const ParsedFrame &frame, qint64 nowMs)
 {
     if (frame.commandId == ParamRead)
-        schedule(nowMs, buildFrameV0(ParamBlockReply, paramBlockPayload()));
+        answerParamRead(nowMs);
     else if (frame.commandId == Command)
         handleCommand(frame.payload, nowMs);
+}
+
+void SimDevice::answerParamRead(qint64 nowMs)
+{
+    const int limit = m_config.silentParamsAfterRead;
+    if (limit >= 0 && m_paramReadsAnswered >= limit)
+        return;
+    ++m_paramReadsAnswered;
+    schedule(nowMs, buildFrameV0(ParamBlockReply, paramBlockPayload()));
 }
 
 void SimDevice::handleCommand(const QByteArray &payload, qint64 nowMs)

@@ -41,6 +41,7 @@ private:
     void schedule(qint64 atMs, const QByteArray &frame, bool accelStep = false);
     void insertPending(const Pending &pending);
     void handleV0(const ParsedFrame &frame, qint64 nowMs);
+    void answerParamRead(qint64 nowMs);
     void handleCommand(const QByteArray &payload, qint64 nowMs);
     void applyWrite(quint8 subCommand, const quint32 para[4]);
     void startAccelCalibration(qint64 nowMs);
@@ -68,6 +69,7 @@ private:
     bool m_imageFinished = false;
     bool m_lateReplyDone = false;
     int m_accelCalibrationsStarted = 0;
+    int m_paramReadsAnswered = 0;
     qint64 m_upgradeUnderWayUntilMs = 0;
     qint64 m_nextUnsolicitedMs = 0;
     quint16 m_unsolicitedSequence = 0;

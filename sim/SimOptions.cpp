@@ -126,6 +126,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-silent-after", &c.silentAfterPacket, 0, maxInt},
         {"fault-hangup-after", &options.link.hangupAfterMs, 0, 600000},
         {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
+        {"fault-silent-params-after", &c.silentParamsAfterRead, 0, maxInt},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -203,6 +204,8 @@ void addSimOptions(QCommandLineParser &parser)
         {QStringLiteral("fault-silent-calibration"),
          QStringLiteral("Stop the first accelerometer calibration's reports after step <n> (0..7); later ones run through."),
          QStringLiteral("n")},
+        {QStringLiteral("fault-silent-params-after"),
+         QStringLiteral("Answer the first <n> parameter reads and no later one."), QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("reset-params-on-upgrade"), QStringLiteral("Put the parameters back to their defaults when an upgrade verifies.")},

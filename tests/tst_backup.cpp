@@ -4,6 +4,7 @@
 #include "bridge/AppBridge.h"
 #include "bridge/ParamBackup.h"
 #include "bridge/ParamRestore.h"
+#include "bridge/ParamWrites.h"
 #include "bridge/UpgradeSnapshot.h"
 #include "device/ParamSnapshots.h"
 #include "support/BridgeTestUtils.h"
@@ -74,6 +75,7 @@ private slots:
     void snapshotIntoAnUnusableFolderIsReported();
     void restoreRefusesMalformedAndForeignFiles();
     void backupThenRestoreTheTickedFieldsOnly();
+    void unansweredReadsSaveNothingAndVerifyNothing();
     void snapshotBeforeUpgradeIsOfferedBackAfterReset();
 };
 
@@ -208,6 +210,40 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxTorque")), int(original.pitchMaxTorque));
     QCOMPARE(rig.value(QStringLiteral("camera.position")), int(original.cameraPosition));
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+}
+
+// A controller that answered the read at the open and no later one.
+void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
+{
+    Rig rig({QStringLiteral("--fault-silent-params-after"), QStringLiteral("1")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamBackup backup(rig.bridge);
+    int dialogs = 0;
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return dir.filePath(QStringLiteral("backup.json"));
+    });
+    backup.backUp();
+    QVERIFY(backup.busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + 5000);
+    QCOMPARE(dialogs, 0);
+    QVERIFY(backup.lastPath().isEmpty());
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
+
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block.cameraPosition = rig.bridge.paramBlock().cameraPosition == 0 ? 1 : 0;
+    const QString path = dir.filePath(QStringLiteral("camera.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() != ParamRestore::Writing && restore.state() != ParamRestore::Verifying,
+                             ParamRestore::ReadTimeoutMs + ParamRestore::RestartSettleMs + 15000);
+    QCOMPARE(restore.state(), ParamRestore::Failed);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing verified"));
 }
 
 void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
