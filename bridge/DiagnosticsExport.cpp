@@ -15,8 +15,6 @@
 #include <zip.h>
 
 namespace {
-// Older generations of a log file: name.0 (the most recent) to name.4.
-const int LogGenerations = 5;
 // A log file is rotated at 1 MiB; anything far bigger is not read whole.
 const qint64 MaxEntryBytes = 16 * 1024 * 1024;
 
@@ -108,13 +106,13 @@ QVector<DiagnosticsExport::Entry> DiagnosticsExport::entries() const
         entries.append({QStringLiteral("zentaro.cfg"), data});
     if (m_logFilePath.isEmpty())
         return entries;
-    const QString logName = QFileInfo(m_logFilePath).fileName();
-    if (readWhole(m_logFilePath, data))
-        entries.append({QStringLiteral("logs/") + logName, data});
-    for (int generation = 0; generation < LogGenerations; ++generation) {
-        const QString suffix = QStringLiteral(".%1").arg(generation);
-        if (readWhole(m_logFilePath + suffix, data))
-            entries.append({QStringLiteral("logs/") + logName + suffix, data});
+    const QFileInfo log(m_logFilePath);
+    // The file and the older generations the log keeps beside it: name.0 (the most recent), name.1 …
+    QStringList names {log.fileName()};
+    names += log.dir().entryList({log.fileName() + QStringLiteral(".[0-9]*")}, QDir::Files, QDir::Name);
+    for (const QString &name : qAsConst(names)) {
+        if (readWhole(log.dir().filePath(name), data))
+            entries.append({QStringLiteral("logs/") + name, data});
     }
     return entries;
 }
@@ -129,9 +127,9 @@ void DiagnosticsExport::exportArchive()
     if (!m_chooseFile)
         return;
     const QString suggested = QDir::home().filePath(suggestedName(QDateTime::currentDateTime()));
-    const QString path = m_chooseFile(FileDialogMode::Save,
-                                      m_bridge.localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics")),
-                                      suggested, m_bridge.localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)")));
+    const QString title = m_bridge.localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics"));
+    const QString filter = m_bridge.localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)"));
+    const QString path = m_chooseFile(FileDialogMode::Save, title, suggested, filter);
     if (!path.isEmpty())
         exportTo(path);
 }
@@ -142,7 +140,7 @@ bool DiagnosticsExport::exportTo(const QString &path)
     const QString shown = QDir::toNativeSeparators(path);
     if (!writeArchive(path, error)) {
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法导出诊断包 %1: %2"),
-                                         QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
+                                                  QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
         return false;
     }
     m_bridge.appendMessage(m_bridge.localized(QStringLiteral("诊断包已导出到 %1"), QStringLiteral("Diagnostics exported to %1")).arg(shown));

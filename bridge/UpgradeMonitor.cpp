@@ -100,7 +100,7 @@ QString UpgradeMonitor::resultText() const
     case Failed:
         return m_bridge.localized(m_lastZh, m_lastEn)
             + m_bridge.localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
-                        QStringLiteral(". Check the cable, re-open the port and retry."));
+                                 QStringLiteral(". Check the cable, re-open the port and retry."));
     }
     return QString();
 }

@@ -28,11 +28,11 @@ void UpgradeSnapshot::onUpgradingChanged()
     const QString shown = QDir::toNativeSeparators(m_path);
     if (m_path.isEmpty()) {
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法保存升级前的参数: %1"),
-                                         QStringLiteral("Could not save the parameters before the upgrade: %1")).arg(error));
+                                                  QStringLiteral("Could not save the parameters before the upgrade: %1")).arg(error));
         m_stage = Stage::Idle;
     } else {
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级前的参数已保存到 %1"),
-                                         QStringLiteral("Parameters before the upgrade saved to %1")).arg(shown));
+                                                  QStringLiteral("Parameters before the upgrade saved to %1")).arg(shown));
         m_stage = Stage::Upgrading;
     }
     emit changed();
@@ -76,7 +76,7 @@ void UpgradeSnapshot::compareWithSnapshot()
         return;
     m_offered = true;
     m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级后参数已改变，可恢复升级前的参数"),
-                                     QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
+                                              QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
     emit changed();
 }
 
