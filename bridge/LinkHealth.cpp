@@ -3,9 +3,6 @@
 #include "bridge/AppBridge.h"
 
 namespace {
-// Longer than the spacing of the calls a window makes in its rhythm.
-const int FollowingSlackMs = 250;
-
 double perSecond(quint64 count, qint64 ms)
 {
     return ms > 0 ? count * 1000.0 / ms : 0.0;
@@ -15,6 +12,9 @@ double perSecond(quint64 count, qint64 ms)
 LinkHealth::LinkHealth(const AppBridge &bridge, bool refreshing, QObject *parent)
     : QObject(parent), m_bridge(bridge)
 {
+    // A coarse timer may fire 5 % early, which would take most of the slack
+    // the window's rhythm is given before the timer renews in its place.
+    m_refresh.setTimerType(Qt::PreciseTimer);
     if (refreshing)
         connect(&m_refresh, &QTimer::timeout, this, [this] { sample(); });
     m_lostDeadline.setSingleShot(true);

@@ -39,6 +39,8 @@ class LinkHealth : public QObject
 public:
     static constexpr int LostAfterMs = 1500;
     static constexpr int RefreshIntervalMs = 1000;
+    // Longer than the spacing of the calls a window makes in its rhythm.
+    static constexpr int FollowingSlackMs = 250;
 
     // With `refreshing`, the figures renew themselves once a second while the
     // port is open; without, only `sample()` renews them.

@@ -82,34 +82,44 @@ void TestDiagnostics::linkLostWhenHeartbeatsStopAgreesWithTheWindow()
     QVERIFY(monitor.telemetryLive());
 }
 
+// While heartbeats come, the figures renew in the window's rhythm. A busy machine may hold a heartbeat back;
+// the timer may then renew them in the rhythm's place, but only once the rhythm has missed its turn.
 void TestDiagnostics::linkFiguresChangeInTheWindowsRhythmAndWithoutIt()
 {
-    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("4000:6000")});
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("6000:6000")});
     QVERIFY(sim.start());
     AppBridge bridge;
     DisplayRhythm rhythm(bridge);
     LinkHealth health(bridge, true);
     bool inRhythm = false;
+    QElapsedTimer sinceDue;
     connect(&rhythm, &DisplayRhythm::due, &health, [&] {
+        sinceDue.start();
         inRhythm = true;
         health.refreshIfDue();
         inRhythm = false;
     });
     int renewedInRhythm = 0;
-    int renewedApart = 0;
-    connect(&health, &LinkHealth::changed, this, [&] { ++(inRhythm ? renewedInRhythm : renewedApart); });
+    QVector<qint64> renewedApartAfterDueMs;   // -1: before the rhythm began
+    connect(&health, &LinkHealth::changed, this, [&] {
+        if (inRhythm)
+            ++renewedInRhythm;
+        else
+            renewedApartAfterDueMs.append(sinceDue.isValid() ? sinceDue.elapsed() : -1);
+    });
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    renewedApart = 0;
+    renewedApartAfterDueMs.clear();
 
-    // While heartbeats come, the figures renew only in the rhythm, once a second.
-    QTRY_VERIFY_WITH_TIMEOUT(renewedInRhythm >= 2, 5000);
-    QCOMPARE(renewedApart, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(renewedInRhythm >= 2, 15000);
     QVERIFY(health.framesPerSecond() > 0);
+    for (const qint64 ms : qAsConst(renewedApartAfterDueMs))
+        QVERIFY2(ms < 0 || ms >= LinkHealth::FollowingSlackMs,
+                 qPrintable(QStringLiteral("renewed apart %1 ms after the rhythm's last call").arg(ms)));
 
     // A silent link has no rhythm, and its figures still move.
-    QTRY_VERIFY_WITH_TIMEOUT(health.linkLost(), 8000);
-    const int renewedBefore = renewedApart;
-    QTRY_VERIFY_WITH_TIMEOUT(renewedApart >= renewedBefore + 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(health.linkLost(), 15000);
+    const int renewedBefore = renewedApartAfterDueMs.size();
+    QTRY_VERIFY_WITH_TIMEOUT(renewedApartAfterDueMs.size() >= renewedBefore + 2, 5000);
     QVERIFY(health.sinceHeartbeatMs() > LinkHealth::LostAfterMs);
 }
 
