@@ -8,6 +8,8 @@
 #include "bridge/UpgradeSnapshot.h"
 #include "device/ParamSnapshots.h"
 #include "support/BridgeTestUtils.h"
+#include "support/ParamChanges.h"
+#include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
@@ -73,7 +75,10 @@ private slots:
     void initTestCase() { removeConfigFile(); }
     void snapshotFolderKeepsTheNewestTwenty();
     void snapshotIntoAnUnusableFolderIsReported();
+    void fileValuesAreTakenUpToTheirLimitOnly_data();
+    void fileValuesAreTakenUpToTheirLimitOnly();
     void restoreRefusesMalformedAndForeignFiles();
+    void restoreRunsRestartingWritesLastEachWaitedFor();
     void backupThenRestoreTheTickedFieldsOnly();
     void unansweredReadsSaveNothingAndVerifyNothing();
     void snapshotBeforeUpgradeIsOfferedBackAfterReset();
@@ -111,6 +116,51 @@ void TestBackup::snapshotIntoAnUnusableFolderIsReported()
     QVERIFY(path.isEmpty());
     QVERIFY(error.contains(QStringLiteral("cannot create")));
     QCOMPARE(readFile(notAFolder), QByteArray("x"));
+}
+
+// Each kind of field at its highest value, then one above it; the field's key
+// is the only one of its name in a file of that form.
+void TestBackup::fileValuesAreTakenUpToTheirLimitOnly_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("maximum");
+    QTest::newRow("direction") << int(ParamBlockForm::PhotoVideo) << "sbus.rollDirection" << 1;
+    QTest::newRow("torque") << int(ParamBlockForm::Crsf) << "gimbal.yawMaxTorque" << 65535;
+    QTest::newRow("camera position") << int(ParamBlockForm::Crsf) << "camera.position" << 255;
+    QTest::newRow("speed") << int(ParamBlockForm::Base) << "gimbal.rollMaxSpeed" << 255;
+}
+
+void TestBackup::fileValuesAreTakenUpToTheirLimitOnly()
+{
+    QFETCH(int, form);
+    QFETCH(QString, field);
+    QFETCH(int, maximum);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limits.json"));
+    ParamFile::Contents written;
+    written.form = ParamBlockForm(form);
+    const QString text = QString::fromUtf8(ParamFile::toJson(written));
+    const QRegularExpression key(QStringLiteral("\"%1\": \\d+").arg(field.section(QLatin1Char('.'), 1)));
+    const QRegularExpressionMatch match = key.match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(text));
+    const int line = text.left(match.capturedStart()).count(QLatin1Char('\n')) + 1;
+    const auto withValue = [&](int value) {
+        return QString(text).replace(match.capturedStart(), match.capturedLength(),
+                                     QStringLiteral("\"%1\": %2").arg(field.section(QLatin1Char('.'), 1)).arg(value));
+    };
+
+    ParamFile::Contents read;
+    ParamFile::Problem problem;
+    QVERIFY(writeFile(path, withValue(maximum).toUtf8()));
+    QVERIFY2(ParamFile::load(path, read, problem), qPrintable(problem.describe(path).en));
+    QCOMPARE(ParamFile::value(read.block, field), maximum);
+
+    QVERIFY(writeFile(path, withValue(maximum + 1).toUtf8()));
+    QVERIFY(!ParamFile::load(path, read, problem));
+    QCOMPARE(problem.describe(path).en, QStringLiteral("%1, line %2: field params.%3: value %4 out of range 0..%5")
+                                            .arg(path).arg(line).arg(field).arg(maximum + 1).arg(maximum));
+    QCOMPARE(ParamFile::value(read.block, field), maximum);   // a refused file changes nothing read before
 }
 
 void TestBackup::restoreRefusesMalformedAndForeignFiles()
@@ -210,6 +260,36 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxTorque")), int(original.pitchMaxTorque));
     QCOMPARE(rig.value(QStringLiteral("camera.position")), int(original.cameraPosition));
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+}
+
+// A file that differs from the controller in every field: the writes that
+// leave the controller running go first; then, one receiver at a time, its
+// channels with the activation, restart and reads that follow; the torque and
+// its restart last, and the verifying read only once the controller has had
+// time to come back.
+void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
+{
+    Rig rig({QStringLiteral("--verbose"), QStringLiteral("--hb-rate"), QStringLiteral("0")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block = withFieldsChanged(file.block, file.form);
+    const QString path = dir.filePath(QStringLiteral("every-field.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(restore.rowCount(), ParamFile::fieldNames(ParamBlockForm::Crsf).size());
+    const int before = simReceivedFrames(rig.sim.errorOutput()).size();
+
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 60000);
+    QCOMPARE(restore.state(), ParamRestore::Verified);
+    const QVector<SimReceivedFrame> received = simReceivedFrames(rig.sim.errorOutput()).mid(before);
+    QCOMPARE(requestSequence(received), QStringLiteral("A2 A3 A4 A0 90 91 C0 A1 90 91 C0 A7 90 91 C0 A5 91 C0"));
+    // Half the wait at least, however late a busy machine lets the simulator read either frame.
+    const qint64 settledMs = msFromLastRebootToRead(received);
+    QVERIFY2(settledMs >= ParamRestore::RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
 }
 
 // A controller that answered the read at the open and no later one.

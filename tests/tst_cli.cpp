@@ -1,8 +1,11 @@
 // tavoxctl end to end: the real program as a process against the real
 // simulated controller, with real files in temporary folders.
 #include "app/Version.h"
+#include "device/ParamFile.h"
+#include "support/ParamChanges.h"
 #include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
+#include "support/SimLog.h"
 #include "support/SimProcess.h"
 
 #include <QFile>
@@ -19,6 +22,8 @@
 
 namespace {
 const int RunTimeoutMs = 60000;
+// How long tavoxctl lets a controller restart after the torque write before reading it back.
+const int RestartSettleMs = 3000;
 
 using Run = ProgramRun;
 
@@ -137,6 +142,7 @@ private slots:
     void info_data();
     void info();
     void saveDiffLoadRoundTrip();
+    void loadRunsRestartingWritesLastEachWaitedFor();
     void loadWithoutYesRefusesWhenStdinIsNoTerminal();
     void badParameterFiles_data();
     void badParameterFiles();
@@ -299,6 +305,36 @@ void TestCli::saveDiffLoadRoundTrip()
     QVERIFY(again.out.isEmpty());
     QVERIFY(again.err.contains(QLatin1String("No differences")));
     QCOMPARE(commandsReceived(sim), writes);
+}
+
+// A file that differs from the controller in every field: the writes that
+// leave the controller running go first; then, one receiver at a time, its
+// channels with the activation, restart and reads that follow; the torque and
+// its restart last, and the verifying read only once the controller has had
+// time to come back.
+void TestCli::loadRunsRestartingWritesLastEachWaitedFor()
+{
+    SimProcess sim({"--param-form", "photo", "--hb-rate", "0", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("every-field.json"));
+    QCOMPARE(runOn(sim, {"params", "save", path}).exitCode, 0);
+    ParamFile::Contents contents;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(path, contents, problem));
+    contents.block = withFieldsChanged(contents.block, contents.form);
+    QString error;
+    QVERIFY2(ParamFile::save(path, contents, error), qPrintable(error));
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+
+    const Run load = runOn(sim, {"params", "load", path, "--yes"});
+    QVERIFY2(load.exitCode == 0, qPrintable(load.err));
+    QVERIFY(load.err.contains(QLatin1String("written and verified")));
+    const QVector<SimReceivedFrame> received = simReceivedFrames(sim.errorOutput()).mid(before);
+    QCOMPARE(requestSequence(received), QStringLiteral("C0 A2 A3 A4 A6 A0 90 91 C0 A1 90 91 C0 A5 91 C0"));
+    // Half the wait at least, however late a busy machine lets the simulator read either frame.
+    const qint64 settledMs = msFromLastRebootToRead(received);
+    QVERIFY2(settledMs >= RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
 }
 
 void TestCli::loadWithoutYesRefusesWhenStdinIsNoTerminal()

@@ -31,6 +31,15 @@ QByteArray feed(QByteArray &buffer, const QByteArray &piece)
     return frames;
 }
 
+// Bytes 0x00 to 0x7F over and over: no sync byte among them.
+QByteArray patterned(int length)
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes.append(char(i % 0x80));
+    return bytes;
+}
+
 const QByteArray ReadRequest = fromHex("AA0700B1C0496C");
 const QByteArray Good = buildFrameV1(0x01, 0x00, QByteArray(22, '\x05'), 0x0102);
 
@@ -132,6 +141,19 @@ private slots:
             QTest::addRow("%s, after", bad.first) << bad.second + Good + tail << found << QByteArray();
             QTest::addRow("%s, inside", bad.first) << bad.second.chopped(2) + Good + tail << found << QByteArray();
         }
+        // The length field may announce up to 512 bytes, in either version; one more
+        // is no frame, however well formed.
+        const QByteArray longestV0 = buildFrameV0(0x42, patterned(512 - FrameFormat::V0Overhead));
+        const QByteArray longestV1 = buildFrameV1(0x01, 0x42, patterned(512 - FrameFormat::V1Overhead), 0x0102);
+        QTest::newRow("512 bytes, version 0: the longest frame")
+            << longestV0 + ReadRequest << longestV0 + ReadRequest << QByteArray();
+        QTest::newRow("512 bytes, version 1: the longest frame")
+            << longestV1 + ReadRequest << longestV1 + ReadRequest << QByteArray();
+        QTest::newRow("513 bytes, version 0: too long")
+            << buildFrameV0(0x42, patterned(513 - FrameFormat::V0Overhead)) + ReadRequest << ReadRequest << QByteArray();
+        QTest::newRow("513 bytes, version 1: too long")
+            << buildFrameV1(0x01, 0x42, patterned(513 - FrameFormat::V1Overhead)) + ReadRequest << ReadRequest
+            << QByteArray();
         addRandomNoisyStreamRow();
     }
 

@@ -1,11 +1,15 @@
 // Parameter reads, writes, commands and their replies through the bridge over a real
 // pseudo-terminal, the timed activate-and-reboot sequences, and what only the pure functions show.
 #include "bridge/AppBridge.h"
+#include "bridge/ParamWrites.h"
 #include "device/CommandPacking.h"
 #include "device/GimbalConfig.h"
+#include "device/ParamCodec.h"
+#include "device/ParamWritePlan.h"
 #include "protocol/FrameCodec.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
+#include "support/ParamChanges.h"
 #include "support/PseudoTerminal.h"
 
 #include <QtTest>
@@ -60,6 +64,22 @@ QStringList changedSince(const QStringList &before, const AppBridge &bridge)
     for (const QString &value : before)
         changes.removeOne(value);
     return changes;
+}
+
+QStringList writeNames(const QVector<ParamWrite> &writes)
+{
+    QStringList names;
+    for (ParamWrite write : writes)
+        names << paramWriteName(write).en;
+    return names;
+}
+
+// The payload of a command frame as the controller cuts it off the line.
+QByteArray commandPayload(const QByteArray &frame)
+{
+    QByteArray buffer = frame;
+    ParsedFrame parsed;
+    return extractFrame(buffer, parsed) && parsed.commandId == CommandId::Command ? parsed.payload : QByteArray();
 }
 
 QStringList sortedWords(const QString &text)
@@ -161,7 +181,15 @@ class TestParams : public QObject
 
 private slots:
     void workedFrames();
+    void packedValuesSitWhereTheControllerReadsThem_data();
+    void packedValuesSitWhereTheControllerReadsThem();
     void gimbalConfigStoresOnlyWhatWasSent();
+    void decodesEveryFieldFromItsOwnBytes_data();
+    void decodesEveryFieldFromItsOwnBytes();
+    void restartingWritesGoLastEachOnItsOwn_data();
+    void restartingWritesGoLastEachOnItsOwn();
+    void directionsRideWithTheirReceiversChannelWrite_data();
+    void directionsRideWithTheirReceiversChannelWrite();
     void exchanges_data();
     void exchanges();
     void parameterBlocks_data();
@@ -177,6 +205,38 @@ void TestParams::workedFrames()
              QStringLiteral("AA 18 00 C2 85 A2 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 64 70"));
 }
 
+// Each value read back from its own word of the frame, all of them distinct, so
+// no two can trade places unseen.
+void TestParams::packedValuesSitWhereTheControllerReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("subCommand");
+    QTest::addColumn<int>("word");   // para1 to para4
+    QTest::addColumn<int>("value");
+    const QByteArray speeds = packMaxSpeeds(11, 22, 33).toFrame();
+    QTest::newRow("speeds: pitch in para1") << speeds << 0xA3 << 1 << 11;
+    QTest::newRow("speeds: yaw in para2") << speeds << 0xA3 << 2 << 33;
+    QTest::newRow("speeds: roll in para3") << speeds << 0xA3 << 3 << 22;
+    QTest::newRow("speeds: para4 unused") << speeds << 0xA3 << 4 << 0;
+    const QByteArray torques = packTorques(1001, 2002, 3003).toFrame();
+    QTest::newRow("torques: yaw in para1") << torques << 0xA5 << 1 << 3003;
+    QTest::newRow("torques: roll in para2") << torques << 0xA5 << 2 << 2002;
+    QTest::newRow("torques: pitch in para3") << torques << 0xA5 << 3 << 1001;
+    QTest::newRow("torques: para4 unused") << torques << 0xA5 << 4 << 0;
+}
+
+void TestParams::packedValuesSitWhereTheControllerReadsThem()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, subCommand);
+    QFETCH(int, word);
+    QFETCH(int, value);
+    const QByteArray payload = commandPayload(frame);
+    QCOMPARE(payload.size(), 17);
+    QCOMPARE(int(quint8(payload.at(0))), subCommand);
+    QCOMPARE(qFromLittleEndian<quint32>(payload.constData() + 1 + (word - 1) * 4), quint32(value));
+}
+
 // A refused frame is never shown as the controller's setting.
 void TestParams::gimbalConfigStoresOnlyWhatWasSent()
 {
@@ -190,6 +250,110 @@ void TestParams::gimbalConfigStoresOnlyWhatWasSent()
     QCOMPARE(stored(false, true), QStringLiteral("changed: FPV 1, speeds 0 0 0"));
     QCOMPARE(stored(true, false), QStringLiteral("changed: FPV 0, speeds 10 20 255"));
     QCOMPARE(stored(false, false), QStringLiteral("unchanged: FPV 0, speeds 0 0 0"));
+}
+
+// Payload byte i holds i + 1, so every field decodes to a value of its own; a
+// torque takes two bytes, low first.
+void TestParams::decodesEveryFieldFromItsOwnBytes_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("layout");   // "field@offset ..."
+    const QString base = QStringLiteral(
+        "sbus.pitchChannel@0 sbus.yawChannel@1 sbus.centerChannel@2 sbus.mode@3 pwm.pitchChannel@4 pwm.yawChannel@5 "
+        "pwm.centerChannel@6 pwm.mode@7 camera.position@8 gimbal.pitchMaxSpeed@9 gimbal.yawMaxSpeed@10 "
+        "gimbal.fpvMode@11 sbus.rollChannel@12 gimbal.rollMaxSpeed@13 sbus.lockChannel@14 pwm.lockChannel@15 "
+        "gimbal.yawMaxTorque@16 gimbal.rollMaxTorque@18 gimbal.pitchMaxTorque@20");
+    QTest::newRow("base, 22 bytes") << 22 << base;
+    QTest::newRow("photo/video, 29 bytes")
+        << 29 << base + " sbus.photoChannel@22 sbus.videoChannel@23 sbus.pitchDirection@24 sbus.rollDirection@25 "
+                        "sbus.yawDirection@26 pwm.pitchDirection@27 pwm.yawDirection@28";
+    QTest::newRow("CRSF, 36 bytes")
+        << 36 << base + " sbus.pitchDirection@22 sbus.rollDirection@23 sbus.yawDirection@24 pwm.pitchDirection@25 "
+                        "pwm.yawDirection@26 crsf.pitchChannel@27 crsf.rollChannel@28 crsf.yawChannel@29 "
+                        "crsf.centerChannel@30 crsf.lockChannel@31 crsf.mode@32 crsf.pitchDirection@33 "
+                        "crsf.rollDirection@34 crsf.yawDirection@35";
+}
+
+void TestParams::decodesEveryFieldFromItsOwnBytes()
+{
+    QFETCH(int, length);
+    QFETCH(QString, layout);
+    QByteArray payload;
+    for (int i = 0; i < length; ++i)
+        payload.append(char(i + 1));
+    ParamBlock block;
+    QVERIFY(decodeParamBlock(payload, block));
+
+    QStringList decoded;
+    QStringList expected;
+    for (const QString &entry : layout.split(QLatin1Char(' '))) {
+        const QString field = entry.section(QLatin1Char('@'), 0, 0);
+        const int offset = entry.section(QLatin1Char('@'), 1).toInt();
+        const int value = field.endsWith(QLatin1String("Torque")) ? (offset + 1) | (offset + 2) << 8 : offset + 1;
+        expected << QStringLiteral("%1=%2").arg(field).arg(value);
+        decoded << QStringLiteral("%1=%2").arg(field).arg(ParamFile::value(block, field));
+    }
+    QCOMPARE(decoded, expected);
+    QCOMPARE(ParamFile::fieldNames(paramBlockFormOf(block)).size(), expected.size());   // no field left out
+}
+
+// A target that differs from the controller in the named fields: the writes
+// that leave the controller running go first, then the restarting ones, each
+// on its own, the torque last. A receiver whose channels are written takes its
+// directions along.
+void TestParams::restartingWritesGoLastEachOnItsOwn_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QStringList>("writes");
+    QTest::newRow("CRSF form, every field") << int(ParamBlockForm::Crsf) << "."
+        << writeNames({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusChannels,
+                       ParamWrite::PwmChannels, ParamWrite::CrsfChannels, ParamWrite::Torque});
+    QTest::newRow("photo/video form, every field") << int(ParamBlockForm::PhotoVideo) << "."
+        << writeNames({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusPhotoVideo,
+                       ParamWrite::SbusChannels, ParamWrite::PwmChannels, ParamWrite::Torque});
+    QTest::newRow("CRSF form, every field but channels and modes") << int(ParamBlockForm::Crsf)
+        << "^(?!.*(Channel|\\.mode)$)"
+        << writeNames({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusDirections,
+                       ParamWrite::PwmDirections, ParamWrite::CrsfDirections, ParamWrite::Torque});
+    QTest::newRow("base form: torque, channels, camera") << int(ParamBlockForm::Base)
+        << "^(gimbal\\.rollMaxTorque|pwm\\.mode|sbus\\.lockChannel|camera\\.position)$"
+        << writeNames({ParamWrite::CameraPosition, ParamWrite::SbusChannels, ParamWrite::PwmChannels,
+                       ParamWrite::Torque});
+}
+
+void TestParams::restartingWritesGoLastEachOnItsOwn()
+{
+    QFETCH(int, form);
+    QFETCH(QString, fields);
+    const ParamBlock device;
+    const ParamBlock target = withFieldsChanged(device, ParamBlockForm(form), QRegularExpression(fields));
+    QTEST(writeNames(planParamWrites(device, target, ParamBlockForm(form))), "writes");
+}
+
+// One channel and one direction of the same receiver changed: its channel
+// write carries the directions, so no direction write of its own goes out.
+// Only a direction changed: the direction write alone, with no restart.
+void TestParams::directionsRideWithTheirReceiversChannelWrite_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QStringList>("writes");
+    QTest::newRow("SBUS") << "^sbus\\.(pitchChannel|yawDirection)$" << writeNames({ParamWrite::SbusChannels});
+    QTest::newRow("PWM") << "^pwm\\.(centerChannel|pitchDirection)$" << writeNames({ParamWrite::PwmChannels});
+    QTest::newRow("CRSF") << "^crsf\\.(lockChannel|rollDirection)$" << writeNames({ParamWrite::CrsfChannels});
+    QTest::newRow("SBUS mode and a direction") << "^sbus\\.(mode|rollDirection)$"
+                                               << writeNames({ParamWrite::SbusChannels});
+    QTest::newRow("SBUS direction alone") << "^sbus\\.yawDirection$" << writeNames({ParamWrite::SbusDirections});
+    QTest::newRow("PWM direction alone") << "^pwm\\.yawDirection$" << writeNames({ParamWrite::PwmDirections});
+    QTest::newRow("CRSF direction alone") << "^crsf\\.pitchDirection$" << writeNames({ParamWrite::CrsfDirections});
+}
+
+void TestParams::directionsRideWithTheirReceiversChannelWrite()
+{
+    QFETCH(QString, fields);
+    const ParamBlock device;
+    const ParamBlock target = withFieldsChanged(device, ParamBlockForm::Crsf, QRegularExpression(fields));
+    QTEST(writeNames(planParamWrites(device, target, ParamBlockForm::Crsf)), "writes");
 }
 
 // An operation and then command replies from the controller: the frames sent, the lines echoed

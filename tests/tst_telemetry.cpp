@@ -4,6 +4,7 @@
 #include "bridge/AppBridge.h"
 #include "device/HeartbeatDecoder.h"
 #include "device/UpgradeSession.h"
+#include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
@@ -77,6 +78,10 @@ class TestTelemetry : public QObject
 private slots:
     void decodesHeartbeatBlocksByLength_data();
     void decodesHeartbeatBlocksByLength();
+    void decodesEveryHeartbeatValueFromItsOwnBytes();
+    void decodesEachStatusFieldFromItsOwnBits_data();
+    void decodesEachStatusFieldFromItsOwnBits();
+    void decodesVersionWordsFromTheirOwnBytes();
     void publishesEachHeartbeatAsWholeRecord();
     void routesOtherReplies_data();
     void routesOtherReplies();
@@ -110,6 +115,95 @@ void TestTelemetry::decodesHeartbeatBlocksByLength()
     QCOMPARE(record.pwmCenter, field(4, 49));
     QCOMPARE(record.crsfLock, field(5, 59));
     QCOMPARE(record.crsfValuePresent, blocks >= 5);
+}
+
+// Each 16-bit value where the controller puts it, low byte first; with bytes
+// 1, 2, 3, ... no two values are alike, so none can take another's place.
+void TestTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes()
+{
+    struct Word
+    {
+        const char *name;
+        qint16 HeartbeatRecord::*member;
+        int offset;
+    };
+    const Word words[] = {
+        {"pitch", &HeartbeatRecord::pitch, 0}, {"roll", &HeartbeatRecord::roll, 2}, {"yaw", &HeartbeatRecord::yaw, 4},
+        {"outer joint", &HeartbeatRecord::jointOutterAngle, 10},
+        {"middle joint", &HeartbeatRecord::jointMiddleAngle, 12},
+        {"inner joint", &HeartbeatRecord::jointInnerAngle, 14},
+        {"SBUS pitch", &HeartbeatRecord::sbusPitch, 35}, {"SBUS roll", &HeartbeatRecord::sbusRoll, 37},
+        {"SBUS yaw", &HeartbeatRecord::sbusYaw, 39}, {"SBUS centre", &HeartbeatRecord::sbusCenter, 41},
+        {"SBUS lock", &HeartbeatRecord::sbusLock, 43},
+        {"PWM pitch", &HeartbeatRecord::pwmPitch, 45}, {"PWM yaw", &HeartbeatRecord::pwmYaw, 47},
+        {"PWM centre", &HeartbeatRecord::pwmCenter, 49},
+        {"CRSF pitch", &HeartbeatRecord::crsfPitch, 51}, {"CRSF roll", &HeartbeatRecord::crsfRoll, 53},
+        {"CRSF yaw", &HeartbeatRecord::crsfYaw, 55}, {"CRSF centre", &HeartbeatRecord::crsfCenter, 57},
+        {"CRSF lock", &HeartbeatRecord::crsfLock, 59},
+    };
+    HeartbeatRecord record;
+    QVERIFY(decodeHeartbeat(counting(HeartbeatLayout::WithCrsf), record));
+    QStringList decoded;
+    QStringList expected;
+    for (const Word &word : words) {
+        decoded << QStringLiteral("%1=%2").arg(word.name).arg(record.*word.member);
+        expected << QStringLiteral("%1=%2").arg(word.name).arg((word.offset + 1) | (word.offset + 2) << 8);
+    }
+    QCOMPARE(decoded, expected);
+    QCOMPARE(int(record.imuTemp), 35);
+}
+
+// The status word (bytes 6-9, low byte first) with one field at its highest
+// value and every other bit clear: that field alone shows it.
+void TestTelemetry::decodesEachStatusFieldFromItsOwnBits_data()
+{
+    QTest::addColumn<quint32>("status");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("value");
+    const auto row = [](const char *name, int first, int width, const char *field) {
+        QTest::newRow(name) << (((1u << width) - 1) << first) << QString::fromLatin1(field) << int((1u << width) - 1);
+    };
+    row("attitude ready, bit 0", 0, 1, "attiReady");
+    row("joints initialised, bit 1", 1, 1, "jointInitOk");
+    row("under voltage, bit 2", 2, 1, "underVolt");
+    row("MEMS lost, bit 3", 3, 1, "memsLost");
+    row("actuator, bits 4-5", 4, 2, "actuator");
+    row("soft limit, bit 6", 6, 1, "softLimit");
+    row("control mode, bits 7-8", 7, 2, "ctrlMode");
+    row("state machine, bits 9-12", 9, 4, "stateMachine");
+    row("bits 13-31 mean nothing", 13, 19, "");
+}
+
+void TestTelemetry::decodesEachStatusFieldFromItsOwnBits()
+{
+    QFETCH(quint32, status);
+    QFETCH(QString, field);
+    QFETCH(int, value);
+    QByteArray payload(HeartbeatLayout::Minimum, '\0');
+    qToLittleEndian(status, payload.data() + 6);
+    HeartbeatRecord r;
+    QVERIFY(decodeHeartbeat(payload, r));
+    const QVector<QPair<QString, int>> decoded{{"attiReady", r.attiReady}, {"jointInitOk", r.jointInitOk},
+                                               {"underVolt", r.underVolt}, {"memsLost", r.memsLost},
+                                               {"actuator", r.actuator}, {"softLimit", r.softLimit},
+                                               {"ctrlMode", r.ctrlMode}, {"stateMachine", r.stateMachine}};
+    QStringList actual;
+    QStringList expected;
+    for (const auto &each : decoded) {
+        actual << QStringLiteral("%1=%2").arg(each.first).arg(each.second);
+        expected << QStringLiteral("%1=%2").arg(each.first).arg(each.first == field ? value : 0);
+    }
+    QCOMPARE(actual, expected);
+}
+
+// Boot in bytes 0-3, firmware in bytes 4-7, each low byte first and shown last.
+void TestTelemetry::decodesVersionWordsFromTheirOwnBytes()
+{
+    VersionReply reply;
+    QVERIFY(!decodeVersionReply(counting(7), reply));
+    QVERIFY(decodeVersionReply(counting(8), reply));
+    QCOMPARE(reply.boot, QStringLiteral("4.3.2.1"));
+    QCOMPARE(reply.firmware, QStringLiteral("8.7.6.5"));
 }
 
 void TestTelemetry::publishesEachHeartbeatAsWholeRecord()

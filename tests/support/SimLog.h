@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// One frame that tavox-sim, run with --verbose, logged as received.
+struct SimReceivedFrame
+{
+    qint64 atMs = 0;   // on the simulator's own clock
+    QString name;      // a command by its sub-command ("A0"), a parameter read as "C0", any other by its description
+};
+
+// The frames the simulator received, in the order it received them, from its
+// log (SimProcess::errorOutput()).
+QVector<SimReceivedFrame> simReceivedFrames(const QString &log);
+
+// The commands and parameter reads among `frames`, space-separated, a run of
+// reads shown as one ("A2 A0 90 91 C0 A5 91 C0"): how many reads a restart
+// takes until the controller answers is the tool's business, not their order.
+QString requestSequence(const QVector<SimReceivedFrame> &frames);
+
+// How long after the last restart request (sub-command 91) among `frames` the
+// next parameter read came; -1 when there was no such pair.
+qint64 msFromLastRebootToRead(const QVector<SimReceivedFrame> &frames);
