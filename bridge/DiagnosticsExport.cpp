@@ -12,19 +12,159 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <zip.h>
 
 namespace {
-// A log file is rotated at 1 MiB; anything far bigger is not read whole.
-const qint64 MaxEntryBytes = 16 * 1024 * 1024;
+using Omission = DiagnosticsExport::Omission;
+const qint64 MaxFileBytes = DiagnosticsExport::MaxFileBytes;
 
-bool readWhole(const QString &path, QByteArray &data)
+// What one file gives the archive.
+struct FileRead
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxEntryBytes)
-        return false;
-    data = file.readAll();
+    bool taken = false;   // `data` goes in: the whole file, or its end when cut
+    QByteArray data;
+    std::optional<Omission::Reason> shortfall;
+    qint64 fileBytes = 0;
+    QString systemError;
+};
+
+FileRead leftOut(Omission::Reason reason)
+{
+    FileRead read;
+    read.shortfall = reason;
+    return read;
+}
+
+FileRead unreadable(int error)
+{
+    FileRead read = leftOut(Omission::Unreadable);
+    read.systemError = qt_error_string(error);
+    return read;
+}
+
+Omission::Reason reasonNotToOpen(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return Omission::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return Omission::Device;
+    if (S_ISDIR(mode))
+        return Omission::Directory;
+    return Omission::NotRegular;
+}
+
+// Reads on from `offset` to the end, but never more than MaxFileBytes + 1 bytes: a file that grows while it
+// is read, or whose size is not what stat says (as in /proc), cannot run past the bound either.
+bool readBounded(int fd, qint64 offset, qint64 expectedBytes, QByteArray &data)
+{
+    const qint64 most = MaxFileBytes + 1;
+    data.reserve(int(qMin(expectedBytes, most)));
+    char chunk[64 * 1024];
+    while (data.size() < most) {
+        const size_t wanted = size_t(qMin<qint64>(sizeof chunk, most - data.size()));
+        const ssize_t got = pread(fd, chunk, wanted, offset + data.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        data.append(chunk, int(got));
+    }
     return true;
+}
+
+// A log's newest records are at its end, so a file over the bound goes in as its last MaxFileBytes.
+FileRead readEnd(int fd, qint64 sizeBytes)
+{
+    const qint64 offset = qMax<qint64>(0, sizeBytes - MaxFileBytes);
+    FileRead read;
+    if (!readBounded(fd, offset, sizeBytes - offset, read.data))
+        return unreadable(errno);
+    const qint64 grown = qMax<qint64>(0, read.data.size() - MaxFileBytes);
+    read.data.remove(0, int(grown));
+    read.taken = true;
+    read.fileBytes = offset + grown + read.data.size();
+    if (read.fileBytes > MaxFileBytes)
+        read.shortfall = Omission::Cut;
+    return read;
+}
+
+// Checked before the file is opened: opening a FIFO waits for a writer, and a device may never end.
+// O_NONBLOCK covers a FIFO put in the file's place between the check and the open.
+FileRead readForArchive(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (stat(name.constData(), &info) != 0) {
+        const int error = errno;
+        const bool nothingThere = error == ENOENT && lstat(name.constData(), &info) != 0;
+        return nothingThere ? FileRead() : unreadable(error);
+    }
+    if (!S_ISREG(info.st_mode))
+        return leftOut(reasonNotToOpen(info.st_mode));
+    const int fd = open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return unreadable(errno);
+    FileRead read;
+    if (fstat(fd, &info) != 0)
+        read = unreadable(errno);
+    else
+        read = S_ISREG(info.st_mode) ? readEnd(fd, info.st_size) : leftOut(reasonNotToOpen(info.st_mode));
+    close(fd);
+    return read;
+}
+
+void addFile(DiagnosticsExport::Contents &contents, const QString &name, const QString &path)
+{
+    FileRead read = readForArchive(path);
+    if (read.taken)
+        contents.entries.append({name, std::move(read.data)});
+    if (read.shortfall)
+        contents.omissions.append({name, path, *read.shortfall, read.fileBytes, read.systemError});
+}
+
+struct Bilingual
+{
+    QString zh;
+    QString en;
+};
+
+Bilingual reasonOf(const Omission &omission)
+{
+    const QString bound = QString::number(MaxFileBytes / (1024 * 1024));
+    switch (omission.reason) {
+    case Omission::Fifo:
+        return {QStringLiteral("它是 FIFO"), QStringLiteral("it is a FIFO")};
+    case Omission::Device:
+        return {QStringLiteral("它是设备"), QStringLiteral("it is a device")};
+    case Omission::Directory:
+        return {QStringLiteral("它是文件夹"), QStringLiteral("it is a directory")};
+    case Omission::NotRegular:
+        return {QStringLiteral("它不是普通文件"), QStringLiteral("it is not a regular file")};
+    case Omission::Unreadable:
+        return {QStringLiteral("无法读取: %1").arg(omission.systemError),
+                QStringLiteral("it cannot be read: %1").arg(omission.systemError)};
+    case Omission::Cut:
+        return {QStringLiteral("它大于 %1 MiB (%2 字节)，只收入了最后 %1 MiB").arg(bound).arg(omission.fileBytes),
+                QStringLiteral("it is larger than %1 MiB (%2 bytes): only its last %1 MiB are included")
+                    .arg(bound)
+                    .arg(omission.fileBytes)};
+    }
+    return {};
+}
+
+// In English, like versions.txt: it is read by the service engineer, not the operator.
+QByteArray omittedText(const QVector<Omission> &omissions)
+{
+    QString text = QStringLiteral("Files not in this archive whole:\n");
+    for (const Omission &omission : omissions)
+        text += QStringLiteral("%1 (%2): %3\n").arg(omission.name, omission.path, reasonOf(omission).en);
+    return text.toUtf8();
 }
 
 QString zipError(zip_t *archive)
@@ -96,30 +236,34 @@ QByteArray DiagnosticsExport::versionsText() const
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }
 
-QVector<DiagnosticsExport::Entry> DiagnosticsExport::entries() const
+QStringList DiagnosticsExport::logFilePaths() const
 {
-    QVector<Entry> entries {{QStringLiteral("versions.txt"), versionsText()}};
-    if (m_bridge.paramBlocksReceived() > 0)
-        entries.append({QStringLiteral("parameters.json"), ParamFile::toJson(paramFileContentsOf(m_bridge))});
-    QByteArray data;
-    if (!m_configFilePath.isEmpty() && readWhole(m_configFilePath, data))
-        entries.append({QStringLiteral("zentaro.cfg"), data});
     if (m_logFilePath.isEmpty())
-        return entries;
+        return {};
     const QFileInfo log(m_logFilePath);
     // The file and the older generations the log keeps beside it: name.0 (the most recent), name.1 …
-    QStringList names {log.fileName()};
-    names += log.dir().entryList({log.fileName() + QStringLiteral(".[0-9]*")}, QDir::Files, QDir::Name);
-    for (const QString &name : qAsConst(names)) {
-        if (readWhole(log.dir().filePath(name), data))
-            entries.append({QStringLiteral("logs/") + name, data});
-    }
-    return entries;
+    // Whatever stands under such a name is listed, so one that is not a file is named, not passed over.
+    QStringList paths {m_logFilePath};
+    const QStringList older = log.dir().entryList({log.fileName() + QStringLiteral(".[0-9]*")},
+                                                  QDir::AllEntries | QDir::System, QDir::Name);
+    for (const QString &name : older)
+        paths.append(log.dir().filePath(name));
+    return paths;
 }
 
-bool DiagnosticsExport::writeArchive(const QString &path, QString &error) const
+DiagnosticsExport::Contents DiagnosticsExport::contents() const
 {
-    return writeZip(path, entries(), error);
+    Contents contents;
+    contents.entries.append({QStringLiteral("versions.txt"), versionsText()});
+    if (m_bridge.paramBlocksReceived() > 0)
+        contents.entries.append({QStringLiteral("parameters.json"), ParamFile::toJson(paramFileContentsOf(m_bridge))});
+    if (!m_configFilePath.isEmpty())
+        addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);
+    for (const QString &path : logFilePaths())
+        addFile(contents, QStringLiteral("logs/") + QFileInfo(path).fileName(), path);
+    if (!contents.omissions.isEmpty())
+        contents.entries.append({QStringLiteral("omitted.txt"), omittedText(contents.omissions)});
+    return contents;
 }
 
 void DiagnosticsExport::exportArchive()
@@ -134,15 +278,31 @@ void DiagnosticsExport::exportArchive()
         exportTo(path);
 }
 
+QString DiagnosticsExport::exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const
+{
+    const QString exported = m_bridge.localized(QStringLiteral("诊断包已导出到 %1"),
+                                                QStringLiteral("Diagnostics exported to %1")).arg(shownPath);
+    if (omissions.isEmpty())
+        return exported;
+    QStringList files;
+    for (const Omission &omission : omissions) {
+        const Bilingual reason = reasonOf(omission);
+        files.append(QStringLiteral("%1 (%2)").arg(omission.name, m_bridge.localized(reason.zh, reason.en)));
+    }
+    const QString incomplete = m_bridge.localized(QStringLiteral("，但不完整: %1"), QStringLiteral(", incomplete: %1"));
+    return exported + incomplete.arg(files.join(QStringLiteral("; ")));
+}
+
 bool DiagnosticsExport::exportTo(const QString &path)
 {
+    const Contents archived = contents();
     QString error;
     const QString shown = QDir::toNativeSeparators(path);
-    if (!writeArchive(path, error)) {
+    if (!writeZip(path, archived.entries, error)) {
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法导出诊断包 %1: %2"),
                                                   QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
         return false;
     }
-    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("诊断包已导出到 %1"), QStringLiteral("Diagnostics exported to %1")).arg(shown));
+    m_bridge.appendMessage(exportedMessage(shown, archived.omissions));
     return true;
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class AppBridge;
@@ -12,16 +13,39 @@ class AppBridge;
 // "Export diagnostics": one zip with what a service engineer asks for first:
 // the session's log file and its rotations, the last parameter block as a
 // parameter file, the versions of tool and controller, and the configuration
-// file.
+// file. Only regular files are read, never more than MaxFileBytes of one, so
+// a FIFO, a device or a huge file in their place cannot stall or swamp the
+// window; what is left out or cut is named in omitted.txt and in the message.
 class DiagnosticsExport : public QObject
 {
     Q_OBJECT
 
 public:
+    // The log rotates at 1 MiB and stops at 2 MiB, so a larger file is not the tool's own.
+    static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+
     struct Entry
     {
         QString name;
         QByteArray data;
+    };
+
+    // A file that is not in the archive whole.
+    struct Omission
+    {
+        enum Reason { Fifo, Device, Directory, NotRegular, Unreadable, Cut };
+
+        QString name;   // its name in the archive
+        QString path;
+        Reason reason = NotRegular;
+        qint64 fileBytes = 0;  // Cut: its size as far as it was read
+        QString systemError;   // Unreadable
+    };
+
+    struct Contents
+    {
+        QVector<Entry> entries;   // in the archive's order
+        QVector<Omission> omissions;
     };
 
     explicit DiagnosticsExport(AppBridge &bridge, QObject *parent = nullptr);
@@ -34,18 +58,18 @@ public:
     // "tavox-diagnostics_20261207-013012.zip"
     static QString suggestedName(const QDateTime &time);
 
-    // What goes into the archive, in its order.
-    QVector<Entry> entries() const;
-    // Writes the archive whole or, on failure, leaves any earlier file as it was.
-    bool writeArchive(const QString &path, QString &error) const;
+    // What goes into the archive, and what could not go in whole.
+    Contents contents() const;
 
     // Asks where, then writes and reports in the message log.
     Q_INVOKABLE void exportArchive();
-    // The same without the dialog.
+    // The same without the dialog. An archive that cannot be written leaves any earlier file as it was.
     Q_INVOKABLE bool exportTo(const QString &path);
 
 private:
     QByteArray versionsText() const;
+    QStringList logFilePaths() const;
+    QString exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const;
 
     AppBridge &m_bridge;
     FileChooser m_chooseFile;
