@@ -83,6 +83,7 @@ void AppBridge::handleParamBlock(const QByteArray &payload)
     m_pwmRollCh = m_params.pwmPitchCh;
     m_pwmLockCh = m_params.pwmLockCh;
     ++m_paramBlocksReceived;
+    m_link.noteParamBlock();
     emit tavoxParamsChanged();
     appendMessage(localized(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK")));
 }

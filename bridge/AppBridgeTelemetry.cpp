@@ -94,6 +94,7 @@ void AppBridge::handleVersionReply(const QByteArray &payload)
         return;
     m_firmwareVersion = reply.firmware;
     m_bootVersion = reply.boot;
+    m_link.noteVersions();
     emit tavoxVersionChanged();
     appendMessage(localized(QStringLiteral("固件版本: %1，Boot: %2"), QStringLiteral("Firmware: %1, Boot: %2"))
                       .arg(reply.firmware, reply.boot));

@@ -10,6 +10,7 @@ LinkSession::LinkSession(QObject *parent)
 void LinkSession::begin()
 {
     dropScheduled();
+    ++m_generation;
     m_open = true;
 }
 

@@ -1,6 +1,7 @@
 #include "bridge/ParamBackup.h"
 
 #include "bridge/AppBridge.h"
+#include "bridge/LinkReadings.h"
 #include "bridge/ParamWrites.h"
 #include "device/ParamSnapshots.h"
 
@@ -11,7 +12,7 @@ ParamBackup::ParamBackup(AppBridge &bridge, QObject *parent)
     : QObject(parent), m_bridge(bridge), m_read(bridge)
 {
     connect(&m_read, &ParamReadBack::asking, this, [this] {
-        if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
+        if (firmwareReadOnThisLink(m_bridge) == QLatin1String("-"))
             m_bridge.tavoxQueryVersion();
     });
     // Queued by the read back: the dialog's own event loop never runs inside the bridge's signal.
@@ -47,7 +48,10 @@ void ParamBackup::backUp()
 
 void ParamBackup::save()
 {
-    const ParamFile::Contents contents = paramFileContentsOf(m_bridge);
+    // The port may have closed between the block and this queued call; that was reported already.
+    if (!m_busy)
+        return;
+    const ParamFile::Contents contents = paramFileContentsOfThisLink(m_bridge);
     const QString suggested = QDir::home().filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
     const QString title = m_bridge.localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters"));
     const TextPair filter = paramFileFilter();

@@ -8,8 +8,10 @@
 class AppBridge;
 
 // "Back up parameters": reads the controller's block afresh, so the file holds
-// what the controller has now rather than what the window last saw, then
-// saves it as a parameter file where the operator chooses.
+// what the controller has now rather than what the window last saw (perhaps
+// another controller's, before the port was reopened), then saves it, with the
+// versions the controller reported on this open, as a parameter file where the
+// operator chooses.
 class ParamBackup : public QObject
 {
     Q_OBJECT

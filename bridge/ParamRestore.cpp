@@ -1,6 +1,7 @@
 #include "bridge/ParamRestore.h"
 
 #include "bridge/AppBridge.h"
+#include "bridge/LinkReadings.h"
 #include "bridge/ParamWrites.h"
 
 #include <QDir>
@@ -88,14 +89,18 @@ void ParamRestore::chooseFile()
 }
 
 // The table compares with the controller's own values, so they must be the
-// attached controller's.
+// attached controller's: read since the port was last opened.
 bool ParamRestore::controllerKnown()
 {
     if (!m_bridge.tavoxRequireSerial())
         return false;
-    if (m_bridge.paramBlocksReceived() > 0)
+    if (paramsReadOnThisLink(m_bridge))
         return true;
-    report(QStringLiteral("请先读取控制器的参数"), QStringLiteral("Read the controller's parameters first"));
+    if (m_bridge.paramBlocksReceived() > 0)
+        report(QStringLiteral("显示的参数读取于重新打开串口之前，请先读取当前控制器的参数"),
+               QStringLiteral("The values shown were read before the port was opened again; read the attached controller's parameters first"));
+    else
+        report(QStringLiteral("请先读取控制器的参数"), QStringLiteral("Read the controller's parameters first"));
     return false;
 }
 
@@ -131,6 +136,7 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     beginResetModel();
     m_file = contents;
     m_sourceName = sourceName;
+    m_tableLinkGeneration = m_bridge.linkSession().generation();
     for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm))
         m_rows.append({change.field, change.from, change.to, true, NotChecked});
     endResetModel();
@@ -196,6 +202,8 @@ void ParamRestore::writeSelected()
 {
     if (m_state != Ready || checkedCount() == 0 || !m_bridge.tavoxRequireSerial())
         return;
+    if (!tableOfThisLink())
+        return;
     m_target = selectedTarget();
     m_writes = plannedWrites();
     for (Row &row : m_rows)
@@ -204,6 +212,18 @@ void ParamRestore::writeSelected()
     m_lastWriteRestarted = !m_writes.isEmpty() && m_writes.last() == ParamWrite::Torque;
     setState(Writing);
     writeNext();
+}
+
+// The rows hold the values of the controller the table was laid out against;
+// written to another one they would carry that controller's settings along.
+bool ParamRestore::tableOfThisLink()
+{
+    if (m_tableLinkGeneration == m_bridge.linkSession().generation())
+        return true;
+    clear();
+    report(QStringLiteral("差异表是针对重新打开串口前的控制器的，未写入任何参数；请重新打开文件"),
+           QStringLiteral("The table was laid out for the controller attached before the port was opened again; nothing was written. Open the file again"));
+    return false;
 }
 
 // A write the port did not take changes nothing in the bridge, so the count of

@@ -14,7 +14,9 @@ class AppBridge;
 // difference between the controller and the file as a table the operator
 // ticks, the writes of the ticked fields in the order the controller needs,
 // and a fresh read that marks each ticked row verified or not. Every field the
-// operator leaves unticked keeps the controller's value.
+// operator leaves unticked keeps the controller's value. The controller's
+// values are those read since the port was last opened, and a table is written
+// only to the controller it was laid out against.
 class ParamRestore : public QAbstractListModel
 {
     Q_OBJECT
@@ -83,6 +85,7 @@ private:
 
     void report(const QString &zh, const QString &en);
     bool controllerKnown();
+    bool tableOfThisLink();
     ParamBlock selectedTarget() const;
     void setState(State state);
     void writeNext();
@@ -97,6 +100,7 @@ private:
     ParamFile::Contents m_file;
     QString m_sourceName;
     QVector<Row> m_rows;
+    int m_tableLinkGeneration = 0;
     State m_state = Empty;
     TextPair m_status;
 

@@ -1,6 +1,7 @@
 #include "bridge/UpgradeMonitor.h"
 
 #include "bridge/AppBridge.h"
+#include "bridge/LinkReadings.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -12,6 +13,9 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     const UpgradeDriver &driver = bridge.upgradeDriver();
     connect(&bridge, &AppBridge::tavoxUpgradeFilePathChanged, this, &UpgradeMonitor::onFileChosen);
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeMonitor::changed);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeMonitor::onLinkReadings);
     connect(&driver, &UpgradeDriver::activeChanged, this, &UpgradeMonitor::onActiveChanged);
     connect(&driver, &UpgradeDriver::progressChanged, this, &UpgradeMonitor::onProgress);
     connect(&driver, &UpgradeDriver::message, this, &UpgradeMonitor::onMessage);
@@ -103,6 +107,29 @@ QString UpgradeMonitor::resultText() const
                                  QStringLiteral(". Check the cable, re-open the port and retry."));
     }
     return QString();
+}
+
+QString UpgradeMonitor::currentFirmware() const
+{
+    const QString firmware = firmwareReadOnThisLink(m_bridge);
+    return firmware == QLatin1String("-") ? m_bridge.localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
+}
+
+bool UpgradeMonitor::keepsSnapshot() const
+{
+    return paramsReadOnThisLink(m_bridge);
+}
+
+// The bridge signals its parameters at every write as well: the window hears only of a change in what it shows.
+void UpgradeMonitor::onLinkReadings()
+{
+    const QString firmware = firmwareReadOnThisLink(m_bridge);
+    const bool keeps = keepsSnapshot();
+    if (firmware == m_shownFirmware && keeps == m_shownKeepsSnapshot)
+        return;
+    m_shownFirmware = firmware;
+    m_shownKeepsSnapshot = keeps;
+    emit changed();
 }
 
 void UpgradeMonitor::onFileChosen()

@@ -6,7 +6,8 @@
 
 class AppBridge;
 
-// The firmware upgrade as the operator follows it: the chosen file, the phase
+// The firmware upgrade as the operator follows it: what the confirmation
+// before a start says of the attached controller, the chosen file, the phase
 // with bytes sent and time left, and the result of the last upgrade, which
 // stays until the next one starts or another file is chosen.
 class UpgradeMonitor : public QObject
@@ -20,6 +21,8 @@ class UpgradeMonitor : public QObject
     Q_PROPERTY(QString phaseText READ phaseText NOTIFY changed)
     Q_PROPERTY(Result result READ result NOTIFY changed)
     Q_PROPERTY(QString resultText READ resultText NOTIFY changed)
+    Q_PROPERTY(QString currentFirmware READ currentFirmware NOTIFY changed)
+    Q_PROPERTY(bool keepsSnapshot READ keepsSnapshot NOTIFY changed)
 
 public:
     enum Phase { Idle, Erasing, Writing, Verifying, Restarting };
@@ -38,6 +41,12 @@ public:
     QString phaseText() const;
     Result result() const { return m_result; }
     QString resultText() const;
+    // The firmware version the attached controller reported since the port
+    // was opened; "未知" / "unknown" until it does.
+    QString currentFirmware() const;
+    // An upgrade started now keeps a snapshot of the parameters: they were
+    // read from the attached controller since the port was opened.
+    bool keepsSnapshot() const;
 
 signals:
     void changed();
@@ -49,6 +58,7 @@ private:
     void onProgress();
     void onMessage(const QString &zh, const QString &en);
     void concludeIfNotCompleted();
+    void onLinkReadings();
 
     AppBridge &m_bridge;
     qint64 m_fileSize = -1;
@@ -59,6 +69,8 @@ private:
     QString m_lastEn;
     int m_shownProgress = -1;
     Phase m_shownPhase = Idle;
+    QString m_shownFirmware;
+    bool m_shownKeepsSnapshot = false;
     QElapsedTimer m_transferClock;
     int m_transferStartPacket = 0;
 };

@@ -1,8 +1,8 @@
 #include "bridge/UpgradeSnapshot.h"
 
 #include "bridge/AppBridge.h"
+#include "bridge/LinkReadings.h"
 #include "bridge/ParamRestore.h"
-#include "bridge/ParamWrites.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,27 +14,55 @@ UpgradeSnapshot::UpgradeSnapshot(AppBridge &bridge, ParamRestore &restore, const
     connect(&bridge.upgradeDriver(), &UpgradeDriver::ended, this, &UpgradeSnapshot::onUpgradeEnded);
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeSnapshot::onVersion);
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeSnapshot::onParams);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeSnapshot::onLinkChanged);
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeSnapshot::changed);
 }
 
 void UpgradeSnapshot::onUpgradingChanged()
 {
-    if (!m_bridge.tavoxUpgrading() || m_bridge.paramBlocksReceived() == 0)
+    if (!m_bridge.tavoxUpgrading())
         return;
     m_offered = false;
-    m_snapshot = paramFileContentsOf(m_bridge);
+    m_path.clear();
+    m_stage = Stage::Idle;
+    if (paramsReadOnThisLink(m_bridge))
+        keepSnapshot();
+    else
+        m_bridge.appendMessage(m_bridge.localized(
+            QStringLiteral("此次升级没有参数快照：打开串口后尚未读到当前控制器的参数"),
+            QStringLiteral("No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
+    emit changed();
+}
+
+void UpgradeSnapshot::keepSnapshot()
+{
+    m_snapshot = paramFileContentsOfThisLink(m_bridge);
     QString error;
     m_path = m_snapshots.save(m_snapshot, QDateTime::currentDateTime(), error);
-    const QString shown = QDir::toNativeSeparators(m_path);
     if (m_path.isEmpty()) {
         m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法保存升级前的参数: %1"),
                                                   QStringLiteral("Could not save the parameters before the upgrade: %1")).arg(error));
-        m_stage = Stage::Idle;
-    } else {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级前的参数已保存到 %1"),
-                                                  QStringLiteral("Parameters before the upgrade saved to %1")).arg(shown));
-        m_stage = Stage::Upgrading;
+        return;
     }
+    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级前的参数已保存到 %1"),
+                                              QStringLiteral("Parameters before the upgrade saved to %1"))
+                               .arg(QDir::toNativeSeparators(m_path)));
+    m_stage = Stage::Upgrading;
+}
+
+// A running upgrade ends with its link and says so itself; after it, whatever
+// is attached once the port is opened again may be another controller.
+void UpgradeSnapshot::onLinkChanged()
+{
+    const bool afterUpgrade = m_stage == Stage::AwaitingController || m_stage == Stage::AwaitingParams;
+    if (!afterUpgrade && !m_offered)
+        return;
+    m_stage = Stage::Idle;
+    m_offered = false;
+    m_bridge.appendMessage(m_bridge.localized(
+        QStringLiteral("串口已关闭或重新打开：不再将控制器的参数与升级前的快照比较或据此恢复；快照仍在 %1"),
+        QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or restored from the snapshot taken before the upgrade; it stays in %1"))
+                               .arg(QDir::toNativeSeparators(m_path)));
     emit changed();
 }
 

@@ -10,10 +10,13 @@ class AppBridge;
 class ParamRestore;
 
 // An upgrade can reset the controller's tuning. Before every upgrade of a
-// controller whose parameters were read, the block is kept as a snapshot file;
-// once the upgraded controller answers again its parameters are read back, and
-// if they are no longer the snapshot's the window offers to put them back
-// through the restore table.
+// controller whose parameters were read since the port was opened, the block is
+// kept as a snapshot file; once the upgraded controller answers again its
+// parameters are read back, and if they are no longer the snapshot's the window
+// offers to put them back through the restore table. The snapshot belongs to
+// the controller on the link it was taken on: a block read before a reopen is
+// never kept as the attached controller's, and closing or reopening the port
+// ends the comparison and the offer.
 class UpgradeSnapshot : public QObject
 {
     Q_OBJECT
@@ -36,6 +39,8 @@ signals:
 
 private:
     void onUpgradingChanged();
+    void keepSnapshot();
+    void onLinkChanged();
     void onUpgradeEnded(UpgradeSession::Outcome outcome);
     void onVersion();
     void onParams();

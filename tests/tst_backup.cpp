@@ -5,6 +5,7 @@
 #include "bridge/ParamBackup.h"
 #include "bridge/ParamRestore.h"
 #include "bridge/ParamWrites.h"
+#include "bridge/UpgradeMonitor.h"
 #include "bridge/UpgradeSnapshot.h"
 #include "device/ParamSnapshots.h"
 #include "support/BridgeTestUtils.h"
@@ -12,6 +13,7 @@
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "support/Waiting.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -60,6 +62,35 @@ QStringList fieldsOf(const ParamRestore &restore)
     return fields;
 }
 
+// A second controller, another firmware, every frame it receives logged.
+const QString OtherFirmware = QStringLiteral("2.0.0.1");
+const QStringList AnsweringController {QStringLiteral("--verbose"), QStringLiteral("--firmware"), OtherFirmware};
+// As a controller in its bootloader: it answers the version query and no parameter read.
+const QStringList SilentController = AnsweringController
+    + QStringList {QStringLiteral("--fault-silent-params-after"), QStringLiteral("0")};
+
+// The first controller's own tuning, which no other controller starts with.
+bool tune(Rig &rig)
+{
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteGimbalConfig(rig.bridge.tavoxFpvMode(), 44, rig.bridge.tavoxRollMaxSpeed(),
+                                      rig.bridge.tavoxYawMaxSpeed());
+    return rig.reread() && rig.value(QStringLiteral("camera.position")) == 1
+        && rig.value(QStringLiteral("gimbal.pitchMaxSpeed")) == 44;
+}
+
+QString firmwareFile(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    return writeFile(path, QByteArray(1000, '\x5a')) ? path : QString();
+}
+
+// What `sim` was asked besides parameter reads and the upgrade: every write and restart, by its sub-command.
+QString requestsBesidesReads(const SimProcess &sim)
+{
+    return requestSequence(simReceivedFrames(sim.errorOutput())).remove(QStringLiteral("C0")).simplified();
+}
+
 int verificationOf(const ParamRestore &restore, const QString &field)
 {
     const int row = fieldsOf(restore).indexOf(field);
@@ -82,6 +113,12 @@ private slots:
     void backupThenRestoreTheTickedFieldsOnly();
     void unansweredReadsSaveNothingAndVerifyNothing();
     void snapshotBeforeUpgradeIsOfferedBackAfterReset();
+    void servicesTakeNothingReadBeforeTheReopen();
+    void servicesTakeTheBlockReadOnThisLink();
+    void snapshotEndsWithTheLinkItWasTakenOn_data();
+    void snapshotEndsWithTheLinkItWasTakenOn();
+    void restoreTableIsWrittenOnlyToItsController();
+    void backupBlockOfAnEndedLinkIsNotSaved();
 };
 
 void TestBackup::snapshotFolderKeepsTheNewestTwenty()
@@ -366,6 +403,215 @@ void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
     restore.writeSelected();
     QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified, 20000);
     QCOMPARE(rig.value(QStringLiteral("camera.position")), 1);
+}
+
+// Controller A read and tuned, then the port switched to a controller that
+// answers no parameter read: the window still shows A's values, but none of
+// them is saved or written as the attached controller's.
+void TestBackup::servicesTakeNothingReadBeforeTheReopen()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    ParamFile::Contents fileOfA = paramFileContentsOf(rig.bridge);
+    fileOfA.block.pitchMaxSpeed = 55;
+    const QString pathOfA = dir.filePath(QStringLiteral("a.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(pathOfA, fileOfA, error), qPrintable(error));
+    ParamBackup backup(rig.bridge);
+    int dialogs = 0;
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return dir.filePath(QStringLiteral("backup.json"));
+    });
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess silent(SilentController);
+    QVERIFY(silent.start());
+
+    QVERIFY(rig.bridge.openSerial(silent.portName(), Baud));
+    QCOMPARE(rig.bridge.tavoxFirmwareVersion(), QStringLiteral("1.0.0.60"));   // shown until replaced
+    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(!monitor.keepsSnapshot());
+
+    QVERIFY(!restore.openFile(pathOfA));
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("The values shown were read before the port was opened again; "
+                                                             "read the attached controller's parameters first"));
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
+    QCOMPARE(dialogs, 0);
+    QVERIFY(backup.lastPath().isEmpty());
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
+
+    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    QVERIFY(snapshot.snapshots().files().isEmpty());
+    QVERIFY(snapshot.snapshotPath().isEmpty());
+    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral(
+        "No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
+    QVERIFY(completed.wait(ProcessWaitMs));
+    // The upgraded controller's versions: where a comparison with a snapshot would begin.
+    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
+    QVERIFY(!snapshot.restoreOffered());
+    QCOMPARE(requestsBesidesReads(silent), QString());
+}
+
+// The positive control of the test above: a controller that answers, read
+// after the switch, is the one whose block and versions are kept.
+void TestBackup::servicesTakeTheBlockReadOnThisLink()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
+    QString suggested;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &suggestion, const QString &) {
+        suggested = suggestion;
+        return backupPath;
+    });
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.keepsSnapshot() && monitor.currentFirmware() == OtherFirmware, ProcessWaitMs);
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
+    QCOMPARE(backup.lastPath(), backupPath);
+    QVERIFY2(QFileInfo(suggested).fileName().startsWith(QStringLiteral("tavox-params_2.0.0.1_")), qPrintable(suggested));
+    ParamFile::Contents saved;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(backupPath, saved, problem));
+    QCOMPARE(saved.firmwareVersion, OtherFirmware);
+    QCOMPARE(int(saved.block.cameraPosition), 0);
+
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("2.0.0.1_")));
+    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+    QCOMPARE(int(saved.block.cameraPosition), 0);
+    QVERIFY(saved.block.pitchMaxSpeed != 44);
+}
+
+// A snapshot of A's tuning, A upgraded and reset, then the port switched to
+// another controller before or after the offer to restore the snapshot.
+void TestBackup::snapshotEndsWithTheLinkItWasTakenOn_data()
+{
+    QTest::addColumn<bool>("offeredFirst");
+    QTest::newRow("switched before the comparison") << false;
+    QTest::newRow("switched while offered") << true;
+}
+
+void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
+{
+    QFETCH(bool, offeredFirst);
+    Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    ParamRestore restore(rig.bridge);
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QVERIFY(completed.wait(ProcessWaitMs));
+    if (offeredFirst)
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), ProcessWaitMs);
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QVERIFY(!snapshot.restoreOffered());
+    QVERIFY(messageTexts(rig.bridge).contains(
+        QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or "
+                       "restored from the snapshot taken before the upgrade; it stays in %1").arg(snapshot.snapshotPath())));
+    // Its versions, then a block of its own (not A's tuning): where the comparison would come.
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
+    QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
+    QVERIFY(!snapshot.restoreOffered());
+    snapshot.showRestore();
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(requestsBesidesReads(answering), QString());
+}
+
+// A's difference table, laid out while A was attached, and "Write selected"
+// once another controller, read on its own link, is on the port.
+void TestBackup::restoreTableIsWrittenOnlyToItsController()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block.cameraPosition = 1;
+    const QString path = dir.filePath(QStringLiteral("camera.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QVERIFY(rig.reread());
+    restore.writeSelected();
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(),
+             QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
+                            "nothing was written. Open the file again"));
+    QVERIFY(rig.bridge.waitForFramesWritten(ProcessWaitMs));
+    QVERIFY(rig.reread());   // every frame sent before it has reached the controller
+    QCOMPARE(requestsBesidesReads(answering), QString());
+}
+
+// The port is switched to another controller in the very turn of the event
+// loop in which the block of a backup arrives, before the backup saves it.
+void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("backup.json"));
+    int dialogs = 0;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return path;
+    });
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+    const int blocksBefore = rig.bridge.paramBlocksReceived();
+    QObject switcher;
+    connect(&rig.bridge, &AppBridge::tavoxParamsChanged, &switcher, [&] {
+        if (rig.bridge.paramBlocksReceived() > blocksBefore && rig.bridge.portName() != answering.portName())
+            rig.bridge.openSerial(answering.portName(), Baud);
+    });
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
+    QVERIFY(runTimersDueWithin(0));   // the block's own delivery to the backup
+    QCOMPARE(dialogs, 0);
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("The serial port closed; nothing was backed up")));
 }
 
 QTEST_GUILESS_MAIN(TestBackup)

@@ -7,6 +7,9 @@ Card {
     id: root
 
     property string upgradeFilePath: appBridge.tavoxUpgradeFilePath
+    // Without parameters read from the attached controller since the port was
+    // opened, no snapshot is kept: the operator is asked about that first.
+    property bool keepsSnapshot: upgradeMonitor.keepsSnapshot
 
     readonly property string startBlockedReason: linkMonitor.blockedReason !== "" ? linkMonitor.blockedReason
                                                  : upgradeFilePath === "" ? zhText("请先选择固件文件", "Choose a firmware file first") : ""
@@ -14,14 +17,32 @@ Card {
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
     function requestUpgrade() {
+        if (keepsSnapshot) {
+            confirmUpgrade()
+            return
+        }
+        snapshotQuestion.ask(function() { return zhText("不保存参数快照就升级？", "Upgrade without a parameter snapshot?") },
+                             function() {
+                                 return zhText("打开串口后尚未读到当前控制器的参数（在引导程序中的控制器不回复读取），"
+                                               + "因此升级前不会保存参数快照，升级后也无法恢复升级前的参数。"
+                                               + "若控制器能回复，请先读取参数。",
+                                               "The attached controller's parameters have not been read since the port was opened "
+                                               + "(a controller in its bootloader does not answer reads), so no snapshot is kept "
+                                               + "and the parameters from before the upgrade cannot be restored after it. "
+                                               + "If the controller answers, read its parameters first.")
+                             },
+                             function() { return zhText("不保存快照继续", "Go on without a snapshot") },
+                             confirmUpgrade)
+    }
+
+    function confirmUpgrade() {
         var fileName = upgradeMonitor.fileName
         var fileSize = upgradeMonitor.fileSizeText
-        var firmware = appBridge.tavoxFirmwareVersion
         confirm.ask(function() { return zhText("开始固件升级？", "Start the firmware upgrade?") },
                     function() {
-                        return zhText("文件: " + fileName + "（" + fileSize + "）\n当前固件版本: " + firmware
+                        return zhText("文件: " + fileName + "（" + fileSize + "）\n当前固件版本: " + upgradeMonitor.currentFirmware
                                       + "\n升级期间请勿断开连接线或关闭串口，控制器会在结束时重启。",
-                                      "File: " + fileName + " (" + fileSize + ")\nFirmware now: " + firmware
+                                      "File: " + fileName + " (" + fileSize + ")\nFirmware now: " + upgradeMonitor.currentFirmware
                                       + "\nKeep the cable in and the port open; the controller restarts at the end.")
                     },
                     function() { return zhText("开始升级", "Start upgrade") },
@@ -32,6 +53,7 @@ Card {
     columnSpacing: dp(8)
 
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    ConfirmDialog { id: snapshotQuestion; objectName: "snapshotQuestion"; uiScale: root.uiScale; fontFamily: root.fontFamily }
 
     component VersionName: Label {
         font.family: root.fontFamily

@@ -1,0 +1,31 @@
+#include "bridge/LinkReadings.h"
+
+#include "bridge/AppBridge.h"
+#include "bridge/ParamWrites.h"
+
+namespace {
+const QString Unknown = QStringLiteral("-");
+}
+
+bool paramsReadOnThisLink(const AppBridge &bridge)
+{
+    return bridge.linkSession().paramBlockCurrent();
+}
+
+QString firmwareReadOnThisLink(const AppBridge &bridge)
+{
+    return bridge.linkSession().versionsCurrent() ? bridge.tavoxFirmwareVersion() : Unknown;
+}
+
+QString bootReadOnThisLink(const AppBridge &bridge)
+{
+    return bridge.linkSession().versionsCurrent() ? bridge.tavoxBootVersion() : Unknown;
+}
+
+ParamFile::Contents paramFileContentsOfThisLink(const AppBridge &bridge)
+{
+    ParamFile::Contents contents = paramFileContentsOf(bridge);
+    contents.firmwareVersion = firmwareReadOnThisLink(bridge);
+    contents.bootVersion = bootReadOnThisLink(bridge);
+    return contents;
+}
