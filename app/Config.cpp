@@ -1,13 +1,16 @@
 #include "app/Config.h"
 
 #include "app/StandardLocations.h"
+#include "device/WholeFile.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 namespace {
-const QString LanguageKey = QStringLiteral("general/language");
+const QString LanguageKey = QStringLiteral("General/language");
 const QString ConsoleKey = QStringLiteral("Console/Enabled");
 const QString UpgradeDirKey = QStringLiteral("tavox/upgradeLastDir");
 const QString LastPortKey = QStringLiteral("serial/lastPort");
@@ -20,8 +23,8 @@ const qint64 MaxConfigBytes = 1 << 20;
 class ConfigSettings : public QSettings
 {
 public:
-    ConfigSettings()
-        : QSettings(configFilePath(), QSettings::IniFormat)
+    explicit ConfigSettings(const QString &path = configFilePath())
+        : QSettings(path, QSettings::IniFormat)
     {
         setIniCodec("UTF-8");
     }
@@ -72,17 +75,64 @@ QVariant readValue(const QString &key, const QVariant &fallback)
     return settings.value(key, fallback);
 }
 
-QString saveFailure(const QString &key, const QString &value)
+// QSettings writes one line for each key it holds, under "[section]" lines and with empty lines between
+// sections, the last one ending the file: a file cut short has fewer, or ends inside one.
+bool holdsEveryKey(const QByteArray &written, int keys)
 {
-    const QString reason = unusableReason(configFilePath());
-    if (!reason.isEmpty())
-        return reason;
-    ConfigSettings settings;
+    int keyLines = 0;
+    for (const QByteArray &line : written.split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('['))
+            ++keyLines;
+    }
+    return keyLines == keys && (keys == 0 || written.endsWith('\n'));
+}
+
+// The file's bytes with `key` set, as QSettings writes them, or why there are none. QSettings writes through a
+// buffered QSaveFile whose failed flush Qt 5.15 does not report (a full disk or a file size limit cuts the file
+// short behind a success), so it edits a scratch copy, whose bytes count only when they hold every key.
+// Content Qt cannot parse is no failure: the new value is written with whatever could be read.
+QString editedContent(const QByteArray &content, const QString &key, const QString &value, QByteArray &edited)
+{
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return QStringLiteral("no temporary folder for the edit (%1)").arg(scratch.errorString());
+    const QString copy = scratch.filePath(QStringLiteral("zentaro.cfg"));
+    QString error;
+    if (!WholeFile::replace(copy, content, error))
+        return error;
+    ConfigSettings settings(copy);
     settings.setValue(key, value);
     settings.sync();
-    // A format error only says the old content could not be parsed; the new value was still written.
-    return settings.status() == QSettings::AccessError ? QStringLiteral("the file or its folder is not writable")
-                                                       : QString();
+    QFile copied(copy);
+    if (settings.status() == QSettings::AccessError || !copied.open(QIODevice::ReadOnly))
+        return QStringLiteral("its edited copy in %1 could not be written").arg(QDir::tempPath());
+    edited = copied.readAll();
+    if (!holdsEveryKey(edited, settings.allKeys().size()))
+        return QStringLiteral("its edited copy in %1 was cut short").arg(QDir::tempPath());
+    return QString();
+}
+
+QString saveFailure(const QString &key, const QString &value)
+{
+    const QString path = configFilePath();
+    const QString reason = unusableReason(path);
+    if (!reason.isEmpty())
+        return reason;
+    QByteArray content;
+    QFile file(path);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return file.errorString();
+        content = file.readAll();
+    }
+    QByteArray edited;
+    const QString failure = editedContent(content, key, value, edited);
+    if (!failure.isEmpty())
+        return failure;
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return QStringLiteral("its folder cannot be created");
+    QString error;
+    return WholeFile::replace(path, edited, error) ? QString() : error;
 }
 
 bool writeValue(const QString &key, const QString &value)
@@ -95,10 +145,12 @@ bool writeValue(const QString &key, const QString &value)
     return false;
 }
 
-// Qt writes the group "general" as the section [%General] and reads that back
-// as "General/language"; a hand-written [general] section is read as the
-// top-level key "language". Accept all three spellings, so the language chosen
-// in one run is the language of the next.
+// Qt writes the group "General" as the section [%General] and reads that back
+// under the same name, so a write replaces the value it read (any other case
+// of the name would be read back as "General" and written as a second
+// section). Earlier builds wrote "general/language", and a hand-written
+// [general] section is read as the top-level key "language". Accept every
+// spelling, so the language chosen in one run is the language of the next.
 QVariant storedLanguage(const QSettings &settings)
 {
     if (settings.contains(LanguageKey))

@@ -5,10 +5,11 @@
 // zentaro.cfg in the configuration directory (see StandardLocations.h), in UTF-8. Every reader and writer opens it
 // anew; a missing file or key gives the default, and only writes create the file.
 // Anything but a regular file of at most 1 MiB reads as empty, with a warning.
-// Writers return false, after a warning, when the value could not be saved.
+// Writers return false, after a warning with the reason, when the value could not be saved; the file is then left
+// exactly as it was.
 QString configFilePath();
 
-// "general/language": trimmed and lower-cased; anything but "en" or "zh" gives `fallback`.
+// "General/language" (or any case of the group): trimmed and lower-cased; anything but "en" or "zh" gives `fallback`.
 QString readConfiguredLanguage(const QString &fallback);
 bool writeConfiguredLanguage(const QString &language);
 

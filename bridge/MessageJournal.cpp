@@ -1,13 +1,13 @@
 #include "bridge/MessageJournal.h"
 
 #include "bridge/AppBridge.h"
+#include "device/WholeFile.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 // The time stamp that starts every entry of the bridge's log.
@@ -132,20 +132,16 @@ void MessageJournal::saveAs()
     const QString path = m_chooseFileName ? m_chooseFileName(title, suggested) : chooseWithDialog(title, suggested);
     if (path.isEmpty())
         return;
-    if (saveTo(path))
+    QString error;
+    if (saveTo(path, error))
         m_bridge.appendMessage((zh ? QStringLiteral("消息已保存: ") : QStringLiteral("Messages saved: ")) + path);
     else
-        m_bridge.appendMessage((zh ? QStringLiteral("消息无法保存: ") : QStringLiteral("Messages could not be saved: "))
-                               + path);
+        m_bridge.appendMessage((zh ? QStringLiteral("消息无法保存: %1 (%2)")
+                                   : QStringLiteral("Messages could not be saved: %1 (%2)")).arg(path, error));
 }
 
 // Written whole or not at all: a failed save never leaves half a file behind.
-bool MessageJournal::saveTo(const QString &path)
+bool MessageJournal::saveTo(const QString &path, QString &error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    file.write(plainText().toUtf8());
-    file.write("\n");
-    return file.commit();
+    return WholeFile::replace(path, plainText().toUtf8() + '\n', error);
 }

@@ -38,9 +38,9 @@ public:
     Q_INVOKABLE void copyAll() const;
     // Empties this log and the bridge's.
     Q_INVOKABLE void clear();
-    // Asks for a file name and writes the log there; a failure is reported in the log.
+    // Asks for a file name and writes the log there; a failure is reported in the log, with its reason.
     Q_INVOKABLE void saveAs();
-    bool saveTo(const QString &path);
+    bool saveTo(const QString &path, QString &error);
 
     using FileNameChooser = std::function<QString(const QString &title, const QString &suggested)>;
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }

@@ -1,11 +1,13 @@
 #include "device/ParamFile.h"
 
+#include "device/WholeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -126,12 +128,20 @@ bool parseFormName(const QString &name, ParamBlockForm &form)
     return false;
 }
 
-// The line of every key, by its dotted path ("params.sbus.pitchChannel"). Qt's
-// JSON reader gives no positions, and the document has already passed it, so
-// only strings, nesting and separators need telling apart here.
+// The line of every key, by its dotted path ("params.sbus.pitchChannel"), and
+// the first key an object gives twice, which Qt's reader silently takes the
+// last of. Qt's JSON reader gives no positions, and the document has already
+// passed it, so only strings, nesting and separators need telling apart here.
 class KeyLines
 {
 public:
+    struct Repeat
+    {
+        QString path;   // empty: no object gives a key twice
+        int line = 0;
+        int firstLine = 0;
+    };
+
     explicit KeyLines(const QByteArray &text)
     {
         int line = 1;
@@ -142,7 +152,7 @@ public:
             else if (c == '"')
                 i = readString(text, i, line);
             else if (c == '{' || c == '[')
-                m_levels.append({c == '{', QString(), c == '{'});
+                m_levels.append({c == '{', QString(), c == '{', {}});
             else if ((c == '}' || c == ']') && !m_levels.isEmpty())
                 m_levels.removeLast();
             else if (c == ',' && !m_levels.isEmpty())
@@ -151,6 +161,7 @@ public:
     }
 
     int lineOf(const QString &path) const { return m_lines.value(path, 0); }
+    const Repeat &firstRepeat() const { return m_repeat; }
 
 private:
     struct Level
@@ -158,6 +169,7 @@ private:
         bool isObject;
         QString key;
         bool expectingKey;
+        QHash<QString, int> keyLines;
     };
 
     int readString(const QByteArray &text, int quote, int line)
@@ -166,11 +178,23 @@ private:
         while (end < text.size() && text.at(end) != '"')
             end += text.at(end) == '\\' ? 2 : 1;
         if (!m_levels.isEmpty() && m_levels.last().expectingKey) {
-            m_levels.last().key = QString::fromUtf8(text.mid(quote + 1, end - quote - 1));
-            m_levels.last().expectingKey = false;
+            Level &level = m_levels.last();
+            level.key = decoded(text.mid(quote + 1, end - quote - 1));
+            level.expectingKey = false;
+            if (level.keyLines.contains(level.key) && m_repeat.path.isEmpty())
+                m_repeat = {currentPath(), line, level.keyLines.value(level.key)};
+            level.keyLines.insert(level.key, line);
             m_lines.insert(currentPath(), line);
         }
         return end;
+    }
+
+    // "fpv\u004dode" is the key "fpvMode", as the reader takes it.
+    static QString decoded(const QByteArray &quoted)
+    {
+        if (!quoted.contains('\\'))
+            return QString::fromUtf8(quoted);
+        return QJsonDocument::fromJson("[\"" + quoted + "\"]").array().at(0).toString();
     }
 
     QString currentPath() const
@@ -185,6 +209,7 @@ private:
 
     QVector<Level> m_levels;
     QHash<QString, int> m_lines;
+    Repeat m_repeat;
 };
 
 int lineOfOffset(const QByteArray &text, int offset)
@@ -203,8 +228,9 @@ public:
 
     bool read(const QJsonObject &root)
     {
-        return checkKeys(root, QString(), {FormatKey, SchemaKey, ToolVersionKey, SavedAtKey, DeviceKey, FormKey,
-                                           ParamsKey})
+        return noKeyGivenTwice()
+               && checkKeys(root, QString(),
+                            {FormatKey, SchemaKey, ToolVersionKey, SavedAtKey, DeviceKey, FormKey, ParamsKey})
                && readHeader(root) && readDevice(root) && readForm(root) && readParams(root);
     }
 
@@ -214,6 +240,18 @@ private:
         m_problem.field = path;
         m_problem.line = m_lines.lineOf(path);
         m_problem.reason = reason;
+        return false;
+    }
+
+    bool noKeyGivenTwice()
+    {
+        const KeyLines::Repeat &repeat = m_lines.firstRepeat();
+        if (repeat.path.isEmpty())
+            return true;
+        m_problem.field = repeat.path;
+        m_problem.line = repeat.line;
+        m_problem.reason = {QStringLiteral("重复出现 (第 %1 行已有)").arg(repeat.firstLine),
+                            QStringLiteral("given twice (first on line %1)").arg(repeat.firstLine)};
         return false;
     }
 
@@ -456,12 +494,7 @@ bool ParamFile::fromJson(const QByteArray &text, Contents &contents, Problem &pr
 
 bool ParamFile::save(const QString &path, const Contents &contents, QString &error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toJson(contents)) < 0 || !file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    return WholeFile::replace(path, toJson(contents), error);
 }
 
 // A parameter file holds a few dozen numbers; anything much bigger is not one.

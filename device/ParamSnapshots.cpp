@@ -1,13 +1,48 @@
 #include "device/ParamSnapshots.h"
 
+#include "device/WholeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 const char TimeFormat[] = "yyyyMMdd-HHmmss";
+
+// The time in the name of a snapshot this tool wrote, or an empty string for any other entry of the folder:
+// a name the tool would not make (another program's file, a copy), or anything but a regular file (a link,
+// whatever it points at, is never one).
+QString snapshotTime(const QDir &folder, const QString &name)
+{
+    static const QRegularExpression SnapshotName(QStringLiteral("^(.+)_(\\d{8}-\\d{6})\\.json$"));
+    const QRegularExpressionMatch match = SnapshotName.match(name);
+    if (!match.hasMatch() || ParamSnapshots::versionForFileName(match.captured(1)) != match.captured(1)
+        || !QDateTime::fromString(match.captured(2), QLatin1String(TimeFormat)).isValid())
+        return QString();
+    struct stat status {};
+    const bool regular = ::lstat(QFile::encodeName(folder.filePath(name)).constData(), &status) == 0
+        && S_ISREG(status.st_mode);
+    return regular ? match.captured(2) : QString();
+}
+
+// Only a snapshot that reads back as what was saved may push the oldest out.
+bool readsBackAs(const QString &path, const ParamFile::Contents &contents, QString &error)
+{
+    ParamFile::Contents read;
+    ParamFile::Problem problem;
+    if (!ParamFile::load(path, read, problem)) {
+        error = QStringLiteral("cannot read back %1").arg(problem.describe(path).en);
+        return false;
+    }
+    if (ParamFile::toJson(read) != ParamFile::toJson(contents)) {
+        error = QStringLiteral("%1 does not read back as it was written").arg(path);
+        return false;
+    }
+    return true;
+}
 }
 
 QString ParamSnapshots::versionForFileName(const QString &firmwareVersion)
@@ -31,8 +66,14 @@ QString ParamSnapshots::save(const ParamFile::Contents &contents, const QDateTim
         return QString();
     }
     const QString path = QDir(m_folder).filePath(fileName(contents.firmwareVersion, time));
-    if (!ParamFile::save(path, contents, error))
+    if (!WholeFile::create(path, ParamFile::toJson(contents), error)) {
+        error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), error);
         return QString();
+    }
+    if (!readsBackAs(path, contents, error)) {
+        QFile::remove(path);
+        return QString();
+    }
     prune();
     return path;
 }
@@ -41,14 +82,18 @@ QString ParamSnapshots::save(const ParamFile::Contents &contents, const QDateTim
 // copy or a restore from a backup would change.
 QStringList ParamSnapshots::files() const
 {
-    QStringList names = QDir(m_folder).entryList({QStringLiteral("*_*.json")}, QDir::Files);
-    const auto timeOf = [](const QString &name) { return name.section(QLatin1Char('_'), -1); };
-    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
-        return timeOf(a) != timeOf(b) ? timeOf(a) < timeOf(b) : a < b;
-    });
-    for (QString &name : names)
-        name = QDir(m_folder).filePath(name);
-    return names;
+    const QDir folder(m_folder);
+    QVector<QPair<QString, QString>> snapshots;   // time, name
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden)) {
+        const QString time = snapshotTime(folder, name);
+        if (!time.isEmpty())
+            snapshots.append({time, name});
+    }
+    std::sort(snapshots.begin(), snapshots.end());
+    QStringList paths;
+    for (const auto &snapshot : snapshots)
+        paths.append(folder.filePath(snapshot.second));
+    return paths;
 }
 
 void ParamSnapshots::prune() const

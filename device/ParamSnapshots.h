@@ -6,7 +6,9 @@
 #include <QString>
 
 // The parameter files the tool keeps by itself before a firmware upgrade:
-// "<version>_<time>.json" in one folder, the newest `Kept` of them.
+// "<version>_<time>.json" in one folder, the newest `Kept` of them. Only
+// regular files named as fileName() names them count as snapshots: anything
+// else in the folder is never counted, listed or removed.
 class ParamSnapshots
 {
 public:
@@ -20,9 +22,10 @@ public:
     // The version as a file name may hold it: "unknown" when there is none.
     static QString versionForFileName(const QString &firmwareVersion);
 
-    // Writes the snapshot, then removes the oldest beyond `Kept`. Returns its
-    // path, or an empty string with `error` set; a failed write leaves the
-    // earlier snapshots as they were.
+    // Writes the snapshot under a name nothing holds yet (a file or a link
+    // there is left alone and the save fails), reads it back, and only then
+    // removes the oldest beyond `Kept`. Returns its path, or an empty string
+    // with `error` set; a failed save leaves the folder as it was.
     QString save(const ParamFile::Contents &contents, const QDateTime &time, QString &error) const;
     // The snapshot files, oldest first.
     QStringList files() const;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +74,7 @@ private slots:
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
     void lastSerialChoiceKeepsTheOtherKeys();
+    void valueBeyondTheFileSizeLimitLeavesTheFile();
     void lastBaudRateReadsOnlyAPositiveNumber_data();
     void lastBaudRateReadsOnlyAPositiveNumber();
 };
@@ -256,7 +258,7 @@ void TestConfig::failedSaveIsReportedInTheMessageLog_data()
 {
     QTest::addColumn<bool>("folderInItsPlace");   // else a read-only file
     QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only file") << false << QStringLiteral("the file or its folder is not writable");
+    QTest::newRow("read-only file") << false << QStringLiteral("Permission denied");
     QTest::newRow("folder in its place") << true << QStringLiteral("it is a directory");
 }
 
@@ -330,6 +332,37 @@ void TestConfig::lastSerialChoiceKeepsTheOtherKeys()
     QVERIFY(writeLastSerialChoice(QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"), 921600));
     QCOMPARE(readLastSerialPort(), QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"));
     QCOMPARE(readLastBaudRate(), 921600);
+}
+
+// The file is small enough to copy under the limit, the value is not. QSettings would cut the file at the limit
+// and report success; then, with room, the same value is saved.
+void TestConfig::valueBeyondTheFileSizeLimitLeavesTheFile()
+{
+    const rlim_t sizeLimit = 512;
+    const QString folder = "/srv/" + QString(int(sizeLimit), QLatin1Char('d'));
+    QVERIFY(writeFile(configFilePath(), "[General]\nlanguage=zh\n"));
+    const QByteArray before = readFile(configFilePath());
+
+    const ChildRun run = runInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = sizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::printf("%d\n", int(writeUpgradeLastDir(folder)));
+    });
+    QVERIFY(run.succeeded());
+    QCOMPARE(run.output, QByteArray("0\n"));
+    QVERIFY2(run.errors.startsWith("[Config] Settings could not be saved: " + QFile::encodeName(configFilePath())),
+             run.errors.constData());
+    QCOMPARE(readFile(configFilePath()), before);
+    const QDir folderOfTheFile = QFileInfo(configFilePath()).dir();
+    QCOMPARE(folderOfTheFile.entryList({QStringLiteral("*zentaro.cfg*")}, QDir::Files | QDir::Hidden),
+             QStringList {QStringLiteral("zentaro.cfg")});
+
+    QVERIFY(writeUpgradeLastDir(folder));
+    QCOMPARE(readUpgradeLastDir(), folder);
+    QCOMPARE(readConfiguredLanguage(QStringLiteral("en")), QStringLiteral("zh"));
 }
 
 void TestConfig::lastBaudRateReadsOnlyAPositiveNumber_data()
