@@ -10,6 +10,9 @@
 namespace {
 const int DefaultBaud = 921600;
 const int DefaultTimeoutSeconds = 5;
+// A day: longer than any wait a controller or an operator needs, and far
+// below what the millisecond count (a qint64) could hold.
+const qint64 MaxTimeoutSeconds = 86400;
 
 const QString FileWord = QStringLiteral("FILE");
 const QString KindWord = QStringLiteral("KIND");
@@ -60,7 +63,8 @@ QString description(const CliOutput &out)
         "                             gyro (陀螺仪偏置)、hall (霍尔)、linear (电机线性化)、\n"
         "                             zero (零点)\n\n"
         "退出码: 0 成功, 2 用法或输入文件错误 (未写入任何内容), 3 串口无法打开或已断开,\n"
-        "4 控制器拒绝或报告失败, 5 无回复 (超时), 6 升级校验失败, 130 被 Ctrl-C 中断。\n"
+        "4 控制器拒绝或报告失败, 5 无回复 (超时), 6 升级校验失败,\n"
+        "130 被 Ctrl-C、SIGTERM 或 SIGHUP 中断。\n"
         "消息写到标准错误，数据写到标准输出。"),
         QStringLiteral(
         "Command-line companion of the TAVOX gimbal configurator.\n\n"
@@ -82,7 +86,7 @@ QString description(const CliOutput &out)
         "                             hall (hall sensors), linear (motor linearisation), zero (zero point)\n\n"
         "Exit codes: 0 success, 2 usage or bad input file (nothing written), 3 port cannot be\n"
         "opened or was lost, 4 controller refused or reported failure, 5 no reply (timeout),\n"
-        "6 upgrade verification failed, 130 interrupted by Ctrl-C.\n"
+        "6 upgrade verification failed, 130 interrupted by Ctrl-C, SIGTERM or SIGHUP.\n"
         "Messages go to standard error, data to standard output."));
 }
 
@@ -92,7 +96,8 @@ void addOptions(QCommandLineParser &parser, const CliOutput &out)
         {{"p", "port"}, out.text(QStringLiteral("串口"), QStringLiteral("Serial port.")), QStringLiteral("PORT")},
         {{"b", "baud"}, out.text(QStringLiteral("波特率 (921600)"), QStringLiteral("Baud rate (921600).")),
          QStringLiteral("BAUD"), QString::number(DefaultBaud)},
-        {{"t", "timeout"}, out.text(QStringLiteral("等待回复的秒数 (5)"), QStringLiteral("Seconds to wait for a reply (5).")),
+        {{"t", "timeout"}, out.text(QStringLiteral("等待回复的秒数 (5，最多 %1)").arg(MaxTimeoutSeconds),
+                                    QStringLiteral("Seconds to wait for a reply (5, at most %1).").arg(MaxTimeoutSeconds)),
          QStringLiteral("SECONDS"), QString::number(DefaultTimeoutSeconds)},
         {"json", out.text(QStringLiteral("输出 JSON (info, params get, monitor)"),
                           QStringLiteral("Print JSON (info, params get, monitor)."))},
@@ -134,6 +139,13 @@ int usageError(const CliOutput &out, const QString &message)
     return ExitCode::Usage;
 }
 
+bool timeoutSeconds(const QString &text, qint64 &seconds)
+{
+    bool ok = false;
+    seconds = text.toLongLong(&ok);
+    return ok && seconds > 0 && seconds <= MaxTimeoutSeconds;
+}
+
 bool positiveNumber(const QString &text, int &value)
 {
     bool ok = false;
@@ -147,10 +159,12 @@ int readGlobalOptions(const QCommandLineParser &parser, const CliOutput &out, Co
     if (!positiveNumber(parser.value(QStringLiteral("baud")), command.baud))
         return usageError(out, out.text(QStringLiteral("无效的波特率: %1"), QStringLiteral("invalid baud rate: %1"))
                                    .arg(parser.value(QStringLiteral("baud"))));
-    int seconds = 0;
-    if (!positiveNumber(parser.value(QStringLiteral("timeout")), seconds))
-        return usageError(out, out.text(QStringLiteral("无效的超时: %1"), QStringLiteral("invalid timeout: %1"))
-                                   .arg(parser.value(QStringLiteral("timeout"))));
+    qint64 seconds = 0;
+    if (!timeoutSeconds(parser.value(QStringLiteral("timeout")), seconds))
+        return usageError(out, out.text(QStringLiteral("无效的超时: %1 (应为 1 到 %2 的整秒数)"),
+                                        QStringLiteral("invalid timeout: %1 (whole seconds from 1 to %2)"))
+                                   .arg(parser.value(QStringLiteral("timeout")))
+                                   .arg(MaxTimeoutSeconds));
     command.replyTimeoutMs = seconds * 1000;
     if (parser.isSet(QStringLiteral("seconds")) && !positiveNumber(parser.value(QStringLiteral("seconds")), command.seconds))
         return usageError(out, out.text(QStringLiteral("无效的秒数: %1"), QStringLiteral("invalid number of seconds: %1"))

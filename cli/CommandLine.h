@@ -20,7 +20,7 @@ struct CommandLine
     bool dryRun = false;
     bool yes = false;
     bool verbose = false;
-    int replyTimeoutMs = 5000;
+    qint64 replyTimeoutMs = 5000;
 };
 
 // Fills `command` and returns -1 when it is to be run; otherwise the exit

@@ -1,25 +1,42 @@
 #include "cli/DeviceSession.h"
 
 #include "cli/ExitCode.h"
+#include "cli/InterruptWatcher.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <limits>
 #include <unistd.h>
 
 namespace {
 const int ResendIntervalMs = 1000;
 // Room for the bridge's own first read (300 ms) and version query (600 ms).
 const int FirstExchangeMs = 1500;
-const int FramesWrittenTimeoutMs = 2000;
+
+// A QTimer takes an int; a longer wait is run in pieces.
+int nextPieceMs(const QDeadlineTimer &deadline)
+{
+    return int(qMin<qint64>(deadline.remainingTime(), std::numeric_limits<int>::max()));
+}
 }
 
-DeviceSession::DeviceSession(const CliOutput &out, int replyTimeoutMs)
-    : m_out(out), m_replyTimeoutMs(replyTimeoutMs)
+DeviceSession::DeviceSession(const CliOutput &out, InterruptWatcher &interrupts, qint64 replyTimeoutMs)
+    : m_out(out), m_interrupts(interrupts), m_replyTimeoutMs(replyTimeoutMs)
 {
     connectBridge();
+}
+
+DeviceSession::~DeviceSession()
+{
+    m_bridge.closeSerial();
+}
+
+int DeviceSession::interruptions() const
+{
+    return m_interrupts.count();
 }
 
 void DeviceSession::connectBridge()
@@ -31,6 +48,7 @@ void DeviceSession::connectBridge()
         connect(&m_bridge, signal, this, &DeviceSession::stateChanged);
     connect(&m_bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
     connect(&m_bridge.upgradeDriver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
+    connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::interrupted);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
     // Called after the bridge has handled the reply, so a wait sees its effect
     // (the accelerometer calibration's state) as well as the reply itself.
@@ -48,24 +66,41 @@ int DeviceSession::open(const QString &port, int baud)
     return ExitCode::PortFailure;
 }
 
-DeviceSession::Wait DeviceSession::waitUntil(const std::function<bool()> &done, int timeoutMs)
+DeviceSession::Wait DeviceSession::waitUntil(const std::function<bool()> &done, qint64 timeoutMs)
 {
+    return wait(done, timeoutMs, 1);
+}
+
+DeviceSession::Wait DeviceSession::finishStep(const std::function<bool()> &done)
+{
+    return wait(done, -1, 2);
+}
+
+DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding)
+{
+    const auto interrupted = [&] { return interruptions() >= interruptionsEnding; };
+    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
     QEventLoop loop;
     QTimer timeout;
     timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&timeout, &QTimer::timeout, &loop, [&] {
+        if (deadline.hasExpired())
+            loop.quit();
+        else
+            timeout.start(nextPieceMs(deadline));
+    });
     const QMetaObject::Connection check = connect(this, &DeviceSession::stateChanged, &loop, [&] {
-        if (done() || !m_bridge.serialOpened() || wasInterrupted())
+        if (done() || !m_bridge.serialOpened() || interrupted())
             loop.quit();
     });
-    if (timeoutMs >= 0)
-        timeout.start(timeoutMs);
-    if (!done() && m_bridge.serialOpened() && !wasInterrupted())
+    if (!deadline.isForever())
+        timeout.start(nextPieceMs(deadline));
+    if (!done() && m_bridge.serialOpened() && !interrupted())
         loop.exec();
     disconnect(check);
     if (done())
         return Wait::Done;
-    if (wasInterrupted())
+    if (interrupted())
         return Wait::Interrupted;
     return m_bridge.serialOpened() ? Wait::TimedOut : Wait::PortLost;
 }
@@ -75,12 +110,24 @@ DeviceSession::Wait DeviceSession::waitForFollowUps()
     return waitUntil([this] { return m_bridge.linkSession().scheduledCount() == 0; }, -1);
 }
 
-DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, const std::function<bool()> &answered)
+bool DeviceSession::firstExchangeAnswered() const
 {
-    const QDeadlineTimer deadline(m_replyTimeoutMs);
+    return m_bridge.paramBlocksReceived() > 0 && m_bridge.tavoxFirmwareVersion() != QLatin1String("-");
+}
+
+DeviceSession::Wait DeviceSession::settleFirstExchange()
+{
+    const Wait answered = waitUntil([this] { return firstExchangeAnswered(); }, FirstExchangeMs);
+    return answered == Wait::Done || answered == Wait::TimedOut ? waitForFollowUps() : answered;
+}
+
+DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, const std::function<bool()> &answered,
+                                           qint64 timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs < 0 ? m_replyTimeoutMs : timeoutMs);
     for (;;) {
         send();
-        const int slice = int(qMin<qint64>(ResendIntervalMs, deadline.remainingTime()));
+        const qint64 slice = qMin<qint64>(ResendIntervalMs, deadline.remainingTime());
         const Wait wait = waitUntil(answered, slice);
         if (wait != Wait::TimedOut || deadline.hasExpired())
             return wait;
@@ -89,9 +136,7 @@ DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, co
 
 int DeviceSession::readDevice()
 {
-    const auto received = [this] {
-        return m_bridge.paramBlocksReceived() > 0 && m_bridge.tavoxFirmwareVersion() != QLatin1String("-");
-    };
+    const auto received = [this] { return firstExchangeAnswered(); };
     Wait wait = waitUntil(received, FirstExchangeMs);
     if (wait == Wait::TimedOut) {
         wait = request([this] {

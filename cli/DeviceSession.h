@@ -2,12 +2,13 @@
 
 #include "bridge/AppBridge.h"
 #include "cli/CliOutput.h"
-#include "cli/InterruptWatcher.h"
 
 #include <QHash>
 #include <QObject>
 
 #include <functional>
+
+class InterruptWatcher;
 
 // One controller on one port, driven through the same AppBridge the window
 // uses: every frame, every activate-and-reboot sequence and every upgrade step
@@ -21,46 +22,61 @@ class DeviceSession : public QObject
 public:
     enum class Wait { Done, TimedOut, PortLost, Interrupted };
 
-    DeviceSession(const CliOutput &out, int replyTimeoutMs);
+    DeviceSession(const CliOutput &out, InterruptWatcher &interrupts, qint64 replyTimeoutMs);
+    // Closes the port while the signal handlers still stand, so that no lock file outlives the program.
+    ~DeviceSession() override;
 
     AppBridge &bridge() { return m_bridge; }
     const CliOutput &out() const { return m_out; }
-    int replyTimeoutMs() const { return m_replyTimeoutMs; }
+    qint64 replyTimeoutMs() const { return m_replyTimeoutMs; }
 
     // Exit codes: Success, or PortFailure after a message.
     int open(const QString &port, int baud);
     // Waits for the parameter block and the versions of the first exchange after the open.
     int readDevice();
+    // Waits for the bridge's first read and version query to go out, and a
+    // moment for their answers, which a controller in its bootloader never gives.
+    Wait settleFirstExchange();
     // Re-reads the parameter block; `settleMs` first, for a controller that is restarting.
     int rereadParams(int settleMs);
 
     // Runs the event loop until `done` holds, `timeoutMs` passed (never when
     // negative), the port is lost or the user interrupts.
-    Wait waitUntil(const std::function<bool()> &done, int timeoutMs);
+    Wait waitUntil(const std::function<bool()> &done, qint64 timeoutMs);
     // Until every request the bridge timed from this open (activation, reboot,
     // re-reads) has gone out.
     Wait waitForFollowUps();
-    // Sends `request` until `answered` holds, once a second, for at most the reply timeout.
-    Wait request(const std::function<void()> &send, const std::function<bool()> &answered);
+    // waitUntil for a step that must not be left half-done: a first
+    // interruption lets it run on (wasInterrupted() tells afterwards), only a
+    // second one ends it.
+    Wait finishStep(const std::function<bool()> &done);
+    // Sends `request` until `answered` holds, once a second, for at most
+    // `timeoutMs` (the reply timeout when negative).
+    Wait request(const std::function<void()> &send, const std::function<bool()> &answered, qint64 timeoutMs = -1);
 
     // The exit code for a wait that did not end in Done, after its message.
     int failure(Wait wait, const QString &whatWasAwaited);
 
     // Asks on the terminal; false on anything but yes, or on Ctrl-C.
     bool confirm(const QString &question);
-    bool wasInterrupted() const { return m_interrupts.wasInterrupted(); }
+    bool wasInterrupted() const { return interruptions() > 0; }
+    // Ctrl-C, SIGTERM and SIGHUP received so far.
+    int interruptions() const;
     // Command replies answering `subCommand` since the session began.
     int commandReplies(quint8 subCommand) const { return m_commandReplies.value(subCommand); }
 
 signals:
     void stateChanged();
+    void interrupted();
 
 private:
     void connectBridge();
+    bool firstExchangeAnswered() const;
+    Wait wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding);
 
     const CliOutput &m_out;
-    const int m_replyTimeoutMs;
+    InterruptWatcher &m_interrupts;
+    const qint64 m_replyTimeoutMs;
     AppBridge m_bridge;
-    InterruptWatcher m_interrupts;
     QHash<quint8, int> m_commandReplies;
 };

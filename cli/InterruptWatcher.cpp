@@ -3,12 +3,16 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int signalPipe[2] = {-1, -1};
 
+// Never blocks: a burst of signals that fills the pipe is still more than one.
 void onSignal(int)
 {
     const char byte = 1;
@@ -29,24 +33,27 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
+    ::fcntl(signalPipe[1], F_SETFL, ::fcntl(signalPipe[1], F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &InterruptWatcher::onSignalled);
-    handleSignal(SIGINT, onSignal);
-    handleSignal(SIGTERM, onSignal);
+    for (const int signal : HandledSignals)
+        handleSignal(signal, onSignal);
 }
 
 InterruptWatcher::~InterruptWatcher()
 {
-    handleSignal(SIGINT, SIG_DFL);
-    handleSignal(SIGTERM, SIG_DFL);
+    for (const int signal : HandledSignals)
+        handleSignal(signal, SIG_DFL);
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
 }
 
 void InterruptWatcher::onSignalled()
 {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
-    m_interrupted = true;
+    char bytes[16];
+    const ssize_t received = ::read(signalPipe[0], bytes, sizeof bytes);
+    if (received <= 0)
+        return;
+    m_count += int(received);
     emit interrupted();
 }

@@ -4,8 +4,12 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT (Ctrl-C) and SIGTERM into a signal on the event loop, so that a
-// command can stop cleanly instead of dying between two frames.
+// Turns SIGINT (Ctrl-C), SIGTERM and SIGHUP (a closed terminal, a dropped SSH
+// session) into a signal on the event loop, so that a command stops cleanly:
+// it finishes or abandons what it was doing as it chooses, says so, and closes
+// its port, which takes QSerialPort's lock file away with it. Killed by one of
+// these signals instead, the program would leave that lock file behind.
+// Created before the port is opened and destroyed after it is closed.
 class InterruptWatcher : public QObject
 {
     Q_OBJECT
@@ -14,7 +18,9 @@ public:
     explicit InterruptWatcher(QObject *parent = nullptr);
     ~InterruptWatcher() override;
 
-    bool wasInterrupted() const { return m_interrupted; }
+    // How many of those signals arrived so far: a second Ctrl-C asks for more
+    // haste than the first.
+    int count() const { return m_count; }
 
 signals:
     void interrupted();
@@ -23,5 +29,5 @@ private:
     void onSignalled();
 
     QSocketNotifier *m_notifier = nullptr;
-    bool m_interrupted = false;
+    int m_count = 0;
 };

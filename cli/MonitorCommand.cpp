@@ -141,12 +141,13 @@ public:
         QElapsedTimer clock;
         clock.start();
         m_health.sample();
-        for (int report = 1; seconds == 0 || report <= seconds; ++report) {
-            const int waitMs = int(qMax<qint64>(0, qint64(report) * ReportIntervalMs - clock.elapsed()));
+        for (qint64 report = 1; seconds == 0 || report <= seconds; ++report) {
+            const qint64 waitMs = qMax<qint64>(0, report * ReportIntervalMs - clock.elapsed());
             const DeviceSession::Wait wait = m_session.waitUntil([] { return false; }, waitMs);
             if (wait != DeviceSession::Wait::TimedOut)
                 return ended(wait);
-            print(m_health.sample());
+            if (!print(m_health.sample()))
+                return outputEnded();
             if (m_health.msSinceHeartbeat() > m_session.replyTimeoutMs())
                 return heartbeatsStopped();
         }
@@ -169,6 +170,13 @@ private:
         return wait == DeviceSession::Wait::Interrupted ? ExitCode::Success : m_session.failure(wait, QString());
     }
 
+    // A reader that has gone (`monitor | head`) ends the monitor as Ctrl-C
+    // does; any other failure of standard output is reported where the program ends.
+    int outputEnded() const
+    {
+        return m_out.dataReaderGone() ? ExitCode::Success : ExitCode::Usage;
+    }
+
     int heartbeatsStopped()
     {
         m_out.error(m_out.text(QStringLiteral("控制器已 %1 ms 没有发送心跳"),
@@ -177,16 +185,14 @@ private:
         return ExitCode::NoReply;
     }
 
-    void print(const LinkFigures &link) const
+    bool print(const LinkFigures &link) const
     {
         const AppBridge &bridge = m_session.bridge();
-        if (m_json) {
-            QJsonObject line = heartbeatJson(bridge);
-            line.insert("link", linkJson(link));
-            m_out.data(QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
-        } else {
-            m_out.data(heartbeatText(m_out, bridge) + QLatin1Char('\n') + linkText(m_out, link));
-        }
+        if (!m_json)
+            return m_out.data(heartbeatText(m_out, bridge) + QLatin1Char('\n') + linkText(m_out, link));
+        QJsonObject line = heartbeatJson(bridge);
+        line.insert("link", linkJson(link));
+        return m_out.data(QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
     }
 
     DeviceSession &m_session;

@@ -1,28 +1,50 @@
 #include "cli/ParamsCommands.h"
 
+#include "app/StandardLocations.h"
 #include "bridge/ParamWrites.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
+#include "cli/ParamsLoad.h"
+#include "cli/PendingRestarts.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
 namespace {
-// After a restart that the bridge does not follow with reads of its own (the
-// torque write), give the controller the time the window gives it after a
-// channel write before asking for its block.
-const int RestartSettleMs = 3000;
 const int NameWidth = 24;
 
 QString row(const QString &name, const QString &value)
 {
     return QStringLiteral("%1 %2").arg(name, -NameWidth).arg(value);
 }
+
+// planParamWrites with the repairs added: a receiver's channel write carries
+// its directions, so its directions need no write of their own.
+QVector<ParamWrite> withRepairs(QVector<ParamWrite> writes, const QVector<ParamWrite> &repairs)
+{
+    for (ParamWrite repair : repairs) {
+        if (!writes.contains(repair))
+            writes.append(repair);
+    }
+    const std::pair<ParamWrite, ParamWrite> carried[] = {
+        {ParamWrite::SbusChannels, ParamWrite::SbusDirections},
+        {ParamWrite::PwmChannels, ParamWrite::PwmDirections},
+        {ParamWrite::CrsfChannels, ParamWrite::CrsfDirections},
+    };
+    for (const auto &[channels, directions] : carried) {
+        if (writes.contains(channels))
+            writes.removeAll(directions);
+    }
+    std::sort(writes.begin(), writes.end());
+    return writes;
+}
 }
 
 ParamsCommands::ParamsCommands(DeviceSession &session, const QString &port, int baud)
     : m_session(session), m_port(port), m_baud(baud)
 {
-    QObject::connect(&m_session.bridge(), &AppBridge::tavoxParamsChanged, &m_session, [this] { ++m_paramsChanges; });
 }
 
 int ParamsCommands::connectAndRead()
@@ -153,74 +175,59 @@ int ParamsCommands::load(const QString &path, bool dryRun, bool yes)
     const ParamBlock device = m_session.bridge().paramBlock();
     const ParamBlockForm form = paramBlockFormOf(device);
     printChanges(ParamFile::differences(device, target, form));
-    const QVector<ParamWrite> writes = planParamWrites(device, target, form);
+    if (!m_session.out().dataFailure().isEmpty())
+        return ExitCode::Usage;
+    const PendingRestarts pending(QDir(dataDirectory()).filePath(QStringLiteral("pending-restarts")), m_port);
+    const QVector<ParamWrite> repairs = pending.writesFor(form);
+    announceRepairs(repairs, pending.path());
+    const QVector<ParamWrite> writes = withRepairs(planParamWrites(device, target, form), repairs);
     if (dryRun || writes.isEmpty())
         return ExitCode::Success;
-    if (!allowedToRestart(writes, yes))
-        return ExitCode::Usage;
-    for (ParamWrite each : writes) {
-        const int written = write(each, target);
-        if (written != ExitCode::Success)
-            return written;
-    }
-    return verify(target, writes.last() == ParamWrite::Torque);
+    const int allowed = allowedToRestart(writes, yes);
+    if (allowed != ExitCode::Success)
+        return allowed;
+    return ParamsLoad(m_session, pending, loadCommand(path, yes)).run(writes, repairs, target);
 }
 
-bool ParamsCommands::allowedToRestart(const QVector<ParamWrite> &writes, bool yes)
+void ParamsCommands::announceRepairs(const QVector<ParamWrite> &repairs, const QString &recordPath) const
+{
+    const CliOutput &out = m_session.out();
+    for (ParamWrite repair : repairs)
+        out.note(out.text(QStringLiteral("此串口上次的加载可能未能使%1生效 (见 %2): 将重新写入并使其生效"),
+                          QStringLiteral("An earlier load on this port may not have applied %1 (see %2): it is "
+                                         "written again and applied"))
+                     .arg(out.text(paramWriteName(repair)), QDir::toNativeSeparators(recordPath)));
+}
+
+QStringList ParamsCommands::loadCommand(const QString &path, bool yes) const
+{
+    QStringList words{QStringLiteral("tavoxctl"), QStringLiteral("-p"), m_port, QStringLiteral("-b"),
+                      QString::number(m_baud), QStringLiteral("params"), QStringLiteral("load"),
+                      QFileInfo(path).absoluteFilePath()};
+    if (yes)
+        words.append(QStringLiteral("--yes"));
+    return words;
+}
+
+// Returns Success, or the exit code after saying why nothing was written.
+int ParamsCommands::allowedToRestart(const QVector<ParamWrite> &writes, bool yes)
 {
     const CliOutput &out = m_session.out();
     if (yes || std::none_of(writes.begin(), writes.end(), rebootsController))
-        return true;
+        return ExitCode::Success;
     if (!CliOutput::stdinIsTerminal()) {
         out.error(out.text(QStringLiteral("这些写入会重启控制器; 请加 --yes 确认 (标准输入不是终端)。未写入任何内容。"),
                            QStringLiteral("these writes restart the controller; confirm with --yes (standard input is "
                                           "not a terminal). Nothing was written.")));
-        return false;
+        return ExitCode::Usage;
     }
     if (m_session.confirm(out.text(QStringLiteral("这些写入会重启控制器。继续吗? [y/N]"),
                                    QStringLiteral("These writes restart the controller. Continue? [y/N]"))))
-        return true;
-    out.error(out.text(QStringLiteral("未确认，未写入任何内容"), QStringLiteral("not confirmed; nothing was written")));
-    return false;
-}
-
-// A write the port did not take changes nothing in the bridge, so the count of
-// parameter changes tells whether it went out.
-int ParamsCommands::write(ParamWrite write, const ParamBlock &target)
-{
-    const CliOutput &out = m_session.out();
-    const QString what = describe(write);
-    out.note(rebootsController(write) ? out.text(QStringLiteral("写入%1 (控制器将重启)...").arg(what),
-                                                 QStringLiteral("Writing %1 (the controller restarts)...").arg(what))
-                                      : out.text(QStringLiteral("写入%1...").arg(what), QStringLiteral("Writing %1...").arg(what)));
-    const int before = m_paramsChanges;
-    applyParamWrite(m_session.bridge(), write, target);
-    if (m_paramsChanges == before) {
-        out.error(out.text(QStringLiteral("串口未接受%1的写入").arg(what), QStringLiteral("the port did not take the write of %1").arg(what)));
-        return ExitCode::PortFailure;
+        return ExitCode::Success;
+    if (m_session.wasInterrupted()) {
+        out.error(out.text(QStringLiteral("已中断，未写入任何内容"), QStringLiteral("interrupted; nothing was written")));
+        return ExitCode::Interrupted;
     }
-    return m_session.failure(m_session.waitForFollowUps(), QString());
-}
-
-QString ParamsCommands::describe(ParamWrite write) const
-{
-    return m_session.out().text(paramWriteName(write));
-}
-
-int ParamsCommands::verify(const ParamBlock &target, bool lastWriteRestarted)
-{
-    const CliOutput &out = m_session.out();
-    const int reread = m_session.rereadParams(lastWriteRestarted ? RestartSettleMs : 0);
-    if (reread != ExitCode::Success)
-        return reread;
-    const ParamBlock &device = m_session.bridge().paramBlock();
-    const QVector<ParamFile::Change> mismatches = ParamFile::differences(target, device, paramBlockFormOf(device));
-    for (const ParamFile::Change &mismatch : mismatches)
-        out.error(out.text(QStringLiteral("控制器未采用 %1: 写入 %2，读回 %3"),
-                           QStringLiteral("the controller did not take %1: wrote %2, reads back %3"))
-                      .arg(mismatch.field).arg(mismatch.from).arg(mismatch.to));
-    if (!mismatches.isEmpty())
-        return ExitCode::ControllerRefused;
-    out.note(out.text(QStringLiteral("参数已写入并核对"), QStringLiteral("Parameters written and verified")));
-    return ExitCode::Success;
+    out.error(out.text(QStringLiteral("未确认，未写入任何内容"), QStringLiteral("not confirmed; nothing was written")));
+    return ExitCode::Usage;
 }

@@ -4,6 +4,7 @@
 #include "device/ParamWritePlan.h"
 
 #include <QString>
+#include <QStringList>
 
 class DeviceSession;
 
@@ -28,13 +29,11 @@ private:
     int targetOf(const QString &path, ParamBlock &target);
     void printBlock(const ParamFile::Contents &contents) const;
     void printChanges(const QVector<ParamFile::Change> &changes) const;
-    bool allowedToRestart(const QVector<ParamWrite> &writes, bool yes);
-    int write(ParamWrite write, const ParamBlock &target);
-    QString describe(ParamWrite write) const;
-    int verify(const ParamBlock &target, bool lastWriteRestarted);
+    void announceRepairs(const QVector<ParamWrite> &repairs, const QString &recordPath) const;
+    QStringList loadCommand(const QString &path, bool yes) const;
+    int allowedToRestart(const QVector<ParamWrite> &writes, bool yes);
 
     DeviceSession &m_session;
     QString m_port;
     int m_baud;
-    int m_paramsChanges = 0;
 };

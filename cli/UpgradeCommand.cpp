@@ -1,14 +1,23 @@
 #include "cli/UpgradeCommand.h"
 
+#include "app/StandardLocations.h"
+#include "bridge/ParamWrites.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
 #include "cli/UpgradeProgress.h"
 #include "device/FirmwareImage.h"
+#include "device/ParamSnapshots.h"
+
+#include <QDateTime>
+#include <QDir>
 
 #include <optional>
 
 namespace {
 const int RebootFrameTimeoutMs = 2000;
+// How long the upgraded controller is asked for its parameters, once a second,
+// when the reply timeout is shorter: it first has to start its new firmware.
+const qint64 RestartedControllerWaitMs = 10000;
 
 TextPair imageProblem(FirmwareImageError error)
 {
@@ -30,8 +39,8 @@ TextPair imageProblem(FirmwareImageError error)
 class Upgrade
 {
 public:
-    Upgrade(DeviceSession &session, qint64 imageSize)
-        : m_session(session), m_out(session.out()),
+    Upgrade(DeviceSession &session, const QStringList &portOptions, qint64 imageSize)
+        : m_session(session), m_out(session.out()), m_portOptions(portOptions),
           m_progress(session.out(), imageSize, CliOutput::stderrIsTerminal())
     {
         AppBridge &bridge = session.bridge();
@@ -48,6 +57,7 @@ public:
 
     int run(const QString &imagePath)
     {
+        takeSnapshot();
         m_session.bridge().tavoxStartUpgrade(imagePath);
         if (!m_session.bridge().tavoxUpgrading()) {
             m_out.error(m_out.text(QStringLiteral("升级未能开始"), QStringLiteral("the upgrade did not start")));
@@ -57,10 +67,89 @@ public:
         if (wait == DeviceSession::Wait::Interrupted)
             return interrupted();
         m_progress.finish();
-        return m_outcome ? outcomeCode(*m_outcome) : m_session.failure(wait, QString());
+        if (!m_outcome)
+            return m_session.failure(wait, QString());
+        const int code = outcomeCode(*m_outcome);
+        return code == ExitCode::Success && !m_snapshotPath.isEmpty() ? compareWithSnapshot() : code;
     }
 
 private:
+    // As the window does: an upgrade can reset the controller's tuning, so the
+    // block read on this link is kept before the upgrade starts.
+    void takeSnapshot()
+    {
+        AppBridge &bridge = m_session.bridge();
+        if (bridge.paramBlocksReceived() == 0) {
+            m_out.note(m_out.text(QStringLiteral("未从控制器读到参数块 (在引导程序中等待的控制器不回答读取): 未保存升级前的参数"),
+                                  QStringLiteral("No parameter block was read from the controller (one waiting in its "
+                                                 "bootloader answers no read): no snapshot of its parameters was taken")));
+            return;
+        }
+        m_snapshot = paramFileContentsOf(bridge);
+        const ParamSnapshots snapshots(QDir(dataDirectory()).filePath(QStringLiteral("snapshots")));
+        QString error;
+        m_snapshotPath = snapshots.save(m_snapshot, QDateTime::currentDateTime(), error);
+        if (m_snapshotPath.isEmpty())
+            m_out.error(m_out.text(QStringLiteral("无法保存升级前的参数: %1; 升级继续"),
+                                   QStringLiteral("could not save the parameters before the upgrade: %1; the upgrade goes on"))
+                            .arg(error));
+        else
+            m_out.note(m_out.text(QStringLiteral("升级前的参数已保存到 %1"), QStringLiteral("Parameters before the upgrade saved to %1"))
+                           .arg(QDir::toNativeSeparators(m_snapshotPath)));
+    }
+
+    // The upgrade itself succeeded, whatever this finds: it exits 0 unless interrupted.
+    int compareWithSnapshot()
+    {
+        AppBridge &bridge = m_session.bridge();
+        const int before = bridge.paramBlocksReceived();
+        const DeviceSession::Wait wait = m_session.request([&bridge] { bridge.tavoxReadParams(); },
+                                                           [&bridge, before] { return bridge.paramBlocksReceived() > before; },
+                                                           qMax(m_session.replyTimeoutMs(), RestartedControllerWaitMs));
+        if (wait != DeviceSession::Wait::Done)
+            return notCompared(wait);
+        const ParamBlock &now = bridge.paramBlock();
+        if (paramBlockFormOf(now) == m_snapshot.form
+            && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty()) {
+            m_out.note(m_out.text(QStringLiteral("升级后的参数与升级前相同"), QStringLiteral("The parameters are the same as before the upgrade")));
+            return ExitCode::Success;
+        }
+        m_out.note(m_out.text(QStringLiteral("升级改变了参数。恢复升级前的参数:\n  %1"),
+                              QStringLiteral("The upgrade changed the parameters. To restore those from before it:\n  %1"))
+                       .arg(snapshotCommand(QStringLiteral("load"))));
+        return ExitCode::Success;
+    }
+
+    int notCompared(DeviceSession::Wait wait)
+    {
+        m_out.error(m_out.text(whyNotCompared(wait)));
+        m_out.note(m_out.text(QStringLiteral("升级前后的参数未比较。比较:\n  %1"),
+                              QStringLiteral("The parameters were not compared with those from before the upgrade. "
+                                             "To compare them:\n  %1"))
+                       .arg(snapshotCommand(QStringLiteral("diff"))));
+        return wait == DeviceSession::Wait::Interrupted ? ExitCode::Interrupted : ExitCode::Success;
+    }
+
+    static TextPair whyNotCompared(DeviceSession::Wait wait)
+    {
+        switch (wait) {
+        case DeviceSession::Wait::Interrupted:
+            return {QStringLiteral("升级完成后被中断"), QStringLiteral("interrupted after the upgrade completed")};
+        case DeviceSession::Wait::PortLost:
+            return {QStringLiteral("升级完成后串口已断开"), QStringLiteral("the serial port was lost after the upgrade completed")};
+        default:
+            return {QStringLiteral("升级后的控制器没有回复参数读取"),
+                    QStringLiteral("the upgraded controller did not answer a parameter read")};
+        }
+    }
+
+    // `tavoxctl -p PORT -b BAUD params VERB SNAPSHOT`, to copy into a shell.
+    QString snapshotCommand(const QString &verb) const
+    {
+        return CliOutput::commandLine(QStringList{QStringLiteral("tavoxctl")} + m_portOptions
+                                      + QStringList{QStringLiteral("params"), verb, m_snapshotPath});
+    }
+
     // Closing the port ends the upgrade the way the window's Close does; the
     // controller, erased and not restarted, waits in its bootloader.
     int interrupted()
@@ -101,7 +190,10 @@ private:
 
     DeviceSession &m_session;
     const CliOutput &m_out;
+    const QStringList m_portOptions;
     UpgradeProgress m_progress;
+    ParamFile::Contents m_snapshot;
+    QString m_snapshotPath;
     std::optional<UpgradeSession::Outcome> m_outcome;
     TextPair m_lastMessage;
 };
@@ -120,8 +212,9 @@ int runUpgrade(DeviceSession &session, const QString &port, int baud, const QStr
         return opened;
     // The bridge's first read and version query go out before the upgrade
     // starts; a controller waiting in its bootloader need not answer them.
-    const DeviceSession::Wait settled = session.waitForFollowUps();
+    const DeviceSession::Wait settled = session.settleFirstExchange();
     if (settled != DeviceSession::Wait::Done)
         return session.failure(settled, QString());
-    return Upgrade(session, image.size()).run(imagePath);
+    const QStringList portOptions{QStringLiteral("-p"), port, QStringLiteral("-b"), QString::number(baud)};
+    return Upgrade(session, portOptions, image.size()).run(imagePath);
 }

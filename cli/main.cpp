@@ -6,12 +6,14 @@
 #include "cli/CommandLine.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
+#include "cli/InterruptWatcher.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ParamsCommands.h"
 #include "cli/UpgradeCommand.h"
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -36,9 +38,9 @@ int listPorts(const CliOutput &out)
     return ExitCode::Success;
 }
 
-int runOnDevice(const CommandLine &command, const CliOutput &out)
+int runOnDevice(const CommandLine &command, const CliOutput &out, InterruptWatcher &interrupts)
 {
-    DeviceSession session(out, command.replyTimeoutMs);
+    DeviceSession session(out, interrupts, command.replyTimeoutMs);
     ParamsCommands params(session, command.port, command.baud);
     switch (command.action) {
     case CommandLine::Action::Info:
@@ -62,16 +64,19 @@ int runOnDevice(const CommandLine &command, const CliOutput &out)
     }
     return ExitCode::Usage;
 }
+
+// Data that standard output did not take makes no success.
+int checkedOutput(const CliOutput &out, int code)
+{
+    const QString failure = out.dataFailure();
+    if (failure.isEmpty())
+        return code;
+    out.error(out.text(QStringLiteral("无法写入标准输出: %1"), QStringLiteral("cannot write standard output: %1")).arg(failure));
+    return code == ExitCode::Success ? ExitCode::Usage : code;
 }
 
-int main(int argc, char *argv[])
+int run(const QCoreApplication &app, const CliOutput &out)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tavoxctl"));
-    QCoreApplication::setApplicationVersion(tavoxVersion());
-    qInstallMessageHandler(filterMessages);
-
-    const CliOutput out(CliOutput::chooseLanguage());
     CommandLine command;
     const int parsed = parseCommandLine(app.arguments(), out, command);
     if (parsed >= 0)
@@ -79,5 +84,24 @@ int main(int argc, char *argv[])
     verboseOutput = command.verbose;
     if (command.action == CommandLine::Action::Ports)
         return listPorts(out);
-    return runOnDevice(command, out);
+    InterruptWatcher interrupts;
+    return runOnDevice(command, out, interrupts);
+}
+}
+
+int main(int argc, char *argv[])
+{
+    // A write beyond the file size limit (ulimit -f) or to a pipe whose reader
+    // has gone fails with EFBIG or EPIPE and is dealt with where it happens,
+    // instead of killing the program with its port and the port's lock file held.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    CliOutput::reserveStandardOutput();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavoxctl"));
+    QCoreApplication::setApplicationVersion(tavoxVersion());
+    qInstallMessageHandler(filterMessages);
+
+    const CliOutput out(CliOutput::chooseLanguage());
+    return checkedOutput(out, run(app, out));
 }

@@ -5,9 +5,12 @@
 #include "support/ParamChanges.h"
 #include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
+#include "support/SerialLock.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
+#include "support/Waiting.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -127,6 +130,97 @@ QByteArray withValues(const QByteArray &saved, const QVector<QPair<QString, int>
     root.insert(QStringLiteral("params"), params);
     return QJsonDocument(root).toJson();
 }
+
+// A copy of tavoxctl in `dir`, which keeps its data (snapshots, the record of
+// restarts still owed) there, apart from every other test's.
+QString privateCtl(const QTemporaryDir &dir)
+{
+    const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
+    return QFile::copy(ctlProgram(), copy) ? copy : QString();
+}
+
+// The controller's parameters saved to `path` with each of `fields` one more
+// than the controller holds.
+bool saveWithFieldsRaised(SimProcess &sim, const QString &path, const QStringList &fields)
+{
+    if (runOn(sim, {"params", "save", path}).exitCode != 0)
+        return false;
+    const QJsonObject params = jsonOf(QString::fromUtf8(readAll(path))).value("params").toObject();
+    QVector<QPair<QString, int>> raised;
+    for (const QString &field : fields) {
+        const QStringList names = field.split(QLatin1Char('.'));
+        raised.append({field, params.value(names.at(0)).toObject().value(names.at(1)).toInt() + 1});
+    }
+    return writeFile(path, withValues(readAll(path), raised));
+}
+
+// The simulator for loads that restart it: its frame log, no heartbeats to crowd it, quick restarts.
+const QStringList RestartingSim{"--verbose", "--hb-rate", "0", "--reboot-ms", "100"};
+
+// tavoxctl at work while the test reads its messages and signals it.
+class RunningCtl
+{
+public:
+    // `input`, when given, becomes its standard input (a terminal's device).
+    RunningCtl(const QString &program, const QStringList &arguments, const QString &input = QString())
+    {
+        m_process.setProcessEnvironment(englishEnvironment());
+        if (!input.isEmpty())
+            m_process.setStandardInputFile(input);
+        m_process.start(program, arguments);
+    }
+
+    ~RunningCtl()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    bool waitForMessage(const QString &text)
+    {
+        return QTest::qWaitFor([&] { return messages().contains(text); }, ProcessWaitMs);
+    }
+
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+
+    // Its exit code; -1 when it did not end or was killed by a signal.
+    int finish()
+    {
+        if (!m_process.waitForFinished(ProcessWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+
+    QString messages()
+    {
+        m_messages += QString::fromUtf8(m_process.readAllStandardError());
+        return m_messages;
+    }
+
+private:
+    QProcess m_process;
+    QString m_messages;
+};
+
+// Whether `port` is free again after a tavoxctl ended: the lock file seen
+// while it had the port open is gone; where QSerialPort made none, another
+// tavoxctl opens the port.
+bool portReleased(const QString &lockWhileOpen, const QString &port)
+{
+    if (!lockWhileOpen.isEmpty())
+        return !QFile::exists(lockWhileOpen);
+    return runCtl({"-p", port, "params", "get"}).exitCode == 0;
+}
+
+QStringList snapshotsIn(const QTemporaryDir &dir)
+{
+    QStringList paths;
+    for (const QString &name : QDir(dir.filePath(QStringLiteral("snapshots"))).entryList(QDir::Files))
+        paths.append(dir.filePath(QStringLiteral("snapshots/") + name));
+    return paths;
+}
 }
 
 class TestCli : public QObject
@@ -143,7 +237,12 @@ private slots:
     void info();
     void saveDiffLoadRoundTrip();
     void loadRunsRestartingWritesLastEachWaitedFor();
+    void loadFinishesTheStepInFlight_data();
+    void loadFinishesTheStepInFlight();
+    void secondInterruptStopsAtOnceAndTheNextLoadRepairs();
+    void lostPortLeavesTheRestartOwed();
     void loadWithoutYesRefusesWhenStdinIsNoTerminal();
+    void loadInterruptedAtItsQuestionWritesNothing();
     void badParameterFiles_data();
     void badParameterFiles();
     void fileForAnotherFormIsRefused();
@@ -151,13 +250,23 @@ private slots:
     void upgradeWritesTheImage();
     void upgradeFailures_data();
     void upgradeFailures();
+    void upgradeKeepsASnapshot_data();
+    void upgradeKeepsASnapshot();
+    void upgradeWithoutParameterBlockTakesNoSnapshot();
+    void interruptedUpgradeLeavesBootloader_data();
     void interruptedUpgradeLeavesBootloader();
     void monitorJson_data();
     void monitorJson();
     void monitorText();
     void monitorEnds_data();
     void monitorEnds();
-    void monitorEndsOnCtrlC();
+    void monitorEndsOnInterrupt_data();
+    void monitorEndsOnInterrupt();
+    void monitorEndsWhenItsReaderGoes();
+    void longestTimeoutIsTaken();
+    void terminalShowsWhatARedirectionGets();
+    void writesBeyondTheFileSizeLimitAreReported_data();
+    void writesBeyondTheFileSizeLimitAreReported();
     void calibrateAccelWalksTheSixFaces();
     void calibrateIsAcknowledged_data();
     void calibrateIsAcknowledged();
@@ -198,6 +307,13 @@ void TestCli::usageErrors_data()
                                           << "--seconds does not apply to calibrate";
     QTest::newRow("zero seconds") << QStringList{"-p", "/dev/null", "monitor", "--seconds", "0"}
                                   << "invalid number of seconds: 0";
+    // Timeouts are taken in whole seconds up to a day; more would once have
+    // wrapped around as milliseconds in an int (2147484 s to -2147483 ms,
+    // 4294968 s to 704 ms).
+    const QString timeoutRange = QStringLiteral(" (whole seconds from 1 to 86400)");
+    for (const char *timeout : {"86401", "0", "-1", "2147484", "4294968", "5s"})
+        QTest::addRow("timeout %s", timeout) << QStringList{"-p", "/dev/null", "-t", timeout, "info"}
+                                             << QStringLiteral("invalid timeout: ") + timeout + timeoutRange;
 }
 
 void TestCli::usageErrors()
@@ -337,6 +453,127 @@ void TestCli::loadRunsRestartingWritesLastEachWaitedFor()
     QVERIFY2(settledMs >= RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
 }
 
+void TestCli::loadFinishesTheStepInFlight_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// Interrupted while the controller takes its new SBUS channels, the load still
+// activates and restarts it, then stops short of the torques and says so. Run
+// again, it has the torques alone to write: the channels are done.
+void TestCli::loadFinishesTheStepInFlight()
+{
+    QFETCH(int, signal);
+    SimProcess sim(RestartingSim);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel", "gimbal.pitchMaxTorque"}));
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+
+    RunningCtl load(ctl, {"-p", sim.portName(), "params", "load", wanted, "--yes"});
+    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+    const QString lock = serialLockFile(sim.portName());
+    load.signal(signal);
+    QCOMPARE(load.finish(), 130);
+    QVERIFY2(load.messages().contains(QLatin1String("  written: the SBUS channels and directions\n"
+                                                    "  not written: the maximum torques\n")),
+             qPrintable(load.messages()));
+    const QString sequence = requestSequence(simReceivedFrames(sim.errorOutput()).mid(before));
+    QVERIFY2(sequence.startsWith(QLatin1String("C0 A0 90 91")) && !sequence.contains(QLatin1String("A5")),
+             qPrintable(sequence));
+    QVERIFY(portReleased(lock, sim.portName()));
+
+    const Run again = runCtl({"-p", sim.portName(), "params", "load", wanted, "--dry-run"}, englishEnvironment(), ctl);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.out.count(QLatin1Char('\n')), 1);
+    QVERIFY2(again.out.startsWith(QLatin1String("gimbal.pitchMaxTorque: ")), qPrintable(again.out));
+    QVERIFY2(!again.err.contains(QLatin1String("An earlier load")), qPrintable(again.err));
+}
+
+// The channels are on the controller, their activation is not: the values read
+// back as the file's, and only the record of the first load tells the second
+// that it must activate them, whether it names the port by a link to it (as
+// /dev/serial/by-id/… is) or by the device itself. The simulator is held still
+// while the load is interrupted, so that nothing but the second Ctrl-C can end
+// the step.
+void TestCli::secondInterruptStopsAtOnceAndTheNextLoadRepairs()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    SimProcess sim(RestartingSim + QStringList{"--link", link});
+    QVERIFY(sim.start());
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+
+    RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
+    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().contains(QLatin1String("RX command 0xA0")), ProcessWaitMs);
+    const QString lock = serialLockFile(sim.portName());
+    const pid_t simPid = pid_t(sim.process().processId());
+    ::kill(simPid, SIGSTOP);
+    load.signal(SIGINT);
+    QVERIFY(load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once")));
+    load.signal(SIGINT);
+    const int exitCode = load.finish();
+    ::kill(simPid, SIGCONT);
+    QCOMPARE(exitCode, 130);
+    QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
+             qPrintable(load.messages()));
+    QVERIFY(load.messages().contains(QStringLiteral("Run the same load again to repair it")));
+    QVERIFY(load.messages().contains(QStringLiteral("params load ") + wanted + QStringLiteral(" --yes")));
+    QVERIFY(portReleased(lock, sim.portName()));
+
+    const Run again = runCtl({"-p", sim.portName(), "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    QVERIFY2(again.err.contains(QLatin1String("Writing the SBUS channels")), qPrintable(again.err));
+    QVERIFY(again.err.contains(QLatin1String("written and verified")));
+    const QString sequence = requestSequence(simReceivedFrames(sim.errorOutput()));
+    QVERIFY2(sequence.endsWith(QLatin1String("A0 90 91 C0")), qPrintable(sequence));
+
+    const Run third = runCtl({"-p", link, "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(third.exitCode == 0 && third.err.contains(QLatin1String("No differences")), qPrintable(third.err));
+    QVERIFY(!third.err.contains(QLatin1String("Writing")));
+}
+
+// The controller goes away while it takes its new channels (a pulled cable)
+// and comes back as another device behind the same link, as a replugged
+// adapter does behind /dev/serial/by-id: the next load through the link owes
+// it the activation.
+void TestCli::lostPortLeavesTheRestartOwed()
+{
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    {
+        SimProcess first({"--hb-rate", "0", "--link", link});
+        QVERIFY(first.start());
+        QVERIFY(saveWithFieldsRaised(first, wanted, {"sbus.pitchChannel"}));
+        RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
+        QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+        first.process().kill();
+        QCOMPARE(load.finish(), 3);
+        QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
+                 qPrintable(load.messages()));
+    }
+    SimProcess second({"--hb-rate", "0", "--link", link});
+    QVERIFY(second.start());
+    const Run dryRun = runCtl({"-p", link, "params", "load", wanted, "--dry-run"}, englishEnvironment(), ctl);
+    QCOMPARE(dryRun.exitCode, 0);
+    QVERIFY2(dryRun.err.contains(QLatin1String("An earlier load on this port may not have applied the SBUS channels "
+                                               "and directions")),
+             qPrintable(dryRun.err));
+}
+
 void TestCli::loadWithoutYesRefusesWhenStdinIsNoTerminal()
 {
     SimProcess sim({"--verbose"});
@@ -349,6 +586,26 @@ void TestCli::loadWithoutYesRefusesWhenStdinIsNoTerminal()
     const Run run = runOn(sim, {"params", "load", saved});
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(QLatin1String("--yes")), qPrintable(run.err));
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+// On a terminal the load asks before writes that restart the controller;
+// Ctrl-C is no answer to go on with.
+void TestCli::loadInterruptedAtItsQuestionWritesNothing()
+{
+    SimProcess sim({"--verbose", "--hb-rate", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+    PseudoTerminal terminal;
+    QVERIFY(terminal.isValid());
+
+    RunningCtl load(ctlProgram(), {"-p", sim.portName(), "params", "load", wanted}, terminal.slaveName());
+    QVERIFY(load.waitForMessage(QStringLiteral("Continue? [y/N]")));
+    load.signal(SIGINT);
+    QCOMPARE(load.finish(), 130);
+    QVERIFY2(load.messages().contains(QLatin1String("interrupted; nothing was written")), qPrintable(load.messages()));
     QCOMPARE(commandsReceived(sim), 0);
 }
 
@@ -503,26 +760,89 @@ void TestCli::upgradeFailures()
     QVERIFY(!run.err.contains(QLatin1String("Upgrade completed")));
 }
 
+void TestCli::upgradeKeepsASnapshot_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("parameters reset") << QStringList{"--reset-params-on-upgrade"} << true;
+    QTest::newRow("parameters kept") << QStringList{} << false;
+}
+
+// The camera position moved away from the firmware's default first, so that
+// an upgrade that resets the parameters changes them.
+void TestCli::upgradeKeepsASnapshot()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(bool, changed);
+    SimProcess sim(QStringList{"--hb-rate", "0", "--erase-ms", "0", "--reboot-ms", "100"} + simulator);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString tuned = dir.filePath(QStringLiteral("tuned.json"));
+    QVERIFY(saveWithFieldsRaised(sim, tuned, {"camera.position"}));
+    QCOMPARE(runOn(sim, {"params", "load", tuned}).exitCode, 0);
+    const QString image = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(image, randomImage(8 * 1024)));
+
+    const Run run = runCtl({"-p", sim.portName(), "upgrade", image}, englishEnvironment(), ctl);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QStringList snapshots = snapshotsIn(dir);
+    QCOMPARE(snapshots.size(), 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Parameters before the upgrade saved to ") + snapshots.first()),
+             qPrintable(run.err));
+    QCOMPARE(jsonOf(QString::fromUtf8(readAll(snapshots.first()))).value("params"),
+             jsonOf(QString::fromUtf8(readAll(tuned))).value("params"));
+    const QString restore = QStringLiteral("tavoxctl -p %1 -b 921600 params load %2").arg(sim.portName(), snapshots.first());
+    QCOMPARE(run.err.contains(restore), changed);
+    QCOMPARE(run.err.contains(QLatin1String("The parameters are the same as before the upgrade")), !changed);
+}
+
+// A controller that answers no read (one waiting in its bootloader) is
+// upgraded all the same, and the tool says it kept nothing.
+void TestCli::upgradeWithoutParameterBlockTakesNoSnapshot()
+{
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-silent-params-after", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString image = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(image, randomImage(8 * 1024)));
+
+    const Run run = runCtl({"-p", sim.portName(), "upgrade", image}, englishEnvironment(), ctl);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QLatin1String("no snapshot of its parameters was taken")), qPrintable(run.err));
+    QVERIFY(snapshotsIn(dir).isEmpty());
+}
+
+void TestCli::interruptedUpgradeLeavesBootloader_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// SIGHUP is a closed terminal or a dropped SSH session.
 void TestCli::interruptedUpgradeLeavesBootloader()
 {
+    QFETCH(int, signal);
     SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200", "--verbose"});
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
-    QVERIFY(writeFile(path, randomImage(512 * 1024)));
+    QVERIFY(writeFile(path, randomImage(128 * 1024)));
 
-    QProcess ctl;
-    ctl.setProcessEnvironment(englishEnvironment());
-    ctl.start(ctlProgram(), {"-p", sim.portName(), "upgrade", path});
-    QString progress;
-    QTRY_VERIFY_WITH_TIMEOUT((progress += QString::fromUtf8(ctl.readAllStandardError())).contains("upgrade: 10 %"), 30000);
-    ::kill(pid_t(ctl.processId()), SIGINT);
-    QVERIFY(ctl.waitForFinished(10000));
-    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(ctl.exitCode(), 130);
-    QVERIFY(QString::fromUtf8(ctl.readAllStandardError()).contains(QLatin1String("stays in its bootloader")));
+    RunningCtl upgrade(ctlProgram(), {"-p", sim.portName(), "upgrade", path});
+    QVERIFY(upgrade.waitForMessage(QStringLiteral("upgrade: 10 %")));
+    const QString lock = serialLockFile(sim.portName());
+    upgrade.signal(signal);
+    QCOMPARE(upgrade.finish(), 130);
+    QVERIFY2(upgrade.messages().contains(QLatin1String("stays in its bootloader")), qPrintable(upgrade.messages()));
+    QVERIFY(upgrade.messages().contains(QLatin1String("run the upgrade again")));
     QVERIFY(!sim.errorOutput().contains(QLatin1String("RX soft reset")));
     QVERIFY(!sim.errorOutput().contains(QLatin1String("RX stop upgrade")));
+    QVERIFY(portReleased(lock, sim.portName()));
 }
 
 void TestCli::monitorJson_data()
@@ -616,20 +936,115 @@ void TestCli::monitorEnds()
     QVERIFY(!jsonLines(run.out).isEmpty() || run.out.isEmpty());
 }
 
-void TestCli::monitorEndsOnCtrlC()
+void TestCli::monitorEndsOnInterrupt_data()
 {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestCli::monitorEndsOnInterrupt()
+{
+    QFETCH(int, signal);
     SimProcess sim;
     QVERIFY(sim.start());
     QProcess ctl;
     ctl.setProcessEnvironment(englishEnvironment());
     ctl.start(ctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
     QString out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')), 10000);
-    ::kill(pid_t(ctl.processId()), SIGINT);
-    QVERIFY(ctl.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')),
+                             ProcessWaitMs);
+    const QString lock = serialLockFile(sim.portName());
+    ::kill(pid_t(ctl.processId()), signal);
+    QVERIFY(ctl.waitForFinished(ProcessWaitMs));
     QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
     QCOMPARE(ctl.exitCode(), 0);
     QVERIFY(!jsonLines(out + QString::fromUtf8(ctl.readAllStandardOutput())).isEmpty());
+    QVERIFY(portReleased(lock, sim.portName()));
+}
+
+// `tavoxctl monitor | head -n 1`: the report after the one head took finds the
+// pipe closed and ends the monitor as Ctrl-C does, with its port closed.
+void TestCli::monitorEndsWhenItsReaderGoes()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("STATUS"), dir.filePath(QStringLiteral("status")));
+    QProcess pipeline;
+    pipeline.setProcessEnvironment(environment);
+    pipeline.start(QStringLiteral("sh"), {"-c", "{ \"$0\" \"$@\"; echo $? > \"$STATUS\"; } | head -n 1", ctlProgram(),
+                                          "-p", sim.portName(), "monitor", "--json"});
+    QVERIFY(QTest::qWaitFor([&] { return pipeline.canReadLine(); }, ProcessWaitMs));
+    const QString lock = serialLockFile(sim.portName());
+    QVERIFY(pipeline.waitForFinished(ProcessWaitMs));
+    QCOMPARE(jsonLines(QString::fromUtf8(pipeline.readAll())).size(), 1);
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("status"))).trimmed(), QByteArray("0"));
+    QVERIFY(portReleased(lock, sim.portName()));
+}
+
+// A day, the longest timeout, is a day: the monitor waits for its heartbeat
+// instead of giving up at once.
+void TestCli::longestTimeoutIsTaken()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    const Run run = runOn(sim, {"-t", "86400", "monitor", "--seconds", "1", "--json"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(jsonLines(run.out).size(), 1);
+}
+
+// Without --verbose the bridge's message log and its diagnostic lines appear
+// nowhere, on a terminal as in a pipe.
+void TestCli::terminalShowsWhatARedirectionGets()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    const Run redirected = runOn(sim, {"info"});
+    QCOMPARE(redirected.exitCode, 0);
+
+    PseudoTerminal terminal;
+    QVERIFY(terminal.isValid());
+    QProcess ctl;
+    ctl.setProcessEnvironment(englishEnvironment());
+    ctl.setStandardOutputFile(terminal.slaveName());
+    ctl.start(ctlProgram(), {"-p", sim.portName(), "info"});
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, ProcessWaitMs));
+    QCOMPARE(ctl.exitCode(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return terminal.received().size() >= redirected.out.toUtf8().size(); },
+                            ProcessWaitMs));
+    QCOMPARE(QString::fromUtf8(terminal.received()), redirected.out);
+    QCOMPARE(QString::fromUtf8(ctl.readAllStandardError()), redirected.err);
+}
+
+void TestCli::writesBeyondTheFileSizeLimitAreReported_data()
+{
+    // sh runs the program with files limited to one block, shorter than a
+    // parameter file; a message names the file as the script does, $TARGET.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("parameter file") << "ulimit -f 1; exec \"$0\" -p \"$PORT\" params save \"$TARGET\""
+                                    << "cannot write $TARGET: File too large";
+    QTest::newRow("standard output") << "ulimit -f 1; exec \"$0\" -p \"$PORT\" params get --json > \"$TARGET\""
+                                     << "cannot write standard output: File too large";
+}
+
+void TestCli::writesBeyondTheFileSizeLimitAreReported()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, message);
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("params.json"));
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("PORT"), sim.portName());
+    environment.insert(QStringLiteral("TARGET"), target);
+    const Run run = runProgram(QStringLiteral("sh"), {"-c", script, ctlProgram()}, environment, RunTimeoutMs);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message.replace(QLatin1String("$TARGET"), target)), qPrintable(run.err));
 }
 
 void TestCli::calibrateAccelWalksTheSixFaces()
