@@ -134,9 +134,9 @@ private slots:
         const auto readAndEnter = QFile::ReadOwner | QFile::ExeOwner | QFile::ExeOther;
         QVERIFY(QDir().mkpath(logs) && QFile::setPermissions(logs, readAndEnter)
                 && QFile::setPermissions(m_dir.path(), readAndEnter | QFile::WriteOwner));
-        // Whichever second the child starts in, its file name is a directory already.
+        // Whichever second the child starts in while the test may run, its file name is a directory already.
         const QString taken = m_dir.filePath(QStringLiteral("taken"));
-        for (int second = 0; second < 30; ++second) {
+        for (int second = 0; second < 180; ++second) {
             const QDateTime start = QDateTime::currentDateTime().addSecs(second);
             QVERIFY(QDir().mkpath(QString::fromUtf8(appLogSessionPath(taken, start))));
         }

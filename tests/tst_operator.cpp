@@ -6,7 +6,9 @@
 #include "bridge/UpgradeMonitor.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
+#include "support/Waiting.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -103,7 +105,8 @@ void TestOperator::linkFollowsTheController()
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
     QCOMPARE(monitor.state(), LinkMonitor::Connecting);
     QCOMPARE(monitor.statusText(), QStringLiteral("Connecting to %1…").arg(sim.portName()));
-    QTRY_COMPARE(monitor.statusText(), QStringLiteral("Connected to %1 — firmware 1.0.0.60").arg(sim.portName()));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.statusText(),
+                              QStringLiteral("Connected to %1 — firmware 1.0.0.60").arg(sim.portName()), ProcessWaitMs);
     QVERIFY(monitor.telemetryLive());
     QVERIFY(monitor.writesAllowed());
 
@@ -122,24 +125,46 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
     AppBridge bridge;
     LinkMonitor monitor(bridge);
     QSignalSpy changed(&monitor, &LinkMonitor::changed);
+    // What the monitor said once the controller answered, and how long after the open at most.
+    QElapsedTimer sinceOpen;
+    qint64 answeredMs = -1;
+    LinkMonitor::State answered = LinkMonitor::NotConnected;
+    const QMetaObject::Connection watching = connect(&monitor, &LinkMonitor::changed, this, [&] {
+        if (answeredMs < 0 && monitor.state() != LinkMonitor::Connecting) {
+            answeredMs = sinceOpen.elapsed();
+            answered = monitor.state();
+        }
+    });
+    sinceOpen.start();
     QVERIFY(bridge.openSerial(silent.portName(), Baud));
-    QTRY_COMPARE(monitor.state(), LinkMonitor::Connected);
-    QTRY_COMPARE(monitor.state(), LinkMonitor::LinkLost);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::LinkLost, ProcessWaitMs);
+    // Connected on the answer, while the heartbeat allowance runs; an answer a busy machine brought only
+    // after the allowance goes straight to lost.
+    if (answeredMs < LinkMonitor::HeartbeatTimeoutMs)
+        QCOMPARE(answered, LinkMonitor::Connected);
+    QVERIFY(monitor.valuesLive());
     QVERIFY(!monitor.telemetryLive());
     QVERIFY(bridge.serialOpened());
+    disconnect(watching);
 
     // Heartbeats back on another line: a fresh open of a talking controller.
     SimProcess talking;
     QVERIFY(talking.start());
+    QStringList shownConnected;
+    connect(&monitor, &LinkMonitor::changed, this, [&] {
+        if (monitor.state() == LinkMonitor::Connected)
+            shownConnected << monitor.statusText();
+    });
     QVERIFY(bridge.openSerial(talking.portName(), Baud));
-    QTRY_COMPARE(monitor.state(), LinkMonitor::Connected);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
     QVERIFY(monitor.telemetryLive());
     // the firmware shown is the one this controller reported, not the last one's
-    QVERIFY(!monitor.statusText().contains(QStringLiteral("固件")));
-    QTRY_VERIFY(monitor.statusText().contains(QStringLiteral("固件")));
-    // steady heartbeats do not wake the window
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.statusText().contains(QStringLiteral("固件")), ProcessWaitMs);
+    QVERIFY2(!shownConnected.first().contains(QStringLiteral("固件")), qPrintable(shownConnected.join(QLatin1Char('\n'))));
+    // Steady heartbeats do not wake the window, not even when the monitor renews the allowance they keep.
+    // The silent controller above showed that a lapse is seen.
     const int changesWhileSteady = changed.count();
-    QTest::qWait(LinkMonitor::HeartbeatTimeoutMs + 300);
+    QVERIFY(runTimersDueWithin(LinkMonitor::HeartbeatTimeoutMs + 300));
     QCOMPARE(monitor.state(), LinkMonitor::Connected);
     QCOMPARE(changed.count(), changesWhileSteady);
 }
@@ -168,9 +193,9 @@ void TestOperator::vanishedControllerIsPortLost()
     bridge.setLanguage(QStringLiteral("en"));
     LinkMonitor monitor(bridge);
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_COMPARE(monitor.state(), LinkMonitor::Connected);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
     QCOMPARE(sim.stop(), 0);
-    QTRY_COMPARE(monitor.state(), LinkMonitor::PortLost);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::PortLost, ProcessWaitMs);
     QCOMPARE(monitor.statusText(), QStringLiteral("Port lost: %1").arg(sim.portName()));
     QVERIFY(!monitor.deviceReady());
 }
@@ -188,7 +213,7 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
 
     QVERIFY(bridge.openSerial(first.portName(), Baud));
     QVERIFY(!monitor.writesAllowed());
-    QTRY_VERIFY(monitor.valuesLive());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.valuesLive(), ProcessWaitMs);
     QVERIFY(monitor.valuesNote().isEmpty());
 
     // a write updates the bridge's copy but is no read
@@ -204,7 +229,7 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(bridge.openSerial(second.portName(), Baud));
     QVERIFY(!monitor.valuesLive());
     QVERIFY(!monitor.writesAllowed());
-    QTRY_VERIFY(monitor.valuesLive());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.valuesLive(), ProcessWaitMs);
     QVERIFY(monitor.writesAllowed());
 }
 
@@ -300,7 +325,7 @@ void TestOperator::readBackIsAnnouncedAfterTheBridgesValuesChanged()
     connect(&monitor, &LinkMonitor::parametersArrived, this, [&] { valuesAtArrival.append(valuesSeen); });
 
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_COMPARE(valuesAtArrival.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 1, ProcessWaitMs);
     QCOMPARE(valuesAtArrival.first(), bridge.tavoxCameraPosition());
 
     // a write changes the bridge's values but brings no block
@@ -310,7 +335,7 @@ void TestOperator::readBackIsAnnouncedAfterTheBridgesValuesChanged()
     QCoreApplication::processEvents();
     QCOMPARE(valuesAtArrival.size(), 1);
     bridge.tavoxReadParams();
-    QTRY_COMPARE(valuesAtArrival.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 2, ProcessWaitMs);
 }
 
 void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
@@ -385,11 +410,11 @@ void TestOperator::feedbackFollowsTheAction()
     SimProcess sim;
     QVERIFY(sim.start());
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_VERIFY(bridge.paramBlocksReceived() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
     const QString torque = QStringLiteral("torque");
     feedback.begin(torque, ActionFeedback::CommandReply);
     bridge.tavoxWriteTorque(100, 200, 300);
-    QTRY_COMPARE(feedback.state(torque), ActionFeedback::Done);
+    QTRY_COMPARE_WITH_TIMEOUT(feedback.state(torque), ActionFeedback::Done, ProcessWaitMs);
     QCOMPARE(feedback.text(torque), QStringLiteral("Done"));
 }
 
@@ -448,9 +473,9 @@ void TestOperator::upgradePanelStates()
 
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
     bridge.tavoxStartUpgrade(path);
-    QTRY_COMPARE(monitor.phase(), UpgradeMonitor::Writing);
-    QTRY_VERIFY(monitor.phaseText().startsWith(QStringLiteral("Writing ")));
-    QVERIFY(monitor.progress() > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.phase(), UpgradeMonitor::Writing, ProcessWaitMs);
+    QVERIFY(monitor.phaseText().startsWith(QStringLiteral("Writing ")));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.progress() > 0, ProcessWaitMs);
 
     // the controller falls silent mid-transfer; the operator closes the port
     bridge.closeSerial();
@@ -467,7 +492,7 @@ void TestOperator::upgradePanelStates()
     QVERIFY(healthy.start());
     QVERIFY(bridge.openSerial(healthy.portName(), Baud));
     bridge.tavoxStartUpgrade(path);
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, ProcessWaitMs);
     QCOMPARE(monitor.progress(), 100);
     QCOMPARE(monitor.phase(), UpgradeMonitor::Idle);
 }

@@ -3,35 +3,56 @@
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
+#include "support/Waiting.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 const QString NoPort = QStringLiteral("/dev/tavox-no-such-port");
+const int ReadDelayMs = 300;
+const int QueryDelayMs = 600;
+const QString Reading = QStringLiteral("正在读取参数...");
+const QString Querying = QStringLiteral("正在查询版本号...");
 
-// Frames the tool wrote, in order, with the time each one was complete.
+// Frames the tool wrote, in order.
 struct WireLog
 {
     explicit WireLog(PseudoTerminal &pty)
     {
-        clock.start();
         QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
             buffer.append(bytes);
             ParsedFrame frame;
             while (extractFrame(buffer, frame))
-                frames.append({ clock.elapsed(), frame });
+                frames.append(frame);
         });
     }
-    struct Entry
-    {
-        qint64 atMs;
-        ParsedFrame frame;
-    };
-    QElapsedTimer clock;
     QByteArray buffer;
-    QVector<Entry> frames;
+    QVector<ParsedFrame> frames;
+};
+
+// A precise single-shot timer that notes, when it fires, whether `happened` is true by then: seen() is
+// "happened", "not yet", or "not fired" before the timer fired.
+class Marker
+{
+public:
+    Marker(int ms, std::function<bool()> happened)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, happened] {
+            m_seen = happened() ? QStringLiteral("happened") : QStringLiteral("not yet");
+        });
+        m_timer.start(ms);
+    }
+
+    QString seen() const { return m_seen; }
+
+private:
+    QTimer m_timer;
+    QString m_seen = QStringLiteral("not fired");
 };
 }
 
@@ -215,7 +236,7 @@ void TestSerial::unchangedPortListStillReports()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     QSignalSpy ports(&bridge, &AppBridge::serialPortsChanged);
-    QVERIFY(ports.wait(1000));
+    QVERIFY(ports.wait(ProcessWaitMs));
     bridge.clearMessages();
 
     bridge.refreshSerialPorts();
@@ -226,42 +247,56 @@ void TestSerial::unchangedPortListStillReports()
     QVERIFY(messageTexts(bridge).first().startsWith(QStringLiteral("Serial ports refreshed: /tmp/tavox-a, /tmp/tavox-b")));
 }
 
+// Each request goes at its own delay after the open: after a timer of 10 ms less started just before the
+// open, before one of 10 ms more started just after it. Timers fire in the order they fall due, however late
+// a busy machine runs them, so their order shows the delays where a clock could not.
 void TestSerial::firstExchangeFollowsTheOpen()
 {
     PseudoTerminal pty;
     WireLog wire(pty);
     AppBridge bridge;
+    // The bridge notes each request in its log as it sends it.
+    const auto sent = [&bridge](const QString &request) {
+        return [&bridge, request] { return messageTexts(bridge).contains(request); };
+    };
+    const Marker beforeRead(ReadDelayMs - 10, sent(Reading));
+    const Marker beforeQuery(QueryDelayMs - 10, sent(Querying));
     QVERIFY(bridge.openSerial(pty.slaveName(), 921600));
-    const qint64 openedAt = wire.clock.elapsed();
+    const Marker afterRead(ReadDelayMs + 10, sent(Reading));
+    const Marker afterQuery(QueryDelayMs + 10, sent(Querying));
 
-    QTRY_COMPARE_WITH_TIMEOUT(wire.frames.size(), 2, 2000);
-    const ParsedFrame read = wire.frames.at(0).frame;
+    QTRY_COMPARE_WITH_TIMEOUT(afterQuery.seen(), QStringLiteral("happened"), ProcessWaitMs);
+    QCOMPARE(beforeRead.seen(), QStringLiteral("not yet"));
+    QCOMPARE(afterRead.seen(), QStringLiteral("happened"));
+    QCOMPARE(beforeQuery.seen(), QStringLiteral("not yet"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(wire.frames.size(), 2, ProcessWaitMs);
+    const ParsedFrame read = wire.frames.at(0);
     QCOMPARE(int(read.version), 0);
     QCOMPARE(int(read.commandId), 0xC0);
-    const ParsedFrame query = wire.frames.at(1).frame;
+    const ParsedFrame query = wire.frames.at(1);
     QCOMPARE(int(query.version), 1);
     QCOMPARE(int(query.commandSet), 0);
     QCOMPARE(int(query.commandId), 0x01);
-
-    const qint64 readDelay = wire.frames.at(0).atMs - openedAt;
-    const qint64 queryDelay = wire.frames.at(1).atMs - openedAt;
-    QVERIFY2(readDelay >= 290 && readDelay < 450, qPrintable(QString::number(readDelay)));
-    QVERIFY2(queryDelay >= 590 && queryDelay < 750, qPrintable(QString::number(queryDelay)));
-    QVERIFY(messageTexts(bridge).contains(QStringLiteral("正在读取参数...")));
-    QVERIFY(messageTexts(bridge).contains(QStringLiteral("正在查询版本号...")));
 }
 
 void TestSerial::earlyCloseCancelsTheFirstExchange()
 {
     PseudoTerminal pty;
     AppBridge bridge;
+    // Closed by a timer due before the parameter read, the link has sent nothing yet; once a timer due after
+    // the version query has fired, neither request can come any more.
+    QTimer closing;
+    closing.setSingleShot(true);
+    closing.setTimerType(Qt::PreciseTimer);
+    connect(&closing, &QTimer::timeout, &bridge, &AppBridge::closeSerial);
+    closing.start(ReadDelayMs - 100);
     QVERIFY(bridge.openSerial(pty.slaveName(), 921600));
-    // The timed requests can only be seen not to happen by letting their time pass.
-    QTest::qWait(200);
-    bridge.closeSerial();
-    QTest::qWait(700);
+    QVERIFY(runTimersDueWithin(QueryDelayMs + 100));
+    QVERIFY(!bridge.serialOpened());
     QVERIFY(pty.received().isEmpty());
     QVERIFY(!messageTexts(bridge).contains(QStringLiteral("请您先打开串口")));
+    QVERIFY(!messageTexts(bridge).contains(Reading));
 }
 
 void TestSerial::reopenDropsHalfReceivedFrame()
@@ -312,7 +347,7 @@ void TestSerial::vanishedDeviceClosesTheLink()
     QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
 
     pty.closeMaster();
-    QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), ProcessWaitMs);
     QCOMPARE(opened.count(), 1);
     QCOMPARE(messageTexts(bridge),
              (QStringList { QStringLiteral("Serial port disconnected: ") + pty.slaveName(),

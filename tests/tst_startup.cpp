@@ -3,6 +3,7 @@
 #include "app/StartupOptions.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
+#include "support/Waiting.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -126,7 +127,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
     tavox.setProcessEnvironment(headlessWithScreenshot(screenshot));
     tavox.start(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), QStringList());
     QVERIFY(tavox.waitForStarted());
-    QVERIFY2(tavox.waitForFinished(30000), "the window should close itself after its screenshot");
+    QVERIFY2(tavox.waitForFinished(2 * ProcessWaitMs), "the window should close itself after its screenshot");
     QCOMPARE(tavox.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavox.exitCode(), 0);
     QVERIFY(QFile::exists(screenshot));
@@ -174,8 +175,8 @@ void TestStartup::windowStartsDespiteUnusableFiles()
     QVERIFY(copyToolInto(dir.path()));
     const QString config = dir.filePath(QStringLiteral("zentaro.cfg"));
     if (logFileTaken) {
-        // Whichever second the tool starts in, its log file name is a directory already.
-        for (int second = 0; second < 60; ++second) {
+        // Whichever second the tool starts in while the test waits for it, its log file name is a directory already.
+        for (int second = 0; second < 2 * ProcessWaitMs / 1000; ++second) {
             const QString name = QDateTime::currentDateTime().addSecs(second).toString("yyyyMMdd_HHmmss");
             QVERIFY(QDir().mkpath(dir.filePath("logs/tavox_" + name + ".log")));
         }
@@ -188,7 +189,7 @@ void TestStartup::windowStartsDespiteUnusableFiles()
     tavox.setProcessEnvironment(headlessWithScreenshot(screenshot));
     tavox.start(dir.filePath(QStringLiteral("tavox")), QStringList());
     QVERIFY(tavox.waitForStarted());
-    QVERIFY2(tavox.waitForFinished(30000), "the window should close itself after its screenshot");
+    QVERIFY2(tavox.waitForFinished(2 * ProcessWaitMs), "the window should close itself after its screenshot");
     QCOMPARE(tavox.exitCode(), 0);
     QVERIFY(QFile::exists(screenshot));
 
@@ -282,7 +283,7 @@ void TestStartup::portOptionConnectsToTheController()
              qPrintable(run.out));
     QVERIFY2(run.err.contains("] 串口已打开: " + sim.portName() + " @ 115200\n"), qPrintable(run.err));
     // The open is the sidebar's: the parameter read and the version query follow it.
-    QTRY_VERIFY2(sim.errorOutput().contains("RX version query"), qPrintable(sim.errorOutput()));
+    QTRY_VERIFY2_WITH_TIMEOUT(sim.errorOutput().contains("RX version query"), qPrintable(sim.errorOutput()), ProcessWaitMs);
 }
 
 void TestStartup::portThatDoesNotOpenLeavesTheWindowUp()

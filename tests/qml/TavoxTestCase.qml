@@ -5,6 +5,9 @@ import QtTest 1.12
 // values before every test, and a fresh item of `subject` on request.
 TestCase {
     property Component subject
+    // How long a test waits for the simulated controller to answer (ProcessWaitMs of the C++ tests): a wait
+    // that succeeds returns as soon as it does, and a busy machine may take its time.
+    readonly property int processWaitMs: 30000
 
     when: windowShown
 

@@ -97,7 +97,7 @@ Item {
             var timer = findChild(up, "repeatTimer")
             mousePress(up)
             compare(spin.value, 2, "the press itself steps")
-            tryVerify(function() { return spin.value > 200 }, 10000, "repeats grow to tens and hundreds")
+            tryVerify(function() { return spin.value > 200 }, 30000, "repeats grow to tens and hundreds")
             mouseRelease(up)
             verify(!timer.running)
 
@@ -111,7 +111,7 @@ Item {
                 previous = spin.value
             })
             mousePress(up)
-            tryCompare(spin, "value", 255, 10000)
+            tryCompare(spin, "value", 255, 30000)
             mouseRelease(up)
             verify(largest <= 5, "largest step " + largest)
         }

@@ -54,7 +54,7 @@ Item {
 
         // Delegates are made when the list lays itself out.
         function rowPart(dialog, name) {
-            tryVerify(function() { return findChild(dialog.contentItem, name) !== null }, 2000, name)
+            tryVerify(function() { return findChild(dialog.contentItem, name) !== null }, 5000, name)
             return findChild(dialog.contentItem, name)
         }
 

@@ -15,7 +15,7 @@ Item {
 
         function test_fileProgressPhaseAndResult() {
             verify(upgradeRig.openPacedController())
-            tryCompare(linkMonitor, "valuesLive", true, 5000)
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
             var panel = createSubject()
             var fileInfo = part(panel, "fileInfo")
             var phase = part(panel, "phaseText")
@@ -29,8 +29,8 @@ Item {
             compare(progress.text, "0%")
 
             upgradeRig.start()
-            tryVerify(function() { return phase.visible && upgradeMonitor.phase === UpgradeMonitor.Writing }, 5000)
-            tryVerify(function() { return upgradeMonitor.progress > 0 }, 5000)
+            tryVerify(function() { return phase.visible && upgradeMonitor.phase === UpgradeMonitor.Writing }, processWaitMs)
+            tryVerify(function() { return upgradeMonitor.progress > 0 }, processWaitMs)
             verify(phase.text.indexOf("40960") > 0, phase.text)
             verify(!fileInfo.visible)
             compare(progress.text, upgradeMonitor.progress + "%")
@@ -43,7 +43,7 @@ Item {
             verify(!phase.visible)
             verify(!part(panel, "progressRow").visible)
             verify(upgradeRig.reopen())
-            tryCompare(linkMonitor, "valuesLive", true, 5000)
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
             verify(banner.visible)
 
             // a new file starts from nothing
@@ -53,7 +53,7 @@ Item {
             compare(progress.text, "0%")
 
             upgradeRig.start()
-            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Succeeded, 20000)
+            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Succeeded, processWaitMs)
             verify(banner.visible)
             compare(part(panel, "resultText").text, upgradeMonitor.resultText)
             verify(upgradeRig.chooseFile(4096))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Waiting.h"
+
 #include <QByteArray>
 
 #include <functional>
@@ -19,4 +21,4 @@ struct ChildRun
 // first. Process-wide state (log session, console, privileges) changes there without touching the tests
 // that follow, and a body that blocks is killed at the deadline instead of hanging the test. The child's
 // Qt messages go to its standard error, not to the test's log; it leaves no core dump.
-ChildRun runInChild(const std::function<void()> &body, int deadlineMs = 10000);
+ChildRun runInChild(const std::function<void()> &body, int deadlineMs = ProcessWaitMs);
