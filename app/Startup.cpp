@@ -21,6 +21,9 @@
 #include <QQuickWindow>
 #include <QScreen>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 const char FallbackFamily[] = "Microsoft YaHei";
 const int AppFontPixelSize = 14;
@@ -88,6 +91,16 @@ void logRendererChoice(const RendererChoice &choice)
         : QStringLiteral("Scene graph backend: %1, %2")
               .arg(choice.backend.isEmpty() ? QStringLiteral("default (OpenGL)") : choice.backend, choice.reason);
     logStartupStep(text.toUtf8().constData());
+}
+
+// Qt saves its QML disk cache through a buffered write that does not notice a failure, so under a file size
+// limit a cache file could be kept cut short, and every later start of the window would crash loading it.
+void outliveTheFileSizeLimit()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        qputenv("QML_DISABLE_DISK_CACHE", "1");
 }
 
 void announceDebugConsole(bool consoleInUse)

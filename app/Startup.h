@@ -9,6 +9,9 @@ class AppBridge;
 struct RendererChoice;
 
 // The steps of start-up, in the order main() calls them.
+// A write beyond the file size limit (ulimit -f) fails and the save reports it, instead of the signal ending
+// the window without a word; the QML disk cache is then left alone (see Startup.cpp).
+void outliveTheFileSizeLimit();
 void announceDebugConsole(bool consoleInUse);
 void startAppLog();
 void reportConsoleAttachment();

@@ -9,16 +9,13 @@
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 
-#include <csignal>
 
 static QQmlDebuggingEnabler qmlDebuggingEnabler(true);
 
 int main(int argc, char *argv[])
 {
     markProcessStart();
-    // A write beyond the file size limit (ulimit -f) then fails and the save reports it, instead of the signal
-    // ending the window without a word.
-    std::signal(SIGXFSZ, SIG_IGN);
+    outliveTheFileSizeLimit();
     QApplication app(argc, argv);
     const StartupOptions options = parseStartupOptions(QApplication::arguments());
     if (!options.error.isEmpty() || options.helpRequested)

@@ -284,18 +284,6 @@ QStringList outputLines(const ChildRun &run)
     return QString::fromUtf8(run.output).split(QLatin1Char('\n'));
 }
 
-QString ctlProgram()
-{
-    return QStringLiteral(TAVOX_BINARY_DIR "/tavoxctl");
-}
-
-QProcessEnvironment englishEnvironment()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    return environment;
-}
-
 // A parameter file as `params save` writes it, with `extra` inserted as a line of its own after the line
 // holding `after`; the line numbers of both.
 struct EditedFile
@@ -405,14 +393,14 @@ void TestFiles::paramsSaveBeyondTheFileSizeLimitFails()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.json"));
     const QStringList save {QStringLiteral("-p"), sim.portName(), QStringLiteral("params"), QStringLiteral("save"), path};
-    const ProgramRun withRoom = runProgram(ctlProgram(), save, englishEnvironment(), ProcessWaitMs);
+    const ProgramRun withRoom = runProgram(tavoxctlProgram(), save, englishEnvironment(), ProcessWaitMs);
     QVERIFY2(withRoom.exitCode == 0, qPrintable(withRoom.err));
     const QByteArray before = readFile(path);
     QVERIFY(before.size() > 1024);
 
     const QString limited = QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"");
     const ProgramRun run = runProgram(QStringLiteral("/bin/sh"), QStringList {QStringLiteral("-c"), limited,
-                                                                               ctlProgram()} + save,
+                                                                               tavoxctlProgram()} + save,
                                       englishEnvironment(), ProcessWaitMs);
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(QStringLiteral("cannot write %1: %2").arg(path, TooLarge)), qPrintable(run.err));
@@ -432,6 +420,8 @@ void TestFiles::windowOutlivesTheFileSizeLimit()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     environment.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
+    // A cache of its own and empty, so the limited run is the one that would fill it.
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
 
     const ProgramRun run = runProgram(QStringLiteral("/bin/sh"),
                                       {QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\""), window},
@@ -442,6 +432,11 @@ void TestFiles::windowOutlivesTheFileSizeLimit()
     QCOMPARE(logs.size(), 1);
     // 512 bytes in the blocks of dash, 1024 in those of bash
     QVERIFY2(logs.first().size() > 0 && logs.first().size() <= 1024, qPrintable(QString::number(logs.first().size())));
+
+    // Nothing the limited run left behind keeps the next start from coming up.
+    const ProgramRun next = runProgram(window, {}, environment, ProcessWaitMs);
+    QVERIFY2(next.exitCode == 0, qPrintable(next.err));
+    QVERIFY2(next.err.contains(QStringLiteral("first-frame-ms=")), qPrintable(next.err));
 }
 
 void TestFiles::snapshotNeverReplacesWhatHoldsItsName_data()
@@ -572,7 +567,7 @@ void TestFiles::loadOfAKeyGivenTwiceWritesNothing()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("golden.json"));
     const QStringList port {QStringLiteral("-p"), sim.portName()};
-    const ProgramRun saved = runProgram(ctlProgram(), port + QStringList {"params", "save", path}, englishEnvironment(),
+    const ProgramRun saved = runProgram(tavoxctlProgram(), port + QStringList {"params", "save", path}, englishEnvironment(),
                                        ProcessWaitMs);
     QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
     const QByteArray original = readFile(path);
@@ -587,7 +582,7 @@ void TestFiles::loadOfAKeyGivenTwiceWritesNothing()
     };
 
     const QStringList load {QStringLiteral("params"), QStringLiteral("load"), path, QStringLiteral("--yes")};
-    const ProgramRun refused = runProgram(ctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
+    const ProgramRun refused = runProgram(tavoxctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
     QCOMPARE(refused.exitCode, 2);
     QVERIFY2(refused.err.contains(QStringLiteral("%1, line %2: field params.gimbal.fpvMode: given twice (first on "
                                                  "line %3)").arg(path).arg(edited.extraLine).arg(edited.afterLine)),
@@ -597,7 +592,7 @@ void TestFiles::loadOfAKeyGivenTwiceWritesNothing()
     QList<QByteArray> lines = edited.text.split('\n');
     lines.removeAt(edited.afterLine - 1);
     QVERIFY(writeFile(path, lines.join('\n')));
-    const ProgramRun written = runProgram(ctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
+    const ProgramRun written = runProgram(tavoxctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
     QVERIFY2(written.exitCode == 0, qPrintable(written.err));
     QTRY_VERIFY_WITH_TIMEOUT(commandsReceived() > 0, ProcessWaitMs);
 }
