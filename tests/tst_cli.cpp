@@ -30,20 +30,8 @@ const int RestartSettleMs = 3000;
 
 using Run = ProgramRun;
 
-QString ctlProgram()
-{
-    return QStringLiteral(TAVOX_BINARY_DIR "/tavoxctl");
-}
-
-QProcessEnvironment englishEnvironment()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    return environment;
-}
-
 Run runCtl(const QStringList &arguments, const QProcessEnvironment &environment = englishEnvironment(),
-           const QString &program = ctlProgram())
+           const QString &program = tavoxctlProgram())
 {
     return runProgram(program, arguments, environment, RunTimeoutMs);
 }
@@ -136,7 +124,7 @@ QByteArray withValues(const QByteArray &saved, const QVector<QPair<QString, int>
 QString privateCtl(const QTemporaryDir &dir)
 {
     const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
-    return QFile::copy(ctlProgram(), copy) ? copy : QString();
+    return QFile::copy(tavoxctlProgram(), copy) ? copy : QString();
 }
 
 // The controller's parameters saved to `path` with each of `fields` one more
@@ -601,7 +589,7 @@ void TestCli::loadInterruptedAtItsQuestionWritesNothing()
     PseudoTerminal terminal;
     QVERIFY(terminal.isValid());
 
-    RunningCtl load(ctlProgram(), {"-p", sim.portName(), "params", "load", wanted}, terminal.slaveName());
+    RunningCtl load(tavoxctlProgram(), {"-p", sim.portName(), "params", "load", wanted}, terminal.slaveName());
     QVERIFY(load.waitForMessage(QStringLiteral("Continue? [y/N]")));
     load.signal(SIGINT);
     QCOMPARE(load.finish(), 130);
@@ -700,7 +688,7 @@ void TestCli::languageFollowsConfigurationThenLocale()
 {
     QTemporaryDir dir;
     const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
-    QVERIFY(QFile::copy(ctlProgram(), copy));
+    QVERIFY(QFile::copy(tavoxctlProgram(), copy));
     const QStringList arguments{"-p", "/dev/tavox-no-such-port", "info"};
 
     QProcessEnvironment chinese = englishEnvironment();
@@ -833,7 +821,7 @@ void TestCli::interruptedUpgradeLeavesBootloader()
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QVERIFY(writeFile(path, randomImage(128 * 1024)));
 
-    RunningCtl upgrade(ctlProgram(), {"-p", sim.portName(), "upgrade", path});
+    RunningCtl upgrade(tavoxctlProgram(), {"-p", sim.portName(), "upgrade", path});
     QVERIFY(upgrade.waitForMessage(QStringLiteral("upgrade: 10 %")));
     const QString lock = serialLockFile(sim.portName());
     upgrade.signal(signal);
@@ -951,7 +939,7 @@ void TestCli::monitorEndsOnInterrupt()
     QVERIFY(sim.start());
     QProcess ctl;
     ctl.setProcessEnvironment(englishEnvironment());
-    ctl.start(ctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
+    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
     QString out;
     QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')),
                              ProcessWaitMs);
@@ -975,7 +963,7 @@ void TestCli::monitorEndsWhenItsReaderGoes()
     environment.insert(QStringLiteral("STATUS"), dir.filePath(QStringLiteral("status")));
     QProcess pipeline;
     pipeline.setProcessEnvironment(environment);
-    pipeline.start(QStringLiteral("sh"), {"-c", "{ \"$0\" \"$@\"; echo $? > \"$STATUS\"; } | head -n 1", ctlProgram(),
+    pipeline.start(QStringLiteral("sh"), {"-c", "{ \"$0\" \"$@\"; echo $? > \"$STATUS\"; } | head -n 1", tavoxctlProgram(),
                                           "-p", sim.portName(), "monitor", "--json"});
     QVERIFY(QTest::qWaitFor([&] { return pipeline.canReadLine(); }, ProcessWaitMs));
     const QString lock = serialLockFile(sim.portName());
@@ -1010,7 +998,7 @@ void TestCli::terminalShowsWhatARedirectionGets()
     QProcess ctl;
     ctl.setProcessEnvironment(englishEnvironment());
     ctl.setStandardOutputFile(terminal.slaveName());
-    ctl.start(ctlProgram(), {"-p", sim.portName(), "info"});
+    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "info"});
     QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, ProcessWaitMs));
     QCOMPARE(ctl.exitCode(), 0);
     QVERIFY(QTest::qWaitFor([&] { return terminal.received().size() >= redirected.out.toUtf8().size(); },
@@ -1042,7 +1030,7 @@ void TestCli::writesBeyondTheFileSizeLimitAreReported()
     QProcessEnvironment environment = englishEnvironment();
     environment.insert(QStringLiteral("PORT"), sim.portName());
     environment.insert(QStringLiteral("TARGET"), target);
-    const Run run = runProgram(QStringLiteral("sh"), {"-c", script, ctlProgram()}, environment, RunTimeoutMs);
+    const Run run = runProgram(QStringLiteral("sh"), {"-c", script, tavoxctlProgram()}, environment, RunTimeoutMs);
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(message.replace(QLatin1String("$TARGET"), target)), qPrintable(run.err));
 }

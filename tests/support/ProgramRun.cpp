@@ -20,3 +20,15 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, cons
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
+
+QString tavoxctlProgram()
+{
+    return QStringLiteral(TAVOX_BINARY_DIR "/tavoxctl");
+}
+
+QProcessEnvironment englishEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return environment;
+}

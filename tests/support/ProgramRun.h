@@ -16,3 +16,7 @@ struct ProgramRun
 // Runs `program` with nothing on its standard input and waits for it.
 ProgramRun runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                       int timeoutMs = 60000);
+
+// The build's tavoxctl, and the environment its English messages are checked in.
+QString tavoxctlProgram();
+QProcessEnvironment englishEnvironment();
