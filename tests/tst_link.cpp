@@ -200,6 +200,7 @@ void TestLink::quickReopenSendsOneReadAndOneQuery()
     QCOMPARE(requestsSeen(sim, QStringLiteral("parameter read")), 1);
 }
 
+// On a quiet line the bytes a false frame start announces never come.
 void TestLink::replyBehindFalseSyncIsHandledAtOnce()
 {
     SimProcess sim({"--fault-false-sync", "--hb-rate", "0", "--firmware", "3.1.4.1"});

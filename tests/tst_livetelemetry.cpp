@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 namespace {

@@ -23,7 +23,7 @@ private slots:
 namespace {
 // The bridge's watchdog: only a reply the simulator is told to delay comes later than this, however busy
 // the machine.
-const int ReplyTimeoutMs = 1000;
+const int ReplyTimeoutMs = 2000;
 
 QByteArray randomImage(int size)
 {
