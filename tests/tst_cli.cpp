@@ -872,9 +872,10 @@ void TestCli::monitorJson()
         QVERIFY(channelsWithin(receivers.value("crsf").toObject(), 5, 692, 1292));
 
         const QJsonObject link = report.value("link").toObject();
-        QVERIFY2(within(link.value("framesPerSecond"), 10, 40), qPrintable(run.out));
+        // A busy machine bunches frames or thins them out within one second; only an order of magnitude is fixed.
+        QVERIFY2(within(link.value("framesPerSecond"), 1, 200), qPrintable(run.out));
         QVERIFY(within(link.value("bytesPerSecond"), 10 * 74, 1e6));
-        QVERIFY(within(link.value("sinceHeartbeatMs"), 0, 1000));
+        QVERIFY(within(link.value("sinceHeartbeatMs"), 0, 5000));
         QVERIFY(link.value("frames").toDouble() >= 1);
         const double failures = link.value("crcFailures").toDouble() + link.value("headerSumFailures").toDouble()
                                 + link.value("resyncBytes").toDouble();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Waiting.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,7 @@ public:
     static QString program();
 
     // Starts the simulator and waits until it has printed its device path.
-    bool start(int timeoutMs = 10000);
+    bool start(int timeoutMs = ProcessWaitMs);
     // SIGTERM, then SIGKILL if it does not end in time. Returns the exit code, or -1.
     int stop();
 
