@@ -19,27 +19,6 @@ QString row(const QString &name, const QString &value)
 {
     return QStringLiteral("%1 %2").arg(name, -NameWidth).arg(value);
 }
-
-// planParamWrites with the repairs added: a receiver's channel write carries
-// its directions, so its directions need no write of their own.
-QVector<ParamWrite> withRepairs(QVector<ParamWrite> writes, const QVector<ParamWrite> &repairs)
-{
-    for (ParamWrite repair : repairs) {
-        if (!writes.contains(repair))
-            writes.append(repair);
-    }
-    const std::pair<ParamWrite, ParamWrite> carried[] = {
-        {ParamWrite::SbusChannels, ParamWrite::SbusDirections},
-        {ParamWrite::PwmChannels, ParamWrite::PwmDirections},
-        {ParamWrite::CrsfChannels, ParamWrite::CrsfDirections},
-    };
-    for (const auto &[channels, directions] : carried) {
-        if (writes.contains(channels))
-            writes.removeAll(directions);
-    }
-    std::sort(writes.begin(), writes.end());
-    return writes;
-}
 }
 
 ParamsCommands::ParamsCommands(DeviceSession &session, const QString &port, int baud)
@@ -180,7 +159,7 @@ int ParamsCommands::load(const QString &path, bool dryRun, bool yes)
     const PendingRestarts pending(QDir(dataDirectory()).filePath(QStringLiteral("pending-restarts")), m_port);
     const QVector<ParamWrite> repairs = pending.writesFor(form);
     announceRepairs(repairs, pending.path());
-    const QVector<ParamWrite> writes = withRepairs(planParamWrites(device, target, form), repairs);
+    const QVector<ParamWrite> writes = inWriteOrder(planParamWrites(device, target, form) + repairs);
     if (dryRun || writes.isEmpty())
         return ExitCode::Success;
     const int allowed = allowedToRestart(writes, yes);

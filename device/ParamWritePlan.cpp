@@ -61,14 +61,20 @@ QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &
     QVector<ParamWrite> writes;
     for (const ParamFile::Change &change : ParamFile::differences(device, target, form)) {
         for (const WriteRule &rule : writeRules()) {
-            if (rule.fields.match(change.field).hasMatch() && !writes.contains(rule.write))
+            if (rule.fields.match(change.field).hasMatch())
                 writes.append(rule.write);
         }
     }
+    return inWriteOrder(writes);
+}
+
+QVector<ParamWrite> inWriteOrder(QVector<ParamWrite> writes)
+{
+    std::sort(writes.begin(), writes.end());
+    writes.erase(std::unique(writes.begin(), writes.end()), writes.end());
     for (ParamWrite channels : {ParamWrite::SbusChannels, ParamWrite::PwmChannels, ParamWrite::CrsfChannels}) {
         if (writes.contains(channels))
             writes.removeAll(directionsWriteOf(channels));
     }
-    std::sort(writes.begin(), writes.end());
     return writes;
 }

@@ -26,3 +26,7 @@ bool rebootsController(ParamWrite write);
 // needed write once: those that leave the controller running first, then one
 // at a time those that restart it, the torque last.
 QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &target, ParamBlockForm form);
+
+// `writes` each once, in the order they go out, without a direction write whose
+// receiver's channel write already carries the directions.
+QVector<ParamWrite> inWriteOrder(QVector<ParamWrite> writes);
