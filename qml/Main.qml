@@ -3,6 +3,7 @@ import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import QtQuick.Window 2.2
 import Tavox 1.0
+import "controls"
 import "panels"
 
 ApplicationWindow {

@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
 import Tavox 1.0
+import "../controls"
 
 ComboBox {
     id: control

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import Tavox 1.0
+import "../controls"
 
 // Clicked, or with Tab focus Space or Enter: turns over and says so.
 Item {

@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import "../../qml/controls"
 import "../../qml/panels"
 
 Item {

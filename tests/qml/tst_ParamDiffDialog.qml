@@ -1,7 +1,7 @@
 import QtQuick 2.12
 import QtTest 1.12
 import Tavox 1.0
-import "../../qml/panels"
+import "../../qml/dialogs"
 
 // The difference table over a stand-in for the restore: ticks go to the
 // restore, writes that restart the controller are asked about first, and each

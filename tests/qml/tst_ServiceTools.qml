@@ -1,7 +1,7 @@
 import QtQuick 2.12
 import QtTest 1.12
 import Tavox 1.0
-import "../../qml/panels"
+import "../../qml/controls"
 
 // The service bar over the real link to the simulated controller: its health
 // line, and the live plots drawer that exists and records only while open.

@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../dialogs"
+import "../panels"
 
 // Port, baud rate and the serial switch, with the state of the link below.
 // The port and rate of the last successful open are chosen again next time.

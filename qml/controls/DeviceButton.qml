@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtQuick.Controls 2.12
+import "../panels"
 
 // A button that talks to the controller: disabled while that makes no sense,
 // with a tooltip saying why (a disabled button itself gets no hover).

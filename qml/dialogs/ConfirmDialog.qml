@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../panels"
 
 // The one question asked before an action that reboots or moves the
 // controller, or that throws away the operator's work. Enter confirms,

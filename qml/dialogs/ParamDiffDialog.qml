@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../panels"
 
 // The difference between the controller and a parameter file, one row per
 // field with a tick, all ticked at first. "Write selected" writes the ticked

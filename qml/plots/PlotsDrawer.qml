@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../controls"
+import "../panels"
 
 // Pitch, roll and yaw over the last 30 s and the receiver channels, live from
 // the heartbeat. The history repaints the plot only while the drawer is open

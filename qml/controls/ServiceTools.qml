@@ -2,6 +2,8 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../dialogs"
+import "../plots"
 
 // The service bar above the message log: the link's health, backup and
 // restore of the parameters, the offer to undo what an upgrade did to them,

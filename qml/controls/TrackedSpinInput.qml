@@ -1,22 +1,20 @@
 import QtQuick 2.12
+import "../panels"
 
-// A combo that shows the controller's choice until the operator changes it,
-// and then keeps the operator's choice (marked) until it is written and read
-// back, or reverted.
-TavoxCombo {
-    id: combo
+// A spin input that shows the controller's value until the operator changes
+// it, and then keeps the operator's value (marked) until it is written and
+// read back, or reverted.
+TavoxSpinInput {
+    id: spin
 
     property var edits
     property string field
-    // The controller's value as an index into the model.
+    // The controller's value, as the bridge holds it.
     property int device
     readonly property int revision: edits.revision
 
-    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
-    // The option's name, as the combo shows it.
-    function optionText(index) {
-        return Array.isArray(model) && index >= 0 && index < model.length ? model[index] : "—"
-    }
+    // As the field itself would show it, with the range it takes.
+    function valueText(v) { return v === undefined ? "—" : v + " (" + from + "–" + to + ")" }
 
     blank: !linkMonitor.valuesKnown
     // The last controller's values stay readable, greyed, until the next read.
@@ -27,7 +25,7 @@ TavoxCombo {
         revision
         if (unconfirmed)
             return zhText("已写入，等待读取确认", "Written; a read will confirm it")
-        return edited ? zhText("控制器的值: ", "Controller's value: ") + optionText(edits.device(field)) : ""
+        return edited ? zhText("控制器的值: ", "Controller's value: ") + valueText(edits.device(field)) : ""
     }
 
     onDeviceChanged: edits.setDevice(field, device)
@@ -35,11 +33,11 @@ TavoxCombo {
     onRevisionChanged: {
         var shown = edits.shown(field)
         if (shown !== undefined)
-            currentIndex = shown
+            value = shown
     }
-    onActivated: edits.setShown(field, index)
+    onValueChanged: edits.setShown(field, value)
     Component.onCompleted: {
         edits.setDevice(field, device)
-        currentIndex = edits.shown(field)
+        value = edits.shown(field)
     }
 }
