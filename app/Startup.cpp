@@ -5,7 +5,7 @@
 #include "app/StartupProbe.h"
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
-#include "bridge/WindowState.h"
+#include "window/WindowState.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
 

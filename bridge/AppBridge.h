@@ -3,7 +3,7 @@
 #include "bridge/LinkSession.h"
 #include "bridge/MessageThrottle.h"
 #include "bridge/Uartcore.h"
-#include "bridge/UpgradeDriver.h"
+#include "device/UpgradeDriver.h"
 #include "device/CommandPacking.h"
 #include "device/HeartbeatRecord.h"
 #include "device/ParamBlock.h"

@@ -1,7 +1,7 @@
 #include "cli/ParamsCommands.h"
 
 #include "app/StandardLocations.h"
-#include "bridge/ParamWrites.h"
+#include "service/ParamWrites.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
 #include "cli/ParamsLoad.h"

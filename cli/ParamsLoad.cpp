@@ -1,6 +1,6 @@
 #include "cli/ParamsLoad.h"
 
-#include "bridge/ParamWrites.h"
+#include "service/ParamWrites.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
 #include "cli/PendingRestarts.h"

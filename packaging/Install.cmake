@@ -1,4 +1,4 @@
-# cmake --install: the three programs, their two private libraries, the
+# cmake --install: the three programs, their private libraries (one per layer), the
 # desktop entry and the icon in the hicolor theme sizes.
 include(GNUInstallDirs)
 
@@ -8,10 +8,12 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavox)
 set_target_properties(tavox tavoxctl tavox-sim PROPERTIES INSTALL_RPATH "$ORIGIN/../${TAVOX_PRIVATE_LIBDIR}")
-set_target_properties(tavox_core PROPERTIES INSTALL_RPATH "$ORIGIN")
+set(TAVOX_PRIVATE_LIBRARIES
+  tavox_protocol tavox_device tavox_config tavox_log tavox_bridge tavox_service tavox_window tavox_app)
+set_target_properties(${TAVOX_PRIVATE_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS tavox tavoxctl tavox-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS tavox_device tavox_core LIBRARY DESTINATION ${TAVOX_PRIVATE_LIBDIR})
+install(TARGETS ${TAVOX_PRIVATE_LIBRARIES} LIBRARY DESTINATION ${TAVOX_PRIVATE_LIBDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavox.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${PROJECT_SOURCE_DIR}/icon/hicolor/${size}x${size}/tavox.png

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "service/FileChooser.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class AppBridge;
+
+// "Export diagnostics": one zip with what a service engineer asks for first:
+// the session's log file and its rotations, the last parameter block as a
+// parameter file, the versions of tool and controller, and the configuration
+// file. Only regular files are read, never more than MaxFileBytes of one, so
+// a FIFO, a device or a huge file in their place cannot stall or swamp the
+// window; what is left out or cut is named in omitted.txt and in the message.
+class DiagnosticsExport : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The log rotates at 1 MiB and stops at 2 MiB, so a larger file is not the tool's own.
+    static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+
+    struct Entry
+    {
+        QString name;
+        QByteArray data;
+    };
+
+    // A file that is not in the archive whole.
+    struct Omission
+    {
+        enum Reason { Fifo, Device, Directory, NotRegular, Unreadable, Cut };
+
+        QString name;   // its name in the archive
+        QString path;
+        Reason reason = NotRegular;
+        qint64 fileBytes = 0;  // Cut: its size as far as it was read
+        QString systemError;   // Unreadable
+    };
+
+    struct Contents
+    {
+        QVector<Entry> entries;   // in the archive's order
+        QVector<Omission> omissions;
+    };
+
+    explicit DiagnosticsExport(AppBridge &bridge, QObject *parent = nullptr);
+
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // The session's log file unless told otherwise.
+    void setLogFilePath(const QString &path) { m_logFilePath = path; }
+    void setConfigFilePath(const QString &path) { m_configFilePath = path; }
+
+    // "tavox-diagnostics_20261207-013012.zip"
+    static QString suggestedName(const QDateTime &time);
+
+    // What goes into the archive, and what could not go in whole.
+    Contents contents() const;
+
+    // Asks where, then writes and reports in the message log.
+    Q_INVOKABLE void exportArchive();
+    // The same without the dialog. An archive that cannot be written leaves any earlier file as it was.
+    Q_INVOKABLE bool exportTo(const QString &path);
+
+private:
+    QByteArray versionsText() const;
+    QStringList logFilePaths() const;
+    QString exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const;
+
+    AppBridge &m_bridge;
+    FileChooser m_chooseFile;
+    QString m_logFilePath;
+    QString m_configFilePath;
+};

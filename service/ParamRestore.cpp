@@ -1,0 +1,306 @@
+#include "service/ParamRestore.h"
+
+#include "bridge/AppBridge.h"
+#include "service/LinkReadings.h"
+#include "service/ParamWrites.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
+    : QAbstractListModel(parent), m_bridge(bridge), m_readBack(bridge)
+{
+    connect(&m_readBack, &ParamReadBack::arrived, this, &ParamRestore::finishVerification);
+    connect(&m_readBack, &ParamReadBack::timedOut, this, [this] {
+        fail(QStringLiteral("控制器没有回复参数块，无法核对"), QStringLiteral("No parameter block from the controller; nothing verified"));
+    });
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [this] { ++m_paramsChanges; });
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &ParamRestore::onLinkClosed);
+    connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::changed);
+    connect(&bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
+}
+
+int ParamRestore::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+QVariant ParamRestore::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return QVariant();
+    const Row &row = m_rows.at(index.row());
+    switch (role) {
+    case FieldRole:
+        return row.field;
+    case DeviceValueRole:
+        return row.deviceValue;
+    case FileValueRole:
+        return row.fileValue;
+    case CheckedRole:
+        return row.checked;
+    case VerificationRole:
+        return row.verification;
+    default:
+        return QVariant();
+    }
+}
+
+QHash<int, QByteArray> ParamRestore::roleNames() const
+{
+    return {{FieldRole, "field"}, {DeviceValueRole, "deviceValue"}, {FileValueRole, "fileValue"},
+            {CheckedRole, "checked"}, {VerificationRole, "verification"}};
+}
+
+QString ParamRestore::statusText() const
+{
+    return m_bridge.localized(m_status.zh, m_status.en);
+}
+
+void ParamRestore::report(const QString &zh, const QString &en)
+{
+    m_status = {zh, en};
+    m_bridge.appendMessage(m_bridge.localized(zh, en));
+    emit changed();
+}
+
+int ParamRestore::checkedCount() const
+{
+    return int(std::count_if(m_rows.begin(), m_rows.end(), [](const Row &row) { return row.checked; }));
+}
+
+bool ParamRestore::selectionRestartsController() const
+{
+    const QVector<ParamWrite> writes = plannedWrites();
+    return std::any_of(writes.begin(), writes.end(), rebootsController);
+}
+
+void ParamRestore::chooseFile()
+{
+    if (!m_chooseFile || m_state == Writing || m_state == Verifying)
+        return;
+    const QString title = m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
+    const TextPair filter = paramFileFilter();
+    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.localized(filter.zh, filter.en));
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+// The table compares with the controller's own values, so they must be the
+// attached controller's: read since the port was last opened.
+bool ParamRestore::controllerKnown()
+{
+    if (!m_bridge.tavoxRequireSerial())
+        return false;
+    if (paramsReadOnThisLink(m_bridge))
+        return true;
+    if (m_bridge.paramBlocksReceived() > 0)
+        report(QStringLiteral("显示的参数读取于重新打开串口之前，请先读取当前控制器的参数"),
+               QStringLiteral("The values shown were read before the port was opened again; read the attached controller's parameters first"));
+    else
+        report(QStringLiteral("请先读取控制器的参数"), QStringLiteral("Read the controller's parameters first"));
+    return false;
+}
+
+bool ParamRestore::openFile(const QString &path)
+{
+    if (m_state == Writing || m_state == Verifying)
+        return false;
+    ParamFile::Contents contents;
+    ParamFile::Problem problem;
+    if (!ParamFile::load(path, contents, problem)) {
+        clear();
+        const TextPair text = problem.describe(QDir::toNativeSeparators(path));
+        report(QStringLiteral("无法恢复参数: ") + text.zh, QStringLiteral("Cannot restore parameters: ") + text.en);
+        return false;
+    }
+    return showContents(contents, QFileInfo(path).fileName());
+}
+
+bool ParamRestore::showContents(const ParamFile::Contents &contents, const QString &sourceName)
+{
+    clear();
+    if (!controllerKnown())
+        return false;
+    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlockForm deviceForm = paramBlockFormOf(device);
+    if (contents.form != deviceForm) {
+        const TextPair text = formMismatch(contents, deviceForm).describe(sourceName);
+        report(QStringLiteral("无法恢复参数: ") + text.zh, QStringLiteral("Cannot restore parameters: ") + text.en);
+        return false;
+    }
+    ParamBlock target = device;
+    ParamFile::applyTo(target, contents);
+    beginResetModel();
+    m_file = contents;
+    m_sourceName = sourceName;
+    m_tableLinkGeneration = m_bridge.linkSession().generation();
+    for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm))
+        m_rows.append({change.field, change.from, change.to, true, NotChecked});
+    endResetModel();
+    if (m_rows.isEmpty())
+        m_status = {QStringLiteral("没有差异: 控制器的参数与文件一致"),
+                    QStringLiteral("No differences: the controller holds the file's values")};
+    else
+        m_status = {QStringLiteral("%1 项不同").arg(m_rows.size()),
+                    QStringLiteral("%1 fields differ").arg(m_rows.size())};
+    setState(Ready);
+    emit opened();
+    return true;
+}
+
+void ParamRestore::setChecked(int row, bool checked)
+{
+    if (row < 0 || row >= m_rows.size() || m_state != Ready || m_rows[row].checked == checked)
+        return;
+    m_rows[row].checked = checked;
+    emit dataChanged(index(row), index(row), {CheckedRole});
+    emit changed();
+}
+
+void ParamRestore::clear()
+{
+    if (m_state == Writing || m_state == Verifying)
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_sourceName.clear();
+    endResetModel();
+    m_status = {};
+    setState(Empty);
+}
+
+ParamBlock ParamRestore::selectedTarget() const
+{
+    ParamBlock target = m_bridge.paramBlock();
+    for (const Row &row : m_rows) {
+        if (row.checked)
+            ParamFile::setValue(target, row.field, row.fileValue);
+    }
+    return target;
+}
+
+QVector<ParamWrite> ParamRestore::plannedWrites() const
+{
+    if (m_rows.isEmpty())
+        return {};
+    const ParamBlock &device = m_bridge.paramBlock();
+    return planParamWrites(device, selectedTarget(), paramBlockFormOf(device));
+}
+
+void ParamRestore::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit changed();
+}
+
+void ParamRestore::writeSelected()
+{
+    if (m_state != Ready || checkedCount() == 0 || !m_bridge.tavoxRequireSerial())
+        return;
+    if (!tableOfThisLink())
+        return;
+    m_target = selectedTarget();
+    m_writes = plannedWrites();
+    for (Row &row : m_rows)
+        row.verification = row.checked ? Pending : NotChecked;
+    emit dataChanged(index(0), index(m_rows.size() - 1), {VerificationRole});
+    m_lastWriteRestarted = !m_writes.isEmpty() && m_writes.last() == ParamWrite::Torque;
+    setState(Writing);
+    writeNext();
+}
+
+// The rows hold the values of the controller the table was laid out against;
+// written to another one they would carry that controller's settings along.
+bool ParamRestore::tableOfThisLink()
+{
+    if (m_tableLinkGeneration == m_bridge.linkSession().generation())
+        return true;
+    clear();
+    report(QStringLiteral("差异表是针对重新打开串口前的控制器的，未写入任何参数；请重新打开文件"),
+           QStringLiteral("The table was laid out for the controller attached before the port was opened again; nothing was written. Open the file again"));
+    return false;
+}
+
+// A write the port did not take changes nothing in the bridge, so the count of
+// parameter changes tells whether it went out.
+void ParamRestore::writeNext()
+{
+    if (m_state != Writing)
+        return;
+    if (m_writes.isEmpty()) {
+        startReadBack(m_lastWriteRestarted ? RestartSettleMs : 0);
+        return;
+    }
+    const ParamWrite write = m_writes.takeFirst();
+    const TextPair name = paramWriteName(write);
+    m_status = {QStringLiteral("正在写入%1…").arg(name.zh), QStringLiteral("Writing %1…").arg(name.en)};
+    emit changed();
+    const int before = m_paramsChanges;
+    applyParamWrite(m_bridge, write, m_target);
+    if (m_paramsChanges == before) {
+        fail(QStringLiteral("串口未接受%1的写入").arg(name.zh), QStringLiteral("The port did not take the write of %1").arg(name.en));
+        return;
+    }
+    m_waitingForFollowUps = true;
+    afterFollowUps();
+}
+
+void ParamRestore::afterFollowUps()
+{
+    if (!m_waitingForFollowUps || m_bridge.linkSession().scheduledCount() > 0)
+        return;
+    m_waitingForFollowUps = false;
+    QMetaObject::invokeMethod(this, &ParamRestore::writeNext, Qt::QueuedConnection);
+}
+
+void ParamRestore::startReadBack(int settleMs)
+{
+    setState(Verifying);
+    m_status = {QStringLiteral("正在读回参数以核对…"), QStringLiteral("Reading the parameters back to verify…")};
+    emit changed();
+    m_readBack.start(ReadTimeoutMs, settleMs);
+}
+
+void ParamRestore::finishVerification()
+{
+    if (m_state != Verifying)
+        return;
+    const ParamBlock &device = m_bridge.paramBlock();
+    int differing = 0;
+    for (Row &row : m_rows) {
+        row.deviceValue = ParamFile::value(device, row.field);
+        if (row.checked) {
+            row.verification = row.deviceValue == row.fileValue ? Matches : Differs;
+            differing += row.verification == Differs;
+        }
+    }
+    emit dataChanged(index(0), index(m_rows.size() - 1), {DeviceValueRole, VerificationRole});
+    if (differing > 0) {
+        fail(QStringLiteral("%1 项未被控制器采用").arg(differing),
+             QStringLiteral("The controller did not take %1 of the fields").arg(differing));
+        return;
+    }
+    setState(Verified);
+    report(QStringLiteral("已恢复并核对 %1 项参数").arg(checkedCount()),
+           QStringLiteral("%1 parameters restored and verified").arg(checkedCount()));
+}
+
+void ParamRestore::onLinkClosed()
+{
+    if (!m_bridge.serialOpened() && (m_state == Writing || m_state == Verifying))
+        fail(QStringLiteral("串口已断开，恢复未完成"), QStringLiteral("The serial port closed; the restore did not finish"));
+}
+
+void ParamRestore::fail(const QString &zh, const QString &en)
+{
+    m_readBack.stop();
+    m_writes.clear();
+    m_waitingForFollowUps = false;
+    setState(Failed);
+    report(zh, en);
+}

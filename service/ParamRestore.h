@@ -1,0 +1,113 @@
+#pragma once
+
+#include "service/FileChooser.h"
+#include "service/ParamReadBack.h"
+#include "device/ParamFile.h"
+#include "device/ParamWritePlan.h"
+#include "device/TextPair.h"
+
+#include <QAbstractListModel>
+
+class AppBridge;
+
+// Putting a parameter file back on the controller, field by field: the
+// difference between the controller and the file as a table the operator
+// ticks, the writes of the ticked fields in the order the controller needs,
+// and a fresh read that marks each ticked row verified or not. Every field the
+// operator leaves unticked keeps the controller's value. The controller's
+// values are those read since the port was last opened, and a table is written
+// only to the controller it was laid out against.
+class ParamRestore : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY changed)
+    Q_PROPERTY(QString sourceName READ sourceName NOTIFY changed)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
+    Q_PROPERTY(int checkedCount READ checkedCount NOTIFY changed)
+    Q_PROPERTY(bool selectionRestartsController READ selectionRestartsController NOTIFY changed)
+
+public:
+    enum State { Empty, Ready, Writing, Verifying, Verified, Failed };
+    Q_ENUM(State)
+    enum Verification { NotChecked, Pending, Matches, Differs };
+    Q_ENUM(Verification)
+    enum Role { FieldRole = Qt::UserRole + 1, DeviceValueRole, FileValueRole, CheckedRole, VerificationRole };
+
+    // Writes wait for the bridge's own follow-ups (activation, reboot, reads);
+    // a read that goes unanswered is asked again once a second up to this.
+    static constexpr int ReadTimeoutMs = 10000;
+    // After a restart the bridge does not follow with reads of its own (the torque).
+    static constexpr int RestartSettleMs = 3000;
+
+    explicit ParamRestore(AppBridge &bridge, QObject *parent = nullptr);
+
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    State state() const { return m_state; }
+    QString sourceName() const { return m_sourceName; }
+    QString statusText() const;
+    int checkedCount() const;
+    bool selectionRestartsController() const;
+
+    // Asks for a file, then opens it.
+    Q_INVOKABLE void chooseFile();
+    // Reads and checks the file and lays out its differences from the
+    // controller. A malformed file, or one for another parameter form, is
+    // reported and leaves the table empty.
+    Q_INVOKABLE bool openFile(const QString &path);
+    // The same table for contents the tool holds itself (a snapshot).
+    bool showContents(const ParamFile::Contents &contents, const QString &sourceName);
+    Q_INVOKABLE void setChecked(int row, bool checked);
+    Q_INVOKABLE void writeSelected();
+    Q_INVOKABLE void clear();
+
+    // The writes that the ticked rows take.
+    QVector<ParamWrite> plannedWrites() const;
+
+signals:
+    void changed();
+    // A table is ready for the operator.
+    void opened();
+
+private:
+    struct Row
+    {
+        QString field;
+        int deviceValue = 0;
+        int fileValue = 0;
+        bool checked = true;
+        Verification verification = NotChecked;
+    };
+
+    void report(const QString &zh, const QString &en);
+    bool controllerKnown();
+    bool tableOfThisLink();
+    ParamBlock selectedTarget() const;
+    void setState(State state);
+    void writeNext();
+    void afterFollowUps();
+    void startReadBack(int settleMs);
+    void onLinkClosed();
+    void finishVerification();
+    void fail(const QString &zh, const QString &en);
+
+    AppBridge &m_bridge;
+    FileChooser m_chooseFile;
+    ParamFile::Contents m_file;
+    QString m_sourceName;
+    QVector<Row> m_rows;
+    int m_tableLinkGeneration = 0;
+    State m_state = Empty;
+    TextPair m_status;
+
+    QVector<ParamWrite> m_writes;
+    ParamBlock m_target;
+    bool m_lastWriteRestarted = false;
+    bool m_waitingForFollowUps = false;
+    int m_paramsChanges = 0;
+    ParamReadBack m_readBack;
+};

@@ -1,0 +1,417 @@
+// The upgrade on its own: the session's decisions for every reply in every
+// state, the driver's clock, and reading firmware images; then the bridge's
+// upgrade against the simulated controller when the port changes under it.
+#include "bridge/AppBridge.h"
+#include "device/UpgradeDriver.h"
+#include "device/FirmwareImage.h"
+#include "device/UpgradeSession.h"
+#include "protocol/FrameCodec.h"
+#include "support/BridgeTestUtils.h"
+#include "support/PseudoTerminal.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace Cmd = UpgradeCommand;
+using State = UpgradeSession::State;
+
+namespace {
+QByteArray counting(int length)
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes.append(char(i * 7 + 1));
+    return bytes;
+}
+
+const QByteArray Accepted(1, '\0');
+const QByteArray Verified(1, char(0x03));
+
+// A session brought to `state` with a 200-byte image (four packets), the first
+// packet acknowledged when transferring.
+void bringTo(UpgradeSession &session, State state)
+{
+    session.load(counting(200));
+    if (state == State::Idle)
+        return;
+    session.requestErase();
+    if (state == State::Erasing)
+        return;
+    session.onEraseDone();
+    if (state == State::Starting)
+        return;
+    session.onStartReply(Accepted);
+    session.onDataAck(0);
+    if (state == State::Transferring)
+        return;
+    for (quint16 sequence = 1; sequence < 4; ++sequence)
+        session.onDataAck(sequence);
+    if (state == State::Stopping)
+        return;
+    session.onVerifyResult(Verified);
+}
+
+UpgradeSession::Reaction reply(UpgradeSession &session, quint8 id, quint16 sequence = 0)
+{
+    switch (id) {
+    case Cmd::EraseDone:
+        return session.onEraseDone();
+    case Cmd::StartReply:
+        return session.onStartReply(Accepted);
+    case Cmd::DataAck:
+        return session.onDataAck(sequence);
+    default:
+        return session.onVerifyResult(Verified);
+    }
+}
+
+// A device whose reads fail after `good` bytes, as a disk or network file can.
+class FailingDevice : public QIODevice
+{
+public:
+    explicit FailingDevice(qint64 good) : m_good(good) { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_good == 0)
+            return -1;
+        const qint64 count = qMin(maxSize, m_good);
+        memset(data, 'f', size_t(count));
+        m_good -= count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 m_good;
+};
+
+// What a frame from the tool asks for: the parameter read, the general set's
+// requests by name, "other" for anything else.
+QString requestOf(const ParsedFrame &frame)
+{
+    if (frame.version == 0)
+        return frame.commandId == CommandId::ParamRead ? QStringLiteral("parameter read") : QStringLiteral("other");
+    if (frame.commandSet != CommandSet::General)
+        return QStringLiteral("other");
+    switch (frame.v1CommandId) {
+    case 0x01:
+        return QStringLiteral("version query");
+    case Cmd::Erase:
+        return QStringLiteral("erase");
+    case Cmd::Start:
+        return QStringLiteral("start");
+    case Cmd::Data:
+        return QStringLiteral("data packet");
+    case Cmd::Stop:
+        return QStringLiteral("stop");
+    case Cmd::SoftReset:
+        return QStringLiteral("soft reset");
+    default:
+        return QStringLiteral("other");
+    }
+}
+
+// A port with nothing answering on it that notes every request arriving.
+struct SilentDevice
+{
+    SilentDevice()
+    {
+        QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
+            pending += bytes;
+            for (ParsedFrame frame; extractFrame(pending, frame);)
+                requests << requestOf(frame);
+        });
+    }
+
+    PseudoTerminal pty;
+    QStringList requests;
+    QByteArray pending;
+};
+}
+
+class TestUpgrade : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void framesAndCounters();
+    void repliesActOnlyOnTheRequestThatIsOut_data();
+    void repliesActOnlyOnTheRequestThatIsOut();
+    void lateAndRepeatedRepliesAdvanceOnce();
+    void acknowledgementsAcrossTheWrap();
+    void resendsThenGivesUp();
+    void driverEndsWithTheLink();
+    void driverRebootsOnceAfterVerification();
+    void readsOnlyWholeRegularFiles();
+    void openingAnotherPortEndsTheUpgrade();
+};
+
+void TestUpgrade::framesAndCounters()
+{
+    UpgradeSession session;
+    session.load(QByteArray(64, 'x'));
+    QCOMPARE(session.packetCount(), 1);
+    session.load(QByteArray(1, char(0x5A)));
+    QCOMPARE(session.startFrame().toHex(' ').toUpper(), QByteArray("AA 12 04 C0 00 00 04 00 08 00 0B 00 01 00 00 00 96 13"));
+    QCOMPARE(session.requestErase().frame, buildFrameV1(0x00, Cmd::Erase, {}));
+    QCOMPARE(session.replyTimeoutMs(), 30000);
+    session.onEraseDone();
+    QCOMPARE(session.replyTimeoutMs(), 2000);
+    const QByteArray packet = session.onStartReply(Accepted).frame;
+    QCOMPARE(packet.left(75).toHex(), QByteArray("aa4d04fb0000100008000d5a") + QByteArray(63, '\0').toHex());
+    QCOMPARE(quint16(quint8(packet[75]) | quint8(packet[76]) << 8), crc16Modbus(packet.left(75)));
+    QCOMPARE(session.onDataAck(0).frame, buildFrameV1(0x00, Cmd::Stop, QByteArray::fromHex("03"), 1));
+    QCOMPARE(session.replyTimeoutMs(), 10000);
+    QCOMPARE(session.state(), State::Stopping);
+}
+
+void TestUpgrade::repliesActOnlyOnTheRequestThatIsOut_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("reply");
+    QTest::addColumn<bool>("acted");
+    const QList<QPair<State, QString>> states{{State::Idle, "idle"}, {State::Erasing, "erasing"},
+                                              {State::Starting, "starting"}, {State::Transferring, "transferring"},
+                                              {State::Stopping, "stopping"}, {State::Verified, "verified"}};
+    const QList<QPair<quint8, QString>> replies{{Cmd::EraseDone, "erase done"}, {Cmd::StartReply, "start reply"},
+                                                {Cmd::DataAck, "ack"}, {Cmd::VerifyResult, "verify result"}};
+    const QHash<int, int> answers{{int(State::Erasing), Cmd::EraseDone}, {int(State::Starting), Cmd::StartReply},
+                                  {int(State::Transferring), Cmd::DataAck}, {int(State::Stopping), Cmd::VerifyResult}};
+    for (const auto &state : states) {
+        for (const auto &reply : replies)
+            QTest::addRow("%s: %s", qPrintable(state.second), qPrintable(reply.second))
+                << int(state.first) << int(reply.first) << (answers.value(int(state.first), -1) == reply.first);
+    }
+}
+
+void TestUpgrade::repliesActOnlyOnTheRequestThatIsOut()
+{
+    QFETCH(int, state);
+    QFETCH(int, reply);
+    QFETCH(bool, acted);
+    UpgradeSession session;
+    bringTo(session, State(state));
+    const int packetIndex = session.packetIndex();
+    const UpgradeSession::Reaction reaction = ::reply(session, quint8(reply), session.sequence());
+    QCOMPARE(reaction.ignored, !acted);
+    QCOMPARE(!reaction.frame.isEmpty() || reaction.verified, acted);
+    if (!acted) {
+        QVERIFY(reaction.messages.isEmpty());
+        QCOMPARE(int(session.state()), state);
+        QCOMPARE(session.packetIndex(), packetIndex);
+    }
+}
+
+// A controller slower than the watchdog answers both the request and its resend.
+void TestUpgrade::lateAndRepeatedRepliesAdvanceOnce()
+{
+    UpgradeSession session;
+    bringTo(session, State::Erasing);
+    const QByteArray erase = session.onReplyTimeout().frame;
+    QCOMPARE(erase, session.eraseFrame());
+    const QByteArray start = session.onEraseDone().frame;
+    QCOMPARE(start, session.startFrame());
+    QVERIFY(session.onEraseDone().ignored);   // the resend's answer
+    QCOMPARE(session.onReplyTimeout().frame, start);
+    QVERIFY(!session.onStartReply(Accepted).ignored);
+    QVERIFY(session.onStartReply(Accepted).ignored);
+    QCOMPARE(session.sequence(), quint16(0));
+
+    // Packet 0 resent, then both acknowledgements: packet 1 goes once.
+    QCOMPARE(session.onReplyTimeout().frame.mid(4, 2), QByteArray(2, '\0'));
+    QCOMPARE(session.onDataAck(0).frame.mid(4, 2), QByteArray::fromHex("0100"));
+    QVERIFY(session.onDataAck(0).ignored);
+    QCOMPARE(session.packetIndex(), 1);
+    // Every acknowledgement twice, as a chattering controller sends them.
+    for (quint16 sequence = 1; sequence < 4; ++sequence) {
+        QVERIFY(!session.onDataAck(sequence).frame.isEmpty());
+        QVERIFY(session.onDataAck(sequence).ignored);
+    }
+    QCOMPARE(session.state(), State::Stopping);
+    // An acknowledgement ahead of the packet is a real mismatch: resent with the message.
+    UpgradeSession ahead;
+    bringTo(ahead, State::Transferring);
+    const UpgradeSession::Reaction mismatch = ahead.onDataAck(5);
+    QCOMPARE(mismatch.messages.value(0).en, QStringLiteral("Upgrade seq mismatch, resending packet 1"));
+    QCOMPARE(mismatch.frame, ahead.dataFrame());
+
+    QVERIFY(session.onVerifyResult(Verified).verified);
+    QVERIFY(session.onVerifyResult(Verified).ignored);
+    QVERIFY(session.finish().endsUpgrade);
+    QVERIFY(session.finish().frame.isEmpty());   // one reboot, however often asked
+    QVERIFY(!session.active());
+}
+
+void TestUpgrade::acknowledgementsAcrossTheWrap()
+{
+    UpgradeSession session;
+    const QByteArray image = counting(65538 * 64 - 10);
+    session.load(image);
+    session.requestErase();
+    session.onEraseDone();
+    session.onStartReply(Accepted);
+    for (int i = 0; i < 65536; ++i)
+        session.onDataAck(session.sequence());
+    QCOMPARE(session.dataFrame().mid(4, 2), QByteArray(2, '\0'));
+    QCOMPARE(session.dataFrame().mid(11, 64), image.mid(65536 * 64, 64));
+    QVERIFY(session.onDataAck(65535).ignored);   // the last one before the wrap, late
+    QVERIFY(!session.onDataAck(0).ignored);
+    QCOMPARE(session.onDataAck(1).frame, buildFrameV1(0x00, Cmd::Stop, QByteArray::fromHex("03"), 2));
+}
+
+void TestUpgrade::resendsThenGivesUp()
+{
+    UpgradeSession session;
+    bringTo(session, State::Erasing);
+    const QByteArray erase = session.eraseFrame();
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(session.onReplyTimeout().frame, erase);
+    const QByteArray start = session.onEraseDone().frame;   // a new request starts the count afresh
+    for (int i = 0; i < UpgradeSession::MaxResends; ++i)
+        QCOMPARE(session.onReplyTimeout().frame, start);
+    const UpgradeSession::Reaction abort = session.onReplyTimeout();
+    QVERIFY(abort.endsUpgrade && abort.frame.isEmpty() && !session.awaitingReply());
+    QCOMPARE(abort.messages.value(0).en, QStringLiteral("Upgrade timed out, aborted"));
+    QVERIFY(session.onStartReply(Accepted).ignored);   // the late answer finds nothing to continue
+    QVERIFY(session.onReplyTimeout().frame.isEmpty());
+}
+
+void TestUpgrade::driverEndsWithTheLink()
+{
+    UpgradeDriver driver;
+    driver.setReplyTimeouts({50, 50, 50});
+    QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
+    QSignalSpy messages(&driver, &UpgradeDriver::message);
+    QSignalSpy activeChanged(&driver, &UpgradeDriver::activeChanged);
+    driver.load(counting(200));
+    driver.begin();
+    QCOMPARE(sent.count(), 1);
+    driver.handleReply(ParsedFrame{1, Cmd::EraseDone, 0, 0, Cmd::EraseDone, {}, true});
+    QCOMPARE(sent.count(), 2);
+
+    driver.abortForClosedLink();
+    QVERIFY(!driver.active());
+    QCOMPARE(driver.progress(), 0);
+    QCOMPARE(activeChanged.count(), 2);
+    QCOMPARE(messages.last().value(1).toString(), QStringLiteral("Upgrade aborted: serial port closed"));
+    QTest::qWait(200);   // four watchdog periods: nothing may be resent
+    driver.handleReply(ParsedFrame{1, Cmd::StartReply, 0, 0, Cmd::StartReply, Accepted, true});
+    QCOMPARE(sent.count(), 2);
+
+    driver.load(counting(10));   // a new upgrade can start at once
+    driver.begin();
+    QCOMPARE(sent.count(), 3);
+    QVERIFY(driver.active());
+}
+
+void TestUpgrade::driverRebootsOnceAfterVerification()
+{
+    UpgradeDriver driver;
+    QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
+    QSignalSpy completed(&driver, &UpgradeDriver::completed);
+    driver.load(counting(10));
+    driver.begin();
+    const auto answer = [&driver](quint8 id, const QByteArray &payload = {}) {
+        driver.handleReply(ParsedFrame{1, id, 0, 0, id, payload, true});
+    };
+    answer(Cmd::EraseDone);
+    answer(Cmd::StartReply, Accepted);
+    answer(Cmd::DataAck);
+    answer(Cmd::VerifyResult, Verified);
+    answer(Cmd::VerifyResult, Verified);   // answered again for a resent stop
+    QVERIFY(completed.wait(2000));
+    QTest::qWait(600);
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(sent.last().value(0).toByteArray(), UpgradeSession::softResetFrame());
+    QCOMPARE(sent.count(), 5);   // erase, start, packet, stop, reboot
+
+    // Closing the link in the half second before the reboot sends no reboot.
+    driver.load(counting(10));
+    driver.begin();
+    answer(Cmd::EraseDone);
+    answer(Cmd::StartReply, Accepted);
+    answer(Cmd::DataAck);
+    answer(Cmd::VerifyResult, Verified);
+    driver.abortForClosedLink();
+    QTest::qWait(700);
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(sent.count(), 9);
+}
+
+void TestUpgrade::readsOnlyWholeRegularFiles()
+{
+    QTemporaryDir dir;
+    QByteArray image;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.bin"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QCOMPARE(readFirmwareImage(fifo, 1024, image), FirmwareImageError::CannotOpen);
+    QCOMPARE(readFirmwareImage(dir.path(), 1024, image), FirmwareImageError::CannotOpen);
+    QCOMPARE(readFirmwareImage(QStringLiteral("/dev/zero"), 1024, image), FirmwareImageError::CannotOpen);
+    QCOMPARE(readFirmwareImage(dir.filePath(QStringLiteral("missing.bin")), 1024, image), FirmwareImageError::CannotOpen);
+
+    QFile file(dir.filePath(QStringLiteral("image.bin")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(counting(1000)) == 1000);
+    file.close();
+    QCOMPARE(readFirmwareImage(file.fileName(), 1000, image), FirmwareImageError::None);
+    QCOMPARE(image, counting(1000));
+    QCOMPARE(readFirmwareImage(file.fileName(), 999, image), FirmwareImageError::TooLarge);
+
+    // A read that fails half way is an error, never a shorter image.
+    FailingDevice failing(100 * 1024);
+    QCOMPARE(readFirmwareImage(failing, 1024 * 1024, image), FirmwareImageError::CannotRead);
+    QVERIFY(image.isEmpty());
+}
+
+// The controller loses the acknowledgement of packet 20, so the tool sits
+// waiting for it until its watchdog would resend the packet. Opening another
+// port then ends the upgrade there and then: the watchdog never fires, nothing
+// of the upgrade reaches the new port, and the old one hears no more.
+void TestUpgrade::openingAnotherPortEndsTheUpgrade()
+{
+    const int TransferTimeoutMs = 2000;
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-drop-ack", "20", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    QFile image(dir.filePath(QStringLiteral("image.bin")));
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(counting(64 * 1024)) == 64 * 1024);
+    image.close();
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    bridge.setUpgradeReplyTimeouts({30000, 10000, TransferTimeoutMs});
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    bridge.tavoxStartUpgrade(image.fileName());
+    QVERIFY(bridge.tavoxUpgrading());
+    const auto heardByOld = [&sim] { return simReceivedFrames(sim.errorOutput()); };
+    const auto lastHeardByOld = [&heardByOld] {
+        const QVector<SimReceivedFrame> frames = heardByOld();
+        return frames.isEmpty() ? QString() : frames.last().name;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lastHeardByOld().startsWith(QLatin1String("data packet seq 20,")), 10000);
+    const int heardBeforeSwitch = heardByOld().size();
+
+    SilentDevice next;
+    QVERIFY(bridge.openSerial(next.pty.slaveName(), 921600));
+    QVERIFY(!bridge.tavoxUpgrading());
+    QCOMPARE(bridge.tavoxUpgradeProgress(), 0);
+    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("Upgrade aborted")),
+             QStringList{QStringLiteral("Upgrade aborted: serial port closed")});
+    // The watching sees what the new port is sent: the exchange after opening.
+    const QStringList firstExchange{QStringLiteral("parameter read"), QStringLiteral("version query")};
+    QTRY_COMPARE(next.requests, firstExchange);
+
+    QTest::qWait(3 * TransferTimeoutMs);   // three periods of the old upgrade's watchdog
+    QCOMPARE(next.requests, firstExchange);
+    QCOMPARE(heardByOld().size(), heardBeforeSwitch);
+
+    // The same watching sees an upgrade's request once one is sent.
+    bridge.tavoxStartUpgrade(image.fileName());
+    QTRY_COMPARE(next.requests, firstExchange + QStringList{QStringLiteral("erase")});
+}
+
+QTEST_GUILESS_MAIN(TestUpgrade)
+#include "tst_upgrade.moc"

@@ -1,0 +1,110 @@
+#include "bridge/AppBridge.h"
+#include "window/WindowState.h"
+#include "window/LinkMonitor.h"
+#include "support/FakeBridge.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QFile>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QTemporaryDir>
+#include <QtQuickTest>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+const int Baud = 921600;
+}
+
+// Drives the upgrade of the real bridge behind the window's state objects,
+// on a line slow enough for the upgrade to be watched.
+class UpgradeRig : public QObject
+{
+    Q_OBJECT
+
+public:
+    UpgradeRig(AppBridge &bridge, QObject *parent)
+        : QObject(parent)
+        , m_bridge(bridge)
+    {
+        m_bridge.setUpgradeFileChooser([this](const QString &, const QString &, const QString &) { return m_path; });
+    }
+
+    Q_INVOKABLE bool openPacedController()
+    {
+        if (!m_paced.start())
+            return false;
+        m_bridge.closeSerial();
+        return reopen();
+    }
+
+    Q_INVOKABLE bool reopen() { return m_bridge.openSerial(m_paced.portName(), Baud); }
+    Q_INVOKABLE void closePort() { m_bridge.closeSerial(); }
+    Q_INVOKABLE void start() { m_bridge.tavoxStartUpgrade(m_path); }
+
+    // A new file of `size` bytes, chosen as the operator would.
+    Q_INVOKABLE bool chooseFile(int size)
+    {
+        m_path = m_dir.filePath(QStringLiteral("fw-%1.bin").arg(++m_files));
+        QFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5a')) != size)
+            return false;
+        file.close();
+        m_bridge.tavoxSelectUpgradeFile();
+        return true;
+    }
+
+private:
+    AppBridge &m_bridge;
+    SimProcess m_paced {{QStringLiteral("--baud"), QStringLiteral("115200")}};
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_files = 0;
+};
+
+// Every tests/qml/tst_*.qml file runs in its own engine; each gets a fresh
+// bridge double so that no file sees another's state. The window's state
+// objects come from a real bridge connected to the simulated controller, with
+// its parameters read: the state in which every panel action is allowed.
+class QuickTestSetup : public QObject
+{
+    Q_OBJECT
+
+public:
+    QuickTestSetup()
+    {
+        // Pulls in the product's library and with it the embedded images.
+        Q_INIT_RESOURCE(tavox);
+    }
+
+public slots:
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        auto *fakeBridge = new FakeBridge(engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("appBridge"), fakeBridge);
+        engine->rootContext()->setContextProperty(QStringLiteral("appFontFamily"),
+                                                  QStringLiteral("Noto Sans CJK SC"));
+        m_sims.push_back(std::make_unique<SimProcess>());
+        m_bridges.push_back(std::make_unique<AppBridge>());
+        AppBridge &bridge = *m_bridges.back();
+        publishWindowState(*engine->rootContext(), bridge, *engine);
+        // The documents show the heartbeat values the tests put into the double.
+        publishLiveTelemetry(*engine->rootContext(), *fakeBridge, *engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("upgradeRig"), new UpgradeRig(bridge, engine));
+        if (!m_sims.back()->start() || !bridge.openSerial(m_sims.back()->portName(), Baud))
+            qFatal("no simulated controller for the Qt Quick tests");
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
+    }
+
+private:
+    std::vector<std::unique_ptr<SimProcess>> m_sims;
+    // Outlive the engines, whose state objects refer to them.
+    std::vector<std::unique_ptr<AppBridge>> m_bridges;
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tst_quick, QuickTestSetup)
+
+#include "tst_quick.moc"

@@ -1,0 +1,618 @@
+// Backup, restore with its difference table, and the snapshot kept before an
+// upgrade: the real bridge against the simulated controller, real files in
+// temporary folders.
+#include "bridge/AppBridge.h"
+#include "service/ParamBackup.h"
+#include "service/ParamRestore.h"
+#include "service/ParamWrites.h"
+#include "window/UpgradeMonitor.h"
+#include "service/UpgradeSnapshot.h"
+#include "device/ParamSnapshots.h"
+#include "support/BridgeTestUtils.h"
+#include "support/ParamChanges.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Waiting.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const int Baud = 921600;
+
+// A bridge on a fresh simulated controller, its parameters read.
+struct Rig
+{
+    explicit Rig(const QStringList &simArguments = {}) : sim(simArguments) {}
+
+    bool open()
+    {
+        bridge.setLanguage(QStringLiteral("en"));
+        if (!sim.start() || !bridge.openSerial(sim.portName(), Baud))
+            return false;
+        return QTest::qWaitFor([this] { return bridge.paramBlocksReceived() > 0
+                                               && bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 10000);
+    }
+
+    // Asks the controller for its block and waits for the answer.
+    bool reread()
+    {
+        const int before = bridge.paramBlocksReceived();
+        return QTest::qWaitFor([&] {
+            if (bridge.paramBlocksReceived() > before)
+                return true;
+            bridge.tavoxReadParams();
+            return QTest::qWaitFor([&] { return bridge.paramBlocksReceived() > before; }, 1000);
+        }, 10000);
+    }
+
+    int value(const QString &field) const { return ParamFile::value(bridge.paramBlock(), field); }
+
+    SimProcess sim;
+    AppBridge bridge;
+};
+
+QStringList fieldsOf(const ParamRestore &restore)
+{
+    QStringList fields;
+    for (int row = 0; row < restore.rowCount(); ++row)
+        fields << restore.data(restore.index(row), ParamRestore::FieldRole).toString();
+    return fields;
+}
+
+// A second controller, another firmware, every frame it receives logged.
+const QString OtherFirmware = QStringLiteral("2.0.0.1");
+const QStringList AnsweringController {QStringLiteral("--verbose"), QStringLiteral("--firmware"), OtherFirmware};
+// As a controller in its bootloader: it answers the version query and no parameter read.
+const QStringList SilentController = AnsweringController
+    + QStringList {QStringLiteral("--fault-silent-params-after"), QStringLiteral("0")};
+
+// The first controller's own tuning, which no other controller starts with.
+bool tune(Rig &rig)
+{
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteGimbalConfig(rig.bridge.tavoxFpvMode(), 44, rig.bridge.tavoxRollMaxSpeed(),
+                                      rig.bridge.tavoxYawMaxSpeed());
+    return rig.reread() && rig.value(QStringLiteral("camera.position")) == 1
+        && rig.value(QStringLiteral("gimbal.pitchMaxSpeed")) == 44;
+}
+
+QString firmwareFile(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    return writeFile(path, QByteArray(1000, '\x5a')) ? path : QString();
+}
+
+// What `sim` was asked besides parameter reads and the upgrade: every write and restart, by its sub-command.
+QString requestsBesidesReads(const SimProcess &sim)
+{
+    return requestSequence(simReceivedFrames(sim.errorOutput())).remove(QStringLiteral("C0")).simplified();
+}
+
+int verificationOf(const ParamRestore &restore, const QString &field)
+{
+    const int row = fieldsOf(restore).indexOf(field);
+    return row < 0 ? -1 : restore.data(restore.index(row), ParamRestore::VerificationRole).toInt();
+}
+}
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { removeConfigFile(); }
+    void snapshotFolderKeepsTheNewestTwenty();
+    void snapshotIntoAnUnusableFolderIsReported();
+    void fileValuesAreTakenUpToTheirLimitOnly_data();
+    void fileValuesAreTakenUpToTheirLimitOnly();
+    void restoreRefusesMalformedAndForeignFiles();
+    void restoreRunsRestartingWritesLastEachWaitedFor();
+    void backupThenRestoreTheTickedFieldsOnly();
+    void unansweredReadsSaveNothingAndVerifyNothing();
+    void snapshotBeforeUpgradeIsOfferedBackAfterReset();
+    void servicesTakeNothingReadBeforeTheReopen();
+    void servicesTakeTheBlockReadOnThisLink();
+    void snapshotEndsWithTheLinkItWasTakenOn_data();
+    void snapshotEndsWithTheLinkItWasTakenOn();
+    void restoreTableIsWrittenOnlyToItsController();
+    void backupBlockOfAnEndedLinkIsNotSaved();
+};
+
+void TestBackup::snapshotFolderKeepsTheNewestTwenty()
+{
+    QTemporaryDir dir;
+    const ParamSnapshots snapshots(dir.filePath(QStringLiteral("snapshots")));
+    ParamFile::Contents contents;
+    contents.firmwareVersion = QStringLiteral("1.0.0.60");
+    const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
+    QString error;
+    for (int i = 0; i < ParamSnapshots::Kept + 2; ++i)
+        QVERIFY2(!snapshots.save(contents, start.addSecs(i), error).isEmpty(), qPrintable(error));
+
+    const QStringList files = snapshots.files();
+    QCOMPARE(files.size(), ParamSnapshots::Kept);
+    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010002.json")));
+    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021.json")));
+    ParamFile::Contents read;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(files.last(), read, problem));
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000.json"));
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start), QStringLiteral("v1-2-beta_20261207-010000.json"));
+}
+
+void TestBackup::snapshotIntoAnUnusableFolderIsReported()
+{
+    QTemporaryDir dir;
+    const QString notAFolder = dir.filePath(QStringLiteral("file"));
+    QVERIFY(writeFile(notAFolder, "x"));
+    QString error;
+    const QString path = ParamSnapshots(notAFolder + QStringLiteral("/snapshots")).save({}, QDateTime::currentDateTime(), error);
+    QVERIFY(path.isEmpty());
+    QVERIFY(error.contains(QStringLiteral("cannot create")));
+    QCOMPARE(readFile(notAFolder), QByteArray("x"));
+}
+
+// Each kind of field at its highest value, then one above it; the field's key
+// is the only one of its name in a file of that form.
+void TestBackup::fileValuesAreTakenUpToTheirLimitOnly_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("maximum");
+    QTest::newRow("direction") << int(ParamBlockForm::PhotoVideo) << "sbus.rollDirection" << 1;
+    QTest::newRow("torque") << int(ParamBlockForm::Crsf) << "gimbal.yawMaxTorque" << 65535;
+    QTest::newRow("camera position") << int(ParamBlockForm::Crsf) << "camera.position" << 255;
+    QTest::newRow("speed") << int(ParamBlockForm::Base) << "gimbal.rollMaxSpeed" << 255;
+}
+
+void TestBackup::fileValuesAreTakenUpToTheirLimitOnly()
+{
+    QFETCH(int, form);
+    QFETCH(QString, field);
+    QFETCH(int, maximum);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limits.json"));
+    ParamFile::Contents written;
+    written.form = ParamBlockForm(form);
+    const QString text = QString::fromUtf8(ParamFile::toJson(written));
+    const QRegularExpression key(QStringLiteral("\"%1\": \\d+").arg(field.section(QLatin1Char('.'), 1)));
+    const QRegularExpressionMatch match = key.match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(text));
+    const int line = text.left(match.capturedStart()).count(QLatin1Char('\n')) + 1;
+    const auto withValue = [&](int value) {
+        return QString(text).replace(match.capturedStart(), match.capturedLength(),
+                                     QStringLiteral("\"%1\": %2").arg(field.section(QLatin1Char('.'), 1)).arg(value));
+    };
+
+    ParamFile::Contents read;
+    ParamFile::Problem problem;
+    QVERIFY(writeFile(path, withValue(maximum).toUtf8()));
+    QVERIFY2(ParamFile::load(path, read, problem), qPrintable(problem.describe(path).en));
+    QCOMPARE(ParamFile::value(read.block, field), maximum);
+
+    QVERIFY(writeFile(path, withValue(maximum + 1).toUtf8()));
+    QVERIFY(!ParamFile::load(path, read, problem));
+    QCOMPARE(problem.describe(path).en, QStringLiteral("%1, line %2: field params.%3: value %4 out of range 0..%5")
+                                            .arg(path).arg(line).arg(field).arg(maximum + 1).arg(maximum));
+    QCOMPARE(ParamFile::value(read.block, field), maximum);   // a refused file changes nothing read before
+}
+
+void TestBackup::restoreRefusesMalformedAndForeignFiles()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    ParamRestore restore(rig.bridge);
+    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
+    QTemporaryDir dir;
+
+    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
+    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"
+                                 "  \"sbus\": { \"pitchChannel\": 300 \n"));
+    QVERIFY(!restore.openFile(malformed));
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QVERIFY2(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ")),
+             qPrintable(messageTexts(rig.bridge).last()));
+    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("malformed.json")));
+
+    ParamFile::Contents base;
+    base.form = ParamBlockForm::Base;
+    base.block = rig.bridge.paramBlock();
+    base.block.pitchMaxSpeed = 1;
+    const QString foreign = dir.filePath(QStringLiteral("base.json"));
+    QString error;
+    QVERIFY(ParamFile::save(foreign, base, error));
+    QVERIFY(!restore.openFile(foreign));
+    QCOMPARE(restore.rowCount(), 0);
+    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
+
+    restore.writeSelected();
+    QCOMPARE(writes.count(), 0);
+}
+
+void TestBackup::backupThenRestoreTheTickedFieldsOnly()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
+    QString suggested;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode mode, const QString &, const QString &suggestion, const QString &) {
+        suggested = suggestion;
+        return mode == FileDialogMode::Save ? backupPath : QString();
+    });
+    const ParamBlock original = rig.bridge.paramBlock();
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), 10000);
+    QCOMPARE(backup.lastPath(), backupPath);
+    QVERIFY(suggested.endsWith(QStringLiteral("tavox-params_1.0.0.60_%1.json")
+                                   .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("Parameters backed up to %1").arg(backupPath));
+
+    // The operator changes speeds, camera position and a torque on the controller.
+    rig.bridge.tavoxWriteGimbalConfig(original.fpvMode, 11, 22, 33);
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteTorque(original.pitchMaxTorque + 100, original.rollMaxTorque, original.yawMaxTorque);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.linkSession().scheduledCount(), 0, 10000);
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+
+    ParamRestore restore(rig.bridge);
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &, const QString &) {
+        return mode == FileDialogMode::Open ? backupPath : QString();
+    });
+    restore.chooseFile();
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.rollMaxSpeed", "gimbal.yawMaxSpeed",
+                                              "gimbal.pitchMaxTorque", "camera.position"}));
+    QCOMPARE(restore.checkedCount(), 5);
+    QVERIFY(restore.selectionRestartsController());
+
+    // Unticking the torque leaves nothing that restarts the controller.
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), false);
+    QVERIFY(!restore.selectionRestartsController());
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), true);
+    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.rollMaxSpeed")), false);
+    QCOMPARE(restore.checkedCount(), 4);
+
+    restore.writeSelected();
+    QCOMPARE(restore.state(), ParamRestore::Writing);
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 30000);
+    QCOMPARE(restore.state(), ParamRestore::Verified);
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxSpeed")), int(ParamRestore::Matches));
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxTorque")), int(ParamRestore::Matches));
+    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.rollMaxSpeed")), int(ParamRestore::NotChecked));
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("4 parameters restored and verified"));
+
+    // What the controller holds now, asked afresh: the ticked fields restored, the unticked one as changed.
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxSpeed")), int(original.pitchMaxSpeed));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.yawMaxSpeed")), int(original.yawMaxSpeed));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxTorque")), int(original.pitchMaxTorque));
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), int(original.cameraPosition));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
+}
+
+// A file that differs from the controller in every field: the writes that
+// leave the controller running go first; then, one receiver at a time, its
+// channels with the activation, restart and reads that follow; the torque and
+// its restart last, and the verifying read only once the controller has had
+// time to come back.
+void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
+{
+    Rig rig({QStringLiteral("--verbose"), QStringLiteral("--hb-rate"), QStringLiteral("0")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block = withFieldsChanged(file.block, file.form);
+    const QString path = dir.filePath(QStringLiteral("every-field.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(restore.rowCount(), ParamFile::fieldNames(ParamBlockForm::Crsf).size());
+    const int before = simReceivedFrames(rig.sim.errorOutput()).size();
+
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 60000);
+    QCOMPARE(restore.state(), ParamRestore::Verified);
+    const QVector<SimReceivedFrame> received = simReceivedFrames(rig.sim.errorOutput()).mid(before);
+    QCOMPARE(requestSequence(received), QStringLiteral("A2 A3 A4 A0 90 91 C0 A1 90 91 C0 A7 90 91 C0 A5 91 C0"));
+    // Half the wait at least, however late a busy machine lets the simulator read either frame.
+    const qint64 settledMs = msFromLastRebootToRead(received);
+    QVERIFY2(settledMs >= ParamRestore::RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
+}
+
+// A controller that answered the read at the open and no later one.
+void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
+{
+    Rig rig({QStringLiteral("--fault-silent-params-after"), QStringLiteral("1")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamBackup backup(rig.bridge);
+    int dialogs = 0;
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return dir.filePath(QStringLiteral("backup.json"));
+    });
+    backup.backUp();
+    QVERIFY(backup.busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + 5000);
+    QCOMPARE(dialogs, 0);
+    QVERIFY(backup.lastPath().isEmpty());
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
+
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block.cameraPosition = rig.bridge.paramBlock().cameraPosition == 0 ? 1 : 0;
+    const QString path = dir.filePath(QStringLiteral("camera.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() != ParamRestore::Writing && restore.state() != ParamRestore::Verifying,
+                             ParamRestore::ReadTimeoutMs + ParamRestore::RestartSettleMs + 15000);
+    QCOMPARE(restore.state(), ParamRestore::Failed);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing verified"));
+}
+
+void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
+{
+    Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    rig.bridge.tavoxWriteCameraPosition(1);
+    rig.bridge.tavoxWriteGimbalConfig(rig.bridge.tavoxFpvMode(), 44, rig.bridge.tavoxRollMaxSpeed(),
+                                      rig.bridge.tavoxYawMaxSpeed());
+    QVERIFY(rig.reread());
+
+    const QString firmware = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(firmware, QByteArray(1000, '\x5a')));
+    rig.bridge.tavoxStartUpgrade(firmware);
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    // Written as the upgrade starts, with the values from before it.
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QCOMPARE(snapshot.snapshotPath(), snapshot.snapshots().files().first());
+    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("1.0.0.60_")));
+    ParamFile::Contents saved;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+    QCOMPARE(int(saved.block.cameraPosition), 1);
+    QCOMPARE(int(saved.block.pitchMaxSpeed), 44);
+
+    QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), 20000);
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
+    QVERIFY(messageTexts(rig.bridge).contains(
+        QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
+
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    snapshot.showRestore();
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(!snapshot.restoreOffered());
+    QCOMPARE(restore.sourceName(), QFileInfo(snapshot.snapshotPath()).fileName());
+    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "camera.position"}));
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified, 20000);
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 1);
+}
+
+// Controller A read and tuned, then the port switched to a controller that
+// answers no parameter read: the window still shows A's values, but none of
+// them is saved or written as the attached controller's.
+void TestBackup::servicesTakeNothingReadBeforeTheReopen()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    ParamFile::Contents fileOfA = paramFileContentsOf(rig.bridge);
+    fileOfA.block.pitchMaxSpeed = 55;
+    const QString pathOfA = dir.filePath(QStringLiteral("a.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(pathOfA, fileOfA, error), qPrintable(error));
+    ParamBackup backup(rig.bridge);
+    int dialogs = 0;
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return dir.filePath(QStringLiteral("backup.json"));
+    });
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess silent(SilentController);
+    QVERIFY(silent.start());
+
+    QVERIFY(rig.bridge.openSerial(silent.portName(), Baud));
+    QCOMPARE(rig.bridge.tavoxFirmwareVersion(), QStringLiteral("1.0.0.60"));   // shown until replaced
+    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(!monitor.keepsSnapshot());
+
+    QVERIFY(!restore.openFile(pathOfA));
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("The values shown were read before the port was opened again; "
+                                                             "read the attached controller's parameters first"));
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
+    QCOMPARE(dialogs, 0);
+    QVERIFY(backup.lastPath().isEmpty());
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
+
+    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    QVERIFY(snapshot.snapshots().files().isEmpty());
+    QVERIFY(snapshot.snapshotPath().isEmpty());
+    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral(
+        "No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
+    QVERIFY(completed.wait(ProcessWaitMs));
+    // The upgraded controller's versions: where a comparison with a snapshot would begin.
+    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
+    QVERIFY(!snapshot.restoreOffered());
+    QCOMPARE(requestsBesidesReads(silent), QString());
+}
+
+// The positive control of the test above: a controller that answers, read
+// after the switch, is the one whose block and versions are kept.
+void TestBackup::servicesTakeTheBlockReadOnThisLink()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
+    QString suggested;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &suggestion, const QString &) {
+        suggested = suggestion;
+        return backupPath;
+    });
+    ParamRestore restore(rig.bridge);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.keepsSnapshot() && monitor.currentFirmware() == OtherFirmware, ProcessWaitMs);
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
+    QCOMPARE(backup.lastPath(), backupPath);
+    QVERIFY2(QFileInfo(suggested).fileName().startsWith(QStringLiteral("tavox-params_2.0.0.1_")), qPrintable(suggested));
+    ParamFile::Contents saved;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(backupPath, saved, problem));
+    QCOMPARE(saved.firmwareVersion, OtherFirmware);
+    QCOMPARE(int(saved.block.cameraPosition), 0);
+
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QVERIFY(rig.bridge.tavoxUpgrading());
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("2.0.0.1_")));
+    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+    QCOMPARE(int(saved.block.cameraPosition), 0);
+    QVERIFY(saved.block.pitchMaxSpeed != 44);
+}
+
+// A snapshot of A's tuning, A upgraded and reset, then the port switched to
+// another controller before or after the offer to restore the snapshot.
+void TestBackup::snapshotEndsWithTheLinkItWasTakenOn_data()
+{
+    QTest::addColumn<bool>("offeredFirst");
+    QTest::newRow("switched before the comparison") << false;
+    QTest::newRow("switched while offered") << true;
+}
+
+void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
+{
+    QFETCH(bool, offeredFirst);
+    Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
+    QVERIFY(rig.open());
+    QVERIFY(tune(rig));
+    QTemporaryDir dir;
+    ParamRestore restore(rig.bridge);
+    QSignalSpy opened(&restore, &ParamRestore::opened);
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
+    UpgradeMonitor monitor(rig.bridge);
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
+    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QVERIFY(completed.wait(ProcessWaitMs));
+    if (offeredFirst)
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), ProcessWaitMs);
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QVERIFY(!snapshot.restoreOffered());
+    QVERIFY(messageTexts(rig.bridge).contains(
+        QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or "
+                       "restored from the snapshot taken before the upgrade; it stays in %1").arg(snapshot.snapshotPath())));
+    // Its versions, then a block of its own (not A's tuning): where the comparison would come.
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QVERIFY(rig.reread());
+    QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
+    QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
+    QVERIFY(!snapshot.restoreOffered());
+    snapshot.showRestore();
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(requestsBesidesReads(answering), QString());
+}
+
+// A's difference table, laid out while A was attached, and "Write selected"
+// once another controller, read on its own link, is on the port.
+void TestBackup::restoreTableIsWrittenOnlyToItsController()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
+    file.block.cameraPosition = 1;
+    const QString path = dir.filePath(QStringLiteral("camera.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.openFile(path));
+    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+
+    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QVERIFY(rig.reread());
+    restore.writeSelected();
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(),
+             QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
+                            "nothing was written. Open the file again"));
+    QVERIFY(rig.bridge.waitForFramesWritten(ProcessWaitMs));
+    QVERIFY(rig.reread());   // every frame sent before it has reached the controller
+    QCOMPARE(requestsBesidesReads(answering), QString());
+}
+
+// The port is switched to another controller in the very turn of the event
+// loop in which the block of a backup arrives, before the backup saves it.
+void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("backup.json"));
+    int dialogs = 0;
+    ParamBackup backup(rig.bridge);
+    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
+        ++dialogs;
+        return path;
+    });
+    SimProcess answering(AnsweringController);
+    QVERIFY(answering.start());
+    const int blocksBefore = rig.bridge.paramBlocksReceived();
+    QObject switcher;
+    connect(&rig.bridge, &AppBridge::tavoxParamsChanged, &switcher, [&] {
+        if (rig.bridge.paramBlocksReceived() > blocksBefore && rig.bridge.portName() != answering.portName())
+            rig.bridge.openSerial(answering.portName(), Baud);
+    });
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
+    QVERIFY(runTimersDueWithin(0));   // the block's own delivery to the backup
+    QCOMPARE(dialogs, 0);
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("The serial port closed; nothing was backed up")));
+}
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_backup.moc"

@@ -1,0 +1,434 @@
+// The accelerometer calibration guide: its states over a bridge double with
+// a short silence allowance, and end to end against the simulated controller,
+// including one that falls silent in the middle of a calibration.
+#include "bridge/AppBridge.h"
+#include "window/CalibrationGuide.h"
+#include "support/FakeBridge.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+const int Baud = 921600;
+const int ShortTimeoutMs = 300;
+
+const QString WaitingText = QStringLiteral("○ Waiting for device...");
+const QString DoneText = QStringLiteral("✓ Done! Click Activate → Restart");
+const QString CancelledText = QStringLiteral("Accelerometer calibration cancelled. The controller has no command to "
+                                             "stop it; further progress of this run is ignored.");
+const QString PortClosedText = QStringLiteral("The port closed; the accelerometer calibration guide has ended.");
+
+int accelRequestsReceived(const SimProcess &sim)
+{
+    return sim.errorOutput().count(QStringLiteral("RX command 0x8F"));
+}
+}
+
+class TestCalibration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    // The guide on its own.
+    void startSendsTheRequestAndWaits();
+    void startWithoutPortLeavesItToTheBridge();
+    void followsTheReportedSteps_data();
+    void followsTheReportedSteps();
+    void resultStaysUntilClosed();
+    void silenceTimesOutAndEachReportRestartsTheClock();
+    void lateReportAfterSilenceResumes();
+    void retryAsksAgainFromTheFirstFace();
+    void runAfterOneStoppedAtTheFirstFaceShowsIt();
+    void cancelIgnoresLaterProgress();
+    void linkCloseEndsTheGuide();
+    void instructionFollowsTheLanguage();
+
+    // Against the simulated controller.
+    void silentControllerTimesOutAndRetryCompletes();
+    void retryAfterSilenceAtTheFirstFace();
+    void cancelledRunIsIgnoredWhileTheControllerGoesOn();
+    void closingThePortMidRunEndsTheGuide_data();
+    void closingThePortMidRunEndsTheGuide();
+    void silenceAfterAStepOutsideTheRunIsRefused();
+
+private:
+    // Signalled even when repeated, so that a repeat is seen to change nothing.
+    void report(int step);
+    void startGuide();
+    void waitOutTheSilenceAllowance();
+
+    std::unique_ptr<FakeBridge> m_fake;
+    std::unique_ptr<CalibrationGuide> m_guide;
+    std::unique_ptr<QSignalSpy> m_log;
+};
+
+void TestCalibration::init()
+{
+    m_guide.reset();
+    m_fake = std::make_unique<FakeBridge>();
+    m_fake->setProperty("language", QStringLiteral("en"));
+    m_fake->setProperty("serialOpened", true);
+    m_guide = std::make_unique<CalibrationGuide>();
+    m_guide->setSource(m_fake.get());
+    m_guide->setTimeoutMs(ShortTimeoutMs);
+    m_log = std::make_unique<QSignalSpy>(m_guide.get(), &CalibrationGuide::logMessage);
+}
+
+void TestCalibration::report(int step)
+{
+    m_fake->setProperty("accelCaliState", step);
+    emit m_fake->accelCaliStateChanged();
+}
+
+void TestCalibration::startGuide()
+{
+    QVERIFY(m_guide->start());
+    QCOMPARE(m_guide->state(), CalibrationGuide::Waiting);
+}
+
+// Runs the event loop until a second guide, started now with the same silence allowance and never answered,
+// has timed out. Timers fire in the order they fall due, however late a busy machine runs them: an allowance
+// the guide under test started earlier has run out by then, and would have been seen to.
+void TestCalibration::waitOutTheSilenceAllowance()
+{
+    FakeBridge source;
+    source.setProperty("serialOpened", true);
+    CalibrationGuide control;
+    control.setSource(&source);
+    control.setTimeoutMs(m_guide->timeoutMs());
+    QVERIFY(control.start());
+    QTRY_COMPARE_WITH_TIMEOUT(control.state(), CalibrationGuide::TimedOut, ProcessWaitMs);
+}
+
+void TestCalibration::startSendsTheRequestAndWaits()
+{
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QVERIFY(!m_guide->active());
+    QCOMPARE(m_guide->instruction(), QString());
+
+    // The previous run's last report is no progress of this one.
+    m_fake->setProperty("accelCaliState", 8);
+    startGuide();
+    QCOMPARE(m_fake->callNames(), QStringList {QStringLiteral("tavoxSendCalibration")});
+    QCOMPARE(m_fake->lastArgs(QStringLiteral("tavoxSendCalibration")).toList(), QVariantList {2});
+    QVERIFY(m_guide->active());
+    QVERIFY(m_guide->running());
+    QCOMPARE(m_guide->step(), -1);
+    QCOMPARE(m_guide->doneCount(), 0);
+    QCOMPARE(m_guide->instruction(), WaitingText);
+}
+
+void TestCalibration::startWithoutPortLeavesItToTheBridge()
+{
+    m_fake->setProperty("serialOpened", false);
+    QVERIFY(!m_guide->start());
+    // The bridge is still asked: it is the one that tells the operator to open a port.
+    QCOMPARE(m_fake->callNames(), QStringList {QStringLiteral("tavoxSendCalibration")});
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+
+    // Reports while idle belong to no calibration started here.
+    report(3);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_guide->step(), -1);
+}
+
+void TestCalibration::followsTheReportedSteps_data()
+{
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("doneCount");
+    QTest::addColumn<QString>("instruction");
+
+    QTest::newRow("first face") << QList<int> {1} << int(CalibrationGuide::Placing) << 1 << 0
+                                << QStringLiteral("● Place device UP");
+    QTest::newRow("midway") << QList<int> {1, 2, 3, 4} << int(CalibrationGuide::Placing) << 4 << 3
+                            << QStringLiteral("● Place device BACK");
+    QTest::newRow("skipped and repeated") << QList<int> {1, 5, 5} << int(CalibrationGuide::Placing) << 5 << 4
+                                          << QStringLiteral("● Place device LEFT");
+    QTest::newRow("computing") << QList<int> {6, 7} << int(CalibrationGuide::Computing) << 7 << 6
+                               << QStringLiteral("○ Calculating...");
+    QTest::newRow("succeeded") << QList<int> {7, 8} << int(CalibrationGuide::Succeeded) << 8 << 6 << DoneText;
+    QTest::newRow("out of range keeps the last step") << QList<int> {2, 0, 9, -2147483647 - 1}
+                                                      << int(CalibrationGuide::Placing) << 2 << 1
+                                                      << QStringLiteral("● Place device FRONT");
+}
+
+void TestCalibration::followsTheReportedSteps()
+{
+    QFETCH(QList<int>, steps);
+    QFETCH(int, state);
+    QFETCH(int, step);
+    QFETCH(int, doneCount);
+    QFETCH(QString, instruction);
+
+    startGuide();
+    for (int reported : steps)
+        report(reported);
+    QCOMPARE(int(m_guide->state()), state);
+    QCOMPARE(m_guide->step(), step);
+    QCOMPARE(m_guide->doneCount(), doneCount);
+    QCOMPARE(m_guide->instruction(), instruction);
+    QCOMPARE(m_log->count(), 0);
+}
+
+void TestCalibration::resultStaysUntilClosed()
+{
+    startGuide();
+    report(8);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Succeeded);
+    // Past the silence allowance, the result is still there: nothing runs any more.
+    QSignalSpy changes(m_guide.get(), &CalibrationGuide::changed);
+    waitOutTheSilenceAllowance();
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Succeeded);
+    QCOMPARE(m_guide->instruction(), DoneText);
+
+    // A report after the result belongs to no calibration followed here.
+    report(2);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Succeeded);
+
+    m_guide->close();
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_guide->step(), -1);
+    QCOMPARE(m_log->count(), 0);   // dismissing a result cancels nothing
+}
+
+void TestCalibration::silenceTimesOutAndEachReportRestartsTheClock()
+{
+    m_guide->setTimeoutMs(1000);
+    startGuide();
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY(clock.elapsed() >= 600);
+    report(1);
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    QVERIFY(m_log->wait(5000));
+    // Timed from the report (a coarse timer may fire 5 % early), not from the
+    // start, which would have ended it at most 450 ms after the report.
+    QVERIFY2(sinceReport.elapsed() >= 900, qPrintable(QString::number(sinceReport.elapsed())));
+    QCOMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+    QVERIFY(m_guide->active());
+    QVERIFY(!m_guide->running());
+    const QString silence = QStringLiteral("No progress from the device for 1 s. Check the device and the cable, "
+                                           "then click Retry.");
+    QCOMPARE(m_guide->instruction(), silence);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), silence);
+    // The faces keep showing where the run stopped.
+    QCOMPARE(m_guide->step(), 1);
+}
+
+void TestCalibration::lateReportAfterSilenceResumes()
+{
+    startGuide();
+    report(2);
+    QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+    report(3);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
+    QCOMPARE(m_guide->step(), 3);
+    // and is watched again
+    QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+    QCOMPARE(m_log->count(), 2);
+}
+
+void TestCalibration::retryAsksAgainFromTheFirstFace()
+{
+    startGuide();
+    report(4);
+    QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+    QVERIFY(m_guide->retry());
+    QCOMPARE(m_fake->callNames(), (QStringList {QStringLiteral("tavoxSendCalibration"),
+                                                QStringLiteral("tavoxSendCalibration")}));
+    QCOMPARE(m_guide->state(), CalibrationGuide::Waiting);
+    QCOMPARE(m_guide->step(), -1);
+    QCOMPARE(m_guide->doneCount(), 0);
+    report(1);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
+}
+
+// The bridge signals a report only when it differs from the last one.
+void TestCalibration::runAfterOneStoppedAtTheFirstFaceShowsIt()
+{
+    m_fake->setProperty("accelCaliState", 1);
+    QVERIFY(m_guide->start());
+    QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
+    QCOMPARE(m_guide->step(), 1);
+    QCOMPARE(m_guide->instruction(), QStringLiteral("● Place device UP"));
+    report(2);
+    QCOMPARE(m_guide->step(), 2);
+}
+
+void TestCalibration::cancelIgnoresLaterProgress()
+{
+    startGuide();
+    report(2);
+    m_guide->close();
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), CancelledText);
+    // Nothing goes to the controller: it has no command that stops a calibration.
+    QCOMPARE(m_fake->callNames().size(), 1);
+
+    report(3);
+    report(8);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_guide->step(), -1);
+    // Nor does a cancelled run time out later.
+    QSignalSpy changes(m_guide.get(), &CalibrationGuide::changed);
+    waitOutTheSilenceAllowance();
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(m_log->count(), 0);
+
+    // A timed-out run is cancelled the same way.
+    startGuide();
+    QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+    m_log->clear();
+    m_guide->close();
+    QCOMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), CancelledText);
+}
+
+void TestCalibration::linkCloseEndsTheGuide()
+{
+    startGuide();
+    report(4);
+    m_fake->setProperty("serialOpened", false);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_guide->step(), -1);
+    QCOMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), PortClosedText);
+
+    // A finished result goes too, without a word: nothing was under way.
+    m_fake->setProperty("serialOpened", true);
+    startGuide();
+    report(8);
+    m_fake->setProperty("serialOpened", false);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_log->count(), 0);
+}
+
+void TestCalibration::instructionFollowsTheLanguage()
+{
+    startGuide();
+    report(3);
+    QSignalSpy changes(m_guide.get(), &CalibrationGuide::changed);
+    m_fake->setProperty("language", QStringLiteral("zh"));
+    QVERIFY(changes.count() >= 1);
+    QCOMPARE(m_guide->instruction(), QStringLiteral("● 请将设备倒放（下）面朝上"));
+    m_guide->close();
+    QCOMPARE(m_log->takeFirst().at(0).toString(),
+             QStringLiteral("已取消加速度计校准。控制器没有停止校准的指令，本次校准之后的进度将被忽略。"));
+}
+
+void TestCalibration::silentControllerTimesOutAndRetryCompletes()
+{
+    SimProcess sim({"--verbose", "--accel-step-ms", "100", "--fault-silent-calibration", "2"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    guide->setTimeoutMs(1500);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QVERIFY(guide->start());
+    QTRY_COMPARE_WITH_TIMEOUT(guide->step(), 2, ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::TimedOut, ProcessWaitMs);
+    QCOMPARE(guide->step(), 2);
+    QVERIFY2(bridge.messageLog().contains(QStringLiteral("No progress from the device for 2 s.")),
+             qPrintable(bridge.messageLog()));
+    QVERIFY(!bridge.messageLog().contains(QStringLiteral("Accel Calib succeeded")));
+
+    QVERIFY(guide->retry());
+    QCOMPARE(guide->state(), CalibrationGuide::Waiting);
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::Succeeded, ProcessWaitMs);
+    QCOMPARE(guide->doneCount(), 6);
+    QVERIFY(bridge.messageLog().contains(QStringLiteral("Accel Calib succeeded")));
+    QTRY_COMPARE_WITH_TIMEOUT(accelRequestsReceived(sim), 2, ProcessWaitMs);
+}
+
+void TestCalibration::retryAfterSilenceAtTheFirstFace()
+{
+    SimProcess sim({"--verbose", "--accel-step-ms", "60000", "--fault-silent-calibration", "1"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    guide->setTimeoutMs(ShortTimeoutMs);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QVERIFY(guide->start());
+    // A first face reported late, after the guide had already given up waiting, resumes the run.
+    QTRY_VERIFY_WITH_TIMEOUT(guide->state() == CalibrationGuide::TimedOut && guide->step() == 1, ProcessWaitMs);
+    guide->setTimeoutMs(CalibrationGuide::DefaultTimeoutMs);
+    QVERIFY(guide->retry());
+    QTRY_COMPARE_WITH_TIMEOUT(accelRequestsReceived(sim), 2, ProcessWaitMs);
+    // The controller asks for face 1 again, which the bridge does not signal twice.
+    QCOMPARE(guide->state(), CalibrationGuide::Placing);
+    QCOMPARE(guide->step(), 1);
+    QCOMPARE(bridge.accelCaliState(), 1);
+}
+
+void TestCalibration::cancelledRunIsIgnoredWhileTheControllerGoesOn()
+{
+    SimProcess sim({"--accel-step-ms", "200"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QVERIFY(guide->start());
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::Placing, ProcessWaitMs);
+    guide->close();
+    QVERIFY(bridge.messageLog().contains(CancelledText));
+    // The controller finishes its run; the guide stays closed.
+    QTRY_COMPARE_WITH_TIMEOUT(bridge.accelCaliState(), 8, ProcessWaitMs);
+    QCOMPARE(guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(guide->step(), -1);
+}
+
+void TestCalibration::closingThePortMidRunEndsTheGuide_data()
+{
+    QTest::addColumn<bool>("vanishes");
+    QTest::newRow("closed by the operator") << false;
+    QTest::newRow("controller gone") << true;
+}
+
+void TestCalibration::closingThePortMidRunEndsTheGuide()
+{
+    QFETCH(bool, vanishes);
+    SimProcess sim({"--accel-step-ms", "2000"});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QVERIFY(guide->start());
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::Placing, ProcessWaitMs);
+    if (vanishes)
+        sim.stop();
+    else
+        bridge.closeSerial();
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), ProcessWaitMs);
+    QCOMPARE(guide->state(), CalibrationGuide::Idle);
+    QVERIFY2(bridge.messageLog().contains(PortClosedText), qPrintable(bridge.messageLog()));
+}
+
+void TestCalibration::silenceAfterAStepOutsideTheRunIsRefused()
+{
+    SimProcess sim({"--fault-silent-calibration", "8"});
+    QVERIFY(!sim.start());
+    QCOMPARE(sim.stop(), 2);
+    QVERIFY2(sim.errorOutput().contains(QStringLiteral("--fault-silent-calibration takes a whole number from 0 to 7")),
+             qPrintable(sim.errorOutput()));
+}
+
+QTEST_GUILESS_MAIN(TestCalibration)
+#include "tst_calibration.moc"

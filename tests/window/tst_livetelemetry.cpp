@@ -1,0 +1,252 @@
+#include "bridge/AppBridge.h"
+#include "window/DisplayRhythm.h"
+#include "window/LiveTelemetry.h"
+#include "window/TelemetryHistory.h"
+#include "support/FakeBridge.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QElapsedTimer>
+#include <QMetaProperty>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <limits>
+#include <memory>
+
+namespace {
+// Longer than the shortest spacing of two publications.
+const int QuietSpellMs = 1000 / DisplayRhythm::MaxUpdatesPerSecond + 20;
+
+// The per-name change signal QML bindings on `name` listen to.
+QMetaMethod notifySignalOf(const QObject &map, const char *name)
+{
+    const QMetaObject *type = map.metaObject();
+    return type->property(type->indexOfProperty(name)).notifySignal();
+}
+
+std::unique_ptr<QSignalSpy> spyOn(QObject &map, const char *name)
+{
+    return std::make_unique<QSignalSpy>(&map, notifySignalOf(map, name));
+}
+
+// The double announces each property it is given; the bridge announces a
+// whole heartbeat once.
+void setQuietly(FakeBridge &source, const char *name, const QVariant &value)
+{
+    const QSignalBlocker quiet(source);
+    source.setProperty(name, value);
+}
+
+void heartbeat(FakeBridge &source, const char *name, const QVariant &value)
+{
+    setQuietly(source, name, value);
+    emit source.heartbeatChanged();
+}
+
+// The spacing of the rhythm's publications as far as a test can time it without a clock of the rhythm's:
+// from the last heartbeat before one publication, taken before the rhythm saw it, to the next publication,
+// taken after the rhythm made it. That is never shorter than the spacing the rhythm itself measured.
+class PublicationSpacing
+{
+public:
+    explicit PublicationSpacing(DisplayRhythm &rhythm)
+    {
+        m_clock.start();
+        QObject::connect(&rhythm, &DisplayRhythm::heartbeat, [this] { m_heartbeatNs = m_clock.nsecsElapsed(); });
+        QObject::connect(&rhythm, &DisplayRhythm::due, [this] {
+            if (m_previousNs >= 0)
+                m_shortestNs = qMin(m_shortestNs, m_clock.nsecsElapsed() - m_previousNs);
+            m_previousNs = m_heartbeatNs;
+        });
+    }
+
+    // -1 until there have been two publications.
+    qint64 shortestMs() const { return m_shortestNs == std::numeric_limits<qint64>::max() ? -1 : m_shortestNs / 1000000; }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_heartbeatNs = -1;
+    qint64 m_previousNs = -1;
+    qint64 m_shortestNs = std::numeric_limits<qint64>::max();
+};
+}
+
+class TestLiveTelemetry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithTheSourcesValues();
+    void burstIsCoalescedAndEndsOnItsLatestValues();
+    void onlyChangedValuesNotify();
+    void firstHeartbeatAfterQuietShowsAtOnce();
+    void heartbeatDueAtTheIntervalPublishesAtOnce();
+    void lastHeartbeatOfEveryBurstIsShown();
+    void plotRepaintsWithTheValuesAndHoldsTheirHeartbeat();
+    void followsTheRealBridgeAndItsSimulatedController();
+};
+
+void TestLiveTelemetry::startsWithTheSourcesValues()
+{
+    FakeBridge source;
+    source.setProperty("hbPitch", 12.5);
+    source.setProperty("hbCrsfValuePresent", true);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 12.5);
+    QCOMPARE(live.value(QStringLiteral("hbCrsfValuePresent")).toBool(), true);
+    QCOMPARE(live.value(QStringLiteral("hbReceived")).toBool(), false);
+    QCOMPARE(live.publications(), 0);
+}
+
+void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
+{
+    FakeBridge source;
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    const PublicationSpacing spacing(rhythm);
+    for (int i = 1; i <= 100; ++i) {
+        setQuietly(source, "hbSbusPitchValue", 1000 + i);
+        heartbeat(source, "hbPitch", i / 10.0);
+    }
+    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 10.0);
+    QCOMPARE(live.value(QStringLiteral("hbSbusPitchValue")).toInt(), 1100);
+    // The burst's first heartbeat shows at once and its last by the timer: however long the burst took on a
+    // busy machine, no two updates of the window came closer than the rhythm allows.
+    QVERIFY(live.publications() >= 2);
+    QVERIFY2(spacing.shortestMs() >= DisplayRhythm::IntervalMs - DisplayRhythm::EarlyByMs,
+             qPrintable(QStringLiteral("%1 publications, %2 ms apart")
+                            .arg(live.publications()).arg(spacing.shortestMs())));
+}
+
+void TestLiveTelemetry::onlyChangedValuesNotify()
+{
+    FakeBridge source;
+    setQuietly(source, "hbRoll", 3.0);
+    setQuietly(source, "hbAttiReady", true);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    const auto pitch = spyOn(live, "hbPitch");
+    const auto roll = spyOn(live, "hbRoll");
+    const auto ready = spyOn(live, "hbAttiReady");
+    QVERIFY(pitch->isValid() && roll->isValid() && ready->isValid());
+
+    heartbeat(source, "hbPitch", 1.5);
+    QCOMPARE(pitch->count(), 1);
+    QCOMPARE(roll->count(), 0);
+    QCOMPARE(ready->count(), 0);
+
+    // A heartbeat repeating every value moves nothing on screen.
+    QTest::qWait(QuietSpellMs);
+    const int before = live.publications();
+    emit source.heartbeatChanged();
+    QCOMPARE(live.publications(), before + 1);
+    QCOMPARE(pitch->count(), 1);
+    QCOMPARE(roll->count(), 0);
+    QCOMPARE(ready->count(), 0);
+}
+
+void TestLiveTelemetry::firstHeartbeatAfterQuietShowsAtOnce()
+{
+    FakeBridge source;
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    heartbeat(source, "hbYaw", -45.0);
+    QCOMPARE(live.value(QStringLiteral("hbYaw")).toDouble(), -45.0);
+
+    for (int i = 0; i < 20; ++i)
+        heartbeat(source, "hbImuTemp", 30 + i);
+    QTRY_COMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 49.0);
+
+    QTest::qWait(QuietSpellMs);
+    heartbeat(source, "hbImuTemp", 51);
+    QCOMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 51.0);
+}
+
+void TestLiveTelemetry::heartbeatDueAtTheIntervalPublishesAtOnce()
+{
+    FakeBridge source;
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    heartbeat(source, "hbRoll", 1.0);
+    QCOMPARE(live.publications(), 1);
+    // A heartbeat of a steady controller arriving a hair early still counts as
+    // the one that ends the interval.
+    QTest::qWait(DisplayRhythm::IntervalMs - DisplayRhythm::EarlyByMs / 2);
+    heartbeat(source, "hbRoll", 2.0);
+    QCOMPARE(live.publications(), 2);
+    QCOMPARE(live.value(QStringLiteral("hbRoll")).toDouble(), 2.0);
+}
+
+void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
+{
+    FakeBridge source;
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    const auto ready = spyOn(live, "hbAttiReady");
+    for (int round = 1; round <= 5; ++round) {
+        heartbeat(source, "hbPwmYawValue", round * 100);
+        heartbeat(source, "hbAttiReady", true);
+        heartbeat(source, "hbPwmYawValue", round * 100 + 1);
+        // A flag that blinked within the burst ends where the controller left it.
+        heartbeat(source, "hbAttiReady", round % 2 == 0);
+        QTRY_COMPARE(live.value(QStringLiteral("hbPwmYawValue")).toInt(), round * 100 + 1);
+        QCOMPARE(live.value(QStringLiteral("hbAttiReady")).toBool(), round % 2 == 0);
+    }
+    // Shown values changed on every even round and the round after it, never more.
+    QVERIFY2(ready->count() <= 10, qPrintable(QString::number(ready->count())));
+}
+
+void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
+{
+    FakeBridge source;
+    setQuietly(source, "hbReceived", true);
+    DisplayRhythm rhythm(source);
+    LiveTelemetry live(source, rhythm);
+    TelemetryHistory history(source, rhythm);
+    history.setActive(true);
+    const int announcedAtStart = history.updatesAnnounced();
+    const int publishedAtStart = live.publications();
+    int repaintsApart = 0;
+    connect(&history, &TelemetryHistory::updated, this, [&] {
+        // The newest sample is the heartbeat the values show.
+        QCOMPARE(history.sample(history.sampleCount() - 1).pitch, live.value(QStringLiteral("hbPitch")).toFloat());
+    });
+    QObject::connect(&rhythm, &DisplayRhythm::due, [&] {
+        if (history.updatesAnnounced() - announcedAtStart != live.publications() - publishedAtStart)
+            ++repaintsApart;
+    });
+    for (int i = 1; i <= 60; ++i) {
+        heartbeat(source, "hbPitch", i / 4.0);
+        QTest::qWait(5);
+    }
+    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 15.0);
+    QTRY_COMPARE(history.sample(history.sampleCount() - 1).pitch, 15.0f);
+    QCOMPARE(history.sampleCount(), 60);
+    QVERIFY(live.publications() - publishedAtStart >= 2);
+    QCOMPARE(repaintsApart, 0);
+}
+
+void TestLiveTelemetry::followsTheRealBridgeAndItsSimulatedController()
+{
+    SimProcess sim({QStringLiteral("--hb-rate"), QStringLiteral("200")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    DisplayRhythm rhythm(bridge);
+    LiveTelemetry live(bridge, rhythm);
+    const auto received = spyOn(live, "hbReceived");
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    QTRY_VERIFY_WITH_TIMEOUT(live.value(QStringLiteral("hbReceived")).toBool(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(live.publications() >= 3, ProcessWaitMs);
+    QCOMPARE(received->count(), 1);
+
+    // Closing the link clears the heartbeat: the window must not keep showing it.
+    bridge.closeSerial();
+    QTRY_VERIFY(!live.value(QStringLiteral("hbReceived")).toBool());
+    QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), bridge.hbPitch());
+    QCOMPARE(received->count(), 2);
+}
+
+QTEST_MAIN(TestLiveTelemetry)
+#include "tst_livetelemetry.moc"

@@ -1,0 +1,501 @@
+#include "window/ActionFeedback.h"
+#include "bridge/AppBridge.h"
+#include "window/FieldEdits.h"
+#include "window/LinkMonitor.h"
+#include "window/MessageJournal.h"
+#include "window/UpgradeMonitor.h"
+#include "support/PseudoTerminal.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What the window tells the operator, worked out against the real bridge: the
+// link's state from the simulated controller and a line nobody answers on,
+// parameters that are live or stale, edits, the log's kinds and the feedback
+// of an action.
+namespace {
+const int Baud = 921600;
+
+QByteArray image(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7);
+    return bytes;
+}
+}
+
+class TestOperator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void messagesTakeTheirKindFromTheTable_data();
+    void messagesTakeTheirKindFromTheTable();
+    void linkFollowsTheController();
+    void silentHeartbeatsMeanLinkLostAndRecover();
+    void lineWithoutControllerIsNoAnswer();
+    void vanishedControllerIsPortLost();
+    void valuesAreBlankThenLiveThenStale();
+    void editsSurviveNewValuesUntilConfirmedOrReverted();
+    void writtenFieldsWaitForTheirReadBack();
+    void readBackIsAnnouncedAfterTheBridgesValuesChanged();
+    void journalKeepsEntriesAcrossLanguageAndSaves();
+    void feedbackFollowsTheAction();
+    void onlyTheActionsOwnErrorsFailIt_data();
+    void onlyTheActionsOwnErrorsFailIt();
+    void upgradePanelStates();
+};
+
+void TestOperator::init()
+{
+    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg"));
+}
+
+void TestOperator::messagesTakeTheirKindFromTheTable_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("topic");
+    const int info = int(MessageKind::Info), ok = int(MessageKind::Success), error = int(MessageKind::Error);
+
+    QTest::newRow("read en") << "Parameters read OK" << ok << int(MessageTopic::ParamsRead);
+    QTest::newRow("read zh") << "参数读取成功" << ok << int(MessageTopic::ParamsRead);
+    QTest::newRow("ack en") << "Max Torque succeeded" << ok << int(MessageTopic::CommandReply);
+    QTest::newRow("ack zh") << "力矩设置指令成功" << ok << int(MessageTopic::CommandReply);
+    QTest::newRow("accel step") << "Accel Calib: FRONT" << info << int(MessageTopic::CommandReply);
+    QTest::newRow("accel done zh") << "加速度计校准成功" << ok << int(MessageTopic::CommandReply);
+    QTest::newRow("version") << "Firmware: 1.0.0.60, Boot: 2.0" << ok << int(MessageTopic::VersionReply);
+    QTest::newRow("refused zh") << "请您先打开串口" << error << int(MessageTopic::PortRequired);
+    QTest::newRow("open failed") << "Failed to open serial port: /dev/x" << error << int(MessageTopic::None);
+    QTest::newRow("upgrade abort zh") << "升级已中止：串口已关闭" << error << int(MessageTopic::UpgradeFailed);
+    QTest::newRow("verify failed") << "Upgrade verification failed: sig=OK, md5=FAIL" << error
+                                   << int(MessageTopic::UpgradeFailed);
+    QTest::newRow("reading") << "Reading parameters..." << info << int(MessageTopic::None);
+    // a word that sounds like an error is not an error unless it is one of ours
+    QTest::newRow("not ours") << "failed to be an error" << info << int(MessageTopic::None);
+    QTest::newRow("text inside") << "xParameters read OK" << info << int(MessageTopic::None);
+}
+
+void TestOperator::messagesTakeTheirKindFromTheTable()
+{
+    QFETCH(QString, text);
+    const MessageClass found = classifyMessage(text);
+    QTEST(int(found.kind), "kind");
+    QTEST(int(found.topic), "topic");
+}
+
+void TestOperator::linkFollowsTheController()
+{
+    SimProcess sim({QStringLiteral("--firmware"), QStringLiteral("1.0.0.60")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    LinkMonitor monitor(bridge);
+    QCOMPARE(monitor.state(), LinkMonitor::NotConnected);
+    QCOMPARE(monitor.statusText(), QStringLiteral("Not connected"));
+    QVERIFY(!monitor.deviceReady());
+    QCOMPARE(monitor.blockedReason(), QStringLiteral("Open the serial port first"));
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QCOMPARE(monitor.state(), LinkMonitor::Connecting);
+    QCOMPARE(monitor.statusText(), QStringLiteral("Connecting to %1…").arg(sim.portName()));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.statusText(),
+                              QStringLiteral("Connected to %1 — firmware 1.0.0.60").arg(sim.portName()), ProcessWaitMs);
+    QVERIFY(monitor.telemetryLive());
+    QVERIFY(monitor.writesAllowed());
+
+    bridge.setLanguage(QStringLiteral("zh"));
+    QCOMPARE(monitor.statusText(), QStringLiteral("已连接 %1 — 固件 1.0.0.60").arg(sim.portName()));
+    bridge.closeSerial();
+    QCOMPARE(monitor.state(), LinkMonitor::NotConnected);
+    QVERIFY(!monitor.telemetryLive());
+}
+
+void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
+{
+    // A controller that answers requests but sends no heartbeat.
+    SimProcess silent({QStringLiteral("--hb-rate"), QStringLiteral("0")});
+    QVERIFY(silent.start());
+    AppBridge bridge;
+    LinkMonitor monitor(bridge);
+    QSignalSpy changed(&monitor, &LinkMonitor::changed);
+    // What the monitor said once the controller answered, and how long after the open at most.
+    QElapsedTimer sinceOpen;
+    qint64 answeredMs = -1;
+    LinkMonitor::State answered = LinkMonitor::NotConnected;
+    const QMetaObject::Connection watching = connect(&monitor, &LinkMonitor::changed, this, [&] {
+        if (answeredMs < 0 && monitor.state() != LinkMonitor::Connecting) {
+            answeredMs = sinceOpen.elapsed();
+            answered = monitor.state();
+        }
+    });
+    sinceOpen.start();
+    QVERIFY(bridge.openSerial(silent.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::LinkLost, ProcessWaitMs);
+    // Connected on the answer, while the heartbeat allowance runs; an answer a busy machine brought only
+    // after the allowance goes straight to lost.
+    if (answeredMs < LinkMonitor::HeartbeatTimeoutMs)
+        QCOMPARE(answered, LinkMonitor::Connected);
+    QVERIFY(monitor.valuesLive());
+    QVERIFY(!monitor.telemetryLive());
+    QVERIFY(bridge.serialOpened());
+    disconnect(watching);
+
+    // Heartbeats back on another line: a fresh open of a talking controller.
+    SimProcess talking;
+    QVERIFY(talking.start());
+    QStringList shownConnected;
+    connect(&monitor, &LinkMonitor::changed, this, [&] {
+        if (monitor.state() == LinkMonitor::Connected)
+            shownConnected << monitor.statusText();
+    });
+    QVERIFY(bridge.openSerial(talking.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
+    QVERIFY(monitor.telemetryLive());
+    // the firmware shown is the one this controller reported, not the last one's
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.statusText().contains(QStringLiteral("固件")), ProcessWaitMs);
+    QVERIFY2(!shownConnected.first().contains(QStringLiteral("固件")), qPrintable(shownConnected.join(QLatin1Char('\n'))));
+    // Steady heartbeats do not wake the window, not even when the monitor renews the allowance they keep.
+    // The silent controller above showed that a lapse is seen.
+    const int changesWhileSteady = changed.count();
+    QVERIFY(runTimersDueWithin(LinkMonitor::HeartbeatTimeoutMs + 300));
+    QCOMPARE(monitor.state(), LinkMonitor::Connected);
+    QCOMPARE(changed.count(), changesWhileSteady);
+}
+
+void TestOperator::lineWithoutControllerIsNoAnswer()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    LinkMonitor monitor(bridge);
+    QVERIFY(bridge.openSerial(pty.slaveName(), Baud));
+    QTRY_COMPARE(monitor.state(), LinkMonitor::NoAnswer);
+    QCOMPARE(monitor.statusText(), QStringLiteral("No answer from the controller on %1").arg(pty.slaveName()));
+    QVERIFY(!monitor.writesAllowed());
+    QCOMPARE(monitor.writeBlockedReason(), QStringLiteral("Read the controller's parameters first"));
+    // the request was sent: the window waits, the protocol does not time out
+    QVERIFY(!pty.received().isEmpty());
+}
+
+void TestOperator::vanishedControllerIsPortLost()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    LinkMonitor monitor(bridge);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
+    QCOMPARE(sim.stop(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::PortLost, ProcessWaitMs);
+    QCOMPARE(monitor.statusText(), QStringLiteral("Port lost: %1").arg(sim.portName()));
+    QVERIFY(!monitor.deviceReady());
+}
+
+void TestOperator::valuesAreBlankThenLiveThenStale()
+{
+    SimProcess first;
+    SimProcess second;
+    QVERIFY(first.start() && second.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    LinkMonitor monitor(bridge);
+    QVERIFY(!monitor.valuesKnown());
+    QCOMPARE(monitor.valuesNote(), QStringLiteral("No values read yet"));
+
+    QVERIFY(bridge.openSerial(first.portName(), Baud));
+    QVERIFY(!monitor.writesAllowed());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.valuesLive(), ProcessWaitMs);
+    QVERIFY(monitor.valuesNote().isEmpty());
+
+    // a write updates the bridge's copy but is no read
+    const int blocks = bridge.paramBlocksReceived();
+    bridge.tavoxWriteCameraPosition(0);
+    QCOMPARE(bridge.paramBlocksReceived(), blocks);
+
+    bridge.closeSerial();
+    QVERIFY(monitor.valuesKnown() && !monitor.valuesLive());
+    QVERIFY2(monitor.valuesNote().startsWith(QStringLiteral("Values read at ")), qPrintable(monitor.valuesNote()));
+
+    // another controller: stale until its own block arrives
+    QVERIFY(bridge.openSerial(second.portName(), Baud));
+    QVERIFY(!monitor.valuesLive());
+    QVERIFY(!monitor.writesAllowed());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.valuesLive(), ProcessWaitMs);
+    QVERIFY(monitor.writesAllowed());
+}
+
+void TestOperator::editsSurviveNewValuesUntilConfirmedOrReverted()
+{
+    FieldEdits edits;
+    QSignalSpy changed(&edits, &FieldEdits::changed);
+    edits.setDevice(QStringLiteral("pitch"), 60);
+    edits.setDevice(QStringLiteral("roll"), 50);
+    QCOMPARE(edits.count(), 0);
+
+    edits.setShown(QStringLiteral("pitch"), 77);
+    QVERIFY(edits.isEdited(QStringLiteral("pitch")));
+    QCOMPARE(edits.count(), 1);
+
+    // another panel's write or a read brings the same or new values: the edit stays
+    edits.setDevice(QStringLiteral("pitch"), 60);
+    edits.setDevice(QStringLiteral("pitch"), 61);
+    edits.setDevice(QStringLiteral("roll"), 52);
+    QCOMPARE(edits.shown(QStringLiteral("pitch")).toInt(), 77);
+    QCOMPARE(edits.device(QStringLiteral("pitch")).toInt(), 61);
+    QCOMPARE(edits.shown(QStringLiteral("roll")).toInt(), 52);
+
+    // the controller comes to hold the typed value: no longer an edit
+    edits.setDevice(QStringLiteral("pitch"), 77);
+    QCOMPARE(edits.count(), 0);
+
+    edits.setShown(QStringLiteral("roll"), 1);
+    edits.setShown(QStringLiteral("pitch"), 2);
+    QCOMPARE(edits.count(), 2);
+    edits.revert();
+    QCOMPARE(edits.count(), 0);
+    QCOMPARE(edits.shown(QStringLiteral("pitch")).toInt(), 77);
+    QVERIFY(changed.count() >= 8);
+    // a field never given a controller value is never edited
+    edits.setShown(QStringLiteral("unknown"), 5);
+    QVERIFY(!edits.isEdited(QStringLiteral("unknown")));
+}
+
+void TestOperator::writtenFieldsWaitForTheirReadBack()
+{
+    FieldEdits edits;
+    const QString kept = QStringLiteral("sbusPitch"), refused = QStringLiteral("sbusRoll"), other = QStringLiteral("pwmYaw");
+    edits.setDevice(kept, 60);
+    edits.setDevice(refused, 50);
+    edits.setDevice(other, 1);
+    edits.setShown(kept, 77);
+    edits.setShown(refused, 40);
+    edits.setShown(other, 2);
+
+    // only the fields the write sends
+    edits.markWritten(QStringLiteral("sbus"));
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.count(), 1);
+    QVERIFY(edits.isEdited(other));
+
+    // the bridge takes the written values into its copy at once: not yet a confirmation
+    edits.setDevice(kept, 77);
+    edits.setDevice(refused, 40);
+    QVERIFY(edits.isUnconfirmed(kept) && edits.isUnconfirmed(refused));
+    // nor is a revert of the panel's unsaved edits
+    edits.revert();
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.count(), 0);
+
+    // the read-back: one value kept, one the controller did not take
+    edits.setDevice(refused, 50);
+    QCOMPARE(edits.shown(refused).toInt(), 40);
+    edits.confirmWritten();
+    QCOMPARE(edits.unconfirmedCount(), 0);
+    QVERIFY(!edits.isEdited(kept));
+    QVERIFY(edits.isEdited(refused));
+    QCOMPARE(edits.count(), 1);
+
+    // a written field changed again is an edit, and the next block settles nothing else
+    edits.markWritten();
+    edits.setShown(refused, 41);
+    QVERIFY(edits.isEdited(refused) && !edits.isUnconfirmed(refused));
+    edits.confirmWritten();
+    QCOMPARE(edits.shown(refused).toInt(), 41);
+}
+
+void TestOperator::readBackIsAnnouncedAfterTheBridgesValuesChanged()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    LinkMonitor monitor(bridge);
+    // a receiver connected after the monitor, as the window's bindings are
+    int valuesSeen = -1;
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [&] { valuesSeen = bridge.tavoxCameraPosition(); });
+    QList<int> valuesAtArrival;
+    connect(&monitor, &LinkMonitor::parametersArrived, this, [&] { valuesAtArrival.append(valuesSeen); });
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 1, ProcessWaitMs);
+    QCOMPARE(valuesAtArrival.first(), bridge.tavoxCameraPosition());
+
+    // a write changes the bridge's values but brings no block
+    bridge.tavoxWriteCameraPosition(1 - bridge.tavoxCameraPosition());
+    QCOMPARE(valuesSeen, bridge.tavoxCameraPosition());
+    // an announcement would be queued: delivered by now
+    QCoreApplication::processEvents();
+    QCOMPARE(valuesAtArrival.size(), 1);
+    bridge.tavoxReadParams();
+    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 2, ProcessWaitMs);
+}
+
+void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
+{
+    AppBridge bridge;
+    bridge.tavoxOnStartup();    // the hint to open a port: not an error
+    bridge.appendMessage(QStringLiteral("two lines\nof one entry"));
+    // written before the journal existed, and kept
+    MessageJournal journal(bridge);
+    QCOMPARE(journal.count(), 3);
+    QVERIFY(journal.data(journal.index(0), MessageJournal::TextRole).toString().endsWith(QStringLiteral("] 应用已启动")));
+    QVERIFY(journal.data(journal.index(1), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
+    QCOMPARE(journal.data(journal.index(1), MessageJournal::KindRole).toInt(), int(MessageJournal::Info));
+    QVERIFY(journal.data(journal.index(2), MessageJournal::TextRole).toString().endsWith(QStringLiteral("two lines\nof one entry")));
+    bridge.tavoxReadParams();   // refused: no port
+    QCOMPARE(journal.count(), 4);
+    QCOMPARE(journal.data(journal.index(3), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
+    QVERIFY(journal.data(journal.index(3), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
+
+    bridge.setLanguage(QStringLiteral("en"));
+    bridge.tavoxReadParams();
+    QCOMPARE(journal.count(), 5);
+    QCOMPARE(journal.data(journal.index(4), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
+    QVERIFY(journal.plainText().contains(QStringLiteral("请您先打开串口")));
+    QVERIFY(journal.plainText().endsWith(QStringLiteral("Please open serial port first")));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    journal.setFileNameChooser([&](const QString &, const QString &) { return path; });
+    journal.saveAs();
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()).count(QLatin1Char('\n')), 6);
+    QCOMPARE(journal.data(journal.index(5), MessageJournal::KindRole).toInt(), int(MessageJournal::Success));
+
+    // a save that cannot be made says so and keeps the log
+    journal.setFileNameChooser([&](const QString &, const QString &) { return dir.filePath(QStringLiteral("no/such/dir/x.txt")); });
+    journal.saveAs();
+    QCOMPARE(journal.count(), 7);
+    QCOMPARE(journal.data(journal.index(6), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
+
+    for (int i = 0; i < MessageJournal::MaxEntries + 10; ++i)
+        bridge.appendMessage(QString::number(i));
+    QCOMPARE(journal.count(), MessageJournal::MaxEntries);
+    journal.clear();
+    QCOMPARE(journal.count(), 0);
+    QVERIFY(bridge.messageLog().isEmpty());
+}
+
+void TestOperator::feedbackFollowsTheAction()
+{
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    MessageJournal journal(bridge);
+    ActionFeedback feedback(bridge, journal);
+    const QString read = QStringLiteral("read");
+
+    feedback.begin(read, ActionFeedback::ParamsRead);
+    bridge.tavoxReadParams();
+    QCOMPARE(feedback.state(read), ActionFeedback::Failed);
+    QCOMPARE(feedback.text(read), QStringLiteral("Failed: Please open serial port first"));
+
+    PseudoTerminal pty;
+    QVERIFY(bridge.openSerial(pty.slaveName(), Baud));
+    feedback.begin(read, ActionFeedback::ParamsRead);
+    bridge.tavoxReadParams();
+    QCOMPARE(feedback.text(read), QStringLiteral("Working…"));
+    QTRY_COMPARE(feedback.state(read), ActionFeedback::NoReply);
+    QCOMPARE(feedback.text(read), QStringLiteral("No reply within 2 s"));
+    bridge.closeSerial();
+
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
+    const QString torque = QStringLiteral("torque");
+    feedback.begin(torque, ActionFeedback::CommandReply);
+    bridge.tavoxWriteTorque(100, 200, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(feedback.state(torque), ActionFeedback::Done, ProcessWaitMs);
+    QCOMPARE(feedback.text(torque), QStringLiteral("Done"));
+}
+
+void TestOperator::onlyTheActionsOwnErrorsFailIt_data()
+{
+    QTest::addColumn<int>("awaits");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("fails");
+    const int read = ActionFeedback::ParamsRead, command = ActionFeedback::CommandReply,
+              version = ActionFeedback::VersionReply;
+
+    QTest::newRow("read refused") << read << "Please open serial port first" << true;
+    QTest::newRow("command refused") << command << "Please open serial port first" << true;
+    QTest::newRow("query refused") << version << "Please open serial port first" << true;
+    QTest::newRow("read, log not saved") << read << "Messages could not be saved: /x" << false;
+    QTest::newRow("command, settings not saved") << command << "Settings could not be saved: /x" << false;
+    QTest::newRow("command, upgrade resend") << command << "No upgrade reply, resending 3" << false;
+    QTest::newRow("query, upgrade aborted") << version << "Upgrade aborted: serial port closed" << false;
+    QTest::newRow("read, unknown reply") << read << "Unknown v1 gimbal reply 0x7" << false;
+    QTest::newRow("read, other port failed") << read << "Failed to open serial port: /dev/x" << false;
+}
+
+void TestOperator::onlyTheActionsOwnErrorsFailIt()
+{
+    QFETCH(int, awaits);
+    QFETCH(QString, error);
+    QFETCH(bool, fails);
+    AppBridge bridge;
+    MessageJournal journal(bridge);
+    ActionFeedback feedback(bridge, journal);
+    const QString action = QStringLiteral("action");
+    feedback.begin(action, ActionFeedback::Awaits(awaits));
+    bridge.appendMessage(error);
+    QCOMPARE(feedback.state(action), fails ? ActionFeedback::Failed : ActionFeedback::Working);
+    if (fails)
+        QVERIFY(feedback.text(action).endsWith(error));
+}
+
+void TestOperator::upgradePanelStates()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image(64 * 40)) == 64 * 40);
+    file.close();
+
+    SimProcess sim({QStringLiteral("--fault-silent-after"), QStringLiteral("10")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    bridge.setUpgradeFileChooser([&](const QString &, const QString &, const QString &) { return path; });
+    UpgradeMonitor monitor(bridge);
+    bridge.tavoxSelectUpgradeFile();
+    QCOMPARE(monitor.fileName(), QStringLiteral("fw.bin"));
+    QCOMPARE(monitor.fileSizeText(), QStringLiteral("2560 bytes"));
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    bridge.tavoxStartUpgrade(path);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.phase(), UpgradeMonitor::Writing, ProcessWaitMs);
+    QVERIFY(monitor.phaseText().startsWith(QStringLiteral("Writing ")));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.progress() > 0, ProcessWaitMs);
+
+    // the controller falls silent mid-transfer; the operator closes the port
+    bridge.closeSerial();
+    QTRY_COMPARE(monitor.result(), UpgradeMonitor::Failed);
+    QVERIFY2(monitor.resultText().contains(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(monitor.resultText()));
+    QVERIFY(monitor.resultText().contains(QStringLiteral("re-open the port")));
+
+    // a newly chosen file starts from nothing
+    bridge.tavoxSelectUpgradeFile();
+    QCOMPARE(monitor.result(), UpgradeMonitor::NoResult);
+    QCOMPARE(monitor.progress(), 0);
+
+    SimProcess healthy;
+    QVERIFY(healthy.start());
+    QVERIFY(bridge.openSerial(healthy.portName(), Baud));
+    bridge.tavoxStartUpgrade(path);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, ProcessWaitMs);
+    QCOMPARE(monitor.progress(), 100);
+    QCOMPARE(monitor.phase(), UpgradeMonitor::Idle);
+}
+
+QTEST_MAIN(TestOperator)
+#include "tst_operator.moc"

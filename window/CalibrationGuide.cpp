@@ -1,0 +1,192 @@
+#include "window/CalibrationGuide.h"
+
+#include "bridge/AppBridge.h"
+
+#include <QVariant>
+
+namespace {
+// tavoxSendCalibration's number for the accelerometer calibration.
+constexpr int AccelCalibrationCommand = 2;
+}
+
+CalibrationGuide::CalibrationGuide(QObject *parent)
+    : QObject(parent)
+{
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(DefaultTimeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &CalibrationGuide::onTimeout);
+}
+
+CalibrationGuide *CalibrationGuide::overBridge(AppBridge &bridge, QObject *parent)
+{
+    auto *guide = new CalibrationGuide(parent);
+    guide->setSource(&bridge);
+    connect(guide, &CalibrationGuide::logMessage, &bridge, &AppBridge::appendMessage);
+    return guide;
+}
+
+void CalibrationGuide::setSource(QObject *source)
+{
+    if (source == m_source)
+        return;
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = source;
+    if (source) {
+        connect(source, SIGNAL(accelCaliStateChanged()), this, SLOT(onProgress()));
+        connect(source, SIGNAL(serialOpenedChanged()), this, SLOT(onOpenedChanged()));
+        connect(source, SIGNAL(languageChanged()), this, SIGNAL(changed()));
+    }
+    m_timeout.stop();
+    m_step = -1;
+    setState(Idle);
+    emit sourceChanged();
+}
+
+void CalibrationGuide::setTimeoutMs(int ms)
+{
+    if (ms == m_timeout.interval())
+        return;
+    m_timeout.setInterval(ms);
+    emit timeoutMsChanged();
+}
+
+int CalibrationGuide::doneCount() const
+{
+    return qBound(0, m_step - 1, FaceCount);
+}
+
+QString CalibrationGuide::localized(const QString &zh, const QString &en) const
+{
+    const bool chinese = m_source && m_source->property("language").toString() == QLatin1String("zh");
+    return chinese ? zh : en;
+}
+
+bool CalibrationGuide::sourceOpened() const
+{
+    return m_source && m_source->property("serialOpened").toBool();
+}
+
+QString CalibrationGuide::instruction() const
+{
+    switch (m_state) {
+    case Idle:
+        return QString();
+    case Waiting:
+        return localized(QStringLiteral("○ 等待设备响应..."), QStringLiteral("○ Waiting for device..."));
+    case Placing:
+        return faceInstruction();
+    case Computing:
+        return localized(QStringLiteral("○ 正在计算校准参数..."), QStringLiteral("○ Calculating..."));
+    case Succeeded:
+        return localized(QStringLiteral("✓ 校准完成！请点击 激活 → 重启"), QStringLiteral("✓ Done! Click Activate → Restart"));
+    case TimedOut: {
+        const int seconds = (m_timeout.interval() + 999) / 1000;
+        return localized(QStringLiteral("%1 秒内没有收到设备的校准进度。请检查设备和连接线，然后点击 重试。"),
+                         QStringLiteral("No progress from the device for %1 s. Check the device and the cable, "
+                                        "then click Retry."))
+            .arg(seconds);
+    }
+    }
+    return QString();
+}
+
+QString CalibrationGuide::faceInstruction() const
+{
+    switch (m_step) {
+    case 1:
+        return localized(QStringLiteral("● 请将设备正放（上）面朝上"), QStringLiteral("● Place device UP"));
+    case 2:
+        return localized(QStringLiteral("● 请将设备朝前放置"), QStringLiteral("● Place device FRONT"));
+    case 3:
+        return localized(QStringLiteral("● 请将设备倒放（下）面朝上"), QStringLiteral("● Place device DOWN"));
+    case 4:
+        return localized(QStringLiteral("● 请将设备朝后放置"), QStringLiteral("● Place device BACK"));
+    case 5:
+        return localized(QStringLiteral("● 请将设备朝左放置"), QStringLiteral("● Place device LEFT"));
+    case 6:
+        return localized(QStringLiteral("● 请将设备朝右放置"), QStringLiteral("● Place device RIGHT"));
+    default:
+        return QString();
+    }
+}
+
+bool CalibrationGuide::start()
+{
+    if (!m_source)
+        return false;
+    const bool opened = sourceOpened();
+    // Without a port the bridge sends nothing and tells the operator why.
+    QMetaObject::invokeMethod(m_source, "tavoxSendCalibration", Q_ARG(int, AccelCalibrationCommand));
+    if (!opened)
+        return false;
+    // Every run begins with face 1. When the last report was already 1 (a run
+    // that fell silent or was cancelled there), the bridge does not signal that
+    // first report again: show the face now rather than wait for it in vain.
+    const bool firstFaceUnsignalled = m_source->property("accelCaliState").toInt() == 1;
+    m_step = firstFaceUnsignalled ? 1 : -1;
+    m_timeout.start();
+    setState(firstFaceUnsignalled ? Placing : Waiting);
+    return true;
+}
+
+void CalibrationGuide::close()
+{
+    endRun(QStringLiteral("已取消加速度计校准。控制器没有停止校准的指令，本次校准之后的进度将被忽略。"),
+           QStringLiteral("Accelerometer calibration cancelled. The controller has no command to stop it; "
+                          "further progress of this run is ignored."));
+}
+
+// Reports in the range 1 to 8 are followed, whether in order or not; after a
+// silence, a late report takes the guide back to following the run.
+void CalibrationGuide::onProgress()
+{
+    if (!running() && m_state != TimedOut)
+        return;
+    const int reported = m_source->property("accelCaliState").toInt();
+    if (reported < 1 || reported > SucceededStep)
+        return;
+    m_step = reported;
+    if (reported == SucceededStep) {
+        m_timeout.stop();
+        setState(Succeeded);
+        return;
+    }
+    m_timeout.start();
+    setState(reported == ComputingStep ? Computing : Placing);
+}
+
+void CalibrationGuide::onOpenedChanged()
+{
+    if (sourceOpened())
+        return;
+    endRun(QStringLiteral("串口已关闭，加速度计校准向导已结束。"),
+           QStringLiteral("The port closed; the accelerometer calibration guide has ended."));
+}
+
+// Back to idle; `zhNote`/`enNote` go to the log when a run was still under way.
+void CalibrationGuide::endRun(const QString &zhNote, const QString &enNote)
+{
+    if (m_state == Idle)
+        return;
+    const bool underWay = m_state != Succeeded;
+    m_timeout.stop();
+    m_step = -1;
+    setState(Idle);
+    if (underWay)
+        emit logMessage(localized(zhNote, enNote));
+}
+
+void CalibrationGuide::onTimeout()
+{
+    if (!running())
+        return;
+    setState(TimedOut);
+    emit logMessage(instruction());
+}
+
+void CalibrationGuide::setState(State state)
+{
+    m_state = state;
+    emit changed();
+}

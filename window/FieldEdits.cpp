@@ -1,0 +1,103 @@
+#include "window/FieldEdits.h"
+
+#include <algorithm>
+
+int FieldEdits::count() const
+{
+    return int(std::count_if(m_fields.cbegin(), m_fields.cend(), [](const Field &field) { return field.edited(); }));
+}
+
+int FieldEdits::unconfirmedCount() const
+{
+    return int(std::count_if(m_fields.cbegin(), m_fields.cend(),
+                             [](const Field &field) { return field.unconfirmed(); }));
+}
+
+void FieldEdits::setDevice(const QString &field, const QVariant &value)
+{
+    auto it = m_fields.find(field);
+    if (it == m_fields.end()) {
+        m_fields.insert(field, { value, value, QVariant() });
+        touch();
+        return;
+    }
+    if (it->device == value)
+        return;
+    if (!it->edited() && !it->unconfirmed())
+        it->shown = value;
+    it->device = value;
+    touch();
+}
+
+void FieldEdits::setShown(const QString &field, const QVariant &value)
+{
+    auto it = m_fields.find(field);
+    if (it == m_fields.end() || it->shown == value)
+        return;
+    it->shown = value;
+    touch();
+}
+
+QVariant FieldEdits::shown(const QString &field) const
+{
+    return m_fields.value(field).shown;
+}
+
+QVariant FieldEdits::device(const QString &field) const
+{
+    return m_fields.value(field).device;
+}
+
+bool FieldEdits::isEdited(const QString &field) const
+{
+    return m_fields.value(field).edited();
+}
+
+bool FieldEdits::isUnconfirmed(const QString &field) const
+{
+    return m_fields.value(field).unconfirmed();
+}
+
+// A written field keeps waiting for its read-back when it already shows the
+// controller's value.
+void FieldEdits::revert()
+{
+    for (Field &field : m_fields) {
+        field.shown = field.device;
+        if (field.written != field.shown)
+            field.written = QVariant();
+    }
+    touch();
+}
+
+void FieldEdits::markWritten(const QString &prefix)
+{
+    bool marked = false;
+    for (auto it = m_fields.begin(); it != m_fields.end(); ++it) {
+        if (it.key().startsWith(prefix) && it->edited()) {
+            it->written = it->shown;
+            marked = true;
+        }
+    }
+    if (marked)
+        touch();
+}
+
+void FieldEdits::confirmWritten()
+{
+    bool settled = false;
+    for (Field &field : m_fields) {
+        if (!field.written.isValid())
+            continue;
+        field.written = QVariant();
+        settled = true;
+    }
+    if (settled)
+        touch();
+}
+
+void FieldEdits::touch()
+{
+    ++m_revision;
+    emit changed();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "window/MessageKinds.h"
+
+#include <QAbstractListModel>
+#include <QVector>
+
+#include <functional>
+
+class AppBridge;
+
+// The message log as the window shows it: one row per entry with its kind, in
+// the language it was written in, kept across a language switch. Holds as
+// many entries as the bridge's own log.
+class MessageJournal : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role { TextRole = Qt::UserRole + 1, KindRole };
+    // Numbers as QML compares them.
+    enum Kind { Info = int(MessageKind::Info), Success = int(MessageKind::Success), Error = int(MessageKind::Error) };
+    Q_ENUM(Kind)
+
+    static constexpr int MaxEntries = 500;
+
+    explicit MessageJournal(AppBridge &bridge, QObject *parent = nullptr);
+    ~MessageJournal() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return m_entries.size(); }
+    // All entries, one a line, as the operator would paste them.
+    Q_INVOKABLE QString plainText() const;
+    Q_INVOKABLE void copyAll() const;
+    // Empties this log and the bridge's.
+    Q_INVOKABLE void clear();
+    // Asks for a file name and writes the log there; a failure is reported in the log, with its reason.
+    Q_INVOKABLE void saveAs();
+    bool saveTo(const QString &path, QString &error);
+
+    using FileNameChooser = std::function<QString(const QString &title, const QString &suggested)>;
+    void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
+
+signals:
+    void countChanged();
+    void entryAdded(const QString &text, MessageClass messageClass);
+
+private:
+    struct Entry
+    {
+        QString line;
+        MessageKind kind;
+    };
+
+    void takeOverBridgeLog();
+    void append(const QString &text, const QString &entry);
+    MessageKind kindOf(const MessageClass &messageClass) const;
+
+    AppBridge &m_bridge;
+    QVector<Entry> m_entries;
+    FileNameChooser m_chooseFileName;
+};

@@ -1,0 +1,54 @@
+#include "window/ServiceTools.h"
+
+#include "app/StandardLocations.h"
+#include "bridge/AppBridge.h"
+#include "service/DiagnosticsExport.h"
+#include "window/DisplayRhythm.h"
+#include "bridge/LinkHealth.h"
+#include "service/ParamBackup.h"
+#include "service/ParamRestore.h"
+#include "window/TelemetryHistory.h"
+#include "window/TelemetryPlot.h"
+#include "service/UpgradeSnapshot.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QQmlContext>
+#include <QQmlEngine>
+
+FileChooser desktopFileChooser()
+{
+    return [](FileDialogMode mode, const QString &title, const QString &suggestedPath, const QString &filter) {
+        return mode == FileDialogMode::Save ? QFileDialog::getSaveFileName(nullptr, title, suggestedPath, filter)
+                                            : QFileDialog::getOpenFileName(nullptr, title, suggestedPath, filter);
+    };
+}
+
+void registerServiceTypes(const char *uri)
+{
+    const QString published = QStringLiteral("published beside the bridge");
+    qmlRegisterType<TelemetryPlot>(uri, 1, 0, "TelemetryPlot");
+    qmlRegisterUncreatableType<TelemetryHistory>(uri, 1, 0, "TelemetryHistory", published);
+    qmlRegisterUncreatableType<ParamRestore>(uri, 1, 0, "ParamRestore", published);
+    qmlRegisterUncreatableType<LinkHealth>(uri, 1, 0, "LinkHealth", published);
+}
+
+void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner)
+{
+    const FileChooser chooser = desktopFileChooser();
+    auto *backup = new ParamBackup(bridge, &owner);
+    backup->setFileChooser(chooser);
+    auto *restore = new ParamRestore(bridge, &owner);
+    restore->setFileChooser(chooser);
+    auto *diagnostics = new DiagnosticsExport(bridge, &owner);
+    diagnostics->setFileChooser(chooser);
+    const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
+    context.setContextProperty(QStringLiteral("paramBackup"), backup);
+    context.setContextProperty(QStringLiteral("paramRestore"), restore);
+    context.setContextProperty(QStringLiteral("upgradeSnapshot"), new UpgradeSnapshot(bridge, *restore, snapshots, &owner));
+    context.setContextProperty(QStringLiteral("diagnosticsExport"), diagnostics);
+    auto *health = new LinkHealth(bridge, true, &owner);
+    QObject::connect(&rhythm, &DisplayRhythm::due, health, &LinkHealth::refreshIfDue);
+    context.setContextProperty(QStringLiteral("linkHealth"), health);
+    context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
+}

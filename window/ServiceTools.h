@@ -1,0 +1,20 @@
+#pragma once
+
+#include "service/FileChooser.h"
+
+class AppBridge;
+class DisplayRhythm;
+class QQmlContext;
+class QObject;
+
+// The window's service tools beside the bridge: paramBackup, paramRestore,
+// upgradeSnapshot, diagnosticsExport, linkHealth and telemetryHistory (which
+// repaints in `rhythm`), owned by `owner`, with the desktop's file dialogs.
+// Tests find them by these names in the context and hand them a chooser of
+// their own.
+void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner);
+// Under import Tavox 1.0: TelemetryPlot, and the published types for their enums.
+void registerServiceTypes(const char *uri);
+
+// QFileDialog's open or save dialog.
+FileChooser desktopFileChooser();

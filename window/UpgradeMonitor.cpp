@@ -1,0 +1,189 @@
+#include "window/UpgradeMonitor.h"
+
+#include "bridge/AppBridge.h"
+#include "service/LinkReadings.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
+    : QObject(parent)
+    , m_bridge(bridge)
+{
+    const UpgradeDriver &driver = bridge.upgradeDriver();
+    connect(&bridge, &AppBridge::tavoxUpgradeFilePathChanged, this, &UpgradeMonitor::onFileChosen);
+    connect(&bridge, &AppBridge::languageChanged, this, &UpgradeMonitor::changed);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&driver, &UpgradeDriver::activeChanged, this, &UpgradeMonitor::onActiveChanged);
+    connect(&driver, &UpgradeDriver::progressChanged, this, &UpgradeMonitor::onProgress);
+    connect(&driver, &UpgradeDriver::message, this, &UpgradeMonitor::onMessage);
+    connect(&driver, &UpgradeDriver::completed, this, [this] {
+        m_completed = true;
+        m_result = Succeeded;
+        emit changed();
+    });
+}
+
+QString UpgradeMonitor::fileName() const
+{
+    return QFileInfo(m_bridge.tavoxUpgradeFilePath()).fileName();
+}
+
+QString UpgradeMonitor::fileSizeText() const
+{
+    if (m_fileSize < 0)
+        return QString();
+    return m_bridge.localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
+}
+
+int UpgradeMonitor::progress() const
+{
+    return m_progressBelongsToFile ? m_bridge.tavoxUpgradeProgress() : 0;
+}
+
+UpgradeMonitor::Phase UpgradeMonitor::phase() const
+{
+    switch (m_bridge.upgradeDriver().session().state()) {
+    case UpgradeSession::State::Idle:
+        return Idle;
+    case UpgradeSession::State::Erasing:
+        return Erasing;
+    case UpgradeSession::State::Starting:
+    case UpgradeSession::State::Transferring:
+        return Writing;
+    case UpgradeSession::State::Stopping:
+        return Verifying;
+    case UpgradeSession::State::Verified:
+        return Restarting;
+    }
+    return Idle;
+}
+
+QString UpgradeMonitor::phaseText() const
+{
+    switch (phase()) {
+    case Idle:
+        return QString();
+    case Erasing:
+        return m_bridge.localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
+    case Writing:
+        return m_bridge.localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
+    case Verifying:
+        return m_bridge.localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
+    case Restarting:
+        return m_bridge.localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
+    }
+    return QString();
+}
+
+// Bytes sent of the image, and the time left at the rate of this transfer so far.
+QString UpgradeMonitor::transferText() const
+{
+    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    const qint64 total = session.image().size();
+    const qint64 sent = qMin<qint64>(qint64(session.packetIndex()) * UpgradeSession::PacketSize, total);
+    QString text = QStringLiteral("%1 / %2 B").arg(sent).arg(total);
+    const int packetsThisRun = session.packetIndex() - m_transferStartPacket;
+    const qint64 elapsedMs = m_transferClock.isValid() ? m_transferClock.elapsed() : 0;
+    if (packetsThisRun <= 0 || elapsedMs <= 0)
+        return text;
+    const double msPerPacket = double(elapsedMs) / packetsThisRun;
+    const int secondsLeft = int((session.packetCount() - session.packetIndex()) * msPerPacket / 1000.0 + 0.5);
+    return text + m_bridge.localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
+}
+
+QString UpgradeMonitor::resultText() const
+{
+    switch (m_result) {
+    case NoResult:
+        return QString();
+    case Succeeded:
+        return m_bridge.localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+    case Failed:
+        return m_bridge.localized(m_lastZh, m_lastEn)
+            + m_bridge.localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
+                                 QStringLiteral(". Check the cable, re-open the port and retry."));
+    }
+    return QString();
+}
+
+QString UpgradeMonitor::currentFirmware() const
+{
+    const QString firmware = firmwareReadOnThisLink(m_bridge);
+    return firmware == QLatin1String("-") ? m_bridge.localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
+}
+
+bool UpgradeMonitor::keepsSnapshot() const
+{
+    return paramsReadOnThisLink(m_bridge);
+}
+
+// The bridge signals its parameters at every write as well: the window hears only of a change in what it shows.
+void UpgradeMonitor::onLinkReadings()
+{
+    const QString firmware = firmwareReadOnThisLink(m_bridge);
+    const bool keeps = keepsSnapshot();
+    if (firmware == m_shownFirmware && keeps == m_shownKeepsSnapshot)
+        return;
+    m_shownFirmware = firmware;
+    m_shownKeepsSnapshot = keeps;
+    emit changed();
+}
+
+void UpgradeMonitor::onFileChosen()
+{
+    const QFileInfo info(m_bridge.tavoxUpgradeFilePath());
+    m_fileSize = info.isFile() ? info.size() : -1;
+    m_progressBelongsToFile = false;
+    m_result = NoResult;
+    emit changed();
+}
+
+void UpgradeMonitor::onActiveChanged()
+{
+    if (m_bridge.upgradeDriver().active()) {
+        m_progressBelongsToFile = true;
+        m_result = NoResult;
+        m_completed = false;
+        m_transferClock.invalidate();
+        emit changed();
+        return;
+    }
+    // The completion is announced after the upgrade has ended, from the same call.
+    QTimer::singleShot(0, this, &UpgradeMonitor::concludeIfNotCompleted);
+    emit changed();
+}
+
+void UpgradeMonitor::concludeIfNotCompleted()
+{
+    if (m_completed || m_bridge.upgradeDriver().active())
+        return;
+    m_result = Failed;
+    emit changed();
+}
+
+// Many times a second during a transfer: the window hears of it only when what it shows changes.
+void UpgradeMonitor::onProgress()
+{
+    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    if (session.state() == UpgradeSession::State::Transferring && !m_transferClock.isValid()) {
+        m_transferClock.start();
+        m_transferStartPacket = session.packetIndex();
+    }
+    const int shown = progress();
+    const Phase currentPhase = phase();
+    if (shown == m_shownProgress && currentPhase == m_shownPhase)
+        return;
+    m_shownProgress = shown;
+    m_shownPhase = currentPhase;
+    emit changed();
+}
+
+void UpgradeMonitor::onMessage(const QString &zh, const QString &en)
+{
+    m_lastZh = zh;
+    m_lastEn = en;
+    emit changed();
+}
