@@ -1,8 +1,8 @@
 #include "app/Startup.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -35,12 +35,6 @@ QStringList stringLiterals(const QString &source)
         literals.append(match.next().captured(1));
     return literals;
 }
-
-QString readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 }
 
 void TextTest::initTestCase()
@@ -71,7 +65,7 @@ void TextTest::everyCharacterHasAGlyph_data()
 void TextTest::everyCharacterHasAGlyph()
 {
     QFETCH(QString, path);
-    const QString source = readAll(path);
+    const QString source = QString::fromUtf8(readFile(path));
     QVERIFY2(!source.isEmpty(), qPrintable(path));
     const QFontMetrics metrics{QFont(m_fontFamily)};
     QStringList missing;

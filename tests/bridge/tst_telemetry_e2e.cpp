@@ -4,6 +4,7 @@
 #include "device/UpgradeDriver.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QtTest>
@@ -24,21 +25,6 @@ namespace {
 // The bridge's watchdog: only a reply the simulator is told to delay comes later than this, however busy
 // the machine.
 const int ReplyTimeoutMs = 2000;
-
-QByteArray randomImage(int size)
-{
-    QByteArray image(size, '\0');
-    QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
-    return image;
-}
-
-QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(QStringLiteral("firmware.bin")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size())
-        return QString();
-    return file.fileName();
-}
 
 int softResetsReceived(const SimProcess &sim)
 {
@@ -81,7 +67,8 @@ void TestTelemetryE2e::upgrades()
     QTRY_COMPARE_WITH_TIMEOUT(bridge.tavoxFirmwareVersion(), QStringLiteral("2.3.4.5"), ProcessWaitMs);
 
     const QByteArray image = randomImage(200 * 1024);
-    const QString path = writeFile(dir, image);
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, image));
     QSignalSpy upgrading(&bridge, &AppBridge::tavoxUpgradingChanged);
     bridge.tavoxStartUpgrade(path);
     QVERIFY(upgrading.wait(2 * ProcessWaitMs));   // a real event loop: polling would cost every packet's round trip
@@ -135,7 +122,8 @@ void TestTelemetryE2e::unsolicitedRepliesMoveNothing()
     // The bursts go on whatever the tool does, so the upgrade starts just after the bridge has passed over
     // one: its erase request reaches the controller long before the next is due, however busy the machine.
     const QByteArray image = randomImage(20 * 1024);
-    const QString path = writeFile(dir, image);
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, image));
     ignored.clear();
     while (ignored.isEmpty() || !ignored.last().at(0).toString().contains(QStringLiteral("ignored reply 0x10")))
         QVERIFY(ignored.wait(ProcessWaitMs));

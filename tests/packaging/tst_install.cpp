@@ -4,6 +4,7 @@
 // installed programs then run as the unprivileged user "nobody".
 #include "app/Version.h"
 #include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -26,12 +27,6 @@ bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
 {
     return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 }
 
@@ -101,7 +96,7 @@ void TestInstall::installsProgramsDesktopEntryAndIcons()
 {
     for (const char *program : {"bin/tavox", "bin/tavoxctl", "bin/tavox-sim"})
         QVERIFY2(QFileInfo(prefixPath(QLatin1String(program))).isExecutable(), program);
-    const QByteArray entry = readAll(prefixPath(QStringLiteral("share/applications/tavox.desktop")));
+    const QByteArray entry = readFile(prefixPath(QStringLiteral("share/applications/tavox.desktop")));
     QVERIFY(entry.contains("\nExec=tavox\n"));
     QVERIFY(entry.contains("\nIcon=tavox\n"));
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
@@ -139,7 +134,7 @@ void TestInstall::installedWindowKeepsItsFilesInStandardLocations()
 
     QDirIterator logs(dataHome() + QStringLiteral("/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
     QVERIFY2(logs.hasNext(), "no log file in the standard data location");
-    const QString log = QString::fromUtf8(readAll(logs.next()));
+    const QString log = QString::fromUtf8(readFile(logs.next()));
     QVERIFY2(log.contains(QStringLiteral("Config file=") + configHome() + QStringLiteral("/tavox/zentaro.cfg")),
              qPrintable(log));
     QVERIFY(!QFileInfo::exists(prefixPath(QStringLiteral("bin/logs"))));

@@ -9,6 +9,7 @@
 #include "device/ParamSnapshots.h"
 #include "support/BridgeTestUtils.h"
 #include "support/ChildProcess.h"
+#include "support/CtlRun.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
@@ -577,9 +578,6 @@ void TestFiles::loadOfAKeyGivenTwiceWritesNothing()
     const QByteArray changed = "        \"fpvMode\": " + QByteArray::number((fpvMode.captured(1).toInt() + 1) % 8) + ",";
     const EditedFile edited = withLineAfter(original, "\"fpvMode\"", changed);
     QVERIFY(writeFile(path, edited.text));
-    const auto commandsReceived = [&sim] {
-        return sim.errorOutput().count(QRegularExpression(QStringLiteral("RX command 0x")));
-    };
 
     const QStringList load {QStringLiteral("params"), QStringLiteral("load"), path, QStringLiteral("--yes")};
     const ProgramRun refused = runProgram(tavoxctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
@@ -587,14 +585,14 @@ void TestFiles::loadOfAKeyGivenTwiceWritesNothing()
     QVERIFY2(refused.err.contains(QStringLiteral("%1, line %2: field params.gimbal.fpvMode: given twice (first on "
                                                  "line %3)").arg(path).arg(edited.extraLine).arg(edited.afterLine)),
              qPrintable(refused.err));
-    QCOMPARE(commandsReceived(), 0);
+    QCOMPARE(commandsReceived(sim), 0);
 
     QList<QByteArray> lines = edited.text.split('\n');
     lines.removeAt(edited.afterLine - 1);
     QVERIFY(writeFile(path, lines.join('\n')));
     const ProgramRun written = runProgram(tavoxctlProgram(), port + load, englishEnvironment(), ProcessWaitMs);
     QVERIFY2(written.exitCode == 0, qPrintable(written.err));
-    QTRY_VERIFY_WITH_TIMEOUT(commandsReceived() > 0, ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(commandsReceived(sim) > 0, ProcessWaitMs);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

@@ -1,11 +1,11 @@
 // The simulated controller, played against over its pseudo-terminal with the project's codec.
 #include "protocol/FrameCodec.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -243,19 +243,6 @@ QStringList runUpgrade(SimClient &client, const QByteArray &image)
     return trace;
 }
 
-QByteArray randomImage(int size)
-{
-    QVector<quint32> words(size / 4 + 1);
-    QRandomGenerator(quint32(size)).fillRange(words.data(), words.size());
-    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
-}
-
-QByteArray fileContents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The pieces of a quiet line in order: "false start" for a sync byte whose header (with a correct
 // sum) announces more than the line holds, the kind in hexadecimal for a frame, "garbage" otherwise.
 QStringList linePieces(QByteArray line)
@@ -419,7 +406,7 @@ private slots:
         QCOMPARE(runUpgrade(client, image), answers);
         QVERIFY(client.waitForPassedOver(passedOver.size()));
         QCOMPARE(client.passedOver, passedOver);
-        QCOMPARE(fileContents(saved) == image, answers.last().startsWith("verify"));
+        QCOMPARE(readFile(saved) == image, answers.last().startsWith("verify"));
     }
 
     // Requests that come twice, as when a tool resends one whose reply was late, are each answered
@@ -440,7 +427,7 @@ private slots:
         client.waitForPassedOver(11);
         QCOMPARE(client.passedOver, QStringList({"start 0", "ack 0", "ack 1", "start 0", "ack 1", "ack 2", "ack 3",
                                                  "verify 3", "verify 3", "erased", "erased"}));
-        QCOMPARE(fileContents(saved), image);
+        QCOMPARE(readFile(saved), image);
     }
 
     // A false frame start, four bytes that announce a frame longer than the quiet line holds, goes
@@ -498,7 +485,7 @@ private slots:
         client.passedOver.clear();
         QCOMPARE(runUpgrade(client, image), answers(20, "verify 3"));
         QVERIFY2(client.passedOver.isEmpty(), qPrintable(client.passedOver.join(", ")));
-        QCOMPARE(fileContents(saved), image);
+        QCOMPARE(readFile(saved), image);
         QVERIFY(client.next(EraseDone));
 
         QVERIFY(client.next(VerifyResult));

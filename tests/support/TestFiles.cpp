@@ -1,6 +1,8 @@
 #include "support/TestFiles.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QVector>
 
 QByteArray readFile(const QString &path)
 {
@@ -12,4 +14,11 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray randomImage(int size)
+{
+    QVector<quint32> words(size / 4 + 1);
+    QRandomGenerator(quint32(size)).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
 }

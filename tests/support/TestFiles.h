@@ -6,3 +6,8 @@
 // Whole-file helpers for tests that build their own files: empty on failure.
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// A firmware image of `size` bytes in which no byte follows from the ones
+// before it, so a packet sent twice, skipped or out of place changes what
+// arrives; the same for a size in every run, so a failure can be run again.
+QByteArray randomImage(int size);

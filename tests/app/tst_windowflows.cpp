@@ -1,0 +1,432 @@
+#include "app/WindowSize.h"
+#include "bridge/AppBridge.h"
+#include "support/PseudoTerminal.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Waiting.h"
+#include "support/WindowDriver.h"
+
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What an operator does in the main window, start to end, with the mouse and
+// the keyboard against the simulated controller: connecting, a value typed out
+// of range, a write that restarts the controller, a calibration, the port
+// switched off or lost, a silent line, lost heartbeats and a firmware upgrade;
+// no QML warning along the way, and pictures of each state.
+namespace {
+// The buttons that ask something of the controller.
+bool isDeviceAction(const QString &objectName)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(readButton|writeButton|(sbus|pwm|crsf)(Read|Write)|calibButton.*|startButton|queryButton)$"));
+    return pattern.match(objectName).hasMatch();
+}
+}
+
+class WindowFlowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void switchConnectsToTheSimulator();
+    void outOfRangeTorqueIsShownAndNotSent();
+    void sbusWriteActivatesAndReboots();
+    void accelCalibrationAdvancesTheFaces();
+    void switchOffReleasesThePort();
+    void vanishedDeviceTurnsTheSwitchOff();
+    void silentLineIsNoAnswer();
+    void heartbeatsStopAndComeBack();
+    void upgradeLocksOutEveryOtherAction();
+    void upgradeSucceeds();
+
+private:
+    QQuickWindow *window() const { return m_driver.window(); }
+    AppBridge &bridge() const { return m_driver.bridge(); }
+    QQuickItem *item(const char *objectName) const { return m_driver.item(objectName); }
+    QString itemText(const char *objectName) const { return m_driver.itemText(objectName); }
+    QQuickItem *shownItem(const char *objectName) const { return m_driver.shownItem(objectName); }
+    void click(const char *objectName) { m_driver.click(objectName); }
+    QStringList facePhases() const;
+    bool inCalibrationView(const char *objectName) const;
+    QStringList simReceived() const;
+    QStringList enabledDeviceActions() const;
+    QObject *upgradeMonitor() const;
+    void saveQuestionFrames(const QString &baseName, const char *asker);
+
+    WindowDriver m_driver;
+    QTemporaryDir m_files;
+    // Slow enough a line for an upgrade to be watched.
+    SimProcess m_paced {{QStringLiteral("--baud"), QStringLiteral("115200")}};
+};
+
+void WindowFlowsTest::initTestCase()
+{
+    m_driver.start();
+    if (QTest::currentTestFailed())
+        return;
+    // the pictures show the layout at the size it was drawn for
+    m_driver.resizeWindow(designWindowSize());
+}
+
+void WindowFlowsTest::cleanupTestCase()
+{
+    m_driver.stop();
+}
+
+QStringList WindowFlowsTest::facePhases() const
+{
+    QStringList phases;
+    for (int face = 1; face <= 6; ++face)
+        phases.append(item(qPrintable(QStringLiteral("face%1").arg(face)))->property("phase").toString());
+    return phases;
+}
+
+// Shown and wholly inside the window: the calibration guide needs no scrolling at any size.
+bool WindowFlowsTest::inCalibrationView(const char *objectName) const
+{
+    const QQuickItem *target = item(objectName);
+    const QRectF bounds = target->mapRectToScene(QRectF(0, 0, target->width(), target->height()));
+    return target->isVisible() && QRectF(QPointF(0, 0), window()->size()).contains(bounds);
+}
+
+// Every frame the simulator received, described by its --verbose log, oldest first.
+QStringList WindowFlowsTest::simReceived() const
+{
+    QStringList received;
+    const QString marker = QStringLiteral("] RX ");
+    for (const QString &line : m_driver.sim().errorOutput().split(QLatin1Char('\n'))) {
+        const int at = line.indexOf(marker);
+        if (at >= 0)
+            received.append(line.mid(at + marker.size()));
+    }
+    return received;
+}
+
+QStringList WindowFlowsTest::enabledDeviceActions() const
+{
+    QList<QQuickItem *> buttons;
+    collectButtons(window()->contentItem(), buttons);
+    QStringList enabled;
+    for (QQuickItem *button : qAsConst(buttons)) {
+        if (isDeviceAction(button->objectName()) && button->isEnabled())
+            enabled.append(button->objectName());
+    }
+    return enabled;
+}
+
+QObject *WindowFlowsTest::upgradeMonitor() const
+{
+    return m_driver.engine().rootContext()->contextProperty(QStringLiteral("upgradeMonitor")).value<QObject *>();
+}
+
+// The question `asker` opens, asked and pictured in each language, then cancelled.
+void WindowFlowsTest::saveQuestionFrames(const QString &baseName, const char *asker)
+{
+    const QString shown = bridge().language();
+    for (const QString &language : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        bridge().setLanguage(language);
+        click(asker);
+        QTRY_VERIFY(shownItem("confirmTitle"));
+        m_driver.saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+        QTest::keyClick(window(), Qt::Key_Escape);
+        QTRY_VERIFY(!shownItem("confirmTitle"));
+    }
+    bridge().setLanguage(shown);
+}
+
+void WindowFlowsTest::switchConnectsToTheSimulator()
+{
+    const QString portName = m_driver.sim().portName();
+    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), portName);
+    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
+
+    click("serialSwitch");
+    QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    QVERIFY(!item("serialPortCombo")->isEnabled());
+    QVERIFY(!item("serialBaudCombo")->isEnabled());
+    QVERIFY(!item("refreshButton")->isEnabled());
+
+    // the simulator's parameters reach the combos, its version shows the CRSF tab
+    QTRY_COMPARE_WITH_TIMEOUT(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(item("crsfTab")->isVisible(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("pitchValue") != QLatin1String("--"), ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"), QStringLiteral("已连接 %1 — 固件 1.0.0.60").arg(portName),
+                              ProcessWaitMs);
+    QVERIFY(item("sbusWrite")->isEnabled());
+    QVERIFY(simReceived().contains(QStringLiteral("parameter read")));
+    QVERIFY(simReceived().contains(QStringLiteral("version query")));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Typed above the range, a torque stays as typed, says the range and holds
+// the write back: nothing reaches the controller until it is corrected.
+void WindowFlowsTest::outOfRangeTorqueIsShownAndNotSent()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    const int alreadyReceived = simReceived().size();
+    QQuickItem *torque = item("pitchTorque");
+    const int before = torque->property("value").toInt();
+    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
+    scrollIntoView(field);
+    click("pitchTorque");
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    m_driver.typeText(QStringLiteral("45000"));
+    QTest::keyClick(window(), Qt::Key_Tab);
+    QVERIFY(torque->property("invalid").toBool());
+    QCOMPARE(torque->property("errorText").toString(), QStringLiteral("Out of range, allowed 1–30000"));
+    QCOMPARE(torque->property("value").toInt(), before);
+    QVERIFY(!findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    m_driver.saveFrame(QStringLiteral("window-out-of-range-en.png"));
+
+    QTest::keyClick(window(), Qt::Key_Backtab);
+    QVERIFY(field->hasActiveFocus());
+    QCOMPARE(shownFocusRings(window()->contentItem()).size(), 1);
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    m_driver.typeText(QString::number(before));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QVERIFY(!torque->property("invalid").toBool());
+    QVERIFY(findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::sbusWriteActivatesAndReboots()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    const int alreadyReceived = simReceived().size();
+    // the operator's choice: roll reversed, everything else as read from the device
+    click("sbusRollDir");
+    QTest::keyClick(window(), Qt::Key_Up);
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
+    QCOMPARE(m_driver.cutOffButtons(), QStringList());
+    saveQuestionFrames(QStringLiteral("window-discard"), "sbusRead");
+    saveQuestionFrames(QStringLiteral("window-confirm"), "sbusWrite");
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    QVERIFY(item("sbusRollDir")->property("edited").toBool());
+    click("sbusWrite");
+    // the write restarts the controller: nothing goes out before the operator confirms
+    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
+    QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
+    QCOMPARE(simReceived().size(), alreadyReceived);
+    QTest::keyClick(window(), Qt::Key_Return);
+    // sent, and waiting for the controller's own values to confirm it
+    QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
+    QCOMPARE(itemText("unconfirmedCount"), QStringLiteral("1 to confirm by Read"));
+
+    const QStringList expected = {
+        QStringLiteral("command 0xA0 para 0x00008002 0x00008004 0x00050006 0x00010001"),
+        QStringLiteral("command 0x90 para 0x00000000 0x00000000 0x00000000 0x00000000"),
+        QStringLiteral("command 0x91 para 0x00000000 0x00000000 0x00000000 0x00000000"),
+        QStringLiteral("parameter read"),
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, ProcessWaitMs);
+    QVERIFY(bridge().messageLog().contains(QStringLiteral("SBUS channels written")));
+    // the re-read after the restart brought the written value back: settled
+    QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), ProcessWaitMs);
+    QVERIFY(!item("sbusRollDir")->property("edited").toBool());
+    QCOMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::accelCalibrationAdvancesTheFaces()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    click("calibButton2");
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"), ProcessWaitMs);
+    // its steps are the controller's answer
+    QCOMPARE(itemText("calibrationStatus"), QStringLiteral("Done"));
+    const QString completed = QStringLiteral("completed");
+    const QString pending = QStringLiteral("pending");
+    QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
+    QCOMPARE(itemText("progressCounter"), QStringLiteral("2/6"));
+    for (const char *part : {"caliStatusLabel", "progressCounter", "face1", "face6", "guideCloseButton",
+                             "guideActivateButton", "guideRestartButton"})
+        QVERIFY2(inCalibrationView(part), part);
+    // the picture of the face to place has faded in
+    QTRY_COMPARE(findItem(item("face3"), QStringLiteral("picture"))->opacity(), 1.0);
+    m_driver.saveFrame(QStringLiteral("window-calibrating.png"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Done! Click Activate → Restart"),
+                              ProcessWaitMs);
+    QCOMPARE(facePhases(), QVector<QString>(6, completed).toList());
+    QCOMPARE(itemText("progressCounter"), QStringLiteral("6/6"));
+    QVERIFY(item("guideActivateButton")->isEnabled());
+    // the result stays until the operator closes it
+    QCOMPARE(itemText("guideCloseButton"), QStringLiteral("Close"));
+    click("guideCloseButton");
+    QTRY_VERIFY(!shownItem("caliStatusLabel"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::switchOffReleasesThePort()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    QVERIFY(!itemText("channelsStatus").isEmpty());
+    click("serialSwitch");
+    QTRY_VERIFY(!bridge().serialOpened());
+    // what became of the last write belongs to the connection that is gone
+    QCOMPARE(itemText("channelsStatus"), QString());
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QVERIFY(item("serialPortCombo")->isEnabled());
+    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
+    QCOMPARE(itemText("attitudeText"), QStringLiteral("N/A"));
+    // the last controller's values stay, labelled as such, and cannot be written
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Not connected"));
+    QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
+    QVERIFY(!item("writeButton")->isEnabled());
+    QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
+    m_driver.saveFrames(QStringLiteral("window-stale"));
+}
+
+void WindowFlowsTest::vanishedDeviceTurnsTheSwitchOff()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    click("serialSwitch");
+    QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
+
+    QCOMPARE(m_driver.sim().stop(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QVERIFY(item("refreshButton")->isEnabled());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_driver.sim().portName()));
+    m_driver.saveFrame(QStringLiteral("window-port-lost-en.png"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::silentLineIsNoAnswer()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    m_driver.openPort(line.slaveName());
+    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Connecting to %1…").arg(line.slaveName()));
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("No answer from the controller on %1").arg(line.slaveName()));
+    QVERIFY(!item("writeButton")->isEnabled());
+    m_driver.saveFrames(QStringLiteral("window-no-answer"));
+    click("serialSwitch");
+    QTRY_VERIFY(!bridge().serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// Heartbeats stop while the port stays open, and come back. They stop four seconds after the simulator's
+// start, long after it reports ready even on a busy machine.
+void WindowFlowsTest::heartbeatsStopAndComeBack()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("4000:3000")});
+    QVERIFY(pausing.start());
+    m_driver.openPort(pausing.portName());
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("attitudeText"), QStringLiteral("Ready"), ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
+                              QStringLiteral("Link lost: no heartbeat on %1").arg(pausing.portName()), ProcessWaitMs);
+    QVERIFY(bridge().serialOpened());
+    for (const char *status : {"attitudeText", "jointText", "voltageText", "imuText", "motorText"})
+        QCOMPARE(itemText(status), QStringLiteral("No data"));
+    QCOMPARE(item("attitudeDot")->property("color").value<QColor>(), item("motorDot")->property("color").value<QColor>());
+    m_driver.saveFrames(QStringLiteral("window-link-lost"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(pausing.portName())),
+                             ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("attitudeText"), QStringLiteral("Ready"), ProcessWaitMs);
+    click("serialSwitch");
+    QTRY_VERIFY(!bridge().serialOpened());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    const QString path = m_files.filePath(QStringLiteral("tavox-fw.bin"));
+    QVERIFY(writeFile(path, randomImage(48 * 1024)));
+    bridge().setUpgradeFileChooser([path](const QString &, const QString &, const QString &) { return path; });
+    // A controller that stops answering mid-transfer, and a watchdog that gives it minutes, keep the upgrade
+    // under way for as long as the test needs it, however busy the machine.
+    SimProcess stalling({QStringLiteral("--fault-silent-after"), QStringLiteral("100")});
+    QVERIFY(stalling.start());
+    bridge().setUpgradeReplyTimeouts({30000, 10000, 600000});
+    m_driver.openPort(stalling.portName());
+    QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
+
+    click("browseButton");
+    QTRY_COMPARE(itemText("fileInfo"), QStringLiteral("tavox-fw.bin  ·  49152 bytes"));
+    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    // The question names the firmware of this link once the paced controller has reported it.
+    const auto question = [this] { return shownItem("confirmText")->property("text").toString(); };
+    QTRY_VERIFY2(question().contains(QStringLiteral("Firmware now: 1.0.0.60")), qPrintable(question()));
+    QVERIFY2(question().contains(QStringLiteral("tavox-fw.bin (49152 bytes)")), qPrintable(question()));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(bridge().tavoxUpgrading());
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("phaseText").startsWith(QStringLiteral("Writing ")), ProcessWaitMs);
+
+    QCOMPARE(enabledDeviceActions(), QStringList());
+    QVERIFY(!item("browseButton")->isEnabled());
+    QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
+    m_driver.saveFrames(QStringLiteral("window-upgrading"));
+
+    // the switch asks first; Escape keeps the port and the upgrade
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QCOMPARE(shownItem("confirmText")->property("text").toString(), QStringLiteral("Closing the port aborts the upgrade."));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTRY_VERIFY(!shownItem("confirmText"));
+    QVERIFY(bridge().serialOpened() && bridge().tavoxUpgrading());
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+
+    click("serialSwitch");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(!bridge().serialOpened());
+    QTRY_VERIFY(item("resultBanner")->isVisible());
+    QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(itemText("resultText")));
+    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
+    m_driver.saveFrames(QStringLiteral("window-upgrade-failed"));
+    bridge().setUpgradeReplyTimeouts({});
+    // the result stays until the next upgrade
+    QVERIFY(m_paced.start());
+    m_driver.openPort(m_paced.portName());
+    QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
+    QVERIFY(item("resultBanner")->isVisible());
+    VERIFY_NO_QML_WARNINGS();
+}
+
+void WindowFlowsTest::upgradeSucceeds()
+{
+    bridge().setLanguage(QStringLiteral("en"));
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(bridge().tavoxUpgrading());
+    QVERIFY(!item("resultBanner")->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(item("resultBanner")->isVisible(), 2 * ProcessWaitMs);
+    QCOMPARE(itemText("resultText"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+    QCOMPARE(upgradeMonitor()->property("progress").toInt(), 100);
+    QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
+    m_driver.saveFrames(QStringLiteral("window-upgrade-succeeded"));
+
+    // another file starts from nothing
+    click("browseButton");
+    QTRY_VERIFY(!item("resultBanner")->isVisible());
+    QVERIFY(item("progressRow")->isVisible());
+    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+QTEST_MAIN(WindowFlowsTest)
+
+#include "tst_windowflows.moc"

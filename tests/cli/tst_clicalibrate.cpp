@@ -1,0 +1,85 @@
+// tavoxctl calibrate end to end: the six faces of the accelerometer, the
+// calibrations the controller acknowledges at once, and a controller that
+// never answers; the real program against the real simulated controller.
+#include "support/CtlRun.h"
+#include "support/PseudoTerminal.h"
+#include "support/SimProcess.h"
+
+#include <QtTest>
+
+class TestCliCalibrate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void calibrateAccelWalksTheSixFaces();
+    void calibrateIsAcknowledged_data();
+    void calibrateIsAcknowledged();
+    void calibrateSilentController_data();
+    void calibrateSilentController();
+};
+
+void TestCliCalibrate::calibrateAccelWalksTheSixFaces()
+{
+    SimProcess sim({"--accel-step-ms", "50", "--verbose"});
+    QVERIFY(sim.start());
+    const ProgramRun run = runOn(sim, {"calibrate", "accel"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.err.trimmed().split(QLatin1Char('\n')),
+             (QStringList{"face 1 of 6: Accel Calib: UP", "face 2 of 6: Accel Calib: FRONT", "face 3 of 6: Accel Calib: DOWN",
+                          "face 4 of 6: Accel Calib: BACK", "face 5 of 6: Accel Calib: LEFT",
+                          "face 6 of 6: Accel Calib: RIGHT", "Accel Calib: Calculating...", "Accel Calib succeeded"}));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(commandsReceived(sim), 1);
+}
+
+void TestCliCalibrate::calibrateIsAcknowledged_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("subCommand");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("gyro") << "gyro" << "9D" << "Gyro Bias Update";
+    QTest::newRow("hall") << "hall" << "8D" << "Hall Calib";
+    QTest::newRow("linear") << "linear" << "9B" << "Linear Calib";
+    QTest::newRow("zero") << "zero" << "8E" << "Zero Calib";
+}
+
+void TestCliCalibrate::calibrateIsAcknowledged()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, subCommand);
+    QFETCH(QString, name);
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    const ProgramRun run = runOn(sim, {"calibrate", kind});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.err.trimmed(), name + QStringLiteral(" succeeded"));
+    QCOMPARE(commandsReceived(sim), 1);
+    QVERIFY2(sim.errorOutput().contains(QStringLiteral("RX command 0x") + subCommand), qPrintable(sim.errorOutput()));
+}
+
+void TestCliCalibrate::calibrateSilentController_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("accel") << "accel" << "Accel Calib";
+    QTest::newRow("gyro") << "gyro" << "Gyro Bias Update";
+    QTest::newRow("zero") << "zero" << "Zero Calib";
+}
+
+// A port with nothing answering on it: the command goes out, no reply comes.
+void TestCliCalibrate::calibrateSilentController()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    PseudoTerminal silent;
+    QVERIFY(silent.isValid());
+    const ProgramRun run = runCtl({"-p", silent.slaveName(), "-t", "1", "calibrate", kind});
+    QCOMPARE(run.exitCode, 5);
+    QVERIFY2(run.err.contains(QStringLiteral("no reply from the controller (waiting for %1)").arg(name)),
+             qPrintable(run.err));
+    QVERIFY(!run.err.contains(QLatin1String("succeeded")));
+}
+
+QTEST_GUILESS_MAIN(TestCliCalibrate)
+#include "tst_clicalibrate.moc"

@@ -1,0 +1,221 @@
+// tavoxctl monitor end to end: its reports as JSON and as text, and every
+// way it ends (timeout, lost port, signal, a reader that goes away); the real
+// program against the real simulated controller.
+#include "support/CtlRun.h"
+#include "support/SerialLock.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Waiting.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+// The JSON objects of a run's output, one a line; an empty list when a line is not one.
+QVector<QJsonObject> jsonLines(const QString &text)
+{
+    QVector<QJsonObject> objects;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            return {};
+        objects.append(document.object());
+    }
+    return objects;
+}
+
+bool within(const QJsonValue &value, double low, double high)
+{
+    return value.isDouble() && value.toDouble() >= low && value.toDouble() <= high;
+}
+
+// Every value of a receiver's channels, as the simulator swings them around their centre.
+bool channelsWithin(const QJsonObject &channels, int count, double low, double high)
+{
+    if (channels.size() != count)
+        return false;
+    for (const QJsonValue &value : channels) {
+        if (!within(value, low, high))
+            return false;
+    }
+    return true;
+}
+}
+
+class TestCliMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void monitorJson_data();
+    void monitorJson();
+    void monitorText();
+    void monitorEnds_data();
+    void monitorEnds();
+    void monitorEndsOnInterrupt_data();
+    void monitorEndsOnInterrupt();
+    void monitorEndsWhenItsReaderGoes();
+    void longestTimeoutIsTaken();
+};
+
+void TestCliMonitor::monitorJson_data()
+{
+    QTest::addColumn<QStringList>("line");
+    QTest::addColumn<bool>("noisy");
+    QTest::newRow("clean line") << QStringList{} << false;
+    QTest::newRow("noisy line") << QStringList{"--noise-rate", "0.2"} << true;
+}
+
+// Values within what the simulator sends: attitude swings of 15, 4 and 30
+// degrees, an IMU between 32 and 45 degrees, receivers around their centres,
+// 20 heartbeats a second.
+void TestCliMonitor::monitorJson()
+{
+    QFETCH(QStringList, line);
+    QFETCH(bool, noisy);
+    SimProcess sim(line);
+    QVERIFY(sim.start());
+
+    const ProgramRun run = runOn(sim, {"monitor", "--seconds", "2", "--json"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QVector<QJsonObject> reports = jsonLines(run.out);
+    QCOMPARE(reports.size(), 2);
+    for (const QJsonObject &report : reports) {
+        const QJsonObject attitude = report.value("attitude").toObject();
+        QVERIFY(within(attitude.value("pitch"), -15, 15));
+        QVERIFY(within(attitude.value("roll"), -4, 4));
+        QVERIFY(within(attitude.value("yaw"), -30, 30));
+        QCOMPARE(report.value("joints").toObject().keys(), (QStringList{"inner", "middle", "outer"}));
+        QVERIFY(within(report.value("imuTemperature"), 32, 45));
+        const QJsonObject status = report.value("status").toObject();
+        QCOMPARE(status.size(), 8);
+        QVERIFY(status.value("attitudeReady").isBool());
+        QVERIFY(within(status.value("stateMachine"), 1, 3));
+        const QJsonObject receivers = report.value("receivers").toObject();
+        QVERIFY(channelsWithin(receivers.value("sbus").toObject(), 5, 692, 1292));
+        QVERIFY(channelsWithin(receivers.value("pwm").toObject(), 3, 1250, 1750));
+        QVERIFY(channelsWithin(receivers.value("crsf").toObject(), 5, 692, 1292));
+
+        const QJsonObject link = report.value("link").toObject();
+        // A busy machine bunches frames or thins them out within one second; only an order of magnitude is fixed.
+        QVERIFY2(within(link.value("framesPerSecond"), 1, 200), qPrintable(run.out));
+        QVERIFY(within(link.value("bytesPerSecond"), 10 * 74, 1e6));
+        QVERIFY(within(link.value("sinceHeartbeatMs"), 0, 5000));
+        QVERIFY(link.value("frames").toDouble() >= 1);
+        const double failures = link.value("crcFailures").toDouble() + link.value("headerSumFailures").toDouble()
+                                + link.value("resyncBytes").toDouble();
+        if (!noisy)
+            QCOMPARE(failures, 0.0);
+    }
+    const QJsonObject last = reports.last().value("link").toObject();
+    if (noisy)
+        QVERIFY2(last.value("resyncBytes").toDouble() > 0, qPrintable(run.out));
+    QVERIFY(last.value("frames").toDouble() > reports.first().value("link").toObject().value("frames").toDouble());
+}
+
+void TestCliMonitor::monitorText()
+{
+    SimProcess sim({"--hb-len", "45"});
+    QVERIFY(sim.start());
+    const ProgramRun run = runOn(sim, {"monitor", "--seconds", "1"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines.at(0).startsWith(QLatin1String("pitch ")) && lines.at(0).contains(QStringLiteral(" °C")),
+             qPrintable(run.out));
+    QVERIFY(lines.at(2).contains(QRegularExpression(QStringLiteral("^  receivers SBUS( \\d+){5}   PWM 0 0 0$"))));
+    QVERIFY(lines.at(3).contains(QRegularExpression(QStringLiteral(
+        "^  link [\\d.]+ frames/s .* CRC failures 0 .* last heartbeat \\d+ ms ago$"))));
+}
+
+void TestCliMonitor::monitorEnds_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no heartbeat") << QStringList{"--hb-rate", "0"} << 5 << "waiting for a heartbeat";
+    QTest::newRow("port lost") << QStringList{"--fault-hangup-after", "1500"} << 3 << "serial port was lost";
+}
+
+void TestCliMonitor::monitorEnds()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(simulator);
+    QVERIFY(sim.start());
+    const ProgramRun run = runOn(sim, {"-t", "1", "monitor", "--json"});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!jsonLines(run.out).isEmpty() || run.out.isEmpty());
+}
+
+void TestCliMonitor::monitorEndsOnInterrupt_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestCliMonitor::monitorEndsOnInterrupt()
+{
+    QFETCH(int, signal);
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QProcess ctl;
+    ctl.setProcessEnvironment(englishEnvironment());
+    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')),
+                             ProcessWaitMs);
+    const QString lock = serialLockFile(sim.portName());
+    ::kill(pid_t(ctl.processId()), signal);
+    QVERIFY(ctl.waitForFinished(ProcessWaitMs));
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ctl.exitCode(), 0);
+    QVERIFY(!jsonLines(out + QString::fromUtf8(ctl.readAllStandardOutput())).isEmpty());
+    QVERIFY(portReleased(lock, sim.portName()));
+}
+
+// `tavoxctl monitor | head -n 1`: the report after the one head took finds the
+// pipe closed and ends the monitor as Ctrl-C does, with its port closed.
+void TestCliMonitor::monitorEndsWhenItsReaderGoes()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("STATUS"), dir.filePath(QStringLiteral("status")));
+    QProcess pipeline;
+    pipeline.setProcessEnvironment(environment);
+    pipeline.start(QStringLiteral("sh"), {"-c", "{ \"$0\" \"$@\"; echo $? > \"$STATUS\"; } | head -n 1", tavoxctlProgram(),
+                                          "-p", sim.portName(), "monitor", "--json"});
+    QVERIFY(QTest::qWaitFor([&] { return pipeline.canReadLine(); }, ProcessWaitMs));
+    const QString lock = serialLockFile(sim.portName());
+    QVERIFY(pipeline.waitForFinished(ProcessWaitMs));
+    QCOMPARE(jsonLines(QString::fromUtf8(pipeline.readAll())).size(), 1);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("status"))).trimmed(), QByteArray("0"));
+    QVERIFY(portReleased(lock, sim.portName()));
+}
+
+// A day, the longest timeout, is a day: the monitor waits for its heartbeat
+// instead of giving up at once.
+void TestCliMonitor::longestTimeoutIsTaken()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    const ProgramRun run = runOn(sim, {"-t", "86400", "monitor", "--seconds", "1", "--json"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(jsonLines(run.out).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestCliMonitor)
+#include "tst_climonitor.moc"

@@ -1,0 +1,367 @@
+// tavoxctl params: save, diff and load end to end, with the order of a load's
+// writes, what an interrupted or lost load leaves and how the next repairs
+// it, and the parameter files it refuses; the real program against the real
+// simulated controller, with real files in temporary folders.
+#include "device/ParamFile.h"
+#include "support/CtlRun.h"
+#include "support/ParamChanges.h"
+#include "support/PseudoTerminal.h"
+#include "support/SavedParams.h"
+#include "support/SerialLock.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Waiting.h"
+
+#include <QFile>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+// How long tavoxctl lets a controller restart after the torque write before reading it back.
+const int RestartSettleMs = 3000;
+
+// The simulator for loads that restart it: its frame log, no heartbeats to crowd it, quick restarts.
+const QStringList RestartingSim{"--verbose", "--hb-rate", "0", "--reboot-ms", "100"};
+}
+
+class TestCliParams : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveDiffLoadRoundTrip();
+    void loadRunsRestartingWritesLastEachWaitedFor();
+    void loadFinishesTheStepInFlight_data();
+    void loadFinishesTheStepInFlight();
+    void secondInterruptStopsAtOnceAndTheNextLoadRepairs();
+    void lostPortLeavesTheRestartOwed();
+    void loadWithoutYesRefusesWhenStdinIsNoTerminal();
+    void loadInterruptedAtItsQuestionWritesNothing();
+    void badParameterFiles_data();
+    void badParameterFiles();
+    void fileForAnotherFormIsRefused();
+};
+
+void TestCliParams::saveDiffLoadRoundTrip()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", saved}).exitCode, 0);
+    const QJsonObject original = jsonOf(QString::fromUtf8(readFile(saved)));
+    const QJsonObject params = original.value("params").toObject();
+    const int sbusPitch = params.value("sbus").toObject().value("pitchChannel").toInt();
+    const int camera = params.value("camera").toObject().value("position").toInt();
+    const int fpvMode = params.value("gimbal").toObject().value("fpvMode").toInt();
+
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(writeFile(wanted, withValues(readFile(saved), {{"sbus.pitchChannel", sbusPitch % 16 + 1},
+                                                          {"camera.position", 1 - camera},
+                                                          {"gimbal.fpvMode", (fpvMode + 1) % 8}})));
+
+    const ProgramRun diff = runOn(sim, {"params", "diff", wanted});
+    QCOMPARE(diff.exitCode, 0);
+    const QStringList changes = diff.out.trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(changes.size(), 3);
+    QVERIFY(changes.contains(QStringLiteral("sbus.pitchChannel: %1 -> %2").arg(sbusPitch).arg(sbusPitch % 16 + 1)));
+
+    const ProgramRun dryRun = runOn(sim, {"params", "load", wanted, "--dry-run"});
+    QCOMPARE(dryRun.exitCode, 0);
+    QCOMPARE(dryRun.out, diff.out);
+    QCOMPARE(commandsReceived(sim), 0);
+
+    const ProgramRun load = runOn(sim, {"params", "load", wanted, "--yes"});
+    QVERIFY2(load.exitCode == 0, qPrintable(load.err));
+    QVERIFY(load.err.contains(QLatin1String("written and verified")));
+
+    const ProgramRun after = runOn(sim, {"params", "get", "--json"});
+    QCOMPARE(jsonOf(after.out).value("params"), jsonOf(QString::fromUtf8(readFile(wanted))).value("params"));
+
+    const int writes = commandsReceived(sim);
+    const ProgramRun again = runOn(sim, {"params", "load", wanted, "--yes"});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY(again.out.isEmpty());
+    QVERIFY(again.err.contains(QLatin1String("No differences")));
+    QCOMPARE(commandsReceived(sim), writes);
+}
+
+// A file that differs from the controller in every field: the writes that
+// leave the controller running go first; then, one receiver at a time, its
+// channels with the activation, restart and reads that follow; the torque and
+// its restart last, and the verifying read only once the controller has had
+// time to come back.
+void TestCliParams::loadRunsRestartingWritesLastEachWaitedFor()
+{
+    SimProcess sim({"--param-form", "photo", "--hb-rate", "0", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("every-field.json"));
+    QCOMPARE(runOn(sim, {"params", "save", path}).exitCode, 0);
+    ParamFile::Contents contents;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(path, contents, problem));
+    contents.block = withFieldsChanged(contents.block, contents.form);
+    QString error;
+    QVERIFY2(ParamFile::save(path, contents, error), qPrintable(error));
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+
+    const ProgramRun load = runOn(sim, {"params", "load", path, "--yes"});
+    QVERIFY2(load.exitCode == 0, qPrintable(load.err));
+    QVERIFY(load.err.contains(QLatin1String("written and verified")));
+    const QVector<SimReceivedFrame> received = simReceivedFrames(sim.errorOutput()).mid(before);
+    QCOMPARE(requestSequence(received), QStringLiteral("C0 A2 A3 A4 A6 A0 90 91 C0 A1 90 91 C0 A5 91 C0"));
+    // Half the wait at least, however late a busy machine lets the simulator read either frame.
+    const qint64 settledMs = msFromLastRebootToRead(received);
+    QVERIFY2(settledMs >= RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
+}
+
+void TestCliParams::loadFinishesTheStepInFlight_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// Interrupted while the controller takes its new SBUS channels, the load still
+// activates and restarts it, then stops short of the torques and says so. Run
+// again, it has the torques alone to write: the channels are done.
+void TestCliParams::loadFinishesTheStepInFlight()
+{
+    QFETCH(int, signal);
+    SimProcess sim(RestartingSim);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel", "gimbal.pitchMaxTorque"}));
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+
+    RunningCtl load(ctl, {"-p", sim.portName(), "params", "load", wanted, "--yes"});
+    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+    const QString lock = serialLockFile(sim.portName());
+    load.signal(signal);
+    QCOMPARE(load.finish(), 130);
+    QVERIFY2(load.messages().contains(QLatin1String("  written: the SBUS channels and directions\n"
+                                                    "  not written: the maximum torques\n")),
+             qPrintable(load.messages()));
+    const QString sequence = requestSequence(simReceivedFrames(sim.errorOutput()).mid(before));
+    QVERIFY2(sequence.startsWith(QLatin1String("C0 A0 90 91")) && !sequence.contains(QLatin1String("A5")),
+             qPrintable(sequence));
+    QVERIFY(portReleased(lock, sim.portName()));
+
+    const ProgramRun again = runCtl({"-p", sim.portName(), "params", "load", wanted, "--dry-run"}, englishEnvironment(), ctl);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.out.count(QLatin1Char('\n')), 1);
+    QVERIFY2(again.out.startsWith(QLatin1String("gimbal.pitchMaxTorque: ")), qPrintable(again.out));
+    QVERIFY2(!again.err.contains(QLatin1String("An earlier load")), qPrintable(again.err));
+}
+
+// The channels are on the controller, their activation is not: the values read
+// back as the file's, and only the record of the first load tells the second
+// that it must activate them, whether it names the port by a link to it (as
+// /dev/serial/by-id/… is) or by the device itself. The simulator is held still
+// while the load is interrupted, so that nothing but the second Ctrl-C can end
+// the step.
+void TestCliParams::secondInterruptStopsAtOnceAndTheNextLoadRepairs()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    SimProcess sim(RestartingSim + QStringList{"--link", link});
+    QVERIFY(sim.start());
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+
+    RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
+    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().contains(QLatin1String("RX command 0xA0")), ProcessWaitMs);
+    const QString lock = serialLockFile(sim.portName());
+    const pid_t simPid = pid_t(sim.process().processId());
+    ::kill(simPid, SIGSTOP);
+    load.signal(SIGINT);
+    QVERIFY(load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once")));
+    load.signal(SIGINT);
+    const int exitCode = load.finish();
+    ::kill(simPid, SIGCONT);
+    QCOMPARE(exitCode, 130);
+    QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
+             qPrintable(load.messages()));
+    QVERIFY(load.messages().contains(QStringLiteral("Run the same load again to repair it")));
+    QVERIFY(load.messages().contains(QStringLiteral("params load ") + wanted + QStringLiteral(" --yes")));
+    QVERIFY(portReleased(lock, sim.portName()));
+
+    const ProgramRun again = runCtl({"-p", sim.portName(), "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    QVERIFY2(again.err.contains(QLatin1String("Writing the SBUS channels")), qPrintable(again.err));
+    QVERIFY(again.err.contains(QLatin1String("written and verified")));
+    const QString sequence = requestSequence(simReceivedFrames(sim.errorOutput()));
+    QVERIFY2(sequence.endsWith(QLatin1String("A0 90 91 C0")), qPrintable(sequence));
+
+    const ProgramRun third = runCtl({"-p", link, "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(third.exitCode == 0 && third.err.contains(QLatin1String("No differences")), qPrintable(third.err));
+    QVERIFY(!third.err.contains(QLatin1String("Writing")));
+}
+
+// The controller goes away while it takes its new channels (a pulled cable)
+// and comes back as another device behind the same link, as a replugged
+// adapter does behind /dev/serial/by-id: the next load through the link owes
+// it the activation.
+void TestCliParams::lostPortLeavesTheRestartOwed()
+{
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    {
+        SimProcess first({"--hb-rate", "0", "--link", link});
+        QVERIFY(first.start());
+        QVERIFY(saveWithFieldsRaised(first, wanted, {"sbus.pitchChannel"}));
+        RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
+        QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+        first.process().kill();
+        QCOMPARE(load.finish(), 3);
+        QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
+                 qPrintable(load.messages()));
+    }
+    SimProcess second({"--hb-rate", "0", "--link", link});
+    QVERIFY(second.start());
+    const ProgramRun dryRun = runCtl({"-p", link, "params", "load", wanted, "--dry-run"}, englishEnvironment(), ctl);
+    QCOMPARE(dryRun.exitCode, 0);
+    QVERIFY2(dryRun.err.contains(QLatin1String("An earlier load on this port may not have applied the SBUS channels "
+                                               "and directions")),
+             qPrintable(dryRun.err));
+}
+
+void TestCliParams::loadWithoutYesRefusesWhenStdinIsNoTerminal()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", saved}).exitCode, 0);
+    QVERIFY(writeFile(saved, withValues(readFile(saved), {{"gimbal.pitchMaxTorque", 1234}})));
+
+    const ProgramRun run = runOn(sim, {"params", "load", saved});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QLatin1String("--yes")), qPrintable(run.err));
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+// On a terminal the load asks before writes that restart the controller;
+// Ctrl-C is no answer to go on with.
+void TestCliParams::loadInterruptedAtItsQuestionWritesNothing()
+{
+    SimProcess sim({"--verbose", "--hb-rate", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+    PseudoTerminal terminal;
+    QVERIFY(terminal.isValid());
+
+    RunningCtl load(tavoxctlProgram(), {"-p", sim.portName(), "params", "load", wanted}, terminal.slaveName());
+    QVERIFY(load.waitForMessage(QStringLiteral("Continue? [y/N]")));
+    load.signal(SIGINT);
+    QCOMPARE(load.finish(), 130);
+    QVERIFY2(load.messages().contains(QLatin1String("interrupted; nothing was written")), qPrintable(load.messages()));
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCliParams::badParameterFiles_data()
+{
+    // How a saved file is spoiled: "whole:TEXT" replaces it, "KEY=VALUE" gives the
+    // first KEY another value, "KEY>NAME" renames the first KEY, "missing" removes the file.
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("malformed") << "whole:{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,,\n}"
+                               << "line 3: not valid JSON";
+    QTest::newRow("not an object") << "whole:[1, 2]" << "line 1: must be a JSON object";
+    QTest::newRow("missing field") << "whole:{\"format\": \"tavox-params\", \"schemaVersion\": 1,\n"
+                                      "\"paramForm\": \"crsf\",\n\"params\": {}}"
+                                   << "line 3: field params.sbus.pitchChannel: missing";
+    QTest::newRow("out of range") << "pitchMaxTorque=70000"
+                                  << "field params.gimbal.pitchMaxTorque: value 70000 out of range 0..65535";
+    QTest::newRow("negative") << "pitchChannel=-1" << "field params.crsf.pitchChannel: value -1 out of range 0..255";
+    QTest::newRow("direction out of range") << "yawDirection=2"
+                                            << "field params.crsf.yawDirection: value 2 out of range 0..1";
+    QTest::newRow("not a number") << "position=\"top\"" << "field params.camera.position: must be a whole number";
+    QTest::newRow("fraction") << "mode=1.5" << "field params.crsf.mode: must be a whole number";
+    QTest::newRow("unknown field") << "fpvMode>followMode" << "field params.gimbal.followMode: unknown field";
+    QTest::newRow("other format") << "format=\"other\"" << "field format: not a TAVOX parameter file";
+    QTest::newRow("newer schema") << "schemaVersion=7" << "field schemaVersion: schema version 7 is newer";
+    QTest::newRow("unknown form") << "paramForm=\"full\"" << "field paramForm: must be base, photo or crsf";
+    QTest::newRow("missing file") << "missing" << "no such file";
+}
+
+void TestCliParams::badParameterFiles()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, message);
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("unit.json"));
+    QCOMPARE(runOn(sim, {"params", "save", path}).exitCode, 0);
+    QString text = QString::fromUtf8(readFile(path));
+    int editedLine = 0;
+    if (edit == QLatin1String("missing")) {
+        QVERIFY(QFile::remove(path));
+    } else if (edit.startsWith(QLatin1String("whole:"))) {
+        text = edit.mid(6);
+    } else {
+        const bool rename = edit.contains(QLatin1Char('>'));
+        const QStringList parts = edit.split(QRegularExpression(QStringLiteral("[=>]")));
+        const QRegularExpression key(QStringLiteral("\"%1\": ([^,\n]+)").arg(parts.at(0)));
+        const QRegularExpressionMatch match = key.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        editedLine = text.left(match.capturedStart()).count(QLatin1Char('\n')) + 1;
+        text.replace(match.capturedStart(), match.capturedLength(),
+                     rename ? QStringLiteral("\"%1\": %2").arg(parts.at(1), match.captured(1))
+                            : QStringLiteral("\"%1\": %2").arg(parts.at(0), parts.at(1)));
+    }
+    if (edit != QLatin1String("missing"))
+        QVERIFY(writeFile(path, text.toUtf8()));
+
+    for (const QStringList &command : {QStringList{"params", "diff", path}, QStringList{"params", "load", path, "--yes"}}) {
+        const ProgramRun run = runOn(sim, command);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (editedLine > 0)
+            QVERIFY2(run.err.contains(path + QStringLiteral(", line %1:").arg(editedLine)), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+    QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCliParams::fileForAnotherFormIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.json"));
+    {
+        SimProcess photo({"--param-form", "photo"});
+        QVERIFY(photo.start());
+        QCOMPARE(runOn(photo, {"params", "save", path}).exitCode, 0);
+    }
+    SimProcess crsf({"--param-form", "crsf", "--verbose"});
+    QVERIFY(crsf.start());
+    const int formLine = readFile(path).split('\n').indexOf(QByteArray("    \"paramForm\": \"photo\",")) + 1;
+    QVERIFY(formLine > 0);
+    const ProgramRun run = runOn(crsf, {"params", "load", path, "--yes"});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line %1: field paramForm: the file is for parameter form photo, "
+                                             "the controller uses crsf").arg(formLine)), qPrintable(run.err));
+    QCOMPARE(commandsReceived(crsf), 0);
+}
+
+QTEST_GUILESS_MAIN(TestCliParams)
+#include "tst_cliparams.moc"

@@ -1,0 +1,175 @@
+// tavoxctl upgrade end to end: the image the controller receives, the
+// failures it reports by exit code, the snapshot of the parameters it keeps
+// and an upgrade interrupted half-way; the real program against the real
+// simulated controller, with real files in temporary folders.
+#include "support/CtlRun.h"
+#include "support/SavedParams.h"
+#include "support/SerialLock.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+QStringList snapshotsIn(const QTemporaryDir &dir)
+{
+    QStringList paths;
+    for (const QString &name : QDir(dir.filePath(QStringLiteral("snapshots"))).entryList(QDir::Files))
+        paths.append(dir.filePath(QStringLiteral("snapshots/") + name));
+    return paths;
+}
+}
+
+class TestCliUpgrade : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void upgradeWritesTheImage();
+    void upgradeFailures_data();
+    void upgradeFailures();
+    void upgradeKeepsASnapshot_data();
+    void upgradeKeepsASnapshot();
+    void upgradeWithoutParameterBlockTakesNoSnapshot();
+    void interruptedUpgradeLeavesBootloader_data();
+    void interruptedUpgradeLeavesBootloader();
+};
+
+void TestCliUpgrade::upgradeWritesTheImage()
+{
+    QTemporaryDir dir;
+    const QString received = dir.filePath(QStringLiteral("received.bin"));
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--save-image", received});
+    QVERIFY(sim.start());
+    const QByteArray image = randomImage(200 * 1024);
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, image));
+
+    const ProgramRun run = runOn(sim, {"upgrade", path});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(run.err.contains(QLatin1String("upgrade: 50 %")));
+    QVERIFY(run.err.contains(QLatin1String("Upgrade completed")));
+    QTRY_COMPARE(readFile(received), image);
+}
+
+void TestCliUpgrade::upgradeFailures_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("silent controller") << QStringList{"--fault-silent-after", "3"} << 5 << "Upgrade timed out";
+    QTest::newRow("verification fails") << QStringList{"--fault-verify", "md5"} << 6
+                                        << "Upgrade verification failed: sig=OK, md5=FAIL";
+    QTest::newRow("size refused") << QStringList{"--fault-size-exceeded"} << 4 << "Firmware size exceeded";
+    QTest::newRow("port hangs up") << QStringList{"--fault-hangup-after", "500"} << 3 << "serial port closed";
+}
+
+void TestCliUpgrade::upgradeFailures()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(QStringList{"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200"} + faults);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, randomImage(64 * 1024)));
+
+    const ProgramRun run = runOn(sim, {"upgrade", path});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!run.err.contains(QLatin1String("Upgrade completed")));
+}
+
+void TestCliUpgrade::upgradeKeepsASnapshot_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("parameters reset") << QStringList{"--reset-params-on-upgrade"} << true;
+    QTest::newRow("parameters kept") << QStringList{} << false;
+}
+
+// The camera position moved away from the firmware's default first, so that
+// an upgrade that resets the parameters changes them.
+void TestCliUpgrade::upgradeKeepsASnapshot()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(bool, changed);
+    SimProcess sim(QStringList{"--hb-rate", "0", "--erase-ms", "0", "--reboot-ms", "100"} + simulator);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString tuned = dir.filePath(QStringLiteral("tuned.json"));
+    QVERIFY(saveWithFieldsRaised(sim, tuned, {"camera.position"}));
+    QCOMPARE(runOn(sim, {"params", "load", tuned}).exitCode, 0);
+    const QString image = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(image, randomImage(8 * 1024)));
+
+    const ProgramRun run = runCtl({"-p", sim.portName(), "upgrade", image}, englishEnvironment(), ctl);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QStringList snapshots = snapshotsIn(dir);
+    QCOMPARE(snapshots.size(), 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Parameters before the upgrade saved to ") + snapshots.first()),
+             qPrintable(run.err));
+    QCOMPARE(jsonOf(QString::fromUtf8(readFile(snapshots.first()))).value("params"),
+             jsonOf(QString::fromUtf8(readFile(tuned))).value("params"));
+    const QString restore = QStringLiteral("tavoxctl -p %1 -b 921600 params load %2").arg(sim.portName(), snapshots.first());
+    QCOMPARE(run.err.contains(restore), changed);
+    QCOMPARE(run.err.contains(QLatin1String("The parameters are the same as before the upgrade")), !changed);
+}
+
+// A controller that answers no read (one waiting in its bootloader) is
+// upgraded all the same, and the tool says it kept nothing.
+void TestCliUpgrade::upgradeWithoutParameterBlockTakesNoSnapshot()
+{
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-silent-params-after", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString image = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(image, randomImage(8 * 1024)));
+
+    const ProgramRun run = runCtl({"-p", sim.portName(), "upgrade", image}, englishEnvironment(), ctl);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QLatin1String("no snapshot of its parameters was taken")), qPrintable(run.err));
+    QVERIFY(snapshotsIn(dir).isEmpty());
+}
+
+void TestCliUpgrade::interruptedUpgradeLeavesBootloader_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// SIGHUP is a closed terminal or a dropped SSH session.
+void TestCliUpgrade::interruptedUpgradeLeavesBootloader()
+{
+    QFETCH(int, signal);
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(path, randomImage(128 * 1024)));
+
+    RunningCtl upgrade(tavoxctlProgram(), {"-p", sim.portName(), "upgrade", path});
+    QVERIFY(upgrade.waitForMessage(QStringLiteral("upgrade: 10 %")));
+    const QString lock = serialLockFile(sim.portName());
+    upgrade.signal(signal);
+    QCOMPARE(upgrade.finish(), 130);
+    QVERIFY2(upgrade.messages().contains(QLatin1String("stays in its bootloader")), qPrintable(upgrade.messages()));
+    QVERIFY(upgrade.messages().contains(QLatin1String("run the upgrade again")));
+    QVERIFY(!sim.errorOutput().contains(QLatin1String("RX soft reset")));
+    QVERIFY(!sim.errorOutput().contains(QLatin1String("RX stop upgrade")));
+    QVERIFY(portReleased(lock, sim.portName()));
+}
+
+QTEST_GUILESS_MAIN(TestCliUpgrade)
+#include "tst_cliupgrade.moc"

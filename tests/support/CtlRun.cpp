@@ -1,0 +1,84 @@
+#include "support/CtlRun.h"
+
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+ProgramRun runCtl(const QStringList &arguments, const QProcessEnvironment &environment, const QString &program)
+{
+    return runProgram(program, arguments, environment, CtlRunTimeoutMs);
+}
+
+ProgramRun runOn(const SimProcess &sim, const QStringList &arguments)
+{
+    return runCtl(QStringList{QStringLiteral("-p"), sim.portName()} + arguments);
+}
+
+QString privateCtl(const QTemporaryDir &dir)
+{
+    const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
+    return QFile::copy(tavoxctlProgram(), copy) ? copy : QString();
+}
+
+QJsonObject jsonOf(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+int commandsReceived(const SimProcess &sim)
+{
+    return sim.errorOutput().count(QRegularExpression(QStringLiteral("RX command 0x")));
+}
+
+bool portReleased(const QString &lockWhileOpen, const QString &port)
+{
+    if (!lockWhileOpen.isEmpty())
+        return !QFile::exists(lockWhileOpen);
+    return runCtl({QStringLiteral("-p"), port, QStringLiteral("params"), QStringLiteral("get")}).exitCode == 0;
+}
+
+RunningCtl::RunningCtl(const QString &program, const QStringList &arguments, const QString &input)
+{
+    m_process.setProcessEnvironment(englishEnvironment());
+    if (!input.isEmpty())
+        m_process.setStandardInputFile(input);
+    m_process.start(program, arguments);
+}
+
+RunningCtl::~RunningCtl()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool RunningCtl::waitForMessage(const QString &text)
+{
+    return QTest::qWaitFor([&] { return messages().contains(text); }, ProcessWaitMs);
+}
+
+void RunningCtl::signal(int number)
+{
+    ::kill(pid_t(m_process.processId()), number);
+}
+
+int RunningCtl::finish()
+{
+    if (!m_process.waitForFinished(ProcessWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
+}
+
+QString RunningCtl::messages()
+{
+    m_messages += QString::fromUtf8(m_process.readAllStandardError());
+    return m_messages;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "support/ProgramRun.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class QTemporaryDir;
+class SimProcess;
+
+// tavoxctl as a process: run to its end, or at work while the test reads its
+// messages and signals it. Only a run that hangs reaches the deadline.
+constexpr int CtlRunTimeoutMs = 60000;
+
+ProgramRun runCtl(const QStringList &arguments, const QProcessEnvironment &environment = englishEnvironment(),
+                  const QString &program = tavoxctlProgram());
+// tavoxctl -p <the simulator's port> `arguments`.
+ProgramRun runOn(const SimProcess &sim, const QStringList &arguments);
+
+// A copy of tavoxctl in `dir`, which keeps its data (zentaro.cfg, snapshots,
+// the record of restarts still owed) there, apart from every other test's.
+// Empty when it cannot be copied.
+QString privateCtl(const QTemporaryDir &dir);
+
+// The output of a run with --json; empty when it is not one JSON object.
+QJsonObject jsonOf(const QString &text);
+
+// Commands the simulator (run with --verbose) received: every write goes out as one of them.
+int commandsReceived(const SimProcess &sim);
+
+// Whether `port` is free again after a tavoxctl ended: the lock file seen
+// while it had the port open is gone; where QSerialPort made none, another
+// tavoxctl opens the port.
+bool portReleased(const QString &lockWhileOpen, const QString &port);
+
+// tavoxctl at work while the test reads its messages and signals it; killed
+// if it is still running when the object goes out of scope.
+class RunningCtl
+{
+public:
+    // `input`, when given, becomes its standard input (a terminal's device).
+    RunningCtl(const QString &program, const QStringList &arguments, const QString &input = QString());
+    ~RunningCtl();
+    RunningCtl(const RunningCtl &) = delete;
+    RunningCtl &operator=(const RunningCtl &) = delete;
+
+    bool waitForMessage(const QString &text);
+    void signal(int number);
+    // Its exit code; -1 when it did not end or was killed by a signal.
+    int finish();
+    // Its standard error so far.
+    QString messages();
+
+private:
+    QProcess m_process;
+    QString m_messages;
+};
