@@ -1,7 +1,10 @@
 #pragma once
 
+#include "bridge/Language.h"
 #include "bridge/LinkSession.h"
-#include "bridge/MessageThrottle.h"
+#include "bridge/MessageLog.h"
+#include "bridge/SerialLink.h"
+#include "device/ControllerTelemetry.h"
 #include "bridge/Uartcore.h"
 #include "device/UpgradeDriver.h"
 #include "device/CommandPacking.h"
@@ -115,10 +118,10 @@ public:
     explicit AppBridge(QObject *parent = nullptr);
     ~AppBridge() override;
 
-    QString language() const { return m_language; }
-    QString messageLog() const { return m_messageLog; }
+    QString language() const { return m_language.code(); }
+    QString messageLog() const { return m_messages.text(); }
     QStringList serialPorts() const { return m_serialPorts; }
-    bool serialOpened() const { return m_link.isOpen(); }
+    bool serialOpened() const { return m_serial.isOpen(); }
     QString linkStatus() const;
     QString appVersion() const;
 
@@ -160,8 +163,8 @@ public:
     int tavoxCrsfYawDir() const { return m_params.crsfYawDir; }
 
     int tavoxUpgradeProgress() const { return m_upgrade.progress(); }
-    QString tavoxFirmwareVersion() const { return m_firmwareVersion; }
-    QString tavoxBootVersion() const { return m_bootVersion; }
+    QString tavoxFirmwareVersion() const { return m_telemetry.firmwareVersion(); }
+    QString tavoxBootVersion() const { return m_telemetry.bootVersion(); }
     QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
 
     // Not on the meta-object. The window's start-up hands in its file dialog
@@ -173,36 +176,36 @@ public:
     void setUpgradeFileChooser(UpgradeFileChooser chooser);
     void setUpgradeReplyTimeouts(const UpgradeSession::ReplyTimeouts &timeouts);
 
-    double hbPitch() const { return m_heartbeat.pitch / 100.0; }
-    double hbRoll() const { return m_heartbeat.roll / 100.0; }
-    double hbYaw() const { return m_heartbeat.yaw / 100.0; }
-    bool hbAttiReady() const { return m_heartbeat.attiReady; }
-    bool hbJointInitOk() const { return m_heartbeat.jointInitOk; }
-    bool hbUnderVolt() const { return m_heartbeat.underVolt; }
-    bool hbMemsLost() const { return m_heartbeat.memsLost; }
-    int hbActuator() const { return m_heartbeat.actuator; }
-    bool hbSoftLimit() const { return m_heartbeat.softLimit; }
-    int hbCtrlMode() const { return m_heartbeat.ctrlMode; }
-    int hbStateMachine() const { return m_heartbeat.stateMachine; }
-    double hbJointOutterAngle() const { return m_heartbeat.jointOutterAngle / 100.0; }
-    double hbJointMiddleAngle() const { return m_heartbeat.jointMiddleAngle / 100.0; }
-    double hbJointInnerAngle() const { return m_heartbeat.jointInnerAngle / 100.0; }
-    double hbImuTemp() const { return m_heartbeat.imuTemp; }
-    int hbSbusPitchValue() const { return m_heartbeat.sbusPitch; }
-    int hbSbusRollValue() const { return m_heartbeat.sbusRoll; }
-    int hbSbusYawValue() const { return m_heartbeat.sbusYaw; }
-    int hbSbusCenterValue() const { return m_heartbeat.sbusCenter; }
-    int hbSbusLockValue() const { return m_heartbeat.sbusLock; }
-    int hbPwmPitchValue() const { return m_heartbeat.pwmPitch; }
-    int hbPwmYawValue() const { return m_heartbeat.pwmYaw; }
-    int hbPwmCenterValue() const { return m_heartbeat.pwmCenter; }
-    int hbCrsfPitchValue() const { return m_heartbeat.crsfPitch; }
-    int hbCrsfRollValue() const { return m_heartbeat.crsfRoll; }
-    int hbCrsfYawValue() const { return m_heartbeat.crsfYaw; }
-    int hbCrsfCenterValue() const { return m_heartbeat.crsfCenter; }
-    int hbCrsfLockValue() const { return m_heartbeat.crsfLock; }
-    bool hbCrsfValuePresent() const { return m_heartbeat.crsfValuePresent; }
-    bool hbReceived() const { return m_hbReceived; }
+    double hbPitch() const { return m_telemetry.heartbeat().pitch / 100.0; }
+    double hbRoll() const { return m_telemetry.heartbeat().roll / 100.0; }
+    double hbYaw() const { return m_telemetry.heartbeat().yaw / 100.0; }
+    bool hbAttiReady() const { return m_telemetry.heartbeat().attiReady; }
+    bool hbJointInitOk() const { return m_telemetry.heartbeat().jointInitOk; }
+    bool hbUnderVolt() const { return m_telemetry.heartbeat().underVolt; }
+    bool hbMemsLost() const { return m_telemetry.heartbeat().memsLost; }
+    int hbActuator() const { return m_telemetry.heartbeat().actuator; }
+    bool hbSoftLimit() const { return m_telemetry.heartbeat().softLimit; }
+    int hbCtrlMode() const { return m_telemetry.heartbeat().ctrlMode; }
+    int hbStateMachine() const { return m_telemetry.heartbeat().stateMachine; }
+    double hbJointOutterAngle() const { return m_telemetry.heartbeat().jointOutterAngle / 100.0; }
+    double hbJointMiddleAngle() const { return m_telemetry.heartbeat().jointMiddleAngle / 100.0; }
+    double hbJointInnerAngle() const { return m_telemetry.heartbeat().jointInnerAngle / 100.0; }
+    double hbImuTemp() const { return m_telemetry.heartbeat().imuTemp; }
+    int hbSbusPitchValue() const { return m_telemetry.heartbeat().sbusPitch; }
+    int hbSbusRollValue() const { return m_telemetry.heartbeat().sbusRoll; }
+    int hbSbusYawValue() const { return m_telemetry.heartbeat().sbusYaw; }
+    int hbSbusCenterValue() const { return m_telemetry.heartbeat().sbusCenter; }
+    int hbSbusLockValue() const { return m_telemetry.heartbeat().sbusLock; }
+    int hbPwmPitchValue() const { return m_telemetry.heartbeat().pwmPitch; }
+    int hbPwmYawValue() const { return m_telemetry.heartbeat().pwmYaw; }
+    int hbPwmCenterValue() const { return m_telemetry.heartbeat().pwmCenter; }
+    int hbCrsfPitchValue() const { return m_telemetry.heartbeat().crsfPitch; }
+    int hbCrsfRollValue() const { return m_telemetry.heartbeat().crsfRoll; }
+    int hbCrsfYawValue() const { return m_telemetry.heartbeat().crsfYaw; }
+    int hbCrsfCenterValue() const { return m_telemetry.heartbeat().crsfCenter; }
+    int hbCrsfLockValue() const { return m_telemetry.heartbeat().crsfLock; }
+    bool hbCrsfValuePresent() const { return m_telemetry.heartbeat().crsfValuePresent; }
+    bool hbReceived() const { return m_telemetry.heartbeatReceived(); }
 
     int accelCaliState() const { return m_accelCaliState; }
     bool tavoxUpgrading() const { return m_upgrade.active(); }
@@ -242,18 +245,18 @@ public:
     Q_INVOKABLE void tavoxWritePwmDirections(int pitchDir, int yawDir);
     Q_INVOKABLE void tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir);
 
-    // Not part of the interface's surface: used by the operations of every area.
-    void appendMessage(const QString &text);
-    void logDiagnostic(const QString &text);
-    void appendLinkStatus();
-    bool sendFrame(const QByteArray &frame);
+    // Not on the meta-object: the parts the published surface is made of.
+    MessageLog &messages() { return m_messages; }
+    const Language &languageSetting() const { return m_language; }
+    SerialLink &serialLink() { return m_serial; }
+    const ControllerTelemetry &telemetry() const { return m_telemetry; }
 
     // Receive path: bytes as the port delivered them. Dropped while the link is closed.
     void onRawBytes(const QByteArray &data);
     // The receive buffer as it stands between two pieces of input.
     const QByteArray &receiveBuffer() const { return m_rxBuffer; }
     // Requests still waiting on the current open of the link.
-    const LinkSession &linkSession() const { return m_link; }
+    const LinkSession &linkSession() const { return m_serial.session(); }
     // What the receive path made of the input since the link was last opened;
     // kept after a close, so the figures of a lost link can still be read.
     const ReceiveStatistics &receiveStatistics() const { return m_rxStatistics; }
@@ -261,9 +264,7 @@ public:
     // Not on the meta-object: what tavoxctl and the window's presentation
     // objects read beside the published properties.
     const ParamBlock &paramBlock() const { return m_params; }
-    // Chinese when the language is exactly "zh", English otherwise.
-    QString localized(const QString &zh, const QString &en) const;
-    QString portName() const { return m_uart.portName(); }
+    QString portName() const { return m_serial.port().portName(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
     // Parameter blocks accepted from the controller since construction; a write's own update does not count.
@@ -272,9 +273,6 @@ public:
     // Blocks until the port has taken every frame handed to it, or `timeoutMs`
     // passed; closing the port drops what it still holds.
     bool waitForFramesWritten(int timeoutMs);
-    // Sees every message as it is appended: its text, and the entry with its time stamp.
-    using MessageObserver = std::function<void(const QString &text, const QString &entry)>;
-    void setMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
     // Called with the sub-command byte of every command reply, after the bridge
     // has handled it: the only sign that a command without a visible effect
     // (a calibration) was answered.
@@ -296,14 +294,14 @@ signals:
     void tavoxUpgradingChanged();
 
 private:
-    void scheduleMessageLogChanged();
+    TextPair linkStatusText() const;
+    void reportLinkStatus();
 
     // Serial link and receive path.
     void closeLink();
     void endOpenLink();
     void onPortLost();
     void handleFrame(const ParsedFrame &frame);
-    void resetHeartbeat();
     void scheduleFirstExchange();
     void processReceivedInput();
     void clearReceiveState();
@@ -321,47 +319,39 @@ private:
     void activateAfterWrite();
     void rebootAfterActivate();
     void rebootAfterTorque();
-    // Guard, then send the sub-command (none: send nothing) and report `message` when non-empty.
-    void sendServiceCommand(std::optional<quint8> subCommand, const QString &message);
+    void reportWritten(const TextPair &text);
+    // Guard, then send the sub-command (none: send nothing) and report `message` when not null.
+    void sendServiceCommand(std::optional<quint8> subCommand, const TextPair &message);
     // ---- end of parameters and commands ----
 
     // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
     void handleV1Reply(const ParsedFrame &frame);
     void handleGeneralReply(const ParsedFrame &frame);
     void handleGimbalReply(const ParsedFrame &frame);
-    void handleHeartbeat(const QByteArray &payload);
-    void handleVersionReply(const QByteArray &payload);
-    void reportUnknownReply(const QString &kind, quint8 commandId);
-    void reportEndedFloods();
     bool readUpgradeImage(const QString &filePath, QByteArray &image);
+    void reportImageRefused(const TextPair &reason);
     void connectUpgrade();
     void onUpgradeCompleted();
+
+    // First in, last out: every other member may report to the log.
+    Language m_language;
+    MessageLog m_messages { m_language };
+    SerialLink m_serial { m_messages };
+    ControllerTelemetry m_telemetry { m_serial, m_messages };
 
     UpgradeDriver m_upgrade;
     UpgradeFileChooser m_chooseUpgradeFile;
     // ---- end of telemetry, version and upgrade ----
 
-    QString m_language = QStringLiteral("zh");
-    QString m_messageLog;
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
     bool m_portLost = false;
     int m_paramBlocksReceived = 0;
-    MessageObserver m_messageObserver;
-    MessageThrottle m_throttle;
-    QTimer m_floodEndCheck;
-    QElapsedTimer m_monotonic;
 
     ParamBlock m_params;
     int m_pwmRollCh = 1;
     int m_pwmLockCh = 1;
 
-    HeartbeatRecord m_heartbeat;
-    bool m_hbReceived = false;
-    bool m_hbDiagLogged = false;
-
-    QString m_firmwareVersion = QStringLiteral("-");
-    QString m_bootVersion = QStringLiteral("-");
 
     QString m_upgradeFilePath;
 
@@ -377,6 +367,4 @@ private:
     QByteArray m_rxPending;
     int m_rxPendingOffset = 0;
     bool m_rxContinuationScheduled = false;
-    Uartcore m_uart;
-    LinkSession m_link;
 };

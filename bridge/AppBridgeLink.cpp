@@ -1,7 +1,6 @@
 // Serial link, receive path and transmit path of the bridge.
 #include "bridge/AppBridge.h"
 
-#include "log/Diagnostics.h"
 #include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
@@ -26,34 +25,34 @@ void AppBridge::refreshSerialPorts()
         emit serialPortsChanged();
     }
     if (m_serialPorts.isEmpty())
-        appendMessage(localized(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+        m_messages.report(Message::error(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
     else
-        appendMessage(localized(QStringLiteral("串口已刷新: "), QStringLiteral("Serial ports refreshed: "))
-                      + m_serialPorts.join(QStringLiteral(", ")));
+        m_messages.report(Message::info(QStringLiteral("串口已刷新: ") + m_serialPorts.join(QStringLiteral(", ")),
+                                        QStringLiteral("Serial ports refreshed: ") + m_serialPorts.join(QStringLiteral(", "))));
 }
 
 bool AppBridge::openSerial(QString portName, int baudRate)
 {
     if (portName.trimmed().isEmpty() || baudRate <= 0) {
-        appendMessage(localized(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
+        m_messages.report(Message::error(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
         return false;
     }
 
     if (serialOpened()) {
         closeLink();
-        resetHeartbeat();
+        m_telemetry.resetHeartbeat();
         emit serialOpenedChanged();
         emit linkStatusChanged();
-        appendLinkStatus();
+        reportLinkStatus();
         m_upgrade.abortForClosedLink();
     }
 
-    if (!m_uart.open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
+    if (!m_serial.port().open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
                      QSerialPort::NoFlowControl)) {
-        appendMessage(localized(QStringLiteral("串口打开失败: "), QStringLiteral("Failed to open serial port: "))
-                      + portName);
+        m_messages.report(Message::error(QStringLiteral("串口打开失败: ") + portName,
+                                         QStringLiteral("Failed to open serial port: ") + portName));
         emit linkStatusChanged();
-        appendLinkStatus();
+        reportLinkStatus();
         return false;
     }
 
@@ -61,21 +60,21 @@ bool AppBridge::openSerial(QString portName, int baudRate)
     m_portLost = false;
     m_rxStatistics = ReceiveStatistics();
     m_startupHintShown = false;
-    resetHeartbeat();
-    m_link.begin();
+    m_telemetry.resetHeartbeat();
+    m_serial.session().begin();
     emit serialOpenedChanged();
     emit linkStatusChanged();
-    appendLinkStatus();
-    appendMessage(localized(QStringLiteral("串口已打开: "), QStringLiteral("Serial port opened: ")) + portName
-                  + QStringLiteral(" @ ") + QString::number(baudRate));
+    reportLinkStatus();
+    const QString opened = portName + QStringLiteral(" @ ") + QString::number(baudRate);
+    m_messages.report(Message::success(QStringLiteral("串口已打开: ") + opened, QStringLiteral("Serial port opened: ") + opened));
     scheduleFirstExchange();
     return true;
 }
 
 void AppBridge::scheduleFirstExchange()
 {
-    m_link.runWhileOpen(ParamReadDelayMs, [this] { tavoxReadParams(); });
-    m_link.runWhileOpen(VersionQueryDelayMs, [this] { tavoxQueryVersion(); });
+    m_serial.session().runWhileOpen(ParamReadDelayMs, [this] { tavoxReadParams(); });
+    m_serial.session().runWhileOpen(VersionQueryDelayMs, [this] { tavoxQueryVersion(); });
 }
 
 void AppBridge::closeSerial()
@@ -88,22 +87,22 @@ void AppBridge::closeSerial()
 
 void AppBridge::endOpenLink()
 {
-    m_link.end();
+    m_serial.session().end();
     clearReceiveState();
-    resetHeartbeat();
-    m_uart.close();
+    m_telemetry.resetHeartbeat();
+    m_serial.port().close();
     emit serialOpenedChanged();
     emit linkStatusChanged();
-    appendLinkStatus();
-    appendMessage(localized(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    reportLinkStatus();
+    m_messages.report(Message::info(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
     m_upgrade.abortForClosedLink();
 }
 
 // Ends the open and everything timed from it, then lets go of the port.
 void AppBridge::closeLink()
 {
-    m_link.end();
-    m_uart.close();
+    m_serial.session().end();
+    m_serial.port().close();
 }
 
 // The device went away under an open port (cable pulled, simulator ended):
@@ -112,18 +111,10 @@ void AppBridge::onPortLost()
 {
     if (!serialOpened())
         return;
-    appendMessage(localized(QStringLiteral("串口已断开: "), QStringLiteral("Serial port disconnected: "))
-                  + m_uart.portName());
+    m_messages.report(Message::error(QStringLiteral("串口已断开: ") + m_serial.port().portName(),
+                                     QStringLiteral("Serial port disconnected: ") + m_serial.port().portName()));
     m_portLost = true;
     endOpenLink();
-}
-
-void AppBridge::resetHeartbeat()
-{
-    m_heartbeat = HeartbeatRecord();
-    m_hbReceived = false;
-    m_hbDiagLogged = false;
-    emit heartbeatChanged();
 }
 
 void AppBridge::onRawBytes(const QByteArray &data)
@@ -193,17 +184,5 @@ void AppBridge::handleFrame(const ParsedFrame &frame)
 
 bool AppBridge::waitForFramesWritten(int timeoutMs)
 {
-    return m_uart.waitForWritten(timeoutMs);
-}
-
-bool AppBridge::sendFrame(const QByteArray &frame)
-{
-    if (!serialOpened()) {
-        tavoxRequireSerial();
-        return false;
-    }
-    // An upgrade sends thousands of frames: their hex text is built only for someone who reads it.
-    if (diagnosticsHeard())
-        logDiagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
-    return m_uart.write(frame);
+    return m_serial.port().waitForWritten(timeoutMs);
 }

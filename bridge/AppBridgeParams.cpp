@@ -58,14 +58,19 @@ TextPair directionsWrittenText(Receiver receiver)
 }
 }
 
+void AppBridge::reportWritten(const TextPair &text)
+{
+    m_messages.report({ text, { MessageKind::Success, MessageTopic::None, OperatorAction::Command } });
+}
+
 // ---- Parameter read ----
 
 void AppBridge::tavoxReadParams()
 {
     if (!tavoxRequireSerial())
         return;
-    if (sendFrame(buildFrameV0(CommandId::ParamRead, QByteArray())))
-        appendMessage(localized(QStringLiteral("正在读取参数..."), QStringLiteral("Reading parameters...")));
+    if (m_serial.send(buildFrameV0(CommandId::ParamRead, QByteArray())))
+        m_messages.report(Message::info(QStringLiteral("正在读取参数..."), QStringLiteral("Reading parameters...")));
 }
 
 void AppBridge::handleParamBlock(const QByteArray &payload)
@@ -77,21 +82,22 @@ void AppBridge::handleParamBlock(const QByteArray &payload)
     const bool crsfKept = !decoded.crsfPresent;
     keepAbsentSegments(decoded, m_params);
     if (crsfKept)
-        logDiagnostic(QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=%1 (规避被冲回默认)")
+        m_messages.diagnostic(QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=%1 (规避被冲回默认)")
                           .arg(int(decoded.crsfPitchCh)));
     m_params = decoded;
     m_pwmRollCh = m_params.pwmPitchCh;
     m_pwmLockCh = m_params.pwmLockCh;
     ++m_paramBlocksReceived;
-    m_link.noteParamBlock();
+    m_serial.session().noteParamBlock();
     emit tavoxParamsChanged();
-    appendMessage(localized(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK")));
+    m_messages.report(Message::success(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK"),
+                                       MessageTopic::ParamsRead, OperatorAction::Read | OperatorAction::Command));
 }
 
 void AppBridge::logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded)
 {
-    logDiagnostic(QStringLiteral("[DIAG-HEX] 0xC1 raw data(%1B): %2").arg(payload.size()).arg(toHexText(payload)));
-    logDiagnostic(QStringLiteral("[DIAG-RX] 0xC1 dataLen=%1 crsfPresent=%2 photoVideoPresent=%3 | crsfPitch=%4 "
+    m_messages.diagnostic(QStringLiteral("[DIAG-HEX] 0xC1 raw data(%1B): %2").arg(payload.size()).arg(toHexText(payload)));
+    m_messages.diagnostic(QStringLiteral("[DIAG-RX] 0xC1 dataLen=%1 crsfPresent=%2 photoVideoPresent=%3 | crsfPitch=%4 "
                                  "roll=%5 yaw=%6 center=%7 lock=%8 mode=%9 pDir=%10 rDir=%11 yDir=%12")
                       .arg(payload.size())
                       .arg(yesNo(decoded.crsfPresent), yesNo(decoded.photoVideoPresent))
@@ -110,7 +116,7 @@ void AppBridge::logParamBlockReceived(const QByteArray &payload, const ParamBloc
 
 bool AppBridge::sendCommand(const CommandWords &command)
 {
-    return sendFrame(command.toFrame());
+    return m_serial.send(command.toFrame());
 }
 
 void AppBridge::tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
@@ -161,14 +167,13 @@ void AppBridge::writeChannels(Receiver receiver, const ChannelSettings &settings
     emit tavoxParamsChanged();
     if (receiver == Receiver::Crsf)
         logCrsfWrite(settings, command);
-    const TextPair message = channelsWrittenText(receiver);
-    appendMessage(localized(message.zh, message.en));
-    m_link.runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
+    reportWritten(channelsWrittenText(receiver));
+    m_serial.session().runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
 }
 
 void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords &command)
 {
-    logDiagnostic(QStringLiteral("[DIAG-TX] 0xA7 写入 crsfPitch=%1 roll=%2 yaw=%3 center=%4 lock=%5 mode=%6 "
+    m_messages.diagnostic(QStringLiteral("[DIAG-TX] 0xA7 写入 crsfPitch=%1 roll=%2 yaw=%3 center=%4 lock=%5 mode=%6 "
                                  "pDir=%7 rDir=%8 yDir=%9 | para1=0x%10 para2=0x%11 para3=0x%12 para4=0x%13")
                       .arg(settings.pitch)
                       .arg(settings.roll)
@@ -186,17 +191,17 @@ void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords
 void AppBridge::activateAfterWrite()
 {
     if (sendCommand(plainCommand(SubCommand::Activate)))
-        appendMessage(localized(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
-    m_link.runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
+        m_messages.report(Message::info(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
+    m_serial.session().runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
 }
 
 void AppBridge::rebootAfterActivate()
 {
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
-    appendMessage(localized(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
-    m_link.runWhileOpen(FirstRereadDelayMs, [this] { tavoxReadParams(); });
-    m_link.runWhileOpen(SecondRereadDelayMs, [this] { tavoxReadParams(); });
+    m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
+    m_serial.session().runWhileOpen(FirstRereadDelayMs, [this] { tavoxReadParams(); });
+    m_serial.session().runWhileOpen(SecondRereadDelayMs, [this] { tavoxReadParams(); });
 }
 
 void AppBridge::tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)
@@ -226,8 +231,7 @@ void AppBridge::writeDirections(Receiver receiver, int pitchDir, int rollDir, in
         return;
     storeDirections(m_params, receiver, settings);
     emit tavoxParamsChanged();
-    const TextPair message = directionsWrittenText(receiver);
-    appendMessage(localized(message.zh, message.en));
+    reportWritten(directionsWrittenText(receiver));
 }
 
 void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
@@ -240,7 +244,7 @@ void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
     m_params.sbusVideoCh = quint8(videoCh);
     m_params.photoVideoPresent = true;
     emit tavoxParamsChanged();
-    appendMessage(localized(QStringLiteral("SBUS拍照/录像通道已写入"), QStringLiteral("SBUS photo/video channels written")));
+    reportWritten({ QStringLiteral("SBUS拍照/录像通道已写入"), QStringLiteral("SBUS photo/video channels written") });
 }
 
 // ---- Gimbal configuration, camera position and torque ----
@@ -256,7 +260,7 @@ void AppBridge::tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpee
     if (storeSentGimbalConfig(m_params, config, speedsSent, fpvModeSent))
         emit tavoxParamsChanged();
     if (speedsSent && fpvModeSent)
-        appendMessage(localized(QStringLiteral("云台配置已写入"), QStringLiteral("Gimbal config written")));
+        reportWritten({ QStringLiteral("云台配置已写入"), QStringLiteral("Gimbal config written") });
 }
 
 void AppBridge::tavoxWriteCameraPosition(int position)
@@ -267,7 +271,7 @@ void AppBridge::tavoxWriteCameraPosition(int position)
         return;
     m_params.cameraPosition = quint8(position);
     emit tavoxParamsChanged();
-    appendMessage(localized(QStringLiteral("相机设置已写入"), QStringLiteral("Camera setting written")));
+    reportWritten({ QStringLiteral("相机设置已写入"), QStringLiteral("Camera setting written") });
 }
 
 void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
@@ -280,29 +284,29 @@ void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
     m_params.rollMaxTorque = quint16(rollTorque);
     m_params.yawMaxTorque = quint16(yawTorque);
     emit tavoxParamsChanged();
-    appendMessage(localized(QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written")));
-    m_link.runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
+    reportWritten({ QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written") });
+    m_serial.session().runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
 }
 
 void AppBridge::rebootAfterTorque()
 {
     if (sendCommand(plainCommand(SubCommand::Reboot)))
-        appendMessage(localized(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
+        m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
 }
 
 // ---- Calibration and motor commands ----
 
-void AppBridge::sendServiceCommand(std::optional<quint8> subCommand, const QString &message)
+void AppBridge::sendServiceCommand(std::optional<quint8> subCommand, const TextPair &message)
 {
     if (!tavoxRequireSerial() || !subCommand)
         return;
-    if (sendCommand(plainCommand(*subCommand)) && !message.isEmpty())
-        appendMessage(message);
+    if (sendCommand(plainCommand(*subCommand)) && !message.isNull())
+        m_messages.report({ message, {} });
 }
 
 void AppBridge::tavoxSendCalibration(int cmdType)
 {
-    sendServiceCommand(calibrationSubCommand(cmdType), QString());
+    sendServiceCommand(calibrationSubCommand(cmdType), {});
 }
 
 void AppBridge::tavoxSendMotorTorque(int motor, int direction)
@@ -310,42 +314,40 @@ void AppBridge::tavoxSendMotorTorque(int motor, int direction)
     const TextPair frame = motorFrameName(motor);
     const TextPair action = motorTorqueAction(direction);
     sendServiceCommand(motorTorqueSubCommand(motor, direction),
-                       localized(QStringLiteral("电机控制: ") + frame.zh + QLatin1Char(' ') + action.zh,
-                                 QStringLiteral("Motor: ") + frame.en + QLatin1Char(' ') + action.en));
+                       { QStringLiteral("电机控制: ") + frame.zh + QLatin1Char(' ') + action.zh,
+                         QStringLiteral("Motor: ") + frame.en + QLatin1Char(' ') + action.en });
 }
 
 void AppBridge::tavoxSendMotorHallCalib(int motor)
 {
     sendServiceCommand(motorHallCalibSubCommand(motor),
-                       localized(QStringLiteral("单电机霍尔校准指令已发送"), QStringLiteral("Motor hall calibration sent")));
+                       { QStringLiteral("单电机霍尔校准指令已发送"), QStringLiteral("Motor hall calibration sent") });
 }
 
 void AppBridge::tavoxSendElecAngleCalib(int motor, bool start)
 {
     sendServiceCommand(elecAngleCalibSubCommand(motor, start),
-                       start ? localized(QStringLiteral("电角度校准开始"), QStringLiteral("Elec angle calib start"))
-                             : localized(QStringLiteral("电角度校准结束"), QStringLiteral("Elec angle calib end")));
+                       start ? TextPair { QStringLiteral("电角度校准开始"), QStringLiteral("Elec angle calib start") }
+                             : TextPair { QStringLiteral("电角度校准结束"), QStringLiteral("Elec angle calib end") });
 }
 
 void AppBridge::tavoxSendHallDataSelect(bool useUser)
 {
     sendServiceCommand(hallDataSubCommand(useUser),
-                       useUser ? localized(QStringLiteral("已切换为用户校准霍尔数据"),
-                                           QStringLiteral("Switched to user hall data"))
-                               : localized(QStringLiteral("已切换为默认霍尔数据"),
-                                           QStringLiteral("Switched to default hall data")));
+                       useUser ? TextPair { QStringLiteral("已切换为用户校准霍尔数据"), QStringLiteral("Switched to user hall data") }
+                               : TextPair { QStringLiteral("已切换为默认霍尔数据"), QStringLiteral("Switched to default hall data") });
 }
 
 void AppBridge::tavoxSendLinearCalib()
 {
-    sendServiceCommand(SubCommand::LinearCalib, localized(QStringLiteral("电机线性化校准已发送"),
-                                                          QStringLiteral("Motor linearization calibration sent")));
+    sendServiceCommand(SubCommand::LinearCalib, { QStringLiteral("电机线性化校准已发送"),
+                                                  QStringLiteral("Motor linearization calibration sent") });
 }
 
 void AppBridge::tavoxSendGyroBiasUpdate()
 {
     sendServiceCommand(SubCommand::GyroBiasUpdate,
-                       localized(QStringLiteral("陀螺仪偏置更新指令已发送"), QStringLiteral("Gyro bias update sent")));
+                       { QStringLiteral("陀螺仪偏置更新指令已发送"), QStringLiteral("Gyro bias update sent") });
 }
 
 // ---- Command replies ----
@@ -375,7 +377,8 @@ void AppBridge::reportCommandReply(const QByteArray &payload)
     const TextPair name = commandName(subCommand);
     if (name.isNull())
         return;
-    appendMessage(localized(name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded")));
+    m_messages.report(Message::success(name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded"),
+                                       MessageTopic::CommandReply, OperatorAction::Command));
 }
 
 void AppBridge::handleAccelProgress(const QByteArray &payload)
@@ -386,6 +389,9 @@ void AppBridge::handleAccelProgress(const QByteArray &payload)
     m_accelCaliState = state;
     emit accelCaliStateChanged();
     const TextPair text = accelCaliText(state);
-    if (!text.isNull())
-        appendMessage(localized(text.zh, text.en));
+    if (text.isNull())
+        return;
+    // The controller answers the calibration with its steps; only the last one is a success.
+    const MessageKind kind = state == AccelCaliSucceeded ? MessageKind::Success : MessageKind::Info;
+    m_messages.report({ text, { kind, MessageTopic::CommandReply, OperatorAction::Command } });
 }

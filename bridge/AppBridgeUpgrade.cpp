@@ -15,9 +15,9 @@ const int SecondVersionQueryMs = 6000;
 void AppBridge::connectUpgrade()
 {
     connect(&m_upgrade, &UpgradeDriver::message, this,
-            [this](const QString &zh, const QString &en) { appendMessage(localized(zh, en)); });
-    connect(&m_upgrade, &UpgradeDriver::diagnostic, this, &AppBridge::logDiagnostic);
-    connect(&m_upgrade, &UpgradeDriver::frameToSend, this, &AppBridge::sendFrame);
+            [this](const Message &message) { m_messages.report(message); });
+    connect(&m_upgrade, &UpgradeDriver::diagnostic, this, [this](const QString &line) { m_messages.diagnostic(line); });
+    connect(&m_upgrade, &UpgradeDriver::frameToSend, this, [this](const QByteArray &frame) { m_serial.send(frame); });
     connect(&m_upgrade, &UpgradeDriver::activeChanged, this, &AppBridge::tavoxUpgradingChanged);
     connect(&m_upgrade, &UpgradeDriver::progressChanged, this, &AppBridge::tavoxUpgradeProgressChanged);
     connect(&m_upgrade, &UpgradeDriver::completed, this, &AppBridge::onUpgradeCompleted);
@@ -37,15 +37,14 @@ void AppBridge::tavoxSelectUpgradeFile()
 {
     if (!m_chooseUpgradeFile)
         return;
-    const QString path = m_chooseUpgradeFile(localized(QStringLiteral("选择固件文件"), QStringLiteral("Select firmware")),
+    const QString path = m_chooseUpgradeFile(m_language.localized(QStringLiteral("选择固件文件"), QStringLiteral("Select firmware")),
                                 readUpgradeLastDir(), QStringLiteral("Binary (*.bin);;All (*.*)"));
     if (path.isEmpty())
         return;
     m_upgradeFilePath = path;
     emit tavoxUpgradeFilePathChanged();
     if (!writeUpgradeLastDir(QFileInfo(path).absolutePath()))
-        appendMessage(localized(QStringLiteral("设置无法保存: "), QStringLiteral("Settings could not be saved: "))
-                      + configFilePath());
+        m_messages.report(settingsNotSavedMessage());
 }
 
 void AppBridge::tavoxStartUpgrade(QString filePath)
@@ -53,7 +52,8 @@ void AppBridge::tavoxStartUpgrade(QString filePath)
     if (!tavoxRequireSerial())
         return;
     if (m_upgrade.active()) {
-        appendMessage(localized(QStringLiteral("升级正在进行中，请等待"), QStringLiteral("Upgrade in progress, please wait")));
+        m_messages.report(Message::error(QStringLiteral("升级正在进行中，请等待"), QStringLiteral("Upgrade in progress, please wait"),
+                                         MessageTopic::None, OperatorAction::Upgrade));
         return;
     }
     QByteArray image;
@@ -61,8 +61,8 @@ void AppBridge::tavoxStartUpgrade(QString filePath)
         return;
 
     m_upgrade.load(image);
-    appendMessage(localized(QStringLiteral("开始升级，文件大小: "), QStringLiteral("Starting upgrade, size: "))
-                  + QString::number(image.size()) + QStringLiteral(" bytes"));
+    const QString size = QString::number(image.size()) + QStringLiteral(" bytes");
+    m_messages.report(Message::info(QStringLiteral("开始升级，文件大小: ") + size, QStringLiteral("Starting upgrade, size: ") + size));
     m_upgrade.begin();
 }
 
@@ -73,27 +73,31 @@ bool AppBridge::readUpgradeImage(const QString &filePath, QByteArray &image)
     case FirmwareImageError::None:
         return true;
     case FirmwareImageError::CannotOpen:
-        appendMessage(localized(QStringLiteral("无法打开固件文件"), QStringLiteral("Cannot open firmware file")));
+        reportImageRefused({ QStringLiteral("无法打开固件文件"), QStringLiteral("Cannot open firmware file") });
         break;
     case FirmwareImageError::CannotRead:
-        appendMessage(localized(QStringLiteral("无法读取固件文件"), QStringLiteral("Cannot read firmware file")));
+        reportImageRefused({ QStringLiteral("无法读取固件文件"), QStringLiteral("Cannot read firmware file") });
         break;
     case FirmwareImageError::TooLarge:
-        appendMessage(localized(QStringLiteral("固件文件过大"), QStringLiteral("Firmware file too large")));
+        reportImageRefused({ QStringLiteral("固件文件过大"), QStringLiteral("Firmware file too large") });
         break;
     case FirmwareImageError::Empty:
-        appendMessage(localized(QStringLiteral("固件文件为空"), QStringLiteral("Firmware file is empty")));
+        reportImageRefused({ QStringLiteral("固件文件为空"), QStringLiteral("Firmware file is empty") });
         break;
     }
     return false;
 }
 
+void AppBridge::reportImageRefused(const TextPair &reason)
+{
+    m_messages.report({ reason, { MessageKind::Error, MessageTopic::UpgradeFailed, OperatorAction::Upgrade } });
+}
+
 void AppBridge::onUpgradeCompleted()
 {
-    appendMessage(localized(QStringLiteral("升级完成!"), QStringLiteral("Upgrade completed!")));
-    m_firmwareVersion = QStringLiteral("-");
-    m_bootVersion = QStringLiteral("-");
-    emit tavoxVersionChanged();
-    m_link.runWhileOpen(FirstVersionQueryMs, [this] { tavoxQueryVersion(); });
-    m_link.runWhileOpen(SecondVersionQueryMs, [this] { tavoxQueryVersion(); });
+    m_messages.report(Message::success(QStringLiteral("升级完成!"), QStringLiteral("Upgrade completed!"),
+                                       MessageTopic::None, OperatorAction::Upgrade));
+    m_telemetry.forgetVersions();
+    m_serial.session().runWhileOpen(FirstVersionQueryMs, [this] { tavoxQueryVersion(); });
+    m_serial.session().runWhileOpen(SecondVersionQueryMs, [this] { tavoxQueryVersion(); });
 }

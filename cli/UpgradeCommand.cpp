@@ -48,7 +48,7 @@ public:
         QObject::connect(&driver, &UpgradeDriver::ended, &session,
                          [this](UpgradeSession::Outcome outcome) { m_outcome = outcome; });
         QObject::connect(&driver, &UpgradeDriver::message, &session,
-                         [this](const QString &zh, const QString &en) { m_lastMessage = {zh, en}; });
+                         [this](const Message &message) { m_lastMessage = message.text; });
         QObject::connect(&bridge, &AppBridge::tavoxUpgradeProgressChanged, &session, [this, &driver, imageSize] {
             const qint64 sent = qMin<qint64>(qint64(driver.session().packetIndex()) * UpgradeSession::PacketSize, imageSize);
             m_progress.update(m_session.bridge().tavoxUpgradeProgress(), sent);

@@ -271,8 +271,8 @@ void DiagnosticsExport::exportArchive()
     if (!m_chooseFile)
         return;
     const QString suggested = QDir::home().filePath(suggestedName(QDateTime::currentDateTime()));
-    const QString title = m_bridge.localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics"));
-    const QString filter = m_bridge.localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)"));
+    const QString title = m_bridge.languageSetting().localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics"));
+    const QString filter = m_bridge.languageSetting().localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)"));
     const QString path = m_chooseFile(FileDialogMode::Save, title, suggested, filter);
     if (!path.isEmpty())
         exportTo(path);
@@ -280,16 +280,16 @@ void DiagnosticsExport::exportArchive()
 
 QString DiagnosticsExport::exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const
 {
-    const QString exported = m_bridge.localized(QStringLiteral("诊断包已导出到 %1"),
+    const QString exported = m_bridge.languageSetting().localized(QStringLiteral("诊断包已导出到 %1"),
                                                 QStringLiteral("Diagnostics exported to %1")).arg(shownPath);
     if (omissions.isEmpty())
         return exported;
     QStringList files;
     for (const Omission &omission : omissions) {
         const Bilingual reason = reasonOf(omission);
-        files.append(QStringLiteral("%1 (%2)").arg(omission.name, m_bridge.localized(reason.zh, reason.en)));
+        files.append(QStringLiteral("%1 (%2)").arg(omission.name, m_bridge.languageSetting().localized(reason.zh, reason.en)));
     }
-    const QString incomplete = m_bridge.localized(QStringLiteral("，但不完整: %1"), QStringLiteral(", incomplete: %1"));
+    const QString incomplete = m_bridge.languageSetting().localized(QStringLiteral("，但不完整: %1"), QStringLiteral(", incomplete: %1"));
     return exported + incomplete.arg(files.join(QStringLiteral("; ")));
 }
 
@@ -299,10 +299,10 @@ bool DiagnosticsExport::exportTo(const QString &path)
     QString error;
     const QString shown = QDir::toNativeSeparators(path);
     if (!writeZip(path, archived.entries, error)) {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法导出诊断包 %1: %2"),
-                                                  QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
+        m_bridge.messages().report(Message::info(QStringLiteral("无法导出诊断包 %1: %2").arg(shown, error),
+                                                 QStringLiteral("Could not export diagnostics to %1: %2").arg(shown, error)));
         return false;
     }
-    m_bridge.appendMessage(exportedMessage(shown, archived.omissions));
+    m_bridge.messages().append(exportedMessage(shown, archived.omissions));
     return true;
 }

@@ -56,13 +56,13 @@ QHash<int, QByteArray> ParamRestore::roleNames() const
 
 QString ParamRestore::statusText() const
 {
-    return m_bridge.localized(m_status.zh, m_status.en);
+    return m_bridge.languageSetting().localized(m_status.zh, m_status.en);
 }
 
 void ParamRestore::report(const QString &zh, const QString &en)
 {
     m_status = {zh, en};
-    m_bridge.appendMessage(m_bridge.localized(zh, en));
+    m_bridge.messages().report(Message::info(zh, en));
     emit changed();
 }
 
@@ -81,9 +81,9 @@ void ParamRestore::chooseFile()
 {
     if (!m_chooseFile || m_state == Writing || m_state == Verifying)
         return;
-    const QString title = m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
+    const QString title = m_bridge.languageSetting().localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
     const TextPair filter = paramFileFilter();
-    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.localized(filter.zh, filter.en));
+    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.languageSetting().localized(filter.zh, filter.en));
     if (!path.isEmpty())
         openFile(path);
 }

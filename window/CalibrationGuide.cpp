@@ -21,7 +21,8 @@ CalibrationGuide *CalibrationGuide::overBridge(AppBridge &bridge, QObject *paren
 {
     auto *guide = new CalibrationGuide(parent);
     guide->setSource(&bridge);
-    connect(guide, &CalibrationGuide::logMessage, &bridge, &AppBridge::appendMessage);
+    connect(guide, &CalibrationGuide::logMessage, &bridge.messages(),
+            [&bridge](const QString &text) { bridge.messages().append(text); });
     return guide;
 }
 

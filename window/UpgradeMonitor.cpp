@@ -35,7 +35,7 @@ QString UpgradeMonitor::fileSizeText() const
 {
     if (m_fileSize < 0)
         return QString();
-    return m_bridge.localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
+    return m_bridge.languageSetting().localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
 }
 
 int UpgradeMonitor::progress() const
@@ -67,13 +67,13 @@ QString UpgradeMonitor::phaseText() const
     case Idle:
         return QString();
     case Erasing:
-        return m_bridge.localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
     case Writing:
-        return m_bridge.localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
+        return m_bridge.languageSetting().localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
     case Verifying:
-        return m_bridge.localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
     case Restarting:
-        return m_bridge.localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
     }
     return QString();
 }
@@ -91,7 +91,7 @@ QString UpgradeMonitor::transferText() const
         return text;
     const double msPerPacket = double(elapsedMs) / packetsThisRun;
     const int secondsLeft = int((session.packetCount() - session.packetIndex()) * msPerPacket / 1000.0 + 0.5);
-    return text + m_bridge.localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
+    return text + m_bridge.languageSetting().localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
 }
 
 QString UpgradeMonitor::resultText() const
@@ -100,10 +100,10 @@ QString UpgradeMonitor::resultText() const
     case NoResult:
         return QString();
     case Succeeded:
-        return m_bridge.localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+        return m_bridge.languageSetting().localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
     case Failed:
-        return m_bridge.localized(m_lastZh, m_lastEn)
-            + m_bridge.localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
+        return m_bridge.languageSetting().localized(m_lastZh, m_lastEn)
+            + m_bridge.languageSetting().localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
                                  QStringLiteral(". Check the cable, re-open the port and retry."));
     }
     return QString();
@@ -112,7 +112,7 @@ QString UpgradeMonitor::resultText() const
 QString UpgradeMonitor::currentFirmware() const
 {
     const QString firmware = firmwareReadOnThisLink(m_bridge);
-    return firmware == QLatin1String("-") ? m_bridge.localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
+    return firmware == QLatin1String("-") ? m_bridge.languageSetting().localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
 }
 
 bool UpgradeMonitor::keepsSnapshot() const
@@ -181,9 +181,9 @@ void UpgradeMonitor::onProgress()
     emit changed();
 }
 
-void UpgradeMonitor::onMessage(const QString &zh, const QString &en)
+void UpgradeMonitor::onMessage(const Message &message)
 {
-    m_lastZh = zh;
-    m_lastEn = en;
+    m_lastZh = message.text.zh;
+    m_lastEn = message.text.en;
     emit changed();
 }

@@ -140,7 +140,7 @@ public:
     QStringList commands()
     {
         // 0x42 is never used by the controller: once it arrives, all sent before it has too.
-        bridge.sendFrame(buildFrameV0(0x42, QByteArray()));
+        bridge.serialLink().send(buildFrameV0(0x42, QByteArray()));
         if (!QTest::qWaitFor([this] { return sent.value(sent.size() - 1) == QLatin1String("42"); }))
             return { QStringLiteral("fence lost") };
         const QStringList commandFrames = sent.filter(QStringLiteral(" "));
