@@ -5,12 +5,10 @@
 #include "bridge/MessageLog.h"
 #include "bridge/SerialLink.h"
 #include "device/ControllerTelemetry.h"
+#include "device/ParameterCommands.h"
+#include "device/ServiceRequests.h"
+#include "device/UpgradeControl.h"
 #include "bridge/Uartcore.h"
-#include "device/UpgradeDriver.h"
-#include "device/CommandPacking.h"
-#include "device/HeartbeatRecord.h"
-#include "device/ParamBlock.h"
-#include "device/UpgradeSession.h"
 #include "protocol/ParsedFrame.h"
 #include "protocol/ReceiveStatistics.h"
 
@@ -21,7 +19,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <optional>
 
 // The one object the interface sees. Owns the serial link, the parameter copy,
 // telemetry, versions, the upgrade and the bilingual message log. Its
@@ -125,44 +122,44 @@ public:
     QString linkStatus() const;
     QString appVersion() const;
 
-    int tavoxSbusPitchCh() const { return m_params.sbusPitchCh; }
-    int tavoxSbusRollCh() const { return m_params.sbusRollCh; }
-    int tavoxSbusYawCh() const { return m_params.sbusYawCh; }
-    int tavoxSbusCenterCh() const { return m_params.sbusCenterCh; }
-    int tavoxSbusLockCh() const { return m_params.sbusLockCh; }
-    int tavoxSbusMode() const { return m_params.sbusMode; }
-    int tavoxPwmPitchCh() const { return m_params.pwmPitchCh; }
-    int tavoxPwmRollCh() const { return m_pwmRollCh; }
-    int tavoxPwmYawCh() const { return m_params.pwmYawCh; }
-    int tavoxPwmCenterCh() const { return m_params.pwmCenterCh; }
-    int tavoxPwmLockCh() const { return m_pwmLockCh; }
-    int tavoxPwmMode() const { return m_params.pwmMode; }
-    int tavoxCrsfPitchCh() const { return m_params.crsfPitchCh; }
-    int tavoxCrsfRollCh() const { return m_params.crsfRollCh; }
-    int tavoxCrsfYawCh() const { return m_params.crsfYawCh; }
-    int tavoxCrsfCenterCh() const { return m_params.crsfCenterCh; }
-    int tavoxCrsfLockCh() const { return m_params.crsfLockCh; }
-    int tavoxCrsfMode() const { return m_params.crsfMode; }
-    int tavoxFpvMode() const { return m_params.fpvMode; }
-    int tavoxPitchMaxSpeed() const { return m_params.pitchMaxSpeed; }
-    int tavoxRollMaxSpeed() const { return m_params.rollMaxSpeed; }
-    int tavoxYawMaxSpeed() const { return m_params.yawMaxSpeed; }
-    int tavoxCameraPosition() const { return m_params.cameraPosition; }
-    int tavoxPitchMaxTorque() const { return m_params.pitchMaxTorque; }
-    int tavoxRollMaxTorque() const { return m_params.rollMaxTorque; }
-    int tavoxYawMaxTorque() const { return m_params.yawMaxTorque; }
-    int tavoxSbusPhotoCh() const { return m_params.sbusPhotoCh; }
-    int tavoxSbusVideoCh() const { return m_params.sbusVideoCh; }
-    int tavoxSbusPitchDir() const { return m_params.sbusPitchDir; }
-    int tavoxSbusRollDir() const { return m_params.sbusRollDir; }
-    int tavoxSbusYawDir() const { return m_params.sbusYawDir; }
-    int tavoxPwmPitchDir() const { return m_params.pwmPitchDir; }
-    int tavoxPwmYawDir() const { return m_params.pwmYawDir; }
-    int tavoxCrsfPitchDir() const { return m_params.crsfPitchDir; }
-    int tavoxCrsfRollDir() const { return m_params.crsfRollDir; }
-    int tavoxCrsfYawDir() const { return m_params.crsfYawDir; }
+    int tavoxSbusPitchCh() const { return m_parameters.block().sbusPitchCh; }
+    int tavoxSbusRollCh() const { return m_parameters.block().sbusRollCh; }
+    int tavoxSbusYawCh() const { return m_parameters.block().sbusYawCh; }
+    int tavoxSbusCenterCh() const { return m_parameters.block().sbusCenterCh; }
+    int tavoxSbusLockCh() const { return m_parameters.block().sbusLockCh; }
+    int tavoxSbusMode() const { return m_parameters.block().sbusMode; }
+    int tavoxPwmPitchCh() const { return m_parameters.block().pwmPitchCh; }
+    int tavoxPwmRollCh() const { return m_parameters.pwmRollCh(); }
+    int tavoxPwmYawCh() const { return m_parameters.block().pwmYawCh; }
+    int tavoxPwmCenterCh() const { return m_parameters.block().pwmCenterCh; }
+    int tavoxPwmLockCh() const { return m_parameters.pwmLockCh(); }
+    int tavoxPwmMode() const { return m_parameters.block().pwmMode; }
+    int tavoxCrsfPitchCh() const { return m_parameters.block().crsfPitchCh; }
+    int tavoxCrsfRollCh() const { return m_parameters.block().crsfRollCh; }
+    int tavoxCrsfYawCh() const { return m_parameters.block().crsfYawCh; }
+    int tavoxCrsfCenterCh() const { return m_parameters.block().crsfCenterCh; }
+    int tavoxCrsfLockCh() const { return m_parameters.block().crsfLockCh; }
+    int tavoxCrsfMode() const { return m_parameters.block().crsfMode; }
+    int tavoxFpvMode() const { return m_parameters.block().fpvMode; }
+    int tavoxPitchMaxSpeed() const { return m_parameters.block().pitchMaxSpeed; }
+    int tavoxRollMaxSpeed() const { return m_parameters.block().rollMaxSpeed; }
+    int tavoxYawMaxSpeed() const { return m_parameters.block().yawMaxSpeed; }
+    int tavoxCameraPosition() const { return m_parameters.block().cameraPosition; }
+    int tavoxPitchMaxTorque() const { return m_parameters.block().pitchMaxTorque; }
+    int tavoxRollMaxTorque() const { return m_parameters.block().rollMaxTorque; }
+    int tavoxYawMaxTorque() const { return m_parameters.block().yawMaxTorque; }
+    int tavoxSbusPhotoCh() const { return m_parameters.block().sbusPhotoCh; }
+    int tavoxSbusVideoCh() const { return m_parameters.block().sbusVideoCh; }
+    int tavoxSbusPitchDir() const { return m_parameters.block().sbusPitchDir; }
+    int tavoxSbusRollDir() const { return m_parameters.block().sbusRollDir; }
+    int tavoxSbusYawDir() const { return m_parameters.block().sbusYawDir; }
+    int tavoxPwmPitchDir() const { return m_parameters.block().pwmPitchDir; }
+    int tavoxPwmYawDir() const { return m_parameters.block().pwmYawDir; }
+    int tavoxCrsfPitchDir() const { return m_parameters.block().crsfPitchDir; }
+    int tavoxCrsfRollDir() const { return m_parameters.block().crsfRollDir; }
+    int tavoxCrsfYawDir() const { return m_parameters.block().crsfYawDir; }
 
-    int tavoxUpgradeProgress() const { return m_upgrade.progress(); }
+    int tavoxUpgradeProgress() const { return m_upgrade.driver().progress(); }
     QString tavoxFirmwareVersion() const { return m_telemetry.firmwareVersion(); }
     QString tavoxBootVersion() const { return m_telemetry.bootVersion(); }
     QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
@@ -207,8 +204,8 @@ public:
     bool hbCrsfValuePresent() const { return m_telemetry.heartbeat().crsfValuePresent; }
     bool hbReceived() const { return m_telemetry.heartbeatReceived(); }
 
-    int accelCaliState() const { return m_accelCaliState; }
-    bool tavoxUpgrading() const { return m_upgrade.active(); }
+    int accelCaliState() const { return m_parameters.accelCaliState(); }
+    bool tavoxUpgrading() const { return m_upgrade.driver().active(); }
 
     Q_INVOKABLE void setLanguage(QString lang);
     Q_INVOKABLE void clearMessages();
@@ -250,6 +247,11 @@ public:
     const Language &languageSetting() const { return m_language; }
     SerialLink &serialLink() { return m_serial; }
     const ControllerTelemetry &telemetry() const { return m_telemetry; }
+    ParameterCommands &parameters() { return m_parameters; }
+    const ParameterCommands &parameters() const { return m_parameters; }
+    ServiceRequests &serviceRequests() { return m_service; }
+    UpgradeControl &upgrade() { return m_upgrade; }
+    const UpgradeControl &upgrade() const { return m_upgrade; }
 
     // Receive path: bytes as the port delivered them. Dropped while the link is closed.
     void onRawBytes(const QByteArray &data);
@@ -263,21 +265,12 @@ public:
 
     // Not on the meta-object: what tavoxctl and the window's presentation
     // objects read beside the published properties.
-    const ParamBlock &paramBlock() const { return m_params; }
     QString portName() const { return m_serial.port().portName(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
-    // Parameter blocks accepted from the controller since construction; a write's own update does not count.
-    int paramBlocksReceived() const { return m_paramBlocksReceived; }
-    const UpgradeDriver &upgradeDriver() const { return m_upgrade; }
     // Blocks until the port has taken every frame handed to it, or `timeoutMs`
     // passed; closing the port drops what it still holds.
     bool waitForFramesWritten(int timeoutMs);
-    // Called with the sub-command byte of every command reply, after the bridge
-    // has handled it: the only sign that a command without a visible effect
-    // (a calibration) was answered.
-    using CommandReplyObserver = std::function<void(quint8 subCommand)>;
-    void setCommandReplyObserver(CommandReplyObserver observer);
 
 signals:
     void languageChanged();
@@ -296,67 +289,38 @@ signals:
 private:
     TextPair linkStatusText() const;
     void reportLinkStatus();
+    void connectParts();
 
     // Serial link and receive path.
     void closeLink();
     void endOpenLink();
     void onPortLost();
-    void handleFrame(const ParsedFrame &frame);
     void scheduleFirstExchange();
     void processReceivedInput();
     void clearReceiveState();
-
-    // ---- Parameters and commands (AppBridgeParams.cpp) ----
-    void handleParamBlock(const QByteArray &payload);
-    void handleCommandReply(const QByteArray &payload);
-    void reportCommandReply(const QByteArray &payload);
-    void handleAccelProgress(const QByteArray &payload);
-    void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
-    bool sendCommand(const CommandWords &command);
-    void writeChannels(Receiver receiver, const ChannelSettings &settings);
-    void writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir);
-    void logCrsfWrite(const ChannelSettings &settings, const CommandWords &command);
-    void activateAfterWrite();
-    void rebootAfterActivate();
-    void rebootAfterTorque();
-    void reportWritten(const TextPair &text);
-    // Guard, then send the sub-command (none: send nothing) and report `message` when not null.
-    void sendServiceCommand(std::optional<quint8> subCommand, const TextPair &message);
-    // ---- end of parameters and commands ----
-
-    // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
+    void handleFrame(const ParsedFrame &frame);
     void handleV1Reply(const ParsedFrame &frame);
     void handleGeneralReply(const ParsedFrame &frame);
     void handleGimbalReply(const ParsedFrame &frame);
-    bool readUpgradeImage(const QString &filePath, QByteArray &image);
-    void reportImageRefused(const TextPair &reason);
-    void connectUpgrade();
-    void onUpgradeCompleted();
 
     // First in, last out: every other member may report to the log.
     Language m_language;
     MessageLog m_messages { m_language };
     SerialLink m_serial { m_messages };
     ControllerTelemetry m_telemetry { m_serial, m_messages };
-
-    UpgradeDriver m_upgrade;
+    ParameterCommands m_parameters { m_serial, m_messages };
+    ServiceRequests m_service { m_serial, m_messages };
+    UpgradeControl m_upgrade { m_serial, m_messages, m_telemetry };
     UpgradeFileChooser m_chooseUpgradeFile;
-    // ---- end of telemetry, version and upgrade ----
 
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
     bool m_portLost = false;
-    int m_paramBlocksReceived = 0;
 
-    ParamBlock m_params;
-    int m_pwmRollCh = 1;
-    int m_pwmLockCh = 1;
 
 
     QString m_upgradeFilePath;
 
-    qint32 m_accelCaliState = -1;
-    CommandReplyObserver m_commandReplyObserver;
 
     QByteArray m_rxBuffer;
     // Frames' payloads are copied into this buffer, kept from read to read.

@@ -44,7 +44,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
         emit serialOpenedChanged();
         emit linkStatusChanged();
         reportLinkStatus();
-        m_upgrade.abortForClosedLink();
+        m_upgrade.driver().abortForClosedLink();
     }
 
     if (!m_serial.port().open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
@@ -73,8 +73,8 @@ bool AppBridge::openSerial(QString portName, int baudRate)
 
 void AppBridge::scheduleFirstExchange()
 {
-    m_serial.session().runWhileOpen(ParamReadDelayMs, [this] { tavoxReadParams(); });
-    m_serial.session().runWhileOpen(VersionQueryDelayMs, [this] { tavoxQueryVersion(); });
+    m_serial.session().runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
+    m_serial.session().runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
 }
 
 void AppBridge::closeSerial()
@@ -95,7 +95,7 @@ void AppBridge::endOpenLink()
     emit linkStatusChanged();
     reportLinkStatus();
     m_messages.report(Message::info(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
-    m_upgrade.abortForClosedLink();
+    m_upgrade.driver().abortForClosedLink();
 }
 
 // Ends the open and everything timed from it, then lets go of the port.
@@ -166,20 +166,6 @@ void AppBridge::clearReceiveState()
     m_rxBuffer.clear();
     m_rxPending.clear();
     m_rxPendingOffset = 0;
-}
-
-void AppBridge::handleFrame(const ParsedFrame &frame)
-{
-    if (!frame.valid)
-        return;
-    if (frame.version == 1) {
-        handleV1Reply(frame);
-        return;
-    }
-    if (frame.commandId == CommandId::ParamBlock)
-        handleParamBlock(frame.payload);
-    else if (frame.commandId == CommandId::CommandReply && !frame.payload.isEmpty())
-        handleCommandReply(frame.payload);
 }
 
 bool AppBridge::waitForFramesWritten(int timeoutMs)

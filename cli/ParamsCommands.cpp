@@ -101,7 +101,7 @@ bool ParamsCommands::readFile(const QString &path, ParamFile::Contents &contents
 
 bool ParamsCommands::matchesDeviceForm(const QString &path, const ParamFile::Contents &contents) const
 {
-    const ParamBlockForm deviceForm = paramBlockFormOf(m_session.bridge().paramBlock());
+    const ParamBlockForm deviceForm = paramBlockFormOf(m_session.bridge().parameters().block());
     if (contents.form == deviceForm)
         return true;
     const ParamFile::Problem problem = formMismatch(contents, deviceForm);
@@ -120,7 +120,7 @@ int ParamsCommands::targetOf(const QString &path, ParamBlock &target)
         return read;
     if (!matchesDeviceForm(path, contents))
         return ExitCode::Usage;
-    target = m_session.bridge().paramBlock();
+    target = m_session.bridge().parameters().block();
     ParamFile::applyTo(target, contents);
     return ExitCode::Success;
 }
@@ -140,7 +140,7 @@ int ParamsCommands::diff(const QString &path)
     const int prepared = targetOf(path, target);
     if (prepared != ExitCode::Success)
         return prepared;
-    const ParamBlock &device = m_session.bridge().paramBlock();
+    const ParamBlock &device = m_session.bridge().parameters().block();
     printChanges(ParamFile::differences(device, target, paramBlockFormOf(device)));
     return ExitCode::Success;
 }
@@ -151,7 +151,7 @@ int ParamsCommands::load(const QString &path, bool dryRun, bool yes)
     const int prepared = targetOf(path, target);
     if (prepared != ExitCode::Success)
         return prepared;
-    const ParamBlock device = m_session.bridge().paramBlock();
+    const ParamBlock device = m_session.bridge().parameters().block();
     const ParamBlockForm form = paramBlockFormOf(device);
     printChanges(ParamFile::differences(device, target, form));
     if (!m_session.out().dataFailure().isEmpty())

@@ -219,7 +219,7 @@ int ParamsLoad::verify(const ParamBlock &target, bool lastWriteRestarted)
     const int reread = m_session.rereadParams(lastWriteRestarted ? RestartSettleMs : 0);
     if (reread != ExitCode::Success)
         return reread;
-    const ParamBlock &device = m_session.bridge().paramBlock();
+    const ParamBlock &device = m_session.bridge().parameters().block();
     const QVector<ParamFile::Change> mismatches = ParamFile::differences(target, device, paramBlockFormOf(device));
     for (const ParamFile::Change &mismatch : mismatches)
         out.error(out.text(QStringLiteral("控制器未采用 %1: 写入 %2，读回 %3"),

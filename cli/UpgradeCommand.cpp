@@ -44,7 +44,7 @@ public:
           m_progress(session.out(), imageSize, CliOutput::stderrIsTerminal())
     {
         AppBridge &bridge = session.bridge();
-        const UpgradeDriver &driver = bridge.upgradeDriver();
+        const UpgradeDriver &driver = bridge.upgrade().driver();
         QObject::connect(&driver, &UpgradeDriver::ended, &session,
                          [this](UpgradeSession::Outcome outcome) { m_outcome = outcome; });
         QObject::connect(&driver, &UpgradeDriver::message, &session,
@@ -79,7 +79,7 @@ private:
     void takeSnapshot()
     {
         AppBridge &bridge = m_session.bridge();
-        if (bridge.paramBlocksReceived() == 0) {
+        if (bridge.parameters().blocksReceived() == 0) {
             m_out.note(m_out.text(QStringLiteral("未从控制器读到参数块 (在引导程序中等待的控制器不回答读取): 未保存升级前的参数"),
                                   QStringLiteral("No parameter block was read from the controller (one waiting in its "
                                                  "bootloader answers no read): no snapshot of its parameters was taken")));
@@ -102,13 +102,13 @@ private:
     int compareWithSnapshot()
     {
         AppBridge &bridge = m_session.bridge();
-        const int before = bridge.paramBlocksReceived();
+        const int before = bridge.parameters().blocksReceived();
         const DeviceSession::Wait wait = m_session.request([&bridge] { bridge.tavoxReadParams(); },
-                                                           [&bridge, before] { return bridge.paramBlocksReceived() > before; },
+                                                           [&bridge, before] { return bridge.parameters().blocksReceived() > before; },
                                                            qMax(m_session.replyTimeoutMs(), RestartedControllerWaitMs));
         if (wait != DeviceSession::Wait::Done)
             return notCompared(wait);
-        const ParamBlock &now = bridge.paramBlock();
+        const ParamBlock &now = bridge.parameters().block();
         if (paramBlockFormOf(now) == m_snapshot.form
             && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty()) {
             m_out.note(m_out.text(QStringLiteral("升级后的参数与升级前相同"), QStringLiteral("The parameters are the same as before the upgrade")));

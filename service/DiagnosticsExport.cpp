@@ -230,7 +230,7 @@ QByteArray DiagnosticsExport::versionsText() const
         QStringLiteral("qt: %1").arg(QString::fromLatin1(qVersion())),
         QStringLiteral("system: %1 (%2)").arg(QSysInfo::prettyProductName(), QSysInfo::currentCpuArchitecture()),
         QStringLiteral("port: %1").arg(open ? m_bridge.portName() : QStringLiteral("closed")),
-        QStringLiteral("parameterBlocks: %1").arg(m_bridge.paramBlocksReceived()),
+        QStringLiteral("parameterBlocks: %1").arg(m_bridge.parameters().blocksReceived()),
         QStringLiteral("exported: %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
     };
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
@@ -255,7 +255,7 @@ DiagnosticsExport::Contents DiagnosticsExport::contents() const
 {
     Contents contents;
     contents.entries.append({QStringLiteral("versions.txt"), versionsText()});
-    if (m_bridge.paramBlocksReceived() > 0)
+    if (m_bridge.parameters().blocksReceived() > 0)
         contents.entries.append({QStringLiteral("parameters.json"), ParamFile::toJson(paramFileContentsOf(m_bridge))});
     if (!m_configFilePath.isEmpty())
         addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);

@@ -96,7 +96,7 @@ bool ParamRestore::controllerKnown()
         return false;
     if (paramsReadOnThisLink(m_bridge))
         return true;
-    if (m_bridge.paramBlocksReceived() > 0)
+    if (m_bridge.parameters().blocksReceived() > 0)
         report(QStringLiteral("显示的参数读取于重新打开串口之前，请先读取当前控制器的参数"),
                QStringLiteral("The values shown were read before the port was opened again; read the attached controller's parameters first"));
     else
@@ -124,7 +124,7 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     clear();
     if (!controllerKnown())
         return false;
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     const ParamBlockForm deviceForm = paramBlockFormOf(device);
     if (contents.form != deviceForm) {
         const TextPair text = formMismatch(contents, deviceForm).describe(sourceName);
@@ -174,7 +174,7 @@ void ParamRestore::clear()
 
 ParamBlock ParamRestore::selectedTarget() const
 {
-    ParamBlock target = m_bridge.paramBlock();
+    ParamBlock target = m_bridge.parameters().block();
     for (const Row &row : m_rows) {
         if (row.checked)
             ParamFile::setValue(target, row.field, row.fileValue);
@@ -186,7 +186,7 @@ QVector<ParamWrite> ParamRestore::plannedWrites() const
 {
     if (m_rows.isEmpty())
         return {};
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     return planParamWrites(device, selectedTarget(), paramBlockFormOf(device));
 }
 
@@ -270,7 +270,7 @@ void ParamRestore::finishVerification()
 {
     if (m_state != Verifying)
         return;
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     int differing = 0;
     for (Row &row : m_rows) {
         row.deviceValue = ParamFile::value(device, row.field);

@@ -74,8 +74,8 @@ TextPair paramWriteName(ParamWrite write)
 ParamFile::Contents paramFileContentsOf(const AppBridge &bridge)
 {
     ParamFile::Contents contents;
-    contents.form = paramBlockFormOf(bridge.paramBlock());
-    contents.block = bridge.paramBlock();
+    contents.form = paramBlockFormOf(bridge.parameters().block());
+    contents.block = bridge.parameters().block();
     contents.toolVersion = tavoxVersion();
     contents.firmwareVersion = bridge.tavoxFirmwareVersion();
     contents.bootVersion = bridge.tavoxBootVersion();

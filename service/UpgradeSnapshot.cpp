@@ -11,7 +11,7 @@ UpgradeSnapshot::UpgradeSnapshot(AppBridge &bridge, ParamRestore &restore, const
     : QObject(parent), m_bridge(bridge), m_restore(restore), m_snapshots(folder)
 {
     connect(&bridge, &AppBridge::tavoxUpgradingChanged, this, &UpgradeSnapshot::onUpgradingChanged);
-    connect(&bridge.upgradeDriver(), &UpgradeDriver::ended, this, &UpgradeSnapshot::onUpgradeEnded);
+    connect(&bridge.upgrade().driver(), &UpgradeDriver::ended, this, &UpgradeSnapshot::onUpgradeEnded);
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeSnapshot::onVersion);
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeSnapshot::onParams);
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeSnapshot::onLinkChanged);
@@ -78,14 +78,14 @@ void UpgradeSnapshot::onVersion()
     if (!answered || (m_stage != Stage::AwaitingController && m_stage != Stage::AwaitingParams))
         return;
     if (m_stage == Stage::AwaitingController)
-        m_blocksBeforeRead = m_bridge.paramBlocksReceived();
+        m_blocksBeforeRead = m_bridge.parameters().blocksReceived();
     m_stage = Stage::AwaitingParams;
     m_bridge.tavoxReadParams();
 }
 
 void UpgradeSnapshot::onParams()
 {
-    if (m_stage != Stage::AwaitingParams || m_bridge.paramBlocksReceived() <= m_blocksBeforeRead)
+    if (m_stage != Stage::AwaitingParams || m_bridge.parameters().blocksReceived() <= m_blocksBeforeRead)
         return;
     m_stage = Stage::Idle;
     // After the bridge has reported the block it read.
@@ -94,7 +94,7 @@ void UpgradeSnapshot::onParams()
 
 void UpgradeSnapshot::compareWithSnapshot()
 {
-    const ParamBlock &now = m_bridge.paramBlock();
+    const ParamBlock &now = m_bridge.parameters().block();
     const bool sameForm = paramBlockFormOf(now) == m_snapshot.form;
     if (sameForm && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty())
         return;

@@ -18,7 +18,7 @@ LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &LinkMonitor::onVersion);
     connect(&bridge, &AppBridge::tavoxUpgradingChanged, this, &LinkMonitor::changed);
     connect(&bridge, &AppBridge::languageChanged, this, &LinkMonitor::changed);
-    m_paramBlocksSeen = bridge.paramBlocksReceived();
+    m_paramBlocksSeen = bridge.parameters().blocksReceived();
     if (bridge.serialOpened())
         onOpenedChanged();
 }
@@ -148,7 +148,7 @@ void LinkMonitor::onHeartbeatDeadline()
 
 void LinkMonitor::onParams()
 {
-    const int blocks = m_bridge.paramBlocksReceived();
+    const int blocks = m_bridge.parameters().blocksReceived();
     if (blocks == m_paramBlocksSeen)
         return;
     m_paramBlocksSeen = blocks;

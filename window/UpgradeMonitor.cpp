@@ -10,7 +10,7 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     : QObject(parent)
     , m_bridge(bridge)
 {
-    const UpgradeDriver &driver = bridge.upgradeDriver();
+    const UpgradeDriver &driver = bridge.upgrade().driver();
     connect(&bridge, &AppBridge::tavoxUpgradeFilePathChanged, this, &UpgradeMonitor::onFileChosen);
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeMonitor::changed);
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onLinkReadings);
@@ -45,7 +45,7 @@ int UpgradeMonitor::progress() const
 
 UpgradeMonitor::Phase UpgradeMonitor::phase() const
 {
-    switch (m_bridge.upgradeDriver().session().state()) {
+    switch (m_bridge.upgrade().driver().session().state()) {
     case UpgradeSession::State::Idle:
         return Idle;
     case UpgradeSession::State::Erasing:
@@ -81,7 +81,7 @@ QString UpgradeMonitor::phaseText() const
 // Bytes sent of the image, and the time left at the rate of this transfer so far.
 QString UpgradeMonitor::transferText() const
 {
-    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    const UpgradeSession &session = m_bridge.upgrade().driver().session();
     const qint64 total = session.image().size();
     const qint64 sent = qMin<qint64>(qint64(session.packetIndex()) * UpgradeSession::PacketSize, total);
     QString text = QStringLiteral("%1 / %2 B").arg(sent).arg(total);
@@ -143,7 +143,7 @@ void UpgradeMonitor::onFileChosen()
 
 void UpgradeMonitor::onActiveChanged()
 {
-    if (m_bridge.upgradeDriver().active()) {
+    if (m_bridge.upgrade().driver().active()) {
         m_progressBelongsToFile = true;
         m_result = NoResult;
         m_completed = false;
@@ -158,7 +158,7 @@ void UpgradeMonitor::onActiveChanged()
 
 void UpgradeMonitor::concludeIfNotCompleted()
 {
-    if (m_completed || m_bridge.upgradeDriver().active())
+    if (m_completed || m_bridge.upgrade().driver().active())
         return;
     m_result = Failed;
     emit changed();
@@ -167,7 +167,7 @@ void UpgradeMonitor::concludeIfNotCompleted()
 // Many times a second during a transfer: the window hears of it only when what it shows changes.
 void UpgradeMonitor::onProgress()
 {
-    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    const UpgradeSession &session = m_bridge.upgrade().driver().session();
     if (session.state() == UpgradeSession::State::Transferring && !m_transferClock.isValid()) {
         m_transferClock.start();
         m_transferStartPacket = session.packetIndex();

@@ -234,9 +234,9 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(monitor.valuesNote().isEmpty());
 
     // a write updates the bridge's copy but is no read
-    const int blocks = bridge.paramBlocksReceived();
+    const int blocks = bridge.parameters().blocksReceived();
     bridge.tavoxWriteCameraPosition(0);
-    QCOMPARE(bridge.paramBlocksReceived(), blocks);
+    QCOMPARE(bridge.parameters().blocksReceived(), blocks);
 
     bridge.closeSerial();
     QVERIFY(monitor.valuesKnown() && !monitor.valuesLive());
@@ -427,7 +427,7 @@ void TestOperator::feedbackFollowsTheAction()
     SimProcess sim;
     QVERIFY(sim.start());
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0, ProcessWaitMs);
     const QString torque = QStringLiteral("torque");
     feedback.begin(torque, ActionFeedback::CommandReply);
     bridge.tavoxWriteTorque(100, 200, 300);

@@ -1,12 +1,9 @@
-// Parameter read, channel and configuration writes, calibration and motor
-// commands, and the controller's command replies.
-#include "bridge/AppBridge.h"
+#include "device/ParameterCommands.h"
 
 #include "device/AccelProgress.h"
 #include "device/CommandNames.h"
 #include "device/GimbalConfig.h"
 #include "device/ParamCodec.h"
-#include "device/ServiceCommands.h"
 #include "device/SubCommands.h"
 #include "protocol/FrameCodec.h"
 
@@ -58,22 +55,29 @@ TextPair directionsWrittenText(Receiver receiver)
 }
 }
 
-void AppBridge::reportWritten(const TextPair &text)
+ParameterCommands::ParameterCommands(DeviceLink &link, MessageSink &messages, QObject *parent)
+    : QObject(parent)
+    , m_link(link)
+    , m_messages(messages)
+{
+}
+
+void ParameterCommands::reportWritten(const TextPair &text)
 {
     m_messages.report({ text, { MessageKind::Success, MessageTopic::None, OperatorAction::Command } });
 }
 
 // ---- Parameter read ----
 
-void AppBridge::tavoxReadParams()
+void ParameterCommands::readParams()
 {
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
-    if (m_serial.send(buildFrameV0(CommandId::ParamRead, QByteArray())))
+    if (m_link.send(buildFrameV0(CommandId::ParamRead, QByteArray())))
         m_messages.report(Message::info(QStringLiteral("正在读取参数..."), QStringLiteral("Reading parameters...")));
 }
 
-void AppBridge::handleParamBlock(const QByteArray &payload)
+void ParameterCommands::handleParamBlock(const QByteArray &payload)
 {
     ParamBlock decoded;
     if (!decodeParamBlock(payload, decoded))
@@ -87,14 +91,14 @@ void AppBridge::handleParamBlock(const QByteArray &payload)
     m_params = decoded;
     m_pwmRollCh = m_params.pwmPitchCh;
     m_pwmLockCh = m_params.pwmLockCh;
-    ++m_paramBlocksReceived;
-    m_serial.session().noteParamBlock();
-    emit tavoxParamsChanged();
+    ++m_blocksReceived;
+    m_link.noteParamBlock();
+    emit paramsChanged();
     m_messages.report(Message::success(QStringLiteral("参数读取成功"), QStringLiteral("Parameters read OK"),
                                        MessageTopic::ParamsRead, OperatorAction::Read | OperatorAction::Command));
 }
 
-void AppBridge::logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded)
+void ParameterCommands::logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded)
 {
     m_messages.diagnostic(QStringLiteral("[DIAG-HEX] 0xC1 raw data(%1B): %2").arg(payload.size()).arg(toHexText(payload)));
     m_messages.diagnostic(QStringLiteral("[DIAG-RX] 0xC1 dataLen=%1 crsfPresent=%2 photoVideoPresent=%3 | crsfPitch=%4 "
@@ -114,49 +118,14 @@ void AppBridge::logParamBlockReceived(const QByteArray &payload, const ParamBloc
 
 // ---- Channel and direction writes ----
 
-bool AppBridge::sendCommand(const CommandWords &command)
+bool ParameterCommands::sendCommand(const CommandWords &command)
 {
-    return m_serial.send(command.toFrame());
+    return m_link.send(command.toFrame());
 }
 
-void AppBridge::tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
-                                              int pitchDir, int rollDir, int yawDir)
+void ParameterCommands::writeChannels(Receiver receiver, const ChannelSettings &settings)
 {
-    writeChannels(Receiver::Sbus, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
-}
-
-void AppBridge::tavoxWritePwmChannelsWithDir(int pitch, int yaw, int center, int lockCh, int mode, int pitchDir,
-                                             int yawDir)
-{
-    writeChannels(Receiver::Pwm, { pitch, 0, yaw, center, lockCh, mode, pitchDir, 0, yawDir });
-}
-
-void AppBridge::tavoxWriteCrsfChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
-                                              int pitchDir, int rollDir, int yawDir)
-{
-    writeChannels(Receiver::Crsf, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
-}
-
-void AppBridge::tavoxWriteSbusChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
-{
-    tavoxWriteSbusChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, m_params.sbusPitchDir,
-                                  m_params.sbusRollDir, m_params.sbusYawDir);
-}
-
-void AppBridge::tavoxWritePwmChannels(int pitch, int, int yaw, int center, int lockCh, int mode)
-{
-    tavoxWritePwmChannelsWithDir(pitch, yaw, center, lockCh, mode, m_params.pwmPitchDir, m_params.pwmYawDir);
-}
-
-void AppBridge::tavoxWriteCrsfChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
-{
-    tavoxWriteCrsfChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, m_params.crsfPitchDir,
-                                  m_params.crsfRollDir, m_params.crsfYawDir);
-}
-
-void AppBridge::writeChannels(Receiver receiver, const ChannelSettings &settings)
-{
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     const CommandWords command = packChannels(receiver, settings);
     if (!sendCommand(command))
@@ -164,14 +133,14 @@ void AppBridge::writeChannels(Receiver receiver, const ChannelSettings &settings
     storeChannels(m_params, receiver, settings);
     if (receiver == Receiver::Pwm)
         m_pwmLockCh = settings.lock;
-    emit tavoxParamsChanged();
+    emit paramsChanged();
     if (receiver == Receiver::Crsf)
         logCrsfWrite(settings, command);
     reportWritten(channelsWrittenText(receiver));
-    m_serial.session().runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
+    m_link.runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
 }
 
-void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords &command)
+void ParameterCommands::logCrsfWrite(const ChannelSettings &settings, const CommandWords &command)
 {
     m_messages.diagnostic(QStringLiteral("[DIAG-TX] 0xA7 写入 crsfPitch=%1 roll=%2 yaw=%3 center=%4 lock=%5 mode=%6 "
                                  "pDir=%7 rDir=%8 yDir=%9 | para1=0x%10 para2=0x%11 para3=0x%12 para4=0x%13")
@@ -188,40 +157,25 @@ void AppBridge::logCrsfWrite(const ChannelSettings &settings, const CommandWords
                            hexWord(command.para4)));
 }
 
-void AppBridge::activateAfterWrite()
+void ParameterCommands::activateAfterWrite()
 {
     if (sendCommand(plainCommand(SubCommand::Activate)))
         m_messages.report(Message::info(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
-    m_serial.session().runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
+    m_link.runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
 }
 
-void AppBridge::rebootAfterActivate()
+void ParameterCommands::rebootAfterActivate()
 {
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
-    m_serial.session().runWhileOpen(FirstRereadDelayMs, [this] { tavoxReadParams(); });
-    m_serial.session().runWhileOpen(SecondRereadDelayMs, [this] { tavoxReadParams(); });
+    m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
+    m_link.runWhileOpen(SecondRereadDelayMs, [this] { readParams(); });
 }
 
-void AppBridge::tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)
+void ParameterCommands::writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir)
 {
-    writeDirections(Receiver::Sbus, pitchDir, rollDir, yawDir);
-}
-
-void AppBridge::tavoxWritePwmDirections(int pitchDir, int yawDir)
-{
-    writeDirections(Receiver::Pwm, pitchDir, 0, yawDir);
-}
-
-void AppBridge::tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir)
-{
-    writeDirections(Receiver::Crsf, pitchDir, rollDir, yawDir);
-}
-
-void AppBridge::writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir)
-{
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     ChannelSettings settings = storedChannels(m_params, receiver);
     settings.pitchDir = pitchDir;
@@ -230,134 +184,78 @@ void AppBridge::writeDirections(Receiver receiver, int pitchDir, int rollDir, in
     if (!sendCommand(packChannels(receiver, settings)))
         return;
     storeDirections(m_params, receiver, settings);
-    emit tavoxParamsChanged();
+    emit paramsChanged();
     reportWritten(directionsWrittenText(receiver));
 }
 
-void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
+void ParameterCommands::writePhotoVideoChannels(int photoCh, int videoCh)
 {
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     if (!sendCommand(packSbusPhotoVideo(photoCh, videoCh)))
         return;
     m_params.sbusPhotoCh = quint8(photoCh);
     m_params.sbusVideoCh = quint8(videoCh);
     m_params.photoVideoPresent = true;
-    emit tavoxParamsChanged();
+    emit paramsChanged();
     reportWritten({ QStringLiteral("SBUS拍照/录像通道已写入"), QStringLiteral("SBUS photo/video channels written") });
 }
 
 // ---- Gimbal configuration, camera position and torque ----
 
 // Reported as written only when the port took both frames.
-void AppBridge::tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)
+void ParameterCommands::writeGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)
 {
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     const bool speedsSent = sendCommand(packMaxSpeeds(pitchSpeed, rollSpeed, yawSpeed));
     const bool fpvModeSent = sendCommand(packFpvMode(fpvMode));
     const GimbalConfig config { fpvMode, pitchSpeed, rollSpeed, yawSpeed };
     if (storeSentGimbalConfig(m_params, config, speedsSent, fpvModeSent))
-        emit tavoxParamsChanged();
+        emit paramsChanged();
     if (speedsSent && fpvModeSent)
         reportWritten({ QStringLiteral("云台配置已写入"), QStringLiteral("Gimbal config written") });
 }
 
-void AppBridge::tavoxWriteCameraPosition(int position)
+void ParameterCommands::writeCameraPosition(int position)
 {
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     if (!sendCommand(packCameraPosition(position)))
         return;
     m_params.cameraPosition = quint8(position);
-    emit tavoxParamsChanged();
+    emit paramsChanged();
     reportWritten({ QStringLiteral("相机设置已写入"), QStringLiteral("Camera setting written") });
 }
 
-void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
+void ParameterCommands::writeTorque(int pitchTorque, int rollTorque, int yawTorque)
 {
-    if (!tavoxRequireSerial())
+    if (!m_link.require())
         return;
     if (!sendCommand(packTorques(pitchTorque, rollTorque, yawTorque)))
         return;
     m_params.pitchMaxTorque = quint16(pitchTorque);
     m_params.rollMaxTorque = quint16(rollTorque);
     m_params.yawMaxTorque = quint16(yawTorque);
-    emit tavoxParamsChanged();
+    emit paramsChanged();
     reportWritten({ QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written") });
-    m_serial.session().runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
+    m_link.runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
 }
 
-void AppBridge::rebootAfterTorque()
+void ParameterCommands::rebootAfterTorque()
 {
     if (sendCommand(plainCommand(SubCommand::Reboot)))
         m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
 }
 
-// ---- Calibration and motor commands ----
-
-void AppBridge::sendServiceCommand(std::optional<quint8> subCommand, const TextPair &message)
-{
-    if (!tavoxRequireSerial() || !subCommand)
-        return;
-    if (sendCommand(plainCommand(*subCommand)) && !message.isNull())
-        m_messages.report({ message, {} });
-}
-
-void AppBridge::tavoxSendCalibration(int cmdType)
-{
-    sendServiceCommand(calibrationSubCommand(cmdType), {});
-}
-
-void AppBridge::tavoxSendMotorTorque(int motor, int direction)
-{
-    const TextPair frame = motorFrameName(motor);
-    const TextPair action = motorTorqueAction(direction);
-    sendServiceCommand(motorTorqueSubCommand(motor, direction),
-                       { QStringLiteral("电机控制: ") + frame.zh + QLatin1Char(' ') + action.zh,
-                         QStringLiteral("Motor: ") + frame.en + QLatin1Char(' ') + action.en });
-}
-
-void AppBridge::tavoxSendMotorHallCalib(int motor)
-{
-    sendServiceCommand(motorHallCalibSubCommand(motor),
-                       { QStringLiteral("单电机霍尔校准指令已发送"), QStringLiteral("Motor hall calibration sent") });
-}
-
-void AppBridge::tavoxSendElecAngleCalib(int motor, bool start)
-{
-    sendServiceCommand(elecAngleCalibSubCommand(motor, start),
-                       start ? TextPair { QStringLiteral("电角度校准开始"), QStringLiteral("Elec angle calib start") }
-                             : TextPair { QStringLiteral("电角度校准结束"), QStringLiteral("Elec angle calib end") });
-}
-
-void AppBridge::tavoxSendHallDataSelect(bool useUser)
-{
-    sendServiceCommand(hallDataSubCommand(useUser),
-                       useUser ? TextPair { QStringLiteral("已切换为用户校准霍尔数据"), QStringLiteral("Switched to user hall data") }
-                               : TextPair { QStringLiteral("已切换为默认霍尔数据"), QStringLiteral("Switched to default hall data") });
-}
-
-void AppBridge::tavoxSendLinearCalib()
-{
-    sendServiceCommand(SubCommand::LinearCalib, { QStringLiteral("电机线性化校准已发送"),
-                                                  QStringLiteral("Motor linearization calibration sent") });
-}
-
-void AppBridge::tavoxSendGyroBiasUpdate()
-{
-    sendServiceCommand(SubCommand::GyroBiasUpdate,
-                       { QStringLiteral("陀螺仪偏置更新指令已发送"), QStringLiteral("Gyro bias update sent") });
-}
-
 // ---- Command replies ----
 
-void AppBridge::setCommandReplyObserver(CommandReplyObserver observer)
+void ParameterCommands::setCommandReplyObserver(CommandReplyObserver observer)
 {
     m_commandReplyObserver = std::move(observer);
 }
 
-void AppBridge::handleCommandReply(const QByteArray &payload)
+void ParameterCommands::handleCommandReply(const QByteArray &payload)
 {
     if (payload.isEmpty())
         return;
@@ -367,7 +265,7 @@ void AppBridge::handleCommandReply(const QByteArray &payload)
         m_commandReplyObserver(subCommand);
 }
 
-void AppBridge::reportCommandReply(const QByteArray &payload)
+void ParameterCommands::reportCommandReply(const QByteArray &payload)
 {
     const quint8 subCommand = quint8(payload.at(0));
     if (subCommand == SubCommand::AccelCalib && payload.size() >= 5) {
@@ -381,7 +279,7 @@ void AppBridge::reportCommandReply(const QByteArray &payload)
                                        MessageTopic::CommandReply, OperatorAction::Command));
 }
 
-void AppBridge::handleAccelProgress(const QByteArray &payload)
+void ParameterCommands::handleAccelProgress(const QByteArray &payload)
 {
     const qint32 state = accelStateFromProgress(accelProgressValue(payload));
     if (state == m_accelCaliState)
