@@ -4,13 +4,16 @@
 #include "app/Version.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
-
 #include "protocol/FrameCodec.h"
 
 #include <QFileInfo>
 #include <QTimer>
 
 namespace {
+// The controller is asked for its parameters, then its versions, once the port is open.
+const int ParamReadDelayMs = 300;
+const int VersionQueryDelayMs = 600;
+
 const quint8 VersionAnswer = 0x02;
 const quint8 Heartbeat = 0x00;
 }
@@ -20,8 +23,6 @@ AppBridge::AppBridge(QObject *parent)
 {
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "Config file=%s, log file=%s",
                 configFilePath().toUtf8().constData(), appLogFilePath().toUtf8().constData());
-    connect(&m_serial.port(), &Uartcore::rawBytesReceived, this, &AppBridge::onRawBytes);
-    m_serial.port().setPortLostHandler([this] { onPortLost(); });
     connectParts();
     m_messages.report(Message::info(QStringLiteral("应用已启动"), QStringLiteral("Application started"),
                                     MessageTopic::Started));
@@ -32,6 +33,8 @@ AppBridge::~AppBridge() = default;
 
 void AppBridge::connectParts()
 {
+    connect(&m_serial, &SerialLink::frameReceived, this, &AppBridge::handleFrame);
+    connect(&m_serial, &SerialLink::lost, this, &AppBridge::onLinkEnded);
     connect(&m_messages, &MessageLog::textChanged, this, &AppBridge::messageLogChanged);
     connect(&m_telemetry, &ControllerTelemetry::heartbeatChanged, this, &AppBridge::heartbeatChanged);
     connect(&m_telemetry, &ControllerTelemetry::versionsChanged, this, &AppBridge::tavoxVersionChanged);
@@ -90,6 +93,75 @@ void AppBridge::tavoxOnStartup()
         return;
     m_startupHintShown = true;
     m_serial.reportPortRequired();
+}
+
+// ---- Serial link ----
+
+void AppBridge::refreshSerialPorts()
+{
+    const QStringList names = Uartcore::availablePortNames();
+    if (names != m_serialPorts) {
+        m_serialPorts = names;
+        emit serialPortsChanged();
+    }
+    const QString listed = m_serialPorts.join(QStringLiteral(", "));
+    if (m_serialPorts.isEmpty())
+        m_messages.report(Message::error(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+    else
+        m_messages.report(Message::info(QStringLiteral("串口已刷新: ") + listed, QStringLiteral("Serial ports refreshed: ") + listed));
+}
+
+bool AppBridge::openSerial(QString portName, int baudRate)
+{
+    if (portName.trimmed().isEmpty() || baudRate <= 0) {
+        m_messages.report(Message::error(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
+        return false;
+    }
+
+    if (serialOpened()) {
+        m_serial.close();
+        m_telemetry.resetHeartbeat();
+        emit serialOpenedChanged();
+        emit linkStatusChanged();
+        reportLinkStatus();
+        m_upgrade.driver().abortForClosedLink();
+    }
+
+    if (!m_serial.open(portName, baudRate)) {
+        emit linkStatusChanged();
+        reportLinkStatus();
+        return false;
+    }
+
+    m_startupHintShown = false;
+    m_telemetry.resetHeartbeat();
+    m_serial.session().begin();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    reportLinkStatus();
+    const QString opened = portName + QStringLiteral(" @ ") + QString::number(baudRate);
+    m_messages.report(Message::success(QStringLiteral("串口已打开: ") + opened, QStringLiteral("Serial port opened: ") + opened));
+    m_serial.runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
+    m_serial.runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
+    return true;
+}
+
+void AppBridge::closeSerial()
+{
+    if (!serialOpened())
+        return;
+    m_serial.close();
+    onLinkEnded();
+}
+
+void AppBridge::onLinkEnded()
+{
+    m_telemetry.resetHeartbeat();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    reportLinkStatus();
+    m_messages.report(Message::info(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    m_upgrade.driver().abortForClosedLink();
 }
 
 // ---- Parameters ----

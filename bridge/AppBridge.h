@@ -1,29 +1,24 @@
 #pragma once
 
 #include "bridge/Language.h"
-#include "bridge/LinkSession.h"
 #include "bridge/MessageLog.h"
 #include "bridge/SerialLink.h"
 #include "device/ControllerTelemetry.h"
 #include "device/ParameterCommands.h"
 #include "device/ServiceRequests.h"
 #include "device/UpgradeControl.h"
-#include "bridge/Uartcore.h"
 #include "protocol/ParsedFrame.h"
-#include "protocol/ReceiveStatistics.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
-// The one object the interface sees. Owns the serial link, the parameter copy,
-// telemetry, versions, the upgrade and the bilingual message log. Its
-// meta-object surface (signals, properties, invokables and their order) is what
-// the QML documents bind to; keep it exactly as it is.
+// The one object the interface sees: it puts together the language, the
+// message log, the serial link and the controller's parts, and publishes them.
+// Its meta-object surface (signals, properties, invokables and their order) is
+// what the QML documents bind to; keep it exactly as it is.
 class AppBridge : public QObject
 {
     Q_OBJECT
@@ -246,31 +241,13 @@ public:
     MessageLog &messages() { return m_messages; }
     const Language &languageSetting() const { return m_language; }
     SerialLink &serialLink() { return m_serial; }
+    const SerialLink &serialLink() const { return m_serial; }
     const ControllerTelemetry &telemetry() const { return m_telemetry; }
     ParameterCommands &parameters() { return m_parameters; }
     const ParameterCommands &parameters() const { return m_parameters; }
     ServiceRequests &serviceRequests() { return m_service; }
     UpgradeControl &upgrade() { return m_upgrade; }
     const UpgradeControl &upgrade() const { return m_upgrade; }
-
-    // Receive path: bytes as the port delivered them. Dropped while the link is closed.
-    void onRawBytes(const QByteArray &data);
-    // The receive buffer as it stands between two pieces of input.
-    const QByteArray &receiveBuffer() const { return m_rxBuffer; }
-    // Requests still waiting on the current open of the link.
-    const LinkSession &linkSession() const { return m_serial.session(); }
-    // What the receive path made of the input since the link was last opened;
-    // kept after a close, so the figures of a lost link can still be read.
-    const ReceiveStatistics &receiveStatistics() const { return m_rxStatistics; }
-
-    // Not on the meta-object: what tavoxctl and the window's presentation
-    // objects read beside the published properties.
-    QString portName() const { return m_serial.port().portName(); }
-    // True when the last close came from the port going away, not from the operator.
-    bool portLost() const { return m_portLost; }
-    // Blocks until the port has taken every frame handed to it, or `timeoutMs`
-    // passed; closing the port drops what it still holds.
-    bool waitForFramesWritten(int timeoutMs);
 
 signals:
     void languageChanged();
@@ -291,13 +268,8 @@ private:
     void reportLinkStatus();
     void connectParts();
 
-    // Serial link and receive path.
-    void closeLink();
-    void endOpenLink();
-    void onPortLost();
-    void scheduleFirstExchange();
-    void processReceivedInput();
-    void clearReceiveState();
+    // The link closed, by the operator or because the port went away.
+    void onLinkEnded();
     void handleFrame(const ParsedFrame &frame);
     void handleV1Reply(const ParsedFrame &frame);
     void handleGeneralReply(const ParsedFrame &frame);
@@ -311,24 +283,9 @@ private:
     ParameterCommands m_parameters { m_serial, m_messages };
     ServiceRequests m_service { m_serial, m_messages };
     UpgradeControl m_upgrade { m_serial, m_messages, m_telemetry };
-    UpgradeFileChooser m_chooseUpgradeFile;
 
+    UpgradeFileChooser m_chooseUpgradeFile;
+    QString m_upgradeFilePath;
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
-    bool m_portLost = false;
-
-
-
-    QString m_upgradeFilePath;
-
-
-    QByteArray m_rxBuffer;
-    // Frames' payloads are copied into this buffer, kept from read to read.
-    QByteArray m_rxPayloadBuffer;
-    ReceiveStatistics m_rxStatistics;
-    // Input not yet cut into frames: a burst larger than one time slice waits
-    // here while the event loop runs, so the window never freezes.
-    QByteArray m_rxPending;
-    int m_rxPendingOffset = 0;
-    bool m_rxContinuationScheduled = false;
 };

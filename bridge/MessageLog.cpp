@@ -67,15 +67,20 @@ void MessageLog::append(const QString &text, const MessageMeaning &meaning)
     else
         m_text += QLatin1Char('\n') + entry.line;
 
-    if (m_text.count(QLatin1Char('\n')) >= SeparatorLimit) {
-        const int first = m_text.indexOf(QLatin1Char('\n'));
-        const int second = m_text.indexOf(QLatin1Char('\n'), first + 1);
-        m_text.remove(0, second + 1);
-    }
-    if (m_entries.size() >= SeparatorLimit)
-        m_entries.removeFirst();
     m_entries.append(entry);
+    if (m_text.count(QLatin1Char('\n')) >= SeparatorLimit)
+        dropOldestLines();
     QTimer::singleShot(0, this, &MessageLog::textChanged);
+}
+
+// The two oldest lines go, and with them every entry they were part of.
+void MessageLog::dropOldestLines()
+{
+    const int first = m_text.indexOf(QLatin1Char('\n'));
+    int dropped = m_text.indexOf(QLatin1Char('\n'), first + 1) + 1;
+    m_text.remove(0, dropped);
+    while (dropped > 0 && !m_entries.isEmpty())
+        dropped -= m_entries.takeFirst().line.size() + 1;
 }
 
 void MessageLog::reportRepeatable(const Message &message, const TextPair &floodName)

@@ -32,7 +32,7 @@ public:
     explicit MessageLog(const Language &language, QObject *parent = nullptr);
 
     const QString &text() const { return m_text; }
-    // The entries since the last clear, as many as the text holds at most.
+    // The entries the text holds whole.
     const QVector<MessageEntry> &entries() const { return m_entries; }
     void clear();
 
@@ -57,6 +57,7 @@ private:
         MessageMeaning meaning;
     };
 
+    void dropOldestLines();
     void reportEndedFloods();
 
     const Language &m_language;

@@ -46,7 +46,7 @@ void DeviceSession::connectBridge()
                         &AppBridge::accelCaliStateChanged, &AppBridge::tavoxUpgradingChanged,
                         &AppBridge::tavoxUpgradeProgressChanged, &AppBridge::messageLogChanged})
         connect(&m_bridge, signal, this, &DeviceSession::stateChanged);
-    connect(&m_bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
+    connect(&m_bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
     connect(&m_bridge.upgrade().driver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::interrupted);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
@@ -107,7 +107,7 @@ DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint6
 
 DeviceSession::Wait DeviceSession::waitForFollowUps()
 {
-    return waitUntil([this] { return m_bridge.linkSession().scheduledCount() == 0; }, -1);
+    return waitUntil([this] { return m_bridge.serialLink().session().scheduledCount() == 0; }, -1);
 }
 
 bool DeviceSession::firstExchangeAnswered() const

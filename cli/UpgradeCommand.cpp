@@ -166,7 +166,7 @@ private:
     {
         switch (outcome) {
         case UpgradeSession::Outcome::Completed:
-            if (!m_session.bridge().waitForFramesWritten(RebootFrameTimeoutMs)) {
+            if (!m_session.bridge().serialLink().waitForFramesWritten(RebootFrameTimeoutMs)) {
                 m_out.error(m_out.text(QStringLiteral("重启指令未能发出"), QStringLiteral("the reboot command could not be sent")));
                 return ExitCode::PortFailure;
             }

@@ -29,6 +29,8 @@ extern const std::array<CaliText, 8> ACCEL_CALI_TEXTS;
 
 // Null when the sub-command has no name.
 TextPair commandName(quint8 subCommand);
+// How the controller's acknowledgement of the command `name` is told.
+TextPair commandSucceededText(const TextPair &name);
 // Null for states without a text.
 TextPair accelCaliText(qint32 state);
 

@@ -275,8 +275,8 @@ void ParameterCommands::reportCommandReply(const QByteArray &payload)
     const TextPair name = commandName(subCommand);
     if (name.isNull())
         return;
-    m_messages.report(Message::success(name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded"),
-                                       MessageTopic::CommandReply, OperatorAction::Command));
+    m_messages.report({ commandSucceededText(name),
+                        { MessageKind::Success, MessageTopic::CommandReply, OperatorAction::Command } });
 }
 
 void ParameterCommands::handleAccelProgress(const QByteArray &payload)

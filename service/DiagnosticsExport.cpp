@@ -229,7 +229,7 @@ QByteArray DiagnosticsExport::versionsText() const
         QStringLiteral("boot: %1").arg(m_bridge.tavoxBootVersion()),
         QStringLiteral("qt: %1").arg(QString::fromLatin1(qVersion())),
         QStringLiteral("system: %1 (%2)").arg(QSysInfo::prettyProductName(), QSysInfo::currentCpuArchitecture()),
-        QStringLiteral("port: %1").arg(open ? m_bridge.portName() : QStringLiteral("closed")),
+        QStringLiteral("port: %1").arg(open ? m_bridge.serialLink().portName() : QStringLiteral("closed")),
         QStringLiteral("parameterBlocks: %1").arg(m_bridge.parameters().blocksReceived()),
         QStringLiteral("exported: %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
     };

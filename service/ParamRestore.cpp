@@ -19,7 +19,7 @@ ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, [this] { ++m_paramsChanges; });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &ParamRestore::onLinkClosed);
     connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::changed);
-    connect(&bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
+    connect(&bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
 }
 
 int ParamRestore::rowCount(const QModelIndex &parent) const
@@ -136,7 +136,7 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     beginResetModel();
     m_file = contents;
     m_sourceName = sourceName;
-    m_tableLinkGeneration = m_bridge.linkSession().generation();
+    m_tableLinkGeneration = m_bridge.serialLink().session().generation();
     for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm))
         m_rows.append({change.field, change.from, change.to, true, NotChecked});
     endResetModel();
@@ -218,7 +218,7 @@ void ParamRestore::writeSelected()
 // written to another one they would carry that controller's settings along.
 bool ParamRestore::tableOfThisLink()
 {
-    if (m_tableLinkGeneration == m_bridge.linkSession().generation())
+    if (m_tableLinkGeneration == m_bridge.serialLink().session().generation())
         return true;
     clear();
     report(QStringLiteral("差异表是针对重新打开串口前的控制器的，未写入任何参数；请重新打开文件"),
@@ -252,7 +252,7 @@ void ParamRestore::writeNext()
 
 void ParamRestore::afterFollowUps()
 {
-    if (!m_waitingForFollowUps || m_bridge.linkSession().scheduledCount() > 0)
+    if (!m_waitingForFollowUps || m_bridge.serialLink().session().scheduledCount() > 0)
         return;
     m_waitingForFollowUps = false;
     QMetaObject::invokeMethod(this, &ParamRestore::writeNext, Qt::QueuedConnection);

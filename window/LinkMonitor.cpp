@@ -104,11 +104,11 @@ void LinkMonitor::onOpenedChanged()
     if (!m_bridge.serialOpened()) {
         m_answerTimer.stop();
         m_heartbeatWatch.stop();
-        m_state = m_bridge.portLost() ? PortLost : NotConnected;
+        m_state = m_bridge.serialLink().portLost() ? PortLost : NotConnected;
         emit changed();
         return;
     }
-    m_portName = m_bridge.portName();
+    m_portName = m_bridge.serialLink().portName();
     m_answerTimer.start();
     m_sinceHeartbeat.restart();
     m_heartbeatWatch.start(HeartbeatTimeoutMs);

@@ -306,10 +306,10 @@ void TestSerial::reopenDropsHalfReceivedFrame()
     QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
     const QByteArray frame = buildFrameV0(0xC1, QByteArray(22, '\1'));
     QVERIFY(pty.write(frame.left(10)));
-    QTRY_COMPARE(bridge.receiveBuffer().size(), 10);
+    QTRY_COMPARE(bridge.serialLink().receiveBuffer().size(), 10);
 
     QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
-    QVERIFY(bridge.receiveBuffer().isEmpty());
+    QVERIFY(bridge.serialLink().receiveBuffer().isEmpty());
     QVERIFY(!bridge.hbReceived());
 }
 

@@ -551,7 +551,7 @@ void TestParams::timedSequences()
     // Closing the port drops the rest of the sequence: no Reboot is attempted, no reads follow.
     compareTimeline(noReboot, start, QStringLiteral("A0@0 90@500"));
     QCOMPARE(messageTexts(noReboot.bridge).count(QStringLiteral("Please open serial port first")), 0);
-    QCOMPARE(noReboot.bridge.linkSession().scheduledCount(), 0);
+    QCOMPARE(noReboot.bridge.serialLink().session().scheduledCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestParams)

@@ -258,7 +258,7 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     rig.bridge.tavoxWriteGimbalConfig(original.fpvMode, 11, 22, 33);
     rig.bridge.tavoxWriteCameraPosition(1);
     rig.bridge.tavoxWriteTorque(original.pitchMaxTorque + 100, original.rollMaxTorque, original.yawMaxTorque);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.linkSession().scheduledCount(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.serialLink().session().scheduledCount(), 0, 10000);
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
 
@@ -578,7 +578,7 @@ void TestBackup::restoreTableIsWrittenOnlyToItsController()
     QCOMPARE(messageTexts(rig.bridge).last(),
              QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
                             "nothing was written. Open the file again"));
-    QVERIFY(rig.bridge.waitForFramesWritten(ProcessWaitMs));
+    QVERIFY(rig.bridge.serialLink().waitForFramesWritten(ProcessWaitMs));
     QVERIFY(rig.reread());   // every frame sent before it has reached the controller
     QCOMPARE(requestsBesidesReads(answering), QString());
 }
@@ -602,12 +602,12 @@ void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
     const int blocksBefore = rig.bridge.parameters().blocksReceived();
     QObject switcher;
     connect(&rig.bridge, &AppBridge::tavoxParamsChanged, &switcher, [&] {
-        if (rig.bridge.parameters().blocksReceived() > blocksBefore && rig.bridge.portName() != answering.portName())
+        if (rig.bridge.parameters().blocksReceived() > blocksBefore && rig.bridge.serialLink().portName() != answering.portName())
             rig.bridge.openSerial(answering.portName(), Baud);
     });
 
     backup.backUp();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.serialLink().portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
     QVERIFY(runTimersDueWithin(0));   // the block's own delivery to the backup
     QCOMPARE(dialogs, 0);
     QVERIFY(!QFileInfo::exists(path));

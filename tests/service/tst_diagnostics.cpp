@@ -165,9 +165,9 @@ void TestDiagnostics::linkFiguresCountInjectedNoise()
     QVERIFY(health.sinceHeartbeatMs() >= 0 && health.sinceHeartbeatMs() < LinkHealth::LostAfterMs);
     // The figures are the receive path's own counters.
     const LinkFigures &sampled = health.sample();
-    QCOMPARE(sampled.total.resyncBytes, bridge.receiveStatistics().resyncBytes);
+    QCOMPARE(sampled.total.resyncBytes, bridge.serialLink().statistics().resyncBytes);
     QCOMPARE(sampled.total.crcFailures + sampled.total.headerSumFailures,
-             bridge.receiveStatistics().crcFailures + bridge.receiveStatistics().headerSumFailures);
+             bridge.serialLink().statistics().crcFailures + bridge.serialLink().statistics().headerSumFailures);
 
     bridge.closeSerial();
     QVERIFY(!health.portOpen());
