@@ -106,7 +106,7 @@ void AppBridge::refreshSerialPorts()
     }
     const QString listed = m_serialPorts.join(QStringLiteral(", "));
     if (m_serialPorts.isEmpty())
-        m_messages.report(Message::error(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+        m_messages.report({ SerialLink::noPortsFoundText(), { MessageKind::Error } });
     else
         m_messages.report(Message::info(QStringLiteral("串口已刷新: ") + listed, QStringLiteral("Serial ports refreshed: ") + listed));
 }

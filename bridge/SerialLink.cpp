@@ -68,6 +68,11 @@ void SerialLink::reportPortRequired()
                                      MessageTopic::PortRequired, OperatorAction::AnyDeviceAction));
 }
 
+TextPair SerialLink::noPortsFoundText()
+{
+    return { QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found") };
+}
+
 bool SerialLink::send(const QByteArray &frame)
 {
     if (!require())

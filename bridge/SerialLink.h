@@ -37,6 +37,8 @@ public:
     void noteParamBlock() override { m_session.noteParamBlock(); }
     void noteVersions() override { m_session.noteVersions(); }
     void reportPortRequired();
+    // How a port listing without a port is told, in the window and by tavoxctl.
+    static TextPair noPortsFoundText();
     // Blocks until the port has taken every frame handed to it, or `timeoutMs`
     // passed; closing the port drops what it still holds.
     bool waitForFramesWritten(int timeoutMs);

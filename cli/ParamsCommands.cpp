@@ -130,8 +130,7 @@ void ParamsCommands::printChanges(const QVector<ParamFile::Change> &changes) con
     for (const ParamFile::Change &change : changes)
         m_session.out().data(QStringLiteral("%1: %2 -> %3").arg(change.field).arg(change.from).arg(change.to));
     if (changes.isEmpty())
-        m_session.out().note(m_session.out().text(QStringLiteral("没有差异: 控制器的参数与文件一致"),
-                                                  QStringLiteral("No differences: the controller holds the file's values")));
+        m_session.out().note(m_session.out().text(noDifferencesText()));
 }
 
 int ParamsCommands::diff(const QString &path)

@@ -94,8 +94,7 @@ private:
                                    QStringLiteral("could not save the parameters before the upgrade: %1; the upgrade goes on"))
                             .arg(error));
         else
-            m_out.note(m_out.text(QStringLiteral("升级前的参数已保存到 %1"), QStringLiteral("Parameters before the upgrade saved to %1"))
-                           .arg(QDir::toNativeSeparators(m_snapshotPath)));
+            m_out.note(m_out.text(snapshotSavedText(m_snapshotPath)));
     }
 
     // The upgrade itself succeeded, whatever this finds: it exits 0 unless interrupted.

@@ -141,8 +141,7 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
         m_rows.append({change.field, change.from, change.to, true, NotChecked});
     endResetModel();
     if (m_rows.isEmpty())
-        m_status = {QStringLiteral("没有差异: 控制器的参数与文件一致"),
-                    QStringLiteral("No differences: the controller holds the file's values")};
+        m_status = noDifferencesText();
     else
         m_status = {QStringLiteral("%1 项不同").arg(m_rows.size()),
                     QStringLiteral("%1 fields differ").arg(m_rows.size())};

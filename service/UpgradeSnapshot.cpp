@@ -3,6 +3,7 @@
 #include "bridge/AppBridge.h"
 #include "service/LinkReadings.h"
 #include "service/ParamRestore.h"
+#include "service/ParamWrites.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,8 +44,7 @@ void UpgradeSnapshot::keepSnapshot()
                                                  QStringLiteral("Could not save the parameters before the upgrade: %1").arg(error)));
         return;
     }
-    m_bridge.messages().report(Message::info(QStringLiteral("升级前的参数已保存到 %1").arg(QDir::toNativeSeparators(m_path)),
-                                             QStringLiteral("Parameters before the upgrade saved to %1").arg(QDir::toNativeSeparators(m_path))));
+    m_bridge.messages().report({ snapshotSavedText(m_path), {} });
     m_stage = Stage::Upgrading;
 }
 
