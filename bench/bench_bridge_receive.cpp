@@ -85,7 +85,7 @@ Round receiveOnce(AppBridge &bridge, const QByteArray &stream, int heartbeats)
     int reads = 0;
     for (int pos = 0; pos < stream.size(); pos += PieceSize, ++reads) {
         // A buffer of its own, as a read from the port returns it.
-        bridge.onRawBytes(stream.mid(pos, PieceSize));
+        bridge.serialLink().receive(stream.mid(pos, PieceSize));
         QCoreApplication::processEvents();
     }
     const double seconds = timer.nsecsElapsed() / 1e9;

@@ -1,119 +1,61 @@
 #include "bridge/AppBridge.h"
 
 #include "app/Config.h"
-#include "app/DebugConsole.h"
 #include "app/Version.h"
 #include "log/AppLog.h"
-#include "log/Diagnostics.h"
 #include "log/elog.h"
+#include "protocol/FrameCodec.h"
 
-#include <QDateTime>
-#include <QDebug>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
-// The log keeps fewer than this many line separators.
-const int MessageLogSeparatorLimit = 500;
+// The controller is asked for its parameters, then its versions, once the port is open.
+const int ParamReadDelayMs = 300;
+const int VersionQueryDelayMs = 600;
 
-// Local time without asking the system for its zone on every line (Qt re-reads
-// the zone for each conversion): the offset from UTC is looked up once a minute.
-QString localTimeText()
-{
-    static qint64 offsetMinute = -1;
-    static int offsetSecs = 0;
-    const QDateTime utc = QDateTime::currentDateTimeUtc();
-    const qint64 minute = utc.toSecsSinceEpoch() / 60;
-    if (minute != offsetMinute) {
-        offsetSecs = utc.toLocalTime().offsetFromUtc();
-        offsetMinute = minute;
-    }
-    return utc.addSecs(offsetSecs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
-QString timestamped(const QString &text)
-{
-    return QStringLiteral("[%1] %2").arg(localTimeText(), text);
-}
-
-void echo(const QString &line)
-{
-    if (isConsoleActive())
-        writeConsoleLine(line);
-    else
-        qDebug().noquote() << line;
-}
+const quint8 VersionAnswer = 0x02;
+const quint8 Heartbeat = 0x00;
 }
 
 AppBridge::AppBridge(QObject *parent)
     : QObject(parent)
 {
-    m_language = readConfiguredLanguage(m_language);
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "Config file=%s, log file=%s",
                 configFilePath().toUtf8().constData(), appLogFilePath().toUtf8().constData());
-    connect(&m_uart, &Uartcore::rawBytesReceived, this, &AppBridge::onRawBytes);
-    m_uart.setPortLostHandler([this] { onPortLost(); });
-    connectUpgrade();
-    m_monotonic.start();
-    m_floodEndCheck.setSingleShot(true);
-    connect(&m_floodEndCheck, &QTimer::timeout, this, &AppBridge::reportEndedFloods);
-    appendMessage(localized(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
+    connectParts();
+    m_messages.report(Message::info(QStringLiteral("应用已启动"), QStringLiteral("Application started"),
+                                    MessageTopic::Started));
     QTimer::singleShot(0, this, &AppBridge::refreshSerialPorts);
 }
 
 AppBridge::~AppBridge() = default;
 
-QString AppBridge::localized(const QString &zh, const QString &en) const
+void AppBridge::connectParts()
 {
-    return m_language == QLatin1String("zh") ? zh : en;
-}
-
-void AppBridge::scheduleMessageLogChanged()
-{
-    QTimer::singleShot(0, this, &AppBridge::messageLogChanged);
-}
-
-void AppBridge::appendMessage(const QString &text)
-{
-    const QString entry = timestamped(text);
-    echo(entry);
-    if (m_messageObserver)
-        m_messageObserver(text, entry);
-    if (m_messageLog.isEmpty())
-        m_messageLog = entry;
-    else
-        m_messageLog += QLatin1Char('\n') + entry;
-
-    if (m_messageLog.count(QLatin1Char('\n')) >= MessageLogSeparatorLimit) {
-        const int first = m_messageLog.indexOf(QLatin1Char('\n'));
-        const int second = m_messageLog.indexOf(QLatin1Char('\n'), first + 1);
-        m_messageLog.remove(0, second + 1);
-    }
-    scheduleMessageLogChanged();
-}
-
-void AppBridge::logDiagnostic(const QString &text)
-{
-    if (diagnosticsHeard())
-        echo(timestamped(text));
+    connect(&m_serial, &SerialLink::frameReceived, this, &AppBridge::handleFrame);
+    connect(&m_serial, &SerialLink::lost, this, &AppBridge::onLinkEnded);
+    connect(&m_messages, &MessageLog::textChanged, this, &AppBridge::messageLogChanged);
+    connect(&m_telemetry, &ControllerTelemetry::heartbeatChanged, this, &AppBridge::heartbeatChanged);
+    connect(&m_telemetry, &ControllerTelemetry::versionsChanged, this, &AppBridge::tavoxVersionChanged);
+    connect(&m_parameters, &ParameterCommands::paramsChanged, this, &AppBridge::tavoxParamsChanged);
+    connect(&m_parameters, &ParameterCommands::accelCaliStateChanged, this, &AppBridge::accelCaliStateChanged);
+    connect(&m_upgrade.driver(), &UpgradeDriver::activeChanged, this, &AppBridge::tavoxUpgradingChanged);
+    connect(&m_upgrade.driver(), &UpgradeDriver::progressChanged, this, &AppBridge::tavoxUpgradeProgressChanged);
 }
 
 void AppBridge::clearMessages()
 {
-    m_messageLog.clear();
-    scheduleMessageLogChanged();
+    m_messages.clear();
 }
 
 void AppBridge::setLanguage(QString lang)
 {
-    const QString normalised = lang.trimmed().toLower() == QLatin1String("en") ? QStringLiteral("en")
-                                                                               : QStringLiteral("zh");
-    if (normalised == m_language)
+    const Language::Change change = m_language.set(lang);
+    if (change == Language::Change::None)
         return;
-    m_language = normalised;
-    const bool saved = writeConfiguredLanguage(m_language);
-    if (!saved)
-        appendMessage(localized(QStringLiteral("设置无法保存: "), QStringLiteral("Settings could not be saved: "))
-                      + configFilePath());
+    if (change == Language::Change::NotSaved)
+        m_messages.report(settingsNotSavedMessage());
     emit languageChanged();
     emit linkStatusChanged();
 }
@@ -125,21 +67,24 @@ QString AppBridge::appVersion() const
 
 QString AppBridge::linkStatus() const
 {
-    return serialOpened() ? localized(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"))
-                          : localized(QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None"));
+    return m_language.localized(linkStatusText());
 }
 
-void AppBridge::appendLinkStatus()
+TextPair AppBridge::linkStatusText() const
 {
-    appendMessage(localized(QStringLiteral("连接状态: "), QStringLiteral("Link status: ")) + linkStatus());
+    return serialOpened() ? TextPair { QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART") }
+                          : TextPair { QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None") };
+}
+
+void AppBridge::reportLinkStatus()
+{
+    const TextPair status = linkStatusText();
+    m_messages.report(Message::info(QStringLiteral("连接状态: ") + status.zh, QStringLiteral("Link status: ") + status.en));
 }
 
 bool AppBridge::tavoxRequireSerial()
 {
-    if (serialOpened())
-        return true;
-    appendMessage(localized(QStringLiteral("请您先打开串口"), QStringLiteral("Please open serial port first")));
-    return false;
+    return m_serial.require();
 }
 
 void AppBridge::tavoxOnStartup()
@@ -147,5 +92,277 @@ void AppBridge::tavoxOnStartup()
     if (m_startupHintShown)
         return;
     m_startupHintShown = true;
-    appendMessage(localized(QStringLiteral("请您先打开串口"), QStringLiteral("Please open serial port first")));
+    m_serial.reportPortRequired();
+}
+
+// ---- Serial link ----
+
+void AppBridge::refreshSerialPorts()
+{
+    const QStringList names = Uartcore::availablePortNames();
+    if (names != m_serialPorts) {
+        m_serialPorts = names;
+        emit serialPortsChanged();
+    }
+    const QString listed = m_serialPorts.join(QStringLiteral(", "));
+    if (m_serialPorts.isEmpty())
+        m_messages.report({ SerialLink::noPortsFoundText(), { MessageKind::Error } });
+    else
+        m_messages.report(Message::info(QStringLiteral("串口已刷新: ") + listed, QStringLiteral("Serial ports refreshed: ") + listed));
+}
+
+bool AppBridge::openSerial(QString portName, int baudRate)
+{
+    if (portName.trimmed().isEmpty() || baudRate <= 0) {
+        m_messages.report(Message::error(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
+        return false;
+    }
+
+    if (serialOpened()) {
+        m_serial.close();
+        m_telemetry.resetHeartbeat();
+        emit serialOpenedChanged();
+        emit linkStatusChanged();
+        reportLinkStatus();
+        m_upgrade.driver().abortForClosedLink();
+    }
+
+    if (!m_serial.open(portName, baudRate)) {
+        emit linkStatusChanged();
+        reportLinkStatus();
+        return false;
+    }
+
+    m_startupHintShown = false;
+    m_telemetry.resetHeartbeat();
+    m_serial.session().begin();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    reportLinkStatus();
+    const QString opened = portName + QStringLiteral(" @ ") + QString::number(baudRate);
+    m_messages.report(Message::success(QStringLiteral("串口已打开: ") + opened, QStringLiteral("Serial port opened: ") + opened));
+    m_serial.runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
+    m_serial.runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
+    return true;
+}
+
+void AppBridge::closeSerial()
+{
+    if (!serialOpened())
+        return;
+    m_serial.close();
+    onLinkEnded();
+}
+
+void AppBridge::onLinkEnded()
+{
+    m_telemetry.resetHeartbeat();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    reportLinkStatus();
+    m_messages.report(Message::info(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    m_upgrade.driver().abortForClosedLink();
+}
+
+// ---- Parameters ----
+
+void AppBridge::tavoxReadParams()
+{
+    m_parameters.readParams();
+}
+
+void AppBridge::tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                              int pitchDir, int rollDir, int yawDir)
+{
+    m_parameters.writeChannels(Receiver::Sbus, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
+}
+
+void AppBridge::tavoxWritePwmChannelsWithDir(int pitch, int yaw, int center, int lockCh, int mode, int pitchDir,
+                                             int yawDir)
+{
+    m_parameters.writeChannels(Receiver::Pwm, { pitch, 0, yaw, center, lockCh, mode, pitchDir, 0, yawDir });
+}
+
+void AppBridge::tavoxWriteCrsfChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode,
+                                              int pitchDir, int rollDir, int yawDir)
+{
+    m_parameters.writeChannels(Receiver::Crsf, { pitch, roll, yaw, center, lockCh, mode, pitchDir, rollDir, yawDir });
+}
+
+void AppBridge::tavoxWriteSbusChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
+{
+    const ParamBlock &params = m_parameters.block();
+    tavoxWriteSbusChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, params.sbusPitchDir, params.sbusRollDir,
+                                  params.sbusYawDir);
+}
+
+void AppBridge::tavoxWritePwmChannels(int pitch, int, int yaw, int center, int lockCh, int mode)
+{
+    const ParamBlock &params = m_parameters.block();
+    tavoxWritePwmChannelsWithDir(pitch, yaw, center, lockCh, mode, params.pwmPitchDir, params.pwmYawDir);
+}
+
+void AppBridge::tavoxWriteCrsfChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)
+{
+    const ParamBlock &params = m_parameters.block();
+    tavoxWriteCrsfChannelsWithDir(pitch, roll, yaw, center, lockCh, mode, params.crsfPitchDir, params.crsfRollDir,
+                                  params.crsfYawDir);
+}
+
+void AppBridge::tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)
+{
+    m_parameters.writeDirections(Receiver::Sbus, pitchDir, rollDir, yawDir);
+}
+
+void AppBridge::tavoxWritePwmDirections(int pitchDir, int yawDir)
+{
+    m_parameters.writeDirections(Receiver::Pwm, pitchDir, 0, yawDir);
+}
+
+void AppBridge::tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir)
+{
+    m_parameters.writeDirections(Receiver::Crsf, pitchDir, rollDir, yawDir);
+}
+
+void AppBridge::tavoxSendSbusPhotoVideo(int photoCh, int videoCh)
+{
+    m_parameters.writePhotoVideoChannels(photoCh, videoCh);
+}
+
+void AppBridge::tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)
+{
+    m_parameters.writeGimbalConfig(fpvMode, pitchSpeed, rollSpeed, yawSpeed);
+}
+
+void AppBridge::tavoxWriteCameraPosition(int position)
+{
+    m_parameters.writeCameraPosition(position);
+}
+
+void AppBridge::tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)
+{
+    m_parameters.writeTorque(pitchTorque, rollTorque, yawTorque);
+}
+
+// ---- Calibration and motor commands ----
+
+void AppBridge::tavoxSendCalibration(int cmdType)
+{
+    m_service.sendCalibration(cmdType);
+}
+
+void AppBridge::tavoxSendMotorTorque(int motor, int direction)
+{
+    m_service.sendMotorTorque(motor, direction);
+}
+
+void AppBridge::tavoxSendMotorHallCalib(int motor)
+{
+    m_service.sendMotorHallCalib(motor);
+}
+
+void AppBridge::tavoxSendElecAngleCalib(int motor, bool start)
+{
+    m_service.sendElecAngleCalib(motor, start);
+}
+
+void AppBridge::tavoxSendHallDataSelect(bool useUser)
+{
+    m_service.sendHallDataSelect(useUser);
+}
+
+void AppBridge::tavoxSendLinearCalib()
+{
+    m_service.sendLinearCalib();
+}
+
+void AppBridge::tavoxSendGyroBiasUpdate()
+{
+    m_service.sendGyroBiasUpdate();
+}
+
+// ---- Versions and upgrade ----
+
+void AppBridge::tavoxQueryVersion()
+{
+    m_telemetry.queryVersion();
+}
+
+void AppBridge::setUpgradeFileChooser(UpgradeFileChooser chooser)
+{
+    m_chooseUpgradeFile = std::move(chooser);
+}
+
+void AppBridge::setUpgradeReplyTimeouts(const UpgradeSession::ReplyTimeouts &timeouts)
+{
+    m_upgrade.driver().setReplyTimeouts(timeouts);
+}
+
+void AppBridge::tavoxSelectUpgradeFile()
+{
+    if (!m_chooseUpgradeFile)
+        return;
+    const QString path = m_chooseUpgradeFile(m_language.localized(QStringLiteral("选择固件文件"), QStringLiteral("Select firmware")),
+                                             readUpgradeLastDir(), QStringLiteral("Binary (*.bin);;All (*.*)"));
+    if (path.isEmpty())
+        return;
+    m_upgradeFilePath = path;
+    emit tavoxUpgradeFilePathChanged();
+    if (!writeUpgradeLastDir(QFileInfo(path).absolutePath()))
+        m_messages.report(settingsNotSavedMessage());
+}
+
+void AppBridge::tavoxStartUpgrade(QString filePath)
+{
+    m_upgrade.start(filePath);
+}
+
+// ---- Frames from the controller ----
+
+void AppBridge::handleFrame(const ParsedFrame &frame)
+{
+    if (!frame.valid)
+        return;
+    if (frame.version == 1) {
+        handleV1Reply(frame);
+        return;
+    }
+    if (frame.commandId == CommandId::ParamBlock)
+        m_parameters.handleParamBlock(frame.payload);
+    else if (frame.commandId == CommandId::CommandReply && !frame.payload.isEmpty())
+        m_parameters.handleCommandReply(frame.payload);
+}
+
+void AppBridge::handleV1Reply(const ParsedFrame &frame)
+{
+    if (frame.commandSet == CommandSet::General)
+        handleGeneralReply(frame);
+    else if (frame.commandSet == CommandSet::Gimbal)
+        handleGimbalReply(frame);
+}
+
+void AppBridge::handleGeneralReply(const ParsedFrame &frame)
+{
+    switch (frame.v1CommandId) {
+    case VersionAnswer:
+        m_telemetry.handleVersionReply(frame.payload);
+        return;
+    case UpgradeCommand::EraseDone:
+    case UpgradeCommand::StartReply:
+    case UpgradeCommand::DataAck:
+    case UpgradeCommand::VerifyResult:
+        m_upgrade.driver().handleReply(frame);
+        return;
+    default:
+        m_telemetry.reportUnknownGeneralReply(frame.v1CommandId);
+    }
+}
+
+void AppBridge::handleGimbalReply(const ParsedFrame &frame)
+{
+    if (frame.v1CommandId == Heartbeat) {
+        m_telemetry.handleHeartbeat(frame.payload);
+        return;
+    }
+    m_telemetry.reportUnknownGimbalReply(frame.v1CommandId);
 }

@@ -1,29 +1,24 @@
 #pragma once
 
-#include "bridge/LinkSession.h"
-#include "bridge/MessageThrottle.h"
-#include "bridge/Uartcore.h"
-#include "device/UpgradeDriver.h"
-#include "device/CommandPacking.h"
-#include "device/HeartbeatRecord.h"
-#include "device/ParamBlock.h"
-#include "device/UpgradeSession.h"
+#include "bridge/Language.h"
+#include "bridge/MessageLog.h"
+#include "bridge/SerialLink.h"
+#include "device/ControllerTelemetry.h"
+#include "device/ParameterCommands.h"
+#include "device/ServiceRequests.h"
+#include "device/UpgradeControl.h"
 #include "protocol/ParsedFrame.h"
-#include "protocol/ReceiveStatistics.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
-#include <optional>
 
-// The one object the interface sees. Owns the serial link, the parameter copy,
-// telemetry, versions, the upgrade and the bilingual message log. Its
-// meta-object surface (signals, properties, invokables and their order) is what
-// the QML documents bind to; keep it exactly as it is.
+// The one object the interface sees: it puts together the language, the
+// message log, the serial link and the controller's parts, and publishes them.
+// Its meta-object surface (signals, properties, invokables and their order) is
+// what the QML documents bind to; keep it exactly as it is.
 class AppBridge : public QObject
 {
     Q_OBJECT
@@ -115,53 +110,53 @@ public:
     explicit AppBridge(QObject *parent = nullptr);
     ~AppBridge() override;
 
-    QString language() const { return m_language; }
-    QString messageLog() const { return m_messageLog; }
+    QString language() const { return m_language.code(); }
+    QString messageLog() const { return m_messages.text(); }
     QStringList serialPorts() const { return m_serialPorts; }
-    bool serialOpened() const { return m_link.isOpen(); }
+    bool serialOpened() const { return m_serial.isOpen(); }
     QString linkStatus() const;
     QString appVersion() const;
 
-    int tavoxSbusPitchCh() const { return m_params.sbusPitchCh; }
-    int tavoxSbusRollCh() const { return m_params.sbusRollCh; }
-    int tavoxSbusYawCh() const { return m_params.sbusYawCh; }
-    int tavoxSbusCenterCh() const { return m_params.sbusCenterCh; }
-    int tavoxSbusLockCh() const { return m_params.sbusLockCh; }
-    int tavoxSbusMode() const { return m_params.sbusMode; }
-    int tavoxPwmPitchCh() const { return m_params.pwmPitchCh; }
-    int tavoxPwmRollCh() const { return m_pwmRollCh; }
-    int tavoxPwmYawCh() const { return m_params.pwmYawCh; }
-    int tavoxPwmCenterCh() const { return m_params.pwmCenterCh; }
-    int tavoxPwmLockCh() const { return m_pwmLockCh; }
-    int tavoxPwmMode() const { return m_params.pwmMode; }
-    int tavoxCrsfPitchCh() const { return m_params.crsfPitchCh; }
-    int tavoxCrsfRollCh() const { return m_params.crsfRollCh; }
-    int tavoxCrsfYawCh() const { return m_params.crsfYawCh; }
-    int tavoxCrsfCenterCh() const { return m_params.crsfCenterCh; }
-    int tavoxCrsfLockCh() const { return m_params.crsfLockCh; }
-    int tavoxCrsfMode() const { return m_params.crsfMode; }
-    int tavoxFpvMode() const { return m_params.fpvMode; }
-    int tavoxPitchMaxSpeed() const { return m_params.pitchMaxSpeed; }
-    int tavoxRollMaxSpeed() const { return m_params.rollMaxSpeed; }
-    int tavoxYawMaxSpeed() const { return m_params.yawMaxSpeed; }
-    int tavoxCameraPosition() const { return m_params.cameraPosition; }
-    int tavoxPitchMaxTorque() const { return m_params.pitchMaxTorque; }
-    int tavoxRollMaxTorque() const { return m_params.rollMaxTorque; }
-    int tavoxYawMaxTorque() const { return m_params.yawMaxTorque; }
-    int tavoxSbusPhotoCh() const { return m_params.sbusPhotoCh; }
-    int tavoxSbusVideoCh() const { return m_params.sbusVideoCh; }
-    int tavoxSbusPitchDir() const { return m_params.sbusPitchDir; }
-    int tavoxSbusRollDir() const { return m_params.sbusRollDir; }
-    int tavoxSbusYawDir() const { return m_params.sbusYawDir; }
-    int tavoxPwmPitchDir() const { return m_params.pwmPitchDir; }
-    int tavoxPwmYawDir() const { return m_params.pwmYawDir; }
-    int tavoxCrsfPitchDir() const { return m_params.crsfPitchDir; }
-    int tavoxCrsfRollDir() const { return m_params.crsfRollDir; }
-    int tavoxCrsfYawDir() const { return m_params.crsfYawDir; }
+    int tavoxSbusPitchCh() const { return m_parameters.block().sbusPitchCh; }
+    int tavoxSbusRollCh() const { return m_parameters.block().sbusRollCh; }
+    int tavoxSbusYawCh() const { return m_parameters.block().sbusYawCh; }
+    int tavoxSbusCenterCh() const { return m_parameters.block().sbusCenterCh; }
+    int tavoxSbusLockCh() const { return m_parameters.block().sbusLockCh; }
+    int tavoxSbusMode() const { return m_parameters.block().sbusMode; }
+    int tavoxPwmPitchCh() const { return m_parameters.block().pwmPitchCh; }
+    int tavoxPwmRollCh() const { return m_parameters.pwmRollCh(); }
+    int tavoxPwmYawCh() const { return m_parameters.block().pwmYawCh; }
+    int tavoxPwmCenterCh() const { return m_parameters.block().pwmCenterCh; }
+    int tavoxPwmLockCh() const { return m_parameters.pwmLockCh(); }
+    int tavoxPwmMode() const { return m_parameters.block().pwmMode; }
+    int tavoxCrsfPitchCh() const { return m_parameters.block().crsfPitchCh; }
+    int tavoxCrsfRollCh() const { return m_parameters.block().crsfRollCh; }
+    int tavoxCrsfYawCh() const { return m_parameters.block().crsfYawCh; }
+    int tavoxCrsfCenterCh() const { return m_parameters.block().crsfCenterCh; }
+    int tavoxCrsfLockCh() const { return m_parameters.block().crsfLockCh; }
+    int tavoxCrsfMode() const { return m_parameters.block().crsfMode; }
+    int tavoxFpvMode() const { return m_parameters.block().fpvMode; }
+    int tavoxPitchMaxSpeed() const { return m_parameters.block().pitchMaxSpeed; }
+    int tavoxRollMaxSpeed() const { return m_parameters.block().rollMaxSpeed; }
+    int tavoxYawMaxSpeed() const { return m_parameters.block().yawMaxSpeed; }
+    int tavoxCameraPosition() const { return m_parameters.block().cameraPosition; }
+    int tavoxPitchMaxTorque() const { return m_parameters.block().pitchMaxTorque; }
+    int tavoxRollMaxTorque() const { return m_parameters.block().rollMaxTorque; }
+    int tavoxYawMaxTorque() const { return m_parameters.block().yawMaxTorque; }
+    int tavoxSbusPhotoCh() const { return m_parameters.block().sbusPhotoCh; }
+    int tavoxSbusVideoCh() const { return m_parameters.block().sbusVideoCh; }
+    int tavoxSbusPitchDir() const { return m_parameters.block().sbusPitchDir; }
+    int tavoxSbusRollDir() const { return m_parameters.block().sbusRollDir; }
+    int tavoxSbusYawDir() const { return m_parameters.block().sbusYawDir; }
+    int tavoxPwmPitchDir() const { return m_parameters.block().pwmPitchDir; }
+    int tavoxPwmYawDir() const { return m_parameters.block().pwmYawDir; }
+    int tavoxCrsfPitchDir() const { return m_parameters.block().crsfPitchDir; }
+    int tavoxCrsfRollDir() const { return m_parameters.block().crsfRollDir; }
+    int tavoxCrsfYawDir() const { return m_parameters.block().crsfYawDir; }
 
-    int tavoxUpgradeProgress() const { return m_upgrade.progress(); }
-    QString tavoxFirmwareVersion() const { return m_firmwareVersion; }
-    QString tavoxBootVersion() const { return m_bootVersion; }
+    int tavoxUpgradeProgress() const { return m_upgrade.driver().progress(); }
+    QString tavoxFirmwareVersion() const { return m_telemetry.firmwareVersion(); }
+    QString tavoxBootVersion() const { return m_telemetry.bootVersion(); }
     QString tavoxUpgradeFilePath() const { return m_upgradeFilePath; }
 
     // Not on the meta-object. The window's start-up hands in its file dialog
@@ -173,39 +168,39 @@ public:
     void setUpgradeFileChooser(UpgradeFileChooser chooser);
     void setUpgradeReplyTimeouts(const UpgradeSession::ReplyTimeouts &timeouts);
 
-    double hbPitch() const { return m_heartbeat.pitch / 100.0; }
-    double hbRoll() const { return m_heartbeat.roll / 100.0; }
-    double hbYaw() const { return m_heartbeat.yaw / 100.0; }
-    bool hbAttiReady() const { return m_heartbeat.attiReady; }
-    bool hbJointInitOk() const { return m_heartbeat.jointInitOk; }
-    bool hbUnderVolt() const { return m_heartbeat.underVolt; }
-    bool hbMemsLost() const { return m_heartbeat.memsLost; }
-    int hbActuator() const { return m_heartbeat.actuator; }
-    bool hbSoftLimit() const { return m_heartbeat.softLimit; }
-    int hbCtrlMode() const { return m_heartbeat.ctrlMode; }
-    int hbStateMachine() const { return m_heartbeat.stateMachine; }
-    double hbJointOutterAngle() const { return m_heartbeat.jointOutterAngle / 100.0; }
-    double hbJointMiddleAngle() const { return m_heartbeat.jointMiddleAngle / 100.0; }
-    double hbJointInnerAngle() const { return m_heartbeat.jointInnerAngle / 100.0; }
-    double hbImuTemp() const { return m_heartbeat.imuTemp; }
-    int hbSbusPitchValue() const { return m_heartbeat.sbusPitch; }
-    int hbSbusRollValue() const { return m_heartbeat.sbusRoll; }
-    int hbSbusYawValue() const { return m_heartbeat.sbusYaw; }
-    int hbSbusCenterValue() const { return m_heartbeat.sbusCenter; }
-    int hbSbusLockValue() const { return m_heartbeat.sbusLock; }
-    int hbPwmPitchValue() const { return m_heartbeat.pwmPitch; }
-    int hbPwmYawValue() const { return m_heartbeat.pwmYaw; }
-    int hbPwmCenterValue() const { return m_heartbeat.pwmCenter; }
-    int hbCrsfPitchValue() const { return m_heartbeat.crsfPitch; }
-    int hbCrsfRollValue() const { return m_heartbeat.crsfRoll; }
-    int hbCrsfYawValue() const { return m_heartbeat.crsfYaw; }
-    int hbCrsfCenterValue() const { return m_heartbeat.crsfCenter; }
-    int hbCrsfLockValue() const { return m_heartbeat.crsfLock; }
-    bool hbCrsfValuePresent() const { return m_heartbeat.crsfValuePresent; }
-    bool hbReceived() const { return m_hbReceived; }
+    double hbPitch() const { return m_telemetry.heartbeat().pitch / 100.0; }
+    double hbRoll() const { return m_telemetry.heartbeat().roll / 100.0; }
+    double hbYaw() const { return m_telemetry.heartbeat().yaw / 100.0; }
+    bool hbAttiReady() const { return m_telemetry.heartbeat().attiReady; }
+    bool hbJointInitOk() const { return m_telemetry.heartbeat().jointInitOk; }
+    bool hbUnderVolt() const { return m_telemetry.heartbeat().underVolt; }
+    bool hbMemsLost() const { return m_telemetry.heartbeat().memsLost; }
+    int hbActuator() const { return m_telemetry.heartbeat().actuator; }
+    bool hbSoftLimit() const { return m_telemetry.heartbeat().softLimit; }
+    int hbCtrlMode() const { return m_telemetry.heartbeat().ctrlMode; }
+    int hbStateMachine() const { return m_telemetry.heartbeat().stateMachine; }
+    double hbJointOutterAngle() const { return m_telemetry.heartbeat().jointOutterAngle / 100.0; }
+    double hbJointMiddleAngle() const { return m_telemetry.heartbeat().jointMiddleAngle / 100.0; }
+    double hbJointInnerAngle() const { return m_telemetry.heartbeat().jointInnerAngle / 100.0; }
+    double hbImuTemp() const { return m_telemetry.heartbeat().imuTemp; }
+    int hbSbusPitchValue() const { return m_telemetry.heartbeat().sbusPitch; }
+    int hbSbusRollValue() const { return m_telemetry.heartbeat().sbusRoll; }
+    int hbSbusYawValue() const { return m_telemetry.heartbeat().sbusYaw; }
+    int hbSbusCenterValue() const { return m_telemetry.heartbeat().sbusCenter; }
+    int hbSbusLockValue() const { return m_telemetry.heartbeat().sbusLock; }
+    int hbPwmPitchValue() const { return m_telemetry.heartbeat().pwmPitch; }
+    int hbPwmYawValue() const { return m_telemetry.heartbeat().pwmYaw; }
+    int hbPwmCenterValue() const { return m_telemetry.heartbeat().pwmCenter; }
+    int hbCrsfPitchValue() const { return m_telemetry.heartbeat().crsfPitch; }
+    int hbCrsfRollValue() const { return m_telemetry.heartbeat().crsfRoll; }
+    int hbCrsfYawValue() const { return m_telemetry.heartbeat().crsfYaw; }
+    int hbCrsfCenterValue() const { return m_telemetry.heartbeat().crsfCenter; }
+    int hbCrsfLockValue() const { return m_telemetry.heartbeat().crsfLock; }
+    bool hbCrsfValuePresent() const { return m_telemetry.heartbeat().crsfValuePresent; }
+    bool hbReceived() const { return m_telemetry.heartbeatReceived(); }
 
-    int accelCaliState() const { return m_accelCaliState; }
-    bool tavoxUpgrading() const { return m_upgrade.active(); }
+    int accelCaliState() const { return m_parameters.accelCaliState(); }
+    bool tavoxUpgrading() const { return m_upgrade.driver().active(); }
 
     Q_INVOKABLE void setLanguage(QString lang);
     Q_INVOKABLE void clearMessages();
@@ -242,44 +237,17 @@ public:
     Q_INVOKABLE void tavoxWritePwmDirections(int pitchDir, int yawDir);
     Q_INVOKABLE void tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir);
 
-    // Not part of the interface's surface: used by the operations of every area.
-    void appendMessage(const QString &text);
-    void logDiagnostic(const QString &text);
-    void appendLinkStatus();
-    bool sendFrame(const QByteArray &frame);
-
-    // Receive path: bytes as the port delivered them. Dropped while the link is closed.
-    void onRawBytes(const QByteArray &data);
-    // The receive buffer as it stands between two pieces of input.
-    const QByteArray &receiveBuffer() const { return m_rxBuffer; }
-    // Requests still waiting on the current open of the link.
-    const LinkSession &linkSession() const { return m_link; }
-    // What the receive path made of the input since the link was last opened;
-    // kept after a close, so the figures of a lost link can still be read.
-    const ReceiveStatistics &receiveStatistics() const { return m_rxStatistics; }
-
-    // Not on the meta-object: what tavoxctl and the window's presentation
-    // objects read beside the published properties.
-    const ParamBlock &paramBlock() const { return m_params; }
-    // Chinese when the language is exactly "zh", English otherwise.
-    QString localized(const QString &zh, const QString &en) const;
-    QString portName() const { return m_uart.portName(); }
-    // True when the last close came from the port going away, not from the operator.
-    bool portLost() const { return m_portLost; }
-    // Parameter blocks accepted from the controller since construction; a write's own update does not count.
-    int paramBlocksReceived() const { return m_paramBlocksReceived; }
-    const UpgradeDriver &upgradeDriver() const { return m_upgrade; }
-    // Blocks until the port has taken every frame handed to it, or `timeoutMs`
-    // passed; closing the port drops what it still holds.
-    bool waitForFramesWritten(int timeoutMs);
-    // Sees every message as it is appended: its text, and the entry with its time stamp.
-    using MessageObserver = std::function<void(const QString &text, const QString &entry)>;
-    void setMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
-    // Called with the sub-command byte of every command reply, after the bridge
-    // has handled it: the only sign that a command without a visible effect
-    // (a calibration) was answered.
-    using CommandReplyObserver = std::function<void(quint8 subCommand)>;
-    void setCommandReplyObserver(CommandReplyObserver observer);
+    // Not on the meta-object: the parts the published surface is made of.
+    MessageLog &messages() { return m_messages; }
+    const Language &languageSetting() const { return m_language; }
+    SerialLink &serialLink() { return m_serial; }
+    const SerialLink &serialLink() const { return m_serial; }
+    const ControllerTelemetry &telemetry() const { return m_telemetry; }
+    ParameterCommands &parameters() { return m_parameters; }
+    const ParameterCommands &parameters() const { return m_parameters; }
+    ServiceRequests &serviceRequests() { return m_service; }
+    UpgradeControl &upgrade() { return m_upgrade; }
+    const UpgradeControl &upgrade() const { return m_upgrade; }
 
 signals:
     void languageChanged();
@@ -296,87 +264,28 @@ signals:
     void tavoxUpgradingChanged();
 
 private:
-    void scheduleMessageLogChanged();
+    TextPair linkStatusText() const;
+    void reportLinkStatus();
+    void connectParts();
 
-    // Serial link and receive path.
-    void closeLink();
-    void endOpenLink();
-    void onPortLost();
+    // The link closed, by the operator or because the port went away.
+    void onLinkEnded();
     void handleFrame(const ParsedFrame &frame);
-    void resetHeartbeat();
-    void scheduleFirstExchange();
-    void processReceivedInput();
-    void clearReceiveState();
-
-    // ---- Parameters and commands (AppBridgeParams.cpp) ----
-    void handleParamBlock(const QByteArray &payload);
-    void handleCommandReply(const QByteArray &payload);
-    void reportCommandReply(const QByteArray &payload);
-    void handleAccelProgress(const QByteArray &payload);
-    void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
-    bool sendCommand(const CommandWords &command);
-    void writeChannels(Receiver receiver, const ChannelSettings &settings);
-    void writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir);
-    void logCrsfWrite(const ChannelSettings &settings, const CommandWords &command);
-    void activateAfterWrite();
-    void rebootAfterActivate();
-    void rebootAfterTorque();
-    // Guard, then send the sub-command (none: send nothing) and report `message` when non-empty.
-    void sendServiceCommand(std::optional<quint8> subCommand, const QString &message);
-    // ---- end of parameters and commands ----
-
-    // ---- Telemetry, version and upgrade (AppBridgeTelemetry.cpp, AppBridgeUpgrade.cpp) ----
     void handleV1Reply(const ParsedFrame &frame);
     void handleGeneralReply(const ParsedFrame &frame);
     void handleGimbalReply(const ParsedFrame &frame);
-    void handleHeartbeat(const QByteArray &payload);
-    void handleVersionReply(const QByteArray &payload);
-    void reportUnknownReply(const QString &kind, quint8 commandId);
-    void reportEndedFloods();
-    bool readUpgradeImage(const QString &filePath, QByteArray &image);
-    void connectUpgrade();
-    void onUpgradeCompleted();
 
-    UpgradeDriver m_upgrade;
+    // First in, last out: every other member may report to the log.
+    Language m_language;
+    MessageLog m_messages { m_language };
+    SerialLink m_serial { m_messages };
+    ControllerTelemetry m_telemetry { m_serial, m_messages };
+    ParameterCommands m_parameters { m_serial, m_messages };
+    ServiceRequests m_service { m_serial, m_messages };
+    UpgradeControl m_upgrade { m_serial, m_messages, m_telemetry };
+
     UpgradeFileChooser m_chooseUpgradeFile;
-    // ---- end of telemetry, version and upgrade ----
-
-    QString m_language = QStringLiteral("zh");
-    QString m_messageLog;
+    QString m_upgradeFilePath;
     QStringList m_serialPorts;
     bool m_startupHintShown = false;
-    bool m_portLost = false;
-    int m_paramBlocksReceived = 0;
-    MessageObserver m_messageObserver;
-    MessageThrottle m_throttle;
-    QTimer m_floodEndCheck;
-    QElapsedTimer m_monotonic;
-
-    ParamBlock m_params;
-    int m_pwmRollCh = 1;
-    int m_pwmLockCh = 1;
-
-    HeartbeatRecord m_heartbeat;
-    bool m_hbReceived = false;
-    bool m_hbDiagLogged = false;
-
-    QString m_firmwareVersion = QStringLiteral("-");
-    QString m_bootVersion = QStringLiteral("-");
-
-    QString m_upgradeFilePath;
-
-    qint32 m_accelCaliState = -1;
-    CommandReplyObserver m_commandReplyObserver;
-
-    QByteArray m_rxBuffer;
-    // Frames' payloads are copied into this buffer, kept from read to read.
-    QByteArray m_rxPayloadBuffer;
-    ReceiveStatistics m_rxStatistics;
-    // Input not yet cut into frames: a burst larger than one time slice waits
-    // here while the event loop runs, so the window never freezes.
-    QByteArray m_rxPending;
-    int m_rxPendingOffset = 0;
-    bool m_rxContinuationScheduled = false;
-    Uartcore m_uart;
-    LinkSession m_link;
 };

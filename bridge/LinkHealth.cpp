@@ -42,7 +42,7 @@ qint64 LinkHealth::msSinceHeartbeat() const
 
 const LinkFigures &LinkHealth::sample()
 {
-    const ReceiveStatistics now = m_bridge.receiveStatistics();
+    const ReceiveStatistics now = m_bridge.serialLink().statistics();
     if (now.bytesReceived < m_previous.bytesReceived)
         m_previous = {};
     const ReceiveStatistics recent = now - m_previous;
@@ -94,7 +94,7 @@ void LinkHealth::onOpenedChanged()
 
 void LinkHealth::restartClocks()
 {
-    m_previous = m_bridge.receiveStatistics();
+    m_previous = m_bridge.serialLink().statistics();
     m_sincePrevious.start();
     m_sinceHeartbeat.start();
     m_lostDeadline.start(LostAfterMs);

@@ -66,7 +66,7 @@ int runAcknowledged(DeviceSession &session, const Calibration &calibration)
     if (wait != DeviceSession::Wait::Done)
         return session.failure(wait, out.text(calibrationName(calibration)));
     const TextPair name = calibrationName(calibration);
-    out.note(out.text(name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded")));
+    out.note(out.text(commandSucceededText(name)));
     return ExitCode::Success;
 }
 

@@ -46,13 +46,13 @@ void DeviceSession::connectBridge()
                         &AppBridge::accelCaliStateChanged, &AppBridge::tavoxUpgradingChanged,
                         &AppBridge::tavoxUpgradeProgressChanged, &AppBridge::messageLogChanged})
         connect(&m_bridge, signal, this, &DeviceSession::stateChanged);
-    connect(&m_bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
-    connect(&m_bridge.upgradeDriver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
+    connect(&m_bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
+    connect(&m_bridge.upgrade().driver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::interrupted);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
     // Called after the bridge has handled the reply, so a wait sees its effect
     // (the accelerometer calibration's state) as well as the reply itself.
-    m_bridge.setCommandReplyObserver([this](quint8 subCommand) {
+    m_bridge.parameters().setCommandReplyObserver([this](quint8 subCommand) {
         ++m_commandReplies[subCommand];
         emit stateChanged();
     });
@@ -107,12 +107,12 @@ DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint6
 
 DeviceSession::Wait DeviceSession::waitForFollowUps()
 {
-    return waitUntil([this] { return m_bridge.linkSession().scheduledCount() == 0; }, -1);
+    return waitUntil([this] { return m_bridge.serialLink().session().scheduledCount() == 0; }, -1);
 }
 
 bool DeviceSession::firstExchangeAnswered() const
 {
-    return m_bridge.paramBlocksReceived() > 0 && m_bridge.tavoxFirmwareVersion() != QLatin1String("-");
+    return m_bridge.parameters().blocksReceived() > 0 && m_bridge.tavoxFirmwareVersion() != QLatin1String("-");
 }
 
 DeviceSession::Wait DeviceSession::settleFirstExchange()
@@ -140,7 +140,7 @@ int DeviceSession::readDevice()
     Wait wait = waitUntil(received, FirstExchangeMs);
     if (wait == Wait::TimedOut) {
         wait = request([this] {
-            if (m_bridge.paramBlocksReceived() == 0)
+            if (m_bridge.parameters().blocksReceived() == 0)
                 m_bridge.tavoxReadParams();
             if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
                 m_bridge.tavoxQueryVersion();
@@ -158,9 +158,9 @@ int DeviceSession::rereadParams(int settleMs)
         if (settled != Wait::TimedOut)
             return failure(settled, QString());
     }
-    const int before = m_bridge.paramBlocksReceived();
+    const int before = m_bridge.parameters().blocksReceived();
     const Wait wait = request([this] { m_bridge.tavoxReadParams(); },
-                              [this, before] { return m_bridge.paramBlocksReceived() > before; });
+                              [this, before] { return m_bridge.parameters().blocksReceived() > before; });
     return wait == Wait::Done ? ExitCode::Success
                               : failure(wait, m_out.text(QStringLiteral("参数块"), QStringLiteral("the parameter block")));
 }

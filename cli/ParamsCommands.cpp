@@ -101,7 +101,7 @@ bool ParamsCommands::readFile(const QString &path, ParamFile::Contents &contents
 
 bool ParamsCommands::matchesDeviceForm(const QString &path, const ParamFile::Contents &contents) const
 {
-    const ParamBlockForm deviceForm = paramBlockFormOf(m_session.bridge().paramBlock());
+    const ParamBlockForm deviceForm = paramBlockFormOf(m_session.bridge().parameters().block());
     if (contents.form == deviceForm)
         return true;
     const ParamFile::Problem problem = formMismatch(contents, deviceForm);
@@ -120,7 +120,7 @@ int ParamsCommands::targetOf(const QString &path, ParamBlock &target)
         return read;
     if (!matchesDeviceForm(path, contents))
         return ExitCode::Usage;
-    target = m_session.bridge().paramBlock();
+    target = m_session.bridge().parameters().block();
     ParamFile::applyTo(target, contents);
     return ExitCode::Success;
 }
@@ -130,8 +130,7 @@ void ParamsCommands::printChanges(const QVector<ParamFile::Change> &changes) con
     for (const ParamFile::Change &change : changes)
         m_session.out().data(QStringLiteral("%1: %2 -> %3").arg(change.field).arg(change.from).arg(change.to));
     if (changes.isEmpty())
-        m_session.out().note(m_session.out().text(QStringLiteral("没有差异: 控制器的参数与文件一致"),
-                                                  QStringLiteral("No differences: the controller holds the file's values")));
+        m_session.out().note(m_session.out().text(noDifferencesText()));
 }
 
 int ParamsCommands::diff(const QString &path)
@@ -140,7 +139,7 @@ int ParamsCommands::diff(const QString &path)
     const int prepared = targetOf(path, target);
     if (prepared != ExitCode::Success)
         return prepared;
-    const ParamBlock &device = m_session.bridge().paramBlock();
+    const ParamBlock &device = m_session.bridge().parameters().block();
     printChanges(ParamFile::differences(device, target, paramBlockFormOf(device)));
     return ExitCode::Success;
 }
@@ -151,7 +150,7 @@ int ParamsCommands::load(const QString &path, bool dryRun, bool yes)
     const int prepared = targetOf(path, target);
     if (prepared != ExitCode::Success)
         return prepared;
-    const ParamBlock device = m_session.bridge().paramBlock();
+    const ParamBlock device = m_session.bridge().parameters().block();
     const ParamBlockForm form = paramBlockFormOf(device);
     printChanges(ParamFile::differences(device, target, form));
     if (!m_session.out().dataFailure().isEmpty())

@@ -79,7 +79,7 @@ int ParamsLoad::step(ParamWrite write, const ParamBlock &target)
     const DeviceSession::Wait wait = finish(write, rebootReplies);
     if (wait != DeviceSession::Wait::Done)
         return unfinished(write, wait);
-    if (!m_session.bridge().waitForFramesWritten(FramesWrittenTimeoutMs) || !m_session.bridge().serialOpened()) {
+    if (!m_session.bridge().serialLink().waitForFramesWritten(FramesWrittenTimeoutMs) || !m_session.bridge().serialOpened()) {
         out.error(out.text(QStringLiteral("%1的重启指令未能发出").arg(what),
                            QStringLiteral("the restart after %1 could not be sent").arg(what)));
         return abandoned(write, ExitCode::PortFailure);
@@ -112,7 +112,7 @@ bool ParamsLoad::restartDone(int rebootRepliesBefore) const
 {
     const AppBridge &bridge = m_session.bridge();
     return bridge.serialOpened()
-        && (bridge.linkSession().scheduledCount() == 0
+        && (bridge.serialLink().session().scheduledCount() == 0
             || (m_session.wasInterrupted() && m_session.commandReplies(SubCommand::Reboot) > rebootRepliesBefore));
 }
 
@@ -219,7 +219,7 @@ int ParamsLoad::verify(const ParamBlock &target, bool lastWriteRestarted)
     const int reread = m_session.rereadParams(lastWriteRestarted ? RestartSettleMs : 0);
     if (reread != ExitCode::Success)
         return reread;
-    const ParamBlock &device = m_session.bridge().paramBlock();
+    const ParamBlock &device = m_session.bridge().parameters().block();
     const QVector<ParamFile::Change> mismatches = ParamFile::differences(target, device, paramBlockFormOf(device));
     for (const ParamFile::Change &mismatch : mismatches)
         out.error(out.text(QStringLiteral("控制器未采用 %1: 写入 %2，读回 %3"),

@@ -44,11 +44,11 @@ public:
           m_progress(session.out(), imageSize, CliOutput::stderrIsTerminal())
     {
         AppBridge &bridge = session.bridge();
-        const UpgradeDriver &driver = bridge.upgradeDriver();
+        const UpgradeDriver &driver = bridge.upgrade().driver();
         QObject::connect(&driver, &UpgradeDriver::ended, &session,
                          [this](UpgradeSession::Outcome outcome) { m_outcome = outcome; });
         QObject::connect(&driver, &UpgradeDriver::message, &session,
-                         [this](const QString &zh, const QString &en) { m_lastMessage = {zh, en}; });
+                         [this](const Message &message) { m_lastMessage = message.text; });
         QObject::connect(&bridge, &AppBridge::tavoxUpgradeProgressChanged, &session, [this, &driver, imageSize] {
             const qint64 sent = qMin<qint64>(qint64(driver.session().packetIndex()) * UpgradeSession::PacketSize, imageSize);
             m_progress.update(m_session.bridge().tavoxUpgradeProgress(), sent);
@@ -79,7 +79,7 @@ private:
     void takeSnapshot()
     {
         AppBridge &bridge = m_session.bridge();
-        if (bridge.paramBlocksReceived() == 0) {
+        if (bridge.parameters().blocksReceived() == 0) {
             m_out.note(m_out.text(QStringLiteral("未从控制器读到参数块 (在引导程序中等待的控制器不回答读取): 未保存升级前的参数"),
                                   QStringLiteral("No parameter block was read from the controller (one waiting in its "
                                                  "bootloader answers no read): no snapshot of its parameters was taken")));
@@ -94,21 +94,20 @@ private:
                                    QStringLiteral("could not save the parameters before the upgrade: %1; the upgrade goes on"))
                             .arg(error));
         else
-            m_out.note(m_out.text(QStringLiteral("升级前的参数已保存到 %1"), QStringLiteral("Parameters before the upgrade saved to %1"))
-                           .arg(QDir::toNativeSeparators(m_snapshotPath)));
+            m_out.note(m_out.text(snapshotSavedText(m_snapshotPath)));
     }
 
     // The upgrade itself succeeded, whatever this finds: it exits 0 unless interrupted.
     int compareWithSnapshot()
     {
         AppBridge &bridge = m_session.bridge();
-        const int before = bridge.paramBlocksReceived();
+        const int before = bridge.parameters().blocksReceived();
         const DeviceSession::Wait wait = m_session.request([&bridge] { bridge.tavoxReadParams(); },
-                                                           [&bridge, before] { return bridge.paramBlocksReceived() > before; },
+                                                           [&bridge, before] { return bridge.parameters().blocksReceived() > before; },
                                                            qMax(m_session.replyTimeoutMs(), RestartedControllerWaitMs));
         if (wait != DeviceSession::Wait::Done)
             return notCompared(wait);
-        const ParamBlock &now = bridge.paramBlock();
+        const ParamBlock &now = bridge.parameters().block();
         if (paramBlockFormOf(now) == m_snapshot.form
             && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty()) {
             m_out.note(m_out.text(QStringLiteral("升级后的参数与升级前相同"), QStringLiteral("The parameters are the same as before the upgrade")));
@@ -166,7 +165,7 @@ private:
     {
         switch (outcome) {
         case UpgradeSession::Outcome::Completed:
-            if (!m_session.bridge().waitForFramesWritten(RebootFrameTimeoutMs)) {
+            if (!m_session.bridge().serialLink().waitForFramesWritten(RebootFrameTimeoutMs)) {
                 m_out.error(m_out.text(QStringLiteral("重启指令未能发出"), QStringLiteral("the reboot command could not be sent")));
                 return ExitCode::PortFailure;
             }

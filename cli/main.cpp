@@ -1,5 +1,6 @@
 // tavoxctl: the command-line companion of the TAVOX window. Run with --help.
 #include "app/Version.h"
+#include "bridge/SerialLink.h"
 #include "bridge/Uartcore.h"
 #include "cli/CalibrateCommand.h"
 #include "cli/CliOutput.h"
@@ -34,7 +35,7 @@ int listPorts(const CliOutput &out)
     for (const QString &port : ports)
         out.data(port);
     if (ports.isEmpty())
-        out.note(out.text(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+        out.note(out.text(SerialLink::noPortsFoundText()));
     return ExitCode::Success;
 }
 

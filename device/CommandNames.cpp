@@ -67,6 +67,11 @@ TextPair commandName(quint8 subCommand)
     return {};
 }
 
+TextPair commandSucceededText(const TextPair &name)
+{
+    return { name.zh + QStringLiteral("指令成功"), name.en + QStringLiteral(" succeeded") };
+}
+
 TextPair accelCaliText(qint32 state)
 {
     if (state < 1 || state > qint32(ACCEL_CALI_TEXTS.size()))

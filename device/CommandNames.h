@@ -24,10 +24,13 @@ struct CaliText
 extern const std::array<CommandName, 37> COMMAND_NAMES;
 
 // Accelerometer calibration states 1..8: six faces, calculating, success.
+constexpr qint32 AccelCaliSucceeded = 8;
 extern const std::array<CaliText, 8> ACCEL_CALI_TEXTS;
 
 // Null when the sub-command has no name.
 TextPair commandName(quint8 subCommand);
+// How the controller's acknowledgement of the command `name` is told.
+TextPair commandSucceededText(const TextPair &name);
 // Null for states without a text.
 TextPair accelCaliText(qint32 state);
 

@@ -67,7 +67,8 @@ void UpgradeDriver::abortForClosedLink()
         return;
     stopTimers();
     m_session.abort();
-    emit message(QStringLiteral("升级已中止：串口已关闭"), QStringLiteral("Upgrade aborted: serial port closed"));
+    emit message(Message::error(QStringLiteral("升级已中止：串口已关闭"), QStringLiteral("Upgrade aborted: serial port closed"),
+                                MessageTopic::UpgradeFailed, OperatorAction::Upgrade));
     emit activeChanged();
     m_session.clearProgress();
     emit progressChanged();
@@ -80,8 +81,8 @@ void UpgradeDriver::carryOut(const UpgradeSession::Reaction &reaction, bool wasA
 {
     if (!wasActive && active())
         emit activeChanged();
-    for (const UpgradeSession::Text &text : reaction.messages)
-        emit message(text.zh, text.en);
+    for (const Message &text : reaction.messages)
+        emit message(text);
     if (!reaction.frame.isEmpty())
         emit frameToSend(reaction.frame);
     if (reaction.awaitsReply && active())

@@ -33,7 +33,7 @@ public:
     void abortForClosedLink();
 
 signals:
-    void message(const QString &zh, const QString &en);
+    void message(const Message &message);
     void diagnostic(const QString &line);
     void frameToSend(const QByteArray &frame);
     void activeChanged();

@@ -11,9 +11,21 @@ const quint8 StopPayload = 0x03;
 const quint8 SignatureOk = 0x01;
 const quint8 Md5Ok = 0x02;
 
-UpgradeSession::Text text(const char *zh, const char *en)
+Message progressText(const char *zh, const char *en)
 {
-    return {QString::fromUtf8(zh), QString::fromUtf8(en)};
+    return Message::info(QString::fromUtf8(zh), QString::fromUtf8(en));
+}
+
+// A trouble the upgrade may still overcome.
+Message setbackText(const QString &zh, const QString &en)
+{
+    return Message::error(zh, en, MessageTopic::None, OperatorAction::Upgrade);
+}
+
+// The end of this upgrade without a new firmware.
+Message failureText(const QString &zh, const QString &en)
+{
+    return Message::error(zh, en, MessageTopic::UpgradeFailed, OperatorAction::Upgrade);
 }
 
 void appendLe16(QByteArray &out, quint16 value)
@@ -60,7 +72,7 @@ void UpgradeSession::load(const QByteArray &image)
 UpgradeSession::Reaction UpgradeSession::requestErase()
 {
     Reaction reaction;
-    reaction.messages << text("正在擦除固件...", "Erasing firmware...");
+    reaction.messages << progressText("正在擦除固件...", "Erasing firmware...");
     sendRequest(State::Erasing, eraseFrame(), reaction);
     return reaction;
 }
@@ -70,8 +82,8 @@ UpgradeSession::Reaction UpgradeSession::onEraseDone()
     if (m_state != State::Erasing)
         return ignoredReply();
     Reaction reaction;
-    reaction.messages << text("固件擦除完成，发送开始升级请求...", "Firmware erased, sending start upgrade...")
-                      << text("发送开始升级请求...", "Sending start upgrade request...");
+    reaction.messages << progressText("固件擦除完成，发送开始升级请求...", "Firmware erased, sending start upgrade...")
+                      << progressText("发送开始升级请求...", "Sending start upgrade request...");
     sendRequest(State::Starting, startFrame(), reaction);
     return reaction;
 }
@@ -82,13 +94,14 @@ UpgradeSession::Reaction UpgradeSession::onStartReply(const QByteArray &payload)
         return ignoredReply();
     Reaction reaction;
     if (payload[0] != 0) {
-        reaction.messages << text("固件大小超限，升级中止", "Firmware size exceeded, upgrade aborted");
+        reaction.messages << failureText(QStringLiteral("固件大小超限，升级中止"),
+                                         QStringLiteral("Firmware size exceeded, upgrade aborted"));
         end(reaction, Outcome::SizeRefused);
         m_progress = 0;
         reaction.progressUpdated = true;
         return reaction;
     }
-    reaction.messages << text("开始升级确认，开始传输数据...", "Upgrade confirmed, transmitting data...");
+    reaction.messages << progressText("开始升级确认，开始传输数据...", "Upgrade confirmed, transmitting data...");
     m_sequence = 0;
     sendNextPacket(reaction);
     return reaction;
@@ -103,8 +116,8 @@ UpgradeSession::Reaction UpgradeSession::onDataAck(quint16 ackedSequence)
         ++m_packetIndex;
         ++m_sequence;
     } else {
-        reaction.messages << Text{QStringLiteral("升级数据包序号不匹配，重发包 %1").arg(m_sequence),
-                                  QStringLiteral("Upgrade seq mismatch, resending packet %1").arg(m_sequence)};
+        reaction.messages << setbackText(QStringLiteral("升级数据包序号不匹配，重发包 %1").arg(m_sequence),
+                                         QStringLiteral("Upgrade seq mismatch, resending packet %1").arg(m_sequence));
     }
     sendNextPacket(reaction);
     return reaction;
@@ -128,7 +141,9 @@ UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payloa
     const bool signatureOk = result & SignatureOk;
     const bool md5Ok = result & Md5Ok;
     if (signatureOk && md5Ok) {
-        reaction.messages << text("升级校验通过，发送软复位...", "Upgrade verified, sending reboot...");
+        reaction.messages << Message::success(QStringLiteral("升级校验通过，发送软复位..."),
+                                              QStringLiteral("Upgrade verified, sending reboot..."),
+                                              MessageTopic::None, OperatorAction::Upgrade);
         m_state = State::Verified;
         m_progress = 100;
         reaction.progressUpdated = true;
@@ -137,9 +152,9 @@ UpgradeSession::Reaction UpgradeSession::onVerifyResult(const QByteArray &payloa
     }
     const auto zhVerdict = [](bool ok) { return ok ? QStringLiteral("通过") : QStringLiteral("失败"); };
     const auto enVerdict = [](bool ok) { return ok ? QStringLiteral("OK") : QStringLiteral("FAIL"); };
-    reaction.messages << Text{QStringLiteral("升级校验失败: 签名=%1, MD5=%2").arg(zhVerdict(signatureOk), zhVerdict(md5Ok)),
-                              QStringLiteral("Upgrade verification failed: sig=%1, md5=%2")
-                                  .arg(enVerdict(signatureOk), enVerdict(md5Ok))};
+    reaction.messages << failureText(QStringLiteral("升级校验失败: 签名=%1, MD5=%2").arg(zhVerdict(signatureOk), zhVerdict(md5Ok)),
+                                     QStringLiteral("Upgrade verification failed: sig=%1, md5=%2")
+                                         .arg(enVerdict(signatureOk), enVerdict(md5Ok)));
     end(reaction, Outcome::VerificationFailed);
     return reaction;
 }
@@ -150,14 +165,14 @@ UpgradeSession::Reaction UpgradeSession::onReplyTimeout()
     if (!awaitingReply())
         return reaction;
     if (m_resends >= MaxResends) {
-        reaction.messages << text("升级超时，已中止", "Upgrade timed out, aborted");
+        reaction.messages << failureText(QStringLiteral("升级超时，已中止"), QStringLiteral("Upgrade timed out, aborted"));
         end(reaction, Outcome::TimedOut);
         return reaction;
     }
     ++m_resends;
     const QString name = pendingRequestName();
-    reaction.messages << Text{QStringLiteral("升级无应答，重发 %1").arg(name),
-                              QStringLiteral("No upgrade reply, resending %1").arg(name)};
+    reaction.messages << setbackText(QStringLiteral("升级无应答，重发 %1").arg(name),
+                                     QStringLiteral("No upgrade reply, resending %1").arg(name));
     reaction.frame = m_pendingFrame;
     reaction.awaitsReply = true;
     return reaction;
@@ -168,7 +183,7 @@ UpgradeSession::Reaction UpgradeSession::finish()
     Reaction reaction;
     if (m_state != State::Verified)
         return reaction;
-    reaction.messages << text("发送软复位指令...", "Sending reboot command...");
+    reaction.messages << progressText("发送软复位指令...", "Sending reboot command...");
     reaction.frame = softResetFrame();
     end(reaction, Outcome::Completed);
     return reaction;
@@ -208,7 +223,7 @@ void UpgradeSession::end(Reaction &reaction, Outcome outcome)
 void UpgradeSession::sendNextPacket(Reaction &reaction)
 {
     if (m_packetIndex >= m_packetCount) {
-        reaction.messages << text("发送结束升级请求...", "Sending stop upgrade request...");
+        reaction.messages << progressText("发送结束升级请求...", "Sending stop upgrade request...");
         sendRequest(State::Stopping, stopFrame(), reaction);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/MessageSink.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -39,12 +41,6 @@ public:
     static constexpr int MaxResends = 5;
     static constexpr qint64 MaxImageSize = 64 * 1024 * 1024;
 
-    struct Text
-    {
-        QString zh;
-        QString en;
-    };
-
     // How long the controller may stay silent after a request before it is sent again.
     struct ReplyTimeouts
     {
@@ -58,7 +54,7 @@ public:
     // schedule the reboot when the controller verified the image.
     struct Reaction
     {
-        QVector<Text> messages;
+        QVector<Message> messages;
         QByteArray frame;
         bool awaitsReply = false;   // the frame is a request the controller answers
         bool endsUpgrade = false;

@@ -54,7 +54,7 @@ AppBridge &bridge()
 
 void checkReceiveBuffer()
 {
-    if (bridge().receiveBuffer().size() > ReceiveBufferBound)
+    if (bridge().serialLink().receiveBuffer().size() > ReceiveBufferBound)
         __builtin_trap();
 }
 
@@ -73,7 +73,7 @@ void feed(const QByteArray &bytes, quint32 seed)
     while (offset < bytes.size()) {
         seed = seed * 1664525u + 1013904223u;
         const int piece = 1 + int((seed >> 8) % MaxPiece);
-        target.onRawBytes(bytes.mid(offset, piece));
+        target.serialLink().receive(bytes.mid(offset, piece));
         checkReceiveBuffer();
         offset += piece;
     }

@@ -229,8 +229,8 @@ QByteArray DiagnosticsExport::versionsText() const
         QStringLiteral("boot: %1").arg(m_bridge.tavoxBootVersion()),
         QStringLiteral("qt: %1").arg(QString::fromLatin1(qVersion())),
         QStringLiteral("system: %1 (%2)").arg(QSysInfo::prettyProductName(), QSysInfo::currentCpuArchitecture()),
-        QStringLiteral("port: %1").arg(open ? m_bridge.portName() : QStringLiteral("closed")),
-        QStringLiteral("parameterBlocks: %1").arg(m_bridge.paramBlocksReceived()),
+        QStringLiteral("port: %1").arg(open ? m_bridge.serialLink().portName() : QStringLiteral("closed")),
+        QStringLiteral("parameterBlocks: %1").arg(m_bridge.parameters().blocksReceived()),
         QStringLiteral("exported: %1").arg(QDateTime::currentDateTime().toString(Qt::ISODate)),
     };
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
@@ -255,7 +255,7 @@ DiagnosticsExport::Contents DiagnosticsExport::contents() const
 {
     Contents contents;
     contents.entries.append({QStringLiteral("versions.txt"), versionsText()});
-    if (m_bridge.paramBlocksReceived() > 0)
+    if (m_bridge.parameters().blocksReceived() > 0)
         contents.entries.append({QStringLiteral("parameters.json"), ParamFile::toJson(paramFileContentsOf(m_bridge))});
     if (!m_configFilePath.isEmpty())
         addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);
@@ -271,8 +271,8 @@ void DiagnosticsExport::exportArchive()
     if (!m_chooseFile)
         return;
     const QString suggested = QDir::home().filePath(suggestedName(QDateTime::currentDateTime()));
-    const QString title = m_bridge.localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics"));
-    const QString filter = m_bridge.localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)"));
+    const QString title = m_bridge.languageSetting().localized(QStringLiteral("导出诊断包"), QStringLiteral("Export diagnostics"));
+    const QString filter = m_bridge.languageSetting().localized(QStringLiteral("Zip 压缩包 (*.zip)"), QStringLiteral("Zip archives (*.zip)"));
     const QString path = m_chooseFile(FileDialogMode::Save, title, suggested, filter);
     if (!path.isEmpty())
         exportTo(path);
@@ -280,16 +280,16 @@ void DiagnosticsExport::exportArchive()
 
 QString DiagnosticsExport::exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const
 {
-    const QString exported = m_bridge.localized(QStringLiteral("诊断包已导出到 %1"),
+    const QString exported = m_bridge.languageSetting().localized(QStringLiteral("诊断包已导出到 %1"),
                                                 QStringLiteral("Diagnostics exported to %1")).arg(shownPath);
     if (omissions.isEmpty())
         return exported;
     QStringList files;
     for (const Omission &omission : omissions) {
         const Bilingual reason = reasonOf(omission);
-        files.append(QStringLiteral("%1 (%2)").arg(omission.name, m_bridge.localized(reason.zh, reason.en)));
+        files.append(QStringLiteral("%1 (%2)").arg(omission.name, m_bridge.languageSetting().localized(reason.zh, reason.en)));
     }
-    const QString incomplete = m_bridge.localized(QStringLiteral("，但不完整: %1"), QStringLiteral(", incomplete: %1"));
+    const QString incomplete = m_bridge.languageSetting().localized(QStringLiteral("，但不完整: %1"), QStringLiteral(", incomplete: %1"));
     return exported + incomplete.arg(files.join(QStringLiteral("; ")));
 }
 
@@ -299,10 +299,10 @@ bool DiagnosticsExport::exportTo(const QString &path)
     QString error;
     const QString shown = QDir::toNativeSeparators(path);
     if (!writeZip(path, archived.entries, error)) {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法导出诊断包 %1: %2"),
-                                                  QStringLiteral("Could not export diagnostics to %1: %2")).arg(shown, error));
+        m_bridge.messages().report(Message::info(QStringLiteral("无法导出诊断包 %1: %2").arg(shown, error),
+                                                 QStringLiteral("Could not export diagnostics to %1: %2").arg(shown, error)));
         return false;
     }
-    m_bridge.appendMessage(exportedMessage(shown, archived.omissions));
+    m_bridge.messages().append(exportedMessage(shown, archived.omissions));
     return true;
 }

@@ -9,17 +9,17 @@ const QString Unknown = QStringLiteral("-");
 
 bool paramsReadOnThisLink(const AppBridge &bridge)
 {
-    return bridge.linkSession().paramBlockCurrent();
+    return bridge.serialLink().session().paramBlockCurrent();
 }
 
 QString firmwareReadOnThisLink(const AppBridge &bridge)
 {
-    return bridge.linkSession().versionsCurrent() ? bridge.tavoxFirmwareVersion() : Unknown;
+    return bridge.serialLink().session().versionsCurrent() ? bridge.tavoxFirmwareVersion() : Unknown;
 }
 
 QString bootReadOnThisLink(const AppBridge &bridge)
 {
-    return bridge.linkSession().versionsCurrent() ? bridge.tavoxBootVersion() : Unknown;
+    return bridge.serialLink().session().versionsCurrent() ? bridge.tavoxBootVersion() : Unknown;
 }
 
 ParamFile::Contents paramFileContentsOfThisLink(const AppBridge &bridge)

@@ -18,15 +18,15 @@ ParamBackup::ParamBackup(AppBridge &bridge, QObject *parent)
     // Queued by the read back: the dialog's own event loop never runs inside the bridge's signal.
     connect(&m_read, &ParamReadBack::arrived, this, &ParamBackup::save);
     connect(&m_read, &ParamReadBack::timedOut, this, [this] {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("控制器没有回复参数块，未备份"),
-                                                  QStringLiteral("No parameter block from the controller; nothing was backed up")));
+        m_bridge.messages().report(Message::info(QStringLiteral("控制器没有回复参数块，未备份"),
+                                                 QStringLiteral("No parameter block from the controller; nothing was backed up")));
         finish();
     });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, [this] {
         if (!m_busy || m_bridge.serialOpened())
             return;
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("串口已断开，未备份"),
-                                                  QStringLiteral("The serial port closed; nothing was backed up")));
+        m_bridge.messages().report(Message::info(QStringLiteral("串口已断开，未备份"),
+                                                 QStringLiteral("The serial port closed; nothing was backed up")));
         finish();
     });
 }
@@ -53,10 +53,10 @@ void ParamBackup::save()
         return;
     const ParamFile::Contents contents = paramFileContentsOfThisLink(m_bridge);
     const QString suggested = QDir::home().filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
-    const QString title = m_bridge.localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters"));
+    const QString title = m_bridge.languageSetting().localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters"));
     const TextPair filter = paramFileFilter();
     const QString path = m_chooseFile
-        ? m_chooseFile(FileDialogMode::Save, title, suggested, m_bridge.localized(filter.zh, filter.en))
+        ? m_chooseFile(FileDialogMode::Save, title, suggested, m_bridge.languageSetting().localized(filter.zh, filter.en))
         : QString();
     if (path.isEmpty()) {
         finish();
@@ -66,9 +66,11 @@ void ParamBackup::save()
     const QString shown = QDir::toNativeSeparators(path);
     if (ParamFile::save(path, contents, error)) {
         m_lastPath = path;
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("参数已备份到 %1"), QStringLiteral("Parameters backed up to %1")).arg(shown));
+        m_bridge.messages().report(Message::info(QStringLiteral("参数已备份到 %1").arg(shown),
+                                                 QStringLiteral("Parameters backed up to %1").arg(shown)));
     } else {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法写入 %1: %2"), QStringLiteral("Cannot write %1: %2")).arg(shown, error));
+        m_bridge.messages().report(Message::info(QStringLiteral("无法写入 %1: %2").arg(shown, error),
+                                                 QStringLiteral("Cannot write %1: %2").arg(shown, error)));
     }
     finish();
 }

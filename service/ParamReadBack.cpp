@@ -11,7 +11,7 @@ ParamReadBack::ParamReadBack(AppBridge &bridge, QObject *parent) : QObject(paren
 
 void ParamReadBack::start(int timeoutMs, int settleMs)
 {
-    m_blocksBefore = m_bridge.paramBlocksReceived();
+    m_blocksBefore = m_bridge.parameters().blocksReceived();
     m_timeoutMs = timeoutMs;
     m_askedForMs = -1;
     if (settleMs > 0)
@@ -39,7 +39,7 @@ void ParamReadBack::ask()
 
 void ParamReadBack::onParamsChanged()
 {
-    if (!isActive() || m_bridge.paramBlocksReceived() <= m_blocksBefore)
+    if (!isActive() || m_bridge.parameters().blocksReceived() <= m_blocksBefore)
         return;
     m_resend.stop();
     // After the bridge has reported the block it read.

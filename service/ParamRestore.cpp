@@ -19,7 +19,7 @@ ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, [this] { ++m_paramsChanges; });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &ParamRestore::onLinkClosed);
     connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::changed);
-    connect(&bridge.linkSession(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
+    connect(&bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
 }
 
 int ParamRestore::rowCount(const QModelIndex &parent) const
@@ -56,13 +56,13 @@ QHash<int, QByteArray> ParamRestore::roleNames() const
 
 QString ParamRestore::statusText() const
 {
-    return m_bridge.localized(m_status.zh, m_status.en);
+    return m_bridge.languageSetting().localized(m_status.zh, m_status.en);
 }
 
 void ParamRestore::report(const QString &zh, const QString &en)
 {
     m_status = {zh, en};
-    m_bridge.appendMessage(m_bridge.localized(zh, en));
+    m_bridge.messages().report(Message::info(zh, en));
     emit changed();
 }
 
@@ -81,9 +81,9 @@ void ParamRestore::chooseFile()
 {
     if (!m_chooseFile || m_state == Writing || m_state == Verifying)
         return;
-    const QString title = m_bridge.localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
+    const QString title = m_bridge.languageSetting().localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
     const TextPair filter = paramFileFilter();
-    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.localized(filter.zh, filter.en));
+    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.languageSetting().localized(filter.zh, filter.en));
     if (!path.isEmpty())
         openFile(path);
 }
@@ -96,7 +96,7 @@ bool ParamRestore::controllerKnown()
         return false;
     if (paramsReadOnThisLink(m_bridge))
         return true;
-    if (m_bridge.paramBlocksReceived() > 0)
+    if (m_bridge.parameters().blocksReceived() > 0)
         report(QStringLiteral("显示的参数读取于重新打开串口之前，请先读取当前控制器的参数"),
                QStringLiteral("The values shown were read before the port was opened again; read the attached controller's parameters first"));
     else
@@ -124,7 +124,7 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     clear();
     if (!controllerKnown())
         return false;
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     const ParamBlockForm deviceForm = paramBlockFormOf(device);
     if (contents.form != deviceForm) {
         const TextPair text = formMismatch(contents, deviceForm).describe(sourceName);
@@ -136,13 +136,12 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     beginResetModel();
     m_file = contents;
     m_sourceName = sourceName;
-    m_tableLinkGeneration = m_bridge.linkSession().generation();
+    m_tableLinkGeneration = m_bridge.serialLink().session().generation();
     for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm))
         m_rows.append({change.field, change.from, change.to, true, NotChecked});
     endResetModel();
     if (m_rows.isEmpty())
-        m_status = {QStringLiteral("没有差异: 控制器的参数与文件一致"),
-                    QStringLiteral("No differences: the controller holds the file's values")};
+        m_status = noDifferencesText();
     else
         m_status = {QStringLiteral("%1 项不同").arg(m_rows.size()),
                     QStringLiteral("%1 fields differ").arg(m_rows.size())};
@@ -174,7 +173,7 @@ void ParamRestore::clear()
 
 ParamBlock ParamRestore::selectedTarget() const
 {
-    ParamBlock target = m_bridge.paramBlock();
+    ParamBlock target = m_bridge.parameters().block();
     for (const Row &row : m_rows) {
         if (row.checked)
             ParamFile::setValue(target, row.field, row.fileValue);
@@ -186,7 +185,7 @@ QVector<ParamWrite> ParamRestore::plannedWrites() const
 {
     if (m_rows.isEmpty())
         return {};
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     return planParamWrites(device, selectedTarget(), paramBlockFormOf(device));
 }
 
@@ -218,7 +217,7 @@ void ParamRestore::writeSelected()
 // written to another one they would carry that controller's settings along.
 bool ParamRestore::tableOfThisLink()
 {
-    if (m_tableLinkGeneration == m_bridge.linkSession().generation())
+    if (m_tableLinkGeneration == m_bridge.serialLink().session().generation())
         return true;
     clear();
     report(QStringLiteral("差异表是针对重新打开串口前的控制器的，未写入任何参数；请重新打开文件"),
@@ -252,7 +251,7 @@ void ParamRestore::writeNext()
 
 void ParamRestore::afterFollowUps()
 {
-    if (!m_waitingForFollowUps || m_bridge.linkSession().scheduledCount() > 0)
+    if (!m_waitingForFollowUps || m_bridge.serialLink().session().scheduledCount() > 0)
         return;
     m_waitingForFollowUps = false;
     QMetaObject::invokeMethod(this, &ParamRestore::writeNext, Qt::QueuedConnection);
@@ -270,7 +269,7 @@ void ParamRestore::finishVerification()
 {
     if (m_state != Verifying)
         return;
-    const ParamBlock &device = m_bridge.paramBlock();
+    const ParamBlock &device = m_bridge.parameters().block();
     int differing = 0;
     for (Row &row : m_rows) {
         row.deviceValue = ParamFile::value(device, row.field);

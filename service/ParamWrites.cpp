@@ -4,6 +4,7 @@
 #include "bridge/AppBridge.h"
 
 #include <QDateTime>
+#include <QDir>
 
 void applyParamWrite(AppBridge &bridge, ParamWrite write, const ParamBlock &t)
 {
@@ -74,8 +75,8 @@ TextPair paramWriteName(ParamWrite write)
 ParamFile::Contents paramFileContentsOf(const AppBridge &bridge)
 {
     ParamFile::Contents contents;
-    contents.form = paramBlockFormOf(bridge.paramBlock());
-    contents.block = bridge.paramBlock();
+    contents.form = paramBlockFormOf(bridge.parameters().block());
+    contents.block = bridge.parameters().block();
     contents.toolVersion = tavoxVersion();
     contents.firmwareVersion = bridge.tavoxFirmwareVersion();
     contents.bootVersion = bridge.tavoxBootVersion();
@@ -87,6 +88,19 @@ ParamFile::Contents paramFileContentsOf(const AppBridge &bridge)
 TextPair paramFileFilter()
 {
     return {QStringLiteral("参数文件 (*.json)"), QStringLiteral("Parameter files (*.json)")};
+}
+
+TextPair noDifferencesText()
+{
+    return {QStringLiteral("没有差异: 控制器的参数与文件一致"),
+            QStringLiteral("No differences: the controller holds the file's values")};
+}
+
+TextPair snapshotSavedText(const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    return {QStringLiteral("升级前的参数已保存到 %1").arg(shown),
+            QStringLiteral("Parameters before the upgrade saved to %1").arg(shown)};
 }
 
 ParamFile::Problem formMismatch(const ParamFile::Contents &file, ParamBlockForm controllerForm)

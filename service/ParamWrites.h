@@ -23,6 +23,11 @@ ParamFile::Contents paramFileContentsOf(const AppBridge &bridge);
 // What a file dialog offers for parameter files.
 TextPair paramFileFilter();
 
+// A comparison of the controller with a file that found nothing to write.
+TextPair noDifferencesText();
+// Where the parameters read before an upgrade were kept.
+TextPair snapshotSavedText(const QString &path);
+
 // The refusal of a file whose form is not the controller's: it would write
 // fields the controller does not have, or leave out fields it does.
 ParamFile::Problem formMismatch(const ParamFile::Contents &file, ParamBlockForm controllerForm);

@@ -3,6 +3,7 @@
 #include "bridge/AppBridge.h"
 #include "service/LinkReadings.h"
 #include "service/ParamRestore.h"
+#include "service/ParamWrites.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,7 +12,7 @@ UpgradeSnapshot::UpgradeSnapshot(AppBridge &bridge, ParamRestore &restore, const
     : QObject(parent), m_bridge(bridge), m_restore(restore), m_snapshots(folder)
 {
     connect(&bridge, &AppBridge::tavoxUpgradingChanged, this, &UpgradeSnapshot::onUpgradingChanged);
-    connect(&bridge.upgradeDriver(), &UpgradeDriver::ended, this, &UpgradeSnapshot::onUpgradeEnded);
+    connect(&bridge.upgrade().driver(), &UpgradeDriver::ended, this, &UpgradeSnapshot::onUpgradeEnded);
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeSnapshot::onVersion);
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeSnapshot::onParams);
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeSnapshot::onLinkChanged);
@@ -28,9 +29,8 @@ void UpgradeSnapshot::onUpgradingChanged()
     if (paramsReadOnThisLink(m_bridge))
         keepSnapshot();
     else
-        m_bridge.appendMessage(m_bridge.localized(
-            QStringLiteral("此次升级没有参数快照：打开串口后尚未读到当前控制器的参数"),
-            QStringLiteral("No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
+        m_bridge.messages().report(Message::info(QStringLiteral("此次升级没有参数快照：打开串口后尚未读到当前控制器的参数"),
+                                                 QStringLiteral("No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
     emit changed();
 }
 
@@ -40,13 +40,11 @@ void UpgradeSnapshot::keepSnapshot()
     QString error;
     m_path = m_snapshots.save(m_snapshot, QDateTime::currentDateTime(), error);
     if (m_path.isEmpty()) {
-        m_bridge.appendMessage(m_bridge.localized(QStringLiteral("无法保存升级前的参数: %1"),
-                                                  QStringLiteral("Could not save the parameters before the upgrade: %1")).arg(error));
+        m_bridge.messages().report(Message::info(QStringLiteral("无法保存升级前的参数: %1").arg(error),
+                                                 QStringLiteral("Could not save the parameters before the upgrade: %1").arg(error)));
         return;
     }
-    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级前的参数已保存到 %1"),
-                                              QStringLiteral("Parameters before the upgrade saved to %1"))
-                               .arg(QDir::toNativeSeparators(m_path)));
+    m_bridge.messages().report({ snapshotSavedText(m_path), {} });
     m_stage = Stage::Upgrading;
 }
 
@@ -59,10 +57,8 @@ void UpgradeSnapshot::onLinkChanged()
         return;
     m_stage = Stage::Idle;
     m_offered = false;
-    m_bridge.appendMessage(m_bridge.localized(
-        QStringLiteral("串口已关闭或重新打开：不再将控制器的参数与升级前的快照比较或据此恢复；快照仍在 %1"),
-        QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or restored from the snapshot taken before the upgrade; it stays in %1"))
-                               .arg(QDir::toNativeSeparators(m_path)));
+    m_bridge.messages().report(Message::info(QStringLiteral("串口已关闭或重新打开：不再将控制器的参数与升级前的快照比较或据此恢复；快照仍在 %1").arg(QDir::toNativeSeparators(m_path)),
+                                             QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or restored from the snapshot taken before the upgrade; it stays in %1").arg(QDir::toNativeSeparators(m_path))));
     emit changed();
 }
 
@@ -82,14 +78,14 @@ void UpgradeSnapshot::onVersion()
     if (!answered || (m_stage != Stage::AwaitingController && m_stage != Stage::AwaitingParams))
         return;
     if (m_stage == Stage::AwaitingController)
-        m_blocksBeforeRead = m_bridge.paramBlocksReceived();
+        m_blocksBeforeRead = m_bridge.parameters().blocksReceived();
     m_stage = Stage::AwaitingParams;
     m_bridge.tavoxReadParams();
 }
 
 void UpgradeSnapshot::onParams()
 {
-    if (m_stage != Stage::AwaitingParams || m_bridge.paramBlocksReceived() <= m_blocksBeforeRead)
+    if (m_stage != Stage::AwaitingParams || m_bridge.parameters().blocksReceived() <= m_blocksBeforeRead)
         return;
     m_stage = Stage::Idle;
     // After the bridge has reported the block it read.
@@ -98,13 +94,13 @@ void UpgradeSnapshot::onParams()
 
 void UpgradeSnapshot::compareWithSnapshot()
 {
-    const ParamBlock &now = m_bridge.paramBlock();
+    const ParamBlock &now = m_bridge.parameters().block();
     const bool sameForm = paramBlockFormOf(now) == m_snapshot.form;
     if (sameForm && ParamFile::differences(now, m_snapshot.block, m_snapshot.form).isEmpty())
         return;
     m_offered = true;
-    m_bridge.appendMessage(m_bridge.localized(QStringLiteral("升级后参数已改变，可恢复升级前的参数"),
-                                              QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
+    m_bridge.messages().report(Message::info(QStringLiteral("升级后参数已改变，可恢复升级前的参数"),
+                                             QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
     emit changed();
 }
 

@@ -47,13 +47,13 @@ QString ActionFeedback::text(const QString &action) const
     case Idle:
         return QString();
     case Working:
-        return m_bridge.localized(QStringLiteral("处理中…"), QStringLiteral("Working…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("处理中…"), QStringLiteral("Working…"));
     case Done:
-        return m_bridge.localized(QStringLiteral("完成"), QStringLiteral("Done"));
+        return m_bridge.languageSetting().localized(QStringLiteral("完成"), QStringLiteral("Done"));
     case Failed:
-        return m_bridge.localized(QStringLiteral("失败：%1"), QStringLiteral("Failed: %1")).arg(entry.reason);
+        return m_bridge.languageSetting().localized(QStringLiteral("失败：%1"), QStringLiteral("Failed: %1")).arg(entry.reason);
     case NoReply:
-        return m_bridge.localized(QStringLiteral("2 秒内无应答"), QStringLiteral("No reply within 2 s"));
+        return m_bridge.languageSetting().localized(QStringLiteral("2 秒内无应答"), QStringLiteral("No reply within 2 s"));
     }
     return QString();
 }
@@ -75,29 +75,29 @@ unsigned ActionFeedback::producer(Awaits awaits)
 {
     switch (awaits) {
     case ParamsRead:
-        return MessageProducer::Read;
+        return OperatorAction::Read;
     case CommandReply:
-        return MessageProducer::Command;
+        return OperatorAction::Command;
     case VersionReply:
-        return MessageProducer::VersionQuery;
+        return OperatorAction::VersionQuery;
     }
-    return MessageProducer::None;
+    return OperatorAction::None;
 }
 
 // An error that such an action can cause, reported while it waits, is taken
 // as its failure; any other error is someone else's. A reply that arrives
 // after "no reply" still completes it.
-void ActionFeedback::onEntry(const QString &text, MessageClass messageClass)
+void ActionFeedback::onEntry(const MessageEntry &entry)
 {
     for (Action &action : m_actions) {
         const bool waiting = action.state == Working || action.state == NoReply;
         if (!waiting)
             continue;
-        const bool ours = (messageClass.producers & producer(action.awaits)) != 0;
-        if (completes(action.awaits, messageClass.topic))
+        const bool ours = (entry.meaning.answers & producer(action.awaits)) != 0;
+        if (completes(action.awaits, entry.meaning.topic))
             finish(action, Done);
-        else if (action.state == Working && ours && messageClass.kind == MessageKind::Error)
-            finish(action, Failed, text);
+        else if (action.state == Working && ours && entry.meaning.kind == MessageKind::Error)
+            finish(action, Failed, entry.text);
     }
 }
 

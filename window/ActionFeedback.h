@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/MessageKinds.h"
+#include "bridge/MessageLog.h"
 
 #include <QHash>
 #include <QObject>
@@ -48,7 +48,7 @@ private:
         QTimer *timeout = nullptr;
     };
 
-    void onEntry(const QString &text, MessageClass messageClass);
+    void onEntry(const MessageEntry &entry);
     void finish(Action &action, State state, const QString &reason = QString());
     static bool completes(Awaits awaits, MessageTopic topic);
     static unsigned producer(Awaits awaits);

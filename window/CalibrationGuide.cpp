@@ -2,11 +2,30 @@
 
 #include "bridge/AppBridge.h"
 
-#include <QVariant>
-
 namespace {
-// tavoxSendCalibration's number for the accelerometer calibration.
-constexpr int AccelCalibrationCommand = 2;
+class BridgeCalibrationDevice : public CalibrationDevice
+{
+public:
+    BridgeCalibrationDevice(AppBridge &bridge, QObject *parent)
+        : CalibrationDevice(parent)
+        , m_bridge(bridge)
+    {
+        connect(&bridge, &AppBridge::accelCaliStateChanged, this, &CalibrationDevice::accelCaliReported);
+        connect(&bridge, &AppBridge::serialOpenedChanged, this, &CalibrationDevice::linkOpenChanged);
+        connect(&bridge, &AppBridge::languageChanged, this, &CalibrationDevice::languageSwitched);
+    }
+
+    bool linkOpen() const override { return m_bridge.serialOpened(); }
+    int accelCaliState() const override { return m_bridge.accelCaliState(); }
+    QString localized(const QString &zh, const QString &en) const override
+    {
+        return m_bridge.languageSetting().localized(zh, en);
+    }
+    void requestAccelCalibration() override { m_bridge.tavoxSendCalibration(AccelCalibrationCommand); }
+
+private:
+    AppBridge &m_bridge;
+};
 }
 
 CalibrationGuide::CalibrationGuide(QObject *parent)
@@ -20,12 +39,13 @@ CalibrationGuide::CalibrationGuide(QObject *parent)
 CalibrationGuide *CalibrationGuide::overBridge(AppBridge &bridge, QObject *parent)
 {
     auto *guide = new CalibrationGuide(parent);
-    guide->setSource(&bridge);
-    connect(guide, &CalibrationGuide::logMessage, &bridge, &AppBridge::appendMessage);
+    guide->setSource(new BridgeCalibrationDevice(bridge, guide));
+    connect(guide, &CalibrationGuide::logMessage, &bridge.messages(),
+            [&bridge](const QString &text) { bridge.messages().append(text); });
     return guide;
 }
 
-void CalibrationGuide::setSource(QObject *source)
+void CalibrationGuide::setSource(CalibrationDevice *source)
 {
     if (source == m_source)
         return;
@@ -33,9 +53,9 @@ void CalibrationGuide::setSource(QObject *source)
         disconnect(m_source, nullptr, this, nullptr);
     m_source = source;
     if (source) {
-        connect(source, SIGNAL(accelCaliStateChanged()), this, SLOT(onProgress()));
-        connect(source, SIGNAL(serialOpenedChanged()), this, SLOT(onOpenedChanged()));
-        connect(source, SIGNAL(languageChanged()), this, SIGNAL(changed()));
+        connect(source, &CalibrationDevice::accelCaliReported, this, &CalibrationGuide::onProgress);
+        connect(source, &CalibrationDevice::linkOpenChanged, this, &CalibrationGuide::onOpenedChanged);
+        connect(source, &CalibrationDevice::languageSwitched, this, &CalibrationGuide::changed);
     }
     m_timeout.stop();
     m_step = -1;
@@ -58,13 +78,12 @@ int CalibrationGuide::doneCount() const
 
 QString CalibrationGuide::localized(const QString &zh, const QString &en) const
 {
-    const bool chinese = m_source && m_source->property("language").toString() == QLatin1String("zh");
-    return chinese ? zh : en;
+    return m_source ? m_source->localized(zh, en) : en;
 }
 
 bool CalibrationGuide::sourceOpened() const
 {
-    return m_source && m_source->property("serialOpened").toBool();
+    return m_source && m_source->linkOpen();
 }
 
 QString CalibrationGuide::instruction() const
@@ -117,13 +136,13 @@ bool CalibrationGuide::start()
         return false;
     const bool opened = sourceOpened();
     // Without a port the bridge sends nothing and tells the operator why.
-    QMetaObject::invokeMethod(m_source, "tavoxSendCalibration", Q_ARG(int, AccelCalibrationCommand));
+    m_source->requestAccelCalibration();
     if (!opened)
         return false;
     // Every run begins with face 1. When the last report was already 1 (a run
     // that fell silent or was cancelled there), the bridge does not signal that
     // first report again: show the face now rather than wait for it in vain.
-    const bool firstFaceUnsignalled = m_source->property("accelCaliState").toInt() == 1;
+    const bool firstFaceUnsignalled = m_source->accelCaliState() == 1;
     m_step = firstFaceUnsignalled ? 1 : -1;
     m_timeout.start();
     setState(firstFaceUnsignalled ? Placing : Waiting);
@@ -143,7 +162,7 @@ void CalibrationGuide::onProgress()
 {
     if (!running() && m_state != TimedOut)
         return;
-    const int reported = m_source->property("accelCaliState").toInt();
+    const int reported = m_source->accelCaliState();
     if (reported < 1 || reported > SucceededStep)
         return;
     m_step = reported;

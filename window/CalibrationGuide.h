@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/CalibrationDevice.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,13 +15,10 @@ class AppBridge;
 // the operator closes it. The controller has no command that stops a
 // calibration, so cancelling only ends the guide: later reports of that run
 // are ignored, and the log says so.
-//
-// `source` is any object with the bridge's accelCaliState, serialOpened and
-// language properties, their change signals and tavoxSendCalibration(int).
 class CalibrationGuide : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QObject *source      READ source      WRITE setSource    NOTIFY sourceChanged)
+    Q_PROPERTY(CalibrationDevice *source READ source WRITE setSource    NOTIFY sourceChanged)
     Q_PROPERTY(int      timeoutMs   READ timeoutMs   WRITE setTimeoutMs NOTIFY timeoutMsChanged)
     Q_PROPERTY(State    state       READ state       NOTIFY changed)
     Q_PROPERTY(bool     active      READ active      NOTIFY changed)
@@ -44,8 +43,8 @@ public:
     // A guide over the bridge, whose log receives the guide's messages.
     static CalibrationGuide *overBridge(AppBridge &bridge, QObject *parent);
 
-    QObject *source() const { return m_source; }
-    void setSource(QObject *source);
+    CalibrationDevice *source() const { return m_source; }
+    void setSource(CalibrationDevice *source);
     int timeoutMs() const { return m_timeout.interval(); }
     void setTimeoutMs(int ms);
 
@@ -72,19 +71,17 @@ signals:
     // A line for the message log, in the current language.
     void logMessage(const QString &text);
 
-private slots:
+private:
     void onProgress();
     void onOpenedChanged();
     void onTimeout();
-
-private:
     QString localized(const QString &zh, const QString &en) const;
     QString faceInstruction() const;
     bool sourceOpened() const;
     void endRun(const QString &zhNote, const QString &enNote);
     void setState(State state);
 
-    QPointer<QObject> m_source;
+    QPointer<CalibrationDevice> m_source;
     State m_state = Idle;
     int m_step = -1;
     QTimer m_timeout;

@@ -18,7 +18,7 @@ LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &LinkMonitor::onVersion);
     connect(&bridge, &AppBridge::tavoxUpgradingChanged, this, &LinkMonitor::changed);
     connect(&bridge, &AppBridge::languageChanged, this, &LinkMonitor::changed);
-    m_paramBlocksSeen = bridge.paramBlocksReceived();
+    m_paramBlocksSeen = bridge.parameters().blocksReceived();
     if (bridge.serialOpened())
         onOpenedChanged();
 }
@@ -27,24 +27,24 @@ QString LinkMonitor::statusText() const
 {
     switch (m_state) {
     case NotConnected:
-        return m_bridge.localized(QStringLiteral("未连接"), QStringLiteral("Not connected"));
+        return m_bridge.languageSetting().localized(QStringLiteral("未连接"), QStringLiteral("Not connected"));
     case Connecting:
-        return m_bridge.localized(QStringLiteral("正在连接 %1…"), QStringLiteral("Connecting to %1…")).arg(m_portName);
+        return m_bridge.languageSetting().localized(QStringLiteral("正在连接 %1…"), QStringLiteral("Connecting to %1…")).arg(m_portName);
     case Connected: {
         const QString firmware = m_bridge.tavoxFirmwareVersion();
         if (!m_versionSinceOpen || firmware == QLatin1String("-"))
-            return m_bridge.localized(QStringLiteral("已连接 %1"), QStringLiteral("Connected to %1")).arg(m_portName);
-        return m_bridge.localized(QStringLiteral("已连接 %1 — 固件 %2"), QStringLiteral("Connected to %1 — firmware %2"))
+            return m_bridge.languageSetting().localized(QStringLiteral("已连接 %1"), QStringLiteral("Connected to %1")).arg(m_portName);
+        return m_bridge.languageSetting().localized(QStringLiteral("已连接 %1 — 固件 %2"), QStringLiteral("Connected to %1 — firmware %2"))
             .arg(m_portName, firmware);
     }
     case NoAnswer:
-        return m_bridge.localized(QStringLiteral("%1 上的控制器无应答"), QStringLiteral("No answer from the controller on %1"))
+        return m_bridge.languageSetting().localized(QStringLiteral("%1 上的控制器无应答"), QStringLiteral("No answer from the controller on %1"))
             .arg(m_portName);
     case LinkLost:
-        return m_bridge.localized(QStringLiteral("链路中断：%1 上无心跳"), QStringLiteral("Link lost: no heartbeat on %1"))
+        return m_bridge.languageSetting().localized(QStringLiteral("链路中断：%1 上无心跳"), QStringLiteral("Link lost: no heartbeat on %1"))
             .arg(m_portName);
     case PortLost:
-        return m_bridge.localized(QStringLiteral("串口已断开：%1"), QStringLiteral("Port lost: %1")).arg(m_portName);
+        return m_bridge.languageSetting().localized(QStringLiteral("串口已断开：%1"), QStringLiteral("Port lost: %1")).arg(m_portName);
     }
     return QString();
 }
@@ -57,9 +57,9 @@ bool LinkMonitor::telemetryLive() const
 QString LinkMonitor::valuesNote() const
 {
     if (!m_valuesKnown)
-        return m_bridge.localized(QStringLiteral("尚未读取参数"), QStringLiteral("No values read yet"));
+        return m_bridge.languageSetting().localized(QStringLiteral("尚未读取参数"), QStringLiteral("No values read yet"));
     if (!m_valuesLive)
-        return m_bridge.localized(QStringLiteral("%1 读取的旧值，非当前设备"), QStringLiteral("Values read at %1 — not live"))
+        return m_bridge.languageSetting().localized(QStringLiteral("%1 读取的旧值，非当前设备"), QStringLiteral("Values read at %1 — not live"))
             .arg(m_valuesTime.toString(QStringLiteral("hh:mm:ss")));
     return QString();
 }
@@ -72,9 +72,9 @@ bool LinkMonitor::deviceReady() const
 QString LinkMonitor::blockedReason() const
 {
     if (!m_bridge.serialOpened())
-        return m_bridge.localized(QStringLiteral("请先打开串口"), QStringLiteral("Open the serial port first"));
+        return m_bridge.languageSetting().localized(QStringLiteral("请先打开串口"), QStringLiteral("Open the serial port first"));
     if (m_bridge.tavoxUpgrading())
-        return m_bridge.localized(QStringLiteral("固件升级中，暂不可用"), QStringLiteral("Not available during the firmware upgrade"));
+        return m_bridge.languageSetting().localized(QStringLiteral("固件升级中，暂不可用"), QStringLiteral("Not available during the firmware upgrade"));
     return QString();
 }
 
@@ -83,7 +83,7 @@ QString LinkMonitor::writeBlockedReason() const
     const QString reason = blockedReason();
     if (!reason.isEmpty() || m_valuesLive)
         return reason;
-    return m_bridge.localized(QStringLiteral("请先读取控制器的参数"), QStringLiteral("Read the controller's parameters first"));
+    return m_bridge.languageSetting().localized(QStringLiteral("请先读取控制器的参数"), QStringLiteral("Read the controller's parameters first"));
 }
 
 void LinkMonitor::setState(State state)
@@ -104,11 +104,11 @@ void LinkMonitor::onOpenedChanged()
     if (!m_bridge.serialOpened()) {
         m_answerTimer.stop();
         m_heartbeatWatch.stop();
-        m_state = m_bridge.portLost() ? PortLost : NotConnected;
+        m_state = m_bridge.serialLink().portLost() ? PortLost : NotConnected;
         emit changed();
         return;
     }
-    m_portName = m_bridge.portName();
+    m_portName = m_bridge.serialLink().portName();
     m_answerTimer.start();
     m_sinceHeartbeat.restart();
     m_heartbeatWatch.start(HeartbeatTimeoutMs);
@@ -148,7 +148,7 @@ void LinkMonitor::onHeartbeatDeadline()
 
 void LinkMonitor::onParams()
 {
-    const int blocks = m_bridge.paramBlocksReceived();
+    const int blocks = m_bridge.parameters().blocksReceived();
     if (blocks == m_paramBlocksSeen)
         return;
     m_paramBlocksSeen = blocks;

@@ -7,12 +7,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QRegularExpression>
 
 namespace {
-// The time stamp that starts every entry of the bridge's log.
-const QRegularExpression EntryStart(QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] "));
-
 QString chooseWithDialog(const QString &title, const QString &suggested)
 {
     return QFileDialog::getSaveFileName(nullptr, title, suggested, QStringLiteral("Text (*.txt);;All (*.*)"));
@@ -24,12 +20,7 @@ MessageJournal::MessageJournal(AppBridge &bridge, QObject *parent)
     , m_bridge(bridge)
 {
     takeOverBridgeLog();
-    m_bridge.setMessageObserver([this](const QString &text, const QString &entry) { append(text, entry); });
-}
-
-MessageJournal::~MessageJournal()
-{
-    m_bridge.setMessageObserver(nullptr);
+    connect(&m_bridge.messages(), &MessageLog::entryAdded, this, &MessageJournal::append);
 }
 
 int MessageJournal::rowCount(const QModelIndex &parent) const
@@ -56,49 +47,35 @@ QHash<int, QByteArray> MessageJournal::roleNames() const
 
 // The tool greets the operator with the same words it refuses an action with
 // when no port is open; straight after the start-up entry they are a hint.
-MessageKind MessageJournal::kindOf(const MessageClass &messageClass) const
+MessageKind MessageJournal::kindOf(const MessageMeaning &meaning) const
 {
-    const bool followsStart = !m_entries.isEmpty()
-        && (m_entries.last().line.endsWith(QStringLiteral("应用已启动"))
-            || m_entries.last().line.endsWith(QStringLiteral("Application started")));
-    if (messageClass.topic == MessageTopic::PortRequired && followsStart)
+    const bool followsStart = !m_entries.isEmpty() && m_entries.last().topic == MessageTopic::Started;
+    if (meaning.topic == MessageTopic::PortRequired && followsStart)
         return MessageKind::Info;
-    return messageClass.kind;
+    return meaning.kind;
 }
 
-void MessageJournal::append(const QString &text, const QString &entry)
+void MessageJournal::append(const MessageEntry &entry)
 {
-    const MessageClass messageClass = classifyMessage(text);
-    const MessageKind kind = kindOf(messageClass);
+    const MessageKind kind = kindOf(entry.meaning);
     if (m_entries.size() >= MaxEntries) {
         beginRemoveRows(QModelIndex(), 0, 0);
         m_entries.removeFirst();
         endRemoveRows();
     }
     beginInsertRows(QModelIndex(), m_entries.size(), m_entries.size());
-    m_entries.append({ entry, kind });
+    m_entries.append({ entry.line, kind, entry.meaning.topic });
     endInsertRows();
     emit countChanged();
-    emit entryAdded(text, messageClass);
+    emit entryAdded(entry);
 }
 
 // The bridge writes its first entries before the window exists; they belong
-// in the journal as much as every later one. A line without a time stamp
-// continues the entry before it.
+// in the journal as much as every later one.
 void MessageJournal::takeOverBridgeLog()
 {
-    const QString log = m_bridge.messageLog();
-    if (log.isEmpty())
-        return;
-    for (const QString &line : log.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch stamp = EntryStart.match(line);
-        if (stamp.hasMatch() || m_entries.isEmpty()) {
-            const QString text = line.mid(stamp.capturedLength());
-            m_entries.append({ line, kindOf(classifyMessage(text)) });
-        } else {
-            m_entries.last().line += QLatin1Char('\n') + line;
-        }
-    }
+    for (const MessageEntry &entry : m_bridge.messages().entries())
+        m_entries.append({ entry.line, kindOf(entry.meaning), entry.meaning.topic });
 }
 
 QString MessageJournal::plainText() const
@@ -126,18 +103,19 @@ void MessageJournal::clear()
 
 void MessageJournal::saveAs()
 {
-    const bool zh = m_bridge.language() == QLatin1String("zh");
-    const QString title = zh ? QStringLiteral("保存消息") : QStringLiteral("Save messages");
+    const Language &language = m_bridge.languageSetting();
+    const QString title = language.localized(QStringLiteral("保存消息"), QStringLiteral("Save messages"));
     const QString suggested = QDir::home().filePath(QStringLiteral("tavox-messages.txt"));
     const QString path = m_chooseFileName ? m_chooseFileName(title, suggested) : chooseWithDialog(title, suggested);
     if (path.isEmpty())
         return;
     QString error;
     if (saveTo(path, error))
-        m_bridge.appendMessage((zh ? QStringLiteral("消息已保存: ") : QStringLiteral("Messages saved: ")) + path);
+        m_bridge.messages().report(
+            Message::success(QStringLiteral("消息已保存: ") + path, QStringLiteral("Messages saved: ") + path));
     else
-        m_bridge.appendMessage((zh ? QStringLiteral("消息无法保存: %1 (%2)")
-                                   : QStringLiteral("Messages could not be saved: %1 (%2)")).arg(path, error));
+        m_bridge.messages().report(Message::error(QStringLiteral("消息无法保存: %1 (%2)").arg(path, error),
+                                                  QStringLiteral("Messages could not be saved: %1 (%2)").arg(path, error)));
 }
 
 // Written whole or not at all: a failed save never leaves half a file behind.

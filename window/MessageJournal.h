@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/MessageKinds.h"
+#include "bridge/MessageLog.h"
 
 #include <QAbstractListModel>
 #include <QVector>
@@ -26,7 +26,6 @@ public:
     static constexpr int MaxEntries = 500;
 
     explicit MessageJournal(AppBridge &bridge, QObject *parent = nullptr);
-    ~MessageJournal() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -47,18 +46,19 @@ public:
 
 signals:
     void countChanged();
-    void entryAdded(const QString &text, MessageClass messageClass);
+    void entryAdded(const MessageEntry &entry);
 
 private:
     struct Entry
     {
         QString line;
         MessageKind kind;
+        MessageTopic topic;
     };
 
     void takeOverBridgeLog();
-    void append(const QString &text, const QString &entry);
-    MessageKind kindOf(const MessageClass &messageClass) const;
+    void append(const MessageEntry &entry);
+    MessageKind kindOf(const MessageMeaning &meaning) const;
 
     AppBridge &m_bridge;
     QVector<Entry> m_entries;

@@ -10,7 +10,7 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     : QObject(parent)
     , m_bridge(bridge)
 {
-    const UpgradeDriver &driver = bridge.upgradeDriver();
+    const UpgradeDriver &driver = bridge.upgrade().driver();
     connect(&bridge, &AppBridge::tavoxUpgradeFilePathChanged, this, &UpgradeMonitor::onFileChosen);
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeMonitor::changed);
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onLinkReadings);
@@ -35,7 +35,7 @@ QString UpgradeMonitor::fileSizeText() const
 {
     if (m_fileSize < 0)
         return QString();
-    return m_bridge.localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
+    return m_bridge.languageSetting().localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
 }
 
 int UpgradeMonitor::progress() const
@@ -45,7 +45,7 @@ int UpgradeMonitor::progress() const
 
 UpgradeMonitor::Phase UpgradeMonitor::phase() const
 {
-    switch (m_bridge.upgradeDriver().session().state()) {
+    switch (m_bridge.upgrade().driver().session().state()) {
     case UpgradeSession::State::Idle:
         return Idle;
     case UpgradeSession::State::Erasing:
@@ -67,13 +67,13 @@ QString UpgradeMonitor::phaseText() const
     case Idle:
         return QString();
     case Erasing:
-        return m_bridge.localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在擦除…"), QStringLiteral("Erasing…"));
     case Writing:
-        return m_bridge.localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
+        return m_bridge.languageSetting().localized(QStringLiteral("正在写入 "), QStringLiteral("Writing ")) + transferText();
     case Verifying:
-        return m_bridge.localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在校验…"), QStringLiteral("Verifying…"));
     case Restarting:
-        return m_bridge.localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
+        return m_bridge.languageSetting().localized(QStringLiteral("正在重启…"), QStringLiteral("Restarting…"));
     }
     return QString();
 }
@@ -81,7 +81,7 @@ QString UpgradeMonitor::phaseText() const
 // Bytes sent of the image, and the time left at the rate of this transfer so far.
 QString UpgradeMonitor::transferText() const
 {
-    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    const UpgradeSession &session = m_bridge.upgrade().driver().session();
     const qint64 total = session.image().size();
     const qint64 sent = qMin<qint64>(qint64(session.packetIndex()) * UpgradeSession::PacketSize, total);
     QString text = QStringLiteral("%1 / %2 B").arg(sent).arg(total);
@@ -91,7 +91,7 @@ QString UpgradeMonitor::transferText() const
         return text;
     const double msPerPacket = double(elapsedMs) / packetsThisRun;
     const int secondsLeft = int((session.packetCount() - session.packetIndex()) * msPerPacket / 1000.0 + 0.5);
-    return text + m_bridge.localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
+    return text + m_bridge.languageSetting().localized(QStringLiteral("，剩余约 %1 秒"), QStringLiteral(", about %1 s left")).arg(secondsLeft);
 }
 
 QString UpgradeMonitor::resultText() const
@@ -100,10 +100,10 @@ QString UpgradeMonitor::resultText() const
     case NoResult:
         return QString();
     case Succeeded:
-        return m_bridge.localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+        return m_bridge.languageSetting().localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
     case Failed:
-        return m_bridge.localized(m_lastZh, m_lastEn)
-            + m_bridge.localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
+        return m_bridge.languageSetting().localized(m_lastZh, m_lastEn)
+            + m_bridge.languageSetting().localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
                                  QStringLiteral(". Check the cable, re-open the port and retry."));
     }
     return QString();
@@ -112,7 +112,7 @@ QString UpgradeMonitor::resultText() const
 QString UpgradeMonitor::currentFirmware() const
 {
     const QString firmware = firmwareReadOnThisLink(m_bridge);
-    return firmware == QLatin1String("-") ? m_bridge.localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
+    return firmware == QLatin1String("-") ? m_bridge.languageSetting().localized(QStringLiteral("未知"), QStringLiteral("unknown")) : firmware;
 }
 
 bool UpgradeMonitor::keepsSnapshot() const
@@ -143,7 +143,7 @@ void UpgradeMonitor::onFileChosen()
 
 void UpgradeMonitor::onActiveChanged()
 {
-    if (m_bridge.upgradeDriver().active()) {
+    if (m_bridge.upgrade().driver().active()) {
         m_progressBelongsToFile = true;
         m_result = NoResult;
         m_completed = false;
@@ -158,7 +158,7 @@ void UpgradeMonitor::onActiveChanged()
 
 void UpgradeMonitor::concludeIfNotCompleted()
 {
-    if (m_completed || m_bridge.upgradeDriver().active())
+    if (m_completed || m_bridge.upgrade().driver().active())
         return;
     m_result = Failed;
     emit changed();
@@ -167,7 +167,7 @@ void UpgradeMonitor::concludeIfNotCompleted()
 // Many times a second during a transfer: the window hears of it only when what it shows changes.
 void UpgradeMonitor::onProgress()
 {
-    const UpgradeSession &session = m_bridge.upgradeDriver().session();
+    const UpgradeSession &session = m_bridge.upgrade().driver().session();
     if (session.state() == UpgradeSession::State::Transferring && !m_transferClock.isValid()) {
         m_transferClock.start();
         m_transferStartPacket = session.packetIndex();
@@ -181,9 +181,9 @@ void UpgradeMonitor::onProgress()
     emit changed();
 }
 
-void UpgradeMonitor::onMessage(const QString &zh, const QString &en)
+void UpgradeMonitor::onMessage(const Message &message)
 {
-    m_lastZh = zh;
-    m_lastEn = en;
+    m_lastZh = message.text.zh;
+    m_lastEn = message.text.en;
     emit changed();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/MessageSink.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -56,7 +58,7 @@ private:
     void onFileChosen();
     void onActiveChanged();
     void onProgress();
-    void onMessage(const QString &zh, const QString &en);
+    void onMessage(const Message &message);
     void concludeIfNotCompleted();
     void onLinkReadings();
 

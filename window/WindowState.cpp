@@ -27,6 +27,7 @@ void registerTypes()
     const QString published = QStringLiteral("published beside the bridge");
     qmlRegisterType<FieldEdits>(uri, 1, 0, "FieldEdits");
     qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
+    qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);

@@ -253,23 +253,23 @@ void TestBridge::messageLogKeepsUnderFiveHundredLines()
     AppBridge bridge;
     bridge.clearMessages();
     for (int i = 1; i <= 499; ++i)
-        bridge.appendMessage(QString::number(i));
+        bridge.messages().append(QString::number(i));
     QCOMPARE(bridge.messageLog().count('\n'), 498);
     QCOMPARE(messageTexts(bridge).size(), 499);
 
-    bridge.appendMessage(QStringLiteral("500"));
+    bridge.messages().append(QStringLiteral("500"));
     QCOMPARE(messageTexts(bridge).size(), 500);
 
     // The 501st append reaches 500 separators and drops the two oldest lines.
-    bridge.appendMessage(QStringLiteral("501"));
+    bridge.messages().append(QStringLiteral("501"));
     QStringList texts = messageTexts(bridge);
     QCOMPARE(texts.size(), 499);
     QCOMPARE(texts.first(), QStringLiteral("3"));
     QCOMPARE(texts.last(), QStringLiteral("501"));
 
-    bridge.appendMessage(QStringLiteral("502"));
+    bridge.messages().append(QStringLiteral("502"));
     QCOMPARE(messageTexts(bridge).size(), 500);
-    bridge.appendMessage(QStringLiteral("503"));
+    bridge.messages().append(QStringLiteral("503"));
     texts = messageTexts(bridge);
     QCOMPARE(texts.size(), 499);
     QCOMPARE(texts.first(), QStringLiteral("5"));
@@ -283,8 +283,8 @@ void TestBridge::messageLogChangedArrivesOncePerChangeAfterReturn()
     bridge.clearMessages();
     QCoreApplication::processEvents();
     QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
-    bridge.appendMessage(QStringLiteral("one"));
-    bridge.appendMessage(QStringLiteral("two"));
+    bridge.messages().append(QStringLiteral("one"));
+    bridge.messages().append(QStringLiteral("two"));
     QCOMPARE(changed.count(), 0);
     QTRY_COMPARE(changed.count(), 2);
 

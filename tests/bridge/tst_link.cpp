@@ -192,7 +192,7 @@ void TestLink::quickReopenSendsOneReadAndOneQuery()
     QVERIFY(bridge.openSerial(sim.portName(), 921600));   // before the first open's requests are due
     // Requests go in the order they fall due: once the reopen has sent its last one, a request the first open
     // left behind would have gone before it.
-    QTRY_COMPARE_WITH_TIMEOUT(bridge.linkSession().scheduledCount(), 0, ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(bridge.serialLink().session().scheduledCount(), 0, ProcessWaitMs);
     QCOMPARE(messageTexts(bridge).count(QStringLiteral("Reading parameters...")), 1);
     QCOMPARE(messageTexts(bridge).count(QStringLiteral("Querying version...")), 1);
     // The simulator heard each once; the query went last.
@@ -220,9 +220,9 @@ void TestLink::replyBehindFalseSyncIsHandledAtOnce()
     versions[3] = 1;
     versions[7] = 2;
     const QByteArray reply = buildFrameV1(0x00, 0x02, versions);
-    direct.onRawBytes(falseFrameStart() + reply.chopped(1));
+    direct.serialLink().receive(falseFrameStart() + reply.chopped(1));
     QCOMPARE(direct.tavoxFirmwareVersion(), QStringLiteral("-"));
-    direct.onRawBytes(reply.right(1));
+    direct.serialLink().receive(reply.right(1));
     QCOMPARE(direct.tavoxFirmwareVersion(), QStringLiteral("2.0.0.0"));
 }
 
@@ -254,9 +254,9 @@ void TestLink::floodOfUnknownRepliesLeavesTheLogReadable()
     // Three seconds of the flood, counted in frames: a busy machine gives the tool less time, not less work
     // for each frame.
     const qint64 cpuBefore = cpuTimeMs();
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.receiveStatistics().frames >= 3000, ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.serialLink().statistics().frames >= 3000, ProcessWaitMs);
     const qint64 cpuUsed = cpuTimeMs() - cpuBefore;
-    const qint64 frames = qint64(bridge.receiveStatistics().frames);
+    const qint64 frames = qint64(bridge.serialLink().statistics().frames);
     // A flood once cost a whole core; at 1000 frames a second each may take 0.3 ms.
     QVERIFY2(cpuUsed * 1000 < frames * 300, qPrintable(QStringLiteral("%1 ms for %2 frames").arg(cpuUsed).arg(frames)));
     QTRY_COMPARE_WITH_TIMEOUT(bridge.tavoxFirmwareVersion(), QStringLiteral("9.8.7.6"), ProcessWaitMs);   // still answers

@@ -77,10 +77,10 @@ void TestReceive::randomInputInAnyPiecesGivesEveryFrameOnce()
         QRandomGenerator pieces(pieceSeed);
         for (int offset = 0; offset < stream.bytes.size();) {
             const int piece = 1 + pieces.bounded(4096);
-            link.bridge.onRawBytes(stream.bytes.mid(offset, piece));
+            link.bridge.serialLink().receive(stream.bytes.mid(offset, piece));
             offset += piece;
-            QVERIFY2(link.bridge.receiveBuffer().size() <= ReceiveBufferBound,
-                     qPrintable(QString::number(link.bridge.receiveBuffer().size())));
+            QVERIFY2(link.bridge.serialLink().receiveBuffer().size() <= ReceiveBufferBound,
+                     qPrintable(QString::number(link.bridge.serialLink().receiveBuffer().size())));
         }
         QTRY_COMPARE(link.pitches.size(), stream.pitches.size());
         QCOMPARE(link.pitches, stream.pitches);
@@ -99,7 +99,7 @@ void TestReceive::burstYieldsToTheEventLoop()
     connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
     tick.start();
 
-    link.bridge.onRawBytes(stream.bytes);
+    link.bridge.serialLink().receive(stream.bytes);
     QVERIFY2(link.pitches.size() < stream.pitches.size(), "the whole burst was handled in one go");
     QTRY_COMPARE_WITH_TIMEOUT(link.pitches.size(), stream.pitches.size(), 60000);
     QVERIFY(ticks > 0);

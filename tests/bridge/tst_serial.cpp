@@ -306,10 +306,10 @@ void TestSerial::reopenDropsHalfReceivedFrame()
     QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
     const QByteArray frame = buildFrameV0(0xC1, QByteArray(22, '\1'));
     QVERIFY(pty.write(frame.left(10)));
-    QTRY_COMPARE(bridge.receiveBuffer().size(), 10);
+    QTRY_COMPARE(bridge.serialLink().receiveBuffer().size(), 10);
 
     QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
-    QVERIFY(bridge.receiveBuffer().isEmpty());
+    QVERIFY(bridge.serialLink().receiveBuffer().isEmpty());
     QVERIFY(!bridge.hbReceived());
 }
 
@@ -322,7 +322,7 @@ void TestSerial::sendFrameWritesDiagnosticAndBytes()
     // A command the bridge never sends by itself, written before the open's own requests are due: the line
     // starts with it however late those come.
     const QByteArray frame = QByteArray::fromHex("AA0700B142C90D");
-    QVERIFY(bridge.sendFrame(frame));
+    QVERIFY(bridge.serialLink().send(frame));
     QCOMPARE(capture.linesContaining(QStringLiteral("[DIAG-HEX]")).size(), 1);
     QVERIFY(capture.lines().last().endsWith(QStringLiteral("] [DIAG-HEX] TX(7B): AA 07 00 B1 42 C9 0D")));
     QTRY_VERIFY(pty.received().size() >= frame.size());
@@ -335,7 +335,7 @@ void TestSerial::sendFrameRefusesWhileClosed()
     bridge.setLanguage(QStringLiteral("en"));
     bridge.clearMessages();
     MessageCapture capture;
-    QVERIFY(!bridge.sendFrame(QByteArray::fromHex("AA0700B1C0496C")));
+    QVERIFY(!bridge.serialLink().send(QByteArray::fromHex("AA0700B1C0496C")));
     QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });
     QVERIFY(capture.linesContaining(QStringLiteral("[DIAG-HEX]")).isEmpty());
 }

@@ -112,7 +112,7 @@ void TestTelemetryE2e::unsolicitedRepliesMoveNothing()
         }
         return found;
     };
-    QSignalSpy ignored(&bridge.upgradeDriver(), &UpgradeDriver::diagnostic);
+    QSignalSpy ignored(&bridge.upgrade().driver(), &UpgradeDriver::diagnostic);
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().count(QStringLiteral("TX erase done")) >= 4, ProcessWaitMs);
     QVERIFY(upgradeMessages().isEmpty());

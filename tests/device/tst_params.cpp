@@ -140,7 +140,7 @@ public:
     QStringList commands()
     {
         // 0x42 is never used by the controller: once it arrives, all sent before it has too.
-        bridge.sendFrame(buildFrameV0(0x42, QByteArray()));
+        bridge.serialLink().send(buildFrameV0(0x42, QByteArray()));
         if (!QTest::qWaitFor([this] { return sent.value(sent.size() - 1) == QLatin1String("42"); }))
             return { QStringLiteral("fence lost") };
         const QStringList commandFrames = sent.filter(QStringLiteral(" "));
@@ -551,7 +551,7 @@ void TestParams::timedSequences()
     // Closing the port drops the rest of the sequence: no Reboot is attempted, no reads follow.
     compareTimeline(noReboot, start, QStringLiteral("A0@0 90@500"));
     QCOMPARE(messageTexts(noReboot.bridge).count(QStringLiteral("Please open serial port first")), 0);
-    QCOMPARE(noReboot.bridge.linkSession().scheduledCount(), 0);
+    QCOMPARE(noReboot.bridge.serialLink().session().scheduledCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestParams)

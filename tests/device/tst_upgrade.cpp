@@ -237,7 +237,7 @@ void TestUpgrade::lateAndRepeatedRepliesAdvanceOnce()
     UpgradeSession ahead;
     bringTo(ahead, State::Transferring);
     const UpgradeSession::Reaction mismatch = ahead.onDataAck(5);
-    QCOMPARE(mismatch.messages.value(0).en, QStringLiteral("Upgrade seq mismatch, resending packet 1"));
+    QCOMPARE(mismatch.messages.value(0).text.en, QStringLiteral("Upgrade seq mismatch, resending packet 1"));
     QCOMPARE(mismatch.frame, ahead.dataFrame());
 
     QVERIFY(session.onVerifyResult(Verified).verified);
@@ -276,7 +276,7 @@ void TestUpgrade::resendsThenGivesUp()
         QCOMPARE(session.onReplyTimeout().frame, start);
     const UpgradeSession::Reaction abort = session.onReplyTimeout();
     QVERIFY(abort.endsUpgrade && abort.frame.isEmpty() && !session.awaitingReply());
-    QCOMPARE(abort.messages.value(0).en, QStringLiteral("Upgrade timed out, aborted"));
+    QCOMPARE(abort.messages.value(0).text.en, QStringLiteral("Upgrade timed out, aborted"));
     QVERIFY(session.onStartReply(Accepted).ignored);   // the late answer finds nothing to continue
     QVERIFY(session.onReplyTimeout().frame.isEmpty());
 }
@@ -286,7 +286,8 @@ void TestUpgrade::driverEndsWithTheLink()
     UpgradeDriver driver;
     driver.setReplyTimeouts({50, 50, 50});
     QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
-    QSignalSpy messages(&driver, &UpgradeDriver::message);
+    QVector<Message> messages;
+    connect(&driver, &UpgradeDriver::message, this, [&messages](const Message &message) { messages << message; });
     QSignalSpy activeChanged(&driver, &UpgradeDriver::activeChanged);
     driver.load(counting(200));
     driver.begin();
@@ -298,7 +299,9 @@ void TestUpgrade::driverEndsWithTheLink()
     QVERIFY(!driver.active());
     QCOMPARE(driver.progress(), 0);
     QCOMPARE(activeChanged.count(), 2);
-    QCOMPARE(messages.last().value(1).toString(), QStringLiteral("Upgrade aborted: serial port closed"));
+    QCOMPARE(messages.last().text.en, QStringLiteral("Upgrade aborted: serial port closed"));
+    QCOMPARE(messages.last().meaning.kind, MessageKind::Error);
+    QCOMPARE(messages.last().meaning.topic, MessageTopic::UpgradeFailed);
     QTest::qWait(200);   // four watchdog periods: nothing may be resent
     driver.handleReply(ParsedFrame{1, Cmd::StartReply, 0, 0, Cmd::StartReply, Accepted, true});
     QCOMPARE(sent.count(), 2);

@@ -96,7 +96,7 @@ public slots:
         engine->rootContext()->setContextProperty(QStringLiteral("upgradeRig"), new UpgradeRig(bridge, engine));
         if (!m_sims.back()->start() || !bridge.openSerial(m_sims.back()->portName(), Baud))
             qFatal("no simulated controller for the Qt Quick tests");
-        QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0, ProcessWaitMs);
     }
 
 private:

@@ -32,23 +32,23 @@ struct Rig
         bridge.setLanguage(QStringLiteral("en"));
         if (!sim.start() || !bridge.openSerial(sim.portName(), Baud))
             return false;
-        return QTest::qWaitFor([this] { return bridge.paramBlocksReceived() > 0
+        return QTest::qWaitFor([this] { return bridge.parameters().blocksReceived() > 0
                                                && bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 10000);
     }
 
     // Asks the controller for its block and waits for the answer.
     bool reread()
     {
-        const int before = bridge.paramBlocksReceived();
+        const int before = bridge.parameters().blocksReceived();
         return QTest::qWaitFor([&] {
-            if (bridge.paramBlocksReceived() > before)
+            if (bridge.parameters().blocksReceived() > before)
                 return true;
             bridge.tavoxReadParams();
-            return QTest::qWaitFor([&] { return bridge.paramBlocksReceived() > before; }, 1000);
+            return QTest::qWaitFor([&] { return bridge.parameters().blocksReceived() > before; }, 1000);
         }, 10000);
     }
 
-    int value(const QString &field) const { return ParamFile::value(bridge.paramBlock(), field); }
+    int value(const QString &field) const { return ParamFile::value(bridge.parameters().block(), field); }
 
     SimProcess sim;
     AppBridge bridge;
@@ -220,7 +220,7 @@ void TestBackup::restoreRefusesMalformedAndForeignFiles()
 
     ParamFile::Contents base;
     base.form = ParamBlockForm::Base;
-    base.block = rig.bridge.paramBlock();
+    base.block = rig.bridge.parameters().block();
     base.block.pitchMaxSpeed = 1;
     const QString foreign = dir.filePath(QStringLiteral("base.json"));
     QString error;
@@ -245,7 +245,7 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
         suggested = suggestion;
         return mode == FileDialogMode::Save ? backupPath : QString();
     });
-    const ParamBlock original = rig.bridge.paramBlock();
+    const ParamBlock original = rig.bridge.parameters().block();
 
     backup.backUp();
     QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), 10000);
@@ -258,7 +258,7 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     rig.bridge.tavoxWriteGimbalConfig(original.fpvMode, 11, 22, 33);
     rig.bridge.tavoxWriteCameraPosition(1);
     rig.bridge.tavoxWriteTorque(original.pitchMaxTorque + 100, original.rollMaxTorque, original.yawMaxTorque);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.linkSession().scheduledCount(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.serialLink().session().scheduledCount(), 0, 10000);
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
 
@@ -349,7 +349,7 @@ void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
 
     ParamFile::Contents file = paramFileContentsOf(rig.bridge);
-    file.block.cameraPosition = rig.bridge.paramBlock().cameraPosition == 0 ? 1 : 0;
+    file.block.cameraPosition = rig.bridge.parameters().block().cameraPosition == 0 ? 1 : 0;
     const QString path = dir.filePath(QStringLiteral("camera.json"));
     QString error;
     QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
@@ -448,7 +448,7 @@ void TestBackup::servicesTakeNothingReadBeforeTheReopen()
     QVERIFY(backup.lastPath().isEmpty());
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
 
-    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
     rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
     QVERIFY(rig.bridge.tavoxUpgrading());
     QVERIFY(snapshot.snapshots().files().isEmpty());
@@ -529,7 +529,7 @@ void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
     UpgradeMonitor monitor(rig.bridge);
     SimProcess answering(AnsweringController);
     QVERIFY(answering.start());
-    QSignalSpy completed(&rig.bridge.upgradeDriver(), &UpgradeDriver::completed);
+    QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
     rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
     QCOMPARE(snapshot.snapshots().files().size(), 1);
     QVERIFY(completed.wait(ProcessWaitMs));
@@ -578,7 +578,7 @@ void TestBackup::restoreTableIsWrittenOnlyToItsController()
     QCOMPARE(messageTexts(rig.bridge).last(),
              QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
                             "nothing was written. Open the file again"));
-    QVERIFY(rig.bridge.waitForFramesWritten(ProcessWaitMs));
+    QVERIFY(rig.bridge.serialLink().waitForFramesWritten(ProcessWaitMs));
     QVERIFY(rig.reread());   // every frame sent before it has reached the controller
     QCOMPARE(requestsBesidesReads(answering), QString());
 }
@@ -599,15 +599,15 @@ void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
     });
     SimProcess answering(AnsweringController);
     QVERIFY(answering.start());
-    const int blocksBefore = rig.bridge.paramBlocksReceived();
+    const int blocksBefore = rig.bridge.parameters().blocksReceived();
     QObject switcher;
     connect(&rig.bridge, &AppBridge::tavoxParamsChanged, &switcher, [&] {
-        if (rig.bridge.paramBlocksReceived() > blocksBefore && rig.bridge.portName() != answering.portName())
+        if (rig.bridge.parameters().blocksReceived() > blocksBefore && rig.bridge.serialLink().portName() != answering.portName())
             rig.bridge.openSerial(answering.portName(), Baud);
     });
 
     backup.backUp();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bridge.serialLink().portName() == answering.portName() && !backup.busy(), ProcessWaitMs);
     QVERIFY(runTimersDueWithin(0));   // the block's own delivery to the backup
     QCOMPARE(dialogs, 0);
     QVERIFY(!QFileInfo::exists(path));

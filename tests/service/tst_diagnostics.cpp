@@ -165,9 +165,9 @@ void TestDiagnostics::linkFiguresCountInjectedNoise()
     QVERIFY(health.sinceHeartbeatMs() >= 0 && health.sinceHeartbeatMs() < LinkHealth::LostAfterMs);
     // The figures are the receive path's own counters.
     const LinkFigures &sampled = health.sample();
-    QCOMPARE(sampled.total.resyncBytes, bridge.receiveStatistics().resyncBytes);
+    QCOMPARE(sampled.total.resyncBytes, bridge.serialLink().statistics().resyncBytes);
     QCOMPARE(sampled.total.crcFailures + sampled.total.headerSumFailures,
-             bridge.receiveStatistics().crcFailures + bridge.receiveStatistics().headerSumFailures);
+             bridge.serialLink().statistics().crcFailures + bridge.serialLink().statistics().headerSumFailures);
 
     bridge.closeSerial();
     QVERIFY(!health.portOpen());
@@ -282,7 +282,7 @@ void TestDiagnostics::archiveHoldsLogsParametersVersionsAndConfiguration()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0 && bridge.tavoxFirmwareVersion() != QLatin1String("-"),
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0 && bridge.tavoxFirmwareVersion() != QLatin1String("-"),
                              10000);
 
     QTemporaryDir dir;
@@ -330,8 +330,8 @@ void TestDiagnostics::archiveHoldsLogsParametersVersionsAndConfiguration()
     ParamFile::Problem problem;
     QVERIFY(ParamFile::fromJson(entry(QStringLiteral("parameters.json")).toUtf8(), parameters, problem));
     QCOMPARE(parameters.form, ParamBlockForm::Crsf);
-    QCOMPARE(parameters.block.sbusLockCh, bridge.paramBlock().sbusLockCh);
-    QCOMPARE(parameters.block.yawMaxTorque, bridge.paramBlock().yawMaxTorque);
+    QCOMPARE(parameters.block.sbusLockCh, bridge.parameters().block().sbusLockCh);
+    QCOMPARE(parameters.block.yawMaxTorque, bridge.parameters().block().yawMaxTorque);
 }
 
 void TestDiagnostics::archiveThatCannotBeWrittenIsReported()

@@ -171,7 +171,7 @@ Outcome saveJournal(const QString &folder, const std::function<void()> &beforeSa
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     for (int i = 0; i < 10; ++i)
-        bridge.appendMessage(QStringLiteral("Parameters read from the controller, time %1").arg(i));
+        bridge.messages().append(QStringLiteral("Parameters read from the controller, time %1").arg(i));
     MessageJournal journal(bridge);
     journal.setFileNameChooser([&](const QString &, const QString &) {
         return QDir(folder).filePath(QStringLiteral("messages.txt"));

@@ -2,6 +2,19 @@
 
 #include <QMetaProperty>
 
+FakeBridge::FakeBridge(QObject *parent)
+    : CalibrationDevice(parent)
+{
+    connect(this, &FakeBridge::accelCaliStateChanged, this, &CalibrationDevice::accelCaliReported);
+    connect(this, &FakeBridge::serialOpenedChanged, this, &CalibrationDevice::linkOpenChanged);
+    connect(this, &FakeBridge::languageChanged, this, &CalibrationDevice::languageSwitched);
+}
+
+QString FakeBridge::localized(const QString &zh, const QString &en) const
+{
+    return m_language == QLatin1String("zh") ? zh : en;
+}
+
 void FakeBridge::record(const char *name, const QVariantList &args)
 {
     m_calls.append({QString::fromLatin1(name), args});

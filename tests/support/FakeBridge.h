@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/CalibrationDevice.h"
+
 #include <QObject>
 #include <QPair>
 #include <QStringList>
@@ -10,8 +12,9 @@
 // test can put a panel into any state. The invokables the documents call only
 // record themselves (see callNames and lastArgs); openSerial answers
 // `openSerialResult`. A test emits a change signal by calling it, e.g.
-// appBridge.tavoxParamsChanged().
-class FakeBridge : public QObject
+// appBridge.tavoxParamsChanged(). It stands in for the bridge under a
+// calibration guide as well, asked as the bridge is.
+class FakeBridge : public CalibrationDevice
 {
     Q_OBJECT
 
@@ -87,7 +90,12 @@ class FakeBridge : public QObject
     Q_PROPERTY(bool        openSerialResult     MEMBER m_openSerialResult     NOTIFY openSerialResultChanged)
 
 public:
-    using QObject::QObject;
+    explicit FakeBridge(QObject *parent = nullptr);
+
+    bool linkOpen() const override { return m_serialOpened; }
+    int accelCaliState() const override { return m_accelCaliState; }
+    QString localized(const QString &zh, const QString &en) const override;
+    void requestAccelCalibration() override { tavoxSendCalibration(AccelCalibrationCommand); }
 
     Q_INVOKABLE QStringList callNames() const;
     // Arguments of the latest call of that name; undefined when there was none.

@@ -35,8 +35,7 @@ class TestOperator : public QObject
 
 private slots:
     void init();
-    void messagesTakeTheirKindFromTheTable_data();
-    void messagesTakeTheirKindFromTheTable();
+    void messagesCarryTheirMeaning();
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
     void lineWithoutControllerIsNoAnswer();
@@ -57,37 +56,55 @@ void TestOperator::init()
     QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg"));
 }
 
-void TestOperator::messagesTakeTheirKindFromTheTable_data()
+// The meanings the bridge's own messages carry, as the journal shows them.
+void TestOperator::messagesCarryTheirMeaning()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("topic");
-    const int info = int(MessageKind::Info), ok = int(MessageKind::Success), error = int(MessageKind::Error);
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    QVector<MessageEntry> entries;
+    connect(&bridge.messages(), &MessageLog::entryAdded, this, [&entries](const MessageEntry &entry) { entries << entry; });
 
-    QTest::newRow("read en") << "Parameters read OK" << ok << int(MessageTopic::ParamsRead);
-    QTest::newRow("read zh") << "参数读取成功" << ok << int(MessageTopic::ParamsRead);
-    QTest::newRow("ack en") << "Max Torque succeeded" << ok << int(MessageTopic::CommandReply);
-    QTest::newRow("ack zh") << "力矩设置指令成功" << ok << int(MessageTopic::CommandReply);
-    QTest::newRow("accel step") << "Accel Calib: FRONT" << info << int(MessageTopic::CommandReply);
-    QTest::newRow("accel done zh") << "加速度计校准成功" << ok << int(MessageTopic::CommandReply);
-    QTest::newRow("version") << "Firmware: 1.0.0.60, Boot: 2.0" << ok << int(MessageTopic::VersionReply);
-    QTest::newRow("refused zh") << "请您先打开串口" << error << int(MessageTopic::PortRequired);
-    QTest::newRow("open failed") << "Failed to open serial port: /dev/x" << error << int(MessageTopic::None);
-    QTest::newRow("upgrade abort zh") << "升级已中止：串口已关闭" << error << int(MessageTopic::UpgradeFailed);
-    QTest::newRow("verify failed") << "Upgrade verification failed: sig=OK, md5=FAIL" << error
-                                   << int(MessageTopic::UpgradeFailed);
-    QTest::newRow("reading") << "Reading parameters..." << info << int(MessageTopic::None);
-    // a word that sounds like an error is not an error unless it is one of ours
-    QTest::newRow("not ours") << "failed to be an error" << info << int(MessageTopic::None);
-    QTest::newRow("text inside") << "xParameters read OK" << info << int(MessageTopic::None);
-}
+    bridge.tavoxReadParams();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.last().text, QStringLiteral("Please open serial port first"));
+    QCOMPARE(entries.last().meaning.kind, MessageKind::Error);
+    QCOMPARE(entries.last().meaning.topic, MessageTopic::PortRequired);
+    QCOMPARE(entries.last().meaning.answers, OperatorAction::AnyDeviceAction);
 
-void TestOperator::messagesTakeTheirKindFromTheTable()
-{
-    QFETCH(QString, text);
-    const MessageClass found = classifyMessage(text);
-    QTEST(int(found.kind), "kind");
-    QTEST(int(found.topic), "topic");
+    QVERIFY(!bridge.openSerial(QStringLiteral("/nonexistent/tty"), Baud));
+    QVERIFY(entries.last().text.startsWith(QStringLiteral("Link status: ")));
+    QCOMPARE(entries.last().meaning.kind, MessageKind::Info);
+    QCOMPARE(entries.at(entries.size() - 2).text, QStringLiteral("Failed to open serial port: /nonexistent/tty"));
+    QCOMPARE(entries.at(entries.size() - 2).meaning.kind, MessageKind::Error);
+    QCOMPARE(entries.at(entries.size() - 2).meaning.answers, OperatorAction::None);
+
+    SimProcess sim({QStringLiteral("--firmware"), QStringLiteral("1.0.0.60")});
+    QVERIFY(sim.start());
+    entries.clear();
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    const auto meaningOf = [&entries](const QString &text) {
+        for (const MessageEntry &entry : entries) {
+            if (entry.text.startsWith(text))
+                return entry.meaning;
+        }
+        return MessageMeaning { MessageKind::Info, MessageTopic::None, 0xFFFF };
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(meaningOf(QStringLiteral("Firmware: 1.0.0.60")).answers == OperatorAction::VersionQuery,
+                             ProcessWaitMs);
+    QCOMPARE(meaningOf(QStringLiteral("Firmware: ")).kind, MessageKind::Success);
+    QCOMPARE(meaningOf(QStringLiteral("Firmware: ")).topic, MessageTopic::VersionReply);
+    QCOMPARE(meaningOf(QStringLiteral("Serial port opened: ")).kind, MessageKind::Success);
+    QCOMPARE(meaningOf(QStringLiteral("Reading parameters...")).kind, MessageKind::Info);
+    const MessageMeaning read = meaningOf(QStringLiteral("Parameters read OK"));
+    QCOMPARE(read.kind, MessageKind::Success);
+    QCOMPARE(read.topic, MessageTopic::ParamsRead);
+    QCOMPARE(read.answers, OperatorAction::Read | OperatorAction::Command);
+
+    bridge.tavoxWriteTorque(100, 200, 300);
+    QCOMPARE(meaningOf(QStringLiteral("Torque settings written")).kind, MessageKind::Success);
+    QTRY_COMPARE_WITH_TIMEOUT(meaningOf(QStringLiteral("Max Torque succeeded")).topic, MessageTopic::CommandReply,
+                              ProcessWaitMs);
+    QCOMPARE(meaningOf(QStringLiteral("Max Torque succeeded")).kind, MessageKind::Success);
 }
 
 void TestOperator::linkFollowsTheController()
@@ -217,9 +234,9 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(monitor.valuesNote().isEmpty());
 
     // a write updates the bridge's copy but is no read
-    const int blocks = bridge.paramBlocksReceived();
+    const int blocks = bridge.parameters().blocksReceived();
     bridge.tavoxWriteCameraPosition(0);
-    QCOMPARE(bridge.paramBlocksReceived(), blocks);
+    QCOMPARE(bridge.parameters().blocksReceived(), blocks);
 
     bridge.closeSerial();
     QVERIFY(monitor.valuesKnown() && !monitor.valuesLive());
@@ -342,7 +359,7 @@ void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
 {
     AppBridge bridge;
     bridge.tavoxOnStartup();    // the hint to open a port: not an error
-    bridge.appendMessage(QStringLiteral("two lines\nof one entry"));
+    bridge.messages().append(QStringLiteral("two lines\nof one entry"));
     // written before the journal existed, and kept
     MessageJournal journal(bridge);
     QCOMPARE(journal.count(), 3);
@@ -378,7 +395,7 @@ void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
     QCOMPARE(journal.data(journal.index(6), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
 
     for (int i = 0; i < MessageJournal::MaxEntries + 10; ++i)
-        bridge.appendMessage(QString::number(i));
+        bridge.messages().append(QString::number(i));
     QCOMPARE(journal.count(), MessageJournal::MaxEntries);
     journal.clear();
     QCOMPARE(journal.count(), 0);
@@ -410,7 +427,7 @@ void TestOperator::feedbackFollowsTheAction()
     SimProcess sim;
     QVERIFY(sim.start());
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.paramBlocksReceived() > 0, ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0, ProcessWaitMs);
     const QString torque = QStringLiteral("torque");
     feedback.begin(torque, ActionFeedback::CommandReply);
     bridge.tavoxWriteTorque(100, 200, 300);
@@ -421,36 +438,40 @@ void TestOperator::feedbackFollowsTheAction()
 void TestOperator::onlyTheActionsOwnErrorsFailIt_data()
 {
     QTest::addColumn<int>("awaits");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<unsigned>("answers");
     QTest::addColumn<bool>("fails");
     const int read = ActionFeedback::ParamsRead, command = ActionFeedback::CommandReply,
               version = ActionFeedback::VersionReply;
 
-    QTest::newRow("read refused") << read << "Please open serial port first" << true;
-    QTest::newRow("command refused") << command << "Please open serial port first" << true;
-    QTest::newRow("query refused") << version << "Please open serial port first" << true;
-    QTest::newRow("read, log not saved") << read << "Messages could not be saved: /x" << false;
-    QTest::newRow("command, settings not saved") << command << "Settings could not be saved: /x" << false;
-    QTest::newRow("command, upgrade resend") << command << "No upgrade reply, resending 3" << false;
-    QTest::newRow("query, upgrade aborted") << version << "Upgrade aborted: serial port closed" << false;
-    QTest::newRow("read, unknown reply") << read << "Unknown v1 gimbal reply 0x7" << false;
-    QTest::newRow("read, other port failed") << read << "Failed to open serial port: /dev/x" << false;
+    QTest::newRow("read refused") << read << OperatorAction::AnyDeviceAction << true;
+    QTest::newRow("command refused") << command << OperatorAction::AnyDeviceAction << true;
+    QTest::newRow("query refused") << version << OperatorAction::AnyDeviceAction << true;
+    QTest::newRow("read, nobody's") << read << OperatorAction::None << false;
+    QTest::newRow("command, upgrade's") << command << OperatorAction::Upgrade << false;
+    QTest::newRow("query, upgrade's") << version << OperatorAction::Upgrade << false;
+    QTest::newRow("read, command's") << read << OperatorAction::Command << false;
+    QTest::newRow("command, read's or command's") << command << (OperatorAction::Read | OperatorAction::Command) << true;
 }
 
 void TestOperator::onlyTheActionsOwnErrorsFailIt()
 {
     QFETCH(int, awaits);
-    QFETCH(QString, error);
+    QFETCH(unsigned, answers);
     QFETCH(bool, fails);
     AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
     MessageJournal journal(bridge);
     ActionFeedback feedback(bridge, journal);
     const QString action = QStringLiteral("action");
     feedback.begin(action, ActionFeedback::Awaits(awaits));
-    bridge.appendMessage(error);
+    const QString info = QStringLiteral("no error");
+    bridge.messages().report(Message::info(info, info, MessageTopic::None, answers));
+    QCOMPARE(feedback.state(action), ActionFeedback::Working);
+    const QString error = QStringLiteral("an error");
+    bridge.messages().report(Message::error(error, error, MessageTopic::None, answers));
     QCOMPARE(feedback.state(action), fails ? ActionFeedback::Failed : ActionFeedback::Working);
     if (fails)
-        QVERIFY(feedback.text(action).endsWith(error));
+        QCOMPARE(feedback.text(action), QStringLiteral("Failed: an error"));
 }
 
 void TestOperator::upgradePanelStates()

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "device/ChannelSettings.h"
+#include "device/CommandPacking.h"
+#include "device/DeviceLink.h"
+#include "device/MessageSink.h"
+#include "device/ParamBlock.h"
+
+#include <QObject>
+
+#include <functional>
+
+// The controller's parameters as the tool keeps them: read from the controller,
+// written channel map by channel map with the activation and reboot that apply
+// a map, and the command replies, the accelerometer calibration's progress
+// among them. A write is refused while the link is closed, and kept only once
+// the port took it.
+class ParameterCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    ParameterCommands(DeviceLink &link, MessageSink &messages, QObject *parent = nullptr);
+
+    const ParamBlock &block() const { return m_params; }
+    // The PWM receiver has no roll channel: the window shows the pitch channel's.
+    int pwmRollCh() const { return m_pwmRollCh; }
+    int pwmLockCh() const { return m_pwmLockCh; }
+    // Parameter blocks accepted from the controller since construction; a write's own update does not count.
+    int blocksReceived() const { return m_blocksReceived; }
+    // -1 before the first progress report.
+    int accelCaliState() const { return m_accelCaliState; }
+
+    void readParams();
+    void handleParamBlock(const QByteArray &payload);
+    void handleCommandReply(const QByteArray &payload);
+
+    void writeChannels(Receiver receiver, const ChannelSettings &settings);
+    void writeDirections(Receiver receiver, int pitchDir, int rollDir, int yawDir);
+    void writePhotoVideoChannels(int photoCh, int videoCh);
+    // Reported as written only when the port took both frames.
+    void writeGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed);
+    void writeCameraPosition(int position);
+    void writeTorque(int pitchTorque, int rollTorque, int yawTorque);
+
+    // Called with the sub-command byte of every command reply, after it was
+    // handled: the only sign that a command without a visible effect (a
+    // calibration) was answered.
+    using CommandReplyObserver = std::function<void(quint8 subCommand)>;
+    void setCommandReplyObserver(CommandReplyObserver observer);
+
+signals:
+    void paramsChanged();
+    void accelCaliStateChanged();
+
+private:
+    void reportWritten(const TextPair &text);
+    void logParamBlockReceived(const QByteArray &payload, const ParamBlock &decoded);
+    bool sendCommand(const CommandWords &command);
+    void logCrsfWrite(const ChannelSettings &settings, const CommandWords &command);
+    void activateAfterWrite();
+    void rebootAfterActivate();
+    void rebootAfterTorque();
+    void reportCommandReply(const QByteArray &payload);
+    void handleAccelProgress(const QByteArray &payload);
+
+    DeviceLink &m_link;
+    MessageSink &m_messages;
+    ParamBlock m_params;
+    int m_pwmRollCh = 1;
+    int m_pwmLockCh = 1;
+    int m_blocksReceived = 0;
+    qint32 m_accelCaliState = -1;
+    CommandReplyObserver m_commandReplyObserver;
+};
