@@ -3,20 +3,10 @@
 #include "device/ControllerTelemetry.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
+#include "support/TestFiles.h"
 
 #include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-// Bytes 1, 2, 3, ... so that every field decodes to a distinct non-zero value.
-QByteArray counting(int length)
-{
-    QByteArray bytes;
-    for (int i = 0; i < length; ++i)
-        bytes.append(char(i + 1));
-    return bytes;
-}
-}
 
 class TestControllerTelemetry : public QObject
 {
@@ -62,18 +52,18 @@ void TestControllerTelemetry::heartbeatIsKeptWholeAndLoggedOncePerLink()
     ControllerTelemetry telemetry(link, messages);
     QSignalSpy changed(&telemetry, &ControllerTelemetry::heartbeatChanged);
 
-    telemetry.handleHeartbeat(counting(21));   // too short: nothing
+    telemetry.handleHeartbeat(countingBytes(21));   // too short: nothing
     QVERIFY(!telemetry.heartbeatReceived());
     QCOMPARE(changed.count(), 0);
 
-    telemetry.handleHeartbeat(counting(61));
+    telemetry.handleHeartbeat(countingBytes(61));
     QVERIFY(telemetry.heartbeatReceived());
     QCOMPARE(telemetry.heartbeat().pitch, qint16(1 | 2 << 8));
     QVERIFY(telemetry.heartbeat().crsfValuePresent);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(messages.diagnostics.size(), 1);
 
-    telemetry.handleHeartbeat(counting(22));
+    telemetry.handleHeartbeat(countingBytes(22));
     QVERIFY(!telemetry.heartbeat().crsfValuePresent);   // each heartbeat replaces the last one whole
     QCOMPARE(messages.diagnostics.size(), 1);
 
@@ -82,7 +72,7 @@ void TestControllerTelemetry::heartbeatIsKeptWholeAndLoggedOncePerLink()
     QCOMPARE(telemetry.heartbeat().pitch, qint16(0));
     QCOMPARE(changed.count(), 3);
     messages.hearsDiagnostics = false;
-    telemetry.handleHeartbeat(counting(22));
+    telemetry.handleHeartbeat(countingBytes(22));
     QCOMPARE(messages.diagnostics.size(), 1);   // nobody listens: not even built
     QVERIFY(messages.messages.isEmpty());
 }
@@ -95,11 +85,11 @@ void TestControllerTelemetry::versionReplyIsNotedAndAnswersTheQuery()
     QSignalSpy changed(&telemetry, &ControllerTelemetry::versionsChanged);
     QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("-"));
 
-    telemetry.handleVersionReply(counting(7));
+    telemetry.handleVersionReply(countingBytes(7));
     QCOMPARE(changed.count(), 0);
     QCOMPARE(link.versionsNoted, 0);
 
-    telemetry.handleVersionReply(counting(8));
+    telemetry.handleVersionReply(countingBytes(8));
     QCOMPARE(telemetry.bootVersion(), QStringLiteral("4.3.2.1"));
     QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("8.7.6.5"));
     QCOMPARE(link.versionsNoted, 1);

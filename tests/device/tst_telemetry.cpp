@@ -8,6 +8,7 @@
 #include "protocol/FrameCodec.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
+#include "support/TestFiles.h"
 #include "support/PseudoTerminal.h"
 
 #include <QtTest>
@@ -17,14 +18,6 @@
 namespace Cmd = UpgradeCommand;
 
 namespace {
-// Bytes 1, 2, 3, ... so that every field decodes to a distinct non-zero value.
-QByteArray counting(int length)
-{
-    QByteArray bytes;
-    for (int i = 0; i < length; ++i)
-        bytes.append(char(i + 1));
-    return bytes;
-}
 
 // The bridge on one end of a fresh pseudo-terminal; on the other the controller's side of an
 // upgrade, which answers each request at once unless its reply was taken out of `replies`.
@@ -107,7 +100,7 @@ void TestTelemetry::decodesHeartbeatBlocksByLength()
     QFETCH(int, blocks);
     HeartbeatRecord record;
     record.pitch = 77;   // a failed decode must not leave old values behind
-    QCOMPARE(decodeHeartbeat(counting(length), record), blocks > 0);
+    QCOMPARE(decodeHeartbeat(countingBytes(length), record), blocks > 0);
     const auto field = [blocks](int block, int at) { return qint16(blocks >= block ? (at + 1) | (at + 2) << 8 : 0); };
     QCOMPARE(record.pitch, field(1, 0));
     QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
@@ -142,7 +135,7 @@ void TestTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes()
         {"CRSF lock", &HeartbeatRecord::crsfLock, 59},
     };
     HeartbeatRecord record;
-    QVERIFY(decodeHeartbeat(counting(HeartbeatLayout::WithCrsf), record));
+    QVERIFY(decodeHeartbeat(countingBytes(HeartbeatLayout::WithCrsf), record));
     QStringList decoded;
     QStringList expected;
     for (const Word &word : words) {
@@ -200,8 +193,8 @@ void TestTelemetry::decodesEachStatusFieldFromItsOwnBits()
 void TestTelemetry::decodesVersionWordsFromTheirOwnBytes()
 {
     VersionReply reply;
-    QVERIFY(!decodeVersionReply(counting(7), reply));
-    QVERIFY(decodeVersionReply(counting(8), reply));
+    QVERIFY(!decodeVersionReply(countingBytes(7), reply));
+    QVERIFY(decodeVersionReply(countingBytes(8), reply));
     QCOMPARE(reply.boot, QStringLiteral("4.3.2.1"));
     QCOMPARE(reply.firmware, QStringLiteral("8.7.6.5"));
 }
@@ -215,8 +208,8 @@ void TestTelemetry::publishesEachHeartbeatAsWholeRecord()
     QSignalSpy changed(&bridge, &AppBridge::heartbeatChanged);
     // Pitch -1, status FF 3F with byte 9 set, then temperature -10 and SBUS pitch 00 80.
     const QByteArray full
-        = counting(61).replace(0, 10, QByteArray::fromHex("ffff00000000ff3f00ff")).replace(34, 3, "\xf6\x00\x80", 3);
-    rig.pty.write(buildFrameV1(0x01, 0x00, counting(21)));   // too short: dropped
+        = countingBytes(61).replace(0, 10, QByteArray::fromHex("ffff00000000ff3f00ff")).replace(34, 3, "\xf6\x00\x80", 3);
+    rig.pty.write(buildFrameV1(0x01, 0x00, countingBytes(21)));   // too short: dropped
     rig.pty.write(buildFrameV1(0x01, 0x00, QByteArray::fromHex("0aff00").leftJustified(22, '\0')));
     rig.pty.write(buildFrameV1(0x01, 0x00, full));
     QTRY_COMPARE(changed.count(), 2);
@@ -228,7 +221,7 @@ void TestTelemetry::publishesEachHeartbeatAsWholeRecord()
     QCOMPARE(bridge.hbSbusPitchValue(), -32768);
     QCOMPARE(bridge.hbCrsfLockValue(), 0x3D3C);
 
-    rig.pty.write(buildFrameV1(0x01, 0x00, counting(45).replace(6, 4, QByteArray::fromHex("a00a0000"))));
+    rig.pty.write(buildFrameV1(0x01, 0x00, countingBytes(45).replace(6, 4, QByteArray::fromHex("a00a0000"))));
     QTRY_COMPARE(changed.count(), 3);
     QCOMPARE(QVector<int>({bridge.hbActuator(), bridge.hbCtrlMode(), bridge.hbStateMachine()}), QVector<int>({2, 1, 5}));
     QVERIFY(!bridge.hbAttiReady() && !bridge.hbSoftLimit() && !bridge.hbCrsfValuePresent());
@@ -252,7 +245,7 @@ void TestTelemetry::routesOtherReplies_data()
     QTest::addColumn<QStringList>("messages");
 
     const auto version = [](const char *hex) { return buildFrameV1(0x00, 0x02, QByteArray::fromHex(hex)); };
-    const auto unknown = [](quint8 set, quint8 id) { return buildFrameV1(set, id, counting(61)); };
+    const auto unknown = [](quint8 set, quint8 id) { return buildFrameV1(set, id, countingBytes(61)); };
     const QByteArray extremes = version("00000000ffffffff");
     QTest::newRow("unknown ids, en") << "en" << unknown(0x00, 0xA5) + unknown(0x01, 0x05) + unknown(0x02, 0x00) + extremes
                                      << QStringList{"Unknown v1 general reply: CMD_ID=0xa5", "Unknown v1 gimbal reply: CMD_ID=0x5",
@@ -401,7 +394,7 @@ void TestTelemetry::runsUpgrade()
     QElapsedTimer clock;
     clock.start();
     QFile image(rig.dir.filePath(QStringLiteral("image.bin")));
-    QVERIFY(image.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && image.write(counting(130)) == 130);
+    QVERIFY(image.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && image.write(countingBytes(130)) == 130);
     rig.bridge.tavoxStartUpgrade(image.fileName());
     QTRY_COMPARE(upgrading.count(), 2);
     const qint64 elapsed = clock.elapsed();

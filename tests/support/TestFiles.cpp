@@ -16,6 +16,14 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray countingBytes(int length)
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes.append(char(i + 1));
+    return bytes;
+}
+
 QByteArray randomImage(int size)
 {
     QVector<quint32> words(size / 4 + 1);

@@ -11,3 +11,6 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // before it, so a packet sent twice, skipped or out of place changes what
 // arrives; the same for a size in every run, so a failure can be run again.
 QByteArray randomImage(int size);
+
+// Bytes 1, 2, 3, ... so that every field of a decoded record gets a distinct non-zero value.
+QByteArray countingBytes(int length);
