@@ -18,7 +18,6 @@
 namespace Cmd = UpgradeCommand;
 
 namespace {
-
 // The bridge on one end of a fresh pseudo-terminal; on the other the controller's side of an
 // upgrade, which answers each request at once unless its reply was taken out of `replies`.
 struct Rig
