@@ -387,13 +387,16 @@ void TestUpgrade::openingAnotherPortEndsTheUpgrade()
     bridge.setLanguage(QStringLiteral("en"));
     bridge.setUpgradeReplyTimeouts({30000, 10000, TransferTimeoutMs});
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
-    bridge.tavoxStartUpgrade(image.fileName());
-    QVERIFY(bridge.tavoxUpgrading());
     const auto heardByOld = [&sim] { return simReceivedFrames(sim.errorOutput()); };
     const auto lastHeardByOld = [&heardByOld] {
         const QVector<SimReceivedFrame> frames = heardByOld();
         return frames.isEmpty() ? QString() : frames.last().name;
     };
+    // The exchange after opening first, so that packet 20 is the last frame the
+    // old port hears however slowly the upgrade runs.
+    QTRY_COMPARE_WITH_TIMEOUT(lastHeardByOld(), QStringLiteral("version query"), 10000);
+    bridge.tavoxStartUpgrade(image.fileName());
+    QVERIFY(bridge.tavoxUpgrading());
     QTRY_VERIFY_WITH_TIMEOUT(lastHeardByOld().startsWith(QLatin1String("data packet seq 20,")), 10000);
     const int heardBeforeSwitch = heardByOld().size();
 
