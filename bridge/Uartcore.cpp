@@ -1,5 +1,7 @@
 #include "bridge/Uartcore.h"
 
+#include "link/PortScanner.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -104,17 +106,6 @@ void Uartcore::reportPortLost()
         if (openCount == m_openCount && m_port->isOpen() && m_portLostHandler)
             m_portLostHandler();
     });
-}
-
-QStringList Uartcore::parseExtraPorts(const QString &value)
-{
-    QStringList names;
-    for (const QString &entry : value.split(QLatin1Char(','))) {
-        const QString name = entry.trimmed();
-        if (!name.isEmpty() && !names.contains(name))
-            names.append(name);
-    }
-    return names;
 }
 
 QStringList Uartcore::availablePortNames()

@@ -34,7 +34,6 @@ public:
     // TAVOX_EXTRA_PORTS names first (pseudo-terminals are not enumerated on
     // Linux), then the enumerated ports in the platform's order.
     static QStringList availablePortNames();
-    static QStringList parseExtraPorts(const QString &value);
 
 signals:
     void rawBytesReceived(QByteArray data);

@@ -1,4 +1,5 @@
 #include "bridge/AppBridge.h"
+#include "link/PortScanner.h"
 #include "protocol/FrameCodec.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
@@ -108,7 +109,7 @@ void TestSerial::extraPortsAreParsed()
 {
     QFETCH(QString, value);
     QFETCH(QStringList, names);
-    QCOMPARE(Uartcore::parseExtraPorts(value), names);
+    QCOMPARE(parseExtraPorts(value), names);
 }
 
 void TestSerial::extraPortsComeFirst()

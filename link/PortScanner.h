@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One serial port the system offers. A USB adapter with a stable name under
+// /dev/serial/by-id/ is listed by that name, which survives replugging in
+// another order; the kernel's name is kept beside it.
+struct PortEntry
+{
+    QString path;           // what to open: the by-id path, a device path, or a name as given
+    QString kernelName;     // e.g. ttyUSB0; empty for a path the system does not list
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+
+    // The name a list shows: the last part of a by-id path, else the path as given.
+    QString displayName() const;
+    bool operator==(const PortEntry &other) const;
+    bool operator!=(const PortEntry &other) const { return !(*this == other); }
+};
+
+// Where the system's stable names live; a test points it elsewhere.
+struct PortScanPlaces
+{
+    QString byIdFolder = QStringLiteral("/dev/serial/by-id");
+    // Extra ports by name or path (TAVOX_EXTRA_PORTS): a path is listed only while it exists.
+    QStringList extraPorts;
+};
+
+// The extra ports that exist, then the system's serial ports in its own order,
+// each by its stable name when it has one.
+QVector<PortEntry> scanPorts(const PortScanPlaces &places);
+// The places of this system, with the extra ports of TAVOX_EXTRA_PORTS.
+PortScanPlaces systemPortPlaces();
+// The comma-separated list of TAVOX_EXTRA_PORTS, blanks and repeats dropped.
+QStringList parseExtraPorts(const QString &value);
+// The device a port name or path stands for: "ttyUSB0" is /dev/ttyUSB0, a link
+// is followed to its end. Empty when no such file exists.
+QString portDevicePath(const QString &portName);
