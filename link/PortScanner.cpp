@@ -21,26 +21,37 @@ QHash<QString, QString> stableNames(const QString &folder)
     return names;
 }
 
+// A name of the kernel's ("ttyUSB0", "pts/3") lives in /dev; anything else is a path as given.
 bool isPath(const QString &name)
 {
-    return name.contains(QLatin1Char('/'));
+    return name.startsWith(QLatin1Char('/'));
 }
 }
 
 QString PortEntry::displayName() const
 {
-    if (path.contains(QLatin1String("/serial/by-id/")))
-        return path.section(QLatin1Char('/'), -1);
-    return path;
+    const bool stableName = !kernelName.isEmpty() && path != kernelName;
+    return stableName ? path.section(QLatin1Char('/'), -1) : path;
 }
 
 bool PortEntry::operator==(const PortEntry &other) const
 {
     return path == other.path && kernelName == other.kernelName && description == other.description
-        && manufacturer == other.manufacturer && serialNumber == other.serialNumber;
+        && manufacturer == other.manufacturer && serialNumber == other.serialNumber && devicePath == other.devicePath;
 }
 
-QVector<PortEntry> scanPorts(const PortScanPlaces &places)
+QVector<PortEntry> systemSerialPorts()
+{
+    QVector<PortEntry> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (!info.portName().isEmpty())
+            ports.append({info.portName(), info.portName(), info.description(), info.manufacturer(),
+                          info.serialNumber(), info.systemLocation()});
+    }
+    return ports;
+}
+
+QVector<PortEntry> scanPorts(const PortScanPlaces &places, const QVector<PortEntry> &systemPorts)
 {
     const QHash<QString, QString> stable = stableNames(places.byIdFolder);
     QVector<PortEntry> ports;
@@ -48,17 +59,14 @@ QVector<PortEntry> scanPorts(const PortScanPlaces &places)
     for (const QString &extra : places.extraPorts) {
         if (isPath(extra) && !QFileInfo::exists(extra))
             continue;
-        ports.append({extra, QString(), QString(), QString(), QString()});
+        ports.append({extra, QString(), QString(), QString(), QString(), QString()});
         listed << extra;
     }
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (info.portName().isEmpty())
+    for (PortEntry port : systemPorts) {
+        if (listed.contains(port.path) || listed.contains(port.devicePath))
             continue;
-        const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
-        const QString path = stable.value(device, info.portName());
-        if (listed.contains(path) || listed.contains(info.portName()))
-            continue;
-        ports.append({path, info.portName(), info.description(), info.manufacturer(), info.serialNumber()});
+        port.path = stable.value(QFileInfo(port.devicePath).canonicalFilePath(), port.path);
+        ports.append(port);
     }
     return ports;
 }

@@ -14,8 +14,9 @@ struct PortEntry
     QString description;
     QString manufacturer;
     QString serialNumber;
+    QString devicePath;     // the device file the system names, e.g. /dev/ttyUSB0
 
-    // The name a list shows: the last part of a by-id path, else the path as given.
+    // The name a list shows: the last part of a stable name, else the path as given.
     QString displayName() const;
     bool operator==(const PortEntry &other) const;
     bool operator!=(const PortEntry &other) const { return !(*this == other); }
@@ -29,9 +30,10 @@ struct PortScanPlaces
     QStringList extraPorts;
 };
 
-// The extra ports that exist, then the system's serial ports in its own order,
-// each by its stable name when it has one.
-QVector<PortEntry> scanPorts(const PortScanPlaces &places);
+// The serial ports the system enumerates, in its own order, each by its kernel name.
+QVector<PortEntry> systemSerialPorts();
+// The extra ports that exist, then `systemPorts`, each by its stable name when it has one.
+QVector<PortEntry> scanPorts(const PortScanPlaces &places, const QVector<PortEntry> &systemPorts = systemSerialPorts());
 // The places of this system, with the extra ports of TAVOX_EXTRA_PORTS.
 PortScanPlaces systemPortPlaces();
 // The comma-separated list of TAVOX_EXTRA_PORTS, blanks and repeats dropped.

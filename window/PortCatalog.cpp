@@ -2,48 +2,112 @@
 
 #include "app/Config.h"
 
-#include <QSerialPortInfo>
-#include <QStringList>
+#include <QFileInfo>
 
 namespace {
-QVector<PortCatalog::PortDetails> systemPorts()
+bool isNamed(const PortEntry &port, const QString &name)
 {
-    QVector<PortCatalog::PortDetails> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports.append({info.systemLocation(), info.description(), info.manufacturer()});
-    return ports;
+    return !name.isEmpty()
+        && (port.path == name || port.displayName() == name || port.kernelName == name || port.devicePath == name
+            || port.path.section(QLatin1Char('/'), -1) == name);
 }
 
-// The list shows a port by its path or, for ports that are not device files, by its short name.
-bool isNamed(const PortCatalog::PortDetails &port, const QString &portName)
+PortEntry typedPort(const QString &path)
 {
-    return port.name == portName || port.name.section(QLatin1Char('/'), -1) == portName;
+    return PortEntry{path, QString(), QString(), QString(), QString(), QString()};
 }
 }
 
-PortCatalog::PortCatalog(QObject *parent, PortLister lister)
+PortCatalog::PortCatalog(QObject *parent, PortWatcher::Scanner scanner)
     : QObject(parent)
-    , m_lister(lister ? std::move(lister) : PortLister(systemPorts))
+    , m_watcher(std::move(scanner))
     , m_lastPort(readLastSerialPort())
     , m_lastBaud(readLastBaudRate())
 {
+    connect(&m_watcher, &PortWatcher::portsChanged, this, &PortCatalog::onPortsChanged);
+    if (!m_lastPort.isEmpty())
+        m_chosen = present(m_lastPort) ? *present(m_lastPort) : typedPort(m_lastPort);
+    else if (!m_watcher.ports().isEmpty())
+        m_chosen = m_watcher.ports().first();
 }
 
-QString PortCatalog::details(const QString &portName) const
+QStringList PortCatalog::portNames() const
 {
-    if (portName.isEmpty())
-        return QString();
-    for (const PortDetails &port : m_lister()) {
-        if (!isNamed(port, portName))
-            continue;
-        QStringList parts;
-        for (const QString &part : {port.description.trimmed(), port.manufacturer.trimmed()}) {
-            if (!part.isEmpty() && !parts.contains(part))
-                parts.append(part);
-        }
-        return parts.join(QStringLiteral(" · "));
+    QStringList names;
+    for (const PortEntry &port : m_watcher.ports())
+        names.append(port.displayName());
+    if (!m_chosen.path.isEmpty() && !present(m_chosen.path))
+        names.append(m_chosen.displayName());
+    return names;
+}
+
+const PortEntry *PortCatalog::present(const QString &name) const
+{
+    for (const PortEntry &port : m_watcher.ports()) {
+        if (isNamed(port, name))
+            return &port;
     }
-    return QString();
+    return nullptr;
+}
+
+void PortCatalog::choose(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || isNamed(m_chosen, trimmed))
+        return;
+    m_chosen = present(trimmed) ? *present(trimmed) : typedPort(trimmed);
+    emit portsChanged();
+}
+
+QString PortCatalog::pathOf(const QString &name) const
+{
+    const QString trimmed = name.trimmed();
+    if (const PortEntry *port = present(trimmed))
+        return port->path;
+    return isNamed(m_chosen, trimmed) ? m_chosen.path : trimmed;
+}
+
+QString PortCatalog::kernelName(const QString &name) const
+{
+    const PortEntry *port = present(name);
+    return port && port->displayName() != port->kernelName ? port->kernelName : QString();
+}
+
+bool PortCatalog::isPresent(const QString &name) const
+{
+    if (present(name))
+        return true;
+    const QString path = pathOf(name);
+    return path.startsWith(QLatin1Char('/')) && QFileInfo::exists(path);
+}
+
+QString PortCatalog::details(const QString &name) const
+{
+    const PortEntry *port = present(name);
+    if (!port)
+        return QString();
+    QStringList parts;
+    for (const QString &part : {port->description.trimmed(), port->manufacturer.trimmed()}) {
+        if (!part.isEmpty() && !parts.contains(part))
+            parts.append(part);
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+void PortCatalog::rescan()
+{
+    m_watcher.rescan();
+}
+
+void PortCatalog::onPortsChanged()
+{
+    // A port plugged in when nothing was chosen is the obvious choice.
+    if (m_chosen.path.isEmpty() && !m_watcher.ports().isEmpty())
+        m_chosen = m_watcher.ports().first();
+    // The chosen port back under its name, perhaps with new details.
+    else if (const PortEntry *port = present(m_chosen.path))
+        m_chosen = *port;
+    emit portsChanged();
 }
 
 void PortCatalog::remember(const QString &portName, int baudRate)

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The port details the sidebar shows on hover, and the port and baud rate it
@@ -19,21 +20,30 @@ private slots:
     void detailsNameWhatTheSystemSays();
     void lastChoiceIsThereAtTheNextStart();
     void onlyARealChoiceIsStored();
+    void choiceOutlivesThePortsComingAndGoing();
+    void typedPathsAndStableNames();
 };
 
 namespace {
-PortCatalog::PortLister fixedPorts()
+PortEntry port(const QString &name, const QString &description, const QString &manufacturer)
+{
+    return {name, name, description, manufacturer, QString(), QStringLiteral("/dev/") + name};
+}
+
+PortWatcher::Scanner fixedPorts()
 {
     return [] {
-        return QVector<PortCatalog::PortDetails>{
-            {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("CP2102 USB to UART Bridge Controller"), QStringLiteral("Silicon Labs")},
-            {QStringLiteral("/dev/ttyACM0"), QStringLiteral("STM32 Virtual ComPort"), QStringLiteral("STMicroelectronics")},
-            {QStringLiteral("/dev/ttyS0"), QString(), QString()},
-            {QStringLiteral("/dev/ttyUSB1"), QStringLiteral("FT232R USB UART"), QStringLiteral("FT232R USB UART")},
-            {QStringLiteral("/dev/ttyUSB2"), QStringLiteral("  "), QStringLiteral("FTDI")},
+        return QVector<PortEntry>{
+            port(QStringLiteral("ttyUSB0"), QStringLiteral("CP2102 USB to UART Bridge Controller"), QStringLiteral("Silicon Labs")),
+            port(QStringLiteral("ttyACM0"), QStringLiteral("STM32 Virtual ComPort"), QStringLiteral("STMicroelectronics")),
+            port(QStringLiteral("ttyS0"), QString(), QString()),
+            port(QStringLiteral("ttyUSB1"), QStringLiteral("FT232R USB UART"), QStringLiteral("FT232R USB UART")),
+            port(QStringLiteral("ttyUSB2"), QStringLiteral("  "), QStringLiteral("FTDI")),
         };
     };
 }
+
+const QString StableAdapter = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
 }
 
 void PortCatalogTest::detailsNameWhatTheSystemSays_data()
@@ -42,7 +52,7 @@ void PortCatalogTest::detailsNameWhatTheSystemSays_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("short name as listed") << "ttyUSB0" << "CP2102 USB to UART Bridge Controller · Silicon Labs";
-    QTest::newRow("full path") << "/dev/ttyACM0" << "STM32 Virtual ComPort · STMicroelectronics";
+    QTest::newRow("kernel path") << "/dev/ttyACM0" << "STM32 Virtual ComPort · STMicroelectronics";
     QTest::newRow("nothing known") << "ttyS0" << "";
     QTest::newRow("same text once") << "ttyUSB1" << "FT232R USB UART";
     QTest::newRow("blank description") << "ttyUSB2" << "FTDI";
@@ -82,6 +92,68 @@ void PortCatalogTest::onlyARealChoiceIsStored()
     catalog.remember(QStringLiteral("ttyUSB0"), 0);
     QVERIFY(!QFile::exists(configFilePath()));
     QVERIFY(catalog.lastPort().isEmpty());
+}
+
+void PortCatalogTest::choiceOutlivesThePortsComingAndGoing()
+{
+    QVector<PortEntry> system;
+    PortCatalog catalog(nullptr, [&system] { return system; });
+    QSignalSpy changed(&catalog, &PortCatalog::portsChanged);
+    QVERIFY(catalog.portNames().isEmpty());
+    QVERIFY(catalog.chosenName().isEmpty());
+
+    system << port(QStringLiteral("ttyUSB0"), QString(), QString());
+    QVERIFY(changed.wait(PortWatcher::ScanIntervalMs * 10));   // plugged in: found without a rescan
+    QCOMPARE(catalog.chosenName(), QStringLiteral("ttyUSB0"));   // the first port, as nothing was chosen
+
+    system.prepend(port(QStringLiteral("ttyACM0"), QString(), QString()));
+    catalog.rescan();
+    QCOMPARE(catalog.portNames(), (QStringList{QStringLiteral("ttyACM0"), QStringLiteral("ttyUSB0")}));
+    QCOMPARE(catalog.chosenName(), QStringLiteral("ttyUSB0"));
+
+    system.removeLast();   // the chosen adapter pulled: still listed, marked gone
+    catalog.rescan();
+    QCOMPARE(catalog.portNames(), (QStringList{QStringLiteral("ttyACM0"), QStringLiteral("ttyUSB0")}));
+    QCOMPARE(catalog.chosenName(), QStringLiteral("ttyUSB0"));
+    QVERIFY(!catalog.isPresent(QStringLiteral("ttyUSB0")));
+    QVERIFY(catalog.isPresent(QStringLiteral("ttyACM0")));
+
+    system << port(QStringLiteral("ttyUSB0"), QStringLiteral("CP2102"), QString());
+    catalog.rescan();
+    QVERIFY(catalog.isPresent(QStringLiteral("ttyUSB0")));
+    QCOMPARE(catalog.details(QStringLiteral("ttyUSB0")), QStringLiteral("CP2102"));
+    QCOMPARE(catalog.portNames().size(), 2);
+}
+
+void PortCatalogTest::typedPathsAndStableNames()
+{
+    QTemporaryDir dir;
+    const QString typed = dir.filePath(QStringLiteral("gimbal"));
+    PortCatalog catalog(nullptr, [] {
+        return QVector<PortEntry>{{StableAdapter, QStringLiteral("ttyUSB0"), QStringLiteral("FT232R USB UART"),
+                                   QStringLiteral("FTDI"), QStringLiteral("A50285BI"), QStringLiteral("/dev/ttyUSB0")}};
+    });
+    const QString shown = QStringLiteral("usb-FTDI_FT232R_A50285BI-if00-port0");
+    QCOMPARE(catalog.portNames(), QStringList{shown});
+    QCOMPARE(catalog.pathOf(shown), StableAdapter);
+    QCOMPARE(catalog.pathOf(QStringLiteral("ttyUSB0")), StableAdapter);
+    QCOMPARE(catalog.kernelName(shown), QStringLiteral("ttyUSB0"));
+    QCOMPARE(catalog.details(shown), QStringLiteral("FT232R USB UART · FTDI"));
+
+    catalog.choose(QStringLiteral("  %1 ").arg(typed));
+    QCOMPARE(catalog.chosenName(), typed);
+    QCOMPARE(catalog.portNames(), (QStringList{shown, typed}));
+    QCOMPARE(catalog.pathOf(typed), typed);
+    QVERIFY(catalog.kernelName(typed).isEmpty());
+    QVERIFY(!catalog.isPresent(typed));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), typed));
+    QVERIFY(catalog.isPresent(typed));
+
+    catalog.remember(typed, 115200);   // a typed path comes back at the next start, gone or not
+    QVERIFY(QFile::remove(typed));
+    const PortCatalog next(nullptr, [] { return QVector<PortEntry>(); });
+    QCOMPARE(next.chosenName(), typed);
+    QCOMPARE(next.portNames(), QStringList{typed});
 }
 
 QTEST_GUILESS_MAIN(PortCatalogTest)

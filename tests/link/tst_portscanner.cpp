@@ -1,0 +1,110 @@
+#include "link/PortScanner.h"
+#include "link/PortWatcher.h"
+#include "support/PseudoTerminal.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Which ports the system offers and under what names, and how the list is
+// followed as ports come and go.
+class PortScannerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void adaptersGoByTheirStableNames();
+    void extraPathsAreListedWhileTheyExist();
+    void namesResolveToTheirDevice();
+    void watcherTellsOnlyOfChanges();
+};
+
+namespace {
+PortEntry systemPort(const QString &kernelName, const QString &devicePath, const QString &serial = QString())
+{
+    return {kernelName, kernelName, QStringLiteral("USB UART"), QStringLiteral("FTDI"), serial, devicePath};
+}
+}
+
+void PortScannerTest::adaptersGoByTheirStableNames()
+{
+    PseudoTerminal adapter;
+    PseudoTerminal onboard;
+    QTemporaryDir byId;
+    const QString stable = byId.filePath(QStringLiteral("usb-FTDI_FT232R_A50285BI-if00-port0"));
+    QVERIFY(QFile::link(adapter.slaveName(), stable));
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), byId.filePath(QStringLiteral("usb-gone-if00"))));
+
+    PortScanPlaces places;
+    places.byIdFolder = byId.path();
+    const QVector<PortEntry> ports = scanPorts(places, {systemPort(QStringLiteral("ttyUSB0"), adapter.slaveName(), QStringLiteral("A50285BI")),
+                                                        systemPort(QStringLiteral("ttyS0"), onboard.slaveName())});
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[0].path, stable);
+    QCOMPARE(ports[0].displayName(), QStringLiteral("usb-FTDI_FT232R_A50285BI-if00-port0"));
+    QCOMPARE(ports[0].kernelName, QStringLiteral("ttyUSB0"));
+    QCOMPARE(ports[0].serialNumber, QStringLiteral("A50285BI"));
+    QCOMPARE(ports[1].path, QStringLiteral("ttyS0"));
+    QCOMPARE(ports[1].displayName(), QStringLiteral("ttyS0"));
+}
+
+void PortScannerTest::extraPathsAreListedWhileTheyExist()
+{
+    PseudoTerminal simulator;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    PortScanPlaces places;
+    places.byIdFolder = dir.filePath(QStringLiteral("no-by-id"));
+    places.extraPorts = parseExtraPorts(QStringLiteral(" %1 ,ttyVIRT0,, %1,%2").arg(link, dir.filePath(QStringLiteral("missing"))));
+    QCOMPARE(places.extraPorts.size(), 3);
+
+    QVector<PortEntry> ports = scanPorts(places, {systemPort(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))});
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[0].path, QStringLiteral("ttyVIRT0"));   // a bare name cannot be checked; it stays
+    QCOMPARE(ports[1].path, QStringLiteral("ttyS0"));
+
+    QVERIFY(QFile::link(simulator.slaveName(), link));
+    ports = scanPorts(places, {});
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[0].path, link);
+    QCOMPARE(ports[0].displayName(), link);
+}
+
+void PortScannerTest::namesResolveToTheirDevice()
+{
+    PseudoTerminal terminal;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    const QString chained = dir.filePath(QStringLiteral("chained"));
+    QVERIFY(QFile::link(terminal.slaveName(), link) && QFile::link(link, chained));
+    QCOMPARE(portDevicePath(chained), terminal.slaveName());
+    QCOMPARE(portDevicePath(QStringLiteral("  %1 ").arg(link)), terminal.slaveName());
+    QCOMPARE(portDevicePath(terminal.slaveName().mid(5)), terminal.slaveName());   // "pts/N"
+    QVERIFY(portDevicePath(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    QVERIFY(portDevicePath(QStringLiteral("   ")).isEmpty());
+}
+
+void PortScannerTest::watcherTellsOnlyOfChanges()
+{
+    QVector<PortEntry> system{systemPort(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"))};
+    int scans = 0;
+    PortWatcher watcher([&] { ++scans; return system; });
+    QSignalSpy changed(&watcher, &PortWatcher::portsChanged);
+    QCOMPARE(watcher.ports(), system);
+    watcher.rescan();
+    QCOMPARE(changed.count(), 0);
+
+    system.append(systemPort(QStringLiteral("ttyACM0"), QStringLiteral("/dev/ttyACM0")));
+    QVERIFY(changed.wait(PortWatcher::ScanIntervalMs * 10));   // found by itself, no rescan asked
+    QCOMPARE(watcher.ports(), system);
+    const int scansBefore = scans;
+    system.first().description = QStringLiteral("CP2102");     // the same port with new details is news too
+    watcher.rescan();
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(scans, scansBefore + 1);
+}
+
+QTEST_GUILESS_MAIN(PortScannerTest)
+
+#include "tst_portscanner.moc"
