@@ -46,7 +46,10 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
-    context.setContextProperty(QStringLiteral("portCatalog"), new PortCatalog(&owner));
+    auto *ports = new PortCatalog(&owner);
+    // The refresh button's list and the catalogue's never disagree for long.
+    QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);
+    context.setContextProperty(QStringLiteral("portCatalog"), ports);
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
     publishServiceTools(context, bridge, rhythm, owner);
 }

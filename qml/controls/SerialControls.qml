@@ -6,29 +6,40 @@ import "../dialogs"
 import "../panels"
 
 // Port, baud rate and the serial switch, with the state of the link below.
-// The port and rate of the last successful open are chosen again next time.
+// The port list follows the system by itself and takes a typed path; the
+// port and rate of the last successful open are chosen again next time.
 ColumnLayout {
     id: root
 
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
     readonly property var baudRates: ["921600", "115200"]
+    readonly property string typedPort: serialPortCombo.editText.trim()
+    // Asked again whenever the list changes.
+    readonly property bool typedPortPresent: portCatalog.portNames, portCatalog.isPresent(typedPort)
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    // The remembered port when the list has it, else the first one.
-    function preferredPortIndex() {
-        var ports = appBridge.serialPorts
-        if (ports.length === 0)
-            return -1
-        var remembered = ports.indexOf(portCatalog.lastPort)
-        return remembered >= 0 ? remembered : 0
+    function chosenPortIndex() {
+        return portCatalog.portNames.indexOf(portCatalog.chosenName)
     }
 
     function portHint(port) {
-        var details = portCatalog.details(port)
-        return details === "" ? port : port + "\n" + details
+        var lines = [port, portCatalog.kernelName(port), portCatalog.details(port)]
+        return lines.filter(function(line) { return line !== "" }).join("\n")
+    }
+
+    // The kernel's name beside a stable one, or that the port is not there.
+    function portNote(port) {
+        if (port === "")
+            return ""
+        return portCatalog.isPresent(port) ? portCatalog.kernelName(port) : zhText("不在", "absent")
+    }
+
+    function refreshPorts() {
+        appBridge.refreshSerialPorts()
+        portCatalog.rescan()
     }
 
     function linkColor() {
@@ -55,13 +66,15 @@ ColumnLayout {
             appBridge.closeSerial()
             return
         }
-        var portName = serialPortCombo.currentText
+        var typed = serialPortCombo.editText.trim()
         var baudRate = parseInt(serialBaudCombo.currentText, 10)
-        if (portName === "" || isNaN(baudRate)) {
-            appBridge.refreshSerialPorts()
+        if (typed === "" || isNaN(baudRate)) {
+            root.refreshPorts()
             serialSwitch.checked = false
             return
         }
+        portCatalog.choose(typed)
+        var portName = portCatalog.pathOf(typed)
         if (appBridge.openSerial(portName, baudRate))
             portCatalog.remember(portName, baudRate)
         else
@@ -93,15 +106,19 @@ ColumnLayout {
             Layout.preferredHeight: root.dp(36)
             uiScale: root.uiScale
             fontFamily: root.fontFamily
-            // A new port list always starts again at the remembered or the first port.
+            editable: true
+            // The list changes as ports come and go; the choice stays.
             keepIndexOnNewModel: false
-            model: appBridge.serialPorts
-            currentIndex: root.preferredPortIndex()
+            model: portCatalog.portNames
+            currentIndex: root.chosenPortIndex()
             enabled: !serialSwitch.checked
-            // Asked of the system only on hover: listing the ports' details is slow.
-            hint: currentText === "" || !hovered ? "" : root.portHint(currentText)
+            Accessible.name: root.zhText("端口", "Port")
+            hint: editText === "" || !hovered ? "" : root.portHint(editText)
             entryHint: root.portHint
-            onModelChanged: currentIndex = root.preferredPortIndex()
+            entryNote: root.portNote
+            onModelChanged: currentIndex = root.chosenPortIndex()
+            onActivated: portCatalog.choose(textAt(index))
+            onAccepted: portCatalog.choose(editText)
         }
 
         Button {
@@ -113,7 +130,7 @@ ColumnLayout {
             Accessible.name: root.zhText("刷新", "Refresh")
             padding: root.dp(9)
             enabled: !serialSwitch.checked
-            onClicked: appBridge.refreshSerialPorts()
+            onClicked: root.refreshPorts()
             Keys.onReturnPressed: clicked()
             Keys.onEnterPressed: clicked()
 
@@ -133,6 +150,20 @@ ColumnLayout {
                 opacity: refreshButton.enabled ? 1 : 0.4
             }
         }
+    }
+
+    Label {
+        objectName: "portNoteText"
+        Layout.fillWidth: true
+        Layout.preferredWidth: 1
+        Layout.topMargin: -root.dp(6)
+        visible: text !== ""
+        text: root.typedPort === "" ? "" : root.typedPortPresent ? portCatalog.kernelName(root.typedPort)
+                                                                  : root.zhText("端口不在", "Port absent")
+        elide: Text.ElideRight
+        font.family: root.fontFamily
+        font.pixelSize: root.dp(12)
+        color: root.typedPortPresent ? Theme.textSecondary : Theme.danger
     }
 
     SectionHeading { text: root.zhText("波特率", "Baud Rate"); uiScale: root.uiScale; fontFamily: root.fontFamily }

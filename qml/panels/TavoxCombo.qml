@@ -25,6 +25,8 @@ ComboBox {
 
     // Given an entry, the text its tooltip shows on hover; empty for none.
     property var entryHint: null
+    // Given an entry, a short note shown dimmed at its right in the list; empty for none.
+    property var entryNote: null
     // As wide as the widest entry whichever is chosen, so choosing one never
     // moves the controls beside it.
     readonly property real widestEntryWidth: {
@@ -49,7 +51,8 @@ ComboBox {
     // take that release for a pick and close it again.
     property bool openOnRelease: false
     Keys.onPressed: {
-        if (!isEnterKey(event.key))
+        // In an editable combo Enter takes the text typed.
+        if (!isEnterKey(event.key) || editable)
             return
         openOnRelease = !popup.visible
         event.accepted = openOnRelease
@@ -100,13 +103,33 @@ ComboBox {
         }
     }
 
-    contentItem: Text {
+    contentItem: editable ? editor : shownText
+
+    readonly property Item shownText: Text {
         text: control.blank ? "—" : control.displayText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
         color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
+    }
+
+    // Typing a value of one's own, such as a port's path.
+    readonly property Item editor: TextField {
+        objectName: "comboEditor"
+        text: control.editText
+        enabled: control.editable
+        autoScroll: control.editable
+        readOnly: control.down
+        selectByMouse: true
+        inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
+        font.family: control.fontFamily
+        font.pixelSize: control.dp(16)
+        color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        selectionColor: Theme.primary
+        verticalAlignment: Text.AlignVCenter
+        padding: 0
+        background: null
     }
 
     indicator: Canvas {
@@ -137,17 +160,35 @@ ComboBox {
         height: control.dp(34)
         highlighted: control.highlightedIndex === index
         hoverEnabled: true
+        // Also what a screen reader says of the entry.
+        text: modelData
         ToolTip.visible: hovered && ToolTip.text !== ""
         ToolTip.text: hovered && control.entryHint ? control.entryHint(modelData) : ""
         ToolTip.delay: 300
 
-        contentItem: Text {
-            text: modelData
-            font.family: control.fontFamily
-            font.pixelSize: control.dp(16)
-            color: option.highlighted ? Theme.primary : Theme.textRegular
-            verticalAlignment: Text.AlignVCenter
-            elide: Text.ElideRight
+        contentItem: Item {
+            Text {
+                anchors.left: parent.left
+                anchors.right: entryNoteText.left
+                anchors.rightMargin: entryNoteText.text === "" ? 0 : control.dp(6)
+                height: parent.height
+                text: option.text
+                font.family: control.fontFamily
+                font.pixelSize: control.dp(16)
+                color: option.highlighted ? Theme.primary : Theme.textRegular
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+            }
+            Text {
+                id: entryNoteText
+                anchors.right: parent.right
+                height: parent.height
+                text: control.entryNote ? control.entryNote(modelData) : ""
+                font.family: control.fontFamily
+                font.pixelSize: Theme.fontSmall
+                color: Theme.textSecondary
+                verticalAlignment: Text.AlignVCenter
+            }
         }
         background: Rectangle {
             color: option.highlighted ? Theme.fieldBackground : Theme.inputBackground

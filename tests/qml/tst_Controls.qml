@@ -273,7 +273,7 @@ Item {
             tryCompare(combo.popup, "opened", true)
             var list = combo.popup.contentItem
             scene.language = "zh"
-            tryVerify(function() { var item = list.itemAt(10, 10); return item && item.contentItem.text === "相机下置" })
+            tryVerify(function() { var item = list.itemAt(10, 10); return item && item.text === "相机下置" })
             mouseClick(list.itemAt(10, 10))
             tryCompare(combo.popup, "visible", false)
             compare(combo.contentItem.text, "相机下置")

@@ -13,6 +13,13 @@ Item {
 
         readonly property var colours: ({ g: "#67c23a", o: "#e6a23c", r: "#f56c6c", x: "#909399" })
 
+        // Every test starts with one port, chosen.
+        function init() {
+            appBridge.reset()
+            appBridge.serialPorts = ["/dev/ttyUSB0"]
+            portCatalog.choose("/dev/ttyUSB0")
+        }
+
         function test_serialSwitch_data() {
             return [
                 { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
@@ -31,7 +38,7 @@ Item {
             var serialSwitch = part(sidebar, "serialSwitch")
             part(sidebar, "serialPortCombo").currentIndex = data.port
             part(sidebar, "serialBaudCombo").currentIndex = data.baud
-            mouseClick(serialSwitch)
+            serialSwitch.flip()
             compare(appBridge.callNames(), data.calls)
             compare(serialSwitch.checked, data.on)
             compare(part(sidebar, "serialBaudCombo").enabled, !data.on)
@@ -59,17 +66,47 @@ Item {
             compare(appBridge.callNames(), ["openSerial"], "following the bridge calls nothing")
         }
 
-        // The port and rate of the last open come back next time, when the port is there.
-        function test_lastChoiceIsPreselected() {
+        // Ports come and go by themselves; the one chosen stays chosen, marked
+        // when it is not there.
+        function test_choiceOutlivesThePortList() {
             portCatalog.remember("/dev/ttyUSB1", 115200)
             appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
+            portCatalog.choose("/dev/ttyUSB1")
             var sidebar = createSubject()
-            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyUSB1")
+            var combo = part(sidebar, "serialPortCombo")
+            compare(combo.currentText, "/dev/ttyUSB1")
             compare(part(sidebar, "serialBaudCombo").currentText, "115200")
+            verify(!part(sidebar, "portNoteText").visible)
             appBridge.serialPorts = ["/dev/ttyACM0", "/dev/ttyUSB1"]
-            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyUSB1")
+            compare(combo.currentText, "/dev/ttyUSB1")
             appBridge.serialPorts = ["/dev/ttyACM0"]
-            compare(part(sidebar, "serialPortCombo").currentText, "/dev/ttyACM0")
+            compare(combo.currentText, "/dev/ttyUSB1")
+            compare(combo.model, ["/dev/ttyACM0", "/dev/ttyUSB1"])
+            compare(part(sidebar, "portNoteText").text, "端口不在")
+            compare(combo.entryNote("/dev/ttyUSB1"), "不在")
+            compare(combo.entryNote("/dev/ttyACM0"), "")
+            appBridge.serialPorts = ["/dev/ttyUSB1", "/dev/ttyACM0"]
+            compare(combo.currentText, "/dev/ttyUSB1")
+            verify(!part(sidebar, "portNoteText").visible)
+            portCatalog.remember("/dev/pts/0", 921600)
+        }
+
+        // A path typed or pasted opens as it is, and is chosen from then on.
+        function test_typedPathOpens() {
+            appBridge.serialPorts = ["/dev/ttyUSB0"]
+            var sidebar = createSubject()
+            var combo = part(sidebar, "serialPortCombo")
+            var path = "/tmp/bench/gimbal"
+            part(sidebar, "serialBaudCombo").currentIndex = 0
+            combo.contentItem.forceActiveFocus()
+            combo.contentItem.selectAll()
+            for (var i = 0; i < path.length; ++i)
+                keyClick(path[i])
+            keyClick(Qt.Key_Return)
+            compare(portCatalog.chosenName, "/tmp/bench/gimbal")
+            mouseClick(part(sidebar, "serialSwitch"))
+            compare(appBridge.lastArgs("openSerial"), ["/tmp/bench/gimbal", 921600])
+            compare(portCatalog.lastPort, "/tmp/bench/gimbal")
             portCatalog.remember("/dev/pts/0", 921600)
         }
 
@@ -78,9 +115,10 @@ Item {
         function test_portHintHasTheWholeName() {
             var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
             appBridge.serialPorts = [longName]
+            portCatalog.choose(longName)
             var combo = part(createSubject(), "serialPortCombo")
             compare(combo.currentText, longName)
-            verify(combo.contentItem.truncated)
+            verify(combo.contentItem.contentWidth > combo.contentItem.width, "cut short")
             compare(combo.hint, "")
             combo.hoverEnabled = true   // as on a desktop with a mouse
             mouseMove(combo, combo.width / 2, combo.height / 2)
@@ -89,14 +127,15 @@ Item {
             compare(combo.entryHint(longName).split("\n")[0], longName)
         }
 
-        function test_everyNewPortListSelectsItsFirstPort() {
+        function test_pickingAPortChoosesIt() {
             var ports = part(createSubject(), "serialPortCombo")
             appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
             ports.currentIndex = 1
-            appBridge.serialPorts = ["/dev/ttyS0", "/dev/ttyS1"]
-            compare(ports.currentText, "/dev/ttyS0")
-            appBridge.serialPorts = []
-            compare(ports.currentIndex, -1)
+            ports.activated(1)
+            compare(portCatalog.chosenName, "/dev/ttyUSB1")
+            appBridge.serialPorts = ["/dev/ttyS0", "/dev/ttyUSB1"]
+            compare(ports.currentIndex, 1)
+            compare(ports.currentText, "/dev/ttyUSB1")
         }
 
         // texts: attitude, joint, voltage, imu, motor; dots: g green, o orange, r red, x grey.

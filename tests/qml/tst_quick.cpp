@@ -1,6 +1,7 @@
 #include "bridge/AppBridge.h"
 #include "window/WindowState.h"
 #include "window/LinkMonitor.h"
+#include "window/PortCatalog.h"
 #include "support/FakeBridge.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
@@ -17,6 +18,18 @@
 
 namespace {
 const int Baud = 921600;
+
+PortCatalog *portsListedIn(FakeBridge &bridge, QObject &owner)
+{
+    auto *catalog = new PortCatalog(&owner, [&bridge] {
+        QVector<PortEntry> ports;
+        for (const QString &name : bridge.property("serialPorts").toStringList())
+            ports.append({name, QString(), QString(), QString(), QString(), QString()});
+        return ports;
+    });
+    QObject::connect(&bridge, &FakeBridge::serialPortsChanged, catalog, &PortCatalog::rescan);
+    return catalog;
+}
 }
 
 // Drives the upgrade of the real bridge behind the window's state objects,
@@ -91,8 +104,10 @@ public slots:
         m_bridges.push_back(std::make_unique<AppBridge>());
         AppBridge &bridge = *m_bridges.back();
         publishWindowState(*engine->rootContext(), bridge, *engine);
-        // The documents show the heartbeat values the tests put into the double.
+        // The documents show the heartbeat values the tests put into the double,
+        // and offer the ports the tests list in it.
         publishLiveTelemetry(*engine->rootContext(), *fakeBridge, *engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("portCatalog"), portsListedIn(*fakeBridge, *engine));
         engine->rootContext()->setContextProperty(QStringLiteral("upgradeRig"), new UpgradeRig(bridge, engine));
         if (!m_sims.back()->start() || !bridge.openSerial(m_sims.back()->portName(), Baud))
             qFatal("no simulated controller for the Qt Quick tests");
