@@ -1,6 +1,7 @@
 #include "link/PortScanner.h"
 #include "link/PortWatcher.h"
 #include "support/PseudoTerminal.h"
+#include "support/Waiting.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -18,6 +19,7 @@ private slots:
     void extraPathsAreListedWhileTheyExist();
     void namesResolveToTheirDevice();
     void watcherTellsOnlyOfChanges();
+    void watcherScansOnlyWhenThePlacesChange();
 };
 
 namespace {
@@ -103,6 +105,31 @@ void PortScannerTest::watcherTellsOnlyOfChanges()
     watcher.rescan();
     QCOMPARE(changed.count(), 2);
     QCOMPARE(scans, scansBefore + 1);
+}
+
+void PortScannerTest::watcherScansOnlyWhenThePlacesChange()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    qputenv("TAVOX_EXTRA_PORTS", QFile::encodeName(link));
+    const QByteArray before = PortWatcher::systemFingerprint();
+    PseudoTerminal simulator;
+    QVERIFY(QFile::link(simulator.slaveName(), link));
+    QVERIFY(PortWatcher::systemFingerprint() != before);   // the simulator's link appeared
+    qunsetenv("TAVOX_EXTRA_PORTS");
+
+    QByteArray print = "quiet";
+    QVector<PortEntry> system;
+    int scans = 0;
+    PortWatcher watcher([&] { ++scans; return system; }, [&print] { return print; });
+    QSignalSpy changed(&watcher, &PortWatcher::portsChanged);
+    system.append(systemPort(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")));
+    QVERIFY(runTimersDueWithin(PortWatcher::ScanIntervalMs * 3));
+    QCOMPARE(scans, 1);   // only the first, at construction
+    QCOMPARE(changed.count(), 0);
+    print = "a device node came";
+    QVERIFY(changed.wait(PortWatcher::ScanIntervalMs * 10));
+    QCOMPARE(watcher.ports(), system);
 }
 
 QTEST_GUILESS_MAIN(PortScannerTest)
