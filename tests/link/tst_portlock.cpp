@@ -4,6 +4,7 @@
 #include "link/PortClaim.h"
 #include "support/PseudoTerminal.h"
 #include "support/SerialLock.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QFile>
@@ -66,6 +67,16 @@ private:
     bool m_holds = false;
 };
 
+// A process id that no process has now: a child's, once it has ended.
+pid_t deadPid()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
 bool claim(QSerialPort &port, const QString &name, PortRefusal &refusal)
 {
     return claimPort(port, name, QIODevice::ReadWrite, refusal);
@@ -80,6 +91,7 @@ private slots:
     void secondOpenUnderAnyNameIsRefused_data();
     void secondOpenUnderAnyNameIsRefused();
     void holderWithoutLockFileIsNamedAndItsDeathFreesThePort();
+    void lockFileOfADeadProgramDoesNotBlock();
     void refusalTextsInBothLanguages();
     void missingPortHasNoReason();
 };
@@ -142,6 +154,31 @@ void TestPortLock::holderWithoutLockFileIsNamedAndItsDeathFreesThePort()
     holder.kill();
     QVERIFY(claim(port, pty.slaveName(), refusal));
     QVERIFY(refusal.isNull());
+}
+
+// A program killed outright leaves QSerialPort's lock file behind: the same
+// file, as this process's own open wrote it, with a pid that has ended.
+void TestPortLock::lockFileOfADeadProgramDoesNotBlock()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QSerialPort port;
+    PortRefusal refusal;
+    QVERIFY(claim(port, pty.slaveName(), refusal));
+    const QString lock = serialLockFile(pty.slaveName());
+    if (lock.isEmpty())
+        QSKIP("No lock folder is writable for this user, so QSerialPort keeps no lock file");
+    QList<QByteArray> lines = readFile(lock).split('\n');
+    port.close();
+    QVERIFY(!QFile::exists(lock));
+
+    const QByteArray deadOwner = QByteArray::number(deadPid());
+    QVERIFY(lines.size() > 1 && lines.first() == QByteArray::number(QCoreApplication::applicationPid()));
+    lines.first() = deadOwner;
+    QVERIFY(writeFile(lock, lines.join('\n')));
+    QVERIFY(claim(port, pty.slaveName(), refusal));
+    QVERIFY(refusal.isNull());
+    QVERIFY(!readFile(lock).startsWith(deadOwner + '\n'));
 }
 
 void TestPortLock::refusalTextsInBothLanguages()
