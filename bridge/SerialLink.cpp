@@ -25,14 +25,25 @@ bool SerialLink::open(const QString &portName, int baudRate)
 {
     if (!m_port.open(portName, baudRate, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
                      QSerialPort::NoFlowControl)) {
-        m_messages.report(Message::error(QStringLiteral("串口打开失败: ") + portName,
-                                         QStringLiteral("Failed to open serial port: ") + portName));
+        reportOpenFailure(portName);
         return false;
     }
     clearReceiveState();
     m_portLost = false;
     m_rxStatistics = ReceiveStatistics();
     return true;
+}
+
+void SerialLink::reportOpenFailure(const QString &portName)
+{
+    QString zh = QStringLiteral("串口打开失败: ") + portName;
+    QString en = QStringLiteral("Failed to open serial port: ") + portName;
+    const PortRefusal refusal = m_port.refusal();
+    if (!refusal.isNull()) {
+        zh += QStringLiteral(" (") + refusal.zh() + QLatin1Char(')');
+        en += QStringLiteral(" (") + refusal.en() + QLatin1Char(')');
+    }
+    m_messages.report(Message::error(zh, en));
 }
 
 void SerialLink::close()

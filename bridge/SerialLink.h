@@ -20,11 +20,14 @@ public:
     explicit SerialLink(MessageSink &messages, QObject *parent = nullptr);
 
     // Opens the port with the controller's line settings; a port that cannot
-    // be opened is reported. The open's session is begun by the caller.
+    // be opened is reported, with the reason when the system gave one. The
+    // open's session is begun by the caller.
     bool open(const QString &portName, int baudRate);
     // Ends the open and everything timed from it, then lets go of the port.
     void close();
     QString portName() const { return m_port.portName(); }
+    // Why the last open failed, when the system said.
+    PortRefusal openRefusal() const { return m_port.refusal(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
     LinkSession &session() { return m_session; }
@@ -59,6 +62,7 @@ signals:
     void lost();
 
 private:
+    void reportOpenFailure(const QString &portName);
     void onPortLost();
     void processReceivedInput();
     void clearReceiveState();

@@ -1,5 +1,6 @@
 #include "bridge/Uartcore.h"
 
+#include "link/PortClaim.h"
 #include "link/PortScanner.h"
 
 #include <QDeadlineTimer>
@@ -22,8 +23,7 @@ bool Uartcore::open(const QString &portName, qint32 baudRate, QSerialPort::DataB
     m_portName = portName;
     m_lossReported = false;
     ++m_openCount;
-    m_port->setPortName(portName);
-    if (!m_port->open(QIODevice::ReadWrite))
+    if (!claimPort(*m_port, portName, QIODevice::ReadWrite, m_refusal))
         return false;
     m_port->setBaudRate(baudRate, QSerialPort::AllDirections);
     m_port->setDataBits(dataBits);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortRefusal.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -7,8 +9,9 @@
 
 #include <functional>
 
-// Thin wrapper around one serial port: opens it with fixed line settings,
-// turns readiness notifications into rawBytesReceived, writes frames.
+// Thin wrapper around one serial port: claims it for this program (see
+// claimPort) with fixed line settings, turns readiness notifications into
+// rawBytesReceived, writes frames.
 class Uartcore : public QObject
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     bool isOpen() const { return m_port->isOpen(); }
     // The name the port was opened with, as the caller gave it.
     QString portName() const { return m_portName; }
+    // Why the last open failed, when the system said; null after a successful open.
+    PortRefusal refusal() const { return m_refusal; }
 
     // Called once per open, from the event loop, when the port can no longer be
     // used: the device is gone, the line hung up, or reads or writes fail.
@@ -48,6 +53,7 @@ private:
 
     QSerialPort *m_port = nullptr;
     QString m_portName;
+    PortRefusal m_refusal;
     std::function<void()> m_portLostHandler;
     bool m_lossReported = false;
     quint64 m_openCount = 0;

@@ -62,7 +62,14 @@ int DeviceSession::open(const QString &port, int baud)
 {
     if (m_bridge.openSerial(port, baud))
         return ExitCode::Success;
-    m_out.error(m_out.text(QStringLiteral("无法打开串口 %1").arg(port), QStringLiteral("cannot open port %1").arg(port)));
+    QString zh = QStringLiteral("无法打开串口 %1").arg(port);
+    QString en = QStringLiteral("cannot open port %1").arg(port);
+    const PortRefusal refusal = m_bridge.serialLink().openRefusal();
+    if (!refusal.isNull()) {
+        zh += QStringLiteral(": ") + refusal.zh();
+        en += QStringLiteral(": ") + refusal.en();
+    }
+    m_out.error(m_out.text(zh, en));
     return ExitCode::PortFailure;
 }
 

@@ -1,14 +1,20 @@
 // The serial link on its own, over a real pseudo-terminal: what it says when a
-// port cannot be used, the frames it sends and the frames it cuts from the
-// input, and a port that goes away under it.
+// port cannot be used (also when another program holds it), the frames it
+// sends and the frames it cuts from the input, and a port that goes away under it.
 #include "bridge/SerialLink.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
+#include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
+#include "support/SimProcess.h"
 #include "support/Waiting.h"
 
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 const int Baud = 115200;
@@ -21,6 +27,7 @@ class TestSerialLink : public QObject
 
 private slots:
     void portThatCannotBeOpenedIsReported();
+    void portHeldByAnotherProgramIsRefusedUntilItLetsGo();
     void sendsOnlyWhileTheSessionIsOpen();
     void cutsFramesFromInputInAnyPieces();
     void lostPortIsReportedAndClosed();
@@ -45,6 +52,36 @@ void TestSerialLink::portThatCannotBeOpenedIsReported()
         QCOMPARE(refusal.meaning.topic, MessageTopic::PortRequired);
         QCOMPARE(refusal.meaning.answers, OperatorAction::AnyDeviceAction);
     }
+}
+
+// tavoxctl holds the simulator's line under its kernel name; the link asks for
+// it under a link of its own.
+void TestSerialLink::portHeldByAnotherProgramIsRefusedUntilItLetsGo()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString gimbal = dir.filePath(QStringLiteral("gimbal"));
+    QVERIFY(QFile::link(sim.portName(), gimbal));
+    QProcess ctl;
+    ctl.setProcessEnvironment(englishEnvironment());
+    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "monitor", "--json"});
+    // Its first report comes from a heartbeat heard on the port.
+    QVERIFY(QTest::qWaitFor([&] { return ctl.canReadLine(); }, ProcessWaitMs));
+
+    MessageRecorder messages;
+    SerialLink link(messages);
+    QVERIFY(!link.open(gimbal, Baud));
+    const QString holder = QStringLiteral("tavoxctl (pid %1)").arg(ctl.processId());
+    QCOMPARE(messages.english(), QStringList{QStringLiteral("Failed to open serial port: %1 (in use by another program: %2)")
+                                                 .arg(gimbal, holder)});
+    QCOMPARE(messages.messages.first().text.zh, QStringLiteral("串口打开失败: %1 (被其他程序占用: %2)").arg(gimbal, holder));
+    QCOMPARE(link.openRefusal().kind(), PortRefusal::Kind::InUse);
+
+    ::kill(pid_t(ctl.processId()), SIGINT);
+    QVERIFY(ctl.waitForFinished(ProcessWaitMs));
+    QVERIFY(link.open(gimbal, Baud));
+    QVERIFY(link.openRefusal().isNull());
 }
 
 void TestSerialLink::sendsOnlyWhileTheSessionIsOpen()

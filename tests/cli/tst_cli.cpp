@@ -2,12 +2,14 @@
 // port list, info, the language of its messages and where its output goes; the
 // real program as a process against the real simulated controller.
 #include "app/Version.h"
+#include "bridge/AppBridge.h"
 #include "support/CtlRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -24,6 +26,7 @@ private slots:
     void usageErrors();
     void portsListExtraPortsFirst();
     void missingPortExitsThree();
+    void portHeldByTheWindowExitsThreeNamingIt();
     void info_data();
     void info();
     void languageFollowsConfigurationThenLocale();
@@ -99,6 +102,35 @@ void TestCli::missingPortExitsThree()
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains(QLatin1String("cannot open port /dev/tavox-no-such-port")), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
+}
+
+// The window (this test's bridge) holds the simulator's line under a link;
+// tavoxctl asks for it under the kernel's name.
+void TestCli::portHeldByTheWindowExitsThreeNamingIt()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString gimbal = dir.filePath(QStringLiteral("gimbal"));
+    QVERIFY(QFile::link(sim.portName(), gimbal));
+    AppBridge window;
+    QVERIFY(window.openSerial(gimbal, 921600));
+
+    const QString holder = QStringLiteral("tst_cli (pid %1)").arg(QCoreApplication::applicationPid());
+    const ProgramRun english = runOn(sim, {QStringLiteral("info")});
+    QCOMPARE(english.exitCode, 3);
+    QVERIFY2(english.err.contains(QStringLiteral("cannot open port %1: in use by another program: %2")
+                                      .arg(sim.portName(), holder)), qPrintable(english.err));
+    QVERIFY(english.out.isEmpty());
+    QProcessEnvironment chinese = englishEnvironment();
+    chinese.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
+    const ProgramRun inChinese = runCtl({QStringLiteral("-p"), sim.portName(), QStringLiteral("info")}, chinese);
+    QCOMPARE(inChinese.exitCode, 3);
+    QVERIFY2(inChinese.err.contains(QStringLiteral("无法打开串口 %1: 被其他程序占用: %2").arg(sim.portName(), holder)),
+             qPrintable(inChinese.err));
+
+    window.closeSerial();
+    QCOMPARE(runOn(sim, {QStringLiteral("info")}).exitCode, 0);
 }
 
 void TestCli::info_data()
