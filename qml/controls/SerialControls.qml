@@ -116,6 +116,8 @@ ColumnLayout {
             hint: editText === "" || !hovered ? "" : root.portHint(editText)
             entryHint: root.portHint
             entryNote: root.portNote
+            // Stable names are long: the open list reaches over the panel beside.
+            popupWidth: root.dp(380)
             onModelChanged: currentIndex = root.chosenPortIndex()
             onActivated: portCatalog.choose(textAt(index))
             onAccepted: portCatalog.choose(editText)

@@ -27,6 +27,8 @@ ComboBox {
     property var entryHint: null
     // Given an entry, a short note shown dimmed at its right in the list; empty for none.
     property var entryNote: null
+    // The open list may be wider than the box, for long entries.
+    property real popupWidth: width
     // As wide as the widest entry whichever is chosen, so choosing one never
     // moves the controls beside it.
     readonly property real widestEntryWidth: {
@@ -130,6 +132,9 @@ ComboBox {
         verticalAlignment: Text.AlignVCenter
         padding: 0
         background: null
+        // A long path shows from its start unless the operator is at work in it.
+        onTextChanged: if (!activeFocus) cursorPosition = 0
+        onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
     }
 
     indicator: Canvas {
@@ -197,7 +202,7 @@ ComboBox {
 
     popup: Popup {
         y: control.height
-        width: control.width
+        width: Math.max(control.width, control.popupWidth)
         padding: control.dp(2)
         height: Math.min(optionList.contentHeight + control.dp(4), control.dp(280))
 
