@@ -173,7 +173,7 @@ void addSimOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Simulated gimbal controller on a pseudo-terminal. Prints the device path as the first line\n"
-        "of standard output, then serves until interrupted. Without fault flags it is a\n"
+        "of standard output (and the new one each time the line comes back), then serves until interrupted. Without fault flags it is a\n"
         "well-behaved controller. Upgrade data packets are counted from 0."));
     parser.addHelpOption();
     parser.addOptions({
