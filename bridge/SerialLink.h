@@ -25,6 +25,7 @@ public:
     // Ends the open and everything timed from it, then lets go of the port.
     void close();
     QString portName() const { return m_port.portName(); }
+    int baudRate() const { return m_port.baudRate(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
     LinkSession &session() { return m_session; }

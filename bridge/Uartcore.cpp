@@ -20,6 +20,7 @@ bool Uartcore::open(const QString &portName, qint32 baudRate, QSerialPort::DataB
                     QSerialPort::FlowControl flowControl)
 {
     m_portName = portName;
+    m_baudRate = baudRate;
     m_lossReported = false;
     ++m_openCount;
     m_port->setPortName(portName);

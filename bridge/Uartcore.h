@@ -26,6 +26,7 @@ public:
     bool isOpen() const { return m_port->isOpen(); }
     // The name the port was opened with, as the caller gave it.
     QString portName() const { return m_portName; }
+    qint32 baudRate() const { return m_baudRate; }
 
     // Called once per open, from the event loop, when the port can no longer be
     // used: the device is gone, the line hung up, or reads or writes fail.
@@ -48,6 +49,7 @@ private:
 
     QSerialPort *m_port = nullptr;
     QString m_portName;
+    qint32 m_baudRate = 0;
     std::function<void()> m_portLostHandler;
     bool m_lossReported = false;
     quint64 m_openCount = 0;
