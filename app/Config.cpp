@@ -15,6 +15,7 @@ const QString ConsoleKey = QStringLiteral("Console/Enabled");
 const QString UpgradeDirKey = QStringLiteral("tavox/upgradeLastDir");
 const QString LastPortKey = QStringLiteral("serial/lastPort");
 const QString LastBaudKey = QStringLiteral("serial/lastBaud");
+const QString ReconnectKey = QStringLiteral("serial/reconnect");
 
 // The file holds a few short keys; anything bigger is not a configuration.
 const qint64 MaxConfigBytes = 1 << 20;
@@ -215,4 +216,14 @@ int readLastBaudRate()
 bool writeLastSerialChoice(const QString &portName, int baudRate)
 {
     return writeValue(LastPortKey, portName) && writeValue(LastBaudKey, QString::number(baudRate));
+}
+
+bool readReconnectEnabled()
+{
+    return readValue(ReconnectKey, true).toBool();
+}
+
+bool writeReconnectEnabled(bool enabled)
+{
+    return writeValue(ReconnectKey, enabled ? QStringLiteral("true") : QStringLiteral("false"));
 }

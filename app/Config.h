@@ -25,3 +25,8 @@ bool writeUpgradeLastDir(const QString &directory);
 QString readLastSerialPort();
 int readLastBaudRate();
 bool writeLastSerialChoice(const QString &portName, int baudRate);
+
+// "serial/reconnect": whether a port lost under an open link is opened again once it is back. True when absent;
+// otherwise Qt's text-to-bool rule.
+bool readReconnectEnabled();
+bool writeReconnectEnabled(bool enabled);

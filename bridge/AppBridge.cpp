@@ -161,7 +161,10 @@ void AppBridge::onLinkEnded()
     emit linkStatusChanged();
     reportLinkStatus();
     m_messages.report(Message::info(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
-    m_upgrade.driver().abortForClosedLink();
+    if (m_serial.portLost())
+        m_upgrade.driver().abortForLostLink();
+    else
+        m_upgrade.driver().abortForClosedLink();
 }
 
 // ---- Parameters ----

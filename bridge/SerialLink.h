@@ -28,6 +28,7 @@ public:
     QString portName() const { return m_port.portName(); }
     // Why the last open failed, when the system said.
     PortRefusal openRefusal() const { return m_port.refusal(); }
+    int baudRate() const { return m_port.baudRate(); }
     // True when the last close came from the port going away, not from the operator.
     bool portLost() const { return m_portLost; }
     LinkSession &session() { return m_session; }

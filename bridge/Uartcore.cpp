@@ -21,6 +21,7 @@ bool Uartcore::open(const QString &portName, qint32 baudRate, QSerialPort::DataB
                     QSerialPort::FlowControl flowControl)
 {
     m_portName = portName;
+    m_baudRate = baudRate;
     m_lossReported = false;
     ++m_openCount;
     if (!claimPort(*m_port, portName, QIODevice::ReadWrite, m_refusal))

@@ -31,6 +31,7 @@ public:
     QString portName() const { return m_portName; }
     // Why the last open failed, when the system said; null after a successful open.
     PortRefusal refusal() const { return m_refusal; }
+    qint32 baudRate() const { return m_baudRate; }
 
     // Called once per open, from the event loop, when the port can no longer be
     // used: the device is gone, the line hung up, or reads or writes fail.
@@ -54,6 +55,7 @@ private:
     QSerialPort *m_port = nullptr;
     QString m_portName;
     PortRefusal m_refusal;
+    qint32 m_baudRate = 0;
     std::function<void()> m_portLostHandler;
     bool m_lossReported = false;
     quint64 m_openCount = 0;

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "app/Config.h"
 #include "cli/CalibrateCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/ExitCode.h"
@@ -34,13 +35,13 @@ const QVector<Grammar> &grammar()
         {{"params", "diff", "FILE"}, CommandLine::Action::ParamsDiff, {}},
         {{"params", "load", "FILE"}, CommandLine::Action::ParamsLoad, {"dry-run", "yes"}},
         {{"upgrade", "FILE"}, CommandLine::Action::Upgrade, {}},
-        {{"monitor"}, CommandLine::Action::Monitor, {"json", "seconds"}},
+        {{"monitor"}, CommandLine::Action::Monitor, {"json", "seconds", "no-reconnect"}},
         {{"calibrate", "KIND"}, CommandLine::Action::Calibrate, {}},
     };
     return commands;
 }
 
-const QStringList CommandOptions = {"json", "dry-run", "yes", "seconds"};
+const QStringList CommandOptions = {"json", "dry-run", "yes", "seconds", "no-reconnect"};
 
 QString description(const CliOutput &out)
 {
@@ -55,10 +56,11 @@ QString description(const CliOutput &out)
         "  params load FILE [--dry-run] [--yes]\n"
         "                             只写入不同的参数，然后读回核对\n"
         "  upgrade FILE               固件升级\n"
-        "  monitor [--seconds N] [--json]\n"
+        "  monitor [--seconds N] [--json] [--no-reconnect]\n"
         "                             每秒显示心跳 (姿态、状态、接收机通道) 和链路数据\n"
         "                             (帧/秒、字节/秒、CRC 错误、重新同步丢弃的字节)，\n"
-        "                             到 N 秒或 Ctrl-C 为止\n"
+        "                             到 N 秒或 Ctrl-C 为止; 串口断开后等待它重新连接\n"
+        "                             (zentaro.cfg 的 serial/reconnect 关闭时除外)\n"
         "  calibrate KIND             校准并等待控制器应答; KIND: accel (六面加速度计)、\n"
         "                             gyro (陀螺仪偏置)、hall (霍尔)、linear (电机线性化)、\n"
         "                             zero (零点)\n\n"
@@ -77,10 +79,12 @@ QString description(const CliOutput &out)
         "  params load FILE [--dry-run] [--yes]\n"
         "                             write only what differs, then read back and verify\n"
         "  upgrade FILE               firmware upgrade\n"
-        "  monitor [--seconds N] [--json]\n"
+        "  monitor [--seconds N] [--json] [--no-reconnect]\n"
         "                             heartbeat (attitude, status, receiver channels) and link\n"
         "                             figures (frames/s, bytes/s, CRC failures, bytes dropped to\n"
-        "                             resynchronise) once a second, for N seconds or until Ctrl-C\n"
+        "                             resynchronise) once a second, for N seconds or until Ctrl-C;\n"
+        "                             a lost port is waited for and reopened (unless\n"
+        "                             serial/reconnect in zentaro.cfg is off)\n"
         "  calibrate KIND             run a calibration and wait for the controller's answer;\n"
         "                             KIND: accel (six-face accelerometer), gyro (gyroscope bias),\n"
         "                             hall (hall sensors), linear (motor linearisation), zero (zero point)\n\n"
@@ -104,6 +108,8 @@ void addOptions(QCommandLineParser &parser, const CliOutput &out)
         {"seconds", out.text(QStringLiteral("监视的秒数 (monitor; 默认直到 Ctrl-C)"),
                              QStringLiteral("Seconds to monitor (monitor; default until Ctrl-C).")),
          QStringLiteral("N")},
+        {"no-reconnect", out.text(QStringLiteral("串口断开时结束，不等待它重新连接 (monitor)"),
+                                  QStringLiteral("End when the port is lost rather than wait for it to come back (monitor)."))},
         {"dry-run", out.text(QStringLiteral("只显示差异 (params load)"), QStringLiteral("Show the differences only (params load)."))},
         {"yes", out.text(QStringLiteral("不询问，允许重启控制器 (params load)"),
                          QStringLiteral("Do not ask before writes that restart the controller (params load)."))},
@@ -171,6 +177,7 @@ int readGlobalOptions(const QCommandLineParser &parser, const CliOutput &out, Co
                                    .arg(parser.value(QStringLiteral("seconds"))));
     command.json = parser.isSet(QStringLiteral("json"));
     command.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    command.reconnect = !parser.isSet(QStringLiteral("no-reconnect")) && readReconnectEnabled();
     command.yes = parser.isSet(QStringLiteral("yes"));
     command.verbose = parser.isSet(QStringLiteral("verbose"));
     return -1;

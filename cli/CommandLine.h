@@ -17,6 +17,7 @@ struct CommandLine
     QString calibration; // calibrate's KIND, one of calibrationKinds()
     int seconds = 0;     // monitor: how long; 0 until interrupted
     bool json = false;
+    bool reconnect = true; // monitor: wait for a lost port to come back
     bool dryRun = false;
     bool yes = false;
     bool verbose = false;

@@ -112,6 +112,20 @@ DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint6
     return m_bridge.serialOpened() ? Wait::TimedOut : Wait::PortLost;
 }
 
+DeviceSession::Wait DeviceSession::waitForReopen()
+{
+    const auto ended = [this] { return m_bridge.serialOpened() || interruptions() > 0; };
+    QEventLoop loop;
+    const QMetaObject::Connection check = connect(this, &DeviceSession::stateChanged, &loop, [&] {
+        if (ended())
+            loop.quit();
+    });
+    if (!ended())
+        loop.exec();
+    disconnect(check);
+    return interruptions() > 0 ? Wait::Interrupted : Wait::Done;
+}
+
 DeviceSession::Wait DeviceSession::waitForFollowUps()
 {
     return waitUntil([this] { return m_bridge.serialLink().session().scheduledCount() == 0; }, -1);

@@ -43,6 +43,9 @@ public:
     // Runs the event loop until `done` holds, `timeoutMs` passed (never when
     // negative), the port is lost or the user interrupts.
     Wait waitUntil(const std::function<bool()> &done, qint64 timeoutMs);
+    // Runs the event loop while the port is closed: Done once it is open again,
+    // Interrupted when the user gives up first.
+    Wait waitForReopen();
     // Until every request the bridge timed from this open (activation, reboot,
     // re-reads) has gone out.
     Wait waitForFollowUps();

@@ -3,6 +3,7 @@
 #include "bridge/LinkHealth.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
+#include "service/AutoReconnect.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -128,33 +129,47 @@ QString linkText(const CliOutput &out, const LinkFigures &link)
 class Monitor
 {
 public:
-    Monitor(DeviceSession &session, bool json)
-        : m_session(session), m_out(session.out()), m_json(json), m_health(session.bridge(), false)
+    Monitor(DeviceSession &session, bool json, bool reconnect)
+        : m_session(session), m_out(session.out()), m_json(json), m_health(session.bridge(), false),
+          m_reconnect(session.bridge())
     {
+        m_reconnect.setEnabled(reconnect);
     }
 
+    // A port lost and back again starts over from its first heartbeat; the
+    // reports printed before count towards `seconds`.
     int run(int seconds)
     {
-        const int first = waitForFirstHeartbeat();
-        if (first != ExitCode::Success)
-            return first;
+        int code = ExitCode::Success;
+        do {
+            m_portBack = false;
+            code = waitForFirstHeartbeat();
+            if (code == ExitCode::Success)
+                code = report(seconds);
+        } while (m_portBack);
+        return code;
+    }
+
+private:
+    int report(int seconds)
+    {
         QElapsedTimer clock;
         clock.start();
         m_health.sample();
-        for (qint64 report = 1; seconds == 0 || report <= seconds; ++report) {
-            const qint64 waitMs = qMax<qint64>(0, report * ReportIntervalMs - clock.elapsed());
+        for (qint64 due = 1; seconds == 0 || m_reports < seconds; ++due) {
+            const qint64 waitMs = qMax<qint64>(0, due * ReportIntervalMs - clock.elapsed());
             const DeviceSession::Wait wait = m_session.waitUntil([] { return false; }, waitMs);
             if (wait != DeviceSession::Wait::TimedOut)
                 return ended(wait);
             if (!print(m_health.sample()))
                 return outputEnded();
+            ++m_reports;
             if (m_health.msSinceHeartbeat() > m_session.replyTimeoutMs())
                 return heartbeatsStopped();
         }
         return ExitCode::Success;
     }
 
-private:
     int waitForFirstHeartbeat()
     {
         const DeviceSession::Wait wait = m_session.waitUntil([this] { return m_session.bridge().hbReceived(); },
@@ -164,10 +179,26 @@ private:
         return wait == DeviceSession::Wait::Done ? ExitCode::Success : ended(wait);
     }
 
-    // Ctrl-C is how a monitor without --seconds is meant to end.
+    // Ctrl-C is how a monitor without --seconds is meant to end. A lost port
+    // is waited for while reconnection is on; once back, m_portBack says so.
     int ended(DeviceSession::Wait wait)
     {
-        return wait == DeviceSession::Wait::Interrupted ? ExitCode::Success : m_session.failure(wait, QString());
+        if (wait == DeviceSession::Wait::PortLost && m_reconnect.waiting())
+            wait = waitForPortBack();
+        m_portBack = wait == DeviceSession::Wait::Done;
+        return m_portBack || wait == DeviceSession::Wait::Interrupted ? ExitCode::Success
+                                                                      : m_session.failure(wait, QString());
+    }
+
+    DeviceSession::Wait waitForPortBack()
+    {
+        const QString port = m_reconnect.portName();
+        m_out.note(m_out.text(QStringLiteral("串口 %1 已断开，等待它重新连接…").arg(port),
+                              QStringLiteral("port %1 lost; waiting for it to come back…").arg(port)));
+        const DeviceSession::Wait wait = m_session.waitForReopen();
+        if (wait == DeviceSession::Wait::Done)
+            m_out.note(m_out.text(QStringLiteral("已重新连接: %1").arg(port), QStringLiteral("reconnected: %1").arg(port)));
+        return wait;
     }
 
     // A reader that has gone (`monitor | head`) ends the monitor as Ctrl-C
@@ -199,13 +230,17 @@ private:
     const CliOutput &m_out;
     const bool m_json;
     LinkHealth m_health;
+    AutoReconnect m_reconnect;
+    int m_reports = 0;
+    bool m_portBack = false;
 };
 }
 
-int runMonitor(DeviceSession &session, const QString &port, int baud, int seconds, bool json)
+int runMonitor(DeviceSession &session, const QString &port, int baud, int seconds, bool json, bool reconnect)
 {
+    Monitor monitor(session, json, reconnect);
     const int opened = session.open(port, baud);
     if (opened != ExitCode::Success)
         return opened;
-    return Monitor(session, json).run(seconds);
+    return monitor.run(seconds);
 }

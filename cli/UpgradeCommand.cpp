@@ -48,7 +48,7 @@ public:
         QObject::connect(&driver, &UpgradeDriver::ended, &session,
                          [this](UpgradeSession::Outcome outcome) { m_outcome = outcome; });
         QObject::connect(&driver, &UpgradeDriver::message, &session,
-                         [this](const Message &message) { m_lastMessage = message.text; });
+                         [this](const Message &message) { noteMessage(message); });
         QObject::connect(&bridge, &AppBridge::tavoxUpgradeProgressChanged, &session, [this, &driver, imageSize] {
             const qint64 sent = qMin<qint64>(qint64(driver.session().packetIndex()) * UpgradeSession::PacketSize, imageSize);
             m_progress.update(m_session.bridge().tavoxUpgradeProgress(), sent);
@@ -172,16 +172,18 @@ private:
             m_out.note(m_out.text(QStringLiteral("升级完成，控制器正在重启"), QStringLiteral("Upgrade completed; the controller restarts")));
             return ExitCode::Success;
         case UpgradeSession::Outcome::SizeRefused:
-            m_out.error(m_out.text(m_lastMessage));
+            m_out.error(m_out.text(m_reason));
             return ExitCode::ControllerRefused;
         case UpgradeSession::Outcome::VerificationFailed:
-            m_out.error(m_out.text(m_lastMessage));
+            m_out.error(m_out.text(m_reason));
             return ExitCode::VerificationFailed;
         case UpgradeSession::Outcome::TimedOut:
-            m_out.error(m_out.text(m_lastMessage));
+            m_out.error(m_out.text(m_reason));
             return ExitCode::NoReply;
         case UpgradeSession::Outcome::LinkClosed:
-            m_out.error(m_out.text(m_lastMessage));
+            m_out.error(m_out.text(m_reason));
+            if (!m_adviceAfterIt.zh.isEmpty())
+                m_out.error(m_out.text(m_adviceAfterIt));
             return ExitCode::PortFailure;
         }
         return ExitCode::PortFailure;
@@ -194,7 +196,19 @@ private:
     ParamFile::Contents m_snapshot;
     QString m_snapshotPath;
     std::optional<UpgradeSession::Outcome> m_outcome;
-    TextPair m_lastMessage;
+    // A failed upgrade gives its reason as an error; a lost port's is followed by advice.
+    void noteMessage(const Message &message)
+    {
+        if (message.meaning.kind == MessageKind::Error) {
+            m_reason = message.text;
+            m_adviceAfterIt = {};
+        } else {
+            m_adviceAfterIt = message.text;
+        }
+    }
+
+    TextPair m_reason;
+    TextPair m_adviceAfterIt;
 };
 }
 

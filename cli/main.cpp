@@ -57,7 +57,7 @@ int runOnDevice(const CommandLine &command, const CliOutput &out, InterruptWatch
     case CommandLine::Action::Upgrade:
         return runUpgrade(session, command.port, command.baud, command.file);
     case CommandLine::Action::Monitor:
-        return runMonitor(session, command.port, command.baud, command.seconds, command.json);
+        return runMonitor(session, command.port, command.baud, command.seconds, command.json, command.reconnect);
     case CommandLine::Action::Calibrate:
         return runCalibrate(session, command.port, command.baud, command.calibration);
     case CommandLine::Action::Ports:

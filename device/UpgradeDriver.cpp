@@ -2,6 +2,12 @@
 
 namespace {
 const int RebootDelayMs = 500;
+
+Message closedLinkMessage()
+{
+    return Message::error(QStringLiteral("升级已中止：串口已关闭"), QStringLiteral("Upgrade aborted: serial port closed"),
+                          MessageTopic::UpgradeFailed, OperatorAction::Upgrade);
+}
 }
 
 UpgradeDriver::UpgradeDriver(QObject *parent)
@@ -63,12 +69,25 @@ void UpgradeDriver::handleReply(const ParsedFrame &frame)
 
 void UpgradeDriver::abortForClosedLink()
 {
+    abort({closedLinkMessage()});
+}
+
+void UpgradeDriver::abortForLostLink()
+{
+    abort({closedLinkMessage(),
+           Message::info(QStringLiteral("控制器可能仍处于引导程序中：请重新开始升级以完成"),
+                         QStringLiteral("The controller may still be in its bootloader: start the upgrade again to finish it"),
+                         MessageTopic::None, OperatorAction::Upgrade)});
+}
+
+void UpgradeDriver::abort(const QVector<Message> &messages)
+{
     if (!active())
         return;
     stopTimers();
     m_session.abort();
-    emit message(Message::error(QStringLiteral("升级已中止：串口已关闭"), QStringLiteral("Upgrade aborted: serial port closed"),
-                                MessageTopic::UpgradeFailed, OperatorAction::Upgrade));
+    for (const Message &text : messages)
+        emit message(text);
     emit activeChanged();
     m_session.clearProgress();
     emit progressChanged();

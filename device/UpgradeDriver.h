@@ -31,6 +31,10 @@ public:
     // The port was closed or lost: nothing can reach this controller any more,
     // and nothing of this upgrade may reach the next one.
     void abortForClosedLink();
+    // As abortForClosedLink, for a port that went away under the open link: the
+    // controller kept running, perhaps in its bootloader, and no upgrade is ever
+    // resumed on it, so the operator is told to start one again.
+    void abortForLostLink();
 
 signals:
     void message(const Message &message);
@@ -50,6 +54,7 @@ private:
     void onReplyTimeout();
     void finish();
     void stopTimers();
+    void abort(const QVector<Message> &messages);
 
     UpgradeSession m_session;
     QTimer m_watchdog;

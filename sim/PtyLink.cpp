@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -64,6 +65,8 @@ PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
     connect(&m_outputTimer, &PreciseTimer::timeout, this, &PtyLink::pumpOutput);
     connect(&m_pieceTimer, &QTimer::timeout, this, &PtyLink::writeNextPiece);
     connect(&m_hangupTimer, &QTimer::timeout, this, &PtyLink::hangUp);
+    m_returnTimer.setSingleShot(true);
+    connect(&m_returnTimer, &QTimer::timeout, this, &PtyLink::comeBack);
 }
 
 PtyLink::~PtyLink()
@@ -169,7 +172,7 @@ void PtyLink::readMaster()
 
 void PtyLink::armHangup()
 {
-    if (m_options.hangupAfterMs >= 0 && !m_hangupTimer.isActive() && m_master >= 0)
+    if (m_options.hangupAfterMs >= 0 && !m_hungUpOnce && !m_hangupTimer.isActive() && m_master >= 0)
         m_hangupTimer.start(m_options.hangupAfterMs);
 }
 
@@ -186,8 +189,23 @@ void PtyLink::hangUp()
     m_pieces.clear();
     ::close(m_master);
     m_master = -1;
+    m_hungUpOnce = true;
     removeLink();
     emit hungUp();
+    if (comesBack())
+        m_returnTimer.start(m_options.returnAfterMs);
+}
+
+// The kernel may hand out a different device name, so whoever follows the
+// link finds the device again and whoever held the old name does not.
+void PtyLink::comeBack()
+{
+    QString error;
+    if (!open(error) || (!m_linkPath.isEmpty() && !createLink(m_linkPath, error))) {
+        std::fprintf(stderr, "tavox-sim: cannot come back: %s\n", qPrintable(error));
+        return;
+    }
+    emit cameBack();
 }
 
 void PtyLink::pumpInput()

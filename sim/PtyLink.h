@@ -16,12 +16,15 @@ struct LinkOptions
     double noiseRate = 0;       // random bytes added per byte sent
     bool splitOutput = false;   // write in small pieces with pauses between them
     int hangupAfterMs = -1;     // hang up this long after the first bytes arrive; -1: never
+    int returnAfterMs = -1;     // after the hang-up, come back on a new pseudo-terminal this long later; -1: never
 };
 
 // The controller's end of the serial line: a pseudo-terminal in raw mode whose
 // other end the tool opens as its port. Moves bytes only; it knows nothing of
 // frames. Output while no one has the port open is lost, as on a real line.
-// Once hung up it stays down: the tool's port is gone, as with a pulled adapter.
+// Once hung up the tool's port is gone, as with a pulled adapter; it stays down
+// unless told to come back, as an adapter plugged in again does: on a new
+// device, the link pointing there. It hangs up only once.
 class PtyLink : public QObject
 {
     Q_OBJECT
@@ -37,17 +40,21 @@ public:
 
     void send(const QByteArray &bytes);
     bool hasClient() const;
+    bool isDown() const { return m_master < 0; }
+    bool comesBack() const { return m_options.returnAfterMs >= 0; }
 
 signals:
     void bytesReceived(const QByteArray &bytes);
     void clientDisconnected();
     void hungUp();
+    void cameBack();
 
 private:
     qint64 nowNs() const { return m_clock.nsecsElapsed(); }
     void readMaster();
     void armHangup();
     void hangUp();
+    void comeBack();
     void removeLink();
     void waitForClient();
     void checkForClient();
@@ -67,6 +74,8 @@ private:
     PreciseTimer m_outputTimer;
     QTimer m_pieceTimer;
     QTimer m_hangupTimer;
+    QTimer m_returnTimer;
+    bool m_hungUpOnce = false;
     PacedPipe m_input;
     PacedPipe m_output;
     QByteArray m_pieces;

@@ -18,8 +18,7 @@ SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, Q
     connect(&m_timer, &QTimer::timeout, this, &SimHost::serviceDevice);
     connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
     connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
-    // Nothing more can reach the line: the device falls idle rather than serving no one.
-    connect(&m_link, &PtyLink::hungUp, &m_timer, &QTimer::stop);
+    connect(&m_link, &PtyLink::hungUp, this, &SimHost::onHangup);
     serviceDevice();
 }
 
@@ -37,10 +36,21 @@ void SimHost::onBytes(const QByteArray &bytes)
     serviceDevice();
 }
 
+void SimHost::onHangup()
+{
+    m_rxBuffer.clear();
+    // A line that stays down reaches no one again: the device falls idle rather than serving no one.
+    // One that comes back finds a controller that kept running, as one whose cable was pulled does.
+    if (!m_link.comesBack())
+        m_timer.stop();
+}
+
 void SimHost::serviceDevice()
 {
     const qint64 now = nowMs();
     for (const QByteArray &frame : m_device.takeDue(now)) {
+        if (m_link.isDown())
+            continue;
         logSent(frame);
         m_link.send(frame);
     }

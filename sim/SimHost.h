@@ -26,6 +26,7 @@ public:
 private:
     qint64 nowMs() const { return m_clock.elapsed(); }
     void onBytes(const QByteArray &bytes);
+    void onHangup();
     void serviceDevice();
     void saveFinishedImage();
     void log(const char *direction, const ParsedFrame &frame) const;

@@ -125,6 +125,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-drop-ack", &c.dropAckPacket, 0, maxInt},
         {"fault-silent-after", &c.silentAfterPacket, 0, maxInt},
         {"fault-hangup-after", &options.link.hangupAfterMs, 0, 600000},
+        {"fault-return-after", &options.link.returnAfterMs, 0, 600000},
         {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
         {"fault-silent-params-after", &c.silentParamsAfterRead, 0, maxInt},
         {"baud", &options.link.baud, 1, 100000000},
@@ -134,6 +135,10 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
             return false;
     }
     c.flashSize = flashSize;
+    if (options.link.returnAfterMs >= 0 && options.link.hangupAfterMs < 0) {
+        error = QStringLiteral("--fault-return-after needs --fault-hangup-after");
+        return false;
+    }
 
     if (parser.isSet(QStringLiteral("noise-rate"))) {
         bool ok = false;
@@ -168,7 +173,7 @@ void addSimOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Simulated gimbal controller on a pseudo-terminal. Prints the device path as the first line\n"
-        "of standard output, then serves until interrupted. Without fault flags it is a\n"
+        "of standard output (and the new one each time the line comes back), then serves until interrupted. Without fault flags it is a\n"
         "well-behaved controller. Upgrade data packets are counted from 0."));
     parser.addHelpOption();
     parser.addOptions({
@@ -197,6 +202,11 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("Send each upgrade reply every 250 ms while no upgrade is under way.")},
         {QStringLiteral("fault-hangup-after"),
          QStringLiteral("Hang up the line <ms> after the first bytes arrive, then idle until interrupted."),
+         QStringLiteral("ms")},
+        {QStringLiteral("fault-return-after"),
+         QStringLiteral("With --fault-hangup-after: come back <ms> after the hang-up on a new pseudo-terminal, --link"
+                        "pointing to it, the device in the state it was left in (still in its bootloader"
+                        "mid-upgrade); it hangs up only once."),
          QStringLiteral("ms")},
         {QStringLiteral("fault-heartbeat-gap"),
          QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),

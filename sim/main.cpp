@@ -64,9 +64,14 @@ int main(int argc, char *argv[])
         return fail(error);
     if (!options.linkPath.isEmpty() && !link.createLink(options.linkPath, error))
         return fail(error);
-    // Whoever reads this line finds the device (and its link) ready.
-    std::printf("%s\n", qPrintable(link.devicePath()));
-    std::fflush(stdout);
+    // Whoever reads this line finds the device (and its link) ready; so does
+    // whoever reads the next, printed when a hung-up line comes back.
+    const auto printDevicePath = [&link] {
+        std::printf("%s\n", qPrintable(link.devicePath()));
+        std::fflush(stdout);
+    };
+    printDevicePath();
+    QObject::connect(&link, &PtyLink::cameBack, &app, printDevicePath);
 
     SimDevice device(options.device);
     SimHost host(device, link, options.host);

@@ -77,6 +77,7 @@ private slots:
     void valueBeyondTheFileSizeLimitLeavesTheFile();
     void lastBaudRateReadsOnlyAPositiveNumber_data();
     void lastBaudRateReadsOnlyAPositiveNumber();
+    void reconnectSwitchRoundTrips();
 };
 
 void TestConfig::readersNeverCreateTheFile()
@@ -86,6 +87,7 @@ void TestConfig::readersNeverCreateTheFile()
     QVERIFY(readUpgradeLastDir().isEmpty());
     QVERIFY(readLastSerialPort().isEmpty());
     QCOMPARE(readLastBaudRate(), 0);
+    QVERIFY(readReconnectEnabled());
     QVERIFY(!QFile::exists(configFilePath()));
 
     writeUpgradeLastDir(QStringLiteral("D:/images"));
@@ -381,6 +383,21 @@ void TestConfig::lastBaudRateReadsOnlyAPositiveNumber()
     QFETCH(QByteArray, stored);
     QVERIFY(writeFile(configFilePath(), "[serial]\nlastBaud=\"" + stored + "\"\n"));
     QTEST(readLastBaudRate(), "expected");
+}
+
+// Off and on again through the file, the keys beside it kept; a hand-edited value follows Qt's text-to-bool rule.
+void TestConfig::reconnectSwitchRoundTrips()
+{
+    QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
+    QVERIFY(writeReconnectEnabled(false));
+    QVERIFY(!readReconnectEnabled());
+    QVERIFY2(readFile(configFilePath()).contains("reconnect=false"), readFile(configFilePath()).constData());
+    QCOMPARE(readLastSerialPort(), QStringLiteral("ttyUSB0"));
+    QVERIFY(writeReconnectEnabled(true));
+    QVERIFY(readReconnectEnabled());
+
+    QVERIFY(writeFile(configFilePath(), "[serial]\nreconnect=0\n"));
+    QVERIFY(!readReconnectEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -59,6 +59,8 @@ private slots:
     void monitorText();
     void monitorEnds_data();
     void monitorEnds();
+    void monitorGoesOnAcrossALostPort_data();
+    void monitorGoesOnAcrossALostPort();
     void monitorEndsOnInterrupt_data();
     void monitorEndsOnInterrupt();
     void monitorEndsWhenItsReaderGoes();
@@ -141,7 +143,6 @@ void TestCliMonitor::monitorEnds_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("no heartbeat") << QStringList{"--hb-rate", "0"} << 5 << "waiting for a heartbeat";
-    QTest::newRow("port lost") << QStringList{"--fault-hangup-after", "1500"} << 3 << "serial port was lost";
 }
 
 void TestCliMonitor::monitorEnds()
@@ -155,6 +156,46 @@ void TestCliMonitor::monitorEnds()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!jsonLines(run.out).isEmpty() || run.out.isEmpty());
+}
+
+void TestCliMonitor::monitorGoesOnAcrossALostPort_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<bool>("reconnects");
+    QTest::newRow("reconnection on") << QStringList() << QByteArray() << true;
+    QTest::newRow("--no-reconnect") << QStringList{"--no-reconnect"} << QByteArray() << false;
+    QTest::newRow("off in zentaro.cfg") << QStringList() << QByteArray("[serial]\nreconnect=false\n") << false;
+}
+
+// The simulator hangs up and comes back behind the same link: the monitor says so both ways and reports on
+// until its time is up, or, with reconnection off, ends as with any lost port.
+void TestCliMonitor::monitorGoesOnAcrossALostPort()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, config);
+    QFETCH(bool, reconnects);
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    QVERIFY(config.isEmpty() || writeFile(dir.filePath(QStringLiteral("zentaro.cfg")), config));
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    SimProcess sim({"--link", link, "--fault-hangup-after", "1500", "--fault-return-after", "300"});
+    QVERIFY(sim.start());
+    const int seconds = 4;
+
+    const ProgramRun run = runCtl(QStringList{"-p", link, "monitor", "--json", "--seconds",
+                                              QString::number(seconds)} + options, englishEnvironment(), ctl);
+    const QString lost = QStringLiteral("port %1 lost; waiting for it to come back…").arg(link);
+    const QString back = QStringLiteral("reconnected: %1").arg(link);
+    if (reconnects) {
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.indexOf(lost) >= 0 && run.err.indexOf(lost) < run.err.indexOf(back), qPrintable(run.err));
+        QCOMPARE(jsonLines(run.out).size(), seconds);
+    } else {
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("serial port was lost") && !run.err.contains(lost), qPrintable(run.err));
+    }
 }
 
 void TestCliMonitor::monitorEndsOnInterrupt_data()

@@ -145,6 +145,7 @@ private slots:
     void lateAndRepeatedRepliesAdvanceOnce();
     void acknowledgementsAcrossTheWrap();
     void resendsThenGivesUp();
+    void driverEndsWithTheLink_data();
     void driverEndsWithTheLink();
     void driverRebootsOnceAfterVerification();
     void readsOnlyWholeRegularFiles();
@@ -281,8 +282,23 @@ void TestUpgrade::resendsThenGivesUp()
     QVERIFY(session.onReplyTimeout().frame.isEmpty());
 }
 
+void TestUpgrade::driverEndsWithTheLink_data()
+{
+    QTest::addColumn<bool>("lost");
+    QTest::addColumn<QStringList>("said");
+    const QString aborted = QStringLiteral("Upgrade aborted: serial port closed");
+    QTest::newRow("closed") << false << QStringList {aborted};
+    QTest::newRow("lost") << true
+                          << QStringList {aborted, QStringLiteral("The controller may still be in its bootloader: "
+                                                                  "start the upgrade again to finish it")};
+}
+
+// Closed or lost, the link ends the upgrade for good; a lost one leaves a controller that may be waiting in
+// its bootloader, which the operator is told.
 void TestUpgrade::driverEndsWithTheLink()
 {
+    QFETCH(bool, lost);
+    QFETCH(QStringList, said);
     UpgradeDriver driver;
     driver.setReplyTimeouts({50, 50, 50});
     QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
@@ -295,13 +311,20 @@ void TestUpgrade::driverEndsWithTheLink()
     driver.handleReply(ParsedFrame{1, Cmd::EraseDone, 0, 0, Cmd::EraseDone, {}, true});
     QCOMPARE(sent.count(), 2);
 
-    driver.abortForClosedLink();
+    const int before = messages.size();
+    if (lost)
+        driver.abortForLostLink();
+    else
+        driver.abortForClosedLink();
     QVERIFY(!driver.active());
     QCOMPARE(driver.progress(), 0);
     QCOMPARE(activeChanged.count(), 2);
-    QCOMPARE(messages.last().text.en, QStringLiteral("Upgrade aborted: serial port closed"));
-    QCOMPARE(messages.last().meaning.kind, MessageKind::Error);
-    QCOMPARE(messages.last().meaning.topic, MessageTopic::UpgradeFailed);
+    QStringList texts;
+    for (const Message &message : messages.mid(before))
+        texts << message.text.en;
+    QCOMPARE(texts, said);
+    QCOMPARE(messages[before].meaning.kind, MessageKind::Error);
+    QCOMPARE(messages[before].meaning.topic, MessageTopic::UpgradeFailed);
     QTest::qWait(200);   // four watchdog periods: nothing may be resent
     driver.handleReply(ParsedFrame{1, Cmd::StartReply, 0, 0, Cmd::StartReply, Accepted, true});
     QCOMPARE(sent.count(), 2);

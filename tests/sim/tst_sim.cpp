@@ -518,6 +518,43 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Told to come back, the line returns on a new device behind the same link, once: the controller kept
+    // its state meanwhile, so an upgrade begun before the hang-up takes its next packet after it.
+    void hangUpAndReturn()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("sim.port"));
+        const QString saved = dir.filePath(QStringLiteral("image.bin"));
+        const int hangupMs = 2000;
+        SimProcess sim({"--fault-hangup-after", QString::number(hangupMs), "--fault-return-after", "300", "--link",
+                        link, "--erase-ms", "20", "--save-image", saved});
+        SimClient before;
+        QVERIFY(sim.start() && before.open(link));
+        const QByteArray image = randomImage(3 * 64);
+        QVERIFY(request(before, buildFrameV1(0x00, 0x03, {}), EraseDone));
+        QVERIFY(request(before, startRequest(image.size()), StartReply));
+        for (quint16 sequence = 0; sequence < 2; ++sequence) {
+            QVERIFY(before.send(dataPacket(sequence, image.mid(sequence * 64, 64))));
+            QVERIFY(before.nextAck(sequence, ProcessWaitMs));
+        }
+        QVERIFY(before.waitForHangup(ProcessWaitMs));
+
+        const QString returned = sim.waitForReturn();
+        QVERIFY(!returned.isEmpty() && returned != sim.portName());   // the old one is still held open
+        QCOMPARE(QFileInfo(link).symLinkTarget(), returned);
+        SimClient after;
+        QVERIFY(after.open(link));
+        QVERIFY(after.send(dataPacket(2, image.mid(2 * 64, 64))));
+        QVERIFY(after.nextAck(2, ProcessWaitMs));
+        const auto verdict = request(after, stopRequest(3), VerifyResult);
+        QVERIFY(verdict);
+        QCOMPARE(upgradeReply(*verdict), QStringLiteral("verify 3"));
+        QCOMPARE(readFile(saved), image);
+        QVERIFY(!after.waitForHangup(2 * hangupMs));
+        QCOMPARE(sim.stop(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
     // Heartbeats pause for the gap and come back by themselves; requests are answered meanwhile. The gap
     // is far longer than any stall of a busy machine, which the test would take for it.
     void heartbeatGap()
@@ -583,6 +620,8 @@ private slots:
         QTest::newRow("negative gap") << QStringList {"--fault-heartbeat-gap", "100:-1"} << gap;
         QTest::newRow("hang-up time") << QStringList {"--fault-hangup-after", "soon"}
                                       << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
+        QTest::newRow("return without hang-up") << QStringList {"--fault-return-after", "300"}
+                                                << QStringLiteral("--fault-return-after needs --fault-hangup-after");
     }
 
     void badFaultOptions()

@@ -26,14 +26,25 @@ bool SimProcess::start(int timeoutMs)
     m_process.start(program(), m_arguments);
     if (!m_process.waitForStarted(timeoutMs))
         return false;
+    m_portName = nextLine(timeoutMs);
+    return !m_portName.isEmpty();
+}
+
+QString SimProcess::waitForReturn(int timeoutMs)
+{
+    return nextLine(timeoutMs);
+}
+
+// The simulator's next line of standard output; empty when none came in time.
+QString SimProcess::nextLine(int timeoutMs)
+{
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine()) {
         if (deadline.hasExpired() || m_process.state() != QProcess::Running)
-            return false;
+            return QString();
         m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
-    m_portName = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    return !m_portName.isEmpty();
+    return QString::fromLocal8Bit(m_process.readLine()).trimmed();
 }
 
 int SimProcess::stop()

@@ -27,12 +27,18 @@ public:
     // SIGTERM, then SIGKILL if it does not end in time. Returns the exit code, or -1.
     int stop();
 
+    // Waits until a line hung up under --fault-return-after is back; its new device path (which the kernel may
+    // have given the old number again), or empty when it did not come back in time.
+    QString waitForReturn(int timeoutMs = ProcessWaitMs);
+
     QString portName() const { return m_portName; }
     QProcess &process() { return m_process; }
     // Everything the simulator wrote to standard error so far (its --verbose log).
     QString errorOutput() const;
 
 private:
+    QString nextLine(int timeoutMs);
+
     QStringList m_arguments;
     QProcess m_process;
     QTemporaryDir m_dir;

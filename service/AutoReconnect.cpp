@@ -1,0 +1,149 @@
+#include "service/AutoReconnect.h"
+
+#include "bridge/AppBridge.h"
+#include "link/PortScanner.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+namespace {
+// Looking for the port costs a directory listing at most: often enough that
+// the controller is back at hand as soon as it is plugged in.
+const int CheckIntervalMs = 300;
+// A port that is there but will not open (still settling, taken by another
+// program) is tried less and less often, so its failures do not fill the log.
+const int FirstRetryMs = 3000;
+const int LongestRetryMs = 30000;
+
+bool isPath(const QString &name)
+{
+    return name.contains(QLatin1Char('/'));
+}
+
+// Present and ours to use: a port the kernel lists before its permissions
+// are set would only fail to open.
+bool isUsable(const QString &name)
+{
+    const QString device = portDevicePath(name);
+    return !device.isEmpty() && ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+}
+}
+
+QString returnedPortName(const LostPort &lost, const QVector<PortEntry> &ports)
+{
+    if (!isPath(lost.name) && !lost.serialNumber.isEmpty()) {
+        for (const PortEntry &port : ports) {
+            if (port.serialNumber == lost.serialNumber && !port.kernelName.isEmpty())
+                return isUsable(port.kernelName) ? port.kernelName : QString();
+        }
+        return QString();
+    }
+    return isUsable(lost.name) ? lost.name : QString();
+}
+
+AutoReconnect::AutoReconnect(AppBridge &bridge, QObject *parent) : QObject(parent), m_bridge(bridge)
+{
+    m_check.setSingleShot(true);
+    connect(&m_check, &QTimer::timeout, this, &AutoReconnect::check);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &AutoReconnect::onOpenedChanged);
+    // After the bridge has told of the loss and ended what ran on the link.
+    connect(&bridge.serialLink(), &SerialLink::lost, this, &AutoReconnect::onLost);
+    if (bridge.serialOpened())
+        rememberOpenPort();
+}
+
+void AutoReconnect::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    if (!enabled)
+        stop();
+    emit enabledChanged();
+}
+
+void AutoReconnect::stop()
+{
+    m_check.stop();
+    setWaiting(false);
+}
+
+// An open or close by anyone but this class ends the wait: the operator has
+// chosen a port, or none.
+void AutoReconnect::onOpenedChanged()
+{
+    if (m_reopening)
+        return;
+    if (m_bridge.serialOpened()) {
+        stop();
+        rememberOpenPort();
+    } else if (!m_bridge.serialLink().portLost()) {
+        stop();
+    }
+}
+
+void AutoReconnect::rememberOpenPort()
+{
+    const QString name = m_bridge.serialLink().portName();
+    m_baudRate = m_bridge.serialLink().baudRate();
+    m_port = {name, QString()};
+    // Once the adapter is gone its serial number can no longer be looked up.
+    if (isPath(name))
+        return;
+    for (const PortEntry &port : scanPorts(systemPortPlaces())) {
+        if (port.kernelName == name) {
+            m_port.serialNumber = port.serialNumber;
+            return;
+        }
+    }
+}
+
+void AutoReconnect::onLost()
+{
+    if (!m_enabled || m_port.name.isEmpty())
+        return;
+    m_retryMs = 0;
+    m_bridge.messages().report(Message::info(QStringLiteral("等待 %1 重新连接…").arg(m_port.name),
+                                             QStringLiteral("Waiting for %1 to come back…").arg(m_port.name)));
+    m_check.start(CheckIntervalMs);
+    // Last: whoever learns of the wait may end it at once.
+    setWaiting(true);
+}
+
+void AutoReconnect::check()
+{
+    const QVector<PortEntry> ports = isPath(m_port.name) || m_port.serialNumber.isEmpty()
+        ? QVector<PortEntry>() : scanPorts(systemPortPlaces());
+    const QString name = returnedPortName(m_port, ports);
+    if (name.isEmpty())
+        m_check.start(CheckIntervalMs);
+    else
+        reopen(name);
+}
+
+void AutoReconnect::reopen(const QString &name)
+{
+    m_reopening = true;
+    const bool opened = m_bridge.openSerial(name, m_baudRate);
+    m_reopening = false;
+    if (!opened) {
+        m_retryMs = m_retryMs == 0 ? FirstRetryMs : qMin(2 * m_retryMs, LongestRetryMs);
+        m_check.start(m_retryMs);
+        return;
+    }
+    const QString watchedFor = m_port.name;
+    setWaiting(false);
+    m_port.name = name;
+    m_bridge.messages().report(Message::success(QStringLiteral("已重新连接: %1").arg(watchedFor),
+                                                QStringLiteral("Reconnected: %1").arg(watchedFor)));
+    emit reopened();
+}
+
+void AutoReconnect::setWaiting(bool waiting)
+{
+    if (waiting == m_waiting)
+        return;
+    m_waiting = waiting;
+    emit waitingChanged();
+}

@@ -1,0 +1,230 @@
+// Reopening a lost port by itself, end to end: the real bridge against tavox-sim, which hangs up its line and
+// comes back on a new pseudo-terminal behind the same --link path, its state kept as a controller's is while
+// its cable is out.
+#include "bridge/AppBridge.h"
+#include "link/PortScanner.h"
+#include "service/AutoReconnect.h"
+#include "support/BridgeTestUtils.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Waiting.h"
+#include "window/FieldEdits.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const int Baud = 921600;
+// Long enough after the first bytes for the opening exchange on a busy machine.
+const QString HangupMs = QStringLiteral("3000");
+// How long a test lets the watch for a port run on to show that it does not reopen it: many checks.
+const int ChecksMs = 2000;
+
+const QString Waiting = QStringLiteral("Waiting for %1 to come back…");
+const QString Reconnected = QStringLiteral("Reconnected: %1");
+const QString Aborted = QStringLiteral("Upgrade aborted: serial port closed");
+const QString Bootloader = QStringLiteral("The controller may still be in its bootloader: start the upgrade again to finish it");
+
+QStringList simArguments(const QString &link, const QString &returnMs, const QStringList &more = {})
+{
+    return QStringList {"--link", link, "--fault-hangup-after", HangupMs, "--fault-return-after", returnMs, "--verbose"}
+        + more;
+}
+
+// The frames the simulator received, by name, from `from` on.
+QStringList receivedNames(const SimProcess &sim, int from = 0)
+{
+    QStringList names;
+    for (const SimReceivedFrame &frame : simReceivedFrames(sim.errorOutput()).mid(from))
+        names << frame.name;
+    return names;
+}
+
+bool isUpgradeFrame(const QString &name)
+{
+    return name.startsWith(QLatin1String("erase")) || name.startsWith(QLatin1String("start upgrade"))
+        || name.startsWith(QLatin1String("data packet")) || name.startsWith(QLatin1String("stop upgrade"));
+}
+}
+
+class TestAutoReconnect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lostPortIsReopenedAndReread();
+    void cutUpgradeIsNotResumed();
+    void noReopen_data();
+    void noReopen();
+    void returnedPortIsFoundByItsAdapter();
+};
+
+// The port comes back by itself at the baud of the lost open, tells so once each way, and the controller's
+// parameters and versions are read again; an edit made before the loss stays, and is still an edit.
+void TestAutoReconnect::lostPortIsReopenedAndReread()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    SimProcess sim(simArguments(link, QStringLiteral("300")));
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    AutoReconnect reconnect(bridge);
+    FieldEdits edits;
+    connect(&bridge, &AppBridge::tavoxParamsChanged, &edits,
+            [&] { edits.setDevice(QStringLiteral("pitchSpeed"), bridge.tavoxPitchMaxSpeed()); });
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    QSignalSpy waitingChanged(&reconnect, &AutoReconnect::waitingChanged);
+
+    QVERIFY(bridge.openSerial(link, Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.tavoxFirmwareVersion() != QLatin1String("-"), ProcessWaitMs);
+    QVERIFY(bridge.parameters().blocksReceived() > 0);
+    edits.setShown(QStringLiteral("pitchSpeed"), bridge.tavoxPitchMaxSpeed() + 7);
+
+    QTRY_VERIFY_WITH_TIMEOUT(reconnect.waiting(), ProcessWaitMs);
+    QVERIFY(!bridge.serialOpened());
+    QCOMPARE(reconnect.portName(), link);
+    const int framesBefore = simReceivedFrames(sim.errorOutput()).size();
+    const int blocksBefore = bridge.parameters().blocksReceived();
+
+    QVERIFY(reopened.wait(ProcessWaitMs));
+    QVERIFY(bridge.serialOpened() && !reconnect.waiting());
+    QCOMPARE(waitingChanged.count(), 2);
+    QCOMPARE(bridge.serialLink().portName(), link);
+    QCOMPARE(bridge.serialLink().baudRate(), Baud);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > blocksBefore
+                                 && receivedNames(sim, framesBefore).contains(QStringLiteral("version query")),
+                             ProcessWaitMs);
+    QVERIFY(receivedNames(sim, framesBefore).contains(QStringLiteral("C0")));
+
+    const QStringList texts = messageTexts(bridge);
+    QCOMPARE(texts.count(Waiting.arg(link)), 1);
+    QCOMPARE(texts.count(Reconnected.arg(link)), 1);
+    QVERIFY(texts.indexOf(Waiting.arg(link)) < texts.indexOf(Reconnected.arg(link)));
+    QVERIFY2(texts.filter(QStringLiteral("Failed to open")).isEmpty(), qPrintable(texts.join('\n')));
+    QVERIFY(edits.isEdited(QStringLiteral("pitchSpeed")));
+    QCOMPARE(edits.shown(QStringLiteral("pitchSpeed")).toInt(), bridge.tavoxPitchMaxSpeed() + 7);
+}
+
+// An upgrade cut by the loss is not taken up again on the reopened port; the operator is told to start it
+// again, and a new upgrade then brings the controller, still in its bootloader, a whole image.
+void TestAutoReconnect::cutUpgradeIsNotResumed()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    const QString saved = dir.filePath(QStringLiteral("saved.bin"));
+    // At this pace the first image takes far longer than the line stays up.
+    SimProcess sim(simArguments(link, QStringLiteral("300"),
+                                {"--baud", "115200", "--erase-ms", "20", "--hb-rate", "0", "--save-image", saved}));
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    AutoReconnect reconnect(bridge);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    const QString firstImage = dir.filePath(QStringLiteral("first.bin"));
+    const QString secondImage = dir.filePath(QStringLiteral("second.bin"));
+    QVERIFY(writeFile(firstImage, randomImage(256 * 1024)));
+    QVERIFY(writeFile(secondImage, randomImage(3000)));
+
+    QVERIFY(bridge.openSerial(link, Baud));
+    bridge.tavoxStartUpgrade(firstImage);
+    QVERIFY(bridge.tavoxUpgrading());
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.tavoxUpgradeProgress() > 0, ProcessWaitMs);
+    QVERIFY(reopened.wait(ProcessWaitMs));
+    const int framesAtReopen = simReceivedFrames(sim.errorOutput()).size();
+    QVERIFY(!bridge.tavoxUpgrading());
+    const QStringList texts = messageTexts(bridge);
+    QCOMPARE(texts.count(Aborted), 1);
+    QCOMPARE(texts.indexOf(Bootloader), texts.indexOf(Aborted) + 1);
+
+    // The reopen's own exchange goes out; nothing of the upgrade does.
+    QTRY_VERIFY_WITH_TIMEOUT(receivedNames(sim, framesAtReopen).contains(QStringLiteral("version query")),
+                             ProcessWaitMs);
+    QVERIFY(!bridge.tavoxUpgrading());
+    const QStringList afterReopen = receivedNames(sim, framesAtReopen);
+    QVERIFY2(std::none_of(afterReopen.cbegin(), afterReopen.cend(), isUpgradeFrame), qPrintable(afterReopen.join('\n')));
+
+    QSignalSpy upgrading(&bridge, &AppBridge::tavoxUpgradingChanged);
+    bridge.tavoxStartUpgrade(secondImage);
+    QVERIFY(bridge.tavoxUpgrading());
+    QVERIFY(upgrading.wait(ProcessWaitMs) && !bridge.tavoxUpgrading());
+    QTRY_COMPARE_WITH_TIMEOUT(messageTexts(bridge).count(QStringLiteral("Upgrade completed!")), 1, ProcessWaitMs);
+    QCOMPARE(readFile(saved), readFile(secondImage));
+}
+
+void TestAutoReconnect::noReopen_data()
+{
+    QTest::addColumn<QString>("operatorAction");
+    QTest::newRow("closed by the operator") << QStringLiteral("close");
+    QTest::newRow("stopped while waiting") << QStringLiteral("stop");
+    QTest::newRow("switched off while waiting") << QStringLiteral("switch off");
+    QTest::newRow("switched off before the loss") << QStringLiteral("off");
+    QTest::newRow("another port opened while waiting") << QStringLiteral("open another");
+}
+
+// Whatever the operator did, a port that comes back stays closed; the link must have returned by the time
+// the watch has had many chances to reopen it.
+void TestAutoReconnect::noReopen()
+{
+    QFETCH(QString, operatorAction);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    SimProcess sim(simArguments(link, QStringLiteral("300"), {"--hb-rate", "0"}));
+    SimProcess other({"--hb-rate", "0"});
+    QVERIFY(sim.start() && other.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    AutoReconnect reconnect(bridge);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    reconnect.setEnabled(operatorAction != QLatin1String("off"));
+    // The operator acts as the wait begins, long before the port is back.
+    connect(&reconnect, &AutoReconnect::waitingChanged, this, [&] {
+        if (!reconnect.waiting())
+            return;
+        if (operatorAction == QLatin1String("stop"))
+            reconnect.stop();
+        else if (operatorAction == QLatin1String("switch off"))
+            reconnect.setEnabled(false);
+        else if (operatorAction == QLatin1String("open another"))
+            bridge.openSerial(other.portName(), Baud);
+    });
+
+    QVERIFY(bridge.openSerial(link, Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0, ProcessWaitMs);
+    if (operatorAction == QLatin1String("close"))
+        bridge.closeSerial();
+    QVERIFY(!sim.waitForReturn().isEmpty());
+    QVERIFY(runTimersDueWithin(ChecksMs));
+
+    QVERIFY(!reconnect.waiting());
+    QCOMPARE(reopened.count(), 0);
+    QCOMPARE(bridge.serialOpened(), operatorAction == QLatin1String("open another"));
+    QCOMPARE(bridge.serialLink().portName(), operatorAction == QLatin1String("open another") ? other.portName() : link);
+    QCOMPARE(reconnect.enabled(), operatorAction != QLatin1String("off") && operatorAction != QLatin1String("switch off"));
+    QVERIFY(messageTexts(bridge).filter(QStringLiteral("Reconnected")).isEmpty());
+}
+
+// A kernel name is followed by its adapter's serial number, which can come back under another name; a path,
+// or a port without a serial number, is the same name again. Only a port that exists counts: /dev/null stands
+// in for one that is back, present and ours to use.
+void TestAutoReconnect::returnedPortIsFoundByItsAdapter()
+{
+    const QString present = QStringLiteral("null");
+    const PortEntry sameAdapter {QStringLiteral("/dev/serial/by-id/usb-Gimbal_A1B2-if00"), present, QString(),
+                                 QString(), QStringLiteral("A1B2")};
+    const PortEntry otherAdapter {QStringLiteral("/dev/serial/by-id/usb-Gimbal_FFFF-if00"), QStringLiteral("ttyUSB7"),
+                                  QString(), QString(), QStringLiteral("FFFF")};
+    const QString missing = QStringLiteral("ttyNoSuchPort");
+
+    QCOMPARE(returnedPortName({QStringLiteral("ttyUSB0"), QStringLiteral("A1B2")}, {otherAdapter, sameAdapter}), present);
+    QCOMPARE(returnedPortName({QStringLiteral("ttyUSB0"), QStringLiteral("A1B2")}, {otherAdapter}), QString());
+    QCOMPARE(returnedPortName({present, QString()}, {otherAdapter}), present);
+    QCOMPARE(returnedPortName({missing, QString()}, {sameAdapter}), QString());
+    QCOMPARE(returnedPortName({QStringLiteral("/dev/null"), QString()}, {}), QStringLiteral("/dev/null"));
+    QCOMPARE(returnedPortName({QStringLiteral("/dev/") + missing, QStringLiteral("A1B2")}, {sameAdapter}), QString());
+}
+
+QTEST_GUILESS_MAIN(TestAutoReconnect)
+#include "tst_autoreconnect.moc"
