@@ -213,9 +213,9 @@ void TestAutoReconnect::returnedPortIsFoundByItsAdapter()
 {
     const QString present = QStringLiteral("null");
     const PortEntry sameAdapter {QStringLiteral("/dev/serial/by-id/usb-Gimbal_A1B2-if00"), present, QString(),
-                                 QString(), QStringLiteral("A1B2")};
+                                 QString(), QStringLiteral("A1B2"), QString()};
     const PortEntry otherAdapter {QStringLiteral("/dev/serial/by-id/usb-Gimbal_FFFF-if00"), QStringLiteral("ttyUSB7"),
-                                  QString(), QString(), QStringLiteral("FFFF")};
+                                  QString(), QString(), QStringLiteral("FFFF"), QString()};
     const QString missing = QStringLiteral("ttyNoSuchPort");
 
     QCOMPARE(returnedPortName({QStringLiteral("ttyUSB0"), QStringLiteral("A1B2")}, {otherAdapter, sameAdapter}), present);
