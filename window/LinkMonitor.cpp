@@ -1,6 +1,7 @@
 #include "window/LinkMonitor.h"
 
 #include "bridge/AppBridge.h"
+#include "service/AutoReconnect.h"
 
 LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     : QObject(parent)
@@ -21,6 +22,22 @@ LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     m_paramBlocksSeen = bridge.parameters().blocksReceived();
     if (bridge.serialOpened())
         onOpenedChanged();
+}
+
+void LinkMonitor::followReconnection(const AutoReconnect &reconnect)
+{
+    m_reconnect = &reconnect;
+    connect(&reconnect, &AutoReconnect::waitingChanged, this, [this] {
+        if (!m_bridge.serialOpened())
+            setState(closedState());
+    });
+}
+
+LinkMonitor::State LinkMonitor::closedState() const
+{
+    if (m_reconnect && m_reconnect->waiting())
+        return Reconnecting;
+    return m_bridge.serialLink().portLost() ? PortLost : NotConnected;
 }
 
 QString LinkMonitor::statusText() const
@@ -45,6 +62,9 @@ QString LinkMonitor::statusText() const
             .arg(m_portName);
     case PortLost:
         return m_bridge.languageSetting().localized(QStringLiteral("串口已断开：%1"), QStringLiteral("Port lost: %1")).arg(m_portName);
+    case Reconnecting:
+        return m_bridge.languageSetting().localized(QStringLiteral("正在重新连接 %1…"), QStringLiteral("Reconnecting to %1…"))
+            .arg(m_portName);
     }
     return QString();
 }
@@ -104,7 +124,7 @@ void LinkMonitor::onOpenedChanged()
     if (!m_bridge.serialOpened()) {
         m_answerTimer.stop();
         m_heartbeatWatch.stop();
-        m_state = m_bridge.serialLink().portLost() ? PortLost : NotConnected;
+        m_state = closedState();
         emit changed();
         return;
     }

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 class AppBridge;
+class AutoReconnect;
 
 // What the window may claim about the controller: whether anything answers on
 // the open port, whether telemetry is current, whether the parameters shown
@@ -27,7 +28,7 @@ class LinkMonitor : public QObject
     Q_PROPERTY(QString writeBlockedReason READ writeBlockedReason NOTIFY changed)
 
 public:
-    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost };
+    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost, Reconnecting };
     Q_ENUM(State)
 
     // A controller answers the first requests well within this after an open.
@@ -36,6 +37,8 @@ public:
     static constexpr int HeartbeatTimeoutMs = 1500;
 
     explicit LinkMonitor(AppBridge &bridge, QObject *parent = nullptr);
+    // A lost port being waited for reads as reconnecting rather than lost.
+    void followReconnection(const AutoReconnect &reconnect);
 
     State state() const { return m_state; }
     QString statusText() const;
@@ -60,6 +63,7 @@ signals:
 private:
     void setState(State state);
     void onOpenedChanged();
+    State closedState() const;
     void onHeartbeat();
     void onParams();
     void onVersion();
@@ -68,6 +72,7 @@ private:
     void onHeartbeatDeadline();
 
     AppBridge &m_bridge;
+    const AutoReconnect *m_reconnect = nullptr;
     State m_state = NotConnected;
     QString m_portName;
     bool m_answered = false;

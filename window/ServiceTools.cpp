@@ -1,9 +1,7 @@
 #include "window/ServiceTools.h"
 
-#include "app/Config.h"
 #include "app/StandardLocations.h"
 #include "bridge/AppBridge.h"
-#include "service/AutoReconnect.h"
 #include "service/DiagnosticsExport.h"
 #include "window/DisplayRhythm.h"
 #include "bridge/LinkHealth.h"
@@ -33,19 +31,6 @@ void registerServiceTypes(const char *uri)
     qmlRegisterUncreatableType<TelemetryHistory>(uri, 1, 0, "TelemetryHistory", published);
     qmlRegisterUncreatableType<ParamRestore>(uri, 1, 0, "ParamRestore", published);
     qmlRegisterUncreatableType<LinkHealth>(uri, 1, 0, "LinkHealth", published);
-    qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
-}
-
-namespace {
-// The switch the operator turns is kept for the next start.
-AutoReconnect *storedAutoReconnect(AppBridge &bridge, QObject &owner)
-{
-    auto *reconnect = new AutoReconnect(bridge, &owner);
-    reconnect->setEnabled(readReconnectEnabled());
-    QObject::connect(reconnect, &AutoReconnect::enabledChanged, reconnect,
-                     [reconnect] { writeReconnectEnabled(reconnect->enabled()); });
-    return reconnect;
-}
 }
 
 void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner)
@@ -66,5 +51,4 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     QObject::connect(&rhythm, &DisplayRhythm::due, health, &LinkHealth::refreshIfDue);
     context.setContextProperty(QStringLiteral("linkHealth"), health);
     context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
-    context.setContextProperty(QStringLiteral("autoReconnect"), storedAutoReconnect(bridge, owner));
 }

@@ -1,6 +1,8 @@
 #include "window/WindowState.h"
 
 #include "window/ActionFeedback.h"
+#include "app/Config.h"
+#include "service/AutoReconnect.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
 #include "window/DisplayRhythm.h"
@@ -17,6 +19,16 @@
 #include <QUrl>
 
 namespace {
+// The switch the operator turns is kept for the next start.
+AutoReconnect *storedAutoReconnect(AppBridge &bridge, QObject &owner)
+{
+    auto *reconnect = new AutoReconnect(bridge, &owner);
+    reconnect->setEnabled(readReconnectEnabled());
+    QObject::connect(reconnect, &AutoReconnect::enabledChanged, reconnect,
+                     [reconnect] { writeReconnectEnabled(reconnect->enabled()); });
+    return reconnect;
+}
+
 void registerTypes()
 {
     static bool registered = false;
@@ -29,6 +41,7 @@ void registerTypes()
     qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
     qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
+    qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
@@ -41,7 +54,11 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
 {
     registerTypes();
     auto *journal = new MessageJournal(bridge, &owner);
-    context.setContextProperty(QStringLiteral("linkMonitor"), new LinkMonitor(bridge, &owner));
+    auto *reconnect = storedAutoReconnect(bridge, owner);
+    auto *monitor = new LinkMonitor(bridge, &owner);
+    monitor->followReconnection(*reconnect);
+    context.setContextProperty(QStringLiteral("autoReconnect"), reconnect);
+    context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));

@@ -46,12 +46,22 @@ ColumnLayout {
         switch (linkMonitor.state) {
         case LinkMonitor.Connected: return Theme.success
         case LinkMonitor.Connecting: return Theme.primary
+        case LinkMonitor.Reconnecting: return Theme.warning
         case LinkMonitor.NotConnected: return Theme.info
         default: return Theme.danger
         }
     }
 
+    // On while a port is open, and while a lost one is waited for.
+    function linkWanted() {
+        return appBridge.serialOpened || autoReconnect.waiting
+    }
+
     function applySerialSwitch(checked) {
+        if (!checked && autoReconnect.waiting) {
+            autoReconnect.stop()
+            return
+        }
         if (!checked && appBridge.tavoxUpgrading) {
             serialSwitch.checked = true
             confirm.ask(function() { return zhText("关闭串口？", "Close the port?") },
@@ -83,10 +93,15 @@ ColumnLayout {
 
     spacing: dp(10)
 
-    // A port that the bridge closes (for example one that vanished) turns the switch off.
+    // A port that the bridge closes (for example one that vanished) turns the
+    // switch off, unless the port is waited for to come back.
     Connections {
         target: appBridge
-        function onSerialOpenedChanged() { serialSwitch.checked = appBridge.serialOpened }
+        function onSerialOpenedChanged() { serialSwitch.checked = root.linkWanted() }
+    }
+    Connections {
+        target: autoReconnect
+        function onWaitingChanged() { serialSwitch.checked = root.linkWanted() }
     }
 
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
@@ -199,6 +214,24 @@ ColumnLayout {
             uiScale: root.uiScale
             onToggled: root.applySerialSwitch(checked)
         }
+    }
+
+    CheckBox {
+        id: reconnectCheck
+        objectName: "reconnectCheck"
+        Layout.fillWidth: true
+        // Close under the switch it belongs to, and low enough that the
+        // sidebar keeps its codes in a window of the size it was drawn for.
+        Layout.topMargin: -root.dp(8)
+        Layout.preferredHeight: root.dp(20)
+        padding: 0
+        text: root.zhText("自动重连", "Auto-reconnect")
+        font.family: root.fontFamily
+        font.pixelSize: root.dp(13)
+        checked: autoReconnect.enabled
+        onToggled: autoReconnect.enabled = checked
+        indicator.width: root.dp(18)
+        indicator.height: root.dp(18)
     }
 
     RowLayout {

@@ -41,7 +41,8 @@ private slots:
     void sbusWriteActivatesAndReboots();
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
-    void vanishedDeviceTurnsTheSwitchOff();
+    void vanishedDeviceIsWaitedFor();
+    void lostPortReconnectsByItself();
     void silentLineIsNoAnswer();
     void heartbeatsStopAndComeBack();
     void upgradeLocksOutEveryOtherAction();
@@ -291,7 +292,8 @@ void WindowFlowsTest::switchOffReleasesThePort()
     m_driver.saveFrames(QStringLiteral("window-stale"));
 }
 
-void WindowFlowsTest::vanishedDeviceTurnsTheSwitchOff()
+// The switch stays on while the lost port is waited for; turning it off ends the wait.
+void WindowFlowsTest::vanishedDeviceIsWaitedFor()
 {
     bridge().setLanguage(QStringLiteral("en"));
     click("serialSwitch");
@@ -299,10 +301,39 @@ void WindowFlowsTest::vanishedDeviceTurnsTheSwitchOff()
 
     QCOMPARE(m_driver.sim().stop(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
-    QVERIFY(!item("serialSwitch")->property("checked").toBool());
+    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("Reconnecting to %1…").arg(m_driver.sim().portName()));
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    QVERIFY(!item("refreshButton")->isEnabled());
+    m_driver.saveFrame(QStringLiteral("window-reconnecting-en.png"));
+
+    click("serialSwitch");
+    QTRY_VERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("refreshButton")->isEnabled());
     QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_driver.sim().portName()));
     m_driver.saveFrame(QStringLiteral("window-port-lost-en.png"));
+    VERIFY_NO_QML_WARNINGS();
+}
+
+// A controller whose cable is pulled and plugged back behind the same link is
+// open again by itself, its parameters read again.
+void WindowFlowsTest::lostPortReconnectsByItself()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    SimProcess returning({"--link", link, "--fault-hangup-after", "1500", "--fault-return-after", "1500"});
+    QVERIFY(returning.start());
+    bridge().setLanguage(QStringLiteral("en"));
+    m_driver.openPort(link);
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    const int blocksBefore = bridge().parameters().blocksReceived();
+    QVERIFY(!returning.waitForReturn().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge().parameters().blocksReceived() > blocksBefore, ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(link)), ProcessWaitMs);
+    QVERIFY(item("serialSwitch")->property("checked").toBool());
+    click("serialSwitch");
+    QTRY_VERIFY(!bridge().serialOpened());
     VERIFY_NO_QML_WARNINGS();
 }
 

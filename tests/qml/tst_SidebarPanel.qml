@@ -91,6 +91,28 @@ Item {
             portCatalog.remember("/dev/pts/0", 921600)
         }
 
+        function test_reconnectionCanBeTurnedOff() {
+            var check = part(createSubject(), "reconnectCheck")
+            verify(check.checked)
+            mouseClick(check)
+            verify(!autoReconnect.enabled)
+            mouseClick(check)
+            verify(autoReconnect.enabled)
+        }
+
+        // An open port that vanishes still shows in the box, marked absent.
+        function test_openPortThatVanishesStaysShown() {
+            var sidebar = createSubject()
+            var combo = part(sidebar, "serialPortCombo")
+            part(sidebar, "serialSwitch").flip()
+            appBridge.serialOpened = true
+            appBridge.serialPorts = []
+            compare(combo.contentItem.text, "/dev/ttyUSB0")
+            compare(part(sidebar, "portNoteText").text, "端口不在")
+            appBridge.serialOpened = false
+            compare(combo.contentItem.text, "/dev/ttyUSB0")
+        }
+
         // A path typed or pasted opens as it is, and is chosen from then on.
         function test_typedPathOpens() {
             appBridge.serialPorts = ["/dev/ttyUSB0"]
