@@ -232,6 +232,8 @@ ColumnLayout {
         onToggled: autoReconnect.enabled = checked
         indicator.width: root.dp(18)
         indicator.height: root.dp(18)
+
+        FocusRing { shown: reconnectCheck.visualFocus; uiScale: root.uiScale }
     }
 
     RowLayout {

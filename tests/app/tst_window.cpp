@@ -299,8 +299,14 @@ QList<QQuickItem *> WindowTest::tabOrder(QStringList &ringless)
         if (!first)
             first = focused;
         const QList<QQuickItem *> rings = shownFocusRings(window()->contentItem());
+        // A control draws its ring in its background, beside the part that
+        // has the focus: the text field of an editable combo.
+        const QQuickItem *ringOwner = rings.isEmpty() ? nullptr : rings.first()->parentItem();
+        const QQuickItem *control = ringOwner ? ringOwner->parentItem() : nullptr;
+        const bool inControlsBackground = control && control->property("background").value<QQuickItem *>() == ringOwner;
         const bool ringAtFocus = rings.size() == 1
-            && (rings.first()->parentItem()->isAncestorOf(focused) || focused->isAncestorOf(rings.first()));
+            && (ringOwner->isAncestorOf(focused) || focused->isAncestorOf(rings.first())
+                || (inControlsBackground && control->isAncestorOf(focused)));
         if (!ringAtFocus)
             ringless.append(QStringLiteral("%1 (%2 rings)").arg(describe(focused)).arg(rings.size()));
         order.append(focused);

@@ -112,8 +112,8 @@ void TestPortLock::secondOpenUnderAnyNameIsRefused()
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("gimbal"));
-    QVERIFY(QFile::link(pty.slaveName(), link));
+    const QString link = gimbalLink(dir.path(), pty.slaveName());
+    QVERIFY(!link.isEmpty());
 
     QSerialPort first;
     PortRefusal refusal;

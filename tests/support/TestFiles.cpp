@@ -30,3 +30,9 @@ QByteArray randomImage(int size)
     QRandomGenerator(quint32(size)).fillRange(words.data(), words.size());
     return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
 }
+
+QString gimbalLink(const QString &dir, const QString &port)
+{
+    const QString link = dir + QStringLiteral("/gimbal");
+    return QFile::link(port, link) ? link : QString();
+}

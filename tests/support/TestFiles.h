@@ -14,3 +14,7 @@ QByteArray randomImage(int size);
 
 // Bytes 1, 2, 3, ... so that every field of a decoded record gets a distinct non-zero value.
 QByteArray countingBytes(int length);
+
+// A symbolic link `dir`/gimbal to `port`, as a udev rule or a simulator's
+// --link names a line; empty when it cannot be made.
+QString gimbalLink(const QString &dir, const QString &port);
