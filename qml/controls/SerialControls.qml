@@ -106,7 +106,34 @@ ColumnLayout {
 
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
 
-    SectionHeading { text: root.zhText("端口", "Port"); uiScale: root.uiScale; fontFamily: root.fontFamily }
+    // Reconnection belongs to the port, and beside its heading it costs the
+    // sidebar no height: the codes below still fit the window's drawn size.
+    RowLayout {
+        Layout.fillWidth: true
+
+        SectionHeading {
+            Layout.fillWidth: true
+            text: root.zhText("端口", "Port")
+            uiScale: root.uiScale
+            fontFamily: root.fontFamily
+        }
+        CheckBox {
+            id: reconnectCheck
+            objectName: "reconnectCheck"
+            Layout.preferredHeight: root.dp(20)
+            padding: 0
+            spacing: root.dp(4)
+            text: root.zhText("自动重连", "Auto-reconnect")
+            font.family: root.fontFamily
+            font.pixelSize: root.dp(13)
+            checked: autoReconnect.enabled
+            onToggled: autoReconnect.enabled = checked
+            indicator.width: root.dp(16)
+            indicator.height: root.dp(16)
+
+            FocusRing { shown: reconnectCheck.visualFocus; uiScale: root.uiScale }
+        }
+    }
 
     RowLayout {
         Layout.fillWidth: true
@@ -214,26 +241,6 @@ ColumnLayout {
             uiScale: root.uiScale
             onToggled: root.applySerialSwitch(checked)
         }
-    }
-
-    CheckBox {
-        id: reconnectCheck
-        objectName: "reconnectCheck"
-        Layout.fillWidth: true
-        // Close under the switch it belongs to, and low enough that the
-        // sidebar keeps its codes in a window of the size it was drawn for.
-        Layout.topMargin: -root.dp(8)
-        Layout.preferredHeight: root.dp(20)
-        padding: 0
-        text: root.zhText("自动重连", "Auto-reconnect")
-        font.family: root.fontFamily
-        font.pixelSize: root.dp(13)
-        checked: autoReconnect.enabled
-        onToggled: autoReconnect.enabled = checked
-        indicator.width: root.dp(18)
-        indicator.height: root.dp(18)
-
-        FocusRing { shown: reconnectCheck.visualFocus; uiScale: root.uiScale }
     }
 
     RowLayout {
