@@ -2,6 +2,7 @@
 
 #include "bridge/AppBridge.h"
 #include "link/PortScanner.h"
+#include "link/PortWatcher.h"
 
 #include <QFile>
 
@@ -104,6 +105,8 @@ void AutoReconnect::onLost()
     if (!m_enabled || m_port.name.isEmpty())
         return;
     m_retryMs = 0;
+    m_placesScanned.clear();
+    m_ports.clear();
     m_bridge.messages().report(Message::info(QStringLiteral("等待 %1 重新连接…").arg(m_port.name),
                                              QStringLiteral("Waiting for %1 to come back…").arg(m_port.name)));
     m_check.start(CheckIntervalMs);
@@ -113,9 +116,16 @@ void AutoReconnect::onLost()
 
 void AutoReconnect::check()
 {
-    const QVector<PortEntry> ports = isPath(m_port.name) || m_port.serialNumber.isEmpty()
-        ? QVector<PortEntry>() : scanPorts(systemPortPlaces());
-    const QString name = returnedPortName(m_port, ports);
+    // A whole scan costs tens of milliseconds: it is made again only when the
+    // places ports appear in have changed.
+    if (!isPath(m_port.name) && !m_port.serialNumber.isEmpty()) {
+        QByteArray places = PortWatcher::systemFingerprint();
+        if (places != m_placesScanned) {
+            m_placesScanned = std::move(places);
+            m_ports = scanPorts(systemPortPlaces());
+        }
+    }
+    const QString name = returnedPortName(m_port, m_ports);
     if (name.isEmpty())
         m_check.start(CheckIntervalMs);
     else

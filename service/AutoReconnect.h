@@ -1,12 +1,14 @@
 #pragma once
 
+#include "link/PortScanner.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVector>
 
 class AppBridge;
-struct PortEntry;
 
 // How a lost port is recognised when it comes back: a path (a by-id name, a
 // device path, a link) by that path; a kernel name such as ttyUSB0 by its
@@ -60,6 +62,9 @@ private:
     AppBridge &m_bridge;
     QTimer m_check;
     LostPort m_port;
+    // The system's ports as last scanned while waiting, and the places they were scanned in.
+    QVector<PortEntry> m_ports;
+    QByteArray m_placesScanned;
     int m_baudRate = 0;
     int m_retryMs = 0;   // after a failed open; 0 before the first
     bool m_enabled = true;
