@@ -43,6 +43,7 @@ private slots:
 
 private:
     Run runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra = {});
+    void shareLeakSuppressions(QProcessEnvironment &environment) const;
     QString prefixPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("prefix/") + relative); }
     QString configHome() const { return m_dir.filePath(QStringLiteral("home/config")); }
     QString dataHome() const { return m_dir.filePath(QStringLiteral("home/data")); }
@@ -73,6 +74,25 @@ void TestInstall::initTestCase()
                                       | QFile::ReadOther | QFile::ExeOther));
 }
 
+// The sanitizer build names its leak suppressions in LSAN_OPTIONS, inside the
+// checkout, which may lie in a folder only its owner may enter: the programs
+// run as "nobody" get a copy they can read, or they report every leak of Qt's.
+void TestInstall::shareLeakSuppressions(QProcessEnvironment &environment) const
+{
+    if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        return;
+    QStringList options = environment.value(QStringLiteral("LSAN_OPTIONS")).split(QLatin1Char(':'));
+    for (QString &option : options) {
+        if (!option.startsWith(QLatin1String("suppressions=")))
+            continue;
+        const QString shared = m_dir.filePath(QStringLiteral("lsan.supp"));
+        if (!QFile::exists(shared) && QFile::copy(option.section(QLatin1Char('='), 1), shared))
+            QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        option = QStringLiteral("suppressions=") + shared;
+    }
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), options.join(QLatin1Char(':')));
+}
+
 Run TestInstall::runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -82,6 +102,7 @@ Run TestInstall::runInstalled(const QString &program, const QStringList &argumen
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("home/cache")));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(extra);
+    shareLeakSuppressions(environment);
 
     QString executable = prefixPath(QStringLiteral("bin/") + program);
     QStringList fullArguments = arguments;
