@@ -20,12 +20,6 @@ QHash<QString, QString> stableNames(const QString &folder)
     }
     return names;
 }
-
-// A name of the kernel's ("ttyUSB0", "pts/3") lives in /dev; anything else is a path as given.
-bool isPath(const QString &name)
-{
-    return name.startsWith(QLatin1Char('/'));
-}
 }
 
 QString PortEntry::displayName() const
@@ -57,7 +51,7 @@ QVector<PortEntry> scanPorts(const PortScanPlaces &places, const QVector<PortEnt
     QVector<PortEntry> ports;
     QStringList listed;
     for (const QString &extra : places.extraPorts) {
-        if (isPath(extra) && !QFileInfo::exists(extra))
+        if (isPortPath(extra) && !QFileInfo::exists(extra))
             continue;
         ports.append({extra, QString(), QString(), QString(), QString(), QString()});
         listed << extra;
@@ -89,11 +83,16 @@ QStringList parseExtraPorts(const QString &value)
     return names;
 }
 
+bool isPortPath(const QString &name)
+{
+    return name.startsWith(QLatin1Char('/'));
+}
+
 QString portDevicePath(const QString &portName)
 {
     const QString name = portName.trimmed();
     if (name.isEmpty())
         return QString();
-    const QString path = isPath(name) ? name : QStringLiteral("/dev/") + name;
+    const QString path = isPortPath(name) ? name : QStringLiteral("/dev/") + name;
     return QFileInfo(path).canonicalFilePath();
 }

@@ -38,6 +38,8 @@ QVector<PortEntry> scanPorts(const PortScanPlaces &places, const QVector<PortEnt
 PortScanPlaces systemPortPlaces();
 // The comma-separated list of TAVOX_EXTRA_PORTS, blanks and repeats dropped.
 QStringList parseExtraPorts(const QString &value);
+// A name of the kernel's ("ttyUSB0", "pts/3") lives in /dev; anything else is a path as given.
+bool isPortPath(const QString &name);
 // The device a port name or path stands for: "ttyUSB0" is /dev/ttyUSB0, a link
 // is followed to its end. Empty when no such file exists.
 QString portDevicePath(const QString &portName);

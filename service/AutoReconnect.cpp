@@ -17,11 +17,6 @@ const int CheckIntervalMs = 300;
 const int FirstRetryMs = 3000;
 const int LongestRetryMs = 30000;
 
-bool isPath(const QString &name)
-{
-    return name.contains(QLatin1Char('/'));
-}
-
 // Present and ours to use: a port the kernel lists before its permissions
 // are set would only fail to open.
 bool isUsable(const QString &name)
@@ -33,7 +28,7 @@ bool isUsable(const QString &name)
 
 QString returnedPortName(const LostPort &lost, const QVector<PortEntry> &ports)
 {
-    if (!isPath(lost.name) && !lost.serialNumber.isEmpty()) {
+    if (!isPortPath(lost.name) && !lost.serialNumber.isEmpty()) {
         for (const PortEntry &port : ports) {
             if (port.serialNumber == lost.serialNumber && !port.kernelName.isEmpty())
                 return isUsable(port.kernelName) ? port.kernelName : QString();
@@ -90,7 +85,7 @@ void AutoReconnect::rememberOpenPort()
     m_baudRate = m_bridge.serialLink().baudRate();
     m_port = {name, QString()};
     // Once the adapter is gone its serial number can no longer be looked up.
-    if (isPath(name))
+    if (isPortPath(name))
         return;
     for (const PortEntry &port : scanPorts(systemPortPlaces())) {
         if (port.kernelName == name) {
@@ -118,7 +113,7 @@ void AutoReconnect::check()
 {
     // A whole scan costs tens of milliseconds: it is made again only when the
     // places ports appear in have changed.
-    if (!isPath(m_port.name) && !m_port.serialNumber.isEmpty()) {
+    if (!isPortPath(m_port.name) && !m_port.serialNumber.isEmpty()) {
         QByteArray places = PortWatcher::systemFingerprint();
         if (places != m_placesScanned) {
             m_placesScanned = std::move(places);

@@ -78,7 +78,7 @@ bool PortCatalog::isPresent(const QString &name) const
     if (present(name))
         return true;
     const QString path = pathOf(name);
-    return path.startsWith(QLatin1Char('/')) && QFileInfo::exists(path);
+    return isPortPath(path) && QFileInfo::exists(path);
 }
 
 QString PortCatalog::details(const QString &name) const
