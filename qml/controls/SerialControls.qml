@@ -76,15 +76,14 @@ ColumnLayout {
             appBridge.closeSerial()
             return
         }
-        var typed = serialPortCombo.editText.trim()
         var baudRate = parseInt(serialBaudCombo.currentText, 10)
-        if (typed === "" || isNaN(baudRate)) {
+        if (root.typedPort === "" || isNaN(baudRate)) {
             root.refreshPorts()
             serialSwitch.checked = false
             return
         }
-        portCatalog.choose(typed)
-        var portName = portCatalog.pathOf(typed)
+        portCatalog.choose(root.typedPort)
+        var portName = portCatalog.pathOf(root.typedPort)
         if (appBridge.openSerial(portName, baudRate))
             portCatalog.remember(portName, baudRate)
         else
