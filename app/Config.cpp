@@ -16,6 +16,7 @@ const QString UpgradeDirKey = QStringLiteral("tavox/upgradeLastDir");
 const QString LastPortKey = QStringLiteral("serial/lastPort");
 const QString LastBaudKey = QStringLiteral("serial/lastBaud");
 const QString ReconnectKey = QStringLiteral("serial/reconnect");
+const QString MessageLogHeightKey = QStringLiteral("window/messageLogHeight");
 
 // The file holds a few short keys; anything bigger is not a configuration.
 const qint64 MaxConfigBytes = 1 << 20;
@@ -226,4 +227,16 @@ bool readReconnectEnabled()
 bool writeReconnectEnabled(bool enabled)
 {
     return writeValue(ReconnectKey, enabled ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+int readMessageLogHeight()
+{
+    bool isNumber = false;
+    const int height = readValue(MessageLogHeightKey, 0).toString().trimmed().toInt(&isNumber);
+    return isNumber && height > 0 ? height : 0;
+}
+
+bool writeMessageLogHeight(int height)
+{
+    return writeValue(MessageLogHeightKey, QString::number(height));
 }

@@ -30,3 +30,8 @@ bool writeLastSerialChoice(const QString &portName, int baudRate);
 // otherwise Qt's text-to-bool rule.
 bool readReconnectEnabled();
 bool writeReconnectEnabled(bool enabled);
+
+// "window/messageLogHeight": the message log's height in design pixels as the operator dragged it, 0 when absent
+// or not a positive whole number (the window's own height then applies).
+int readMessageLogHeight();
+bool writeMessageLogHeight(int height);

@@ -15,9 +15,12 @@ ApplicationWindow {
     // lower than it is at that size. At that size and above no floor applies,
     // so the rows split the height exactly as they always have.
     readonly property bool belowDesignSize: width < designWindowSize.width || height < designWindowSize.height
+    // A message log dragged taller than it starts leaves the panels less
+    // room: they keep their floors too, and scroll.
+    readonly property bool panelsScroll: belowDesignSize || mainColumn.logHeight > mainColumn.defaultLogHeight + 0.5
     readonly property real narrowestPanel: dp(370)
-    readonly property real tallPanelFloor: belowDesignSize ? dp(431) : 0
-    readonly property real shortPanelFloor: belowDesignSize ? dp(305) : 0
+    readonly property real tallPanelFloor: panelsScroll ? dp(431) : 0
+    readonly property real shortPanelFloor: panelsScroll ? dp(305) : 0
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -48,6 +51,11 @@ ApplicationWindow {
                                            && Screen.desktopAvailableWidth >= minimumWindowSize.width
                                            && Screen.desktopAvailableHeight >= minimumWindowSize.height
 
+    // The keyboard's control is scrolled into sight, and the wheel scrolls the
+    // page wherever the pointer is.
+    FocusFollower { window: win }
+    WheelRouter { window: win }
+
     Component.onCompleted: {
         if (fillsTheScreen)
             visibility = Window.Maximized
@@ -69,9 +77,23 @@ ApplicationWindow {
         }
 
         ColumnLayout {
+            id: mainColumn
             Layout.fillWidth: true
             Layout.fillHeight: true
-            spacing: dp(10)
+            // The boundary below the panels is the gap there.
+            spacing: 0
+
+            // The log's height: as the operator left the boundary, or as tall as
+            // the panels allow on Expand; never so tall that the panels vanish
+            // (they scroll instead).
+            readonly property real defaultLogHeight: dp(180) - serviceTools.height - dp(10)
+            readonly property real minimumLogHeight: Math.min(dp(100), defaultLogHeight)
+            readonly property real logRoom: Math.max(minimumLogHeight, height - dp(160) - logHandle.height
+                                                     - serviceTools.height - messageLog.Layout.topMargin)
+            readonly property real keptLogHeight: logDivider.logHeight > 0 ? dp(logDivider.logHeight) : defaultLogHeight
+            readonly property real logHeight: logHandle.dragging ? logHandle.draggedHeight
+                                            : messageLog.expanded ? logRoom
+                                            : Math.max(minimumLogHeight, Math.min(keptLogHeight, logRoom))
 
             // The message log stays in sight below the panels, whatever the window's height.
             Flickable {
@@ -154,14 +176,28 @@ ApplicationWindow {
                 }
             }
 
+            LogResizeHandle {
+                id: logHandle
+                objectName: "logHandle"
+                Layout.fillWidth: true
+                uiScale: win.uiScale
+                logHeight: messageLog.height
+                minimumLogHeight: mainColumn.minimumLogHeight
+                maximumLogHeight: mainColumn.logRoom
+                onKept: {
+                    messageLog.expanded = false
+                    logDivider.keep(Math.round(newHeight / win.uiScale))
+                }
+            }
+
             ServiceTools { id: serviceTools; objectName: "serviceTools"; Layout.fillWidth: true; fontFamily: win.font.family }
 
             MessageLogPanel {
                 id: messageLog
                 objectName: "messageLog"
                 Layout.fillWidth: true
-                // The service bar above takes its height from the log, not from the panels.
-                Layout.preferredHeight: (expanded ? dp(440) : dp(180)) - serviceTools.height - dp(10)
+                Layout.topMargin: dp(10)
+                Layout.preferredHeight: mainColumn.logHeight
                 uiScale: win.uiScale
                 fontFamily: win.font.family
             }

@@ -44,7 +44,10 @@ QtObject {
     readonly property color dangerBackground: "#FEF0F0"
     readonly property color dangerBorder: "#FBC4C4"
 
-    readonly property color focusRing: primary
+    // Two tones, so the ring stands out on white cards and on blue buttons
+    // alike: a dark outer line, kept apart from the control by a light one.
+    readonly property color focusRing: "#0A2E6B"
+    readonly property color focusRingInner: "#FFFFFF"
     readonly property color textOnPrimary: "#FFFFFF"
     readonly property color inputBackground: "#FFFFFF"
     readonly property color transparent: "transparent"

@@ -7,11 +7,14 @@
 #include "window/CalibrationGuide.h"
 #include "window/DisplayRhythm.h"
 #include "window/FieldEdits.h"
+#include "window/FocusFollower.h"
 #include "window/LinkMonitor.h"
 #include "window/LiveTelemetry.h"
+#include "window/LogDivider.h"
 #include "window/MessageJournal.h"
 #include "window/PortCatalog.h"
 #include "window/UpgradeMonitor.h"
+#include "window/WheelRouter.h"
 #include "window/ServiceTools.h"
 
 #include <QQmlContext>
@@ -39,6 +42,8 @@ void registerTypes()
     const QString published = QStringLiteral("published beside the bridge");
     qmlRegisterType<FieldEdits>(uri, 1, 0, "FieldEdits");
     qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
+    qmlRegisterType<FocusFollower>(uri, 1, 0, "FocusFollower");
+    qmlRegisterType<WheelRouter>(uri, 1, 0, "WheelRouter");
     qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
@@ -67,6 +72,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     // The refresh button's list and the catalogue's never disagree for long.
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
+    context.setContextProperty(QStringLiteral("logDivider"), new LogDivider(&owner));
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
     publishServiceTools(context, bridge, rhythm, owner);
 }

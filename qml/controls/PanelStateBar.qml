@@ -18,6 +18,15 @@ RowLayout {
     readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
 
     function dp(v) { return v * uiScale }
+
+    // The button goes with the edits: the keyboard moves on to the control
+    // after it, the panel's first field, rather than to nowhere.
+    function revert(button) {
+        var next = button.activeFocus ? button.nextItemInFocusChain(true) : null
+        edits.revert()
+        if (next)
+            next.forceActiveFocus(Qt.TabFocusReason)
+    }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
     // Only a panel that edits parameters has a state to show.
@@ -65,7 +74,7 @@ RowLayout {
         text: bar.zhText("撤销", "Revert")
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        onClicked: bar.edits.revert()
+        onClicked: bar.revert(this)
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         FocusRing { shown: parent.visualFocus; uiScale: bar.uiScale }

@@ -46,6 +46,7 @@ Popup {
         if (guide && guide.active)
             guide.close()
     }
+    FocusReturn { popup: dialog }
 
     readonly property var faces: [
         { name: zhText("正放(上)", "Up"), idx: 1, img: "qrc:/icon/png/TAVOX/1.png" },

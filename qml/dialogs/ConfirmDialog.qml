@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../controls"
 import "../panels"
 
 // The one question asked before an action that reboots or moves the
@@ -57,6 +58,8 @@ Popup {
     closePolicy: Popup.CloseOnEscape
     padding: dp(20)
     onClosed: pendingAction = null
+
+    FocusReturn { popup: dialog }
 
     background: Rectangle {
         color: Theme.cardBackground

@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
+import "../controls"
 import "../panels"
 
 // The difference between the controller and a parameter file, one row per
@@ -56,6 +57,7 @@ Popup {
     }
 
     ConfirmDialog { id: confirm; fontFamily: dialog.fontFamily }
+    FocusReturn { popup: dialog }
 
     background: Rectangle {
         color: Theme.cardBackground

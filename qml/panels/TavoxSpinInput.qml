@@ -79,11 +79,15 @@ Item {
     ToolTip.text: hint
     ToolTip.delay: 300
 
+    // The wheel steps only a field the operator is typing in; over any other
+    // field it scrolls the page on, so a value never changes in passing.
+    readonly property bool takesWheel: input.activeFocus
+
     // A notch of the wheel is one step; a touchpad's small deltas add up to one.
     MouseArea {
         anchors.fill: parent
         acceptedButtons: Qt.NoButton
-        enabled: root.enabled
+        enabled: root.enabled && root.takesWheel
         property int pendingDelta: 0
         onWheel: {
             pendingDelta += wheel.angleDelta.y

@@ -78,6 +78,9 @@ private slots:
     void lastBaudRateReadsOnlyAPositiveNumber_data();
     void lastBaudRateReadsOnlyAPositiveNumber();
     void reconnectSwitchRoundTrips();
+    void messageLogHeightReadsOnlyAPositiveNumber_data();
+    void messageLogHeightReadsOnlyAPositiveNumber();
+    void messageLogHeightKeepsTheOtherKeys();
 };
 
 void TestConfig::readersNeverCreateTheFile()
@@ -398,6 +401,37 @@ void TestConfig::reconnectSwitchRoundTrips()
 
     QVERIFY(writeFile(configFilePath(), "[serial]\nreconnect=0\n"));
     QVERIFY(!readReconnectEnabled());
+}
+
+void TestConfig::messageLogHeightReadsOnlyAPositiveNumber_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("height") << QByteArray("420") << 420;
+    QTest::newRow("spaces around") << QByteArray(" 300 ") << 300;
+    QTest::newRow("word") << QByteArray("tall") << 0;
+    QTest::newRow("fraction") << QByteArray("250.5") << 0;
+    QTest::newRow("zero") << QByteArray("0") << 0;
+    QTest::newRow("negative") << QByteArray("-40") << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestConfig::messageLogHeightReadsOnlyAPositiveNumber()
+{
+    QFETCH(QByteArray, stored);
+    QVERIFY(writeFile(configFilePath(), "[window]\nmessageLogHeight=\"" + stored + "\"\n"));
+    QTEST(readMessageLogHeight(), "expected");
+}
+
+void TestConfig::messageLogHeightKeepsTheOtherKeys()
+{
+    QCOMPARE(readMessageLogHeight(), 0);
+    QVERIFY(writeReconnectEnabled(false));
+    QVERIFY(writeMessageLogHeight(380));
+    QCOMPARE(readMessageLogHeight(), 380);
+    QVERIFY(!readReconnectEnabled());
+    QVERIFY(writeMessageLogHeight(120));
+    QCOMPARE(readMessageLogHeight(), 120);
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -1,6 +1,8 @@
 import QtQuick 2.12
 import QtTest 1.12
+import Tavox 1.0
 import "../../qml/controls"
+import "../../qml/dialogs"
 import "../../qml/panels"
 
 Item {
@@ -117,14 +119,17 @@ Item {
             verify(largest <= 5, "largest step " + largest)
         }
 
+        // The wheel steps a field being typed in; passing over any other, it leaves the value.
         function test_wheelAndKeysStep() {
             var spin = createSubject({ value: 100, from: 0, to: 30000 })
             var field = part(spin, "spinField")
             mouseWheel(spin, spin.width / 3, spin.height / 2, 0, 120)
+            compare(spin.value, 100)
+            mouseClick(field)
+            mouseWheel(spin, spin.width / 3, spin.height / 2, 0, 120)
             compare(spin.value, 101)
             mouseWheel(spin, spin.width / 3, spin.height / 2, 0, -360)
             compare(spin.value, 98)
-            mouseClick(field)
             keyClick(Qt.Key_Up)
             compare(spin.value, 99)
             keyClick(Qt.Key_PageUp)
@@ -191,6 +196,140 @@ Item {
             keyClick(Qt.Key_Return)
             tryCompare(combo.popup, "visible", false)
             compare(combo.currentText, "B")
+        }
+    }
+
+    // The ring stands out at 3:1 or more (WCAG's contrast ratio) against
+    // every surface a focused control sits on or shows, its outer line
+    // against the card and the control, its inner line against the outer.
+    TavoxTestCase {
+        name: "FocusRing"
+        subject: Component { TavoxButton { text: "One" } }
+
+        function channel(c) { return c <= 0.03928 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4) }
+        function luminance(colour) {
+            return 0.2126 * channel(colour.r) + 0.7152 * channel(colour.g) + 0.0722 * channel(colour.b)
+        }
+        function contrast(a, b) {
+            var la = luminance(a), lb = luminance(b)
+            return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+        }
+
+        function test_contrastFormula() {
+            compare(contrast(Qt.rgba(0, 0, 0, 1), Qt.rgba(1, 1, 1, 1)).toFixed(2), "21.00")
+            compare(contrast(Qt.rgba(0x77 / 255, 0x77 / 255, 0x77 / 255, 1), Qt.rgba(1, 1, 1, 1)).toFixed(2), "4.48")
+        }
+
+        function test_ringColours_data() {
+            return [
+                { tag: "card", surface: Theme.cardBackground },
+                { tag: "window", surface: Theme.windowBackground },
+                { tag: "field", surface: Theme.fieldBackground },
+                { tag: "blue button", surface: Theme.primary },
+                { tag: "pressed button", surface: Theme.primaryPressed },
+                { tag: "switch off", surface: Theme.textPlaceholder },
+                { tag: "inner line", surface: Theme.focusRingInner }
+            ]
+        }
+
+        function test_ringColours(data) {
+            var ratio = contrast(Theme.focusRing, data.surface)
+            verify(ratio >= 3, data.tag + ": " + ratio.toFixed(2))
+        }
+
+        function test_ringIsDrawnInTheseColours() {
+            var button = createSubject()
+            button.forceActiveFocus(Qt.TabFocusReason)
+            var ring = part(button, "focusRing")
+            verify(ring.visible)
+            compare(ring.border.color, Theme.focusRing)
+            compare(part(ring, "focusRingInner").border.color, Theme.focusRingInner)
+            verify(ring.border.width >= 2)
+        }
+    }
+
+    // Between the panels and the log: a drag or the arrows make the log
+    // taller or shorter, never beyond its bounds, and say where it stays.
+    TavoxTestCase {
+        name: "LogResizeHandle"
+        subject: Component {
+            LogResizeHandle { width: 300; logHeight: 200; minimumLogHeight: 100; maximumLogHeight: 400 }
+        }
+
+        SignalSpy { id: keptSpy; signalName: "kept" }
+
+        function test_keysMoveTheBoundary() {
+            var handle = createSubject()
+            keptSpy.target = handle
+            keptSpy.clear()
+            handle.forceActiveFocus(Qt.TabFocusReason)
+            verify(part(handle, "focusRing").visible)
+            keyClick(Qt.Key_Up)
+            compare(keptSpy.signalArguments[0][0], 200 + handle.keyStep)
+            keyClick(Qt.Key_Down)
+            compare(keptSpy.signalArguments[1][0], 200 - handle.keyStep)
+            handle.logHeight = 395
+            keyClick(Qt.Key_Up)
+            compare(keptSpy.signalArguments[2][0], 400)
+        }
+
+        function test_dragMovesTheBoundary_data() {
+            return [
+                { tag: "up", dy: -120, kept: 320 },
+                { tag: "down", dy: 60, kept: 140 },
+                { tag: "past the top", dy: -900, kept: 400 },
+                { tag: "past the bottom", dy: 900, kept: 100 }
+            ]
+        }
+
+        function test_dragMovesTheBoundary(data) {
+            var handle = createSubject()
+            keptSpy.target = handle
+            keptSpy.clear()
+            var y = handle.height / 2
+            mousePress(handle, 150, y)
+            mouseMove(handle, 150, y + data.dy / 2)
+            verify(handle.dragging)
+            compare(handle.draggedHeight, Math.max(100, Math.min(200 - data.dy / 2, 400)))
+            mouseMove(handle, 150, y + data.dy)
+            mouseRelease(handle, 150, y + data.dy)
+            compare(keptSpy.count, 1)
+            compare(keptSpy.signalArguments[0][0], data.kept)
+            verify(!handle.dragging)
+        }
+    }
+
+    // A question closed by Enter or Escape hands the keyboard back to the
+    // button that asked it, ring and all.
+    TavoxTestCase {
+        name: "FocusReturn"
+        subject: Component {
+            Row {
+                spacing: 10
+                TavoxButton { objectName: "before"; text: "Before" }
+                TavoxButton { objectName: "asker"; text: "Ask"; onClicked: question.ask("Sure?", "", "Yes", function() {}) }
+                ConfirmDialog { id: question }
+            }
+        }
+
+        function test_focusComesBack_data() {
+            return [ { tag: "confirmed", key: Qt.Key_Return }, { tag: "cancelled", key: Qt.Key_Escape } ]
+        }
+
+        function test_focusComesBack(data) {
+            var row = createSubject()
+            var asker = part(row, "asker")
+            var dialog = part(row, "confirmDialog")
+            part(row, "before").forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Tab)
+            verify(asker.activeFocus)
+            keyClick(Qt.Key_Space)
+            tryCompare(dialog, "opened", true)
+            verify(!asker.activeFocus)
+            keyClick(data.key)
+            tryCompare(dialog, "visible", false)
+            verify(asker.activeFocus)
+            verify(asker.visualFocus, "with its ring")
         }
     }
 

@@ -146,6 +146,23 @@ Item {
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1300, 1400])
         }
 
+        // Revert takes its button away: the keyboard goes on to the panel's
+        // first field, with its ring, rather than to nowhere.
+        function test_revertHandsTheKeyboardOn() {
+            var panel = createSubject()
+            typeInto(part(panel, "yawTorque"), "1234")
+            keyClick(Qt.Key_Tab)
+            var revert = part(panel, "revertButton")
+            tryCompare(revert, "visible", true)
+            revert.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            verify(!revert.visible)
+            compare(part(panel, "yawTorque").value, 0, "reverted")
+            var firstField = part(part(panel, "pitchTorque"), "spinField")
+            verify(firstField.activeFocus)
+            verify(findChild(part(panel, "pitchTorque"), "focusRing").visible, "with its ring")
+        }
+
         // An open question follows a change of language.
         function test_openQuestionIsRetranslated() {
             var panel = createSubject()

@@ -78,7 +78,18 @@ void WindowDriver::start()
 
     m_fontFamily = applyAppFont();
     QVERIFY2(m_fontFamily != QLatin1String("Microsoft YaHei"), "no CJK font installed (fonts-noto-cjk)");
+    load();
+}
 
+void WindowDriver::restart()
+{
+    m_engine.reset();
+    m_bridge.reset();
+    load();
+}
+
+void WindowDriver::load()
+{
     m_bridge = std::make_unique<AppBridge>();
     m_engine = std::make_unique<QQmlApplicationEngine>();
     QObject::connect(m_engine.get(), &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {

@@ -34,6 +34,9 @@ public:
     // the port list read; a test's QVERIFY fails if either does not come up.
     void start();
     void stop();
+    // Closes the window and opens it again, as the next start would, with the
+    // zentaro.cfg the first one left.
+    void restart();
 
     QQuickWindow *window() const;
     AppBridge &bridge() const { return *m_bridge; }
@@ -62,6 +65,8 @@ public:
     static QStringList qmlWarnings();
 
 private:
+    void load();
+
     SimProcess m_sim;
     QString m_fontFamily;
     std::unique_ptr<AppBridge> m_bridge;

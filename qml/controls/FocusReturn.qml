@@ -1,0 +1,29 @@
+import QtQuick 2.12
+import QtQuick.Controls 2.12
+import QtQuick.Window 2.12
+
+// Gives the keyboard focus back, when `popup` closes, to the control that had
+// it when the popup opened (the button that asked), with the ring it had;
+// a control gone or disabled in the meantime is skipped.
+QtObject {
+    id: focusReturn
+
+    property Popup popup
+    property Item opener: null
+    property int openerReason: Qt.OtherFocusReason
+
+    readonly property Connections popupEvents: Connections {
+        target: focusReturn.popup
+        function onAboutToShow() {
+            var focused = focusReturn.popup.parent ? focusReturn.popup.parent.Window.activeFocusItem : null
+            focusReturn.opener = focused
+            focusReturn.openerReason = focused && focused.focusReason !== undefined ? focused.focusReason : Qt.OtherFocusReason
+        }
+        function onClosed() {
+            var opener = focusReturn.opener
+            focusReturn.opener = null
+            if (opener && opener.visible && opener.enabled)
+                opener.forceActiveFocus(focusReturn.openerReason)
+        }
+    }
+}
