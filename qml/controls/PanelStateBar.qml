@@ -18,16 +18,18 @@ RowLayout {
     readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
 
     function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
-    // The button goes with the edits: the keyboard moves on to the control
-    // after it, the panel's first field, rather than to nowhere.
+    // The button goes with the edits: the focus moves on to the control after
+    // it, the panel's first field, rather than to nowhere; with the ring when
+    // the keyboard had brought it to the button.
     function revert(button) {
         var next = button.activeFocus ? button.nextItemInFocusChain(true) : null
+        var reason = button.visualFocus ? Qt.TabFocusReason : Qt.OtherFocusReason
         edits.revert()
         if (next)
-            next.forceActiveFocus(Qt.TabFocusReason)
+            next.forceActiveFocus(reason)
     }
-    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
     // Only a panel that edits parameters has a state to show.
     visible: edits !== null && (valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== "")

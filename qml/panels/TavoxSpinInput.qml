@@ -5,10 +5,10 @@ import Tavox 1.0
 import "../controls"
 
 // An integer field with step buttons. Every press of a button steps, held it
-// repeats; the wheel, Up/Down and PageUp/PageDown step too. A typed number
-// outside `from`–`to` is kept as typed and shown as an error with the range;
-// `value` keeps the last number in range, and `invalid` says a panel must not
-// send it.
+// repeats; Up/Down, PageUp/PageDown and, while the field has the focus, the
+// wheel step too. A typed number outside `from`–`to` is kept as typed and
+// shown as an error with the range; `value` keeps the last number in range,
+// and `invalid` says a panel must not send it.
 Item {
     id: root
 
