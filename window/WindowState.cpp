@@ -3,6 +3,7 @@
 #include "window/ActionFeedback.h"
 #include "app/Config.h"
 #include "service/AutoReconnect.h"
+#include "service/LinkEvents.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
 #include "window/DisplayRhythm.h"
@@ -57,6 +58,8 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     auto *reconnect = storedAutoReconnect(bridge, owner);
     auto *monitor = new LinkMonitor(bridge, &owner);
     monitor->followReconnection(*reconnect);
+    auto *linkEvents = new LinkEvents(bridge, &owner);
+    linkEvents->followReconnection(*reconnect);
     context.setContextProperty(QStringLiteral("autoReconnect"), reconnect);
     context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
@@ -68,7 +71,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
-    publishServiceTools(context, bridge, rhythm, owner);
+    publishServiceTools(context, bridge, rhythm, *journal, *linkEvents, owner);
 }
 
 DisplayRhythm &publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)
