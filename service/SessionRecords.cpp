@@ -28,9 +28,9 @@ QString isoLocalTime(const QDateTime &time)
 {
     const int offsetSecs = time.offsetFromUtc();
     const int offsetMinutes = qAbs(offsetSecs) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss.zzz"))
-        + QLatin1Char(offsetSecs < 0 ? '-' : '+')
-        + QStringLiteral("%1:%2").arg(offsetMinutes / 60, 2, 10, QLatin1Char('0')).arg(offsetMinutes % 60, 2, 10, QLatin1Char('0'));
+    const QLatin1Char zero('0');
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss.zzz")) + QLatin1Char(offsetSecs < 0 ? '-' : '+')
+        + QStringLiteral("%1:%2").arg(offsetMinutes / 60, 2, 10, zero).arg(offsetMinutes % 60, 2, 10, zero);
 }
 
 QString tabSeparated(const QStringList &fields)
@@ -59,6 +59,7 @@ QByteArray SessionMessages::toTabSeparated() const
     lines.reserve(m_records.size());
     for (const Record &record : m_records)
         lines.append(tabSeparated({isoLocalTime(record.time), kindName(record.kind), record.language, record.text}));
-    return tabSeparatedFile({QStringLiteral("time"), QStringLiteral("kind"), QStringLiteral("language"), QStringLiteral("text")},
-                            lines, m_records.dropped());
+    const QStringList header {QStringLiteral("time"), QStringLiteral("kind"), QStringLiteral("language"),
+                              QStringLiteral("text")};
+    return tabSeparatedFile(header, lines, m_records.dropped());
 }

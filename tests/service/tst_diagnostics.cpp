@@ -129,7 +129,15 @@ public:
         QObject::connect(&bridge.messages(), &MessageLog::entryAdded, &m_context,
                          [this](const MessageEntry &entry) { m_texts.append(entry.text); });
     }
-    QStringList startingWith(const QString &start) const { return m_texts.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(start))); }
+    QStringList startingWith(const QString &start) const
+    {
+        QStringList found;
+        for (const QString &text : m_texts) {
+            if (text.startsWith(start))
+                found.append(text);
+        }
+        return found;
+    }
 
 private:
     QObject m_context;
@@ -628,6 +636,11 @@ void TestDiagnostics::sessionRecordKeepsTheKindShownAndItsNewestEntries()
     QCOMPARE(lines.at(3).split(QLatin1Char('\t')).mid(1), (QStringList {"error", "en", "Please open serial port first"}));
     QCOMPARE(lines.at(4).split(QLatin1Char('\t')).mid(1),
              (QStringList {"info", "en", QStringLiteral("one\\ttwo\\nthree \\\\n")}));
+
+    // Whatever zone the machine is in, the archive's times say which they were taken in.
+    const QDateTime newfoundland(QDate(2026, 12, 7), QTime(16, 25, 50, 148), Qt::OffsetFromUTC, -(3 * 3600 + 1800));
+    QCOMPARE(isoLocalTime(newfoundland), QStringLiteral("2026-12-07T16:25:50.148-03:30"));
+    QCOMPARE(isoLocalTime(newfoundland.toOffsetFromUtc(5 * 3600 + 45 * 60)), QStringLiteral("2026-12-08T01:40:50.148+05:45"));
 
     SessionMessages session;
     const int extra = 7;
