@@ -4,6 +4,7 @@
 // opened with unzip.
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
+#include "service/AutoReconnect.h"
 #include "service/DiagnosticsExport.h"
 #include "service/LinkEvents.h"
 #include "service/SessionRecords.h"
@@ -215,6 +216,7 @@ private slots:
     void onlySmallRegularFilesAreTakenWhole();
     void heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession();
     void noHeartbeatLostWhenNoneCameSinceTheOpen();
+    void linkEventsFollowALostPortBack();
     void sessionRecordKeepsTheKindShownAndItsNewestEntries();
 };
 
@@ -616,6 +618,31 @@ void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
     QTRY_VERIFY_WITH_TIMEOUT(events.events().size() == 2, ProcessWaitMs);
     QCOMPARE(events.events().at(1).name, QStringLiteral("no-heartbeat"));
     QVERIFY(entries.startingWith(QStringLiteral("Heartbeat")).isEmpty());
+}
+
+// The simulator hangs up its line and comes back behind the same link, as a replugged adapter does.
+void TestDiagnostics::linkEventsFollowALostPortBack()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    SimProcess sim({QStringLiteral("--link"), link, QStringLiteral("--fault-hangup-after"), QStringLiteral("1000"),
+                    QStringLiteral("--fault-return-after"), QStringLiteral("500")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    AutoReconnect reconnect(bridge);
+    LinkEvents events(bridge);
+    events.followReconnection(reconnect);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    QVERIFY(bridge.openSerial(link, Baud));
+
+    QVERIFY(reopened.wait(ProcessWaitMs));
+    QStringList happened;
+    for (const LinkEvents::Event &event : events.events()) {
+        if (!event.name.contains(QLatin1String("heartbeat")))
+            happened << event.name + QLatin1Char(' ') + event.detail;
+    }
+    const QString opened = QStringLiteral("port-opened %1 at %2 baud").arg(link).arg(Baud);
+    QCOMPARE(happened, (QStringList {opened, "port-lost " + link, "waiting-for-port " + link, opened, "reconnected " + link}));
 }
 
 // The record keeps the kind the window showed (the first hint after the start is no refusal), escapes what
