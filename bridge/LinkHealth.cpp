@@ -80,6 +80,7 @@ int LinkHealth::refreshDelayMs() const
 void LinkHealth::onOpenedChanged()
 {
     m_lost = false;
+    m_heardSinceOpen = false;
     if (!m_bridge.serialOpened()) {
         m_refresh.stop();
         m_lostDeadline.stop();
@@ -105,12 +106,15 @@ void LinkHealth::onHeartbeat()
 {
     if (!m_bridge.serialOpened() || !m_bridge.hbReceived())
         return;
-    m_sinceHeartbeat.restart();
+    const qint64 sincePrevious = m_sinceHeartbeat.restart();
+    const bool heardBefore = m_heardSinceOpen;
+    m_heardSinceOpen = true;
     if (!m_lostDeadline.isActive())
         m_lostDeadline.start(LostAfterMs);
     if (m_lost) {
         m_lost = false;
         sample();
+        emit heartbeatRestored(sincePrevious, heardBefore);
     }
 }
 
@@ -123,4 +127,5 @@ void LinkHealth::onLostDeadline()
     }
     m_lost = true;
     sample();
+    emit heartbeatLost(m_sinceHeartbeat.elapsed(), m_heardSinceOpen);
 }

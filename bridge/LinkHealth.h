@@ -66,6 +66,12 @@ public:
 
 signals:
     void changed();
+    // The heartbeat has been silent for `silentMs` (LostAfterMs or a little
+    // more) on the open port; `heardSinceOpen`: heartbeats had come before.
+    void heartbeatLost(qint64 silentMs, bool heardSinceOpen);
+    // The first heartbeat after a loss, `gapMs` after the one before it, or
+    // after the open when none had come.
+    void heartbeatRestored(qint64 gapMs, bool heardSinceOpen);
 
 private:
     void onOpenedChanged();
@@ -82,5 +88,6 @@ private:
     QTimer m_refresh;
     QTimer m_lostDeadline;
     bool m_lost = false;
+    bool m_heardSinceOpen = false;
     bool m_followingCalls = false;
 };

@@ -9,7 +9,7 @@
 namespace {
 // Local time without asking the system for its zone on every line (Qt re-reads
 // the zone for each conversion): the offset from UTC is looked up once a minute.
-QString localTimeText()
+QDateTime localNow()
 {
     static qint64 offsetMinute = -1;
     static int offsetSecs = 0;
@@ -19,12 +19,12 @@ QString localTimeText()
         offsetSecs = utc.toLocalTime().offsetFromUtc();
         offsetMinute = minute;
     }
-    return utc.addSecs(offsetSecs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return utc.toOffsetFromUtc(offsetSecs);
 }
 
-QString timestamped(const QString &text)
+QString timestamped(const QString &text, const QDateTime &time = localNow())
 {
-    return QStringLiteral("[%1] %2").arg(localTimeText(), text);
+    return QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), text);
 }
 
 void echo(const QString &line)
@@ -59,7 +59,8 @@ void MessageLog::report(const Message &message)
 
 void MessageLog::append(const QString &text, const MessageMeaning &meaning)
 {
-    const MessageEntry entry { text, timestamped(text), meaning };
+    const QDateTime now = localNow();
+    const MessageEntry entry { text, timestamped(text, now), meaning, now, m_language.code() };
     echo(entry.line);
     emit entryAdded(entry);
     if (m_text.isEmpty())

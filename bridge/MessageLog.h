@@ -4,6 +4,7 @@
 #include "bridge/MessageThrottle.h"
 #include "device/MessageSink.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -16,6 +17,8 @@ struct MessageEntry
     QString text;    // as the operator reads it
     QString line;    // the text behind its time stamp
     MessageMeaning meaning;
+    QDateTime time;     // local, with its offset from UTC; the stamp's own moment
+    QString language;   // "zh" or "en": the one the text was chosen in
 };
 
 // The bilingual message log: every entry is stamped with the local time,

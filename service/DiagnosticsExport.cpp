@@ -3,7 +3,9 @@
 #include "app/Config.h"
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
+#include "service/LinkEvents.h"
 #include "service/ParamWrites.h"
+#include "service/SessionRecords.h"
 #include "log/AppLog.h"
 
 #include <QDateTime>
@@ -215,6 +217,12 @@ DiagnosticsExport::DiagnosticsExport(AppBridge &bridge, QObject *parent)
 {
 }
 
+void DiagnosticsExport::setSessionRecords(const SessionMessages *messages, const LinkEvents *linkEvents)
+{
+    m_sessionMessages = messages;
+    m_linkEvents = linkEvents;
+}
+
 QString DiagnosticsExport::suggestedName(const QDateTime &time)
 {
     return QStringLiteral("tavox-diagnostics_%1.zip").arg(time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -257,6 +265,10 @@ DiagnosticsExport::Contents DiagnosticsExport::contents() const
     contents.entries.append({QStringLiteral("versions.txt"), versionsText()});
     if (m_bridge.parameters().blocksReceived() > 0)
         contents.entries.append({QStringLiteral("parameters.json"), ParamFile::toJson(paramFileContentsOf(m_bridge))});
+    if (m_sessionMessages)
+        contents.entries.append({QStringLiteral("session/messages.tsv"), m_sessionMessages->toTabSeparated()});
+    if (m_linkEvents)
+        contents.entries.append({QStringLiteral("session/link-events.tsv"), m_linkEvents->toTabSeparated()});
     if (!m_configFilePath.isEmpty())
         addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);
     for (const QString &path : logFilePaths())

@@ -9,11 +9,13 @@
 #include <QVector>
 
 class AppBridge;
+class LinkEvents;
+class SessionMessages;
 
 // "Export diagnostics": one zip with what a service engineer asks for first:
-// the session's log file and its rotations, the last parameter block as a
-// parameter file, the versions of tool and controller, and the configuration
-// file. Only regular files are read, never more than MaxFileBytes of one, so
+// the session's log file and its rotations, the session's message log and
+// link events, the last parameter block as a parameter file, the versions of
+// tool and controller, and the configuration file. Only regular files are read, never more than MaxFileBytes of one, so
 // a FIFO, a device or a huge file in their place cannot stall or swamp the
 // window; what is left out or cut is named in omitted.txt and in the message.
 class DiagnosticsExport : public QObject
@@ -54,6 +56,8 @@ public:
     // The session's log file unless told otherwise.
     void setLogFilePath(const QString &path) { m_logFilePath = path; }
     void setConfigFilePath(const QString &path) { m_configFilePath = path; }
+    // Kept by the window for as long as it runs; without them the archive has no session/ folder.
+    void setSessionRecords(const SessionMessages *messages, const LinkEvents *linkEvents);
 
     // "tavox-diagnostics_20261207-013012.zip"
     static QString suggestedName(const QDateTime &time);
@@ -75,4 +79,6 @@ private:
     FileChooser m_chooseFile;
     QString m_logFilePath;
     QString m_configFilePath;
+    const SessionMessages *m_sessionMessages = nullptr;
+    const LinkEvents *m_linkEvents = nullptr;
 };

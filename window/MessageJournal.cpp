@@ -64,7 +64,7 @@ void MessageJournal::append(const MessageEntry &entry)
         endRemoveRows();
     }
     beginInsertRows(QModelIndex(), m_entries.size(), m_entries.size());
-    m_entries.append({ entry.line, kind, entry.meaning.topic });
+    keep(entry, kind);
     endInsertRows();
     emit countChanged();
     emit entryAdded(entry);
@@ -75,7 +75,13 @@ void MessageJournal::append(const MessageEntry &entry)
 void MessageJournal::takeOverBridgeLog()
 {
     for (const MessageEntry &entry : m_bridge.messages().entries())
-        m_entries.append({ entry.line, kindOf(entry.meaning), entry.meaning.topic });
+        keep(entry, kindOf(entry.meaning));
+}
+
+void MessageJournal::keep(const MessageEntry &entry, MessageKind kind)
+{
+    m_entries.append({ entry.line, kind, entry.meaning.topic });
+    m_session.add({ entry.time, kind, entry.language, entry.text });
 }
 
 QString MessageJournal::plainText() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/MessageLog.h"
+#include "service/SessionRecords.h"
 
 #include <QAbstractListModel>
 #include <QVector>
@@ -11,7 +12,8 @@ class AppBridge;
 
 // The message log as the window shows it: one row per entry with its kind, in
 // the language it was written in, kept across a language switch. Holds as
-// many entries as the bridge's own log.
+// many entries as the bridge's own log; the session's record, for the
+// diagnostics archive, holds every entry as shown, whatever is cleared.
 class MessageJournal : public QAbstractListModel
 {
     Q_OBJECT
@@ -40,6 +42,7 @@ public:
     // Asks for a file name and writes the log there; a failure is reported in the log, with its reason.
     Q_INVOKABLE void saveAs();
     bool saveTo(const QString &path, QString &error);
+    const SessionMessages &session() const { return m_session; }
 
     using FileNameChooser = std::function<QString(const QString &title, const QString &suggested)>;
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
@@ -58,9 +61,11 @@ private:
 
     void takeOverBridgeLog();
     void append(const MessageEntry &entry);
+    void keep(const MessageEntry &entry, MessageKind kind);
     MessageKind kindOf(const MessageMeaning &meaning) const;
 
     AppBridge &m_bridge;
     QVector<Entry> m_entries;
+    SessionMessages m_session;
     FileNameChooser m_chooseFileName;
 };

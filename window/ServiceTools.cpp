@@ -5,6 +5,8 @@
 #include "service/DiagnosticsExport.h"
 #include "window/DisplayRhythm.h"
 #include "bridge/LinkHealth.h"
+#include "service/LinkEvents.h"
+#include "window/MessageJournal.h"
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
 #include "window/TelemetryHistory.h"
@@ -33,7 +35,8 @@ void registerServiceTypes(const char *uri)
     qmlRegisterUncreatableType<LinkHealth>(uri, 1, 0, "LinkHealth", published);
 }
 
-void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner)
+void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, const MessageJournal &journal,
+                         const LinkEvents &linkEvents, QObject &owner)
 {
     const FileChooser chooser = desktopFileChooser();
     auto *backup = new ParamBackup(bridge, &owner);
@@ -42,6 +45,7 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     restore->setFileChooser(chooser);
     auto *diagnostics = new DiagnosticsExport(bridge, &owner);
     diagnostics->setFileChooser(chooser);
+    diagnostics->setSessionRecords(&journal.session(), &linkEvents);
     const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
     context.setContextProperty(QStringLiteral("paramBackup"), backup);
     context.setContextProperty(QStringLiteral("paramRestore"), restore);

@@ -4,15 +4,19 @@
 
 class AppBridge;
 class DisplayRhythm;
+class LinkEvents;
+class MessageJournal;
 class QQmlContext;
 class QObject;
 
 // The window's service tools beside the bridge: paramBackup, paramRestore,
 // upgradeSnapshot, diagnosticsExport, linkHealth and telemetryHistory (which
 // repaints in `rhythm`), owned by `owner`, with the desktop's file dialogs.
-// Tests find them by these names in the context and hand them a chooser of
-// their own.
-void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, QObject &owner);
+// The diagnostics archive takes the session's record from `journal` and
+// `linkEvents`. Tests find them by these names in the context and hand them a
+// chooser of their own.
+void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, const MessageJournal &journal,
+                         const LinkEvents &linkEvents, QObject &owner);
 // Under import Tavox 1.0: TelemetryPlot, and the published types for their enums.
 void registerServiceTypes(const char *uri);
 

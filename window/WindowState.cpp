@@ -3,6 +3,7 @@
 #include "window/ActionFeedback.h"
 #include "app/Config.h"
 #include "service/AutoReconnect.h"
+#include "service/LinkEvents.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
 #include "window/DisplayRhythm.h"
@@ -62,6 +63,8 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     auto *reconnect = storedAutoReconnect(bridge, owner);
     auto *monitor = new LinkMonitor(bridge, &owner);
     monitor->followReconnection(*reconnect);
+    auto *linkEvents = new LinkEvents(bridge, &owner);
+    linkEvents->followReconnection(*reconnect);
     context.setContextProperty(QStringLiteral("autoReconnect"), reconnect);
     context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
@@ -74,7 +77,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
     context.setContextProperty(QStringLiteral("logDivider"), new LogDivider(&owner));
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
-    publishServiceTools(context, bridge, rhythm, owner);
+    publishServiceTools(context, bridge, rhythm, *journal, *linkEvents, owner);
 }
 
 DisplayRhythm &publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)

@@ -1,21 +1,31 @@
 // What the window tells about the link and the controller's motion, and the
 // archive a service engineer gets: the real bridge against the simulated
-// controller, the archive opened with unzip.
+// controller, the window's objects as start-up publishes them, the archive
+// opened with unzip.
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
+#include "service/AutoReconnect.h"
 #include "service/DiagnosticsExport.h"
+#include "service/LinkEvents.h"
+#include "service/SessionRecords.h"
 #include "window/DisplayRhythm.h"
 #include "bridge/LinkHealth.h"
 #include "window/LinkMonitor.h"
+#include "window/MessageJournal.h"
 #include "window/TelemetryHistory.h"
+#include "window/WindowState.h"
 #include "device/ParamFile.h"
 #include "support/BridgeTestUtils.h"
 #include "support/ChildProcess.h"
 #include "support/ProgramRun.h"
+#include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
 
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,12 +103,69 @@ QStringList archivedNames(const QString &archive)
     return listing.exitCode == 0 ? names : QStringList {QStringLiteral("unzip failed: ") + listing.err};
 }
 
+// The rows whose column `column` is `value`.
+QVector<QStringList> rowsWith(const QVector<QStringList> &rows, int column, const QString &value)
+{
+    QVector<QStringList> found;
+    for (const QStringList &row : rows) {
+        if (row.value(column) == value)
+            found.append(row);
+    }
+    return found;
+}
+
+// The seconds in "… after 6.2 s", or -1.
+double secondsIn(const QString &text)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+\\.\\d) s")).match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+// The message-log texts added from now on, for as long as it lives.
+class EntryCapture
+{
+public:
+    explicit EntryCapture(AppBridge &bridge)
+    {
+        QObject::connect(&bridge.messages(), &MessageLog::entryAdded, &m_context,
+                         [this](const MessageEntry &entry) { m_texts.append(entry.text); });
+    }
+    QStringList startingWith(const QString &start) const
+    {
+        QStringList found;
+        for (const QString &text : m_texts) {
+            if (text.startsWith(start))
+                found.append(text);
+        }
+        return found;
+    }
+
+private:
+    QObject m_context;
+    QStringList m_texts;
+};
+
+template <typename Object>
+Object *published(QQmlEngine &engine, const char *name)
+{
+    return qobject_cast<Object *>(engine.rootContext()->contextProperty(QLatin1String(name)).value<QObject *>());
+}
+
 // Every byte of the entry, NULs included.
 QByteArray archived(const QString &archive, const QString &name)
 {
     QProcess unzip;
     unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, name});
     return unzip.waitForFinished(ProcessWaitMs) && unzip.exitCode() == 0 ? unzip.readAllStandardOutput() : QByteArray();
+}
+
+// The tab-separated lines of an archived record, the header first; a field's escapes left as written.
+QVector<QStringList> archivedTable(const QString &archive, const QString &name)
+{
+    QVector<QStringList> rows;
+    for (const QString &line : QString::fromUtf8(archived(archive, name)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        rows.append(line.split(QLatin1Char('\t')));
+    return rows;
 }
 
 // Exports to `archive`, once in each language, in a child that must finish: a FIFO with no writer would block
@@ -147,6 +214,10 @@ private slots:
     void archiveThatCannotBeWrittenIsReported();
     void onlySmallRegularFilesAreTakenWhole_data();
     void onlySmallRegularFilesAreTakenWhole();
+    void heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession();
+    void noHeartbeatLostWhenNoneCameSinceTheOpen();
+    void linkEventsFollowALostPortBack();
+    void sessionRecordKeepsTheKindShownAndItsNewestEntries();
 };
 
 void TestDiagnostics::linkFiguresCountInjectedNoise()
@@ -440,6 +511,174 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
     QCOMPARE(end.size(), DiagnosticsExport::MaxFileBytes);
     // Not QCOMPARE, which would print 16 MiB.
     QVERIFY(end == lastBytes(pathOf(name), DiagnosticsExport::MaxFileBytes));
+}
+
+// The window's objects as start-up publishes them, on the simulated controller: a heartbeat gap is told once
+// when it begins and once when it ends, and the archive holds every entry of the session, those the window's
+// log let go and those cleared, and what happened to the link.
+void TestDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession()
+{
+    // Three times the silence that counts as lost: a loss told again for the same gap would show.
+    const int gapMs = 3 * LinkHealth::LostAfterMs;
+    // Late enough that heartbeats have come before it, however slowly the port is opened.
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("5000:%1").arg(gapMs)});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    EntryCapture entries(bridge);
+    QQmlEngine engine;
+    QObject owner;
+    publishWindowState(*engine.rootContext(), bridge, owner);
+    auto *journal = published<MessageJournal>(engine, "messageJournal");
+    auto *diagnostics = published<DiagnosticsExport>(engine, "diagnosticsExport");
+    QVERIFY(journal && diagnostics);
+    bridge.setLanguage(QStringLiteral("en"));
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.hbReceived(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!entries.startingWith(QStringLiteral("Heartbeat restored")).isEmpty(), ProcessWaitMs);
+    const QStringList lost = entries.startingWith(QStringLiteral("Heartbeat lost"));
+    QCOMPARE(lost.size(), 1);
+    QVERIFY2(secondsIn(lost.first()) >= LinkHealth::LostAfterMs / 1000.0, qPrintable(lost.first()));
+    const QString restored = entries.startingWith(QStringLiteral("Heartbeat restored")).first();
+    // Heartbeats come many times a second, so the gap seen is the simulator's, give or take the delivery.
+    QVERIFY2(secondsIn(restored) >= gapMs / 1000.0 - 0.3 && secondsIn(restored) < gapMs / 1000.0 + 20, qPrintable(restored));
+
+    // The operator clears the window's log after more than it holds, and switches the language.
+    const int logged = MessageJournal::MaxEntries + 100;
+    for (int n = 0; n < logged; ++n)
+        bridge.messages().report(Message::info(QStringLiteral("条目 %1").arg(n), QStringLiteral("entry %1").arg(n)));
+    QCOMPARE(journal->count(), MessageJournal::MaxEntries);
+    journal->clear();
+    QCOMPARE(journal->count(), 0);
+    bridge.setLanguage(QStringLiteral("zh"));
+    bridge.messages().report(Message::info(QStringLiteral("切换后"), QStringLiteral("after the switch")));
+    bridge.setLanguage(QStringLiteral("en"));
+    // Closed by hand, opened again, then the controller goes away.
+    bridge.closeSerial();
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    const QString port = sim.portName();
+    sim.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.serialLink().portLost(), ProcessWaitMs);
+
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("diagnostics.zip"));
+    QVERIFY(diagnostics->exportTo(archive));
+    QVERIFY(archivedNames(archive).contains(QStringLiteral("session/messages.tsv")));
+
+    const QVector<QStringList> messages = archivedTable(archive, QStringLiteral("session/messages.tsv"));
+    QCOMPARE(messages.first(), (QStringList {"time", "kind", "language", "text"}));
+    const QRegularExpression isoTime(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"));
+    for (const QStringList &row : messages.mid(1)) {
+        QVERIFY2(row.size() == 4 && isoTime.match(row.at(0)).hasMatch(), qPrintable(row.join(QLatin1Char('|'))));
+        QVERIFY2(row.at(1) == "info" || row.at(1) == "success" || row.at(1) == "error", qPrintable(row.at(1)));
+    }
+    QVERIFY(messages.size() > logged);
+    // Written before the window's objects existed, in the language the tool started in.
+    QCOMPARE(rowsWith(messages, 3, QStringLiteral("应用已启动")).value(0).mid(1, 2), (QStringList {"info", "zh"}));
+    int previous = -1;
+    for (const QStringList &row : messages) {
+        if (!row.value(3).startsWith(QLatin1String("entry ")))
+            continue;
+        QCOMPARE(row.at(3).mid(6).toInt(), previous + 1);
+        previous = row.at(3).mid(6).toInt();
+    }
+    QCOMPARE(previous, logged - 1);
+    QCOMPARE(rowsWith(messages, 3, lost.first()).value(0).mid(1, 2), (QStringList {"error", "en"}));
+    QCOMPARE(rowsWith(messages, 3, restored).value(0).mid(1, 2), (QStringList {"success", "en"}));
+    QCOMPARE(rowsWith(messages, 3, QStringLiteral("切换后")).value(0).mid(1, 2), (QStringList {"info", "zh"}));
+
+    const QVector<QStringList> events = archivedTable(archive, QStringLiteral("session/link-events.tsv"));
+    QCOMPARE(events.first(), (QStringList {"time", "event", "detail"}));
+    QStringList happened;
+    for (const QStringList &row : events.mid(1)) {
+        QVERIFY2(row.size() == 3 && isoTime.match(row.at(0)).hasMatch(), qPrintable(row.join(QLatin1Char('|'))));
+        happened.append(row.at(1));
+    }
+    QCOMPARE(happened, (QStringList {"port-opened", "heartbeat-lost", "heartbeat-restored", "port-closed", "port-opened",
+                                     "port-lost", "waiting-for-port"}));
+    QCOMPARE(events.at(1).at(2), QStringLiteral("%1 at %2 baud").arg(port).arg(Baud));
+    QCOMPARE(secondsIn(events.at(3).at(2)), secondsIn(restored));
+    QCOMPARE(events.at(6).at(2), port);
+    // Once per gap, however long the session went on after it.
+    QCOMPARE(entries.startingWith(QStringLiteral("Heartbeat lost")).size(), 1);
+    QCOMPARE(entries.startingWith(QStringLiteral("Heartbeat restored")).size(), 1);
+}
+
+// A port with nothing behind it, or a controller in its bootloader, never sent a heartbeat to lose.
+void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
+{
+    PseudoTerminal terminal;
+    QVERIFY(terminal.isValid());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    EntryCapture entries(bridge);
+    LinkEvents events(bridge);
+    QVERIFY(bridge.openSerial(terminal.slaveName(), Baud));
+
+    QTRY_VERIFY_WITH_TIMEOUT(events.events().size() == 2, ProcessWaitMs);
+    QCOMPARE(events.events().at(1).name, QStringLiteral("no-heartbeat"));
+    QVERIFY(entries.startingWith(QStringLiteral("Heartbeat")).isEmpty());
+}
+
+// The simulator hangs up its line and comes back behind the same link, as a replugged adapter does.
+void TestDiagnostics::linkEventsFollowALostPortBack()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    SimProcess sim({QStringLiteral("--link"), link, QStringLiteral("--fault-hangup-after"), QStringLiteral("1000"),
+                    QStringLiteral("--fault-return-after"), QStringLiteral("500")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    AutoReconnect reconnect(bridge);
+    LinkEvents events(bridge);
+    events.followReconnection(reconnect);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    QVERIFY(bridge.openSerial(link, Baud));
+
+    QVERIFY(reopened.wait(ProcessWaitMs));
+    QStringList happened;
+    for (const LinkEvents::Event &event : events.events()) {
+        if (!event.name.contains(QLatin1String("heartbeat")))
+            happened << event.name + QLatin1Char(' ') + event.detail;
+    }
+    const QString opened = QStringLiteral("port-opened %1 at %2 baud").arg(link).arg(Baud);
+    QCOMPARE(happened, (QStringList {opened, "port-lost " + link, "waiting-for-port " + link, opened, "reconnected " + link}));
+}
+
+// The record keeps the kind the window showed (the first hint after the start is no refusal), escapes what
+// would break its lines, and past its bound keeps the newest entries and says how many went.
+void TestDiagnostics::sessionRecordKeepsTheKindShownAndItsNewestEntries()
+{
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    MessageJournal journal(bridge);
+    bridge.tavoxOnStartup();
+    QVERIFY(!bridge.tavoxRequireSerial());
+    bridge.messages().report(Message::info(QStringLiteral("甲\t乙\n丙"), QStringLiteral("one\ttwo\nthree \\n")));
+    const QStringList lines = QString::fromUtf8(journal.session().toTabSeparated()).split(QLatin1Char('\n'));
+    // The header, the start, the hint, the refusal, the escaped entry, and the last line's end.
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.at(1).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Application started"}));
+    QCOMPARE(lines.at(2).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Please open serial port first"}));
+    QCOMPARE(lines.at(3).split(QLatin1Char('\t')).mid(1), (QStringList {"error", "en", "Please open serial port first"}));
+    QCOMPARE(lines.at(4).split(QLatin1Char('\t')).mid(1),
+             (QStringList {"info", "en", QStringLiteral("one\\ttwo\\nthree \\\\n")}));
+
+    // Whatever zone the machine is in, the archive's times say which they were taken in.
+    const QDateTime newfoundland(QDate(2026, 12, 7), QTime(16, 25, 50, 148), Qt::OffsetFromUTC, -(3 * 3600 + 1800));
+    QCOMPARE(isoLocalTime(newfoundland), QStringLiteral("2026-12-07T16:25:50.148-03:30"));
+    QCOMPARE(isoLocalTime(newfoundland.toOffsetFromUtc(5 * 3600 + 45 * 60)), QStringLiteral("2026-12-08T01:40:50.148+05:45"));
+
+    SessionMessages session;
+    const int extra = 7;
+    for (int n = 0; n < SessionMessages::MaxEntries + extra; ++n)
+        session.add({QDateTime::currentDateTime(), MessageKind::Info, QStringLiteral("en"), QString::number(n)});
+    const QStringList kept = QString::fromUtf8(session.toTabSeparated()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(kept.size(), SessionMessages::MaxEntries + 2);
+    QCOMPARE(kept.at(0), QStringLiteral("# %1 earlier entries were dropped").arg(extra));
+    QCOMPARE(kept.at(1), QStringLiteral("time\tkind\tlanguage\ttext"));
+    QCOMPARE(kept.at(2).section(QLatin1Char('\t'), 3), QString::number(extra));
+    QCOMPARE(kept.last().section(QLatin1Char('\t'), 3), QString::number(SessionMessages::MaxEntries + extra - 1));
 }
 
 QTEST_GUILESS_MAIN(TestDiagnostics)
