@@ -3,11 +3,13 @@
 #include "bridge/MessageLog.h"
 
 #include <QAbstractListModel>
+#include <QPointer>
 #include <QVector>
 
 #include <functional>
 
 class AppBridge;
+class CalibrationGuide;
 
 // The message log as the window shows it: one row per entry with its kind, in
 // the language it was written in, kept across a language switch. Holds as
@@ -41,6 +43,9 @@ public:
     Q_INVOKABLE void saveAs();
     bool saveTo(const QString &path, QString &error);
 
+    // Tells the controller's success reports of a calibration the operator cancelled from the operator's own.
+    void followCalibration(const CalibrationGuide *guide);
+
     using FileNameChooser = std::function<QString(const QString &title, const QString &suggested)>;
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
 
@@ -58,9 +63,10 @@ private:
 
     void takeOverBridgeLog();
     void append(const MessageEntry &entry);
-    MessageKind kindOf(const MessageMeaning &meaning) const;
+    MessageKind kindOf(const MessageEntry &entry) const;
 
     AppBridge &m_bridge;
     QVector<Entry> m_entries;
     FileNameChooser m_chooseFileName;
+    QPointer<const CalibrationGuide> m_calibration;
 };
