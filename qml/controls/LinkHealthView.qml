@@ -74,6 +74,12 @@ RowLayout {
         color: root.state === 2 ? Theme.danger : Theme.textSecondary
     }
     Label {
+        visible: root.state !== 0
+        text: "·"
+        font.pixelSize: Theme.fontSmall
+        color: Theme.textSecondary
+    }
+    Label {
         id: figures
         objectName: "linkHealthFigures"
         Layout.fillWidth: true
