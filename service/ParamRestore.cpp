@@ -2,6 +2,7 @@
 
 #include "bridge/AppBridge.h"
 #include "service/LinkReadings.h"
+#include "service/ParamFieldNames.h"
 #include "service/ParamWrites.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
     });
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, [this] { ++m_paramsChanges; });
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &ParamRestore::onLinkClosed);
-    connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::changed);
+    connect(&bridge, &AppBridge::languageChanged, this, &ParamRestore::relabel);
     connect(&bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &ParamRestore::afterFollowUps);
 }
 
@@ -43,6 +44,10 @@ QVariant ParamRestore::data(const QModelIndex &index, int role) const
         return row.checked;
     case VerificationRole:
         return row.verification;
+    case LabelRole: {
+        const TextPair label = paramFieldPlace(row.field).label;
+        return m_bridge.languageSetting().localized(label.zh, label.en);
+    }
     default:
         return QVariant();
     }
@@ -51,7 +56,14 @@ QVariant ParamRestore::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> ParamRestore::roleNames() const
 {
     return {{FieldRole, "field"}, {DeviceValueRole, "deviceValue"}, {FileValueRole, "fileValue"},
-            {CheckedRole, "checked"}, {VerificationRole, "verification"}};
+            {CheckedRole, "checked"}, {VerificationRole, "verification"}, {LabelRole, "label"}};
+}
+
+void ParamRestore::relabel()
+{
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0), index(m_rows.size() - 1), {LabelRole});
+    emit changed();
 }
 
 QString ParamRestore::statusText() const
@@ -271,14 +283,20 @@ void ParamRestore::finishVerification()
         return;
     const ParamBlock &device = m_bridge.parameters().block();
     int differing = 0;
+    QStringList matching;
     for (Row &row : m_rows) {
         row.deviceValue = ParamFile::value(device, row.field);
         if (row.checked) {
             row.verification = row.deviceValue == row.fileValue ? Matches : Differs;
             differing += row.verification == Differs;
+            if (row.verification == Matches)
+                matching.append(row.field);
         }
     }
     emit dataChanged(index(0), index(m_rows.size() - 1), {DeviceValueRole, VerificationRole});
+    // An edit of a restored field would write the old value over the restore.
+    if (!matching.isEmpty())
+        emit restored(matching);
     if (differing > 0) {
         fail(QStringLiteral("%1 项未被控制器采用").arg(differing),
              QStringLiteral("The controller did not take %1 of the fields").arg(differing));

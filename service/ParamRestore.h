@@ -31,7 +31,7 @@ public:
     Q_ENUM(State)
     enum Verification { NotChecked, Pending, Matches, Differs };
     Q_ENUM(Verification)
-    enum Role { FieldRole = Qt::UserRole + 1, DeviceValueRole, FileValueRole, CheckedRole, VerificationRole };
+    enum Role { FieldRole = Qt::UserRole + 1, DeviceValueRole, FileValueRole, CheckedRole, VerificationRole, LabelRole };
 
     // Writes wait for the bridge's own follow-ups (activation, reboot, reads);
     // a read that goes unanswered is asked again once a second up to this.
@@ -72,6 +72,8 @@ signals:
     void changed();
     // A table is ready for the operator.
     void opened();
+    // The read-back found these fields (the file's keys) as the file has them.
+    void restored(const QStringList &fields);
 
 private:
     struct Row
@@ -93,6 +95,7 @@ private:
     void startReadBack(int settleMs);
     void onLinkClosed();
     void finishVerification();
+    void relabel();
     void fail(const QString &zh, const QString &en);
 
     AppBridge &m_bridge;

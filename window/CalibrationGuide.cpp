@@ -59,6 +59,8 @@ void CalibrationGuide::setSource(CalibrationDevice *source)
     }
     m_timeout.stop();
     m_step = -1;
+    m_cancelledRunGoesOn = false;
+    m_cancelledRunFinished = false;
     setState(Idle);
     emit sourceChanged();
 }
@@ -139,6 +141,8 @@ bool CalibrationGuide::start()
     m_source->requestAccelCalibration();
     if (!opened)
         return false;
+    m_cancelledRunGoesOn = false;
+    m_cancelledRunFinished = false;
     // Every run begins with face 1. When the last report was already 1 (a run
     // that fell silent or was cancelled there), the bridge does not signal that
     // first report again: show the face now rather than wait for it in vain.
@@ -151,6 +155,10 @@ bool CalibrationGuide::start()
 
 void CalibrationGuide::close()
 {
+    if (running() || m_state == TimedOut) {
+        m_cancelledRunGoesOn = true;
+        m_cancelledRunFinished = false;
+    }
     endRun(QStringLiteral("已取消加速度计校准。控制器没有停止校准的指令，本次校准之后的进度将被忽略。"),
            QStringLiteral("Accelerometer calibration cancelled. The controller has no command to stop it; "
                           "further progress of this run is ignored."));
@@ -160,9 +168,17 @@ void CalibrationGuide::close()
 // silence, a late report takes the guide back to following the run.
 void CalibrationGuide::onProgress()
 {
+    const int reported = m_source->accelCaliState();
+    if (m_state == Idle && m_cancelledRunGoesOn && reported == SucceededStep) {
+        if (m_cancelledRunFinished)
+            return;
+        m_cancelledRunFinished = true;
+        // After the bridge's own entry for the report, which this one explains.
+        QMetaObject::invokeMethod(this, &CalibrationGuide::noteCancelledRunFinished, Qt::QueuedConnection);
+        return;
+    }
     if (!running() && m_state != TimedOut)
         return;
-    const int reported = m_source->accelCaliState();
     if (reported < 1 || reported > SucceededStep)
         return;
     m_step = reported;
@@ -194,6 +210,15 @@ void CalibrationGuide::endRun(const QString &zhNote, const QString &enNote)
     setState(Idle);
     if (underWay)
         emit logMessage(localized(zhNote, enNote));
+}
+
+void CalibrationGuide::noteCancelledRunFinished()
+{
+    emit logMessage(localized(
+        QStringLiteral("控制器完成了已取消的那次加速度计校准。该结果在点击 激活 → 重启 之前不会生效；"
+                       "如需校准，请重新开始加速度计校准。"),
+        QStringLiteral("The controller finished the accelerometer calibration that was cancelled. Its result is "
+                       "not applied until Activate → Restart; to calibrate, start Accel Calib again.")));
 }
 
 void CalibrationGuide::onTimeout()

@@ -14,7 +14,8 @@ class AppBridge;
 // face, says so when the controller falls silent, and keeps the result until
 // the operator closes it. The controller has no command that stops a
 // calibration, so cancelling only ends the guide: later reports of that run
-// are ignored, and the log says so.
+// are not followed, and the log says so. When the cancelled run still ends
+// in the controller's success report, the guide says whose result that is.
 class CalibrationGuide : public QObject
 {
     Q_OBJECT
@@ -55,6 +56,9 @@ public:
     int step() const { return m_step; }
     int doneCount() const;
     QString instruction() const;
+    // The controller's calibration reports belong to a run the operator
+    // cancelled: from the cancel until the next start.
+    bool reportsCancelledRun() const { return m_cancelledRunGoesOn; }
 
     // Asks the controller to calibrate and follows it from the first face. With
     // no port open the bridge refuses (and says why) and the guide stays idle.
@@ -75,6 +79,7 @@ private:
     void onProgress();
     void onOpenedChanged();
     void onTimeout();
+    void noteCancelledRunFinished();
     QString localized(const QString &zh, const QString &en) const;
     QString faceInstruction() const;
     bool sourceOpened() const;
@@ -84,5 +89,7 @@ private:
     QPointer<CalibrationDevice> m_source;
     State m_state = Idle;
     int m_step = -1;
+    bool m_cancelledRunGoesOn = false;
+    bool m_cancelledRunFinished = false;
     QTimer m_timeout;
 };

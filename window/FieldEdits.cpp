@@ -1,5 +1,7 @@
 #include "window/FieldEdits.h"
 
+#include "service/ParamFieldNames.h"
+
 #include <algorithm>
 
 int FieldEdits::count() const
@@ -90,6 +92,24 @@ void FieldEdits::confirmWritten()
         if (!field.written.isValid())
             continue;
         field.written = QVariant();
+        settled = true;
+    }
+    if (settled)
+        touch();
+}
+
+void FieldEdits::settleRestored(const QStringList &paramFields)
+{
+    bool settled = false;
+    for (const QString &paramField : paramFields) {
+        const ParamFieldPlace place = paramFieldPlace(paramField);
+        if (place.panel.isEmpty() || place.panel != m_panel)
+            continue;
+        auto it = m_fields.find(place.field);
+        if (it == m_fields.end())
+            continue;
+        it->shown = it->device;
+        it->written = QVariant();
         settled = true;
     }
     if (settled)

@@ -16,6 +16,8 @@ class FieldEdits : public QObject
     Q_PROPERTY(int count READ count NOTIFY changed)
     Q_PROPERTY(int unconfirmedCount READ unconfirmedCount NOTIFY changed)
     Q_PROPERTY(int revision READ revision NOTIFY changed)
+    // The panel whose fields these are, as the parameter file's fields name it ("camera").
+    Q_PROPERTY(QString panel MEMBER m_panel NOTIFY panelChanged)
 
 public:
     using QObject::QObject;
@@ -40,9 +42,13 @@ public:
     // The bridge's values now come from the controller: a written field that
     // matches is settled, one that does not is an edit again.
     Q_INVOKABLE void confirmWritten();
+    // The controller now holds these parameter file fields as restored: this
+    // panel's among them show the controller's value, edited no longer.
+    Q_INVOKABLE void settleRestored(const QStringList &paramFields);
 
 signals:
     void changed();
+    void panelChanged();
 
 private:
     struct Field
@@ -57,6 +63,7 @@ private:
 
     void touch();
 
+    QString m_panel;
     QHash<QString, Field> m_fields;
     int m_revision = 0;
 };

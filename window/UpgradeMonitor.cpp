@@ -13,7 +13,7 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     const UpgradeDriver &driver = bridge.upgrade().driver();
     connect(&bridge, &AppBridge::tavoxUpgradeFilePathChanged, this, &UpgradeMonitor::onFileChosen);
     connect(&bridge, &AppBridge::languageChanged, this, &UpgradeMonitor::changed);
-    connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onLinkReadings);
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, &UpgradeMonitor::onOpenedChanged);
     connect(&bridge, &AppBridge::tavoxVersionChanged, this, &UpgradeMonitor::onLinkReadings);
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &UpgradeMonitor::onLinkReadings);
     connect(&driver, &UpgradeDriver::activeChanged, this, &UpgradeMonitor::onActiveChanged);
@@ -100,6 +100,9 @@ QString UpgradeMonitor::resultText() const
     case NoResult:
         return QString();
     case Succeeded:
+        // With the port closed the tool no longer follows the restart.
+        if (!m_bridge.serialOpened())
+            return m_bridge.languageSetting().localized(QStringLiteral("升级成功"), QStringLiteral("Upgrade succeeded"));
         return m_bridge.languageSetting().localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
     case Failed:
         return m_bridge.languageSetting().localized(m_lastZh, m_lastEn)
@@ -120,15 +123,58 @@ bool UpgradeMonitor::keepsSnapshot() const
     return paramsReadOnThisLink(m_bridge);
 }
 
+bool UpgradeMonitor::versionsStale() const
+{
+    const bool known = m_bridge.tavoxFirmwareVersion() != QLatin1String("-")
+        || m_bridge.tavoxBootVersion() != QLatin1String("-");
+    return known && !m_bridge.serialLink().session().versionsCurrent();
+}
+
+QString UpgradeMonitor::versionsNote() const
+{
+    if (!versionsStale())
+        return QString();
+    return m_bridge.languageSetting().localized(QStringLiteral("（上次读取）"), QStringLiteral("(last seen)"));
+}
+
+QString UpgradeMonitor::versionsStaleHint() const
+{
+    if (!versionsStale())
+        return QString();
+    if (m_bridge.serialOpened())
+        return m_bridge.languageSetting().localized(
+            QStringLiteral("这是重新打开串口之前读到的版本，可能属于另一个控制器；正在等待当前控制器回复版本查询。"),
+            QStringLiteral("Read before the port was opened again, perhaps from another controller; "
+                           "waiting for the attached controller to answer the version query."));
+    return m_bridge.languageSetting().localized(
+        QStringLiteral("这是串口关闭前读到的版本；打开串口后会重新查询。"),
+        QStringLiteral("Read before the port closed; the versions are asked again when the port opens."));
+}
+
 // The bridge signals its parameters at every write as well: the window hears only of a change in what it shows.
 void UpgradeMonitor::onLinkReadings()
 {
     const QString firmware = firmwareReadOnThisLink(m_bridge);
     const bool keeps = keepsSnapshot();
-    if (firmware == m_shownFirmware && keeps == m_shownKeepsSnapshot)
+    const bool stale = versionsStale();
+    if (firmware == m_shownFirmware && keeps == m_shownKeepsSnapshot && stale == m_shownVersionsStale)
         return;
     m_shownFirmware = firmware;
     m_shownKeepsSnapshot = keeps;
+    m_shownVersionsStale = stale;
+    emit changed();
+}
+
+// An upgrade's result and progress belong to the link it ran on: a new open,
+// by hand or by reconnection, may be another controller, and a closed port
+// no longer follows a restart.
+void UpgradeMonitor::onOpenedChanged()
+{
+    if (m_bridge.serialOpened() && !m_bridge.upgrade().driver().active()) {
+        m_result = NoResult;
+        m_progressBelongsToFile = false;
+    }
+    m_shownVersionsStale = versionsStale();
     emit changed();
 }
 

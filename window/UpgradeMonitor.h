@@ -11,7 +11,9 @@ class AppBridge;
 // The firmware upgrade as the operator follows it: what the confirmation
 // before a start says of the attached controller, the chosen file, the phase
 // with bytes sent and time left, and the result of the last upgrade, which
-// stays until the next one starts or another file is chosen.
+// stays until the next one starts, another file is chosen or the port opens
+// again. Versions read on an earlier open are told apart from the attached
+// controller's.
 class UpgradeMonitor : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,9 @@ class UpgradeMonitor : public QObject
     Q_PROPERTY(QString resultText READ resultText NOTIFY changed)
     Q_PROPERTY(QString currentFirmware READ currentFirmware NOTIFY changed)
     Q_PROPERTY(bool keepsSnapshot READ keepsSnapshot NOTIFY changed)
+    Q_PROPERTY(bool versionsStale READ versionsStale NOTIFY changed)
+    Q_PROPERTY(QString versionsNote READ versionsNote NOTIFY changed)
+    Q_PROPERTY(QString versionsStaleHint READ versionsStaleHint NOTIFY changed)
 
 public:
     enum Phase { Idle, Erasing, Writing, Verifying, Restarting };
@@ -49,6 +54,12 @@ public:
     // An upgrade started now keeps a snapshot of the parameters: they were
     // read from the attached controller since the port was opened.
     bool keepsSnapshot() const;
+    // The bridge's versions were reported before the port was last opened (or
+    // it is closed now): they may be another controller's.
+    bool versionsStale() const;
+    // Beside a stale version, and its longer explanation; empty otherwise.
+    QString versionsNote() const;
+    QString versionsStaleHint() const;
 
 signals:
     void changed();
@@ -61,6 +72,7 @@ private:
     void onMessage(const Message &message);
     void concludeIfNotCompleted();
     void onLinkReadings();
+    void onOpenedChanged();
 
     AppBridge &m_bridge;
     qint64 m_fileSize = -1;
@@ -73,6 +85,7 @@ private:
     Phase m_shownPhase = Idle;
     QString m_shownFirmware;
     bool m_shownKeepsSnapshot = false;
+    bool m_shownVersionsStale = false;
     QElapsedTimer m_transferClock;
     int m_transferStartPacket = 0;
 };

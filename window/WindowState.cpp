@@ -70,7 +70,9 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
-    context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
+    auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
+    journal->followCalibration(calibration);
+    context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);
     auto *ports = new PortCatalog(&owner);
     // The refresh button's list and the catalogue's never disagree for long.
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);

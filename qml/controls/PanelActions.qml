@@ -17,6 +17,10 @@ QtObject {
         target: linkMonitor
         function onParametersArrived() { actions.edits.confirmWritten() }
     }
+    readonly property Connections restore: Connections {
+        target: paramRestore
+        function onRestored(fields) { actions.edits.settleRestored(fields) }
+    }
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 

@@ -256,12 +256,15 @@ ColumnLayout {
             color: root.linkColor()
         }
         Label {
+            id: linkStatusText
             objectName: "linkStatusText"
             Layout.fillWidth: true
-            // Room for two lines whatever the text, so the sidebar's
-            // height never depends on where the text wraps.
+            // Room for two whole lines whatever the text, so the sidebar's
+            // height never depends on where the text wraps. Measured with
+            // Chinese and Latin letters on each line: a fallback font for
+            // either may make a line taller than the font's own metrics say.
             Layout.preferredWidth: 1
-            Layout.preferredHeight: root.dp(36)
+            Layout.preferredHeight: Math.ceil(twoLines.implicitHeight)
             maximumLineCount: 2
             elide: Text.ElideRight
             text: linkMonitor.statusText
@@ -270,6 +273,8 @@ ColumnLayout {
             font.pixelSize: root.dp(13)
             color: Theme.textPrimary
             readonly property bool wholeTextShown: ToolTip.visible
+            Accessible.name: text
+            Text { id: twoLines; visible: false; font: linkStatusText.font; text: "已A\n已A" }
             ToolTip.visible: truncated && linkHover.hovered
             ToolTip.text: text
             HoverHandler { id: linkHover }

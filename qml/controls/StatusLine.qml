@@ -22,6 +22,12 @@ Label {
     }
     elide: Text.ElideRight
     font.pixelSize: 13 * uiScale
+    // Cut short in a narrow panel, the whole outcome is there on hover and for a screen reader.
+    Accessible.name: text
+    readonly property bool wholeTextShown: ToolTip.visible
+    ToolTip.visible: truncated && hover.hovered
+    ToolTip.text: text
+    HoverHandler { id: hover }
     color: {
         switch (state) {
         case ActionFeedback.Done: return Theme.success

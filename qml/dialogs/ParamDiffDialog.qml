@@ -110,7 +110,7 @@ Popup {
 
             delegate: Rectangle {
                 width: rows.width
-                height: Theme.dp(36)
+                height: Theme.dp(44)
                 color: index % 2 ? Theme.idleBackground : Theme.cardBackground
 
                 RowLayout {
@@ -124,7 +124,20 @@ Popup {
                         enabled: dialog.restore.state === ParamRestore.Ready
                         onToggled: dialog.restore.setChecked(index, checked)
                     }
-                    Cell { Layout.fillWidth: true; Layout.preferredWidth: 2.4; text: model.field }
+                    // The panel's name of the field, with the file's key under it.
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 2.4
+                        spacing: 0
+                        Cell { objectName: "rowLabel_" + model.field; Layout.fillWidth: true; text: model.label }
+                        Cell {
+                            objectName: "rowKey_" + model.field
+                            Layout.fillWidth: true
+                            text: model.field
+                            font.pixelSize: Theme.fontSmall
+                            color: Theme.textSecondary
+                        }
+                    }
                     Cell { Layout.fillWidth: true; Layout.preferredWidth: 1.6; text: model.deviceValue }
                     Cell { Layout.fillWidth: true; Layout.preferredWidth: 1.2; text: model.fileValue; font.bold: true }
                     Cell {

@@ -23,7 +23,7 @@ Card {
     action: actions.name
     fillsHeight: false
 
-    FieldEdits { id: fieldEdits }
+    FieldEdits { id: fieldEdits; panel: "gimbal" }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "gimbal"; edits: fieldEdits; confirm: confirm }
 

@@ -16,7 +16,7 @@ Card {
     edits: fieldEdits
     action: actions.name
 
-    FieldEdits { id: fieldEdits }
+    FieldEdits { id: fieldEdits; panel: "camera" }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "camera"; edits: fieldEdits; confirm: confirm }
 

@@ -18,7 +18,7 @@ Card {
     edits: fieldEdits
     action: actions.name
 
-    FieldEdits { id: fieldEdits }
+    FieldEdits { id: fieldEdits; panel: "torque" }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "torque"; edits: fieldEdits; confirm: confirm }
 

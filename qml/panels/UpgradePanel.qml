@@ -63,11 +63,19 @@ Card {
         color: Theme.textSecondary
     }
 
+    // A version of an earlier open is shown dimmed and marked, with why on hover.
     component VersionValue: Label {
+        property string version
+        readonly property bool stale: upgradeMonitor.versionsStale
+        readonly property bool hintShown: ToolTip.visible
+        text: stale ? version + " " + upgradeMonitor.versionsNote : version
         font.family: root.fontFamily
         font.pixelSize: root.dp(14)
-        font.bold: true
-        color: Theme.textPrimary
+        font.bold: !stale
+        color: stale ? Theme.textSecondary : Theme.textPrimary
+        ToolTip.visible: stale && versionHover.hovered
+        ToolTip.text: upgradeMonitor.versionsStaleHint
+        HoverHandler { id: versionHover }
     }
 
     GridLayout {
@@ -79,7 +87,7 @@ Card {
         VersionName { text: root.zhText("固件版本", "Firmware") }
         VersionValue {
             objectName: "firmwareVersion"
-            text: appBridge.tavoxFirmwareVersion
+            version: appBridge.tavoxFirmwareVersion
         }
         // What became of Query Version, beside the versions it shows.
         StatusLine {
@@ -93,7 +101,7 @@ Card {
         VersionName { text: root.zhText("Boot版本", "Boot") }
         VersionValue {
             objectName: "bootVersion"
-            text: appBridge.tavoxBootVersion
+            version: appBridge.tavoxBootVersion
         }
     }
 

@@ -418,4 +418,22 @@ Item {
             compare(combo.contentItem.text, "相机下置")
         }
     }
+
+    TavoxTestCase {
+        name: "StatusLine"
+        subject: Component { StatusLine { action: "version"; width: 120 } }
+
+        // An outcome longer than the line has its whole text on hover and for a screen reader.
+        function test_cutOutcomeIsWholeOnHover() {
+            var line = createSubject()
+            var outcome = "Failed: no reply from the controller within 5 s"
+            line.text = outcome
+            tryVerify(function() { return line.truncated })
+            compare(line.Accessible.name, outcome)
+            mouseMove(line, 5, 5)
+            tryCompare(line, "wholeTextShown", true)
+            line.text = "Done"
+            tryCompare(line, "wholeTextShown", false)
+        }
+    }
 }

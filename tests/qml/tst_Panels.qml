@@ -74,6 +74,24 @@ Item {
             verify(!part(panel, "editCount").visible)
         }
 
+        function test_restoredFieldsAreEditedNoLonger() {
+            setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20, tavoxYawMaxSpeed: 30 })
+            var panel = createSubject()
+            typeInto(part(panel, "pitchSpin"), "77")
+            typeInto(part(panel, "rollSpin"), "78")
+            keyClick(Qt.Key_Tab)
+            compare(part(panel, "editCount").text, "2 项未写入")
+
+            // The restore put the pitch speed back, and the torque panel's pitch, which is not this panel's.
+            setBridge({ tavoxPitchMaxSpeed: 12 })
+            paramRestore.restored(["gimbal.pitchMaxSpeed", "gimbal.rollMaxTorque"])
+            verify(!part(panel, "pitchSpin").edited)
+            compare(part(panel, "pitchSpin").value, 12)
+            verify(part(panel, "rollSpin").edited)
+            compare(part(panel, "rollSpin").value, 78)
+            compare(part(panel, "editCount").text, "1 项未写入")
+        }
+
         function test_fpvModesAreNamedInTheLanguageShown() {
             var panel = createSubject()
             compare(panel.fpvLabels[7], "三轴锁定（全姿态）")

@@ -46,9 +46,9 @@ Item {
             fakeRestore.clears = 0
             if (fakeRestore.count > 0)
                 fakeRestore.remove(0, fakeRestore.count)
-            fakeRestore.append({ field: "gimbal.pitchMaxSpeed", deviceValue: 11, fileValue: 60, checked: true,
+            fakeRestore.append({ field: "gimbal.pitchMaxSpeed", label: "Pitch Max Speed", deviceValue: 11, fileValue: 60, checked: true,
                              verification: ParamRestore.NotChecked })
-            fakeRestore.append({ field: "gimbal.pitchMaxTorque", deviceValue: 8100, fileValue: 8000, checked: true,
+            fakeRestore.append({ field: "gimbal.pitchMaxTorque", label: "Pitch Torque", deviceValue: 8100, fileValue: 8000, checked: true,
                              verification: ParamRestore.NotChecked })
         }
 
@@ -72,6 +72,10 @@ Item {
             compare(rows.count, 2)
             var write = findChild(dialog.contentItem, "paramDiffWrite")
             compare(write.text, "Write selected (2)")
+
+            // Named as the panel names the field, with the file's key beside it.
+            compare(rowPart(dialog, "rowLabel_gimbal.pitchMaxTorque").text, "Pitch Torque")
+            compare(rowPart(dialog, "rowKey_gimbal.pitchMaxTorque").text, "gimbal.pitchMaxTorque")
 
             var tick = rowPart(dialog, "rowCheck_gimbal.pitchMaxTorque")
             verify(tick.checked)

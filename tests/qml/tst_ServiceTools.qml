@@ -12,6 +12,22 @@ Item {
 
     SignalSpy { id: tick; target: linkHealth; signalName: "changed" }
 
+    // Link health with the port open and no heartbeat for 7.4 s, on a line with faults.
+    QtObject {
+        id: lostLink
+        property bool portOpen: true
+        property bool linkLost: true
+        property real sinceHeartbeatMs: 7400
+        property real framesPerSecond: 0
+        property real bytesPerSecond: 12
+        property int crcFailures: 1250
+        property int headerSumFailures: 318
+        property int resyncBytes: 40960
+    }
+
+    // As wide as the service bar of a 1366-pixel window.
+    Component { id: narrowBar; ServiceTools { width: 1108 } }
+
     TavoxTestCase {
         name: "ServiceTools"
         subject: Component { ServiceTools { width: 1100 } }
@@ -27,13 +43,48 @@ Item {
             tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
             var figures = part(tools, "linkHealthFigures")
             verify(figures.text.indexOf(" frames/s · ") > 0, figures.text)
-            verify(figures.text.indexOf("last heartbeat ") > 0, figures.text)
+            verify(part(tools, "linkHealthHeartbeat").text.indexOf("last heartbeat ") === 0)
             appBridge.language = "zh"
             compare(part(tools, "linkHealthState").text, "链路正常")
             compare(part(tools, "backupButton").text, "备份参数")
             compare(part(tools, "restoreButton").text, "恢复参数")
             compare(part(tools, "exportDiagnosticsButton").text, "导出诊断包")
             verify(!part(tools, "restoreSnapshotButton").visible)
+        }
+
+        // The link lost, in a bar as wide as a 1366-pixel window gives it: the state
+        // and the heartbeat's age stay whole, only the other figures give way,
+        // and the whole line is there on hover and for a screen reader.
+        function test_lostLinkKeepsItsWordsInANarrowWindow_data() {
+            return [{ tag: "en", language: "en", state: "Link lost — no heartbeat", heartbeat: "last heartbeat 7400 ms",
+                      figuresCut: true },
+                    { tag: "zh", language: "zh", state: "链路中断 — 无心跳", heartbeat: "距上次心跳 7400 ms",
+                      figuresCut: false }]
+        }
+        function test_lostLinkKeepsItsWordsInANarrowWindow(data) {
+            appBridge.language = data.language
+            var tools = createTemporaryObject(narrowBar, scene)
+            waitForRendering(tools)
+            var view = part(tools, "linkHealthView")
+            view.health = lostLink
+            var state = part(tools, "linkHealthState")
+            var heartbeat = part(tools, "linkHealthHeartbeat")
+            var figures = part(tools, "linkHealthFigures")
+            compare(state.text, data.state)
+            compare(heartbeat.text, data.heartbeat)
+            // Laid out again for the new words at the next polish.
+            tryVerify(function() { return state.width >= state.implicitWidth && heartbeat.width >= heartbeat.implicitWidth })
+            verify(!state.truncated && !heartbeat.truncated)
+            // Clear of the buttons beside it, which keep their words too.
+            var backup = part(tools, "backupButton")
+            verify(heartbeat.mapToItem(tools, heartbeat.width, 0).x <= backup.mapToItem(tools, 0, 0).x)
+            verify(!backup.contentItem.truncated)
+            compare(figures.truncated, data.figuresCut)
+            var whole = data.state + " · " + data.heartbeat + " · " + figures.text
+            compare(view.wholeText, whole)
+            compare(view.Accessible.name, whole)
+            mouseMove(figures, 5, 5)
+            tryCompare(view, "wholeTextShown", data.figuresCut)
         }
 
         function test_plotsDrawerLivesOnlyWhileOpen() {

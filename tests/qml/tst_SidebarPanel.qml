@@ -203,6 +203,25 @@ Item {
             tryCompare(part(sidebar, "qrCodes"), "visible", true)
         }
 
+        // The link's status as the window words it for the simulator's link fits
+        // the sidebar whole in two lines, in either language.
+        function test_linkStatusIsWhole_data() {
+            return [{ tag: "en connected", text: "Connected to /tmp/tavox-sim — firmware 1.0.0.60" },
+                    { tag: "en lost", text: "Link lost: no heartbeat on /tmp/tavox-sim" },
+                    { tag: "zh connected", text: "已连接 /tmp/tavox-sim — 固件 1.0.0.60" },
+                    { tag: "zh lost", text: "链路中断：/tmp/tavox-sim 上无心跳" }]
+        }
+        function test_linkStatusIsWhole(data) {
+            // In the window's font, whose lines are taller than the default's.
+            var sidebar = createSubject({ fontFamily: appFontFamily })
+            var status = part(sidebar, "linkStatusText")
+            status.text = data.text
+            waitForRendering(status)
+            verify(status.lineCount <= 2)
+            verify(!status.truncated)
+            compare(status.Accessible.name, data.text)
+        }
+
         // A status cut short by a narrow sidebar has its whole text on hover.
         function test_longLinkStatusHasATooltip() {
             var sidebar = createSubject({ width: 140 })

@@ -95,6 +95,34 @@ Item {
             compare(part(panel, "sbusPitch").hint, "控制器的值: CH8")
         }
 
+        // Every field of the receivers, by its name in a parameter file: a restore
+        // that put them all back leaves no edit behind.
+        function test_restoredFieldsAreEditedNoLonger() {
+            var panel = createSubject()
+            var fields = []
+            var keys = ["pitchChannel", "rollChannel", "yawChannel", "centerChannel", "lockChannel", "mode",
+                        "pitchDirection", "rollDirection", "yawDirection"]
+            for (var k = 0; k < keys.length; ++k) {
+                fields.push("sbus." + keys[k], "crsf." + keys[k])
+                if (keys[k].indexOf("roll") !== 0)
+                    fields.push("pwm." + keys[k])
+            }
+            var combos = ["sbusPitch", "sbusRoll", "sbusYaw", "sbusCenter", "sbusLock", "sbusMode", "sbusPitchDir",
+                          "sbusRollDir", "sbusYawDir", "pwmPitch", "pwmYaw", "pwmCenter", "pwmCenter2ndFcn", "pwmMode",
+                          "pwmPitchDir", "pwmYawDir", "crsfPitch", "crsfRoll", "crsfYaw", "crsfCenter", "crsfLock",
+                          "crsfMode", "crsfPitchDir", "crsfRollDir", "crsfYawDir"]
+            for (var i = 0; i < combos.length; ++i) {
+                var combo = part(panel, combos[i])
+                var other = combo.currentIndex === 0 ? 1 : 0
+                combo.currentIndex = other
+                combo.activated(other)
+                verify(combo.edited, combos[i])
+            }
+            paramRestore.restored(fields.filter(function(field) { return field !== "sbus.lockChannel" }))
+            for (var j = 0; j < combos.length; ++j)
+                compare(part(panel, combos[j]).edited, combos[j] === "sbusLock", combos[j])
+        }
+
         // Each combo of `combos` (in argument order) is set to its value in `args`.
         function test_readAndWrite_data() {
             var sbusAndCrsf = "Pitch Roll Yaw Center Lock Mode PitchDir RollDir YawDir"

@@ -42,9 +42,22 @@ Item {
             compare(part(panel, "resultText").text, upgradeMonitor.resultText)
             verify(!phase.visible)
             verify(!part(panel, "progressRow").visible)
+            // the versions are the closed link's: dimmed, marked, and why on hover
+            var firmware = part(panel, "firmwareVersion")
+            verify(upgradeMonitor.versionsNote !== "")
+            compare(firmware.text, appBridge.tavoxFirmwareVersion + " " + upgradeMonitor.versionsNote)
+            verify(!firmware.font.bold)
+            mouseMove(firmware, 2, 2)
+            tryCompare(firmware, "hintShown", true)
+            verify(upgradeMonitor.versionsStaleHint !== "")
+            // a new open ends the result: it may be another controller
             verify(upgradeRig.reopen())
+            verify(!banner.visible)
+            compare(progress.text, "0%")
             tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
-            verify(banner.visible)
+            tryCompare(firmware, "text", appBridge.tavoxFirmwareVersion, processWaitMs)
+            verify(firmware.font.bold)
+            verify(!firmware.hintShown)
 
             // a new file starts from nothing
             verify(upgradeRig.chooseFile(4096))

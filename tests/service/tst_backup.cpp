@@ -5,6 +5,7 @@
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
 #include "service/ParamWrites.h"
+#include "window/FieldEdits.h"
 #include "window/UpgradeMonitor.h"
 #include "service/UpgradeSnapshot.h"
 #include "device/ParamSnapshots.h"
@@ -62,6 +63,14 @@ QStringList fieldsOf(const ParamRestore &restore)
     return fields;
 }
 
+QStringList labelsOf(const ParamRestore &restore)
+{
+    QStringList labels;
+    for (int row = 0; row < restore.rowCount(); ++row)
+        labels << restore.data(restore.index(row), ParamRestore::LabelRole).toString();
+    return labels;
+}
+
 // A second controller, another firmware, every frame it receives logged.
 const QString OtherFirmware = QStringLiteral("2.0.0.1");
 const QStringList AnsweringController {QStringLiteral("--verbose"), QStringLiteral("--firmware"), OtherFirmware};
@@ -97,6 +106,38 @@ int verificationOf(const ParamRestore &restore, const QString &field)
     return row < 0 ? -1 : restore.data(restore.index(row), ParamRestore::VerificationRole).toInt();
 }
 }
+
+// The edits of the panels that show speeds, torques and the camera position,
+// following the bridge's values as the panels' bindings do.
+struct PanelEdits
+{
+    explicit PanelEdits(AppBridge &bridge) : m_bridge(bridge)
+    {
+        gimbal.setProperty("panel", QStringLiteral("gimbal"));
+        torque.setProperty("panel", QStringLiteral("torque"));
+        camera.setProperty("panel", QStringLiteral("camera"));
+        follow();
+        QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, &gimbal, [this] { follow(); });
+    }
+    QList<FieldEdits *> all() { return {&gimbal, &torque, &camera}; }
+
+    FieldEdits gimbal;
+    FieldEdits torque;
+    FieldEdits camera;
+
+private:
+    void follow()
+    {
+        gimbal.setDevice(QStringLiteral("pitch"), m_bridge.tavoxPitchMaxSpeed());
+        gimbal.setDevice(QStringLiteral("roll"), m_bridge.tavoxRollMaxSpeed());
+        gimbal.setDevice(QStringLiteral("yaw"), m_bridge.tavoxYawMaxSpeed());
+        torque.setDevice(QStringLiteral("pitch"), m_bridge.tavoxPitchMaxTorque());
+        torque.setDevice(QStringLiteral("roll"), m_bridge.tavoxRollMaxTorque());
+        camera.setDevice(QStringLiteral("position"), m_bridge.tavoxCameraPosition());
+    }
+
+    AppBridge &m_bridge;
+};
 
 class TestBackup : public QObject
 {
@@ -262,17 +303,37 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
 
+    // The operator's unwritten edits in the panels, which follow the bridge's values as the panels do.
+    PanelEdits panels(rig.bridge);
+    panels.gimbal.setShown(QStringLiteral("pitch"), 99);
+    panels.gimbal.setShown(QStringLiteral("roll"), 98);
+    panels.torque.setShown(QStringLiteral("pitch"), 2000);
+    panels.torque.setShown(QStringLiteral("roll"), 2001);
+    panels.camera.setShown(QStringLiteral("position"), 0);
+
     ParamRestore restore(rig.bridge);
     QSignalSpy opened(&restore, &ParamRestore::opened);
     restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &, const QString &) {
         return mode == FileDialogMode::Open ? backupPath : QString();
     });
+    for (FieldEdits *edits : panels.all())
+        connect(&restore, &ParamRestore::restored, edits, &FieldEdits::settleRestored);
     restore.chooseFile();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.rollMaxSpeed", "gimbal.yawMaxSpeed",
                                               "gimbal.pitchMaxTorque", "camera.position"}));
     QCOMPARE(restore.checkedCount(), 5);
     QVERIFY(restore.selectionRestartsController());
+
+    // Each row names its field as the panels do, in the operator's language.
+    QCOMPARE(labelsOf(restore), (QStringList {"Pitch Max Speed", "Roll Max Speed", "Yaw Max Speed", "Pitch Torque",
+                                              "Camera position"}));
+    QSignalSpy relabelled(&restore, &QAbstractItemModel::dataChanged);
+    rig.bridge.setLanguage(QStringLiteral("zh"));
+    QCOMPARE(relabelled.count(), 1);
+    QVERIFY(relabelled.first().at(2).value<QVector<int>>().contains(ParamRestore::LabelRole));
+    QCOMPARE(labelsOf(restore), (QStringList {"俯仰最大速度", "横滚最大速度", "航向最大速度", "俯仰最大力矩", "相机位置"}));
+    rig.bridge.setLanguage(QStringLiteral("en"));
 
     // Unticking the torque leaves nothing that restarts the controller.
     restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), false);
@@ -289,6 +350,18 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxTorque")), int(ParamRestore::Matches));
     QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.rollMaxSpeed")), int(ParamRestore::NotChecked));
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("4 parameters restored and verified"));
+
+    // The restored fields show the controller's values, no longer edited; the others keep their edits.
+    QVERIFY(!panels.gimbal.isEdited(QStringLiteral("pitch")));
+    QCOMPARE(panels.gimbal.shown(QStringLiteral("pitch")).toInt(), int(original.pitchMaxSpeed));
+    QVERIFY(!panels.torque.isEdited(QStringLiteral("pitch")));
+    QCOMPARE(panels.torque.shown(QStringLiteral("pitch")).toInt(), int(original.pitchMaxTorque));
+    QVERIFY(!panels.camera.isEdited(QStringLiteral("position")));
+    QCOMPARE(panels.camera.count(), 0);
+    QVERIFY(panels.gimbal.isEdited(QStringLiteral("roll")));
+    QCOMPARE(panels.gimbal.shown(QStringLiteral("roll")).toInt(), 98);
+    QVERIFY(panels.torque.isEdited(QStringLiteral("roll")));
+    QCOMPARE(panels.torque.count(), 1);
 
     // What the controller holds now, asked afresh: the ticked fields restored, the unticked one as changed.
     QVERIFY(rig.reread());

@@ -3,6 +3,7 @@
 // including one that falls silent in the middle of a calibration.
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
+#include "window/MessageJournal.h"
 #include "support/FakeBridge.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
@@ -19,7 +20,32 @@ const QString WaitingText = QStringLiteral("○ Waiting for device...");
 const QString DoneText = QStringLiteral("✓ Done! Click Activate → Restart");
 const QString CancelledText = QStringLiteral("Accelerometer calibration cancelled. The controller has no command to "
                                              "stop it; further progress of this run is ignored.");
+const QString CancelledRunFinishedText = QStringLiteral(
+    "The controller finished the accelerometer calibration that was cancelled. Its result is not applied until "
+    "Activate → Restart; to calibrate, start Accel Calib again.");
 const QString PortClosedText = QStringLiteral("The port closed; the accelerometer calibration guide has ended.");
+
+const QString SucceededText = QStringLiteral("Accel Calib succeeded");
+
+// The first row from `from` on whose line ends with `text`, or -1.
+int rowOf(const MessageJournal &journal, const QString &text, int from = 0)
+{
+    for (int row = from; row < journal.rowCount(); ++row) {
+        if (journal.data(journal.index(row), MessageJournal::TextRole).toString().endsWith(text))
+            return row;
+    }
+    return -1;
+}
+
+int kindAt(const MessageJournal &journal, int row)
+{
+    return journal.data(journal.index(row), MessageJournal::KindRole).toInt();
+}
+
+QString textAt(const MessageJournal &journal, int row)
+{
+    return journal.data(journal.index(row), MessageJournal::TextRole).toString();
+}
 
 int accelRequestsReceived(const SimProcess &sim)
 {
@@ -275,23 +301,39 @@ void TestCalibration::cancelIgnoresLaterProgress()
     // Nothing goes to the controller: it has no command that stops a calibration.
     QCOMPARE(m_fake->callNames().size(), 1);
 
+    QVERIFY(m_guide->reportsCancelledRun());
+    QSignalSpy changes(m_guide.get(), &CalibrationGuide::changed);
     report(3);
-    report(8);
+    report(7);
     QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
     QCOMPARE(m_guide->step(), -1);
     // Nor does a cancelled run time out later.
-    QSignalSpy changes(m_guide.get(), &CalibrationGuide::changed);
     waitOutTheSilenceAllowance();
     QCOMPARE(changes.count(), 0);
     QCOMPARE(m_log->count(), 0);
+    // Its end is told as the end of the cancelled run, once.
+    report(8);
+    QTRY_COMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), CancelledRunFinishedText);
+    QCOMPARE(changes.count(), 0);
+
+    // A new run is the operator's own again.
+    startGuide();
+    QVERIFY(!m_guide->reportsCancelledRun());
 
     // A timed-out run is cancelled the same way.
-    startGuide();
     QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
     m_log->clear();
     m_guide->close();
     QCOMPARE(m_log->count(), 1);
     QCOMPARE(m_log->takeFirst().at(0).toString(), CancelledText);
+    QVERIFY(m_guide->reportsCancelledRun());
+
+    // A run that ended in success was not cancelled by closing the guide.
+    startGuide();
+    report(8);
+    m_guide->close();
+    QVERIFY(!m_guide->reportsCancelledRun());
 }
 
 void TestCalibration::linkCloseEndsTheGuide()
@@ -381,6 +423,8 @@ void TestCalibration::cancelledRunIsIgnoredWhileTheControllerGoesOn()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
+    MessageJournal journal(bridge);
+    journal.followCalibration(guide.get());
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
 
     QVERIFY(guide->start());
@@ -391,6 +435,21 @@ void TestCalibration::cancelledRunIsIgnoredWhileTheControllerGoesOn()
     QTRY_COMPARE_WITH_TIMEOUT(bridge.accelCaliState(), 8, ProcessWaitMs);
     QCOMPARE(guide->state(), CalibrationGuide::Idle);
     QCOMPARE(guide->step(), -1);
+
+    // The window's log does not tell that end as the operator's success, and says whose it was.
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.messageLog().contains(CancelledRunFinishedText), ProcessWaitMs);
+    const int finished = rowOf(journal, SucceededText);
+    QVERIFY(finished >= 0);
+    QCOMPARE(kindAt(journal, finished), int(MessageJournal::Info));
+    QVERIFY(textAt(journal, finished + 1).endsWith(CancelledRunFinishedText));
+
+    // The operator's own run that succeeds is a success.
+    QVERIFY(guide->start());
+    QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::Succeeded, ProcessWaitMs);
+    const int succeeded = rowOf(journal, SucceededText, finished + 1);
+    QVERIFY(succeeded > finished);
+    QCOMPARE(kindAt(journal, succeeded), int(MessageJournal::Success));
+    QCOMPARE(bridge.messageLog().count(CancelledRunFinishedText), 1);
 }
 
 void TestCalibration::closingThePortMidRunEndsTheGuide_data()

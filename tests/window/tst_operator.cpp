@@ -493,6 +493,9 @@ void TestOperator::upgradePanelStates()
     QCOMPARE(monitor.fileSizeText(), QStringLiteral("2560 bytes"));
 
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(bridge.tavoxFirmwareVersion(), QStringLiteral("1.0.0.60"), ProcessWaitMs);
+    QVERIFY(!monitor.versionsStale());
+    QCOMPARE(monitor.versionsNote(), QString());
     bridge.tavoxStartUpgrade(path);
     QTRY_COMPARE_WITH_TIMEOUT(monitor.phase(), UpgradeMonitor::Writing, ProcessWaitMs);
     QVERIFY(monitor.phaseText().startsWith(QStringLiteral("Writing ")));
@@ -503,19 +506,44 @@ void TestOperator::upgradePanelStates()
     QTRY_COMPARE(monitor.result(), UpgradeMonitor::Failed);
     QVERIFY2(monitor.resultText().contains(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(monitor.resultText()));
     QVERIFY(monitor.resultText().contains(QStringLiteral("re-open the port")));
+    // the versions shown are the last controller's, and say so
+    QVERIFY(monitor.versionsStale());
+    QCOMPARE(monitor.versionsNote(), QStringLiteral("(last seen)"));
+    QVERIFY(monitor.versionsStaleHint().contains(QStringLiteral("before the port closed")));
 
-    // a newly chosen file starts from nothing
-    bridge.tavoxSelectUpgradeFile();
-    QCOMPARE(monitor.result(), UpgradeMonitor::NoResult);
-    QCOMPARE(monitor.progress(), 0);
-
-    SimProcess healthy;
+    // the next open, which may be another controller, ends the result; the
+    // versions stay marked until the attached controller answers
+    SimProcess healthy({QStringLiteral("--firmware"), QStringLiteral("1.0.0.61")});
     QVERIFY(healthy.start());
     QVERIFY(bridge.openSerial(healthy.portName(), Baud));
+    QCOMPARE(monitor.result(), UpgradeMonitor::NoResult);
+    QCOMPARE(monitor.progress(), 0);
+    QVERIFY(monitor.versionsStale());
+    QVERIFY(monitor.versionsStaleHint().contains(QStringLiteral("waiting for the attached controller")));
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.versionsStale(), ProcessWaitMs);
+    QCOMPARE(bridge.tavoxFirmwareVersion(), QStringLiteral("1.0.0.61"));
+    QCOMPARE(monitor.versionsNote(), QString());
+
     bridge.tavoxStartUpgrade(path);
     QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, ProcessWaitMs);
     QCOMPARE(monitor.progress(), 100);
     QCOMPARE(monitor.phase(), UpgradeMonitor::Idle);
+    QCOMPARE(monitor.resultText(), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+
+    // closed, the tool no longer follows the restart; a new open ends the result
+    bridge.closeSerial();
+    QCOMPARE(monitor.resultText(), QStringLiteral("Upgrade succeeded"));
+    QVERIFY(bridge.openSerial(healthy.portName(), Baud));
+    QCOMPARE(monitor.result(), UpgradeMonitor::NoResult);
+    QCOMPARE(monitor.resultText(), QString());
+    QCOMPARE(monitor.progress(), 0);
+
+    // a newly chosen file starts from nothing
+    bridge.tavoxStartUpgrade(path);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, ProcessWaitMs);
+    bridge.tavoxSelectUpgradeFile();
+    QCOMPARE(monitor.result(), UpgradeMonitor::NoResult);
+    QCOMPARE(monitor.progress(), 0);
 }
 
 QTEST_MAIN(TestOperator)

@@ -1,0 +1,62 @@
+#include "service/ParamFieldNames.h"
+
+namespace {
+struct Place
+{
+    const char *key;
+    const char *panel;
+    const char *field;
+    const char *zh;
+    const char *en;
+};
+
+// The labels as the panels show them, with the receiver's page where the
+// channel panel shows the same label on each.
+const Place Places[] = {
+    {"sbus.pitchChannel", "channel", "sbusPitch", "SBUS 俯仰通道", "SBUS Pitch channel"},
+    {"sbus.rollChannel", "channel", "sbusRoll", "SBUS 横滚通道", "SBUS Roll channel"},
+    {"sbus.yawChannel", "channel", "sbusYaw", "SBUS 航向通道", "SBUS Yaw channel"},
+    {"sbus.centerChannel", "channel", "sbusCenter", "SBUS 回中通道", "SBUS Center channel"},
+    {"sbus.lockChannel", "channel", "sbusLock", "SBUS 锁头通道", "SBUS Lock channel"},
+    {"sbus.mode", "channel", "sbusMode", "SBUS 模式", "SBUS Mode"},
+    {"sbus.pitchDirection", "channel", "sbusPitchDir", "SBUS 俯仰方向", "SBUS Pitch direction"},
+    {"sbus.rollDirection", "channel", "sbusRollDir", "SBUS 横滚方向", "SBUS Roll direction"},
+    {"sbus.yawDirection", "channel", "sbusYawDir", "SBUS 航向方向", "SBUS Yaw direction"},
+    {"sbus.photoChannel", "", "", "SBUS 拍照通道", "SBUS Photo channel"},
+    {"sbus.videoChannel", "", "", "SBUS 录像通道", "SBUS Video channel"},
+    {"pwm.pitchChannel", "channel", "pwmPitch", "PWM 俯仰通道", "PWM Pitch channel"},
+    {"pwm.yawChannel", "channel", "pwmYaw", "PWM 航向通道", "PWM Yaw channel"},
+    {"pwm.centerChannel", "channel", "pwmCenter", "PWM 回中通道", "PWM Center channel"},
+    {"pwm.lockChannel", "channel", "pwmCenter2ndFcn", "PWM 回中第二功能", "PWM Center 2nd Func"},
+    {"pwm.mode", "channel", "pwmMode", "PWM 模式", "PWM Mode"},
+    {"pwm.pitchDirection", "channel", "pwmPitchDir", "PWM 俯仰方向", "PWM Pitch direction"},
+    {"pwm.yawDirection", "channel", "pwmYawDir", "PWM 航向方向", "PWM Yaw direction"},
+    {"crsf.pitchChannel", "channel", "crsfPitch", "CRSF 俯仰通道", "CRSF Pitch channel"},
+    {"crsf.rollChannel", "channel", "crsfRoll", "CRSF 横滚通道", "CRSF Roll channel"},
+    {"crsf.yawChannel", "channel", "crsfYaw", "CRSF 航向通道", "CRSF Yaw channel"},
+    {"crsf.centerChannel", "channel", "crsfCenter", "CRSF 回中通道", "CRSF Center channel"},
+    {"crsf.lockChannel", "channel", "crsfLock", "CRSF 锁头通道", "CRSF Lock channel"},
+    {"crsf.mode", "channel", "crsfMode", "CRSF 模式", "CRSF Mode"},
+    {"crsf.pitchDirection", "channel", "crsfPitchDir", "CRSF 俯仰方向", "CRSF Pitch direction"},
+    {"crsf.rollDirection", "channel", "crsfRollDir", "CRSF 横滚方向", "CRSF Roll direction"},
+    {"crsf.yawDirection", "channel", "crsfYawDir", "CRSF 航向方向", "CRSF Yaw direction"},
+    {"gimbal.fpvMode", "gimbal", "fpv", "FPV模式", "FPV Mode"},
+    {"gimbal.pitchMaxSpeed", "gimbal", "pitch", "俯仰最大速度", "Pitch Max Speed"},
+    {"gimbal.rollMaxSpeed", "gimbal", "roll", "横滚最大速度", "Roll Max Speed"},
+    {"gimbal.yawMaxSpeed", "gimbal", "yaw", "航向最大速度", "Yaw Max Speed"},
+    {"gimbal.pitchMaxTorque", "torque", "pitch", "俯仰最大力矩", "Pitch Torque"},
+    {"gimbal.rollMaxTorque", "torque", "roll", "横滚最大力矩", "Roll Torque"},
+    {"gimbal.yawMaxTorque", "torque", "yaw", "航向最大力矩", "Yaw Torque"},
+    {"camera.position", "camera", "position", "相机位置", "Camera position"},
+};
+}
+
+ParamFieldPlace paramFieldPlace(const QString &key)
+{
+    for (const Place &place : Places) {
+        if (key == QLatin1String(place.key))
+            return {QString::fromLatin1(place.panel), QString::fromLatin1(place.field),
+                    {QString::fromUtf8(place.zh), QString::fromUtf8(place.en)}};
+    }
+    return {QString(), QString(), {key, key}};
+}
