@@ -10,6 +10,7 @@
 #include "window/LinkMonitor.h"
 #include "window/LiveTelemetry.h"
 #include "window/MessageJournal.h"
+#include "window/MotorService.h"
 #include "window/PortCatalog.h"
 #include "window/UpgradeMonitor.h"
 #include "window/ServiceTools.h"
@@ -39,6 +40,8 @@ void registerTypes()
     const QString published = QStringLiteral("published beside the bridge");
     qmlRegisterType<FieldEdits>(uri, 1, 0, "FieldEdits");
     qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
+    qmlRegisterType<MotorService>(uri, 1, 0, "MotorService");
+    qmlRegisterUncreatableType<MotorDevice>(uri, 1, 0, "MotorDevice", published);
     qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
@@ -63,6 +66,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     context.setContextProperty(QStringLiteral("calibrationGuide"), CalibrationGuide::overBridge(bridge, &owner));
+    context.setContextProperty(QStringLiteral("motorService"), MotorService::overBridge(bridge, &owner));
     auto *ports = new PortCatalog(&owner);
     // The refresh button's list and the catalogue's never disagree for long.
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);
