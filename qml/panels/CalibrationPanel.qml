@@ -160,6 +160,12 @@ Item {
                         uiScale: root.uiScale
                     }
 
+                    MotorServiceSection {
+                        Layout.fillWidth: true
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                    }
+
                     Item {
                         Layout.preferredHeight: dp(8)
                     }
