@@ -29,9 +29,11 @@ ColumnLayout {
 
     // The first hold of the run asks; the operator holds again to turn the motor.
     function requestHold(motor, direction) {
-        actionFeedback.begin("motorService", ActionFeedback.CommandReply)
-        if (service.hold(motor, direction) || service.torqueTestConfirmed)
+        if (service.torqueTestConfirmed) {
+            actionFeedback.begin("motorService", ActionFeedback.CommandReply)
+            service.hold(motor, direction)
             return
+        }
         confirm.ask(function() { return zhText("测试电机？", "Test the motors?") },
                     function() {
                         return zhText("按住“正向”或“反向”时，该框架的电机以测试力矩转动，松开即停止。"
