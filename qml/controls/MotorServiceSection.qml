@@ -22,7 +22,7 @@ ColumnLayout {
         { motor: MotorService.Middle, name: zhText("中框架", "Middle"), title: zhText("中框架电机", "middle frame motor") },
         { motor: MotorService.Inner, name: zhText("内框架", "Inner"), title: zhText("内框架电机", "inner frame motor") }
     ]
-    readonly property real buttonHeight: dp(30)
+    readonly property real buttonHeight: dp(34)
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -83,14 +83,6 @@ ColumnLayout {
         Layout.minimumWidth: root.dp(44)
         Layout.preferredHeight: root.buttonHeight
         blockedReason: root.blockedReason
-    }
-
-    Label {
-        text: zhText("电机维护", "Motor service")
-        font.family: root.fontFamily
-        font.pixelSize: dp(14)
-        font.bold: true
-        color: Theme.primary
     }
 
     GridLayout {

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.12
 import QtTest 1.12
 import Tavox 1.0
 import "../../qml/controls"
+import "../../qml/dialogs"
 
 Item {
     id: scene
@@ -173,6 +174,29 @@ Item {
             keyRelease(Qt.Key_Space)
             wait(0)
             compare(torqueCalls(), data.cleared ? 2 : 1)
+        }
+
+        Component {
+            id: drawerComponent
+            MotorServiceDrawer {
+                service: MotorService { device: motorDeviceDouble }
+            }
+        }
+
+        // Escape closes the drawer under a held button, and that ends the hold.
+        function test_closingTheDrawerEndsTheHold() {
+            var drawer = createTemporaryObject(drawerComponent, scene)
+            drawer.service.confirmTorqueTest()
+            drawer.open()
+            tryCompare(drawer, "opened", true)
+            var button = part(drawer.contentItem, "motorForward1")
+            mousePress(button)
+            compare(appBridge.lastArgs("tavoxSendMotorTorque"), [1, 0])
+            keyClick(Qt.Key_Escape)
+            tryCompare(drawer, "visible", false)
+            compare(appBridge.lastArgs("tavoxSendMotorTorque"), [1, 2])
+            mouseRelease(scene, 1, 1)
+            compare(torqueCalls(), 2)
         }
 
         // Space held is a held button; Enter is no hold.
