@@ -13,6 +13,7 @@
 #include "window/LiveTelemetry.h"
 #include "window/LogDivider.h"
 #include "window/MessageJournal.h"
+#include "window/MotorService.h"
 #include "window/PortCatalog.h"
 #include "window/UpgradeMonitor.h"
 #include "window/WheelRouter.h"
@@ -45,6 +46,8 @@ void registerTypes()
     qmlRegisterType<CalibrationGuide>(uri, 1, 0, "CalibrationGuide");
     qmlRegisterType<FocusFollower>(uri, 1, 0, "FocusFollower");
     qmlRegisterType<WheelRouter>(uri, 1, 0, "WheelRouter");
+    qmlRegisterType<MotorService>(uri, 1, 0, "MotorService");
+    qmlRegisterUncreatableType<MotorDevice>(uri, 1, 0, "MotorDevice", published);
     qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
@@ -73,6 +76,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
     journal->followCalibration(calibration);
     context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);
+    context.setContextProperty(QStringLiteral("motorService"), MotorService::overBridge(bridge, &owner));
     auto *ports = new PortCatalog(&owner);
     // The refresh button's list and the catalogue's never disagree for long.
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);

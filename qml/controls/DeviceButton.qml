@@ -9,6 +9,7 @@ Item {
 
     property alias text: button.text
     property alias name: button.objectName
+    property string accessibleName: text
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
     // Empty when the action may run; otherwise why not.
@@ -24,6 +25,7 @@ Item {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         enabled: root.blockedReason === ""
+        Accessible.name: root.accessibleName
         onClicked: root.clicked()
     }
 

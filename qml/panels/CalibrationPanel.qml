@@ -37,6 +37,13 @@ Item {
     // Above the guide's dialog, which asks for Restart too.
     ConfirmDialog { id: confirm; z: 1; uiScale: root.uiScale; fontFamily: root.fontFamily }
 
+    MotorServiceDrawer {
+        id: motorServiceDrawer
+        parent: Overlay.overlay
+        uiScale: root.uiScale
+        fontFamily: root.fontFamily
+    }
+
     CalibrationGuideDialog {
         id: guideDialog
         uiScale: root.uiScale
@@ -158,6 +165,16 @@ Item {
                         Layout.fillWidth: true
                         action: "calibration"
                         uiScale: root.uiScale
+                    }
+
+                    TavoxButton {
+                        objectName: "motorServiceButton"
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: dp(34)
+                        text: zhText("电机维护…", "Motor service…")
+                        onClicked: motorServiceDrawer.open()
                     }
 
                     Item {

@@ -3,6 +3,7 @@
 #include "window/LinkMonitor.h"
 #include "window/PortCatalog.h"
 #include "support/FakeBridge.h"
+#include "support/FakeMotorDevice.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
 
@@ -109,6 +110,9 @@ public slots:
         publishLiveTelemetry(*engine->rootContext(), *fakeBridge, *engine);
         engine->rootContext()->setContextProperty(QStringLiteral("portCatalog"), portsListedIn(*fakeBridge, *engine));
         engine->rootContext()->setContextProperty(QStringLiteral("upgradeRig"), new UpgradeRig(bridge, engine));
+        // A document's own motor service takes its commands to the double.
+        engine->rootContext()->setContextProperty(QStringLiteral("motorDeviceDouble"),
+                                                  new FakeMotorDevice(*fakeBridge, engine));
         if (!m_sims.back()->start() || !bridge.openSerial(m_sims.back()->portName(), Baud))
             qFatal("no simulated controller for the Qt Quick tests");
         QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0, ProcessWaitMs);

@@ -138,6 +138,12 @@ public:
     {
         record(__func__, {pitchTorque, rollTorque, yawTorque});
     }
+    Q_INVOKABLE void tavoxSendMotorTorque(int motor, int direction) { record(__func__, {motor, direction}); }
+    Q_INVOKABLE void tavoxSendMotorHallCalib(int motor) { record(__func__, {motor}); }
+    Q_INVOKABLE void tavoxSendElecAngleCalib(int motor, bool start) { record(__func__, {motor, start}); }
+    Q_INVOKABLE void tavoxSendHallDataSelect(bool useUser) { record(__func__, {useUser}); }
+    Q_INVOKABLE void tavoxSendLinearCalib() { record(__func__); }
+    Q_INVOKABLE void tavoxSendGyroBiasUpdate() { record(__func__); }
     Q_INVOKABLE void tavoxQueryVersion() { record(__func__); }
     Q_INVOKABLE void tavoxSelectUpgradeFile() { record(__func__); }
     Q_INVOKABLE void tavoxStartUpgrade(QString filePath) { record(__func__, {filePath}); }

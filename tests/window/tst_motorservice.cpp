@@ -1,0 +1,218 @@
+// The motor service commands end to end: the real bridge, the window's motor
+// service over it, and what the simulated controller received. Every path that
+// ends a test torque is checked for its clear going out exactly once: a marker
+// command sent last proves that nothing else is still on its way.
+#include "bridge/AppBridge.h"
+#include "window/MotorService.h"
+#include "support/BridgeTestUtils.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const int Baud = 921600;
+// The gyro bias update: a command none of the paths under test sends by itself.
+const QString Marker = QStringLiteral("9D");
+
+struct Rig
+{
+    SimProcess sim {{QStringLiteral("--verbose")}};
+    AppBridge bridge;
+    std::unique_ptr<MotorService> service;
+    int from = 0;
+
+    bool open()
+    {
+        bridge.setLanguage(QStringLiteral("en"));
+        if (!sim.start() || !bridge.openSerial(sim.portName(), Baud))
+            return false;
+        // The opening read and version query are answered before the test begins.
+        if (!QTest::qWaitFor([this] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, ProcessWaitMs))
+            return false;
+        service.reset(MotorService::overBridge(bridge, nullptr));
+        from = simReceivedFrames(sim.errorOutput()).size();
+        return true;
+    }
+
+    // The commands the controller received since the test began, parameter reads left out.
+    QString received() const
+    {
+        return requestSequence(simReceivedFrames(sim.errorOutput()).mid(from))
+            .remove(QStringLiteral("C0")).simplified();
+    }
+
+    // Everything sent before the marker has arrived once the marker has.
+    QString receivedUpToMarker()
+    {
+        bridge.tavoxSendGyroBiasUpdate();
+        if (!QTest::qWaitFor([this] { return received().endsWith(Marker); }, ProcessWaitMs))
+            return QStringLiteral("no marker after: ") + received();
+        return received();
+    }
+
+    // After the event loop has ended nothing writes the port's buffer out any more: what was sent then
+    // reaches the controller only if the sender saw it out itself.
+    bool arrivedWithoutEventLoop(const QString &sequence) const
+    {
+        QDeadlineTimer deadline(ProcessWaitMs);
+        while (received() != sequence) {
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(5);
+        }
+        return true;
+    }
+};
+}
+
+class TestMotorService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void holdNeedsConfirmationAndKnownArguments();
+    void releaseClearsOnce();
+    void secondHoldClearsTheFirst();
+    void otherCommandsClearAHeldTorqueFirst();
+    void closedPortEndsTheHoldWithoutSending();
+    void quitClearsTheHeldMotor();
+    void destructionClearsTheHeldMotor();
+    void oneShotCommandsAreAcknowledged();
+};
+
+// Before the operator has confirmed, and for a motor or direction the controller does not have, nothing moves.
+void TestMotorService::holdNeedsConfirmationAndKnownArguments()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    QVERIFY(!rig.service->hold(MotorService::Outer, MotorService::Forward));
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->torqueTestConfirmed());
+    QVERIFY(!rig.service->hold(3, MotorService::Forward));
+    QVERIFY(!rig.service->hold(-1, MotorService::Forward));
+    // The bridge takes any other direction for a clear, which must never count as a hold.
+    QVERIFY(!rig.service->hold(MotorService::Outer, MotorDevice::ClearTorque));
+    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    QCOMPARE(rig.receivedUpToMarker(), Marker);
+}
+
+void TestMotorService::releaseClearsOnce()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QSignalSpy holdingChanged(rig.service.get(), &MotorService::holdingChanged);
+    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Forward));
+    QCOMPARE(rig.service->holding(), int(MotorService::Middle));
+    // Held again, as a repeated press would: the torque is already on.
+    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Forward));
+    rig.service->release();
+    rig.service->release();
+    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    QCOMPARE(holdingChanged.count(), 2);
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("85 87 9D"));
+}
+
+void TestMotorService::secondHoldClearsTheFirst()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Forward));
+    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
+    QCOMPARE(rig.service->holding(), int(MotorService::Inner));
+    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Forward));
+    rig.service->release();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("81 83 8A 8B 89 8B 9D"));
+}
+
+void TestMotorService::otherCommandsClearAHeldTorqueFirst()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Reverse));
+    rig.service->calibrateHall(MotorService::Outer);
+    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
+    rig.service->updateGyroBias();
+    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    rig.service->release();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("82 83 84 86 87 9D 9D"));
+}
+
+// Nothing reaches a controller through a closed port; after a reopen the old hold is not cleared either.
+void TestMotorService::closedPortEndsTheHoldWithoutSending()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Forward));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.received(), QStringLiteral("89"), ProcessWaitMs);
+    rig.bridge.closeSerial();
+    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    QVERIFY(!rig.service->hold(MotorService::Inner, MotorService::Forward));
+    QVERIFY(rig.bridge.openSerial(rig.sim.portName(), Baud));
+    rig.service->release();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("89 9D"));
+    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("Please open serial port first")));
+}
+
+void TestMotorService::quitClearsTheHeldMotor()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
+    QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
+    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    QVERIFY2(rig.arrivedWithoutEventLoop(QStringLiteral("86 87")), qPrintable(rig.received()));
+    rig.service.reset();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("86 87 9D"));
+}
+
+// The window's objects go after the event loop has ended.
+void TestMotorService::destructionClearsTheHeldMotor()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.service->confirmTorqueTest();
+    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
+    rig.service.reset();
+    QVERIFY2(rig.arrivedWithoutEventLoop(QStringLiteral("8A 8B")), qPrintable(rig.received()));
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("8A 8B 9D"));
+}
+
+// Each command reaches the controller as its own sub-command and is acknowledged in the message log.
+void TestMotorService::oneShotCommandsAreAcknowledged()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    for (int motor = MotorService::Outer; motor <= MotorService::Inner; ++motor) {
+        rig.service->calibrateHall(motor);
+        rig.service->calibrateElecAngle(motor, true);
+        rig.service->calibrateElecAngle(motor, false);
+    }
+    rig.service->useHallData(true);
+    rig.service->useHallData(false);
+    rig.service->calibrateLinearity();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("84 92 93 88 94 95 8C 96 97 98 99 9B 9D"));
+    const QStringList acknowledged = {"Outter Hall Calib", "Middle Elec Calib Start", "Inner Elec Calib End",
+                                      "Use User Hall Data", "Use Default Hall Data", "Linear Calib",
+                                      "Gyro Bias Update"};
+    for (const QString &name : acknowledged) {
+        QTRY_VERIFY2_WITH_TIMEOUT(messageTexts(rig.bridge).contains(name + QStringLiteral(" succeeded")),
+                                  qPrintable(name), ProcessWaitMs);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestMotorService)
+
+#include "tst_motorservice.moc"
