@@ -1,5 +1,5 @@
 import QtQuick 2.12
-import QtQuick.Controls 2.12
+import QtQuick.Templates 2.12 as T
 import QtQuick.Window 2.12
 
 // Gives the keyboard focus back, when `popup` closes, to the control that had
@@ -8,7 +8,7 @@ import QtQuick.Window 2.12
 QtObject {
     id: focusReturn
 
-    property Popup popup
+    property T.Popup popup
     property Item opener: null
     property int openerReason: Qt.OtherFocusReason
 

@@ -24,6 +24,8 @@ Drawer {
     width: parent ? Math.min(dp(560), parent.width * 0.8) : dp(560)
     height: parent ? parent.height : dp(600)
 
+    FocusReturn { popup: drawer }
+
     background: Rectangle {
         color: Theme.cardBackground
     }

@@ -199,6 +199,24 @@ Item {
             compare(torqueCalls(), 2)
         }
 
+        Component {
+            id: openerComponent
+            Button { text: "Motor service…" }
+        }
+
+        // The keyboard goes back to the button that opened the drawer.
+        function test_closingTheDrawerGivesFocusBack() {
+            var opener = createTemporaryObject(openerComponent, scene)
+            var drawer = createTemporaryObject(drawerComponent, scene)
+            opener.forceActiveFocus(Qt.TabFocusReason)
+            drawer.open()
+            tryCompare(drawer, "opened", true)
+            verify(!opener.activeFocus)
+            keyClick(Qt.Key_Escape)
+            tryCompare(drawer, "visible", false)
+            tryCompare(opener, "activeFocus", true)
+        }
+
         // Space held is a held button; Enter is no hold.
         function test_spaceHolds() {
             var s = createSubject()
