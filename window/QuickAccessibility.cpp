@@ -1,0 +1,54 @@
+#include "window/QuickAccessibility.h"
+
+#include <QAccessible>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <private/qaccessiblequickitem_p.h>
+#include <private/qquickitem_p.h>
+
+namespace {
+
+class QuickItemAccessible : public QAccessibleQuickItem
+{
+public:
+    using QAccessibleQuickItem::QAccessibleQuickItem;
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleQuickItem::state();
+        if (!item()->isEnabled()) {
+            state.disabled = true;
+            state.focusable = false;
+        }
+        return state;
+    }
+
+    void doAction(const QString &actionName) override
+    {
+        if (item()->isEnabled())
+            QAccessibleQuickItem::doAction(actionName);
+    }
+};
+
+}
+
+QAccessibleInterface *quickAccessibleFactory(const QString &className, QObject *object)
+{
+    Q_UNUSED(className)
+    auto *item = qobject_cast<QQuickItem *>(object);
+    // Items nobody made accessible stay out of the tree, as Qt Quick keeps them.
+    if (!item || !QQuickItemPrivate::get(item)->isAccessible)
+        return nullptr;
+    return new QuickItemAccessible(item);
+}
+
+void installQuickAccessibility(QQmlEngine &engine)
+{
+    // Qt Quick installs its own factory when a document first imports it, and
+    // the factory installed last is asked first: import it, then install ours.
+    QQmlComponent importer(&engine);
+    importer.setData("import QtQuick 2.12\nQtObject {}", QUrl());
+    QAccessible::removeFactory(quickAccessibleFactory);
+    QAccessible::installFactory(quickAccessibleFactory);
+}
