@@ -24,6 +24,14 @@ public:
         return state;
     }
 
+    // Qt lists an action twice when QML handles one its role already has.
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleQuickItem::actionNames();
+        names.removeDuplicates();
+        return names;
+    }
+
     void doAction(const QString &actionName) override
     {
         if (item()->isEnabled())

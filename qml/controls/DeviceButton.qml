@@ -24,6 +24,7 @@ Item {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         enabled: root.blockedReason === ""
+        Accessible.description: root.blockedReason
         onClicked: root.clicked()
     }
 

@@ -112,6 +112,7 @@ void QuickAccessibilityTest::aDisabledControlRefusesItsActions()
     QQuickItem *serialSwitch = item("serialSwitch");
     QAccessibleActionInterface *press = accessible("serialSwitch")->actionInterface();
     QVERIFY(press);
+    QCOMPARE(press->actionNames().count(QAccessibleActionInterface::pressAction()), 1);
     press->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(serialSwitch->property("presses").toInt(), 1);
     serialSwitch->setEnabled(false);
