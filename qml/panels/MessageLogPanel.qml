@@ -114,15 +114,14 @@ GroupBox {
             onCountChanged: Qt.callLater(positionViewAtEnd)
             Component.onCompleted: positionViewAtEnd()
         }
+    }
 
-        // Qt Quick has no way to have a screen reader speak; a notification
-        // whose name is the newest entry is what one watches for.
-        Item {
-            objectName: "latestMessage"
-            Layout.fillWidth: true
-            Accessible.role: Accessible.Notification
-            Accessible.name: messageJournal.count > 0
-                             ? messageJournal.data(messageJournal.index(messageJournal.count - 1, 0), Qt.DisplayRole) : ""
-        }
+    // Qt Quick has no way to have a screen reader speak; a notification whose
+    // name is the newest entry is what one watches for. Outside the layout, it takes no room.
+    Item {
+        objectName: "latestMessage"
+        Accessible.role: Accessible.Notification
+        Accessible.name: messageJournal.count > 0
+                         ? messageJournal.data(messageJournal.index(messageJournal.count - 1, 0), Qt.DisplayRole) : ""
     }
 }
