@@ -278,14 +278,16 @@ def connect(window):
 def read_parameters(window):
     import pyatspi
     latest = find_one_matching(window, lambda node: role_of(node) == "notification", "the newest message")
-    before = latest.name
+    # From an empty log, whatever the connection reported already.
+    press(find_one(window, "push button", "清除"))
+    wait_until(lambda: latest.name == "", "the log to be cleared")
     read = find_one(window, "push button", "读取")
     wait_until(lambda: has_state(read, pyatspi.STATE_ENABLED), "Read to be enabled once connected")
     press(read)
     pitch = find_one(window, "combo box", "俯仰")
     wait_until(lambda: shown_value(pitch) not in (None, "未读取"), "the pitch channel to be read")
     check(shown_value(pitch) != pitch.name, "the pitch channel box is named by its value")
-    wait_until(lambda: latest.name != before, "a message about the read")
+    wait_until(lambda: latest.name.endswith("参数读取成功"), "the message that the parameters were read")
     log = find_one(window, "list", "消息")
     entries = [log.getChildAtIndex(index).name for index in range(log.childCount)]
     check(latest.name in entries, "the newest message %r is not among the log's entries" % latest.name)
@@ -300,7 +302,11 @@ def read_parameters(window):
 
 
 def query_version(window):
+    latest = find_one_matching(window, lambda node: role_of(node) == "notification", "the newest message")
+    press(find_one(window, "push button", "清除"))
+    wait_until(lambda: latest.name == "", "the log to be cleared")
     press(find_one(window, "push button", "查询版本号"))
+    wait_until(lambda: "1.0.0.60" in latest.name, "the message with the firmware version")
     find_one_matching(window, lambda node: role_of(node) == "label" and node.name == "1.0.0.60", "the firmware version")
 
 
