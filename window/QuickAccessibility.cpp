@@ -24,6 +24,12 @@ public:
         return state;
     }
 
+    // Qt reads a value's bounds and step only under its Qt Quick 1 names;
+    // Qt Quick Controls 2 and the window's own controls use these.
+    QVariant minimumValue() const override { return valueProperty("minimumValue", "from"); }
+    QVariant maximumValue() const override { return valueProperty("maximumValue", "to"); }
+    QVariant minimumStepSize() const override { return valueProperty("stepSize", "step"); }
+
     // Qt lists an action twice when QML handles one its role already has.
     QStringList actionNames() const override
     {
@@ -36,6 +42,22 @@ public:
     {
         if (item()->isEnabled())
             QAccessibleQuickItem::doAction(actionName);
+    }
+
+protected:
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        // Qt gives a progress bar no value at all.
+        if (type == QAccessible::ValueInterface && role() == QAccessible::ProgressBar)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleQuickItem::interface_cast(type);
+    }
+
+private:
+    QVariant valueProperty(const char *qtName, const char *controlsName) const
+    {
+        const QVariant value = item()->property(qtName);
+        return value.isValid() ? value : item()->property(controlsName);
     }
 };
 

@@ -68,10 +68,7 @@ Item {
     implicitHeight: dp(44)
     Layout.fillWidth: true
 
-    // Named where it is used. Qt reads a spin box's value and range from these.
-    readonly property int minimumValue: from
-    readonly property int maximumValue: to
-    readonly property int stepSize: step
+    // Named where it is used; value, range and step are read from `value`, `from`, `to` and `step`.
     readonly property string rangeText: zhText("范围 ", "Range ") + from + "–" + to
     Accessible.role: Accessible.SpinBox
     Accessible.description: invalid ? errorText : blank ? zhText("未读取，", "Not read; ") + rangeText : rangeText

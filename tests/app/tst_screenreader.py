@@ -307,6 +307,9 @@ def query_version(window):
     wait_until(lambda: latest.name == "", "the log to be cleared")
     press(find_one(window, "push button", "查询版本号"))
     wait_until(lambda: "1.0.0.60" in latest.name, "the message with the firmware version")
+    progress = find_one(window, "progress bar", "升级进度").queryValue()
+    check((progress.currentValue, progress.maximumValue) == (0, 100),
+          "the upgrade progress reads %s of %s" % (progress.currentValue, progress.maximumValue))
     find_one_matching(window, lambda node: role_of(node) == "label" and node.name == "1.0.0.60", "the firmware version")
 
 

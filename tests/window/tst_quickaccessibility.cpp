@@ -21,6 +21,7 @@ private slots:
     void disabledControlsSayTheyAreDisabled();
     void aDisabledControlRefusesItsActions();
     void namesAndRolesGivenInQmlStay();
+    void valuesGiveTheirBounds();
 
 private:
     QQuickItem *item(const char *objectName) const;
@@ -50,6 +51,22 @@ void QuickAccessibilityTest::initTestCase()
                 // What QML does when a screen reader presses it.
                 property int presses: 0
                 Accessible.onPressAction: ++presses
+            }
+            ProgressBar {
+                objectName: "progress"
+                from: 0
+                to: 100
+                value: 40
+                Accessible.role: Accessible.ProgressBar
+            }
+            Item {
+                objectName: "speed"
+                property int value: 60
+                property int from: 0
+                property int to: 255
+                property int step: 5
+                Accessible.role: Accessible.SpinBox
+                Accessible.name: "Pitch Max Speed"
             }
             Item { objectName: "decoration" }
         })", QUrl());
@@ -130,6 +147,21 @@ void QuickAccessibilityTest::namesAndRolesGivenInQmlStay()
     QCOMPARE(serialSwitch->text(QAccessible::Description), QStringLiteral("Opens the port"));
     // Drawing only, with nothing to say, stays out of the tree.
     QVERIFY(!accessible("decoration"));
+}
+
+void QuickAccessibilityTest::valuesGiveTheirBounds()
+{
+    QAccessibleInterface *progress = accessible("progress");
+    QAccessibleInterface *speed = accessible("speed");
+    QVERIFY(progress && speed);
+    QVERIFY(speed->valueInterface());
+    QVERIFY(progress->valueInterface());
+    QCOMPARE(progress->valueInterface()->currentValue().toInt(), 40);
+    QCOMPARE(progress->valueInterface()->minimumValue().toInt(), 0);
+    QCOMPARE(progress->valueInterface()->maximumValue().toInt(), 100);
+    QCOMPARE(speed->valueInterface()->currentValue().toInt(), 60);
+    QCOMPARE(speed->valueInterface()->maximumValue().toInt(), 255);
+    QCOMPARE(speed->valueInterface()->minimumStepSize().toInt(), 5);
 }
 
 QTEST_MAIN(QuickAccessibilityTest)
