@@ -125,6 +125,15 @@ class Session:
         except OSError:
             return ""
 
+    def tool_log(self):
+        """The tool's own log of the session, as the operator's log shows it."""
+        logs = os.path.join(self.dir, "logs")
+        text = ""
+        for name in sorted(os.listdir(logs)) if os.path.isdir(logs) else []:
+            with open(os.path.join(logs, name), errors="replace") as log:
+                text += log.read()
+        return text
+
     def start_display(self):
         read_end, write_end = os.pipe()
         self._start(["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",

@@ -204,7 +204,8 @@ def main():
         run_checks(window)
     except Exception:
         traceback.print_exc()
-        print(session.log_of("tavox")[-4000:])
+        print(session.log_of("tavox")[-2000:])
+        print(session.tool_log()[-6000:])
         return 1
     finally:
         session.close()
@@ -273,6 +274,12 @@ def connect(window):
     press(serial_switch, "Toggle")
     wait_until(lambda: has_state(serial_switch, pyatspi.STATE_CHECKED), "the serial switch to be on")
     wait_until(lambda: not has_state(port, pyatspi.STATE_ENABLED), "the port box to be disabled while connected")
+    # The tool reads the parameters and the versions by itself once connected;
+    # what the operator asks for next is told apart from those.
+    pitch = find_one(window, "combo box", "俯仰")
+    wait_until(lambda: shown_value(pitch) not in (None, "未读取"), "the parameters read on connecting")
+    find_one_matching(window, lambda node: role_of(node) == "label" and node.name == "1.0.0.60",
+                      "the firmware version queried on connecting")
 
 
 def read_parameters(window):
@@ -284,10 +291,9 @@ def read_parameters(window):
     read = find_one(window, "push button", "读取")
     wait_until(lambda: has_state(read, pyatspi.STATE_ENABLED), "Read to be enabled once connected")
     press(read)
-    pitch = find_one(window, "combo box", "俯仰")
-    wait_until(lambda: shown_value(pitch) not in (None, "未读取"), "the pitch channel to be read")
-    check(shown_value(pitch) != pitch.name, "the pitch channel box is named by its value")
     wait_until(lambda: latest.name.endswith("参数读取成功"), "the message that the parameters were read")
+    pitch = find_one(window, "combo box", "俯仰")
+    check(shown_value(pitch) != pitch.name, "the pitch channel box is named by its value")
     log = find_one(window, "list", "消息")
     entries = [log.getChildAtIndex(index).name for index in range(log.childCount)]
     check(latest.name in entries, "the newest message %r is not among the log's entries" % latest.name)
@@ -307,10 +313,10 @@ def query_version(window):
     wait_until(lambda: latest.name == "", "the log to be cleared")
     press(find_one(window, "push button", "查询版本号"))
     wait_until(lambda: "1.0.0.60" in latest.name, "the message with the firmware version")
+    check(label_named(window, "1.0.0.60") is not None, "the firmware version is not shown")
     progress = find_one(window, "progress bar", "升级进度").queryValue()
     check((progress.currentValue, progress.maximumValue) == (0, 100),
           "the upgrade progress reads %s of %s" % (progress.currentValue, progress.maximumValue))
-    find_one_matching(window, lambda node: role_of(node) == "label" and node.name == "1.0.0.60", "the firmware version")
 
 
 def switch_tab(window):
