@@ -5,6 +5,7 @@
 #include "app/StartupProbe.h"
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
+#include "window/QuickAccessibility.h"
 #include "window/WindowState.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
@@ -181,6 +182,7 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
     engine.rootContext()->setContextProperty(QStringLiteral("minimumWindowSize"), minimumWindowSize());
     engine.rootContext()->setContextProperty(QStringLiteral("designWindowSize"), designWindowSize());
     publishWindowState(*engine.rootContext(), bridge, engine);
+    installQuickAccessibility(engine);
 }
 
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon)

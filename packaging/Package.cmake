@@ -14,7 +14,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The Qt libraries the programs link come from dpkg-shlibdeps; the QML modules
 # the window loads at run time are invisible to it and are listed here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window's accessibility builds on Qt Quick's private classes, which hold
+# only within the Qt version it was built against.
+string(REPLACE "." "-" qt_quick_abi "${Qt5Quick_VERSION}")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qml-module-qtquick2, qml-module-qtquick-controls2, qml-module-qtquick-templates2, qml-module-qtquick-layouts, qml-module-qtquick-window2, qml-module-qtqml-models2")
+    "qml-module-qtquick2, qml-module-qtquick-controls2, qml-module-qtquick-templates2, qml-module-qtquick-layouts, qml-module-qtquick-window2, qml-module-qtqml-models2, qtdeclarative-abi-${qt_quick_abi}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
 include(CPack)

@@ -128,6 +128,7 @@ ScrollView {
                 readonly property var row: modelData
                 readonly property alias choice: choiceCombo
                 readonly property var direction: directionLoader.item
+                readonly property string label: page.zhText(row.zh, row.en)
                 readonly property string liveName: "hb" + page.receiver + row.key + "Value"
                 readonly property bool livePresent: page.liveShown && (page.receiver === "Crsf" ? liveTelemetry.hbCrsfValuePresent
                                                                                : liveTelemetry.hbReceived)
@@ -140,7 +141,7 @@ ScrollView {
                 Label {
                     Layout.preferredWidth: page.labelWidth
                     Layout.maximumWidth: page.labelWidth
-                    text: page.zhText(rowLayout.row.zh, rowLayout.row.en)
+                    text: rowLayout.label
                     wrapMode: Text.WordWrap
                     font.family: page.fontFamily
                     font.pixelSize: page.dp(16)
@@ -152,6 +153,7 @@ ScrollView {
                                            : rowLayout.row.live ? page.comboWidth + page.columnGap + page.directionWidth
                                            : page.sharedWidth + 2 * page.columnGap
                     model: page.choices(rowLayout.row)
+                    Accessible.name: rowLayout.label
                     device: page.deviceChoice(rowLayout.row)
                 }
                 Loader {
@@ -163,6 +165,7 @@ ScrollView {
                     sourceComponent: ChannelCombo {
                         objectName: page.prefix + rowLayout.row.key + "Dir"
                         model: page.dirLabels
+                        Accessible.name: rowLayout.label + page.zhText(" 方向", " direction")
                         device: appBridge["tavox" + page.receiver + rowLayout.row.key + "Dir"]
                     }
                 }
@@ -172,6 +175,8 @@ ScrollView {
                     readonly property string value: rowLayout.livePresent
                                                     ? String(liveTelemetry[rowLayout.liveName]) : "--"
                     visible: rowLayout.row.live
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: rowLayout.label + page.zhText(" 通道值 ", " channel value ") + value
                     Layout.preferredWidth: page.valueWidth
                     Layout.preferredHeight: page.dp(36)
                     radius: page.dp(6)

@@ -26,6 +26,7 @@ Item {
         fontFamily: root.fontFamily
         enabled: root.blockedReason === ""
         Accessible.name: root.accessibleName
+        Accessible.description: root.blockedReason
         onClicked: root.clicked()
     }
 

@@ -72,6 +72,9 @@ ColumnLayout {
     }
 
     component AngleValue: SteadyNumber {
+        property string label
+        Accessible.role: Accessible.StaticText
+        Accessible.name: label + " " + text
         opacity: root.telemetryHeld ? 0.4 : 1
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
@@ -133,12 +136,12 @@ ColumnLayout {
         columnSpacing: root.dp(8)
 
         AngleName { text: "P:" }
-        AngleValue { objectName: "pitchValue"; text: root.angleText(liveTelemetry.hbPitch, 2, "°") }
+        AngleValue { objectName: "pitchValue"; label: root.zhText("俯仰", "Pitch"); text: root.angleText(liveTelemetry.hbPitch, 2, "°") }
         AngleName { text: "R:" }
-        AngleValue { objectName: "rollValue"; text: root.angleText(liveTelemetry.hbRoll, 2, "°") }
+        AngleValue { objectName: "rollValue"; label: root.zhText("横滚", "Roll"); text: root.angleText(liveTelemetry.hbRoll, 2, "°") }
         AngleName { text: "Y:" }
-        AngleValue { objectName: "yawValue"; text: root.angleText(liveTelemetry.hbYaw, 2, "°") }
+        AngleValue { objectName: "yawValue"; label: root.zhText("航向", "Yaw"); text: root.angleText(liveTelemetry.hbYaw, 2, "°") }
         AngleName { text: root.zhText("温度:", "Temp:") }
-        AngleValue { objectName: "tempValue"; text: root.angleText(liveTelemetry.hbImuTemp, 0, "°C") }
+        AngleValue { objectName: "tempValue"; label: root.zhText("温度", "Temperature"); text: root.angleText(liveTelemetry.hbImuTemp, 0, "°C") }
     }
 }

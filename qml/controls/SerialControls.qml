@@ -173,6 +173,7 @@ ColumnLayout {
             Accessible.name: root.zhText("刷新", "Refresh")
             padding: root.dp(9)
             enabled: !serialSwitch.checked
+            Accessible.description: enabled ? "" : root.zhText("串口打开时不能刷新", "Not while the port is open")
             onClicked: root.refreshPorts()
             Keys.onReturnPressed: clicked()
             Keys.onEnterPressed: clicked()
@@ -219,6 +220,7 @@ ColumnLayout {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         model: root.baudRates
+        Accessible.name: root.zhText("波特率", "Baud Rate")
         currentIndex: Math.max(0, root.baudRates.indexOf(String(portCatalog.lastBaud)))
         enabled: !serialSwitch.checked
     }
@@ -227,6 +229,7 @@ ColumnLayout {
         Layout.fillWidth: true
 
         Label {
+            id: serialSwitchLabel
             objectName: "serialSwitchLabel"
             Layout.fillWidth: true
             text: root.zhText("串口开关", "Serial Switch")
@@ -237,6 +240,7 @@ ColumnLayout {
         ToggleSwitch {
             id: serialSwitch
             objectName: "serialSwitch"
+            Accessible.name: serialSwitchLabel.text
             uiScale: root.uiScale
             onToggled: root.applySerialSwitch(checked)
         }

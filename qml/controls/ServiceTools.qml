@@ -74,12 +74,15 @@ Rectangle {
             objectName: "backupButton"
             text: root.zhText("备份参数", "Back up parameters")
             enabled: linkMonitor.deviceReady && !paramBackup.busy
+            Accessible.description: enabled ? "" : paramBackup.busy ? root.zhText("正在备份", "Backing up")
+                                                                    : linkMonitor.blockedReason
             onClicked: paramBackup.backUp()
         }
         ToolButton {
             objectName: "restoreButton"
             text: root.zhText("恢复参数", "Restore parameters")
             enabled: linkMonitor.writesAllowed
+            Accessible.description: enabled ? "" : linkMonitor.writeBlockedReason
             onClicked: paramRestore.chooseFile()
         }
         ToolButton {

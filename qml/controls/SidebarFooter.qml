@@ -63,7 +63,7 @@ ColumnLayout {
     }
 
     // Clicked, or with Tab focus Space or Enter.
-    component LanguageChoice: Label {
+    component LanguageChoice: Text {
         id: choice
         property string code
 
@@ -74,6 +74,13 @@ ColumnLayout {
         Keys.onSpacePressed: choose()
         Keys.onReturnPressed: choose()
         Keys.onEnterPressed: choose()
+        // One of two radio buttons, named in its own language.
+        Accessible.role: Accessible.RadioButton
+        Accessible.name: code === "zh" ? "中文" : "English"
+        Accessible.checkable: true
+        Accessible.checked: active
+        Accessible.onPressAction: choose()
+        Accessible.onToggleAction: choose()
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
         font.bold: active

@@ -43,6 +43,7 @@ ColumnLayout {
         ProgressBar {
             id: progressBar
             objectName: "progressBar"
+            Accessible.name: root.zhText("升级进度", "Upgrade progress")
             Layout.fillWidth: true
             from: 0
             to: 100

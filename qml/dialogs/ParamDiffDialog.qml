@@ -121,6 +121,7 @@ Popup {
                         objectName: "rowCheck_" + model.field
                         Layout.preferredWidth: Theme.dp(30)
                         checked: model.checked
+                        Accessible.name: dialog.zhText("恢复 ", "Restore ") + model.field
                         enabled: dialog.restore.state === ParamRestore.Ready
                         onToggled: dialog.restore.setChecked(index, checked)
                     }

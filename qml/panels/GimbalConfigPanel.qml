@@ -28,6 +28,7 @@ Card {
     PanelActions { id: actions; name: "gimbal"; edits: fieldEdits; confirm: confirm }
 
     component SpeedRow: FieldRow {
+        id: speedRow
         property alias input: speedInput
         property alias inputName: speedInput.objectName
         property alias field: speedInput.field
@@ -44,6 +45,7 @@ Card {
             Layout.fillWidth: true
             from: 0
             to: 255
+            Accessible.name: speedRow.label
         }
     }
 
@@ -64,6 +66,7 @@ Card {
             Layout.fillWidth: true
             Layout.preferredHeight: root.dp(36)
             model: root.fpvLabels
+            Accessible.name: fpvRow.label
             device: appBridge.tavoxFpvMode
         }
     }

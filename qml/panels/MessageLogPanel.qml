@@ -49,6 +49,7 @@ GroupBox {
             Layout.fillWidth: true
 
             Label {
+                id: messageTitle
                 objectName: "messageTitle"
                 text: root.zhText("消息", "Message")
                 font.family: root.fontFamily
@@ -89,6 +90,8 @@ GroupBox {
             Layout.fillHeight: true
             clip: true
             model: messageJournal
+            Accessible.role: Accessible.List
+            Accessible.name: messageTitle.text
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
@@ -99,6 +102,8 @@ GroupBox {
                 selectByMouse: true
                 wrapMode: TextEdit.Wrap
                 text: model.text
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.text
                 font.family: root.fontFamily
                 font.pixelSize: root.dp(16)
                 color: root.kindColor(model.kind)
@@ -109,5 +114,14 @@ GroupBox {
             onCountChanged: Qt.callLater(positionViewAtEnd)
             Component.onCompleted: positionViewAtEnd()
         }
+    }
+
+    // Qt Quick has no way to have a screen reader speak; a notification whose
+    // name is the newest entry is what one watches for. Outside the layout, it takes no room.
+    Item {
+        objectName: "latestMessage"
+        Accessible.role: Accessible.Notification
+        Accessible.name: messageJournal.count > 0
+                         ? messageJournal.data(messageJournal.index(messageJournal.count - 1, 0), Qt.DisplayRole) : ""
     }
 }

@@ -21,6 +21,7 @@ Card {
     PanelActions { id: actions; name: "camera"; edits: fieldEdits; confirm: confirm }
 
     FieldRow {
+        id: cameraRow
         label: root.zhText("相机设置", "Camera Setting")
         uiScale: root.uiScale
         fontFamily: root.fontFamily
@@ -35,6 +36,7 @@ Card {
             Layout.fillWidth: true
             Layout.preferredHeight: root.dp(36)
             model: root.positionLabels
+            Accessible.name: cameraRow.label
             device: appBridge.tavoxCameraPosition
         }
     }

@@ -76,6 +76,7 @@ Item {
         // Space picks a tab already; Enter does the same.
         Keys.onReturnPressed: channelTabs.currentIndex = TabBar.index
         Keys.onEnterPressed: channelTabs.currentIndex = TabBar.index
+        Accessible.onPressAction: channelTabs.currentIndex = TabBar.index
 
         // A narrow tab takes a smaller type rather than cutting its name short.
         contentItem: Text {

@@ -46,6 +46,11 @@ ComboBox {
     ToolTip.delay: 300
 
     function dp(v) { return v * uiScale }
+    function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    // Named by its purpose where it is used; the value it holds is its content's.
+    Accessible.description: hint
+    Accessible.onPressAction: popup.visible ? popup.close() : popup.open()
 
     implicitWidth: widestEntryWidth + leftPadding + rightPadding
     // Space opens the list already; Enter does the same, and picks from it
@@ -109,6 +114,8 @@ ComboBox {
 
     readonly property Item shownText: Text {
         text: control.blank ? "—" : control.displayText
+        Accessible.role: Accessible.StaticText
+        Accessible.name: control.blank ? control.zhText("未读取", "Not read") : control.displayText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
         color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
@@ -119,6 +126,7 @@ ComboBox {
     // Typing a value of one's own, such as a port's path.
     readonly property Item editor: TextField {
         objectName: "comboEditor"
+        Accessible.name: control.Accessible.name
         text: control.editText
         enabled: control.editable
         autoScroll: control.editable

@@ -68,6 +68,13 @@ Item {
     implicitHeight: dp(44)
     Layout.fillWidth: true
 
+    // Named where it is used; value, range and step are read from `value`, `from`, `to` and `step`.
+    readonly property string rangeText: zhText("范围 ", "Range ") + from + "–" + to
+    Accessible.role: Accessible.SpinBox
+    Accessible.description: invalid ? errorText : blank ? zhText("未读取，", "Not read; ") + rangeText : rangeText
+    Accessible.onIncreaseAction: stepBy(1)
+    Accessible.onDecreaseAction: stepBy(-1)
+
     onValueChanged: {
         if (input.text !== shownText())
             input.text = shownText()
@@ -116,6 +123,8 @@ Item {
             TextField {
                 id: input
                 objectName: "spinField"
+                Accessible.name: root.Accessible.name
+                Accessible.description: root.Accessible.description
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 text: root.shownText()
@@ -179,6 +188,9 @@ Item {
                     uiScale: root.uiScale
                     fontFamily: root.fontFamily
                     onStepped: root.stepBy(root.stepsOfRepeat(count))
+                    // The mouse steps on the press; a screen reader's press is all at once.
+                    Accessible.name: root.zhText("增大", "Increase") + " " + root.Accessible.name
+                    Accessible.onPressAction: root.stepBy(1)
                 }
 
                 Rectangle {
@@ -195,6 +207,8 @@ Item {
                     uiScale: root.uiScale
                     fontFamily: root.fontFamily
                     onStepped: root.stepBy(-root.stepsOfRepeat(count))
+                    Accessible.name: root.zhText("减小", "Decrease") + " " + root.Accessible.name
+                    Accessible.onPressAction: root.stepBy(-1)
                 }
             }
         }

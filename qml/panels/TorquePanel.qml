@@ -23,6 +23,7 @@ Card {
     PanelActions { id: actions; name: "torque"; edits: fieldEdits; confirm: confirm }
 
     component TorqueRow: FieldRow {
+        id: torqueRow
         property alias input: torqueInput
         property alias inputName: torqueInput.objectName
         property alias field: torqueInput.field
@@ -39,6 +40,7 @@ Card {
             Layout.fillWidth: true
             from: 1
             to: 30000
+            Accessible.name: torqueRow.label
         }
     }
 

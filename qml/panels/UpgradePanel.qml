@@ -106,6 +106,7 @@ Card {
     }
 
     FieldRow {
+        id: fileRow
         label: root.zhText("文件路径", "File Path")
         uiScale: root.uiScale
         fontFamily: root.fontFamily
@@ -113,6 +114,7 @@ Card {
         TextField {
             id: filePathField
             objectName: "filePathField"
+            Accessible.name: fileRow.label
             Layout.fillWidth: true
             Layout.preferredHeight: root.dp(36)
             readOnly: true

@@ -82,6 +82,25 @@ Item {
             compare(part(spin, "spinField").text, String(data.expected))
         }
 
+        // A screen reader presses a step button at once, or asks the field itself to step.
+        function test_screenReaderSteps() {
+            var spin = createSubject({ value: 100, from: 1, to: 30000 })
+            spin.Accessible.name = "Pitch Torque"
+            var up = part(spin, "spinUp")
+            var down = part(spin, "spinDown")
+            compare(up.Accessible.name, "增大 Pitch Torque")
+            compare(down.Accessible.name, "减小 Pitch Torque")
+            compare(spin.Accessible.description, "范围 1–30000")
+            up.Accessible.pressAction()
+            compare(spin.value, 101)
+            down.Accessible.pressAction()
+            down.Accessible.pressAction()
+            compare(spin.value, 99)
+            spin.Accessible.increaseAction()
+            compare(spin.value, 100)
+            compare(part(spin, "spinField").text, "100")
+        }
+
         function test_everyClickCounts() {
             var spin = createSubject({ value: 100, from: 1, to: 30000 })
             var up = part(spin, "spinUp")

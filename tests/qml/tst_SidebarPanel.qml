@@ -270,6 +270,25 @@ Item {
             compare(part(sidebar, "versionLabel").text, data.text)
         }
 
+        // What a screen reader says of the sidebar's controls, in the language chosen.
+        function test_accessibleNamesFollowTheLanguage() {
+            var sidebar = createSubject()
+            var serialSwitch = part(sidebar, "serialSwitch")
+            var en = part(sidebar, "enChoice")
+            compare(serialSwitch.Accessible.name, "串口开关")
+            compare(part(sidebar, "serialBaudCombo").Accessible.name, "波特率")
+            verify(!en.Accessible.checked && part(sidebar, "zhChoice").Accessible.checked)
+            en.Accessible.pressAction()
+            compare(appBridge.language, "en")
+            compare(serialSwitch.Accessible.name, "Serial Switch")
+            compare(part(sidebar, "serialBaudCombo").Accessible.name, "Baud Rate")
+            compare(part(sidebar, "serialPortCombo").Accessible.name, "Port")
+            verify(en.Accessible.checked && !part(sidebar, "zhChoice").Accessible.checked)
+            serialSwitch.Accessible.toggleAction()
+            verify(serialSwitch.checked && serialSwitch.Accessible.checked)
+            compare(appBridge.callNames(), ["openSerial"])
+        }
+
         function test_languageSwitch() {
             var sidebar = createSubject()
             var zh = part(sidebar, "zhChoice")

@@ -1,0 +1,168 @@
+#include "window/QuickAccessibility.h"
+
+#include <QAccessible>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+// What a screen reader is told of the window's items: a control drawn
+// disabled says so and does nothing when asked to act, whatever Qt Quick's
+// own accessible items would report; names and roles given in QML stay.
+class QuickAccessibilityTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void disabledControlsSayTheyAreDisabled();
+    void aDisabledControlRefusesItsActions();
+    void namesAndRolesGivenInQmlStay();
+    void valuesGiveTheirBounds();
+
+private:
+    QQuickItem *item(const char *objectName) const;
+    QAccessibleInterface *accessible(const char *objectName) const;
+
+    QQmlEngine m_engine;
+    std::unique_ptr<QObject> m_root;
+};
+
+void QuickAccessibilityTest::initTestCase()
+{
+    // As start-up does: before the first document loads.
+    installQuickAccessibility(m_engine);
+    QQmlComponent component(&m_engine);
+    component.setData(R"(
+        import QtQuick 2.12
+        import QtQuick.Controls 2.12
+        Item {
+            // Offscreen, Qt makes a control accessible only when QML says something of it.
+            Button { objectName: "readButton"; text: "Read"; Accessible.description: "" }
+            Button { objectName: "writeButton"; text: "Write"; enabled: false; Accessible.description: "Not connected" }
+            Item {
+                objectName: "serialSwitch"
+                Accessible.role: Accessible.CheckBox
+                Accessible.name: "Serial Switch"
+                Accessible.description: "Opens the port"
+                // What QML does when a screen reader presses it.
+                property int presses: 0
+                Accessible.onPressAction: ++presses
+            }
+            ProgressBar {
+                objectName: "progress"
+                from: 0
+                to: 100
+                value: 40
+                Accessible.role: Accessible.ProgressBar
+            }
+            Item {
+                objectName: "speed"
+                property int value: 60
+                property int from: 0
+                property int to: 255
+                property int step: 5
+                Accessible.role: Accessible.SpinBox
+                Accessible.name: "Pitch Max Speed"
+            }
+            Item { objectName: "decoration" }
+        })", QUrl());
+    m_root.reset(component.create());
+    QVERIFY2(m_root, qPrintable(component.errorString()));
+}
+
+QQuickItem *QuickAccessibilityTest::item(const char *objectName) const
+{
+    return m_root->findChild<QQuickItem *>(QLatin1String(objectName));
+}
+
+QAccessibleInterface *QuickAccessibilityTest::accessible(const char *objectName) const
+{
+    return QAccessible::queryAccessibleInterface(item(objectName));
+}
+
+void QuickAccessibilityTest::disabledControlsSayTheyAreDisabled()
+{
+    QAccessibleInterface *write = accessible("writeButton");
+    QAccessibleInterface *read = accessible("readButton");
+    QVERIFY(write && read);
+    QVERIFY(write->state().disabled);
+    QVERIFY(!write->state().focusable);
+    QVERIFY(!read->state().disabled);
+    QVERIFY(read->state().focusable);
+
+    item("writeButton")->setEnabled(true);
+    QVERIFY(!write->state().disabled);
+    item("readButton")->setEnabled(false);
+    QVERIFY(read->state().disabled);
+    // So is everything inside a disabled item.
+    item("readButton")->setEnabled(true);
+    item("serialSwitch")->setEnabled(false);
+    QVERIFY(accessible("serialSwitch")->state().disabled);
+    item("serialSwitch")->setEnabled(true);
+    item("writeButton")->setEnabled(false);
+}
+
+void QuickAccessibilityTest::aDisabledControlRefusesItsActions()
+{
+    QSignalSpy writeClicks(item("writeButton"), SIGNAL(clicked()));
+    QSignalSpy readClicks(item("readButton"), SIGNAL(clicked()));
+    QVERIFY(accessible("writeButton") && accessible("readButton"));
+    QAccessibleActionInterface *write = accessible("writeButton")->actionInterface();
+    QAccessibleActionInterface *read = accessible("readButton")->actionInterface();
+    QVERIFY(write && read);
+
+    read->doAction(QAccessibleActionInterface::pressAction());
+    write->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(readClicks.count(), 1);
+    QCOMPARE(writeClicks.count(), 0);
+
+    item("writeButton")->setEnabled(true);
+    write->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(writeClicks.count(), 1);
+    item("writeButton")->setEnabled(false);
+
+    // Actions handled in QML are refused as well.
+    QQuickItem *serialSwitch = item("serialSwitch");
+    QAccessibleActionInterface *press = accessible("serialSwitch")->actionInterface();
+    QVERIFY(press);
+    QCOMPARE(press->actionNames().count(QAccessibleActionInterface::pressAction()), 1);
+    press->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(serialSwitch->property("presses").toInt(), 1);
+    serialSwitch->setEnabled(false);
+    press->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(serialSwitch->property("presses").toInt(), 1);
+    serialSwitch->setEnabled(true);
+}
+
+void QuickAccessibilityTest::namesAndRolesGivenInQmlStay()
+{
+    QAccessibleInterface *serialSwitch = accessible("serialSwitch");
+    QVERIFY(serialSwitch);
+    QCOMPARE(serialSwitch->role(), QAccessible::CheckBox);
+    QCOMPARE(serialSwitch->text(QAccessible::Name), QStringLiteral("Serial Switch"));
+    QCOMPARE(serialSwitch->text(QAccessible::Description), QStringLiteral("Opens the port"));
+    // Drawing only, with nothing to say, stays out of the tree.
+    QVERIFY(!accessible("decoration"));
+}
+
+void QuickAccessibilityTest::valuesGiveTheirBounds()
+{
+    QAccessibleInterface *progress = accessible("progress");
+    QAccessibleInterface *speed = accessible("speed");
+    QVERIFY(progress && speed);
+    QVERIFY(speed->valueInterface());
+    QVERIFY(progress->valueInterface());
+    QCOMPARE(progress->valueInterface()->currentValue().toInt(), 40);
+    QCOMPARE(progress->valueInterface()->minimumValue().toInt(), 0);
+    QCOMPARE(progress->valueInterface()->maximumValue().toInt(), 100);
+    QCOMPARE(speed->valueInterface()->currentValue().toInt(), 60);
+    QCOMPARE(speed->valueInterface()->maximumValue().toInt(), 255);
+    QCOMPARE(speed->valueInterface()->minimumStepSize().toInt(), 5);
+}
+
+QTEST_MAIN(QuickAccessibilityTest)
+#include "tst_quickaccessibility.moc"
