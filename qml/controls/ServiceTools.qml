@@ -109,7 +109,8 @@ Rectangle {
                 objectName: "plotsDrawer"
                 parent: Overlay.overlay
                 fontFamily: root.fontFamily
-                onClosed: plots.active = false
+                // Made away after the closing is told, so the keyboard gets back to the button first.
+                onClosed: Qt.callLater(function() { plots.active = false })
                 Component.onCompleted: open()
             }
         }

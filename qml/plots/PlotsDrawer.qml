@@ -46,6 +46,8 @@ Drawer {
     onClosed: history.active = false
     Component.onDestruction: history.active = false
 
+    FocusReturn { popup: drawer }
+
     // The traces move under a still pointer.
     Connections {
         target: drawer.history

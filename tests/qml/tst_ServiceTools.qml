@@ -120,5 +120,21 @@ Item {
             tryCompare(loader, "active", false)
             compare(telemetryHistory.active, false)
         }
+
+        // The keyboard that opened the drawer finds itself back on the button.
+        function test_closedPlotsGiveTheFocusBack() {
+            var tools = createSubject()
+            var button = part(tools, "plotsButton")
+            button.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            var loader = part(tools, "plotsLoader")
+            var drawer = findChild(loader.item, "plotsDrawer")
+            tryCompare(drawer, "opened", true)
+            verify(!button.activeFocus)
+            keyClick(Qt.Key_Escape)
+            tryCompare(loader, "active", false)
+            tryCompare(button, "activeFocus", true)
+            verify(button.visualFocus)
+        }
     }
 }
