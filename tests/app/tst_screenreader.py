@@ -339,6 +339,19 @@ def switch_language(window):
     find_one(window, "combo box", "Baud Rate")
 
 
+def open_motor_service(window):
+    import pyatspi
+    press(find_one(window, "push button", "Motor service…"))
+    linearisation = find_one(window, "push button", "Motor linearisation calibration")
+    for motor in ("outer", "middle", "inner"):
+        forward = find_one(window, "push button", "Forward test torque on the %s frame motor (hold)" % motor)
+        check("Press" in actions_of(forward), "the %s motor's test torque offers no press" % motor)
+        check(has_state(forward, pyatspi.STATE_ENABLED), "the %s motor's test torque is disabled while connected" % motor)
+    check_every_control_named(window, "en, motor service")
+    press(find_one(window, "push button", "Close (Esc)"))
+    wait_until(lambda: not is_showing(linearisation), "the motor service drawer to close")
+
+
 def run_checks(window):
     check_every_control_named(window, "zh")
     connect(window)
@@ -347,6 +360,7 @@ def run_checks(window):
     switch_tab(window)
     switch_language(window)
     check_every_control_named(window, "en")
+    open_motor_service(window)
 
 
 if __name__ == "__main__":
