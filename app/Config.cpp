@@ -207,11 +207,19 @@ QString readLastSerialPort()
     return readValue(LastPortKey, QString()).toString();
 }
 
-int readLastBaudRate()
+namespace {
+// A hand-edited value that is not a whole number above zero reads as 0, "none kept".
+int readPositiveNumber(const QString &key)
 {
     bool isNumber = false;
-    const int rate = readValue(LastBaudKey, 0).toString().trimmed().toInt(&isNumber);
-    return isNumber && rate > 0 ? rate : 0;
+    const int number = readValue(key, 0).toString().trimmed().toInt(&isNumber);
+    return isNumber && number > 0 ? number : 0;
+}
+}
+
+int readLastBaudRate()
+{
+    return readPositiveNumber(LastBaudKey);
 }
 
 bool writeLastSerialChoice(const QString &portName, int baudRate)
@@ -231,9 +239,7 @@ bool writeReconnectEnabled(bool enabled)
 
 int readMessageLogHeight()
 {
-    bool isNumber = false;
-    const int height = readValue(MessageLogHeightKey, 0).toString().trimmed().toInt(&isNumber);
-    return isNumber && height > 0 ? height : 0;
+    return readPositiveNumber(MessageLogHeightKey);
 }
 
 bool writeMessageLogHeight(int height)

@@ -42,6 +42,15 @@ struct Rig
         return true;
     }
 
+    // Open, with the torque test confirmed as the operator would.
+    bool openConfirmed()
+    {
+        if (!open())
+            return false;
+        service->confirmTorqueTest();
+        return true;
+    }
+
     // The commands the controller received since the test began, parameter reads left out.
     QString received() const
     {
@@ -107,8 +116,7 @@ void TestMotorService::holdNeedsConfirmationAndKnownArguments()
 void TestMotorService::releaseClearsOnce()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QSignalSpy holdingChanged(rig.service.get(), &MotorService::holdingChanged);
     QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Forward));
     QCOMPARE(rig.service->holding(), int(MotorService::Middle));
@@ -124,8 +132,7 @@ void TestMotorService::releaseClearsOnce()
 void TestMotorService::secondHoldClearsTheFirst()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Forward));
     QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
     QCOMPARE(rig.service->holding(), int(MotorService::Inner));
@@ -137,8 +144,7 @@ void TestMotorService::secondHoldClearsTheFirst()
 void TestMotorService::otherCommandsClearAHeldTorqueFirst()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Reverse));
     rig.service->calibrateHall(MotorService::Outer);
     QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
@@ -152,8 +158,7 @@ void TestMotorService::otherCommandsClearAHeldTorqueFirst()
 void TestMotorService::closedPortEndsTheHoldWithoutSending()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Forward));
     QTRY_COMPARE_WITH_TIMEOUT(rig.received(), QStringLiteral("89"), ProcessWaitMs);
     rig.bridge.closeSerial();
@@ -168,8 +173,7 @@ void TestMotorService::closedPortEndsTheHoldWithoutSending()
 void TestMotorService::quitClearsTheHeldMotor()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
     QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
@@ -182,8 +186,7 @@ void TestMotorService::quitClearsTheHeldMotor()
 void TestMotorService::destructionClearsTheHeldMotor()
 {
     Rig rig;
-    QVERIFY(rig.open());
-    rig.service->confirmTorqueTest();
+    QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
     rig.service.reset();
     QVERIFY2(rig.arrivedWithoutEventLoop(QStringLiteral("8A 8B")), qPrintable(rig.received()));
