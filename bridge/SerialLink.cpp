@@ -36,14 +36,9 @@ bool SerialLink::open(const QString &portName, int baudRate)
 
 void SerialLink::reportOpenFailure(const QString &portName)
 {
-    QString zh = QStringLiteral("串口打开失败: ") + portName;
-    QString en = QStringLiteral("Failed to open serial port: ") + portName;
     const PortRefusal refusal = m_port.refusal();
-    if (!refusal.isNull()) {
-        zh += QStringLiteral(" (") + refusal.zh() + QLatin1Char(')');
-        en += QStringLiteral(" (") + refusal.en() + QLatin1Char(')');
-    }
-    m_messages.report(Message::error(zh, en));
+    m_messages.report(Message::error(QStringLiteral("串口打开失败: %1 (%2)").arg(portName, refusal.zh()),
+                                     QStringLiteral("Failed to open serial port: %1 (%2)").arg(portName, refusal.en())));
 }
 
 void SerialLink::close()

@@ -20,13 +20,13 @@ public:
     explicit SerialLink(MessageSink &messages, QObject *parent = nullptr);
 
     // Opens the port with the controller's line settings; a port that cannot
-    // be opened is reported, with the reason when the system gave one. The
+    // be opened is reported with the reason the system gave. The
     // open's session is begun by the caller.
     bool open(const QString &portName, int baudRate);
     // Ends the open and everything timed from it, then lets go of the port.
     void close();
     QString portName() const { return m_port.portName(); }
-    // Why the last open failed, when the system said.
+    // Why the last open failed; null after a successful open.
     PortRefusal openRefusal() const { return m_port.refusal(); }
     int baudRate() const { return m_port.baudRate(); }
     // True when the last close came from the port going away, not from the operator.

@@ -29,7 +29,7 @@ public:
     bool isOpen() const { return m_port->isOpen(); }
     // The name the port was opened with, as the caller gave it.
     QString portName() const { return m_portName; }
-    // Why the last open failed, when the system said; null after a successful open.
+    // Why the last open failed; null after a successful open.
     PortRefusal refusal() const { return m_refusal; }
     qint32 baudRate() const { return m_baudRate; }
 

@@ -13,9 +13,19 @@
 
 #include <cerrno>
 #include <csignal>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
+// The path QSerialPort opens for `portName`: a kernel name lives in /dev.
+QString pathAsGiven(const QString &portName)
+{
+    const QString name = portName.trimmed();
+    return isPortPath(name) ? name : QStringLiteral("/dev/") + name;
+}
+
 // Where QSerialPort may keep its lock files, in the order it tries them.
 const char *const LockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
                                    "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"};
@@ -81,26 +91,96 @@ QString describeProcess(qint64 pid)
     return name.isEmpty() ? QString() : QStringLiteral("%1 (pid %2)").arg(name).arg(pid);
 }
 
-// QSerialPort refuses a port held by another program in two ways: its lock
-// file names a live process, or the line is in exclusive mode (EBUSY). Both
-// come out as a permission error, as does a device this user may not open.
-bool refusedAsInUse(const QSerialPort &port, const QString &devicePath)
+// The name of group `id`, or its number where it has none: usermod takes either.
+QString groupName(gid_t id)
 {
-    if (port.error() != QSerialPort::PermissionError)
-        return false;
-    return port.errorString() == qt_error_string(EBUSY) || lockFileOwner(devicePath) > 0;
+    group entry {};
+    group *found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->gr_name);
+    return QString::number(id);
+}
+
+// The group whose members may open `path`, for the remedy of a refused open.
+// Serial lines belong to "dialout", which is named when the device cannot be
+// looked at; no group is named when joining it would not help: the device
+// gives its group no read and write access, or the group is root's.
+QString groupThatMayOpen(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("dialout");
+    const mode_t groupReadsAndWrites = S_IRGRP | S_IWGRP;
+    if (info.st_gid == 0 || (info.st_mode & groupReadsAndWrites) != groupReadsAndWrites)
+        return QString();
+    return groupName(info.st_gid);
+}
+
+// The one place where the system's error number on a port becomes the reason told to the operator.
+PortRefusal refusalOf(int error, const QString &path)
+{
+    switch (error) {
+    case EBUSY:
+        return PortRefusal::inUse(portHolder(path));
+    case EACCES:
+    case EPERM:
+        return PortRefusal::permissionDenied(groupThatMayOpen(path));
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+        return PortRefusal::noSuchDevice();
+    case ENOTTY:
+        return PortRefusal::notSerial();
+    }
+    return PortRefusal::systemError(qt_error_string(error));
+}
+
+// A path that is not a character device is refused before anything opens it:
+// QSerialPort would open a regular file or a pipe (a pipe without a writer
+// too, since it opens without blocking) and only then find it no terminal.
+PortRefusal refusalBeforeOpen(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return refusalOf(errno, path);
+    return S_ISCHR(info.st_mode) ? PortRefusal() : PortRefusal::notSerial();
+}
+
+// QSerialPort keeps no error number, only the system's text for it.
+int systemErrorOf(const QSerialPort &port)
+{
+    for (int error : {EBUSY, EACCES, EPERM, ENOENT, ENOTDIR, ENODEV, ENXIO, ENOTTY}) {
+        if (port.errorString() == qt_error_string(error))
+            return error;
+    }
+    return 0;
+}
+
+// Besides the system's refusals, QSerialPort refuses a port whose lock file
+// names another live process, in words of its own.
+PortRefusal refusalOfFailedOpen(const QSerialPort &port, const QString &path)
+{
+    if (const int error = systemErrorOf(port))
+        return refusalOf(error, path);
+    if (port.error() == QSerialPort::PermissionError && lockFileOwner(path) > 0)
+        return PortRefusal::inUse(portHolder(path));
+    return PortRefusal::systemError(port.errorString());
 }
 }
 
 bool claimPort(QSerialPort &port, const QString &portName, QIODevice::OpenMode mode, PortRefusal &refusal)
 {
-    refusal = PortRefusal();
     const QString devicePath = portDevicePath(portName);
-    // A name that stands for no file is left as given, for QSerialPort to report as missing.
-    port.setPortName(devicePath.isEmpty() ? portName : devicePath);
+    // A name that stands for no file is looked at as given, to tell why it cannot be reached.
+    const QString path = devicePath.isEmpty() ? pathAsGiven(portName) : devicePath;
+    refusal = refusalBeforeOpen(path);
+    if (!refusal.isNull())
+        return false;
+    port.setPortName(path);
     if (!port.open(mode)) {
-        if (!devicePath.isEmpty() && refusedAsInUse(port, devicePath))
-            refusal = PortRefusal::inUse(portHolder(devicePath));
+        refusal = refusalOfFailedOpen(port, path);
         return false;
     }
     // Only a lock that another descriptor holds refuses the port: a device
@@ -109,7 +189,7 @@ bool claimPort(QSerialPort &port, const QString &portName, QIODevice::OpenMode m
         return true;
     // Closed as it was opened, without flushing: the line belongs to its holder.
     port.close();
-    refusal = PortRefusal::inUse(portHolder(devicePath));
+    refusal = PortRefusal::inUse(portHolder(path));
     return false;
 }
 

@@ -16,8 +16,11 @@ class QSerialPort;
 // its descriptor then locked with flock(), which binds root as well and which
 // the kernel lets go of when the holder dies.
 //
-// False when the port cannot be had; `refusal` then says why when the system
-// tells (another program holds it), and is null otherwise.
+// A path that is no character device is refused without being opened.
+//
+// False when the port cannot be had; `refusal` then says why (another program
+// holds it, permission denied, no such device, not a serial device, or the
+// system's own words), and is null after a successful claim.
 bool claimPort(QSerialPort &port, const QString &portName, QIODevice::OpenMode mode, PortRefusal &refusal);
 
 // The program other than this one that holds `devicePath` open, as

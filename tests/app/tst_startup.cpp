@@ -295,7 +295,7 @@ void TestStartup::portThatDoesNotOpenLeavesTheWindowUp()
     const ProgramRun run = runProgram(dir.filePath(QStringLiteral("tavox")), {"--port", missing},
                                       headlessWithScreenshot(screenshot));
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.err.contains("] 串口打开失败: " + missing + "\n"), qPrintable(run.err));
+    QVERIFY2(run.err.contains("] 串口打开失败: " + missing + " (设备不存在)\n"), qPrintable(run.err));
     QVERIFY(!run.err.contains("串口已打开"));
     QVERIFY(QFile::exists(screenshot));
 }

@@ -209,7 +209,7 @@ void TestSerial::failedReopenLeavesTheLinkClosed()
     QVERIFY(!bridge.openSerial(NoPort, 115200));
     QCOMPARE(messageTexts(bridge),
              (QStringList { QStringLiteral("Link status: Connected: None"),
-                            QStringLiteral("Failed to open serial port: ") + NoPort,
+                            QStringLiteral("Failed to open serial port: %1 (no such device)").arg(NoPort),
                             QStringLiteral("Link status: Connected: None") }));
     QVERIFY(!bridge.serialOpened());
     QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));

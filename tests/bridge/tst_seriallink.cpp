@@ -1,13 +1,16 @@
 // The serial link on its own, over a real pseudo-terminal: what it says when a
-// port cannot be used (also when another program holds it), the frames it
-// sends and the frames it cuts from the input, and a port that goes away under it.
+// port cannot be used (missing, no serial line, not this user's, held by
+// another program), the frames it sends and the frames it cuts from the input,
+// and a port that goes away under it.
 #include "bridge/SerialLink.h"
 #include "protocol/FrameCodec.h"
+#include "support/ChildProcess.h"
 #include "support/FakeDevice.h"
 #include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "support/Unprivileged.h"
 #include "support/Waiting.h"
 
 #include <QProcess>
@@ -16,6 +19,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 const int Baud = 115200;
@@ -27,22 +32,42 @@ class TestSerialLink : public QObject
     Q_OBJECT
 
 private slots:
+    void portThatCannotBeOpenedIsReported_data();
     void portThatCannotBeOpenedIsReported();
+    void deviceOfOthersIsReportedWithTheGroupToJoin();
     void portHeldByAnotherProgramIsRefusedUntilItLetsGo();
     void sendsOnlyWhileTheSessionIsOpen();
     void cutsFramesFromInputInAnyPieces();
     void lostPortIsReportedAndClosed();
 };
 
+void TestSerialLink::portThatCannotBeOpenedIsReported_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("zh");
+    QTest::addColumn<QString>("en");
+    QTest::newRow("missing") << "/nonexistent/tty" << QStringLiteral("设备不存在") << "no such device";
+    QTest::newRow("regular file") << "file" << QStringLiteral("不是串口设备") << "not a serial device";
+    QTest::newRow("/dev/null") << "/dev/null" << QStringLiteral("不是串口设备") << "not a serial device";
+}
+
 void TestSerialLink::portThatCannotBeOpenedIsReported()
 {
+    QFETCH(QString, port);
+    QFETCH(QString, zh);
+    QFETCH(QString, en);
+    QTemporaryDir dir;
+    if (port == QLatin1String("file")) {
+        port = dir.filePath(QStringLiteral("ttyUSB0"));
+        QVERIFY(writeFile(port, "not a line"));
+    }
     MessageRecorder messages;
     SerialLink link(messages);
-    QVERIFY(!link.open(QStringLiteral("/nonexistent/tty"), Baud));
+    QVERIFY(!link.open(port, Baud));
     QVERIFY(!link.isOpen());
     QCOMPARE(messages.messages.size(), 1);
-    QCOMPARE(messages.messages.first().text.zh, QStringLiteral("串口打开失败: /nonexistent/tty"));
-    QCOMPARE(messages.messages.first().text.en, QStringLiteral("Failed to open serial port: /nonexistent/tty"));
+    QCOMPARE(messages.messages.first().text.zh, QStringLiteral("串口打开失败: %1 (%2)").arg(port, zh));
+    QCOMPARE(messages.messages.first().text.en, QStringLiteral("Failed to open serial port: %1 (%2)").arg(port, en));
     QCOMPARE(messages.messages.first().meaning.kind, MessageKind::Error);
 
     QVERIFY(!link.require());
@@ -53,6 +78,33 @@ void TestSerialLink::portThatCannotBeOpenedIsReported()
         QCOMPARE(refusal.meaning.topic, MessageTopic::PortRequired);
         QCOMPARE(refusal.meaning.answers, OperatorAction::AnyDeviceAction);
     }
+}
+
+// Root opens any device, so the link is opened by the unprivileged user in a child of the test.
+void TestSerialLink::deviceOfOthersIsReportedWithTheGroupToJoin()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(shutOutUnprivileged(pty.slaveName(), true));
+
+    const ChildRun run = runInChild([&pty] {
+        if (!becomeUnprivileged())
+            ::_exit(2);
+        MessageRecorder messages;
+        SerialLink link(messages);
+        if (link.open(pty.slaveName(), Baud) || messages.messages.size() != 1)
+            ::_exit(3);
+        std::printf("%s\n%s\n", messages.messages.first().text.en.toUtf8().constData(),
+                    messages.messages.first().text.zh.toUtf8().constData());
+    });
+    QVERIFY2(run.succeeded(), run.errors.constData());
+    const QString group = groupOf(pty.slaveName());
+    QVERIFY(!group.isEmpty());
+    QCOMPARE(QString::fromUtf8(run.output).split(QLatin1Char('\n')),
+             (QStringList{QStringLiteral("Failed to open serial port: %1 (%2)")
+                              .arg(pty.slaveName(), PortRefusal::permissionDenied(group).en()),
+                          QStringLiteral("串口打开失败: %1 (%2)").arg(pty.slaveName(), PortRefusal::permissionDenied(group).zh()),
+                          QString()}));
 }
 
 // tavoxctl holds the simulator's line under its kernel name; the link asks for

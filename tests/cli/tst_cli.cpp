@@ -7,6 +7,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "support/Unprivileged.h"
 #include "support/Waiting.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(PortRefusal)
 
 class TestCli : public QObject
 {
@@ -25,7 +31,10 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void portsListExtraPortsFirst();
-    void missingPortExitsThree();
+    void unusablePortExitsThreeSayingWhy_data();
+    void unusablePortExitsThreeSayingWhy();
+    void portOfOthersExitsThreeSayingWhy_data();
+    void portOfOthersExitsThreeSayingWhy();
     void portHeldByTheWindowExitsThreeNamingIt();
     void info_data();
     void info();
@@ -33,6 +42,10 @@ private slots:
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported_data();
     void writesBeyondTheFileSizeLimitAreReported();
+
+private:
+    void refusalIsToldInBothLanguages(const std::function<ProgramRun(const QStringList &)> &run, const QString &config,
+                                      const QString &port, const PortRefusal &refusal);
 };
 
 void TestCli::versionAndHelp()
@@ -96,12 +109,80 @@ void TestCli::portsListExtraPortsFirst()
     QCOMPARE(run.out.split(QLatin1Char('\n')).mid(0, 2), (QStringList{"/tmp/tavox-b", "/tmp/tavox-a"}));
 }
 
-void TestCli::missingPortExitsThree()
+void TestCli::unusablePortExitsThreeSayingWhy_data()
 {
-    const ProgramRun run = runCtl({QStringLiteral("-p"), QStringLiteral("/dev/tavox-no-such-port"), QStringLiteral("info")});
-    QCOMPARE(run.exitCode, 3);
-    QVERIFY2(run.err.contains(QLatin1String("cannot open port /dev/tavox-no-such-port")), qPrintable(run.err));
-    QVERIFY(run.out.isEmpty());
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<PortRefusal>("refusal");
+    QTest::newRow("missing") << "missing" << PortRefusal::noSuchDevice();
+    QTest::newRow("regular file") << "regular file" << PortRefusal::notSerial();
+    QTest::newRow("folder") << "folder" << PortRefusal::notSerial();
+    QTest::newRow("/dev/null") << "/dev/null" << PortRefusal::notSerial();
+    QTest::newRow("pipe") << "pipe" << PortRefusal::notSerial();
+}
+
+void TestCli::unusablePortExitsThreeSayingWhy()
+{
+    QFETCH(QString, place);
+    QFETCH(PortRefusal, refusal);
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    QString port = dir.filePath(QStringLiteral("port"));
+    if (place == QLatin1String("regular file"))
+        QVERIFY(writeFile(port, "not a line"));
+    else if (place == QLatin1String("folder"))
+        port = dir.path();
+    else if (place == QLatin1String("/dev/null"))
+        port = place;
+    else if (place == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(port).constData(), 0666), 0);
+
+    refusalIsToldInBothLanguages([&](const QStringList &arguments) { return runCtl(arguments, englishEnvironment(), ctl); },
+                                 dir.filePath(QStringLiteral("zentaro.cfg")), port, refusal);
+}
+
+void TestCli::portOfOthersExitsThreeSayingWhy_data()
+{
+    QTest::addColumn<bool>("groupMayOpen");
+    QTest::newRow("its group may open it") << true;
+    QTest::newRow("only its owner may open it") << false;
+}
+
+// Run by a user the device refuses: root opens any device, so a test run as
+// root runs tavoxctl as "nobody".
+void TestCli::portOfOthersExitsThreeSayingWhy()
+{
+    QFETCH(bool, groupMayOpen);
+    SharedFolder folder;
+    if (!folder.isReachable())
+        QSKIP("the unprivileged user cannot reach the temporary folder; point TMPDIR at a folder every user can pass through");
+    const QString ctl = folder.copyProgram(QStringLiteral("tavoxctl"));
+    QVERIFY(!ctl.isEmpty());
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(shutOutUnprivileged(pty.slaveName(), groupMayOpen));
+
+    refusalIsToldInBothLanguages([&](const QStringList &arguments) { return folder.run(ctl, arguments, englishEnvironment()); },
+                                 folder.filePath(QStringLiteral("zentaro.cfg")), pty.slaveName(),
+                                 PortRefusal::permissionDenied(groupMayOpen ? groupOf(pty.slaveName()) : QString()));
+}
+
+// A copy of the program keeps its zentaro.cfg, and so its language, at `config`.
+void TestCli::refusalIsToldInBothLanguages(const std::function<ProgramRun(const QStringList &)> &run,
+                                           const QString &config, const QString &port, const PortRefusal &refusal)
+{
+    const QStringList arguments{QStringLiteral("-p"), port, QStringLiteral("info")};
+    QVERIFY(writeFile(config, "[General]\nlanguage=en\n"));
+    const ProgramRun english = run(arguments);
+    QCOMPARE(english.exitCode, 3);
+    QVERIFY2(english.err.contains(QStringLiteral("tavoxctl: cannot open port %1: %2\n").arg(port, refusal.en())),
+             qPrintable(english.err));
+    QVERIFY(english.out.isEmpty());
+    QVERIFY(writeFile(config, "[General]\nlanguage=zh\n"));
+    const ProgramRun chinese = run(arguments);
+    QCOMPARE(chinese.exitCode, 3);
+    QVERIFY2(chinese.err.contains(QStringLiteral("tavoxctl: 无法打开串口 %1: %2\n").arg(port, refusal.zh())),
+             qPrintable(chinese.err));
 }
 
 // The window (this test's bridge) holds the simulator's line under a link;

@@ -93,7 +93,6 @@ private slots:
     void holderWithoutLockFileIsNamedAndItsDeathFreesThePort();
     void lockFileOfADeadProgramDoesNotBlock();
     void refusalTextsInBothLanguages();
-    void missingPortHasNoReason();
 };
 
 void TestPortLock::secondOpenUnderAnyNameIsRefused_data()
@@ -126,7 +125,7 @@ void TestPortLock::secondOpenUnderAnyNameIsRefused()
     QVERIFY(!claim(second, secondByLink ? link : pty.slaveName(), refusal));
     QVERIFY(!second.isOpen());
     QCOMPARE(refusal.kind(), PortRefusal::Kind::InUse);
-    QCOMPARE(refusal.holder(), QString());   // the holder is this very process
+    QCOMPARE(refusal.detail(), QString());   // the holder is this very process
     QVERIFY(first.isOpen());
 
     first.close();
@@ -147,7 +146,7 @@ void TestPortLock::holderWithoutLockFileIsNamedAndItsDeathFreesThePort()
     PortRefusal refusal;
     QVERIFY(!claim(port, pty.slaveName(), refusal));
     QCOMPARE(refusal.kind(), PortRefusal::Kind::InUse);
-    QCOMPARE(refusal.holder(), QStringLiteral("tst_portlock (pid %1)").arg(holder.pid()));
+    QCOMPARE(refusal.detail(), QStringLiteral("tst_portlock (pid %1)").arg(holder.pid()));
     QVERIFY(!port.isOpen());
     QCOMPARE(serialLockFile(pty.slaveName()), QString());   // the refused open let go of its lock file too
 
@@ -191,15 +190,6 @@ void TestPortLock::refusalTextsInBothLanguages()
     QCOMPARE(unnamed.zh(), QStringLiteral("被其他程序占用"));
     QVERIFY(PortRefusal().isNull());
     QCOMPARE(PortRefusal().en(), QString());
-}
-
-void TestPortLock::missingPortHasNoReason()
-{
-    QSerialPort port;
-    PortRefusal refusal = PortRefusal::inUse(QString());
-    QVERIFY(!claim(port, QStringLiteral("/nonexistent/tty"), refusal));
-    QVERIFY(refusal.isNull());
-    QCOMPARE(port.error(), QSerialPort::DeviceNotFoundError);
 }
 
 QTEST_GUILESS_MAIN(TestPortLock)

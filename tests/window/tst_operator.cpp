@@ -4,8 +4,11 @@
 #include "window/LinkMonitor.h"
 #include "window/MessageJournal.h"
 #include "window/UpgradeMonitor.h"
+#include "support/ProgramRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
+#include "support/Unprivileged.h"
 #include "support/Waiting.h"
 
 #include <QElapsedTimer>
@@ -16,7 +19,7 @@
 // What the window tells the operator, worked out against the real bridge: the
 // link's state from the simulated controller and a line nobody answers on,
 // parameters that are live or stale, edits, the log's kinds and the feedback
-// of an action.
+// of an action; and the log of the real window refused its port.
 namespace {
 const int Baud = 921600;
 
@@ -36,6 +39,8 @@ class TestOperator : public QObject
 private slots:
     void init();
     void messagesCarryTheirMeaning();
+    void logOfAWindowRefusedItsPortSaysWhy_data();
+    void logOfAWindowRefusedItsPortSaysWhy();
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
     void lineWithoutControllerIsNoAnswer();
@@ -74,7 +79,7 @@ void TestOperator::messagesCarryTheirMeaning()
     QVERIFY(!bridge.openSerial(QStringLiteral("/nonexistent/tty"), Baud));
     QVERIFY(entries.last().text.startsWith(QStringLiteral("Link status: ")));
     QCOMPARE(entries.last().meaning.kind, MessageKind::Info);
-    QCOMPARE(entries.at(entries.size() - 2).text, QStringLiteral("Failed to open serial port: /nonexistent/tty"));
+    QCOMPARE(entries.at(entries.size() - 2).text, QStringLiteral("Failed to open serial port: /nonexistent/tty (no such device)"));
     QCOMPARE(entries.at(entries.size() - 2).meaning.kind, MessageKind::Error);
     QCOMPARE(entries.at(entries.size() - 2).meaning.answers, OperatorAction::None);
 
@@ -105,6 +110,45 @@ void TestOperator::messagesCarryTheirMeaning()
     QTRY_COMPARE_WITH_TIMEOUT(meaningOf(QStringLiteral("Max Torque succeeded")).topic, MessageTopic::CommandReply,
                               ProcessWaitMs);
     QCOMPARE(meaningOf(QStringLiteral("Max Torque succeeded")).kind, MessageKind::Success);
+}
+
+void TestOperator::logOfAWindowRefusedItsPortSaysWhy_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("zh") << "zh";
+    QTest::newRow("en") << "en";
+}
+
+// The real window, started on a port its user may not open (root opens any
+// device, so a test run as root starts it as "nobody"), headless until its
+// first frame: its message log, which it echoes to standard error without a
+// console, gives the reason with the remedy.
+void TestOperator::logOfAWindowRefusedItsPortSaysWhy()
+{
+    QFETCH(QString, language);
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(shutOutUnprivileged(pty.slaveName(), true));
+    SharedFolder folder;
+    if (!folder.isReachable())
+        QSKIP("the unprivileged user cannot reach the temporary folder; point TMPDIR at a folder every user can pass through");
+    const QString tavox = folder.copyProgram(QStringLiteral("tavox"));
+    QVERIFY(!tavox.isEmpty());
+    QVERIFY(writeFile(folder.filePath(QStringLiteral("zentaro.cfg")), "[General]\nlanguage=" + language.toUtf8() + "\n"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    environment.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
+    const ProgramRun run = folder.run(tavox, {QStringLiteral("--port"), pty.slaveName()}, environment);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+
+    const PortRefusal refusal = PortRefusal::permissionDenied(groupOf(pty.slaveName()));
+    const QString expected = language == QLatin1String("zh")
+        ? QStringLiteral("] 串口打开失败: %1 (%2)\n").arg(pty.slaveName(), refusal.zh())
+        : QStringLiteral("] Failed to open serial port: %1 (%2)\n").arg(pty.slaveName(), refusal.en());
+    QVERIFY2(run.err.contains(expected), qPrintable(run.err));
 }
 
 void TestOperator::linkFollowsTheController()
