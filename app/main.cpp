@@ -9,17 +9,9 @@
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 
-
-static QQmlDebuggingEnabler qmlDebuggingEnabler(true);
-
-int main(int argc, char *argv[])
+namespace {
+int runWindow(const StartupOptions &options)
 {
-    markProcessStart();
-    outliveTheFileSizeLimit();
-    QApplication app(argc, argv);
-    const StartupOptions options = parseStartupOptions(QApplication::arguments());
-    if (!options.error.isEmpty() || options.helpRequested)
-        return answerWithoutWindow(options);
     announceDebugConsole(setupDebugConsole());
     startAppLog();
     reportConsoleAttachment();
@@ -39,5 +31,22 @@ int main(int argc, char *argv[])
     if (!loadMainWindow(engine, icon))
         return -1;
     openStartupPort(bridge, options);
-    return app.exec();
+    return QApplication::exec();
+}
+}
+
+int main(int argc, char *argv[])
+{
+    markProcessStart();
+    // Help, the version and a command line that cannot be used are answered
+    // before Qt looks for a display, so they work where there is none.
+    const StartupOptions options = parseStartupOptions(commandLineArguments(argc, argv));
+    if (options.answeredWithoutWindow()) {
+        const QCoreApplication console(argc, argv);
+        return answerWithoutWindow(options);
+    }
+    outliveTheFileSizeLimit();
+    const QQmlDebuggingEnabler qmlDebugging;
+    QApplication app(argc, argv);
+    return runWindow(options);
 }
