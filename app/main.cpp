@@ -1,5 +1,6 @@
 #include "app/DebugConsole.h"
 #include "app/RendererChoice.h"
+#include "app/SignalledClose.h"
 #include "app/Startup.h"
 #include "app/StartupOptions.h"
 #include "app/StartupProbe.h"
@@ -48,5 +49,8 @@ int main(int argc, char *argv[])
     outliveTheFileSizeLimit();
     const QQmlDebuggingEnabler qmlDebugging;
     QApplication app(argc, argv);
-    return runWindow(options);
+    const SignalledClose signalledClose;
+    const int code = runWindow(options);
+    logSessionEnd(signalledClose.cause());
+    return code;
 }
