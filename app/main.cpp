@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
     // before Qt looks for a display, so they work where there is none.
     const StartupOptions options = parseStartupOptions(commandLineArguments(argc, argv));
     if (options.answeredWithoutWindow()) {
+        // The help text is built by QCommandLineParser, which needs an application object: one without a GUI.
         const QCoreApplication console(argc, argv);
         return answerWithoutWindow(options);
     }
