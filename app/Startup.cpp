@@ -84,6 +84,14 @@ void logStartupStep(const char *text)
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "%s", text);
 }
 
+void logSessionEnd(const QString &signalName)
+{
+    const QString text = signalName.isEmpty()
+        ? QStringLiteral("========== TAVOX log session end ==========")
+        : QStringLiteral("========== TAVOX log session end (closed by %1) ==========").arg(signalName);
+    logStartupStep(text.toUtf8().constData());
+}
+
 void logRendererChoice(const RendererChoice &choice)
 {
     // Which backend a user's setting names is Qt's to read; the record says whose choice it was.

@@ -23,5 +23,8 @@ void useFileDialogForUpgrades(AppBridge &bridge);
 void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily);
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon);
 
+// The log's last record: the session ended, closed by `signalName` when one did.
+void logSessionEnd(const QString &signalName);
+
 void logStartupStep(const char *text);
 void logRendererChoice(const RendererChoice &choice);

@@ -1,5 +1,6 @@
 #include "app/DebugConsole.h"
 #include "app/RendererChoice.h"
+#include "app/SignalledClose.h"
 #include "app/Startup.h"
 #include "app/StartupOptions.h"
 #include "app/StartupProbe.h"
@@ -9,17 +10,9 @@
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 
-
-static QQmlDebuggingEnabler qmlDebuggingEnabler(true);
-
-int main(int argc, char *argv[])
+namespace {
+int runWindow(const StartupOptions &options)
 {
-    markProcessStart();
-    outliveTheFileSizeLimit();
-    QApplication app(argc, argv);
-    const StartupOptions options = parseStartupOptions(QApplication::arguments());
-    if (!options.error.isEmpty() || options.helpRequested)
-        return answerWithoutWindow(options);
     announceDebugConsole(setupDebugConsole());
     startAppLog();
     reportConsoleAttachment();
@@ -39,5 +32,26 @@ int main(int argc, char *argv[])
     if (!loadMainWindow(engine, icon))
         return -1;
     openStartupPort(bridge, options);
-    return app.exec();
+    return QApplication::exec();
+}
+}
+
+int main(int argc, char *argv[])
+{
+    markProcessStart();
+    // Help, the version and a command line that cannot be used are answered
+    // before Qt looks for a display, so they work where there is none.
+    const StartupOptions options = parseStartupOptions(commandLineArguments(argc, argv));
+    if (options.answeredWithoutWindow()) {
+        // The help text is built by QCommandLineParser, which needs an application object: one without a GUI.
+        const QCoreApplication console(argc, argv);
+        return answerWithoutWindow(options);
+    }
+    outliveTheFileSizeLimit();
+    const QQmlDebuggingEnabler qmlDebugging;
+    QApplication app(argc, argv);
+    const SignalledClose signalledClose;
+    const int code = runWindow(options);
+    logSessionEnd(signalledClose.cause());
+    return code;
 }

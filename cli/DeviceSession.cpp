@@ -1,7 +1,7 @@
 #include "cli/DeviceSession.h"
 
+#include "app/InterruptWatcher.h"
 #include "cli/ExitCode.h"
-#include "cli/InterruptWatcher.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

@@ -1,4 +1,5 @@
 // tavoxctl: the command-line companion of the TAVOX window. Run with --help.
+#include "app/InterruptWatcher.h"
 #include "app/Version.h"
 #include "bridge/SerialLink.h"
 #include "bridge/Uartcore.h"
@@ -7,7 +8,6 @@
 #include "cli/CommandLine.h"
 #include "cli/DeviceSession.h"
 #include "cli/ExitCode.h"
-#include "cli/InterruptWatcher.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ParamsCommands.h"
 #include "cli/UpgradeCommand.h"

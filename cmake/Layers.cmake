@@ -6,7 +6,7 @@
 # app/ is two layers: its configuration and console library sits low enough for
 # everything to use; the window's start-up and the program sit on top.
 set(TAVOX_LAYERS protocol link device app-config log bridge service window app)
-set(TAVOX_APP_CONFIG_HEADERS Config.h ConsolePlatform.h DebugConsole.h StandardLocations.h Version.h)
+set(TAVOX_APP_CONFIG_HEADERS Config.h ConsolePlatform.h DebugConsole.h InterruptWatcher.h StandardLocations.h Version.h)
 
 # Shared in the product (one copy for the window, tavoxctl and the tests);
 # the fuzz build links them statically into each fuzzer.

@@ -6,7 +6,7 @@ TAVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 TAVOX_PACKAGES=(
   cmake g++ make pkg-config
-  qtbase5-dev qtdeclarative5-dev qtdeclarative5-dev-tools qtbase5-private-dev qtdeclarative5-private-dev qtquickcontrols2-5-dev libqt5serialport5-dev
+  qtbase5-dev qtbase5-private-dev qtdeclarative5-dev qtdeclarative5-dev-tools qtdeclarative5-private-dev qtquickcontrols2-5-dev libqt5serialport5-dev
   qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-templates2
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtqml-models2
   qml-module-qttest

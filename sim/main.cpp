@@ -49,9 +49,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavox-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVOX_VERSION));
 
     QCommandLineParser parser;
     addSimOptions(parser);
+    parser.addVersionOption();
     parser.process(app);
     SimOptions options;
     QString error;

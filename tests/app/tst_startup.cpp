@@ -156,6 +156,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
         QStringLiteral("Creating QML engine..."),
         QStringLiteral("Loading Main.qml..."),
         QStringLiteral("QML loaded successfully, entering event loop..."),
+        QStringLiteral("========== TAVOX log session end =========="),
     };
     QCOMPARE(texts, expected);
 }

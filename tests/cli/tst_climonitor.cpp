@@ -63,6 +63,7 @@ private slots:
     void monitorGoesOnAcrossALostPort();
     void monitorEndsOnInterrupt_data();
     void monitorEndsOnInterrupt();
+    void monitorEndsWhenItsReaderGoes_data();
     void monitorEndsWhenItsReaderGoes();
     void longestTimeoutIsTaken();
 };
@@ -226,10 +227,24 @@ void TestCliMonitor::monitorEndsOnInterrupt()
     QVERIFY(portReleased(lock, sim.portName()));
 }
 
+void TestCliMonitor::monitorEndsWhenItsReaderGoes_data()
+{
+    QTest::addColumn<QStringList>("format");
+    QTest::addColumn<QString>("redirection");
+    QTest::addColumn<QString>("firstLine");
+    QTest::newRow("JSON") << QStringList{"--json"} << QString() << "^\\{\"attitude\":";
+    QTest::newRow("text") << QStringList() << QString() << "^pitch +-?\\d";
+    // The first line is one of the bridge's messages; the messages after it find the pipe closed too.
+    QTest::newRow("messages into the pipe first") << QStringList{"--json", "--verbose"} << "2>&1" << ".";
+}
+
 // `tavoxctl monitor | head -n 1`: the report after the one head took finds the
 // pipe closed and ends the monitor as Ctrl-C does, with its port closed.
 void TestCliMonitor::monitorEndsWhenItsReaderGoes()
 {
+    QFETCH(QStringList, format);
+    QFETCH(QString, redirection);
+    QFETCH(QString, firstLine);
     SimProcess sim;
     QVERIFY(sim.start());
     QTemporaryDir dir;
@@ -237,12 +252,14 @@ void TestCliMonitor::monitorEndsWhenItsReaderGoes()
     environment.insert(QStringLiteral("STATUS"), dir.filePath(QStringLiteral("status")));
     QProcess pipeline;
     pipeline.setProcessEnvironment(environment);
-    pipeline.start(QStringLiteral("sh"), {"-c", "{ \"$0\" \"$@\"; echo $? > \"$STATUS\"; } | head -n 1", tavoxctlProgram(),
-                                          "-p", sim.portName(), "monitor", "--json"});
+    const QString script = QStringLiteral("{ \"$0\" \"$@\" %1; echo $? > \"$STATUS\"; } | head -n 1").arg(redirection);
+    pipeline.start(QStringLiteral("sh"), QStringList{"-c", script, tavoxctlProgram(), "-p", sim.portName(), "monitor"} + format);
     QVERIFY(QTest::qWaitFor([&] { return pipeline.canReadLine(); }, ProcessWaitMs));
     const QString lock = serialLockFile(sim.portName());
     QVERIFY(pipeline.waitForFinished(ProcessWaitMs));
-    QCOMPARE(jsonLines(QString::fromUtf8(pipeline.readAll())).size(), 1);
+    const QString out = QString::fromUtf8(pipeline.readAll());
+    QCOMPARE(out.count(QLatin1Char('\n')), 1);
+    QVERIFY2(out.contains(QRegularExpression(firstLine)), qPrintable(out));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("status"))).trimmed(), QByteArray("0"));
     QVERIFY(portReleased(lock, sim.portName()));
 }

@@ -1,4 +1,4 @@
-#include "cli/InterruptWatcher.h"
+#include "app/InterruptWatcher.h"
 
 #include <QSocketNotifier>
 
@@ -8,14 +8,21 @@
 #include <unistd.h>
 
 namespace {
-const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct HandledSignal
+{
+    int number;
+    const char *name;
+};
+
+const HandledSignal HandledSignals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
 
 int signalPipe[2] = {-1, -1};
 
-// Never blocks: a burst of signals that fills the pipe is still more than one.
-void onSignal(int)
+// Each signal as one byte, its number. Never blocks: a burst of signals that
+// fills the pipe is still more than one.
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -36,16 +43,25 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
     ::fcntl(signalPipe[1], F_SETFL, ::fcntl(signalPipe[1], F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &InterruptWatcher::onSignalled);
-    for (const int signal : HandledSignals)
-        handleSignal(signal, onSignal);
+    for (const HandledSignal &handled : HandledSignals)
+        handleSignal(handled.number, onSignal);
 }
 
 InterruptWatcher::~InterruptWatcher()
 {
-    for (const int signal : HandledSignals)
-        handleSignal(signal, SIG_DFL);
+    for (const HandledSignal &handled : HandledSignals)
+        handleSignal(handled.number, SIG_IGN);
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
+}
+
+QString InterruptWatcher::signalName(int signal)
+{
+    for (const HandledSignal &handled : HandledSignals) {
+        if (handled.number == signal)
+            return QString::fromLatin1(handled.name);
+    }
+    return QString();
 }
 
 void InterruptWatcher::onSignalled()
@@ -54,6 +70,9 @@ void InterruptWatcher::onSignalled()
     const ssize_t received = ::read(signalPipe[0], bytes, sizeof bytes);
     if (received <= 0)
         return;
+    if (m_count == 0)
+        m_firstSignal = bytes[0];
+    m_latestSignal = bytes[received - 1];
     m_count += int(received);
     emit interrupted();
 }

@@ -1,0 +1,149 @@
+// The window's command line where there is no display, and the signals that
+// close it: the real programs, the window against the real simulated
+// controller on a pseudo-terminal.
+#include "app/Version.h"
+#include "link/PortClaim.h"
+#include "support/ProgramRun.h"
+#include "support/SerialLock.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+#include "support/WindowProcess.h"
+
+#include <QDir>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+const QString WindowHelpLines = QStringLiteral("Options:\n"
+                                               "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
+                                               "  --baud <N>     Baud rate for --port (default 921600).\n"
+                                               "  -h, --help     Show these options and quit.\n"
+                                               "  -v, --version  Show the version and quit.\n");
+
+bool portClaimable(const QString &portName)
+{
+    QSerialPort port;
+    PortRefusal refusal;
+    return claimPort(port, portName, QIODevice::ReadWrite, refusal);
+}
+}
+
+class TestSignals : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowAnswersWithoutADisplay_data();
+    void windowAnswersWithoutADisplay();
+    void companionsAnswerWithoutADisplay_data();
+    void companionsAnswerWithoutADisplay();
+    void signalClosesTheWindow_data();
+    void signalClosesTheWindow();
+};
+
+void TestSignals::windowAnswersWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString version = QStringLiteral("tavox %1\n").arg(tavoxVersion());
+    const QString usage = QStringLiteral("Usage: tavox [options]\n"
+                                         "The TAVOX gimbal controller's configuration and service tool.\n\n")
+        + WindowHelpLines;
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << QString();
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
+    QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
+                                    << QStringLiteral("Unknown option 'bogus'.\n\n") + usage;
+    QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
+                                                    << QStringLiteral("Unexpected argument: COM7\n\n") + usage;
+    QTest::newRow("--port without its name") << QStringList{"--version", "--port"} << 2 << QString()
+                                             << QStringLiteral("Missing value after '--port'.\n\n") + usage;
+}
+
+// Answered before Qt looks for a display, and without a file written: the
+// copy's folder holds the copy alone afterwards (no logs/, no zentaro.cfg).
+void TestSignals::windowAnswersWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("tavox"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), program));
+    const ProgramRun run = runProgram(program, arguments, WindowProcess::environmentWithoutDisplay());
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, err);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"tavox"});
+}
+
+void TestSignals::companionsAnswerWithoutADisplay_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("tavoxctl") << tavoxctlProgram() << "tavoxctl";
+    QTest::newRow("tavox-sim") << SimProcess::program() << "tavox-sim";
+}
+
+void TestSignals::companionsAnswerWithoutADisplay()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, name);
+    const QProcessEnvironment environment = WindowProcess::environmentWithoutDisplay();
+    const ProgramRun version = runProgram(program, {"--version"}, environment);
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, name + QLatin1Char(' ') + tavoxVersion() + QLatin1Char('\n'));
+    const ProgramRun help = runProgram(program, {"--help"}, environment);
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.contains("\n  -h, --help ") && help.out.contains("\n  -v, --version "), qPrintable(help.out));
+}
+
+void TestSignals::signalClosesTheWindow_data()
+{
+    QTest::addColumn<QVector<int>>("sent");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("SIGTERM (a logout)") << QVector<int>{SIGTERM} << "SIGTERM";
+    QTest::newRow("SIGHUP (its terminal closed)") << QVector<int>{SIGHUP} << "SIGHUP";
+    QTest::newRow("SIGINT (Ctrl-C)") << QVector<int>{SIGINT} << "SIGINT";
+    // However far the window has got with the first when the second comes.
+    QTest::newRow("SIGTERM, then SIGHUP at once") << QVector<int>{SIGTERM, SIGHUP} << "SIGTERM";
+}
+
+// The signal closes the window as its close button does: the port closed by
+// the tool, its lock file gone and the port free for the next program, the
+// log ended by its end record, exit status 0.
+void TestSignals::signalClosesTheWindow()
+{
+    QFETCH(QVector<int>, sent);
+    QFETCH(QString, cause);
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    WindowProcess window({"--port", sim.portName()});
+    QVERIFY(window.start());
+    // Opened and asked the controller's version: connected as from the sidebar.
+    QTRY_VERIFY2_WITH_TIMEOUT(sim.errorOutput().contains("RX version query"), qPrintable(sim.errorOutput()),
+                              ProcessWaitMs);
+    const QString lock = serialLockFile(sim.portName());
+
+    for (const int signal : sent)
+        window.signal(signal);
+    QCOMPARE(window.finish(), 0);
+
+    if (!lock.isEmpty())
+        QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    QVERIFY(portClaimable(sim.portName()));
+    const QStringList records = window.logRecords();
+    QVERIFY2(records.size() >= 2, qPrintable(records.join('\n')));
+    QCOMPARE(records.last(), QStringLiteral("========== TAVOX log session end (closed by %1) ==========").arg(cause));
+    QVERIFY2(records.contains(cause + QStringLiteral(": closing the window")), qPrintable(records.join('\n')));
+}
+
+QTEST_GUILESS_MAIN(TestSignals)
+#include "tst_signals.moc"

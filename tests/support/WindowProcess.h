@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The real window as a process of its own, headless (Qt's own -platform
+// offscreen, nothing from the test's environment), from a copy of the program
+// in a folder of its own, where its zentaro.cfg and logs/ then are:
+//   WindowProcess window({"--port", sim.portName()});
+//   QVERIFY(window.start());
+//   window.signal(SIGTERM);
+//   QCOMPARE(window.finish(), 0);
+// Killed if it is still running when the object goes out of scope.
+class WindowProcess
+{
+public:
+    explicit WindowProcess(const QStringList &arguments);
+    ~WindowProcess();
+    WindowProcess(const WindowProcess &) = delete;
+    WindowProcess &operator=(const WindowProcess &) = delete;
+
+    // The environment without a display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed.
+    static QProcessEnvironment environmentWithoutDisplay();
+
+    bool start();
+    void signal(int number);
+    // Its exit code once it ended by itself; -1 when it did not end in time or was killed by a signal.
+    int finish();
+
+    // The messages of its log file's records (level, tag and time taken off), in order;
+    // empty while there is no log file.
+    QStringList logRecords() const;
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_arguments;
+    QProcess m_process;
+};
