@@ -8,11 +8,6 @@ include(GNUInstallDirs)
 # themselves, so that they are quick and the test that packages stays fast.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-# Folders made by the install are readable by everyone, whatever the umask of
-# whoever installs or packages.
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
 # The libraries are private to the programs: Debian keeps such libraries of an
 # architecture in a folder of the package's own under the multiarch folder,
 # out of ldconfig's way (lib/x86_64-linux-gnu/tavox).

@@ -23,6 +23,7 @@ that lets the user at the seat open the USB serial adapters such
 controllers commonly use.]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DirectoryModes.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The Qt libraries the programs link come from dpkg-shlibdeps; the QML modules
