@@ -46,14 +46,14 @@ def icon_svg():
 
 def refresh_svg():
     s = 64
-    cx, cy, r = 32, 34, 22
+    cx, cy, r = 32, 35, 23
     # the arc runs clockwise from the right, slightly above the centre, round
     # to the top, where the head points on in the same direction; the drawing
     # fills the picture, as the button shows it whole
     start = (cx + r * math.cos(math.radians(-30)), cy + r * math.sin(math.radians(-30)))
     body = [f'<path d="M {start[0]:.2f} {start[1]:.2f} A {r} {r} 0 1 1 {cx} {cy - r}" fill="none" '
-            f'stroke="{TEXT_REGULAR}" stroke-width="8" stroke-linecap="round"/>',
-            f'<polygon points="{cx + 15},{cy - r} {cx - 1},{cy - r - 10} {cx - 1},{cy - r + 10}" '
+            f'stroke="{TEXT_REGULAR}" stroke-width="9" stroke-linecap="round"/>',
+            f'<polygon points="{cx + 16},{cy - r} {cx - 1},{cy - r - 11} {cx - 1},{cy - r + 11}" '
             f'fill="{TEXT_REGULAR}" stroke="{TEXT_REGULAR}" stroke-width="2" stroke-linejoin="round"/>']
     write("refresh.svg", "\n".join(body) + "\n", s, s)
 
