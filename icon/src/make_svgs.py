@@ -2,6 +2,7 @@
 """Writes the SVG sources of TAVOX's artwork into this folder.
 
 - tavox-icon.svg: the application icon.
+- refresh.svg: the port list's refresh button, a clockwise arrow.
 - qr-wechat.svg, qr-bilibili.svg: QR-style patterns derived from the product
   name (decorative: they carry the finder marks of a QR code, not a code).
 - face-1.svg .. face-6.svg: the controller box as it lies for each step of the
@@ -16,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 BLUE = "#409EFF"
 BLUE_DARK = "#337ECC"
 TEXT_DARK = "#303133"
+TEXT_REGULAR = "#606266"
 EDGE = "#4A5568"
 
 
@@ -38,6 +40,22 @@ def icon_svg():
             '<circle cx="128" cy="50" r="10" fill="white"/>',
             '<circle cx="206" cy="128" r="10" fill="white"/>']
     write("tavox-icon.svg", "\n".join(body) + "\n", s, s)
+
+
+# ---------------------------------------------------------------- refresh arrow
+
+def refresh_svg():
+    s = 64
+    cx, cy, r = 32, 35, 23
+    # the arc runs clockwise from the right, slightly above the centre, round
+    # to the top, where the head points on in the same direction; the drawing
+    # fills the picture, as the button shows it whole
+    start = (cx + r * math.cos(math.radians(-30)), cy + r * math.sin(math.radians(-30)))
+    body = [f'<path d="M {start[0]:.2f} {start[1]:.2f} A {r} {r} 0 1 1 {cx} {cy - r}" fill="none" '
+            f'stroke="{TEXT_REGULAR}" stroke-width="9" stroke-linecap="round"/>',
+            f'<polygon points="{cx + 16},{cy - r} {cx - 1},{cy - r - 11} {cx - 1},{cy - r + 11}" '
+            f'fill="{TEXT_REGULAR}" stroke="{TEXT_REGULAR}" stroke-width="2" stroke-linejoin="round"/>']
+    write("refresh.svg", "\n".join(body) + "\n", s, s)
 
 
 # ---------------------------------------------------------------- QR-style patterns
@@ -252,6 +270,7 @@ def face_svg(name, pose):
 
 def main():
     icon_svg()
+    refresh_svg()
     qr_svg("qr-wechat.svg", "TAVOX WeChat")
     qr_svg("qr-bilibili.svg", "TAVOX bilibili")
     for name, pose in POSES:

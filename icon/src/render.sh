@@ -6,6 +6,7 @@ src=$(cd "$(dirname "$0")" && pwd)
 icon="$src/.."
 python3 "$src/make_svgs.py"
 
+rsvg-convert -w 64 -h 64 "$src/refresh.svg" -o "$icon/png/refresh.png"
 rsvg-convert -w 256 -h 256 "$src/qr-wechat.svg" -o "$icon/png/mwrWx.png"
 rsvg-convert -w 256 -h 256 "$src/qr-bilibili.svg" -o "$icon/png/mwrBliBli.png"
 for n in 1 2 3 4 5 6; do

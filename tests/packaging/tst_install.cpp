@@ -28,27 +28,6 @@ bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
     return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra);
 }
-
-// Installed itself, or provided by an installed package (as Qt's private ABI
-// names, qtdeclarative-abi-5-15-8, are).
-bool installedOrProvided(const QString &name)
-{
-    QProcess query;
-    query.start(QStringLiteral("dpkg-query"), {"-W", "-f", "${Status}|${Package}|${Provides}\n"});
-    if (!query.waitForFinished())
-        return false;
-    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const QStringList fields = line.split(QLatin1Char('|'));
-        if (fields.size() != 3 || !fields[0].endsWith(QLatin1String("install ok installed")))
-            continue;
-        if (fields[1] == name)
-            return true;
-        for (const QString &provided : fields[2].split(QLatin1Char(',')))
-            if (provided.trimmed().section(QLatin1Char(' '), 0, 0) == name)
-                return true;
-    }
-    return false;
-}
 }
 
 class TestInstall : public QObject
@@ -60,7 +39,6 @@ private slots:
     void installsProgramsDesktopEntryAndIcons();
     void installedCommandLineReadsStandardConfiguration();
     void installedWindowKeepsItsFilesInStandardLocations();
-    void debianPackage();
 
 private:
     Run runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra = {});
@@ -180,48 +158,6 @@ void TestInstall::installedWindowKeepsItsFilesInStandardLocations()
     QVERIFY2(log.contains(QStringLiteral("Config file=") + configHome() + QStringLiteral("/tavox/zentaro.cfg")),
              qPrintable(log));
     QVERIFY(!QFileInfo::exists(prefixPath(QStringLiteral("bin/logs"))));
-}
-
-// The package is unpacked into a root of its own, as a fresh machine would
-// hold it: the programs run from there, and every package it depends on is
-// one this machine has installed.
-void TestInstall::debianPackage()
-{
-    const QString output = m_dir.filePath(QStringLiteral("package"));
-    QProcess cpack;
-    cpack.setProcessChannelMode(QProcess::MergedChannels);
-    cpack.setWorkingDirectory(QStringLiteral(TAVOX_BINARY_DIR));
-    cpack.start(QStringLiteral(TAVOX_CPACK_COMMAND), {"-G", "DEB", "-B", output});
-    QVERIFY(cpack.waitForFinished(InstallTimeoutMs));
-    QVERIFY2(cpack.exitCode() == 0, cpack.readAll().constData());
-    const QStringList packages = QDir(output).entryList({QStringLiteral("tavox_*.deb")}, QDir::Files);
-    QCOMPARE(packages.size(), 1);
-    const QString package = QDir(output).filePath(packages.first());
-
-    const auto field = [&](const char *name) {
-        QProcess dpkgDeb;
-        dpkgDeb.start(QStringLiteral("dpkg-deb"), {"-f", package, QLatin1String(name)});
-        return dpkgDeb.waitForFinished() ? QString::fromUtf8(dpkgDeb.readAllStandardOutput()).trimmed() : QString();
-    };
-    QCOMPARE(field("Version"), tavoxVersion());
-    const QString depends = field("Depends");
-    for (const char *runtime : {"libqt5core5a", "libqt5serialport5", "libqt5quick5", "libqt5qml5", "libqt5gui5",
-                                "qml-module-qtquick-controls2", "qml-module-qtquick-layouts"})
-        QVERIFY2(depends.contains(QLatin1String(runtime)), qPrintable(depends));
-    for (const QString &alternatives : depends.split(QLatin1Char(','))) {
-        const QString name = alternatives.trimmed().section(QLatin1Char(' '), 0, 0);
-        QVERIFY2(installedOrProvided(name), qPrintable(name));
-    }
-
-    const QString root = m_dir.filePath(QStringLiteral("root"));
-    QProcess extract;
-    extract.start(QStringLiteral("dpkg-deb"), {"-x", package, root});
-    QVERIFY(extract.waitForFinished() && extract.exitCode() == 0);
-    QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/applications/tavox.desktop")));
-    QProcess version;
-    version.start(root + QStringLiteral("/usr/bin/tavoxctl"), {QStringLiteral("--version")});
-    QVERIFY(version.waitForFinished());
-    QCOMPARE(QString::fromUtf8(version.readAllStandardOutput()).trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

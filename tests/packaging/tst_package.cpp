@@ -1,0 +1,708 @@
+// The Debian package as Debian's own tools judge it. cpack builds it from the
+// build tree once; it is unpacked into a root of its own, as a fresh machine
+// would hold it, and everything is checked there: lintian, the desktop entry
+// and AppStream validators, the hardening of every ELF file, the manual pages
+// against the programs' --help, the bash completion run by bash, the udev rule.
+#include "app/Version.h"
+#include "support/ProgramRun.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const int PackageTimeoutMs = 120000;
+const int LintianTimeoutMs = 300000;
+
+using Words = QSet<QString>;
+
+ProgramRun run(const QString &program, const QStringList &arguments, int timeoutMs = 60000)
+{
+    return runProgram(program, arguments, englishEnvironment(), timeoutMs);
+}
+
+QString describe(const ProgramRun &result)
+{
+    return QStringLiteral("exit %1\n%2%3").arg(result.exitCode).arg(result.out, result.err);
+}
+
+Words toSet(const QStringList &list)
+{
+    return Words(list.cbegin(), list.cend());
+}
+
+Words startingWith(const Words &words, const QString &prefix)
+{
+    Words matching;
+    for (const QString &word : words)
+        if (word.startsWith(prefix))
+            matching << word;
+    return matching;
+}
+
+QString sorted(const Words &words)
+{
+    QStringList list = words.values();
+    list.sort();
+    return list.join(QLatin1Char(' '));
+}
+
+// Installed itself, or provided by an installed package (as Qt's private ABI
+// names, qtdeclarative-abi-5-15-8, are).
+bool installedOrProvided(const QString &name)
+{
+    QProcess query;
+    query.start(QStringLiteral("dpkg-query"), {"-W", "-f", "${Status}|${Package}|${Provides}\n"});
+    if (!query.waitForFinished())
+        return false;
+    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char('|'));
+        if (fields.size() != 3 || !fields[0].endsWith(QLatin1String("install ok installed")))
+            continue;
+        if (fields[1] == name)
+            return true;
+        for (const QString &provided : fields[2].split(QLatin1Char(',')))
+            if (provided.trimmed().section(QLatin1Char(' '), 0, 0) == name)
+                return true;
+    }
+    return false;
+}
+
+// The lines of `text` from the one equal to `heading` (or starting with it) to
+// the next line that starts at the left margin.
+QStringList section(const QString &text, const QString &heading)
+{
+    QStringList lines;
+    bool inside = false;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (inside && !line.isEmpty() && !line.at(0).isSpace())
+            break;
+        if (inside)
+            lines << line;
+        if (line.startsWith(heading))
+            inside = true;
+    }
+    return lines;
+}
+
+// Option names at the start of lines indented by `indent`: "-p, --port <PORT>".
+Words optionsAt(const QStringList &lines, int indent)
+{
+    const QRegularExpression entry(QStringLiteral("^ {%1}(-[\\w-]+(?:, -[\\w-]+)*)").arg(indent));
+    Words options;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = entry.match(line);
+        if (match.hasMatch())
+            for (const QString &name : match.captured(1).split(QStringLiteral(", ")))
+                options << name;
+    }
+    return options;
+}
+
+// Commands at the start of lines indented by `indent`: "params load FILE [--dry-run]".
+QStringList commandLinesAt(const QStringList &lines, int indent)
+{
+    const QRegularExpression entry(QStringLiteral("^ {%1}[a-z]").arg(indent));
+    QStringList commands;
+    for (const QString &line : lines)
+        if (entry.match(line).hasMatch())
+            commands << line.trimmed();
+    return commands;
+}
+
+QString commandName(const QString &commandLine)
+{
+    return QRegularExpression(QStringLiteral("^[a-z]+(?: [a-z]+)*")).match(commandLine).captured(0);
+}
+
+Words commandNames(const QStringList &commandLines)
+{
+    Words names;
+    for (const QString &line : commandLines)
+        names << commandName(line);
+    return names;
+}
+
+// The options a command line of the help offers in brackets: "[--seconds N]".
+Words bracketedOptions(const QString &commandLine)
+{
+    Words options;
+    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("\\[(--[\\w-]+)")).globalMatch(commandLine);
+    while (it.hasNext())
+        options << it.next().captured(1);
+    return options;
+}
+
+// The gzip header of a file compressed with -9n: no name, no time, best compression.
+bool compressedReproducibly(const QByteArray &bytes)
+{
+    const char NameFlag = 0x08;
+    const char BestCompression = 2;
+    return bytes.size() > 10 && bytes.at(0) == '\x1f' && bytes.at(1) == '\x8b' && !(bytes.at(3) & NameFlag)
+           && bytes.mid(4, 4) == QByteArray(4, '\0') && bytes.at(8) == BestCompression;
+}
+
+bool isElf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF";
+}
+
+struct UsbId
+{
+    QString vendor;
+    QString product;
+};
+
+bool operator==(const UsbId &a, const UsbId &b) { return a.vendor == b.vendor && a.product == b.product; }
+uint qHash(const UsbId &id) { return qHash(id.vendor + id.product); }
+using UsbIds = QSet<UsbId>;
+
+QString describe(const UsbIds &ids)
+{
+    QStringList list;
+    for (const UsbId &id : ids)
+        list << id.vendor + QLatin1Char(':') + id.product;
+    list.sort();
+    return list.join(QLatin1Char(' '));
+}
+
+UsbIds usbIdsIn(const QString &text, const QString &pattern)
+{
+    UsbIds ids;
+    QRegularExpressionMatchIterator it = QRegularExpression(pattern).globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        ids.insert({match.captured(1).toLower(), match.captured(2).toLower()});
+    }
+    return ids;
+}
+
+// One key of a udev rule: KEY or KEY{attribute}, an operator, a quoted value.
+struct RuleKey
+{
+    QString name;
+    QString attribute;
+    QString op;
+    QString value;
+};
+
+// Keys udev matches on and keys it assigns, with the operators each takes.
+bool validKey(const RuleKey &key)
+{
+    static const QStringList MatchOnly = {"ACTION", "SUBSYSTEM", "SUBSYSTEMS", "KERNEL", "KERNELS", "ATTR", "ATTRS",
+                                          "DRIVER", "DRIVERS"};
+    static const QStringList AssignOnly = {"GOTO", "LABEL", "RUN", "MODE", "GROUP", "OWNER", "SYMLINK"};
+    static const QStringList Either = {"TAG", "ENV"};
+    static const QStringList NeedAttribute = {"ATTR", "ATTRS", "ENV"};
+    const bool matches = key.op == QLatin1String("==") || key.op == QLatin1String("!=");
+    const bool assigns = QStringList{"=", "+=", "-=", ":="}.contains(key.op);
+    if (NeedAttribute.contains(key.name) == key.attribute.isEmpty())
+        return false;
+    if (MatchOnly.contains(key.name))
+        return matches;
+    if (AssignOnly.contains(key.name))
+        return assigns && (key.op == QLatin1String("=") || key.name == QLatin1String("RUN") || key.name == QLatin1String("SYMLINK"));
+    return Either.contains(key.name) && (matches || assigns);
+}
+
+// A rule line split into keys; empty with `error` set when a key is malformed.
+QVector<RuleKey> parseRule(const QString &line, QString &error)
+{
+    const QRegularExpression keyPattern(
+        QStringLiteral("^\\s*([A-Z_]+)(?:\\{([A-Za-z0-9_]+)\\})?(==|!=|\\+=|-=|:=|=)\"([^\"]*)\"\\s*$"));
+    QVector<RuleKey> keys;
+    for (const QString &part : line.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch match = keyPattern.match(part);
+        const RuleKey key {match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
+        if (!match.hasMatch() || !validKey(key)) {
+            error = QStringLiteral("malformed key \"%1\"").arg(part.trimmed());
+            return {};
+        }
+        keys << key;
+    }
+    return keys;
+}
+
+const RuleKey *findKey(const QVector<RuleKey> &keys, const QString &name, const QString &attribute = {})
+{
+    for (const RuleKey &key : keys)
+        if (key.name == name && key.attribute == attribute)
+            return &key;
+    return nullptr;
+}
+}
+
+class TestPackage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void debianPackage();
+    void lintianFindsNoErrorsNorWarnings();
+    void desktopEntryAndMetadataValidate();
+    void scalableIconIsTheDrawingOfTheSizes();
+    void everyElfFileIsHardenedAndStripped();
+    void printfStyleCallsAreFortified();
+    void filesHaveDebianPermissions();
+    void documentationIsCompressedReproducibly();
+    void copyrightAndChangelog();
+    void manualPagesCarryEveryOptionOfTheHelp_data();
+    void manualPagesCarryEveryOptionOfTheHelp();
+    void completionFollowsTheHelp();
+    void completionOffersPortsAndFiles();
+    void udevRuleOpensTheDocumentedAdapters();
+
+private:
+    QString rootPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("root/") + relative); }
+    QString field(const char *name) const;
+    ProgramRun help(const QString &program) const;
+    QStringList complete(const QStringList &words, const QProcessEnvironment &environment = englishEnvironment()) const;
+    QString renderedManualPage(const QString &program, QString *warnings = nullptr) const;
+
+    QTemporaryDir m_dir;
+    QString m_package;
+};
+
+void TestPackage::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString output = m_dir.filePath(QStringLiteral("package"));
+    QProcess cpack;
+    cpack.setProcessChannelMode(QProcess::MergedChannels);
+    cpack.setWorkingDirectory(QStringLiteral(TAVOX_BINARY_DIR));
+    cpack.start(QStringLiteral(TAVOX_CPACK_COMMAND), {"-G", "DEB", "-B", output});
+    QVERIFY(cpack.waitForFinished(PackageTimeoutMs));
+    QVERIFY2(cpack.exitCode() == 0, cpack.readAll().constData());
+    const QStringList packages = QDir(output).entryList({QStringLiteral("tavox_*.deb")}, QDir::Files);
+    QCOMPARE(packages.size(), 1);
+    m_package = QDir(output).filePath(packages.first());
+
+    const ProgramRun extract = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_dir.filePath(QStringLiteral("root"))});
+    QVERIFY2(extract.exitCode == 0, qPrintable(describe(extract)));
+}
+
+QString TestPackage::field(const char *name) const
+{
+    return run(QStringLiteral("dpkg-deb"), {"-f", m_package, QLatin1String(name)}).out.trimmed();
+}
+
+// Every package it depends on is one this machine has installed, and the
+// programs run from the unpacked root.
+void TestPackage::debianPackage()
+{
+    QCOMPARE(field("Version"), tavoxVersion());
+    const QString depends = field("Depends");
+    for (const char *runtime : {"libqt5core5a", "libqt5serialport5", "libqt5quick5", "libqt5qml5", "libqt5gui5",
+                                "qml-module-qtquick-controls2", "qml-module-qtquick-layouts"})
+        QVERIFY2(depends.contains(QLatin1String(runtime)), qPrintable(depends));
+    for (const QString &alternatives : depends.split(QLatin1Char(','))) {
+        const QString name = alternatives.trimmed().section(QLatin1Char(' '), 0, 0);
+        QVERIFY2(installedOrProvided(name), qPrintable(name));
+    }
+
+    QVERIFY(QFileInfo::exists(rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))));
+    const ProgramRun version = run(rootPath(QStringLiteral("usr/bin/tavoxctl")), {QStringLiteral("--version")});
+    QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
+}
+
+// Informational tags may stay; each is printed here so that a run shows them.
+void TestPackage::lintianFindsNoErrorsNorWarnings()
+{
+    const ProgramRun lintian = run(QStringLiteral("lintian"), {"--display-info", "--tag-display-limit", "0", m_package},
+                                   LintianTimeoutMs);
+    QVERIFY2(lintian.exitCode == 0, qPrintable(describe(lintian)));
+    QStringList findings;
+    for (const QString &line : lintian.out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("E: ")) || line.startsWith(QLatin1String("W: ")))
+            findings << line;
+        else if (line.startsWith(QLatin1String("I: ")))
+            qInfo("%s", qPrintable(line));
+    }
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
+}
+
+void TestPackage::desktopEntryAndMetadataValidate()
+{
+    const ProgramRun entry = run(QStringLiteral("desktop-file-validate"),
+                                 {rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))});
+    QVERIFY2(entry.exitCode == 0 && entry.out.isEmpty() && entry.err.isEmpty(), qPrintable(describe(entry)));
+
+    const QStringList metadata = QDir(rootPath(QStringLiteral("usr/share/metainfo")))
+                                     .entryList({QStringLiteral("*.metainfo.xml")}, QDir::Files);
+    QCOMPARE(metadata.size(), 1);
+    const QString metadataPath = rootPath(QStringLiteral("usr/share/metainfo/") + metadata.first());
+    const ProgramRun validation = run(QStringLiteral("appstreamcli"), {"validate", "--no-net", "--pedantic", metadataPath});
+    QVERIFY2(validation.exitCode == 0 && !validation.out.contains(QRegularExpression(QStringLiteral("^[EWIP]: "),
+                                                                                      QRegularExpression::MultilineOption)),
+             qPrintable(describe(validation)));
+
+    // The component is the one the desktop entry starts, and its newest release is this one.
+    const QString xml = QString::fromUtf8(readFile(metadataPath));
+    QCOMPARE(metadata.first(), QRegularExpression(QStringLiteral("<id>([^<]+)</id>")).match(xml).captured(1)
+                                   + QStringLiteral(".metainfo.xml"));
+    QVERIFY2(xml.contains(QLatin1String("<launchable type=\"desktop-id\">tavox.desktop</launchable>")), qPrintable(xml));
+    QCOMPARE(QRegularExpression(QStringLiteral("<release version=\"([^\"]+)\"")).match(xml).captured(1), tavoxVersion());
+}
+
+// The PNG sizes are rendered from the same drawing by rsvg-convert; Qt's
+// renderer smooths edges a little differently, nothing more.
+void TestPackage::scalableIconIsTheDrawingOfTheSizes()
+{
+    QImageReader reader(rootPath(QStringLiteral("usr/share/icons/hicolor/scalable/apps/tavox.svg")));
+    reader.setScaledSize(QSize(256, 256));
+    const QImage drawn = reader.read().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY2(!drawn.isNull(), qPrintable(reader.errorString()));
+    const QImage rendered = QImage(rootPath(QStringLiteral("usr/share/icons/hicolor/256x256/apps/tavox.png")))
+                                .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(rendered.size(), drawn.size());
+
+    qint64 difference = 0;
+    int pixelsApart = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QRgb a = drawn.pixel(x, y);
+            const QRgb b = rendered.pixel(x, y);
+            const int apart = qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
+                                   qMax(qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))));
+            difference += apart;
+            pixelsApart += apart > 64 ? 1 : 0;
+        }
+    }
+    const double meanDifference = double(difference) / (drawn.width() * drawn.height());
+    QVERIFY2(meanDifference < 2.0 && pixelsApart < 200,
+             qPrintable(QStringLiteral("mean difference %1, %2 pixels apart").arg(meanDifference).arg(pixelsApart)));
+}
+
+// What Debian's hardening flags leave in a binary, read with readelf:
+// immediate binding, read-only relocations, position-independent programs,
+// stack protection, no symbols or debug data.
+void TestPackage::everyElfFileIsHardenedAndStripped()
+{
+    int elfFiles = 0;
+    QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (!isElf(path))
+            continue;
+        ++elfFiles;
+        const QString name = QDir(rootPath(QString())).relativeFilePath(path);
+        const QString dynamic = run(QStringLiteral("readelf"), {"-W", "--dynamic", path}).out;
+        QVERIFY2(dynamic.contains(QLatin1String("BIND_NOW")), qPrintable(name + QLatin1Char('\n') + dynamic));
+        const QString headers = run(QStringLiteral("readelf"), {"-W", "--file-header", "--program-headers", path}).out;
+        QVERIFY2(headers.contains(QLatin1String("GNU_RELRO")), qPrintable(name));
+        if (name.startsWith(QLatin1String("usr/bin/"))) {
+            QVERIFY2(headers.contains(QRegularExpression(QStringLiteral("Type:\\s+DYN"))), qPrintable(name));
+            QVERIFY2(dynamic.contains(QRegularExpression(QStringLiteral("FLAGS_1.*\\bPIE\\b"))), qPrintable(name));
+        }
+        const QString sections = run(QStringLiteral("readelf"), {"-W", "--section-headers", path}).out;
+        QVERIFY2(!sections.contains(QLatin1String(".symtab")) && !sections.contains(QLatin1String(".debug_")),
+                 qPrintable(name + QStringLiteral(" is not stripped")));
+
+        const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
+        QVERIFY2(symbols.contains(QLatin1String(" __stack_chk_fail@")), qPrintable(name));
+    }
+    QVERIFY(elfFiles >= 12);
+}
+
+// With _FORTIFY_SOURCE=2 every printf-style call goes to its checked variant,
+// whatever is known of its buffers, so a plain one is a call left unfortified.
+void TestPackage::printfStyleCallsAreFortified()
+{
+#ifdef TAVOX_SANITIZED_BUILD
+    QSKIP("sanitizer build: fortified calls would go around AddressSanitizer's interceptors, so it has none");
+#endif
+    const QStringList PrintfFamily = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf",
+                                      "vsprintf", "vsnprintf", "dprintf", "vdprintf"};
+    Words checkedCalls;
+    QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (!isElf(path))
+            continue;
+        const QString name = QDir(rootPath(QString())).relativeFilePath(path);
+        const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
+        for (const QString &function : PrintfFamily)
+            QVERIFY2(!symbols.contains(QStringLiteral(" UND %1@").arg(function)),
+                     qPrintable(QStringLiteral("%1 calls %2 unfortified").arg(name, function)));
+        QRegularExpressionMatchIterator checked =
+            QRegularExpression(QStringLiteral(" UND (__\\w+printf_chk)@")).globalMatch(symbols);
+        while (checked.hasNext())
+            checkedCalls << checked.next().captured(1);
+    }
+    QVERIFY2(checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
+}
+
+void TestPackage::filesHaveDebianPermissions()
+{
+    const ProgramRun listing = run(QStringLiteral("dpkg-deb"), {"--contents", m_package});
+    QVERIFY2(listing.exitCode == 0, qPrintable(describe(listing)));
+    int entries = 0;
+    for (const QString &line : listing.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList columns = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QVERIFY2(columns.size() >= 6, qPrintable(line));
+        const QString mode = columns.at(0);
+        const QString owner = columns.at(1);
+        const QString path = columns.last();
+        const bool program = path.startsWith(QLatin1String("./usr/bin/"));
+        const QString expected = mode.startsWith(QLatin1Char('d')) ? QStringLiteral("drwxr-xr-x")
+                                 : program                         ? QStringLiteral("-rwxr-xr-x")
+                                                                   : QStringLiteral("-rw-r--r--");
+        QVERIFY2(mode == expected && owner == QLatin1String("root/root"), qPrintable(line));
+        ++entries;
+    }
+    QVERIFY(entries > 20);
+}
+
+void TestPackage::documentationIsCompressedReproducibly()
+{
+    const QStringList compressed = {"usr/share/doc/tavox/changelog.gz", "usr/share/man/man1/tavox.1.gz",
+                                    "usr/share/man/man1/tavoxctl.1.gz", "usr/share/man/man1/tavox-sim.1.gz"};
+    for (const QString &file : compressed)
+        QVERIFY2(compressedReproducibly(readFile(rootPath(file))), qPrintable(file));
+}
+
+void TestPackage::copyrightAndChangelog()
+{
+    // The repository's licence is the standard text, as Debian keeps it.
+    const QByteArray licence = readFile(QStringLiteral(TAVOX_SOURCE_DIR "/LICENSE"));
+    QVERIFY(!licence.isEmpty());
+    QCOMPARE(licence, readFile(QStringLiteral("/usr/share/common-licenses/Apache-2.0")));
+
+    const QString copyright = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/doc/tavox/copyright"))));
+    QVERIFY2(copyright.startsWith(
+                 QLatin1String("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")),
+             qPrintable(copyright));
+    QVERIFY2(copyright.contains(QLatin1String("\nFiles: *\nCopyright: ")), qPrintable(copyright));
+    // Each Files paragraph names files the source holds.
+    QRegularExpressionMatchIterator patterns =
+        QRegularExpression(QStringLiteral("^Files: (.+)$"), QRegularExpression::MultilineOption).globalMatch(copyright);
+    while (patterns.hasNext()) {
+        for (const QString &pattern : patterns.next().captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QFileInfo folder(QStringLiteral(TAVOX_SOURCE_DIR "/") + pattern.section(QLatin1Char('/'), 0, -2));
+            QVERIFY2(!QDir(folder.filePath()).entryList({pattern.section(QLatin1Char('/'), -1)}, QDir::Files).isEmpty(),
+                     qPrintable(pattern));
+        }
+    }
+
+    const ProgramRun changelog = run(QStringLiteral("gzip"), {"-dc", rootPath(QStringLiteral("usr/share/doc/tavox/changelog.gz"))});
+    QVERIFY2(changelog.exitCode == 0, qPrintable(describe(changelog)));
+    QCOMPARE(QRegularExpression(QStringLiteral("^tavox \\(([^)]+)\\)")).match(changelog.out).captured(1), tavoxVersion());
+}
+
+// The window answers --help without a display.
+ProgramRun TestPackage::help(const QString &program) const
+{
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return runProgram(rootPath(QStringLiteral("usr/bin/") + program), {QStringLiteral("--help")}, environment);
+}
+
+QString TestPackage::renderedManualPage(const QString &program, QString *warnings) const
+{
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("100"));
+    const ProgramRun page = runProgram(QStringLiteral("man"), {"--warnings", "-l",
+                                       rootPath(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(program))},
+                                       environment);
+    if (warnings)
+        *warnings = page.exitCode == 0 ? page.err : describe(page);
+    return page.out;
+}
+
+void TestPackage::manualPagesCarryEveryOptionOfTheHelp_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("tavox") << "tavox";
+    QTest::newRow("tavoxctl") << "tavoxctl";
+    QTest::newRow("tavox-sim") << "tavox-sim";
+}
+
+// The options and commands --help prints are the ones the manual page
+// describes, no more, no fewer; groff finds nothing to warn about.
+void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
+{
+    QFETCH(QString, program);
+    const ProgramRun usage = help(program);
+    QVERIFY2(usage.exitCode == 0, qPrintable(describe(usage)));
+    QString warnings;
+    const QString page = renderedManualPage(program, &warnings);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
+    QVERIFY2(page.contains(QStringLiteral("tavox %1").arg(tavoxVersion())), qPrintable(page));
+
+    const Words helpOptions = optionsAt(section(usage.out, QStringLiteral("Options:")), 2);
+    QVERIFY2(helpOptions.contains(QStringLiteral("--help")), qPrintable(usage.out));
+    QCOMPARE(sorted(optionsAt(section(page, QStringLiteral("OPTIONS")), 7)), sorted(helpOptions));
+    QCOMPARE(sorted(commandNames(commandLinesAt(section(page, QStringLiteral("COMMANDS")), 7))),
+             sorted(commandNames(commandLinesAt(section(usage.out, QStringLiteral("Commands:")), 2))));
+}
+
+QStringList TestPackage::complete(const QStringList &words, const QProcessEnvironment &environment) const
+{
+    const QString script = QStringLiteral(
+        "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _tavoxctl; "
+        "((${#COMPREPLY[@]} == 0)) || printf '%s\\n' \"${COMPREPLY[@]}\"");
+    const QStringList arguments = QStringList{"--norc", "--noprofile", "-c", script, "bash",
+                                              rootPath(QStringLiteral("usr/share/bash-completion/completions/tavoxctl")),
+                                              "tavoxctl"}
+                                  + words;
+    const ProgramRun bash = runProgram(QStringLiteral("bash"), arguments, environment);
+    if (bash.exitCode != 0 || !bash.err.isEmpty())
+        return {QStringLiteral("bash failed: ") + describe(bash)};
+    return bash.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Commands, their subcommands and options as tavoxctl --help prints them: an
+// option in brackets on a command's line belongs to that command, every other
+// option to all of them.
+void TestPackage::completionFollowsTheHelp()
+{
+    const ProgramRun usage = help(QStringLiteral("tavoxctl"));
+    QVERIFY2(usage.exitCode == 0, qPrintable(describe(usage)));
+    const QStringList commandLines = commandLinesAt(section(usage.out, QStringLiteral("Commands:")), 2);
+    Words commandOptions;
+    for (const QString &line : commandLines)
+        commandOptions += bracketedOptions(line);
+    const Words globalOptions = optionsAt(section(usage.out, QStringLiteral("Options:")), 2) - commandOptions;
+    QVERIFY2(globalOptions.contains(QStringLiteral("--port")) && commandOptions.contains(QStringLiteral("--json")),
+             qPrintable(usage.out));
+
+    Words topWords;
+    QHash<QString, Words> subcommands;
+    for (const QString &line : commandLines) {
+        const QStringList words = commandName(line).split(QLatin1Char(' '));
+        topWords << words.first();
+        if (words.size() > 1)
+            subcommands[words.first()] << words.at(1);
+    }
+    QCOMPARE(sorted(toSet(complete({QString()}))), sorted(topWords));
+    QCOMPARE(sorted(toSet(complete({"-p", "x", ""}))), sorted(topWords));
+    for (auto it = subcommands.cbegin(); it != subcommands.cend(); ++it)
+        QCOMPARE(sorted(toSet(complete({it.key(), QString()}))), sorted(it.value()));
+
+    QCOMPARE(sorted(toSet(complete({QStringLiteral("-")}))), sorted(globalOptions));
+    for (const QString &line : commandLines) {
+        QStringList words = commandName(line).split(QLatin1Char(' '));
+        if (line.contains(QLatin1String("FILE")))
+            words << QStringLiteral("golden.json");
+        if (line.contains(QLatin1String("KIND")))
+            words << QStringLiteral("accel");
+        QCOMPARE(sorted(toSet(complete(QStringList{"-p", "/dev/ttyUSB0"} + words + QStringList{"--"}))),
+                 sorted(startingWith(globalOptions + bracketedOptions(line), QStringLiteral("--"))));
+    }
+
+    // The kinds of calibration the help names: "KIND: accel (six-face ...), gyro (...), ...".
+    const QString kindsText = usage.out.section(QStringLiteral("KIND: "), 1).section(QStringLiteral("\n\n"), 0, 0);
+    Words kinds;
+    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("([a-z]+) \\(")).globalMatch(kindsText);
+    while (it.hasNext())
+        kinds << it.next().captured(1);
+    QVERIFY2(kinds.size() >= 5, qPrintable(kindsText));
+    QCOMPARE(sorted(toSet(complete({"calibrate", ""}))), sorted(kinds));
+}
+
+// -p offers what tavoxctl ports lists: TAVOX_EXTRA_PORTS first, then the
+// serial devices this machine has; a typed path falls back to file names.
+void TestPackage::completionOffersPortsAndFiles()
+{
+    QStringList devices;
+    for (const QString pattern : {"serial/by-id/*", "ttyUSB*", "ttyACM*", "ttyS*"}) {
+        const QString folder = QStringLiteral("/dev/") + pattern.section(QLatin1Char('/'), 0, -2);
+        for (const QString &name : QDir(folder).entryList({pattern.section(QLatin1Char('/'), -1)}, QDir::System | QDir::Files))
+            devices << QDir(folder).filePath(name);
+    }
+    devices.sort();
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("TAVOX_EXTRA_PORTS"), QStringLiteral(" /tmp/gimbal-a , ,/tmp/gimbal-b,"));
+    const QStringList ports = QStringList{"/tmp/gimbal-a", "/tmp/gimbal-b"} + devices;
+    // The extra ports first, in their order; the devices in whatever order the glob gives.
+    const auto extrasThenSorted = [](QStringList offered) {
+        std::sort(offered.begin() + qMin(2, offered.size()), offered.end());
+        return offered;
+    };
+    QCOMPARE(extrasThenSorted(complete({"-p", ""}, environment)), ports);
+    QCOMPARE(extrasThenSorted(complete({"--port", "=", ""}, environment)), ports);
+    QCOMPARE(extrasThenSorted(complete({"info", "--port", ""}, environment)), ports);
+    QCOMPARE(complete({"-p", "/tmp/gimbal-"}, environment), QStringList({"/tmp/gimbal-a", "/tmp/gimbal-b"}));
+
+    QTemporaryDir files;
+    QVERIFY(files.isValid());
+    for (const char *name : {"pty-link", "golden.json", "firmware.bin"})
+        QVERIFY(writeFile(files.filePath(QLatin1String(name)), "x"));
+    QCOMPARE(complete({"-p", files.filePath(QStringLiteral("pty"))}), QStringList{files.filePath(QStringLiteral("pty-link"))});
+    QCOMPARE(complete({"-p", "x", "params", "load", files.filePath(QStringLiteral("gol"))}),
+             QStringList{files.filePath(QStringLiteral("golden.json"))});
+    QCOMPARE(complete({"-p", "x", "upgrade", files.filePath(QStringLiteral("fir"))}),
+             QStringList{files.filePath(QStringLiteral("firmware.bin"))});
+    QCOMPARE(complete({"-b", "1152"}), QStringList{"115200"});
+    QCOMPARE(complete({"-p", "x", "params", "get", ""}), QStringList());
+}
+
+// The rule is checked as udev reads it: every key known and with an operator
+// it takes, every jump landing after it; only tty devices reach the device
+// lines, which come before 73-seat-late.rules applies "uaccess". Its adapters
+// are the README's and the AppStream metadata's.
+void TestPackage::udevRuleOpensTheDocumentedAdapters()
+{
+    const QStringList rules = QDir(rootPath(QStringLiteral("lib/udev/rules.d"))).entryList(QDir::Files);
+    QCOMPARE(rules.size(), 1);
+    QVERIFY2(rules.first().section(QLatin1Char('-'), 0, 0).toInt() < 73, qPrintable(rules.first()));
+    const QString text = QString::fromUtf8(readFile(rootPath(QStringLiteral("lib/udev/rules.d/") + rules.first())));
+
+    QStringList pendingJumps;
+    QString otherSubsystemsJump;
+    UsbIds opened;
+    int lineNumber = 0;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        ++lineNumber;
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        QString error;
+        const QVector<RuleKey> keys = parseRule(line, error);
+        QVERIFY2(error.isEmpty(), qPrintable(QStringLiteral("line %1: %2").arg(lineNumber).arg(error)));
+        if (const RuleKey *label = findKey(keys, QStringLiteral("LABEL"))) {
+            pendingJumps.removeAll(label->value);
+            continue;
+        }
+        if (const RuleKey *jump = findKey(keys, QStringLiteral("GOTO"))) {
+            pendingJumps << jump->value;
+            const RuleKey *subsystem = findKey(keys, QStringLiteral("SUBSYSTEM"));
+            if (keys.size() == 2 && subsystem && subsystem->op == QLatin1String("!=")
+                && subsystem->value == QLatin1String("tty"))
+                otherSubsystemsJump = jump->value;
+            continue;
+        }
+        QVERIFY2(!otherSubsystemsJump.isEmpty() && pendingJumps.contains(otherSubsystemsJump),
+                 qPrintable(QStringLiteral("line %1 is reached by devices other than ttys").arg(lineNumber)));
+        const RuleKey *vendor = findKey(keys, QStringLiteral("ATTRS"), QStringLiteral("idVendor"));
+        const RuleKey *product = findKey(keys, QStringLiteral("ATTRS"), QStringLiteral("idProduct"));
+        const RuleKey *tag = findKey(keys, QStringLiteral("TAG"));
+        const RuleKey *modemManager = findKey(keys, QStringLiteral("ENV"), QStringLiteral("ID_MM_DEVICE_IGNORE"));
+        QVERIFY2(vendor && product && vendor->op == QLatin1String("==") && product->op == QLatin1String("=="),
+                 qPrintable(line));
+        QVERIFY2(tag && tag->op == QLatin1String("+=") && tag->value == QLatin1String("uaccess"), qPrintable(line));
+        QVERIFY2(modemManager && modemManager->op == QLatin1String("=") && modemManager->value == QLatin1String("1"),
+                 qPrintable(line));
+        opened.insert({vendor->value, product->value});
+    }
+    QVERIFY2(pendingJumps.isEmpty(), qPrintable(pendingJumps.join(QLatin1Char(' '))));
+    QVERIFY(opened.size() >= 10);
+
+    const QString readme = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/README.md")));
+    QCOMPARE(describe(usbIdsIn(readme, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`"))), describe(opened));
+    const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))));
+    QCOMPARE(describe(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>"))),
+             describe(opened));
+}
+
+QTEST_MAIN(TestPackage)
+#include "tst_package.moc"
