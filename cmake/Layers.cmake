@@ -8,6 +8,11 @@
 set(TAVOX_LAYERS protocol link device app-config log bridge service window app)
 set(TAVOX_APP_CONFIG_HEADERS Config.h ConsolePlatform.h DebugConsole.h StandardLocations.h Version.h)
 
+# An installed copy keeps the layers' libraries in this folder below its prefix
+# (packaging/Install.cmake), which is how app/StandardLocations tells it apart.
+include(GNUInstallDirs)
+set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavox)
+
 # Shared in the product (one copy for the window, tavoxctl and the tests);
 # the fuzz build links them statically into each fuzzer.
 if(NOT DEFINED TAVOX_LIBRARY_TYPE)

@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 # themselves, so that they are quick and the test that packages stays fast.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavox)
+# The private libraries' folder, TAVOX_PRIVATE_LIBDIR, is set in cmake/Layers.cmake.
 set_target_properties(tavox tavoxctl tavox-sim PROPERTIES INSTALL_RPATH "$ORIGIN/../${TAVOX_PRIVATE_LIBDIR}")
 set(TAVOX_PRIVATE_LIBRARIES
   tavox_protocol tavox_link tavox_device tavox_config tavox_log tavox_bridge tavox_service tavox_window tavox_app)
