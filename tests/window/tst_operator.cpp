@@ -6,6 +6,7 @@
 #include "window/UpgradeMonitor.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QElapsedTimer>
@@ -34,6 +35,7 @@ class TestOperator : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useChineseLocale(); }
     void init();
     void messagesCarryTheirMeaning();
     void linkFollowsTheController();
