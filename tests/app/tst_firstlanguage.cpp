@@ -93,9 +93,7 @@ void TestFirstLanguage::storedLanguageElseTheLocales_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("nothing stored, English locale") << Nothing << "en_US.UTF-8" << "en";
     QTest::newRow("nothing stored, Chinese locale") << Nothing << "zh_CN.UTF-8" << "zh";
-    QTest::newRow("nothing stored, Taiwanese locale") << Nothing << "zh_TW.UTF-8" << "zh";
     QTest::newRow("nothing stored, C locale") << Nothing << "C" << "en";
-    QTest::newRow("nothing stored, POSIX locale") << Nothing << "POSIX" << "en";
     QTest::newRow("nothing stored, no locale") << Nothing << "" << "en";
     QTest::newRow("zh stored, English locale") << QByteArray("[General]\nlanguage=zh\n") << "en_US.UTF-8" << "zh";
     QTest::newRow("en stored, Chinese locale") << QByteArray("[General]\nlanguage=en\n") << "zh_CN.UTF-8" << "en";
