@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -176,10 +177,51 @@ QString readConfiguredLanguage(const QString &fallback)
         return fallback;
     const ConfigSettings settings;
     const QVariant stored = storedLanguage(settings);
-    const QString value = (stored.isValid() ? stored : QVariant(fallback)).toString().trimmed().toLower();
-    if (value == QLatin1String("en") || value == QLatin1String("zh"))
-        return value;
-    return fallback;
+    if (!stored.isValid())
+        return fallback;
+    return stored.toString().trimmed().toLower() == QLatin1String("en") ? QStringLiteral("en") : QStringLiteral("zh");
+}
+
+namespace {
+bool isPlainCLocale(const QString &name)
+{
+    return name.isEmpty() || name == QLatin1String("C") || name.startsWith(QLatin1String("C."))
+        || name == QLatin1String("POSIX");
+}
+
+bool isChinese(const QString &localeName)
+{
+    return QLocale(localeName).language() == QLocale::Chinese;
+}
+
+QString messagesLocaleName()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString name = qEnvironmentVariable(variable);
+        if (!name.isEmpty())
+            return name;
+    }
+    return QString();
+}
+}
+
+QString localeLanguage()
+{
+    const QString locale = messagesLocaleName();
+    if (isPlainCLocale(locale))
+        return QStringLiteral("en");
+    for (const QString &entry : qEnvironmentVariable("LANGUAGE").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (isChinese(entry))
+            return QStringLiteral("zh");
+        if (QLocale(entry).language() == QLocale::English)
+            return QStringLiteral("en");
+    }
+    return isChinese(locale) ? QStringLiteral("zh") : QStringLiteral("en");
+}
+
+QString startLanguage()
+{
+    return readConfiguredLanguage(localeLanguage());
 }
 
 bool writeConfiguredLanguage(const QString &language)

@@ -9,8 +9,15 @@
 // exactly as it was.
 QString configFilePath();
 
-// "General/language" (or any case of the group): trimmed and lower-cased; anything but "en" or "zh" gives `fallback`.
+// "General/language" (or any case of the group): trimmed and lower-cased, "en" or "zh"; any other stored value
+// reads as "zh", as it always has. `fallback` when the file stores none (no file, no key, an unreadable file).
 QString readConfiguredLanguage(const QString &fallback);
+// The language of the locale the user's messages follow: "zh" when its language is Chinese, "en" otherwise (C
+// and POSIX included). The locale is the first of LC_ALL, LC_MESSAGES and LANG that is set; unless it is C or
+// POSIX, a LANGUAGE list's first entry in Chinese or English comes before it, as with gettext.
+QString localeLanguage();
+// The language a run starts in: the stored one, else the locale's. Reading it stores nothing.
+QString startLanguage();
 bool writeConfiguredLanguage(const QString &language);
 
 // "Console/Enabled" with Qt's text-to-bool rule; false when absent.

@@ -2,10 +2,12 @@
 
 #include <QString>
 
-// Where the tool keeps zentaro.cfg and logs/. A build tree or a copied folder
-// keeps them beside the executable, as it always did; an installed copy, whose
-// folder the user cannot write, keeps them in the user's standard locations
-// (~/.config/tavox and ~/.local/share/tavox on Linux), shared by every
-// executable of the tool.
+// Where the tool keeps zentaro.cfg and logs/. An installed copy (its programs
+// in a prefix's bin folder, its private libraries in that prefix's library
+// folder) keeps them in the user's standard locations (~/.config/tavox and
+// ~/.local/share/tavox on Linux), shared by every executable of the tool, even
+// when run by root, who could write into the prefix. A build tree or an
+// unpacked portable folder keeps them beside the executable, or in the
+// standard locations when that folder cannot be written.
 QString configDirectory();
 QString dataDirectory();

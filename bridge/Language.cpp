@@ -3,8 +3,8 @@
 #include "app/Config.h"
 
 Language::Language()
+    : m_code(startLanguage())
 {
-    m_code = readConfiguredLanguage(m_code);
 }
 
 Language::Change Language::set(const QString &requested)

@@ -11,7 +11,7 @@ class Language
 public:
     enum class Change { None, Saved, NotSaved };
 
-    // Starts from the configured language, Chinese when there is none.
+    // Starts from the configured language, the locale's when there is none (app/Config's startLanguage()).
     Language();
 
     const QString &code() const { return m_code; }
@@ -24,7 +24,7 @@ public:
     QString localized(const TextPair &text) const { return localized(text.zh, text.en); }
 
 private:
-    QString m_code = QStringLiteral("zh");
+    QString m_code;
 };
 
 // Every setting the bridge saves reports a failure in these words.

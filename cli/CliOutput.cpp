@@ -2,7 +2,6 @@
 
 #include "app/Config.h"
 
-#include <QLocale>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -43,10 +42,7 @@ void CliOutput::reserveStandardOutput()
 
 QString CliOutput::chooseLanguage()
 {
-    const QString configured = readConfiguredLanguage(QString());
-    if (!configured.isEmpty())
-        return configured;
-    return QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
+    return startLanguage();
 }
 
 QString CliOutput::text(const QString &zh, const QString &en) const

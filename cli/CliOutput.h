@@ -23,7 +23,7 @@ public:
     // first thing.
     static void reserveStandardOutput();
 
-    // zentaro.cfg's language when it names one, else the locale's (LANG).
+    // As the window starts: zentaro.cfg's language when it stores one, else the locale's.
     static QString chooseLanguage();
 
     QString text(const QString &zh, const QString &en) const;

@@ -8,6 +8,18 @@
 set(TAVOX_LAYERS protocol link device app-config log bridge service window app)
 set(TAVOX_APP_CONFIG_HEADERS Config.h ConsolePlatform.h DebugConsole.h InterruptWatcher.h StandardLocations.h Version.h)
 
+# An installed copy keeps the layers' libraries in this folder below its prefix
+# (packaging/Install.cmake), which is how app/StandardLocations tells it apart.
+# The libraries are private to the programs: Debian keeps such libraries of an
+# architecture in a folder of the package's own under the multiarch folder,
+# out of ldconfig's way (lib/x86_64-linux-gnu/tavox).
+include(GNUInstallDirs)
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT CMAKE_INSTALL_LIBDIR MATCHES "/${CMAKE_LIBRARY_ARCHITECTURE}$")
+  set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/${CMAKE_LIBRARY_ARCHITECTURE}/tavox)
+else()
+  set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavox)
+endif()
+
 # Shared in the product (one copy for the window, tavoxctl and the tests);
 # the fuzz build links them statically into each fuzzer.
 if(NOT DEFINED TAVOX_LIBRARY_TYPE)

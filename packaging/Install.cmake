@@ -8,14 +8,7 @@ include(GNUInstallDirs)
 # themselves, so that they are quick and the test that packages stays fast.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-# The libraries are private to the programs: Debian keeps such libraries of an
-# architecture in a folder of the package's own under the multiarch folder,
-# out of ldconfig's way (lib/x86_64-linux-gnu/tavox).
-if(CMAKE_LIBRARY_ARCHITECTURE AND NOT CMAKE_INSTALL_LIBDIR MATCHES "/${CMAKE_LIBRARY_ARCHITECTURE}$")
-  set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/${CMAKE_LIBRARY_ARCHITECTURE}/tavox)
-else()
-  set(TAVOX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavox)
-endif()
+# The private libraries' folder, TAVOX_PRIVATE_LIBDIR, is set in cmake/Layers.cmake.
 file(RELATIVE_PATH TAVOX_BIN_TO_LIBDIR /${CMAKE_INSTALL_BINDIR} /${TAVOX_PRIVATE_LIBDIR})
 set_target_properties(tavox tavoxctl tavox-sim PROPERTIES INSTALL_RPATH "$ORIGIN/${TAVOX_BIN_TO_LIBDIR}")
 set(TAVOX_PRIVATE_LIBRARIES

@@ -3,6 +3,7 @@
 #include "support/BridgeTestUtils.h"
 #include "support/ChildProcess.h"
 #include "support/TestFiles.h"
+#include "support/TestLocale.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -38,6 +39,42 @@ void writeAsEarlierBuilds(const QString &upgradeDir)
     settings.setValue(QStringLiteral("tavox/upgradeLastDir"), upgradeDir);
 }
 
+// The locale variables as a row sets them (unset when empty), restored when it ends.
+class LocaleVariables
+{
+public:
+    LocaleVariables(const QByteArray &all, const QByteArray &messages, const QByteArray &lang,
+                    const QByteArray &language)
+    {
+        const QByteArray values[] = {all, messages, lang, language};
+        for (int i = 0; i < Count; ++i) {
+            m_saved[i] = qgetenv(Names[i]);
+            m_wasSet[i] = qEnvironmentVariableIsSet(Names[i]);
+            set(Names[i], values[i], !values[i].isEmpty());
+        }
+    }
+    ~LocaleVariables()
+    {
+        for (int i = 0; i < Count; ++i)
+            set(Names[i], m_saved[i], m_wasSet[i]);
+    }
+
+private:
+    static constexpr int Count = 4;
+    static constexpr const char *Names[Count] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
+
+    static void set(const char *name, const QByteArray &value, bool isSet)
+    {
+        if (isSet)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+
+    QByteArray m_saved[Count];
+    bool m_wasSet[Count] = {};
+};
+
 long maxResidentKib()
 {
     rusage usage {};
@@ -65,6 +102,10 @@ private slots:
     void consoleSwitchFollowsQtBoolText();
     void languageIsFoundInEverySpellingOfItsSection_data();
     void languageIsFoundInEverySpellingOfItsSection();
+    void storedLanguageWinsOverTheFallback_data();
+    void storedLanguageWinsOverTheFallback();
+    void localeLanguageFollowsTheMessagesLocale_data();
+    void localeLanguageFollowsTheMessagesLocale();
     void malformedFileGivesDefaults();
     void asciiFileIsWrittenAsBefore();
     void chineseFolderSurvives_data();
@@ -143,6 +184,88 @@ void TestConfig::languageIsFoundInEverySpellingOfItsSection()
     file.write(content);
     file.close();
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), language);
+}
+
+void TestConfig::storedLanguageWinsOverTheFallback_data()
+{
+    QTest::addColumn<QByteArray>("content");   // none when empty
+    QTest::addColumn<QString>("fallback");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("no file") << QByteArray() << QStringLiteral("en") << QStringLiteral("en");
+    QTest::newRow("no file, the other fallback") << QByteArray() << QStringLiteral("zh") << QStringLiteral("zh");
+    QTest::newRow("other keys only") << QByteArray("[Console]\nEnabled=true\n") << QStringLiteral("en")
+                                     << QStringLiteral("en");
+    QTest::newRow("zh stored") << QByteArray("[General]\nlanguage=zh\n") << QStringLiteral("en")
+                               << QStringLiteral("zh");
+    QTest::newRow("en stored, as Qt writes it") << QByteArray("[%General]\nlanguage=en\n") << QStringLiteral("zh")
+                               << QStringLiteral("en");
+    // Files of earlier builds with anything else started in Chinese, and still do.
+    QTest::newRow("unknown word") << QByteArray("[General]\nlanguage=fr\n") << QStringLiteral("en")
+                                  << QStringLiteral("zh");
+    QTest::newRow("empty value") << QByteArray("[General]\nlanguage=\n") << QStringLiteral("en")
+                                 << QStringLiteral("zh");
+}
+
+void TestConfig::storedLanguageWinsOverTheFallback()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, fallback);
+    QFETCH(QString, language);
+    if (!content.isEmpty())
+        QVERIFY(writeFile(configFilePath(), content));
+    QCOMPARE(readConfiguredLanguage(fallback), language);
+    QCOMPARE(QFile::exists(configFilePath()), !content.isEmpty());
+}
+
+void TestConfig::localeLanguageFollowsTheMessagesLocale_data()
+{
+    QTest::addColumn<QByteArray>("all");
+    QTest::addColumn<QByteArray>("messages");
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("expected");
+    const QByteArray unset;
+    const QString zh = QStringLiteral("zh");
+    const QString en = QStringLiteral("en");
+    QTest::newRow("nothing set") << unset << unset << unset << unset << en;
+    QTest::newRow("LANG en_US") << unset << unset << QByteArray("en_US.UTF-8") << unset << en;
+    QTest::newRow("LANG zh_CN") << unset << unset << QByteArray("zh_CN.UTF-8") << unset << zh;
+    QTest::newRow("LANG zh_TW") << unset << unset << QByteArray("zh_TW.UTF-8") << unset << zh;
+    QTest::newRow("LANG zh_HK, no codeset") << unset << unset << QByteArray("zh_HK") << unset << zh;
+    QTest::newRow("LANG zh alone") << unset << unset << QByteArray("zh") << unset << zh;
+    QTest::newRow("LANG de_DE") << unset << unset << QByteArray("de_DE.UTF-8") << unset << en;
+    QTest::newRow("LANG C") << unset << unset << QByteArray("C") << unset << en;
+    QTest::newRow("LANG C.UTF-8") << unset << unset << QByteArray("C.UTF-8") << unset << en;
+    QTest::newRow("LANG POSIX") << unset << unset << QByteArray("POSIX") << unset << en;
+    QTest::newRow("LC_MESSAGES before LANG") << unset << QByteArray("zh_CN.UTF-8") << QByteArray("en_US.UTF-8")
+                                             << unset << zh;
+    QTest::newRow("LC_ALL before both") << QByteArray("en_US.UTF-8") << QByteArray("zh_CN.UTF-8")
+                                        << QByteArray("zh_CN.UTF-8") << unset << en;
+    QTest::newRow("LC_ALL C before LANG") << QByteArray("C.UTF-8") << unset << QByteArray("zh_CN.UTF-8") << unset
+                                          << en;
+    QTest::newRow("LANGUAGE before the locale") << unset << unset << QByteArray("en_US.UTF-8")
+                                                << QByteArray("zh_CN:en") << zh;
+    QTest::newRow("LANGUAGE's first known entry") << unset << unset << QByteArray("zh_CN.UTF-8")
+                                                  << QByteArray("de:en_GB:zh") << en;
+    QTest::newRow("LANGUAGE without a known entry") << unset << unset << QByteArray("zh_CN.UTF-8")
+                                                    << QByteArray("de:fr") << zh;
+    QTest::newRow("LANGUAGE under the C locale") << unset << unset << QByteArray("C.UTF-8") << QByteArray("zh_CN")
+                                                 << en;
+    QTest::newRow("LANGUAGE with no locale") << unset << unset << unset << QByteArray("zh_CN") << en;
+}
+
+// Read from the environment at each call, as a child started with another locale would.
+void TestConfig::localeLanguageFollowsTheMessagesLocale()
+{
+    QFETCH(QByteArray, all);
+    QFETCH(QByteArray, messages);
+    QFETCH(QByteArray, lang);
+    QFETCH(QByteArray, language);
+    QFETCH(QString, expected);
+    const LocaleVariables variables(all, messages, lang, language);
+    QCOMPARE(localeLanguage(), expected);
+    QCOMPARE(startLanguage(), expected);
+    QVERIFY(!QFile::exists(configFilePath()));
 }
 
 void TestConfig::malformedFileGivesDefaults()
@@ -282,6 +405,7 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
 
     const ChildRun run = runInChild([&] {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+        useChineseLocale();
         if (!actAsUnprivilegedUser())
             _exit(1);
         const QString path = configFilePath();

@@ -3,6 +3,7 @@
 #include "app/StartupOptions.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QDateTime>
@@ -30,9 +31,10 @@ bool copyToolInto(const QString &dir)
     return QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), dir + QStringLiteral("/tavox"));
 }
 
+// In a Chinese locale: a copy of the tool without a stored language speaks Chinese.
 QProcessEnvironment headlessWithScreenshot(const QString &screenshot)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = withLocale(QProcessEnvironment::systemEnvironment(), QStringLiteral("zh_CN.UTF-8"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     env.insert(QStringLiteral("TAVOX_SCREENSHOT"), screenshot);

@@ -1,6 +1,7 @@
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QMetaMethod>
@@ -136,8 +137,12 @@ class TestBridge : public QObject
     Q_OBJECT
 
 private slots:
-    // Stamps in a zone away from UTC, so that a stamp in the wrong zone shows.
-    void initTestCase() { qputenv("TZ", "CST-8"); }
+    // Stamps in a zone away from UTC, so that a stamp in the wrong zone shows; the bridge starts in Chinese.
+    void initTestCase()
+    {
+        qputenv("TZ", "CST-8");
+        useChineseLocale();
+    }
     void init() { removeConfigFile(); }
     void cleanupTestCase() { removeConfigFile(); }
 

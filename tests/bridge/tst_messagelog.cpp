@@ -5,6 +5,7 @@
 #include "bridge/MessageLog.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QSignalSpy>
@@ -15,6 +16,7 @@ class TestMessageLog : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useChineseLocale(); }
     void init() { removeConfigFile(); }
     void cleanupTestCase() { removeConfigFile(); }
 

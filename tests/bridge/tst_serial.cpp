@@ -4,6 +4,7 @@
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QSignalSpy>
@@ -62,6 +63,7 @@ class TestSerial : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useChineseLocale(); }
     void init() { removeConfigFile(); }
     void cleanupTestCase() { removeConfigFile(); }
 

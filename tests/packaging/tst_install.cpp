@@ -1,7 +1,8 @@
-// cmake --install into a temporary prefix, then the installed programs run
-// from a folder their user cannot write: zentaro.cfg and logs/ must come from
-// the user's standard locations. As root every folder is writable, so the
-// installed programs then run as the unprivileged user "nobody".
+// cmake --install into a temporary prefix every user may write, then the
+// installed programs run as the test's user and, when that is root, as the
+// unprivileged user "nobody": the installed layout alone keeps zentaro.cfg and
+// logs/ in the user's standard locations, and nothing is written under the
+// prefix.
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -23,12 +24,59 @@ const char NobodyId[] = "65534";
 
 using Run = ProgramRun;
 
+// Who runs the installed programs: the test's own user (root or not), or "nobody" when that is root.
+enum class User { TestsOwn, Nobody };
+
+void addUserRows()
+{
+    QTest::addColumn<User>("user");
+    if (::geteuid() == 0) {
+        QTest::newRow("as root") << User::TestsOwn;
+        QTest::newRow("as an ordinary user") << User::Nobody;
+    } else {
+        QTest::newRow("as an ordinary user") << User::TestsOwn;
+    }
+}
+
+// Every entry below `root` with its size and modification time: an entry made, removed or written changes it,
+// and so does its folder's time.
+QMap<QString, QString> treeState(const QString &root)
+{
+    QMap<QString, QString> state;
+    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        state.insert(entry.filePath().mid(root.size()),
+                     QStringLiteral("%1 bytes, %2").arg(entry.size()).arg(entry.lastModified().toMSecsSinceEpoch()));
+    }
+    return state;
+}
+
+QStringList changesBetween(const QMap<QString, QString> &before, const QMap<QString, QString> &after)
+{
+    QStringList changes;
+    for (auto entry = after.cbegin(); entry != after.cend(); ++entry) {
+        if (!before.contains(entry.key()))
+            changes << QStringLiteral("new: ") + entry.key();
+        else if (before.value(entry.key()) != entry.value())
+            changes << QStringLiteral("changed: ") + entry.key();
+    }
+    for (auto entry = before.cbegin(); entry != before.cend(); ++entry) {
+        if (!after.contains(entry.key()))
+            changes << QStringLiteral("removed: ") + entry.key();
+    }
+    return changes;
+}
+
 bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
 {
     return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra);
 }
 }
+
+Q_DECLARE_METATYPE(User)
 
 class TestInstall : public QObject
 {
@@ -37,15 +85,20 @@ class TestInstall : public QObject
 private slots:
     void initTestCase();
     void installsProgramsDesktopEntryAndIcons();
+    void installedCommandLineReadsStandardConfiguration_data() { addUserRows(); }
     void installedCommandLineReadsStandardConfiguration();
+    void installedWindowKeepsItsFilesInStandardLocations_data() { addUserRows(); }
     void installedWindowKeepsItsFilesInStandardLocations();
 
 private:
-    Run runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra = {});
+    Run runInstalled(const QString &program, const QStringList &arguments, User user,
+                     const QProcessEnvironment &extra = {});
     void shareLeakSuppressions(QProcessEnvironment &environment) const;
     QString prefixPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("prefix/") + relative); }
-    QString configHome() const { return m_dir.filePath(QStringLiteral("home/config")); }
-    QString dataHome() const { return m_dir.filePath(QStringLiteral("home/data")); }
+    // Each user's own home, so that one user's files never stand in another's way.
+    QString home(User user) const { return m_dir.filePath(user == User::Nobody ? "home-nobody" : "home-own"); }
+    QString configHome(User user) const { return home(user) + QStringLiteral("/config"); }
+    QString dataHome(User user) const { return home(user) + QStringLiteral("/data"); }
 
     QTemporaryDir m_dir;
 };
@@ -61,16 +114,19 @@ void TestInstall::initTestCase()
     QVERIFY(install.waitForFinished(InstallTimeoutMs));
     QVERIFY2(install.exitCode() == 0, install.readAll().constData());
 
-    // Writable for whoever runs the installed programs; the install folder is not.
+    // Writable for whoever runs the installed programs, and so is every folder of the prefix: only its layout
+    // can keep the programs from writing there.
     const QFile::Permissions everyoneWrites = QFile::WriteGroup | QFile::WriteOther;
-    for (const QString &folder : {QStringLiteral("home"), QStringLiteral("home/config"), QStringLiteral("home/data"),
-                                  QStringLiteral("home/cache")}) {
-        QVERIFY(QDir(m_dir.path()).mkpath(folder));
-        QVERIFY(makeWorldAccessible(m_dir.filePath(folder), everyoneWrites));
+    for (User user : {User::TestsOwn, User::Nobody}) {
+        for (const QString &folder : {home(user), configHome(user), dataHome(user), home(user) + "/cache"}) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(makeWorldAccessible(folder, everyoneWrites));
+        }
     }
-    QVERIFY(QFile::setPermissions(prefixPath(QStringLiteral("bin")),
-                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-                                      | QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(makeWorldAccessible(prefixPath(QString()), everyoneWrites));
+    QDirIterator folders(prefixPath(QString()), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext())
+        QVERIFY(makeWorldAccessible(folders.next(), everyoneWrites));
 }
 
 // The sanitizer build names its leak suppressions in LSAN_OPTIONS, inside the
@@ -92,20 +148,21 @@ void TestInstall::shareLeakSuppressions(QProcessEnvironment &environment) const
     environment.insert(QStringLiteral("LSAN_OPTIONS"), options.join(QLatin1Char(':')));
 }
 
-Run TestInstall::runInstalled(const QString &program, const QStringList &arguments, const QProcessEnvironment &extra)
+Run TestInstall::runInstalled(const QString &program, const QStringList &arguments, User user,
+                              const QProcessEnvironment &extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("home/cache")));
+    environment.insert(QStringLiteral("HOME"), home(user));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome(user));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome(user));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home(user) + QStringLiteral("/cache"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(extra);
     shareLeakSuppressions(environment);
 
     QString executable = prefixPath(QStringLiteral("bin/") + program);
     QStringList fullArguments = arguments;
-    if (::geteuid() == 0) {
+    if (user == User::Nobody) {
         fullArguments = QStringList{"--reuid", NobodyId, "--regid", NobodyId, "--clear-groups", executable} + arguments;
         executable = QStringLiteral("setpriv");
     }
@@ -125,39 +182,49 @@ void TestInstall::installsProgramsDesktopEntryAndIcons()
     }
 }
 
+// The configuration an earlier build left beside the program, where it may have written as root, is not read.
 void TestInstall::installedCommandLineReadsStandardConfiguration()
 {
-    const Run version = runInstalled(QStringLiteral("tavoxctl"), {QStringLiteral("--version")});
+    QFETCH(User, user);
+    const QString leftOver = prefixPath(QStringLiteral("bin/zentaro.cfg"));
+    QVERIFY(writeFile(leftOver, "[General]\nlanguage=en\n"));
+    const QString config = configHome(user) + QStringLiteral("/tavox/zentaro.cfg");
+    QVERIFY(QDir().mkpath(QFileInfo(config).path()));
+    QVERIFY(writeFile(config, "[General]\nlanguage=zh\n"));
+    const QMap<QString, QString> before = treeState(prefixPath(QString()));
+
+    const Run version = runInstalled(QStringLiteral("tavoxctl"), {QStringLiteral("--version")}, user);
     QVERIFY2(version.exitCode == 0, qPrintable(version.err));
     QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
-
-    QVERIFY(QDir(configHome()).mkpath(QStringLiteral("tavox")));
-    QFile config(configHome() + QStringLiteral("/tavox/zentaro.cfg"));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    QVERIFY(config.write("[General]\nlanguage=zh\n") > 0);
-    config.close();
-    const Run run = runInstalled(QStringLiteral("tavoxctl"), {"-p", "/dev/tavox-no-such-port", "info"});
+    const Run run = runInstalled(QStringLiteral("tavoxctl"), {"-p", "/dev/tavox-no-such-port", "info"}, user);
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains(QStringLiteral("无法打开串口")), qPrintable(run.err));
-    QVERIFY(config.remove());
+
+    const QStringList changes = changesBetween(before, treeState(prefixPath(QString())));
+    QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral("; "))));
+    QVERIFY(QFile::remove(leftOver));
+    QVERIFY(QFile::remove(config));
 }
 
 void TestInstall::installedWindowKeepsItsFilesInStandardLocations()
 {
+    QFETCH(User, user);
+    const QMap<QString, QString> before = treeState(prefixPath(QString()));
     QProcessEnvironment offscreen;
     offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     offscreen.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
     offscreen.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
-    const Run run = runInstalled(QStringLiteral("tavox"), {}, offscreen);
+    const Run run = runInstalled(QStringLiteral("tavox"), {}, user, offscreen);
     QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
     QVERIFY2(run.err.contains(QLatin1String("first-frame-ms=")), qPrintable(run.err));
 
-    QDirIterator logs(dataHome() + QStringLiteral("/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
+    QDirIterator logs(dataHome(user) + QStringLiteral("/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
     QVERIFY2(logs.hasNext(), "no log file in the standard data location");
     const QString log = QString::fromUtf8(readFile(logs.next()));
-    QVERIFY2(log.contains(QStringLiteral("Config file=") + configHome() + QStringLiteral("/tavox/zentaro.cfg")),
-             qPrintable(log));
-    QVERIFY(!QFileInfo::exists(prefixPath(QStringLiteral("bin/logs"))));
+    const QString config = configHome(user) + QStringLiteral("/tavox/zentaro.cfg");
+    QVERIFY2(log.contains(QStringLiteral("Config file=") + config), qPrintable(log));
+    const QStringList changes = changesBetween(before, treeState(prefixPath(QString())));
+    QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral("; "))));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

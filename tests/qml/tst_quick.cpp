@@ -5,6 +5,7 @@
 #include "support/FakeBridge.h"
 #include "support/FakeMotorDevice.h"
 #include "support/SimProcess.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QFile>
@@ -92,6 +93,8 @@ public:
     {
         // Pulls in the product's library and with it the embedded images.
         Q_INIT_RESOURCE(tavox);
+        // The documents' tests read the bridge's Chinese messages.
+        useChineseLocale();
     }
 
 public slots:

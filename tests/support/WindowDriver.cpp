@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
+#include "support/TestLocale.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -69,7 +70,9 @@ WindowDriver::~WindowDriver()
 
 void WindowDriver::start()
 {
+    // No language stored, in a Chinese locale: the window starts in Chinese.
     QFile::remove(configPath());
+    useChineseLocale();
     QVERIFY(m_sim.start());
     // listed first, so the port combo starts on the simulator
     qputenv("TAVOX_EXTRA_PORTS", m_sim.portName().toUtf8());

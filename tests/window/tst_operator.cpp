@@ -8,6 +8,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "support/TestLocale.h"
 #include "support/Unprivileged.h"
 #include "support/Waiting.h"
 
@@ -37,6 +38,7 @@ class TestOperator : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useChineseLocale(); }
     void init();
     void messagesCarryTheirMeaning();
     void logOfAWindowRefusedItsPortSaysWhy_data();
