@@ -204,8 +204,8 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("Hang up the line <ms> after the first bytes arrive, then idle until interrupted."),
          QStringLiteral("ms")},
         {QStringLiteral("fault-return-after"),
-         QStringLiteral("With --fault-hangup-after: come back <ms> after the hang-up on a new pseudo-terminal, --link"
-                        "pointing to it, the device in the state it was left in (still in its bootloader"
+         QStringLiteral("With --fault-hangup-after: come back <ms> after the hang-up on a new pseudo-terminal, --link "
+                        "pointing to it, the device in the state it was left in (still in its bootloader "
                         "mid-upgrade); it hangs up only once."),
          QStringLiteral("ms")},
         {QStringLiteral("fault-heartbeat-gap"),
