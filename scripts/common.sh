@@ -11,7 +11,7 @@ TAVOX_PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtqml-models2
   qml-module-qttest
   fonts-noto-cjk
-  xvfb xauth
+  xvfb xauth libx11-dev
   at-spi2-core python3-pyatspi python3-gi dbus-daemon x11-utils
   clang libclang-rt-14-dev
   dpkg-dev lintian appstream desktop-file-utils man-db libqt5svg5
