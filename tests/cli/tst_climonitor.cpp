@@ -57,6 +57,7 @@ private slots:
     void monitorJson_data();
     void monitorJson();
     void monitorText();
+    void monitorOnlyListens();
     void monitorEnds_data();
     void monitorEnds();
     void monitorGoesOnAcrossALostPort_data();
@@ -136,6 +137,19 @@ void TestCliMonitor::monitorText()
     QVERIFY(lines.at(2).contains(QRegularExpression(QStringLiteral("^  receivers SBUS( \\d+){5}   PWM 0 0 0$"))));
     QVERIFY(lines.at(3).contains(QRegularExpression(QStringLiteral(
         "^  link [\\d.]+ frames/s .* CRC failures 0 .* last heartbeat \\d+ ms ago$"))));
+}
+
+// The heartbeats are all it reports: it asks the controller for nothing,
+// neither at once nor when the window would have asked for its block and versions.
+void TestCliMonitor::monitorOnlyListens()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    const SentFrames sent = framesSentBy(sim, {"monitor", "--seconds", "1", "--json"});
+    QVERIFY2(sent.run.exitCode == 0, qPrintable(sent.run.err));
+    QCOMPARE(jsonLines(sent.run.out).size(), 1);
+    QVERIFY(sent.marked);
+    QCOMPARE(sent.frames, QStringList());
 }
 
 void TestCliMonitor::monitorEnds_data()
