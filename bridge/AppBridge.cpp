@@ -18,8 +18,8 @@ const quint8 VersionAnswer = 0x02;
 const quint8 Heartbeat = 0x00;
 }
 
-AppBridge::AppBridge(QObject *parent)
-    : QObject(parent)
+AppBridge::AppBridge(QObject *parent, FirstExchange firstExchange)
+    : QObject(parent), m_firstExchange(firstExchange)
 {
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "Config file=%s, log file=%s",
                 configFilePath().toUtf8().constData(), appLogFilePath().toUtf8().constData());
@@ -141,8 +141,10 @@ bool AppBridge::openSerial(QString portName, int baudRate)
     reportLinkStatus();
     const QString opened = portName + QStringLiteral(" @ ") + QString::number(baudRate);
     m_messages.report(Message::success(QStringLiteral("串口已打开: ") + opened, QStringLiteral("Serial port opened: ") + opened));
-    m_serial.runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
-    m_serial.runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
+    if (m_firstExchange == FirstExchange::Timed) {
+        m_serial.runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
+        m_serial.runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
+    }
     return true;
 }
 

@@ -107,7 +107,12 @@ class AppBridge : public QObject
     Q_PROPERTY(bool tavoxUpgrading READ tavoxUpgrading  NOTIFY tavoxUpgradingChanged)
 
 public:
-    explicit AppBridge(QObject *parent = nullptr);
+    // What follows an open: the window's parameter read and version query,
+    // timed so the controller has settled, or nothing, for a user (the
+    // command line) that asks at once and waits for the answers itself.
+    enum class FirstExchange { Timed, LeftToCaller };
+
+    explicit AppBridge(QObject *parent = nullptr, FirstExchange firstExchange = FirstExchange::Timed);
     ~AppBridge() override;
 
     QString language() const { return m_language.code(); }
@@ -287,5 +292,6 @@ private:
     UpgradeFileChooser m_chooseUpgradeFile;
     QString m_upgradeFilePath;
     QStringList m_serialPorts;
+    const FirstExchange m_firstExchange;
     bool m_startupHintShown = false;
 };

@@ -13,8 +13,8 @@
 
 namespace {
 const int ResendIntervalMs = 1000;
-// Room for the bridge's own first read (300 ms) and version query (600 ms).
-const int FirstExchangeMs = 1500;
+// How long the first exchange is given when a silent controller is no failure.
+const int FirstAnswersMs = 1000;
 
 // A QTimer takes an int; a longer wait is run in pieces.
 int nextPieceMs(const QDeadlineTimer &deadline)
@@ -24,7 +24,8 @@ int nextPieceMs(const QDeadlineTimer &deadline)
 }
 
 DeviceSession::DeviceSession(const CliOutput &out, InterruptWatcher &interrupts, qint64 replyTimeoutMs)
-    : m_out(out), m_interrupts(interrupts), m_replyTimeoutMs(replyTimeoutMs)
+    : m_out(out), m_interrupts(interrupts), m_replyTimeoutMs(replyTimeoutMs),
+      m_bridge(nullptr, AppBridge::FirstExchange::LeftToCaller)
 {
     connectBridge();
 }
@@ -126,9 +127,12 @@ DeviceSession::Wait DeviceSession::waitForReopen()
     return interruptions() > 0 ? Wait::Interrupted : Wait::Done;
 }
 
-DeviceSession::Wait DeviceSession::waitForFollowUps()
+void DeviceSession::askForFirstExchange()
 {
-    return waitUntil([this] { return m_bridge.serialLink().session().scheduledCount() == 0; }, -1);
+    if (m_bridge.parameters().blocksReceived() == 0)
+        m_bridge.tavoxReadParams();
+    if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
+        m_bridge.tavoxQueryVersion();
 }
 
 bool DeviceSession::firstExchangeAnswered() const
@@ -138,8 +142,9 @@ bool DeviceSession::firstExchangeAnswered() const
 
 DeviceSession::Wait DeviceSession::settleFirstExchange()
 {
-    const Wait answered = waitUntil([this] { return firstExchangeAnswered(); }, FirstExchangeMs);
-    return answered == Wait::Done || answered == Wait::TimedOut ? waitForFollowUps() : answered;
+    const Wait answered = request([this] { askForFirstExchange(); }, [this] { return firstExchangeAnswered(); },
+                                  FirstAnswersMs);
+    return answered == Wait::TimedOut ? Wait::Done : answered;
 }
 
 DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, const std::function<bool()> &answered,
@@ -157,16 +162,7 @@ DeviceSession::Wait DeviceSession::request(const std::function<void()> &send, co
 
 int DeviceSession::readDevice()
 {
-    const auto received = [this] { return firstExchangeAnswered(); };
-    Wait wait = waitUntil(received, FirstExchangeMs);
-    if (wait == Wait::TimedOut) {
-        wait = request([this] {
-            if (m_bridge.parameters().blocksReceived() == 0)
-                m_bridge.tavoxReadParams();
-            if (m_bridge.tavoxFirmwareVersion() == QLatin1String("-"))
-                m_bridge.tavoxQueryVersion();
-        }, received);
-    }
+    const Wait wait = request([this] { askForFirstExchange(); }, [this] { return firstExchangeAnswered(); });
     return wait == Wait::Done
         ? ExitCode::Success
         : failure(wait, m_out.text(QStringLiteral("参数块和版本号"), QStringLiteral("the parameter block and the versions")));

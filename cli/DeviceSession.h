@@ -12,9 +12,10 @@ class InterruptWatcher;
 
 // One controller on one port, driven through the same AppBridge the window
 // uses: every frame, every activate-and-reboot sequence and every upgrade step
-// is the window's. This class only waits: for replies, for the bridge's timed
-// follow-ups, for the end of an upgrade, and it turns what went wrong into
-// an exit code with a message.
+// is the window's. Only the first exchange after an open is this class's own:
+// the window times it for a person, a script wants it at once. Otherwise this
+// class only waits: for replies, for the bridge's timed follow-ups, for the
+// end of an upgrade, and it turns what went wrong into an exit code with a message.
 class DeviceSession : public QObject
 {
     Q_OBJECT
@@ -32,10 +33,11 @@ public:
 
     // Exit codes: Success, or PortFailure after a message.
     int open(const QString &port, int baud);
-    // Waits for the parameter block and the versions of the first exchange after the open.
+    // Asks for the parameter block and the versions, again once a second
+    // while they are missing, until both are in or the reply timeout passed.
     int readDevice();
-    // Waits for the bridge's first read and version query to go out, and a
-    // moment for their answers, which a controller in its bootloader never gives.
+    // Asks for them once and gives the answers a moment: a controller in its
+    // bootloader never gives them. Done unless the port was lost or the user interrupted.
     Wait settleFirstExchange();
     // Re-reads the parameter block; `settleMs` first, for a controller that is restarting.
     int rereadParams(int settleMs);
@@ -46,9 +48,6 @@ public:
     // Runs the event loop while the port is closed: Done once it is open again,
     // Interrupted when the user gives up first.
     Wait waitForReopen();
-    // Until every request the bridge timed from this open (activation, reboot,
-    // re-reads) has gone out.
-    Wait waitForFollowUps();
     // waitUntil for a step that must not be left half-done: a first
     // interruption lets it run on (wasInterrupted() tells afterwards), only a
     // second one ends it.
@@ -74,6 +73,7 @@ signals:
 
 private:
     void connectBridge();
+    void askForFirstExchange();
     bool firstExchangeAnswered() const;
     Wait wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding);
 

@@ -38,6 +38,8 @@ private slots:
     void portHeldByTheWindowExitsThreeNamingIt();
     void info_data();
     void info();
+    void firstExchangeAsksOnceForEachAnswer_data();
+    void firstExchangeAsksOnceForEachAnswer();
     void languageFollowsConfigurationThenLocale();
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported_data();
@@ -248,6 +250,34 @@ void TestCli::info()
         fields += group.toObject().size();
     QCOMPARE(fields, fieldCount);
     QCOMPARE(commandsReceived(sim), 0);
+}
+
+void TestCli::firstExchangeAsksOnceForEachAnswer_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("info") << QStringList{"info"} << "^firmware +3\\.1\\.4\\.1$";
+    QTest::newRow("info --json") << QStringList{"info", "--json"} << "\"boot\": \"1\\.0\\.0\\.7\"";
+    QTest::newRow("params get --json") << QStringList{"params", "get", "--json"} << "\"firmware\": \"3\\.1\\.4\\.1\"";
+}
+
+// A controller that answers at once is asked once for its block and once for
+// its versions, and nothing more, however the window times its own requests.
+void TestCli::firstExchangeAsksOnceForEachAnswer()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    SimProcess sim({"--param-form", "crsf", "--firmware", "3.1.4.1", "--boot", "1.0.0.7", "--verbose"});
+    QVERIFY(sim.start());
+
+    SentFrames sent = framesSentBy(sim, arguments);
+    const ProgramRun &run = sent.run;
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(QRegularExpression(expected, QRegularExpression::MultilineOption)), qPrintable(run.out));
+    QVERIFY(run.out.contains(QLatin1String("crsf")));
+    QVERIFY(sent.marked);
+    sent.frames.sort();
+    QCOMPARE(sent.frames, (QStringList{"C0", "version query"}));
 }
 
 // A copy of the program in a folder of its own keeps its zentaro.cfg beside it.

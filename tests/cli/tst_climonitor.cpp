@@ -57,6 +57,7 @@ private slots:
     void monitorJson_data();
     void monitorJson();
     void monitorText();
+    void monitorOnlyListens();
     void monitorEnds_data();
     void monitorEnds();
     void monitorGoesOnAcrossALostPort_data();
@@ -138,6 +139,19 @@ void TestCliMonitor::monitorText()
         "^  link [\\d.]+ frames/s .* CRC failures 0 .* last heartbeat \\d+ ms ago$"))));
 }
 
+// The heartbeats are all it reports: it asks the controller for nothing,
+// neither at once nor when the window would have asked for its block and versions.
+void TestCliMonitor::monitorOnlyListens()
+{
+    SimProcess sim({"--verbose"});
+    QVERIFY(sim.start());
+    const SentFrames sent = framesSentBy(sim, {"monitor", "--seconds", "1", "--json"});
+    QVERIFY2(sent.run.exitCode == 0, qPrintable(sent.run.err));
+    QCOMPARE(jsonLines(sent.run.out).size(), 1);
+    QVERIFY(sent.marked);
+    QCOMPARE(sent.frames, QStringList());
+}
+
 void TestCliMonitor::monitorEnds_data()
 {
     QTest::addColumn<QStringList>("simulator");
@@ -170,7 +184,8 @@ void TestCliMonitor::monitorGoesOnAcrossALostPort_data()
 }
 
 // The simulator hangs up and comes back behind the same link: the monitor says so both ways and reports on
-// until its time is up, or, with reconnection off, ends as with any lost port.
+// until its time is up, or, with reconnection off, ends as with any lost port. The simulator's clock for the
+// hang-up starts with the first bytes it receives, which a monitor never sends: an info run sends them.
 void TestCliMonitor::monitorGoesOnAcrossALostPort()
 {
     QFETCH(QStringList, options);
@@ -184,6 +199,7 @@ void TestCliMonitor::monitorGoesOnAcrossALostPort()
     SimProcess sim({"--link", link, "--fault-hangup-after", "1500", "--fault-return-after", "300"});
     QVERIFY(sim.start());
     const int seconds = 4;
+    QCOMPARE(runCtl({"-p", link, "info"}, englishEnvironment(), ctl).exitCode, 0);
 
     const ProgramRun run = runCtl(QStringList{"-p", link, "monitor", "--json", "--seconds",
                                               QString::number(seconds)} + options, englishEnvironment(), ctl);

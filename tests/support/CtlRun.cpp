@@ -1,5 +1,6 @@
 #include "support/CtlRun.h"
 
+#include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
 
@@ -35,6 +36,23 @@ QJsonObject jsonOf(const QString &text)
 int commandsReceived(const SimProcess &sim)
 {
     return sim.errorOutput().count(QRegularExpression(QStringLiteral("RX command 0x")));
+}
+
+SentFrames framesSentBy(const SimProcess &sim, const QStringList &arguments)
+{
+    const QString endMark = QStringLiteral("9D");
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+    SentFrames sent;
+    sent.run = runOn(sim, arguments);
+    if (runOn(sim, {QStringLiteral("calibrate"), QStringLiteral("gyro")}).exitCode != 0)
+        return sent;
+    const QVector<SimReceivedFrame> frames = simReceivedFrames(sim.errorOutput());
+    for (int i = before; i < frames.size(); ++i)
+        sent.frames.append(frames.at(i).name);
+    const int mark = sent.frames.lastIndexOf(endMark);
+    sent.marked = mark >= 0;
+    sent.frames = sent.frames.mid(0, qMax(mark, 0));
+    return sent;
 }
 
 bool portReleased(const QString &lockWhileOpen, const QString &port)

@@ -30,6 +30,19 @@ QJsonObject jsonOf(const QString &text);
 // Commands the simulator (run with --verbose) received: every write goes out as one of them.
 int commandsReceived(const SimProcess &sim);
 
+// One tavoxctl run and the names (SimReceivedFrame::name) of the frames it
+// sent, in order, late ones too: a gyro bias update sent once it has ended
+// marks their end in the simulator's log, the simulator answering that command
+// only after reading it. `marked` is false when the mark never came.
+struct SentFrames
+{
+    ProgramRun run;
+    QStringList frames;
+    bool marked = false;
+};
+// On `sim` (run with --verbose).
+SentFrames framesSentBy(const SimProcess &sim, const QStringList &arguments);
+
 // Whether `port` is free again after a tavoxctl ended: the lock file seen
 // while it had the port open is gone; where QSerialPort made none, another
 // tavoxctl opens the port.
