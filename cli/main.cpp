@@ -13,6 +13,7 @@
 #include "cli/UpgradeCommand.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <csignal>
 #include <cstdio>
@@ -83,6 +84,9 @@ int run(const QCoreApplication &app, const CliOutput &out)
     if (parsed >= 0)
         return parsed;
     verboseOutput = command.verbose;
+    // Unheard, the diagnostic lines are never built: an upgrade would format one per packet.
+    if (!verboseOutput)
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     if (command.action == CommandLine::Action::Ports)
         return listPorts(out);
     InterruptWatcher interrupts;
