@@ -102,6 +102,11 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     CliOutput::reserveStandardOutput();
+    // Qt's own event dispatcher instead of GLib's, which this program has no use
+    // for: it rebuilds its poll set on every turn, a third of the system time
+    // an upgrade packet costs.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavoxctl"));
     QCoreApplication::setApplicationVersion(tavoxVersion());
