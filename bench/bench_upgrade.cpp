@@ -2,14 +2,16 @@
 // controller as operators meet it (its erase time and heartbeats, the tool's
 // diagnostic lines written to a log file): paced at the line rate, next to the
 // time the bytes alone need on the wire and to a bare client (no event loop, no
-// bridge) running the same upgrade against the same simulator; and unpaced, for
-// the tool's own cost per packet. Three runs of each, min / median / max.
+// bridge) running the same upgrade against the same simulator; paced again with
+// two busy loops taking both cores; and unpaced, for the tool's own cost per
+// packet. Three runs of each, min / median / max.
 //
 // Prints tab-separated rows for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
 #include "bridge/AppBridge.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
+#include "support/BusyLoops.h"
 #include "support/ToolRun.h"
 
 #include <QCoreApplication>
@@ -222,7 +224,7 @@ int main(int argc, char *argv[])
     const double wireSeconds =
         double(packets) * (UpgradeSession::DataFrameSize + AckFrameSize) * BitsPerByte / options.baud;
 
-    std::vector<double> paced, pacedCpu, bare, unpaced, unpacedCpu;
+    std::vector<double> paced, pacedCpu, bare, unpaced, unpacedCpu, loaded;
     for (int run = 0; run < Runs; ++run) {
         const Run withTool = upgradeOnce(imagePath, imageSize, options.baud);
         const double alone = bareClientSeconds(image, options.baud);
@@ -237,6 +239,17 @@ int main(int argc, char *argv[])
         unpaced.push_back(flatOut.seconds / packets);
         unpacedCpu.push_back(flatOut.cpuSeconds / packets);
     }
+    {
+        const BusyLoops busy;
+        for (int run = 0; run < Runs; ++run) {
+            const Run underLoad = upgradeOnce(imagePath, imageSize, options.baud);
+            if (!underLoad.ok) {
+                std::fprintf(stderr, "upgrade: the simulated upgrade did not complete with both cores busy\n");
+                return 1;
+            }
+            loaded.push_back(underLoad.seconds);
+        }
+    }
     const Spread tool = spreadOf(paced);
     const Spread baseline = spreadOf(bare);
     std::printf("upgrade %d KiB @%d, median of %d (%s)\t%.2f\ts\t%.1f s on the wire\t%.3fx\n", options.kibibytes,
@@ -245,6 +258,9 @@ int main(int argc, char *argv[])
     std::printf("upgrade @%d against the simulator alone (%s)\t%.2f\ts\tbare client %.2f s, same sim\t%.3fx\n",
                 options.baud, qPrintable(spreadText(baseline, 1, "%.2f")), tool.median, baseline.median,
                 tool.median / baseline.median);
+    const Spread busy = spreadOf(loaded);
+    std::printf("upgrade @%d, 2 cores busy (%s)\t%.2f\ts\t%.1f s on the wire\t%.3fx\n", options.baud,
+                qPrintable(spreadText(busy, 1, "%.2f")), busy.median, wireSeconds, busy.median / wireSeconds);
     const Spread cpu = spreadOf(pacedCpu);
     std::printf("upgrade @%d, tool CPU per packet (%s)\t%.1f\tus\tthis process\t-\n", options.baud,
                 qPrintable(spreadText(cpu, 1e6, "%.1f")), cpu.median * 1e6);

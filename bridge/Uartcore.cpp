@@ -1,5 +1,7 @@
 #include "bridge/Uartcore.h"
 
+#include "bridge/TurnaroundProbe.h"
+
 #include "link/PortClaim.h"
 #include "link/PortScanner.h"
 
@@ -44,11 +46,18 @@ void Uartcore::close()
     m_port->close();
 }
 
+// Out now rather than on the next turn of the event loop: a controller that
+// answers each frame (an upgrade's packets) waits for that turn otherwise, and
+// on a busy machine the turn can come late. Whatever the port does not take at
+// once still goes when it can take more.
 bool Uartcore::write(const QByteArray &data)
 {
-    if (!m_port->isOpen() || data.isEmpty())
+    if (!m_port->isOpen() || data.isEmpty() || m_port->write(data) != data.size())
         return false;
-    return m_port->write(data) == data.size();
+    m_port->flush();
+    if (m_port->bytesToWrite() == 0)
+        TurnaroundProbe::instance().noteWritten();
+    return true;
 }
 
 bool Uartcore::waitForWritten(int timeoutMs)
@@ -63,6 +72,7 @@ bool Uartcore::waitForWritten(int timeoutMs)
 
 void Uartcore::readData()
 {
+    TurnaroundProbe::instance().noteRead();
     const QByteArray data = m_port->readAll();
     if (!data.isEmpty())
         emit rawBytesReceived(data);

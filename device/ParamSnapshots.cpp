@@ -2,6 +2,7 @@
 
 #include "device/WholeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -11,13 +12,16 @@
 
 namespace {
 const char TimeFormat[] = "yyyyMMdd-HHmmss";
+const char MillisecondFormat[] = "zzz";
 
-// The time in the name of a snapshot this tool wrote, or an empty string for any other entry of the folder:
-// a name the tool would not make (another program's file, a copy), or anything but a regular file (a link,
-// whatever it points at, is never one).
+// The time in the name of a snapshot this tool wrote (to the millisecond; "000" for the names of earlier
+// versions, which had none), or an empty string for any other entry of the folder: a name the tool would not
+// make (another program's file, a copy), or anything but a regular file (a link, whatever it points at, is
+// never one).
 QString snapshotTime(const QDir &folder, const QString &name)
 {
-    static const QRegularExpression SnapshotName(QStringLiteral("^(.+)_(\\d{8}-\\d{6})\\.json$"));
+    static const QRegularExpression SnapshotName(
+        QStringLiteral("^(.+)_(\\d{8}-\\d{6})(?:-(\\d{3})_\\d+)?\\.json$"));
     const QRegularExpressionMatch match = SnapshotName.match(name);
     if (!match.hasMatch() || ParamSnapshots::versionForFileName(match.captured(1)) != match.captured(1)
         || !QDateTime::fromString(match.captured(2), QLatin1String(TimeFormat)).isValid())
@@ -25,7 +29,10 @@ QString snapshotTime(const QDir &folder, const QString &name)
     struct stat status {};
     const bool regular = ::lstat(QFile::encodeName(folder.filePath(name)).constData(), &status) == 0
         && S_ISREG(status.st_mode);
-    return regular ? match.captured(2) : QString();
+    if (!regular)
+        return QString();
+    const QString milliseconds = match.captured(3);
+    return match.captured(2) + QLatin1Char('-') + (milliseconds.isEmpty() ? QStringLiteral("000") : milliseconds);
 }
 
 // Only a snapshot that reads back as what was saved may push the oldest out.
@@ -53,10 +60,13 @@ QString ParamSnapshots::versionForFileName(const QString &firmwareVersion)
     return version.replace(QRegularExpression(QStringLiteral("[^0-9A-Za-z.+-]")), QStringLiteral("-"));
 }
 
+// Several tavoxctl flashing controllers of one version at once save their snapshots in the same
+// millisecond now and then: the process's number keeps their names apart.
 QString ParamSnapshots::fileName(const QString &firmwareVersion, const QDateTime &time)
 {
     return versionForFileName(firmwareVersion) + QLatin1Char('_') + time.toString(QLatin1String(TimeFormat))
-        + QStringLiteral(".json");
+        + QLatin1Char('-') + time.toString(QLatin1String(MillisecondFormat)) + QLatin1Char('_')
+        + QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".json");
 }
 
 QString ParamSnapshots::save(const ParamFile::Contents &contents, const QDateTime &time, QString &error) const

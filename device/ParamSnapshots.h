@@ -6,7 +6,7 @@
 #include <QString>
 
 // The parameter files the tool keeps by itself before a firmware upgrade:
-// "<version>_<time>.json" in one folder, the newest `Kept` of them. Only
+// "<version>_<time>_<process>.json" in one folder, the newest `Kept` of them. Only
 // regular files named as fileName() names them count as snapshots: anything
 // else in the folder is never counted, listed or removed.
 class ParamSnapshots
@@ -16,8 +16,10 @@ public:
 
     explicit ParamSnapshots(const QString &folder) : m_folder(folder) {}
 
-    // "1.0.0.60_20261207-013012.json"; characters a file name cannot hold in
-    // the version become "-".
+    // "1.0.0.60_20261207-013012-345_4711.json": the time to the millisecond and
+    // this process's number; characters a file name cannot hold in the version
+    // become "-". Names without the last two, as earlier versions wrote them,
+    // still count as snapshots.
     static QString fileName(const QString &firmwareVersion, const QDateTime &time);
     // The version as a file name may hold it: "unknown" when there is none.
     static QString versionForFileName(const QString &firmwareVersion);

@@ -146,6 +146,7 @@ class TestBackup : public QObject
 private slots:
     void initTestCase() { removeConfigFile(); }
     void snapshotFolderKeepsTheNewestTwenty();
+    void snapshotNamesOfEarlierVersionsStillCount();
     void snapshotIntoAnUnusableFolderIsReported();
     void fileValuesAreTakenUpToTheirLimitOnly_data();
     void fileValuesAreTakenUpToTheirLimitOnly();
@@ -175,13 +176,35 @@ void TestBackup::snapshotFolderKeepsTheNewestTwenty()
 
     const QStringList files = snapshots.files();
     QCOMPARE(files.size(), ParamSnapshots::Kept);
-    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010002.json")));
-    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021.json")));
+    const QString process = QStringLiteral("_%1.json").arg(QCoreApplication::applicationPid());
+    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010002-000") + process));
+    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021-000") + process));
     ParamFile::Contents read;
     ParamFile::Problem problem;
     QVERIFY(ParamFile::load(files.last(), read, problem));
-    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000.json"));
-    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start), QStringLiteral("v1-2-beta_20261207-010000.json"));
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000-000") + process);
+    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start.addMSecs(345)),
+             QStringLiteral("v1-2-beta_20261207-010000-345") + process);
+}
+
+// A folder kept from before names had milliseconds and a process in them: its
+// snapshots are listed in time order among the new ones, and pruned with them.
+void TestBackup::snapshotNamesOfEarlierVersionsStillCount()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("snapshots"));
+    const ParamSnapshots snapshots(folder);
+    ParamFile::Contents contents;
+    contents.firmwareVersion = QStringLiteral("1.0.0.60");
+    const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
+    QString error;
+    const QString later = snapshots.save(contents, start.addMSecs(500), error);
+    const QString earlier = snapshots.save(contents, start.addMSecs(-1), error);
+    QVERIFY2(!later.isEmpty() && !earlier.isEmpty(), qPrintable(error));
+    const QString old = QDir(folder).filePath(QStringLiteral("1.0.0.60_20261207-010000.json"));
+    QVERIFY(QFile::copy(later, old));
+
+    QCOMPARE(snapshots.files(), (QStringList{earlier, old, later}));
 }
 
 void TestBackup::snapshotIntoAnUnusableFolderIsReported()
