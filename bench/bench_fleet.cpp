@@ -51,13 +51,6 @@ Options parseOptions(const QStringList &args)
     return options;
 }
 
-double childrenCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 QByteArray randomImage(int size)
 {
     QByteArray image(size, '\0');
@@ -104,7 +97,7 @@ struct Outcome
 Outcome runTogether(const QString &ctl, std::vector<std::unique_ptr<Unit>> &units, const QStringList &command,
                     const Options &options)
 {
-    const double cpuBefore = childrenCpuSeconds();
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
     const bool upgrade = command.first() == QLatin1String("upgrade");
     const int count = int(units.size());
     std::vector<std::unique_ptr<QProcess>> tools;
@@ -154,7 +147,7 @@ Outcome runTogether(const QString &ctl, std::vector<std::unique_ptr<Unit>> &unit
             outcome.ok = false;
         outcome.seconds.push_back((endMs[size_t(i)] - startMs[size_t(i)]) / 1000.0);
     }
-    outcome.cpuSeconds = childrenCpuSeconds() - cpuBefore;
+    outcome.cpuSeconds = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
     return outcome;
 }
 

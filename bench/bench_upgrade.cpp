@@ -63,13 +63,6 @@ Options parseOptions(const QStringList &args)
     return options;
 }
 
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // The tool writes every message and diagnostic line to its log file; so does the benchmark.
 FILE *diagnostics = nullptr;
 
@@ -182,13 +175,13 @@ Run upgradeOnce(const QString &imagePath, qint64 imageSize, int paceBaud)
                     [&] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 5000))
         return run;
     QElapsedTimer timer;
-    const double cpuBefore = processCpuSeconds();
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     timer.start();
     bridge.tavoxStartUpgrade(imagePath);
     run.ok = waitFor(bridge, &AppBridge::tavoxUpgradeProgressChanged,
                      [&] { return bridge.tavoxUpgradeProgress() == 100; }, 600000);
     run.seconds = timer.nsecsElapsed() / 1e9;
-    run.cpuSeconds = processCpuSeconds() - cpuBefore;
+    run.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuBefore;
     return run;
 }
 

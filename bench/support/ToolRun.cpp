@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 QString buildProgram(const QString &name)
@@ -130,4 +131,11 @@ void stopProcess(QProcess &process)
         process.kill();
         process.waitForFinished(5000);
     }
+}
+
+double cpuSeconds(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }

@@ -43,6 +43,10 @@ bool parseRunOptions(const QStringList &args, const char *benchmark, RunOptions 
 
 // CPU time (user and system) of a running process; its memory is statusKib's.
 double cpuSecondsOf(qint64 pid);
+
+// User and system CPU time, in seconds, as the kernel accounts it: `who` is
+// RUSAGE_SELF for this process, RUSAGE_CHILDREN for its children that ended.
+double cpuSeconds(int who);
 // Whether the process has `device` open (compared by the file it resolves to).
 bool holdsOpen(qint64 pid, const QString &device);
 
