@@ -17,6 +17,7 @@
 #include "support/BusyLoops.h"
 #include "support/Spread.h"
 #include "support/ToolRun.h"
+#include "support/UpgradeOptions.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,10 +35,8 @@ const int UpgradeTimeoutMs = 600000;
 const int BitsPerByte = 10;
 const int AckFrameSize = 13;
 
-struct Options
+struct Options : UpgradeOptions
 {
-    int kibibytes = 1024;
-    int baud = 921600;
     double windowSeconds = 0;
     int runs = 3;
 };
@@ -46,11 +45,9 @@ Options parseOptions(const QStringList &args)
 {
     Options options;
     for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args.at(i) == QLatin1String("--kib"))
-            options.kibibytes = qMax(1, args.at(i + 1).toInt());
-        else if (args.at(i) == QLatin1String("--baud"))
-            options.baud = qMax(1200, args.at(i + 1).toInt());
-        else if (args.at(i) == QLatin1String("--runs"))
+        if (takeUpgradeOption(args.at(i), args.at(i + 1), options))
+            continue;
+        if (args.at(i) == QLatin1String("--runs"))
             options.runs = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--window-seconds"))
             options.windowSeconds = args.at(i + 1).toDouble();

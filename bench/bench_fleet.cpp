@@ -10,6 +10,7 @@
 //   name, figure, unit, reference, ratio to the reference
 #include "support/Spread.h"
 #include "support/ToolRun.h"
+#include "support/UpgradeOptions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,10 +30,9 @@
 namespace {
 const int CommandTimeoutMs = 600000;
 
-struct Options
+struct Options : UpgradeOptions
 {
-    int kibibytes = 256;
-    int baud = 921600;
+    Options() { kibibytes = 256; }
     int units = 8;
 };
 
@@ -40,13 +40,8 @@ Options parseOptions(const QStringList &args)
 {
     Options options;
     for (int i = 1; i + 1 < args.size(); i += 2) {
-        const int value = args.at(i + 1).toInt();
-        if (args.at(i) == QLatin1String("--kib"))
-            options.kibibytes = qMax(1, value);
-        else if (args.at(i) == QLatin1String("--baud"))
-            options.baud = qMax(1200, value);
-        else if (args.at(i) == QLatin1String("--units"))
-            options.units = qMax(1, value);
+        if (!takeUpgradeOption(args.at(i), args.at(i + 1), options) && args.at(i) == QLatin1String("--units"))
+            options.units = qMax(1, args.at(i + 1).toInt());
     }
     return options;
 }

@@ -13,6 +13,7 @@
 #include "protocol/FrameCodec.h"
 #include "support/BusyLoops.h"
 #include "support/ToolRun.h"
+#include "support/UpgradeOptions.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,12 +38,6 @@ const int BitsPerByte = 10;
 const int AckFrameSize = 13;
 const int Runs = 3;
 
-struct Options
-{
-    int kibibytes = 1024;
-    int baud = 921600;
-};
-
 struct Run
 {
     bool ok = false;
@@ -50,16 +45,11 @@ struct Run
     double cpuSeconds = 0;
 };
 
-Options parseOptions(const QStringList &args)
+UpgradeOptions parseOptions(const QStringList &args)
 {
-    Options options;
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        const int value = args.at(i + 1).toInt();
-        if (args.at(i) == QLatin1String("--kib"))
-            options.kibibytes = qMax(1, value);
-        else if (args.at(i) == QLatin1String("--baud"))
-            options.baud = qMax(1200, value);
-    }
+    UpgradeOptions options;
+    for (int i = 1; i + 1 < args.size(); i += 2)
+        takeUpgradeOption(args.at(i), args.at(i + 1), options);
     return options;
 }
 
@@ -195,7 +185,7 @@ QString spreadText(const Spread &spread, double scale, const char *format)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const Options options = parseOptions(app.arguments());
+    const UpgradeOptions options = parseOptions(app.arguments());
     QTemporaryDir dir;
     diagnostics = std::fopen(QFile::encodeName(dir.filePath(QStringLiteral("tool.log"))).constData(), "w");
     if (!diagnostics)
