@@ -10,6 +10,7 @@
 #include "support/WindowProcess.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -108,12 +109,14 @@ void TestSignals::companionsAnswerWithoutADisplay()
 void TestSignals::signalClosesTheWindow_data()
 {
     QTest::addColumn<QVector<int>>("sent");
-    QTest::addColumn<QString>("cause");
-    QTest::newRow("SIGTERM (a logout)") << QVector<int>{SIGTERM} << "SIGTERM";
-    QTest::newRow("SIGHUP (its terminal closed)") << QVector<int>{SIGHUP} << "SIGHUP";
-    QTest::newRow("SIGINT (Ctrl-C)") << QVector<int>{SIGINT} << "SIGINT";
+    QTest::addColumn<QStringList>("causes");
+    QTest::newRow("SIGTERM (a logout)") << QVector<int>{SIGTERM} << QStringList{"SIGTERM"};
+    QTest::newRow("SIGHUP (its terminal closed)") << QVector<int>{SIGHUP} << QStringList{"SIGHUP"};
+    QTest::newRow("SIGINT (Ctrl-C)") << QVector<int>{SIGINT} << QStringList{"SIGINT"};
     // However far the window has got with the first when the second comes.
-    QTest::newRow("SIGTERM, then SIGHUP at once") << QVector<int>{SIGTERM, SIGHUP} << "SIGTERM";
+    // Both may be pending before the window runs again, and the kernel then
+    // delivers the lower-numbered SIGHUP first: either may be the cause.
+    QTest::newRow("SIGTERM, then SIGHUP at once") << QVector<int>{SIGTERM, SIGHUP} << QStringList{"SIGTERM", "SIGHUP"};
 }
 
 // The signal closes the window as its close button does: the port closed by
@@ -122,7 +125,7 @@ void TestSignals::signalClosesTheWindow_data()
 void TestSignals::signalClosesTheWindow()
 {
     QFETCH(QVector<int>, sent);
-    QFETCH(QString, cause);
+    QFETCH(QStringList, causes);
     SimProcess sim({"--verbose"});
     QVERIFY(sim.start());
     WindowProcess window({"--port", sim.portName()});
@@ -141,7 +144,11 @@ void TestSignals::signalClosesTheWindow()
     QVERIFY(portClaimable(sim.portName()));
     const QStringList records = window.logRecords();
     QVERIFY2(records.size() >= 2, qPrintable(records.join('\n')));
-    QCOMPARE(records.last(), QStringLiteral("========== TAVOX log session end (closed by %1) ==========").arg(cause));
+    const QRegularExpression endRecord(QStringLiteral("^========== TAVOX log session end \\(closed by (\\w+)\\) ==========$"));
+    const QRegularExpressionMatch ended = endRecord.match(records.last());
+    QVERIFY2(ended.hasMatch(), qPrintable(records.last()));
+    const QString cause = ended.captured(1);
+    QVERIFY2(causes.contains(cause), qPrintable(records.last()));
     QVERIFY2(records.contains(cause + QStringLiteral(": closing the window")), qPrintable(records.join('\n')));
 }
 
