@@ -1,3 +1,4 @@
+#include "app/ClosingSteps.h"
 #include "app/DebugConsole.h"
 #include "app/RendererChoice.h"
 #include "app/SignalledClose.h"
@@ -32,7 +33,9 @@ int runWindow(const StartupOptions &options)
     if (!loadMainWindow(engine, icon))
         return -1;
     openStartupPort(bridge, options);
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    finishStepsInFlight(bridge);
+    return code;
 }
 }
 

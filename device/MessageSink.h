@@ -5,7 +5,9 @@
 #include <QString>
 
 // What a message in the log means to the operator.
-enum class MessageKind { Info, Success, Error };
+// A warning is no failure of the operator's action, but asks for attention
+// (another controller answered where the last one was).
+enum class MessageKind { Info, Success, Error, Warning };
 
 // The event a message reports, for the window's per-action feedback.
 enum class MessageTopic {
@@ -51,6 +53,11 @@ struct Message
                            MessageTopic topic = MessageTopic::None, unsigned answers = OperatorAction::None)
     {
         return { { zh, en }, { MessageKind::Success, topic, answers } };
+    }
+    static Message warning(const QString &zh, const QString &en,
+                           MessageTopic topic = MessageTopic::None, unsigned answers = OperatorAction::None)
+    {
+        return { { zh, en }, { MessageKind::Warning, topic, answers } };
     }
     static Message error(const QString &zh, const QString &en,
                          MessageTopic topic = MessageTopic::None, unsigned answers = OperatorAction::None)

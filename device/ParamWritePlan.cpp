@@ -56,6 +56,26 @@ bool rebootsController(ParamWrite write)
     }
 }
 
+OwedRestart restartOwedBy(ParamWrite write)
+{
+    if (!rebootsController(write))
+        return OwedRestart::None;
+    return write == ParamWrite::Torque ? OwedRestart::Reboot : OwedRestart::ActivateAndReboot;
+}
+
+TextPair owedRestartName(OwedRestart owed)
+{
+    switch (owed) {
+    case OwedRestart::None:
+        break;
+    case OwedRestart::Reboot:
+        return {QStringLiteral("重启"), QStringLiteral("restart")};
+    case OwedRestart::ActivateAndReboot:
+        return {QStringLiteral("激活和重启"), QStringLiteral("activation and restart")};
+    }
+    return {};
+}
+
 QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &target, ParamBlockForm form)
 {
     QVector<ParamWrite> writes;

@@ -2,6 +2,7 @@
 
 #include "device/ParamBlock.h"
 #include "device/ParamFile.h"
+#include "device/TextPair.h"
 
 #include <QVector>
 
@@ -21,6 +22,13 @@ enum class ParamWrite {
 
 // Whether the controller restarts after the write.
 bool rebootsController(ParamWrite write);
+
+// What a write still needs sent before the controller applies it: a channel
+// map its activation and a restart, the torques a restart.
+enum class OwedRestart { None, Reboot, ActivateAndReboot };
+OwedRestart restartOwedBy(ParamWrite write);
+// "activation and restart", "restart"; null for None.
+TextPair owedRestartName(OwedRestart owed);
 
 // The writes that take `device` to `target` for the fields of `form`, each
 // needed write once: those that leave the controller running first, then one

@@ -137,6 +137,8 @@ void ParameterCommands::writeChannels(Receiver receiver, const ChannelSettings &
     if (receiver == Receiver::Crsf)
         logCrsfWrite(settings, command);
     reportWritten(channelsWrittenText(receiver));
+    ++m_activationsDue;
+    ++m_rebootsDue;
     m_link.runWhileOpen(ActivateDelayMs, [this] { activateAfterWrite(); });
 }
 
@@ -159,8 +161,10 @@ void ParameterCommands::logCrsfWrite(const ChannelSettings &settings, const Comm
 
 void ParameterCommands::activateAfterWrite()
 {
-    if (sendCommand(plainCommand(SubCommand::Activate)))
+    if (sendCommand(plainCommand(SubCommand::Activate))) {
+        m_activationsDue = qMax(0, m_activationsDue - 1);
         m_messages.report(Message::info(QStringLiteral("已自动激活"), QStringLiteral("Auto-activated")));
+    }
     m_link.runWhileOpen(RebootDelayMs, [this] { rebootAfterActivate(); });
 }
 
@@ -168,6 +172,7 @@ void ParameterCommands::rebootAfterActivate()
 {
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
+    m_rebootsDue = qMax(0, m_rebootsDue - 1);
     m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
     m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
     m_link.runWhileOpen(SecondRereadDelayMs, [this] { readParams(); });
@@ -239,13 +244,44 @@ void ParameterCommands::writeTorque(int pitchTorque, int rollTorque, int yawTorq
     m_params.yawMaxTorque = quint16(yawTorque);
     emit paramsChanged();
     reportWritten({ QStringLiteral("力矩设置已写入"), QStringLiteral("Torque settings written") });
+    ++m_rebootsDue;
     m_link.runWhileOpen(TorqueRebootDelayMs, [this] { rebootAfterTorque(); });
 }
 
 void ParameterCommands::rebootAfterTorque()
 {
-    if (sendCommand(plainCommand(SubCommand::Reboot)))
-        m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
+    if (!sendCommand(plainCommand(SubCommand::Reboot)))
+        return;
+    m_rebootsDue = qMax(0, m_rebootsDue - 1);
+    m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
+}
+
+OwedRestart ParameterCommands::owedRestart() const
+{
+    if (m_activationsDue > 0)
+        return OwedRestart::ActivateAndReboot;
+    return m_rebootsDue > 0 ? OwedRestart::Reboot : OwedRestart::None;
+}
+
+OwedRestart ParameterCommands::takeOwedRestart()
+{
+    const OwedRestart owed = owedRestart();
+    m_activationsDue = 0;
+    m_rebootsDue = 0;
+    return owed;
+}
+
+void ParameterCommands::settleOwedRestart(OwedRestart owed)
+{
+    if (owed == OwedRestart::None || !m_link.require())
+        return;
+    ++m_rebootsDue;
+    if (owed == OwedRestart::Reboot) {
+        rebootAfterActivate();
+        return;
+    }
+    ++m_activationsDue;
+    activateAfterWrite();
 }
 
 // ---- Command replies ----

@@ -5,6 +5,7 @@
 #include "device/DeviceLink.h"
 #include "device/MessageSink.h"
 #include "device/ParamBlock.h"
+#include "device/ParamWritePlan.h"
 
 #include <QObject>
 
@@ -43,6 +44,16 @@ public:
     void writeCameraPosition(int position);
     void writeTorque(int pitchTorque, int rollTorque, int yawTorque);
 
+    // What the writes sent so far still need before the controller applies
+    // them: an activation or restart that was timed but has not gone out. A
+    // link that ends first leaves it owed, since the controller keeps the
+    // written values unapplied.
+    OwedRestart owedRestart() const;
+    // The owed steps pass to whoever keeps them across the link's loss.
+    OwedRestart takeOwedRestart();
+    // Sends what `owed` needs, now, with the same spacing and re-reads as after a write.
+    void settleOwedRestart(OwedRestart owed);
+
     // Called with the sub-command byte of every command reply, after it was
     // handled: the only sign that a command without a visible effect (a
     // calibration) was answered.
@@ -70,6 +81,9 @@ private:
     int m_pwmRollCh = 1;
     int m_pwmLockCh = 1;
     int m_blocksReceived = 0;
+    // Activations and restarts timed after a write and not sent yet.
+    int m_activationsDue = 0;
+    int m_rebootsDue = 0;
     qint32 m_accelCaliState = -1;
     CommandReplyObserver m_commandReplyObserver;
 };

@@ -137,11 +137,9 @@ void AutoReconnect::reopen(const QString &name)
         m_check.start(m_retryMs);
         return;
     }
-    const QString watchedFor = m_port.name;
     setWaiting(false);
     m_port.name = name;
-    m_bridge.messages().report(Message::success(QStringLiteral("已重新连接: %1").arg(watchedFor),
-                                                QStringLiteral("Reconnected: %1").arg(watchedFor)));
+    // Greeted as reconnected once the controller has said who it is (ControllerWatch).
     emit reopened();
 }
 

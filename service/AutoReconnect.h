@@ -48,7 +48,7 @@ public:
 signals:
     void enabledChanged();
     void waitingChanged();
-    // The lost port is open again.
+    // The lost port is open again; whoever answers on it is yet to be told apart.
     void reopened();
 
 private:

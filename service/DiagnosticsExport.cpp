@@ -311,7 +311,7 @@ bool DiagnosticsExport::exportTo(const QString &path)
     QString error;
     const QString shown = QDir::toNativeSeparators(path);
     if (!writeZip(path, archived.entries, error)) {
-        m_bridge.messages().report(Message::info(QStringLiteral("无法导出诊断包 %1: %2").arg(shown, error),
+        m_bridge.messages().report(Message::error(QStringLiteral("无法导出诊断包 %1: %2").arg(shown, error),
                                                  QStringLiteral("Could not export diagnostics to %1: %2").arg(shown, error)));
         return false;
     }

@@ -10,6 +10,8 @@ QString kindName(MessageKind kind)
         return QStringLiteral("success");
     case MessageKind::Error:
         return QStringLiteral("error");
+    case MessageKind::Warning:
+        return QStringLiteral("warning");
     }
     return QString();
 }

@@ -176,6 +176,14 @@ void PtyLink::armHangup()
         m_hangupTimer.start(m_options.hangupAfterMs);
 }
 
+void PtyLink::hangUpOnce()
+{
+    if (!m_hungUpOnce && m_master >= 0) {
+        m_hangupTimer.stop();
+        hangUp();
+    }
+}
+
 // Closing the controller side ends the tool's reads with end-of-file, and the
 // device (with its link) disappears.
 void PtyLink::hangUp()

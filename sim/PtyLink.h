@@ -42,6 +42,8 @@ public:
     bool hasClient() const;
     bool isDown() const { return m_master < 0; }
     bool comesBack() const { return m_options.returnAfterMs >= 0; }
+    // Hangs up now, unless it hung up before.
+    void hangUpOnce();
 
 signals:
     void bytesReceived(const QByteArray &bytes);

@@ -53,4 +53,7 @@ struct SimConfig
     // A verified upgrade puts the parameters back to the firmware's defaults,
     // as firmware that changes the block's layout does.
     bool resetParamsOnUpgrade = false;
+    // A line that comes back after a hang-up brings another controller: this
+    // firmware version and its parameters at the defaults. 0: the same one.
+    quint32 returnFirmwareVersion = 0;
 };

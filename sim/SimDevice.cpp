@@ -228,6 +228,16 @@ SimDevice::SimDevice(const SimConfig &config, qint64 nowMs)
 {
 }
 
+void SimDevice::lineCameBack()
+{
+    if (m_config.returnFirmwareVersion == 0)
+        return;
+    m_config.firmwareVersion = m_config.returnFirmwareVersion;
+    m_params = defaultSimParams();
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), [](const Pending &each) { return each.accelStep; }),
+                    m_pending.end());
+}
+
 void SimDevice::schedule(qint64 atMs, const QByteArray &frame, bool accelStep)
 {
     if (m_config.falseSync)

@@ -29,6 +29,10 @@ public:
     bool inHeartbeatGap(qint64 nowMs) const;
     // The image of the transfer that has just been stopped, once.
     bool takeFinishedImage(QByteArray &image);
+    // The line came back after a hang-up. With a return firmware configured,
+    // another controller is on it now: its own version and parameters, and
+    // none of the first one's calibration under way.
+    void lineCameBack();
 
 private:
     struct Pending

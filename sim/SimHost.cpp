@@ -19,6 +19,7 @@ SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, Q
     connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
     connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
     connect(&m_link, &PtyLink::hungUp, this, &SimHost::onHangup);
+    connect(&m_link, &PtyLink::cameBack, this, [this] { m_device.lineCameBack(); });
     serviceDevice();
 }
 
@@ -29,11 +30,23 @@ void SimHost::onBytes(const QByteArray &bytes)
     while (extractFrame(m_rxBuffer, frame)) {
         log("RX", frame);
         m_device.receive(frame, nowMs());
+        if (isHangupCommand(frame)) {
+            m_link.hangUpOnce();
+            return;
+        }
     }
     // Written before the verification result goes out, so whoever reads that
     // result finds the image complete.
     saveFinishedImage();
     serviceDevice();
+}
+
+// The command arrived whole: the controller has taken it, but the line is gone before its reply.
+bool SimHost::isHangupCommand(const ParsedFrame &frame) const
+{
+    const quint8 command = 0x85;
+    return m_options.hangupOnSubCommand >= 0 && frame.version == 0 && frame.commandId == command
+        && !frame.payload.isEmpty() && quint8(frame.payload.at(0)) == m_options.hangupOnSubCommand;
 }
 
 void SimHost::onHangup()

@@ -12,6 +12,8 @@ struct HostOptions
 {
     bool verbose = false;
     QString saveImagePath;
+    // Hang the line up as soon as a command with this sub-command has arrived; -1: never.
+    int hangupOnSubCommand = -1;
 };
 
 // Connects the device model to the line: cuts received bytes into frames,
@@ -27,6 +29,7 @@ private:
     qint64 nowMs() const { return m_clock.elapsed(); }
     void onBytes(const QByteArray &bytes);
     void onHangup();
+    bool isHangupCommand(const ParsedFrame &frame) const;
     void serviceDevice();
     void saveFinishedImage();
     void log(const char *direction, const ParsedFrame &frame) const;

@@ -101,6 +101,21 @@ bool readHeartbeatGap(const QCommandLineParser &parser, SimConfig &config, QStri
     return true;
 }
 
+bool readHangupCommand(const QCommandLineParser &parser, HostOptions &host, QString &error)
+{
+    const QString name = QStringLiteral("fault-hangup-on-command");
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const uint subCommand = parser.value(name).toUInt(&ok, 16);
+    if (!ok || subCommand > 0xFF) {
+        error = QStringLiteral("--fault-hangup-on-command takes a sub-command byte in hex, such as a0");
+        return false;
+    }
+    host.hangupOnSubCommand = int(subCommand);
+    return true;
+}
+
 bool readVersion(const QCommandLineParser &parser, const char *name, quint32 &word, QString &error)
 {
     if (!parser.isSet(QLatin1String(name)) || parseDottedVersion(parser.value(QLatin1String(name)), word))
@@ -135,8 +150,12 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
             return false;
     }
     c.flashSize = flashSize;
-    if (options.link.returnAfterMs >= 0 && options.link.hangupAfterMs < 0) {
-        error = QStringLiteral("--fault-return-after needs --fault-hangup-after");
+    if (options.link.returnAfterMs >= 0 && options.link.hangupAfterMs < 0 && options.host.hangupOnSubCommand < 0) {
+        error = QStringLiteral("--fault-return-after needs --fault-hangup-after or --fault-hangup-on-command");
+        return false;
+    }
+    if (c.returnFirmwareVersion != 0 && options.link.returnAfterMs < 0) {
+        error = QStringLiteral("--fault-return-firmware needs --fault-return-after");
         return false;
     }
 
@@ -208,6 +227,14 @@ void addSimOptions(QCommandLineParser &parser)
                         "pointing to it, the device in the state it was left in (still in its bootloader "
                         "mid-upgrade); it hangs up only once."),
          QStringLiteral("ms")},
+        {QStringLiteral("fault-hangup-on-command"),
+         QStringLiteral("Hang up as soon as a command with this sub-command (hex, such as a0) has arrived, before\n"
+                        "answering it."),
+         QStringLiteral("hex")},
+        {QStringLiteral("fault-return-firmware"),
+         QStringLiteral("With --fault-return-after: another controller comes back, reporting this firmware version, its\n"
+                        "parameters at the defaults."),
+         QStringLiteral("a.b.c.d")},
         {QStringLiteral("fault-heartbeat-gap"),
          QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),
          QStringLiteral("start:length")},
@@ -234,7 +261,9 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
     SimConfig &c = options.device;
     if (!readParamForm(parser, c.paramForm, error) || !readVerifyFault(parser, c, error)
         || !readVersion(parser, "firmware", c.firmwareVersion, error)
-        || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error)
+        || !readVersion(parser, "boot", c.bootVersion, error)
+        || !readVersion(parser, "fault-return-firmware", c.returnFirmwareVersion, error)
+        || !readHangupCommand(parser, options.host, error) || !readNumbers(parser, options, error)
         || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error))
         return false;
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));

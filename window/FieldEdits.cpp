@@ -2,6 +2,8 @@
 
 #include "service/ParamFieldNames.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 int FieldEdits::count() const
@@ -19,7 +21,7 @@ void FieldEdits::setDevice(const QString &field, const QVariant &value)
 {
     auto it = m_fields.find(field);
     if (it == m_fields.end()) {
-        m_fields.insert(field, { value, value, QVariant() });
+        m_fields.insert(field, { value, value, QVariant(), m_controllerEpoch });
         touch();
         return;
     }
@@ -37,7 +39,33 @@ void FieldEdits::setShown(const QString &field, const QVariant &value)
     if (it == m_fields.end() || it->shown == value)
         return;
     it->shown = value;
+    it->epoch = m_controllerEpoch;
     touch();
+}
+
+void FieldEdits::setControllerEpoch(int epoch)
+{
+    if (epoch == m_controllerEpoch)
+        return;
+    m_controllerEpoch = epoch;
+    touch();
+}
+
+bool FieldEdits::madeForOtherController() const
+{
+    return std::any_of(m_fields.cbegin(), m_fields.cend(),
+                       [this](const Field &field) { return field.edited() && field.epoch != m_controllerEpoch; });
+}
+
+QString FieldEdits::editedSummary() const
+{
+    QStringList edits;
+    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {
+        if (it->edited())
+            edits << QStringLiteral("%1 %2").arg(it.key(), it->shown.toString());
+    }
+    edits.sort();
+    return edits.join(QStringLiteral(", "));
 }
 
 QVariant FieldEdits::shown(const QString &field) const

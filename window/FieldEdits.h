@@ -18,6 +18,10 @@ class FieldEdits : public QObject
     Q_PROPERTY(int revision READ revision NOTIFY changed)
     // The panel whose fields these are, as the parameter file's fields name it ("camera").
     Q_PROPERTY(QString panel MEMBER m_panel NOTIFY panelChanged)
+    // Which controller the operator is editing for (ControllerWatch's epoch).
+    Q_PROPERTY(int controllerEpoch READ controllerEpoch WRITE setControllerEpoch NOTIFY changed)
+    // Edits made while another controller was attached: writing them asks first.
+    Q_PROPERTY(bool madeForOtherController READ madeForOtherController NOTIFY changed)
 
 public:
     using QObject::QObject;
@@ -27,6 +31,9 @@ public:
     // Fields written and not yet read back.
     int unconfirmedCount() const;
     int revision() const { return m_revision; }
+    int controllerEpoch() const { return m_controllerEpoch; }
+    void setControllerEpoch(int epoch);
+    bool madeForOtherController() const;
 
     // The controller's value of `field` as the bridge holds it; the field shows it unless edited.
     Q_INVOKABLE void setDevice(const QString &field, const QVariant &value);
@@ -37,6 +44,8 @@ public:
     Q_INVOKABLE bool isEdited(const QString &field) const;
     Q_INVOKABLE bool isUnconfirmed(const QString &field) const;
     Q_INVOKABLE void revert();
+    // The edited fields with their values, "roll 12345, yaw 200", for a question that names them.
+    Q_INVOKABLE QString editedSummary() const;
     // The edited fields whose names start with `prefix` are about to be written.
     Q_INVOKABLE void markWritten(const QString &prefix = QString());
     // The bridge's values now come from the controller: a written field that
@@ -57,6 +66,8 @@ private:
         QVariant shown;
         // What was written, while no read-back has confirmed it.
         QVariant written;
+        // The controller epoch the operator last edited it in.
+        int epoch = 0;
         bool unconfirmed() const { return written.isValid() && shown == written; }
         bool edited() const { return shown != device && !unconfirmed(); }
     };
@@ -66,4 +77,5 @@ private:
     QString m_panel;
     QHash<QString, Field> m_fields;
     int m_revision = 0;
+    int m_controllerEpoch = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "bridge/AppBridge.h"
 #include "service/AutoReconnect.h"
+#include "service/ControllerWatch.h"
 
 LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     : QObject(parent)
@@ -33,6 +34,17 @@ void LinkMonitor::followReconnection(const AutoReconnect &reconnect)
     });
 }
 
+void LinkMonitor::followController(const ControllerWatch &watch)
+{
+    m_controller = &watch;
+    connect(&watch, &ControllerWatch::changed, this, &LinkMonitor::changed);
+}
+
+bool LinkMonitor::otherController() const
+{
+    return m_state == Connected && m_controller && m_controller->otherController();
+}
+
 LinkMonitor::State LinkMonitor::closedState() const
 {
     if (m_reconnect && m_reconnect->waiting())
@@ -51,6 +63,11 @@ QString LinkMonitor::statusText() const
         const QString firmware = m_bridge.tavoxFirmwareVersion();
         if (!m_versionSinceOpen || firmware == QLatin1String("-"))
             return m_bridge.languageSetting().localized(QStringLiteral("已连接 %1"), QStringLiteral("Connected to %1")).arg(m_portName);
+        if (otherController())
+            return m_bridge.languageSetting()
+                .localized(QStringLiteral("%1 上是另一台控制器 — 固件 %2，之前为 %3"),
+                           QStringLiteral("Another controller on %1 — firmware %2, was %3"))
+                .arg(m_portName, firmware, m_controller->previousFirmware());
         return m_bridge.languageSetting().localized(QStringLiteral("已连接 %1 — 固件 %2"), QStringLiteral("Connected to %1 — firmware %2"))
             .arg(m_portName, firmware);
     }

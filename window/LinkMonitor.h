@@ -7,6 +7,7 @@
 
 class AppBridge;
 class AutoReconnect;
+class ControllerWatch;
 
 // What the window may claim about the controller: whether anything answers on
 // the open port, whether telemetry is current, whether the parameters shown
@@ -18,6 +19,7 @@ class LinkMonitor : public QObject
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY changed)
     Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
+    Q_PROPERTY(bool otherController READ otherController NOTIFY changed)
     Q_PROPERTY(bool telemetryLive READ telemetryLive NOTIFY changed)
     Q_PROPERTY(bool valuesKnown READ valuesKnown NOTIFY changed)
     Q_PROPERTY(bool valuesLive READ valuesLive NOTIFY changed)
@@ -39,9 +41,12 @@ public:
     explicit LinkMonitor(AppBridge &bridge, QObject *parent = nullptr);
     // A lost port being waited for reads as reconnecting rather than lost.
     void followReconnection(const AutoReconnect &reconnect);
+    // A controller other than the last one on the port is named as such.
+    void followController(const ControllerWatch &watch);
 
     State state() const { return m_state; }
     QString statusText() const;
+    bool otherController() const;
     bool telemetryLive() const;
     bool valuesKnown() const { return m_valuesKnown; }
     bool valuesLive() const { return m_valuesLive; }
@@ -73,6 +78,7 @@ private:
 
     AppBridge &m_bridge;
     const AutoReconnect *m_reconnect = nullptr;
+    const ControllerWatch *m_controller = nullptr;
     State m_state = NotConnected;
     QString m_portName;
     bool m_answered = false;

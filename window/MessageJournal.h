@@ -24,7 +24,12 @@ class MessageJournal : public QAbstractListModel
 public:
     enum Role { TextRole = Qt::UserRole + 1, KindRole };
     // Numbers as QML compares them.
-    enum Kind { Info = int(MessageKind::Info), Success = int(MessageKind::Success), Error = int(MessageKind::Error) };
+    enum Kind {
+        Info = int(MessageKind::Info),
+        Success = int(MessageKind::Success),
+        Error = int(MessageKind::Error),
+        Warning = int(MessageKind::Warning)
+    };
     Q_ENUM(Kind)
 
     static constexpr int MaxEntries = 500;

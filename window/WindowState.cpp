@@ -3,6 +3,7 @@
 #include "window/ActionFeedback.h"
 #include "app/Config.h"
 #include "service/AutoReconnect.h"
+#include "service/ControllerWatch.h"
 #include "service/LinkEvents.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
@@ -51,6 +52,7 @@ void registerTypes()
     qmlRegisterUncreatableType<CalibrationDevice>(uri, 1, 0, "CalibrationDevice", published);
     qmlRegisterUncreatableType<LinkMonitor>(uri, 1, 0, "LinkMonitor", published);
     qmlRegisterUncreatableType<AutoReconnect>(uri, 1, 0, "AutoReconnect", published);
+    qmlRegisterUncreatableType<ControllerWatch>(uri, 1, 0, "ControllerWatch", published);
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
@@ -66,6 +68,10 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     auto *reconnect = storedAutoReconnect(bridge, owner);
     auto *monitor = new LinkMonitor(bridge, &owner);
     monitor->followReconnection(*reconnect);
+    auto *controller = new ControllerWatch(bridge, &owner);
+    controller->followReconnection(*reconnect);
+    monitor->followController(*controller);
+    context.setContextProperty(QStringLiteral("controllerWatch"), controller);
     auto *linkEvents = new LinkEvents(bridge, &owner);
     linkEvents->followReconnection(*reconnect);
     context.setContextProperty(QStringLiteral("autoReconnect"), reconnect);

@@ -50,12 +50,32 @@ QtObject {
     // returning the text keeps an open question in the current language. `fields`: the
     // start of the names of the fields `send` writes, empty for all.
     function write(rebootText, send, fields) {
+        if (edits && edits.madeForOtherController) {
+            askForOtherController(rebootText, send, fields)
+            return
+        }
         if (rebootText === "") {
             sendWrite(send, fields)
             return
         }
         confirm.ask(function() { return zhText("写入并重启控制器？", "Write and restart the controller?") },
                     rebootText, function() { return zhText("写入并重启", "Write and restart") },
+                    function() { sendWrite(send, fields) })
+    }
+
+    // Edits made for the controller that answered before go to this one only when the operator says so, with the
+    // values named.
+    function askForOtherController(rebootText, send, fields) {
+        confirm.ask(function() { return zhText("写入为另一台控制器所做的修改？", "Write changes made for another controller?") },
+                    function() {
+                        var text = zhText("这些修改是在固件 " + controllerWatch.previousFirmware + " 的控制器连接时所做，现在连接的是固件 "
+                                          + appBridge.tavoxFirmwareVersion + " 的控制器: " + edits.editedSummary() + "。",
+                                          "These changes were made while the controller with firmware "
+                                          + controllerWatch.previousFirmware + " was attached; the one on the link now has firmware "
+                                          + appBridge.tavoxFirmwareVersion + ": " + edits.editedSummary() + ".")
+                        return rebootText === "" ? text : text + "\n" + rebootText()
+                    },
+                    function() { return zhText("写入这台控制器", "Write to this controller") },
                     function() { sendWrite(send, fields) })
     }
 

@@ -63,7 +63,9 @@ RowLayout {
     Label {
         objectName: "editCount"
         visible: bar.editCount > 0
-        text: bar.zhText(bar.editCount + " 项未写入", bar.editCount + " unsaved")
+        text: edits && edits.madeForOtherController
+              ? bar.zhText(bar.editCount + " 项未写入 (为另一台控制器所做)", bar.editCount + " unsaved, made for another controller")
+              : bar.zhText(bar.editCount + " 项未写入", bar.editCount + " unsaved")
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
         color: Theme.warning

@@ -43,6 +43,8 @@ ColumnLayout {
     }
 
     function linkColor() {
+        if (linkMonitor.otherController)
+            return Theme.warning
         switch (linkMonitor.state) {
         case LinkMonitor.Connected: return Theme.success
         case LinkMonitor.Connecting: return Theme.primary

@@ -23,7 +23,7 @@ Card {
     action: actions.name
     fillsHeight: false
 
-    FieldEdits { id: fieldEdits; panel: "gimbal" }
+    FieldEdits { id: fieldEdits; panel: "gimbal"; controllerEpoch: controllerWatch.epoch }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "gimbal"; edits: fieldEdits; confirm: confirm }
 

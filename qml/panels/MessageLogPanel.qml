@@ -19,6 +19,7 @@ GroupBox {
         switch (kind) {
         case MessageJournal.Error: return Theme.danger
         case MessageJournal.Success: return Theme.success
+        case MessageJournal.Warning: return Theme.warning
         default: return Theme.textRegular
         }
     }

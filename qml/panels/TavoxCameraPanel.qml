@@ -16,7 +16,7 @@ Card {
     edits: fieldEdits
     action: actions.name
 
-    FieldEdits { id: fieldEdits; panel: "camera" }
+    FieldEdits { id: fieldEdits; panel: "camera"; controllerEpoch: controllerWatch.epoch }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "camera"; edits: fieldEdits; confirm: confirm }
 

@@ -61,7 +61,7 @@ Item {
             channelTabs.currentIndex = 0
     }
 
-    FieldEdits { id: fieldEdits; panel: "channel" }
+    FieldEdits { id: fieldEdits; panel: "channel"; controllerEpoch: controllerWatch.epoch }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: panelActions; name: "channels"; edits: fieldEdits; confirm: confirm }
     readonly property string rebootText: zhText("写入后控制器会自动激活并重启，电机会短暂停止。",

@@ -18,7 +18,7 @@ Card {
     edits: fieldEdits
     action: actions.name
 
-    FieldEdits { id: fieldEdits; panel: "torque" }
+    FieldEdits { id: fieldEdits; panel: "torque"; controllerEpoch: controllerWatch.epoch }
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
     PanelActions { id: actions; name: "torque"; edits: fieldEdits; confirm: confirm }
 

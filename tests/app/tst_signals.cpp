@@ -1,10 +1,13 @@
 // The window's command line where there is no display, and the signals that
 // close it: the real programs, the window against the real simulated
 // controller on a pseudo-terminal.
+#include "app/ClosingSteps.h"
 #include "app/Version.h"
+#include "bridge/AppBridge.h"
 #include "link/PortClaim.h"
 #include "support/ProgramRun.h"
 #include "support/SerialLock.h"
+#include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
 #include "support/WindowProcess.h"
@@ -43,6 +46,7 @@ private slots:
     void companionsAnswerWithoutADisplay();
     void signalClosesTheWindow_data();
     void signalClosesTheWindow();
+    void closingFinishesTheWriteInFlight();
 };
 
 void TestSignals::windowAnswersWithoutADisplay_data()
@@ -150,6 +154,24 @@ void TestSignals::signalClosesTheWindow()
     const QString cause = ended.captured(1);
     QVERIFY2(causes.contains(cause), qPrintable(records.last()));
     QVERIFY2(records.contains(cause + QStringLiteral(": closing the window")), qPrintable(records.join('\n')));
+}
+
+// Closed a moment after a channel write was confirmed, the tool stays until the write's activation and restart
+// have gone out: the controller never keeps values it did not apply.
+void TestSignals::closingFinishesTheWriteInFlight()
+{
+    SimProcess sim({"--verbose", "--hb-rate", "0"});
+    QVERIFY(sim.start());
+    AppBridge bridge(nullptr, AppBridge::FirstExchange::LeftToCaller);
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    bridge.tavoxWriteSbusChannels(2, 3, 4, 5, 6, 1);
+    QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::ActivateAndReboot);
+
+    finishStepsInFlight(bridge);
+
+    QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::None);
+    QTRY_COMPARE_WITH_TIMEOUT(requestSequence(simReceivedFrames(sim.errorOutput())), QStringLiteral("A0 90 91"),
+                              ProcessWaitMs);
 }
 
 QTEST_GUILESS_MAIN(TestSignals)

@@ -1,6 +1,7 @@
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "support/PseudoTerminal.h"
+#include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
@@ -320,17 +321,38 @@ void WindowFlowsTest::lostPortReconnectsByItself()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("gimbal"));
-    SimProcess returning({"--link", link, "--fault-hangup-after", "1500", "--fault-return-after", "1500"});
+    SimProcess returning({"--link", link, "--fault-hangup-after", "1500", "--fault-return-after", "1500",
+                          "--fault-return-firmware", "9.9.9.9", "--verbose"});
     QVERIFY(returning.start());
     bridge().setLanguage(QStringLiteral("en"));
     m_driver.openPort(link);
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1 — firmware").arg(link)),
+                             ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
     QVERIFY(item("serialSwitch")->property("checked").toBool());
-    const int blocksBefore = bridge().parameters().blocksReceived();
+    // An edit made for the controller that was there.
+    click("sbusRollDir");
+    QTest::keyClick(window(), Qt::Key_Up);
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_VERIFY(item("sbusRollDir")->property("edited").toBool());
     QVERIFY(!returning.waitForReturn().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bridge().parameters().blocksReceived() > blocksBefore, ProcessWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(link)), ProcessWaitMs);
+    // Another controller answers: named as such, in orange, and the edit goes to it only when the operator says so.
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
+                              QStringLiteral("Another controller on %1 — firmware 9.9.9.9, was 1.0.0.60").arg(link),
+                              ProcessWaitMs);
+    QVERIFY(bridge().messageLog().contains(
+        QStringLiteral("Another controller answered on %1: firmware 9.9.9.9, was 1.0.0.60").arg(link)));
+    QVERIFY(!bridge().messageLog().contains(QStringLiteral("Reconnected")));
+    QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved, made for another controller"));
+    const int sentBefore = simReceivedFrames(returning.errorOutput()).size();
+    click("sbusWrite");
+    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
+    QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write changes made for another controller?"));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTRY_VERIFY(!item("confirmTitle")->isVisible());
+    QCOMPARE(simReceivedFrames(returning.errorOutput()).size(), sentBefore);
+    click("revertButton");
     QVERIFY(item("serialSwitch")->property("checked").toBool());
     click("serialSwitch");
     QTRY_VERIFY(!bridge().serialOpened());

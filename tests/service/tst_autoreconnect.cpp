@@ -4,6 +4,7 @@
 #include "bridge/AppBridge.h"
 #include "link/PortScanner.h"
 #include "service/AutoReconnect.h"
+#include "service/ControllerWatch.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
@@ -55,6 +56,8 @@ class TestAutoReconnect : public QObject
 
 private slots:
     void lostPortIsReopenedAndReread();
+    void writeCutByTheLoss_data();
+    void writeCutByTheLoss();
     void cutUpgradeIsNotResumed();
     void noReopen_data();
     void noReopen();
@@ -72,6 +75,8 @@ void TestAutoReconnect::lostPortIsReopenedAndReread()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     AutoReconnect reconnect(bridge);
+    ControllerWatch watch(bridge);
+    watch.followReconnection(reconnect);
     FieldEdits edits;
     connect(&bridge, &AppBridge::tavoxParamsChanged, &edits,
             [&] { edits.setDevice(QStringLiteral("pitchSpeed"), bridge.tavoxPitchMaxSpeed()); });
@@ -92,6 +97,7 @@ void TestAutoReconnect::lostPortIsReopenedAndReread()
     QVERIFY(reopened.wait(ProcessWaitMs));
     QVERIFY(bridge.serialOpened() && !reconnect.waiting());
     QCOMPARE(waitingChanged.count(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(messageTexts(bridge).contains(Reconnected.arg(link)), ProcessWaitMs);
     QCOMPARE(bridge.serialLink().portName(), link);
     QCOMPARE(bridge.serialLink().baudRate(), Baud);
     QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > blocksBefore
@@ -106,6 +112,67 @@ void TestAutoReconnect::lostPortIsReopenedAndReread()
     QVERIFY2(texts.filter(QStringLiteral("Failed to open")).isEmpty(), qPrintable(texts.join('\n')));
     QVERIFY(edits.isEdited(QStringLiteral("pitchSpeed")));
     QCOMPARE(edits.shown(QStringLiteral("pitchSpeed")).toInt(), bridge.tavoxPitchMaxSpeed() + 7);
+}
+
+void TestAutoReconnect::writeCutByTheLoss_data()
+{
+    QTest::addColumn<QStringList>("returning");
+    QTest::addColumn<bool>("sameController");
+    QTest::newRow("the same controller comes back") << QStringList() << true;
+    QTest::newRow("another controller comes back") << QStringList{"--fault-return-firmware", "9.9.9.9"} << false;
+}
+
+// The line drops the moment the controller has taken a channel write, before its activation and restart. The
+// controller that wrote them gets them once it answers again, greeted as reconnected; another controller gets
+// neither, is named as another, and the edit made for the first is marked.
+void TestAutoReconnect::writeCutByTheLoss()
+{
+    QFETCH(QStringList, returning);
+    QFETCH(bool, sameController);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    SimProcess sim(QStringList{"--link", link, "--fault-hangup-on-command", "a0", "--fault-return-after", "300",
+                               "--verbose", "--hb-rate", "0"}
+                   + returning);
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    AutoReconnect reconnect(bridge);
+    ControllerWatch watch(bridge);
+    watch.followReconnection(reconnect);
+    FieldEdits edits;
+    edits.setControllerEpoch(watch.epoch());
+    connect(&watch, &ControllerWatch::changed, &edits, [&] { edits.setControllerEpoch(watch.epoch()); });
+    edits.setDevice(QStringLiteral("roll"), 1);
+    edits.setShown(QStringLiteral("roll"), 2);
+
+    QVERIFY(bridge.openSerial(link, Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.tavoxFirmwareVersion() != QLatin1String("-") && bridge.parameters().blocksReceived() > 0,
+                             ProcessWaitMs);
+    bridge.tavoxWriteSbusChannels(2, 3, 4, 5, 6, 1);
+    QVERIFY(!sim.waitForReturn().isEmpty());
+    const int framesAtReturn = simReceivedFrames(sim.errorOutput()).size();
+    const QString another = QStringLiteral("Another controller answered on %1: firmware 9.9.9.9, was 1.0.0.60").arg(link);
+    QTRY_VERIFY_WITH_TIMEOUT(messageTexts(bridge).contains(sameController ? Reconnected.arg(link) : another), ProcessWaitMs);
+
+    const QString owedSent = QStringLiteral("Sending the activation and restart that did not go out before the link was lost");
+    if (sameController) {
+        QTRY_VERIFY_WITH_TIMEOUT(receivedNames(sim, framesAtReturn).contains(QStringLiteral("91")), ProcessWaitMs);
+        const QStringList after = receivedNames(sim, framesAtReturn);
+        QVERIFY2(after.indexOf(QStringLiteral("90")) >= 0 && after.indexOf(QStringLiteral("90")) < after.indexOf(QStringLiteral("91")),
+                 qPrintable(after.join(' ')));
+        QVERIFY(messageTexts(bridge).contains(owedSent));
+    } else {
+        // Long enough for the activation, had it been sent on the reconnection.
+        QVERIFY(runTimersDueWithin(ChecksMs));
+        QVERIFY(!receivedNames(sim, framesAtReturn).contains(QStringLiteral("90")));
+        QVERIFY(!receivedNames(sim, framesAtReturn).contains(QStringLiteral("91")));
+        QVERIFY(messageTexts(bridge).filter(QStringLiteral("Reconnected")).isEmpty());
+        QVERIFY(!messageTexts(bridge).contains(owedSent));
+        QCOMPARE(watch.owedRestart(), OwedRestart::ActivateAndReboot);
+    }
+    QCOMPARE(watch.otherController(), !sameController);
+    QCOMPARE(edits.madeForOtherController(), !sameController);
 }
 
 // An upgrade cut by the loss is not taken up again on the reopened port; the operator is told to start it

@@ -374,6 +374,7 @@ void TestDiagnostics::archiveHoldsLogsParametersVersionsAndConfiguration()
     diagnostics.exportArchive();
     QVERIFY(!QFile::exists(archive));   // out/ does not exist
     QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export diagnostics to")));
+    QCOMPARE(bridge.messages().entries().last().meaning.kind, MessageKind::Error);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
     diagnostics.exportArchive();
     QCOMPARE(messageTexts(bridge).last(), QStringLiteral("Diagnostics exported to %1").arg(archive));
