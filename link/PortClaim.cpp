@@ -350,8 +350,30 @@ private:
     Outcome m_outcome = Outcome::Unavailable;
 };
 
-// Before anything opens the line: whether the name means a character device
-// this user may open that no other program holds. QSerialPort would open a
+// Whether the kernel has a terminal driver for the character device `device`
+// (/proc/tty/drivers: name, node, major, minors, type). A device no
+// terminal, such as /dev/null, which every process has open, is no line to
+// claim. Taken as one when the list cannot be read.
+bool isTerminalLine(dev_t device)
+{
+    QFile drivers(QStringLiteral("/proc/tty/drivers"));
+    if (!drivers.open(QIODevice::ReadOnly))
+        return true;
+    const QList<QByteArray> lines = drivers.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 4 || fields.at(2).toUInt() != ::major(device))
+            continue;
+        const QList<QByteArray> minors = fields.at(3).split('-');
+        const unsigned first = minors.first().toUInt();
+        if (::minor(device) >= first && ::minor(device) <= minors.last().toUInt())
+            return true;
+    }
+    return false;
+}
+
+// Before anything opens the line: whether the name means a terminal line
+// this user may open. QSerialPort would open a
 // regular file or a pipe (a pipe without a writer too, since it opens without
 // blocking) and only then find it no terminal, and it would set the line up
 // under its holder before finding it busy.
@@ -359,7 +381,7 @@ PortRefusal refusalBeforeOpen(const QString &portName, const QString &path, stru
 {
     if (::stat(encoded(path).constData(), &info) != 0)
         return missingDevice(portName, portPathOf(portName), errno);
-    if (!S_ISCHR(info.st_mode))
+    if (!S_ISCHR(info.st_mode) || !isTerminalLine(info.st_rdev))
         return PortRefusal::notSerial();
     if (::access(encoded(path).constData(), R_OK | W_OK) != 0)
         return refusalOf(errno, path);

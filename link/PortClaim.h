@@ -21,7 +21,8 @@ class QSerialPort;
 // device's own path and its descriptor locked with flock() as well, for the
 // programs that lock that alone.
 //
-// A blank name, or a path that is no character device, is refused without being opened.
+// A blank name, or a path that is no terminal line (a file, a pipe,
+// /dev/null), is refused without being opened.
 //
 // False when the port cannot be had; `refusal` then says why (another program
 // holds it, permission denied, no such device, not a serial device, a stale
