@@ -120,6 +120,8 @@ void TestCli::unusablePortExitsThreeSayingWhy_data()
     QTest::newRow("folder") << "folder" << PortRefusal::notSerial();
     QTest::newRow("/dev/null") << "/dev/null" << PortRefusal::notSerial();
     QTest::newRow("pipe") << "pipe" << PortRefusal::notSerial();
+    // The bridge turns it away before any claim; the reason is still told.
+    QTest::newRow("blanks") << "blanks" << PortRefusal::blankName();
 }
 
 void TestCli::unusablePortExitsThreeSayingWhy()
@@ -138,6 +140,8 @@ void TestCli::unusablePortExitsThreeSayingWhy()
         port = place;
     else if (place == QLatin1String("pipe"))
         QCOMPARE(::mkfifo(QFile::encodeName(port).constData(), 0666), 0);
+    else if (place == QLatin1String("blanks"))
+        port = QStringLiteral("   ");
 
     refusalIsToldInBothLanguages([&](const QStringList &arguments) { return runCtl(arguments, englishEnvironment(), ctl); },
                                  dir.filePath(QStringLiteral("zentaro.cfg")), port, refusal);
