@@ -207,8 +207,8 @@ PortRefusal busyRefusal(const QString &path)
 }
 
 // The one place where the system's error number on a port becomes the reason
-// told to the operator. `meant` is the path the name was read as.
-PortRefusal refusalOf(int error, const QString &path, const QString &meant = QString())
+// told to the operator.
+PortRefusal refusalOf(int error, const QString &path)
 {
     switch (error) {
     case EBUSY:
@@ -220,7 +220,7 @@ PortRefusal refusalOf(int error, const QString &path, const QString &meant = QSt
     case ENOTDIR:
     case ENODEV:
     case ENXIO:
-        return PortRefusal::noSuchDevice(meant);
+        return PortRefusal::noSuchDevice();
     case ENOTTY:
         return PortRefusal::notSerial();
     }
