@@ -208,6 +208,9 @@ void addSimOptions(QCommandLineParser &parser)
                         "pointing to it, the device in the state it was left in (still in its bootloader "
                         "mid-upgrade); it hangs up only once."),
          QStringLiteral("ms")},
+        {QStringLiteral("fault-exclusive-left"),
+         QStringLiteral("Leave the line in exclusive mode (TIOCEXCL), as a program killed while it held the port "
+                        "does: only root may open it.")},
         {QStringLiteral("fault-heartbeat-gap"),
          QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),
          QStringLiteral("start:length")},
@@ -237,6 +240,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
         || !readVersion(parser, "boot", c.bootVersion, error) || !readNumbers(parser, options, error)
         || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error))
         return false;
+    options.link.exclusiveLeft = parser.isSet(QStringLiteral("fault-exclusive-left"));
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));
     c.duplicateAcks = parser.isSet(QStringLiteral("fault-duplicate-acks"));
     c.unsolicitedUpgradeReplies = parser.isSet(QStringLiteral("fault-unsolicited-upgrade-replies"));
