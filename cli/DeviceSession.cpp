@@ -2,6 +2,7 @@
 
 #include "app/InterruptWatcher.h"
 #include "cli/ExitCode.h"
+#include "link/PortRefusal.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -65,7 +66,8 @@ int DeviceSession::open(const QString &port, int baud)
         return ExitCode::Success;
     QString zh = QStringLiteral("无法打开串口 %1").arg(port);
     QString en = QStringLiteral("cannot open port %1").arg(port);
-    const PortRefusal refusal = m_bridge.serialLink().openRefusal();
+    // The bridge turns a blank name away before anything claims a port, without a reason of its own.
+    const PortRefusal refusal = port.trimmed().isEmpty() ? PortRefusal::blankName() : m_bridge.serialLink().openRefusal();
     if (!refusal.isNull()) {
         zh += QStringLiteral(": ") + refusal.zh();
         en += QStringLiteral(": ") + refusal.en();

@@ -155,7 +155,12 @@ int ParamsCommands::load(const QString &path, bool dryRun, bool yes)
     printChanges(ParamFile::differences(device, target, form));
     if (!m_session.out().dataFailure().isEmpty())
         return ExitCode::Usage;
-    const PendingRestarts pending(QDir(dataDirectory()).filePath(QStringLiteral("pending-restarts")), m_port);
+    const AppBridge &bridge = m_session.bridge();
+    const PendingRestarts pending(QDir(dataDirectory()).filePath(QStringLiteral("pending-restarts")), m_port,
+                                  {bridge.tavoxFirmwareVersion(), bridge.tavoxBootVersion()},
+                                  CliOutput::commandLine(loadCommand(path, yes)));
+    announceUnreadable(pending);
+    announceForeign(pending);
     const QVector<ParamWrite> repairs = pending.writesFor(form);
     announceRepairs(repairs, pending.path());
     const QVector<ParamWrite> writes = inWriteOrder(planParamWrites(device, target, form) + repairs);
@@ -175,6 +180,34 @@ void ParamsCommands::announceRepairs(const QVector<ParamWrite> &repairs, const Q
                           QStringLiteral("An earlier load on this port may not have applied %1 (see %2): it is "
                                          "written again and applied"))
                      .arg(out.text(paramWriteName(repair)), QDir::toNativeSeparators(recordPath)));
+}
+
+void ParamsCommands::announceUnreadable(const PendingRestarts &pending) const
+{
+    if (pending.unreadable().isEmpty())
+        return;
+    const CliOutput &out = m_session.out();
+    out.error(out.text(QStringLiteral("无法读取此串口的重启记录 %1 (%2): 视为所有会重启控制器的写入都未生效"),
+                       QStringLiteral("cannot read the record of restarts owed on this port, %1 (%2): every write "
+                                      "that restarts the controller is taken as not applied"))
+                  .arg(QDir::toNativeSeparators(pending.path()), pending.unreadable()));
+}
+
+// Restarts owed to another controller are its own: never made to this one,
+// never crossed off by it. This load's own writes are recorded apart from
+// them, so it goes on.
+void ParamsCommands::announceForeign(const PendingRestarts &pending) const
+{
+    const CliOutput &out = m_session.out();
+    const AppBridge &bridge = m_session.bridge();
+    for (const PendingRestarts::Foreign &owed : pending.foreign())
+        out.note(out.text(QStringLiteral("此串口上次的加载欠另一台控制器 (固件 %1，引导程序 %2) 的重启，不会对当前应答的控制器 "
+                                         "(固件 %3，引导程序 %4) 进行; 记录 %5 保留。连接那台控制器后运行以下命令即可修复:\n  %6"),
+                          QStringLiteral("An earlier load on this port owes restarts to another controller (firmware "
+                                         "%1, boot %2), not to the one answering (firmware %3, boot %4): they are not "
+                                         "made here and their record %5 stays. Connect that controller and run:\n  %6"))
+                     .arg(owed.controller.firmware, owed.controller.boot, bridge.tavoxFirmwareVersion(),
+                          bridge.tavoxBootVersion(), QDir::toNativeSeparators(owed.path), owed.command));
 }
 
 QStringList ParamsCommands::loadCommand(const QString &path, bool yes) const

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class DeviceSession;
+class PendingRestarts;
 
 // info and params get/save/diff/load. Each runs against a session whose port
 // is not yet open, and returns the exit code.
@@ -29,6 +30,8 @@ private:
     int targetOf(const QString &path, ParamBlock &target);
     void printBlock(const ParamFile::Contents &contents) const;
     void printChanges(const QVector<ParamFile::Change> &changes) const;
+    void announceUnreadable(const PendingRestarts &pending) const;
+    void announceForeign(const PendingRestarts &pending) const;
     void announceRepairs(const QVector<ParamWrite> &repairs, const QString &recordPath) const;
     QStringList loadCommand(const QString &path, bool yes) const;
     int allowedToRestart(const QVector<ParamWrite> &writes, bool yes);

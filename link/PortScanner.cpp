@@ -85,14 +85,23 @@ QStringList parseExtraPorts(const QString &value)
 
 bool isPortPath(const QString &name)
 {
-    return name.startsWith(QLatin1Char('/'));
+    return name.startsWith(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..")
+        || name.startsWith(QLatin1String("./")) || name.startsWith(QLatin1String("../"));
+}
+
+QString portPathOf(const QString &portName)
+{
+    if (portName.isEmpty())
+        return QString();
+    if (portName.startsWith(QLatin1Char('/')))
+        return portName;
+    if (isPortPath(portName))
+        return QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + portName);
+    return QStringLiteral("/dev/") + portName;
 }
 
 QString portDevicePath(const QString &portName)
 {
-    const QString name = portName.trimmed();
-    if (name.isEmpty())
-        return QString();
-    const QString path = isPortPath(name) ? name : QStringLiteral("/dev/") + name;
-    return QFileInfo(path).canonicalFilePath();
+    const QString path = portPathOf(portName);
+    return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
 }

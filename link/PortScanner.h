@@ -38,8 +38,15 @@ QVector<PortEntry> scanPorts(const PortScanPlaces &places, const QVector<PortEnt
 PortScanPlaces systemPortPlaces();
 // The comma-separated list of TAVOX_EXTRA_PORTS, blanks and repeats dropped.
 QStringList parseExtraPorts(const QString &value);
-// A name of the kernel's ("ttyUSB0", "pts/3") lives in /dev; anything else is a path as given.
+// Whether `name` is a path of its own (absolute, or "./" or "../" from the
+// working folder) rather than a name of the kernel's ("ttyUSB0", "pts/3").
 bool isPortPath(const QString &name);
-// The device a port name or path stands for: "ttyUSB0" is /dev/ttyUSB0, a link
-// is followed to its end. Empty when no such file exists.
+// The one reading of a port name, for the open, the messages and every record
+// kept of a port: a path of its own is itself (a relative one made absolute),
+// a kernel's name lies in /dev, as Qt and the port list name ports. The name
+// is taken exactly as given: a blank at its end is part of it. Empty for an
+// empty name.
+QString portPathOf(const QString &portName);
+// The device a port name stands for: portPathOf() with its links followed to
+// their end. Empty when no such file exists.
 QString portDevicePath(const QString &portName);

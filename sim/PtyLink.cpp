@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,7 +30,7 @@ QString errnoText(const char *what)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool makeRaw(const char *slaveName, QString &error)
+bool makeRaw(const char *slaveName, bool exclusive, QString &error)
 {
     const int slave = ::open(slaveName, O_RDWR | O_NOCTTY);
     if (slave < 0) {
@@ -44,6 +45,10 @@ bool makeRaw(const char *slaveName, QString &error)
     }
     if (!ok)
         error = errnoText("raw mode");
+    else if (exclusive && ::ioctl(slave, TIOCEXCL) != 0) {
+        error = errnoText("exclusive mode");
+        ok = false;
+    }
     // Closed again at once: the settings stay with the terminal, and with no
     // slave open the master reports a hang-up until the tool opens the port.
     ::close(slave);
@@ -98,7 +103,7 @@ bool PtyLink::open(QString &error)
         error = errnoText("pseudo-terminal set-up");
         return false;
     }
-    if (!makeRaw(name, error))
+    if (!makeRaw(name, m_options.exclusiveLeft, error))
         return false;
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_devicePath = QString::fromLocal8Bit(name);

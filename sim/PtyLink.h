@@ -17,6 +17,7 @@ struct LinkOptions
     bool splitOutput = false;   // write in small pieces with pauses between them
     int hangupAfterMs = -1;     // hang up this long after the first bytes arrive; -1: never
     int returnAfterMs = -1;     // after the hang-up, come back on a new pseudo-terminal this long later; -1: never
+    bool exclusiveLeft = false; // the line starts in exclusive mode, as a program killed while it held the port leaves it
 };
 
 // The controller's end of the serial line: a pseudo-terminal in raw mode whose

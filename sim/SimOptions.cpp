@@ -235,6 +235,9 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("With --fault-return-after: another controller comes back, reporting this firmware version, its\n"
                         "parameters at the defaults."),
          QStringLiteral("a.b.c.d")},
+        {QStringLiteral("fault-exclusive-left"),
+         QStringLiteral("Leave the line in exclusive mode (TIOCEXCL), as a program killed while it held the port "
+                        "does: only root may open it.")},
         {QStringLiteral("fault-heartbeat-gap"),
          QStringLiteral("Send no heartbeat for <length> ms from <start> ms after starting; all else goes on."),
          QStringLiteral("start:length")},
@@ -266,6 +269,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
         || !readHangupCommand(parser, options.host, error) || !readNumbers(parser, options, error)
         || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error))
         return false;
+    options.link.exclusiveLeft = parser.isSet(QStringLiteral("fault-exclusive-left"));
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));
     c.duplicateAcks = parser.isSet(QStringLiteral("fault-duplicate-acks"));
     c.unsolicitedUpgradeReplies = parser.isSet(QStringLiteral("fault-unsolicited-upgrade-replies"));

@@ -120,6 +120,8 @@ void TestCli::unusablePortExitsThreeSayingWhy_data()
     QTest::newRow("folder") << "folder" << PortRefusal::notSerial();
     QTest::newRow("/dev/null") << "/dev/null" << PortRefusal::notSerial();
     QTest::newRow("pipe") << "pipe" << PortRefusal::notSerial();
+    // The bridge turns it away before any claim; the reason is still told.
+    QTest::newRow("blanks") << "blanks" << PortRefusal::blankName();
 }
 
 void TestCli::unusablePortExitsThreeSayingWhy()
@@ -138,6 +140,8 @@ void TestCli::unusablePortExitsThreeSayingWhy()
         port = place;
     else if (place == QLatin1String("pipe"))
         QCOMPARE(::mkfifo(QFile::encodeName(port).constData(), 0666), 0);
+    else if (place == QLatin1String("blanks"))
+        port = QStringLiteral("   ");
 
     refusalIsToldInBothLanguages([&](const QStringList &arguments) { return runCtl(arguments, englishEnvironment(), ctl); },
                                  dir.filePath(QStringLiteral("zentaro.cfg")), port, refusal);
@@ -145,16 +149,18 @@ void TestCli::unusablePortExitsThreeSayingWhy()
 
 void TestCli::portOfOthersExitsThreeSayingWhy_data()
 {
-    QTest::addColumn<bool>("groupMayOpen");
-    QTest::newRow("its group may open it") << true;
-    QTest::newRow("only its owner may open it") << false;
+    QTest::addColumn<QString>("shutOut");
+    QTest::newRow("its group may open it") << "group";
+    QTest::newRow("only its owner may open it") << "owner";
+    // No program holds the line, yet the system says it is busy.
+    QTest::newRow("exclusive mode left set") << "exclusive";
 }
 
 // Run by a user the device refuses: root opens any device, so a test run as
 // root runs tavoxctl as "nobody".
 void TestCli::portOfOthersExitsThreeSayingWhy()
 {
-    QFETCH(bool, groupMayOpen);
+    QFETCH(QString, shutOut);
     SharedFolder folder;
     if (!folder.isReachable())
         QSKIP("the unprivileged user cannot reach the temporary folder; point TMPDIR at a folder every user can pass through");
@@ -162,11 +168,21 @@ void TestCli::portOfOthersExitsThreeSayingWhy()
     QVERIFY(!ctl.isEmpty());
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    QVERIFY(shutOutUnprivileged(pty.slaveName(), groupMayOpen));
+    SimProcess sim({"--fault-exclusive-left"});
+    QString port = pty.slaveName();
+    PortRefusal refusal = PortRefusal::exclusiveModeLeft();
+    if (shutOut == QLatin1String("exclusive")) {
+        QVERIFY(sim.start());
+        port = sim.portName();
+        QVERIFY(::chmod(QFile::encodeName(port).constData(), 0666) == 0);   // its mode is no obstacle
+    } else {
+        const bool groupMayOpen = shutOut == QLatin1String("group");
+        QVERIFY(shutOutUnprivileged(port, groupMayOpen));
+        refusal = PortRefusal::permissionDenied(groupMayOpen ? groupOf(port) : QString());
+    }
 
     refusalIsToldInBothLanguages([&](const QStringList &arguments) { return folder.run(ctl, arguments, englishEnvironment()); },
-                                 folder.filePath(QStringLiteral("zentaro.cfg")), pty.slaveName(),
-                                 PortRefusal::permissionDenied(groupMayOpen ? groupOf(pty.slaveName()) : QString()));
+                                 folder.filePath(QStringLiteral("zentaro.cfg")), port, refusal);
 }
 
 // A copy of the program keeps its zentaro.cfg, and so its language, at `config`.

@@ -74,6 +74,7 @@ void TestCliCalibrate::calibrateSilentController()
     QFETCH(QString, name);
     PseudoTerminal silent;
     QVERIFY(silent.isValid());
+    silent.releaseLine();
     const ProgramRun run = runCtl({"-p", silent.slaveName(), "-t", "1", "calibrate", kind});
     QCOMPARE(run.exitCode, 5);
     QVERIFY2(run.err.contains(QStringLiteral("no reply from the controller (waiting for %1)").arg(name)),

@@ -13,13 +13,16 @@
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 // How long tavoxctl lets a controller restart after the torque write before reading it back.
@@ -27,6 +30,28 @@ const int RestartSettleMs = 3000;
 
 // The simulator for loads that restart it: its frame log, no heartbeats to crowd it, quick restarts.
 const QStringList RestartingSim{"--verbose", "--hb-rate", "0", "--reboot-ms", "100"};
+
+// Runs a load of `wanted` (raised SBUS channels) on `port` and stops it at
+// once by a second Ctrl-C once the simulator has the channels: their
+// activation and restart stay owed. The simulator is held still meanwhile, so
+// that nothing but the second Ctrl-C can end the step. The load's messages,
+// empty when it did not end so or left the port held.
+QString stopLoadMidStep(SimProcess &sim, const QString &ctl, const QString &port, const QString &wanted)
+{
+    RunningCtl load(ctl, {"-p", port, "params", "load", wanted, "--yes"});
+    if (!load.waitForMessage(QStringLiteral("Writing the SBUS channels"))
+        || !QTest::qWaitFor([&] { return sim.errorOutput().contains(QLatin1String("RX command 0xA0")); }, ProcessWaitMs))
+        return QString();
+    const QString lock = serialLockFile(sim.portName());
+    const pid_t simPid = pid_t(sim.process().processId());
+    ::kill(simPid, SIGSTOP);
+    load.signal(SIGINT);
+    const bool hurried = load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once"));
+    load.signal(SIGINT);
+    const int exitCode = load.finish();
+    ::kill(simPid, SIGCONT);
+    return hurried && exitCode == 130 && portReleased(lock, sim.portName()) ? load.messages() : QString();
+}
 }
 
 class TestCliParams : public QObject
@@ -38,8 +63,12 @@ private slots:
     void loadRunsRestartingWritesLastEachWaitedFor();
     void loadFinishesTheStepInFlight_data();
     void loadFinishesTheStepInFlight();
-    void secondInterruptStopsAtOnceAndTheNextLoadRepairs();
+    void loadStoppedMidStepIsRepairedUnderAnyName_data();
+    void loadStoppedMidStepIsRepairedUnderAnyName();
+    void lostPortLeavesTheRestartOwed_data();
     void lostPortLeavesTheRestartOwed();
+    void unusableRecordIsNeverFollowed_data();
+    void unusableRecordIsNeverFollowed();
     void loadWithoutYesRefusesWhenStdinIsNoTerminal();
     void loadInterruptedAtItsQuestionWritesNothing();
     void badParameterFiles_data();
@@ -164,59 +193,73 @@ void TestCliParams::loadFinishesTheStepInFlight()
     QVERIFY2(!again.err.contains(QLatin1String("An earlier load")), qPrintable(again.err));
 }
 
+void TestCliParams::loadStoppedMidStepIsRepairedUnderAnyName_data()
+{
+    QTest::addColumn<bool>("byKernelName");
+    QTest::newRow("through a link") << false;
+    QTest::newRow("by its kernel name") << true;
+}
+
 // The channels are on the controller, their activation is not: the values read
 // back as the file's, and only the record of the first load tells the second
-// that it must activate them, whether it names the port by a link to it (as
-// /dev/serial/by-id/… is) or by the device itself. The simulator is held still
-// while the load is interrupted, so that nothing but the second Ctrl-C can end
-// the step.
-void TestCliParams::secondInterruptStopsAtOnceAndTheNextLoadRepairs()
+// that it must activate them, whether the first named the port by a link to
+// it (as /dev/serial/by-id/… is) or by its kernel name (pts/N, which lies in
+// /dev whatever the working folder holds) and the second by the device
+// itself. Another line whose link is named alike (a_b beside a/b) owes nothing.
+void TestCliParams::loadStoppedMidStepIsRepairedUnderAnyName()
 {
+    QFETCH(bool, byKernelName);
     QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("gimbal"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a")));
+    const QString link = dir.filePath(QStringLiteral("a/b"));
     SimProcess sim(RestartingSim + QStringList{"--link", link});
-    QVERIFY(sim.start());
+    SimProcess other({"--hb-rate", "0", "--link", dir.filePath(QStringLiteral("a_b"))});
+    QVERIFY(sim.start() && other.start());
     const QString ctl = privateCtl(dir);
     QVERIFY(!ctl.isEmpty());
     const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
     QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+    const QString name = byKernelName ? sim.portName().mid(5) : link;
 
-    RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
-    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
-    QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().contains(QLatin1String("RX command 0xA0")), ProcessWaitMs);
-    const QString lock = serialLockFile(sim.portName());
-    const pid_t simPid = pid_t(sim.process().processId());
-    ::kill(simPid, SIGSTOP);
-    load.signal(SIGINT);
-    QVERIFY(load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once")));
-    load.signal(SIGINT);
-    const int exitCode = load.finish();
-    ::kill(simPid, SIGCONT);
-    QCOMPARE(exitCode, 130);
-    QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
-             qPrintable(load.messages()));
-    QVERIFY(load.messages().contains(QStringLiteral("Run the same load again to repair it")));
-    QVERIFY(load.messages().contains(QStringLiteral("params load ") + wanted + QStringLiteral(" --yes")));
-    QVERIFY(portReleased(lock, sim.portName()));
+    const QString messages = stopLoadMidStep(sim, ctl, name, wanted);
+    QVERIFY2(messages.contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
+             qPrintable(messages));
+    QVERIFY(messages.contains(QStringLiteral("Run the same load again to repair it")));
+    QVERIFY(messages.contains(QStringLiteral("params load ") + wanted + QStringLiteral(" --yes")));
+
+    const ProgramRun beside = runCtl({"-p", dir.filePath(QStringLiteral("a_b")), "params", "load", wanted, "--dry-run"},
+                                     englishEnvironment(), ctl);
+    QVERIFY2(beside.exitCode == 0 && !beside.err.contains(QLatin1String("An earlier load")), qPrintable(beside.err));
 
     const ProgramRun again = runCtl({"-p", sim.portName(), "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
-    QVERIFY2(again.err.contains(QLatin1String("Writing the SBUS channels")), qPrintable(again.err));
+    QVERIFY2(again.err.contains(QLatin1String("An earlier load on this port may not have applied the SBUS channels")),
+             qPrintable(again.err));
     QVERIFY(again.err.contains(QLatin1String("written and verified")));
     const QString sequence = requestSequence(simReceivedFrames(sim.errorOutput()));
     QVERIFY2(sequence.endsWith(QLatin1String("A0 90 91 C0")), qPrintable(sequence));
 
-    const ProgramRun third = runCtl({"-p", link, "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    const ProgramRun third = runCtl({"-p", name, "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
     QVERIFY2(third.exitCode == 0 && third.err.contains(QLatin1String("No differences")), qPrintable(third.err));
     QVERIFY(!third.err.contains(QLatin1String("Writing")));
 }
 
+void TestCliParams::lostPortLeavesTheRestartOwed_data()
+{
+    QTest::addColumn<QStringList>("returning");
+    QTest::newRow("the same controller") << QStringList();
+    QTest::newRow("another controller") << QStringList{"--firmware", "2.0.0.1"};
+}
+
 // The controller goes away while it takes its new channels (a pulled cable)
-// and comes back as another device behind the same link, as a replugged
-// adapter does behind /dev/serial/by-id: the next load through the link owes
-// it the activation.
+// and a controller comes back as another device behind the same link, as a
+// replugged adapter does behind /dev/serial/by-id. The same controller is
+// owed the activation by the next load through the link; another one never
+// gets what was owed to the first, which stays written down with the command
+// that repairs it, and takes the file's own writes.
 void TestCliParams::lostPortLeavesTheRestartOwed()
 {
+    QFETCH(QStringList, returning);
     QTemporaryDir dir;
     const QString ctl = privateCtl(dir);
     QVERIFY(!ctl.isEmpty());
@@ -233,13 +276,85 @@ void TestCliParams::lostPortLeavesTheRestartOwed()
         QVERIFY2(load.messages().contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
                  qPrintable(load.messages()));
     }
-    SimProcess second({"--hb-rate", "0", "--link", link});
+    const QStringList owed = QDir(dir.filePath(QStringLiteral("pending-restarts"))).entryList(QDir::Files);
+    QCOMPARE(owed.size(), 1);
+    SimProcess second(RestartingSim + returning + QStringList{"--link", link});
     QVERIFY(second.start());
-    const ProgramRun dryRun = runCtl({"-p", link, "params", "load", wanted, "--dry-run"}, englishEnvironment(), ctl);
-    QCOMPARE(dryRun.exitCode, 0);
-    QVERIFY2(dryRun.err.contains(QLatin1String("An earlier load on this port may not have applied the SBUS channels "
-                                               "and directions")),
-             qPrintable(dryRun.err));
+    const ProgramRun load = runCtl({"-p", link, "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(load.exitCode == 0 && load.err.contains(QLatin1String("written and verified")), qPrintable(load.err));
+    const bool sameController = returning.isEmpty();
+    QCOMPARE(load.err.contains(QLatin1String("An earlier load on this port may not have applied the SBUS channels "
+                                             "and directions")),
+             sameController);
+    QCOMPARE(load.err.contains(QLatin1String("owes restarts to another controller (firmware 1.0.0.60, boot 1.0.0.2), "
+                                             "not to the one answering (firmware 2.0.0.1, boot 1.0.0.2)")),
+             !sameController);
+    QCOMPARE(load.err.contains(QStringLiteral("Connect that controller and run:\n  tavoxctl -p %1 -b 921600 params load %2 --yes")
+                                   .arg(link, wanted)),
+             !sameController);
+    QCOMPARE(requestSequence(simReceivedFrames(second.errorOutput())).count(QLatin1String("90 91")), 1);
+    const QStringList left = QDir(dir.filePath(QStringLiteral("pending-restarts"))).entryList(QDir::Files);
+    QCOMPARE(left, sameController ? QStringList() : owed);
+}
+
+void TestCliParams::unusableRecordIsNeverFollowed_data()
+{
+    QTest::addColumn<QString>("put");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason");
+    // Opened as a file, a pipe without a writer would hold the load (and its port) forever.
+    QTest::newRow("pipe") << "pipe" << 2 << "not a regular file";
+    // Written through, the file it names would be overwritten.
+    QTest::newRow("link to a file") << "link" << 0 << "a symbolic link";
+    // Read whole, it would cost its size in memory.
+    QTest::newRow("huge file") << "huge" << 0 << "larger than a record";
+}
+
+// What stands in the place of a port's record when a load begins: it cannot
+// be read, so every restart is owed and made again; it is replaced by a
+// record of the load's own, or, when that cannot be, the load stops before
+// its first write. A load stopped mid-step leaves the record whose place it is.
+void TestCliParams::unusableRecordIsNeverFollowed()
+{
+    QFETCH(QString, put);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    SimProcess sim(RestartingSim);
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
+    QVERIFY(!stopLoadMidStep(sim, ctl, sim.portName(), wanted).isEmpty());
+    const int commandsBefore = commandsReceived(sim);
+    const QDir folder(dir.filePath(QStringLiteral("pending-restarts")));
+    QCOMPARE(folder.entryList(QDir::Files).size(), 1);
+    const QString record = folder.filePath(folder.entryList(QDir::Files).first());
+    const QString target = dir.filePath(QStringLiteral("target"));
+    QVERIFY(writeFile(target, "not a record"));
+    QVERIFY(QFile::remove(record));
+    if (put == QLatin1String("pipe"))
+        QVERIFY(::mkfifo(QFile::encodeName(record).constData(), 0600) == 0);
+    else if (put == QLatin1String("link"))
+        QVERIFY(QFile::link(target, record));
+    else
+        QVERIFY(writeFile(record, "{}") && QFile(record).resize(qint64(3) << 30));
+
+    const ProgramRun load = runCtl({"-p", sim.portName(), "params", "load", wanted, "--yes"}, englishEnvironment(), ctl);
+    QVERIFY2(load.exitCode == exitCode, qPrintable(load.err));
+    QVERIFY2(load.err.contains(QStringLiteral("cannot read the record of restarts owed on this port, %1 (%2")
+                                   .arg(record, reason)),
+             qPrintable(load.err));
+    QVERIFY(load.err.contains(QLatin1String("An earlier load on this port may not have applied the maximum torques")));
+    QCOMPARE(readFile(target), QByteArray("not a record"));
+    if (exitCode == 0) {
+        QVERIFY(load.err.contains(QLatin1String("written and verified")));
+        QVERIFY(!QFileInfo(record).isSymLink() && !QFileInfo::exists(record));
+    } else {
+        QVERIFY(load.err.contains(QLatin1String("Nothing was written")));
+        QCOMPARE(commandsReceived(sim), commandsBefore);
+    }
 }
 
 void TestCliParams::loadWithoutYesRefusesWhenStdinIsNoTerminal()

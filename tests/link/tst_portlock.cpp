@@ -1,6 +1,7 @@
-// One program per port: a port is claimed under the device it stands for,
-// whatever name it was given, and refused while another descriptor holds it,
-// over real pseudo-terminals and a real second process.
+// One program per port: a port is claimed as the device number it stands
+// for, whatever name or node reaches it, and refused while another program
+// holds it (an open descriptor, a locked one, a live lock file), over real
+// pseudo-terminals and a real second process.
 #include "link/PortClaim.h"
 #include "support/PseudoTerminal.h"
 #include "support/SerialLock.h"
@@ -16,16 +17,18 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-// A process that is no Qt program: it opens `device` and holds it with
-// flock() alone, leaving no lock file, until it is killed.
-class FlockHolder
+// A process that is no Qt program, holding `device` as other programs do:
+// opened, with or without flock() on the descriptor, or not opened at all
+// (a lock file names it), until it is killed.
+class LineHolder
 {
 public:
-    explicit FlockHolder(const QString &device)
+    LineHolder(const QString &device, bool opens, bool flocks)
     {
         const QByteArray path = QFile::encodeName(device);
         int ready[2];
@@ -34,8 +37,8 @@ public:
         m_pid = ::fork();
         if (m_pid == 0) {
             ::close(ready[0]);
-            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char held = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
+            const int fd = opens ? ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) : 0;
+            const char held = fd >= 0 && (!flocks || ::flock(fd, LOCK_EX) == 0) ? 1 : 0;
             (void)!::write(ready[1], &held, 1);
             for (;;)
                 ::pause();
@@ -46,9 +49,9 @@ public:
         m_holds = m_pid > 0 && ::poll(&answer, 1, ProcessWaitMs) == 1 && ::read(ready[0], &held, 1) == 1 && held;
         ::close(ready[0]);
     }
-    ~FlockHolder() { kill(); }
-    FlockHolder(const FlockHolder &) = delete;
-    FlockHolder &operator=(const FlockHolder &) = delete;
+    ~LineHolder() { kill(); }
+    LineHolder(const LineHolder &) = delete;
+    LineHolder &operator=(const LineHolder &) = delete;
 
     bool holds() const { return m_holds; }
     qint64 pid() const { return m_pid; }
@@ -67,19 +70,25 @@ private:
     bool m_holds = false;
 };
 
-// A process id that no process has now: a child's, once it has ended.
-pid_t deadPid()
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(0);
-    ::waitpid(pid, nullptr, 0);
-    return pid;
-}
-
 bool claim(QSerialPort &port, const QString &name, PortRefusal &refusal)
 {
     return claimPort(port, name, QIODevice::ReadWrite, refusal);
+}
+
+// `how` the test names the line: "device" (its path), "link" (a link to it)
+// or "node" (a second device node of its number, made as root only).
+QString nameOf(const QString &how, const PseudoTerminal &pty, const QTemporaryDir &dir)
+{
+    if (how == QLatin1String("link"))
+        return gimbalLink(dir.path(), pty.slaveName());
+    if (how == QLatin1String("node")) {
+        struct stat device {};
+        const QString node = dir.filePath(QStringLiteral("node"));
+        const bool made = ::stat(QFile::encodeName(pty.slaveName()).constData(), &device) == 0
+            && ::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, device.st_rdev) == 0;
+        return made ? node : QString();
+    }
+    return pty.slaveName();
 }
 }
 
@@ -90,94 +99,99 @@ class TestPortLock : public QObject
 private slots:
     void secondOpenUnderAnyNameIsRefused_data();
     void secondOpenUnderAnyNameIsRefused();
-    void holderWithoutLockFileIsNamedAndItsDeathFreesThePort();
-    void lockFileOfADeadProgramDoesNotBlock();
+    void holderIsNamedAndItsDeathFreesThePort_data();
+    void holderIsNamedAndItsDeathFreesThePort();
     void refusalTextsInBothLanguages();
 };
 
 void TestPortLock::secondOpenUnderAnyNameIsRefused_data()
 {
-    QTest::addColumn<bool>("firstByLink");
-    QTest::addColumn<bool>("secondByLink");
-    QTest::newRow("link, then device") << true << false;
-    QTest::newRow("device, then link") << false << true;
-    QTest::newRow("link twice") << true << true;
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("link, then device") << "link" << "device";
+    QTest::newRow("device, then link") << "device" << "link";
+    QTest::newRow("link twice") << "link" << "link";
+    // Another inode of the same line: a lock on the descriptor alone would not see it.
+    QTest::newRow("device, then a second node") << "device" << "node";
 }
 
 void TestPortLock::secondOpenUnderAnyNameIsRefused()
 {
-    QFETCH(bool, firstByLink);
-    QFETCH(bool, secondByLink);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    if (second == QLatin1String("node") && ::geteuid() != 0)
+        QSKIP("Only root may make a second device node");
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
-    const QString link = gimbalLink(dir.path(), pty.slaveName());
-    QVERIFY(!link.isEmpty());
+    const QString firstName = nameOf(first, pty, dir);
+    const QString secondName = second == first ? firstName : nameOf(second, pty, dir);
+    if (secondName.isEmpty() && second == QLatin1String("node"))
+        QSKIP("This system refuses root a device node here (no CAP_MKNOD)");
+    QVERIFY(!firstName.isEmpty() && !secondName.isEmpty());
 
-    QSerialPort first;
+    QSerialPort firstPort;
     PortRefusal refusal;
-    QVERIFY(claim(first, firstByLink ? link : pty.slaveName(), refusal));
+    QVERIFY(claim(firstPort, firstName, refusal));
     QVERIFY(refusal.isNull());
     // Named after the kernel's device, the lock file is the one every other program looks for.
     QVERIFY(!serialLockFile(pty.slaveName()).isEmpty());
 
-    QSerialPort second;
-    QVERIFY(!claim(second, secondByLink ? link : pty.slaveName(), refusal));
-    QVERIFY(!second.isOpen());
+    QSerialPort secondPort;
+    QVERIFY(!claim(secondPort, secondName, refusal));
+    QVERIFY(!secondPort.isOpen());
     QCOMPARE(refusal.kind(), PortRefusal::Kind::InUse);
     QCOMPARE(refusal.detail(), QString());   // the holder is this very process
-    QVERIFY(first.isOpen());
+    QVERIFY(firstPort.isOpen());
 
-    first.close();
-    QVERIFY(claim(second, secondByLink ? link : pty.slaveName(), refusal));
+    firstPort.close();
+    QVERIFY(claim(secondPort, pty.slaveName(), refusal));
     QVERIFY(refusal.isNull());
 }
 
-// Root opens a line whatever its lock file and exclusive mode say; only the
-// descriptor's lock stops it, and the kernel drops that with its holder.
-void TestPortLock::holderWithoutLockFileIsNamedAndItsDeathFreesThePort()
+void TestPortLock::holderIsNamedAndItsDeathFreesThePort_data()
 {
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("flocks");
+    QTest::addColumn<bool>("lockFile");
+    // Root opens a line whatever its lock file and exclusive mode say; the
+    // descriptor's lock stops it, and the kernel drops that with its holder.
+    QTest::newRow("descriptor locked, no lock file") << true << true << false;
+    QTest::newRow("open with a lock file, as minicom") << true << false << true;
+    QTest::newRow("open alone") << true << false << false;
+    QTest::newRow("lock file alone") << false << false << true;
+}
+
+// A lock file whose program has ended (killed outright, it could not remove
+// it) never blocks, and goes.
+void TestPortLock::holderIsNamedAndItsDeathFreesThePort()
+{
+    QFETCH(bool, opens);
+    QFETCH(bool, flocks);
+    QFETCH(bool, lockFile);
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    FlockHolder holder(pty.slaveName());
+    pty.releaseLine();
+    LineHolder holder(pty.slaveName(), opens, flocks);
     QVERIFY(holder.holds());
+    const qint64 holderPid = holder.pid();
+    const QString lock = lockFile ? writeUucpLock(pty.slaveName(), holderPid) : QString();
+    if (lockFile && lock.isEmpty())
+        QSKIP("No lock folder is writable for this user");
 
     QSerialPort port;
     PortRefusal refusal;
     QVERIFY(!claim(port, pty.slaveName(), refusal));
     QCOMPARE(refusal.kind(), PortRefusal::Kind::InUse);
-    QCOMPARE(refusal.detail(), QStringLiteral("tst_portlock (pid %1)").arg(holder.pid()));
+    QCOMPARE(refusal.detail(), QStringLiteral("tst_portlock (pid %1)").arg(holderPid));
     QVERIFY(!port.isOpen());
-    QCOMPARE(serialLockFile(pty.slaveName()), QString());   // the refused open let go of its lock file too
+    QCOMPARE(serialLockFile(pty.slaveName()), lock);   // the holder's left alone, none left of the refused open
+    QCOMPARE(pidInLock(lock), lockFile ? holderPid : 0);
 
     holder.kill();
     QVERIFY(claim(port, pty.slaveName(), refusal));
     QVERIFY(refusal.isNull());
-}
-
-// A program killed outright leaves QSerialPort's lock file behind: the same
-// file, as this process's own open wrote it, with a pid that has ended.
-void TestPortLock::lockFileOfADeadProgramDoesNotBlock()
-{
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    QSerialPort port;
-    PortRefusal refusal;
-    QVERIFY(claim(port, pty.slaveName(), refusal));
-    const QString lock = serialLockFile(pty.slaveName());
-    if (lock.isEmpty())
-        QSKIP("No lock folder is writable for this user, so QSerialPort keeps no lock file");
-    QList<QByteArray> lines = readFile(lock).split('\n');
-    port.close();
-    QVERIFY(!QFile::exists(lock));
-
-    const QByteArray deadOwner = QByteArray::number(deadPid());
-    QVERIFY(lines.size() > 1 && lines.first() == QByteArray::number(QCoreApplication::applicationPid()));
-    lines.first() = deadOwner;
-    QVERIFY(writeFile(lock, lines.join('\n')));
-    QVERIFY(claim(port, pty.slaveName(), refusal));
-    QVERIFY(refusal.isNull());
-    QVERIFY(!readFile(lock).startsWith(deadOwner + '\n'));
+    QVERIFY(pidInLock(serialLockFile(pty.slaveName())) != holderPid);
 }
 
 void TestPortLock::refusalTextsInBothLanguages()

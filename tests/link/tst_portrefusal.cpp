@@ -1,12 +1,15 @@
-// Why a port is refused, as the system has it: real paths of every kind that
-// is no serial line, a pseudo-terminal the system will not yet open, and a
-// device this user may not open, each with its reason in both languages.
+// Why a port is refused, as the system has it: names that mean no device,
+// real paths of every kind that is no serial line, a pseudo-terminal the
+// system will not yet open, a device this user may not open, and what an
+// ended holder left on a line, each with its reason in both languages.
 #include "link/PortClaim.h"
 #include "support/ChildProcess.h"
 #include "support/PseudoTerminal.h"
+#include "support/SerialLock.h"
 #include "support/TestFiles.h"
 #include "support/Unprivileged.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,12 +50,24 @@ private:
     QString m_device;
 };
 
-// The path of `place`, made in `dir` where it is a file of its own.
-QString makePlace(const QString &place, const QTemporaryDir &dir, const LockedTerminal &locked)
+// The name of `place`, made in `dir` (the working folder) where it is a file of its own.
+QString makePlace(const QString &place, const QTemporaryDir &dir, const LockedTerminal &locked,
+                  const PseudoTerminal &line)
 {
     const QString path = dir.filePath(QStringLiteral("port"));
     if (place == QLatin1String("missing path"))
         return path;
+    if (place == QLatin1String("blanks"))
+        return QStringLiteral("   ");
+    if (place == QLatin1String("bare name of a file here"))
+        return writeFile(dir.filePath(QStringLiteral("g1")), "x") ? QStringLiteral("g1") : QString();
+    if (place == QLatin1String("file here by ./"))
+        return writeFile(dir.filePath(QStringLiteral("g1")), "x") ? QStringLiteral("./g1") : QString();
+    // A blank or a line break after a link's name names no link: the line behind it is never opened.
+    if (place == QLatin1String("link with a trailing blank"))
+        return gimbalLink(dir.path(), line.slaveName()) + QLatin1Char(' ');
+    if (place == QLatin1String("link with a trailing line break"))
+        return gimbalLink(dir.path(), line.slaveName()) + QLatin1Char('\n');
     if (place == QLatin1String("missing kernel name"))
         return QStringLiteral("ttyTAVOXMISSING0");
     if (place == QLatin1String("adapter gone from its link"))
@@ -71,6 +87,19 @@ QString makePlace(const QString &place, const QTemporaryDir &dir, const LockedTe
     return QString();
 }
 
+// The working folder for the life of the object.
+class WorkingFolder
+{
+public:
+    explicit WorkingFolder(const QString &path) : m_before(QDir::currentPath()) { QDir::setCurrent(path); }
+    ~WorkingFolder() { QDir::setCurrent(m_before); }
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+private:
+    QString m_before;
+};
+
 bool claim(QSerialPort &port, const QString &name, PortRefusal &refusal)
 {
     return claimPort(port, name, QIODevice::ReadWrite, refusal);
@@ -86,33 +115,44 @@ private slots:
     void refusedPathsSayWhy();
     void deviceOfOthersNamesTheGroupToJoin_data();
     void deviceOfOthersNamesTheGroupToJoin();
+    void whatAnEndedHolderLeftIsNamed_data();
+    void whatAnEndedHolderLeftIsNamed();
 };
 
 void TestPortRefusal::refusedPathsSayWhy_data()
 {
     QTest::addColumn<QString>("place");
     QTest::addColumn<PortRefusal::Kind>("kind");
+    // %1: the name as given.
     QTest::addColumn<QString>("en");
     QTest::addColumn<QString>("zh");
-    // Anything but a character device is refused before QSerialPort opens it.
+    // Anything but a terminal line is refused before QSerialPort opens it.
     QTest::addColumn<bool>("opened");
 
-    const auto noSuchDevice = [](const char *place) {
-        QTest::newRow(place) << place << PortRefusal::Kind::NoSuchDevice << "no such device"
-                             << QStringLiteral("设备不存在") << false;
+    const auto noSuchDevice = [](const char *place, const QString &en = QStringLiteral("no such device"),
+                                 const QString &zh = QStringLiteral("设备不存在")) {
+        QTest::newRow(place) << place << PortRefusal::Kind::NoSuchDevice << en << zh << false;
     };
     noSuchDevice("missing path");
-    noSuchDevice("missing kernel name");
     noSuchDevice("adapter gone from its link");
     noSuchDevice("path under a file");
+    noSuchDevice("missing kernel name", "no such device /dev/ttyTAVOXMISSING0", "设备 /dev/ttyTAVOXMISSING0 不存在");
+    noSuchDevice("bare name of a file here", "no such device /dev/g1 (./g1 names the file in the working folder)",
+                 "设备 /dev/g1 不存在 (当前目录中的文件应写作 ./g1)");
+    noSuchDevice("link with a trailing blank", "no such device \"%1\"", "设备 \"%1\" 不存在");
+    noSuchDevice("link with a trailing line break", "no such device \"%1\"", "设备 \"%1\" 不存在");
+    QTest::newRow("blanks") << "blanks" << PortRefusal::Kind::BlankName
+                            << "no port name given (the name is empty or blanks alone)"
+                            << QStringLiteral("未给出串口名 (名称为空或只有空白)") << false;
     const auto notSerial = [](const char *place, bool opened) {
         QTest::newRow(place) << place << PortRefusal::Kind::NotSerial << "not a serial device"
                              << QStringLiteral("不是串口设备") << opened;
     };
     notSerial("regular file", false);
+    notSerial("file here by ./", false);
     notSerial("folder", false);
     notSerial("pipe without a writer", false);
-    notSerial("/dev/null", true);   // a character device, found to be no terminal once open
+    notSerial("/dev/null", false);   // a character device the kernel has no terminal driver for
     QTest::newRow("locked pseudo-terminal") << "locked pseudo-terminal" << PortRefusal::Kind::SystemError
                                             << "input/output error" << "input/output error" << true;
 }
@@ -125,17 +165,19 @@ void TestPortRefusal::refusedPathsSayWhy()
     QFETCH(QString, zh);
     QFETCH(bool, opened);
     QTemporaryDir dir;
+    WorkingFolder here(dir.path());
     LockedTerminal locked;
-    const QString path = makePlace(place, dir, locked);
-    QVERIFY(!path.isEmpty());
+    PseudoTerminal line;
+    const QString name = makePlace(place, dir, locked, line);
+    QVERIFY(!name.isEmpty());
 
     QSerialPort port;
     PortRefusal refusal;
-    QVERIFY(!claim(port, path, refusal));
+    QVERIFY(!claim(port, name, refusal));
     QVERIFY(!port.isOpen());
     QCOMPARE(refusal.kind(), kind);
-    QCOMPARE(refusal.en(), en);
-    QCOMPARE(refusal.zh(), zh);
+    QCOMPARE(refusal.en(), en.contains(QLatin1String("%1")) ? en.arg(name) : en);
+    QCOMPARE(refusal.zh(), zh.contains(QLatin1String("%1")) ? zh.arg(name) : zh);
     QCOMPARE(port.error() != QSerialPort::NoError, opened);
 }
 
@@ -179,6 +221,62 @@ void TestPortRefusal::deviceOfOthersNamesTheGroupToJoin()
                                          "then log in again").arg(group));
     QCOMPARE(lines.at(2),
              QStringLiteral("权限不足: 请用 sudo usermod -aG %1 $USER 将当前用户加入 %1 组，然后重新登录").arg(group));
+}
+
+void TestPortRefusal::whatAnEndedHolderLeftIsNamed_data()
+{
+    QTest::addColumn<bool>("exclusiveMode");
+    QTest::newRow("exclusive mode left set") << true;
+    QTest::newRow("root's lock file, its program ended") << false;
+}
+
+// Exclusive mode (TIOCEXCL) stays on a line that outlives the program that
+// set it, and a lock file stays behind a program killed outright; neither
+// stops root, so the claim is made by the unprivileged user in a child.
+void TestPortRefusal::whatAnEndedHolderLeftIsNamed()
+{
+    QFETCH(bool, exclusiveMode);
+    if (!exclusiveMode && ::geteuid() != 0)
+        QSKIP("Only root leaves a lock file another user may not remove");
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    pty.releaseLine();
+    const QByteArray device = QFile::encodeName(pty.slaveName());
+    QVERIFY(::chmod(device.constData(), 0666) == 0);
+    QString lock;
+    if (exclusiveMode) {
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0);
+        ::close(fd);
+    } else {
+        lock = writeUucpLock(pty.slaveName(), endedProcessId());
+        QVERIFY(!lock.isEmpty());
+    }
+
+    const ChildRun run = runInChild([&pty] {
+        if (!becomeUnprivileged())
+            ::_exit(2);
+        QSerialPort port;
+        PortRefusal refusal;
+        if (claim(port, pty.slaveName(), refusal))
+            ::_exit(3);
+        std::printf("%d\n%s\n%s\n", int(refusal.kind()), refusal.en().toUtf8().constData(),
+                    refusal.zh().toUtf8().constData());
+    });
+    const bool lockStayed = lock.isEmpty() || (QFile::exists(lock) && QFile::remove(lock));
+    QVERIFY2(run.succeeded(), run.errors.constData());
+    QVERIFY(lockStayed);
+    const QStringList lines = QString::fromUtf8(run.output).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4);
+    if (exclusiveMode) {
+        QCOMPARE(lines.at(0).toInt(), int(PortRefusal::Kind::ExclusiveMode));
+        QVERIFY2(lines.at(1).startsWith(QLatin1String("the line is still in exclusive mode (TIOCEXCL)")), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(2).startsWith(QStringLiteral("串口仍处于独占模式")), qPrintable(lines.at(2)));
+        return;
+    }
+    QCOMPARE(lines.at(0).toInt(), int(PortRefusal::Kind::StaleLock));
+    QVERIFY2(lines.at(1).endsWith(QStringLiteral("remove it with sudo rm ") + lock), qPrintable(lines.at(1)));
+    QVERIFY2(lines.at(2).contains(QStringLiteral("请用 sudo rm %1 删除").arg(lock)), qPrintable(lines.at(2)));
 }
 
 QTEST_GUILESS_MAIN(TestPortRefusal)

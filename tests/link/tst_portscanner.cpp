@@ -3,6 +3,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/Waiting.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -81,10 +82,20 @@ void PortScannerTest::namesResolveToTheirDevice()
     const QString chained = dir.filePath(QStringLiteral("chained"));
     QVERIFY(QFile::link(terminal.slaveName(), link) && QFile::link(link, chained));
     QCOMPARE(portDevicePath(chained), terminal.slaveName());
-    QCOMPARE(portDevicePath(QStringLiteral("  %1 ").arg(link)), terminal.slaveName());
     QCOMPARE(portDevicePath(terminal.slaveName().mid(5)), terminal.slaveName());   // "pts/N"
     QVERIFY(portDevicePath(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    // Taken exactly as given: a blank is part of the name, and "gimbal " is no link.
+    QVERIFY(portDevicePath(link + QLatin1Char(' ')).isEmpty());
+    QVERIFY(portDevicePath(link + QLatin1Char('\n')).isEmpty());
     QVERIFY(portDevicePath(QStringLiteral("   ")).isEmpty());
+
+    // A bare name lies in /dev whatever the working folder holds; ./ and ../ are of the working folder.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QCOMPARE(portPathOf(QStringLiteral("gimbal")), QStringLiteral("/dev/gimbal"));
+    QCOMPARE(portDevicePath(QStringLiteral("./gimbal")), terminal.slaveName());
+    QCOMPARE(portPathOf(QStringLiteral("../x/gimbal")), QFileInfo(QDir::currentPath()).path() + QStringLiteral("/x/gimbal"));
+    QVERIFY(QDir::setCurrent(before));
 }
 
 void PortScannerTest::watcherTellsOnlyOfChanges()

@@ -26,8 +26,6 @@ PseudoTerminal::PseudoTerminal()
 PseudoTerminal::~PseudoTerminal()
 {
     closeMaster();
-    if (m_slave >= 0)
-        ::close(m_slave);
 }
 
 termios PseudoTerminal::lineSettings() const
@@ -59,10 +57,14 @@ void PseudoTerminal::closeMaster()
     ::close(m_master);
     m_master = -1;
     // Keeping our own slave descriptor open would keep the line alive.
-    if (m_slave >= 0) {
+    releaseLine();
+}
+
+void PseudoTerminal::releaseLine()
+{
+    if (m_slave >= 0)
         ::close(m_slave);
-        m_slave = -1;
-    }
+    m_slave = -1;
 }
 
 void PseudoTerminal::readMaster()

@@ -30,6 +30,10 @@ public:
 
     // Ends the device side, as an unplugged cable would.
     void closeMaster();
+    // Lets go of the test's own descriptor on the line, for another program to
+    // claim it: a line that another process has open is in use. Until someone
+    // opens it, the device side reads a hang-up.
+    void releaseLine();
 
 signals:
     void bytesReceived(const QByteArray &bytes);
