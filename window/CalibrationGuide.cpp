@@ -169,8 +169,9 @@ bool CalibrationGuide::start()
     m_unfollowedRunGoesOn = false;
     m_unfollowedRunFinished = false;
     // Every run begins with face 1. When the last report was already 1 (a run
-    // that fell silent or was cancelled there), the bridge does not signal that
-    // first report again: show the face now rather than wait for it in vain.
+    // that fell silent, was cancelled or was interrupted there), the bridge
+    // does not signal that first report again: show the face now rather than
+    // wait for it in vain.
     const bool firstFaceUnsignalled = m_source->accelCaliState() == 1;
     m_step = firstFaceUnsignalled ? 1 : -1;
     m_timeout.start();

@@ -76,7 +76,7 @@ public:
     Q_INVOKABLE bool start();
     // After a silence or an interruption: asks again from the first face.
     Q_INVOKABLE bool retry() { return start(); }
-    // Ends the guide: a run still under way is cancelled, a finished one dismissed.
+    // Ends the guide: a run still under way is cancelled, a finished or interrupted one dismissed.
     Q_INVOKABLE void close();
 
 signals:
