@@ -59,8 +59,9 @@ void CalibrationGuide::setSource(CalibrationDevice *source)
     }
     m_timeout.stop();
     m_step = -1;
-    m_cancelledRunGoesOn = false;
-    m_cancelledRunFinished = false;
+    m_interruptedAt.reset();
+    m_unfollowedRunGoesOn = false;
+    m_unfollowedRunFinished = false;
     setState(Idle);
     emit sourceChanged();
 }
@@ -108,8 +109,31 @@ QString CalibrationGuide::instruction() const
                                         "then click Retry."))
             .arg(seconds);
     }
+    case Interrupted:
+        return localized(QStringLiteral("✕ %1。连接恢复后请点击 重试。"),
+                         QStringLiteral("✕ %1. Click Retry once the link is back."))
+            .arg(interruption());
     }
     return QString();
+}
+
+QString CalibrationGuide::interruption() const
+{
+    if (!m_interruptedAt)
+        return QString();
+    const TextPair where = whereInterrupted();
+    return localized(QStringLiteral("校准%1中断：连接已断开").arg(where.zh),
+                     QStringLiteral("Interrupted %1: the link ended").arg(where.en));
+}
+
+TextPair CalibrationGuide::whereInterrupted() const
+{
+    const int step = m_interruptedAt.value_or(-1);
+    if (step >= 1 && step <= FaceCount)
+        return { QStringLiteral("在第 %1 面（共 6 面）时").arg(step), QStringLiteral("at face %1 of 6").arg(step) };
+    if (step == ComputingStep)
+        return { QStringLiteral("在计算校准参数时"), QStringLiteral("while calculating") };
+    return { QStringLiteral("在第一面之前"), QStringLiteral("before the first face") };
 }
 
 QString CalibrationGuide::faceInstruction() const
@@ -141,11 +165,13 @@ bool CalibrationGuide::start()
     m_source->requestAccelCalibration();
     if (!opened)
         return false;
-    m_cancelledRunGoesOn = false;
-    m_cancelledRunFinished = false;
+    m_interruptedAt.reset();
+    m_unfollowedRunGoesOn = false;
+    m_unfollowedRunFinished = false;
     // Every run begins with face 1. When the last report was already 1 (a run
-    // that fell silent or was cancelled there), the bridge does not signal that
-    // first report again: show the face now rather than wait for it in vain.
+    // that fell silent, was cancelled or was interrupted there), the bridge
+    // does not signal that first report again: show the face now rather than
+    // wait for it in vain.
     const bool firstFaceUnsignalled = m_source->accelCaliState() == 1;
     m_step = firstFaceUnsignalled ? 1 : -1;
     m_timeout.start();
@@ -155,13 +181,21 @@ bool CalibrationGuide::start()
 
 void CalibrationGuide::close()
 {
-    if (running() || m_state == TimedOut) {
-        m_cancelledRunGoesOn = true;
-        m_cancelledRunFinished = false;
+    if (m_state == Idle)
+        return;
+    const bool cancelled = underWay();
+    if (cancelled) {
+        stopFollowing();
+        m_interruptedAt.reset();
     }
-    endRun(QStringLiteral("已取消加速度计校准。控制器没有停止校准的指令，本次校准之后的进度将被忽略。"),
-           QStringLiteral("Accelerometer calibration cancelled. The controller has no command to stop it; "
-                          "further progress of this run is ignored."));
+    m_timeout.stop();
+    m_step = -1;
+    setState(Idle);
+    if (cancelled) {
+        emit logMessage(localized(QStringLiteral("已取消加速度计校准。控制器没有停止校准的指令，本次校准之后的进度将被忽略。"),
+                                  QStringLiteral("Accelerometer calibration cancelled. The controller has no command "
+                                                 "to stop it; further progress of this run is ignored.")));
+    }
 }
 
 // Reports in the range 1 to 8 are followed, whether in order or not; after a
@@ -169,15 +203,15 @@ void CalibrationGuide::close()
 void CalibrationGuide::onProgress()
 {
     const int reported = m_source->accelCaliState();
-    if (m_state == Idle && m_cancelledRunGoesOn && reported == SucceededStep) {
-        if (m_cancelledRunFinished)
+    if (m_unfollowedRunGoesOn) {
+        if (reported != SucceededStep || m_unfollowedRunFinished)
             return;
-        m_cancelledRunFinished = true;
+        m_unfollowedRunFinished = true;
         // After the bridge's own entry for the report, which this one explains.
-        QMetaObject::invokeMethod(this, &CalibrationGuide::noteCancelledRunFinished, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CalibrationGuide::noteUnfollowedRunFinished, Qt::QueuedConnection);
         return;
     }
-    if (!running() && m_state != TimedOut)
+    if (!underWay())
         return;
     if (reported < 1 || reported > SucceededStep)
         return;
@@ -191,29 +225,52 @@ void CalibrationGuide::onProgress()
     setState(reported == ComputingStep ? Computing : Placing);
 }
 
+// A result stays the operator's; a run still under way is cut off from them.
 void CalibrationGuide::onOpenedChanged()
 {
     if (sourceOpened())
         return;
-    endRun(QStringLiteral("串口已关闭，加速度计校准向导已结束。"),
-           QStringLiteral("The port closed; the accelerometer calibration guide has ended."));
+    if (underWay()) {
+        interrupt();
+    } else if (m_state == Succeeded) {
+        m_step = -1;
+        setState(Idle);
+    }
 }
 
-// Back to idle; `zhNote`/`enNote` go to the log when a run was still under way.
-void CalibrationGuide::endRun(const QString &zhNote, const QString &enNote)
+void CalibrationGuide::interrupt()
 {
-    if (m_state == Idle)
-        return;
-    const bool underWay = m_state != Succeeded;
     m_timeout.stop();
-    m_step = -1;
-    setState(Idle);
-    if (underWay)
-        emit logMessage(localized(zhNote, enNote));
+    m_interruptedAt = m_step;
+    stopFollowing();
+    setState(Interrupted);
+    const TextPair where = whereInterrupted();
+    emit logMessage(localized(
+        QStringLiteral("加速度计校准%1中断：连接已断开。控制器可能仍在继续这次校准，其后续进度将被忽略；"
+                       "连接恢复后请点击 重试。")
+            .arg(where.zh),
+        QStringLiteral("Accelerometer calibration interrupted %1: the link ended. The controller may go on with that "
+                       "run; its further progress is ignored. Click Retry once the link is back.")
+            .arg(where.en)));
 }
 
-void CalibrationGuide::noteCancelledRunFinished()
+// The controller may go on with the run without the operator.
+void CalibrationGuide::stopFollowing()
 {
+    m_unfollowedRunGoesOn = true;
+    m_unfollowedRunFinished = false;
+}
+
+void CalibrationGuide::noteUnfollowedRunFinished()
+{
+    if (m_interruptedAt) {
+        emit logMessage(localized(
+            QStringLiteral("控制器完成了被中断的那次加速度计校准。该结果在点击 激活 → 重启 之前不会生效；"
+                           "如需校准，请重新开始加速度计校准。"),
+            QStringLiteral("The controller finished the accelerometer calibration that was interrupted. Its result "
+                           "is not applied until Activate → Restart; to calibrate, start Accel Calib again.")));
+        return;
+    }
     emit logMessage(localized(
         QStringLiteral("控制器完成了已取消的那次加速度计校准。该结果在点击 激活 → 重启 之前不会生效；"
                        "如需校准，请重新开始加速度计校准。"),

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "device/TextPair.h"
 #include "window/CalibrationDevice.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+
+#include <optional>
 
 class AppBridge;
 
@@ -14,8 +17,12 @@ class AppBridge;
 // face, says so when the controller falls silent, and keeps the result until
 // the operator closes it. The controller has no command that stops a
 // calibration, so cancelling only ends the guide: later reports of that run
-// are not followed, and the log says so. When the cancelled run still ends
-// in the controller's success report, the guide says whose result that is.
+// are not followed, and the log says so. A run the link ends under is
+// interrupted: the guide stays, showing the face it reached, until the
+// operator retries or closes it, and the controller's later reports of that
+// run, which went on without the operator, are not followed either. When a
+// cancelled or interrupted run still ends in the controller's success report,
+// the guide says whose result that is.
 class CalibrationGuide : public QObject
 {
     Q_OBJECT
@@ -27,10 +34,11 @@ class CalibrationGuide : public QObject
     Q_PROPERTY(int      step        READ step        NOTIFY changed)
     Q_PROPERTY(int      doneCount   READ doneCount   NOTIFY changed)
     Q_PROPERTY(QString  instruction READ instruction NOTIFY changed)
+    Q_PROPERTY(QString  interruption READ interruption NOTIFY changed)
 
 public:
     // Placing: the operator is to place the face `step` (1 to 6) up.
-    enum State { Idle, Waiting, Placing, Computing, Succeeded, TimedOut };
+    enum State { Idle, Waiting, Placing, Computing, Succeeded, TimedOut, Interrupted };
     Q_ENUM(State)
 
     // The controller reports a step every few seconds; this much silence means it has stopped.
@@ -56,16 +64,19 @@ public:
     int step() const { return m_step; }
     int doneCount() const;
     QString instruction() const;
+    // Where the link ended the last run started here, from then until the next
+    // start, closed or not; empty when it did not.
+    QString interruption() const;
     // The controller's calibration reports belong to a run the operator
-    // cancelled: from the cancel until the next start.
-    bool reportsCancelledRun() const { return m_cancelledRunGoesOn; }
+    // cancelled or the link interrupted: from then until the next start.
+    bool reportsCancelledRun() const { return m_unfollowedRunGoesOn; }
 
     // Asks the controller to calibrate and follows it from the first face. With
     // no port open the bridge refuses (and says why) and the guide stays idle.
     Q_INVOKABLE bool start();
-    // After a silence: asks again from the first face.
+    // After a silence or an interruption: asks again from the first face.
     Q_INVOKABLE bool retry() { return start(); }
-    // Ends the guide: a run still under way is cancelled, a finished one dismissed.
+    // Ends the guide: a run still under way is cancelled, a finished or interrupted one dismissed.
     Q_INVOKABLE void close();
 
 signals:
@@ -79,17 +90,22 @@ private:
     void onProgress();
     void onOpenedChanged();
     void onTimeout();
-    void noteCancelledRunFinished();
+    void interrupt();
+    void stopFollowing();
+    void noteUnfollowedRunFinished();
     QString localized(const QString &zh, const QString &en) const;
     QString faceInstruction() const;
+    TextPair whereInterrupted() const;
     bool sourceOpened() const;
-    void endRun(const QString &zhNote, const QString &enNote);
+    bool underWay() const { return running() || m_state == TimedOut; }
     void setState(State state);
 
     QPointer<CalibrationDevice> m_source;
     State m_state = Idle;
     int m_step = -1;
-    bool m_cancelledRunGoesOn = false;
-    bool m_cancelledRunFinished = false;
+    // The step the last run had reached when the link ended under it.
+    std::optional<int> m_interruptedAt;
+    bool m_unfollowedRunGoesOn = false;
+    bool m_unfollowedRunFinished = false;
     QTimer m_timeout;
 };

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "device/MessageSink.h"
+
 #include <QObject>
 
-// What the motor service needs of the controller: whether the link is open and
-// the per-motor commands. Motors are 0 outer, 1 middle, 2 inner. The bridge
+// What the motor service needs of the controller: whether the link is open,
+// the per-motor commands and the operator's message log. Motors are 0 outer, 1 middle, 2 inner. The bridge
 // provides it through MotorService::overBridge; the window's tests through
 // their bridge double.
 class MotorDevice : public QObject
@@ -29,6 +31,7 @@ public:
     // Returns once what was sent has left for the controller, or after a short
     // while: for the last command before the program ends.
     virtual void finishWrites() = 0;
+    virtual void report(const Message &message) = 0;
 
 signals:
     void linkOpenChanged();

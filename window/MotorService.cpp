@@ -8,6 +8,18 @@ namespace {
 // Enough for one frame to leave even a slow line; the program is ending.
 const int LastFrameTimeoutMs = 500;
 
+TextPair motorName(int motor)
+{
+    switch (motor) {
+    case MotorService::Outer:
+        return { QStringLiteral("外框架电机"), QStringLiteral("outer frame motor") };
+    case MotorService::Middle:
+        return { QStringLiteral("中框架电机"), QStringLiteral("middle frame motor") };
+    default:
+        return { QStringLiteral("内框架电机"), QStringLiteral("inner frame motor") };
+    }
+}
+
 class BridgeMotorDevice : public MotorDevice
 {
 public:
@@ -26,6 +38,7 @@ public:
     void sendLinearCalibration() override { m_bridge.tavoxSendLinearCalib(); }
     void sendGyroBiasUpdate() override { m_bridge.tavoxSendGyroBiasUpdate(); }
     void finishWrites() override { m_bridge.serialLink().waitForFramesWritten(LastFrameTimeoutMs); }
+    void report(const Message &message) override { m_bridge.messages().report(message); }
 
 private:
     AppBridge &m_bridge;
@@ -92,8 +105,12 @@ void MotorService::release()
     if (motor == NoMotor)
         return;
     setHolding(NoMotor, Forward);
-    if (m_device && m_device->linkOpen())
+    if (!m_device)
+        return;
+    if (m_device->linkOpen())
         m_device->sendTorque(motor, MotorDevice::ClearTorque);
+    else
+        oweClear(motor);
 }
 
 void MotorService::calibrateHall(int motor)
@@ -145,11 +162,40 @@ void MotorService::setHolding(int motor, int direction)
     emit holdingChanged();
 }
 
-// The controller drops a test torque with the link; there is nothing to clear.
+// Whichever comes first, this or the window's buttons letting go as the link
+// ends, releases the hold and owes its clear.
 void MotorService::onLinkOpenChanged()
 {
-    if (m_device && !m_device->linkOpen())
-        setHolding(NoMotor, Forward);
+    if (!m_device)
+        return;
+    if (m_device->linkOpen())
+        sendOwedClear();
+    else
+        release();
+}
+
+void MotorService::oweClear(int motor)
+{
+    m_clearOwedTo = motor;
+    const TextPair name = motorName(motor);
+    m_device->report(Message::error(
+        QStringLiteral("链路断开时%1仍在测试力矩下：控制器可能仍保持该力矩，串口再次打开时将首先清除它。").arg(name.zh),
+        QStringLiteral("The link ended while the %1 held a test torque: the controller may still hold it. It is "
+                       "cleared first thing when a port opens again.")
+            .arg(name.en)));
+}
+
+// Before any other command: nothing else may reach a motor still turning.
+void MotorService::sendOwedClear()
+{
+    const int motor = m_clearOwedTo;
+    if (motor == NoMotor)
+        return;
+    m_clearOwedTo = NoMotor;
+    m_device->sendTorque(motor, MotorDevice::ClearTorque);
+    const TextPair name = motorName(motor);
+    m_device->report(Message::info(QStringLiteral("链路恢复后已清除电机测试力矩（%1）").arg(name.zh),
+                                   QStringLiteral("Motor test torque cleared after the link returned (%1)").arg(name.en)));
 }
 
 // Quitting ends the event loop, which would otherwise still write the clear out.

@@ -10,10 +10,12 @@ class AppBridge;
 // The motor service commands as the operator gives them. A test torque runs
 // only while it is held: hold() starts it and remembers the motor, release()
 // clears it once. It is cleared too when another motor is held, before any
-// other motor command, when the program ends and when this object goes; a
-// closed or lost port needs no clear (nothing can reach the controller, and it
-// drops the torque with the link). Holding needs the operator's confirmation,
-// given once for the program's run.
+// other motor command, when the program ends and when this object goes. A
+// controller behind a UART cannot tell that its USB adapter was pulled or the
+// port closed, and keeps the torque: a hold the link ends under is released
+// here at once, and its clear is owed to the controller until a port opens
+// again, when it goes out before anything else. Holding needs the operator's
+// confirmation, given once for the program's run.
 class MotorService : public QObject
 {
     Q_OBJECT
@@ -60,10 +62,13 @@ private:
     static bool isMotor(int motor) { return motor >= 0 && motor < MotorCount; }
     void setHolding(int motor, int direction);
     void onLinkOpenChanged();
+    void oweClear(int motor);
+    void sendOwedClear();
     void releaseBeforeExit();
 
     QPointer<MotorDevice> m_device;
     int m_holding = NoMotor;
+    int m_clearOwedTo = NoMotor;
     int m_direction = Forward;
     bool m_torqueTestConfirmed = false;
 };

@@ -15,9 +15,11 @@ ColumnLayout {
     readonly property int doneCount: guide ? guide.doneCount : 0
     readonly property int guideState: guide ? guide.state : CalibrationGuide.Idle
     readonly property bool finished: guideState === CalibrationGuide.Succeeded
-    readonly property bool timedOut: guideState === CalibrationGuide.TimedOut
+    // Fallen silent, or cut off by the link: no longer followed.
+    readonly property bool stopped: guideState === CalibrationGuide.TimedOut
+                                    || guideState === CalibrationGuide.Interrupted
     // Waiting for a face to be placed or for the result.
-    readonly property bool following: !timedOut && step >= 1 && step <= 7
+    readonly property bool following: !stopped && step >= 1 && step <= 7
     readonly property color progressColor: step >= 7 ? Theme.success : Theme.primary
 
     function dp(v) { return v * uiScale }
@@ -68,10 +70,10 @@ ColumnLayout {
         Layout.preferredHeight: caliStatusLabel.implicitHeight + header.dp(16)
         radius: header.dp(6)
         border.width: 1
-        color: header.timedOut ? Theme.dangerBackground
+        color: header.stopped ? Theme.dangerBackground
              : header.finished ? Theme.successBackground
              : header.following ? Theme.warningBackground : Theme.fieldBackground
-        border.color: header.timedOut ? Theme.dangerBorder
+        border.color: header.stopped ? Theme.dangerBorder
                     : header.finished ? Theme.successBorder
                     : header.following ? Theme.warningBorder : Theme.borderLight
 
@@ -86,7 +88,7 @@ ColumnLayout {
             font.family: header.fontFamily
             font.pixelSize: header.dp(15)
             font.bold: true
-            color: header.timedOut ? Theme.danger
+            color: header.stopped ? Theme.danger
                  : header.finished ? Theme.success
                  : header.following ? Theme.warning : Theme.info
         }

@@ -23,6 +23,7 @@ Popup {
     readonly property int guideState: guide ? guide.state : CalibrationGuide.Idle
     readonly property bool finished: guideState === CalibrationGuide.Succeeded
     readonly property bool timedOut: guideState === CalibrationGuide.TimedOut
+    readonly property bool interrupted: guideState === CalibrationGuide.Interrupted
     // Activating or restarting in the middle of a calibration would spoil it.
     readonly property string afterResultReason: blockedReason !== "" ? blockedReason
         : finished ? "" : zhText("校准完成后可用", "Available once the calibration is done")
@@ -139,14 +140,15 @@ Popup {
             Button {
                 objectName: "guideCloseButton"
                 Layout.preferredHeight: dialog.dp(36)
-                text: dialog.finished ? dialog.zhText("关闭", "Close") : dialog.zhText("取消", "Cancel")
+                // Nothing is left to cancel once the link has cut the run off.
+                text: dialog.finished || dialog.interrupted ? dialog.zhText("关闭", "Close") : dialog.zhText("取消", "Cancel")
                 font.family: dialog.fontFamily
                 font.pixelSize: dialog.dp(15)
                 onClicked: dialog.close()
             }
             DeviceButton {
                 name: "guideRetryButton"
-                visible: dialog.timedOut
+                visible: dialog.timedOut || dialog.interrupted
                 Layout.preferredHeight: dialog.dp(36)
                 uiScale: dialog.uiScale
                 fontFamily: dialog.fontFamily

@@ -12,6 +12,8 @@ Item {
     property string fontFamily: "Source Han Sans SC"
     // The accelerometer calibration this panel starts and its dialog follows.
     property CalibrationGuide guide: calibrationGuide
+    // The accelerometer calibration was the last command sent from here: its interruption, if any, is the outcome.
+    property bool accelCalibrationLast: false
 
     readonly property string helpText: zhText(
         "校准: 请按照 停止电机→霍尔校准→加速度计校准→激活→重启 的顺序依次操作。\n"
@@ -67,6 +69,7 @@ Item {
 
     // The accelerometer calibration goes through the guide, which sends it and follows its progress.
     function sendCommand(cmd) {
+        accelCalibrationLast = cmd === 2
         actionFeedback.begin("calibration", ActionFeedback.CommandReply)
         if (cmd === 2)
             guide.start()
@@ -161,10 +164,25 @@ Item {
                         }
                     }
 
+                    // The controller answered the first face, which the action's feedback took for done: a
+                    // run the link cut off says so instead, even while the port is away.
                     StatusLine {
                         Layout.fillWidth: true
+                        visible: !interruptionLine.visible
                         action: "calibration"
                         uiScale: root.uiScale
+                    }
+                    Label {
+                        id: interruptionLine
+                        objectName: "calibrationInterruption"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: Math.ceil(font.pixelSize * 1.5)
+                        visible: text !== ""
+                        text: root.accelCalibrationLast && root.guide ? root.guide.interruption : ""
+                        elide: Text.ElideRight
+                        font.pixelSize: 13 * root.uiScale
+                        color: Theme.danger
+                        Accessible.name: text
                     }
 
                     TavoxButton {

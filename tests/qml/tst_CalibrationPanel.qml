@@ -257,13 +257,37 @@ Item {
             compare(panel.guide.state, CalibrationGuide.Idle)
         }
 
-        function test_linkCloseClosesTheGuide() {
+        // The run stays shown where the link cut it off, in the guide and then in the panel, never as done.
+        function test_linkLossInterruptsTheRun() {
             var panel = createSubject()
             var dialog = startAccelCalibration(panel)
-            report(5)
+            report(3)
             appBridge.serialOpened = false
+            var interruption = "校准在第 3 面（共 6 面）时中断：连接已断开"
+            compare(panel.guide.state, CalibrationGuide.Interrupted)
+            verify(dialog.visible, "the guide stays open")
+            compare(part(dialog.contentItem, "caliStatusLabel").text, "✕ " + interruption + "。连接恢复后请点击 重试。")
+            compare(part(dialog.contentItem, "face3").phase, "current", "the faces show where it stopped")
+            verify(part(dialog.contentItem, "guideRetryButton").visible)
+            var close = part(dialog.contentItem, "guideCloseButton")
+            compare(close.text, "关闭")
+            appBridge.serialOpened = true
+            report(5)
+            report(8)
+            compare(part(dialog.contentItem, "face3").phase, "current", "the controller's run is not followed")
+            verify(!part(dialog.contentItem, "guideActivateButton").enabled)
+
+            mouseClick(close)
             tryCompare(dialog, "visible", false)
-            compare(panel.guide.state, CalibrationGuide.Idle)
+            var line = part(panel, "calibrationInterruption")
+            compare(line.text, interruption)
+            verify(line.visible && !part(panel, "calibrationStatus").visible)
+            mouseClick(part(panel, "calibButton1"))
+            keyClick(Qt.Key_Return)
+            verify(!line.visible, "another command's outcome is its own")
+            verify(part(panel, "calibrationStatus").visible)
+            startAccelCalibration(panel)
+            compare(line.text, "")
         }
     }
 }

@@ -43,3 +43,9 @@ void FakeMotorDevice::sendGyroBiasUpdate()
 {
     m_bridge.tavoxSendGyroBiasUpdate();
 }
+
+void FakeMotorDevice::report(const Message &message)
+{
+    const QString line = m_bridge.localized(message.text.zh, message.text.en) + QLatin1Char('\n');
+    m_bridge.setProperty("messageLog", m_bridge.property("messageLog").toString() + line);
+}

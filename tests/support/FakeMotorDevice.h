@@ -5,7 +5,8 @@
 class FakeBridge;
 
 // The bridge double as the motor service's controller: the commands land in
-// the double's record of calls, and its serialOpened is the link.
+// the double's record of calls, its serialOpened is the link, and what the
+// service reports is added to its messageLog, one line each.
 class FakeMotorDevice : public MotorDevice
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ public:
     void sendLinearCalibration() override;
     void sendGyroBiasUpdate() override;
     void finishWrites() override {}
+    void report(const Message &message) override;
 
 private:
     FakeBridge &m_bridge;

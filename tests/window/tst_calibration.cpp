@@ -1,7 +1,9 @@
 // The accelerometer calibration guide: its states over a bridge double with
 // a short silence allowance, and end to end against the simulated controller,
-// including one that falls silent in the middle of a calibration.
+// including one that falls silent in the middle of a calibration and one whose
+// line hangs up and comes back.
 #include "bridge/AppBridge.h"
+#include "service/AutoReconnect.h"
 #include "window/CalibrationGuide.h"
 #include "window/MessageJournal.h"
 #include "support/FakeBridge.h"
@@ -10,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -23,7 +26,16 @@ const QString CancelledText = QStringLiteral("Accelerometer calibration cancelle
 const QString CancelledRunFinishedText = QStringLiteral(
     "The controller finished the accelerometer calibration that was cancelled. Its result is not applied until "
     "Activate → Restart; to calibrate, start Accel Calib again.");
-const QString PortClosedText = QStringLiteral("The port closed; the accelerometer calibration guide has ended.");
+const QString InterruptedRunFinishedText = QStringLiteral(
+    "The controller finished the accelerometer calibration that was interrupted. Its result is not applied until "
+    "Activate → Restart; to calibrate, start Accel Calib again.");
+
+QString interruptedText(const QString &where)
+{
+    return QStringLiteral("Accelerometer calibration interrupted %1: the link ended. The controller may go on with "
+                          "that run; its further progress is ignored. Click Retry once the link is back.")
+        .arg(where);
+}
 
 const QString SucceededText = QStringLiteral("Accel Calib succeeded");
 
@@ -71,15 +83,16 @@ private slots:
     void retryAsksAgainFromTheFirstFace();
     void runAfterOneStoppedAtTheFirstFaceShowsIt();
     void cancelIgnoresLaterProgress();
-    void linkCloseEndsTheGuide();
+    void linkEndInterruptsTheRun_data();
+    void linkEndInterruptsTheRun();
     void instructionFollowsTheLanguage();
 
     // Against the simulated controller.
     void silentControllerTimesOutAndRetryCompletes();
     void retryAfterSilenceAtTheFirstFace();
     void cancelledRunIsIgnoredWhileTheControllerGoesOn();
-    void closingThePortMidRunEndsTheGuide_data();
-    void closingThePortMidRunEndsTheGuide();
+    void linkEndMidRunInterruptsIt_data();
+    void linkEndMidRunInterruptsIt();
     void silenceAfterAStepOutsideTheRunIsRefused();
 
 private:
@@ -223,6 +236,13 @@ void TestCalibration::resultStaysUntilClosed()
     QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
     QCOMPARE(m_guide->step(), -1);
     QCOMPARE(m_log->count(), 0);   // dismissing a result cancels nothing
+
+    // A result goes with the link, without a word: nothing was under way.
+    startGuide();
+    report(8);
+    m_fake->setProperty("serialOpened", false);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_log->count(), 0);
 }
 
 void TestCalibration::silenceTimesOutAndEachReportRestartsTheClock()
@@ -336,23 +356,60 @@ void TestCalibration::cancelIgnoresLaterProgress()
     QVERIFY(!m_guide->reportsCancelledRun());
 }
 
-void TestCalibration::linkCloseEndsTheGuide()
+void TestCalibration::linkEndInterruptsTheRun_data()
 {
-    startGuide();
-    report(4);
-    m_fake->setProperty("serialOpened", false);
-    QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
-    QCOMPARE(m_guide->step(), -1);
-    QCOMPARE(m_log->count(), 1);
-    QCOMPARE(m_log->takeFirst().at(0).toString(), PortClosedText);
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("where");
+    QTest::newRow("before the first face") << QList<int> {} << false << QStringLiteral("before the first face");
+    QTest::newRow("at a face") << QList<int> {1, 2, 3} << false << QStringLiteral("at face 3 of 6");
+    QTest::newRow("after a silence") << QList<int> {2} << true << QStringLiteral("at face 2 of 6");
+    QTest::newRow("calculating") << QList<int> {6, 7} << false << QStringLiteral("while calculating");
+}
 
-    // A finished result goes too, without a word: nothing was under way.
-    m_fake->setProperty("serialOpened", true);
+// The guide stays where the run stopped; the controller's later reports of it are not the operator's.
+void TestCalibration::linkEndInterruptsTheRun()
+{
+    QFETCH(QList<int>, steps);
+    QFETCH(bool, silent);
+    QFETCH(QString, where);
     startGuide();
-    report(8);
+    for (int reported : steps)
+        report(reported);
+    if (silent) {
+        QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
+        m_log->clear();
+    }
+    const int step = m_guide->step();
     m_fake->setProperty("serialOpened", false);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Interrupted);
+    QVERIFY(m_guide->active() && !m_guide->running());
+    QCOMPARE(m_guide->step(), step);
+    const QString interruption = QStringLiteral("Interrupted %1: the link ended").arg(where);
+    QCOMPARE(m_guide->interruption(), interruption);
+    QCOMPARE(m_guide->instruction(), QStringLiteral("✕ %1. Click Retry once the link is back.").arg(interruption));
+    QCOMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), interruptedText(where));
+    QVERIFY(m_guide->reportsCancelledRun());
+
+    // Nor does it time out, or follow the run the controller went on with, once the link is back.
+    waitOutTheSilenceAllowance();
+    m_fake->setProperty("serialOpened", true);
+    report(7);
+    report(8);
+    QCOMPARE(m_guide->state(), CalibrationGuide::Interrupted);
+    QCOMPARE(m_guide->step(), step);
+    QTRY_COMPARE(m_log->count(), 1);
+    QCOMPARE(m_log->takeFirst().at(0).toString(), InterruptedRunFinishedText);
+
+    // Closed, the guide still tells where the run ended, until the next start.
+    m_guide->close();
     QCOMPARE(m_guide->state(), CalibrationGuide::Idle);
+    QCOMPARE(m_guide->interruption(), interruption);
     QCOMPARE(m_log->count(), 0);
+    startGuide();
+    QCOMPARE(m_guide->interruption(), QString());
+    QVERIFY(!m_guide->reportsCancelledRun());
 }
 
 void TestCalibration::instructionFollowsTheLanguage()
@@ -452,32 +509,58 @@ void TestCalibration::cancelledRunIsIgnoredWhileTheControllerGoesOn()
     QCOMPARE(bridge.messageLog().count(CancelledRunFinishedText), 1);
 }
 
-void TestCalibration::closingThePortMidRunEndsTheGuide_data()
+void TestCalibration::linkEndMidRunInterruptsIt_data()
 {
-    QTest::addColumn<bool>("vanishes");
-    QTest::newRow("closed by the operator") << false;
-    QTest::newRow("controller gone") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("closed by the operator") << QStringLiteral("close");
+    QTest::newRow("controller gone") << QStringLiteral("stop");
+    QTest::newRow("line hung up and reconnected") << QStringLiteral("hang up");
 }
 
-void TestCalibration::closingThePortMidRunEndsTheGuide()
+// Back on the line, the controller finishes the run it went on with: its end is no success of the operator's.
+void TestCalibration::linkEndMidRunInterruptsIt()
 {
-    QFETCH(bool, vanishes);
-    SimProcess sim({"--accel-step-ms", "2000"});
+    QFETCH(QString, how);
+    const bool hangsUp = how == QLatin1String("hang up");
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    // Timed from the calibration request, the first bytes on the line: faces 1 to 3 come before the hang-up,
+    // the result long after the line is back.
+    SimProcess sim(hangsUp ? QStringList {"--link", link, "--accel-step-ms", "500", "--fault-hangup-after", "1300",
+                                          "--fault-return-after", "300"}
+                           : QStringList {"--accel-step-ms", "2000"});
     QVERIFY(sim.start());
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     std::unique_ptr<CalibrationGuide> guide(CalibrationGuide::overBridge(bridge, nullptr));
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    MessageJournal journal(bridge);
+    journal.followCalibration(guide.get());
+    AutoReconnect reconnect(bridge);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
+    QVERIFY(bridge.openSerial(hangsUp ? link : sim.portName(), Baud));
 
     QVERIFY(guide->start());
     QTRY_COMPARE_WITH_TIMEOUT(guide->state(), CalibrationGuide::Placing, ProcessWaitMs);
-    if (vanishes)
+    if (how == QLatin1String("stop"))
         sim.stop();
-    else
+    else if (how == QLatin1String("close"))
         bridge.closeSerial();
     QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), ProcessWaitMs);
-    QCOMPARE(guide->state(), CalibrationGuide::Idle);
-    QVERIFY2(bridge.messageLog().contains(PortClosedText), qPrintable(bridge.messageLog()));
+    QCOMPARE(guide->state(), CalibrationGuide::Interrupted);
+    const QString where = QStringLiteral("at face %1 of 6").arg(guide->step());
+    QVERIFY2(bridge.messageLog().contains(interruptedText(where)), qPrintable(bridge.messageLog()));
+    if (!hangsUp)
+        return;
+
+    QVERIFY(reopened.wait(ProcessWaitMs));
+    QTRY_COMPARE_WITH_TIMEOUT(bridge.accelCaliState(), 8, ProcessWaitMs);
+    QCOMPARE(guide->state(), CalibrationGuide::Interrupted);
+    QCOMPARE(guide->interruption(), QStringLiteral("Interrupted %1: the link ended").arg(where));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.messageLog().contains(InterruptedRunFinishedText), ProcessWaitMs);
+    const int finished = rowOf(journal, SucceededText);
+    QVERIFY(finished > rowOf(journal, QStringLiteral("Reconnected: ") + link));
+    QCOMPARE(kindAt(journal, finished), int(MessageJournal::Info));
+    QVERIFY(textAt(journal, finished + 1).endsWith(InterruptedRunFinishedText));
 }
 
 void TestCalibration::silenceAfterAStepOutsideTheRunIsRefused()

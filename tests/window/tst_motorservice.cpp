@@ -3,6 +3,7 @@
 // ends a test torque is checked for its clear going out exactly once: a marker
 // command sent last proves that nothing else is still on its way.
 #include "bridge/AppBridge.h"
+#include "service/AutoReconnect.h"
 #include "window/MotorService.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimLog.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -24,7 +26,15 @@ const QString Marker = QStringLiteral("9D");
 
 struct Rig
 {
-    SimProcess sim {{QStringLiteral("--verbose")}};
+    // `port`: the path the tool opens, the simulator's own when empty.
+    explicit Rig(const QStringList &simArguments = {}, const QString &port = QString())
+        : sim(QStringList {QStringLiteral("--verbose")} + simArguments)
+        , port(port)
+    {
+    }
+
+    SimProcess sim;
+    QString port;
     AppBridge bridge;
     std::unique_ptr<MotorService> service;
     int from = 0;
@@ -32,7 +42,7 @@ struct Rig
     bool open()
     {
         bridge.setLanguage(QStringLiteral("en"));
-        if (!sim.start() || !bridge.openSerial(sim.portName(), Baud))
+        if (!sim.start() || !bridge.openSerial(port.isEmpty() ? sim.portName() : port, Baud))
             return false;
         // The opening read and version query are answered before the test begins.
         if (!QTest::qWaitFor([this] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, ProcessWaitMs))
@@ -91,7 +101,8 @@ private slots:
     void releaseClearsOnce();
     void secondHoldClearsTheFirst();
     void otherCommandsClearAHeldTorqueFirst();
-    void closedPortEndsTheHoldWithoutSending();
+    void endedLinkOwesTheClearToTheNextOpen_data();
+    void endedLinkOwesTheClearToTheNextOpen();
     void quitClearsTheHeldMotor();
     void destructionClearsTheHeldMotor();
     void oneShotCommandsAreAcknowledged();
@@ -154,20 +165,52 @@ void TestMotorService::otherCommandsClearAHeldTorqueFirst()
     QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("82 83 84 86 87 9D 9D"));
 }
 
-// Nothing reaches a controller through a closed port; after a reopen the old hold is not cleared either.
-void TestMotorService::closedPortEndsTheHoldWithoutSending()
+void TestMotorService::endedLinkOwesTheClearToTheNextOpen_data()
 {
-    Rig rig;
+    QTest::addColumn<bool>("hangsUp");
+    QTest::newRow("closed and opened by the operator") << false;
+    QTest::newRow("line hung up and reconnected") << true;
+}
+
+// A controller keeps a test torque when its link ends: the hold is released in the window at once, a release
+// then sends nothing and claims nothing, and the clear goes out before anything else once a port opens.
+void TestMotorService::endedLinkOwesTheClearToTheNextOpen()
+{
+    QFETCH(bool, hangsUp);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sim.port"));
+    Rig rig(hangsUp ? QStringList {"--link", link, "--fault-hangup-after", "2000", "--fault-return-after", "300"}
+                    : QStringList {},
+            hangsUp ? link : QString());
+    AutoReconnect reconnect(rig.bridge);
+    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
     QVERIFY(rig.openConfirmed());
-    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Forward));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.received(), QStringLiteral("89"), ProcessWaitMs);
-    rig.bridge.closeSerial();
+    QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Forward));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.received(), QStringLiteral("81"), ProcessWaitMs);
+    if (!hangsUp)
+        rig.bridge.closeSerial();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.bridge.serialOpened(), ProcessWaitMs);
     QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
-    QVERIFY(!rig.service->hold(MotorService::Inner, MotorService::Forward));
-    QVERIFY(rig.bridge.openSerial(rig.sim.portName(), Baud));
     rig.service->release();
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("89 9D"));
-    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("Please open serial port first")));
+    QVERIFY(!rig.service->hold(MotorService::Outer, MotorService::Forward));
+    const QString owed = QStringLiteral("The link ended while the outer frame motor held a test torque: the "
+                                        "controller may still hold it. It is cleared first thing when a port opens "
+                                        "again.");
+    QCOMPARE(messageTexts(rig.bridge).count(owed), 1);
+    QVERIFY(messageTexts(rig.bridge).filter(QStringLiteral("Torque clear")).isEmpty());
+
+    if (hangsUp)
+        QVERIFY(reopened.wait(ProcessWaitMs));
+    else
+        QVERIFY(rig.bridge.openSerial(rig.sim.portName(), Baud));
+    // First on the line, before the reopened port's parameter read.
+    const auto requests = [&rig] { return requestSequence(simReceivedFrames(rig.sim.errorOutput()).mid(rig.from)); };
+    QTRY_VERIFY_WITH_TIMEOUT(requests().contains(QStringLiteral("C0")), ProcessWaitMs);
+    QVERIFY2(requests().startsWith(QStringLiteral("81 83 C0")), qPrintable(requests()));
+    rig.service->release();
+    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("81 83 9D"));
+    QVERIFY(messageTexts(rig.bridge).contains(
+        QStringLiteral("Motor test torque cleared after the link returned (outer frame motor)")));
 }
 
 void TestMotorService::quitClearsTheHeldMotor()
