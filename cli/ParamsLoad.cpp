@@ -17,9 +17,7 @@ const int FramesWrittenTimeoutMs = 2000;
 
 TextPair whatApplies(ParamWrite write)
 {
-    if (write == ParamWrite::Torque)
-        return {QStringLiteral("重启"), QStringLiteral("restart")};
-    return {QStringLiteral("激活和重启"), QStringLiteral("activation and restart")};
+    return owedRestartName(restartOwedBy(write));
 }
 
 QVector<ParamWrite> restartingOf(const QVector<ParamWrite> &writes)

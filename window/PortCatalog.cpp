@@ -52,19 +52,18 @@ const PortEntry *PortCatalog::present(const QString &name) const
 
 void PortCatalog::choose(const QString &name)
 {
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || isNamed(m_chosen, trimmed))
+    // A name is used as typed: "ctl " may be another link than "ctl".
+    if (name.trimmed().isEmpty() || isNamed(m_chosen, name))
         return;
-    m_chosen = present(trimmed) ? *present(trimmed) : typedPort(trimmed);
+    m_chosen = present(name) ? *present(name) : typedPort(name);
     emit portsChanged();
 }
 
 QString PortCatalog::pathOf(const QString &name) const
 {
-    const QString trimmed = name.trimmed();
-    if (const PortEntry *port = present(trimmed))
+    if (const PortEntry *port = present(name))
         return port->path;
-    return isNamed(m_chosen, trimmed) ? m_chosen.path : trimmed;
+    return isNamed(m_chosen, name) ? m_chosen.path : name;
 }
 
 QString PortCatalog::kernelName(const QString &name) const
