@@ -102,12 +102,13 @@ void ControllerWatch::settleOwed()
 
 void ControllerWatch::linkEnded()
 {
+    // An open on which no controller said who it is leaves the last one known as it was.
     if (m_current.isKnown()) {
         m_last = m_current;
         if (m_last.blockKnown)
             m_last.block = m_bridge.parameters().block();
+        m_lastPort = portName();
     }
-    m_lastPort = portName();
     m_reconnected = false;
     if (m_otherController) {
         m_otherController = false;

@@ -140,7 +140,7 @@ void PortCatalogTest::typedPathsAndStableNames()
     QCOMPARE(catalog.kernelName(shown), QStringLiteral("ttyUSB0"));
     QCOMPARE(catalog.details(shown), QStringLiteral("FT232R USB UART · FTDI"));
 
-    catalog.choose(QStringLiteral("  %1 ").arg(typed));
+    catalog.choose(typed);
     QCOMPARE(catalog.chosenName(), typed);
     QCOMPARE(catalog.portNames(), (QStringList{shown, typed}));
     QCOMPARE(catalog.pathOf(typed), typed);
