@@ -6,8 +6,9 @@
 ControllerWatch::ControllerWatch(AppBridge &bridge, QObject *parent) : QObject(parent), m_bridge(bridge)
 {
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &ControllerWatch::onOpenedChanged);
-    connect(&bridge, &AppBridge::tavoxVersionChanged, this, &ControllerWatch::onAnswer);
-    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ControllerWatch::onAnswer);
+    // After the answer's own log line, so that the log tells what answered before what it means.
+    connect(&bridge, &AppBridge::tavoxVersionChanged, this, &ControllerWatch::onAnswer, Qt::QueuedConnection);
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ControllerWatch::onAnswer, Qt::QueuedConnection);
 }
 
 void ControllerWatch::followReconnection(const AutoReconnect &reconnect)
