@@ -43,6 +43,19 @@ QStringList receivedNames(const SimProcess &sim, int from = 0)
     return names;
 }
 
+// The window's bridge as it reconnects: a lost port reopened, and the controller on it told apart.
+struct ReconnectingBridge
+{
+    ReconnectingBridge()
+    {
+        bridge.setLanguage(QStringLiteral("en"));
+        watch.followReconnection(reconnect);
+    }
+    AppBridge bridge;
+    AutoReconnect reconnect {bridge};
+    ControllerWatch watch {bridge};
+};
+
 bool isUpgradeFrame(const QString &name)
 {
     return name.startsWith(QLatin1String("erase")) || name.startsWith(QLatin1String("start upgrade"))
@@ -72,11 +85,9 @@ void TestAutoReconnect::lostPortIsReopenedAndReread()
     const QString link = dir.filePath(QStringLiteral("sim.port"));
     SimProcess sim(simArguments(link, QStringLiteral("300")));
     QVERIFY(sim.start());
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    AutoReconnect reconnect(bridge);
-    ControllerWatch watch(bridge);
-    watch.followReconnection(reconnect);
+    ReconnectingBridge rig;
+    AppBridge &bridge = rig.bridge;
+    AutoReconnect &reconnect = rig.reconnect;
     FieldEdits edits;
     connect(&bridge, &AppBridge::tavoxParamsChanged, &edits,
             [&] { edits.setDevice(QStringLiteral("pitchSpeed"), bridge.tavoxPitchMaxSpeed()); });
@@ -135,11 +146,9 @@ void TestAutoReconnect::writeCutByTheLoss()
                                "--verbose", "--hb-rate", "0"}
                    + returning);
     QVERIFY(sim.start());
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    AutoReconnect reconnect(bridge);
-    ControllerWatch watch(bridge);
-    watch.followReconnection(reconnect);
+    ReconnectingBridge rig;
+    AppBridge &bridge = rig.bridge;
+    ControllerWatch &watch = rig.watch;
     FieldEdits edits;
     edits.setControllerEpoch(watch.epoch());
     connect(&watch, &ControllerWatch::changed, &edits, [&] { edits.setControllerEpoch(watch.epoch()); });
