@@ -10,6 +10,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <functional>
 #include <optional>
@@ -155,8 +156,9 @@ public:
         char chunk[4096];
         while (::poll(&ready, 1, int(deadline.remainingTime())) > 0) {
             const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+            // A terminal whose other side has gone reads end-of-file or, racing the hang-up, EIO.
             if (n <= 0)
-                return n == 0;
+                return n == 0 || errno == EIO;
         }
         return false;
     }
