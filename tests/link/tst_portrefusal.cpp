@@ -181,6 +181,25 @@ void TestPortRefusal::refusedPathsSayWhy()
     QCOMPARE(port.error() != QSerialPort::NoError, opened);
 }
 
+
+namespace {
+// Root opens any device, so a claim that must be refused is made by the
+// unprivileged user in a child, which prints the refusal's kind, English and Chinese.
+ChildRun claimedUnprivileged(const QString &path)
+{
+    return runInChild([&path] {
+        if (!becomeUnprivileged())
+            ::_exit(2);
+        QSerialPort port;
+        PortRefusal refusal;
+        if (claim(port, path, refusal))
+            ::_exit(3);
+        std::printf("%d\n%s\n%s\n", int(refusal.kind()), refusal.en().toUtf8().constData(),
+                    refusal.zh().toUtf8().constData());
+    });
+}
+}
+
 // Root opens any device, so the claim is made by the unprivileged user in a child of the test.
 void TestPortRefusal::deviceOfOthersNamesTheGroupToJoin_data()
 {
@@ -196,16 +215,7 @@ void TestPortRefusal::deviceOfOthersNamesTheGroupToJoin()
     QVERIFY(pty.isValid());
     QVERIFY(shutOutUnprivileged(pty.slaveName(), groupMayOpen));
 
-    const ChildRun run = runInChild([&pty] {
-        if (!becomeUnprivileged())
-            ::_exit(2);
-        QSerialPort port;
-        PortRefusal refusal;
-        if (claim(port, pty.slaveName(), refusal))
-            ::_exit(3);
-        std::printf("%d\n%s\n%s\n", int(refusal.kind()), refusal.en().toUtf8().constData(),
-                    refusal.zh().toUtf8().constData());
-    });
+    const ChildRun run = claimedUnprivileged(pty.slaveName());
     QVERIFY2(run.succeeded(), run.errors.constData());
     const QStringList lines = QString::fromUtf8(run.output).split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4);
@@ -253,16 +263,7 @@ void TestPortRefusal::whatAnEndedHolderLeftIsNamed()
         QVERIFY(!lock.isEmpty());
     }
 
-    const ChildRun run = runInChild([&pty] {
-        if (!becomeUnprivileged())
-            ::_exit(2);
-        QSerialPort port;
-        PortRefusal refusal;
-        if (claim(port, pty.slaveName(), refusal))
-            ::_exit(3);
-        std::printf("%d\n%s\n%s\n", int(refusal.kind()), refusal.en().toUtf8().constData(),
-                    refusal.zh().toUtf8().constData());
-    });
+    const ChildRun run = claimedUnprivileged(pty.slaveName());
     const bool lockStayed = lock.isEmpty() || (QFile::exists(lock) && QFile::remove(lock));
     QVERIFY2(run.succeeded(), run.errors.constData());
     QVERIFY(lockStayed);
