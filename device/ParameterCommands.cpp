@@ -323,7 +323,7 @@ void ParameterCommands::handleAccelProgress(const QByteArray &payload)
     m_accelCaliState = state;
     emit accelCaliStateChanged();
     const TextPair text = accelCaliText(state);
-    if (text.isNull())
+    if (text.isNull() || !m_accelProgressReported)
         return;
     // The controller answers the calibration with its steps; only the last one is a success.
     const MessageKind kind = state == AccelCaliSucceeded ? MessageKind::Success : MessageKind::Info;

@@ -31,6 +31,9 @@ public:
     int blocksReceived() const { return m_blocksReceived; }
     // -1 before the first progress report.
     int accelCaliState() const { return m_accelCaliState; }
+    // The progress of a calibration run the operator no longer follows is
+    // still tracked, but not reported in the log.
+    void setAccelProgressReported(bool reported) { m_accelProgressReported = reported; }
 
     void readParams();
     void handleParamBlock(const QByteArray &payload);
@@ -85,5 +88,6 @@ private:
     int m_activationsDue = 0;
     int m_rebootsDue = 0;
     qint32 m_accelCaliState = -1;
+    bool m_accelProgressReported = true;
     CommandReplyObserver m_commandReplyObserver;
 };

@@ -23,6 +23,9 @@ public:
     virtual QString localized(const QString &zh, const QString &en) const = 0;
     // With no port open the request is refused, and the operator told why.
     virtual void requestAccelCalibration() = 0;
+    // Whether the controller's progress reports go into the message log; a
+    // device without a log of its own has nothing to leave out.
+    virtual void setProgressLogged(bool) {}
 
 signals:
     // Every report of the controller, a repeated one too.

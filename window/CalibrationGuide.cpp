@@ -22,6 +22,7 @@ public:
         return m_bridge.languageSetting().localized(zh, en);
     }
     void requestAccelCalibration() override { m_bridge.tavoxSendCalibration(AccelCalibrationCommand); }
+    void setProgressLogged(bool logged) override { m_bridge.parameters().setAccelProgressReported(logged); }
 
 private:
     AppBridge &m_bridge;
@@ -49,8 +50,10 @@ void CalibrationGuide::setSource(CalibrationDevice *source)
 {
     if (source == m_source)
         return;
-    if (m_source)
+    if (m_source) {
         disconnect(m_source, nullptr, this, nullptr);
+        m_source->setProgressLogged(true);
+    }
     m_source = source;
     if (source) {
         connect(source, &CalibrationDevice::accelCaliReported, this, &CalibrationGuide::onProgress);
@@ -168,6 +171,7 @@ bool CalibrationGuide::start()
     m_interruptedAt.reset();
     m_unfollowedRunGoesOn = false;
     m_unfollowedRunFinished = false;
+    m_source->setProgressLogged(true);
     // Every run begins with face 1. When the last report was already 1 (a run
     // that fell silent, was cancelled or was interrupted there), the bridge
     // does not signal that first report again: show the face now rather than
@@ -207,7 +211,7 @@ void CalibrationGuide::onProgress()
         if (reported != SucceededStep || m_unfollowedRunFinished)
             return;
         m_unfollowedRunFinished = true;
-        // After the bridge's own entry for the report, which this one explains.
+        // After the report has been taken in, once the bridge's signal is through.
         QMetaObject::invokeMethod(this, &CalibrationGuide::noteUnfollowedRunFinished, Qt::QueuedConnection);
         return;
     }
@@ -258,6 +262,7 @@ void CalibrationGuide::interrupt()
 void CalibrationGuide::stopFollowing()
 {
     m_unfollowedRunGoesOn = true;
+    m_source->setProgressLogged(false);
     m_unfollowedRunFinished = false;
 }
 

@@ -1,9 +1,7 @@
 #include "window/MessageJournal.h"
 
 #include "bridge/AppBridge.h"
-#include "device/CommandNames.h"
 #include "device/WholeFile.h"
-#include "window/CalibrationGuide.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -49,22 +47,11 @@ QHash<int, QByteArray> MessageJournal::roleNames() const
 
 // The tool greets the operator with the same words it refuses an action with
 // when no port is open; straight after the start-up entry they are a hint.
-void MessageJournal::followCalibration(const CalibrationGuide *guide)
-{
-    m_calibration = guide;
-}
-
-// A calibration the operator cancelled did not succeed for them, whatever the
-// controller goes on to report of it.
 MessageKind MessageJournal::kindOf(const MessageEntry &entry) const
 {
     const MessageMeaning &meaning = entry.meaning;
     const bool followsStart = !m_entries.isEmpty() && m_entries.last().topic == MessageTopic::Started;
     if (meaning.topic == MessageTopic::PortRequired && followsStart)
-        return MessageKind::Info;
-    const TextPair succeeded = accelCaliText(AccelCaliSucceeded);
-    const bool calibrationSucceeded = entry.text == succeeded.zh || entry.text == succeeded.en;
-    if (calibrationSucceeded && m_calibration && m_calibration->reportsCancelledRun())
         return MessageKind::Info;
     return meaning.kind;
 }

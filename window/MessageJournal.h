@@ -4,13 +4,11 @@
 #include "service/SessionRecords.h"
 
 #include <QAbstractListModel>
-#include <QPointer>
 #include <QVector>
 
 #include <functional>
 
 class AppBridge;
-class CalibrationGuide;
 
 // The message log as the window shows it: one row per entry with its kind, in
 // the language it was written in, kept across a language switch. Holds as
@@ -51,9 +49,6 @@ public:
     bool saveTo(const QString &path, QString &error);
     const SessionMessages &session() const { return m_session; }
 
-    // Tells the controller's success reports of a calibration the operator cancelled from the operator's own.
-    void followCalibration(const CalibrationGuide *guide);
-
     using FileNameChooser = std::function<QString(const QString &title, const QString &suggested)>;
     void setFileNameChooser(FileNameChooser chooser) { m_chooseFileName = std::move(chooser); }
 
@@ -78,5 +73,4 @@ private:
     QVector<Entry> m_entries;
     SessionMessages m_session;
     FileNameChooser m_chooseFileName;
-    QPointer<const CalibrationGuide> m_calibration;
 };

@@ -80,7 +80,6 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
     context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
     auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
-    journal->followCalibration(calibration);
     context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);
     context.setContextProperty(QStringLiteral("motorService"), MotorService::overBridge(bridge, &owner));
     auto *ports = new PortCatalog(&owner);
