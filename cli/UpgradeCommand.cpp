@@ -19,21 +19,14 @@ const int RebootFrameTimeoutMs = 2000;
 // when the reply timeout is shorter: it first has to start its new firmware.
 const qint64 RestartedControllerWaitMs = 10000;
 
-TextPair imageProblem(FirmwareImageError error)
+// The file about to be flashed, in full, so that it can be told from a similar one.
+void describeImage(const CliOutput &out, const QString &imagePath, const FirmwareImageSummary &image)
 {
-    switch (error) {
-    case FirmwareImageError::None:
-        break;
-    case FirmwareImageError::CannotOpen:
-        return {QStringLiteral("无法打开固件文件"), QStringLiteral("cannot open the firmware file")};
-    case FirmwareImageError::CannotRead:
-        return {QStringLiteral("无法读取固件文件"), QStringLiteral("cannot read the firmware file")};
-    case FirmwareImageError::TooLarge:
-        return {QStringLiteral("固件文件过大"), QStringLiteral("the firmware file is too large")};
-    case FirmwareImageError::Empty:
-        return {QStringLiteral("固件文件为空"), QStringLiteral("the firmware file is empty")};
-    }
-    return {};
+    const QString modified = image.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString sha256 = QString::fromLatin1(image.sha256Hex);
+    out.note(out.text(QStringLiteral("固件 %1: %2 字节，修改于 %3，SHA-256 %4"),
+                      QStringLiteral("Firmware %1: %2 bytes, modified %3, SHA-256 %4"))
+                 .arg(imagePath).arg(image.size).arg(modified, sha256));
 }
 
 class Upgrade
@@ -181,6 +174,8 @@ private:
             m_out.error(m_out.text(m_reason));
             return ExitCode::NoReply;
         case UpgradeSession::Outcome::LinkClosed:
+        case UpgradeSession::Outcome::LinkLost:
+        case UpgradeSession::Outcome::Cancelled:
             m_out.error(m_out.text(m_reason));
             if (!m_adviceAfterIt.zh.isEmpty())
                 m_out.error(m_out.text(m_adviceAfterIt));
@@ -214,12 +209,12 @@ private:
 
 int runUpgrade(DeviceSession &session, const QString &port, int baud, const QString &imagePath)
 {
-    QByteArray image;
-    const FirmwareImageError error = readFirmwareImage(imagePath, UpgradeSession::MaxImageSize, image);
-    if (error != FirmwareImageError::None) {
-        session.out().error(session.out().text(imageProblem(error)) + QStringLiteral(": ") + imagePath);
+    const FirmwareImageSummary image = inspectFirmwareImage(imagePath, UpgradeSession::MaxImageSize);
+    if (image.error != FirmwareImageError::None) {
+        session.out().error(session.out().text(firmwareImageProblem(image.error)) + QStringLiteral(": ") + imagePath);
         return ExitCode::Usage;
     }
+    describeImage(session.out(), imagePath, image);
     const int opened = session.open(port, baud);
     if (opened != ExitCode::Success)
         return opened;
@@ -229,5 +224,5 @@ int runUpgrade(DeviceSession &session, const QString &port, int baud, const QStr
     if (settled != DeviceSession::Wait::Done)
         return session.failure(settled, QString());
     const QStringList portOptions{QStringLiteral("-p"), port, QStringLiteral("-b"), QString::number(baud)};
-    return Upgrade(session, portOptions, image.size()).run(imagePath);
+    return Upgrade(session, portOptions, image.size).run(imagePath);
 }

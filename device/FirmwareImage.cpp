@@ -1,6 +1,8 @@
 #include "device/FirmwareImage.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,4 +64,39 @@ FirmwareImageError readFirmwareImage(QIODevice &device, qint64 maxSize, QByteArr
         return FirmwareImageError::TooLarge;
     }
     return image.isEmpty() ? FirmwareImageError::Empty : FirmwareImageError::None;
+}
+
+TextPair firmwareImageProblem(FirmwareImageError error)
+{
+    switch (error) {
+    case FirmwareImageError::None:
+        break;
+    case FirmwareImageError::CannotOpen:
+        return { QStringLiteral("无法打开固件文件"), QStringLiteral("Cannot open firmware file") };
+    case FirmwareImageError::CannotRead:
+        return { QStringLiteral("无法读取固件文件"), QStringLiteral("Cannot read firmware file") };
+    case FirmwareImageError::TooLarge:
+        return { QStringLiteral("固件文件过大"), QStringLiteral("Firmware file too large") };
+    case FirmwareImageError::Empty:
+        return { QStringLiteral("固件文件为空"), QStringLiteral("Firmware file is empty") };
+    }
+    return {};
+}
+
+FirmwareImageSummary inspectFirmwareImage(const QString &path, qint64 maxSize)
+{
+    FirmwareImageSummary summary;
+    QByteArray image;
+    summary.error = readFirmwareImage(path, maxSize, image);
+    if (summary.error != FirmwareImageError::None)
+        return summary;
+    summary.size = image.size();
+    summary.modified = QFileInfo(path).lastModified();
+    summary.sha256Hex = firmwareImageSha256Hex(image);
+    return summary;
+}
+
+QByteArray firmwareImageSha256Hex(const QByteArray &image)
+{
+    return QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
 }

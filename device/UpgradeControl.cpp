@@ -39,27 +39,18 @@ void UpgradeControl::start(const QString &filePath)
     m_driver.load(image);
     const QString size = QString::number(image.size()) + QStringLiteral(" bytes");
     m_messages.report(Message::info(QStringLiteral("开始升级，文件大小: ") + size, QStringLiteral("Starting upgrade, size: ") + size));
+    // In full, for comparing with the checksum the confirmation showed shortened.
+    const QString sha256 = QString::fromLatin1(firmwareImageSha256Hex(image));
+    m_messages.report(Message::info(QStringLiteral("固件 SHA-256: ") + sha256, QStringLiteral("Firmware SHA-256: ") + sha256));
     m_driver.begin();
 }
 
 bool UpgradeControl::readImage(const QString &filePath, QByteArray &image)
 {
-    switch (readFirmwareImage(filePath, UpgradeSession::MaxImageSize, image)) {
-    case FirmwareImageError::None:
+    const FirmwareImageError error = readFirmwareImage(filePath, UpgradeSession::MaxImageSize, image);
+    if (error == FirmwareImageError::None)
         return true;
-    case FirmwareImageError::CannotOpen:
-        reportImageRefused({ QStringLiteral("无法打开固件文件"), QStringLiteral("Cannot open firmware file") });
-        break;
-    case FirmwareImageError::CannotRead:
-        reportImageRefused({ QStringLiteral("无法读取固件文件"), QStringLiteral("Cannot read firmware file") });
-        break;
-    case FirmwareImageError::TooLarge:
-        reportImageRefused({ QStringLiteral("固件文件过大"), QStringLiteral("Firmware file too large") });
-        break;
-    case FirmwareImageError::Empty:
-        reportImageRefused({ QStringLiteral("固件文件为空"), QStringLiteral("Firmware file is empty") });
-        break;
-    }
+    reportImageRefused(firmwareImageProblem(error));
     return false;
 }
 

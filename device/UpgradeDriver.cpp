@@ -69,7 +69,7 @@ void UpgradeDriver::handleReply(const ParsedFrame &frame)
 
 void UpgradeDriver::abortForClosedLink()
 {
-    abort({closedLinkMessage()});
+    abort({closedLinkMessage()}, UpgradeSession::Outcome::LinkClosed);
 }
 
 void UpgradeDriver::abortForLostLink()
@@ -77,10 +77,27 @@ void UpgradeDriver::abortForLostLink()
     abort({closedLinkMessage(),
            Message::info(QStringLiteral("控制器可能仍处于引导程序中：请重新开始升级以完成"),
                          QStringLiteral("The controller may still be in its bootloader: start the upgrade again to finish it"),
-                         MessageTopic::None, OperatorAction::Upgrade)});
+                         MessageTopic::None, OperatorAction::Upgrade)},
+          UpgradeSession::Outcome::LinkLost);
 }
 
-void UpgradeDriver::abort(const QVector<Message> &messages)
+void UpgradeDriver::cancel()
+{
+    if (!cancellable())
+        return;
+    abort({Message::warning(QStringLiteral("升级已由操作员取消；控制器停留在引导程序中，直到一次升级完成——请重新运行升级以完成"),
+                            QStringLiteral("Upgrade cancelled by the operator; the controller waits in its bootloader "
+                                           "until an upgrade completes — run the upgrade again to finish"),
+                            MessageTopic::None, OperatorAction::Upgrade)},
+          UpgradeSession::Outcome::Cancelled);
+}
+
+bool UpgradeDriver::cancellable() const
+{
+    return active() && m_session.state() != UpgradeSession::State::Verified;
+}
+
+void UpgradeDriver::abort(const QVector<Message> &messages, UpgradeSession::Outcome outcome)
 {
     if (!active())
         return;
@@ -91,7 +108,7 @@ void UpgradeDriver::abort(const QVector<Message> &messages)
     emit activeChanged();
     m_session.clearProgress();
     emit progressChanged();
-    emit ended(UpgradeSession::Outcome::LinkClosed);
+    emit ended(outcome);
 }
 
 // In the order an operator should read it: the upgrade shows as running before

@@ -35,6 +35,11 @@ public:
     // controller kept running, perhaps in its bootloader, and no upgrade is ever
     // resumed on it, so the operator is told to start one again.
     void abortForLostLink();
+    // The operator stops the upgrade with the port left open. The controller,
+    // erased, waits in its bootloader; later replies of this run are ignored.
+    // A verified image is left to its reboot.
+    void cancel();
+    bool cancellable() const;
 
 signals:
     void message(const Message &message);
@@ -54,7 +59,7 @@ private:
     void onReplyTimeout();
     void finish();
     void stopTimers();
-    void abort(const QVector<Message> &messages);
+    void abort(const QVector<Message> &messages, UpgradeSession::Outcome outcome);
 
     UpgradeSession m_session;
     QTimer m_watchdog;

@@ -34,7 +34,7 @@ class UpgradeSession
 public:
     enum class State { Idle, Erasing, Starting, Transferring, Stopping, Verified };
     // How an upgrade ended.
-    enum class Outcome { Completed, SizeRefused, VerificationFailed, TimedOut, LinkClosed };
+    enum class Outcome { Completed, SizeRefused, VerificationFailed, TimedOut, LinkClosed, LinkLost, Cancelled };
 
     static constexpr int PacketSize = 64;
     static constexpr int DataFrameSize = 77;

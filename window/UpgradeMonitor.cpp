@@ -4,7 +4,10 @@
 #include "service/LinkReadings.h"
 
 #include <QFileInfo>
-#include <QTimer>
+
+namespace {
+const int ShownChecksumDigits = 16;
+}
 
 UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     : QObject(parent)
@@ -19,11 +22,7 @@ UpgradeMonitor::UpgradeMonitor(AppBridge &bridge, QObject *parent)
     connect(&driver, &UpgradeDriver::activeChanged, this, &UpgradeMonitor::onActiveChanged);
     connect(&driver, &UpgradeDriver::progressChanged, this, &UpgradeMonitor::onProgress);
     connect(&driver, &UpgradeDriver::message, this, &UpgradeMonitor::onMessage);
-    connect(&driver, &UpgradeDriver::completed, this, [this] {
-        m_completed = true;
-        m_result = Succeeded;
-        emit changed();
-    });
+    connect(&driver, &UpgradeDriver::ended, this, &UpgradeMonitor::onEnded);
 }
 
 QString UpgradeMonitor::fileName() const
@@ -31,11 +30,59 @@ QString UpgradeMonitor::fileName() const
     return QFileInfo(m_bridge.tavoxUpgradeFilePath()).fileName();
 }
 
+qint64 UpgradeMonitor::fileSize() const
+{
+    return m_image.error == FirmwareImageError::None ? m_image.size : -1;
+}
+
 QString UpgradeMonitor::fileSizeText() const
 {
-    if (m_fileSize < 0)
+    if (fileSize() < 0)
         return QString();
-    return m_bridge.languageSetting().localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_fileSize);
+    return m_bridge.languageSetting().localized(QStringLiteral("%1 字节"), QStringLiteral("%1 bytes")).arg(m_image.size);
+}
+
+QString UpgradeMonitor::fileModifiedText() const
+{
+    return fileSize() < 0 ? QString() : m_image.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString UpgradeMonitor::fileChecksumText() const
+{
+    if (fileSize() < 0)
+        return QString();
+    return QStringLiteral("SHA-256 ") + QString::fromLatin1(m_image.sha256Hex.left(ShownChecksumDigits)) + QChar(0x2026);
+}
+
+QString UpgradeMonitor::fileProblem() const
+{
+    if (m_bridge.tavoxUpgradeFilePath().isEmpty() || m_image.error == FirmwareImageError::None)
+        return QString();
+    const TextPair problem = firmwareImageProblem(m_image.error);
+    return m_bridge.languageSetting().localized(problem.zh, problem.en);
+}
+
+bool UpgradeMonitor::inspectFile(const QString &filePath)
+{
+    m_image = inspectFirmwareImage(filePath, UpgradeSession::MaxImageSize);
+    emit changed();
+    if (m_image.error == FirmwareImageError::None)
+        return true;
+    const TextPair problem = firmwareImageProblem(m_image.error);
+    m_bridge.messages().report(Message::error(problem.zh + QStringLiteral(": ") + filePath,
+                                              problem.en + QStringLiteral(": ") + filePath,
+                                              MessageTopic::UpgradeFailed, OperatorAction::Upgrade));
+    return false;
+}
+
+bool UpgradeMonitor::cancellable() const
+{
+    return m_bridge.upgrade().driver().cancellable();
+}
+
+void UpgradeMonitor::cancel()
+{
+    m_bridge.upgrade().driver().cancel();
 }
 
 int UpgradeMonitor::progress() const
@@ -96,20 +143,36 @@ QString UpgradeMonitor::transferText() const
 
 QString UpgradeMonitor::resultText() const
 {
+    const Language &language = m_bridge.languageSetting();
     switch (m_result) {
     case NoResult:
         return QString();
     case Succeeded:
         // With the port closed the tool no longer follows the restart.
         if (!m_bridge.serialOpened())
-            return m_bridge.languageSetting().localized(QStringLiteral("升级成功"), QStringLiteral("Upgrade succeeded"));
-        return m_bridge.languageSetting().localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
+            return language.localized(QStringLiteral("升级成功"), QStringLiteral("Upgrade succeeded"));
+        if (m_restartAnswered)
+            return language.localized(QStringLiteral("升级成功；控制器已重新启动，固件版本 %1"),
+                                      QStringLiteral("Upgrade succeeded; the controller restarted with firmware %1"))
+                .arg(firmwareReadOnThisLink(m_bridge));
+        return language.localized(QStringLiteral("升级成功，控制器正在重启"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
     case Failed:
-        return m_bridge.languageSetting().localized(m_lastZh, m_lastEn)
-            + m_bridge.languageSetting().localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
-                                 QStringLiteral(". Check the cable, re-open the port and retry."));
+        return language.localized(m_lastSetback.zh, m_lastSetback.en) + failureAdvice();
+    case Cancelled:
+        return language.localized(m_lastSetback.zh, m_lastSetback.en);
     }
     return QString();
+}
+
+// A port the operator closed is no fault of the cable.
+QString UpgradeMonitor::failureAdvice() const
+{
+    if (m_outcome == UpgradeSession::Outcome::LinkClosed)
+        return m_bridge.languageSetting().localized(
+            QStringLiteral("。控制器停留在引导程序中，直到一次升级完成：打开串口后请重新运行升级。"),
+            QStringLiteral(". The controller waits in its bootloader until an upgrade completes: open the port and run the upgrade again."));
+    return m_bridge.languageSetting().localized(QStringLiteral("。请检查连接线，重新打开串口后重试。"),
+                                                QStringLiteral(". Check the cable, re-open the port and retry."));
 }
 
 QString UpgradeMonitor::currentFirmware() const
@@ -155,6 +218,11 @@ QString UpgradeMonitor::versionsStaleHint() const
 void UpgradeMonitor::onLinkReadings()
 {
     const QString firmware = firmwareReadOnThisLink(m_bridge);
+    // The versions were forgotten when the upgrade completed: these are the restarted controller's.
+    if (m_result == Succeeded && !m_restartAnswered && firmware != QLatin1String("-")) {
+        m_restartAnswered = true;
+        emit changed();
+    }
     const bool keeps = keepsSnapshot();
     const bool stale = versionsStale();
     if (firmware == m_shownFirmware && keeps == m_shownKeepsSnapshot && stale == m_shownVersionsStale)
@@ -180,8 +248,7 @@ void UpgradeMonitor::onOpenedChanged()
 
 void UpgradeMonitor::onFileChosen()
 {
-    const QFileInfo info(m_bridge.tavoxUpgradeFilePath());
-    m_fileSize = info.isFile() ? info.size() : -1;
+    m_image = inspectFirmwareImage(m_bridge.tavoxUpgradeFilePath(), UpgradeSession::MaxImageSize);
     m_progressBelongsToFile = false;
     m_result = NoResult;
     emit changed();
@@ -192,21 +259,17 @@ void UpgradeMonitor::onActiveChanged()
     if (m_bridge.upgrade().driver().active()) {
         m_progressBelongsToFile = true;
         m_result = NoResult;
-        m_completed = false;
         m_transferClock.invalidate();
-        emit changed();
-        return;
     }
-    // The completion is announced after the upgrade has ended, from the same call.
-    QTimer::singleShot(0, this, &UpgradeMonitor::concludeIfNotCompleted);
     emit changed();
 }
 
-void UpgradeMonitor::concludeIfNotCompleted()
+void UpgradeMonitor::onEnded(UpgradeSession::Outcome outcome)
 {
-    if (m_completed || m_bridge.upgrade().driver().active())
-        return;
-    m_result = Failed;
+    m_outcome = outcome;
+    m_restartAnswered = false;
+    m_result = outcome == UpgradeSession::Outcome::Completed ? Succeeded
+             : outcome == UpgradeSession::Outcome::Cancelled ? Cancelled : Failed;
     emit changed();
 }
 
@@ -227,9 +290,9 @@ void UpgradeMonitor::onProgress()
     emit changed();
 }
 
+// The reason an upgrade ends is its last error or warning; advice that follows it is not.
 void UpgradeMonitor::onMessage(const Message &message)
 {
-    m_lastZh = message.text.zh;
-    m_lastEn = message.text.en;
-    emit changed();
+    if (message.meaning.kind == MessageKind::Error || message.meaning.kind == MessageKind::Warning)
+        m_lastSetback = message.text;
 }

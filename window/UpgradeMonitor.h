@@ -1,6 +1,8 @@
 #pragma once
 
+#include "device/FirmwareImage.h"
 #include "device/MessageSink.h"
+#include "device/UpgradeSession.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -9,17 +11,23 @@
 class AppBridge;
 
 // The firmware upgrade as the operator follows it: what the confirmation
-// before a start says of the attached controller, the chosen file, the phase
-// with bytes sent and time left, and the result of the last upgrade, which
-// stays until the next one starts, another file is chosen or the port opens
-// again. Versions read on an earlier open are told apart from the attached
-// controller's.
+// before a start says of the attached controller and of the chosen image (its
+// size, date and checksum, or why it cannot be flashed), the phase with bytes
+// sent and time left, the way out of an upgrade under way, and the result of
+// the last upgrade, which stays until the next one starts, another file is
+// chosen or the port opens again; a success follows the restarted controller
+// once it answers. Versions read on an earlier open are told apart from the
+// attached controller's.
 class UpgradeMonitor : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString fileName READ fileName NOTIFY changed)
     Q_PROPERTY(QString fileSizeText READ fileSizeText NOTIFY changed)
     Q_PROPERTY(qint64 fileSize READ fileSize NOTIFY changed)
+    Q_PROPERTY(QString fileModifiedText READ fileModifiedText NOTIFY changed)
+    Q_PROPERTY(QString fileChecksumText READ fileChecksumText NOTIFY changed)
+    Q_PROPERTY(QString fileProblem READ fileProblem NOTIFY changed)
+    Q_PROPERTY(bool cancellable READ cancellable NOTIFY changed)
     Q_PROPERTY(int progress READ progress NOTIFY changed)
     Q_PROPERTY(Phase phase READ phase NOTIFY changed)
     Q_PROPERTY(QString phaseText READ phaseText NOTIFY changed)
@@ -34,14 +42,25 @@ class UpgradeMonitor : public QObject
 public:
     enum Phase { Idle, Erasing, Writing, Verifying, Restarting };
     Q_ENUM(Phase)
-    enum Result { NoResult, Succeeded, Failed };
+    enum Result { NoResult, Succeeded, Failed, Cancelled };
     Q_ENUM(Result)
 
     explicit UpgradeMonitor(AppBridge &bridge, QObject *parent = nullptr);
 
     QString fileName() const;
-    qint64 fileSize() const { return m_fileSize; }
+    // -1 for a file that cannot be flashed.
+    qint64 fileSize() const;
     QString fileSizeText() const;
+    QString fileModifiedText() const;
+    // The SHA-256, shortened; the log has it in full when the upgrade starts.
+    QString fileChecksumText() const;
+    // Why the chosen file cannot be flashed; empty when it can.
+    QString fileProblem() const;
+    // Reads the file to be flashed again, as it is now, before the operator
+    // confirms it; a file that cannot be flashed is refused in the log.
+    Q_INVOKABLE bool inspectFile(const QString &filePath);
+    bool cancellable() const;
+    Q_INVOKABLE void cancel();
     // Starts again at 0 for a newly chosen file.
     int progress() const;
     Phase phase() const;
@@ -70,17 +89,19 @@ private:
     void onActiveChanged();
     void onProgress();
     void onMessage(const Message &message);
-    void concludeIfNotCompleted();
+    void onEnded(UpgradeSession::Outcome outcome);
+    QString failureAdvice() const;
     void onLinkReadings();
     void onOpenedChanged();
 
     AppBridge &m_bridge;
-    qint64 m_fileSize = -1;
+    FirmwareImageSummary m_image;
     bool m_progressBelongsToFile = true;
     Result m_result = NoResult;
-    bool m_completed = false;
-    QString m_lastZh;
-    QString m_lastEn;
+    UpgradeSession::Outcome m_outcome = UpgradeSession::Outcome::Completed;
+    // The restarted controller answered the version query after a success.
+    bool m_restartAnswered = false;
+    TextPair m_lastSetback;
     int m_shownProgress = -1;
     Phase m_shownPhase = Idle;
     QString m_shownFirmware;

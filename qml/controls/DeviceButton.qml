@@ -14,6 +14,9 @@ Item {
     property string fontFamily: "Source Han Sans SC"
     // Empty when the action may run; otherwise why not.
     property string blockedReason
+    // Where the status that explains the reason sits above the button, the
+    // reason is shown below it, never over that status.
+    property bool reasonBelow: false
     signal clicked()
 
     implicitWidth: button.implicitWidth
@@ -35,8 +38,14 @@ Item {
         anchors.fill: parent
         hoverEnabled: !button.enabled
         acceptedButtons: Qt.NoButton
-        ToolTip.visible: containsMouse && root.blockedReason !== ""
-        ToolTip.text: root.blockedReason
-        ToolTip.delay: 300
+    }
+
+    ToolTip {
+        objectName: "blockedReasonTip"
+        parent: hover
+        visible: hover.containsMouse && root.blockedReason !== ""
+        text: root.blockedReason
+        delay: 300
+        y: root.reasonBelow ? hover.height + root.uiScale * 4 : -implicitHeight - root.uiScale * 4
     }
 }

@@ -21,11 +21,12 @@ ColumnLayout {
         Layout.fillWidth: true
         visible: upgradeMonitor.fileName !== "" && upgradeMonitor.phase === UpgradeMonitor.Idle
                  && upgradeMonitor.result === UpgradeMonitor.NoResult
-        text: upgradeMonitor.fileName + "  ·  " + upgradeMonitor.fileSizeText
+        text: upgradeMonitor.fileName + "  ·  " + (upgradeMonitor.fileProblem !== "" ? upgradeMonitor.fileProblem
+                                                                                       : upgradeMonitor.fileSizeText)
         elide: Text.ElideMiddle
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
-        color: Theme.textSecondary
+        color: upgradeMonitor.fileProblem !== "" ? Theme.danger : Theme.textSecondary
     }
 
     RowLayout {
@@ -89,13 +90,14 @@ ColumnLayout {
         id: resultBanner
         objectName: "resultBanner"
         readonly property bool succeeded: upgradeMonitor.result === UpgradeMonitor.Succeeded
+        readonly property bool cancelled: upgradeMonitor.result === UpgradeMonitor.Cancelled
         Layout.fillWidth: true
         visible: upgradeMonitor.result !== UpgradeMonitor.NoResult && upgradeMonitor.phase === UpgradeMonitor.Idle
         implicitHeight: resultLabel.implicitHeight + root.dp(8)
         radius: root.dp(6)
-        color: succeeded ? Theme.successBackground : Theme.dangerBackground
+        color: succeeded ? Theme.successBackground : cancelled ? Theme.warningBackground : Theme.dangerBackground
         border.width: 1
-        border.color: succeeded ? Theme.successBorder : Theme.dangerBorder
+        border.color: succeeded ? Theme.successBorder : cancelled ? Theme.warningBorder : Theme.dangerBorder
 
         Label {
             id: resultLabel
@@ -106,7 +108,7 @@ ColumnLayout {
             wrapMode: Text.WordWrap
             font.family: root.fontFamily
             font.pixelSize: root.dp(13)
-            color: parent.succeeded ? Theme.success : Theme.danger
+            color: parent.succeeded ? Theme.success : parent.cancelled ? Theme.warning : Theme.danger
         }
     }
 }

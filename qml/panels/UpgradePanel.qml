@@ -37,18 +37,36 @@ Card {
                              confirmUpgrade)
     }
 
+    // The file is read again as it is now: what the operator confirms is what is flashed.
     function confirmUpgrade() {
+        if (!upgradeMonitor.inspectFile(root.upgradeFilePath))
+            return
         var fileName = upgradeMonitor.fileName
         var fileSize = upgradeMonitor.fileSizeText
+        var modified = upgradeMonitor.fileModifiedText
+        var checksum = upgradeMonitor.fileChecksumText
         confirm.ask(function() { return zhText("开始固件升级？", "Start the firmware upgrade?") },
                     function() {
-                        return zhText("文件: " + fileName + "（" + fileSize + "）\n当前固件版本: " + upgradeMonitor.currentFirmware
+                        return zhText("文件: " + fileName + "（" + fileSize + "）\n修改时间: " + modified + "\n校验和: " + checksum
+                                      + "\n当前固件版本: " + upgradeMonitor.currentFirmware
                                       + "\n升级期间请勿断开连接线或关闭串口，控制器会在结束时重启。",
-                                      "File: " + fileName + " (" + fileSize + ")\nFirmware now: " + upgradeMonitor.currentFirmware
+                                      "File: " + fileName + " (" + fileSize + ")\nModified: " + modified + "\nChecksum: " + checksum
+                                      + "\nFirmware now: " + upgradeMonitor.currentFirmware
                                       + "\nKeep the cable in and the port open; the controller restarts at the end.")
                     },
                     function() { return zhText("开始升级", "Start upgrade") },
                     function() { appBridge.tavoxStartUpgrade(root.upgradeFilePath) })
+    }
+
+    function confirmCancel() {
+        confirm.ask(function() { return zhText("取消固件升级？", "Cancel the firmware upgrade?") },
+                    function() {
+                        return zhText("控制器停留在引导程序中，直到一次升级完成；在此之前它没有可用的固件。串口保持打开，可随时重新运行升级。",
+                                      "The controller waits in its bootloader until an upgrade completes; until then it has "
+                                      + "no usable firmware. The port stays open to run the upgrade again.")
+                    },
+                    function() { return zhText("停止升级", "Stop the upgrade") },
+                    function() { upgradeMonitor.cancel() })
     }
 
     title: zhText("升级", "Upgrade")
@@ -168,6 +186,7 @@ Card {
 
         DeviceButton {
             name: "startButton"
+            visible: !cancelButton.visible
             uiScale: root.uiScale
             fontFamily: root.fontFamily
             Layout.fillWidth: true
@@ -176,6 +195,20 @@ Card {
             text: root.zhText("开始升级", "Start Upgrade")
             blockedReason: root.startBlockedReason
             onClicked: root.requestUpgrade()
+        }
+        // In Start's place while flashing; not once the image is verified and the controller restarts.
+        TavoxButton {
+            id: cancelButton
+            objectName: "cancelUpgradeButton"
+            visible: upgradeMonitor.phase !== UpgradeMonitor.Idle
+            enabled: upgradeMonitor.cancellable
+            uiScale: root.uiScale
+            fontFamily: root.fontFamily
+            Layout.fillWidth: true
+            Layout.minimumWidth: root.dp(100)
+            Layout.preferredHeight: root.dp(38)
+            text: root.zhText("取消升级", "Cancel Upgrade")
+            onClicked: root.confirmCancel()
         }
         DeviceButton {
             name: "queryButton"
@@ -186,6 +219,7 @@ Card {
             Layout.preferredHeight: root.dp(38)
             text: root.zhText("查询版本号", "Query Version")
             blockedReason: linkMonitor.blockedReason
+            reasonBelow: true
             onClicked: {
                 actionFeedback.begin("version", ActionFeedback.VersionReply)
                 appBridge.tavoxQueryVersion()

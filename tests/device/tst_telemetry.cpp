@@ -3,6 +3,7 @@
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/HeartbeatDecoder.h"
+#include "device/FirmwareImage.h"
 #include "device/UpgradeSession.h"
 #include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
@@ -425,7 +426,9 @@ void TestTelemetry::runsUpgrade()
     }
     if (request != Cmd::Stop || reply != 0x03)
         return;
-    QCOMPARE(messages, (QStringList{QStringLiteral("开始升级，文件大小: 130 bytes"), QStringLiteral("正在擦除固件..."),
+    QCOMPARE(messages, (QStringList{QStringLiteral("开始升级，文件大小: 130 bytes"),
+                                    QStringLiteral("固件 SHA-256: ") + firmwareImageSha256Hex(countingBytes(130)),
+                                    QStringLiteral("正在擦除固件..."),
                                     QStringLiteral("固件擦除完成，发送开始升级请求..."), QStringLiteral("发送开始升级请求..."),
                                     QStringLiteral("开始升级确认，开始传输数据..."), QStringLiteral("发送结束升级请求..."),
                                     QStringLiteral("升级校验通过，发送软复位..."), QStringLiteral("发送软复位指令..."), last}));

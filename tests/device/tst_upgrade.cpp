@@ -148,7 +148,9 @@ private slots:
     void driverEndsWithTheLink_data();
     void driverEndsWithTheLink();
     void driverRebootsOnceAfterVerification();
-    void readsOnlyWholeRegularFiles();
+    void inspectsOnlyWholeRegularFiles_data();
+    void inspectsOnlyWholeRegularFiles();
+    void failedReadIsNoImage();
     void openingAnotherPortEndsTheUpgrade();
 };
 
@@ -284,24 +286,29 @@ void TestUpgrade::resendsThenGivesUp()
 
 void TestUpgrade::driverEndsWithTheLink_data()
 {
-    QTest::addColumn<bool>("lost");
+    QTest::addColumn<int>("how");
     QTest::addColumn<QStringList>("said");
     const QString aborted = QStringLiteral("Upgrade aborted: serial port closed");
-    QTest::newRow("closed") << false << QStringList {aborted};
-    QTest::newRow("lost") << true
+    QTest::newRow("closed") << int(UpgradeSession::Outcome::LinkClosed) << QStringList {aborted};
+    QTest::newRow("lost") << int(UpgradeSession::Outcome::LinkLost)
                           << QStringList {aborted, QStringLiteral("The controller may still be in its bootloader: "
                                                                   "start the upgrade again to finish it")};
+    QTest::newRow("cancelled") << int(UpgradeSession::Outcome::Cancelled)
+                               << QStringList {QStringLiteral("Upgrade cancelled by the operator; the controller waits in its "
+                                                              "bootloader until an upgrade completes — run the upgrade again to finish")};
 }
 
-// Closed or lost, the link ends the upgrade for good; a lost one leaves a controller that may be waiting in
-// its bootloader, which the operator is told.
+// Closed, lost or cancelled, the upgrade ends for good, each with its own words: a lost link leaves a controller
+// that may be waiting in its bootloader, a cancelled upgrade one that surely is.
 void TestUpgrade::driverEndsWithTheLink()
 {
-    QFETCH(bool, lost);
+    QFETCH(int, how);
     QFETCH(QStringList, said);
     UpgradeDriver driver;
     driver.setReplyTimeouts({50, 50, 50});
     QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
+    QVector<int> endings;
+    connect(&driver, &UpgradeDriver::ended, this, [&endings](UpgradeSession::Outcome outcome) { endings << int(outcome); });
     QVector<Message> messages;
     connect(&driver, &UpgradeDriver::message, this, [&messages](const Message &message) { messages << message; });
     QSignalSpy activeChanged(&driver, &UpgradeDriver::activeChanged);
@@ -312,19 +319,21 @@ void TestUpgrade::driverEndsWithTheLink()
     QCOMPARE(sent.count(), 2);
 
     const int before = messages.size();
-    if (lost)
+    if (how == int(UpgradeSession::Outcome::LinkLost))
         driver.abortForLostLink();
-    else
+    else if (how == int(UpgradeSession::Outcome::LinkClosed))
         driver.abortForClosedLink();
+    else
+        driver.cancel();
     QVERIFY(!driver.active());
     QCOMPARE(driver.progress(), 0);
     QCOMPARE(activeChanged.count(), 2);
+    QCOMPARE(endings, QVector<int>{how});
     QStringList texts;
     for (const Message &message : messages.mid(before))
         texts << message.text.en;
     QCOMPARE(texts, said);
-    QCOMPARE(messages[before].meaning.kind, MessageKind::Error);
-    QCOMPARE(messages[before].meaning.topic, MessageTopic::UpgradeFailed);
+    QCOMPARE(messages[before].meaning.kind, how == int(UpgradeSession::Outcome::Cancelled) ? MessageKind::Warning : MessageKind::Error);
     QTest::qWait(200);   // four watchdog periods: nothing may be resent
     driver.handleReply(ParsedFrame{1, Cmd::StartReply, 0, 0, Cmd::StartReply, Accepted, true});
     QCOMPARE(sent.count(), 2);
@@ -369,25 +378,54 @@ void TestUpgrade::driverRebootsOnceAfterVerification()
     QCOMPARE(sent.count(), 9);
 }
 
-void TestUpgrade::readsOnlyWholeRegularFiles()
+void TestUpgrade::inspectsOnlyWholeRegularFiles_data()
 {
+    QTest::addColumn<QString>("file");   // in a fresh folder; "" for the folder itself
+    QTest::addColumn<int>("size");       // -1: a FIFO; -2: nothing
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QByteArray>("sha256");
+
+    const int cannotOpen = int(FirmwareImageError::CannotOpen);
+    QTest::newRow("FIFO") << "pipe.bin" << -1 << cannotOpen << QByteArray();
+    QTest::newRow("directory") << "" << -2 << cannotOpen << QByteArray();
+    QTest::newRow("endless device") << "/dev/zero" << -2 << cannotOpen << QByteArray();
+    QTest::newRow("missing") << "missing.bin" << -2 << cannotOpen << QByteArray();
+    QTest::newRow("empty") << "empty.bin" << 0 << int(FirmwareImageError::Empty) << QByteArray();
+    QTest::newRow("one byte too large") << "big.bin" << 1001 << int(FirmwareImageError::TooLarge) << QByteArray();
+    // The last packet is padded: no size up to the limit is refused.
+    QTest::newRow("at the limit, not whole packets") << "image.bin" << 1000 << int(FirmwareImageError::None)
+                                                      << QByteArray("095ecb62e30793ab4b954cd6a0586d0cc91f7ea5b1332694d8da780e98676d78");
+}
+
+void TestUpgrade::inspectsOnlyWholeRegularFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(int, size);
+    QFETCH(int, error);
+    QFETCH(QByteArray, sha256);
     QTemporaryDir dir;
+    const QString path = file.startsWith(QLatin1Char('/')) ? file : dir.filePath(file);
+    const QDateTime modified(QDate(2026, 3, 14), QTime(15, 9, 26));
+    if (size == -1)
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QFile image(path);
+    if (size >= 0) {
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.write(counting(size)) == size && image.flush());
+        QVERIFY(image.setFileTime(modified, QFileDevice::FileModificationTime));
+        image.close();
+    }
+
+    const FirmwareImageSummary summary = inspectFirmwareImage(path, 1000);
+    QCOMPARE(int(summary.error), error);
+    QCOMPARE(summary.sha256Hex, sha256);
+    QCOMPARE(summary.size, sha256.isEmpty() ? 0 : size);
+    QCOMPARE(summary.modified, sha256.isEmpty() ? QDateTime() : modified);
+}
+
+// A read that fails half way is an error, never a shorter image.
+void TestUpgrade::failedReadIsNoImage()
+{
     QByteArray image;
-    const QString fifo = dir.filePath(QStringLiteral("pipe.bin"));
-    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QCOMPARE(readFirmwareImage(fifo, 1024, image), FirmwareImageError::CannotOpen);
-    QCOMPARE(readFirmwareImage(dir.path(), 1024, image), FirmwareImageError::CannotOpen);
-    QCOMPARE(readFirmwareImage(QStringLiteral("/dev/zero"), 1024, image), FirmwareImageError::CannotOpen);
-    QCOMPARE(readFirmwareImage(dir.filePath(QStringLiteral("missing.bin")), 1024, image), FirmwareImageError::CannotOpen);
-
-    QFile file(dir.filePath(QStringLiteral("image.bin")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(counting(1000)) == 1000);
-    file.close();
-    QCOMPARE(readFirmwareImage(file.fileName(), 1000, image), FirmwareImageError::None);
-    QCOMPARE(image, counting(1000));
-    QCOMPARE(readFirmwareImage(file.fileName(), 999, image), FirmwareImageError::TooLarge);
-
-    // A read that fails half way is an error, never a shorter image.
     FailingDevice failing(100 * 1024);
     QCOMPARE(readFirmwareImage(failing, 1024 * 1024, image), FirmwareImageError::CannotRead);
     QVERIFY(image.isEmpty());

@@ -91,8 +91,10 @@ void TestUpgradeControl::startLoadsTheImageAndSendsTheErase()
     QByteArray buffer = link.sent.first();
     QVERIFY(extractFrame(buffer, erase));
     QCOMPARE(int(erase.v1CommandId), int(Cmd::Erase));
-    QCOMPARE(messages.english().mid(0, 2), (QStringList { QStringLiteral("Starting upgrade, size: 130 bytes"),
-                                                          QStringLiteral("Erasing firmware...") }));
+    QCOMPARE(messages.english().mid(0, 3),
+             (QStringList { QStringLiteral("Starting upgrade, size: 130 bytes"),
+                            QStringLiteral("Firmware SHA-256: 3afbb132863c57f08bdc32205eb6c63775397a9953819218a1f4b7cbdc0ff90f"),
+                            QStringLiteral("Erasing firmware...") }));
 
     upgrade.start(path);
     QCOMPARE(link.sent.size(), 1);

@@ -230,7 +230,7 @@ Item {
         subject: Component { UpgradePanel { width: 420; height: 320 } }
 
         function test_buttons_data() {
-            var path = "/home/op/firmware v2.bin"
+            var path = upgradeRig.writeImage(16)
             return [
                 { tag: "no file", path: "", upgrading: false, calls: ["tavoxSelectUpgradeFile", "tavoxQueryVersion"] },
                 { tag: "file chosen", path: path, upgrading: false, start: [path],
@@ -261,14 +261,14 @@ Item {
         function test_withoutSnapshot_data() {
             return [
                 { tag: "Escape keeps the controller as it is", keys: [Qt.Key_Escape], confirmation: false },
-                { tag: "Enter, then Enter starts", keys: [Qt.Key_Return, Qt.Key_Return], confirmation: true,
-                  start: ["/home/op/fw.bin"] },
+                { tag: "Enter, then Enter starts", keys: [Qt.Key_Return, Qt.Key_Return], confirmation: true, starts: true },
                 { tag: "Enter, then Escape at the confirmation", keys: [Qt.Key_Return, Qt.Key_Escape], confirmation: true }
             ]
         }
 
         function test_withoutSnapshot(data) {
-            setBridge({ tavoxUpgradeFilePath: "/home/op/fw.bin" })
+            var path = upgradeRig.writeImage(16)
+            setBridge({ tavoxUpgradeFilePath: path })
             var panel = createSubject({ keepsSnapshot: false })
             var question = part(panel, "snapshotQuestion")
             var confirmation = part(panel, "confirmDialog")
@@ -286,7 +286,7 @@ Item {
             for (var i = 1; i < data.keys.length; ++i)
                 keyClick(data.keys[i])
             tryCompare(confirmation, "opened", false)
-            compare(appBridge.lastArgs("tavoxStartUpgrade"), data.start)
+            compare(appBridge.lastArgs("tavoxStartUpgrade"), data.starts ? [path] : undefined)
         }
 
         function test_versionsAndProgress() {

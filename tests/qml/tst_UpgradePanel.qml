@@ -60,15 +60,35 @@ Item {
             verify(!firmware.hintShown)
 
             // a new file starts from nothing
-            verify(upgradeRig.chooseFile(4096))
+            verify(upgradeRig.chooseFile(40960))
             verify(!banner.visible)
             verify(fileInfo.visible)
             compare(progress.text, "0%")
 
+            // Cancel takes Start's place while flashing, asks first, and leaves the port open
+            upgradeRig.start()
+            var cancel = part(panel, "cancelUpgradeButton")
+            tryVerify(function() { return cancel.visible && cancel.enabled }, processWaitMs)
+            verify(!part(panel, "startButton").visible)
+            mouseClick(cancel)
+            var question = part(panel, "confirmDialog")
+            verify(question.opened)
+            verify(question.text.indexOf("控制器停留在引导程序中，直到一次升级完成") === 0, question.text)
+            keyClick(Qt.Key_Return)
+            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Cancelled)
+            verify(banner.visible)
+            verify(upgradeMonitor.resultText.indexOf("操作员取消") > 0, upgradeMonitor.resultText)
+            verify(upgradeMonitor.resultText.indexOf("检查连接线") < 0, "no cable is to blame")
+            compare(linkMonitor.blockedReason, "", "the port stays open")
+
+            // the success banner follows the restarted controller once it answers
+            verify(upgradeRig.chooseFile(4096))
             upgradeRig.start()
             tryCompare(upgradeMonitor, "result", UpgradeMonitor.Succeeded, processWaitMs)
             verify(banner.visible)
-            compare(part(panel, "resultText").text, upgradeMonitor.resultText)
+            var restarting = upgradeMonitor.resultText
+            tryVerify(function() { return part(panel, "resultText").text !== restarting }, processWaitMs)
+            verify(upgradeMonitor.resultText.indexOf(upgradeMonitor.currentFirmware) > 0)
             verify(upgradeRig.chooseFile(4096))
             compare(progress.text, "0%")
             verify(!banner.visible)

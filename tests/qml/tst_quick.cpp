@@ -63,13 +63,21 @@ public:
     // A new file of `size` bytes, chosen as the operator would.
     Q_INVOKABLE bool chooseFile(int size)
     {
-        m_path = m_dir.filePath(QStringLiteral("fw-%1.bin").arg(++m_files));
-        QFile file(m_path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5a')) != size)
+        m_path = writeImage(size);
+        if (m_path.isEmpty())
             return false;
-        file.close();
         m_bridge.tavoxSelectUpgradeFile();
         return true;
+    }
+
+    // The path of a new image of `size` bytes; empty when it cannot be written.
+    Q_INVOKABLE QString writeImage(int size)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("fw-%1.bin").arg(++m_files));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5a')) != size)
+            return QString();
+        return path;
     }
 
 private:
