@@ -28,8 +28,11 @@ Item {
     property string hint
     // The field holds a number out of range, typed or given.
     readonly property bool invalid: isOutOfRange(input.text)
+    // The value given (the controller's) is out of range: said inside the field,
+    // which a popup below it could not be when the panel is scrolled.
+    readonly property bool givenOutOfRange: invalid && input.text === shownText()
     readonly property string errorText: !invalid ? ""
-        : input.text === shownText() ? zhText("超出 ", "outside ") + from + ".." + to
+        : givenOutOfRange ? zhText("超出 ", "outside ") + from + ".." + to
         : zhText("超出范围，允许 ", "Out of range, allowed ") + from + "–" + to
 
     function dp(v) { return v * uiScale }
@@ -160,6 +163,18 @@ Item {
                         text = digits
                 }
                 onEditingFinished: root.finishEditing()
+
+                Label {
+                    objectName: "rangeNote"
+                    visible: root.givenOutOfRange
+                    anchors.left: parent.left
+                    anchors.leftMargin: root.dp(8)
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: root.errorText
+                    font.family: root.fontFamily
+                    font.pixelSize: root.dp(11)
+                    color: Theme.danger
+                }
                 Keys.onUpPressed: root.stepBy(1)
                 Keys.onDownPressed: root.stepBy(-1)
                 Keys.onPressed: {
@@ -229,7 +244,7 @@ Item {
         objectName: "spinError"
         parent: root
         y: root.height + root.dp(2)
-        visible: root.invalid && root.visible
+        visible: root.invalid && !root.givenOutOfRange && root.visible
         text: root.errorText
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)

@@ -127,7 +127,8 @@ Item {
             var roll = part(panel, "rollTorque")
             typeInto(roll, [Qt.Key_Return])
             compare(roll.value, 0)
-            compare(part(roll, "spinError").text, "超出 1..30000")
+            verify(part(roll, "rangeNote").visible)
+            compare(part(roll, "rangeNote").text, "超出 1..30000")
             verify(!part(panel, "writeButton").enabled)
             appBridge.tavoxRollMaxTorque = 10000
             mouseClick(part(panel, "writeButton"))

@@ -346,13 +346,16 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
 
     ParamRestore restore(rig.bridge);
     QSignalSpy opened(&restore, &ParamRestore::opened);
-    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &, const QString &) {
+    QString opensIn;
+    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &folder, const QString &) {
+        opensIn = folder;
         return mode == FileDialogMode::Open ? backupPath : QString();
     });
     for (FieldEdits *edits : panels.all())
         connect(&restore, &ParamRestore::restored, edits, &FieldEdits::settleRestored);
     restore.chooseFile();
     QCOMPARE(opened.count(), 1);
+    QCOMPARE(opensIn, dir.path());   // where the backup went
     QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.rollMaxSpeed", "gimbal.yawMaxSpeed",
                                               "gimbal.pitchMaxTorque", "camera.position"}));
     QCOMPARE(restore.checkedCount(), 5);
@@ -742,6 +745,7 @@ void TestBackup::valuesOutsideTheirRangeAreNeverWritten()
     QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxTorque", "gimbal.rollMaxTorque", "gimbal.yawMaxTorque"}));
     QVERIFY(!restore.data(restore.index(0), ParamRestore::DeviceInRangeRole).toBool());
     QVERIFY(!restore.data(restore.index(1), ParamRestore::FileInRangeRole).toBool());
+    QCOMPARE(restore.statusText(), QStringLiteral("3 fields differ; 1 file value is outside its allowed range and is not written"));
     restore.setChecked(1, true);
     QCOMPARE(restore.checkedCount(), 2);
 
