@@ -14,6 +14,7 @@ namespace {
 const QString LanguageKey = QStringLiteral("General/language");
 const QString ConsoleKey = QStringLiteral("Console/Enabled");
 const QString UpgradeDirKey = QStringLiteral("tavox/upgradeLastDir");
+const QString ParamsDirKey = QStringLiteral("tavox/paramsLastDir");
 const QString LastPortKey = QStringLiteral("serial/lastPort");
 const QString LastBaudKey = QStringLiteral("serial/lastBaud");
 const QString ReconnectKey = QStringLiteral("serial/reconnect");
@@ -242,6 +243,16 @@ QString readUpgradeLastDir()
 bool writeUpgradeLastDir(const QString &directory)
 {
     return writeValue(UpgradeDirKey, directory);
+}
+
+QString readParamsLastDir()
+{
+    return readValue(ParamsDirKey, QString()).toString();
+}
+
+bool writeParamsLastDir(const QString &directory)
+{
+    return writeValue(ParamsDirKey, directory);
 }
 
 QString readLastSerialPort()

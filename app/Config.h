@@ -27,6 +27,10 @@ bool readConsoleEnabled();
 QString readUpgradeLastDir();
 bool writeUpgradeLastDir(const QString &directory);
 
+// "tavox/paramsLastDir": the folder of the last parameter file backed up or restored; empty when absent.
+QString readParamsLastDir();
+bool writeParamsLastDir(const QString &directory);
+
 // "serial/lastPort" and "serial/lastBaud": the port and baud rate of the last successful open, chosen again at
 // the next start. Empty and 0 when absent; a rate that is not a positive number reads as 0.
 QString readLastSerialPort();

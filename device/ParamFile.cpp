@@ -1,5 +1,6 @@
 #include "device/ParamFile.h"
 
+#include "device/ParamRanges.h"
 #include "device/WholeFile.h"
 
 #include <QFile>
@@ -20,7 +21,6 @@ struct FieldEntry
     const char *key;
     quint8 ParamBlock::*byte;
     quint16 ParamBlock::*word;
-    int maximum;
     int forms;
 
     QString name() const { return QLatin1String(group) + QLatin1Char('.') + QLatin1String(key); }
@@ -34,15 +34,9 @@ struct FieldEntry
     }
 };
 
-const int ByteMax = 255;
-const int WordMax = 65535;
-// Writes mask a direction to one bit: any other value could not be written as it stands.
-const int DirectionMax = 1;
-
-constexpr FieldEntry byteField(const char *group, const char *key, quint8 ParamBlock::*member, int forms,
-                              int maximum = ByteMax)
+constexpr FieldEntry byteField(const char *group, const char *key, quint8 ParamBlock::*member, int forms)
 {
-    return {group, key, member, nullptr, maximum, forms};
+    return {group, key, member, nullptr, forms};
 }
 
 const FieldEntry Fields[] = {
@@ -52,9 +46,9 @@ const FieldEntry Fields[] = {
     byteField("sbus", "centerChannel", &ParamBlock::sbusCenterCh, InEveryForm),
     byteField("sbus", "lockChannel", &ParamBlock::sbusLockCh, InEveryForm),
     byteField("sbus", "mode", &ParamBlock::sbusMode, InEveryForm),
-    byteField("sbus", "pitchDirection", &ParamBlock::sbusPitchDir, InPhotoVideo | InCrsf, DirectionMax),
-    byteField("sbus", "rollDirection", &ParamBlock::sbusRollDir, InPhotoVideo | InCrsf, DirectionMax),
-    byteField("sbus", "yawDirection", &ParamBlock::sbusYawDir, InPhotoVideo | InCrsf, DirectionMax),
+    byteField("sbus", "pitchDirection", &ParamBlock::sbusPitchDir, InPhotoVideo | InCrsf),
+    byteField("sbus", "rollDirection", &ParamBlock::sbusRollDir, InPhotoVideo | InCrsf),
+    byteField("sbus", "yawDirection", &ParamBlock::sbusYawDir, InPhotoVideo | InCrsf),
     byteField("sbus", "photoChannel", &ParamBlock::sbusPhotoCh, InPhotoVideo),
     byteField("sbus", "videoChannel", &ParamBlock::sbusVideoCh, InPhotoVideo),
     byteField("pwm", "pitchChannel", &ParamBlock::pwmPitchCh, InEveryForm),
@@ -62,24 +56,24 @@ const FieldEntry Fields[] = {
     byteField("pwm", "centerChannel", &ParamBlock::pwmCenterCh, InEveryForm),
     byteField("pwm", "lockChannel", &ParamBlock::pwmLockCh, InEveryForm),
     byteField("pwm", "mode", &ParamBlock::pwmMode, InEveryForm),
-    byteField("pwm", "pitchDirection", &ParamBlock::pwmPitchDir, InPhotoVideo | InCrsf, DirectionMax),
-    byteField("pwm", "yawDirection", &ParamBlock::pwmYawDir, InPhotoVideo | InCrsf, DirectionMax),
+    byteField("pwm", "pitchDirection", &ParamBlock::pwmPitchDir, InPhotoVideo | InCrsf),
+    byteField("pwm", "yawDirection", &ParamBlock::pwmYawDir, InPhotoVideo | InCrsf),
     byteField("crsf", "pitchChannel", &ParamBlock::crsfPitchCh, InCrsf),
     byteField("crsf", "rollChannel", &ParamBlock::crsfRollCh, InCrsf),
     byteField("crsf", "yawChannel", &ParamBlock::crsfYawCh, InCrsf),
     byteField("crsf", "centerChannel", &ParamBlock::crsfCenterCh, InCrsf),
     byteField("crsf", "lockChannel", &ParamBlock::crsfLockCh, InCrsf),
     byteField("crsf", "mode", &ParamBlock::crsfMode, InCrsf),
-    byteField("crsf", "pitchDirection", &ParamBlock::crsfPitchDir, InCrsf, DirectionMax),
-    byteField("crsf", "rollDirection", &ParamBlock::crsfRollDir, InCrsf, DirectionMax),
-    byteField("crsf", "yawDirection", &ParamBlock::crsfYawDir, InCrsf, DirectionMax),
+    byteField("crsf", "pitchDirection", &ParamBlock::crsfPitchDir, InCrsf),
+    byteField("crsf", "rollDirection", &ParamBlock::crsfRollDir, InCrsf),
+    byteField("crsf", "yawDirection", &ParamBlock::crsfYawDir, InCrsf),
     byteField("gimbal", "fpvMode", &ParamBlock::fpvMode, InEveryForm),
     byteField("gimbal", "pitchMaxSpeed", &ParamBlock::pitchMaxSpeed, InEveryForm),
     byteField("gimbal", "rollMaxSpeed", &ParamBlock::rollMaxSpeed, InEveryForm),
     byteField("gimbal", "yawMaxSpeed", &ParamBlock::yawMaxSpeed, InEveryForm),
-    {"gimbal", "pitchMaxTorque", nullptr, &ParamBlock::pitchMaxTorque, WordMax, InEveryForm},
-    {"gimbal", "rollMaxTorque", nullptr, &ParamBlock::rollMaxTorque, WordMax, InEveryForm},
-    {"gimbal", "yawMaxTorque", nullptr, &ParamBlock::yawMaxTorque, WordMax, InEveryForm},
+    {"gimbal", "pitchMaxTorque", nullptr, &ParamBlock::pitchMaxTorque, InEveryForm},
+    {"gimbal", "rollMaxTorque", nullptr, &ParamBlock::rollMaxTorque, InEveryForm},
+    {"gimbal", "yawMaxTorque", nullptr, &ParamBlock::yawMaxTorque, InEveryForm},
     byteField("camera", "position", &ParamBlock::cameraPosition, InEveryForm),
 };
 
@@ -396,9 +390,9 @@ private:
         if (!value.isDouble() || value.toDouble() != std::floor(value.toDouble()))
             return fail(path, {QStringLiteral("应为整数"), QStringLiteral("must be a whole number")});
         const double number = value.toDouble();
-        if (number < 0 || number > field.maximum)
-            return fail(path, {QStringLiteral("值 %1 超出范围 0..%2").arg(number).arg(field.maximum),
-                               QStringLiteral("value %1 out of range 0..%2").arg(number).arg(field.maximum)});
+        const ParamRange range = ParamRanges::of(field.name());
+        if (number < range.minimum || number > range.maximum)
+            return fail(path, ParamRanges::outOfRange(number, range));
         field.set(m_contents.block, int(number));
         return true;
     }

@@ -46,7 +46,7 @@ public:
         int line = 0;       // 0 when no line can be named
         TextPair reason;
 
-        // "<path>, line 12: field sbus.pitchChannel: value 300 out of range 0..255"
+        // "<path>, line 12: field sbus.pitchChannel: value 30 out of range 0..16"
         TextPair describe(const QString &path) const;
     };
 

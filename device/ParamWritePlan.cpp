@@ -1,5 +1,7 @@
 #include "device/ParamWritePlan.h"
 
+#include "device/ParamRanges.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -40,6 +42,25 @@ ParamWrite directionsWriteOf(ParamWrite channels)
     default:
         return ParamWrite::CrsfDirections;
     }
+}
+
+bool ruleMatches(ParamWrite write, const QString &field)
+{
+    for (const WriteRule &rule : writeRules()) {
+        if (rule.write == write)
+            return rule.fields.match(field).hasMatch();
+    }
+    return false;
+}
+
+// A receiver's channel write carries its directions as well.
+bool carries(ParamWrite write, const QString &field)
+{
+    if (ruleMatches(write, field))
+        return true;
+    const bool channels = write == ParamWrite::SbusChannels || write == ParamWrite::PwmChannels
+                          || write == ParamWrite::CrsfChannels;
+    return channels && ruleMatches(directionsWriteOf(write), field);
 }
 }
 
@@ -97,4 +118,14 @@ QVector<ParamWrite> inWriteOrder(QVector<ParamWrite> writes)
             writes.removeAll(directionsWriteOf(channels));
     }
     return writes;
+}
+
+QString fieldWrittenOutsideRange(const QVector<ParamWrite> &writes, const ParamBlock &target, ParamBlockForm form)
+{
+    for (const QString &field : ParamFile::fieldNames(form)) {
+        const bool written = std::any_of(writes.begin(), writes.end(), [&](ParamWrite write) { return carries(write, field); });
+        if (written && !ParamRanges::of(field).contains(ParamFile::value(target, field)))
+            return field;
+    }
+    return QString();
 }

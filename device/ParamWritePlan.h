@@ -38,3 +38,8 @@ QVector<ParamWrite> planParamWrites(const ParamBlock &device, const ParamBlock &
 // `writes` each once, in the order they go out, without a direction write whose
 // receiver's channel write already carries the directions.
 QVector<ParamWrite> inWriteOrder(QVector<ParamWrite> writes);
+
+// The first field that `writes` would send outside its range, or empty. A
+// write sends its whole group from `target`, so a field the operator left
+// alone goes out too, with the controller's value.
+QString fieldWrittenOutsideRange(const QVector<ParamWrite> &writes, const ParamBlock &target, ParamBlockForm form);

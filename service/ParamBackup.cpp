@@ -52,7 +52,7 @@ void ParamBackup::save()
     if (!m_busy)
         return;
     const ParamFile::Contents contents = paramFileContentsOfThisLink(m_bridge);
-    const QString suggested = QDir::home().filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
+    const QString suggested = QDir(paramFileFolder()).filePath(suggestedName(contents.firmwareVersion, QDate::currentDate()));
     const QString title = m_bridge.languageSetting().localized(QStringLiteral("备份参数"), QStringLiteral("Back up parameters"));
     const TextPair filter = paramFileFilter();
     const QString path = m_chooseFile
@@ -66,6 +66,7 @@ void ParamBackup::save()
     const QString shown = QDir::toNativeSeparators(path);
     if (ParamFile::save(path, contents, error)) {
         m_lastPath = path;
+        rememberParamFileFolder(m_bridge, path);
         m_bridge.messages().report(Message::info(QStringLiteral("参数已备份到 %1").arg(shown),
                                                  QStringLiteral("Parameters backed up to %1").arg(shown)));
     } else {

@@ -1,5 +1,9 @@
 #include "service/ParamFieldNames.h"
 
+#include "device/ParamRanges.h"
+
+#include <QVector>
+
 namespace {
 struct Place
 {
@@ -59,4 +63,47 @@ ParamFieldPlace paramFieldPlace(const QString &key)
                     {QString::fromUtf8(place.zh), QString::fromUtf8(place.en)}};
     }
     return {QString(), QString(), {key, key}};
+}
+
+namespace {
+struct Names
+{
+    const char *suffix;
+    QVector<TextPair> names;   // by value
+};
+
+TextPair same(const QString &text)
+{
+    return {text, text};
+}
+
+const QVector<Names> &namedValues()
+{
+    static const QVector<Names> names = {
+        {"pwm.lockChannel", {{QStringLiteral("FPV模式"), QStringLiteral("FPV Mode")}, {QStringLiteral("锁头"), QStringLiteral("Lock")}}},
+        {".mode", {{QStringLiteral("速度模式"), QStringLiteral("Speed")}, {QStringLiteral("角度模式"), QStringLiteral("Angle")}}},
+        {"Direction", {{QStringLiteral("反向"), QStringLiteral("Reversed")}, {QStringLiteral("正向"), QStringLiteral("Normal")}}},
+        {"camera.position", {{QStringLiteral("相机下置"), QStringLiteral("Camera Bottom")}, {QStringLiteral("相机上置"), QStringLiteral("Camera Top")}}},
+        {"gimbal.fpvMode", {same(QStringLiteral("YAW")), same(QStringLiteral("YAW+ROLL")), same(QStringLiteral("YAW+ROLL+PITCH")),
+                            same(QStringLiteral("YAW+PITCH")), same(QStringLiteral("ROLL")), same(QStringLiteral("ROLL+PITCH")),
+                            same(QStringLiteral("PITCH")), {QStringLiteral("三轴锁定（全姿态）"), QStringLiteral("3-AXIS LOCK")}}},
+    };
+    return names;
+}
+}
+
+TextPair paramValueText(const QString &key, int value)
+{
+    const QString number = QString::number(value);
+    if (!ParamRanges::of(key).contains(value))
+        return same(number);
+    for (const Names &names : namedValues()) {
+        if (key.endsWith(QLatin1String(names.suffix)))
+            return names.names.value(value, same(number));
+    }
+    if (!key.endsWith(QLatin1String("Channel")))
+        return same(number);
+    if (value == 0)
+        return same(QStringLiteral("NONE"));
+    return same((key.startsWith(QLatin1String("pwm.")) ? QStringLiteral("PWM") : QStringLiteral("CH")) + number);
 }

@@ -17,3 +17,8 @@ struct ParamFieldPlace
 
 // A key no panel knows has no panel, and the key itself for a label.
 ParamFieldPlace paramFieldPlace(const QString &key);
+
+// A value as the panel shows it: "CH3", "PWM1", "NONE", "Angle", "Normal",
+// "Camera Top"; a number where the panel shows numbers, and for any value
+// outside the field's range, which the panel has no name for.
+TextPair paramValueText(const QString &key, int value);

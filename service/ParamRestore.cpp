@@ -48,6 +48,16 @@ QVariant ParamRestore::data(const QModelIndex &index, int role) const
         const TextPair label = paramFieldPlace(row.field).label;
         return m_bridge.languageSetting().localized(label.zh, label.en);
     }
+    case DeviceTextRole:
+        return valueText(row, row.deviceValue);
+    case FileTextRole:
+        return valueText(row, row.fileValue);
+    case DeviceInRangeRole:
+        return row.inRange(row.deviceValue);
+    case FileInRangeRole:
+        return row.inRange(row.fileValue);
+    case RangeRole:
+        return ParamRanges::of(row.field).text();
     default:
         return QVariant();
     }
@@ -56,13 +66,21 @@ QVariant ParamRestore::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> ParamRestore::roleNames() const
 {
     return {{FieldRole, "field"}, {DeviceValueRole, "deviceValue"}, {FileValueRole, "fileValue"},
-            {CheckedRole, "checked"}, {VerificationRole, "verification"}, {LabelRole, "label"}};
+            {CheckedRole, "checked"}, {VerificationRole, "verification"}, {LabelRole, "label"},
+            {DeviceTextRole, "deviceText"}, {FileTextRole, "fileText"}, {DeviceInRangeRole, "deviceInRange"},
+            {FileInRangeRole, "fileInRange"}, {RangeRole, "range"}};
+}
+
+QString ParamRestore::valueText(const Row &row, int value) const
+{
+    const TextPair text = paramValueText(row.field, value);
+    return m_bridge.languageSetting().localized(text.zh, text.en);
 }
 
 void ParamRestore::relabel()
 {
     if (!m_rows.isEmpty())
-        emit dataChanged(index(0), index(m_rows.size() - 1), {LabelRole});
+        emit dataChanged(index(0), index(m_rows.size() - 1), {LabelRole, DeviceTextRole, FileTextRole});
     emit changed();
 }
 
@@ -95,7 +113,7 @@ void ParamRestore::chooseFile()
         return;
     const QString title = m_bridge.languageSetting().localized(QStringLiteral("恢复参数"), QStringLiteral("Restore parameters"));
     const TextPair filter = paramFileFilter();
-    const QString path = m_chooseFile(FileDialogMode::Open, title, QDir::homePath(), m_bridge.languageSetting().localized(filter.zh, filter.en));
+    const QString path = m_chooseFile(FileDialogMode::Open, title, paramFileFolder(), m_bridge.languageSetting().localized(filter.zh, filter.en));
     if (!path.isEmpty())
         openFile(path);
 }
@@ -128,6 +146,7 @@ bool ParamRestore::openFile(const QString &path)
         report(QStringLiteral("无法恢复参数: ") + text.zh, QStringLiteral("Cannot restore parameters: ") + text.en);
         return false;
     }
+    rememberParamFileFolder(m_bridge, path);
     return showContents(contents, QFileInfo(path).fileName());
 }
 
@@ -149,22 +168,41 @@ bool ParamRestore::showContents(const ParamFile::Contents &contents, const QStri
     m_file = contents;
     m_sourceName = sourceName;
     m_tableLinkGeneration = m_bridge.serialLink().session().generation();
-    for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm))
-        m_rows.append({change.field, change.from, change.to, true, NotChecked});
+    for (const ParamFile::Change &change : ParamFile::differences(device, target, deviceForm)) {
+        Row row {change.field, change.from, change.to};
+        row.checked = row.inRange(row.fileValue);
+        m_rows.append(row);
+    }
     endResetModel();
-    if (m_rows.isEmpty())
-        m_status = noDifferencesText();
-    else
-        m_status = {QStringLiteral("%1 项不同").arg(m_rows.size()),
-                    QStringLiteral("%1 fields differ").arg(m_rows.size())};
+    m_status = differencesText();
     setState(Ready);
     emit opened();
     return true;
 }
 
+TextPair ParamRestore::differencesText() const
+{
+    if (m_rows.isEmpty())
+        return noDifferencesText();
+    const int count = m_rows.size();
+    TextPair text {QStringLiteral("%1 项不同").arg(count),
+                   (count == 1 ? QStringLiteral("%1 field differs") : QStringLiteral("%1 fields differ")).arg(count)};
+    const int outside = int(std::count_if(m_rows.begin(), m_rows.end(), [](const Row &row) { return !row.inRange(row.fileValue); }));
+    if (outside > 0) {
+        text.zh += QStringLiteral("；其中 %1 项的文件值超出允许范围，不会写入").arg(outside);
+        text.en += (outside == 1 ? QStringLiteral("; %1 file value is outside its allowed range and is not written")
+                                 : QStringLiteral("; %1 file values are outside their allowed ranges and are not written"))
+                       .arg(outside);
+    }
+    return text;
+}
+
+// A file's value the controller is not built for is never written.
 void ParamRestore::setChecked(int row, bool checked)
 {
     if (row < 0 || row >= m_rows.size() || m_state != Ready || m_rows[row].checked == checked)
+        return;
+    if (checked && !m_rows[row].inRange(m_rows[row].fileValue))
         return;
     m_rows[row].checked = checked;
     emit dataChanged(index(row), index(row), {CheckedRole});
@@ -213,7 +251,7 @@ void ParamRestore::writeSelected()
 {
     if (m_state != Ready || checkedCount() == 0 || !m_bridge.tavoxRequireSerial())
         return;
-    if (!tableOfThisLink())
+    if (!tableOfThisLink() || !selectionInRange())
         return;
     m_target = selectedTarget();
     m_writes = plannedWrites();
@@ -234,6 +272,22 @@ bool ParamRestore::tableOfThisLink()
     clear();
     report(QStringLiteral("差异表是针对重新打开串口前的控制器的，未写入任何参数；请重新打开文件"),
            QStringLiteral("The table was laid out for the controller attached before the port was opened again; nothing was written. Open the file again"));
+    return false;
+}
+
+// A write sends its whole group: a field left unticked goes out with the
+// controller's own value, which may itself be one the controller is not built for.
+bool ParamRestore::selectionInRange()
+{
+    const ParamBlock target = selectedTarget();
+    const QString field = fieldWrittenOutsideRange(plannedWrites(), target, paramBlockFormOf(target));
+    if (field.isEmpty())
+        return true;
+    const TextPair label = paramFieldPlace(field).label;
+    const int value = ParamFile::value(target, field);
+    const TextPair range = ParamRanges::outOfRange(value, ParamRanges::of(field));
+    report(QStringLiteral("未写入任何参数: %1 (%2) 也会被发送: %3").arg(label.zh, field, range.zh),
+           QStringLiteral("Nothing was written: %1 (%2) would be sent too: %3").arg(label.en, field, range.en));
     return false;
 }
 
@@ -303,8 +357,10 @@ void ParamRestore::finishVerification()
         return;
     }
     setState(Verified);
-    report(QStringLiteral("已恢复并核对 %1 项参数").arg(checkedCount()),
-           QStringLiteral("%1 parameters restored and verified").arg(checkedCount()));
+    const int count = checkedCount();
+    report(QStringLiteral("已恢复并核对 %1 项参数").arg(count),
+           (count == 1 ? QStringLiteral("%1 parameter restored and verified")
+                       : QStringLiteral("%1 parameters restored and verified")).arg(count));
 }
 
 void ParamRestore::onLinkClosed()

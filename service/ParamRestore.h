@@ -3,6 +3,7 @@
 #include "service/FileChooser.h"
 #include "service/ParamReadBack.h"
 #include "device/ParamFile.h"
+#include "device/ParamRanges.h"
 #include "device/ParamWritePlan.h"
 #include "device/TextPair.h"
 
@@ -31,7 +32,12 @@ public:
     Q_ENUM(State)
     enum Verification { NotChecked, Pending, Matches, Differs };
     Q_ENUM(Verification)
-    enum Role { FieldRole = Qt::UserRole + 1, DeviceValueRole, FileValueRole, CheckedRole, VerificationRole, LabelRole };
+    // The values' texts name them as the panels do; a value outside its
+    // field's range (RangeRole) is marked, and a file's such value is never ticked.
+    enum Role {
+        FieldRole = Qt::UserRole + 1, DeviceValueRole, FileValueRole, CheckedRole, VerificationRole, LabelRole,
+        DeviceTextRole, FileTextRole, DeviceInRangeRole, FileInRangeRole, RangeRole
+    };
 
     // Writes wait for the bridge's own follow-ups (activation, reboot, reads);
     // a read that goes unanswered is asked again once a second up to this.
@@ -83,6 +89,7 @@ private:
         int fileValue = 0;
         bool checked = true;
         Verification verification = NotChecked;
+        bool inRange(int value) const { return ParamRanges::of(field).contains(value); }
     };
 
     void report(const QString &zh, const QString &en);
@@ -96,6 +103,9 @@ private:
     void onLinkClosed();
     void finishVerification();
     void relabel();
+    QString valueText(const Row &row, int value) const;
+    bool selectionInRange();
+    TextPair differencesText() const;
     void fail(const QString &zh, const QString &en);
 
     AppBridge &m_bridge;

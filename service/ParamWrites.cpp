@@ -1,10 +1,12 @@
 #include "service/ParamWrites.h"
 
+#include "app/Config.h"
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 void applyParamWrite(AppBridge &bridge, ParamWrite write, const ParamBlock &t)
 {
@@ -88,6 +90,19 @@ ParamFile::Contents paramFileContentsOf(const AppBridge &bridge)
 TextPair paramFileFilter()
 {
     return {QStringLiteral("参数文件 (*.json)"), QStringLiteral("Parameter files (*.json)")};
+}
+
+QString paramFileFolder()
+{
+    const QString folder = readParamsLastDir();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void rememberParamFileFolder(AppBridge &bridge, const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder != readParamsLastDir() && !writeParamsLastDir(folder))
+        bridge.messages().report(settingsNotSavedMessage());
 }
 
 TextPair noDifferencesText()

@@ -22,6 +22,11 @@ ParamFile::Contents paramFileContentsOf(const AppBridge &bridge);
 
 // What a file dialog offers for parameter files.
 TextPair paramFileFilter();
+// Where the file dialogs of backup and restore open: the folder of the last
+// parameter file backed up or restored, kept across runs; else the home folder.
+QString paramFileFolder();
+// Keeps the folder of `path` for the next dialog; a failure to keep it is reported.
+void rememberParamFileFolder(AppBridge &bridge, const QString &path);
 
 // A comparison of the controller with a file that found nothing to write.
 TextPair noDifferencesText();

@@ -9,6 +9,7 @@
 #include "window/MessageJournal.h"
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
+#include "window/ParamRangeTable.h"
 #include "window/TelemetryHistory.h"
 #include "window/TelemetryPlot.h"
 #include "service/UpgradeSnapshot.h"
@@ -49,6 +50,7 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
     context.setContextProperty(QStringLiteral("paramBackup"), backup);
     context.setContextProperty(QStringLiteral("paramRestore"), restore);
+    context.setContextProperty(QStringLiteral("paramRanges"), new ParamRangeTable(&owner));
     context.setContextProperty(QStringLiteral("upgradeSnapshot"), new UpgradeSnapshot(bridge, *restore, snapshots, &owner));
     context.setContextProperty(QStringLiteral("diagnosticsExport"), diagnostics);
     auto *health = new LinkHealth(bridge, true, &owner);

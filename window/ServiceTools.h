@@ -9,7 +9,7 @@ class MessageJournal;
 class QQmlContext;
 class QObject;
 
-// The window's service tools beside the bridge: paramBackup, paramRestore,
+// The window's service tools beside the bridge: paramBackup, paramRestore, paramRanges,
 // upgradeSnapshot, diagnosticsExport, linkHealth and telemetryHistory (which
 // repaints in `rhythm`), owned by `owner`, with the desktop's file dialogs.
 // The diagnostics archive takes the session's record from `journal` and

@@ -30,8 +30,6 @@ ScrollView {
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
-    function chIndex(ch) { return ch === 0 ? 0 : Math.max(1, Math.min(16, ch)) }
-    function chFromIndex(idx) { return idx === 0 ? 0 : idx }
 
     function rowItem(key) {
         for (var i = 0; i < rowRepeater.count; ++i) {
@@ -41,8 +39,7 @@ ScrollView {
         }
         return null
     }
-    // What a row's combo shows, as the write sends it.
-    function channel(key) { return chFromIndex(rowItem(key).choice.currentIndex) }
+    // What a row's combo shows, as the write sends it: a channel's index is its number.
     function choice(key) { return rowItem(key).choice.currentIndex }
     function direction(key) { return rowItem(key).direction.currentIndex }
 
@@ -51,7 +48,29 @@ ScrollView {
             return appBridge["tavox" + receiver + "Mode"]
         if (row.kind === "lockFunction")
             return appBridge["tavox" + receiver + "LockCh"]
-        return chIndex(appBridge["tavox" + receiver + row.key + "Ch"])
+        // A channel the list has no entry for keeps its number, so the combo shows it marked.
+        return appBridge["tavox" + receiver + row.key + "Ch"]
+    }
+
+    // The parameter file's name of a row's field ("sbus.pitchChannel"), or of its direction.
+    function rangeField(row, direction) {
+        var group = receiver.toLowerCase() + "."
+        var key = row.key.charAt(0).toLowerCase() + row.key.slice(1)
+        if (direction)
+            return group + key + "Direction"
+        if (row.kind === "mode")
+            return group + "mode"
+        return group + (row.kind === "lockFunction" ? "lock" : key) + "Channel"
+    }
+    // A row shows a controller's value its list has no entry for: nothing is written until it is chosen anew.
+    readonly property bool showsOutsideRange: {
+        var outside = false
+        for (var i = 0; i < rowRepeater.count; ++i) {
+            var item = rowRepeater.itemAt(i)
+            if (item && (item.choice.outsideRange || (item.direction && item.direction.outsideRange)))
+                outside = true
+        }
+        return outside
     }
 
     function choices(row) {
@@ -155,6 +174,7 @@ ScrollView {
                     model: page.choices(rowLayout.row)
                     Accessible.name: rowLayout.label
                     device: page.deviceChoice(rowLayout.row)
+                    rangeField: page.rangeField(rowLayout.row, false)
                 }
                 Loader {
                     id: directionLoader
@@ -167,6 +187,7 @@ ScrollView {
                         model: page.dirLabels
                         Accessible.name: rowLayout.label + page.zhText(" 方向", " direction")
                         device: appBridge["tavox" + page.receiver + rowLayout.row.key + "Dir"]
+                        rangeField: page.rangeField(rowLayout.row, true)
                     }
                 }
                 Rectangle {
@@ -210,6 +231,7 @@ ScrollView {
             readName: page.prefix + "Read"
             writeName: page.prefix + "Write"
             writtenFields: page.prefix
+            inputInvalid: page.showsOutsideRange
             onWriteRequested: page.writeRequested()
         }
     }

@@ -11,6 +11,11 @@ TavoxCombo {
     property string field
     // The controller's value as an index into the model.
     property int device
+    // The field's name in a parameter file, for its range.
+    property string rangeField
+    // The controller's value has no entry: shown as the number it is, marked, until the operator picks one.
+    readonly property bool outsideRange: !blank && !edited && !unconfirmed && rangeField !== ""
+                                         && !paramRanges.contains(rangeField, device)
     readonly property int revision: edits.revision
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -20,6 +25,7 @@ TavoxCombo {
     }
 
     blank: !linkMonitor.valuesKnown
+    outsideText: outsideRange ? String(device) : ""
     // The last controller's values stay readable, greyed, until the next read.
     opacity: linkMonitor.valuesKnown && !linkMonitor.valuesLive ? 0.5 : 1
     edited: { revision; return edits.isEdited(field) }
@@ -28,6 +34,8 @@ TavoxCombo {
         revision
         if (unconfirmed)
             return zhText("已写入，等待读取确认", "Written; a read will confirm it")
+        if (outsideRange)
+            return zhText("超出 ", "outside ") + paramRanges.minimum(rangeField) + ".." + paramRanges.maximum(rangeField)
         return edited ? zhText("控制器的值: ", "Controller's value: ") + optionText(edits.device(field)) : ""
     }
 

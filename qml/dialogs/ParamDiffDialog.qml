@@ -66,6 +66,29 @@ Popup {
         border.color: Theme.borderBase
     }
 
+    // A value as the panel names it; one outside its field's range in red, with the range under it.
+    component ValueCell: ColumnLayout {
+        property string text
+        property bool inRange: true
+        property string range
+        property bool bold: false
+        spacing: 0
+        Cell {
+            Layout.fillWidth: true
+            text: parent.text
+            font.bold: parent.bold
+            color: parent.inRange ? Theme.textPrimary : Theme.danger
+        }
+        Cell {
+            objectName: "rangeNote"
+            Layout.fillWidth: true
+            visible: !parent.inRange
+            text: dialog.zhText("超出 ", "outside ") + parent.range
+            font.pixelSize: Theme.fontSmall
+            color: Theme.danger
+        }
+    }
+
     component Cell: Label {
         font.family: dialog.fontFamily
         font.pixelSize: Theme.fontField
@@ -122,7 +145,7 @@ Popup {
                         Layout.preferredWidth: Theme.dp(30)
                         checked: model.checked
                         Accessible.name: dialog.zhText("恢复 ", "Restore ") + model.field
-                        enabled: dialog.restore.state === ParamRestore.Ready
+                        enabled: dialog.restore.state === ParamRestore.Ready && model.fileInRange
                         onToggled: dialog.restore.setChecked(index, checked)
                     }
                     // The panel's name of the field, with the file's key under it.
@@ -139,8 +162,23 @@ Popup {
                             color: Theme.textSecondary
                         }
                     }
-                    Cell { Layout.fillWidth: true; Layout.preferredWidth: 1.6; text: model.deviceValue }
-                    Cell { Layout.fillWidth: true; Layout.preferredWidth: 1.2; text: model.fileValue; font.bold: true }
+                    ValueCell {
+                        objectName: "rowDevice_" + model.field
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1.6
+                        text: model.deviceText
+                        inRange: model.deviceInRange
+                        range: model.range
+                    }
+                    ValueCell {
+                        objectName: "rowFile_" + model.field
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1.2
+                        text: model.fileText
+                        inRange: model.fileInRange
+                        range: model.range
+                        bold: true
+                    }
                     Cell {
                         objectName: "rowVerification_" + model.field
                         Layout.fillWidth: true

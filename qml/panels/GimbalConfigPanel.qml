@@ -33,6 +33,7 @@ Card {
         property alias inputName: speedInput.objectName
         property alias field: speedInput.field
         property alias device: speedInput.device
+        property string rangeField
         labelWidth: root.labelWidth
         uiScale: root.uiScale
         fontFamily: root.fontFamily
@@ -43,8 +44,8 @@ Card {
             uiScale: root.uiScale
             fontFamily: root.fontFamily
             Layout.fillWidth: true
-            from: 0
-            to: 255
+            from: paramRanges.minimum(speedRow.rangeField)
+            to: paramRanges.maximum(speedRow.rangeField)
             Accessible.name: speedRow.label
         }
     }
@@ -61,6 +62,7 @@ Card {
             objectName: "fpvCombo"
             edits: fieldEdits
             field: "fpv"
+            rangeField: "gimbal.fpvMode"
             uiScale: root.uiScale
             fontFamily: root.fontFamily
             Layout.fillWidth: true
@@ -75,6 +77,7 @@ Card {
         label: root.zhText("俯仰最大速度", "Pitch Max Speed")
         inputName: "pitchSpin"
         field: "pitch"
+        rangeField: "gimbal.pitchMaxSpeed"
         device: appBridge.tavoxPitchMaxSpeed
     }
     SpeedRow {
@@ -82,6 +85,7 @@ Card {
         label: root.zhText("横滚最大速度", "Roll Max Speed")
         inputName: "rollSpin"
         field: "roll"
+        rangeField: "gimbal.rollMaxSpeed"
         device: appBridge.tavoxRollMaxSpeed
     }
     SpeedRow {
@@ -89,6 +93,7 @@ Card {
         label: root.zhText("航向最大速度", "Yaw Max Speed")
         inputName: "yawSpin"
         field: "yaw"
+        rangeField: "gimbal.yawMaxSpeed"
         device: appBridge.tavoxYawMaxSpeed
     }
 
@@ -100,7 +105,7 @@ Card {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         actions: actions
-        inputInvalid: pitchRow.input.invalid || rollRow.input.invalid || yawRow.input.invalid
+        inputInvalid: fpvCombo.outsideRange || pitchRow.input.invalid || rollRow.input.invalid || yawRow.input.invalid
         onWriteRequested: appBridge.tavoxWriteGimbalConfig(fpvCombo.currentIndex, pitchRow.input.value,
                                                         rollRow.input.value, yawRow.input.value)
     }

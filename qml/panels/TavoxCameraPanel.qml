@@ -31,6 +31,7 @@ Card {
             objectName: "cameraCombo"
             edits: fieldEdits
             field: "position"
+            rangeField: "camera.position"
             uiScale: root.uiScale
             fontFamily: root.fontFamily
             Layout.fillWidth: true
@@ -50,6 +51,7 @@ Card {
         uiScale: root.uiScale
         fontFamily: root.fontFamily
         actions: actions
+        inputInvalid: cameraCombo.outsideRange
         onWriteRequested: appBridge.tavoxWriteCameraPosition(cameraCombo.currentIndex)
     }
 

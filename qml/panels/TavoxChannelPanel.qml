@@ -11,9 +11,15 @@ Item {
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"
 
-    property var channelOptions: ["NONE", "CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8",
-                                  "CH9", "CH10", "CH11", "CH12", "CH13", "CH14", "CH15", "CH16"]
-    property var pwmChannelOptions: ["NONE", "PWM1", "PWM2", "PWM3"]
+    // Index = channel number, 0 for none, up to the receiver's last channel.
+    function channelNames(prefix, field) {
+        var names = ["NONE"]
+        for (var ch = 1; ch <= paramRanges.maximum(field); ++ch)
+            names.push(prefix + ch)
+        return names
+    }
+    property var channelOptions: channelNames("CH", "sbus.pitchChannel")
+    property var pwmChannelOptions: channelNames("PWM", "pwm.pitchChannel")
     readonly property bool crsfSupported: compareVersion(appBridge.tavoxFirmwareVersion, "1.0.0.59") > 0
     readonly property var modeLabels: [zhText("速度模式", "Speed"), zhText("角度模式", "Angle")]
     readonly property var center2ndFcnLabels: [zhText("FPV模式", "FPV Mode"), zhText("锁头", "Lock")]
@@ -187,8 +193,8 @@ Item {
                     receiver: "Sbus"
                     rows: root.receiverRows
                     onWriteRequested: appBridge.tavoxWriteSbusChannelsWithDir(
-                                          sbusPage.channel("Pitch"), sbusPage.channel("Roll"), sbusPage.channel("Yaw"),
-                                          sbusPage.channel("Center"), sbusPage.channel("Lock"), sbusPage.choice("Mode"),
+                                          sbusPage.choice("Pitch"), sbusPage.choice("Roll"), sbusPage.choice("Yaw"),
+                                          sbusPage.choice("Center"), sbusPage.choice("Lock"), sbusPage.choice("Mode"),
                                           sbusPage.direction("Pitch"), sbusPage.direction("Roll"), sbusPage.direction("Yaw"))
                 }
                 ReceiverPage {
@@ -199,7 +205,7 @@ Item {
                     channelOptions: root.pwmChannelOptions
                     rows: root.pwmRows
                     onWriteRequested: appBridge.tavoxWritePwmChannelsWithDir(
-                                          pwmPage.channel("Pitch"), pwmPage.channel("Yaw"), pwmPage.channel("Center"),
+                                          pwmPage.choice("Pitch"), pwmPage.choice("Yaw"), pwmPage.choice("Center"),
                                           pwmPage.choice("Center2ndFcn"), pwmPage.choice("Mode"),
                                           pwmPage.direction("Pitch"), pwmPage.direction("Yaw"))
                 }
@@ -210,8 +216,8 @@ Item {
                     receiver: "Crsf"
                     rows: root.receiverRows
                     onWriteRequested: appBridge.tavoxWriteCrsfChannelsWithDir(
-                                          crsfPage.channel("Pitch"), crsfPage.channel("Roll"), crsfPage.channel("Yaw"),
-                                          crsfPage.channel("Center"), crsfPage.channel("Lock"), crsfPage.choice("Mode"),
+                                          crsfPage.choice("Pitch"), crsfPage.choice("Roll"), crsfPage.choice("Yaw"),
+                                          crsfPage.choice("Center"), crsfPage.choice("Lock"), crsfPage.choice("Mode"),
                                           crsfPage.direction("Pitch"), crsfPage.direction("Roll"), crsfPage.direction("Yaw"))
                 }
             }

@@ -22,6 +22,8 @@ ComboBox {
     // Written and not yet read back from the controller.
     property bool unconfirmed: false
     property string hint
+    // A value the list has no entry for, shown as it is and marked; empty for none.
+    property string outsideText
 
     // Given an entry, the text its tooltip shows on hover; empty for none.
     property var entryHint: null
@@ -101,8 +103,9 @@ ComboBox {
     background: Rectangle {
         color: Theme.inputBackground
         radius: control.dp(6)
-        border.width: control.edited || control.unconfirmed ? 2 : 1
-        border.color: control.edited ? Theme.warning : control.unconfirmed ? Theme.primary : Theme.borderBase
+        border.width: control.outsideText !== "" || control.edited || control.unconfirmed ? 2 : 1
+        border.color: control.outsideText !== "" ? Theme.danger : control.edited ? Theme.warning
+                                                 : control.unconfirmed ? Theme.primary : Theme.borderBase
 
         FocusRing {
             shown: control.visualFocus
@@ -113,12 +116,12 @@ ComboBox {
     contentItem: editable ? editor : shownText
 
     readonly property Item shownText: Text {
-        text: control.blank ? "—" : control.displayText
+        text: control.blank ? "—" : control.outsideText !== "" ? control.outsideText : control.displayText
         Accessible.role: Accessible.StaticText
-        Accessible.name: control.blank ? control.zhText("未读取", "Not read") : control.displayText
+        Accessible.name: control.blank ? control.zhText("未读取", "Not read") : text
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
-        color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        color: control.outsideText !== "" ? Theme.danger : control.enabled ? Theme.textRegular : Theme.textPlaceholder
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }

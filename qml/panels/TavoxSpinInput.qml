@@ -7,8 +7,9 @@ import "../controls"
 // An integer field with step buttons. Every press of a button steps, held it
 // repeats; Up/Down, PageUp/PageDown and, while the field has the focus, the
 // wheel step too. A typed number outside `from`–`to` is kept as typed and
-// shown as an error with the range; `value` keeps the last number in range,
-// and `invalid` says a panel must not send it.
+// shown as an error with the range; `value` keeps the last number in range.
+// A `value` outside the range (the controller's own) is shown as it is,
+// marked. Either way `invalid` says a panel must not send it.
 Item {
     id: root
 
@@ -25,9 +26,14 @@ Item {
     // Written and not yet read back from the controller.
     property bool unconfirmed: false
     property string hint
-    // The field holds a number the operator typed that is out of range.
-    readonly property bool invalid: input.text !== shownText() && isOutOfRange(input.text)
-    readonly property string errorText: invalid ? zhText("超出范围，允许 ", "Out of range, allowed ") + from + "–" + to : ""
+    // The field holds a number out of range, typed or given.
+    readonly property bool invalid: isOutOfRange(input.text)
+    // The value given (the controller's) is out of range: said inside the field,
+    // which a popup below it could not be when the panel is scrolled.
+    readonly property bool givenOutOfRange: invalid && input.text === shownText()
+    readonly property string errorText: !invalid ? ""
+        : givenOutOfRange ? zhText("超出 ", "outside ") + from + ".." + to
+        : zhText("超出范围，允许 ", "Out of range, allowed ") + from + "–" + to
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -157,6 +163,18 @@ Item {
                         text = digits
                 }
                 onEditingFinished: root.finishEditing()
+
+                Label {
+                    objectName: "rangeNote"
+                    visible: root.givenOutOfRange
+                    anchors.left: parent.left
+                    anchors.leftMargin: root.dp(8)
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: root.errorText
+                    font.family: root.fontFamily
+                    font.pixelSize: root.dp(11)
+                    color: Theme.danger
+                }
                 Keys.onUpPressed: root.stepBy(1)
                 Keys.onDownPressed: root.stepBy(-1)
                 Keys.onPressed: {
@@ -226,7 +244,7 @@ Item {
         objectName: "spinError"
         parent: root
         y: root.height + root.dp(2)
-        visible: root.invalid && root.visible
+        visible: root.invalid && !root.givenOutOfRange && root.visible
         text: root.errorText
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)

@@ -14,7 +14,10 @@ Card {
     readonly property real labelWidth: Math.max(pitchRow.labelImplicitWidth, rollRow.labelImplicitWidth,
                                                 yawRow.labelImplicitWidth)
 
-    title: zhText("力矩设置 (1 - 30000)", "Torque (1-30000)")
+    readonly property int torqueMin: paramRanges.minimum("gimbal.pitchMaxTorque")
+    readonly property int torqueMax: paramRanges.maximum("gimbal.pitchMaxTorque")
+
+    title: zhText("力矩设置 (" + torqueMin + " - " + torqueMax + ")", "Torque (" + torqueMin + "-" + torqueMax + ")")
     edits: fieldEdits
     action: actions.name
 
@@ -28,6 +31,7 @@ Card {
         property alias inputName: torqueInput.objectName
         property alias field: torqueInput.field
         property alias device: torqueInput.device
+        property string rangeField
         labelWidth: root.labelWidth
         uiScale: root.uiScale
         fontFamily: root.fontFamily
@@ -38,8 +42,8 @@ Card {
             uiScale: root.uiScale
             fontFamily: root.fontFamily
             Layout.fillWidth: true
-            from: 1
-            to: 30000
+            from: paramRanges.minimum(torqueRow.rangeField)
+            to: paramRanges.maximum(torqueRow.rangeField)
             Accessible.name: torqueRow.label
         }
     }
@@ -49,6 +53,7 @@ Card {
         label: root.zhText("俯仰最大力矩", "Pitch Torque")
         inputName: "pitchTorque"
         field: "pitch"
+        rangeField: "gimbal.pitchMaxTorque"
         device: appBridge.tavoxPitchMaxTorque
     }
     TorqueRow {
@@ -56,6 +61,7 @@ Card {
         label: root.zhText("横滚最大力矩", "Roll Torque")
         inputName: "rollTorque"
         field: "roll"
+        rangeField: "gimbal.rollMaxTorque"
         device: appBridge.tavoxRollMaxTorque
     }
     TorqueRow {
@@ -63,6 +69,7 @@ Card {
         label: root.zhText("航向最大力矩", "Yaw Torque")
         inputName: "yawTorque"
         field: "yaw"
+        rangeField: "gimbal.yawMaxTorque"
         device: appBridge.tavoxYawMaxTorque
     }
 

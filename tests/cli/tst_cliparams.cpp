@@ -404,9 +404,9 @@ void TestCliParams::badParameterFiles_data()
     QTest::newRow("missing field") << "whole:{\"format\": \"tavox-params\", \"schemaVersion\": 1,\n"
                                       "\"paramForm\": \"crsf\",\n\"params\": {}}"
                                    << "line 3: field params.sbus.pitchChannel: missing";
-    QTest::newRow("out of range") << "pitchMaxTorque=70000"
-                                  << "field params.gimbal.pitchMaxTorque: value 70000 out of range 0..65535";
-    QTest::newRow("negative") << "pitchChannel=-1" << "field params.crsf.pitchChannel: value -1 out of range 0..255";
+    QTest::newRow("out of range") << "pitchMaxTorque=40000"
+                                  << "field params.gimbal.pitchMaxTorque: value 40000 out of range 1..30000";
+    QTest::newRow("negative") << "pitchChannel=-1" << "field params.crsf.pitchChannel: value -1 out of range 0..16";
     QTest::newRow("direction out of range") << "yawDirection=2"
                                             << "field params.crsf.yawDirection: value 2 out of range 0..1";
     QTest::newRow("not a number") << "position=\"top\"" << "field params.camera.position: must be a whole number";

@@ -121,7 +121,16 @@ Item {
         subject: Component { TorquePanel { width: 420; height: 460 } }
 
         function test_writeAsksFirstThenSendsWhatIsShown() {
+            setBridge({ tavoxRollMaxTorque: 0 })
             var panel = createSubject()
+            // a controller's value below the range is shown as it is, marked, and holds the write back
+            var roll = part(panel, "rollTorque")
+            typeInto(roll, [Qt.Key_Return])
+            compare(roll.value, 0)
+            verify(part(roll, "rangeNote").visible)
+            compare(part(roll, "rangeNote").text, "超出 1..30000")
+            verify(!part(panel, "writeButton").enabled)
+            appBridge.tavoxRollMaxTorque = 10000
             mouseClick(part(panel, "writeButton"))
             var dialog = part(panel, "confirmDialog")
             verify(dialog.opened, "a write that reboots asks first")
@@ -131,10 +140,7 @@ Item {
             mouseClick(part(panel, "writeButton"))
             keyClick(Qt.Key_Return)
             compare(appBridge.callNames(), ["tavoxWriteTorque"])
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 0], "bridge values below one go out unchanged")
-            // a controller's value below the range, looked at and left, goes out as it is
-            typeInto(part(panel, "rollTorque"), [Qt.Key_Return])
-            compare(part(panel, "rollTorque").value, 0)
+            compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 12000], "the controller's values go out unchanged")
             // a number above the range is shown as an error and holds the write back
             typeInto(part(panel, "yawTorque"), "45000")
             keyClick(Qt.Key_Tab)
@@ -148,7 +154,7 @@ Item {
             verify(part(panel, "writeButton").enabled)
             mouseClick(part(panel, "writeButton"))
             mouseClick(part(dialog, "confirmAccept"))
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 30000])
+            compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 30000])
 
             verify(part(panel, "yawTorque").unconfirmed)
             // the read-back shows other values: the controller did not take them
@@ -161,7 +167,7 @@ Item {
             mouseClick(part(panel, "revertButton"))
             mouseClick(part(panel, "writeButton"))
             keyClick(Qt.Key_Return)
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1300, 1400])
+            compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 1300, 1400])
         }
 
         // Revert takes its button away: the keyboard goes on to the panel's
@@ -175,7 +181,7 @@ Item {
             revert.forceActiveFocus(Qt.TabFocusReason)
             keyClick(Qt.Key_Space)
             verify(!revert.visible)
-            compare(part(panel, "yawTorque").value, 0, "reverted")
+            compare(part(panel, "yawTorque").value, 12000, "reverted")
             var firstField = part(part(panel, "pitchTorque"), "spinField")
             verify(firstField.activeFocus)
             verify(findChild(part(panel, "pitchTorque"), "focusRing").visible, "with its ring")

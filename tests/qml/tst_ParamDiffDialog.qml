@@ -46,10 +46,16 @@ Item {
             fakeRestore.clears = 0
             if (fakeRestore.count > 0)
                 fakeRestore.remove(0, fakeRestore.count)
-            fakeRestore.append({ field: "gimbal.pitchMaxSpeed", label: "Pitch Max Speed", deviceValue: 11, fileValue: 60, checked: true,
-                             verification: ParamRestore.NotChecked })
-            fakeRestore.append({ field: "gimbal.pitchMaxTorque", label: "Pitch Torque", deviceValue: 8100, fileValue: 8000, checked: true,
-                             verification: ParamRestore.NotChecked })
+            fakeRestore.append(row("gimbal.pitchMaxSpeed", "Pitch Max Speed", 11, 60, "0..255"))
+            fakeRestore.append(row("gimbal.pitchMaxTorque", "Pitch Torque", 8100, 8000, "1..30000"))
+            fakeRestore.append(row("gimbal.rollMaxTorque", "Roll Torque", 10000, 40000, "1..30000"))
+        }
+
+        function row(field, label, device, file, range) {
+            var low = Number(range.split("..")[0]), high = Number(range.split("..")[1])
+            return { field: field, label: label, deviceText: String(device), fileText: String(file), range: range,
+                     deviceInRange: device >= low && device <= high, fileInRange: file >= low && file <= high,
+                     checked: file >= low && file <= high, verification: ParamRestore.NotChecked }
         }
 
         // Delegates are made when the list lays itself out.
@@ -69,7 +75,13 @@ Item {
         function test_rowsTicksAndWrite() {
             var dialog = openDialog()
             var rows = findChild(dialog.contentItem, "paramDiffRows")
-            compare(rows.count, 2)
+            compare(rows.count, 3)
+            // A file's value outside its range: red, with the range, and its row cannot be ticked.
+            var outside = findChild(rowPart(dialog, "rowFile_gimbal.rollMaxTorque"), "rangeNote")
+            verify(outside.visible)
+            compare(outside.text, "outside 1..30000")
+            verify(!rowPart(dialog, "rowCheck_gimbal.rollMaxTorque").enabled)
+            verify(!findChild(rowPart(dialog, "rowDevice_gimbal.rollMaxTorque"), "rangeNote").visible)
             var write = findChild(dialog.contentItem, "paramDiffWrite")
             compare(write.text, "Write selected (2)")
 

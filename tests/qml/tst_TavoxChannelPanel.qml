@@ -52,24 +52,28 @@ Item {
 
         function test_channelNumbers_data() {
             return [
-                { tag: "none", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 0, text: "NONE" },
-                { tag: "16", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 16, text: "CH16" },
-                { tag: "above 16", combo: "crsfYaw", property: "tavoxCrsfYawCh", ch: 17, text: "CH16" },
-                { tag: "PWM above 3", combo: "pwmYaw", property: "tavoxPwmYawCh", ch: 5, text: "" }
+                { tag: "none", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 0, text: "NONE" },
+                { tag: "16", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 16, text: "CH16" },
+                { tag: "above 16", page: "crsf", combo: "crsfYaw", property: "tavoxCrsfYawCh", ch: 17, text: "17", outside: true },
+                { tag: "PWM above 3", page: "pwm", combo: "pwmYaw", property: "tavoxPwmYawCh", ch: 5, text: "5", outside: true }
             ]
         }
 
+        // A channel the list has no entry for is shown as its number, marked, and holds the page's write back.
         function test_channelNumbers(data) {
             var panel = createSubject()
             appBridge[data.property] = data.ch
-            compare(part(panel, data.combo).contentItem.text, data.text)
+            var combo = part(panel, data.combo)
+            compare(combo.contentItem.text, data.text)
+            compare(combo.outsideRange, data.outside === true)
+            compare(part(panel, data.page + "Write").enabled, data.outside !== true)
         }
 
         function test_everyComboReloadsOnAParameterSet() {
             var panel = createSubject()
-            // combo: [bridge property, value, expected index when it differs from the value]
+            // combo: [bridge property, value]
             var table = {
-                sbusPitch: ["tavoxSbusPitchCh", 3], sbusRoll: ["tavoxSbusRollCh", 4], sbusYaw: ["tavoxSbusYawCh", 20, 16],
+                sbusPitch: ["tavoxSbusPitchCh", 3], sbusRoll: ["tavoxSbusRollCh", 4], sbusYaw: ["tavoxSbusYawCh", 16],
                 sbusCenter: ["tavoxSbusCenterCh", 0], sbusLock: ["tavoxSbusLockCh", 7], sbusMode: ["tavoxSbusMode", 0],
                 sbusPitchDir: ["tavoxSbusPitchDir", 1], sbusRollDir: ["tavoxSbusRollDir", 1],
                 sbusYawDir: ["tavoxSbusYawDir", 1], pwmPitch: ["tavoxPwmPitchCh", 3], pwmYaw: ["tavoxPwmYawCh", 0],
@@ -84,7 +88,7 @@ Item {
                 appBridge[table[combo][0]] = table[combo][1]
             appBridge.tavoxParamsChanged()
             for (combo in table)
-                compare(part(panel, combo).currentIndex, table[combo].length > 2 ? table[combo][2] : table[combo][1], combo)
+                compare(part(panel, combo).currentIndex, table[combo][1], combo)
             // The operator's own choice stays, marked, through the next parameter set.
             part(panel, "sbusPitch").currentIndex = 5
             part(panel, "sbusPitch").activated(5)

@@ -160,6 +160,7 @@ private slots:
     void snapshotEndsWithTheLinkItWasTakenOn_data();
     void snapshotEndsWithTheLinkItWasTakenOn();
     void restoreTableIsWrittenOnlyToItsController();
+    void valuesOutsideTheirRangeAreNeverWritten();
     void backupBlockOfAnEndedLinkIsNotSaved();
 };
 
@@ -181,7 +182,10 @@ void TestBackup::snapshotFolderKeepsTheNewestTwenty()
     QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021-000") + process));
     ParamFile::Contents read;
     ParamFile::Problem problem;
-    QVERIFY(ParamFile::load(files.last(), read, problem));
+    // Kept as the controller had it, torques of 0 and all; never loaded to be written back.
+    QVERIFY(!ParamFile::load(files.last(), read, problem));
+    QVERIFY2(problem.describe(files.last()).en.endsWith(QLatin1String("field params.gimbal.pitchMaxTorque: value 0 out of range 1..30000")),
+             qPrintable(problem.describe(files.last()).en));
     QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000-000") + process);
     QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start.addMSecs(345)),
              QStringLiteral("v1-2-beta_20261207-010000-345") + process);
@@ -225,22 +229,28 @@ void TestBackup::fileValuesAreTakenUpToTheirLimitOnly_data()
 {
     QTest::addColumn<int>("form");
     QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("maximum");
-    QTest::newRow("direction") << int(ParamBlockForm::PhotoVideo) << "sbus.rollDirection" << 1;
-    QTest::newRow("torque") << int(ParamBlockForm::Crsf) << "gimbal.yawMaxTorque" << 65535;
-    QTest::newRow("camera position") << int(ParamBlockForm::Crsf) << "camera.position" << 255;
-    QTest::newRow("speed") << int(ParamBlockForm::Base) << "gimbal.rollMaxSpeed" << 255;
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("beyond");
+    QTest::addColumn<QString>("range");
+    QTest::newRow("torque below") << int(ParamBlockForm::Base) << "gimbal.rollMaxTorque" << 1 << 0 << "1..30000";
+    QTest::newRow("torque above") << int(ParamBlockForm::Crsf) << "gimbal.yawMaxTorque" << 30000 << 30001 << "1..30000";
+    QTest::newRow("PWM channel") << int(ParamBlockForm::Base) << "pwm.centerChannel" << 3 << 4 << "0..3";
+    QTest::newRow("FPV mode") << int(ParamBlockForm::Crsf) << "gimbal.fpvMode" << 7 << 8 << "0..7";
+    QTest::newRow("direction") << int(ParamBlockForm::PhotoVideo) << "sbus.rollDirection" << 1 << 2 << "0..1";
 }
 
 void TestBackup::fileValuesAreTakenUpToTheirLimitOnly()
 {
     QFETCH(int, form);
     QFETCH(QString, field);
-    QFETCH(int, maximum);
+    QFETCH(int, limit);
+    QFETCH(int, beyond);
+    QFETCH(QString, range);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("limits.json"));
     ParamFile::Contents written;
     written.form = ParamBlockForm(form);
+    written.block.pitchMaxTorque = written.block.rollMaxTorque = written.block.yawMaxTorque = 1;
     const QString text = QString::fromUtf8(ParamFile::toJson(written));
     const QRegularExpression key(QStringLiteral("\"%1\": \\d+").arg(field.section(QLatin1Char('.'), 1)));
     const QRegularExpressionMatch match = key.match(text);
@@ -253,15 +263,15 @@ void TestBackup::fileValuesAreTakenUpToTheirLimitOnly()
 
     ParamFile::Contents read;
     ParamFile::Problem problem;
-    QVERIFY(writeFile(path, withValue(maximum).toUtf8()));
+    QVERIFY(writeFile(path, withValue(limit).toUtf8()));
     QVERIFY2(ParamFile::load(path, read, problem), qPrintable(problem.describe(path).en));
-    QCOMPARE(ParamFile::value(read.block, field), maximum);
+    QCOMPARE(ParamFile::value(read.block, field), limit);
 
-    QVERIFY(writeFile(path, withValue(maximum + 1).toUtf8()));
+    QVERIFY(writeFile(path, withValue(beyond).toUtf8()));
     QVERIFY(!ParamFile::load(path, read, problem));
-    QCOMPARE(problem.describe(path).en, QStringLiteral("%1, line %2: field params.%3: value %4 out of range 0..%5")
-                                            .arg(path).arg(line).arg(field).arg(maximum + 1).arg(maximum));
-    QCOMPARE(ParamFile::value(read.block, field), maximum);   // a refused file changes nothing read before
+    QCOMPARE(problem.describe(path).en, QStringLiteral("%1, line %2: field params.%3: value %4 out of range %5")
+                                            .arg(path).arg(line).arg(field).arg(beyond).arg(range));
+    QCOMPARE(ParamFile::value(read.block, field), limit);   // a refused file changes nothing read before
 }
 
 void TestBackup::restoreRefusesMalformedAndForeignFiles()
@@ -336,13 +346,16 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
 
     ParamRestore restore(rig.bridge);
     QSignalSpy opened(&restore, &ParamRestore::opened);
-    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &, const QString &) {
+    QString opensIn;
+    restore.setFileChooser([&](FileDialogMode mode, const QString &, const QString &folder, const QString &) {
+        opensIn = folder;
         return mode == FileDialogMode::Open ? backupPath : QString();
     });
     for (FieldEdits *edits : panels.all())
         connect(&restore, &ParamRestore::restored, edits, &FieldEdits::settleRestored);
     restore.chooseFile();
     QCOMPARE(opened.count(), 1);
+    QCOMPARE(opensIn, dir.path());   // where the backup went
     QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.rollMaxSpeed", "gimbal.yawMaxSpeed",
                                               "gimbal.pitchMaxTorque", "camera.position"}));
     QCOMPARE(restore.checkedCount(), 5);
@@ -351,6 +364,8 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     // Each row names its field as the panels do, in the operator's language.
     QCOMPARE(labelsOf(restore), (QStringList {"Pitch Max Speed", "Roll Max Speed", "Yaw Max Speed", "Pitch Torque",
                                               "Camera position"}));
+    const QModelIndex position = restore.index(fieldsOf(restore).indexOf(QStringLiteral("camera.position")));
+    QCOMPARE(restore.data(position, ParamRestore::DeviceTextRole).toString(), QStringLiteral("Camera Top"));
     QSignalSpy relabelled(&restore, &QAbstractItemModel::dataChanged);
     rig.bridge.setLanguage(QStringLiteral("zh"));
     QCOMPARE(relabelled.count(), 1);
@@ -711,4 +726,43 @@ void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
 }
 
 QTEST_GUILESS_MAIN(TestBackup)
+// A controller holding a torque of 0 (the bridge writes what it is given) and
+// a snapshot holding one above the motors' rating: neither value goes out.
+void TestBackup::valuesOutsideTheirRangeAreNeverWritten()
+{
+    Rig rig;
+    QVERIFY(rig.open());
+    const ParamBlock original = rig.bridge.parameters().block();
+    rig.bridge.tavoxWriteTorque(0, original.rollMaxTorque, original.yawMaxTorque);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.serialLink().session().scheduledCount(), 0, 10000);
+    QVERIFY(rig.reread());
+    ParamFile::Contents snapshot = paramFileContentsOf(rig.bridge);
+    snapshot.block.pitchMaxTorque = 500;
+    snapshot.block.rollMaxTorque = 40000;
+    snapshot.block.yawMaxTorque = original.yawMaxTorque + 1;
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.showContents(snapshot, QStringLiteral("snapshot.json")));
+    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxTorque", "gimbal.rollMaxTorque", "gimbal.yawMaxTorque"}));
+    QVERIFY(!restore.data(restore.index(0), ParamRestore::DeviceInRangeRole).toBool());
+    QVERIFY(!restore.data(restore.index(1), ParamRestore::FileInRangeRole).toBool());
+    QCOMPARE(restore.statusText(), QStringLiteral("3 fields differ; 1 file value is outside its allowed range and is not written"));
+    restore.setChecked(1, true);
+    QCOMPARE(restore.checkedCount(), 2);
+
+    // Unticked, the controller's 0 would go out with the yaw torque.
+    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
+    restore.setChecked(0, false);
+    restore.writeSelected();
+    QCOMPARE(writes.count(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("Nothing was written: Pitch Torque (gimbal.pitchMaxTorque) "
+                                                             "would be sent too: value 0 out of range 1..30000"));
+
+    restore.setChecked(0, true);
+    restore.setChecked(2, false);
+    restore.writeSelected();
+    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 30000);
+    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("1 parameter restored and verified"));
+    QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxTorque")), int(original.rollMaxTorque));
+}
+
 #include "tst_backup.moc"

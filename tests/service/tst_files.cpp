@@ -52,7 +52,7 @@ ParamFile::Contents contentsOf(int pitchTorque)
     ParamFile::Contents contents;
     contents.firmwareVersion = Firmware;
     contents.toolVersion = QStringLiteral("1.0.5");
-    contents.block.pitchMaxTorque = quint16(pitchTorque);
+    contents.block.pitchMaxTorque = contents.block.rollMaxTorque = contents.block.yawMaxTorque = quint16(pitchTorque);
     return contents;
 }
 

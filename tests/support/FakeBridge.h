@@ -194,9 +194,9 @@ private:
     int m_tavoxRollMaxSpeed = 0;
     int m_tavoxYawMaxSpeed = 0;
     int m_tavoxCameraPosition = 1;
-    int m_tavoxPitchMaxTorque = 0;
-    int m_tavoxRollMaxTorque = 0;
-    int m_tavoxYawMaxTorque = 0;
+    int m_tavoxPitchMaxTorque = 8000;
+    int m_tavoxRollMaxTorque = 10000;
+    int m_tavoxYawMaxTorque = 12000;
     int m_tavoxSbusPitchDir = 0;
     int m_tavoxSbusRollDir = 0;
     int m_tavoxSbusYawDir = 0;
