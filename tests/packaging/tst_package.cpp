@@ -141,6 +141,29 @@ Words bracketedOptions(const QString &commandLine)
     return options;
 }
 
+Words longOptionsIn(const QString &text)
+{
+    Words options;
+    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("(?<![\\w-])--[a-z][a-z0-9-]*")).globalMatch(text);
+    while (it.hasNext())
+        options << it.next().captured(0);
+    return options;
+}
+
+// What the scripts the manual shows take: the "--no-sim)" of their argument loops.
+Words scriptOptions()
+{
+    Words options;
+    const QDir scripts(QStringLiteral(TAVOX_SOURCE_DIR "/scripts"));
+    const QRegularExpression pattern(QStringLiteral("^\\s*(--[a-z][a-z0-9-]*)\\)"), QRegularExpression::MultilineOption);
+    for (const QString &name : scripts.entryList(QDir::Files)) {
+        QRegularExpressionMatchIterator it = pattern.globalMatch(QString::fromUtf8(readFile(scripts.filePath(name))));
+        while (it.hasNext())
+            options << it.next().captured(1);
+    }
+    return options;
+}
+
 // The gzip header of a file compressed with -9n: no name, no time, best compression.
 bool compressedReproducibly(const QByteArray &bytes)
 {
@@ -522,16 +545,20 @@ QString TestPackage::renderedManualPage(const QString &program, QString *warning
 void TestPackage::manualPagesCarryEveryOptionOfTheHelp_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::newRow("tavox") << "tavox";
-    QTest::newRow("tavoxctl") << "tavoxctl";
-    QTest::newRow("tavox-sim") << "tavox-sim";
+    QTest::addColumn<QString>("guide");
+    QTest::newRow("tavox") << "tavox" << "docs/window.md";
+    QTest::newRow("tavoxctl") << "tavoxctl" << "docs/command-line.md";
+    QTest::newRow("tavox-sim") << "tavox-sim" << "docs/simulator.md";
 }
 
 // The options and commands --help prints are the ones the manual page
-// describes, no more, no fewer; groff finds nothing to warn about.
+// describes, no more, no fewer; groff finds nothing to warn about. The
+// program's page of the manual in docs/ names every option of the help and
+// shows none that neither the program nor a script takes.
 void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
 {
     QFETCH(QString, program);
+    QFETCH(QString, guide);
     const ProgramRun usage = help(program);
     QVERIFY2(usage.exitCode == 0, qPrintable(describe(usage)));
     QString warnings;
@@ -544,6 +571,13 @@ void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
     QCOMPARE(sorted(optionsAt(section(page, QStringLiteral("OPTIONS")), 7)), sorted(helpOptions));
     QCOMPARE(sorted(commandNames(commandLinesAt(section(page, QStringLiteral("COMMANDS")), 7))),
              sorted(commandNames(commandLinesAt(section(usage.out, QStringLiteral("Commands:")), 2))));
+
+    const Words guideOptions = longOptionsIn(QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/") + guide)));
+    Words undocumented = longOptionsIn(helpOptions.values().join(QLatin1Char(' '))) - guideOptions;
+    undocumented.remove(QStringLiteral("--help-all"));
+    QVERIFY2(undocumented.isEmpty(), qPrintable(sorted(undocumented)));
+    QVERIFY2((guideOptions - helpOptions - scriptOptions()).isEmpty(),
+             qPrintable(sorted(guideOptions - helpOptions - scriptOptions())));
 }
 
 QStringList TestPackage::complete(const QStringList &words, const QProcessEnvironment &environment) const
@@ -650,7 +684,7 @@ void TestPackage::completionOffersPortsAndFiles()
 // The rule is checked as udev reads it: every key known and with an operator
 // it takes, every jump landing after it; only tty devices reach the device
 // lines, which come before 73-seat-late.rules applies "uaccess". Its adapters
-// are the README's and the AppStream metadata's.
+// are the manual's serial-ports page and the AppStream metadata's.
 void TestPackage::udevRuleOpensTheDocumentedAdapters()
 {
     const QStringList rules = QDir(rootPath(QStringLiteral("lib/udev/rules.d"))).entryList(QDir::Files);
@@ -697,8 +731,8 @@ void TestPackage::udevRuleOpensTheDocumentedAdapters()
     QVERIFY2(pendingJumps.isEmpty(), qPrintable(pendingJumps.join(QLatin1Char(' '))));
     QVERIFY(opened.size() >= 10);
 
-    const QString readme = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/README.md")));
-    QCOMPARE(describe(usbIdsIn(readme, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`"))), describe(opened));
+    const QString manual = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/docs/serial-ports.md")));
+    QCOMPARE(describe(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`"))), describe(opened));
     const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))));
     QCOMPARE(describe(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>"))),
              describe(opened));

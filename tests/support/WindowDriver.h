@@ -56,7 +56,7 @@ public:
     // As the sidebar would, with the port the test brought.
     void openPort(const QString &portName);
 
-    // Saved to the build directory, where the README says the pictures are.
+    // Saved to the build directory, where the manual says the pictures are.
     void saveFrame(const QString &fileName);
     void saveFrames(const QString &baseName);
 
