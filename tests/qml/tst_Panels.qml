@@ -68,7 +68,7 @@ Item {
             mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
             mouseClick(part(panel, "readButton"))
             compare(dialog.title, "放弃 1 项未写入的修改？")
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.callNames()[4], "tavoxReadParams")
             compare(part(panel, "pitchSpin").value, 11)
             verify(!part(panel, "editCount").visible)
@@ -129,7 +129,7 @@ Item {
             compare(appBridge.callNames(), [])
 
             mouseClick(part(panel, "writeButton"))
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.callNames(), ["tavoxWriteTorque"])
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 0, 0], "bridge values below one go out unchanged")
             // a controller's value below the range, looked at and left, goes out as it is
@@ -160,7 +160,7 @@ Item {
             compare(part(panel, "yawTorque").hint, "控制器的值: 1400 (1–30000)")
             mouseClick(part(panel, "revertButton"))
             mouseClick(part(panel, "writeButton"))
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.lastArgs("tavoxWriteTorque"), [0, 1300, 1400])
         }
 
@@ -191,7 +191,7 @@ Item {
             appBridge.language = "en"
             compare(dialog.title, "Write and restart the controller?")
             compare(dialog.text, "Writing the torques restarts the controller; its motors stop for a moment.")
-            compare(part(dialog, "confirmAccept").text, "Write and restart (Enter)")
+            compare(part(dialog, "confirmAccept").text, "Write and restart")
             keyClick(Qt.Key_Escape)
             compare(appBridge.callNames(), [])
         }
@@ -249,7 +249,7 @@ Item {
             if (dialog.opened) {
                 // the version the attached controller reported on this link, not the bridge double's stale "-"
                 tryVerify(function() { return dialog.text.indexOf("当前固件版本: 1.0.0.60") >= 0 }, 5000, dialog.text)
-                keyClick(Qt.Key_Return)
+                confirmByKeys()
             }
             mouseClick(part(panel, "queryButton"))
             compare(appBridge.callNames(), data.calls)
@@ -259,11 +259,13 @@ Item {
         // No parameters read from the attached controller since the port was
         // opened: whether to go on without a snapshot is asked first.
         function test_withoutSnapshot_data() {
+            var confirmation = [Qt.Key_Tab, Qt.Key_Return]
             return [
-                { tag: "Escape keeps the controller as it is", keys: [Qt.Key_Escape], confirmation: false },
-                { tag: "Enter, then Enter starts", keys: [Qt.Key_Return, Qt.Key_Return], confirmation: true,
+                { tag: "Escape keeps the controller as it is", keys: [[Qt.Key_Escape]], confirmation: false },
+                { tag: "confirmed, then confirmed starts", keys: [confirmation, confirmation], confirmation: true,
                   start: ["/home/op/fw.bin"] },
-                { tag: "Enter, then Escape at the confirmation", keys: [Qt.Key_Return, Qt.Key_Escape], confirmation: true }
+                { tag: "confirmed, then Escape at the confirmation", keys: [confirmation, [Qt.Key_Escape]],
+                  confirmation: true }
             ]
         }
 
@@ -280,11 +282,11 @@ Item {
             appBridge.language = "en"
             compare(question.title, "Upgrade without a parameter snapshot?")
 
-            keyClick(data.keys[0])
+            pressKeys(data.keys[0])
             tryCompare(question, "opened", false)
             compare(confirmation.opened, data.confirmation)
-            for (var i = 1; i < data.keys.length; ++i)
-                keyClick(data.keys[i])
+            if (data.keys.length > 1)
+                pressKeys(data.keys[1])
             tryCompare(confirmation, "opened", false)
             compare(appBridge.lastArgs("tavoxStartUpgrade"), data.start)
         }
