@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import "../../qml/controls"
 import "../../qml/panels"
 
 Item {
@@ -297,6 +298,51 @@ Item {
             compare(part(panel, "bootVersion").text, "-")
             compare(part(panel, "progressText").text, "0%")
             verify(!part(panel, "resultBanner").visible)
+        }
+    }
+
+    // A status that appears takes no place from what is below or beside it:
+    // the control under the pointer stays where it was.
+    TavoxTestCase {
+        name: "SteadyLayout"
+
+        Component { id: torquePanel; TorquePanel { width: 420; height: 460 } }
+        Component { id: channelPanel; TavoxChannelPanel { width: 800; height: 600 } }
+        Component { id: sidebar; SidebarPanel { width: 220; height: 900 } }
+        Component { id: serviceBar; ServiceTools { width: 1108 } }
+        QtObject {
+            id: closedLink
+            property bool portOpen: false
+            property bool linkLost: false
+            property real sinceHeartbeatMs: -1
+            property real framesPerSecond: 0
+            property real bytesPerSecond: 0
+            property int crcFailures: 0
+            property int headerSumFailures: 0
+            property int resyncBytes: 0
+        }
+
+        function test_statusTakesNoPlace_data() {
+            return [
+                { tag: "unsaved and Revert", subject: torquePanel, watched: "pitchTorque",
+                  change: function(item) { typeInto(part(item, "yawTorque"), "1234"); keyClick(Qt.Key_Tab) } },
+                { tag: "unsaved under the channel tabs", subject: channelPanel, watched: "sbusPitch",
+                  change: function(item) { part(item, "sbusPitch").currentIndex = 5; part(item, "sbusPitch").activated(5) } },
+                { tag: "Port absent", subject: sidebar, watched: "serialBaudCombo",
+                  change: function(item) { part(item, "serialPortCombo").editText = "/dev/ttyGone" } },
+                { tag: "port closed", subject: serviceBar, watched: "backupButton",
+                  change: function(item) { part(item, "linkHealthView").health = closedLink } }
+            ]
+        }
+
+        function test_statusTakesNoPlace(data) {
+            var item = createTemporaryObject(data.subject, scene)
+            waitForRendering(item)
+            var watched = part(item, data.watched)
+            var before = watched.mapToItem(item, 0, 0)
+            data.change(item)
+            waitForRendering(item)
+            compare(watched.mapToItem(item, 0, 0), before)
         }
     }
 
