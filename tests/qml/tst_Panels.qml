@@ -369,6 +369,26 @@ Item {
             verify(view.atYEnd || view.contentHeight <= view.height, "the newest entry is in view")
         }
 
+        // Shorter (Collapse, the divider dragged down), the log still shows its
+        // newest entry; an older one the operator scrolled to stays in view.
+        function test_shorterLogKeepsItsPlace_data() {
+            return [ { tag: "at the newest", scrolledUp: false }, { tag: "scrolled up", scrolledUp: true } ]
+        }
+
+        function test_shorterLogKeepsItsPlace(data) {
+            var panel = createSubject({ height: 240 })
+            var view = part(panel, "messageLogArea")
+            tryVerify(function() { return view.contentHeight > view.height && view.atYEnd })
+            if (data.scrolledUp) {
+                mouseWheel(view, 50, 20, 0, 120)
+                tryCompare(view, "moving", false)
+                verify(!view.atYEnd)
+            }
+            panel.height = 120
+            waitForRendering(panel)
+            compare(view.atYEnd, !data.scrolledUp)
+        }
+
         function test_expandAndClear() {
             var panel = createSubject()
             mouseClick(part(panel, "expandButton"))
