@@ -285,11 +285,10 @@ ColumnLayout {
             font.family: root.fontFamily
             font.pixelSize: root.dp(13)
             color: Theme.textPrimary
-            readonly property bool wholeTextShown: ToolTip.visible
+            readonly property bool wholeTextShown: linkWholeText.visible
             Accessible.name: text
             Text { id: twoLines; visible: false; font: linkStatusText.font; text: "已A\n已A" }
-            ToolTip.visible: truncated && linkHover.hovered
-            ToolTip.text: text
+            HintToolTip { id: linkWholeText; wanted: linkStatusText.truncated && linkHover.hovered; text: linkStatusText.text }
             HoverHandler { id: linkHover }
         }
     }

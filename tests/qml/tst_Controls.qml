@@ -373,6 +373,44 @@ Item {
         }
     }
 
+    // A field's hint stands below it, goes at the first key or scroll, and
+    // lets the wheel through to the page beneath.
+    TavoxTestCase {
+        name: "HintToolTip"
+        subject: Component {
+            Flickable {
+                width: 300
+                height: 200
+                contentHeight: 600
+                TavoxSpinInput { y: 20; width: 200; hint: "Written; a read will confirm it" }
+            }
+        }
+
+        function test_hintGivesWay_data() {
+            return [ { tag: "typing", action: "type" }, { tag: "wheel over the hint", action: "wheel" },
+                     { tag: "page scrolled", action: "scroll" } ]
+        }
+
+        function test_hintGivesWay(data) {
+            var page = createSubject()
+            var spin = page.contentItem.children[0]
+            var tip = part(spin, "hintToolTip")
+            mouseMove(spin, 2, 2)
+            tryCompare(tip, "opened", true)
+            verify(tip.y >= spin.height, "below the value")
+            if (data.action === "type") {
+                part(spin, "spinField").forceActiveFocus()
+                keyClick(Qt.Key_5)
+            } else if (data.action === "wheel") {
+                mouseWheel(tip.contentItem, 5, 5, 0, -120)
+                tryVerify(function() { return page.contentY > 0 }, 1000, "the page beneath scrolled")
+            } else {
+                page.contentY = 10
+            }
+            tryCompare(tip, "visible", false)
+        }
+    }
+
     TavoxTestCase {
         name: "SteadyNumber"
         subject: Component { SteadyNumber { font.pixelSize: 13 } }

@@ -371,11 +371,12 @@ Item {
 
         // Shorter (Collapse, the divider dragged down), the log still shows its
         // newest entry; an older one the operator scrolled to stays in view.
-        function test_shorterLogKeepsItsPlace_data() {
+        // Run before Clear empties the record of the connection.
+        function test_collapsedLogKeepsItsPlace_data() {
             return [ { tag: "at the newest", scrolledUp: false }, { tag: "scrolled up", scrolledUp: true } ]
         }
 
-        function test_shorterLogKeepsItsPlace(data) {
+        function test_collapsedLogKeepsItsPlace(data) {
             var panel = createSubject({ height: 240 })
             var view = part(panel, "messageLogArea")
             tryVerify(function() { return view.contentHeight > view.height && view.atYEnd })
