@@ -25,8 +25,13 @@ QtObject {
         function onClosed() {
             var opener = focusReturn.opener
             focusReturn.opener = null
-            if (opener && opener.visible && opener.enabled)
-                opener.forceActiveFocus(focusReturn.byKeyboard ? Qt.TabFocusReason : focusReturn.openerReason)
+            if (!opener || !opener.visible || !opener.enabled)
+                return
+            var reason = focusReturn.byKeyboard ? Qt.TabFocusReason : focusReturn.openerReason
+            // The window may have given the focus back already, for another reason and without the ring.
+            if (opener.activeFocus && opener.focusReason !== reason)
+                opener.focus = false
+            opener.forceActiveFocus(reason)
         }
     }
 }

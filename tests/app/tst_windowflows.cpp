@@ -141,6 +141,8 @@ void WindowFlowsTest::saveQuestionFrames(const QString &baseName, const char *as
         m_driver.saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
         QTest::keyClick(window(), Qt::Key_Escape);
         QTRY_VERIFY(!shownItem("confirmTitle"));
+        // clicked, then answered by keyboard: the keyboard is back on the button, with the ring
+        QVERIFY2(item(asker)->property("visualFocus").toBool(), asker);
     }
     bridge().setLanguage(shown);
 }
