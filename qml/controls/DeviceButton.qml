@@ -9,6 +9,8 @@ Item {
 
     property alias text: button.text
     property alias name: button.objectName
+    // The button itself, for a question that moves the keyboard between its answers.
+    readonly property alias control: button
     property string accessibleName: text
     property real uiScale: 1.0
     property string fontFamily: "Source Han Sans SC"

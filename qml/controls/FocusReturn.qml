@@ -3,12 +3,15 @@ import QtQuick.Templates 2.12 as T
 import QtQuick.Window 2.12
 
 // Gives the keyboard focus back, when `popup` closes, to the control that had
-// it when the popup opened (the button that asked), with the ring it had;
-// a control gone or disabled in the meantime is skipped.
+// it when the popup opened (the button that asked), with the ring it had, or
+// with the ring anyway when the popup was answered by keyboard (`byKeyboard`):
+// the operator's next key goes on from there. A control gone or disabled in
+// the meantime is skipped.
 QtObject {
     id: focusReturn
 
     property T.Popup popup
+    property bool byKeyboard: false
     property Item opener: null
     property int openerReason: Qt.OtherFocusReason
 
@@ -22,8 +25,13 @@ QtObject {
         function onClosed() {
             var opener = focusReturn.opener
             focusReturn.opener = null
-            if (opener && opener.visible && opener.enabled)
-                opener.forceActiveFocus(focusReturn.openerReason)
+            if (!opener || !opener.visible || !opener.enabled)
+                return
+            var reason = focusReturn.byKeyboard ? Qt.TabFocusReason : focusReturn.openerReason
+            // The window may have given the focus back already, for another reason and without the ring.
+            if (opener.activeFocus && opener.focusReason !== reason)
+                opener.focus = false
+            opener.forceActiveFocus(reason)
         }
     }
 }

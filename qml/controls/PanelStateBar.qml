@@ -31,8 +31,11 @@ RowLayout {
             next.forceActiveFocus(reason)
     }
 
-    // Only a panel that edits parameters has a state to show.
-    visible: edits !== null && (valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== "")
+    // Only a panel that edits parameters has a state to show. Its line is
+    // there, as high as with Revert in it, whether or not anything shows: a
+    // status that comes and goes moves no field below under the pointer.
+    visible: edits !== null
+    Layout.minimumHeight: revertButton.implicitHeight
     spacing: dp(8)
 
     Label {
@@ -71,10 +74,14 @@ RowLayout {
         color: Theme.warning
     }
     Button {
+        id: revertButton
         objectName: "revertButton"
         visible: bar.editCount > 0
         flat: true
         padding: bar.dp(2)
+        // As high as its words: the style's button would make the line taller than the title beside it.
+        implicitWidth: implicitContentWidth + leftPadding + rightPadding
+        implicitHeight: implicitContentHeight + topPadding + bottomPadding
         text: bar.zhText("撤销", "Revert")
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)

@@ -198,21 +198,28 @@ ColumnLayout {
         }
     }
 
-    Label {
-        objectName: "portNoteText"
+    // The port's note hangs under the port, on the heading's line below: its
+    // line costs the sidebar no height, and nothing moves when "Port absent" shows.
+    RowLayout {
         Layout.fillWidth: true
-        Layout.preferredWidth: 1
-        Layout.topMargin: -root.dp(6)
-        visible: text !== ""
-        text: root.typedPort === "" ? "" : root.typedPortPresent ? portCatalog.kernelName(root.typedPort)
-                                                                  : root.zhText("端口不在", "Port absent")
-        elide: Text.ElideRight
-        font.family: root.fontFamily
-        font.pixelSize: root.dp(12)
-        color: root.typedPortPresent ? Theme.textSecondary : Theme.danger
-    }
+        spacing: root.dp(6)
 
-    SectionHeading { text: root.zhText("波特率", "Baud Rate"); uiScale: root.uiScale; fontFamily: root.fontFamily }
+        SectionHeading { text: root.zhText("波特率", "Baud Rate"); uiScale: root.uiScale; fontFamily: root.fontFamily }
+        Label {
+            objectName: "portNoteText"
+            Layout.fillWidth: true
+            Layout.preferredWidth: 1
+            Layout.alignment: Qt.AlignTop
+            Layout.topMargin: -root.dp(6)
+            horizontalAlignment: Text.AlignRight
+            text: root.typedPort === "" ? "" : root.typedPortPresent ? portCatalog.kernelName(root.typedPort)
+                                                                      : root.zhText("端口不在", "Port absent")
+            elide: Text.ElideRight
+            font.family: root.fontFamily
+            font.pixelSize: root.dp(12)
+            color: root.typedPortPresent ? Theme.textSecondary : Theme.danger
+        }
+    }
 
     TavoxCombo {
         id: serialBaudCombo
@@ -278,11 +285,10 @@ ColumnLayout {
             font.family: root.fontFamily
             font.pixelSize: root.dp(13)
             color: Theme.textPrimary
-            readonly property bool wholeTextShown: ToolTip.visible
+            readonly property bool wholeTextShown: linkWholeText.visible
             Accessible.name: text
             Text { id: twoLines; visible: false; font: linkStatusText.font; text: "已A\n已A" }
-            ToolTip.visible: truncated && linkHover.hovered
-            ToolTip.text: text
+            HintToolTip { id: linkWholeText; wanted: linkStatusText.truncated && linkHover.hovered; text: linkStatusText.text }
             HoverHandler { id: linkHover }
         }
     }

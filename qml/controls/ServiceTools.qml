@@ -61,6 +61,8 @@ Rectangle {
         LinkHealthView {
             objectName: "linkHealthView"
             Layout.fillWidth: true
+            // With the port closed it has no figures to stretch; the buttons stay at the right all the same.
+            Layout.maximumWidth: Number.POSITIVE_INFINITY
             fontFamily: root.fontFamily
         }
         ToolButton {

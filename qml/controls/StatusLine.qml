@@ -24,9 +24,8 @@ Label {
     font.pixelSize: 13 * uiScale
     // Cut short in a narrow panel, the whole outcome is there on hover and for a screen reader.
     Accessible.name: text
-    readonly property bool wholeTextShown: ToolTip.visible
-    ToolTip.visible: truncated && hover.hovered
-    ToolTip.text: text
+    readonly property bool wholeTextShown: wholeText.visible
+    HintToolTip { id: wholeText; wanted: line.truncated && hover.hovered; text: line.text }
     HoverHandler { id: hover }
     color: {
         switch (state) {

@@ -7,6 +7,7 @@ import "../controls"
 // The accelerometer calibration, one step at a time: what to do now, the six
 // faces, the progress and the buttons, all in view at once at every window
 // size. Open while the guide is; closing it (Cancel, Close or Escape) ends the guide.
+// The keyboard starts on Cancel: Activate and Restart are reached by Tab or the arrows.
 Popup {
     id: dialog
 
@@ -47,7 +48,8 @@ Popup {
         if (guide && guide.active)
             guide.close()
     }
-    FocusReturn { popup: dialog }
+    onOpened: content.start()
+    FocusReturn { popup: dialog; byKeyboard: content.keyboardUsed }
 
     readonly property var faces: [
         { name: zhText("正放(上)", "Up"), idx: 1, img: "qrc:/icon/png/TAVOX/1.png" },
@@ -67,7 +69,8 @@ Popup {
     y: parent ? Math.round((parent.height - height) / 2) : 0
     modal: true
     focus: true
-    closePolicy: Popup.CloseOnEscape
+    // Escape is the guide's own key, so that it counts as the keyboard's answer.
+    closePolicy: Popup.NoAutoClose
     padding: dp(20)
 
     background: Rectangle {
@@ -80,9 +83,12 @@ Popup {
     // Anchored, not one layout from top to bottom: a layout changed while the
     // dialog is closed (another language, another window size) is not redone
     // when it opens again, and the faces would keep a stale size.
-    contentItem: Item {
+    contentItem: QuestionScope {
         id: content
         readonly property real spacing: dialog.dp(12)
+        focus: true
+        answers: [closeButton, retryButton.control, activateButton.control, restartButton.control]
+        onEscaped: dialog.close()
 
         CalibrationGuideHeader {
             id: header
@@ -137,16 +143,18 @@ Popup {
             anchors.bottom: parent.bottom
             spacing: dialog.dp(10)
 
-            Button {
+            DialogButton {
+                id: closeButton
                 objectName: "guideCloseButton"
-                Layout.preferredHeight: dialog.dp(36)
+                question: content
+                uiScale: dialog.uiScale
                 // Nothing is left to cancel once the link has cut the run off.
                 text: dialog.finished || dialog.interrupted ? dialog.zhText("关闭", "Close") : dialog.zhText("取消", "Cancel")
                 font.family: dialog.fontFamily
-                font.pixelSize: dialog.dp(15)
                 onClicked: dialog.close()
             }
             DeviceButton {
+                id: retryButton
                 name: "guideRetryButton"
                 visible: dialog.timedOut || dialog.interrupted
                 Layout.preferredHeight: dialog.dp(36)
@@ -158,6 +166,7 @@ Popup {
             }
             Item { Layout.fillWidth: true }
             DeviceButton {
+                id: activateButton
                 name: "guideActivateButton"
                 Layout.preferredHeight: dialog.dp(36)
                 uiScale: dialog.uiScale
@@ -167,6 +176,7 @@ Popup {
                 onClicked: dialog.commandRequested(3)
             }
             DeviceButton {
+                id: restartButton
                 name: "guideRestartButton"
                 Layout.preferredHeight: dialog.dp(36)
                 uiScale: dialog.uiScale

@@ -3,12 +3,14 @@ import QtQuick.Controls 2.12
 import QtQuick.Layouts 1.12
 import Tavox 1.0
 import "../controls"
-import "../panels"
 
 // The one question asked before an action that reboots or moves the
-// controller, or that throws away the operator's work. Enter confirms,
-// Escape cancels. The texts may be given as functions that return them, so
-// that an open question follows a change of language.
+// controller, or that throws away the operator's work. The keyboard starts on
+// Cancel, so a hand that presses Enter at once changes nothing; the action is
+// reached by Tab or the arrows first. Escape cancels. A third answer (say,
+// discard instead of write) stands between the two when `ask` names one. The
+// texts may be given as functions that return them, so that an open question
+// follows a change of language.
 Popup {
     id: dialog
 
@@ -17,10 +19,15 @@ Popup {
     property var titleSource
     property var textSource
     property var confirmSource
+    property var alternativeSource
     readonly property string title: textOf(titleSource)
     readonly property string text: textOf(textSource)
     readonly property string confirmText: textOf(confirmSource)
+    readonly property string alternativeText: textOf(alternativeSource)
     property var pendingAction: null
+    property var pendingAlternative: null
+    // The third answer was chosen (after its action, when `ask` gave one).
+    signal alternative()
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -32,20 +39,30 @@ Popup {
         return source === undefined || source === null ? "" : String(source)
     }
 
-    function ask(title, text, confirmText, action) {
+    // `alternativeText` and `alternativeAction` are for a question with a third answer.
+    function ask(title, text, confirmText, action, alternativeText, alternativeAction) {
         titleSource = title
         textSource = text
         confirmSource = confirmText
+        alternativeSource = alternativeText
         pendingAction = action
+        pendingAlternative = alternativeAction || null
         open()
     }
 
     function confirm() {
         var action = pendingAction
-        pendingAction = null
         close()
         if (action)
             action()
+    }
+
+    function chooseAlternative() {
+        var action = pendingAlternative
+        close()
+        if (action)
+            action()
+        alternative()
     }
 
     objectName: "confirmDialog"
@@ -55,11 +72,16 @@ Popup {
     width: dp(440)
     modal: true
     focus: true
-    closePolicy: Popup.CloseOnEscape
+    // Escape is the question's own key, so that it counts as the keyboard's answer.
+    closePolicy: Popup.NoAutoClose
     padding: dp(20)
-    onClosed: pendingAction = null
+    onOpened: answers.start()
+    onClosed: {
+        pendingAction = null
+        pendingAlternative = null
+    }
 
-    FocusReturn { popup: dialog }
+    FocusReturn { popup: dialog; byKeyboard: answers.keyboardUsed }
 
     background: Rectangle {
         color: Theme.cardBackground
@@ -68,11 +90,12 @@ Popup {
         border.color: Theme.borderBase
     }
 
-    contentItem: FocusScope {
+    contentItem: QuestionScope {
+        id: answers
         implicitHeight: column.implicitHeight
         focus: true
-        Keys.onReturnPressed: dialog.confirm()
-        Keys.onEnterPressed: dialog.confirm()
+        answers: [cancelButton, alternativeButton, acceptButton]
+        onEscaped: dialog.close()
 
         ColumnLayout {
             id: column
@@ -103,23 +126,33 @@ Popup {
                 spacing: dialog.dp(10)
 
                 Item { Layout.fillWidth: true }
-                Button {
+                DialogButton {
                     id: cancelButton
                     objectName: "confirmCancel"
-                    Layout.preferredHeight: dialog.dp(36)
+                    question: answers
+                    uiScale: dialog.uiScale
                     text: dialog.zhText("取消 (Esc)", "Cancel (Esc)")
                     font.family: dialog.fontFamily
-                    font.pixelSize: dialog.dp(15)
-                    focusPolicy: Qt.NoFocus
                     onClicked: dialog.close()
                 }
-                TavoxButton {
-                    objectName: "confirmAccept"
+                DialogButton {
+                    id: alternativeButton
+                    objectName: "confirmAlternative"
+                    visible: dialog.alternativeText !== ""
+                    question: answers
                     uiScale: dialog.uiScale
-                    fontFamily: dialog.fontFamily
-                    Layout.preferredHeight: dialog.dp(36)
-                    text: dialog.confirmText + " (Enter)"
-                    focusPolicy: Qt.NoFocus
+                    text: dialog.alternativeText
+                    font.family: dialog.fontFamily
+                    onClicked: dialog.chooseAlternative()
+                }
+                DialogButton {
+                    id: acceptButton
+                    objectName: "confirmAccept"
+                    question: answers
+                    primary: true
+                    uiScale: dialog.uiScale
+                    text: dialog.confirmText
+                    font.family: dialog.fontFamily
                     onClicked: dialog.confirm()
                 }
             }

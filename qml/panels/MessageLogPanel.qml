@@ -112,6 +112,12 @@ GroupBox {
                 selectionColor: Theme.selectionBackground
             }
 
+            // Whether the newest entry was in view when the operator last moved the
+            // list: a change of its height (Expand, Collapse, the divider dragged)
+            // keeps it there, and leaves an older entry the operator scrolled to alone.
+            property bool followsNewest: true
+            onContentYChanged: followsNewest = atYEnd
+            onHeightChanged: if (followsNewest) Qt.callLater(positionViewAtEnd)
             onCountChanged: Qt.callLater(positionViewAtEnd)
             Component.onCompleted: positionViewAtEnd()
         }

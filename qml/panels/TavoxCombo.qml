@@ -43,9 +43,12 @@ ComboBox {
         return Math.ceil(widest)
     }
 
-    ToolTip.visible: hovered && hint !== ""
-    ToolTip.text: hint
-    ToolTip.delay: 300
+    HintToolTip {
+        id: hintTip
+        wanted: control.hovered && control.hint !== ""
+        text: control.hint
+    }
+    onEditTextChanged: hintTip.dismiss()
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }

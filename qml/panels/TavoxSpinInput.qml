@@ -88,9 +88,11 @@ Item {
     onBlankChanged: input.text = shownText()
 
     HoverHandler { id: hover }
-    ToolTip.visible: hover.hovered && hint !== "" && !invalid
-    ToolTip.text: hint
-    ToolTip.delay: 300
+    HintToolTip {
+        id: hintTip
+        wanted: hover.hovered && root.hint !== "" && !root.invalid
+        text: root.hint
+    }
 
     // The wheel steps only a field the operator is typing in; over any other
     // field it scrolls the page on, so a value never changes in passing.
@@ -178,6 +180,7 @@ Item {
                 Keys.onUpPressed: root.stepBy(1)
                 Keys.onDownPressed: root.stepBy(-1)
                 Keys.onPressed: {
+                    hintTip.dismiss()
                     if (event.key === Qt.Key_PageUp || event.key === Qt.Key_PageDown) {
                         root.stepBy(event.key === Qt.Key_PageUp ? 10 : -10)
                         event.accepted = true

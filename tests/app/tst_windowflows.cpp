@@ -62,6 +62,7 @@ private:
     QStringList enabledDeviceActions() const;
     QObject *upgradeMonitor() const;
     void saveQuestionFrames(const QString &baseName, const char *asker);
+    void confirmQuestion();
 
     WindowDriver m_driver;
     QTemporaryDir m_files;
@@ -140,8 +141,17 @@ void WindowFlowsTest::saveQuestionFrames(const QString &baseName, const char *as
         m_driver.saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
         QTest::keyClick(window(), Qt::Key_Escape);
         QTRY_VERIFY(!shownItem("confirmTitle"));
+        // clicked, then answered by keyboard: the keyboard is back on the button, with the ring
+        QVERIFY2(item(asker)->property("visualFocus").toBool(), asker);
     }
     bridge().setLanguage(shown);
+}
+
+// As the operator does: a question starts on Cancel, the action is one Tab away.
+void WindowFlowsTest::confirmQuestion()
+{
+    QTest::keyClick(window(), Qt::Key_Tab);
+    QTest::keyClick(window(), Qt::Key_Return);
 }
 
 void WindowFlowsTest::switchConnectsToTheSimulator()
@@ -222,7 +232,7 @@ void WindowFlowsTest::sbusWriteActivatesAndReboots()
     QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
     QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
     QCOMPARE(simReceived().size(), alreadyReceived);
-    QTest::keyClick(window(), Qt::Key_Return);
+    confirmQuestion();
     // sent, and waiting for the controller's own values to confirm it
     QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
     QCOMPARE(itemText("unconfirmedCount"), QStringLiteral("1 to confirm by Read"));
@@ -246,7 +256,7 @@ void WindowFlowsTest::accelCalibrationAdvancesTheFaces()
 {
     bridge().setLanguage(QStringLiteral("en"));
     click("calibButton2");
-    QTest::keyClick(window(), Qt::Key_Return);
+    confirmQuestion();
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"), ProcessWaitMs);
     // its steps are the controller's answer
     QCOMPARE(itemText("calibrationStatus"), QStringLiteral("Done"));
@@ -422,7 +432,7 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
     const auto question = [this] { return shownItem("confirmText")->property("text").toString(); };
     QTRY_VERIFY2(question().contains(QStringLiteral("Firmware now: 1.0.0.60")), qPrintable(question()));
     QVERIFY2(question().contains(QStringLiteral("tavox-fw.bin (49152 bytes)")), qPrintable(question()));
-    QTest::keyClick(window(), Qt::Key_Return);
+    confirmQuestion();
     QTRY_VERIFY(bridge().tavoxUpgrading());
     QTRY_VERIFY_WITH_TIMEOUT(itemText("phaseText").startsWith(QStringLiteral("Writing ")), ProcessWaitMs);
 
@@ -442,7 +452,7 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
 
     click("serialSwitch");
     QTRY_VERIFY(shownItem("confirmText"));
-    QTest::keyClick(window(), Qt::Key_Return);
+    confirmQuestion();
     QTRY_VERIFY(!bridge().serialOpened());
     QTRY_VERIFY(item("resultBanner")->isVisible());
     QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(itemText("resultText")));
@@ -464,7 +474,7 @@ void WindowFlowsTest::upgradeSucceeds()
     bridge().setLanguage(QStringLiteral("en"));
     click("startButton");
     QTRY_VERIFY(shownItem("confirmText"));
-    QTest::keyClick(window(), Qt::Key_Return);
+    confirmQuestion();
     QTRY_VERIFY(bridge().tavoxUpgrading());
     QVERIFY(!item("resultBanner")->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(item("resultBanner")->isVisible(), 2 * ProcessWaitMs);

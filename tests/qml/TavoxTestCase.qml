@@ -31,12 +31,19 @@ TestCase {
             appBridge[name] = values[name]
     }
 
+    function pressKeys(keys) {
+        for (var i = 0; i < keys.length; ++i)
+            keyClick(keys[i])
+    }
+
+    // The way to the action of an open question: away from Cancel, then Enter.
+    function confirmByKeys() { pressKeys([Qt.Key_Tab, Qt.Key_Return]) }
+
     // Replaces the whole text of a spin input by typing the keys.
     function typeInto(spin, keys) {
         var field = part(spin, "spinField")
         mouseClick(field)
         field.selectAll()
-        for (var i = 0; i < keys.length; ++i)
-            keyClick(keys[i])
+        pressKeys(keys)
     }
 }

@@ -318,37 +318,96 @@ Item {
         }
     }
 
-    // A question closed by Enter or Escape hands the keyboard back to the
-    // button that asked it, ring and all.
+    // A question starts on Cancel, so Enter at once changes nothing; the keys
+    // go between the answers with the ring, and the keyboard goes back to the
+    // button that asked (clicked, so without a ring of its own), ring and all.
     TavoxTestCase {
-        name: "FocusReturn"
+        name: "ConfirmDialog"
         subject: Component {
             Row {
-                spacing: 10
-                TavoxButton { objectName: "before"; text: "Before" }
-                TavoxButton { objectName: "asker"; text: "Ask"; onClicked: question.ask("Sure?", "", "Yes", function() {}) }
+                id: asking
+                property bool third: false
+                property string answer
+                TavoxButton {
+                    objectName: "asker"
+                    text: "Ask"
+                    onClicked: question.ask("Sure?", "", "Yes", function() { asking.answer = "yes" },
+                                            asking.third ? "Other" : "", function() { asking.answer = "other" })
+                }
                 ConfirmDialog { id: question }
             }
         }
 
-        function test_focusComesBack_data() {
-            return [ { tag: "confirmed", key: Qt.Key_Return }, { tag: "cancelled", key: Qt.Key_Escape } ]
+        function test_answerByKeys_data() {
+            return [
+                { tag: "Enter at once cancels", keys: [Qt.Key_Return], focused: "confirmCancel", answer: "" },
+                { tag: "Tab then Enter confirms", keys: [Qt.Key_Tab, Qt.Key_Return], focused: "confirmAccept", answer: "yes" },
+                { tag: "Right then Space confirms", keys: [Qt.Key_Right, Qt.Key_Space], focused: "confirmAccept",
+                  answer: "yes" },
+                { tag: "Left goes back", keys: [Qt.Key_Right, Qt.Key_Left, Qt.Key_Return], focused: "confirmCancel",
+                  answer: "" },
+                { tag: "Escape cancels", keys: [Qt.Key_Tab, Qt.Key_Escape], focused: "confirmAccept", answer: "" },
+                { tag: "third answer beside Cancel", third: true, keys: [Qt.Key_Tab, Qt.Key_Space],
+                  focused: "confirmAlternative", answer: "other" },
+                { tag: "Shift+Tab goes round", third: true, keys: [Qt.Key_Backtab, Qt.Key_Return],
+                  focused: "confirmAccept", answer: "yes" }
+            ]
         }
 
-        function test_focusComesBack(data) {
-            var row = createSubject()
+        function test_answerByKeys(data) {
+            var row = createSubject({ third: data.third === true })
             var asker = part(row, "asker")
             var dialog = part(row, "confirmDialog")
-            part(row, "before").forceActiveFocus(Qt.TabFocusReason)
-            keyClick(Qt.Key_Tab)
-            verify(asker.activeFocus)
-            keyClick(Qt.Key_Space)
+            mouseClick(asker)
             tryCompare(dialog, "opened", true)
-            verify(!asker.activeFocus)
-            keyClick(data.key)
+            for (var i = 0; i + 1 < data.keys.length; ++i)
+                keyClick(data.keys[i])
+            var focused = part(dialog.contentItem, data.focused)
+            verify(focused.activeFocus)
+            verify(part(focused, "focusRing").visible)
+            keyClick(data.keys[data.keys.length - 1])
             tryCompare(dialog, "visible", false)
+            compare(row.answer, data.answer)
             verify(asker.activeFocus)
             verify(asker.visualFocus, "with its ring")
+        }
+    }
+
+    // A field's hint stands below it, goes at the first key or scroll, and
+    // lets the wheel through to the page beneath.
+    TavoxTestCase {
+        name: "HintToolTip"
+        subject: Component {
+            Flickable {
+                width: 300
+                height: 200
+                contentHeight: 600
+                TavoxSpinInput { y: 20; width: 200; hint: "Written; a read will confirm it" }
+            }
+        }
+
+        function test_hintGivesWay_data() {
+            return [ { tag: "typing", action: "type" }, { tag: "wheel over the hint", action: "wheel" },
+                     { tag: "page scrolled", action: "scroll" } ]
+        }
+
+        function test_hintGivesWay(data) {
+            var page = createSubject()
+            var spin = page.contentItem.children[0]
+            var tip = part(spin, "hintToolTip")
+            mouseMove(spin, 2, 2)
+            tryCompare(tip, "opened", true)
+            verify(tip.y >= spin.height, "below the value")
+            if (data.action === "type") {
+                part(spin, "spinField").forceActiveFocus()
+                keyClick(Qt.Key_5)
+            } else if (data.action === "wheel") {
+                mouseWheel(tip.contentItem, 5, 5, 0, -120)
+                tryVerify(function() { return page.contentY > 0 }, 1000, "the page beneath scrolled")
+            } else {
+                page.contentY = 10
+            }
+            tryCompare(tip, "visible", false)
         }
     }
 

@@ -66,7 +66,7 @@ Item {
             var button = part(scene.section, "motorForward0")
             mousePress(button)
             tryCompare(confirmDialog(scene), "opened", true)
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             tryCompare(confirmDialog(scene), "visible", false)
             mouseRelease(button)
             compare(torqueCalls(), 0, "the confirmation turns no motor")
@@ -270,7 +270,7 @@ Item {
                 compare(appBridge.callNames().indexOf(data.call), -1, "sent though cancelled")
                 mouseClick(button)
                 tryCompare(dialog, "opened", true)
-                keyClick(Qt.Key_Return)
+                confirmByKeys()
             } else {
                 verify(!dialog.visible, "asked")
             }

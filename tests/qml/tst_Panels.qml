@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
+import "../../qml/controls"
 import "../../qml/panels"
 
 Item {
@@ -68,7 +69,7 @@ Item {
             mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
             mouseClick(part(panel, "readButton"))
             compare(dialog.title, "放弃 1 项未写入的修改？")
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.callNames()[4], "tavoxReadParams")
             compare(part(panel, "pitchSpin").value, 11)
             verify(!part(panel, "editCount").visible)
@@ -138,7 +139,7 @@ Item {
             compare(appBridge.callNames(), [])
 
             mouseClick(part(panel, "writeButton"))
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.callNames(), ["tavoxWriteTorque"])
             compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 12000], "the controller's values go out unchanged")
             // a number above the range is shown as an error and holds the write back
@@ -166,7 +167,7 @@ Item {
             compare(part(panel, "yawTorque").hint, "控制器的值: 1400 (1–30000)")
             mouseClick(part(panel, "revertButton"))
             mouseClick(part(panel, "writeButton"))
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 1300, 1400])
         }
 
@@ -197,7 +198,7 @@ Item {
             appBridge.language = "en"
             compare(dialog.title, "Write and restart the controller?")
             compare(dialog.text, "Writing the torques restarts the controller; its motors stop for a moment.")
-            compare(part(dialog, "confirmAccept").text, "Write and restart (Enter)")
+            compare(part(dialog, "confirmAccept").text, "Write and restart")
             keyClick(Qt.Key_Escape)
             compare(appBridge.callNames(), [])
         }
@@ -255,7 +256,7 @@ Item {
             if (dialog.opened) {
                 // the version the attached controller reported on this link, not the bridge double's stale "-"
                 tryVerify(function() { return dialog.text.indexOf("当前固件版本: 1.0.0.60") >= 0 }, 5000, dialog.text)
-                keyClick(Qt.Key_Return)
+                confirmByKeys()
             }
             mouseClick(part(panel, "queryButton"))
             compare(appBridge.callNames(), data.calls)
@@ -265,10 +266,13 @@ Item {
         // No parameters read from the attached controller since the port was
         // opened: whether to go on without a snapshot is asked first.
         function test_withoutSnapshot_data() {
+            var confirmation = [Qt.Key_Tab, Qt.Key_Return]
             return [
-                { tag: "Escape keeps the controller as it is", keys: [Qt.Key_Escape], confirmation: false },
-                { tag: "Enter, then Enter starts", keys: [Qt.Key_Return, Qt.Key_Return], confirmation: true, starts: true },
-                { tag: "Enter, then Escape at the confirmation", keys: [Qt.Key_Return, Qt.Key_Escape], confirmation: true }
+                { tag: "Escape keeps the controller as it is", keys: [[Qt.Key_Escape]], confirmation: false },
+                { tag: "confirmed, then confirmed starts", keys: [confirmation, confirmation], confirmation: true,
+                  starts: true },
+                { tag: "confirmed, then Escape at the confirmation", keys: [confirmation, [Qt.Key_Escape]],
+                  confirmation: true }
             ]
         }
 
@@ -286,11 +290,11 @@ Item {
             appBridge.language = "en"
             compare(question.title, "Upgrade without a parameter snapshot?")
 
-            keyClick(data.keys[0])
+            pressKeys(data.keys[0])
             tryCompare(question, "opened", false)
             compare(confirmation.opened, data.confirmation)
-            for (var i = 1; i < data.keys.length; ++i)
-                keyClick(data.keys[i])
+            if (data.keys.length > 1)
+                pressKeys(data.keys[1])
             tryCompare(confirmation, "opened", false)
             compare(appBridge.lastArgs("tavoxStartUpgrade"), data.starts ? [path] : undefined)
         }
@@ -301,6 +305,51 @@ Item {
             compare(part(panel, "bootVersion").text, "-")
             compare(part(panel, "progressText").text, "0%")
             verify(!part(panel, "resultBanner").visible)
+        }
+    }
+
+    // A status that appears takes no place from what is below or beside it:
+    // the control under the pointer stays where it was.
+    TavoxTestCase {
+        name: "SteadyLayout"
+
+        Component { id: torquePanel; TorquePanel { width: 420; height: 460 } }
+        Component { id: channelPanel; TavoxChannelPanel { width: 800; height: 600 } }
+        Component { id: sidebar; SidebarPanel { width: 220; height: 900 } }
+        Component { id: serviceBar; ServiceTools { width: 1108 } }
+        QtObject {
+            id: closedLink
+            property bool portOpen: false
+            property bool linkLost: false
+            property real sinceHeartbeatMs: -1
+            property real framesPerSecond: 0
+            property real bytesPerSecond: 0
+            property int crcFailures: 0
+            property int headerSumFailures: 0
+            property int resyncBytes: 0
+        }
+
+        function test_statusTakesNoPlace_data() {
+            return [
+                { tag: "unsaved and Revert", subject: torquePanel, watched: "pitchTorque",
+                  change: function(item) { typeInto(part(item, "yawTorque"), "1234"); keyClick(Qt.Key_Tab) } },
+                { tag: "unsaved under the channel tabs", subject: channelPanel, watched: "sbusPitch",
+                  change: function(item) { part(item, "sbusPitch").currentIndex = 5; part(item, "sbusPitch").activated(5) } },
+                { tag: "Port absent", subject: sidebar, watched: "serialBaudCombo",
+                  change: function(item) { part(item, "serialPortCombo").editText = "/dev/ttyGone" } },
+                { tag: "port closed", subject: serviceBar, watched: "backupButton",
+                  change: function(item) { part(item, "linkHealthView").health = closedLink } }
+            ]
+        }
+
+        function test_statusTakesNoPlace(data) {
+            var item = createTemporaryObject(data.subject, scene)
+            waitForRendering(item)
+            var watched = part(item, data.watched)
+            var before = watched.mapToItem(item, 0, 0)
+            data.change(item)
+            waitForRendering(item)
+            compare(watched.mapToItem(item, 0, 0), before)
         }
     }
 
@@ -325,6 +374,27 @@ Item {
             compare(String(entry(view, "正在读取参数").color), "#606266")
             verify(entry(view, "参数读取成功").selectByMouse)
             verify(view.atYEnd || view.contentHeight <= view.height, "the newest entry is in view")
+        }
+
+        // Shorter (Collapse, the divider dragged down), the log still shows its
+        // newest entry; an older one the operator scrolled to stays in view.
+        // Run before Clear empties the record of the connection.
+        function test_collapsedLogKeepsItsPlace_data() {
+            return [ { tag: "at the newest", scrolledUp: false }, { tag: "scrolled up", scrolledUp: true } ]
+        }
+
+        function test_collapsedLogKeepsItsPlace(data) {
+            var panel = createSubject({ height: 240 })
+            var view = part(panel, "messageLogArea")
+            tryVerify(function() { return view.contentHeight > view.height && view.atYEnd })
+            if (data.scrolledUp) {
+                mouseWheel(view, 50, 20, 0, 120)
+                tryCompare(view, "moving", false)
+                verify(!view.atYEnd)
+            }
+            panel.height = 120
+            waitForRendering(panel)
+            compare(view.atYEnd, !data.scrolledUp)
         }
 
         function test_expandAndClear() {

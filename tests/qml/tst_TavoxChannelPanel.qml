@@ -156,7 +156,7 @@ Item {
             // the write activates and restarts the controller: asked first
             mouseClick(part(panel, data.prefix + "Write"))
             verify(part(panel, "confirmDialog").opened)
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.lastArgs(data.call), data.args)
             verify(part(panel, "unconfirmedCount").visible)
             verify(other.edited && !other.unconfirmed)
@@ -164,7 +164,7 @@ Item {
             mouseClick(part(panel, data.prefix + "Read"))
             verify(part(panel, "confirmDialog").opened)
             compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
         }
 
