@@ -8,7 +8,9 @@ import "../panels"
 // The one question asked before an action that reboots or moves the
 // controller, or that throws away the operator's work. Enter confirms,
 // Escape cancels. The texts may be given as functions that return them, so
-// that an open question follows a change of language.
+// that an open question follows a change of language. With a third answer
+// (`alternativeText`) no answer is taken for granted: the focus starts on
+// Cancel, Tab and the arrows move it, Enter and Space take the focused one.
 Popup {
     id: dialog
 
@@ -21,6 +23,10 @@ Popup {
     readonly property string text: textOf(textSource)
     readonly property string confirmText: textOf(confirmSource)
     property var pendingAction: null
+    property string alternativeText
+    readonly property bool threeAnswers: alternativeText !== ""
+
+    signal alternative()
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
@@ -38,6 +44,22 @@ Popup {
         confirmSource = confirmText
         pendingAction = action
         open()
+    }
+
+    function takeAlternative() {
+        pendingAction = null
+        close()
+        alternative()
+    }
+
+    // Enter takes the focused answer; with two answers, Enter always confirms.
+    function takeFocused() {
+        if (threeAnswers && cancelButton.activeFocus)
+            close()
+        else if (threeAnswers && alternativeButton.activeFocus)
+            takeAlternative()
+        else
+            confirm()
     }
 
     function confirm() {
@@ -58,6 +80,7 @@ Popup {
     closePolicy: Popup.CloseOnEscape
     padding: dp(20)
     onClosed: pendingAction = null
+    onOpened: if (threeAnswers) cancelButton.forceActiveFocus(Qt.TabFocusReason)
 
     FocusReturn { popup: dialog }
 
@@ -71,8 +94,8 @@ Popup {
     contentItem: FocusScope {
         implicitHeight: column.implicitHeight
         focus: true
-        Keys.onReturnPressed: dialog.confirm()
-        Keys.onEnterPressed: dialog.confirm()
+        Keys.onReturnPressed: dialog.takeFocused()
+        Keys.onEnterPressed: dialog.takeFocused()
 
         ColumnLayout {
             id: column
@@ -110,16 +133,34 @@ Popup {
                     text: dialog.zhText("取消 (Esc)", "Cancel (Esc)")
                     font.family: dialog.fontFamily
                     font.pixelSize: dialog.dp(15)
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: dialog.threeAnswers ? Qt.StrongFocus : Qt.NoFocus
+                    KeyNavigation.right: alternativeButton.visible ? alternativeButton : acceptButton
                     onClicked: dialog.close()
+                    FocusRing { shown: parent.visualFocus; uiScale: dialog.uiScale }
+                }
+                Button {
+                    id: alternativeButton
+                    objectName: "confirmAlternative"
+                    visible: dialog.threeAnswers
+                    Layout.preferredHeight: dialog.dp(36)
+                    text: dialog.alternativeText
+                    font.family: dialog.fontFamily
+                    font.pixelSize: dialog.dp(15)
+                    focusPolicy: Qt.StrongFocus
+                    KeyNavigation.left: cancelButton
+                    KeyNavigation.right: acceptButton
+                    onClicked: dialog.takeAlternative()
+                    FocusRing { shown: parent.visualFocus; uiScale: dialog.uiScale }
                 }
                 TavoxButton {
+                    id: acceptButton
                     objectName: "confirmAccept"
                     uiScale: dialog.uiScale
                     fontFamily: dialog.fontFamily
                     Layout.preferredHeight: dialog.dp(36)
-                    text: dialog.confirmText + " (Enter)"
-                    focusPolicy: Qt.NoFocus
+                    text: dialog.threeAnswers ? dialog.confirmText : dialog.confirmText + " (Enter)"
+                    focusPolicy: dialog.threeAnswers ? Qt.StrongFocus : Qt.NoFocus
+                    KeyNavigation.left: alternativeButton.visible ? alternativeButton : cancelButton
                     onClicked: dialog.confirm()
                 }
             }
