@@ -18,6 +18,7 @@ enum class MessageTopic {
     VersionReply,     // the controller answered the version query
     PortRequired,     // an action was refused because no port is open
     UpgradeFailed,
+    RestartSent,      // the controller was told to restart: its silence for a while is expected
 };
 
 // The operator's actions a message can be the outcome of, as flags.

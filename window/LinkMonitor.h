@@ -30,13 +30,15 @@ class LinkMonitor : public QObject
     Q_PROPERTY(QString writeBlockedReason READ writeBlockedReason NOTIFY changed)
 
 public:
-    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost, Reconnecting };
+    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost, Reconnecting, Restarting };
     Q_ENUM(State)
 
     // A controller answers the first requests well within this after an open.
     static constexpr int AnswerTimeoutMs = 2000;
     // Heartbeats come many times a second; this much silence means the link is gone.
     static constexpr int HeartbeatTimeoutMs = 1500;
+    // A controller told to restart is silent while it does; longer than this it is lost.
+    static constexpr int RestartTimeoutMs = 15000;
 
     explicit LinkMonitor(AppBridge &bridge, QObject *parent = nullptr);
     // A lost port being waited for reads as reconnecting rather than lost.
@@ -75,6 +77,8 @@ private:
     void onAnswered();
     void onAnswerTimeout();
     void onHeartbeatDeadline();
+    void onRestartSent();
+    void onRestartOverdue();
 
     AppBridge &m_bridge;
     const AutoReconnect *m_reconnect = nullptr;
@@ -89,5 +93,7 @@ private:
     int m_paramBlocksSeen = 0;
     QTimer m_answerTimer;
     QTimer m_heartbeatWatch;
+    // Runs from a restart the tool sent until the controller is due back.
+    QTimer m_restartWindow;
     QElapsedTimer m_sinceHeartbeat;
 };

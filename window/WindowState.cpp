@@ -16,6 +16,7 @@
 #include "window/MessageJournal.h"
 #include "window/MotorService.h"
 #include "window/PortCatalog.h"
+#include "window/UnsavedEdits.h"
 #include "window/UpgradeMonitor.h"
 #include "window/WheelRouter.h"
 #include "window/ServiceTools.h"
@@ -56,6 +57,7 @@ void registerTypes()
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
+    qmlRegisterUncreatableType<UnsavedEdits>(uri, 1, 0, "UnsavedEdits", published);
     qmlRegisterSingletonType(QUrl(QStringLiteral("qrc:/qml/Theme.qml")), uri, 1, 0, "Theme");
     registerServiceTypes(uri);
 }
@@ -78,7 +80,10 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
-    context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
+    auto *feedback = new ActionFeedback(bridge, *journal, &owner);
+    feedback->followController(*controller);
+    context.setContextProperty(QStringLiteral("actionFeedback"), feedback);
+    context.setContextProperty(QStringLiteral("unsavedEdits"), new UnsavedEdits(bridge, &owner));
     auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
     journal->followCalibration(calibration);
     context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);

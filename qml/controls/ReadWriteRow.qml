@@ -24,6 +24,19 @@ RowLayout {
     Layout.fillWidth: true
     spacing: 10 * uiScale
 
+    // Write all sends this row's write as its Write does, the question already answered.
+    Connections {
+        target: unsavedEdits
+        function onWriteRequested(panel, fields) {
+            if (!row.actions.edits || row.actions.edits.panel !== panel || row.writtenFields !== fields)
+                return
+            if (row.inputInvalid)
+                unsavedEdits.refuse(row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first"))
+            else
+                row.actions.sendWrite(function() { row.writeRequested() }, row.writtenFields)
+        }
+    }
+
     DeviceButton {
         id: readButton
         name: "readButton"
