@@ -7,6 +7,7 @@
 #include "service/LinkEvents.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
+#include "window/ChannelCheck.h"
 #include "window/DisplayRhythm.h"
 #include "window/FieldEdits.h"
 #include "window/FocusFollower.h"
@@ -84,6 +85,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     feedback->followController(*controller);
     context.setContextProperty(QStringLiteral("actionFeedback"), feedback);
     context.setContextProperty(QStringLiteral("unsavedEdits"), new UnsavedEdits(bridge, &owner));
+    context.setContextProperty(QStringLiteral("channelCheck"), new ChannelCheck(bridge, &owner));
     auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
     journal->followCalibration(calibration);
     context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);

@@ -14,6 +14,8 @@ RowLayout {
     property var edits: null
     // The panel's action whose outcome is shown here.
     property string action
+    // Something doubtful about the values shown ("Pitch and Center both on PWM3"), said before the values' age.
+    property string warning
     readonly property int editCount: edits ? edits.count : 0
     readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
 
@@ -32,19 +34,19 @@ RowLayout {
     }
 
     // Only a panel that edits parameters has a state to show.
-    visible: edits !== null && (valuesNote.text !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== "")
+    visible: edits !== null && (valuesNote.text !== "" || warning !== "" || editCount > 0 || unconfirmedCount > 0 || status.text !== "")
     spacing: dp(8)
 
     Label {
         id: valuesNote
         objectName: "valuesNote"
         Layout.fillWidth: true
-        text: linkMonitor.valuesNote
+        text: bar.warning !== "" ? bar.warning : linkMonitor.valuesNote
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideRight
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        color: linkMonitor.valuesKnown ? Theme.warning : Theme.textSecondary
+        color: bar.warning !== "" ? Theme.danger : linkMonitor.valuesKnown ? Theme.warning : Theme.textSecondary
     }
     StatusLine {
         id: status
