@@ -14,7 +14,7 @@ LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     m_heartbeatWatch.setSingleShot(true);
     connect(&m_heartbeatWatch, &QTimer::timeout, this, &LinkMonitor::onHeartbeatDeadline);
     m_restartWindow.setSingleShot(true);
-    m_restartWindow.setInterval(RestartTimeoutMs);
+    m_restartWindow.setInterval(RestartSilenceMs);
     connect(&m_restartWindow, &QTimer::timeout, this, &LinkMonitor::onRestartOverdue);
     connect(&bridge.messages(), &MessageLog::entryAdded, this, [this](const MessageEntry &entry) {
         if (entry.meaning.topic == MessageTopic::RestartSent)

@@ -37,8 +37,6 @@ public:
     static constexpr int AnswerTimeoutMs = 2000;
     // Heartbeats come many times a second; this much silence means the link is gone.
     static constexpr int HeartbeatTimeoutMs = 1500;
-    // A controller told to restart is silent while it does; longer than this it is lost.
-    static constexpr int RestartTimeoutMs = 15000;
 
     explicit LinkMonitor(AppBridge &bridge, QObject *parent = nullptr);
     // A lost port being waited for reads as reconnecting rather than lost.
