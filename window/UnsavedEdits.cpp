@@ -102,8 +102,9 @@ QString UnsavedEdits::summary() const
 QString UnsavedEdits::details() const
 {
     QStringList lines;
+    const QString colon = m_bridge.languageSetting().localized(QStringLiteral("："), QStringLiteral(": "));
     for (const FieldEdits *edits : editedPanels())
-        lines << QStringLiteral("%1: %2").arg(panelName(*edits), edits->editedSummary());
+        lines << panelName(*edits) + colon + edits->editedSummary();
     if (restartsController())
         lines << m_bridge.languageSetting().localized(QStringLiteral("写入后控制器会重启，电机会短暂停止。"),
                                                       QStringLiteral("Writing restarts the controller; its motors stop for a moment."));
