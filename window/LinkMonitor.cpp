@@ -195,10 +195,14 @@ void LinkMonitor::onHeartbeatDeadline()
         emit changed();
 }
 
+// A controller already silent (an upgrade's end) is restarting from now on.
 void LinkMonitor::onRestartSent()
 {
-    if (m_bridge.serialOpened())
-        m_restartWindow.start();
+    if (!m_bridge.serialOpened())
+        return;
+    m_restartWindow.start();
+    if (m_state == LinkLost)
+        setState(Restarting);
 }
 
 void LinkMonitor::onRestartOverdue()

@@ -58,6 +58,7 @@ void UnsavedEdits::watch(FieldEdits *edits)
 {
     if (!edits)
         return;
+    m_panels.removeAll(QPointer<FieldEdits>());
     m_panels.append(edits);
     connect(edits, &FieldEdits::changed, this, &UnsavedEdits::onEditsChanged);
     onEditsChanged();

@@ -56,10 +56,11 @@ ScrollView {
         }
         return uses
     }
+    // Before the first read the combos show placeholders, all on the first channel: nothing to judge.
     readonly property var conflicts: {
         // Named again in the new language.
         appBridge.language
-        return channelCheck.check(channelUses(), prefix === "pwm" ? "PWM" : "CH")
+        return channelCheck.check(linkMonitor.valuesKnown ? channelUses() : [], prefix === "pwm" ? "PWM" : "CH")
     }
 
     function deviceChoice(row) {
