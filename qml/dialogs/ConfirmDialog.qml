@@ -80,7 +80,13 @@ Popup {
     closePolicy: Popup.CloseOnEscape
     padding: dp(20)
     onClosed: pendingAction = null
-    onOpened: if (threeAnswers) cancelButton.forceActiveFocus(Qt.TabFocusReason)
+    // Moved away first: a button that kept the focus from the last question would keep that focus's reason, and no ring.
+    onOpened: {
+        if (!threeAnswers)
+            return
+        acceptButton.forceActiveFocus()
+        cancelButton.forceActiveFocus(Qt.TabFocusReason)
+    }
 
     FocusReturn { popup: dialog }
 
