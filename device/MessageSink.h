@@ -18,7 +18,11 @@ enum class MessageTopic {
     VersionReply,     // the controller answered the version query
     PortRequired,     // an action was refused because no port is open
     UpgradeFailed,
+    RestartSent,      // the controller was told to restart: its silence for a while is expected
 };
+
+// How long a controller told to restart may stay silent before it counts as lost.
+constexpr int RestartSilenceMs = 15000;
 
 // The operator's actions a message can be the outcome of, as flags.
 namespace OperatorAction {

@@ -173,7 +173,8 @@ void ParameterCommands::rebootAfterActivate()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
-    m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting...")));
+    m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting..."),
+                                    MessageTopic::RestartSent));
     m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
     m_link.runWhileOpen(SecondRereadDelayMs, [this] { readParams(); });
 }
@@ -253,7 +254,8 @@ void ParameterCommands::rebootAfterTorque()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
-    m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting...")));
+    m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting..."),
+                                    MessageTopic::RestartSent));
 }
 
 OwedRestart ParameterCommands::owedRestart() const

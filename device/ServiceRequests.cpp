@@ -19,10 +19,18 @@ void ServiceRequests::send(std::optional<quint8> subCommand, const TextPair &sen
         m_messages.report({ sent, {} });
 }
 
-// The controller's reply is its only answer; nothing is reported on sending.
+// The controller's reply is its only answer; nothing is reported on sending,
+// except a restart, whose silence the window is to expect.
 void ServiceRequests::sendCalibration(int cmdType)
 {
-    send(calibrationSubCommand(cmdType), {});
+    const std::optional<quint8> subCommand = calibrationSubCommand(cmdType);
+    if (subCommand != SubCommand::Reboot) {
+        send(subCommand, {});
+        return;
+    }
+    if (m_link.require() && m_link.send(plainCommand(*subCommand).toFrame()))
+        m_messages.report(Message::info(QStringLiteral("重启指令已发送，控制器正在重启..."),
+                                        QStringLiteral("Restart sent, the controller is restarting..."), MessageTopic::RestartSent));
 }
 
 void ServiceRequests::sendMotorTorque(int motor, int direction)

@@ -183,7 +183,8 @@ UpgradeSession::Reaction UpgradeSession::finish()
     Reaction reaction;
     if (m_state != State::Verified)
         return reaction;
-    reaction.messages << progressText("发送软复位指令...", "Sending reboot command...");
+    reaction.messages << Message::info(QStringLiteral("发送软复位指令..."), QStringLiteral("Sending reboot command..."),
+                                       MessageTopic::RestartSent);
     reaction.frame = softResetFrame();
     end(reaction, Outcome::Completed);
     return reaction;

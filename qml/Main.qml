@@ -4,6 +4,7 @@ import QtQuick.Layouts 1.3
 import QtQuick.Window 2.2
 import Tavox 1.0
 import "controls"
+import "dialogs"
 import "panels"
 
 ApplicationWindow {
@@ -55,6 +56,34 @@ ApplicationWindow {
     // page wherever the pointer is.
     FocusFollower { window: win }
     WheelRouter { window: win }
+
+    // Unwritten edits are asked about before the window goes; once answered it closes.
+    property bool closeAnswered: false
+    onClosing: {
+        if (closeAnswered || unsavedEdits.count === 0)
+            return
+        close.accepted = false
+        unsavedQuestion.askBefore(function() { return zhText("关闭前写入修改？", "Write the changes before closing?") },
+                                  null, function() { return zhText("写入", "Write") },
+                                  function() { win.closeAnswered = true; win.close() })
+    }
+
+    UnsavedQuestion { id: unsavedQuestion; uiScale: win.uiScale; fontFamily: win.font.family }
+    // The link already changed: the edits stay marked unless the operator writes or discards them.
+    Connections {
+        target: unsavedEdits
+        function onOtherControllerAnswered() {
+            unsavedQuestion.askBefore(
+                function() { return zhText("写入为另一台控制器所做的修改？", "Write changes made for another controller?") },
+                function() {
+                    return zhText("这些修改是在固件 " + controllerWatch.previousFirmware + " 的控制器连接时所做，现在连接的是固件 "
+                                  + appBridge.tavoxFirmwareVersion + " 的控制器：",
+                                  "These changes were made while the controller with firmware " + controllerWatch.previousFirmware
+                                  + " was attached; the one on the link now has firmware " + appBridge.tavoxFirmwareVersion + ":")
+                },
+                function() { return zhText("写入这台控制器", "Write to this controller") }, null)
+        }
+    }
 
     Component.onCompleted: {
         if (fillsTheScreen)

@@ -19,6 +19,10 @@ LinkEvents::LinkEvents(AppBridge &bridge, QObject *parent)
     connect(&bridge, &AppBridge::tavoxUpgradingChanged, this, &LinkEvents::onUpgradingChanged);
     connect(&m_health, &LinkHealth::heartbeatLost, this, &LinkEvents::onHeartbeatLost);
     connect(&m_health, &LinkHealth::heartbeatRestored, this, &LinkEvents::onHeartbeatRestored);
+    connect(&bridge.messages(), &MessageLog::entryAdded, this, [this](const MessageEntry &entry) {
+        if (entry.meaning.topic == MessageTopic::RestartSent)
+            m_sinceRestartSent.start();
+    });
     if (bridge.serialOpened())
         onOpenedChanged();
 }
@@ -58,7 +62,7 @@ void LinkEvents::onOpenedChanged()
 // A port opened on a controller that sends no heartbeat (none attached, or
 // one in its bootloader) has lost nothing: the window already says that no
 // controller answers. An upgrade silences the heartbeat by design, and its own
-// messages tell how it goes.
+// messages tell how it goes, and so does a restart the tool sent.
 void LinkEvents::onHeartbeatLost(qint64 silentMs, bool heardSinceOpen)
 {
     if (!heardSinceOpen) {
@@ -66,7 +70,8 @@ void LinkEvents::onHeartbeatLost(qint64 silentMs, bool heardSinceOpen)
         return;
     }
     record(QStringLiteral("heartbeat-lost"), QStringLiteral("no heartbeat for %1 s").arg(seconds(silentMs)));
-    if (m_bridge.tavoxUpgrading())
+    const bool restarting = m_sinceRestartSent.isValid() && !m_sinceRestartSent.hasExpired(RestartSilenceMs);
+    if (m_bridge.tavoxUpgrading() || restarting)
         return;
     m_gapReported = true;
     m_bridge.messages().report(

@@ -3,6 +3,7 @@
 #include "bridge/LinkHealth.h"
 #include "service/SessionRecords.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 class AppBridge;
@@ -47,4 +48,6 @@ private:
     QString m_portName;
     // The message log was told of the current gap, so it hears of its end.
     bool m_gapReported = false;
+    // Since the tool last told the controller to restart.
+    QElapsedTimer m_sinceRestartSent;
 };

@@ -1,6 +1,8 @@
 #include "window/ActionFeedback.h"
 
 #include "bridge/AppBridge.h"
+#include "service/ControllerWatch.h"
+#include "window/FieldEdits.h"
 #include "window/MessageJournal.h"
 
 ActionFeedback::ActionFeedback(AppBridge &bridge, MessageJournal &journal, QObject *parent)
@@ -12,6 +14,47 @@ ActionFeedback::ActionFeedback(AppBridge &bridge, MessageJournal &journal, QObje
         ++m_revision;
         emit changed();
     });
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, [this] {
+        if (m_bridge.serialOpened())
+            forgetDone();
+    });
+}
+
+void ActionFeedback::followController(const ControllerWatch &watch)
+{
+    m_controllerEpoch = watch.epoch();
+    connect(&watch, &ControllerWatch::changed, this, [this, &watch] {
+        if (watch.epoch() == m_controllerEpoch)
+            return;
+        m_controllerEpoch = watch.epoch();
+        forgetDone();
+    });
+}
+
+void ActionFeedback::followEdits(const QString &action, FieldEdits *edits)
+{
+    if (!edits)
+        return;
+    connect(edits, &FieldEdits::changed, this, [this, action, edits] {
+        if (edits->count() > 0)
+            forgetDone(action);
+    });
+}
+
+// Empty `action`: every action's.
+void ActionFeedback::forgetDone(const QString &action)
+{
+    bool forgotten = false;
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        if (it->state == Done && (action.isEmpty() || it.key() == action)) {
+            it->state = Idle;
+            forgotten = true;
+        }
+    }
+    if (!forgotten)
+        return;
+    ++m_revision;
+    emit changed();
 }
 
 void ActionFeedback::begin(const QString &action, Awaits awaits)

@@ -32,4 +32,7 @@ signals:
     void accelCaliReported();
     void linkOpenChanged();
     void languageSwitched();
+    // The controller acknowledged an Activate, a Restart: what a result needs to be applied.
+    void activationAcknowledged();
+    void restartAcknowledged();
 };

@@ -1,6 +1,7 @@
 #include "window/CalibrationGuide.h"
 
 #include "bridge/AppBridge.h"
+#include "device/SubCommands.h"
 
 namespace {
 class BridgeCalibrationDevice : public CalibrationDevice
@@ -13,6 +14,12 @@ public:
         connect(&bridge, &AppBridge::accelCaliStateChanged, this, &CalibrationDevice::accelCaliReported);
         connect(&bridge, &AppBridge::serialOpenedChanged, this, &CalibrationDevice::linkOpenChanged);
         connect(&bridge, &AppBridge::languageChanged, this, &CalibrationDevice::languageSwitched);
+        bridge.parameters().setCommandReplyObserver([this](quint8 subCommand) {
+            if (subCommand == SubCommand::Activate)
+                emit activationAcknowledged();
+            else if (subCommand == SubCommand::Reboot)
+                emit restartAcknowledged();
+        });
     }
 
     bool linkOpen() const override { return m_bridge.serialOpened(); }
@@ -59,6 +66,8 @@ void CalibrationGuide::setSource(CalibrationDevice *source)
         connect(source, &CalibrationDevice::accelCaliReported, this, &CalibrationGuide::onProgress);
         connect(source, &CalibrationDevice::linkOpenChanged, this, &CalibrationGuide::onOpenedChanged);
         connect(source, &CalibrationDevice::languageSwitched, this, &CalibrationGuide::changed);
+        connect(source, &CalibrationDevice::activationAcknowledged, this, [this] { noteApplied(Activated); });
+        connect(source, &CalibrationDevice::restartAcknowledged, this, [this] { noteApplied(Restarted); });
     }
     m_timeout.stop();
     m_step = -1;
@@ -104,7 +113,7 @@ QString CalibrationGuide::instruction() const
     case Computing:
         return localized(QStringLiteral("○ 正在计算校准参数..."), QStringLiteral("○ Calculating..."));
     case Succeeded:
-        return localized(QStringLiteral("✓ 校准完成！请点击 激活 → 重启"), QStringLiteral("✓ Done! Click Activate → Restart"));
+        return resultInstruction();
     case TimedOut: {
         const int seconds = (m_timeout.interval() + 999) / 1000;
         return localized(QStringLiteral("%1 秒内没有收到设备的校准进度。请检查设备和连接线，然后点击 重试。"),
@@ -118,6 +127,29 @@ QString CalibrationGuide::instruction() const
             .arg(interruption());
     }
     return QString();
+}
+
+// A result moves on as the controller acknowledges its activation and restart.
+QString CalibrationGuide::resultInstruction() const
+{
+    switch (m_applied) {
+    case NotApplied:
+        break;
+    case Activated:
+        return localized(QStringLiteral("✓ 已激活，请点击 重启"), QStringLiteral("✓ Activated. Click Restart"));
+    case Restarted:
+        return localized(QStringLiteral("✓ 校准已生效，控制器已重启"), QStringLiteral("✓ Calibration applied; the controller restarted"));
+    }
+    return localized(QStringLiteral("✓ 校准完成！请点击 激活 → 重启"), QStringLiteral("✓ Done! Click Activate → Restart"));
+}
+
+// An Activate before the result, or a restart acknowledged before it was activated, applies nothing new.
+void CalibrationGuide::noteApplied(Applied step)
+{
+    if (m_state != Succeeded || (step == Restarted && m_applied != Activated) || step == m_applied)
+        return;
+    m_applied = step;
+    emit changed();
 }
 
 QString CalibrationGuide::interruption() const
@@ -293,6 +325,8 @@ void CalibrationGuide::onTimeout()
 
 void CalibrationGuide::setState(State state)
 {
+    if (state != Succeeded)
+        m_applied = NotApplied;
     m_state = state;
     emit changed();
 }

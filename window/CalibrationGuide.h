@@ -99,6 +99,9 @@ private:
     bool sourceOpened() const;
     bool underWay() const { return running() || m_state == TimedOut; }
     void setState(State state);
+    enum Applied { NotApplied, Activated, Restarted };
+    QString resultInstruction() const;
+    void noteApplied(Applied step);
 
     QPointer<CalibrationDevice> m_source;
     State m_state = Idle;
@@ -107,5 +110,6 @@ private:
     std::optional<int> m_interruptedAt;
     bool m_unfollowedRunGoesOn = false;
     bool m_unfollowedRunFinished = false;
+    Applied m_applied = NotApplied;
     QTimer m_timeout;
 };

@@ -68,6 +68,16 @@ QString FieldEdits::editedSummary() const
     return edits.join(QStringLiteral(", "));
 }
 
+QStringList FieldEdits::editedFields() const
+{
+    QStringList names;
+    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {
+        if (it->edited())
+            names << it.key();
+    }
+    return names;
+}
+
 QVariant FieldEdits::shown(const QString &field) const
 {
     return m_fields.value(field).shown;

@@ -46,6 +46,8 @@ public:
     Q_INVOKABLE void revert();
     // The edited fields with their values, "roll 12345, yaw 200", for a question that names them.
     Q_INVOKABLE QString editedSummary() const;
+    // The names of the edited fields.
+    QStringList editedFields() const;
     // The edited fields whose names start with `prefix` are about to be written.
     Q_INVOKABLE void markWritten(const QString &prefix = QString());
     // The bridge's values now come from the controller: a written field that

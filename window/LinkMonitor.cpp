@@ -13,6 +13,13 @@ LinkMonitor::LinkMonitor(AppBridge &bridge, QObject *parent)
     connect(&m_answerTimer, &QTimer::timeout, this, &LinkMonitor::onAnswerTimeout);
     m_heartbeatWatch.setSingleShot(true);
     connect(&m_heartbeatWatch, &QTimer::timeout, this, &LinkMonitor::onHeartbeatDeadline);
+    m_restartWindow.setSingleShot(true);
+    m_restartWindow.setInterval(RestartSilenceMs);
+    connect(&m_restartWindow, &QTimer::timeout, this, &LinkMonitor::onRestartOverdue);
+    connect(&bridge.messages(), &MessageLog::entryAdded, this, [this](const MessageEntry &entry) {
+        if (entry.meaning.topic == MessageTopic::RestartSent)
+            onRestartSent();
+    });
 
     connect(&bridge, &AppBridge::serialOpenedChanged, this, &LinkMonitor::onOpenedChanged);
     connect(&bridge, &AppBridge::heartbeatChanged, this, &LinkMonitor::onHeartbeat);
@@ -82,6 +89,8 @@ QString LinkMonitor::statusText() const
     case Reconnecting:
         return m_bridge.languageSetting().localized(QStringLiteral("正在重新连接 %1…"), QStringLiteral("Reconnecting to %1…"))
             .arg(m_portName);
+    case Restarting:
+        return m_bridge.languageSetting().localized(QStringLiteral("控制器正在重启…"), QStringLiteral("Controller restarting…"));
     }
     return QString();
 }
@@ -138,6 +147,7 @@ void LinkMonitor::onOpenedChanged()
     m_valuesLive = false;
     m_answered = false;
     m_versionSinceOpen = false;
+    m_restartWindow.stop();
     if (!m_bridge.serialOpened()) {
         m_answerTimer.stop();
         m_heartbeatWatch.stop();
@@ -164,8 +174,10 @@ void LinkMonitor::onHeartbeat()
     if (!firstSinceSilence)
         return;
     m_heartbeatWatch.start(HeartbeatTimeoutMs);
-    if (m_state == LinkLost)
+    if (m_state == LinkLost || m_state == Restarting) {
+        m_restartWindow.stop();
         setState(Connected);
+    }
     else
         emit changed();
 }
@@ -178,9 +190,25 @@ void LinkMonitor::onHeartbeatDeadline()
         return;
     }
     if (m_state == Connected)
-        setState(LinkLost);
+        setState(m_restartWindow.isActive() ? Restarting : LinkLost);
     else
         emit changed();
+}
+
+// A controller already silent (an upgrade's end) is restarting from now on.
+void LinkMonitor::onRestartSent()
+{
+    if (!m_bridge.serialOpened())
+        return;
+    m_restartWindow.start();
+    if (m_state == LinkLost)
+        setState(Restarting);
+}
+
+void LinkMonitor::onRestartOverdue()
+{
+    if (m_state == Restarting)
+        setState(LinkLost);
 }
 
 void LinkMonitor::onParams()

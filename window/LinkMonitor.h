@@ -30,7 +30,7 @@ class LinkMonitor : public QObject
     Q_PROPERTY(QString writeBlockedReason READ writeBlockedReason NOTIFY changed)
 
 public:
-    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost, Reconnecting };
+    enum State { NotConnected, Connecting, Connected, NoAnswer, LinkLost, PortLost, Reconnecting, Restarting };
     Q_ENUM(State)
 
     // A controller answers the first requests well within this after an open.
@@ -75,6 +75,8 @@ private:
     void onAnswered();
     void onAnswerTimeout();
     void onHeartbeatDeadline();
+    void onRestartSent();
+    void onRestartOverdue();
 
     AppBridge &m_bridge;
     const AutoReconnect *m_reconnect = nullptr;
@@ -89,5 +91,7 @@ private:
     int m_paramBlocksSeen = 0;
     QTimer m_answerTimer;
     QTimer m_heartbeatWatch;
+    // Runs from a restart the tool sent until the controller is due back.
+    QTimer m_restartWindow;
     QElapsedTimer m_sinceHeartbeat;
 };

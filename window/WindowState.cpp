@@ -7,6 +7,7 @@
 #include "service/LinkEvents.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
+#include "window/ChannelCheck.h"
 #include "window/DisplayRhythm.h"
 #include "window/FieldEdits.h"
 #include "window/FocusFollower.h"
@@ -16,6 +17,7 @@
 #include "window/MessageJournal.h"
 #include "window/MotorService.h"
 #include "window/PortCatalog.h"
+#include "window/UnsavedEdits.h"
 #include "window/UpgradeMonitor.h"
 #include "window/WheelRouter.h"
 #include "window/ServiceTools.h"
@@ -56,6 +58,7 @@ void registerTypes()
     qmlRegisterUncreatableType<UpgradeMonitor>(uri, 1, 0, "UpgradeMonitor", published);
     qmlRegisterUncreatableType<MessageJournal>(uri, 1, 0, "MessageJournal", published);
     qmlRegisterUncreatableType<ActionFeedback>(uri, 1, 0, "ActionFeedback", published);
+    qmlRegisterUncreatableType<UnsavedEdits>(uri, 1, 0, "UnsavedEdits", published);
     qmlRegisterSingletonType(QUrl(QStringLiteral("qrc:/qml/Theme.qml")), uri, 1, 0, "Theme");
     registerServiceTypes(uri);
 }
@@ -78,7 +81,11 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
     context.setContextProperty(QStringLiteral("messageJournal"), journal);
-    context.setContextProperty(QStringLiteral("actionFeedback"), new ActionFeedback(bridge, *journal, &owner));
+    auto *feedback = new ActionFeedback(bridge, *journal, &owner);
+    feedback->followController(*controller);
+    context.setContextProperty(QStringLiteral("actionFeedback"), feedback);
+    context.setContextProperty(QStringLiteral("unsavedEdits"), new UnsavedEdits(bridge, &owner));
+    context.setContextProperty(QStringLiteral("channelCheck"), new ChannelCheck(bridge, &owner));
     auto *calibration = CalibrationGuide::overBridge(bridge, &owner);
     context.setContextProperty(QStringLiteral("calibrationGuide"), calibration);
     context.setContextProperty(QStringLiteral("motorService"), MotorService::overBridge(bridge, &owner));

@@ -43,6 +43,23 @@ ScrollView {
     function choice(key) { return rowItem(key).choice.currentIndex }
     function direction(key) { return rowItem(key).direction.currentIndex }
 
+    // The channel functions as the combos show them, for the check of shared channels.
+    function channelUses() {
+        var uses = []
+        for (var i = 0; i < rowRepeater.count; ++i) {
+            var item = rowRepeater.itemAt(i)
+            if (item && item.row.kind === "channel")
+                uses.push({ key: item.row.key, zh: item.row.zh, en: item.row.en, channel: item.choice.currentIndex })
+        }
+        return uses
+    }
+    // Before the first read the combos show placeholders, all on the first channel: nothing to judge.
+    readonly property var conflicts: {
+        // Named again in the new language.
+        appBridge.language
+        return channelCheck.check(linkMonitor.valuesKnown ? channelUses() : [], prefix === "pwm" ? "PWM" : "CH")
+    }
+
     function deviceChoice(row) {
         if (row.kind === "mode")
             return appBridge["tavox" + receiver + "Mode"]
@@ -175,6 +192,16 @@ ScrollView {
                     Accessible.name: rowLayout.label
                     device: page.deviceChoice(rowLayout.row)
                     rangeField: page.rangeField(rowLayout.row, false)
+
+                    Rectangle {
+                        objectName: page.prefix + rowLayout.row.key + "Conflict"
+                        anchors.fill: parent
+                        visible: page.conflicts.keys.indexOf(rowLayout.row.key) >= 0
+                        color: Theme.transparent
+                        radius: page.dp(6)
+                        border.width: 2
+                        border.color: Theme.danger
+                    }
                 }
                 Loader {
                     id: directionLoader
@@ -225,6 +252,7 @@ ScrollView {
 
         ReadWriteRow {
             uiScale: page.uiScale
+            warningText: page.conflicts.text
             fontFamily: page.fontFamily
             actions: page.actions
             rebootText: page.rebootText

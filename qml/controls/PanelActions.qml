@@ -24,6 +24,11 @@ QtObject {
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    Component.onCompleted: {
+        actionFeedback.followEdits(name, edits)
+        unsavedEdits.watch(edits)
+    }
+
     function read() {
         var count = edits ? edits.count : 0
         if (count === 0) {

@@ -14,6 +14,8 @@ RowLayout {
     property var edits: null
     // The panel's action whose outcome is shown here.
     property string action
+    // Something doubtful about the values shown ("Pitch and Center both on PWM3"), said before the values' age.
+    property string warning
     readonly property int editCount: edits ? edits.count : 0
     readonly property int unconfirmedCount: edits ? edits.unconfirmedCount : 0
 
@@ -42,12 +44,12 @@ RowLayout {
         id: valuesNote
         objectName: "valuesNote"
         Layout.fillWidth: true
-        text: linkMonitor.valuesNote
+        text: bar.warning !== "" ? bar.warning : linkMonitor.valuesNote
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideRight
         font.family: bar.fontFamily
         font.pixelSize: bar.dp(13)
-        color: linkMonitor.valuesKnown ? Theme.warning : Theme.textSecondary
+        color: bar.warning !== "" ? Theme.danger : linkMonitor.valuesKnown ? Theme.warning : Theme.textSecondary
     }
     StatusLine {
         id: status

@@ -16,13 +16,36 @@ RowLayout {
     property string writtenFields
     // Set while a field holds something that must not be sent.
     property bool inputInvalid: false
+    // What is odd about the values to be written ("Pitch and Center both on PWM3"): Write asks first.
+    property string warningText
     // The panel sends its own values.
     signal writeRequested()
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    function write() {
+        actions.write(rebootText === "" ? "" : function() { return row.rebootText },
+                      function() { row.writeRequested() }, writtenFields)
+    }
+
     Layout.fillWidth: true
     spacing: 10 * uiScale
+
+    // Write all sends this row's write as its Write does, the question already answered.
+    Connections {
+        target: unsavedEdits
+        function onWriteRequested(panel, fields) {
+            if (!row.actions.edits || row.actions.edits.panel !== panel || row.writtenFields !== fields)
+                return
+            // A value out of range cannot go; a doubtful one goes only by this row's own Write, which asks.
+            if (row.inputInvalid)
+                unsavedEdits.refuse(row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first"))
+            else if (row.warningText !== "")
+                unsavedEdits.refuse(row.warningText)
+            else
+                row.actions.sendWrite(function() { row.writeRequested() }, row.writtenFields)
+        }
+    }
 
     DeviceButton {
         id: readButton
@@ -48,7 +71,16 @@ RowLayout {
         blockedReason: row.inputInvalid
                        ? row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first")
                        : linkMonitor.writeBlockedReason
-        onClicked: row.actions.write(row.rebootText === "" ? "" : function() { return row.rebootText },
-                                     function() { row.writeRequested() }, row.writtenFields)
+        onClicked: {
+            if (row.warningText === "") {
+                row.write()
+                return
+            }
+            row.actions.confirm.ask(function() { return row.zhText("在" + row.warningText + "的情况下写入？",
+                                                                   "Write with " + row.warningText + "?") },
+                                    function() { return row.zhText("一个通道同时控制两项功能。", "One channel would drive both functions.") },
+                                    function() { return row.zhText("仍然写入", "Write anyway") },
+                                    row.write)
+        }
     }
 }

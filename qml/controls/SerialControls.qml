@@ -48,7 +48,8 @@ ColumnLayout {
         switch (linkMonitor.state) {
         case LinkMonitor.Connected: return Theme.success
         case LinkMonitor.Connecting: return Theme.primary
-        case LinkMonitor.Reconnecting: return Theme.warning
+        case LinkMonitor.Reconnecting:
+        case LinkMonitor.Restarting: return Theme.warning
         case LinkMonitor.NotConnected: return Theme.info
         default: return Theme.danger
         }
@@ -72,6 +73,13 @@ ColumnLayout {
                         },
                         function() { return zhText("关闭并中止升级", "Close and abort") },
                         function() { appBridge.closeSerial() })
+            return
+        }
+        if (!checked && unsavedEdits.count > 0) {
+            serialSwitch.checked = true
+            unsavedQuestion.askBefore(function() { return zhText("关闭串口前写入修改？", "Write the changes before closing the port?") },
+                                      null, function() { return zhText("写入", "Write") },
+                                      function() { appBridge.closeSerial() })
             return
         }
         if (!checked) {
@@ -106,6 +114,7 @@ ColumnLayout {
     }
 
     ConfirmDialog { id: confirm; uiScale: root.uiScale; fontFamily: root.fontFamily }
+    UnsavedQuestion { id: unsavedQuestion; uiScale: root.uiScale; fontFamily: root.fontFamily }
 
     // Reconnection belongs to the port, and beside its heading it costs the
     // sidebar no height: the codes below still fit the window's drawn size.

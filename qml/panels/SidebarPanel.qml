@@ -50,6 +50,11 @@ Item {
                         uiScale: root.uiScale
                         fontFamily: root.fontFamily
                     }
+                    UnsavedEditsBar {
+                        Layout.fillWidth: true
+                        uiScale: root.uiScale
+                        fontFamily: root.fontFamily
+                    }
                     GimbalStatus {
                         Layout.fillWidth: true
                         uiScale: root.uiScale

@@ -177,6 +177,7 @@ Item {
                 fontFamily: root.fontFamily
                 edits: fieldEdits
                 action: panelActions.name
+                warning: [sbusPage, pwmPage, crsfPage][channelStack.currentIndex].conflicts.text
             }
 
             StackLayout {

@@ -2,6 +2,7 @@
 // pseudo-terminal, the timed activate-and-reboot sequences, and what only the pure functions show.
 #include "bridge/AppBridge.h"
 #include "service/ParamWrites.h"
+#include "device/ChannelConflicts.h"
 #include "device/CommandPacking.h"
 #include "device/GimbalConfig.h"
 #include "device/ParamCodec.h"
@@ -186,6 +187,8 @@ private slots:
     void gimbalConfigStoresOnlyWhatWasSent();
     void decodesEveryFieldFromItsOwnBytes_data();
     void decodesEveryFieldFromItsOwnBytes();
+    void functionsSharingAChannelAreFound_data();
+    void functionsSharingAChannelAreFound();
     void restartingWritesGoLastEachOnItsOwn_data();
     void restartingWritesGoLastEachOnItsOwn();
     void directionsRideWithTheirReceiversChannelWrite_data();
@@ -301,6 +304,29 @@ void TestParams::decodesEveryFieldFromItsOwnBytes()
 // that leave the controller running go first, then the restarting ones, each
 // on its own, the torque last. A receiver whose channels are written takes its
 // directions along.
+void TestParams::functionsSharingAChannelAreFound_data()
+{
+    QTest::addColumn<QVector<int>>("pitchYawCenter");
+    QTest::addColumn<QString>("conflicts");
+    QTest::newRow("each its own") << QVector<int>{1, 2, 3} << QString();
+    QTest::newRow("pitch and center") << QVector<int>{3, 2, 3} << QStringLiteral("Pitch+Center@3");
+    QTest::newRow("all three") << QVector<int>{2, 2, 2} << QStringLiteral("Pitch+Yaw@2 Pitch+Center@2 Yaw+Center@2");
+    QTest::newRow("none is no channel") << QVector<int>{0, 1, 0} << QString();
+}
+
+void TestParams::functionsSharingAChannelAreFound()
+{
+    QFETCH(QVector<int>, pitchYawCenter);
+    QFETCH(QString, conflicts);
+    const QVector<ChannelUse> uses = {{QStringLiteral("Pitch"), pitchYawCenter[0]},
+                                      {QStringLiteral("Yaw"), pitchYawCenter[1]},
+                                      {QStringLiteral("Center"), pitchYawCenter[2]}};
+    QStringList found;
+    for (const ChannelConflict &conflict : channelConflicts(uses))
+        found << QStringLiteral("%1+%2@%3").arg(conflict.first, conflict.second).arg(conflict.channel);
+    QCOMPARE(found.join(QLatin1Char(' ')), conflicts);
+}
+
 void TestParams::restartingWritesGoLastEachOnItsOwn_data()
 {
     QTest::addColumn<int>("form");

@@ -135,6 +135,9 @@ Item {
                   args: [3, 4, 16, 5, 6, 0, 1, 0, 1] },
                 { tag: "PWM", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir",
                   combos: "Pitch Yaw Center Center2ndFcn Mode PitchDir YawDir", args: [2, 3, 1, 0, 1, 1, 0] },
+                { tag: "PWM pitch and center on one channel", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir",
+                  combos: "Pitch Yaw Center Center2ndFcn Mode PitchDir YawDir", args: [3, 2, 3, 0, 1, 1, 0],
+                  conflict: "俯仰与回中同为 PWM3" },
                 { tag: "CRSF", page: 2, prefix: "crsf", call: "tavoxWriteCrsfChannelsWithDir", combos: sbusAndCrsf,
                   args: [1, 2, 3, 0, 16, 1, 1, 0, 0] }
             ]
@@ -153,9 +156,15 @@ Item {
             var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
             other.currentIndex = 1 - other.currentIndex
             other.activated(other.currentIndex)
-            // the write activates and restarts the controller: asked first
             mouseClick(part(panel, data.prefix + "Write"))
-            verify(part(panel, "confirmDialog").opened)
+            // two functions on one channel are marked, and the write asks about them first
+            compare(part(panel, "pwmPitchConflict").visible && part(panel, "pwmCenterConflict").visible, !!data.conflict)
+            if (data.conflict) {
+                compare(part(panel, "confirmDialog").title, "在" + data.conflict + "的情况下写入？")
+                confirmByKeys()
+            }
+            // the write activates and restarts the controller: asked first
+            tryVerify(function() { return part(panel, "confirmDialog").opened })
             confirmByKeys()
             compare(appBridge.lastArgs(data.call), data.args)
             verify(part(panel, "unconfirmedCount").visible)

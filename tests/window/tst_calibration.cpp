@@ -442,6 +442,12 @@ void TestCalibration::silentControllerTimesOutAndRetryCompletes()
     QCOMPARE(guide->doneCount(), 6);
     QVERIFY(bridge.messageLog().contains(QStringLiteral("Accel Calib succeeded")));
     QTRY_COMPARE_WITH_TIMEOUT(accelRequestsReceived(sim), 2, ProcessWaitMs);
+    // the result moves on as the controller acknowledges Activate, then Restart
+    bridge.tavoxSendCalibration(3);
+    QTRY_COMPARE_WITH_TIMEOUT(guide->instruction(), QStringLiteral("✓ Activated. Click Restart"), ProcessWaitMs);
+    bridge.tavoxSendCalibration(4);
+    QTRY_COMPARE_WITH_TIMEOUT(guide->instruction(), QStringLiteral("✓ Calibration applied; the controller restarted"),
+                              ProcessWaitMs);
 }
 
 void TestCalibration::retryAfterSilenceAtTheFirstFace()

@@ -45,6 +45,7 @@ private slots:
     void logOfAWindowRefusedItsPortSaysWhy();
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
+    void restartSentIsRestartingNotLost();
     void lineWithoutControllerIsNoAnswer();
     void vanishedControllerIsPortLost();
     void valuesAreBlankThenLiveThenStale();
@@ -230,6 +231,21 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
     QVERIFY(runTimersDueWithin(LinkMonitor::HeartbeatTimeoutMs + 300));
     QCOMPARE(monitor.state(), LinkMonitor::Connected);
     QCOMPARE(changed.count(), changesWhileSteady);
+}
+
+void TestOperator::restartSentIsRestartingNotLost()
+{
+    SimProcess sim({QStringLiteral("--reboot-ms"), QStringLiteral("4000")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    LinkMonitor monitor(bridge);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
+    bridge.tavoxSendCalibration(4);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Restarting, ProcessWaitMs);
+    QCOMPARE(monitor.statusText(), QStringLiteral("Controller restarting…"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, 2 * ProcessWaitMs);
 }
 
 void TestOperator::lineWithoutControllerIsNoAnswer()
@@ -479,6 +495,18 @@ void TestOperator::feedbackFollowsTheAction()
     bridge.tavoxWriteTorque(100, 200, 300);
     QTRY_COMPARE_WITH_TIMEOUT(feedback.state(torque), ActionFeedback::Done, ProcessWaitMs);
     QCOMPARE(feedback.text(torque), QStringLiteral("Done"));
+    // "Done" does not outlive a new open, nor stand beside a new edit.
+    bridge.closeSerial();
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QCOMPARE(feedback.state(torque), ActionFeedback::Idle);
+    feedback.begin(torque, ActionFeedback::CommandReply);
+    bridge.tavoxWriteTorque(100, 200, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(feedback.state(torque), ActionFeedback::Done, ProcessWaitMs);
+    FieldEdits edits;
+    feedback.followEdits(torque, &edits);
+    edits.setDevice(QStringLiteral("roll"), 200);
+    edits.setShown(QStringLiteral("roll"), 12345);
+    QCOMPARE(feedback.state(torque), ActionFeedback::Idle);
 }
 
 void TestOperator::onlyTheActionsOwnErrorsFailIt_data()
