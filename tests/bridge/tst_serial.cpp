@@ -53,9 +53,8 @@ private slots:
     void lineSettingsAreApplied();
     void invalidArgumentsLeaveTheLinkAlone_data();
     void invalidArgumentsLeaveTheLinkAlone();
-    void reopeningReportsEachStepInOrder();
-    void failedReopenLeavesTheLinkClosed();
-    void closingTwiceReportsOnce();
+    void changesOfAnOpenLinkReportEachStep_data();
+    void changesOfAnOpenLinkReportEachStep();
     void unchangedPortListStillReports();
     void firstExchangeFollowsTheOpen();
     void earlyCloseCancelsTheFirstExchange();
@@ -123,59 +122,52 @@ void TestSerial::invalidArgumentsLeaveTheLinkAlone()
     QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Invalid serial params") });
 }
 
-void TestSerial::reopeningReportsEachStepInOrder()
+// What an open port reports as it is reopened or closed: %1 stands for the port asked for.
+void TestSerial::changesOfAnOpenLinkReportEachStep_data()
 {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("signalOrder");
+    QTest::addColumn<bool>("openAfter");
+    QTest::newRow("reopened on another port")
+        << "reopen" << QStringList { "Link status: Connected: None", "Link status: Connected: UART", "Serial port opened: %1 @ 115200" }
+        << "heartbeat opened link heartbeat opened link" << true;
+    QTest::newRow("reopened on a missing port")
+        << "reopen missing"
+        << QStringList { "Link status: Connected: None", "Failed to open serial port: %1 (no such device)", "Link status: Connected: None" }
+        << "heartbeat opened link link" << false;
+    QTest::newRow("closed twice") << "close twice" << QStringList { "Link status: Connected: None", "Serial port closed" }
+                                  << "heartbeat opened link" << false;
+}
+
+void TestSerial::changesOfAnOpenLinkReportEachStep()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, signalOrder);
+    QFETCH(bool, openAfter);
     PseudoTerminal first;
     PseudoTerminal second;
     AppBridge bridge;
     openInEnglish(bridge, first);
     bridge.clearMessages();
+    QStringList signalsSeen;
+    connect(&bridge, &AppBridge::heartbeatChanged, this, [&] { signalsSeen << "heartbeat"; });
+    connect(&bridge, &AppBridge::serialOpenedChanged, this, [&] { signalsSeen << "opened"; });
+    connect(&bridge, &AppBridge::linkStatusChanged, this, [&] { signalsSeen << "link"; });
 
-    QStringList signalOrder;
-    connect(&bridge, &AppBridge::heartbeatChanged, this, [&] { signalOrder << "heartbeat"; });
-    connect(&bridge, &AppBridge::serialOpenedChanged, this, [&] { signalOrder << "opened"; });
-    connect(&bridge, &AppBridge::linkStatusChanged, this, [&] { signalOrder << "link"; });
-
-    QVERIFY(bridge.openSerial(second.slaveName(), 115200));
-    QCOMPARE(messageTexts(bridge),
-             (QStringList { QStringLiteral("Link status: Connected: None"),
-                            QStringLiteral("Link status: Connected: UART"),
-                            QStringLiteral("Serial port opened: %1 @ 115200").arg(second.slaveName()) }));
-    QCOMPARE(signalOrder, (QStringList { "heartbeat", "opened", "link", "heartbeat", "opened", "link" }));
-    QVERIFY(bridge.serialOpened());
+    const QString port = action == "reopen" ? second.slaveName() : NoPort;
+    if (action == "close twice") {
+        bridge.closeSerial();
+        bridge.closeSerial();
+    } else {
+        QCOMPARE(bridge.openSerial(port, 115200), openAfter);
+    }
+    messages.replaceInStrings(QStringLiteral("%1"), port);
+    QCOMPARE(messageTexts(bridge), messages);
+    QCOMPARE(signalsSeen.join(' '), signalOrder);
+    QCOMPARE(bridge.serialOpened(), openAfter);
     QVERIFY(!bridge.hbReceived());
-}
-
-void TestSerial::failedReopenLeavesTheLinkClosed()
-{
-    PseudoTerminal pty;
-    AppBridge bridge;
-    openInEnglish(bridge, pty);
-    bridge.clearMessages();
-
-    QVERIFY(!bridge.openSerial(NoPort, 115200));
-    QCOMPARE(messageTexts(bridge),
-             (QStringList { QStringLiteral("Link status: Connected: None"),
-                            QStringLiteral("Failed to open serial port: %1 (no such device)").arg(NoPort),
-                            QStringLiteral("Link status: Connected: None") }));
-    QVERIFY(!bridge.serialOpened());
-    QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
-}
-
-void TestSerial::closingTwiceReportsOnce()
-{
-    PseudoTerminal pty;
-    AppBridge bridge;
-    openInEnglish(bridge, pty);
-    bridge.clearMessages();
-    QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
-
-    bridge.closeSerial();
-    bridge.closeSerial();
-    QCOMPARE(messageTexts(bridge),
-             (QStringList { QStringLiteral("Link status: Connected: None"), QStringLiteral("Serial port closed") }));
-    QCOMPARE(opened.count(), 1);
-    QVERIFY(!bridge.serialOpened());
 }
 
 void TestSerial::unchangedPortListStillReports()
