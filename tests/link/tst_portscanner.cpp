@@ -17,6 +17,8 @@ class PortScannerTest : public QObject
 
 private slots:
     void adaptersGoByTheirStableNames();
+    void extraPortsAreParsed_data();
+    void extraPortsAreParsed();
     void extraPathsAreListedWhileTheyExist();
     void namesResolveToTheirDevice();
     void watcherTellsOnlyOfChanges();
@@ -52,6 +54,24 @@ void PortScannerTest::adaptersGoByTheirStableNames()
     QCOMPARE(ports[1].displayName(), QStringLiteral("ttyS0"));
 }
 
+void PortScannerTest::extraPortsAreParsed_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("unset") << QString() << QStringList();
+    QTest::newRow("one") << QStringLiteral("/dev/pts/3") << QStringList { "/dev/pts/3" };
+    QTest::newRow("blanks, empties, duplicates")
+        << QStringLiteral(" /tmp/sim , ,/dev/pts/4,,/tmp/sim ") << QStringList { "/tmp/sim", "/dev/pts/4" };
+    QTest::newRow("only separators") << QStringLiteral(" , ,, ") << QStringList();
+}
+
+void PortScannerTest::extraPortsAreParsed()
+{
+    QFETCH(QString, value);
+    QFETCH(QStringList, names);
+    QCOMPARE(parseExtraPorts(value), names);
+}
+
 void PortScannerTest::extraPathsAreListedWhileTheyExist()
 {
     PseudoTerminal simulator;
@@ -59,8 +79,7 @@ void PortScannerTest::extraPathsAreListedWhileTheyExist()
     const QString link = dir.filePath(QStringLiteral("gimbal"));
     PortScanPlaces places;
     places.byIdFolder = dir.filePath(QStringLiteral("no-by-id"));
-    places.extraPorts = parseExtraPorts(QStringLiteral(" %1 ,ttyVIRT0,, %1,%2").arg(link, dir.filePath(QStringLiteral("missing"))));
-    QCOMPARE(places.extraPorts.size(), 3);
+    places.extraPorts = QStringList { link, QStringLiteral("ttyVIRT0"), dir.filePath(QStringLiteral("missing")) };
 
     QVector<PortEntry> ports = scanPorts(places, {systemPort(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))});
     QCOMPARE(ports.size(), 2);

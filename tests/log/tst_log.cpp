@@ -146,8 +146,7 @@ private slots:
         QTest::newRow("read-only log directory") << logs.chopped(5) << true << "Permission denied" << running;
         QTest::newRow("file name taken by a directory") << taken << false << "Is a directory" << running;
         QTest::newRow("failed check") << m_dir.filePath(QStringLiteral("check")) << false << QString()
-                                      << "A/elog     [T] (level <= ELOG_LVL_VERBOSE) has assert failed at "
-                                         "elog_output:574.\n";
+                                      << "A/elog     [T] (level <= ELOG_LVL_VERBOSE) has assert failed at elog_output:N.\n";
     }
 
     void childSessions()
@@ -172,7 +171,8 @@ private slots:
         const QString fileLine = openError.isEmpty() ? "Log file: " + path
                                                      : "Log file could not be opened: " + path + " (" + openError + ")";
         const QString header = Header.arg(path, "off").replace("Log file: " + path, fileLine);
-        QCOMPARE(withoutTimes(run.output), header + last);
+        // The check names its own source line, whichever that is.
+        QCOMPARE(withoutTimes(run.output).replace(QRegularExpression(":\\d+\\.\n$"), ":N.\n"), header + last);
         QCOMPARE(withoutTimes(run.errors),
                  openError.isEmpty() ? QString() : "[AppLog] Cannot open log file: " + path + " (" + openError + ")\n");
         const QStringList files = QDir(logs).entryList({QStringLiteral("*.log")}, QDir::Files);

@@ -250,6 +250,30 @@ private slots:
         QVERIFY(counted.headerSumFailures > 0);
         QVERIFY(counted.crcFailures > 0);
     }
+
+    // One record serves frame after frame, its payload buffer reused: payloads a
+    // handler kept stay as they were, longer and shorter frames (and empty ones)
+    // come out whole, and a record without a frame has no payload.
+    void reusedRecordLeavesKeptPayloadsAlone()
+    {
+        QRandomGenerator random(19);
+        QList<QByteArray> sent;
+        QByteArray buffer;
+        for (int length : {61, 36, 0, 512 - FrameFormat::V1Overhead, 1, 22}) {
+            QByteArray payload(length, '\0');
+            for (char &byte : payload)
+                byte = char(random.bounded(256));
+            sent.append(payload);
+            buffer += length % 2 ? buildFrameV1(0x01, 0x00, payload) : buildFrameV0(CommandId::ParamBlock, payload);
+        }
+        ParsedFrame record;
+        QList<QByteArray> kept;
+        while (extractFrame(buffer, record))
+            kept.append(record.payload);
+        QCOMPARE(kept, sent);
+        QVERIFY(!record.valid);
+        QVERIFY(record.payload.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCodec)

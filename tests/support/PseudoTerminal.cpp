@@ -1,5 +1,7 @@
 #include "support/PseudoTerminal.h"
 
+#include "protocol/FrameCodec.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -78,4 +80,13 @@ void PseudoTerminal::readMaster()
         m_received.append(bytes);
         emit bytesReceived(bytes);
     }
+}
+
+QVector<ParsedFrame> PseudoTerminal::receivedFrames() const
+{
+    QByteArray wire = m_received;
+    QVector<ParsedFrame> frames;
+    for (ParsedFrame frame; extractFrame(wire, frame);)
+        frames.append(frame);
+    return frames;
 }

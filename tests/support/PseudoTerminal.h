@@ -1,8 +1,11 @@
 #pragma once
 
+#include "protocol/ParsedFrame.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <termios.h>
 
@@ -26,6 +29,8 @@ public:
 
     bool write(const QByteArray &bytes);
     QByteArray received() const { return m_received; }
+    // The frames among the bytes received so far, in order; noise between them is passed over.
+    QVector<ParsedFrame> receivedFrames() const;
     void clearReceived() { m_received.clear(); }
 
     // Ends the device side, as an unplugged cable would.
