@@ -74,7 +74,7 @@ Item {
             var question = part(panel, "confirmDialog")
             verify(question.opened)
             verify(question.text.indexOf("控制器停留在引导程序中，直到一次升级完成") === 0, question.text)
-            keyClick(Qt.Key_Return)
+            confirmByKeys()
             tryCompare(upgradeMonitor, "result", UpgradeMonitor.Cancelled)
             verify(banner.visible)
             verify(upgradeMonitor.resultText.indexOf("操作员取消") > 0, upgradeMonitor.resultText)
