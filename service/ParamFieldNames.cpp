@@ -65,6 +65,15 @@ ParamFieldPlace paramFieldPlace(const QString &key)
     return {QString(), QString(), {key, key}};
 }
 
+QString paramFieldKey(const QString &panel, const QString &field)
+{
+    for (const Place &place : Places) {
+        if (panel == QLatin1String(place.panel) && field == QLatin1String(place.field))
+            return QString::fromLatin1(place.key);
+    }
+    return QString();
+}
+
 namespace {
 struct Names
 {

@@ -17,6 +17,8 @@ struct ParamFieldPlace
 
 // A key no panel knows has no panel, and the key itself for a label.
 ParamFieldPlace paramFieldPlace(const QString &key);
+// The file's key of a panel's field ("torque", "roll" -> "gimbal.rollMaxTorque"); empty when none.
+QString paramFieldKey(const QString &panel, const QString &field);
 
 // A value as the panel shows it: "CH3", "PWM1", "NONE", "Angle", "Normal",
 // "Camera Top"; a number where the panel shows numbers, and for any value

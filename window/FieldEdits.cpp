@@ -57,15 +57,24 @@ bool FieldEdits::madeForOtherController() const
                        [this](const Field &field) { return field.edited() && field.epoch != m_controllerEpoch; });
 }
 
-QString FieldEdits::editedSummary() const
+QString FieldEdits::editedSummary(const QString &language) const
 {
+    const bool chinese = language == QLatin1String("zh");
     QStringList edits;
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {
-        if (it->edited())
+        if (!it->edited())
+            continue;
+        const QString key = paramFieldKey(m_panel, it.key());
+        if (key.isEmpty()) {
             edits << QStringLiteral("%1 %2").arg(it.key(), it->shown.toString());
+            continue;
+        }
+        const TextPair label = paramFieldPlace(key).label;
+        const TextPair value = paramValueText(key, it->shown.toInt());
+        edits << (chinese ? label.zh + QLatin1Char(' ') + value.zh : label.en + QLatin1Char(' ') + value.en);
     }
     edits.sort();
-    return edits.join(QStringLiteral(", "));
+    return edits.join(chinese ? QStringLiteral("，") : QStringLiteral(", "));
 }
 
 QStringList FieldEdits::editedFields() const

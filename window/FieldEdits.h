@@ -44,8 +44,9 @@ public:
     Q_INVOKABLE bool isEdited(const QString &field) const;
     Q_INVOKABLE bool isUnconfirmed(const QString &field) const;
     Q_INVOKABLE void revert();
-    // The edited fields with their values, "roll 12345, yaw 200", for a question that names them.
-    Q_INVOKABLE QString editedSummary() const;
+    // The edited fields as the panel labels them, with their values, "Roll Torque 12345, Yaw Torque 200", in
+    // `language` ("zh" or "en"), for a question that names them.
+    Q_INVOKABLE QString editedSummary(const QString &language) const;
     // The names of the edited fields.
     QStringList editedFields() const;
     // The edited fields whose names start with `prefix` are about to be written.

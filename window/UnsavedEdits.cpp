@@ -105,7 +105,7 @@ QString UnsavedEdits::details() const
     QStringList lines;
     const QString colon = m_bridge.languageSetting().localized(QStringLiteral("："), QStringLiteral(": "));
     for (const FieldEdits *edits : editedPanels())
-        lines << panelName(*edits) + colon + edits->editedSummary();
+        lines << panelName(*edits) + colon + edits->editedSummary(m_bridge.languageSetting().code());
     if (restartsController())
         lines << m_bridge.languageSetting().localized(QStringLiteral("写入后控制器会重启，电机会短暂停止。"),
                                                       QStringLiteral("Writing restarts the controller; its motors stop for a moment."));
@@ -230,7 +230,7 @@ void UnsavedEdits::logUnwritten() const
 {
     QStringList lines;
     for (const FieldEdits *edits : editedPanels())
-        lines << QStringLiteral("%1: %2").arg(panelTitle(edits->property("panel").toString()).en, edits->editedSummary());
+        lines << QStringLiteral("%1: %2").arg(panelTitle(edits->property("panel").toString()).en, edits->editedSummary(QStringLiteral("en")));
     if (lines.isEmpty())
         return;
     elog_output(ELOG_LVL_WARN, "window", nullptr, nullptr, 0, "Closed with changes not written to the controller: %s",

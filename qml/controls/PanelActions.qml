@@ -74,10 +74,10 @@ QtObject {
         confirm.ask(function() { return zhText("写入为另一台控制器所做的修改？", "Write changes made for another controller?") },
                     function() {
                         var text = zhText("这些修改是在固件 " + controllerWatch.previousFirmware + " 的控制器连接时所做，现在连接的是固件 "
-                                          + appBridge.tavoxFirmwareVersion + " 的控制器: " + edits.editedSummary() + "。",
+                                          + appBridge.tavoxFirmwareVersion + " 的控制器: " + edits.editedSummary("zh") + "。",
                                           "These changes were made while the controller with firmware "
                                           + controllerWatch.previousFirmware + " was attached; the one on the link now has firmware "
-                                          + appBridge.tavoxFirmwareVersion + ": " + edits.editedSummary() + ".")
+                                          + appBridge.tavoxFirmwareVersion + ": " + edits.editedSummary("en") + ".")
                         return rebootText === "" ? text : text + "\n" + rebootText()
                     },
                     function() { return zhText("写入这台控制器", "Write to this controller") },

@@ -294,6 +294,7 @@ void WindowFlowsTest::switchOffReleasesThePort()
     // An unwritten edit is asked about, by the window's close as by the switch; the focus starts on Cancel.
     window()->close();
     QTRY_VERIFY(shownItem("confirmAlternative"));
+    QVERIFY2(itemText("confirmText").contains(QStringLiteral("Channels: SBUS Roll direction Normal")), qPrintable(itemText("confirmText")));
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(!shownItem("confirmTitle"));
     QVERIFY(window()->isVisible());
