@@ -42,11 +42,11 @@ Card {
         if (!upgradeMonitor.inspectFile(root.upgradeFilePath))
             return
         var fileName = upgradeMonitor.fileName
-        var fileSize = upgradeMonitor.fileSizeText
         var modified = upgradeMonitor.fileModifiedText
         var checksum = upgradeMonitor.fileChecksumText
         confirm.ask(function() { return zhText("开始固件升级？", "Start the firmware upgrade?") },
                     function() {
+                        var fileSize = upgradeMonitor.fileSizeText
                         return zhText("文件: " + fileName + "（" + fileSize + "）\n修改时间: " + modified + "\n校验和: " + checksum
                                       + "\n当前固件版本: " + upgradeMonitor.currentFirmware
                                       + "\n升级期间请勿断开连接线或关闭串口，控制器会在结束时重启。",

@@ -295,6 +295,7 @@ void WindowFlowsTest::switchOffReleasesThePort()
     window()->close();
     QTRY_VERIFY(shownItem("confirmAlternative"));
     QVERIFY2(itemText("confirmText").contains(QStringLiteral("Channels: SBUS Roll direction Normal")), qPrintable(itemText("confirmText")));
+    m_driver.saveFrames(QStringLiteral("window-unsaved-question"));
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(!shownItem("confirmTitle"));
     QVERIFY(window()->isVisible());
@@ -451,6 +452,7 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
     const auto question = [this] { return shownItem("confirmText")->property("text").toString(); };
     QTRY_VERIFY2(question().contains(QStringLiteral("Firmware now: 1.0.0.60")), qPrintable(question()));
     QVERIFY2(question().contains(QStringLiteral("tavox-fw.bin (49152 bytes)")), qPrintable(question()));
+    m_driver.saveFrames(QStringLiteral("window-upgrade-question"));
     confirmQuestion();
     QTRY_VERIFY(bridge().tavoxUpgrading());
     QTRY_VERIFY_WITH_TIMEOUT(itemText("phaseText").startsWith(QStringLiteral("Writing ")), ProcessWaitMs);
