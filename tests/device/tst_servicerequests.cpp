@@ -1,18 +1,15 @@
 // The service tools' requests over a link double: which sub-command each
 // argument sends, which are refused, and what the operator is told.
 #include "device/ServiceRequests.h"
-#include "device/CommandNames.h"
-#include "device/CommandPacking.h"
-#include "device/ServiceCommands.h"
-#include "device/SubCommands.h"
 #include "support/FakeDevice.h"
 
 #include <QtTest>
 
 namespace {
-QByteArray frameOf(quint8 subCommand)
+// A command frame with its four words 0, written out: sub-command byte and CRC as the controller checks them.
+QByteArray commandFrame(const char *subCommand, const char *crc)
 {
-    return plainCommand(subCommand).toFrame();
+    return QByteArray::fromHex(QByteArray("AA 18 00 C2 85 ") + subCommand + QByteArray(" 00").repeated(16) + ' ' + crc);
 }
 }
 
@@ -33,29 +30,29 @@ void TestServiceRequests::eachRequestSendsItsSubCommandAndSaysSo()
     ServiceRequests service(link, messages);
 
     service.sendCalibration(2);
-    QCOMPARE(link.sent, QByteArrayList { frameOf(SubCommand::AccelCalib) });
+    QCOMPARE(link.sent, QByteArrayList { commandFrame("8F", "68 48") });
     QVERIFY(messages.messages.isEmpty());   // its reply is the answer
 
     service.sendMotorTorque(0, 1);
-    QCOMPARE(link.sent.last(), frameOf(*motorTorqueSubCommand(0, 1)));
-    QCOMPARE(messages.messages.last().text.zh,
-             QStringLiteral("电机控制: ") + motorFrameName(0).zh + QLatin1Char(' ') + motorTorqueAction(1).zh);
+    QCOMPARE(link.sent.last(), commandFrame("82", "FC DB"));
+    QCOMPARE(messages.messages.last().text.zh, QStringLiteral("电机控制: 外框架 反向力矩"));
     service.sendMotorHallCalib(2);
-    QCOMPARE(link.sent.last(), frameOf(*motorHallCalibSubCommand(2)));
+    QCOMPARE(link.sent.last(), commandFrame("8C", "98 B8"));
     service.sendElecAngleCalib(1, false);
-    QCOMPARE(link.sent.last(), frameOf(*elecAngleCalibSubCommand(1, false)));
+    QCOMPARE(link.sent.last(), commandFrame("95", "43 2F"));
     service.sendHallDataSelect(true);
-    QCOMPARE(link.sent.last(), frameOf(hallDataSubCommand(true)));
+    QCOMPARE(link.sent.last(), commandFrame("98", "D7 BC"));
     service.sendLinearCalib();
-    QCOMPARE(link.sent.last(), frameOf(SubCommand::LinearCalib));
+    QCOMPARE(link.sent.last(), commandFrame("9B", "27 4C"));
     service.sendGyroBiasUpdate();
-    QCOMPARE(link.sent.last(), frameOf(SubCommand::GyroBiasUpdate));
+    QCOMPARE(link.sent.last(), commandFrame("9D", "C4 ED"));
 
-    QCOMPARE(messages.english().mid(1), (QStringList { QStringLiteral("Motor hall calibration sent"),
-                                                       QStringLiteral("Elec angle calib end"),
-                                                       QStringLiteral("Switched to user hall data"),
-                                                       QStringLiteral("Motor linearization calibration sent"),
-                                                       QStringLiteral("Gyro bias update sent") }));
+    QCOMPARE(messages.english(), (QStringList { QStringLiteral("Motor: Outter Rev torque"),
+                                                QStringLiteral("Motor hall calibration sent"),
+                                                QStringLiteral("Elec angle calib end"),
+                                                QStringLiteral("Switched to user hall data"),
+                                                QStringLiteral("Motor linearization calibration sent"),
+                                                QStringLiteral("Gyro bias update sent") }));
     for (const Message &message : messages.messages)
         QCOMPARE(message.meaning.kind, MessageKind::Info);
 }
