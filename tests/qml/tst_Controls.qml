@@ -234,11 +234,6 @@ Item {
             return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
         }
 
-        function test_contrastFormula() {
-            compare(contrast(Qt.rgba(0, 0, 0, 1), Qt.rgba(1, 1, 1, 1)).toFixed(2), "21.00")
-            compare(contrast(Qt.rgba(0x77 / 255, 0x77 / 255, 0x77 / 255, 1), Qt.rgba(1, 1, 1, 1)).toFixed(2), "4.48")
-        }
-
         function test_ringColours_data() {
             return [
                 { tag: "card", surface: Theme.cardBackground },

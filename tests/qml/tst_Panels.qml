@@ -298,14 +298,6 @@ Item {
             tryCompare(confirmation, "opened", false)
             compare(appBridge.lastArgs("tavoxStartUpgrade"), data.starts ? [path] : undefined)
         }
-
-        function test_versionsAndProgress() {
-            var panel = createSubject()
-            compare(part(panel, "firmwareVersion").text, "-")
-            compare(part(panel, "bootVersion").text, "-")
-            compare(part(panel, "progressText").text, "0%")
-            verify(!part(panel, "resultBanner").visible)
-        }
     }
 
     // A status that appears takes no place from what is below or beside it:
