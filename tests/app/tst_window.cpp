@@ -1,3 +1,4 @@
+#include "app/Version.h"
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "support/WindowDriver.h"
@@ -220,8 +221,9 @@ void WindowTest::grabsConnectedWindow_data()
     QTest::addColumn<QString>("crsfTab");
     QTest::addColumn<QString>("attitude");
 
-    QTest::newRow("zh") << "zh" << QStringLiteral("版本号: 1.0.5") << QStringLiteral("CRSF通道配置") << QStringLiteral("就绪");
-    QTest::newRow("en") << "en" << "Version: 1.0.5" << "CRSF Channels" << "Ready";
+    // The version as the build states it, without the bridge's leading "v".
+    QTest::newRow("zh") << "zh" << QStringLiteral("版本号: ") + tavoxVersion() << QStringLiteral("CRSF通道配置") << QStringLiteral("就绪");
+    QTest::newRow("en") << "en" << "Version: " + tavoxVersion() << "CRSF Channels" << "Ready";
 }
 
 void WindowTest::grabsConnectedWindow()
