@@ -1,11 +1,14 @@
-// The controller's telemetry on its own: over a link double and a message
-// recorder, what it sends, keeps and reports.
+// The controller's telemetry on its own: the heartbeat and version decoders, and over a link
+// double and a message recorder, what it sends, keeps and reports.
 #include "device/ControllerTelemetry.h"
+#include "device/HeartbeatDecoder.h"
+#include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
 #include "support/TestFiles.h"
 
 #include <QSignalSpy>
+#include <QtEndian>
 #include <QtTest>
 
 class TestControllerTelemetry : public QObject
@@ -13,11 +16,131 @@ class TestControllerTelemetry : public QObject
     Q_OBJECT
 
 private slots:
+    void decodesHeartbeatBlocksByLength_data();
+    void decodesHeartbeatBlocksByLength();
+    void decodesEveryHeartbeatValueFromItsOwnBytes();
+    void decodesEachStatusFieldFromItsOwnBits_data();
+    void decodesEachStatusFieldFromItsOwnBits();
+    void decodesVersionWordsFromTheirOwnBytes();
     void versionQueryIsSentOnlyOverAnOpenLink();
     void heartbeatIsKeptWholeAndLoggedOncePerLink();
     void versionReplyIsNotedAndAnswersTheQuery();
     void unknownRepliesAreRepeatableErrorsOfTheirOwnFlood();
 };
+
+void TestControllerTelemetry::decodesHeartbeatBlocksByLength_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("blocks");   // 0 none, 1 attitude and status, 2 + temperature, 3 + SBUS, 4 + PWM, 5 + CRSF
+    const int rows[][2] = {{21, 0}, {22, 1}, {34, 1}, {35, 2}, {44, 2}, {45, 3}, {50, 3}, {51, 4}, {60, 4}, {61, 5}};
+    for (const auto &row : rows)
+        QTest::addRow("%d bytes", row[0]) << row[0] << row[1];
+}
+
+void TestControllerTelemetry::decodesHeartbeatBlocksByLength()
+{
+    QFETCH(int, length);
+    QFETCH(int, blocks);
+    HeartbeatRecord record;
+    record.pitch = 77;   // a failed decode must not leave old values behind
+    QCOMPARE(decodeHeartbeat(countingBytes(length), record), blocks > 0);
+    const auto field = [blocks](int block, int at) { return qint16(blocks >= block ? (at + 1) | (at + 2) << 8 : 0); };
+    QCOMPARE(record.pitch, field(1, 0));
+    QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
+    QCOMPARE(record.sbusLock, field(3, 43));
+    QCOMPARE(record.pwmCenter, field(4, 49));
+    QCOMPARE(record.crsfLock, field(5, 59));
+    QCOMPARE(record.crsfValuePresent, blocks >= 5);
+}
+
+// Each 16-bit value where the controller puts it, low byte first; with bytes
+// 1, 2, 3, ... no two values are alike, so none can take another's place.
+void TestControllerTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes()
+{
+    struct Word
+    {
+        const char *name;
+        qint16 HeartbeatRecord::*member;
+        int offset;
+    };
+    const Word words[] = {
+        {"pitch", &HeartbeatRecord::pitch, 0}, {"roll", &HeartbeatRecord::roll, 2}, {"yaw", &HeartbeatRecord::yaw, 4},
+        {"outer joint", &HeartbeatRecord::jointOutterAngle, 10},
+        {"middle joint", &HeartbeatRecord::jointMiddleAngle, 12},
+        {"inner joint", &HeartbeatRecord::jointInnerAngle, 14},
+        {"SBUS pitch", &HeartbeatRecord::sbusPitch, 35}, {"SBUS roll", &HeartbeatRecord::sbusRoll, 37},
+        {"SBUS yaw", &HeartbeatRecord::sbusYaw, 39}, {"SBUS centre", &HeartbeatRecord::sbusCenter, 41},
+        {"SBUS lock", &HeartbeatRecord::sbusLock, 43},
+        {"PWM pitch", &HeartbeatRecord::pwmPitch, 45}, {"PWM yaw", &HeartbeatRecord::pwmYaw, 47},
+        {"PWM centre", &HeartbeatRecord::pwmCenter, 49},
+        {"CRSF pitch", &HeartbeatRecord::crsfPitch, 51}, {"CRSF roll", &HeartbeatRecord::crsfRoll, 53},
+        {"CRSF yaw", &HeartbeatRecord::crsfYaw, 55}, {"CRSF centre", &HeartbeatRecord::crsfCenter, 57},
+        {"CRSF lock", &HeartbeatRecord::crsfLock, 59},
+    };
+    HeartbeatRecord record;
+    QVERIFY(decodeHeartbeat(countingBytes(HeartbeatLayout::WithCrsf), record));
+    QStringList decoded;
+    QStringList expected;
+    for (const Word &word : words) {
+        decoded << QStringLiteral("%1=%2").arg(word.name).arg(record.*word.member);
+        expected << QStringLiteral("%1=%2").arg(word.name).arg((word.offset + 1) | (word.offset + 2) << 8);
+    }
+    QCOMPARE(decoded, expected);
+    QCOMPARE(int(record.imuTemp), 35);
+}
+
+// The status word (bytes 6-9, low byte first) with one field at its highest
+// value and every other bit clear: that field alone shows it.
+void TestControllerTelemetry::decodesEachStatusFieldFromItsOwnBits_data()
+{
+    QTest::addColumn<quint32>("status");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("value");
+    const auto row = [](const char *name, int first, int width, const char *field) {
+        QTest::newRow(name) << (((1u << width) - 1) << first) << QString::fromLatin1(field) << int((1u << width) - 1);
+    };
+    row("attitude ready, bit 0", 0, 1, "attiReady");
+    row("joints initialised, bit 1", 1, 1, "jointInitOk");
+    row("under voltage, bit 2", 2, 1, "underVolt");
+    row("MEMS lost, bit 3", 3, 1, "memsLost");
+    row("actuator, bits 4-5", 4, 2, "actuator");
+    row("soft limit, bit 6", 6, 1, "softLimit");
+    row("control mode, bits 7-8", 7, 2, "ctrlMode");
+    row("state machine, bits 9-12", 9, 4, "stateMachine");
+    row("bits 13-31 mean nothing", 13, 19, "");
+}
+
+void TestControllerTelemetry::decodesEachStatusFieldFromItsOwnBits()
+{
+    QFETCH(quint32, status);
+    QFETCH(QString, field);
+    QFETCH(int, value);
+    QByteArray payload(HeartbeatLayout::Minimum, '\0');
+    qToLittleEndian(status, payload.data() + 6);
+    HeartbeatRecord r;
+    QVERIFY(decodeHeartbeat(payload, r));
+    const QVector<QPair<QString, int>> decoded{{"attiReady", r.attiReady}, {"jointInitOk", r.jointInitOk},
+                                               {"underVolt", r.underVolt}, {"memsLost", r.memsLost},
+                                               {"actuator", r.actuator}, {"softLimit", r.softLimit},
+                                               {"ctrlMode", r.ctrlMode}, {"stateMachine", r.stateMachine}};
+    QStringList actual;
+    QStringList expected;
+    for (const auto &each : decoded) {
+        actual << QStringLiteral("%1=%2").arg(each.first).arg(each.second);
+        expected << QStringLiteral("%1=%2").arg(each.first).arg(each.first == field ? value : 0);
+    }
+    QCOMPARE(actual, expected);
+}
+
+// Boot in bytes 0-3, firmware in bytes 4-7, each low byte first and shown last.
+void TestControllerTelemetry::decodesVersionWordsFromTheirOwnBytes()
+{
+    VersionReply reply;
+    QVERIFY(!decodeVersionReply(countingBytes(7), reply));
+    QVERIFY(decodeVersionReply(countingBytes(8), reply));
+    QCOMPARE(reply.boot, QStringLiteral("4.3.2.1"));
+    QCOMPARE(reply.firmware, QStringLiteral("8.7.6.5"));
+}
 
 void TestControllerTelemetry::versionQueryIsSentOnlyOverAnOpenLink()
 {
