@@ -115,7 +115,6 @@ private slots:
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
     void lastSerialChoiceKeepsTheOtherKeys();
-    void valueBeyondTheFileSizeLimitLeavesTheFile();
     void lastBaudRateReadsOnlyAPositiveNumber_data();
     void lastBaudRateReadsOnlyAPositiveNumber();
     void reconnectSwitchRoundTrips();
@@ -465,35 +464,6 @@ void TestConfig::lastSerialChoiceKeepsTheOtherKeys()
 
 // The file is small enough to copy under the limit, the value is not. QSettings would cut the file at the limit
 // and report success; then, with room, the same value is saved.
-void TestConfig::valueBeyondTheFileSizeLimitLeavesTheFile()
-{
-    const rlim_t sizeLimit = 512;
-    const QString folder = "/srv/" + QString(int(sizeLimit), QLatin1Char('d'));
-    QVERIFY(writeFile(configFilePath(), "[General]\nlanguage=zh\n"));
-    const QByteArray before = readFile(configFilePath());
-
-    const ChildRun run = runInChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit {};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = sizeLimit;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::printf("%d\n", int(writeUpgradeLastDir(folder)));
-    });
-    QVERIFY(run.succeeded());
-    QCOMPARE(run.output, QByteArray("0\n"));
-    QVERIFY2(run.errors.startsWith("[Config] Settings could not be saved: " + QFile::encodeName(configFilePath())),
-             run.errors.constData());
-    QCOMPARE(readFile(configFilePath()), before);
-    const QDir folderOfTheFile = QFileInfo(configFilePath()).dir();
-    QCOMPARE(folderOfTheFile.entryList({QStringLiteral("*zentaro.cfg*")}, QDir::Files | QDir::Hidden),
-             QStringList {QStringLiteral("zentaro.cfg")});
-
-    QVERIFY(writeUpgradeLastDir(folder));
-    QCOMPARE(readUpgradeLastDir(), folder);
-    QCOMPARE(readConfiguredLanguage(QStringLiteral("en")), QStringLiteral("zh"));
-}
-
 void TestConfig::lastBaudRateReadsOnlyAPositiveNumber_data()
 {
     QTest::addColumn<QByteArray>("stored");

@@ -40,7 +40,6 @@ private slots:
     void info();
     void firstExchangeAsksOnceForEachAnswer_data();
     void firstExchangeAsksOnceForEachAnswer();
-    void languageFollowsConfigurationThenLocale();
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported_data();
     void writesBeyondTheFileSizeLimitAreReported();
@@ -297,24 +296,6 @@ void TestCli::firstExchangeAsksOnceForEachAnswer()
 }
 
 // A copy of the program in a folder of its own keeps its zentaro.cfg beside it.
-void TestCli::languageFollowsConfigurationThenLocale()
-{
-    QTemporaryDir dir;
-    const QString copy = privateCtl(dir);
-    QVERIFY(!copy.isEmpty());
-    const QStringList arguments{"-p", "/dev/tavox-no-such-port", "info"};
-
-    QProcessEnvironment chinese = englishEnvironment();
-    chinese.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.UTF-8"));
-    QVERIFY(runCtl(arguments, chinese, copy).err.contains(QStringLiteral("无法打开串口")));
-    QVERIFY(runCtl(arguments, englishEnvironment(), copy).err.contains(QLatin1String("cannot open port")));
-
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("zentaro.cfg")), "[General]\nlanguage=zh\n"));
-    const ProgramRun configured = runCtl(arguments, englishEnvironment(), copy);
-    QCOMPARE(configured.exitCode, 3);
-    QVERIFY(configured.err.contains(QStringLiteral("无法打开串口")));
-}
-
 // Without --verbose the bridge's message log and its diagnostic lines appear
 // nowhere, on a terminal as in a pipe.
 void TestCli::terminalShowsWhatARedirectionGets()

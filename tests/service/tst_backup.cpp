@@ -145,7 +145,7 @@ class TestBackup : public QObject
 
 private slots:
     void initTestCase() { removeConfigFile(); }
-    void snapshotFolderKeepsTheNewestTwenty();
+    void snapshotsAreNamedForFirmwareTimeAndProcess();
     void snapshotNamesOfEarlierVersionsStillCount();
     void snapshotIntoAnUnusableFolderIsReported();
     void fileValuesAreTakenUpToTheirLimitOnly_data();
@@ -164,7 +164,8 @@ private slots:
     void backupBlockOfAnEndedLinkIsNotSaved();
 };
 
-void TestBackup::snapshotFolderKeepsTheNewestTwenty()
+// How many stay is the pruning's to show (tst_files); here what each is called and holds.
+void TestBackup::snapshotsAreNamedForFirmwareTimeAndProcess()
 {
     QTemporaryDir dir;
     const ParamSnapshots snapshots(dir.filePath(QStringLiteral("snapshots")));
@@ -172,14 +173,14 @@ void TestBackup::snapshotFolderKeepsTheNewestTwenty()
     contents.firmwareVersion = QStringLiteral("1.0.0.60");
     const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
     QString error;
-    for (int i = 0; i < ParamSnapshots::Kept + 2; ++i)
+    for (int i = 0; i < 2; ++i)
         QVERIFY2(!snapshots.save(contents, start.addSecs(i), error).isEmpty(), qPrintable(error));
 
     const QStringList files = snapshots.files();
-    QCOMPARE(files.size(), ParamSnapshots::Kept);
+    QCOMPARE(files.size(), 2);
     const QString process = QStringLiteral("_%1.json").arg(QCoreApplication::applicationPid());
-    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010002-000") + process));
-    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010021-000") + process));
+    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010000-000") + process));
+    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010001-000") + process));
     ParamFile::Contents read;
     ParamFile::Problem problem;
     // Kept as the controller had it, torques of 0 and all; never loaded to be written back.

@@ -318,7 +318,6 @@ private slots:
 
     void saveWithoutRoomFailsAndKeepsTheEarlierFile_data();
     void saveWithoutRoomFailsAndKeepsTheEarlierFile();
-    void paramsSaveBeyondTheFileSizeLimitFails();
     void windowOutlivesTheFileSizeLimit();
     void snapshotNeverReplacesWhatHoldsItsName_data();
     void snapshotNeverReplacesWhatHoldsItsName();
@@ -387,29 +386,6 @@ void TestFiles::saveWithoutRoomFailsAndKeepsTheEarlierFile()
 }
 
 // End to end: the program ignores the signal of the limit, so the write fails and it says so.
-void TestFiles::paramsSaveBeyondTheFileSizeLimitFails()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("keep.json"));
-    const QStringList save {QStringLiteral("-p"), sim.portName(), QStringLiteral("params"), QStringLiteral("save"), path};
-    const ProgramRun withRoom = runProgram(tavoxctlProgram(), save, englishEnvironment(), ProcessWaitMs);
-    QVERIFY2(withRoom.exitCode == 0, qPrintable(withRoom.err));
-    const QByteArray before = readFile(path);
-    QVERIFY(before.size() > 1024);
-
-    const QString limited = QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"");
-    const ProgramRun run = runProgram(QStringLiteral("/bin/sh"), QStringList {QStringLiteral("-c"), limited,
-                                                                               tavoxctlProgram()} + save,
-                                      englishEnvironment(), ProcessWaitMs);
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY2(run.err.contains(QStringLiteral("cannot write %1: %2").arg(path, TooLarge)), qPrintable(run.err));
-    QCOMPARE(readFile(path), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList {QStringLiteral("keep.json")});
-}
-
 // The window's log passes the limit while it starts: the write fails, and the window carries on to its first
 // frame. A copy of the window in a folder of its own keeps its logs there.
 void TestFiles::windowOutlivesTheFileSizeLimit()

@@ -47,7 +47,6 @@ private slots:
     void silentHeartbeatsMeanLinkLostAndRecover();
     void restartSentIsRestartingNotLost();
     void lineWithoutControllerIsNoAnswer();
-    void vanishedControllerIsPortLost();
     void valuesAreBlankThenLiveThenStale();
     void editsSurviveNewValuesUntilConfirmedOrReverted();
     void writtenFieldsWaitForTheirReadBack();
@@ -262,21 +261,6 @@ void TestOperator::lineWithoutControllerIsNoAnswer()
     QCOMPARE(monitor.writeBlockedReason(), QStringLiteral("Read the controller's parameters first"));
     // the request was sent: the window waits, the protocol does not time out
     QVERIFY(!pty.received().isEmpty());
-}
-
-void TestOperator::vanishedControllerIsPortLost()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    LinkMonitor monitor(bridge);
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
-    QCOMPARE(sim.stop(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::PortLost, ProcessWaitMs);
-    QCOMPARE(monitor.statusText(), QStringLiteral("Port lost: %1").arg(sim.portName()));
-    QVERIFY(!monitor.deviceReady());
 }
 
 void TestOperator::valuesAreBlankThenLiveThenStale()
