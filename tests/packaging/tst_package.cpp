@@ -131,23 +131,26 @@ Words commandNames(const QStringList &commandLines)
     return names;
 }
 
+// What `group` of every match of `pattern` in `text` holds.
+Words captures(const QString &text, const QString &pattern, int group = 0)
+{
+    Words words;
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(text);
+    while (it.hasNext())
+        words << it.next().captured(group);
+    return words;
+}
+
 // The options a command line of the help offers in brackets: "[--seconds N]".
 Words bracketedOptions(const QString &commandLine)
 {
-    Words options;
-    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("\\[(--[\\w-]+)")).globalMatch(commandLine);
-    while (it.hasNext())
-        options << it.next().captured(1);
-    return options;
+    return captures(commandLine, QStringLiteral("\\[(--[\\w-]+)"), 1);
 }
 
 Words longOptionsIn(const QString &text)
 {
-    Words options;
-    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("(?<![\\w-])--[a-z][a-z0-9-]*")).globalMatch(text);
-    while (it.hasNext())
-        options << it.next().captured(0);
-    return options;
+    return captures(text, QStringLiteral("(?<![\\w-])--[a-z][a-z0-9-]*"));
 }
 
 // What the scripts the manual shows take: the "--no-sim)" of their argument loops.
@@ -155,12 +158,8 @@ Words scriptOptions()
 {
     Words options;
     const QDir scripts(QStringLiteral(TAVOX_SOURCE_DIR "/scripts"));
-    const QRegularExpression pattern(QStringLiteral("^\\s*(--[a-z][a-z0-9-]*)\\)"), QRegularExpression::MultilineOption);
-    for (const QString &name : scripts.entryList(QDir::Files)) {
-        QRegularExpressionMatchIterator it = pattern.globalMatch(QString::fromUtf8(readFile(scripts.filePath(name))));
-        while (it.hasNext())
-            options << it.next().captured(1);
-    }
+    for (const QString &name : scripts.entryList(QDir::Files))
+        options += captures(QString::fromUtf8(readFile(scripts.filePath(name))), QStringLiteral("^\\s*(--[a-z][a-z0-9-]*)\\)"), 1);
     return options;
 }
 
