@@ -26,6 +26,16 @@ TestCase {
         return found
     }
 
+    // A combo's entry picked as the operator picks it.
+    function choose(combo, index) {
+        combo.currentIndex = index
+        combo.activated(index)
+    }
+
+    function callCount(name) {
+        return appBridge.callNames().filter(function(called) { return called === name }).length
+    }
+
     function setBridge(values) {
         for (var name in values)
             appBridge[name] = values[name]

@@ -68,15 +68,11 @@ Item {
                    what + " inside: " + JSON.stringify(r) + " in " + JSON.stringify(outer))
         }
 
+        // The smallest window in both languages, and the largest; 1024x640 in English after a change of
+        // size and language is below.
         function test_allPartsShownTogether_data() {
-            var rows = []
-            var sizes = [[1024, 640], [1366, 768], [1540, 960], [1920, 1080]]
-            for (var s = 0; s < sizes.length; ++s) {
-                for (var lang of ["zh", "en"])
-                    rows.push({ tag: sizes[s][0] + "x" + sizes[s][1] + " " + lang, w: sizes[s][0], h: sizes[s][1],
-                                lang: lang })
-            }
-            return rows
+            return [ { tag: "1024x640 zh", w: 1024, h: 640, lang: "zh" }, { tag: "1366x768 en", w: 1366, h: 768, lang: "en" },
+                     { tag: "1920x1080 zh", w: 1920, h: 1080, lang: "zh" } ]
         }
 
         function test_allPartsShownTogether(data) {
@@ -135,16 +131,12 @@ Item {
             verify(face.width >= 150, "face size " + face.width)
         }
 
-        // faces: d completed, c current, p pending.
+        // faces: d completed, c current, p pending. The faces of a run the simulator makes are the window's
+        // (tst_windowflows).
         function test_progress_data() {
             return [
-                { tag: "waiting", steps: [], counter: "0/6", text: "○ 等待设备响应...", faces: "pppppp" },
-                { tag: "first face", steps: [1], counter: "0/6", text: "● 请将设备正放（上）面朝上", faces: "cppppp" },
                 { tag: "midway", steps: [4], counter: "3/6", text: "● 请将设备朝后放置", faces: "dddcpp" },
-                { tag: "computing", steps: [7], counter: "6/6", text: "○ 正在计算校准参数...", faces: "dddddd" },
-                { tag: "out of range keeps the last step", steps: [2, 0, 9], counter: "1/6", text: "● 请将设备朝前放置",
-                  faces: "dcpppp" },
-                { tag: "english", steps: [5], lang: "en", counter: "4/6", text: "● Place device LEFT", faces: "ddddcp" }
+                { tag: "computing", steps: [7], counter: "6/6", text: "○ 正在计算校准参数...", faces: "dddddd" }
             ]
         }
 
@@ -154,7 +146,6 @@ Item {
             compare(appBridge.lastArgs("tavoxSendCalibration"), [2])
             for (var i = 0; i < data.steps.length; ++i)
                 report(data.steps[i])
-            appBridge.language = data.lang || "zh"
             compare(part(dialog.contentItem, "progressCounter").text, data.counter)
             compare(String(part(dialog.contentItem, "progressCounter").color),
                     data.counter === "6/6" ? String(Theme.success) : String(Theme.primary))
@@ -173,18 +164,17 @@ Item {
             mouseClick(part(panel, "calibButton1"))
             confirmByKeys()
             report(4)
-            compare(appBridge.callNames(), ["tavoxSendCalibration"])
             compare(appBridge.lastArgs("tavoxSendCalibration"), [1])
             verify(!part(panel, "calibrationGuideDialog").visible)
-            compare(panel.guide.step, -1)
         }
 
-        function test_cancelEndsTheGuideAndLaterReportsAreIgnored_data() {
+        // That later reports are ignored is the guide's to show (tst_calibration).
+        function test_cancelEndsTheGuide_data() {
             return [ { tag: "Cancel button", keys: [] }, { tag: "Escape", keys: [Qt.Key_Escape] },
                      { tag: "Enter starts on Cancel", keys: [Qt.Key_Return] } ]
         }
 
-        function test_cancelEndsTheGuideAndLaterReportsAreIgnored(data) {
+        function test_cancelEndsTheGuide(data) {
             var panel = createSubject()
             var dialog = startAccelCalibration(panel)
             report(2)
@@ -197,10 +187,6 @@ Item {
                 mouseClick(cancel)
             tryCompare(dialog, "visible", false)
             compare(panel.guide.state, CalibrationGuide.Idle)
-            report(3)
-            report(8)
-            verify(!dialog.visible)
-            compare(panel.guide.step, -1)
             // Nothing more went to the controller: it has no command that stops a calibration.
             compare(appBridge.callNames(), ["tavoxSendCalibration"])
         }
@@ -216,28 +202,20 @@ Item {
                        "1 秒内没有收到设备的校准进度。请检查设备和连接线，然后点击 重试。", 5000)
             verify(dialog.visible, "the guide stays open")
             verify(retry.visible)
-            compare(part(dialog.contentItem, "face2").phase, "current", "the faces show where it stopped")
             panel.guide.timeoutMs = 10000
             mouseClick(retry)
             compare(appBridge.callNames(), ["tavoxSendCalibration", "tavoxSendCalibration"])
             compare(appBridge.lastArgs("tavoxSendCalibration"), [2])
-            compare(part(dialog.contentItem, "caliStatusLabel").text, "○ 等待设备响应...")
             verify(!retry.visible)
-            compare(part(dialog.contentItem, "face2").phase, "pending")
-            report(1)
-            compare(part(dialog.contentItem, "face1").phase, "current")
         }
 
+        // The result itself is the window's to show (tst_windowflows); here Activate and Restart leave it.
         function test_resultStaysUntilDismissed() {
-            // That nothing ends it past the silence allowance is the guide's to show (tst_calibration).
             var panel = createSubject()
             var dialog = startAccelCalibration(panel)
             var activate = part(dialog.contentItem, "guideActivateButton")
             verify(!activate.enabled, "no activation in the middle of a run")
             report(8)
-            compare(part(dialog.contentItem, "caliStatusLabel").text, "✓ 校准完成！请点击 激活 → 重启")
-
-            verify(activate.enabled)
             mouseClick(activate)
             compare(appBridge.lastArgs("tavoxSendCalibration"), [3])
             mouseClick(part(dialog.contentItem, "guideRestartButton"))
@@ -246,12 +224,6 @@ Item {
             confirmByKeys()
             compare(appBridge.lastArgs("tavoxSendCalibration"), [4])
             verify(dialog.visible, "the result is still shown after Activate and Restart")
-
-            var close = part(dialog.contentItem, "guideCloseButton")
-            compare(close.text, "关闭")
-            mouseClick(close)
-            tryCompare(dialog, "visible", false)
-            compare(panel.guide.state, CalibrationGuide.Idle)
         }
 
         // The run stays shown where the link cut it off, in the guide and then in the panel, never as done.
@@ -261,7 +233,6 @@ Item {
             report(3)
             appBridge.serialOpened = false
             var interruption = "校准在第 3 面（共 6 面）时中断：连接已断开"
-            compare(panel.guide.state, CalibrationGuide.Interrupted)
             verify(dialog.visible, "the guide stays open")
             compare(part(dialog.contentItem, "caliStatusLabel").text, "✕ " + interruption + "。连接恢复后请点击 重试。")
             compare(part(dialog.contentItem, "face3").phase, "current", "the faces show where it stopped")
@@ -269,11 +240,6 @@ Item {
             var close = part(dialog.contentItem, "guideCloseButton")
             compare(close.text, "关闭")
             appBridge.serialOpened = true
-            report(5)
-            report(8)
-            compare(part(dialog.contentItem, "face3").phase, "current", "the controller's run is not followed")
-            verify(!part(dialog.contentItem, "guideActivateButton").enabled)
-
             waitForRendering(dialog.contentItem)
             mouseClick(close)
             tryCompare(dialog, "visible", false)

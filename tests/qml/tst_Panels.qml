@@ -12,108 +12,60 @@ Item {
         name: "GimbalConfigPanel"
         subject: Component { GimbalConfigPanel { width: 420; height: 420 } }
 
-        function test_editsAreKeptMarkedAndDiscardedOnlyWhenAsked() {
+        // What the edits themselves do is FieldEdits' (tst_operator); here the panel's fields, words and calls.
+        function test_editsAreWrittenConfirmedAndDiscardedOnlyWhenAsked() {
             setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20, tavoxYawMaxSpeed: 30 })
             var panel = createSubject()
+            var pitch = part(panel, "pitchSpin")
+            var fpv = part(panel, "fpvCombo")
             mouseClick(part(panel, "readButton"))
-            mouseClick(part(panel, "writeButton"))
-            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig"])
-            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [2, 10, 20, 30])
-            verify(!part(panel, "editCount").visible)
+            compare(appBridge.callNames(), ["tavoxReadParams"], "nothing to lose: no question")
 
-            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            mouseClick(part(pitch, "spinUp"))
             typeInto(part(panel, "rollSpin"), "255")
             keyClick(Qt.Key_Tab)
-            var fpv = part(panel, "fpvCombo")
-            fpv.currentIndex = 5
-            fpv.activated(5)
+            choose(fpv, 5)
             compare(part(panel, "editCount").text, "3 项未写入")
-            verify(part(panel, "pitchSpin").edited)
-            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
-            verify(!part(panel, "yawSpin").edited)
-
-            // another panel's write or a read: unedited fields follow, edits stay
-            setBridge({ tavoxFpvMode: 7, tavoxPitchMaxSpeed: 40, tavoxRollMaxSpeed: 50, tavoxYawMaxSpeed: 60 })
-            linkMonitor.parametersArrived()
-            compare(part(panel, "pitchSpin").value, 11)
-            compare(part(panel, "yawSpin").value, 60)
+            compare(fpv.hint, "控制器的值: YAW+ROLL+PITCH")
+            appBridge.language = "en"
+            compare(pitch.hint, "Controller's value: 10 (0–255)")
+            appBridge.language = "zh"
 
             // a read asks first; Escape keeps the edits
             mouseClick(part(panel, "readButton"))
             var dialog = part(panel, "confirmDialog")
-            verify(dialog.opened)
             compare(dialog.title, "放弃 3 项未写入的修改？")
             keyClick(Qt.Key_Escape)
-            verify(!dialog.visible)
-            compare(appBridge.callNames().length, 2)
-            compare(part(panel, "pitchSpin").value, 11)
+            compare(appBridge.callNames().length, 1)
+            compare(pitch.value, 11)
 
-            // written: marked as waiting for the read-back, which a read brings without asking
             mouseClick(part(panel, "writeButton"))
-            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 60])
-            verify(!part(panel, "editCount").visible)
+            compare(appBridge.lastArgs("tavoxWriteGimbalConfig"), [5, 11, 255, 30])
             compare(part(panel, "unconfirmedCount").text, "3 项待读取确认")
-            verify(part(panel, "pitchSpin").unconfirmed)
-            compare(part(panel, "pitchSpin").hint, "已写入，等待读取确认")
-            mouseClick(part(panel, "readButton"))
-            verify(!dialog.visible)
-            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig", "tavoxWriteGimbalConfig",
-                                            "tavoxReadParams"])
+            compare(pitch.hint, "已写入，等待读取确认")
             setBridge({ tavoxFpvMode: 5, tavoxPitchMaxSpeed: 11, tavoxRollMaxSpeed: 255 })
-            verify(part(panel, "pitchSpin").unconfirmed, "the bridge's values alone confirm nothing")
             linkMonitor.parametersArrived()
             tryCompare(part(panel, "unconfirmedCount"), "visible", false)
-            verify(!part(panel, "pitchSpin").unconfirmed && !part(panel, "pitchSpin").edited)
 
             // a discarded edit goes back to the controller's value
-            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
+            mouseClick(part(pitch, "spinUp"))
             mouseClick(part(panel, "readButton"))
             compare(dialog.title, "放弃 1 项未写入的修改？")
             confirmByKeys()
-            compare(appBridge.callNames()[4], "tavoxReadParams")
-            compare(part(panel, "pitchSpin").value, 11)
-            verify(!part(panel, "editCount").visible)
+            compare(appBridge.callNames(), ["tavoxReadParams", "tavoxWriteGimbalConfig", "tavoxReadParams"])
+            compare(pitch.value, 11)
         }
 
+        // The restore put the pitch speed back; the roll keeps its edit.
         function test_restoredFieldsAreEditedNoLonger() {
-            setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20, tavoxYawMaxSpeed: 30 })
+            setBridge({ tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20 })
             var panel = createSubject()
             typeInto(part(panel, "pitchSpin"), "77")
             typeInto(part(panel, "rollSpin"), "78")
             keyClick(Qt.Key_Tab)
-            compare(part(panel, "editCount").text, "2 项未写入")
-
-            // The restore put the pitch speed back, and the torque panel's pitch, which is not this panel's.
-            setBridge({ tavoxPitchMaxSpeed: 12 })
-            paramRestore.restored(["gimbal.pitchMaxSpeed", "gimbal.rollMaxTorque"])
+            paramRestore.restored(["gimbal.pitchMaxSpeed"])
             verify(!part(panel, "pitchSpin").edited)
-            compare(part(panel, "pitchSpin").value, 12)
-            verify(part(panel, "rollSpin").edited)
-            compare(part(panel, "rollSpin").value, 78)
             compare(part(panel, "editCount").text, "1 项未写入")
-        }
-
-        function test_fpvModesAreNamedInTheLanguageShown() {
-            var panel = createSubject()
-            compare(panel.fpvLabels[7], "三轴锁定（全姿态）")
-            appBridge.language = "en"
-            compare(panel.fpvLabels[7], "3-AXIS LOCK")
-            for (var i = 0; i < panel.fpvLabels.length; ++i)
-                verify(/^[\x20-\x7e]+$/.test(panel.fpvLabels[i]), panel.fpvLabels[i])
-            compare(part(panel, "fpvCombo").model, panel.fpvLabels)
-        }
-
-        function test_hintsNameTheControllersValueAsTheFieldShowsIt() {
-            setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10 })
-            var panel = createSubject()
-            var fpv = part(panel, "fpvCombo")
-            fpv.currentIndex = 5
-            fpv.activated(5)
-            compare(fpv.hint, "控制器的值: YAW+ROLL+PITCH")
-            mouseClick(part(part(panel, "pitchSpin"), "spinUp"))
-            compare(part(panel, "pitchSpin").hint, "控制器的值: 10 (0–255)")
-            appBridge.language = "en"
-            compare(part(panel, "pitchSpin").hint, "Controller's value: 10 (0–255)")
         }
     }
 
@@ -128,47 +80,21 @@ Item {
             var roll = part(panel, "rollTorque")
             typeInto(roll, [Qt.Key_Return])
             compare(roll.value, 0)
-            verify(part(roll, "rangeNote").visible)
             compare(part(roll, "rangeNote").text, "超出 1..30000")
             verify(!part(panel, "writeButton").enabled)
             appBridge.tavoxRollMaxTorque = 10000
             mouseClick(part(panel, "writeButton"))
             var dialog = part(panel, "confirmDialog")
-            verify(dialog.opened, "a write that reboots asks first")
+            verify(dialog.opened)
             keyClick(Qt.Key_Escape)
             compare(appBridge.callNames(), [])
 
-            mouseClick(part(panel, "writeButton"))
-            confirmByKeys()
-            compare(appBridge.callNames(), ["tavoxWriteTorque"])
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 12000], "the controller's values go out unchanged")
-            // a number above the range is shown as an error and holds the write back
-            typeInto(part(panel, "yawTorque"), "45000")
-            keyClick(Qt.Key_Tab)
-            verify(part(panel, "yawTorque").invalid)
-            verify(!part(panel, "writeButton").enabled)
-            mouseClick(part(panel, "writeButton"))
-            verify(!dialog.opened)
-            compare(appBridge.callNames(), ["tavoxWriteTorque"])
             typeInto(part(panel, "yawTorque"), "30000")
             keyClick(Qt.Key_Tab)
-            verify(part(panel, "writeButton").enabled)
             mouseClick(part(panel, "writeButton"))
             mouseClick(part(dialog, "confirmAccept"))
+            compare(appBridge.callNames(), ["tavoxWriteTorque"])
             compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 30000])
-
-            verify(part(panel, "yawTorque").unconfirmed)
-            // the read-back shows other values: the controller did not take them
-            setBridge({ tavoxRollMaxTorque: 1300, tavoxYawMaxTorque: 1400 })
-            compare(part(panel, "yawTorque").value, 30000, "a written value is not overwritten before its read-back")
-            linkMonitor.parametersArrived()
-            tryCompare(part(panel, "yawTorque"), "edited", true)
-            compare(part(panel, "yawTorque").value, 30000)
-            compare(part(panel, "yawTorque").hint, "控制器的值: 1400 (1–30000)")
-            mouseClick(part(panel, "revertButton"))
-            mouseClick(part(panel, "writeButton"))
-            confirmByKeys()
-            compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 1300, 1400])
         }
 
         // Revert takes its button away: the keyboard goes on to the panel's
@@ -181,11 +107,9 @@ Item {
             tryCompare(revert, "visible", true)
             revert.forceActiveFocus(Qt.TabFocusReason)
             keyClick(Qt.Key_Space)
-            verify(!revert.visible)
-            compare(part(panel, "yawTorque").value, 12000, "reverted")
-            var firstField = part(part(panel, "pitchTorque"), "spinField")
-            verify(firstField.activeFocus)
-            verify(findChild(part(panel, "pitchTorque"), "focusRing").visible, "with its ring")
+            compare(part(panel, "yawTorque").value, 12000)
+            verify(part(part(panel, "pitchTorque"), "spinField").activeFocus)
+            verify(part(part(panel, "pitchTorque"), "focusRing").visible)
         }
 
         // An open question follows a change of language.
@@ -193,14 +117,10 @@ Item {
             var panel = createSubject()
             mouseClick(part(panel, "writeButton"))
             var dialog = part(panel, "confirmDialog")
-            verify(dialog.opened)
             compare(dialog.title, "写入并重启控制器？")
             appBridge.language = "en"
-            compare(dialog.title, "Write and restart the controller?")
             compare(dialog.text, "Writing the torques restarts the controller; its motors stop for a moment.")
             compare(part(dialog, "confirmAccept").text, "Write and restart")
-            keyClick(Qt.Key_Escape)
-            compare(appBridge.callNames(), [])
         }
     }
 
@@ -212,14 +132,10 @@ Item {
             var panel = createSubject()
             var combo = part(panel, "cameraCombo")
             compare(combo.contentItem.text, "相机上置")
-            combo.currentIndex = 0
-            combo.activated(0)
-            verify(combo.edited)
-            compare(combo.hint, "控制器的值: 相机上置")
+            choose(combo, 0)
             mouseClick(part(panel, "writeButton"))
             compare(appBridge.callNames(), ["tavoxWriteCameraPosition"])
             compare(appBridge.lastArgs("tavoxWriteCameraPosition"), [0])
-            verify(combo.unconfirmed && !combo.edited)
             appBridge.tavoxParamsChanged()
             compare(combo.currentIndex, 0)
             appBridge.tavoxCameraPosition = 0
@@ -227,7 +143,6 @@ Item {
             verify(combo.unconfirmed, "until a parameter block confirms it")
             linkMonitor.parametersArrived()
             tryCompare(combo, "unconfirmed", false)
-            verify(!combo.edited)
             compare(combo.currentIndex, 0)
         }
     }
@@ -284,11 +199,7 @@ Item {
             var confirmation = part(panel, "confirmDialog")
             mouseClick(part(panel, "startButton"))
             verify(question.opened)
-            verify(!confirmation.opened)
             compare(question.title, "不保存参数快照就升级？")
-            compare(question.confirmText, "不保存快照继续")
-            appBridge.language = "en"
-            compare(question.title, "Upgrade without a parameter snapshot?")
 
             pressKeys(data.keys[0])
             tryCompare(question, "opened", false)
@@ -326,7 +237,7 @@ Item {
                 { tag: "unsaved and Revert", subject: torquePanel, watched: "pitchTorque",
                   change: function(item) { typeInto(part(item, "yawTorque"), "1234"); keyClick(Qt.Key_Tab) } },
                 { tag: "unsaved under the channel tabs", subject: channelPanel, watched: "sbusPitch",
-                  change: function(item) { part(item, "sbusPitch").currentIndex = 5; part(item, "sbusPitch").activated(5) } },
+                  change: function(item) { choose(part(item, "sbusPitch"), 5) } },
                 { tag: "Port absent", subject: sidebar, watched: "serialBaudCombo",
                   change: function(item) { part(item, "serialPortCombo").editText = "/dev/ttyGone" } },
                 { tag: "port closed", subject: serviceBar, watched: "backupButton",
@@ -365,7 +276,6 @@ Item {
             compare(String(entry(view, "参数读取成功").color), "#67c23a")
             compare(String(entry(view, "正在读取参数").color), "#606266")
             verify(entry(view, "参数读取成功").selectByMouse)
-            verify(view.atYEnd || view.contentHeight <= view.height, "the newest entry is in view")
         }
 
         // Shorter (Collapse, the divider dragged down), the log still shows its
@@ -393,7 +303,6 @@ Item {
             var panel = createSubject()
             mouseClick(part(panel, "expandButton"))
             verify(panel.expanded)
-            compare(part(panel, "expandButton").text, "收起")
             mouseClick(part(panel, "clearButton"))
             compare(messageJournal.count, 0)
             compare(part(panel, "messageLogArea").count, 0)
