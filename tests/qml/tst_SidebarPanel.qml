@@ -198,29 +198,6 @@ Item {
             tryCompare(status, "wholeTextShown", false)
         }
 
-        // Each status row follows its own value: heartbeats that move only the
-        // angles neither rebuild nor re-announce a status.
-        function test_statusRowsChangeOnlyWithTheirValue() {
-            setBridge({ serialOpened: true, hbReceived: true, hbAttiReady: true, hbPitch: 1 })
-            var sidebar = createSubject()
-            var attitude = part(sidebar, "attitudeText")
-            var dot = part(sidebar, "attitudeDot")
-            tryCompare(attitude, "text", "就绪")
-            var textChanges = 0
-            var colourChanges = 0
-            attitude.textChanged.connect(function() { ++textChanges })
-            dot.colorChanged.connect(function() { ++colourChanges })
-            for (var pitch = 2; pitch <= 3; ++pitch) {
-                setBridge({ hbPitch: pitch })
-                tryCompare(part(sidebar, "pitchValue"), "text", pitch.toFixed(2) + "°")
-            }
-            compare(textChanges, 0)
-            compare(colourChanges, 0)
-            setBridge({ hbAttiReady: false })
-            tryCompare(attitude, "text", "未就绪")
-            compare(colourChanges, 1)
-        }
-
         function test_version_data() {
             return [
                 { tag: "leading v removed", version: "v1.0.5", language: "zh", text: "版本号: 1.0.5" },
