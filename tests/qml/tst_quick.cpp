@@ -5,10 +5,10 @@
 #include "support/FakeBridge.h"
 #include "support/FakeMotorDevice.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/TestLocale.h"
 #include "support/Waiting.h"
 
-#include <QFile>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QTemporaryDir>
@@ -74,10 +74,7 @@ public:
     Q_INVOKABLE QString writeImage(int size)
     {
         const QString path = m_dir.filePath(QStringLiteral("fw-%1.bin").arg(++m_files));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5a')) != size)
-            return QString();
-        return path;
+        return writeFile(path, QByteArray(size, '\x5a')) ? path : QString();
     }
 
 private:
