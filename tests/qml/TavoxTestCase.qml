@@ -36,6 +36,15 @@ TestCase {
         return appBridge.callNames().filter(function(called) { return called === name }).length
     }
 
+    // A link's health as the service bar reads it: the port open, the link live and clean, but for `values`.
+    function linkHealthWith(values) {
+        var health = { portOpen: true, linkLost: false, sinceHeartbeatMs: 0, framesPerSecond: 0, bytesPerSecond: 0,
+                       crcFailures: 0, headerSumFailures: 0, resyncBytes: 0 }
+        for (var name in values)
+            health[name] = values[name]
+        return health
+    }
+
     function setBridge(values) {
         for (var name in values)
             appBridge[name] = values[name]

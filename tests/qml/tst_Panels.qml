@@ -144,61 +144,43 @@ Item {
         name: "UpgradePanel"
         subject: Component { UpgradePanel { width: 420; height: 320 } }
 
-        function test_buttons_data() {
+        // answers: the keys that answer each question in turn. No parameters read from the attached
+        // controller since the port was opened: whether to go on without a snapshot is asked first.
+        function test_startIsAskedFirst_data() {
             var path = upgradeRig.writeImage(16)
+            var yes = [Qt.Key_Tab, Qt.Key_Return]
+            var select = "tavoxSelectUpgradeFile", query = "tavoxQueryVersion"
             return [
-                { tag: "no file", path: "", calls: ["tavoxSelectUpgradeFile", "tavoxQueryVersion"] },
-                { tag: "file chosen", path: path, start: [path],
-                  calls: ["tavoxSelectUpgradeFile", "tavoxStartUpgrade", "tavoxQueryVersion"] }
+                { tag: "no file", path: "", answers: [], calls: [select, query] },
+                { tag: "file chosen", path: path, answers: [yes], start: [path], calls: [select, "tavoxStartUpgrade", query] },
+                { tag: "no snapshot, Escape", path: path, noSnapshot: true, answers: [[Qt.Key_Escape]], calls: [select, query] },
+                { tag: "no snapshot, confirmed, then confirmed", path: path, noSnapshot: true, answers: [yes, yes],
+                  start: [path], calls: [select, "tavoxStartUpgrade", query] }
             ]
         }
 
-        function test_buttons(data) {
+        function test_startIsAskedFirst(data) {
             setBridge({ tavoxUpgradeFilePath: data.path })
-            var panel = createSubject()
+            var panel = createSubject({ keepsSnapshot: !data.noSnapshot })
+            var question = part(panel, "snapshotQuestion")
+            var confirmation = part(panel, "confirmDialog")
             compare(part(panel, "filePathField").text, data.path)
             mouseClick(part(panel, "browseButton"))
             mouseClick(part(panel, "startButton"))
-            var dialog = part(panel, "confirmDialog")
-            compare(dialog.opened, data.path !== "", "the upgrade is confirmed first")
-            if (dialog.opened) {
+            compare(question.opened, data.noSnapshot === true)
+            if (question.opened)
+                compare(question.title, "不保存参数快照就升级？")
+            for (var i = 0; i < data.answers.length; ++i) {
+                tryVerify(function() { return question.opened || confirmation.opened })
                 // the version the attached controller reported on this link, not the bridge double's stale "-"
-                tryVerify(function() { return dialog.text.indexOf("当前固件版本: 1.0.0.60") >= 0 }, 5000, dialog.text)
-                confirmByKeys()
+                if (confirmation.opened)
+                    tryVerify(function() { return confirmation.text.indexOf("当前固件版本: 1.0.0.60") >= 0 }, 5000)
+                pressKeys(data.answers[i])
             }
+            tryVerify(function() { return !question.opened && !confirmation.opened })
             mouseClick(part(panel, "queryButton"))
             compare(appBridge.callNames(), data.calls)
             compare(appBridge.lastArgs("tavoxStartUpgrade"), data.start)
-        }
-
-        // No parameters read from the attached controller since the port was
-        // opened: whether to go on without a snapshot is asked first.
-        function test_withoutSnapshot_data() {
-            var confirmation = [Qt.Key_Tab, Qt.Key_Return]
-            return [
-                { tag: "Escape keeps the controller as it is", keys: [[Qt.Key_Escape]], confirmation: false },
-                { tag: "confirmed, then confirmed starts", keys: [confirmation, confirmation], confirmation: true,
-                  starts: true }
-            ]
-        }
-
-        function test_withoutSnapshot(data) {
-            var path = upgradeRig.writeImage(16)
-            setBridge({ tavoxUpgradeFilePath: path })
-            var panel = createSubject({ keepsSnapshot: false })
-            var question = part(panel, "snapshotQuestion")
-            var confirmation = part(panel, "confirmDialog")
-            mouseClick(part(panel, "startButton"))
-            verify(question.opened)
-            compare(question.title, "不保存参数快照就升级？")
-
-            pressKeys(data.keys[0])
-            tryCompare(question, "opened", false)
-            compare(confirmation.opened, data.confirmation)
-            if (data.keys.length > 1)
-                pressKeys(data.keys[1])
-            tryCompare(confirmation, "opened", false)
-            compare(appBridge.lastArgs("tavoxStartUpgrade"), data.starts ? [path] : undefined)
         }
     }
 
@@ -211,17 +193,6 @@ Item {
         Component { id: channelPanel; TavoxChannelPanel { width: 800; height: 600 } }
         Component { id: sidebar; SidebarPanel { width: 220; height: 900 } }
         Component { id: serviceBar; ServiceTools { width: 1108 } }
-        QtObject {
-            id: closedLink
-            property bool portOpen: false
-            property bool linkLost: false
-            property real sinceHeartbeatMs: -1
-            property real framesPerSecond: 0
-            property real bytesPerSecond: 0
-            property int crcFailures: 0
-            property int headerSumFailures: 0
-            property int resyncBytes: 0
-        }
 
         function test_statusTakesNoPlace_data() {
             return [
@@ -232,7 +203,7 @@ Item {
                 { tag: "Port absent", subject: sidebar, watched: "serialBaudCombo",
                   change: function(item) { part(item, "serialPortCombo").editText = "/dev/ttyGone" } },
                 { tag: "port closed", subject: serviceBar, watched: "backupButton",
-                  change: function(item) { part(item, "linkHealthView").health = closedLink } }
+                  change: function(item) { part(item, "linkHealthView").health = linkHealthWith({ portOpen: false, sinceHeartbeatMs: -1 }) } }
             ]
         }
 

@@ -12,19 +12,6 @@ Item {
 
     SignalSpy { id: tick; target: linkHealth; signalName: "changed" }
 
-    // Link health with the port open and no heartbeat for 7.4 s, on a line with faults.
-    QtObject {
-        id: lostLink
-        property bool portOpen: true
-        property bool linkLost: true
-        property real sinceHeartbeatMs: 7400
-        property real framesPerSecond: 0
-        property real bytesPerSecond: 12
-        property int crcFailures: 1250
-        property int headerSumFailures: 318
-        property int resyncBytes: 40960
-    }
-
     // As wide as the service bar of a 1366-pixel window.
     Component { id: narrowBar; ServiceTools { width: 1108 } }
 
@@ -62,7 +49,9 @@ Item {
             var tools = createTemporaryObject(narrowBar, scene)
             waitForRendering(tools)
             var view = part(tools, "linkHealthView")
-            view.health = lostLink
+            // the port open and no heartbeat for 7.4 s, on a line with faults
+            view.health = linkHealthWith({ linkLost: true, sinceHeartbeatMs: 7400, bytesPerSecond: 12, crcFailures: 1250,
+                                           headerSumFailures: 318, resyncBytes: 40960 })
             var state = part(tools, "linkHealthState")
             var heartbeat = part(tools, "linkHealthHeartbeat")
             var figures = part(tools, "linkHealthFigures")
