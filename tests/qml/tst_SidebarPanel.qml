@@ -20,45 +20,50 @@ Item {
             portCatalog.choose("/dev/ttyUSB0")
         }
 
+        // typed: a path typed (or pasted) into the port box, which opens as it is.
         function test_serialSwitch_data() {
             return [
                 { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
-                  opens: true, calls: ["openSerial"], on: true },
-                { tag: "failed open springs back", ports: ["/dev/ttyUSB0"], port: 0, baud: 0, opens: false,
-                  calls: ["openSerial"], on: false },
-                { tag: "no port refreshes", ports: [], port: -1, baud: 0, calls: ["refreshSerialPorts"], on: false },
-                { tag: "no rate refreshes", ports: ["/dev/ttyUSB0"], port: 0, baud: -1, calls: ["refreshSerialPorts"],
-                  on: false }
+                  calls: ["openSerial"], opened: ["/dev/pts/7", 115200] },
+                { tag: "a typed path", ports: ["/dev/ttyUSB0"], typed: "/tmp/bench/gimbal", baud: 0, calls: ["openSerial"],
+                  opened: ["/tmp/bench/gimbal", 921600] },
+                { tag: "failed open springs back", ports: ["/dev/ttyUSB0"], port: 0, baud: 0, fails: true, calls: ["openSerial"] },
+                { tag: "no port refreshes", ports: [], port: -1, baud: 0, calls: ["refreshSerialPorts"] },
+                { tag: "no rate refreshes", ports: ["/dev/ttyUSB0"], port: 0, baud: -1, calls: ["refreshSerialPorts"] }
             ]
         }
 
         function test_serialSwitch(data) {
-            setBridge({ serialPorts: data.ports, openSerialResult: data.opens !== false })
+            setBridge({ serialPorts: data.ports, openSerialResult: !data.fails })
             var sidebar = createSubject()
             var serialSwitch = part(sidebar, "serialSwitch")
-            part(sidebar, "serialPortCombo").currentIndex = data.port
+            var ports = part(sidebar, "serialPortCombo")
+            if (data.typed) {
+                ports.contentItem.forceActiveFocus()
+                ports.contentItem.selectAll()
+                pressKeys(data.typed)
+                keyClick(Qt.Key_Return)
+            } else {
+                ports.currentIndex = data.port
+            }
             part(sidebar, "serialBaudCombo").currentIndex = data.baud
             serialSwitch.flip()
             compare(appBridge.callNames(), data.calls)
-            compare(serialSwitch.checked, data.on)
-            if (!data.on)
+            compare(serialSwitch.checked, data.opened !== undefined)
+            if (!data.opened)
                 return
-            compare(appBridge.lastArgs("openSerial"), ["/dev/pts/7", 115200])
-            compare(portCatalog.lastPort, "/dev/pts/7", "remembered for the next start")
-            mouseClick(serialSwitch)
-            compare(appBridge.callNames(), ["openSerial", "closeSerial"])
-        }
-
-        function test_switchFollowsTheBridge() {
-            var sidebar = createSubject()
-            mouseClick(part(sidebar, "serialSwitch"))
+            compare(appBridge.lastArgs("openSerial"), data.opened)
+            compare(portCatalog.lastPort, data.opened[0], "remembered for the next start")
+            portCatalog.remember("/dev/pts/0", 921600)
+            // the switch follows the bridge, and following it calls nothing
             appBridge.serialOpened = true
             appBridge.serialOpened = false
-            verify(!part(sidebar, "serialSwitch").checked)
-            verify(part(sidebar, "serialPortCombo").enabled)
+            verify(!serialSwitch.checked)
+            verify(ports.enabled)
             appBridge.serialOpened = true
-            verify(part(sidebar, "serialSwitch").checked)
-            compare(appBridge.callNames(), ["openSerial"], "following the bridge calls nothing")
+            verify(serialSwitch.checked)
+            mouseClick(serialSwitch)
+            compare(appBridge.callNames(), ["openSerial", "closeSerial"])
         }
 
         // Ports come and go by themselves; the one chosen stays chosen, marked
@@ -90,20 +95,6 @@ Item {
             verify(!autoReconnect.enabled)
             mouseClick(check)
             verify(autoReconnect.enabled)
-        }
-
-        // A path typed or pasted opens as it is, and is chosen from then on.
-        function test_typedPathOpens() {
-            var sidebar = createSubject()
-            var combo = part(sidebar, "serialPortCombo")
-            part(sidebar, "serialBaudCombo").currentIndex = 0
-            combo.contentItem.forceActiveFocus()
-            combo.contentItem.selectAll()
-            pressKeys("/tmp/bench/gimbal")
-            keyClick(Qt.Key_Return)
-            mouseClick(part(sidebar, "serialSwitch"))
-            compare(appBridge.lastArgs("openSerial"), ["/tmp/bench/gimbal", 921600])
-            portCatalog.remember("/dev/pts/0", 921600)
         }
 
         // A long name cut short in the combo is whole in its tooltip, which
