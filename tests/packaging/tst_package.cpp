@@ -1,8 +1,9 @@
 // The Debian package as Debian's own tools judge it. cpack builds it from the
 // build tree once; it is unpacked into a root of its own, as a fresh machine
-// would hold it, and everything is checked there: lintian, the desktop entry
-// and AppStream validators, the hardening of every ELF file, the manual pages
-// against the programs' --help, the bash completion run by bash, the udev rule.
+// would hold it, and everything is checked there: lintian (which also judges
+// permissions, stripping, RELRO and PIE), the desktop entry and AppStream
+// validators, the hardening lintian only mentions, the manual pages against
+// the programs' --help, the bash completion run by bash, the udev rule.
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -20,6 +21,12 @@
 
 namespace {
 const int PackageTimeoutMs = 120000;
+#ifdef TAVOX_SANITIZED_BUILD
+// Fortified calls would go around AddressSanitizer's interceptors, so its build has none.
+const bool Fortified = false;
+#else
+const bool Fortified = true;
+#endif
 const int LintianTimeoutMs = 300000;
 
 using Words = QSet<QString>;
@@ -178,34 +185,16 @@ bool isElf(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF";
 }
 
-struct UsbId
+// "vvvv:pppp" for each match of `pattern`, which captures a vendor and a product id.
+QString usbIdsIn(const QString &text, const QString &pattern)
 {
-    QString vendor;
-    QString product;
-};
-
-bool operator==(const UsbId &a, const UsbId &b) { return a.vendor == b.vendor && a.product == b.product; }
-uint qHash(const UsbId &id) { return qHash(id.vendor + id.product); }
-using UsbIds = QSet<UsbId>;
-
-QString describe(const UsbIds &ids)
-{
-    QStringList list;
-    for (const UsbId &id : ids)
-        list << id.vendor + QLatin1Char(':') + id.product;
-    list.sort();
-    return list.join(QLatin1Char(' '));
-}
-
-UsbIds usbIdsIn(const QString &text, const QString &pattern)
-{
-    UsbIds ids;
+    Words ids;
     QRegularExpressionMatchIterator it = QRegularExpression(pattern).globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        ids.insert({match.captured(1).toLower(), match.captured(2).toLower()});
+        ids << (match.captured(1) + QLatin1Char(':') + match.captured(2)).toLower();
     }
-    return ids;
+    return sorted(ids);
 }
 
 // One key of a udev rule: KEY or KEY{attribute}, an operator, a quoted value.
@@ -273,9 +262,7 @@ private slots:
     void lintianFindsNoErrorsNorWarnings();
     void desktopEntryAndMetadataValidate();
     void scalableIconIsTheDrawingOfTheSizes();
-    void everyElfFileIsHardenedAndStripped();
-    void printfStyleCallsAreFortified();
-    void filesHaveDebianPermissions();
+    void everyElfFileBindsNowAndIsFortified();
     void documentationIsCompressedReproducibly();
     void copyrightAndChangelog();
     void manualPagesCarryEveryOptionOfTheHelp_data();
@@ -332,7 +319,6 @@ void TestPackage::debianPackage()
         QVERIFY2(installedOrProvided(name), qPrintable(name));
     }
 
-    QVERIFY(QFileInfo::exists(rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))));
     const ProgramRun version = run(rootPath(QStringLiteral("usr/bin/tavoxctl")), {QStringLiteral("--version")});
     QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
 }
@@ -358,6 +344,8 @@ void TestPackage::desktopEntryAndMetadataValidate()
     const ProgramRun entry = run(QStringLiteral("desktop-file-validate"),
                                  {rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))});
     QVERIFY2(entry.exitCode == 0 && entry.out.isEmpty() && entry.err.isEmpty(), qPrintable(describe(entry)));
+    const QByteArray desktop = readFile(rootPath(QStringLiteral("usr/share/applications/tavox.desktop")));
+    QVERIFY(desktop.contains("\nExec=tavox\n") && desktop.contains("\nIcon=tavox\n"));
 
     const QStringList metadata = QDir(rootPath(QStringLiteral("usr/share/metainfo")))
                                      .entryList({QStringLiteral("*.metainfo.xml")}, QDir::Files);
@@ -380,6 +368,9 @@ void TestPackage::desktopEntryAndMetadataValidate()
 // renderer smooths edges a little differently, nothing more.
 void TestPackage::scalableIconIsTheDrawingOfTheSizes()
 {
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        QCOMPARE(QImage(rootPath(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/tavox.png").arg(size))).size(),
+                 QSize(size, size));
     QImageReader reader(rootPath(QStringLiteral("usr/share/icons/hicolor/scalable/apps/tavox.svg")));
     reader.setScaledSize(QSize(256, 256));
     const QImage drawn = reader.read().convertToFormat(QImage::Format_ARGB32);
@@ -405,12 +396,16 @@ void TestPackage::scalableIconIsTheDrawingOfTheSizes()
              qPrintable(QStringLiteral("mean difference %1, %2 pixels apart").arg(meanDifference).arg(pixelsApart)));
 }
 
-// What Debian's hardening flags leave in a binary, read with readelf:
-// immediate binding, read-only relocations, position-independent programs,
-// stack protection, no symbols or debug data.
-void TestPackage::everyElfFileIsHardenedAndStripped()
+// What Debian's hardening flags leave in a binary that lintian only mentions,
+// read with readelf: immediate binding, stack protection, and, with
+// _FORTIFY_SOURCE=2, every printf-style call going to its checked variant
+// whatever is known of its buffers, so that a plain one is a call left unfortified.
+void TestPackage::everyElfFileBindsNowAndIsFortified()
 {
+    const QStringList PrintfFamily = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf",
+                                      "vsprintf", "vsnprintf", "dprintf", "vdprintf"};
     int elfFiles = 0;
+    Words checkedCalls;
     QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString path = files.next();
@@ -418,71 +413,17 @@ void TestPackage::everyElfFileIsHardenedAndStripped()
             continue;
         ++elfFiles;
         const QString name = QDir(rootPath(QString())).relativeFilePath(path);
-        const QString dynamic = run(QStringLiteral("readelf"), {"-W", "--dynamic", path}).out;
-        QVERIFY2(dynamic.contains(QLatin1String("BIND_NOW")), qPrintable(name + QLatin1Char('\n') + dynamic));
-        const QString headers = run(QStringLiteral("readelf"), {"-W", "--file-header", "--program-headers", path}).out;
-        QVERIFY2(headers.contains(QLatin1String("GNU_RELRO")), qPrintable(name));
-        if (name.startsWith(QLatin1String("usr/bin/"))) {
-            QVERIFY2(headers.contains(QRegularExpression(QStringLiteral("Type:\\s+DYN"))), qPrintable(name));
-            QVERIFY2(dynamic.contains(QRegularExpression(QStringLiteral("FLAGS_1.*\\bPIE\\b"))), qPrintable(name));
-        }
-        const QString sections = run(QStringLiteral("readelf"), {"-W", "--section-headers", path}).out;
-        QVERIFY2(!sections.contains(QLatin1String(".symtab")) && !sections.contains(QLatin1String(".debug_")),
-                 qPrintable(name + QStringLiteral(" is not stripped")));
-
+        QVERIFY2(run(QStringLiteral("readelf"), {"-W", "--dynamic", path}).out.contains(QLatin1String("BIND_NOW")),
+                 qPrintable(name));
         const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
         QVERIFY2(symbols.contains(QLatin1String(" __stack_chk_fail@")), qPrintable(name));
+        for (const QString &function : PrintfFamily)
+            QVERIFY2(!Fortified || !symbols.contains(QStringLiteral(" UND %1@").arg(function)),
+                     qPrintable(name + QLatin1Char(' ') + function));
+        checkedCalls += captures(symbols, QStringLiteral(" UND (__\\w+printf_chk)@"), 1);
     }
     QVERIFY(elfFiles >= 12);
-}
-
-// With _FORTIFY_SOURCE=2 every printf-style call goes to its checked variant,
-// whatever is known of its buffers, so a plain one is a call left unfortified.
-void TestPackage::printfStyleCallsAreFortified()
-{
-#ifdef TAVOX_SANITIZED_BUILD
-    QSKIP("sanitizer build: fortified calls would go around AddressSanitizer's interceptors, so it has none");
-#endif
-    const QStringList PrintfFamily = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf",
-                                      "vsprintf", "vsnprintf", "dprintf", "vdprintf"};
-    Words checkedCalls;
-    QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        if (!isElf(path))
-            continue;
-        const QString name = QDir(rootPath(QString())).relativeFilePath(path);
-        const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
-        for (const QString &function : PrintfFamily)
-            QVERIFY2(!symbols.contains(QStringLiteral(" UND %1@").arg(function)),
-                     qPrintable(QStringLiteral("%1 calls %2 unfortified").arg(name, function)));
-        QRegularExpressionMatchIterator checked =
-            QRegularExpression(QStringLiteral(" UND (__\\w+printf_chk)@")).globalMatch(symbols);
-        while (checked.hasNext())
-            checkedCalls << checked.next().captured(1);
-    }
-    QVERIFY2(checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
-}
-
-void TestPackage::filesHaveDebianPermissions()
-{
-    const ProgramRun listing = run(QStringLiteral("dpkg-deb"), {"--contents", m_package});
-    QVERIFY2(listing.exitCode == 0, qPrintable(describe(listing)));
-    int entries = 0;
-    for (const QString &line : listing.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList columns = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        QVERIFY2(columns.size() >= 6, qPrintable(line));
-        const QString mode = columns.at(0);
-        const QString owner = columns.at(1);
-        const QString path = columns.last();
-        const bool program = path.startsWith(QLatin1String("./usr/bin/"));
-        const QString expected = mode.startsWith(QLatin1Char('d')) ? QStringLiteral("drwxr-xr-x")
-                                 : program                         ? QStringLiteral("-rwxr-xr-x")
-                                                                   : QStringLiteral("-rw-r--r--");
-        QVERIFY2(mode == expected && owner == QLatin1String("root/root"), qPrintable(line));
-        ++entries;
-    }
-    QVERIFY(entries > 20);
+    QVERIFY2(!Fortified || checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
 }
 
 void TestPackage::documentationIsCompressedReproducibly()
@@ -664,7 +605,6 @@ void TestPackage::completionOffersPortsAndFiles()
     };
     QCOMPARE(extrasThenSorted(complete({"-p", ""}, environment)), ports);
     QCOMPARE(extrasThenSorted(complete({"--port", "=", ""}, environment)), ports);
-    QCOMPARE(extrasThenSorted(complete({"info", "--port", ""}, environment)), ports);
     QCOMPARE(complete({"-p", "/tmp/gimbal-"}, environment), QStringList({"/tmp/gimbal-a", "/tmp/gimbal-b"}));
 
     QTemporaryDir files;
@@ -693,7 +633,7 @@ void TestPackage::udevRuleOpensTheDocumentedAdapters()
 
     QStringList pendingJumps;
     QString otherSubsystemsJump;
-    UsbIds opened;
+    Words opened;
     int lineNumber = 0;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         ++lineNumber;
@@ -725,16 +665,16 @@ void TestPackage::udevRuleOpensTheDocumentedAdapters()
         QVERIFY2(tag && tag->op == QLatin1String("+=") && tag->value == QLatin1String("uaccess"), qPrintable(line));
         QVERIFY2(modemManager && modemManager->op == QLatin1String("=") && modemManager->value == QLatin1String("1"),
                  qPrintable(line));
-        opened.insert({vendor->value, product->value});
+        opened << (vendor->value + QLatin1Char(':') + product->value).toLower();
     }
     QVERIFY2(pendingJumps.isEmpty(), qPrintable(pendingJumps.join(QLatin1Char(' '))));
     QVERIFY(opened.size() >= 10);
 
     const QString manual = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/docs/serial-ports.md")));
-    QCOMPARE(describe(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`"))), describe(opened));
+    QCOMPARE(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`")), sorted(opened));
     const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))));
-    QCOMPARE(describe(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>"))),
-             describe(opened));
+    QCOMPARE(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>")),
+             sorted(opened));
 }
 
 QTEST_MAIN(TestPackage)
