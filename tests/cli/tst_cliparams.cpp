@@ -296,7 +296,7 @@ void TestCliParams::lostPortLeavesTheRestartOwed()
 // through.
 void TestCliParams::unusableRecordIsNeverFollowed()
 {
-    SimProcess sim(RestartingSim);
+    SimProcess sim(RestartingSim + QStringList{"--param-form", "base"});
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString ctl = privateCtl(dir);

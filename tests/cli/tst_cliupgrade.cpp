@@ -84,32 +84,28 @@ void TestCliUpgrade::upgradesAtOnceEachWriteTheImageAndKeepTheirOwnSnapshot()
     QCOMPARE(snapshotsIn(dir).size(), units);
 }
 
+// Each failure by its exit code; what the messages say is the upgrade session's business.
 void TestCliUpgrade::upgradeFailures_data()
 {
     QTest::addColumn<QStringList>("faults");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("silent controller") << QStringList{"--fault-silent-after", "3"} << 5 << "Upgrade timed out";
-    QTest::newRow("verification fails") << QStringList{"--fault-verify", "md5"} << 6
-                                        << "Upgrade verification failed: sig=OK, md5=FAIL";
-    QTest::newRow("size refused") << QStringList{"--fault-size-exceeded"} << 4 << "Firmware size exceeded";
-    QTest::newRow("port hangs up") << QStringList{"--fault-hangup-after", "500"} << 3 << "serial port closed";
+    QTest::newRow("silent controller") << QStringList{"--fault-silent-after", "3"} << 5;
+    QTest::newRow("verification fails") << QStringList{"--fault-verify", "md5"} << 6;
+    QTest::newRow("size refused") << QStringList{"--fault-size-exceeded"} << 4;
+    QTest::newRow("port hangs up") << QStringList{"--fault-hangup-after", "500"} << 3;
 }
 
 void TestCliUpgrade::upgradeFailures()
 {
     QFETCH(QStringList, faults);
     QFETCH(int, exitCode);
-    QFETCH(QString, message);
     SimProcess sim(QStringList{"--hb-rate", "0", "--erase-ms", "0", "--baud", "115200"} + faults);
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QVERIFY(writeFile(path, randomImage(64 * 1024)));
-
     const ProgramRun run = runOn(sim, {"upgrade", path});
-    QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
 }
 
 void TestCliUpgrade::upgradeKeepsASnapshot_data()
