@@ -54,37 +54,23 @@ class TestCliMonitor : public QObject
     Q_OBJECT
 
 private slots:
-    void monitorJson_data();
     void monitorJson();
     void monitorText();
     void monitorOnlyListens();
-    void monitorEnds_data();
-    void monitorEnds();
+    void monitorWithoutHeartbeatTimesOut();
     void monitorGoesOnAcrossALostPort_data();
     void monitorGoesOnAcrossALostPort();
-    void monitorEndsOnInterrupt_data();
     void monitorEndsOnInterrupt();
     void monitorEndsWhenItsReaderGoes_data();
     void monitorEndsWhenItsReaderGoes();
-    void longestTimeoutIsTaken();
 };
 
-void TestCliMonitor::monitorJson_data()
-{
-    QTest::addColumn<QStringList>("line");
-    QTest::addColumn<bool>("noisy");
-    QTest::newRow("clean line") << QStringList{} << false;
-    QTest::newRow("noisy line") << QStringList{"--noise-rate", "0.2"} << true;
-}
-
-// Values within what the simulator sends: attitude swings of 15, 4 and 30
-// degrees, an IMU between 32 and 45 degrees, receivers around their centres,
-// 20 heartbeats a second.
+// On a noisy line, values within what the simulator sends: attitude swings of
+// 15, 4 and 30 degrees, an IMU between 32 and 45 degrees, receivers around
+// their centres, 20 heartbeats a second, and the noise counted.
 void TestCliMonitor::monitorJson()
 {
-    QFETCH(QStringList, line);
-    QFETCH(bool, noisy);
-    SimProcess sim(line);
+    SimProcess sim({"--noise-rate", "0.2"});
     QVERIFY(sim.start());
 
     const ProgramRun run = runOn(sim, {"monitor", "--seconds", "2", "--json"});
@@ -93,42 +79,30 @@ void TestCliMonitor::monitorJson()
     QCOMPARE(reports.size(), 2);
     for (const QJsonObject &report : reports) {
         const QJsonObject attitude = report.value("attitude").toObject();
-        QVERIFY(within(attitude.value("pitch"), -15, 15));
-        QVERIFY(within(attitude.value("roll"), -4, 4));
-        QVERIFY(within(attitude.value("yaw"), -30, 30));
+        QVERIFY2(within(attitude.value("pitch"), -15, 15) && within(attitude.value("roll"), -4, 4)
+                     && within(attitude.value("yaw"), -30, 30) && within(report.value("imuTemperature"), 32, 45),
+                 qPrintable(run.out));
         QCOMPARE(report.value("joints").toObject().keys(), (QStringList{"inner", "middle", "outer"}));
-        QVERIFY(within(report.value("imuTemperature"), 32, 45));
-        const QJsonObject status = report.value("status").toObject();
-        QCOMPARE(status.size(), 8);
-        QVERIFY(status.value("attitudeReady").isBool());
-        QVERIFY(within(status.value("stateMachine"), 1, 3));
+        QCOMPARE(report.value("status").toObject().size(), 8);
         const QJsonObject receivers = report.value("receivers").toObject();
         QVERIFY(channelsWithin(receivers.value("sbus").toObject(), 5, 692, 1292));
         QVERIFY(channelsWithin(receivers.value("pwm").toObject(), 3, 1250, 1750));
         QVERIFY(channelsWithin(receivers.value("crsf").toObject(), 5, 692, 1292));
-
-        const QJsonObject link = report.value("link").toObject();
         // A busy machine bunches frames or thins them out within one second; only an order of magnitude is fixed.
-        QVERIFY2(within(link.value("framesPerSecond"), 1, 200), qPrintable(run.out));
-        QVERIFY(within(link.value("bytesPerSecond"), 10 * 74, 1e6));
-        QVERIFY(within(link.value("sinceHeartbeatMs"), 0, 5000));
-        QVERIFY(link.value("frames").toDouble() >= 1);
-        const double failures = link.value("crcFailures").toDouble() + link.value("headerSumFailures").toDouble()
-                                + link.value("resyncBytes").toDouble();
-        if (!noisy)
-            QCOMPARE(failures, 0.0);
+        QVERIFY2(within(report.value("link").toObject().value("framesPerSecond"), 1, 200), qPrintable(run.out));
     }
     const QJsonObject last = reports.last().value("link").toObject();
-    if (noisy)
-        QVERIFY2(last.value("resyncBytes").toDouble() > 0, qPrintable(run.out));
+    QVERIFY2(last.value("resyncBytes").toDouble() > 0, qPrintable(run.out));
     QVERIFY(last.value("frames").toDouble() > reports.first().value("link").toObject().value("frames").toDouble());
 }
 
+// A day, the longest timeout, is a day: the monitor waits for its heartbeat
+// instead of giving up at once.
 void TestCliMonitor::monitorText()
 {
     SimProcess sim({"--hb-len", "45"});
     QVERIFY(sim.start());
-    const ProgramRun run = runOn(sim, {"monitor", "--seconds", "1"});
+    const ProgramRun run = runOn(sim, {"-t", "86400", "monitor", "--seconds", "1"});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4);
@@ -147,30 +121,17 @@ void TestCliMonitor::monitorOnlyListens()
     QVERIFY(sim.start());
     const SentFrames sent = framesSentBy(sim, {"monitor", "--seconds", "1", "--json"});
     QVERIFY2(sent.run.exitCode == 0, qPrintable(sent.run.err));
-    QCOMPARE(jsonLines(sent.run.out).size(), 1);
     QVERIFY(sent.marked);
     QCOMPARE(sent.frames, QStringList());
 }
 
-void TestCliMonitor::monitorEnds_data()
+void TestCliMonitor::monitorWithoutHeartbeatTimesOut()
 {
-    QTest::addColumn<QStringList>("simulator");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no heartbeat") << QStringList{"--hb-rate", "0"} << 5 << "waiting for a heartbeat";
-}
-
-void TestCliMonitor::monitorEnds()
-{
-    QFETCH(QStringList, simulator);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    SimProcess sim(simulator);
+    SimProcess sim({"--hb-rate", "0"});
     QVERIFY(sim.start());
     const ProgramRun run = runOn(sim, {"-t", "1", "monitor", "--json"});
-    QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    QVERIFY(!jsonLines(run.out).isEmpty() || run.out.isEmpty());
+    QCOMPARE(run.exitCode, 5);
+    QVERIFY2(run.err.contains("waiting for a heartbeat") && run.out.isEmpty(), qPrintable(run.err));
 }
 
 void TestCliMonitor::monitorGoesOnAcrossALostPort_data()
@@ -215,17 +176,9 @@ void TestCliMonitor::monitorGoesOnAcrossALostPort()
     }
 }
 
-void TestCliMonitor::monitorEndsOnInterrupt_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::newRow("Ctrl-C") << int(SIGINT);
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
-}
-
+// Ctrl-C, SIGTERM and SIGHUP all end it so; the program's signal handling is tested with the window's.
 void TestCliMonitor::monitorEndsOnInterrupt()
 {
-    QFETCH(int, signal);
     SimProcess sim;
     QVERIFY(sim.start());
     QProcess ctl;
@@ -235,7 +188,7 @@ void TestCliMonitor::monitorEndsOnInterrupt()
     QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(ctl.readAllStandardOutput())).contains(QLatin1Char('\n')),
                              ProcessWaitMs);
     const QString lock = serialLockFile(sim.portName());
-    ::kill(pid_t(ctl.processId()), signal);
+    ::kill(pid_t(ctl.processId()), SIGTERM);
     QVERIFY(ctl.waitForFinished(ProcessWaitMs));
     QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
     QCOMPARE(ctl.exitCode(), 0);
@@ -249,7 +202,6 @@ void TestCliMonitor::monitorEndsWhenItsReaderGoes_data()
     QTest::addColumn<QString>("redirection");
     QTest::addColumn<QString>("firstLine");
     QTest::newRow("JSON") << QStringList{"--json"} << QString() << "^\\{\"attitude\":";
-    QTest::newRow("text") << QStringList() << QString() << "^pitch +-?\\d";
     // The first line is one of the bridge's messages; the messages after it find the pipe closed too.
     QTest::newRow("messages into the pipe first") << QStringList{"--json", "--verbose"} << "2>&1" << ".";
 }
@@ -278,17 +230,6 @@ void TestCliMonitor::monitorEndsWhenItsReaderGoes()
     QVERIFY2(out.contains(QRegularExpression(firstLine)), qPrintable(out));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("status"))).trimmed(), QByteArray("0"));
     QVERIFY(portReleased(lock, sim.portName()));
-}
-
-// A day, the longest timeout, is a day: the monitor waits for its heartbeat
-// instead of giving up at once.
-void TestCliMonitor::longestTimeoutIsTaken()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    const ProgramRun run = runOn(sim, {"-t", "86400", "monitor", "--seconds", "1", "--json"});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(jsonLines(run.out).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliMonitor)

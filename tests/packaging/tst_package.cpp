@@ -1,8 +1,10 @@
 // The Debian package as Debian's own tools judge it. cpack builds it from the
 // build tree once; it is unpacked into a root of its own, as a fresh machine
-// would hold it, and everything is checked there: lintian, the desktop entry
-// and AppStream validators, the hardening of every ELF file, the manual pages
-// against the programs' --help, the bash completion run by bash, the udev rule.
+// would hold it, and everything is checked there: lintian (which also judges
+// permissions, stripping, RELRO, PIE and how the documentation is
+// compressed), the desktop entry and AppStream
+// validators, the hardening lintian only mentions, the manual pages against
+// the programs' --help, the bash completion run by bash, the udev rule.
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -20,6 +22,12 @@
 
 namespace {
 const int PackageTimeoutMs = 120000;
+#ifdef TAVOX_SANITIZED_BUILD
+// Fortified calls would go around AddressSanitizer's interceptors, so its build has none.
+const bool Fortified = false;
+#else
+const bool Fortified = true;
+#endif
 const int LintianTimeoutMs = 300000;
 
 using Words = QSet<QString>;
@@ -163,103 +171,22 @@ Words scriptOptions()
     return options;
 }
 
-// The gzip header of a file compressed with -9n: no name, no time, best compression.
-bool compressedReproducibly(const QByteArray &bytes)
-{
-    const char NameFlag = 0x08;
-    const char BestCompression = 2;
-    return bytes.size() > 10 && bytes.at(0) == '\x1f' && bytes.at(1) == '\x8b' && !(bytes.at(3) & NameFlag)
-           && bytes.mid(4, 4) == QByteArray(4, '\0') && bytes.at(8) == BestCompression;
-}
-
 bool isElf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF";
 }
 
-struct UsbId
+// "vvvv:pppp" for each match of `pattern`, which captures a vendor and a product id.
+QString usbIdsIn(const QString &text, const QString &pattern)
 {
-    QString vendor;
-    QString product;
-};
-
-bool operator==(const UsbId &a, const UsbId &b) { return a.vendor == b.vendor && a.product == b.product; }
-uint qHash(const UsbId &id) { return qHash(id.vendor + id.product); }
-using UsbIds = QSet<UsbId>;
-
-QString describe(const UsbIds &ids)
-{
-    QStringList list;
-    for (const UsbId &id : ids)
-        list << id.vendor + QLatin1Char(':') + id.product;
-    list.sort();
-    return list.join(QLatin1Char(' '));
-}
-
-UsbIds usbIdsIn(const QString &text, const QString &pattern)
-{
-    UsbIds ids;
+    Words ids;
     QRegularExpressionMatchIterator it = QRegularExpression(pattern).globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        ids.insert({match.captured(1).toLower(), match.captured(2).toLower()});
+        ids << (match.captured(1) + QLatin1Char(':') + match.captured(2)).toLower();
     }
-    return ids;
-}
-
-// One key of a udev rule: KEY or KEY{attribute}, an operator, a quoted value.
-struct RuleKey
-{
-    QString name;
-    QString attribute;
-    QString op;
-    QString value;
-};
-
-// Keys udev matches on and keys it assigns, with the operators each takes.
-bool validKey(const RuleKey &key)
-{
-    static const QStringList MatchOnly = {"ACTION", "SUBSYSTEM", "SUBSYSTEMS", "KERNEL", "KERNELS", "ATTR", "ATTRS",
-                                          "DRIVER", "DRIVERS"};
-    static const QStringList AssignOnly = {"GOTO", "LABEL", "RUN", "MODE", "GROUP", "OWNER", "SYMLINK"};
-    static const QStringList Either = {"TAG", "ENV"};
-    static const QStringList NeedAttribute = {"ATTR", "ATTRS", "ENV"};
-    const bool matches = key.op == QLatin1String("==") || key.op == QLatin1String("!=");
-    const bool assigns = QStringList{"=", "+=", "-=", ":="}.contains(key.op);
-    if (NeedAttribute.contains(key.name) == key.attribute.isEmpty())
-        return false;
-    if (MatchOnly.contains(key.name))
-        return matches;
-    if (AssignOnly.contains(key.name))
-        return assigns && (key.op == QLatin1String("=") || key.name == QLatin1String("RUN") || key.name == QLatin1String("SYMLINK"));
-    return Either.contains(key.name) && (matches || assigns);
-}
-
-// A rule line split into keys; empty with `error` set when a key is malformed.
-QVector<RuleKey> parseRule(const QString &line, QString &error)
-{
-    const QRegularExpression keyPattern(
-        QStringLiteral("^\\s*([A-Z_]+)(?:\\{([A-Za-z0-9_]+)\\})?(==|!=|\\+=|-=|:=|=)\"([^\"]*)\"\\s*$"));
-    QVector<RuleKey> keys;
-    for (const QString &part : line.split(QLatin1Char(','))) {
-        const QRegularExpressionMatch match = keyPattern.match(part);
-        const RuleKey key {match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
-        if (!match.hasMatch() || !validKey(key)) {
-            error = QStringLiteral("malformed key \"%1\"").arg(part.trimmed());
-            return {};
-        }
-        keys << key;
-    }
-    return keys;
-}
-
-const RuleKey *findKey(const QVector<RuleKey> &keys, const QString &name, const QString &attribute = {})
-{
-    for (const RuleKey &key : keys)
-        if (key.name == name && key.attribute == attribute)
-            return &key;
-    return nullptr;
+    return sorted(ids);
 }
 }
 
@@ -273,10 +200,7 @@ private slots:
     void lintianFindsNoErrorsNorWarnings();
     void desktopEntryAndMetadataValidate();
     void scalableIconIsTheDrawingOfTheSizes();
-    void everyElfFileIsHardenedAndStripped();
-    void printfStyleCallsAreFortified();
-    void filesHaveDebianPermissions();
-    void documentationIsCompressedReproducibly();
+    void everyElfFileBindsNowAndIsFortified();
     void copyrightAndChangelog();
     void manualPagesCarryEveryOptionOfTheHelp_data();
     void manualPagesCarryEveryOptionOfTheHelp();
@@ -289,7 +213,7 @@ private:
     QString field(const char *name) const;
     ProgramRun help(const QString &program) const;
     QStringList complete(const QStringList &words, const QProcessEnvironment &environment = englishEnvironment()) const;
-    QString renderedManualPage(const QString &program, QString *warnings = nullptr) const;
+    QString renderedManualPage(const QString &program) const;
 
     QTemporaryDir m_dir;
     QString m_package;
@@ -332,7 +256,6 @@ void TestPackage::debianPackage()
         QVERIFY2(installedOrProvided(name), qPrintable(name));
     }
 
-    QVERIFY(QFileInfo::exists(rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))));
     const ProgramRun version = run(rootPath(QStringLiteral("usr/bin/tavoxctl")), {QStringLiteral("--version")});
     QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
 }
@@ -358,6 +281,8 @@ void TestPackage::desktopEntryAndMetadataValidate()
     const ProgramRun entry = run(QStringLiteral("desktop-file-validate"),
                                  {rootPath(QStringLiteral("usr/share/applications/tavox.desktop"))});
     QVERIFY2(entry.exitCode == 0 && entry.out.isEmpty() && entry.err.isEmpty(), qPrintable(describe(entry)));
+    const QByteArray desktop = readFile(rootPath(QStringLiteral("usr/share/applications/tavox.desktop")));
+    QVERIFY(desktop.contains("\nExec=tavox\n") && desktop.contains("\nIcon=tavox\n"));
 
     const QStringList metadata = QDir(rootPath(QStringLiteral("usr/share/metainfo")))
                                      .entryList({QStringLiteral("*.metainfo.xml")}, QDir::Files);
@@ -380,6 +305,9 @@ void TestPackage::desktopEntryAndMetadataValidate()
 // renderer smooths edges a little differently, nothing more.
 void TestPackage::scalableIconIsTheDrawingOfTheSizes()
 {
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        QCOMPARE(QImage(rootPath(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/tavox.png").arg(size))).size(),
+                 QSize(size, size));
     QImageReader reader(rootPath(QStringLiteral("usr/share/icons/hicolor/scalable/apps/tavox.svg")));
     reader.setScaledSize(QSize(256, 256));
     const QImage drawn = reader.read().convertToFormat(QImage::Format_ARGB32);
@@ -405,12 +333,16 @@ void TestPackage::scalableIconIsTheDrawingOfTheSizes()
              qPrintable(QStringLiteral("mean difference %1, %2 pixels apart").arg(meanDifference).arg(pixelsApart)));
 }
 
-// What Debian's hardening flags leave in a binary, read with readelf:
-// immediate binding, read-only relocations, position-independent programs,
-// stack protection, no symbols or debug data.
-void TestPackage::everyElfFileIsHardenedAndStripped()
+// What Debian's hardening flags leave in a binary that lintian only mentions,
+// read with readelf: immediate binding, stack protection, and, with
+// _FORTIFY_SOURCE=2, every printf-style call going to its checked variant
+// whatever is known of its buffers, so that a plain one is a call left unfortified.
+void TestPackage::everyElfFileBindsNowAndIsFortified()
 {
+    const QStringList PrintfFamily = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf",
+                                      "vsprintf", "vsnprintf", "dprintf", "vdprintf"};
     int elfFiles = 0;
+    Words checkedCalls;
     QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString path = files.next();
@@ -418,79 +350,17 @@ void TestPackage::everyElfFileIsHardenedAndStripped()
             continue;
         ++elfFiles;
         const QString name = QDir(rootPath(QString())).relativeFilePath(path);
-        const QString dynamic = run(QStringLiteral("readelf"), {"-W", "--dynamic", path}).out;
-        QVERIFY2(dynamic.contains(QLatin1String("BIND_NOW")), qPrintable(name + QLatin1Char('\n') + dynamic));
-        const QString headers = run(QStringLiteral("readelf"), {"-W", "--file-header", "--program-headers", path}).out;
-        QVERIFY2(headers.contains(QLatin1String("GNU_RELRO")), qPrintable(name));
-        if (name.startsWith(QLatin1String("usr/bin/"))) {
-            QVERIFY2(headers.contains(QRegularExpression(QStringLiteral("Type:\\s+DYN"))), qPrintable(name));
-            QVERIFY2(dynamic.contains(QRegularExpression(QStringLiteral("FLAGS_1.*\\bPIE\\b"))), qPrintable(name));
-        }
-        const QString sections = run(QStringLiteral("readelf"), {"-W", "--section-headers", path}).out;
-        QVERIFY2(!sections.contains(QLatin1String(".symtab")) && !sections.contains(QLatin1String(".debug_")),
-                 qPrintable(name + QStringLiteral(" is not stripped")));
-
+        QVERIFY2(run(QStringLiteral("readelf"), {"-W", "--dynamic", path}).out.contains(QLatin1String("BIND_NOW")),
+                 qPrintable(name));
         const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
         QVERIFY2(symbols.contains(QLatin1String(" __stack_chk_fail@")), qPrintable(name));
+        for (const QString &function : PrintfFamily)
+            QVERIFY2(!Fortified || !symbols.contains(QStringLiteral(" UND %1@").arg(function)),
+                     qPrintable(name + QLatin1Char(' ') + function));
+        checkedCalls += captures(symbols, QStringLiteral(" UND (__\\w+printf_chk)@"), 1);
     }
     QVERIFY(elfFiles >= 12);
-}
-
-// With _FORTIFY_SOURCE=2 every printf-style call goes to its checked variant,
-// whatever is known of its buffers, so a plain one is a call left unfortified.
-void TestPackage::printfStyleCallsAreFortified()
-{
-#ifdef TAVOX_SANITIZED_BUILD
-    QSKIP("sanitizer build: fortified calls would go around AddressSanitizer's interceptors, so it has none");
-#endif
-    const QStringList PrintfFamily = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf",
-                                      "vsprintf", "vsnprintf", "dprintf", "vdprintf"};
-    Words checkedCalls;
-    QDirIterator files(rootPath(QString()), QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        if (!isElf(path))
-            continue;
-        const QString name = QDir(rootPath(QString())).relativeFilePath(path);
-        const QString symbols = run(QStringLiteral("readelf"), {"-W", "--dyn-syms", path}).out;
-        for (const QString &function : PrintfFamily)
-            QVERIFY2(!symbols.contains(QStringLiteral(" UND %1@").arg(function)),
-                     qPrintable(QStringLiteral("%1 calls %2 unfortified").arg(name, function)));
-        QRegularExpressionMatchIterator checked =
-            QRegularExpression(QStringLiteral(" UND (__\\w+printf_chk)@")).globalMatch(symbols);
-        while (checked.hasNext())
-            checkedCalls << checked.next().captured(1);
-    }
-    QVERIFY2(checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
-}
-
-void TestPackage::filesHaveDebianPermissions()
-{
-    const ProgramRun listing = run(QStringLiteral("dpkg-deb"), {"--contents", m_package});
-    QVERIFY2(listing.exitCode == 0, qPrintable(describe(listing)));
-    int entries = 0;
-    for (const QString &line : listing.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList columns = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        QVERIFY2(columns.size() >= 6, qPrintable(line));
-        const QString mode = columns.at(0);
-        const QString owner = columns.at(1);
-        const QString path = columns.last();
-        const bool program = path.startsWith(QLatin1String("./usr/bin/"));
-        const QString expected = mode.startsWith(QLatin1Char('d')) ? QStringLiteral("drwxr-xr-x")
-                                 : program                         ? QStringLiteral("-rwxr-xr-x")
-                                                                   : QStringLiteral("-rw-r--r--");
-        QVERIFY2(mode == expected && owner == QLatin1String("root/root"), qPrintable(line));
-        ++entries;
-    }
-    QVERIFY(entries > 20);
-}
-
-void TestPackage::documentationIsCompressedReproducibly()
-{
-    const QStringList compressed = {"usr/share/doc/tavox/changelog.gz", "usr/share/man/man1/tavox.1.gz",
-                                    "usr/share/man/man1/tavoxctl.1.gz", "usr/share/man/man1/tavox-sim.1.gz"};
-    for (const QString &file : compressed)
-        QVERIFY2(compressedReproducibly(readFile(rootPath(file))), qPrintable(file));
+    QVERIFY2(!Fortified || checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
 }
 
 void TestPackage::copyrightAndChangelog()
@@ -529,16 +399,13 @@ ProgramRun TestPackage::help(const QString &program) const
     return runProgram(rootPath(QStringLiteral("usr/bin/") + program), {QStringLiteral("--help")}, environment);
 }
 
-QString TestPackage::renderedManualPage(const QString &program, QString *warnings) const
+// What groff warns about is lintian's business (groff-message).
+QString TestPackage::renderedManualPage(const QString &program) const
 {
     QProcessEnvironment environment = englishEnvironment();
     environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("100"));
-    const ProgramRun page = runProgram(QStringLiteral("man"), {"--warnings", "-l",
-                                       rootPath(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(program))},
-                                       environment);
-    if (warnings)
-        *warnings = page.exitCode == 0 ? page.err : describe(page);
-    return page.out;
+    return runProgram(QStringLiteral("man"), {"-l", rootPath(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(program))},
+                      environment).out;
 }
 
 void TestPackage::manualPagesCarryEveryOptionOfTheHelp_data()
@@ -551,7 +418,7 @@ void TestPackage::manualPagesCarryEveryOptionOfTheHelp_data()
 }
 
 // The options and commands --help prints are the ones the manual page
-// describes, no more, no fewer; groff finds nothing to warn about. The
+// describes, no more, no fewer. The
 // program's page of the manual in docs/ names every option of the help and
 // shows none that neither the program nor a script takes.
 void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
@@ -560,9 +427,7 @@ void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
     QFETCH(QString, guide);
     const ProgramRun usage = help(program);
     QVERIFY2(usage.exitCode == 0, qPrintable(describe(usage)));
-    QString warnings;
-    const QString page = renderedManualPage(program, &warnings);
-    QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
+    const QString page = renderedManualPage(program);
     QVERIFY2(page.contains(QStringLiteral("tavox %1").arg(tavoxVersion())), qPrintable(page));
 
     const Words helpOptions = optionsAt(section(usage.out, QStringLiteral("Options:")), 2);
@@ -664,7 +529,6 @@ void TestPackage::completionOffersPortsAndFiles()
     };
     QCOMPARE(extrasThenSorted(complete({"-p", ""}, environment)), ports);
     QCOMPARE(extrasThenSorted(complete({"--port", "=", ""}, environment)), ports);
-    QCOMPARE(extrasThenSorted(complete({"info", "--port", ""}, environment)), ports);
     QCOMPARE(complete({"-p", "/tmp/gimbal-"}, environment), QStringList({"/tmp/gimbal-a", "/tmp/gimbal-b"}));
 
     QTemporaryDir files;
@@ -680,61 +544,52 @@ void TestPackage::completionOffersPortsAndFiles()
     QCOMPARE(complete({"-p", "x", "params", "get", ""}), QStringList());
 }
 
-// The rule is checked as udev reads it: every key known and with an operator
-// it takes, every jump landing after it; only tty devices reach the device
-// lines, which come before 73-seat-late.rules applies "uaccess". Its adapters
-// are the manual's serial-ports page and the AppStream metadata's.
+// Every line of the rule is a jump, its label or an adapter it opens, each
+// spelt as udev reads it; every jump lands after it; only tty devices reach
+// the adapter lines, which come before 73-seat-late.rules applies "uaccess".
+// Its adapters are the manual's serial-ports page and the AppStream metadata's.
 void TestPackage::udevRuleOpensTheDocumentedAdapters()
 {
     const QStringList rules = QDir(rootPath(QStringLiteral("lib/udev/rules.d"))).entryList(QDir::Files);
     QCOMPARE(rules.size(), 1);
     QVERIFY2(rules.first().section(QLatin1Char('-'), 0, 0).toInt() < 73, qPrintable(rules.first()));
     const QString text = QString::fromUtf8(readFile(rootPath(QStringLiteral("lib/udev/rules.d/") + rules.first())));
+    const QRegularExpression jump(QStringLiteral("^(ACTION|SUBSYSTEM)(==|!=)\"(\\w+)\", GOTO=\"(\\w+)\"$"));
+    const QRegularExpression label(QStringLiteral("^LABEL=\"(\\w+)\"$"));
+    const QRegularExpression adapter(QStringLiteral(
+        "^SUBSYSTEMS==\"usb\", ATTRS\\{idVendor\\}==\"([0-9a-f]{4})\", ATTRS\\{idProduct\\}==\"([0-9a-f]{4})\", "
+        "TAG\\+=\"uaccess\", ENV\\{ID_MM_DEVICE_IGNORE\\}=\"1\"$"));
 
     QStringList pendingJumps;
     QString otherSubsystemsJump;
-    UsbIds opened;
-    int lineNumber = 0;
+    Words opened;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
-        ++lineNumber;
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        QString error;
-        const QVector<RuleKey> keys = parseRule(line, error);
-        QVERIFY2(error.isEmpty(), qPrintable(QStringLiteral("line %1: %2").arg(lineNumber).arg(error)));
-        if (const RuleKey *label = findKey(keys, QStringLiteral("LABEL"))) {
-            pendingJumps.removeAll(label->value);
-            continue;
+        const QRegularExpressionMatch isJump = jump.match(line);
+        const QRegularExpressionMatch isLabel = label.match(line);
+        const QRegularExpressionMatch isAdapter = adapter.match(line);
+        QVERIFY2(isJump.hasMatch() || isLabel.hasMatch() || isAdapter.hasMatch(), qPrintable(line));
+        if (isJump.hasMatch()) {
+            pendingJumps << isJump.captured(4);
+            if (isJump.captured(1) == QLatin1String("SUBSYSTEM") && isJump.captured(2) == QLatin1String("!=")
+                && isJump.captured(3) == QLatin1String("tty"))
+                otherSubsystemsJump = isJump.captured(4);
+        } else if (isLabel.hasMatch()) {
+            pendingJumps.removeAll(isLabel.captured(1));
+        } else {
+            QVERIFY2(!otherSubsystemsJump.isEmpty() && pendingJumps.contains(otherSubsystemsJump), qPrintable(line));
+            opened << isAdapter.captured(1) + QLatin1Char(':') + isAdapter.captured(2);
         }
-        if (const RuleKey *jump = findKey(keys, QStringLiteral("GOTO"))) {
-            pendingJumps << jump->value;
-            const RuleKey *subsystem = findKey(keys, QStringLiteral("SUBSYSTEM"));
-            if (keys.size() == 2 && subsystem && subsystem->op == QLatin1String("!=")
-                && subsystem->value == QLatin1String("tty"))
-                otherSubsystemsJump = jump->value;
-            continue;
-        }
-        QVERIFY2(!otherSubsystemsJump.isEmpty() && pendingJumps.contains(otherSubsystemsJump),
-                 qPrintable(QStringLiteral("line %1 is reached by devices other than ttys").arg(lineNumber)));
-        const RuleKey *vendor = findKey(keys, QStringLiteral("ATTRS"), QStringLiteral("idVendor"));
-        const RuleKey *product = findKey(keys, QStringLiteral("ATTRS"), QStringLiteral("idProduct"));
-        const RuleKey *tag = findKey(keys, QStringLiteral("TAG"));
-        const RuleKey *modemManager = findKey(keys, QStringLiteral("ENV"), QStringLiteral("ID_MM_DEVICE_IGNORE"));
-        QVERIFY2(vendor && product && vendor->op == QLatin1String("==") && product->op == QLatin1String("=="),
-                 qPrintable(line));
-        QVERIFY2(tag && tag->op == QLatin1String("+=") && tag->value == QLatin1String("uaccess"), qPrintable(line));
-        QVERIFY2(modemManager && modemManager->op == QLatin1String("=") && modemManager->value == QLatin1String("1"),
-                 qPrintable(line));
-        opened.insert({vendor->value, product->value});
     }
     QVERIFY2(pendingJumps.isEmpty(), qPrintable(pendingJumps.join(QLatin1Char(' '))));
     QVERIFY(opened.size() >= 10);
 
     const QString manual = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/docs/serial-ports.md")));
-    QCOMPARE(describe(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`"))), describe(opened));
+    QCOMPARE(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`")), sorted(opened));
     const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))));
-    QCOMPARE(describe(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>"))),
-             describe(opened));
+    QCOMPARE(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>")),
+             sorted(opened));
 }
 
 QTEST_MAIN(TestPackage)

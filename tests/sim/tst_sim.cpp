@@ -289,7 +289,6 @@ private slots:
         const auto command = [](quint8 sub) { return buildCommandFrame(sub, 1, 0, 0, 0); };
         using Replies = QVector<QByteArray>;
         QTest::newRow("base") << QStringList {"--param-form", "base"} << read << ParamBlock << Replies(1) << 22 << 0;
-        QTest::newRow("photo") << QStringList {"--param-form", "photo"} << read << ParamBlock << Replies(1) << 29 << 0;
         QTest::newRow("named") << QStringList() << command(0xA2) + command(0x81) + command(0x90) << CommandReply
                                << Replies {"\xA2", "\x81", "\x90"} << 1 << 0;
         QTest::newRow("unnamed and malformed: no reply")
@@ -302,13 +301,11 @@ private slots:
             << QStringList {"--accel-step-ms", "60"} << command(0x8F) << CommandReply << steps << 5 << 7 * 60;
         QTest::newRow("version") << QStringList {"--firmware", "1.1.0.5", "--boot", "1.0.0.2"} << query << VersionReply
                                  << Replies {QByteArray::fromHex("0200000105000101")} << 8 << 0;
-        QTest::newRow("heartbeats, 20 Hz") << QStringList() << QByteArray() << Heartbeat << Replies(21) << 61 << 1000;
         QTest::newRow("heartbeats, 50 Hz") << QStringList {"--hb-rate", "50", "--hb-len", "22"} << QByteArray()
                                            << Heartbeat << Replies(51) << 22 << 1000;
-        // 430 bytes of replies take 448 ms at 9600 baud; 200 bytes ahead of a request 208 ms, its reply 22 ms.
-        const QStringList slowLine {"--baud", "9600", "--hb-rate", "0"};
-        QTest::newRow("9600 out") << slowLine << read.repeated(10) << ParamBlock << Replies(10) << 36 << 448;
-        QTest::newRow("9600 in") << slowLine << QByteArray(200, 'U') + query << VersionReply << Replies(1) << 8 << 230;
+        // 430 bytes of replies take 448 ms at 9600 baud.
+        QTest::newRow("9600 baud") << QStringList {"--baud", "9600", "--hb-rate", "0"} << read.repeated(10) << ParamBlock
+                                   << Replies(10) << 36 << 448;
         QTest::newRow("noise") << QStringList {"--noise-rate", "0.05", "--hb-rate", "200"} << read.repeated(10)
                                << ParamBlock << Replies(10) << 36 << 0;
         QTest::newRow("split output") << QStringList {"--split-output"} << read.repeated(40) << ParamBlock
@@ -377,8 +374,6 @@ private slots:
                                            << none;
         QTest::newRow("signature fails") << QStringList {"--fault-verify", "sig"} << 200
                                          << answers(4, "verify 2") << none;
-        QTest::newRow("both checks fail") << QStringList {"--fault-verify", "both"} << 200
-                                          << answers(4, "verify 0") << none;
         // The late reply comes after the watchdog has resent the request, which is answered at once.
         const int late = 2 * WatchdogMs;
         const std::pair<const char *, const char *> lateReplies[] = {
@@ -434,26 +429,13 @@ private slots:
 
     // A false frame start, four bytes that announce a frame longer than the quiet line holds, goes
     // before every reply.
-    void falseSync_data()
-    {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("kind");
-        QTest::newRow("parameter read") << buildFrameV0(0xC0, {}) << ParamBlock;
-        QTest::newRow("version query") << buildFrameV1(0x00, 0x01, {}) << VersionReply;
-        QTest::newRow("command") << buildCommandFrame(0xA2, 1, 0, 0, 0) << CommandReply;
-        QTest::newRow("erase") << buildFrameV1(0x00, 0x03, {}) << EraseDone;
-    }
-
     void falseSync()
     {
-        QFETCH(QByteArray, request);
-        QFETCH(int, kind);
-        SimProcess sim({"--fault-false-sync", "--hb-rate", "0", "--erase-ms", "0"});
+        SimProcess sim({"--fault-false-sync", "--hb-rate", "0"});
         SimClient client;
         QVERIFY(sim.start() && client.open(sim.portName()));
-
-        QVERIFY(client.send(request.repeated(2)));
-        const QString reply = QString::number(kind, 16);
+        QVERIFY(client.send(buildFrameV0(0xC0, {}).repeated(2)));
+        const QString reply = QString::number(ParamBlock, 16);
         QCOMPARE(linePieces(client.readUntilQuiet(QuietLineMs)), QStringList({"false start", reply, "false start", reply}));
     }
 
@@ -498,30 +480,9 @@ private slots:
         QVERIFY2(client.nowMs() - erasedMs >= 1500, qPrintable(QString::number(client.nowMs() - erasedMs)));
     }
 
-    // The line is hung up the given time after the tool's first bytes: its reads end in end-of-file
-    // and the port's link disappears, while the simulator idles until it is stopped.
-    void hangUp()
-    {
-        QTemporaryDir dir;
-        const QString link = dir.filePath(QStringLiteral("sim.port"));
-        SimProcess sim({"--fault-hangup-after", "400", "--link", link});
-        SimClient client;
-        QVERIFY(sim.start() && client.open(link));
-        QVERIFY(client.next(Heartbeat));
-
-        const qint64 sentMs = client.nowMs();
-        QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
-        QVERIFY(client.next(VersionReply));
-        QVERIFY(client.waitForHangup(ProcessWaitMs));
-        const qint64 hungUpMs = client.nowMs() - sentMs;
-        QVERIFY2(hungUpMs >= 280, qPrintable(QString::number(hungUpMs)));
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(link).isSymLink(), ProcessWaitMs);
-        QVERIFY(!sim.process().waitForFinished(500));
-        QCOMPARE(sim.stop(), 0);
-    }
-
-    // Told to come back, the line returns on a new device behind the same link, once: the controller kept
-    // its state meanwhile, so an upgrade begun before the hang-up takes its next packet after it.
+    // The line is hung up the given time after the tool's first bytes: its reads end in end-of-file. Told to
+    // come back, it returns on a new device behind the same link, once: the controller kept its state
+    // meanwhile, so an upgrade begun before the hang-up takes its next packet after it.
     void hangUpAndReturn()
     {
         QTemporaryDir dir;
@@ -570,7 +531,7 @@ private slots:
         qint64 lastHeartbeatMs = client.nowMs();
         while (client.nowMs() < 8000 && client.next(Heartbeat, gapMs / 3))
             lastHeartbeatMs = client.nowMs();
-        QVERIFY2(client.nowMs() < 8000, "the heartbeats never paused");
+        QVERIFY(client.nowMs() < 8000);
 
         const int heartbeatsBefore = client.framesSeen.value(Heartbeat);
         QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
@@ -603,8 +564,7 @@ private slots:
         const int general = client.framesSeen.value(UnknownGeneral);
         const int gimbal = client.framesSeen.value(UnknownGimbal);
         QVERIFY2(general + gimbal <= sinceLaunch.elapsed() + 1 && qAbs(general - gimbal) <= 1,
-                 qPrintable(QStringLiteral("%1 general, %2 gimbal in %3 ms")
-                                .arg(general).arg(gimbal).arg(sinceLaunch.elapsed())));
+                 qPrintable(QStringLiteral("%1 + %2").arg(general).arg(gimbal)));
         QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
         QVERIFY(client.next(VersionReply));
     }
@@ -613,13 +573,10 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        const QString lateReply = QStringLiteral("--fault-late-reply takes erase, start, data or stop");
-        QTest::newRow("unknown request") << QStringList {"--fault-late-reply", "reboot:100"} << lateReply;
-        QTest::newRow("no delay") << QStringList {"--fault-late-reply", "erase"} << lateReply;
-        QTest::newRow("negative delay") << QStringList {"--fault-late-reply", "stop:-5"} << lateReply;
-        const QString gap = QStringLiteral("--fault-heartbeat-gap takes a start and a length of 0 to 600000 ms");
-        QTest::newRow("gap without length") << QStringList {"--fault-heartbeat-gap", "2000"} << gap;
-        QTest::newRow("negative gap") << QStringList {"--fault-heartbeat-gap", "100:-1"} << gap;
+        QTest::newRow("unknown request") << QStringList {"--fault-late-reply", "reboot:100"}
+                                         << QStringLiteral("--fault-late-reply takes erase, start, data or stop");
+        QTest::newRow("negative gap") << QStringList {"--fault-heartbeat-gap", "100:-1"}
+                                      << QStringLiteral("--fault-heartbeat-gap takes a start and a length of 0 to 600000 ms");
         QTest::newRow("hang-up time") << QStringList {"--fault-hangup-after", "soon"}
                                       << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
         QTest::newRow("return without hang-up") << QStringList {"--fault-return-after", "300"}
