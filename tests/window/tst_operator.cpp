@@ -23,14 +23,6 @@
 // of an action; and the log of the real window refused its port.
 namespace {
 const int Baud = 921600;
-
-QByteArray image(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7);
-    return bytes;
-}
 }
 
 class TestOperator : public QObject
@@ -40,7 +32,6 @@ class TestOperator : public QObject
 private slots:
     void initTestCase() { useChineseLocale(); }
     void init();
-    void messagesCarryTheirMeaning();
     void logOfAWindowRefusedItsPortSaysWhy();
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
@@ -60,58 +51,6 @@ void TestOperator::init()
 {
     QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg"));
 }
-
-// The meanings the bridge's own messages carry, as the journal shows them.
-void TestOperator::messagesCarryTheirMeaning()
-{
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    QVector<MessageEntry> entries;
-    connect(&bridge.messages(), &MessageLog::entryAdded, this, [&entries](const MessageEntry &entry) { entries << entry; });
-
-    bridge.tavoxReadParams();
-    QCOMPARE(entries.size(), 1);
-    QCOMPARE(entries.last().text, QStringLiteral("Please open serial port first"));
-    QCOMPARE(entries.last().meaning.kind, MessageKind::Error);
-    QCOMPARE(entries.last().meaning.topic, MessageTopic::PortRequired);
-    QCOMPARE(entries.last().meaning.answers, OperatorAction::AnyDeviceAction);
-
-    QVERIFY(!bridge.openSerial(QStringLiteral("/nonexistent/tty"), Baud));
-    QVERIFY(entries.last().text.startsWith(QStringLiteral("Link status: ")));
-    QCOMPARE(entries.last().meaning.kind, MessageKind::Info);
-    QCOMPARE(entries.at(entries.size() - 2).text, QStringLiteral("Failed to open serial port: /nonexistent/tty (no such device)"));
-    QCOMPARE(entries.at(entries.size() - 2).meaning.kind, MessageKind::Error);
-    QCOMPARE(entries.at(entries.size() - 2).meaning.answers, OperatorAction::None);
-
-    SimProcess sim({QStringLiteral("--firmware"), QStringLiteral("1.0.0.60")});
-    QVERIFY(sim.start());
-    entries.clear();
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    const auto meaningOf = [&entries](const QString &text) {
-        for (const MessageEntry &entry : entries) {
-            if (entry.text.startsWith(text))
-                return entry.meaning;
-        }
-        return MessageMeaning { MessageKind::Info, MessageTopic::None, 0xFFFF };
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(meaningOf(QStringLiteral("Firmware: 1.0.0.60")).answers == OperatorAction::VersionQuery,
-                             ProcessWaitMs);
-    QCOMPARE(meaningOf(QStringLiteral("Firmware: ")).kind, MessageKind::Success);
-    QCOMPARE(meaningOf(QStringLiteral("Firmware: ")).topic, MessageTopic::VersionReply);
-    QCOMPARE(meaningOf(QStringLiteral("Serial port opened: ")).kind, MessageKind::Success);
-    QCOMPARE(meaningOf(QStringLiteral("Reading parameters...")).kind, MessageKind::Info);
-    const MessageMeaning read = meaningOf(QStringLiteral("Parameters read OK"));
-    QCOMPARE(read.kind, MessageKind::Success);
-    QCOMPARE(read.topic, MessageTopic::ParamsRead);
-    QCOMPARE(read.answers, OperatorAction::Read | OperatorAction::Command);
-
-    bridge.tavoxWriteTorque(100, 200, 300);
-    QCOMPARE(meaningOf(QStringLiteral("Torque settings written")).kind, MessageKind::Success);
-    QTRY_COMPARE_WITH_TIMEOUT(meaningOf(QStringLiteral("Max Torque succeeded")).topic, MessageTopic::CommandReply,
-                              ProcessWaitMs);
-    QCOMPARE(meaningOf(QStringLiteral("Max Torque succeeded")).kind, MessageKind::Success);
-}
-
 
 // The real window, started on a port its user may not open (root opens any
 // device, so a test run as root starts it as "nobody"), headless until its
@@ -518,9 +457,7 @@ void TestOperator::upgradePanelStates()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fw.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image(64 * 40)) == 64 * 40);
-    file.close();
+    QVERIFY(writeFile(path, randomImage(64 * 40)));
 
     SimProcess sim({QStringLiteral("--fault-silent-after"), QStringLiteral("10")});
     QVERIFY(sim.start());
