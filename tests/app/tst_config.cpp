@@ -39,41 +39,7 @@ void writeAsEarlierBuilds(const QString &upgradeDir)
     settings.setValue(QStringLiteral("tavox/upgradeLastDir"), upgradeDir);
 }
 
-// The locale variables as a row sets them (unset when empty), restored when it ends.
-class LocaleVariables
-{
-public:
-    LocaleVariables(const QByteArray &all, const QByteArray &messages, const QByteArray &lang,
-                    const QByteArray &language)
-    {
-        const QByteArray values[] = {all, messages, lang, language};
-        for (int i = 0; i < Count; ++i) {
-            m_saved[i] = qgetenv(Names[i]);
-            m_wasSet[i] = qEnvironmentVariableIsSet(Names[i]);
-            set(Names[i], values[i], !values[i].isEmpty());
-        }
-    }
-    ~LocaleVariables()
-    {
-        for (int i = 0; i < Count; ++i)
-            set(Names[i], m_saved[i], m_wasSet[i]);
-    }
-
-private:
-    static constexpr int Count = 4;
-    static constexpr const char *Names[Count] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
-
-    static void set(const char *name, const QByteArray &value, bool isSet)
-    {
-        if (isSet)
-            qputenv(name, value);
-        else
-            qunsetenv(name);
-    }
-
-    QByteArray m_saved[Count];
-    bool m_wasSet[Count] = {};
-};
+const char *const LocaleVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
 
 // What a reader makes of the file: "language, else en" reads the language with "en" as the fallback.
 QString readKey(const QString &key)
@@ -109,6 +75,7 @@ class TestConfig : public QObject
 
 private slots:
     void init() { clearConfigPath(); }
+    void cleanup();
     void cleanupTestCase() { clearConfigPath(); }
 
     void readersNeverCreateTheFile();
@@ -125,7 +92,21 @@ private slots:
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
     void eachWriteKeepsTheOtherKeys();
+
+private:
+    const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
 };
+
+// The locale variables as the run started with them, after a row has set its own.
+void TestConfig::cleanup()
+{
+    for (const char *name : LocaleVariables) {
+        if (m_started.contains(QLatin1String(name)))
+            qputenv(name, m_started.value(QLatin1String(name)).toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
+}
 
 void TestConfig::readersNeverCreateTheFile()
 {
@@ -219,7 +200,13 @@ void TestConfig::localeLanguageFollowsTheMessagesLocale()
     QFETCH(QByteArray, lang);
     QFETCH(QByteArray, language);
     QFETCH(QString, expected);
-    const LocaleVariables variables(all, messages, lang, language);
+    const QByteArray values[] = {all, messages, lang, language};
+    for (int i = 0; i < 4; ++i) {
+        if (values[i].isEmpty())
+            qunsetenv(LocaleVariables[i]);
+        else
+            qputenv(LocaleVariables[i], values[i]);
+    }
     QCOMPARE(localeLanguage(), expected);
     QCOMPARE(startLanguage(), expected);
     QVERIFY(!QFile::exists(configFilePath()));
