@@ -65,8 +65,7 @@ private slots:
     void followsTheReportedSteps();
     void resultStaysUntilClosed();
     void silenceTimesOutAndEachReportRestartsTheClock();
-    void lateReportAfterSilenceResumes();
-    void retryAsksAgainFromTheFirstFace();
+    void afterASilenceALateReportOrRetryResumes();
     void runAfterOneStoppedAtTheFirstFaceShowsIt();
     void cancelIgnoresLaterProgress();
     void linkEndInterruptsTheRun_data();
@@ -245,7 +244,8 @@ void TestCalibration::silenceTimesOutAndEachReportRestartsTheClock()
     QCOMPARE(m_guide->step(), 1);
 }
 
-void TestCalibration::lateReportAfterSilenceResumes()
+// A late report after a silence resumes the run and is watched again; Retry asks again from the first face.
+void TestCalibration::afterASilenceALateReportOrRetryResumes()
 {
     startGuide();
     report(2);
@@ -253,16 +253,9 @@ void TestCalibration::lateReportAfterSilenceResumes()
     report(3);
     QCOMPARE(m_guide->state(), CalibrationGuide::Placing);
     QCOMPARE(m_guide->step(), 3);
-    // and is watched again
     QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
     QCOMPARE(m_log->count(), 2);
-}
 
-void TestCalibration::retryAsksAgainFromTheFirstFace()
-{
-    startGuide();
-    report(4);
-    QTRY_COMPARE(m_guide->state(), CalibrationGuide::TimedOut);
     QVERIFY(m_guide->retry());
     QCOMPARE(m_fake->callNames(), (QStringList {QStringLiteral("tavoxSendCalibration"),
                                                 QStringLiteral("tavoxSendCalibration")}));
