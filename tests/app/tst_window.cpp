@@ -278,13 +278,10 @@ void WindowTest::opensAsStartUpBuildsIt()
     m_driver.resizeWindow(designWindowSize());
     QCOMPARE(window()->property("font").value<QFont>().family(), m_driver.fontFamily());
     QCOMPARE(m_driver.bridge().messageLog().count(QStringLiteral("请您先打开串口")), 1);
-    // the bridge's first entry, written before the window existed, is in the window's log
+    // the journal's entries, the bridge's first among them (tst_operator), are the window's log
     const QObject *journal =
         m_driver.engine().rootContext()->contextProperty(QStringLiteral("messageJournal")).value<QObject *>();
     QCOMPARE(item("messageLogArea")->property("count"), journal->property("count"));
-    QString shownLog;
-    QVERIFY(QMetaObject::invokeMethod(const_cast<QObject *>(journal), "plainText", Q_RETURN_ARG(QString, shownLog)));
-    QVERIFY2(shownLog.contains(QStringLiteral("] 应用已启动\n")), qPrintable(shownLog));
     QVERIFY(!item("crsfTab")->isVisible());
 
     // nothing attached yet: said so, no values, no device action
