@@ -39,41 +39,21 @@ void writeAsEarlierBuilds(const QString &upgradeDir)
     settings.setValue(QStringLiteral("tavox/upgradeLastDir"), upgradeDir);
 }
 
-// The locale variables as a row sets them (unset when empty), restored when it ends.
-class LocaleVariables
+const char *const LocaleVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
+
+// What a reader makes of the file: "language, else en" reads the language with "en" as the fallback.
+QString readKey(const QString &key)
 {
-public:
-    LocaleVariables(const QByteArray &all, const QByteArray &messages, const QByteArray &lang,
-                    const QByteArray &language)
-    {
-        const QByteArray values[] = {all, messages, lang, language};
-        for (int i = 0; i < Count; ++i) {
-            m_saved[i] = qgetenv(Names[i]);
-            m_wasSet[i] = qEnvironmentVariableIsSet(Names[i]);
-            set(Names[i], values[i], !values[i].isEmpty());
-        }
-    }
-    ~LocaleVariables()
-    {
-        for (int i = 0; i < Count; ++i)
-            set(Names[i], m_saved[i], m_wasSet[i]);
-    }
-
-private:
-    static constexpr int Count = 4;
-    static constexpr const char *Names[Count] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
-
-    static void set(const char *name, const QByteArray &value, bool isSet)
-    {
-        if (isSet)
-            qputenv(name, value);
-        else
-            qunsetenv(name);
-    }
-
-    QByteArray m_saved[Count];
-    bool m_wasSet[Count] = {};
-};
+    if (key.startsWith(QLatin1String("language, else ")))
+        return readConfiguredLanguage(key.section(QLatin1Char(' '), -1));
+    if (key == QLatin1String("console"))
+        return QVariant(readConsoleEnabled()).toString();
+    if (key == QLatin1String("reconnect"))
+        return QVariant(readReconnectEnabled()).toString();
+    if (key == QLatin1String("baud"))
+        return QString::number(readLastBaudRate());
+    return QString::number(readMessageLogHeight());
+}
 
 long maxResidentKib()
 {
@@ -95,15 +75,12 @@ class TestConfig : public QObject
 
 private slots:
     void init() { clearConfigPath(); }
+    void cleanup();
     void cleanupTestCase() { clearConfigPath(); }
 
     void readersNeverCreateTheFile();
-    void consoleSwitchFollowsQtBoolText_data();
-    void consoleSwitchFollowsQtBoolText();
-    void languageIsFoundInEverySpellingOfItsSection_data();
-    void languageIsFoundInEverySpellingOfItsSection();
-    void storedLanguageWinsOverTheFallback_data();
-    void storedLanguageWinsOverTheFallback();
+    void eachKeyIsReadFromTheBytesOnDisk_data();
+    void eachKeyIsReadFromTheBytesOnDisk();
     void localeLanguageFollowsTheMessagesLocale_data();
     void localeLanguageFollowsTheMessagesLocale();
     void malformedFileGivesDefaults();
@@ -114,14 +91,22 @@ private slots:
     void onlyASmallRegularFileIsRead();
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
-    void lastSerialChoiceKeepsTheOtherKeys();
-    void lastBaudRateReadsOnlyAPositiveNumber_data();
-    void lastBaudRateReadsOnlyAPositiveNumber();
-    void reconnectSwitchRoundTrips();
-    void messageLogHeightReadsOnlyAPositiveNumber_data();
-    void messageLogHeightReadsOnlyAPositiveNumber();
-    void messageLogHeightKeepsTheOtherKeys();
+    void eachWriteKeepsTheOtherKeys();
+
+private:
+    const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
 };
+
+// The locale variables as the run started with them, after a row has set its own.
+void TestConfig::cleanup()
+{
+    for (const char *name : LocaleVariables) {
+        if (m_started.contains(QLatin1String(name)))
+            qputenv(name, m_started.value(QLatin1String(name)).toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
+}
 
 void TestConfig::readersNeverCreateTheFile()
 {
@@ -132,88 +117,49 @@ void TestConfig::readersNeverCreateTheFile()
     QCOMPARE(readLastBaudRate(), 0);
     QVERIFY(readReconnectEnabled());
     QVERIFY(!QFile::exists(configFilePath()));
-
-    writeUpgradeLastDir(QStringLiteral("D:/images"));
-    QVERIFY(QFile::exists(configFilePath()));
-    QCOMPARE(readUpgradeLastDir(), QStringLiteral("D:/images"));
 }
 
-void TestConfig::consoleSwitchFollowsQtBoolText_data()
+void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
 {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("1") << QStringLiteral("1") << true;
-    QTest::newRow("true") << QStringLiteral("true") << true;
-    QTest::newRow("yes") << QStringLiteral("yes") << true;
-    QTest::newRow("0") << QStringLiteral("0") << false;
-    QTest::newRow("false") << QStringLiteral("false") << false;
-    QTest::newRow("FALSE") << QStringLiteral("FALSE") << false;
-    QTest::newRow("empty") << QString() << false;
-}
-
-void TestConfig::consoleSwitchFollowsQtBoolText()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, enabled);
-    QFile file(configFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Console]\nEnabled=" + stored.toUtf8() + "\n");
-    file.close();
-    QCOMPARE(readConsoleEnabled(), enabled);
-}
-
-void TestConfig::languageIsFoundInEverySpellingOfItsSection_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("language");
-    QTest::newRow("as Qt writes it") << QByteArray("[%General]\nlanguage=en\n") << QStringLiteral("en");
-    QTest::newRow("[general] by hand") << QByteArray("[general]\nlanguage=en\n") << QStringLiteral("en");
-    QTest::newRow("[General], upper case value") << QByteArray("[General]\nlanguage= EN \n") << QStringLiteral("en");
-    QTest::newRow("other section") << QByteArray("[tavox]\nlanguage=en\n") << QStringLiteral("zh");
+    QTest::addColumn<QByteArray>("content");   // no file when empty
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const QByteArray &content, const char *key, const char *expected) {
+        QTest::newRow(name) << content << QString::fromLatin1(key) << QString::fromLatin1(expected);
+    };
+    row("console yes", "[Console]\nEnabled=yes\n", "console", "true");
+    row("console FALSE", "[Console]\nEnabled=FALSE\n", "console", "false");
+    row("console empty", "[Console]\nEnabled=\n", "console", "false");
+    row("no file", "", "language, else en", "en");
+    row("no file, the other fallback", "", "language, else zh", "zh");
+    row("other keys only", "[Console]\nEnabled=true\n", "language, else en", "en");
+    row("zh stored", "[General]\nlanguage=zh\n", "language, else en", "zh");
+    row("en as Qt writes it", "[%General]\nlanguage=en\n", "language, else zh", "en");
+    row("[general] by hand", "[general]\nlanguage=en\n", "language, else zh", "en");
+    row("upper case value", "[General]\nlanguage= EN \n", "language, else zh", "en");
+    row("language in another section", "[tavox]\nlanguage=en\n", "language, else zh", "zh");
+    // Files of earlier builds with anything else started in Chinese, and still do.
+    row("unknown language", "[General]\nlanguage=fr\n", "language, else en", "zh");
+    row("empty language", "[General]\nlanguage=\n", "language, else en", "zh");
+    row("baud", "[serial]\nlastBaud=\"115200\"\n", "baud", "115200");
+    row("baud, spaces around", "[serial]\nlastBaud=\" 921600 \"\n", "baud", "921600");
+    row("baud, a word", "[serial]\nlastBaud=fast\n", "baud", "0");
+    row("baud, negative", "[serial]\nlastBaud=\"-9600\"\n", "baud", "0");
+    row("log height", "[window]\nmessageLogHeight=420\n", "log height", "420");
+    row("log height, fraction", "[window]\nmessageLogHeight=250.5\n", "log height", "0");
+    row("log height, zero", "[window]\nmessageLogHeight=0\n", "log height", "0");
+    row("reconnect by hand", "[serial]\nreconnect=0\n", "reconnect", "false");
 }
 
 // The file is written by one run and read by the next, so these are read from
 // the bytes on disk, not from what this process wrote.
-void TestConfig::languageIsFoundInEverySpellingOfItsSection()
+void TestConfig::eachKeyIsReadFromTheBytesOnDisk()
 {
     QFETCH(QByteArray, content);
-    QFETCH(QString, language);
-    QFile file(configFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), language);
-}
-
-void TestConfig::storedLanguageWinsOverTheFallback_data()
-{
-    QTest::addColumn<QByteArray>("content");   // none when empty
-    QTest::addColumn<QString>("fallback");
-    QTest::addColumn<QString>("language");
-    QTest::newRow("no file") << QByteArray() << QStringLiteral("en") << QStringLiteral("en");
-    QTest::newRow("no file, the other fallback") << QByteArray() << QStringLiteral("zh") << QStringLiteral("zh");
-    QTest::newRow("other keys only") << QByteArray("[Console]\nEnabled=true\n") << QStringLiteral("en")
-                                     << QStringLiteral("en");
-    QTest::newRow("zh stored") << QByteArray("[General]\nlanguage=zh\n") << QStringLiteral("en")
-                               << QStringLiteral("zh");
-    QTest::newRow("en stored, as Qt writes it") << QByteArray("[%General]\nlanguage=en\n") << QStringLiteral("zh")
-                               << QStringLiteral("en");
-    // Files of earlier builds with anything else started in Chinese, and still do.
-    QTest::newRow("unknown word") << QByteArray("[General]\nlanguage=fr\n") << QStringLiteral("en")
-                                  << QStringLiteral("zh");
-    QTest::newRow("empty value") << QByteArray("[General]\nlanguage=\n") << QStringLiteral("en")
-                                 << QStringLiteral("zh");
-}
-
-void TestConfig::storedLanguageWinsOverTheFallback()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, fallback);
-    QFETCH(QString, language);
+    QFETCH(QString, key);
     if (!content.isEmpty())
         QVERIFY(writeFile(configFilePath(), content));
-    QCOMPARE(readConfiguredLanguage(fallback), language);
-    QCOMPARE(QFile::exists(configFilePath()), !content.isEmpty());
+    QTEST(readKey(key), "expected");
 }
 
 void TestConfig::localeLanguageFollowsTheMessagesLocale_data()
@@ -223,34 +169,27 @@ void TestConfig::localeLanguageFollowsTheMessagesLocale_data()
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<QByteArray>("language");
     QTest::addColumn<QString>("expected");
-    const QByteArray unset;
-    const QString zh = QStringLiteral("zh");
-    const QString en = QStringLiteral("en");
-    QTest::newRow("nothing set") << unset << unset << unset << unset << en;
-    QTest::newRow("LANG en_US") << unset << unset << QByteArray("en_US.UTF-8") << unset << en;
-    QTest::newRow("LANG zh_CN") << unset << unset << QByteArray("zh_CN.UTF-8") << unset << zh;
-    QTest::newRow("LANG zh_TW") << unset << unset << QByteArray("zh_TW.UTF-8") << unset << zh;
-    QTest::newRow("LANG zh_HK, no codeset") << unset << unset << QByteArray("zh_HK") << unset << zh;
-    QTest::newRow("LANG zh alone") << unset << unset << QByteArray("zh") << unset << zh;
-    QTest::newRow("LANG de_DE") << unset << unset << QByteArray("de_DE.UTF-8") << unset << en;
-    QTest::newRow("LANG C") << unset << unset << QByteArray("C") << unset << en;
-    QTest::newRow("LANG C.UTF-8") << unset << unset << QByteArray("C.UTF-8") << unset << en;
-    QTest::newRow("LANG POSIX") << unset << unset << QByteArray("POSIX") << unset << en;
-    QTest::newRow("LC_MESSAGES before LANG") << unset << QByteArray("zh_CN.UTF-8") << QByteArray("en_US.UTF-8")
-                                             << unset << zh;
-    QTest::newRow("LC_ALL before both") << QByteArray("en_US.UTF-8") << QByteArray("zh_CN.UTF-8")
-                                        << QByteArray("zh_CN.UTF-8") << unset << en;
-    QTest::newRow("LC_ALL C before LANG") << QByteArray("C.UTF-8") << unset << QByteArray("zh_CN.UTF-8") << unset
-                                          << en;
-    QTest::newRow("LANGUAGE before the locale") << unset << unset << QByteArray("en_US.UTF-8")
-                                                << QByteArray("zh_CN:en") << zh;
-    QTest::newRow("LANGUAGE's first known entry") << unset << unset << QByteArray("zh_CN.UTF-8")
-                                                  << QByteArray("de:en_GB:zh") << en;
-    QTest::newRow("LANGUAGE without a known entry") << unset << unset << QByteArray("zh_CN.UTF-8")
-                                                    << QByteArray("de:fr") << zh;
-    QTest::newRow("LANGUAGE under the C locale") << unset << unset << QByteArray("C.UTF-8") << QByteArray("zh_CN")
-                                                 << en;
-    QTest::newRow("LANGUAGE with no locale") << unset << unset << unset << QByteArray("zh_CN") << en;
+    const auto row = [](const char *name, const char *all, const char *messages, const char *lang,
+                        const char *language, const char *expected) {
+        QTest::newRow(name) << QByteArray(all) << QByteArray(messages) << QByteArray(lang) << QByteArray(language)
+                            << QString::fromLatin1(expected);
+    };
+    row("nothing set", "", "", "", "", "en");
+    row("LANG en_US", "", "", "en_US.UTF-8", "", "en");
+    row("LANG zh_CN", "", "", "zh_CN.UTF-8", "", "zh");
+    row("LANG zh_HK, no codeset", "", "", "zh_HK", "", "zh");
+    row("LANG zh alone", "", "", "zh", "", "zh");
+    row("LANG de_DE", "", "", "de_DE.UTF-8", "", "en");
+    row("LANG C.UTF-8", "", "", "C.UTF-8", "", "en");
+    row("LANG POSIX", "", "", "POSIX", "", "en");
+    row("LC_MESSAGES before LANG", "", "zh_CN.UTF-8", "en_US.UTF-8", "", "zh");
+    row("LC_ALL before both", "en_US.UTF-8", "zh_CN.UTF-8", "zh_CN.UTF-8", "", "en");
+    row("LC_ALL C before LANG", "C.UTF-8", "", "zh_CN.UTF-8", "", "en");
+    row("LANGUAGE before the locale", "", "", "en_US.UTF-8", "zh_CN:en", "zh");
+    row("LANGUAGE's first known entry", "", "", "zh_CN.UTF-8", "de:en_GB:zh", "en");
+    row("LANGUAGE without a known entry", "", "", "zh_CN.UTF-8", "de:fr", "zh");
+    row("LANGUAGE under the C locale", "", "", "C.UTF-8", "zh_CN", "en");
+    row("LANGUAGE with no locale", "", "", "", "zh_CN", "en");
 }
 
 // Read from the environment at each call, as a child started with another locale would.
@@ -261,7 +200,13 @@ void TestConfig::localeLanguageFollowsTheMessagesLocale()
     QFETCH(QByteArray, lang);
     QFETCH(QByteArray, language);
     QFETCH(QString, expected);
-    const LocaleVariables variables(all, messages, lang, language);
+    const QByteArray values[] = {all, messages, lang, language};
+    for (int i = 0; i < 4; ++i) {
+        if (values[i].isEmpty())
+            qunsetenv(LocaleVariables[i]);
+        else
+            qputenv(LocaleVariables[i], values[i]);
+    }
     QCOMPARE(localeLanguage(), expected);
     QCOMPARE(startLanguage(), expected);
     QVERIFY(!QFile::exists(configFilePath()));
@@ -446,86 +391,22 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
     QCOMPARE(QString::fromUtf8(run.errors).split('\n').filter(warning).size(), 3);
 }
 
-// The serial keys are added beside those of earlier builds, which read as before.
-void TestConfig::lastSerialChoiceKeepsTheOtherKeys()
+// The keys each write adds sit beside those of earlier builds, which read as before.
+void TestConfig::eachWriteKeepsTheOtherKeys()
 {
     writeAsEarlierBuilds(QStringLiteral("D:/images"));
     QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
+    QVERIFY(writeReconnectEnabled(false));
+    QVERIFY(writeMessageLogHeight(380));
     QCOMPARE(readLastSerialPort(), QStringLiteral("ttyUSB0"));
     QCOMPARE(readLastBaudRate(), 115200);
+    QVERIFY(!readReconnectEnabled());
+    QCOMPARE(readMessageLogHeight(), 380);
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
     QVERIFY(readConsoleEnabled());
     QCOMPARE(readUpgradeLastDir(), QStringLiteral("D:/images"));
-
-    QVERIFY(writeLastSerialChoice(QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"), 921600));
-    QCOMPARE(readLastSerialPort(), QStringLiteral("/dev/serial/by-id/usb-Gimbal_Controller_0001-if00"));
-    QCOMPARE(readLastBaudRate(), 921600);
-}
-
-// The file is small enough to copy under the limit, the value is not. QSettings would cut the file at the limit
-// and report success; then, with room, the same value is saved.
-void TestConfig::lastBaudRateReadsOnlyAPositiveNumber_data()
-{
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("rate") << QByteArray("115200") << 115200;
-    QTest::newRow("spaces around") << QByteArray(" 921600 ") << 921600;
-    QTest::newRow("word") << QByteArray("fast") << 0;
-    QTest::newRow("negative") << QByteArray("-9600") << 0;
-    QTest::newRow("empty") << QByteArray() << 0;
-}
-
-void TestConfig::lastBaudRateReadsOnlyAPositiveNumber()
-{
-    QFETCH(QByteArray, stored);
-    QVERIFY(writeFile(configFilePath(), "[serial]\nlastBaud=\"" + stored + "\"\n"));
-    QTEST(readLastBaudRate(), "expected");
-}
-
-// Off and on again through the file, the keys beside it kept; a hand-edited value follows Qt's text-to-bool rule.
-void TestConfig::reconnectSwitchRoundTrips()
-{
-    QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
-    QVERIFY(writeReconnectEnabled(false));
-    QVERIFY(!readReconnectEnabled());
-    QVERIFY2(readFile(configFilePath()).contains("reconnect=false"), readFile(configFilePath()).constData());
-    QCOMPARE(readLastSerialPort(), QStringLiteral("ttyUSB0"));
     QVERIFY(writeReconnectEnabled(true));
     QVERIFY(readReconnectEnabled());
-
-    QVERIFY(writeFile(configFilePath(), "[serial]\nreconnect=0\n"));
-    QVERIFY(!readReconnectEnabled());
-}
-
-void TestConfig::messageLogHeightReadsOnlyAPositiveNumber_data()
-{
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("height") << QByteArray("420") << 420;
-    QTest::newRow("spaces around") << QByteArray(" 300 ") << 300;
-    QTest::newRow("word") << QByteArray("tall") << 0;
-    QTest::newRow("fraction") << QByteArray("250.5") << 0;
-    QTest::newRow("zero") << QByteArray("0") << 0;
-    QTest::newRow("negative") << QByteArray("-40") << 0;
-    QTest::newRow("empty") << QByteArray() << 0;
-}
-
-void TestConfig::messageLogHeightReadsOnlyAPositiveNumber()
-{
-    QFETCH(QByteArray, stored);
-    QVERIFY(writeFile(configFilePath(), "[window]\nmessageLogHeight=\"" + stored + "\"\n"));
-    QTEST(readMessageLogHeight(), "expected");
-}
-
-void TestConfig::messageLogHeightKeepsTheOtherKeys()
-{
-    QCOMPARE(readMessageLogHeight(), 0);
-    QVERIFY(writeReconnectEnabled(false));
-    QVERIFY(writeMessageLogHeight(380));
-    QCOMPARE(readMessageLogHeight(), 380);
-    QVERIFY(!readReconnectEnabled());
-    QVERIFY(writeMessageLogHeight(120));
-    QCOMPARE(readMessageLogHeight(), 120);
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

@@ -42,8 +42,6 @@ class TestSignals : public QObject
 private slots:
     void windowAnswersWithoutADisplay_data();
     void windowAnswersWithoutADisplay();
-    void companionsAnswerWithoutADisplay_data();
-    void companionsAnswerWithoutADisplay();
     void signalClosesTheWindow_data();
     void signalClosesTheWindow();
     void closingFinishesTheWriteInFlight();
@@ -60,15 +58,9 @@ void TestSignals::windowAnswersWithoutADisplay_data()
                                          "The TAVOX gimbal controller's configuration and service tool.\n\n")
         + WindowHelpLines;
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
-    QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << QString();
-    QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
     QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
-                                    << QStringLiteral("Unknown option 'bogus'.\n\n") + usage;
     QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
                                                     << QStringLiteral("Unexpected argument: COM7\n\n") + usage;
-    QTest::newRow("--port without its name") << QStringList{"--version", "--port"} << 2 << QString()
-                                             << QStringLiteral("Missing value after '--port'.\n\n") + usage;
 }
 
 // Answered before Qt looks for a display, and without a file written: the
@@ -87,27 +79,6 @@ void TestSignals::windowAnswersWithoutADisplay()
     QCOMPARE(run.out, out);
     QCOMPARE(run.err, err);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"tavox"});
-}
-
-void TestSignals::companionsAnswerWithoutADisplay_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("tavoxctl") << tavoxctlProgram() << "tavoxctl";
-    QTest::newRow("tavox-sim") << SimProcess::program() << "tavox-sim";
-}
-
-void TestSignals::companionsAnswerWithoutADisplay()
-{
-    QFETCH(QString, program);
-    QFETCH(QString, name);
-    const QProcessEnvironment environment = WindowProcess::environmentWithoutDisplay();
-    const ProgramRun version = runProgram(program, {"--version"}, environment);
-    QCOMPARE(version.exitCode, 0);
-    QCOMPARE(version.out, name + QLatin1Char(' ') + tavoxVersion() + QLatin1Char('\n'));
-    const ProgramRun help = runProgram(program, {"--help"}, environment);
-    QCOMPARE(help.exitCode, 0);
-    QVERIFY2(help.out.contains("\n  -h, --help ") && help.out.contains("\n  -v, --version "), qPrintable(help.out));
 }
 
 void TestSignals::signalClosesTheWindow_data()

@@ -1,14 +1,11 @@
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
-#include "support/PseudoTerminal.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
 #include "support/WindowDriver.h"
 
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
@@ -18,8 +15,9 @@
 // What an operator does in the main window, start to end, with the mouse and
 // the keyboard against the simulated controller: connecting, a value typed out
 // of range, a write that restarts the controller, a calibration, the port
-// switched off or lost, a silent line, lost heartbeats and a firmware upgrade;
-// no QML warning along the way, and pictures of each state.
+// switched off, a lost port that comes back and a firmware upgrade; no QML
+// warning along the way, and pictures of each state. The wording of each state
+// is the window's objects' to check (tst_operator, tst_calibration).
 namespace {
 // The buttons that ask something of the controller.
 bool isDeviceAction(const QString &objectName)
@@ -42,10 +40,7 @@ private slots:
     void sbusWriteActivatesAndReboots();
     void accelCalibrationAdvancesTheFaces();
     void switchOffReleasesThePort();
-    void vanishedDeviceIsWaitedFor();
     void lostPortReconnectsByItself();
-    void silentLineIsNoAnswer();
-    void heartbeatsStopAndComeBack();
     void upgradeLocksOutEveryOtherAction();
     void upgradeSucceeds();
 
@@ -60,7 +55,6 @@ private:
     bool inCalibrationView(const char *objectName) const;
     QStringList simReceived() const;
     QStringList enabledDeviceActions() const;
-    QObject *upgradeMonitor() const;
     void saveQuestionFrames(const QString &baseName, const char *asker);
     void confirmQuestion();
 
@@ -125,11 +119,6 @@ QStringList WindowFlowsTest::enabledDeviceActions() const
     return enabled;
 }
 
-QObject *WindowFlowsTest::upgradeMonitor() const
-{
-    return m_driver.engine().rootContext()->contextProperty(QStringLiteral("upgradeMonitor")).value<QObject *>();
-}
-
 // The question `asker` opens, asked and pictured in each language, then cancelled.
 void WindowFlowsTest::saveQuestionFrames(const QString &baseName, const char *asker)
 {
@@ -156,26 +145,17 @@ void WindowFlowsTest::confirmQuestion()
 
 void WindowFlowsTest::switchConnectsToTheSimulator()
 {
-    const QString portName = m_driver.sim().portName();
-    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), portName);
-    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
-
+    QCOMPARE(item("serialPortCombo")->property("currentText").toString(), m_driver.sim().portName());
     click("serialSwitch");
     QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
-    QVERIFY(item("serialSwitch")->property("checked").toBool());
     QVERIFY(!item("serialPortCombo")->isEnabled());
-    QVERIFY(!item("serialBaudCombo")->isEnabled());
     QVERIFY(!item("refreshButton")->isEnabled());
 
     // the simulator's parameters reach the combos, its version shows the CRSF tab
     QTRY_COMPARE_WITH_TIMEOUT(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(item("crsfTab")->isVisible(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(itemText("pitchValue") != QLatin1String("--"), ProcessWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"), QStringLiteral("已连接 %1 — 固件 1.0.0.60").arg(portName),
-                              ProcessWaitMs);
-    QVERIFY(item("sbusWrite")->isEnabled());
-    QVERIFY(simReceived().contains(QStringLiteral("parameter read")));
-    QVERIFY(simReceived().contains(QStringLiteral("version query")));
+    QTRY_VERIFY_WITH_TIMEOUT(item("sbusWrite")->isEnabled(), ProcessWaitMs);
     VERIFY_NO_QML_WARNINGS();
 }
 
@@ -187,25 +167,20 @@ void WindowFlowsTest::outOfRangeTorqueIsShownAndNotSent()
     const int alreadyReceived = simReceived().size();
     QQuickItem *torque = item("pitchTorque");
     const int before = torque->property("value").toInt();
-    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
-    scrollIntoView(field);
+    scrollIntoView(findItem(torque, QStringLiteral("spinField")));
     click("pitchTorque");
     QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
     m_driver.typeText(QStringLiteral("45000"));
     QTest::keyClick(window(), Qt::Key_Tab);
-    QVERIFY(torque->property("invalid").toBool());
     QCOMPARE(torque->property("errorText").toString(), QStringLiteral("Out of range, allowed 1–30000"));
     QCOMPARE(torque->property("value").toInt(), before);
     QVERIFY(!findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
     m_driver.saveFrame(QStringLiteral("window-out-of-range-en.png"));
 
     QTest::keyClick(window(), Qt::Key_Backtab);
-    QVERIFY(field->hasActiveFocus());
-    QCOMPARE(shownFocusRings(window()->contentItem()).size(), 1);
     QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
     m_driver.typeText(QString::number(before));
     QTest::keyClick(window(), Qt::Key_Return);
-    QVERIFY(!torque->property("invalid").toBool());
     QVERIFY(findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
     QCOMPARE(simReceived().size(), alreadyReceived);
     VERIFY_NO_QML_WARNINGS();
@@ -220,18 +195,13 @@ void WindowFlowsTest::sbusWriteActivatesAndReboots()
     QTest::keyClick(window(), Qt::Key_Up);
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
-    QVERIFY(item("sbusRollDir")->property("edited").toBool());
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
     QCOMPARE(m_driver.cutOffButtons(), QStringList());
-    saveQuestionFrames(QStringLiteral("window-discard"), "sbusRead");
+    // the write restarts the controller: nothing goes out before the operator confirms
     saveQuestionFrames(QStringLiteral("window-confirm"), "sbusWrite");
     QCOMPARE(simReceived().size(), alreadyReceived);
-    QVERIFY(item("sbusRollDir")->property("edited").toBool());
     click("sbusWrite");
-    // the write restarts the controller: nothing goes out before the operator confirms
-    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
-    QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write and restart the controller?"));
-    QCOMPARE(simReceived().size(), alreadyReceived);
+    QTRY_VERIFY(shownItem("confirmTitle"));
     confirmQuestion();
     // sent, and waiting for the controller's own values to confirm it
     QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
@@ -244,7 +214,6 @@ void WindowFlowsTest::sbusWriteActivatesAndReboots()
         QStringLiteral("parameter read"),
     };
     QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, ProcessWaitMs);
-    QVERIFY(bridge().messageLog().contains(QStringLiteral("SBUS channels written")));
     // the re-read after the restart brought the written value back: settled
     QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), ProcessWaitMs);
     QVERIFY(!item("sbusRollDir")->property("edited").toBool());
@@ -258,8 +227,6 @@ void WindowFlowsTest::accelCalibrationAdvancesTheFaces()
     click("calibButton2");
     confirmQuestion();
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("● Place device DOWN"), ProcessWaitMs);
-    // its steps are the controller's answer
-    QCOMPARE(itemText("calibrationStatus"), QStringLiteral("Done"));
     const QString completed = QStringLiteral("completed");
     const QString pending = QStringLiteral("pending");
     QCOMPARE(facePhases(), (QStringList {completed, completed, QStringLiteral("current"), pending, pending, pending}));
@@ -274,12 +241,17 @@ void WindowFlowsTest::accelCalibrationAdvancesTheFaces()
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Done! Click Activate → Restart"),
                               ProcessWaitMs);
     QCOMPARE(facePhases(), QVector<QString>(6, completed).toList());
-    QCOMPARE(itemText("progressCounter"), QStringLiteral("6/6"));
-    QVERIFY(item("guideActivateButton")->isEnabled());
-    // the result stays until the operator closes it
-    QCOMPARE(itemText("guideCloseButton"), QStringLiteral("Close"));
+    // the result moves on as the controller acknowledges Activate, then Restart, and stays until closed
+    click("guideActivateButton");
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Activated. Click Restart"), ProcessWaitMs);
+    click("guideRestartButton");
+    QTRY_VERIFY(shownItem("confirmTitle"));
+    confirmQuestion();
+    QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Calibration applied; the controller restarted"),
+                              2 * ProcessWaitMs);
     click("guideCloseButton");
     QTRY_VERIFY(!shownItem("caliStatusLabel"));
+    QTRY_VERIFY_WITH_TIMEOUT(item("sbusWrite")->isEnabled(), ProcessWaitMs);
     VERIFY_NO_QML_WARNINGS();
 }
 
@@ -309,40 +281,12 @@ void WindowFlowsTest::switchOffReleasesThePort()
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
     QVERIFY(simReceived().mid(alreadyReceived).contains(
         QStringLiteral("command 0x91 para 0x00000000 0x00000000 0x00000000 0x00000000")));
-    // what became of the last write belongs to the connection that is gone
-    QCOMPARE(itemText("channelsStatus"), QString());
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("serialPortCombo")->isEnabled());
-    QCOMPARE(itemText("pitchValue"), QStringLiteral("--"));
-    QCOMPARE(itemText("attitudeText"), QStringLiteral("N/A"));
-    // the last controller's values stay, labelled as such, and cannot be written
-    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Not connected"));
-    QVERIFY(itemText("valuesNote").startsWith(QStringLiteral("Values read at ")));
+    // the last controller's values stay, and cannot be written
     QVERIFY(!item("writeButton")->isEnabled());
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-stale"));
-}
-
-// The switch stays on while the lost port is waited for; turning it off ends the wait.
-void WindowFlowsTest::vanishedDeviceIsWaitedFor()
-{
-    bridge().setLanguage(QStringLiteral("en"));
-    click("serialSwitch");
-    QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
-
-    QCOMPARE(m_driver.sim().stop(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
-    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("Reconnecting to %1…").arg(m_driver.sim().portName()));
-    QVERIFY(item("serialSwitch")->property("checked").toBool());
-    QVERIFY(!item("refreshButton")->isEnabled());
-    m_driver.saveFrame(QStringLiteral("window-reconnecting-en.png"));
-
-    click("serialSwitch");
-    QTRY_VERIFY(!item("serialSwitch")->property("checked").toBool());
-    QVERIFY(item("refreshButton")->isEnabled());
-    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Port lost: %1").arg(m_driver.sim().portName()));
-    m_driver.saveFrame(QStringLiteral("window-port-lost-en.png"));
-    VERIFY_NO_QML_WARNINGS();
 }
 
 // A controller whose cable is pulled and plugged back behind the same link is
@@ -356,8 +300,7 @@ void WindowFlowsTest::lostPortReconnectsByItself()
     QVERIFY(returning.start());
     bridge().setLanguage(QStringLiteral("en"));
     m_driver.openPort(link);
-    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1 — firmware").arg(link)),
-                             ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
     QVERIFY(item("serialSwitch")->property("checked").toBool());
     // An edit made for the controller that was there.
@@ -366,69 +309,26 @@ void WindowFlowsTest::lostPortReconnectsByItself()
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(item("sbusRollDir")->property("edited").toBool());
     QVERIFY(!returning.waitForReturn().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(bridge().serialOpened(), ProcessWaitMs);
-    // Another controller answers: named as such, in orange, and the edit goes to it only when the operator says so.
+    // Another controller answers: named as such, and the edit goes to it only when the operator says so.
     QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
                               QStringLiteral("Another controller on %1 — firmware 9.9.9.9, was 1.0.0.60").arg(link),
                               ProcessWaitMs);
-    QVERIFY(bridge().messageLog().contains(
-        QStringLiteral("Another controller answered on %1: firmware 9.9.9.9, was 1.0.0.60").arg(link)));
-    QVERIFY(!bridge().messageLog().contains(QStringLiteral("Reconnected")));
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved, made for another controller"));
     const int sentBefore = simReceivedFrames(returning.errorOutput()).size();
     click("sbusWrite");
-    QTRY_VERIFY(item("confirmTitle") && item("confirmTitle")->isVisible());
+    QTRY_VERIFY(shownItem("confirmTitle"));
     QCOMPARE(itemText("confirmTitle"), QStringLiteral("Write changes made for another controller?"));
     QTest::keyClick(window(), Qt::Key_Escape);
-    QTRY_VERIFY(!m_driver.shownItem("confirmTitle"));
+    QTRY_VERIFY(!shownItem("confirmTitle"));
     QCOMPARE(simReceivedFrames(returning.errorOutput()).size(), sentBefore);
     click("revertButton");
-    QVERIFY(item("serialSwitch")->property("checked").toBool());
     click("serialSwitch");
     QTRY_VERIFY(!bridge().serialOpened());
     VERIFY_NO_QML_WARNINGS();
 }
 
-void WindowFlowsTest::silentLineIsNoAnswer()
-{
-    bridge().setLanguage(QStringLiteral("en"));
-    PseudoTerminal line;
-    QVERIFY(line.isValid());
-    m_driver.openPort(line.slaveName());
-    QCOMPARE(itemText("linkStatusText"), QStringLiteral("Connecting to %1…").arg(line.slaveName()));
-    QTRY_COMPARE(itemText("linkStatusText"), QStringLiteral("No answer from the controller on %1").arg(line.slaveName()));
-    QVERIFY(!item("writeButton")->isEnabled());
-    m_driver.saveFrames(QStringLiteral("window-no-answer"));
-    click("serialSwitch");
-    QTRY_VERIFY(!bridge().serialOpened());
-    VERIFY_NO_QML_WARNINGS();
-}
-
-// Heartbeats stop while the port stays open, and come back. They stop four seconds after the simulator's
-// start, long after it reports ready even on a busy machine.
-void WindowFlowsTest::heartbeatsStopAndComeBack()
-{
-    bridge().setLanguage(QStringLiteral("en"));
-    SimProcess pausing({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("4000:3000")});
-    QVERIFY(pausing.start());
-    m_driver.openPort(pausing.portName());
-    QTRY_COMPARE_WITH_TIMEOUT(itemText("attitudeText"), QStringLiteral("Ready"), ProcessWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
-                              QStringLiteral("Link lost: no heartbeat on %1").arg(pausing.portName()), ProcessWaitMs);
-    QVERIFY(bridge().serialOpened());
-    for (const char *status : {"attitudeText", "jointText", "voltageText", "imuText", "motorText"})
-        QCOMPARE(itemText(status), QStringLiteral("No data"));
-    QCOMPARE(item("attitudeDot")->property("color").value<QColor>(), item("motorDot")->property("color").value<QColor>());
-    m_driver.saveFrames(QStringLiteral("window-link-lost"));
-
-    QTRY_VERIFY_WITH_TIMEOUT(itemText("linkStatusText").startsWith(QStringLiteral("Connected to %1").arg(pausing.portName())),
-                             ProcessWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(itemText("attitudeText"), QStringLiteral("Ready"), ProcessWaitMs);
-    click("serialSwitch");
-    QTRY_VERIFY(!bridge().serialOpened());
-    VERIFY_NO_QML_WARNINGS();
-}
-
+// The upgrade's question, its lock on every other action and its result banner; what each result says
+// is the upgrade monitor's to check (tst_operator).
 void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
 {
     bridge().setLanguage(QStringLiteral("en"));
@@ -445,16 +345,14 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
 
     click("browseButton");
     QTRY_COMPARE(itemText("fileInfo"), QStringLiteral("tavox-fw.bin  ·  49152 bytes"));
-    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
     click("startButton");
     QTRY_VERIFY(shownItem("confirmText"));
-    // The question names the firmware of this link once the paced controller has reported it.
+    // The question names the firmware of this link once the controller has reported it.
     const auto question = [this] { return shownItem("confirmText")->property("text").toString(); };
     QTRY_VERIFY2(question().contains(QStringLiteral("Firmware now: 1.0.0.60")), qPrintable(question()));
     QVERIFY2(question().contains(QStringLiteral("tavox-fw.bin (49152 bytes)")), qPrintable(question()));
     m_driver.saveFrames(QStringLiteral("window-upgrade-question"));
     confirmQuestion();
-    QTRY_VERIFY(bridge().tavoxUpgrading());
     QTRY_VERIFY_WITH_TIMEOUT(itemText("phaseText").startsWith(QStringLiteral("Writing ")), ProcessWaitMs);
 
     QCOMPARE(enabledDeviceActions(), QStringList());
@@ -465,19 +363,16 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
     // the switch asks first; Escape keeps the port and the upgrade
     click("serialSwitch");
     QTRY_VERIFY(shownItem("confirmText"));
-    QCOMPARE(shownItem("confirmText")->property("text").toString(), QStringLiteral("Closing the port aborts the upgrade."));
+    QCOMPARE(question(), QStringLiteral("Closing the port aborts the upgrade."));
     QTest::keyClick(window(), Qt::Key_Escape);
     QTRY_VERIFY(!shownItem("confirmText"));
     QVERIFY(bridge().serialOpened() && bridge().tavoxUpgrading());
-    QVERIFY(item("serialSwitch")->property("checked").toBool());
 
     click("serialSwitch");
     QTRY_VERIFY(shownItem("confirmText"));
     confirmQuestion();
     QTRY_VERIFY(!bridge().serialOpened());
     QTRY_VERIFY(item("resultBanner")->isVisible());
-    QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(itemText("resultText")));
-    QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrade-failed"));
     bridge().setUpgradeReplyTimeouts({});
@@ -486,29 +381,19 @@ void WindowFlowsTest::upgradeLocksOutEveryOtherAction()
     m_driver.openPort(m_paced.portName());
     QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
     QVERIFY(!item("resultBanner")->isVisible());
-    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
     VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowFlowsTest::upgradeSucceeds()
 {
-    bridge().setLanguage(QStringLiteral("en"));
     click("startButton");
     QTRY_VERIFY(shownItem("confirmText"));
     confirmQuestion();
     QTRY_VERIFY(bridge().tavoxUpgrading());
-    QVERIFY(!item("resultBanner")->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(item("resultBanner")->isVisible(), 2 * ProcessWaitMs);
     QCOMPARE(itemText("resultText"), QStringLiteral("Upgrade succeeded; the controller is restarting"));
-    QCOMPARE(upgradeMonitor()->property("progress").toInt(), 100);
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrade-succeeded"));
-
-    // another file starts from nothing
-    click("browseButton");
-    QTRY_VERIFY(!item("resultBanner")->isVisible());
-    QVERIFY(item("progressRow")->isVisible());
-    QCOMPARE(itemText("progressText"), QStringLiteral("0%"));
     VERIFY_NO_QML_WARNINGS();
 }
 

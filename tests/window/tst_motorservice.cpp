@@ -98,13 +98,12 @@ class TestMotorService : public QObject
 
 private slots:
     void holdNeedsConfirmationAndKnownArguments();
-    void releaseClearsOnce();
-    void secondHoldClearsTheFirst();
-    void otherCommandsClearAHeldTorqueFirst();
+    void eachHoldEndsInOneClear_data();
+    void eachHoldEndsInOneClear();
     void endedLinkOwesTheClearToTheNextOpen_data();
     void endedLinkOwesTheClearToTheNextOpen();
-    void quitClearsTheHeldMotor();
-    void destructionClearsTheHeldMotor();
+    void endOfTheWindowClearsTheHeldMotor_data();
+    void endOfTheWindowClearsTheHeldMotor();
     void oneShotCommandsAreAcknowledged();
 };
 
@@ -124,45 +123,34 @@ void TestMotorService::holdNeedsConfirmationAndKnownArguments()
     QCOMPARE(rig.receivedUpToMarker(), Marker);
 }
 
-void TestMotorService::releaseClearsOnce()
+void TestMotorService::eachHoldEndsInOneClear_data()
 {
-    Rig rig;
-    QVERIFY(rig.openConfirmed());
-    QSignalSpy holdingChanged(rig.service.get(), &MotorService::holdingChanged);
-    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Forward));
-    QCOMPARE(rig.service->holding(), int(MotorService::Middle));
+    QTest::addColumn<QString>("steps");   // h<motor><f|r>: hold, c<motor>: hall calibration, g: gyro bias, x: release
+    QTest::addColumn<QString>("sent");
     // Held again, as a repeated press would: the torque is already on.
-    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Forward));
-    rig.service->release();
-    rig.service->release();
-    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
-    QCOMPARE(holdingChanged.count(), 2);
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("85 87 9D"));
+    QTest::newRow("release, twice") << "h1f h1f x x" << "85 87 9D";
+    QTest::newRow("second hold clears the first") << "h0f h2r h2f x" << "81 83 8A 8B 89 8B 9D";
+    QTest::newRow("other commands clear first") << "h0r c0 h1r g x" << "82 83 84 86 87 9D 9D";
 }
 
-void TestMotorService::secondHoldClearsTheFirst()
+void TestMotorService::eachHoldEndsInOneClear()
 {
+    QFETCH(QString, steps);
     Rig rig;
     QVERIFY(rig.openConfirmed());
-    QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Forward));
-    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
-    QCOMPARE(rig.service->holding(), int(MotorService::Inner));
-    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Forward));
-    rig.service->release();
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("81 83 8A 8B 89 8B 9D"));
-}
-
-void TestMotorService::otherCommandsClearAHeldTorqueFirst()
-{
-    Rig rig;
-    QVERIFY(rig.openConfirmed());
-    QVERIFY(rig.service->hold(MotorService::Outer, MotorService::Reverse));
-    rig.service->calibrateHall(MotorService::Outer);
-    QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
-    rig.service->updateGyroBias();
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        const int motor = step.mid(1, 1).toInt();
+        if (step.startsWith(QLatin1Char('h')))
+            QVERIFY(rig.service->hold(motor, step.endsWith(QLatin1Char('f')) ? MotorService::Forward : MotorService::Reverse));
+        else if (step.startsWith(QLatin1Char('c')))
+            rig.service->calibrateHall(motor);
+        else if (step == QLatin1String("g"))
+            rig.service->updateGyroBias();
+        else
+            rig.service->release();
+    }
     QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
-    rig.service->release();
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("82 83 84 86 87 9D 9D"));
+    QTEST(rig.receivedUpToMarker(), "sent");
 }
 
 void TestMotorService::endedLinkOwesTheClearToTheNextOpen_data()
@@ -213,27 +201,29 @@ void TestMotorService::endedLinkOwesTheClearToTheNextOpen()
         QStringLiteral("Motor test torque cleared after the link returned (outer frame motor)")));
 }
 
-void TestMotorService::quitClearsTheHeldMotor()
+void TestMotorService::endOfTheWindowClearsTheHeldMotor_data()
 {
+    QTest::addColumn<bool>("quits");   // else its objects are destroyed, as after the event loop has ended
+    QTest::newRow("quit") << true;
+    QTest::newRow("destruction") << false;
+}
+
+void TestMotorService::endOfTheWindowClearsTheHeldMotor()
+{
+    QFETCH(bool, quits);
+    const QString sent = QStringLiteral("86 87");
     Rig rig;
     QVERIFY(rig.openConfirmed());
     QVERIFY(rig.service->hold(MotorService::Middle, MotorService::Reverse));
-    QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
-    QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
-    QVERIFY2(rig.arrivedWithoutEventLoop(QStringLiteral("86 87")), qPrintable(rig.received()));
+    if (quits) {
+        QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
+        QCOMPARE(rig.service->holding(), int(MotorService::NoMotor));
+    } else {
+        rig.service.reset();
+    }
+    QVERIFY2(rig.arrivedWithoutEventLoop(sent), qPrintable(rig.received()));
     rig.service.reset();
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("86 87 9D"));
-}
-
-// The window's objects go after the event loop has ended.
-void TestMotorService::destructionClearsTheHeldMotor()
-{
-    Rig rig;
-    QVERIFY(rig.openConfirmed());
-    QVERIFY(rig.service->hold(MotorService::Inner, MotorService::Reverse));
-    rig.service.reset();
-    QVERIFY2(rig.arrivedWithoutEventLoop(QStringLiteral("8A 8B")), qPrintable(rig.received()));
-    QCOMPARE(rig.receivedUpToMarker(), QStringLiteral("8A 8B 9D"));
+    QCOMPARE(rig.receivedUpToMarker(), sent + QStringLiteral(" 9D"));
 }
 
 // Each command reaches the controller as its own sub-command and is acknowledged in the message log.
