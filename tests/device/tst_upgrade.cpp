@@ -1,15 +1,10 @@
 // The upgrade on its own: the session's decisions for every reply in every
-// state, the driver's clock, and reading firmware images; then the bridge's
-// upgrade against the simulated controller when the port changes under it.
-#include "bridge/AppBridge.h"
+// state, the driver's clock, and reading firmware images.
 #include "device/UpgradeDriver.h"
 #include "device/FirmwareImage.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
-#include "support/BridgeTestUtils.h"
-#include "support/PseudoTerminal.h"
-#include "support/SimLog.h"
-#include "support/SimProcess.h"
+#include "support/Waiting.h"
 
 #include <QtTest>
 
@@ -89,49 +84,6 @@ protected:
 private:
     qint64 m_good;
 };
-
-// What a frame from the tool asks for: the parameter read, the general set's
-// requests by name, "other" for anything else.
-QString requestOf(const ParsedFrame &frame)
-{
-    if (frame.version == 0)
-        return frame.commandId == CommandId::ParamRead ? QStringLiteral("parameter read") : QStringLiteral("other");
-    if (frame.commandSet != CommandSet::General)
-        return QStringLiteral("other");
-    switch (frame.v1CommandId) {
-    case 0x01:
-        return QStringLiteral("version query");
-    case Cmd::Erase:
-        return QStringLiteral("erase");
-    case Cmd::Start:
-        return QStringLiteral("start");
-    case Cmd::Data:
-        return QStringLiteral("data packet");
-    case Cmd::Stop:
-        return QStringLiteral("stop");
-    case Cmd::SoftReset:
-        return QStringLiteral("soft reset");
-    default:
-        return QStringLiteral("other");
-    }
-}
-
-// A port with nothing answering on it that notes every request arriving.
-struct SilentDevice
-{
-    SilentDevice()
-    {
-        QObject::connect(&pty, &PseudoTerminal::bytesReceived, &pty, [this](const QByteArray &bytes) {
-            pending += bytes;
-            for (ParsedFrame frame; extractFrame(pending, frame);)
-                requests << requestOf(frame);
-        });
-    }
-
-    PseudoTerminal pty;
-    QStringList requests;
-    QByteArray pending;
-};
 }
 
 class TestUpgrade : public QObject
@@ -151,7 +103,6 @@ private slots:
     void inspectsOnlyWholeRegularFiles_data();
     void inspectsOnlyWholeRegularFiles();
     void failedReadIsNoImage();
-    void openingAnotherPortEndsTheUpgrade();
 };
 
 void TestUpgrade::framesAndCounters()
@@ -333,7 +284,7 @@ void TestUpgrade::driverEndsWithTheLink()
         texts << message.text.en;
     QCOMPARE(texts, said);
     QCOMPARE(messages[before].meaning.kind, how == int(UpgradeSession::Outcome::Cancelled) ? MessageKind::Warning : MessageKind::Error);
-    QTest::qWait(200);   // four watchdog periods: nothing may be resent
+    QVERIFY(runTimersDueWithin(200));   // four watchdog periods: nothing may be resent
     driver.handleReply(ParsedFrame{1, Cmd::StartReply, 0, 0, Cmd::StartReply, Accepted, true});
     QCOMPARE(sent.count(), 2);
 
@@ -359,7 +310,7 @@ void TestUpgrade::driverRebootsOnceAfterVerification()
     answer(Cmd::VerifyResult, Verified);
     answer(Cmd::VerifyResult, Verified);   // answered again for a resent stop
     QVERIFY(completed.wait(2000));
-    QTest::qWait(600);
+    QVERIFY(runTimersDueWithin(600));
     QCOMPARE(completed.count(), 1);
     QCOMPARE(sent.last().value(0).toByteArray(), UpgradeSession::softResetFrame());
     QCOMPARE(sent.count(), 5);   // erase, start, packet, stop, reboot
@@ -372,7 +323,7 @@ void TestUpgrade::driverRebootsOnceAfterVerification()
     answer(Cmd::DataAck);
     answer(Cmd::VerifyResult, Verified);
     driver.abortForClosedLink();
-    QTest::qWait(700);
+    QVERIFY(runTimersDueWithin(700));
     QCOMPARE(completed.count(), 1);
     QCOMPARE(sent.count(), 9);
 }
@@ -428,55 +379,6 @@ void TestUpgrade::failedReadIsNoImage()
     FailingDevice failing(100 * 1024);
     QCOMPARE(readFirmwareImage(failing, 1024 * 1024, image), FirmwareImageError::CannotRead);
     QVERIFY(image.isEmpty());
-}
-
-// The controller loses the acknowledgement of packet 20, so the tool sits
-// waiting for it until its watchdog would resend the packet. Opening another
-// port then ends the upgrade there and then: the watchdog never fires, nothing
-// of the upgrade reaches the new port, and the old one hears no more.
-void TestUpgrade::openingAnotherPortEndsTheUpgrade()
-{
-    const int TransferTimeoutMs = 2000;
-    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-drop-ack", "20", "--verbose"});
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    QFile image(dir.filePath(QStringLiteral("image.bin")));
-    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(counting(64 * 1024)) == 64 * 1024);
-    image.close();
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    bridge.setUpgradeReplyTimeouts({30000, 10000, TransferTimeoutMs});
-    QVERIFY(bridge.openSerial(sim.portName(), 921600));
-    const auto heardByOld = [&sim] { return simReceivedFrames(sim.errorOutput()); };
-    const auto lastHeardByOld = [&heardByOld] {
-        const QVector<SimReceivedFrame> frames = heardByOld();
-        return frames.isEmpty() ? QString() : frames.last().name;
-    };
-    // The exchange after opening first, so that packet 20 is the last frame the
-    // old port hears however slowly the upgrade runs.
-    QTRY_COMPARE_WITH_TIMEOUT(lastHeardByOld(), QStringLiteral("version query"), 10000);
-    bridge.tavoxStartUpgrade(image.fileName());
-    QVERIFY(bridge.tavoxUpgrading());
-    QTRY_VERIFY_WITH_TIMEOUT(lastHeardByOld().startsWith(QLatin1String("data packet seq 20,")), 10000);
-    const int heardBeforeSwitch = heardByOld().size();
-
-    SilentDevice next;
-    QVERIFY(bridge.openSerial(next.pty.slaveName(), 921600));
-    QVERIFY(!bridge.tavoxUpgrading());
-    QCOMPARE(bridge.tavoxUpgradeProgress(), 0);
-    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("Upgrade aborted")),
-             QStringList{QStringLiteral("Upgrade aborted: serial port closed")});
-    // The watching sees what the new port is sent: the exchange after opening.
-    const QStringList firstExchange{QStringLiteral("parameter read"), QStringLiteral("version query")};
-    QTRY_COMPARE(next.requests, firstExchange);
-
-    QTest::qWait(3 * TransferTimeoutMs);   // three periods of the old upgrade's watchdog
-    QCOMPARE(next.requests, firstExchange);
-    QCOMPARE(heardByOld().size(), heardBeforeSwitch);
-
-    // The same watching sees an upgrade's request once one is sent.
-    bridge.tavoxStartUpgrade(image.fileName());
-    QTRY_COMPARE(next.requests, firstExchange + QStringList{QStringLiteral("erase")});
 }
 
 QTEST_GUILESS_MAIN(TestUpgrade)

@@ -32,24 +32,27 @@ private slots:
 void TestUpgradeControl::refusalsSayWhy_data()
 {
     QTest::addColumn<QString>("file");   // in a fresh folder
-    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<qint64>("size");    // -1: none
     QTest::addColumn<QString>("zh");
     QTest::addColumn<QString>("en");
 
-    QTest::newRow("missing") << "none.bin" << QByteArray() << "无法打开固件文件" << "Cannot open firmware file";
-    QTest::newRow("empty") << "empty.bin" << QByteArray("") << "固件文件为空" << "Firmware file is empty";
+    QTest::newRow("missing") << "none.bin" << qint64(-1) << "无法打开固件文件" << "Cannot open firmware file";
+    QTest::newRow("empty") << "empty.bin" << qint64(0) << "固件文件为空" << "Firmware file is empty";
+    QTest::newRow("one byte over the limit") << "big.bin" << UpgradeSession::MaxImageSize + 1 << "固件文件过大"
+                                             << "Firmware file too large";
 }
 
 void TestUpgradeControl::refusalsSayWhy()
 {
     QFETCH(QString, file);
-    QFETCH(QByteArray, contents);
+    QFETCH(qint64, size);
     QFETCH(QString, zh);
     QFETCH(QString, en);
     QTemporaryDir dir;
     const QString path = dir.filePath(file);
-    if (!contents.isNull())
-        QVERIFY(writeFile(path, contents));
+    QFile image(path);
+    if (size >= 0)
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(size));   // sparse: cheap even past the limit
 
     FakeDeviceLink link;
     MessageRecorder messages;

@@ -5,10 +5,7 @@
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
 #include "service/ParamWrites.h"
-#include "window/FieldEdits.h"
-#include "window/UpgradeMonitor.h"
 #include "service/UpgradeSnapshot.h"
-#include "device/ParamSnapshots.h"
 #include "support/BridgeTestUtils.h"
 #include "support/ParamChanges.h"
 #include "support/SimLog.h"
@@ -107,49 +104,12 @@ int verificationOf(const ParamRestore &restore, const QString &field)
 }
 }
 
-// The edits of the panels that show speeds, torques and the camera position,
-// following the bridge's values as the panels' bindings do.
-struct PanelEdits
-{
-    explicit PanelEdits(AppBridge &bridge) : m_bridge(bridge)
-    {
-        gimbal.setProperty("panel", QStringLiteral("gimbal"));
-        torque.setProperty("panel", QStringLiteral("torque"));
-        camera.setProperty("panel", QStringLiteral("camera"));
-        follow();
-        QObject::connect(&bridge, &AppBridge::tavoxParamsChanged, &gimbal, [this] { follow(); });
-    }
-    QList<FieldEdits *> all() { return {&gimbal, &torque, &camera}; }
-
-    FieldEdits gimbal;
-    FieldEdits torque;
-    FieldEdits camera;
-
-private:
-    void follow()
-    {
-        gimbal.setDevice(QStringLiteral("pitch"), m_bridge.tavoxPitchMaxSpeed());
-        gimbal.setDevice(QStringLiteral("roll"), m_bridge.tavoxRollMaxSpeed());
-        gimbal.setDevice(QStringLiteral("yaw"), m_bridge.tavoxYawMaxSpeed());
-        torque.setDevice(QStringLiteral("pitch"), m_bridge.tavoxPitchMaxTorque());
-        torque.setDevice(QStringLiteral("roll"), m_bridge.tavoxRollMaxTorque());
-        camera.setDevice(QStringLiteral("position"), m_bridge.tavoxCameraPosition());
-    }
-
-    AppBridge &m_bridge;
-};
-
 class TestBackup : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { removeConfigFile(); }
-    void snapshotsAreNamedForFirmwareTimeAndProcess();
-    void snapshotNamesOfEarlierVersionsStillCount();
-    void snapshotIntoAnUnusableFolderIsReported();
-    void fileValuesAreTakenUpToTheirLimitOnly_data();
-    void fileValuesAreTakenUpToTheirLimitOnly();
     void restoreRefusesMalformedAndForeignFiles();
     void restoreRunsRestartingWritesLastEachWaitedFor();
     void backupThenRestoreTheTickedFieldsOnly();
@@ -163,117 +123,6 @@ private slots:
     void valuesOutsideTheirRangeAreNeverWritten();
     void backupBlockOfAnEndedLinkIsNotSaved();
 };
-
-// How many stay is the pruning's to show (tst_files); here what each is called and holds.
-void TestBackup::snapshotsAreNamedForFirmwareTimeAndProcess()
-{
-    QTemporaryDir dir;
-    const ParamSnapshots snapshots(dir.filePath(QStringLiteral("snapshots")));
-    ParamFile::Contents contents;
-    contents.firmwareVersion = QStringLiteral("1.0.0.60");
-    const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
-    QString error;
-    for (int i = 0; i < 2; ++i)
-        QVERIFY2(!snapshots.save(contents, start.addSecs(i), error).isEmpty(), qPrintable(error));
-
-    const QStringList files = snapshots.files();
-    QCOMPARE(files.size(), 2);
-    const QString process = QStringLiteral("_%1.json").arg(QCoreApplication::applicationPid());
-    QVERIFY(files.first().endsWith(QStringLiteral("/1.0.0.60_20261207-010000-000") + process));
-    QVERIFY(files.last().endsWith(QStringLiteral("/1.0.0.60_20261207-010001-000") + process));
-    ParamFile::Contents read;
-    ParamFile::Problem problem;
-    // Kept as the controller had it, torques of 0 and all; never loaded to be written back.
-    QVERIFY(!ParamFile::load(files.last(), read, problem));
-    QVERIFY2(problem.describe(files.last()).en.endsWith(QLatin1String("field params.gimbal.pitchMaxTorque: value 0 out of range 1..30000")),
-             qPrintable(problem.describe(files.last()).en));
-    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("-"), start), QStringLiteral("unknown_20261207-010000-000") + process);
-    QCOMPARE(ParamSnapshots::fileName(QStringLiteral("v1/2 beta"), start.addMSecs(345)),
-             QStringLiteral("v1-2-beta_20261207-010000-345") + process);
-}
-
-// A folder kept from before names had milliseconds and a process in them: its
-// snapshots are listed in time order among the new ones, and pruned with them.
-void TestBackup::snapshotNamesOfEarlierVersionsStillCount()
-{
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("snapshots"));
-    const ParamSnapshots snapshots(folder);
-    ParamFile::Contents contents;
-    contents.firmwareVersion = QStringLiteral("1.0.0.60");
-    const QDateTime start(QDate(2026, 12, 7), QTime(1, 0, 0));
-    QString error;
-    const QString later = snapshots.save(contents, start.addMSecs(500), error);
-    const QString earlier = snapshots.save(contents, start.addMSecs(-1), error);
-    QVERIFY2(!later.isEmpty() && !earlier.isEmpty(), qPrintable(error));
-    const QString old = QDir(folder).filePath(QStringLiteral("1.0.0.60_20261207-010000.json"));
-    QVERIFY(QFile::copy(later, old));
-
-    QCOMPARE(snapshots.files(), (QStringList{earlier, old, later}));
-}
-
-void TestBackup::snapshotIntoAnUnusableFolderIsReported()
-{
-    QTemporaryDir dir;
-    const QString notAFolder = dir.filePath(QStringLiteral("file"));
-    QVERIFY(writeFile(notAFolder, "x"));
-    QString error;
-    const QString path = ParamSnapshots(notAFolder + QStringLiteral("/snapshots")).save({}, QDateTime::currentDateTime(), error);
-    QVERIFY(path.isEmpty());
-    QVERIFY(error.contains(QStringLiteral("cannot create")));
-    QCOMPARE(readFile(notAFolder), QByteArray("x"));
-}
-
-// Each kind of field at its highest value, then one above it; the field's key
-// is the only one of its name in a file of that form.
-void TestBackup::fileValuesAreTakenUpToTheirLimitOnly_data()
-{
-    QTest::addColumn<int>("form");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("limit");
-    QTest::addColumn<int>("beyond");
-    QTest::addColumn<QString>("range");
-    QTest::newRow("torque below") << int(ParamBlockForm::Base) << "gimbal.rollMaxTorque" << 1 << 0 << "1..30000";
-    QTest::newRow("torque above") << int(ParamBlockForm::Crsf) << "gimbal.yawMaxTorque" << 30000 << 30001 << "1..30000";
-    QTest::newRow("PWM channel") << int(ParamBlockForm::Base) << "pwm.centerChannel" << 3 << 4 << "0..3";
-    QTest::newRow("FPV mode") << int(ParamBlockForm::Crsf) << "gimbal.fpvMode" << 7 << 8 << "0..7";
-    QTest::newRow("direction") << int(ParamBlockForm::PhotoVideo) << "sbus.rollDirection" << 1 << 2 << "0..1";
-}
-
-void TestBackup::fileValuesAreTakenUpToTheirLimitOnly()
-{
-    QFETCH(int, form);
-    QFETCH(QString, field);
-    QFETCH(int, limit);
-    QFETCH(int, beyond);
-    QFETCH(QString, range);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("limits.json"));
-    ParamFile::Contents written;
-    written.form = ParamBlockForm(form);
-    written.block.pitchMaxTorque = written.block.rollMaxTorque = written.block.yawMaxTorque = 1;
-    const QString text = QString::fromUtf8(ParamFile::toJson(written));
-    const QRegularExpression key(QStringLiteral("\"%1\": \\d+").arg(field.section(QLatin1Char('.'), 1)));
-    const QRegularExpressionMatch match = key.match(text);
-    QVERIFY2(match.hasMatch(), qPrintable(text));
-    const int line = text.left(match.capturedStart()).count(QLatin1Char('\n')) + 1;
-    const auto withValue = [&](int value) {
-        return QString(text).replace(match.capturedStart(), match.capturedLength(),
-                                     QStringLiteral("\"%1\": %2").arg(field.section(QLatin1Char('.'), 1)).arg(value));
-    };
-
-    ParamFile::Contents read;
-    ParamFile::Problem problem;
-    QVERIFY(writeFile(path, withValue(limit).toUtf8()));
-    QVERIFY2(ParamFile::load(path, read, problem), qPrintable(problem.describe(path).en));
-    QCOMPARE(ParamFile::value(read.block, field), limit);
-
-    QVERIFY(writeFile(path, withValue(beyond).toUtf8()));
-    QVERIFY(!ParamFile::load(path, read, problem));
-    QCOMPARE(problem.describe(path).en, QStringLiteral("%1, line %2: field params.%3: value %4 out of range %5")
-                                            .arg(path).arg(line).arg(field).arg(beyond).arg(range));
-    QCOMPARE(ParamFile::value(read.block, field), limit);   // a refused file changes nothing read before
-}
 
 void TestBackup::restoreRefusesMalformedAndForeignFiles()
 {
@@ -337,14 +186,6 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxSpeed")), 22);
 
-    // The operator's unwritten edits in the panels, which follow the bridge's values as the panels do.
-    PanelEdits panels(rig.bridge);
-    panels.gimbal.setShown(QStringLiteral("pitch"), 99);
-    panels.gimbal.setShown(QStringLiteral("roll"), 98);
-    panels.torque.setShown(QStringLiteral("pitch"), 2000);
-    panels.torque.setShown(QStringLiteral("roll"), 2001);
-    panels.camera.setShown(QStringLiteral("position"), 0);
-
     ParamRestore restore(rig.bridge);
     QSignalSpy opened(&restore, &ParamRestore::opened);
     QString opensIn;
@@ -352,8 +193,7 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
         opensIn = folder;
         return mode == FileDialogMode::Open ? backupPath : QString();
     });
-    for (FieldEdits *edits : panels.all())
-        connect(&restore, &ParamRestore::restored, edits, &FieldEdits::settleRestored);
+    QSignalSpy restored(&restore, &ParamRestore::restored);
     restore.chooseFile();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(opensIn, dir.path());   // where the backup went
@@ -389,18 +229,9 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxTorque")), int(ParamRestore::Matches));
     QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.rollMaxSpeed")), int(ParamRestore::NotChecked));
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("4 parameters restored and verified"));
-
-    // The restored fields show the controller's values, no longer edited; the others keep their edits.
-    QVERIFY(!panels.gimbal.isEdited(QStringLiteral("pitch")));
-    QCOMPARE(panels.gimbal.shown(QStringLiteral("pitch")).toInt(), int(original.pitchMaxSpeed));
-    QVERIFY(!panels.torque.isEdited(QStringLiteral("pitch")));
-    QCOMPARE(panels.torque.shown(QStringLiteral("pitch")).toInt(), int(original.pitchMaxTorque));
-    QVERIFY(!panels.camera.isEdited(QStringLiteral("position")));
-    QCOMPARE(panels.camera.count(), 0);
-    QVERIFY(panels.gimbal.isEdited(QStringLiteral("roll")));
-    QCOMPARE(panels.gimbal.shown(QStringLiteral("roll")).toInt(), 98);
-    QVERIFY(panels.torque.isEdited(QStringLiteral("roll")));
-    QCOMPARE(panels.torque.count(), 1);
+    QCOMPARE(restored.count(), 1);
+    QCOMPARE(restored.first().first().toStringList(), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.yawMaxSpeed",
+                                                                    "gimbal.pitchMaxTorque", "camera.position"}));
 
     // What the controller holds now, asked afresh: the ticked fields restored, the unticked one as changed.
     QVERIFY(rig.reread());
@@ -468,6 +299,7 @@ void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
     ParamRestore restore(rig.bridge);
     QVERIFY(restore.openFile(path));
     QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
+    QCOMPARE(restore.statusText(), QStringLiteral("1 field differs"));
     restore.writeSelected();
     QTRY_VERIFY_WITH_TIMEOUT(restore.state() != ParamRestore::Writing && restore.state() != ParamRestore::Verifying,
                              ParamRestore::ReadTimeoutMs + ParamRestore::RestartSettleMs + 15000);
@@ -539,15 +371,11 @@ void TestBackup::servicesTakeNothingReadBeforeTheReopen()
     });
     ParamRestore restore(rig.bridge);
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    UpgradeMonitor monitor(rig.bridge);
     SimProcess silent(SilentController);
     QVERIFY(silent.start());
 
     QVERIFY(rig.bridge.openSerial(silent.portName(), Baud));
-    QCOMPARE(rig.bridge.tavoxFirmwareVersion(), QStringLiteral("1.0.0.60"));   // shown until replaced
-    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
-    QVERIFY(!monitor.keepsSnapshot());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
 
     QVERIFY(!restore.openFile(pathOfA));
     QCOMPARE(restore.rowCount(), 0);
@@ -569,8 +397,7 @@ void TestBackup::servicesTakeNothingReadBeforeTheReopen()
         "No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
     QVERIFY(completed.wait(ProcessWaitMs));
     // The upgraded controller's versions: where a comparison with a snapshot would begin.
-    QCOMPARE(monitor.currentFirmware(), QStringLiteral("unknown"));
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
     QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
     QVERIFY(!snapshot.restoreOffered());
     QCOMPARE(requestsBesidesReads(silent), QString());
@@ -593,12 +420,11 @@ void TestBackup::servicesTakeTheBlockReadOnThisLink()
     });
     ParamRestore restore(rig.bridge);
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    UpgradeMonitor monitor(rig.bridge);
     SimProcess answering(AnsweringController);
     QVERIFY(answering.start());
 
     QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.keepsSnapshot() && monitor.currentFirmware() == OtherFirmware, ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
 
     backup.backUp();
     QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
@@ -638,7 +464,6 @@ void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
     ParamRestore restore(rig.bridge);
     QSignalSpy opened(&restore, &ParamRestore::opened);
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    UpgradeMonitor monitor(rig.bridge);
     SimProcess answering(AnsweringController);
     QVERIFY(answering.start());
     QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
@@ -654,7 +479,7 @@ void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
         QStringLiteral("The port was closed or opened again: the controller's parameters are no longer compared with or "
                        "restored from the snapshot taken before the upgrade; it stays in %1").arg(snapshot.snapshotPath())));
     // Its versions, then a block of its own (not A's tuning): where the comparison would come.
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.currentFirmware(), OtherFirmware, ProcessWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
     QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));

@@ -21,3 +21,19 @@ void removeConfigFile()
 {
     QFile::remove(configFilePath());
 }
+
+EntryCapture::EntryCapture(AppBridge &bridge)
+{
+    QObject::connect(&bridge.messages(), &MessageLog::entryAdded, &m_context,
+                     [this](const MessageEntry &entry) { m_texts.append(entry.text); });
+}
+
+QStringList EntryCapture::startingWith(const QString &start) const
+{
+    QStringList found;
+    for (const QString &text : m_texts) {
+        if (text.startsWith(start))
+            found.append(text);
+    }
+    return found;
+}

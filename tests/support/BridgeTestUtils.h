@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -10,3 +11,15 @@ QStringList messageTexts(const AppBridge &bridge);
 
 // Removes zentaro.cfg beside the test executable so the bridge starts from defaults.
 void removeConfigFile();
+
+// The message-log texts added from now on, for as long as it lives.
+class EntryCapture
+{
+public:
+    explicit EntryCapture(AppBridge &bridge);
+    QStringList startingWith(const QString &start) const;
+
+private:
+    QObject m_context;
+    QStringList m_texts;
+};

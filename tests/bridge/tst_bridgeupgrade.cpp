@@ -1,6 +1,6 @@
-// Firmware upgrades through the bridge, talking to a scripted controller over a real pseudo-terminal:
-// the checks before a start, each way an upgrade ends, and the heartbeats and other version-1 replies
-// the bridge routes meanwhile.
+// Firmware upgrades and the other version-1 replies through the bridge: a
+// scripted controller over a real pseudo-terminal for each way an upgrade
+// ends, the simulated controller for a port switched under a running upgrade.
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/FirmwareImage.h"
@@ -8,8 +8,10 @@
 #include "protocol/FrameCodec.h"
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
-#include "support/TestFiles.h"
 #include "support/PseudoTerminal.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 
@@ -59,98 +61,70 @@ struct Rig
     QByteArray buffer;
     int first = 0;
 };
+
+// What a frame from the tool asks for: the parameter read, the general set's
+// requests by name, "other" for anything else.
+QString requestOf(const ParsedFrame &frame)
+{
+    if (frame.version == 0)
+        return frame.commandId == CommandId::ParamRead ? QStringLiteral("parameter read") : QStringLiteral("other");
+    if (frame.commandSet != CommandSet::General)
+        return QStringLiteral("other");
+    switch (frame.v1CommandId) {
+    case 0x01:
+        return QStringLiteral("version query");
+    case Cmd::Erase:
+        return QStringLiteral("erase");
+    default:
+        return QStringLiteral("other");
+    }
+}
 }
 
-class TestUpgradeOverLink : public QObject
+class TestBridgeUpgrade : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void publishesEachHeartbeatAsWholeRecord();
-    void routesOtherReplies_data();
-    void routesOtherReplies();
+    void routesEachReplyToItsDecoder();
     void choosingAFileRemembersItsFolder();
-    void checksBeforeStarting_data();
-    void checksBeforeStarting();
     void runsUpgrade_data();
     void runsUpgrade();
+    void openingAnotherPortEndsTheUpgrade();
 };
 
-void TestUpgradeOverLink::publishesEachHeartbeatAsWholeRecord()
+// The decoders have tests of their own; here that each reply reaches its own, and the heartbeat's values the window.
+void TestBridgeUpgrade::routesEachReplyToItsDecoder()
 {
     MessageCapture capture;
     Rig rig(QStringLiteral("en"));
     const AppBridge &bridge = rig.bridge;
     QVERIFY(rig.open());
-    QSignalSpy changed(&bridge, &AppBridge::heartbeatChanged);
+    QSignalSpy heartbeats(&bridge, &AppBridge::heartbeatChanged);
+    QSignalSpy versions(&bridge, &AppBridge::tavoxVersionChanged);
     // Pitch -1, status FF 3F with byte 9 set, then temperature -10 and SBUS pitch 00 80.
-    const QByteArray full
+    const QByteArray heartbeat
         = countingBytes(61).replace(0, 10, QByteArray::fromHex("ffff00000000ff3f00ff")).replace(34, 3, "\xf6\x00\x80", 3);
-    rig.pty.write(buildFrameV1(0x01, 0x00, countingBytes(21)));   // too short: dropped
-    rig.pty.write(buildFrameV1(0x01, 0x00, QByteArray::fromHex("0aff00").leftJustified(22, '\0')));
-    rig.pty.write(buildFrameV1(0x01, 0x00, full));
-    QTRY_COMPARE(changed.count(), 2);
+    const auto unknown = [](quint8 set, quint8 id) { return buildFrameV1(set, id, countingBytes(61)); };
+    rig.pty.write(buildFrameV1(0x01, 0x00, heartbeat) + unknown(0x00, 0xA5) + unknown(0x01, 0x05) + unknown(0x02, 0x00)
+                  + buildFrameV1(0x00, 0x02, QByteArray::fromHex("00000000ffffffff")));
+    QTRY_COMPARE(rig.messages(), (QStringList {"Unknown v1 general reply: CMD_ID=0xa5", "Unknown v1 gimbal reply: CMD_ID=0x5",
+                                               "Firmware: 255.255.255.255, Boot: 0.0.0.0"}));
+    QCOMPARE(versions.count(), 1);
+    QCOMPARE(bridge.tavoxBootVersion(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(heartbeats.count(), 1);
     QCOMPARE(bridge.hbPitch(), -0.01);
-    QVERIFY(bridge.hbAttiReady() && bridge.hbJointInitOk() && bridge.hbUnderVolt() && bridge.hbMemsLost());
-    QVERIFY(bridge.hbSoftLimit() && bridge.hbReceived() && bridge.hbCrsfValuePresent());
+    QVERIFY(bridge.hbAttiReady() && bridge.hbUnderVolt() && bridge.hbSoftLimit() && bridge.hbCrsfValuePresent());
     QCOMPARE(QVector<int>({bridge.hbActuator(), bridge.hbCtrlMode(), bridge.hbStateMachine()}), QVector<int>({3, 3, 15}));
     QCOMPARE(bridge.hbImuTemp(), -10.0);
     QCOMPARE(bridge.hbSbusPitchValue(), -32768);
     QCOMPARE(bridge.hbCrsfLockValue(), 0x3D3C);
-
-    rig.pty.write(buildFrameV1(0x01, 0x00, countingBytes(45).replace(6, 4, QByteArray::fromHex("a00a0000"))));
-    QTRY_COMPARE(changed.count(), 3);
-    QCOMPARE(QVector<int>({bridge.hbActuator(), bridge.hbCtrlMode(), bridge.hbStateMachine()}), QVector<int>({2, 1, 5}));
-    QVERIFY(!bridge.hbAttiReady() && !bridge.hbSoftLimit() && !bridge.hbCrsfValuePresent());
-    QCOMPARE(bridge.hbSbusLockValue(), 0x2D2C);
-    QVERIFY(bridge.hbPwmPitchValue() == 0 && bridge.hbCrsfLockValue() == 0);
-
-    rig.bridge.closeSerial();
-    QVERIFY(rig.bridge.openSerial(rig.pty.slaveName(), 115200));
-    rig.pty.write(buildFrameV1(0x01, 0x00, full));
-    QTRY_COMPARE(capture.linesContaining(QStringLiteral("[DIAG-HB]")).size(), 2);   // once per connection
-    QVERIFY(capture.linesContaining(QStringLiteral("[DIAG-HB]")).first().endsWith(QStringLiteral(
-        "[DIAG-HB] 心跳DATA长度=22B (需>=45才有SBUS值,>=51才有PWM值,>=61才有CRSF值) crsfValuePresent=NO "
-        "raw: 0A FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00")));
+    // The heartbeat's raw bytes are a diagnostic: echoed, never in the operator's log.
+    QCOMPARE(capture.linesContaining(QStringLiteral("[DIAG-HB]")).size(), 1);
     QVERIFY(!bridge.messageLog().contains(QLatin1String("[DIAG-HB]")));
 }
 
-void TestUpgradeOverLink::routesOtherReplies_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QByteArray>("frames");   // each row ends in a version reply: once it is in, all is handled
-    QTest::addColumn<QStringList>("messages");
-
-    const auto version = [](const char *hex) { return buildFrameV1(0x00, 0x02, QByteArray::fromHex(hex)); };
-    const auto unknown = [](quint8 set, quint8 id) { return buildFrameV1(set, id, countingBytes(61)); };
-    const QByteArray extremes = version("00000000ffffffff");
-    QTest::newRow("unknown ids, en") << "en" << unknown(0x00, 0xA5) + unknown(0x01, 0x05) + unknown(0x02, 0x00) + extremes
-                                     << QStringList{"Unknown v1 general reply: CMD_ID=0xa5", "Unknown v1 gimbal reply: CMD_ID=0x5",
-                                                    "Firmware: 255.255.255.255, Boot: 0.0.0.0"};
-    QTest::newRow("unknown ids, zh") << "zh" << unknown(0x00, 0x05) + unknown(0x01, 0x10) + extremes
-                                     << QStringList{QStringLiteral("收到未知v1通用应答: CMD_ID=0x5"), QStringLiteral("收到未知v1云台应答: CMD_ID=0x10"),
-                                                    QStringLiteral("固件版本: 255.255.255.255\uFF0CBoot: 0.0.0.0")};
-    const QByteArray usual = version("02000001050001016f6f6f6f");   // 12 bytes: the last 4 ignored
-    const QString usualZh = QStringLiteral("固件版本: 1.1.0.5\uFF0CBoot: 1.0.0.2");
-    QTest::newRow("7 bytes ignored, twice the same, zh") << "zh" << version("02000001050001") + usual + usual
-                                                         << QStringList{usualZh, usualZh};
-}
-
-void TestUpgradeOverLink::routesOtherReplies()
-{
-    QFETCH(QString, language);
-    QFETCH(QByteArray, frames);
-    QFETCH(QStringList, messages);
-    Rig rig(language);
-    QVERIFY(rig.open());
-    QSignalSpy versions(&rig.bridge, &AppBridge::tavoxVersionChanged);
-    rig.pty.write(frames);
-    QTRY_COMPARE(rig.messages(), messages);
-    QCOMPARE(versions.count(), messages.filter(QStringLiteral("Boot: ")).size());
-    QVERIFY(messages.last().endsWith(QStringLiteral("Boot: ") + rig.bridge.tavoxBootVersion()));
-}
-
-void TestUpgradeOverLink::choosingAFileRemembersItsFolder()
+void TestBridgeUpgrade::choosingAFileRemembersItsFolder()
 {
     removeConfigFile();
     writeUpgradeLastDir(QStringLiteral("/srv/images"));
@@ -176,48 +150,7 @@ void TestUpgradeOverLink::choosingAFileRemembersItsFolder()
     removeConfigFile();
 }
 
-void TestUpgradeOverLink::checksBeforeStarting_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("message");
-
-    // What the file alone decides is the upgrade control's to say; here what needs the bridge and the real limit.
-    QTest::newRow("port closed, zh") << "closed" << "zh" << QStringLiteral("请您先打开串口");
-    QTest::newRow("port reopened during an upgrade") << "reopened" << "en" << "Starting upgrade, size: 1 bytes";
-    QTest::newRow("64 MiB + 1, zh") << "oversized" << "zh" << QStringLiteral("固件文件过大");
-    QTest::newRow("exactly 64 MiB") << "limit" << "en" << "Starting upgrade, size: 67108864 bytes";
-}
-
-void TestUpgradeOverLink::checksBeforeStarting()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, language);
-    QFETCH(QString, message);
-    Rig rig(language);
-    rig.replies.remove(Cmd::Erase);
-    const QHash<QString, qint64> sizes{{"reopened", 1}, {"limit", UpgradeSession::MaxImageSize},
-                                       {"oversized", UpgradeSession::MaxImageSize + 1}};
-    const QString path = rig.dir.filePath("image.bin");
-    QFile file(path);
-    if (sizes.contains(kind))
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(sizes[kind]));   // sparse: cheap even at 64 MiB
-    QVERIFY(kind == "closed" || rig.open());
-    if (kind == "reopened") {
-        rig.bridge.tavoxStartUpgrade(path);
-        QTRY_COMPARE(rig.sent.value(Cmd::Erase).size(), 1);
-        rig.bridge.closeSerial();
-        QVERIFY(rig.bridge.openSerial(rig.pty.slaveName(), 115200));
-    }
-    const int first = messageTexts(rig.bridge).size();
-    rig.bridge.tavoxStartUpgrade(path);
-    QCOMPARE(messageTexts(rig.bridge).value(first), message);
-    QCOMPARE(rig.bridge.tavoxUpgrading(), message.endsWith(QLatin1String("bytes")));
-    if (kind == "reopened")   // the new upgrade's erase, nothing left over from the old one
-        QTRY_COMPARE(rig.sent.value(Cmd::Erase).size(), 2);
-}
-
-void TestUpgradeOverLink::runsUpgrade_data()
+void TestBridgeUpgrade::runsUpgrade_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<int>("request");
@@ -234,12 +167,11 @@ void TestUpgradeOverLink::runsUpgrade_data()
     QTest::newRow("size refused, zh") << "zh" << int(Cmd::Start) << 0x01 << QString() << QStringLiteral("固件大小超限，升级中止") << 0;
     QTest::newRow("no erase reply, zh") << "zh" << int(Cmd::Erase) << -1 << QStringLiteral("升级无应答，重发 erase")
                                         << QStringLiteral("升级超时，已中止") << 0;
-    QTest::newRow("no start reply") << "en" << int(Cmd::Start) << -1 << "No upgrade reply, resending start" << aborted << 0;
     QTest::newRow("no data ack") << "en" << int(Cmd::Data) << -1 << "No upgrade reply, resending 0" << aborted << 0;
     QTest::newRow("no stop reply") << "en" << int(Cmd::Stop) << -1 << "No upgrade reply, resending stop" << aborted << 66;
 }
 
-void TestUpgradeOverLink::runsUpgrade()
+void TestBridgeUpgrade::runsUpgrade()
 {
     QFETCH(QString, language);
     QFETCH(int, request);
@@ -276,19 +208,7 @@ void TestUpgradeOverLink::runsUpgrade()
                     return frame.payload == sent[0].payload && frame.sequence == sent[0].sequence; }));
         const int timeoutMs = request == Cmd::Erase ? 200 : request == Cmd::Stop ? 150 : 100;
         QVERIFY2(elapsed >= 5 * timeoutMs, qPrintable(QString::number(elapsed)));   // six waits for a reply
-        // Late answers after the abort move nothing: no frame, no message.
-        const auto sentCount = [&rig] {
-            int count = 0;
-            for (quint8 id : {Cmd::Erase, Cmd::Start, Cmd::Data, Cmd::Stop, Cmd::SoftReset})
-                count += rig.sent.value(id).size();
-            return count;
-        };
-        const int before = sentCount();
-        for (quint8 id : {Cmd::EraseDone, Cmd::StartReply, Cmd::DataAck, Cmd::VerifyResult})
-            rig.pty.write(buildFrameV1(0x00, id, QByteArray(1, id == Cmd::VerifyResult ? 0x03 : 0x00)));
-        QTest::qWait(300);
-        QCOMPARE(sentCount(), before);
-        QCOMPARE(rig.messages(), messages);
+        return;
     }
     if (request != Cmd::Stop || reply != 0x03)
         return;
@@ -303,5 +223,60 @@ void TestUpgradeOverLink::runsUpgrade()
     QTRY_COMPARE(rig.sent.value(Cmd::SoftReset).size(), 1);
 }
 
-QTEST_MAIN(TestUpgradeOverLink)
-#include "tst_upgradeoverlink.moc"
+// The controller loses the acknowledgement of packet 20, so the tool sits
+// waiting for it until its watchdog would resend the packet. Opening another
+// port then ends the upgrade there and then: the watchdog never fires, nothing
+// of the upgrade reaches the new port, and the old one hears no more.
+void TestBridgeUpgrade::openingAnotherPortEndsTheUpgrade()
+{
+    const int TransferTimeoutMs = 2000;
+    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-drop-ack", "20", "--verbose"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("image.bin"));
+    QVERIFY(writeFile(image, countingBytes(64 * 1024)));
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    bridge.setUpgradeReplyTimeouts({30000, 10000, TransferTimeoutMs});
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    const auto heardByOld = [&sim] { return simReceivedFrames(sim.errorOutput()); };
+    const auto lastHeardByOld = [&heardByOld] {
+        const QVector<SimReceivedFrame> frames = heardByOld();
+        return frames.isEmpty() ? QString() : frames.last().name;
+    };
+    // The exchange after opening first, so that packet 20 is the last frame the
+    // old port hears however slowly the upgrade runs.
+    QTRY_COMPARE_WITH_TIMEOUT(lastHeardByOld(), QStringLiteral("version query"), 10000);
+    bridge.tavoxStartUpgrade(image);
+    QVERIFY(bridge.tavoxUpgrading());
+    QTRY_VERIFY_WITH_TIMEOUT(lastHeardByOld().startsWith(QLatin1String("data packet seq 20,")), 10000);
+    const int heardBeforeSwitch = heardByOld().size();
+
+    // A port with nothing answering on it that notes every request arriving.
+    PseudoTerminal next;
+    QStringList requests;
+    QByteArray pending;
+    connect(&next, &PseudoTerminal::bytesReceived, this, [&](const QByteArray &bytes) {
+        pending += bytes;
+        for (ParsedFrame frame; extractFrame(pending, frame);)
+            requests << requestOf(frame);
+    });
+    QVERIFY(bridge.openSerial(next.slaveName(), 921600));
+    QVERIFY(!bridge.tavoxUpgrading());
+    QCOMPARE(bridge.tavoxUpgradeProgress(), 0);
+    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("Upgrade aborted")),
+             QStringList{QStringLiteral("Upgrade aborted: serial port closed")});
+    const QStringList firstExchange{QStringLiteral("parameter read"), QStringLiteral("version query")};
+    QTRY_COMPARE(requests, firstExchange);
+
+    QTest::qWait(3 * TransferTimeoutMs);   // three periods of the old upgrade's watchdog
+    QCOMPARE(requests, firstExchange);
+    QCOMPARE(heardByOld().size(), heardBeforeSwitch);
+
+    // A new upgrade starts afresh on the new port.
+    bridge.tavoxStartUpgrade(image);
+    QTRY_COMPARE(requests, firstExchange + QStringList{QStringLiteral("erase")});
+}
+
+QTEST_MAIN(TestBridgeUpgrade)
+#include "tst_bridgeupgrade.moc"

@@ -1,0 +1,270 @@
+// What the window tells about the link and the controller's motion, and the
+// session it records for the diagnostics archive: the real bridge against the
+// simulated controller, the window's objects as start-up publishes them.
+#include "app/Config.h"
+#include "bridge/AppBridge.h"
+#include "bridge/LinkHealth.h"
+#include "service/DiagnosticsExport.h"
+#include "window/DisplayRhythm.h"
+#include "window/LinkMonitor.h"
+#include "window/MessageJournal.h"
+#include "window/TelemetryHistory.h"
+#include "window/WindowState.h"
+#include "support/ArchiveEntries.h"
+#include "support/BridgeTestUtils.h"
+#include "support/SimProcess.h"
+#include "support/Waiting.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const int Baud = 921600;
+
+// The rows whose column `column` is `value`.
+QVector<QStringList> rowsWith(const QVector<QStringList> &rows, int column, const QString &value)
+{
+    QVector<QStringList> found;
+    for (const QStringList &row : rows) {
+        if (row.value(column) == value)
+            found.append(row);
+    }
+    return found;
+}
+
+// The seconds in "… after 6.2 s", or -1.
+double secondsIn(const QString &text)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+\\.\\d) s")).match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+template <typename Object>
+Object *published(QQmlEngine &engine, const char *name)
+{
+    return qobject_cast<Object *>(engine.rootContext()->contextProperty(QLatin1String(name)).value<QObject *>());
+}
+}
+
+class TestWindowDiagnostics : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { removeConfigFile(); }
+    void linkLostWhenHeartbeatsStopAgreesWithTheWindow();
+    void linkFiguresChangeInTheWindowsRhythmAndWithoutIt();
+    void historyRecordsHeartbeatsAndStopsWhenPaused();
+    void heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession();
+    void sessionRecordKeepsTheKindShown();
+};
+
+void TestWindowDiagnostics::linkLostWhenHeartbeatsStopAgreesWithTheWindow()
+{
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("2500:3000")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    LinkHealth health(bridge, true);
+    LinkMonitor monitor(bridge);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.state() == LinkMonitor::Connected, 5000);
+    QVERIFY(!health.linkLost());
+
+    QTRY_VERIFY_WITH_TIMEOUT(health.linkLost(), 6000);
+    QVERIFY(health.sinceHeartbeatMs() >= LinkHealth::LostAfterMs);
+    // Both run out of patience at the same heartbeat.
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::LinkLost, 1000);
+    QVERIFY(!monitor.telemetryLive());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!health.linkLost(), 6000);
+    QVERIFY(monitor.telemetryLive());
+}
+
+// While heartbeats come, the figures renew in the window's rhythm. A busy machine may hold a heartbeat back;
+// the timer may then renew them in the rhythm's place, but only once the rhythm has missed its turn.
+void TestWindowDiagnostics::linkFiguresChangeInTheWindowsRhythmAndWithoutIt()
+{
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("6000:6000")});
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    DisplayRhythm rhythm(bridge);
+    LinkHealth health(bridge, true);
+    bool inRhythm = false;
+    QElapsedTimer sinceDue;
+    connect(&rhythm, &DisplayRhythm::due, &health, [&] {
+        sinceDue.start();
+        inRhythm = true;
+        health.refreshIfDue();
+        inRhythm = false;
+    });
+    int renewedInRhythm = 0;
+    QVector<qint64> renewedApartAfterDueMs;   // -1: before the rhythm began
+    connect(&health, &LinkHealth::changed, this, [&] {
+        if (inRhythm)
+            ++renewedInRhythm;
+        else
+            renewedApartAfterDueMs.append(sinceDue.isValid() ? sinceDue.elapsed() : -1);
+    });
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    renewedApartAfterDueMs.clear();
+
+    QTRY_VERIFY_WITH_TIMEOUT(renewedInRhythm >= 2, 15000);
+    QVERIFY(health.framesPerSecond() > 0);
+    for (const qint64 ms : qAsConst(renewedApartAfterDueMs))
+        QVERIFY2(ms < 0 || ms >= LinkHealth::FollowingSlackMs,
+                 qPrintable(QStringLiteral("renewed apart %1 ms after the rhythm's last call").arg(ms)));
+
+    // A silent link has no rhythm, and its figures still move.
+    QTRY_VERIFY_WITH_TIMEOUT(health.linkLost(), 15000);
+    const int renewedBefore = renewedApartAfterDueMs.size();
+    QTRY_VERIFY_WITH_TIMEOUT(renewedApartAfterDueMs.size() >= renewedBefore + 2, 5000);
+    QVERIFY(health.sinceHeartbeatMs() > LinkHealth::LostAfterMs);
+}
+
+void TestWindowDiagnostics::historyRecordsHeartbeatsAndStopsWhenPaused()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    AppBridge bridge;
+    DisplayRhythm rhythm(bridge);
+    TelemetryHistory history(bridge, rhythm);
+    QSignalSpy heartbeats(&bridge, &AppBridge::heartbeatChanged);
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+
+    QTRY_VERIFY_WITH_TIMEOUT(history.sampleCount() >= 5, 5000);
+    // Not shown: recorded, but nothing repaints.
+    QCOMPARE(history.updatesAnnounced(), 0);
+    history.setActive(true);
+    const int announcedWhenShown = history.updatesAnnounced();
+    QTRY_VERIFY_WITH_TIMEOUT(history.updatesAnnounced() >= announcedWhenShown + 3, 5000);
+    const QVariantMap latest = history.sampleAt(0);
+    QVERIFY(latest.contains(QStringLiteral("pitch")));
+    QCOMPARE(latest.value(QStringLiteral("pitch")).toFloat(), float(bridge.hbPitch()));
+    // Before the first heartbeat the cursor reads nothing.
+    QVERIFY(history.sampleAt(TelemetryHistory::WindowSeconds - 1).isEmpty());
+
+    history.setPaused(true);
+    const int frozenCount = history.sampleCount();
+    const int frozenAnnounced = history.updatesAnnounced();
+    const QVariantMap frozen = history.sampleAt(0);
+    heartbeats.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(heartbeats.count() >= 5, 5000);
+    QCOMPARE(history.sampleCount(), frozenCount);
+    QCOMPARE(history.updatesAnnounced(), frozenAnnounced);
+    QCOMPARE(history.sampleAt(0), frozen);
+
+    history.setPaused(false);
+    QTRY_VERIFY_WITH_TIMEOUT(history.sampleCount() > frozenCount, 5000);
+    const TelemetryHistory::Sample &first = history.sample(0);
+    const TelemetryHistory::Sample &last = history.sample(history.sampleCount() - 1);
+    QVERIFY(last.ms > first.ms);
+}
+
+// The window's objects as start-up publishes them, on the simulated controller: a heartbeat gap is told once
+// when it begins and once when it ends, and the archive holds every entry of the session, those the window's
+// log let go and those cleared, and what happened to the link.
+void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession()
+{
+    // Three times the silence that counts as lost: a loss told again for the same gap would show.
+    const int gapMs = 3 * LinkHealth::LostAfterMs;
+    // Late enough that heartbeats have come before it, however slowly the port is opened.
+    SimProcess sim({QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("5000:%1").arg(gapMs)});
+    QVERIFY(sim.start());
+    QVERIFY(writeConfiguredLanguage(QStringLiteral("zh")));
+    AppBridge bridge;
+    EntryCapture entries(bridge);
+    QQmlEngine engine;
+    QObject owner;
+    publishWindowState(*engine.rootContext(), bridge, owner);
+    auto *journal = published<MessageJournal>(engine, "messageJournal");
+    auto *diagnostics = published<DiagnosticsExport>(engine, "diagnosticsExport");
+    QVERIFY(journal && diagnostics);
+    bridge.setLanguage(QStringLiteral("en"));
+
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.hbReceived(), ProcessWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!entries.startingWith(QStringLiteral("Heartbeat restored")).isEmpty(), ProcessWaitMs);
+    const QStringList lost = entries.startingWith(QStringLiteral("Heartbeat lost"));
+    QCOMPARE(lost.size(), 1);
+    QVERIFY2(secondsIn(lost.first()) >= LinkHealth::LostAfterMs / 1000.0, qPrintable(lost.first()));
+    const QString restored = entries.startingWith(QStringLiteral("Heartbeat restored")).first();
+    // Heartbeats come many times a second, so the gap seen is the simulator's, give or take the delivery.
+    QVERIFY2(secondsIn(restored) >= gapMs / 1000.0 - 0.3 && secondsIn(restored) < gapMs / 1000.0 + 20, qPrintable(restored));
+
+    // The operator clears the window's log after more than it holds, and switches the language.
+    const int logged = MessageJournal::MaxEntries + 100;
+    for (int n = 0; n < logged; ++n)
+        bridge.messages().report(Message::info(QStringLiteral("条目 %1").arg(n), QStringLiteral("entry %1").arg(n)));
+    QCOMPARE(journal->count(), MessageJournal::MaxEntries);
+    journal->clear();
+    QCOMPARE(journal->count(), 0);
+    bridge.setLanguage(QStringLiteral("zh"));
+    bridge.messages().report(Message::info(QStringLiteral("切换后"), QStringLiteral("after the switch")));
+    bridge.setLanguage(QStringLiteral("en"));
+    // Closed by hand, opened again, then the controller goes away.
+    bridge.closeSerial();
+    QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    const QString port = sim.portName();
+    sim.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.serialLink().portLost(), ProcessWaitMs);
+
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("diagnostics.zip"));
+    QVERIFY(diagnostics->exportTo(archive));
+
+    const QVector<QStringList> messages = archivedTable(archive, QStringLiteral("session/messages.tsv"));
+    QCOMPARE(messages.first(), (QStringList {"time", "kind", "language", "text"}));
+    // Written before the window's objects existed, in the language the tool started in.
+    QCOMPARE(rowsWith(messages, 3, QStringLiteral("应用已启动")).value(0).mid(1, 2), (QStringList {"info", "zh"}));
+    int previous = -1;
+    for (const QStringList &row : messages) {
+        if (!row.value(3).startsWith(QLatin1String("entry ")))
+            continue;
+        QCOMPARE(row.at(3).mid(6).toInt(), previous + 1);
+        previous = row.at(3).mid(6).toInt();
+    }
+    QCOMPARE(previous, logged - 1);
+    QCOMPARE(rowsWith(messages, 3, lost.first()).value(0).mid(1, 2), (QStringList {"error", "en"}));
+    QCOMPARE(rowsWith(messages, 3, restored).value(0).mid(1, 2), (QStringList {"success", "en"}));
+    QCOMPARE(rowsWith(messages, 3, QStringLiteral("切换后")).value(0).mid(1, 2), (QStringList {"info", "zh"}));
+
+    const QVector<QStringList> events = archivedTable(archive, QStringLiteral("session/link-events.tsv"));
+    QCOMPARE(events.first(), (QStringList {"time", "event", "detail"}));
+    QStringList happened;
+    for (const QStringList &row : events.mid(1))
+        happened.append(row.value(1));
+    QCOMPARE(happened, (QStringList {"port-opened", "heartbeat-lost", "heartbeat-restored", "port-closed", "port-opened",
+                                     "port-lost", "waiting-for-port"}));
+    QCOMPARE(events.at(1).at(2), QStringLiteral("%1 at %2 baud").arg(port).arg(Baud));
+    QCOMPARE(secondsIn(events.at(3).at(2)), secondsIn(restored));
+    QCOMPARE(events.at(6).at(2), port);
+    // Once per gap, however long the session went on after it.
+    QCOMPARE(entries.startingWith(QStringLiteral("Heartbeat lost")).size(), 1);
+}
+
+// The record keeps the kind the window showed (the first hint after the start is no refusal) and escapes what
+// would break its lines.
+void TestWindowDiagnostics::sessionRecordKeepsTheKindShown()
+{
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    MessageJournal journal(bridge);
+    bridge.tavoxOnStartup();
+    QVERIFY(!bridge.tavoxRequireSerial());
+    bridge.messages().report(Message::info(QStringLiteral("甲\t乙\n丙"), QStringLiteral("one\ttwo\nthree \\n")));
+    const QStringList lines = QString::fromUtf8(journal.session().toTabSeparated()).split(QLatin1Char('\n'));
+    // The header, the start, the hint, the refusal, the escaped entry, and the last line's end.
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.at(1).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Application started"}));
+    QCOMPARE(lines.at(2).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Please open serial port first"}));
+    QCOMPARE(lines.at(3).split(QLatin1Char('\t')).mid(1), (QStringList {"error", "en", "Please open serial port first"}));
+    QCOMPARE(lines.at(4).split(QLatin1Char('\t')).mid(1),
+             (QStringList {"info", "en", QStringLiteral("one\\ttwo\\nthree \\\\n")}));
+}
+
+QTEST_GUILESS_MAIN(TestWindowDiagnostics)
+#include "tst_windowdiagnostics.moc"
