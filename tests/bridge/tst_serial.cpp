@@ -55,10 +55,8 @@ private slots:
     void invalidArgumentsLeaveTheLinkAlone();
     void changesOfAnOpenLinkReportEachStep_data();
     void changesOfAnOpenLinkReportEachStep();
-    void unchangedPortListStillReports();
     void firstExchangeFollowsTheOpen();
     void earlyCloseCancelsTheFirstExchange();
-    void reopenDropsHalfReceivedFrame();
 
 private:
     void openInEnglish(AppBridge &bridge, PseudoTerminal &pty);
@@ -170,23 +168,6 @@ void TestSerial::changesOfAnOpenLinkReportEachStep()
     QVERIFY(!bridge.hbReceived());
 }
 
-void TestSerial::unchangedPortListStillReports()
-{
-    qputenv("TAVOX_EXTRA_PORTS", "/tmp/tavox-a,/tmp/tavox-b");
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    QSignalSpy ports(&bridge, &AppBridge::serialPortsChanged);
-    QVERIFY(ports.wait(ProcessWaitMs));
-    bridge.clearMessages();
-
-    bridge.refreshSerialPorts();
-    qunsetenv("TAVOX_EXTRA_PORTS");
-    QCOMPARE(ports.count(), 1);
-    QCOMPARE(messageTexts(bridge),
-             QStringList { QStringLiteral("Serial ports refreshed: ") + bridge.serialPorts().join(", ") });
-    QVERIFY(bridge.serialPorts().join(", ").startsWith(QStringLiteral("/tmp/tavox-a, /tmp/tavox-b")));
-}
-
 // Each request goes at its own delay after the open: after a timer of 10 ms less started just before the
 // open, before one of 10 ms more started just after it. Timers fire in the order they fall due, however late
 // a busy machine runs them, so their order shows the delays where a clock could not.
@@ -238,19 +219,6 @@ void TestSerial::earlyCloseCancelsTheFirstExchange()
     QVERIFY(!messageTexts(bridge).contains(Reading));
 }
 
-void TestSerial::reopenDropsHalfReceivedFrame()
-{
-    PseudoTerminal pty;
-    AppBridge bridge;
-    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
-    const QByteArray frame = buildFrameV0(0xC1, QByteArray(22, '\1'));
-    QVERIFY(pty.write(frame.left(10)));
-    QTRY_COMPARE(bridge.serialLink().receiveBuffer().size(), 10);
-
-    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
-    QVERIFY(bridge.serialLink().receiveBuffer().isEmpty());
-    QVERIFY(!bridge.hbReceived());
-}
 
 QTEST_GUILESS_MAIN(TestSerial)
 #include "tst_serial.moc"

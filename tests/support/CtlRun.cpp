@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-
 ProgramRun runCtl(const QStringList &arguments, const QProcessEnvironment &environment, const QString &program)
 {
     return runProgram(program, arguments, environment, CtlRunTimeoutMs);
@@ -70,29 +68,9 @@ RunningCtl::RunningCtl(const QString &program, const QStringList &arguments, con
     m_process.start(program, arguments);
 }
 
-RunningCtl::~RunningCtl()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.kill();
-    m_process.waitForFinished();
-}
-
 bool RunningCtl::waitForMessage(const QString &text)
 {
     return QTest::qWaitFor([&] { return messages().contains(text); }, ProcessWaitMs);
-}
-
-void RunningCtl::signal(int number)
-{
-    ::kill(pid_t(m_process.processId()), number);
-}
-
-int RunningCtl::finish()
-{
-    if (!m_process.waitForFinished(ProcessWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return m_process.exitCode();
 }
 
 QString RunningCtl::messages()

@@ -3,7 +3,6 @@
 #include "support/ProgramRun.h"
 
 #include <QJsonObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -48,25 +47,17 @@ SentFrames framesSentBy(const SimProcess &sim, const QStringList &arguments);
 // tavoxctl opens the port.
 bool portReleased(const QString &lockWhileOpen, const QString &port);
 
-// tavoxctl at work while the test reads its messages and signals it; killed
-// if it is still running when the object goes out of scope.
-class RunningCtl
+// tavoxctl at work while the test reads its messages and signals it.
+class RunningCtl : public RunningProgram
 {
 public:
     // `input`, when given, becomes its standard input (a terminal's device).
     RunningCtl(const QString &program, const QStringList &arguments, const QString &input = QString());
-    ~RunningCtl();
-    RunningCtl(const RunningCtl &) = delete;
-    RunningCtl &operator=(const RunningCtl &) = delete;
 
     bool waitForMessage(const QString &text);
-    void signal(int number);
-    // Its exit code; -1 when it did not end or was killed by a signal.
-    int finish();
     // Its standard error so far.
     QString messages();
 
 private:
-    QProcess m_process;
     QString m_messages;
 };

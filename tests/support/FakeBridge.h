@@ -7,6 +7,11 @@
 #include <QStringList>
 #include <QVariantList>
 
+// A property the documents bind to, writable from QML, and the member that holds it.
+#define FAKE_PROPERTY(type, name, notify, initial)       \
+    Q_PROPERTY(type name MEMBER m_##name NOTIFY notify) \
+    type m_##name = initial;
+
 // Stand-in for AppBridge in the Qt Quick tests: the property names, types and
 // change signals the documents bind to, every one writable from QML so that a
 // test can put a panel into any state. The invokables the documents call only
@@ -17,77 +22,6 @@
 class FakeBridge : public CalibrationDevice
 {
     Q_OBJECT
-
-    Q_PROPERTY(QString     language             MEMBER m_language             NOTIFY languageChanged)
-    Q_PROPERTY(QString     messageLog           MEMBER m_messageLog           NOTIFY messageLogChanged)
-    Q_PROPERTY(QStringList serialPorts          MEMBER m_serialPorts          NOTIFY serialPortsChanged)
-    Q_PROPERTY(bool        serialOpened         MEMBER m_serialOpened         NOTIFY serialOpenedChanged)
-    Q_PROPERTY(QString     appVersion           MEMBER m_appVersion           NOTIFY appVersionChanged)
-    Q_PROPERTY(int         tavoxSbusPitchCh     MEMBER m_tavoxSbusPitchCh     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusRollCh      MEMBER m_tavoxSbusRollCh      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusYawCh       MEMBER m_tavoxSbusYawCh       NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusCenterCh    MEMBER m_tavoxSbusCenterCh    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusLockCh      MEMBER m_tavoxSbusLockCh      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusMode        MEMBER m_tavoxSbusMode        NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmPitchCh      MEMBER m_tavoxPwmPitchCh      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmYawCh        MEMBER m_tavoxPwmYawCh        NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmCenterCh     MEMBER m_tavoxPwmCenterCh     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmLockCh       MEMBER m_tavoxPwmLockCh       NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmMode         MEMBER m_tavoxPwmMode         NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfPitchCh     MEMBER m_tavoxCrsfPitchCh     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfRollCh      MEMBER m_tavoxCrsfRollCh      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfYawCh       MEMBER m_tavoxCrsfYawCh       NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfCenterCh    MEMBER m_tavoxCrsfCenterCh    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfLockCh      MEMBER m_tavoxCrsfLockCh      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfMode        MEMBER m_tavoxCrsfMode        NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxFpvMode         MEMBER m_tavoxFpvMode         NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPitchMaxSpeed   MEMBER m_tavoxPitchMaxSpeed   NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxRollMaxSpeed    MEMBER m_tavoxRollMaxSpeed    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxYawMaxSpeed     MEMBER m_tavoxYawMaxSpeed     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCameraPosition  MEMBER m_tavoxCameraPosition  NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPitchMaxTorque  MEMBER m_tavoxPitchMaxTorque  NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxRollMaxTorque   MEMBER m_tavoxRollMaxTorque   NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxYawMaxTorque    MEMBER m_tavoxYawMaxTorque    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusPitchDir    MEMBER m_tavoxSbusPitchDir    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusRollDir     MEMBER m_tavoxSbusRollDir     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxSbusYawDir      MEMBER m_tavoxSbusYawDir      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmPitchDir     MEMBER m_tavoxPwmPitchDir     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxPwmYawDir       MEMBER m_tavoxPwmYawDir       NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfPitchDir    MEMBER m_tavoxCrsfPitchDir    NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfRollDir     MEMBER m_tavoxCrsfRollDir     NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxCrsfYawDir      MEMBER m_tavoxCrsfYawDir      NOTIFY tavoxParamsChanged)
-    Q_PROPERTY(int         tavoxUpgradeProgress MEMBER m_tavoxUpgradeProgress NOTIFY tavoxUpgradeProgressChanged)
-    Q_PROPERTY(QString     tavoxFirmwareVersion MEMBER m_tavoxFirmwareVersion NOTIFY tavoxVersionChanged)
-    Q_PROPERTY(QString     tavoxBootVersion     MEMBER m_tavoxBootVersion     NOTIFY tavoxVersionChanged)
-    Q_PROPERTY(QString     tavoxUpgradeFilePath MEMBER m_tavoxUpgradeFilePath NOTIFY tavoxUpgradeFilePathChanged)
-    Q_PROPERTY(bool        tavoxUpgrading       MEMBER m_tavoxUpgrading       NOTIFY tavoxUpgradingChanged)
-    Q_PROPERTY(double      hbPitch              MEMBER m_hbPitch              NOTIFY heartbeatChanged)
-    Q_PROPERTY(double      hbRoll               MEMBER m_hbRoll               NOTIFY heartbeatChanged)
-    Q_PROPERTY(double      hbYaw                MEMBER m_hbYaw                NOTIFY heartbeatChanged)
-    Q_PROPERTY(double      hbImuTemp            MEMBER m_hbImuTemp            NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbAttiReady          MEMBER m_hbAttiReady          NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbJointInitOk        MEMBER m_hbJointInitOk        NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbUnderVolt          MEMBER m_hbUnderVolt          NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbMemsLost           MEMBER m_hbMemsLost           NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbActuator           MEMBER m_hbActuator           NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbSbusPitchValue     MEMBER m_hbSbusPitchValue     NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbSbusRollValue      MEMBER m_hbSbusRollValue      NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbSbusYawValue       MEMBER m_hbSbusYawValue       NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbSbusCenterValue    MEMBER m_hbSbusCenterValue    NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbSbusLockValue      MEMBER m_hbSbusLockValue      NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbPwmPitchValue      MEMBER m_hbPwmPitchValue      NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbPwmYawValue        MEMBER m_hbPwmYawValue        NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbPwmCenterValue     MEMBER m_hbPwmCenterValue     NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbCrsfPitchValue     MEMBER m_hbCrsfPitchValue     NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbCrsfRollValue      MEMBER m_hbCrsfRollValue      NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbCrsfYawValue       MEMBER m_hbCrsfYawValue       NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbCrsfCenterValue    MEMBER m_hbCrsfCenterValue    NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         hbCrsfLockValue      MEMBER m_hbCrsfLockValue      NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbCrsfValuePresent   MEMBER m_hbCrsfValuePresent   NOTIFY heartbeatChanged)
-    Q_PROPERTY(bool        hbReceived           MEMBER m_hbReceived           NOTIFY heartbeatChanged)
-    Q_PROPERTY(int         accelCaliState       MEMBER m_accelCaliState       NOTIFY accelCaliStateChanged)
-    // Test control, not part of the bridge.
-    Q_PROPERTY(bool        openSerialResult     MEMBER m_openSerialResult     NOTIFY openSerialResultChanged)
 
 public:
     explicit FakeBridge(QObject *parent = nullptr);
@@ -167,75 +101,76 @@ signals:
 private:
     void record(const char *name, const QVariantList &args = {});
 
-    QString m_language = QStringLiteral("zh");
-    QString m_messageLog;
-    QStringList m_serialPorts;
-    bool m_serialOpened = false;
-    QString m_appVersion = QStringLiteral("v1.0.5");
-    int m_tavoxSbusPitchCh = 1;
-    int m_tavoxSbusRollCh = 1;
-    int m_tavoxSbusYawCh = 1;
-    int m_tavoxSbusCenterCh = 1;
-    int m_tavoxSbusLockCh = 1;
-    int m_tavoxSbusMode = 1;
-    int m_tavoxPwmPitchCh = 1;
-    int m_tavoxPwmYawCh = 1;
-    int m_tavoxPwmCenterCh = 1;
-    int m_tavoxPwmLockCh = 1;
-    int m_tavoxPwmMode = 1;
-    int m_tavoxCrsfPitchCh = 1;
-    int m_tavoxCrsfRollCh = 1;
-    int m_tavoxCrsfYawCh = 1;
-    int m_tavoxCrsfCenterCh = 1;
-    int m_tavoxCrsfLockCh = 1;
-    int m_tavoxCrsfMode = 1;
-    int m_tavoxFpvMode = 0;
-    int m_tavoxPitchMaxSpeed = 0;
-    int m_tavoxRollMaxSpeed = 0;
-    int m_tavoxYawMaxSpeed = 0;
-    int m_tavoxCameraPosition = 1;
-    int m_tavoxPitchMaxTorque = 8000;
-    int m_tavoxRollMaxTorque = 10000;
-    int m_tavoxYawMaxTorque = 12000;
-    int m_tavoxSbusPitchDir = 0;
-    int m_tavoxSbusRollDir = 0;
-    int m_tavoxSbusYawDir = 0;
-    int m_tavoxPwmPitchDir = 0;
-    int m_tavoxPwmYawDir = 0;
-    int m_tavoxCrsfPitchDir = 0;
-    int m_tavoxCrsfRollDir = 0;
-    int m_tavoxCrsfYawDir = 0;
-    int m_tavoxUpgradeProgress = 0;
-    QString m_tavoxFirmwareVersion = QStringLiteral("-");
-    QString m_tavoxBootVersion = QStringLiteral("-");
-    QString m_tavoxUpgradeFilePath;
-    bool m_tavoxUpgrading = false;
-    double m_hbPitch = 0.0;
-    double m_hbRoll = 0.0;
-    double m_hbYaw = 0.0;
-    double m_hbImuTemp = 0.0;
-    bool m_hbAttiReady = false;
-    bool m_hbJointInitOk = false;
-    bool m_hbUnderVolt = false;
-    bool m_hbMemsLost = false;
-    int m_hbActuator = 0;
-    int m_hbSbusPitchValue = 0;
-    int m_hbSbusRollValue = 0;
-    int m_hbSbusYawValue = 0;
-    int m_hbSbusCenterValue = 0;
-    int m_hbSbusLockValue = 0;
-    int m_hbPwmPitchValue = 0;
-    int m_hbPwmYawValue = 0;
-    int m_hbPwmCenterValue = 0;
-    int m_hbCrsfPitchValue = 0;
-    int m_hbCrsfRollValue = 0;
-    int m_hbCrsfYawValue = 0;
-    int m_hbCrsfCenterValue = 0;
-    int m_hbCrsfLockValue = 0;
-    bool m_hbCrsfValuePresent = false;
-    bool m_hbReceived = false;
-    int m_accelCaliState = -1;
-    bool m_openSerialResult = true;
+    FAKE_PROPERTY(QString, language, languageChanged, QStringLiteral("zh"))
+    FAKE_PROPERTY(QString, messageLog, messageLogChanged, {})
+    FAKE_PROPERTY(QStringList, serialPorts, serialPortsChanged, {})
+    FAKE_PROPERTY(bool, serialOpened, serialOpenedChanged, false)
+    FAKE_PROPERTY(QString, appVersion, appVersionChanged, QStringLiteral("v1.0.5"))
+    FAKE_PROPERTY(int, tavoxSbusPitchCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxSbusRollCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxSbusYawCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxSbusCenterCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxSbusLockCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxSbusMode, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPwmPitchCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPwmYawCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPwmCenterCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPwmLockCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPwmMode, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfPitchCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfRollCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfYawCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfCenterCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfLockCh, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxCrsfMode, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxFpvMode, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxPitchMaxSpeed, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxRollMaxSpeed, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxYawMaxSpeed, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxCameraPosition, tavoxParamsChanged, 1)
+    FAKE_PROPERTY(int, tavoxPitchMaxTorque, tavoxParamsChanged, 8000)
+    FAKE_PROPERTY(int, tavoxRollMaxTorque, tavoxParamsChanged, 10000)
+    FAKE_PROPERTY(int, tavoxYawMaxTorque, tavoxParamsChanged, 12000)
+    FAKE_PROPERTY(int, tavoxSbusPitchDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxSbusRollDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxSbusYawDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxPwmPitchDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxPwmYawDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxCrsfPitchDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxCrsfRollDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxCrsfYawDir, tavoxParamsChanged, 0)
+    FAKE_PROPERTY(int, tavoxUpgradeProgress, tavoxUpgradeProgressChanged, 0)
+    FAKE_PROPERTY(QString, tavoxFirmwareVersion, tavoxVersionChanged, QStringLiteral("-"))
+    FAKE_PROPERTY(QString, tavoxBootVersion, tavoxVersionChanged, QStringLiteral("-"))
+    FAKE_PROPERTY(QString, tavoxUpgradeFilePath, tavoxUpgradeFilePathChanged, {})
+    FAKE_PROPERTY(bool, tavoxUpgrading, tavoxUpgradingChanged, false)
+    FAKE_PROPERTY(double, hbPitch, heartbeatChanged, 0.0)
+    FAKE_PROPERTY(double, hbRoll, heartbeatChanged, 0.0)
+    FAKE_PROPERTY(double, hbYaw, heartbeatChanged, 0.0)
+    FAKE_PROPERTY(double, hbImuTemp, heartbeatChanged, 0.0)
+    FAKE_PROPERTY(bool, hbAttiReady, heartbeatChanged, false)
+    FAKE_PROPERTY(bool, hbJointInitOk, heartbeatChanged, false)
+    FAKE_PROPERTY(bool, hbUnderVolt, heartbeatChanged, false)
+    FAKE_PROPERTY(bool, hbMemsLost, heartbeatChanged, false)
+    FAKE_PROPERTY(int, hbActuator, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbSbusPitchValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbSbusRollValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbSbusYawValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbSbusCenterValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbSbusLockValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbPwmPitchValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbPwmYawValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbPwmCenterValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbCrsfPitchValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbCrsfRollValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbCrsfYawValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbCrsfCenterValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(int, hbCrsfLockValue, heartbeatChanged, 0)
+    FAKE_PROPERTY(bool, hbCrsfValuePresent, heartbeatChanged, false)
+    FAKE_PROPERTY(bool, hbReceived, heartbeatChanged, false)
+    FAKE_PROPERTY(int, accelCaliState, accelCaliStateChanged, -1)
+    // Test control, not part of the bridge.
+    FAKE_PROPERTY(bool, openSerialResult, openSerialResultChanged, true)
 
     QList<QPair<QString, QVariantList>> m_calls;
 };

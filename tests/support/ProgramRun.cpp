@@ -1,6 +1,8 @@
 #include "support/ProgramRun.h"
 
-#include <QProcess>
+#include "support/Waiting.h"
+
+#include <csignal>
 
 ProgramRun runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                       int timeoutMs)
@@ -31,4 +33,29 @@ QProcessEnvironment englishEnvironment()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return environment;
+}
+
+RunningProgram::~RunningProgram()
+{
+    end();
+}
+
+void RunningProgram::end()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+void RunningProgram::signal(int number)
+{
+    ::kill(pid_t(m_process.processId()), number);
+}
+
+int RunningProgram::finish()
+{
+    if (!m_process.waitForFinished(ProcessWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -20,3 +21,24 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, cons
 // The build's tavoxctl, and the environment its English messages are checked in.
 QString tavoxctlProgram();
 QProcessEnvironment englishEnvironment();
+
+// A program at work while the test reads its output and signals it; killed if
+// it is still running when the object goes out of scope.
+class RunningProgram
+{
+public:
+    RunningProgram() = default;
+    ~RunningProgram();
+    RunningProgram(const RunningProgram &) = delete;
+    RunningProgram &operator=(const RunningProgram &) = delete;
+
+    void signal(int number);
+    // Its exit code once it ended by itself; -1 when it did not end in time or was killed by a signal.
+    int finish();
+
+protected:
+    // Kills it if it is still running.
+    void end();
+
+    QProcess m_process;
+};

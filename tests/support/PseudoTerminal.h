@@ -31,7 +31,6 @@ public:
     QByteArray received() const { return m_received; }
     // The frames among the bytes received so far, in order; noise between them is passed over.
     QVector<ParsedFrame> receivedFrames() const;
-    void clearReceived() { m_received.clear(); }
 
     // Ends the device side, as an unplugged cable would.
     void closeMaster();

@@ -1,6 +1,5 @@
 #include "support/WindowProcess.h"
 
-#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
 
@@ -8,19 +7,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <csignal>
-
 WindowProcess::WindowProcess(const QStringList &arguments)
     : m_arguments(QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + arguments)
 {
-}
-
-WindowProcess::~WindowProcess()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.kill();
-    m_process.waitForFinished();
 }
 
 QProcessEnvironment WindowProcess::environmentWithoutDisplay()
@@ -45,18 +34,6 @@ bool WindowProcess::start()
     m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.log")));
     m_process.start(program, m_arguments);
     return m_process.waitForStarted(ProcessWaitMs);
-}
-
-void WindowProcess::signal(int number)
-{
-    ::kill(pid_t(m_process.processId()), number);
-}
-
-int WindowProcess::finish()
-{
-    if (!m_process.waitForFinished(ProcessWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return m_process.exitCode();
 }
 
 QStringList WindowProcess::logRecords() const

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "support/ProgramRun.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,22 +13,16 @@
 //   QVERIFY(window.start());
 //   window.signal(SIGTERM);
 //   QCOMPARE(window.finish(), 0);
-// Killed if it is still running when the object goes out of scope.
-class WindowProcess
+class WindowProcess : public RunningProgram
 {
 public:
     explicit WindowProcess(const QStringList &arguments);
-    ~WindowProcess();
-    WindowProcess(const WindowProcess &) = delete;
-    WindowProcess &operator=(const WindowProcess &) = delete;
+    ~WindowProcess() { end(); }   // before its folder goes
 
     // The environment without a display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed.
     static QProcessEnvironment environmentWithoutDisplay();
 
     bool start();
-    void signal(int number);
-    // Its exit code once it ended by itself; -1 when it did not end in time or was killed by a signal.
-    int finish();
 
     // The messages of its log file's records (level, tag and time taken off), in order;
     // empty while there is no log file.
@@ -36,5 +31,4 @@ public:
 private:
     QTemporaryDir m_dir;
     QStringList m_arguments;
-    QProcess m_process;
 };
