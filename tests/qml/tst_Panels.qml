@@ -1,12 +1,71 @@
 import QtQuick 2.12
 import QtTest 1.12
+import Tavox 1.0
 import "../../qml/controls"
+import "../../qml/dialogs"
 import "../../qml/panels"
 
 Item {
     id: scene
-    width: 800
+    width: 1200
     height: 900
+
+    // The cases run from the last in the file to the first: this one ends on a slower line for the bridge.
+    TavoxTestCase {
+        name: "UpgradePanelStates"
+        subject: Component { UpgradePanel { width: 420; height: 320 } }
+
+        // The failure on a closed port, the reopening and a success are the window's (tst_windowflows) and
+        // the monitor's (tst_operator); here what the panel shows of them and its Cancel.
+        function test_fileProgressPhaseAndResult() {
+            verify(upgradeRig.openPacedController())
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
+            var panel = createSubject()
+            var fileInfo = part(panel, "fileInfo")
+            var phase = part(panel, "phaseText")
+            var banner = part(panel, "resultBanner")
+
+            verify(upgradeRig.chooseFile(40960))
+            compare(fileInfo.text.replace(/^fw-\d+/, "fw"), "fw.bin  ·  " + upgradeMonitor.fileSizeText)
+            upgradeRig.start()
+            tryVerify(function() { return upgradeMonitor.progress > 0 }, processWaitMs)
+            verify(phase.visible)
+            verify(phase.text.indexOf("40960") > 0, phase.text)
+            verify(!fileInfo.visible)
+            compare(part(panel, "progressText").text, upgradeMonitor.progress + "%")
+
+            // the versions are the closed link's: dimmed, marked, and why on hover
+            upgradeRig.closePort()
+            tryCompare(banner, "visible", true)
+            compare(part(panel, "resultText").text, upgradeMonitor.resultText)
+            verify(!phase.visible)
+            var firmware = part(panel, "firmwareVersion")
+            compare(firmware.text, appBridge.tavoxFirmwareVersion + " " + upgradeMonitor.versionsNote)
+            verify(!firmware.font.bold)
+            mouseMove(firmware, 2, 2)
+            tryCompare(firmware, "hintShown", true)
+            verify(upgradeRig.reopen())
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
+            tryCompare(firmware, "text", appBridge.tavoxFirmwareVersion, processWaitMs)
+            verify(firmware.font.bold)
+
+            // Cancel takes Start's place while flashing, asks first, and leaves the port open
+            verify(upgradeRig.chooseFile(40960))
+            upgradeRig.start()
+            var cancel = part(panel, "cancelUpgradeButton")
+            tryVerify(function() { return cancel.visible && cancel.enabled }, processWaitMs)
+            verify(!part(panel, "startButton").visible)
+            mouseClick(cancel)
+            var question = part(panel, "confirmDialog")
+            verify(question.text.indexOf("控制器停留在引导程序中，直到一次升级完成") === 0, question.text)
+            confirmByKeys()
+            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Cancelled)
+            verify(banner.visible)
+            verify(upgradeMonitor.resultText.indexOf("操作员取消") > 0, upgradeMonitor.resultText)
+            verify(upgradeMonitor.resultText.indexOf("检查连接线") < 0, "no cable is to blame")
+            compare(linkMonitor.blockedReason, "", "the port stays open")
+        }
+    }
 
     TavoxTestCase {
         name: "GimbalConfigPanel"
@@ -268,6 +327,215 @@ Item {
             mouseClick(part(panel, "clearButton"))
             compare(messageJournal.count, 0)
             compare(part(panel, "messageLogArea").count, 0)
+        }
+    }
+
+    // The service bar over the real link: its health line, and the live plots drawer that exists and
+    // records only while open.
+    SignalSpy { id: tick; target: linkHealth; signalName: "changed" }
+
+    // As wide as the service bar of a 1366-pixel window.
+    Component { id: narrowBar; ServiceTools { width: 1108 } }
+
+    TavoxTestCase {
+        name: "ServiceTools"
+        subject: Component { ServiceTools { width: 1100 } }
+
+        function init() {
+            appBridge.reset()
+            appBridge.language = "en"
+        }
+
+        function test_linkHealthLine() {
+            var tools = createSubject()
+            tryCompare(part(tools, "linkHealthState"), "text", "Link OK", processWaitMs)
+            tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
+            var figures = part(tools, "linkHealthFigures")
+            verify(figures.text.indexOf(" frames/s · ") > 0, figures.text)
+            verify(part(tools, "linkHealthHeartbeat").text.indexOf("last heartbeat ") === 0)
+            appBridge.language = "zh"
+            compare(part(tools, "linkHealthState").text, "链路正常")
+        }
+
+        // The link lost, in a bar as wide as a 1366-pixel window gives it: the state
+        // and the heartbeat's age stay whole, only the other figures give way,
+        // and the whole line is there on hover and for a screen reader.
+        function test_lostLinkKeepsItsWordsInANarrowWindow_data() {
+            return [{ tag: "en", language: "en", state: "Link lost — no heartbeat", heartbeat: "last heartbeat 7400 ms",
+                      figuresCut: true },
+                    { tag: "zh", language: "zh", state: "链路中断 — 无心跳", heartbeat: "距上次心跳 7400 ms",
+                      figuresCut: false }]
+        }
+        function test_lostLinkKeepsItsWordsInANarrowWindow(data) {
+            appBridge.language = data.language
+            var tools = createTemporaryObject(narrowBar, scene)
+            waitForRendering(tools)
+            var view = part(tools, "linkHealthView")
+            // the port open and no heartbeat for 7.4 s, on a line with faults
+            view.health = linkHealthWith({ linkLost: true, sinceHeartbeatMs: 7400, bytesPerSecond: 12, crcFailures: 1250,
+                                           headerSumFailures: 318, resyncBytes: 40960 })
+            var state = part(tools, "linkHealthState")
+            var heartbeat = part(tools, "linkHealthHeartbeat")
+            var figures = part(tools, "linkHealthFigures")
+            compare(state.text, data.state)
+            compare(heartbeat.text, data.heartbeat)
+            // Laid out again for the new words at the next polish.
+            tryVerify(function() { return state.width >= state.implicitWidth && heartbeat.width >= heartbeat.implicitWidth })
+            verify(!state.truncated && !heartbeat.truncated)
+            // Clear of the buttons beside it, which keep their words too.
+            var backup = part(tools, "backupButton")
+            verify(heartbeat.mapToItem(tools, heartbeat.width, 0).x <= backup.mapToItem(tools, 0, 0).x)
+            verify(!backup.contentItem.truncated)
+            compare(figures.truncated, data.figuresCut)
+            compare(view.Accessible.name, data.state + " · " + data.heartbeat + " · " + figures.text)
+            mouseMove(figures, 5, 5)
+            tryCompare(view, "wholeTextShown", data.figuresCut)
+        }
+
+        function test_plotsDrawerLivesOnlyWhileOpen() {
+            var tools = createSubject()
+            var loader = part(tools, "plotsLoader")
+            compare(telemetryHistory.active, false)
+
+            var button = part(tools, "plotsButton")
+            button.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            var drawer = part(loader.item, "plotsDrawer")
+            tryCompare(drawer, "opened", true)
+            compare(telemetryHistory.active, true)
+            var before = telemetryHistory.sampleCount
+            tryVerify(function() { return telemetryHistory.sampleCount > before }, processWaitMs)
+
+            var pause = part(drawer.contentItem, "plotPause")
+            mouseClick(pause)
+            compare(pause.text, "Resume")
+            var frozen = telemetryHistory.sampleCount
+            // Between two refreshes of the link's figures lies a whole second of heartbeats, such as the
+            // history took in a moment ago.
+            tick.clear()
+            tryCompare(tick, "count", 2, processWaitMs)
+            compare(telemetryHistory.sampleCount, frozen)
+
+            keyClick(Qt.Key_Escape)
+            tryCompare(loader, "active", false)
+            compare(telemetryHistory.active, false)
+            // the keyboard that opened the drawer finds itself back on the button
+            tryCompare(button, "activeFocus", true)
+            verify(button.visualFocus)
+        }
+    }
+
+    // The difference table over a stand-in for the restore: ticks go to the restore, writes that restart
+    // the controller are asked about first, and each row shows what the read-back found.
+    ListModel {
+        id: fakeRestore
+
+        property int state: ParamRestore.Ready
+        property string sourceName: "backup.json"
+        property string statusText: "2 fields differ"
+        property int checkedCount: 2
+        property bool selectionRestartsController: false
+        property int writes: 0
+        property int clears: 0
+
+        signal opened()
+
+        function setChecked(row, checked) {
+            setProperty(row, "checked", checked)
+            checkedCount += checked ? 1 : -1
+        }
+        function writeSelected() { ++writes }
+        function clear() { ++clears }
+    }
+
+    TavoxTestCase {
+        name: "ParamDiffDialog"
+        subject: Component { ParamDiffDialog { restore: fakeRestore } }
+
+        function init() {
+            appBridge.reset()
+            appBridge.language = "en"
+            fakeRestore.state = ParamRestore.Ready
+            fakeRestore.checkedCount = 2
+            fakeRestore.selectionRestartsController = false
+            fakeRestore.writes = 0
+            fakeRestore.clears = 0
+            if (fakeRestore.count > 0)
+                fakeRestore.remove(0, fakeRestore.count)
+            fakeRestore.append(row("gimbal.pitchMaxSpeed", "Pitch Max Speed", 11, 60, "0..255"))
+            fakeRestore.append(row("gimbal.pitchMaxTorque", "Pitch Torque", 8100, 8000, "1..30000"))
+            fakeRestore.append(row("gimbal.rollMaxTorque", "Roll Torque", 10000, 40000, "1..30000"))
+        }
+
+        function row(field, label, device, file, range) {
+            var low = Number(range.split("..")[0]), high = Number(range.split("..")[1])
+            return { field: field, label: label, deviceText: String(device), fileText: String(file), range: range,
+                     deviceInRange: device >= low && device <= high, fileInRange: file >= low && file <= high,
+                     checked: file >= low && file <= high, verification: ParamRestore.NotChecked }
+        }
+
+        // Delegates are made when the list lays itself out.
+        function rowPart(dialog, name) {
+            tryVerify(function() { return findChild(dialog.contentItem, name) !== null }, 5000, name)
+            return findChild(dialog.contentItem, name)
+        }
+
+        function openDialog() {
+            var dialog = createTemporaryObject(subject, scene)
+            verify(dialog !== null)
+            fakeRestore.opened()
+            tryCompare(dialog, "opened", true)
+            return dialog
+        }
+
+        function test_rowsTicksAndWrite() {
+            var dialog = openDialog()
+            // A file's value outside its range: red, with the range, and its row cannot be ticked.
+            var outside = findChild(rowPart(dialog, "rowFile_gimbal.rollMaxTorque"), "rangeNote")
+            verify(outside.visible)
+            compare(outside.text, "outside 1..30000")
+            verify(!rowPart(dialog, "rowCheck_gimbal.rollMaxTorque").enabled)
+            verify(!findChild(rowPart(dialog, "rowDevice_gimbal.rollMaxTorque"), "rangeNote").visible)
+            var write = findChild(dialog.contentItem, "paramDiffWrite")
+            compare(write.text, "Write selected (2)")
+
+            // Named as the panel names the field, with the file's key beside it.
+            compare(rowPart(dialog, "rowLabel_gimbal.pitchMaxTorque").text, "Pitch Torque")
+            compare(rowPart(dialog, "rowKey_gimbal.pitchMaxTorque").text, "gimbal.pitchMaxTorque")
+
+            mouseClick(rowPart(dialog, "rowCheck_gimbal.pitchMaxTorque"))
+            compare(fakeRestore.get(1).checked, false)
+            compare(write.text, "Write selected (1)")
+
+            mouseClick(write)
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_restartingWritesAreConfirmedFirst() {
+            fakeRestore.selectionRestartsController = true
+            var dialog = openDialog()
+            mouseClick(findChild(dialog.contentItem, "paramDiffWrite"))
+            compare(fakeRestore.writes, 0)
+            var confirm = findChild(dialog, "confirmDialog")
+            tryCompare(confirm, "opened", true)
+            mouseClick(findChild(confirm.contentItem, "confirmAccept"))
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_verificationShownPerRow() {
+            var dialog = openDialog()
+            fakeRestore.state = ParamRestore.Verified
+            fakeRestore.setProperty(0, "verification", ParamRestore.Matches)
+            fakeRestore.setProperty(1, "verification", ParamRestore.Differs)
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxSpeed").text, "✓ verified")
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxTorque").text, "✗ not taken")
+            verify(!findChild(dialog.contentItem, "paramDiffWrite").enabled)
+            appBridge.language = "zh"
+            compare(findChild(dialog.contentItem, "paramDiffTitle").text, "恢复参数: backup.json")
+
+            mouseClick(findChild(dialog.contentItem, "paramDiffClose"))
+            tryCompare(dialog, "opened", false)
+            verify(fakeRestore.clears > 0)
         }
     }
 }
