@@ -8,7 +8,7 @@ import "../../qml/panels"
 Item {
     id: scene
     width: 1200
-    height: 900
+    height: 960
 
     // The cases run from the last in the file to the first: this one ends on a slower line for the bridge.
     TavoxTestCase {
@@ -536,6 +536,403 @@ Item {
             mouseClick(findChild(dialog.contentItem, "paramDiffClose"))
             tryCompare(dialog, "opened", false)
             verify(fakeRestore.clears > 0)
+        }
+    }
+
+    TavoxTestCase {
+        name: "SidebarPanel"
+        subject: Component { SidebarPanel { width: 220; height: 936 } }
+
+        readonly property var colours: ({ g: "#67c23a", o: "#e6a23c", r: "#f56c6c", x: "#909399" })
+
+        // Every test starts with one port, chosen.
+        function init() {
+            appBridge.reset()
+            appBridge.serialPorts = ["/dev/ttyUSB0"]
+            portCatalog.choose("/dev/ttyUSB0")
+        }
+
+        // typed: a path typed (or pasted) into the port box, which opens as it is.
+        function test_serialSwitch_data() {
+            return [
+                { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
+                  calls: ["openSerial"], opened: ["/dev/pts/7", 115200] },
+                { tag: "a typed path", ports: ["/dev/ttyUSB0"], typed: "/tmp/bench/gimbal", baud: 0, calls: ["openSerial"],
+                  opened: ["/tmp/bench/gimbal", 921600] },
+                { tag: "failed open springs back", ports: ["/dev/ttyUSB0"], port: 0, baud: 0, fails: true, calls: ["openSerial"] },
+                { tag: "no port refreshes", ports: [], port: -1, baud: 0, calls: ["refreshSerialPorts"] },
+                { tag: "no rate refreshes", ports: ["/dev/ttyUSB0"], port: 0, baud: -1, calls: ["refreshSerialPorts"] }
+            ]
+        }
+
+        function test_serialSwitch(data) {
+            setBridge({ serialPorts: data.ports, openSerialResult: !data.fails })
+            var sidebar = createSubject()
+            var serialSwitch = part(sidebar, "serialSwitch")
+            var ports = part(sidebar, "serialPortCombo")
+            if (data.typed) {
+                ports.contentItem.forceActiveFocus()
+                ports.contentItem.selectAll()
+                pressKeys(data.typed)
+                keyClick(Qt.Key_Return)
+            } else {
+                ports.currentIndex = data.port
+            }
+            part(sidebar, "serialBaudCombo").currentIndex = data.baud
+            serialSwitch.flip()
+            compare(appBridge.callNames(), data.calls)
+            compare(serialSwitch.checked, data.opened !== undefined)
+            if (!data.opened)
+                return
+            compare(appBridge.lastArgs("openSerial"), data.opened)
+            compare(portCatalog.lastPort, data.opened[0], "remembered for the next start")
+            portCatalog.remember("/dev/pts/0", 921600)
+            // the switch follows the bridge, and following it calls nothing
+            appBridge.serialOpened = true
+            appBridge.serialOpened = false
+            verify(!serialSwitch.checked)
+            verify(ports.enabled)
+            appBridge.serialOpened = true
+            verify(serialSwitch.checked)
+            mouseClick(serialSwitch)
+            compare(appBridge.callNames(), ["openSerial", "closeSerial"])
+        }
+
+        // Ports come and go by themselves; the one chosen stays chosen, marked
+        // when it is not there; picking another chooses it.
+        function test_choiceOutlivesThePortList() {
+            portCatalog.remember("/dev/ttyUSB1", 115200)
+            appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
+            portCatalog.choose("/dev/ttyUSB1")
+            var sidebar = createSubject()
+            var combo = part(sidebar, "serialPortCombo")
+            compare(part(sidebar, "serialBaudCombo").currentText, "115200")
+            appBridge.serialPorts = ["/dev/ttyACM0"]
+            compare(combo.model, ["/dev/ttyACM0", "/dev/ttyUSB1"])
+            compare(part(sidebar, "portNoteText").text, "端口不在")
+            compare(combo.entryNote("/dev/ttyUSB1"), "不在")
+            compare(combo.entryNote("/dev/ttyACM0"), "")
+            appBridge.serialPorts = ["/dev/ttyUSB1", "/dev/ttyACM0"]
+            compare(combo.currentText, "/dev/ttyUSB1")
+            compare(part(sidebar, "portNoteText").text, "")
+            choose(combo, 1)
+            compare(portCatalog.chosenName, "/dev/ttyACM0")
+            portCatalog.remember("/dev/pts/0", 921600)
+        }
+
+        function test_reconnectionCanBeTurnedOff() {
+            var check = part(createSubject(), "reconnectCheck")
+            verify(check.checked)
+            mouseClick(check)
+            verify(!autoReconnect.enabled)
+            mouseClick(check)
+            verify(autoReconnect.enabled)
+        }
+
+        // A long name cut short in the combo is whole in its tooltip, which
+        // asks the system for the port's details only when hovered.
+        function test_portHintHasTheWholeName() {
+            var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
+            appBridge.serialPorts = [longName]
+            portCatalog.choose(longName)
+            var combo = part(createSubject(), "serialPortCombo")
+            verify(combo.contentItem.contentWidth > combo.contentItem.width, "cut short")
+            compare(combo.hint, "")
+            combo.hoverEnabled = true   // as on a desktop with a mouse
+            mouseMove(combo, combo.width / 2, combo.height / 2)
+            tryCompare(combo, "hovered", true)
+            compare(combo.hint.split("\n")[0], longName)
+            compare(combo.entryHint(longName).split("\n")[0], longName)
+        }
+
+        // texts: attitude, joint, voltage, imu, motor; dots: g green, o orange, r red, x grey.
+        function test_status_data() {
+            var live = { serialOpened: true, hbReceived: true, hbAttiReady: true, hbJointInitOk: true }
+            var wrong = { hbAttiReady: false, hbJointInitOk: false, hbUnderVolt: true, hbMemsLost: true, hbActuator: 1 }
+            return [
+                { tag: "closed, heartbeat seen", bridge: Object.assign({}, live, { serialOpened: false, language: "en" }),
+                  texts: ["N/A", "N/A", "N/A", "N/A", "N/A"], dots: "xxxxx" },
+                { tag: "open, no heartbeat", bridge: Object.assign({}, live, { hbReceived: false }),
+                  texts: ["未获得", "未获得", "未获得", "未获得", "未获得"], dots: "xxxxx" },
+                { tag: "all well", bridge: live, texts: ["就绪", "已初始化", "正常", "正常", "正常"], dots: "ggggg" },
+                { tag: "all wrong, stall", bridge: Object.assign({ language: "en" }, live, wrong),
+                  texts: ["Not Ready", "Initing", "Under Volt", "Lost", "Stall"], dots: "rorrr" },
+                { tag: "motor 2 is off", bridge: Object.assign({ hbActuator: 2 }, live),
+                  texts: ["就绪", "已初始化", "正常", "正常", "关闭"], dots: "ggggx" }
+            ]
+        }
+
+        function test_status(data) {
+            var sidebar = createSubject()
+            setBridge({ hbPitch: -12.346, hbImuTemp: 36.6 })
+            setBridge(data.bridge)
+            var keys = ["attitude", "joint", "voltage", "imu", "motor"]
+            for (var i = 0; i < keys.length; ++i) {
+                tryCompare(part(sidebar, keys[i] + "Text"), "text", data.texts[i], 5000, keys[i])
+                compare(String(part(sidebar, keys[i] + "Dot").color), colours[data.dots[i]], keys[i] + " dot")
+            }
+            var shown = data.bridge.serialOpened && data.bridge.hbReceived
+            tryCompare(part(sidebar, "pitchValue"), "text", shown ? "-12.35°" : "--")
+            tryCompare(part(sidebar, "tempValue"), "text", shown ? "37°C" : "--")
+        }
+
+        // The QR codes give way on a short window, so the status and the angles stay in sight unscrolled.
+        function test_codesGiveWayWhenShort() {
+            var sidebar = createSubject()
+            verify(part(sidebar, "qrCodes").visible)
+            sidebar.height = 700
+            tryCompare(part(sidebar, "qrCodes"), "visible", false)
+            var temperature = part(sidebar, "tempValue")
+            verify(temperature.mapToItem(sidebar, 0, temperature.height).y <= part(sidebar, "zhChoice").mapToItem(sidebar, 0, 0).y)
+            sidebar.height = 936
+            tryCompare(part(sidebar, "qrCodes"), "visible", true)
+        }
+
+        // The link's status as the window words it for the simulator's link fits
+        // the sidebar whole in two lines, in either language.
+        function test_linkStatusIsWhole_data() {
+            return [{ tag: "en connected", text: "Connected to /tmp/tavox-sim — firmware 1.0.0.60" },
+                    { tag: "en lost", text: "Link lost: no heartbeat on /tmp/tavox-sim" },
+                    { tag: "zh connected", text: "已连接 /tmp/tavox-sim — 固件 1.0.0.60" },
+                    { tag: "zh lost", text: "链路中断：/tmp/tavox-sim 上无心跳" }]
+        }
+        function test_linkStatusIsWhole(data) {
+            // In the window's font, whose lines are taller than the default's.
+            var sidebar = createSubject({ fontFamily: appFontFamily })
+            var status = part(sidebar, "linkStatusText")
+            status.text = data.text
+            waitForRendering(status)
+            verify(status.lineCount <= 2)
+            verify(!status.truncated)
+        }
+
+        // A status cut short by a narrow sidebar has its whole text on hover.
+        function test_longLinkStatusHasATooltip() {
+            var sidebar = createSubject({ width: 140 })
+            var status = part(sidebar, "linkStatusText")
+            tryVerify(function() { return status.truncated })
+            mouseMove(status, 5, 5)
+            tryCompare(status, "wholeTextShown", true)
+            mouseMove(sidebar, 5, sidebar.height - 5)
+            tryCompare(status, "wholeTextShown", false)
+        }
+
+        // The language by a screen reader, the keyboard or the mouse; what the reader says follows it.
+        function test_languageSwitch() {
+            var sidebar = createSubject()
+            var serialSwitch = part(sidebar, "serialSwitch")
+            var zh = part(sidebar, "zhChoice")
+            var en = part(sidebar, "enChoice")
+            compare(serialSwitch.Accessible.name, "串口开关")
+            en.Accessible.pressAction()
+            compare(appBridge.language, "en")
+            compare(serialSwitch.Accessible.name, "Serial Switch")
+            verify(en.Accessible.checked && !zh.Accessible.checked)
+            serialSwitch.Accessible.toggleAction()
+            verify(serialSwitch.checked && serialSwitch.Accessible.checked)
+            compare(appBridge.callNames(), ["openSerial"])
+
+            zh.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            compare(appBridge.language, "zh")
+            keyClick(Qt.Key_Tab)
+            keyClick(Qt.Key_Return)
+            compare(appBridge.language, "en")
+            mouseClick(zh)
+            compare(appBridge.language, "zh")
+            verify(zh.font.bold && !en.font.bold)
+        }
+    }
+
+    TavoxTestCase {
+        name: "TavoxChannelPanel"
+        subject: Component { TavoxChannelPanel { anchors.fill: parent } }
+
+        function showPage(panel, tab, page) {
+            mouseClick(part(panel, tab))
+            compare(part(panel, "channelStack").currentIndex, page)
+        }
+
+        function test_compareVersion_data() {
+            return [
+                { tag: "numeric, not textual", a: "1.0.0.100", b: "1.0.0.59", expected: 1 },
+                { tag: "trailing zero", a: "1.0.0.59.0", b: "1.0.0.59", expected: 0 },
+                { tag: "shorter", a: "1.0.0", b: "1.0.0.59", expected: -1 },
+                { tag: "no version yet", a: "-", b: "1.0.0.59", expected: -1 }
+            ]
+        }
+
+        function test_compareVersion(data) {
+            var panel = createSubject()
+            compare(panel.compareVersion(data.a, data.b), data.expected)
+            compare(panel.compareVersion(data.b, data.a), -data.expected)
+        }
+
+        // The CRSF tab exists only above firmware 1.0.0.59; losing it while shown falls back to SBUS.
+        function test_crsfTabFollowsFirmware_data() {
+            return [
+                { tag: "later firmware keeps it", version: "1.0.1", tab: "crsfTab", page: 2, crsf: true, after: 2 },
+                { tag: "1.0.0.59 while shown", version: "1.0.0.59", tab: "crsfTab", page: 2, crsf: false, after: 0 },
+                { tag: "none while on PWM", version: "", tab: "pwmTab", page: 1, crsf: false, after: 1 }
+            ]
+        }
+
+        function test_crsfTabFollowsFirmware(data) {
+            appBridge.tavoxFirmwareVersion = "1.0.0.60"
+            var panel = createSubject()
+            showPage(panel, data.tab, data.page)
+            appBridge.tavoxFirmwareVersion = data.version
+            compare(part(panel, "crsfTab").visible, data.crsf)
+            fuzzyCompare(part(panel, "pwmTab").width, part(panel, "channelTabs").width / (data.crsf ? 3 : 2), 0.01)
+            compare(part(panel, "channelStack").currentIndex, data.after)
+        }
+
+        function test_channelNumbers_data() {
+            return [
+                { tag: "none", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 0, text: "NONE" },
+                { tag: "16", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 16, text: "CH16" },
+                { tag: "above 16", page: "crsf", combo: "crsfYaw", property: "tavoxCrsfYawCh", ch: 17, text: "17", outside: true },
+                { tag: "PWM above 3", page: "pwm", combo: "pwmYaw", property: "tavoxPwmYawCh", ch: 5, text: "5", outside: true }
+            ]
+        }
+
+        // A channel the list has no entry for is shown as its number, marked, and holds the page's write back.
+        function test_channelNumbers(data) {
+            var panel = createSubject()
+            appBridge[data.property] = data.ch
+            var combo = part(panel, data.combo)
+            compare(combo.contentItem.text, data.text)
+            compare(combo.outsideRange, data.outside === true)
+            compare(part(panel, data.page + "Write").enabled, data.outside !== true)
+        }
+
+        // Every receiver combo: its bridge property and its field's name in a parameter file.
+        readonly property var fields: [
+            "sbusPitch tavoxSbusPitchCh sbus.pitchChannel", "sbusRoll tavoxSbusRollCh sbus.rollChannel",
+            "sbusYaw tavoxSbusYawCh sbus.yawChannel", "sbusCenter tavoxSbusCenterCh sbus.centerChannel",
+            "sbusLock tavoxSbusLockCh sbus.lockChannel", "sbusMode tavoxSbusMode sbus.mode",
+            "sbusPitchDir tavoxSbusPitchDir sbus.pitchDirection", "sbusRollDir tavoxSbusRollDir sbus.rollDirection",
+            "sbusYawDir tavoxSbusYawDir sbus.yawDirection",
+            "pwmPitch tavoxPwmPitchCh pwm.pitchChannel", "pwmYaw tavoxPwmYawCh pwm.yawChannel",
+            "pwmCenter tavoxPwmCenterCh pwm.centerChannel", "pwmCenter2ndFcn tavoxPwmLockCh pwm.lockChannel",
+            "pwmMode tavoxPwmMode pwm.mode", "pwmPitchDir tavoxPwmPitchDir pwm.pitchDirection",
+            "pwmYawDir tavoxPwmYawDir pwm.yawDirection",
+            "crsfPitch tavoxCrsfPitchCh crsf.pitchChannel", "crsfRoll tavoxCrsfRollCh crsf.rollChannel",
+            "crsfYaw tavoxCrsfYawCh crsf.yawChannel", "crsfCenter tavoxCrsfCenterCh crsf.centerChannel",
+            "crsfLock tavoxCrsfLockCh crsf.lockChannel", "crsfMode tavoxCrsfMode crsf.mode",
+            "crsfPitchDir tavoxCrsfPitchDir crsf.pitchDirection", "crsfRollDir tavoxCrsfRollDir crsf.rollDirection",
+            "crsfYawDir tavoxCrsfYawDir crsf.yawDirection"
+        ].map(function(row) { var f = row.split(" "); return { combo: f[0], property: f[1], field: f[2] } })
+
+        // Each combo shows its own value from a parameter set; the operator's own choice stays, marked,
+        // through the next.
+        function test_everyComboReloadsOnAParameterSet() {
+            var panel = createSubject()
+            var shown = fields.map(function(f, i) {
+                var combo = part(panel, f.combo)
+                return (combo.currentIndex + 1 + i) % combo.count
+            })
+            for (var i = 0; i < fields.length; ++i)
+                appBridge[fields[i].property] = shown[i]
+            appBridge.tavoxParamsChanged()
+            for (var j = 0; j < fields.length; ++j)
+                compare(part(panel, fields[j].combo).currentIndex, shown[j], fields[j].combo)
+            choose(part(panel, "sbusPitch"), 5)
+            appBridge.tavoxSbusPitchCh = 8
+            appBridge.tavoxParamsChanged()
+            compare(part(panel, "sbusPitch").currentIndex, 5)
+            compare(part(panel, "sbusPitch").hint, "控制器的值: CH8")
+        }
+
+        // A restore that put every field back but one leaves that one's edit alone.
+        function test_restoredFieldsAreEditedNoLonger() {
+            var panel = createSubject()
+            for (var i = 0; i < fields.length; ++i) {
+                var combo = part(panel, fields[i].combo)
+                choose(combo, combo.currentIndex === 0 ? 1 : 0)
+            }
+            paramRestore.restored(fields.map(function(f) { return f.field })
+                                        .filter(function(field) { return field !== "sbus.lockChannel" }))
+            for (var j = 0; j < fields.length; ++j)
+                compare(part(panel, fields[j].combo).edited, fields[j].combo === "sbusLock", fields[j].combo)
+        }
+
+        // Each combo of `combos` (in argument order) is set to its value in `args`. The SBUS write, down to
+        // its frames, is the window's (tst_windowflows).
+        function test_readAndWrite_data() {
+            var pwm = "Pitch Yaw Center Center2ndFcn Mode PitchDir YawDir"
+            return [
+                { tag: "PWM", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir", combos: pwm,
+                  args: [2, 3, 1, 0, 1, 1, 0] },
+                { tag: "PWM pitch and center on one channel", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir",
+                  combos: pwm, args: [3, 2, 3, 0, 1, 1, 0], conflict: "俯仰与回中同为 PWM3" },
+                { tag: "CRSF", page: 2, prefix: "crsf", call: "tavoxWriteCrsfChannelsWithDir",
+                  combos: "Pitch Roll Yaw Center Lock Mode PitchDir RollDir YawDir", args: [1, 2, 3, 0, 16, 1, 1, 0, 0] }
+            ]
+        }
+
+        function test_readAndWrite(data) {
+            appBridge.tavoxFirmwareVersion = "1.0.0.61"
+            var panel = createSubject()
+            showPage(panel, data.prefix + "Tab", data.page)
+            var combos = data.combos.split(" ")
+            for (var i = 0; i < combos.length; ++i)
+                choose(part(panel, data.prefix + combos[i]), data.args[i])
+            // an edit on another receiver's page, which this write does not send
+            var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
+            choose(other, 1 - other.currentIndex)
+            mouseClick(part(panel, data.prefix + "Write"))
+            // two functions on one channel are marked, and the write asks about them first
+            compare(part(panel, "pwmPitchConflict").visible && part(panel, "pwmCenterConflict").visible, !!data.conflict)
+            if (data.conflict) {
+                compare(part(panel, "confirmDialog").title, "在" + data.conflict + "的情况下写入？")
+                confirmByKeys()
+            }
+            // the write activates and restarts the controller: asked first
+            tryVerify(function() { return part(panel, "confirmDialog").opened })
+            confirmByKeys()
+            compare(appBridge.lastArgs(data.call), data.args)
+            verify(other.edited && !other.unconfirmed)
+            // a read would drop the other page's edit: asked first
+            mouseClick(part(panel, data.prefix + "Read"))
+            compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
+            confirmByKeys()
+            compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
+        }
+
+        // Live values arrive coalesced, and only the page shown binds to them.
+        function test_liveValues() {
+            appBridge.tavoxFirmwareVersion = "1.0.0.60"
+            var panel = createSubject()
+            setBridge({ hbSbusPitchValue: 1500, hbCrsfLockValue: 992, hbReceived: true })
+            tryCompare(part(panel, "sbusPitchValue"), "value", "1500")
+            compare(part(panel, "crsfLockValue").value, "--", "hidden page")
+            showPage(panel, "crsfTab", 2)
+            // CRSF values have a presence flag of their own.
+            compare(part(panel, "crsfLockValue").value, "--")
+            setBridge({ hbCrsfValuePresent: true, hbReceived: false })
+            tryCompare(part(panel, "crsfLockValue"), "value", "992")
+            compare(part(panel, "sbusPitchValue").value, "--")
+            showPage(panel, "sbusTab", 0)
+            compare(part(panel, "crsfLockValue").value, "--")
+        }
+
+        // A choice never moves the columns: every combo keeps its width whatever it shows.
+        function test_columnsKeepTheirWidths() {
+            var panel = createSubject()
+            var pitch = part(panel, "sbusPitch")
+            var direction = part(panel, "sbusPitchDir")
+            var value = part(panel, "sbusPitchValue")
+            var widths = [pitch.width, direction.width, value.x]
+            for (var index = 0; index < 17; index += 8) {
+                pitch.currentIndex = index
+                direction.currentIndex = index % 2
+                waitForRendering(panel)
+                compare([pitch.width, direction.width, value.x], widths, "CH" + index)
+            }
+            // the single combo of a centre row spans the channel and direction columns
+            var directionEnd = direction.mapToItem(panel, direction.width, 0).x
+            fuzzyCompare(part(panel, "sbusCenter").width, directionEnd - pitch.mapToItem(panel, 0, 0).x, 1)
         }
     }
 }
