@@ -1,12 +1,71 @@
 import QtQuick 2.12
 import QtTest 1.12
+import Tavox 1.0
 import "../../qml/controls"
+import "../../qml/dialogs"
 import "../../qml/panels"
 
 Item {
     id: scene
-    width: 800
-    height: 900
+    width: 1200
+    height: 960
+
+    // The cases run from the last in the file to the first: this one ends on a slower line for the bridge.
+    TavoxTestCase {
+        name: "UpgradePanelStates"
+        subject: Component { UpgradePanel { width: 420; height: 320 } }
+
+        // The failure on a closed port, the reopening and a success are the window's (tst_windowflows) and
+        // the monitor's (tst_operator); here what the panel shows of them and its Cancel.
+        function test_fileProgressPhaseAndResult() {
+            verify(upgradeRig.openPacedController())
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
+            var panel = createSubject()
+            var fileInfo = part(panel, "fileInfo")
+            var phase = part(panel, "phaseText")
+            var banner = part(panel, "resultBanner")
+
+            verify(upgradeRig.chooseFile(40960))
+            compare(fileInfo.text.replace(/^fw-\d+/, "fw"), "fw.bin  ·  " + upgradeMonitor.fileSizeText)
+            upgradeRig.start()
+            tryVerify(function() { return upgradeMonitor.progress > 0 }, processWaitMs)
+            verify(phase.visible)
+            verify(phase.text.indexOf("40960") > 0, phase.text)
+            verify(!fileInfo.visible)
+            compare(part(panel, "progressText").text, upgradeMonitor.progress + "%")
+
+            // the versions are the closed link's: dimmed, marked, and why on hover
+            upgradeRig.closePort()
+            tryCompare(banner, "visible", true)
+            compare(part(panel, "resultText").text, upgradeMonitor.resultText)
+            verify(!phase.visible)
+            var firmware = part(panel, "firmwareVersion")
+            compare(firmware.text, appBridge.tavoxFirmwareVersion + " " + upgradeMonitor.versionsNote)
+            verify(!firmware.font.bold)
+            mouseMove(firmware, 2, 2)
+            tryCompare(firmware, "hintShown", true)
+            verify(upgradeRig.reopen())
+            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
+            tryCompare(firmware, "text", appBridge.tavoxFirmwareVersion, processWaitMs)
+            verify(firmware.font.bold)
+
+            // Cancel takes Start's place while flashing, asks first, and leaves the port open
+            verify(upgradeRig.chooseFile(40960))
+            upgradeRig.start()
+            var cancel = part(panel, "cancelUpgradeButton")
+            tryVerify(function() { return cancel.visible && cancel.enabled }, processWaitMs)
+            verify(!part(panel, "startButton").visible)
+            mouseClick(cancel)
+            var question = part(panel, "confirmDialog")
+            verify(question.text.indexOf("控制器停留在引导程序中，直到一次升级完成") === 0, question.text)
+            confirmByKeys()
+            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Cancelled)
+            verify(banner.visible)
+            verify(upgradeMonitor.resultText.indexOf("操作员取消") > 0, upgradeMonitor.resultText)
+            verify(upgradeMonitor.resultText.indexOf("检查连接线") < 0, "no cable is to blame")
+            compare(linkMonitor.blockedReason, "", "the port stays open")
+        }
+    }
 
     TavoxTestCase {
         name: "GimbalConfigPanel"
@@ -268,6 +327,612 @@ Item {
             mouseClick(part(panel, "clearButton"))
             compare(messageJournal.count, 0)
             compare(part(panel, "messageLogArea").count, 0)
+        }
+    }
+
+    // The service bar over the real link: its health line, and the live plots drawer that exists and
+    // records only while open.
+    SignalSpy { id: tick; target: linkHealth; signalName: "changed" }
+
+    // As wide as the service bar of a 1366-pixel window.
+    Component { id: narrowBar; ServiceTools { width: 1108 } }
+
+    TavoxTestCase {
+        name: "ServiceTools"
+        subject: Component { ServiceTools { width: 1100 } }
+
+        function init() {
+            appBridge.reset()
+            appBridge.language = "en"
+        }
+
+        function test_linkHealthLine() {
+            var tools = createSubject()
+            tryCompare(part(tools, "linkHealthState"), "text", "Link OK", processWaitMs)
+            tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
+            var figures = part(tools, "linkHealthFigures")
+            verify(figures.text.indexOf(" frames/s · ") > 0, figures.text)
+            verify(part(tools, "linkHealthHeartbeat").text.indexOf("last heartbeat ") === 0)
+            appBridge.language = "zh"
+            compare(part(tools, "linkHealthState").text, "链路正常")
+        }
+
+        // The link lost, in a bar as wide as a 1366-pixel window gives it: the state
+        // and the heartbeat's age stay whole, only the other figures give way,
+        // and the whole line is there on hover and for a screen reader.
+        function test_lostLinkKeepsItsWordsInANarrowWindow_data() {
+            return [{ tag: "en", language: "en", state: "Link lost — no heartbeat", heartbeat: "last heartbeat 7400 ms",
+                      figuresCut: true },
+                    { tag: "zh", language: "zh", state: "链路中断 — 无心跳", heartbeat: "距上次心跳 7400 ms",
+                      figuresCut: false }]
+        }
+        function test_lostLinkKeepsItsWordsInANarrowWindow(data) {
+            appBridge.language = data.language
+            var tools = createTemporaryObject(narrowBar, scene)
+            waitForRendering(tools)
+            var view = part(tools, "linkHealthView")
+            // the port open and no heartbeat for 7.4 s, on a line with faults
+            view.health = linkHealthWith({ linkLost: true, sinceHeartbeatMs: 7400, bytesPerSecond: 12, crcFailures: 1250,
+                                           headerSumFailures: 318, resyncBytes: 40960 })
+            var state = part(tools, "linkHealthState")
+            var heartbeat = part(tools, "linkHealthHeartbeat")
+            var figures = part(tools, "linkHealthFigures")
+            compare(state.text, data.state)
+            compare(heartbeat.text, data.heartbeat)
+            // Laid out again for the new words at the next polish.
+            tryVerify(function() { return state.width >= state.implicitWidth && heartbeat.width >= heartbeat.implicitWidth })
+            verify(!state.truncated && !heartbeat.truncated)
+            // Clear of the buttons beside it, which keep their words too.
+            var backup = part(tools, "backupButton")
+            verify(heartbeat.mapToItem(tools, heartbeat.width, 0).x <= backup.mapToItem(tools, 0, 0).x)
+            verify(!backup.contentItem.truncated)
+            compare(figures.truncated, data.figuresCut)
+            compare(view.Accessible.name, data.state + " · " + data.heartbeat + " · " + figures.text)
+            mouseMove(figures, 5, 5)
+            tryCompare(view, "wholeTextShown", data.figuresCut)
+        }
+
+        function test_plotsDrawerLivesOnlyWhileOpen() {
+            var tools = createSubject()
+            var loader = part(tools, "plotsLoader")
+            compare(telemetryHistory.active, false)
+
+            var button = part(tools, "plotsButton")
+            button.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            var drawer = part(loader.item, "plotsDrawer")
+            tryCompare(drawer, "opened", true)
+            compare(telemetryHistory.active, true)
+            var before = telemetryHistory.sampleCount
+            tryVerify(function() { return telemetryHistory.sampleCount > before }, processWaitMs)
+
+            var pause = part(drawer.contentItem, "plotPause")
+            mouseClick(pause)
+            compare(pause.text, "Resume")
+            var frozen = telemetryHistory.sampleCount
+            // Between two refreshes of the link's figures lies a whole second of heartbeats, such as the
+            // history took in a moment ago.
+            tick.clear()
+            tryCompare(tick, "count", 2, processWaitMs)
+            compare(telemetryHistory.sampleCount, frozen)
+
+            keyClick(Qt.Key_Escape)
+            tryCompare(loader, "active", false)
+            compare(telemetryHistory.active, false)
+            // the keyboard that opened the drawer finds itself back on the button
+            tryCompare(button, "activeFocus", true)
+            verify(button.visualFocus)
+        }
+    }
+
+    // The difference table over a stand-in for the restore: ticks go to the restore, writes that restart
+    // the controller are asked about first, and each row shows what the read-back found.
+    ListModel {
+        id: fakeRestore
+
+        property int state: ParamRestore.Ready
+        property string sourceName: "backup.json"
+        property string statusText: "2 fields differ"
+        property int checkedCount: 2
+        property bool selectionRestartsController: false
+        property int writes: 0
+        property int clears: 0
+
+        signal opened()
+
+        function setChecked(row, checked) {
+            setProperty(row, "checked", checked)
+            checkedCount += checked ? 1 : -1
+        }
+        function writeSelected() { ++writes }
+        function clear() { ++clears }
+    }
+
+    TavoxTestCase {
+        name: "ParamDiffDialog"
+        subject: Component { ParamDiffDialog { restore: fakeRestore } }
+
+        function init() {
+            appBridge.reset()
+            appBridge.language = "en"
+            fakeRestore.state = ParamRestore.Ready
+            fakeRestore.checkedCount = 2
+            fakeRestore.selectionRestartsController = false
+            fakeRestore.writes = 0
+            fakeRestore.clears = 0
+            if (fakeRestore.count > 0)
+                fakeRestore.remove(0, fakeRestore.count)
+            fakeRestore.append(row("gimbal.pitchMaxSpeed", "Pitch Max Speed", 11, 60, "0..255"))
+            fakeRestore.append(row("gimbal.pitchMaxTorque", "Pitch Torque", 8100, 8000, "1..30000"))
+            fakeRestore.append(row("gimbal.rollMaxTorque", "Roll Torque", 10000, 40000, "1..30000"))
+        }
+
+        function row(field, label, device, file, range) {
+            var low = Number(range.split("..")[0]), high = Number(range.split("..")[1])
+            return { field: field, label: label, deviceText: String(device), fileText: String(file), range: range,
+                     deviceInRange: device >= low && device <= high, fileInRange: file >= low && file <= high,
+                     checked: file >= low && file <= high, verification: ParamRestore.NotChecked }
+        }
+
+        // Delegates are made when the list lays itself out.
+        function rowPart(dialog, name) {
+            tryVerify(function() { return findChild(dialog.contentItem, name) !== null }, 5000, name)
+            return findChild(dialog.contentItem, name)
+        }
+
+        function openDialog() {
+            var dialog = createTemporaryObject(subject, scene)
+            verify(dialog !== null)
+            fakeRestore.opened()
+            tryCompare(dialog, "opened", true)
+            return dialog
+        }
+
+        function test_rowsTicksAndWrite() {
+            var dialog = openDialog()
+            // A file's value outside its range: red, with the range, and its row cannot be ticked.
+            var outside = findChild(rowPart(dialog, "rowFile_gimbal.rollMaxTorque"), "rangeNote")
+            verify(outside.visible)
+            compare(outside.text, "outside 1..30000")
+            verify(!rowPart(dialog, "rowCheck_gimbal.rollMaxTorque").enabled)
+            verify(!findChild(rowPart(dialog, "rowDevice_gimbal.rollMaxTorque"), "rangeNote").visible)
+            var write = findChild(dialog.contentItem, "paramDiffWrite")
+            compare(write.text, "Write selected (2)")
+
+            // Named as the panel names the field, with the file's key beside it.
+            compare(rowPart(dialog, "rowLabel_gimbal.pitchMaxTorque").text, "Pitch Torque")
+            compare(rowPart(dialog, "rowKey_gimbal.pitchMaxTorque").text, "gimbal.pitchMaxTorque")
+
+            mouseClick(rowPart(dialog, "rowCheck_gimbal.pitchMaxTorque"))
+            compare(fakeRestore.get(1).checked, false)
+            compare(write.text, "Write selected (1)")
+
+            mouseClick(write)
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_restartingWritesAreConfirmedFirst() {
+            fakeRestore.selectionRestartsController = true
+            var dialog = openDialog()
+            mouseClick(findChild(dialog.contentItem, "paramDiffWrite"))
+            compare(fakeRestore.writes, 0)
+            var confirm = findChild(dialog, "confirmDialog")
+            tryCompare(confirm, "opened", true)
+            mouseClick(findChild(confirm.contentItem, "confirmAccept"))
+            compare(fakeRestore.writes, 1)
+        }
+
+        function test_verificationShownPerRow() {
+            var dialog = openDialog()
+            fakeRestore.state = ParamRestore.Verified
+            fakeRestore.setProperty(0, "verification", ParamRestore.Matches)
+            fakeRestore.setProperty(1, "verification", ParamRestore.Differs)
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxSpeed").text, "✓ verified")
+            compare(rowPart(dialog, "rowVerification_gimbal.pitchMaxTorque").text, "✗ not taken")
+            verify(!findChild(dialog.contentItem, "paramDiffWrite").enabled)
+            appBridge.language = "zh"
+            compare(findChild(dialog.contentItem, "paramDiffTitle").text, "恢复参数: backup.json")
+
+            mouseClick(findChild(dialog.contentItem, "paramDiffClose"))
+            tryCompare(dialog, "opened", false)
+            verify(fakeRestore.clears > 0)
+        }
+    }
+
+    TavoxTestCase {
+        name: "SidebarPanel"
+        subject: Component { SidebarPanel { width: 220; height: 936 } }
+
+        readonly property var colours: ({ g: "#67c23a", o: "#e6a23c", r: "#f56c6c", x: "#909399" })
+
+        // Every test starts with one port, chosen.
+        function init() {
+            appBridge.reset()
+            appBridge.serialPorts = ["/dev/ttyUSB0"]
+            portCatalog.choose("/dev/ttyUSB0")
+        }
+
+        // typed: a path typed (or pasted) into the port box, which opens as it is.
+        function test_serialSwitch_data() {
+            return [
+                { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
+                  calls: ["openSerial"], opened: ["/dev/pts/7", 115200] },
+                { tag: "a typed path", ports: ["/dev/ttyUSB0"], typed: "/tmp/bench/gimbal", baud: 0, calls: ["openSerial"],
+                  opened: ["/tmp/bench/gimbal", 921600] },
+                { tag: "failed open springs back", ports: ["/dev/ttyUSB0"], port: 0, baud: 0, fails: true, calls: ["openSerial"] },
+                { tag: "no port refreshes", ports: [], port: -1, baud: 0, calls: ["refreshSerialPorts"] },
+                { tag: "no rate refreshes", ports: ["/dev/ttyUSB0"], port: 0, baud: -1, calls: ["refreshSerialPorts"] }
+            ]
+        }
+
+        function test_serialSwitch(data) {
+            setBridge({ serialPorts: data.ports, openSerialResult: !data.fails })
+            var sidebar = createSubject()
+            var serialSwitch = part(sidebar, "serialSwitch")
+            var ports = part(sidebar, "serialPortCombo")
+            if (data.typed) {
+                ports.contentItem.forceActiveFocus()
+                ports.contentItem.selectAll()
+                pressKeys(data.typed)
+                keyClick(Qt.Key_Return)
+            } else {
+                ports.currentIndex = data.port
+            }
+            part(sidebar, "serialBaudCombo").currentIndex = data.baud
+            serialSwitch.flip()
+            compare(appBridge.callNames(), data.calls)
+            compare(serialSwitch.checked, data.opened !== undefined)
+            if (!data.opened)
+                return
+            compare(appBridge.lastArgs("openSerial"), data.opened)
+            compare(portCatalog.lastPort, data.opened[0], "remembered for the next start")
+            portCatalog.remember("/dev/pts/0", 921600)
+            // the switch follows the bridge, and following it calls nothing
+            appBridge.serialOpened = true
+            appBridge.serialOpened = false
+            verify(!serialSwitch.checked)
+            verify(ports.enabled)
+            appBridge.serialOpened = true
+            verify(serialSwitch.checked)
+            mouseClick(serialSwitch)
+            compare(appBridge.callNames(), ["openSerial", "closeSerial"])
+        }
+
+        // Ports come and go by themselves; the one chosen stays chosen, marked
+        // when it is not there; picking another chooses it.
+        function test_choiceOutlivesThePortList() {
+            portCatalog.remember("/dev/ttyUSB1", 115200)
+            appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
+            portCatalog.choose("/dev/ttyUSB1")
+            var sidebar = createSubject()
+            var combo = part(sidebar, "serialPortCombo")
+            compare(part(sidebar, "serialBaudCombo").currentText, "115200")
+            appBridge.serialPorts = ["/dev/ttyACM0"]
+            compare(combo.model, ["/dev/ttyACM0", "/dev/ttyUSB1"])
+            compare(part(sidebar, "portNoteText").text, "端口不在")
+            compare(combo.entryNote("/dev/ttyUSB1"), "不在")
+            compare(combo.entryNote("/dev/ttyACM0"), "")
+            appBridge.serialPorts = ["/dev/ttyUSB1", "/dev/ttyACM0"]
+            compare(combo.currentText, "/dev/ttyUSB1")
+            compare(part(sidebar, "portNoteText").text, "")
+            choose(combo, 1)
+            compare(portCatalog.chosenName, "/dev/ttyACM0")
+            portCatalog.remember("/dev/pts/0", 921600)
+        }
+
+        function test_reconnectionCanBeTurnedOff() {
+            var check = part(createSubject(), "reconnectCheck")
+            verify(check.checked)
+            mouseClick(check)
+            verify(!autoReconnect.enabled)
+            mouseClick(check)
+            verify(autoReconnect.enabled)
+        }
+
+        // A long name cut short in the combo is whole in its tooltip, which
+        // asks the system for the port's details only when hovered.
+        function test_portHintHasTheWholeName() {
+            var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
+            appBridge.serialPorts = [longName]
+            portCatalog.choose(longName)
+            var combo = part(createSubject(), "serialPortCombo")
+            verify(combo.contentItem.contentWidth > combo.contentItem.width, "cut short")
+            compare(combo.hint, "")
+            combo.hoverEnabled = true   // as on a desktop with a mouse
+            mouseMove(combo, combo.width / 2, combo.height / 2)
+            tryCompare(combo, "hovered", true)
+            compare(combo.hint.split("\n")[0], longName)
+            compare(combo.entryHint(longName).split("\n")[0], longName)
+        }
+
+        // texts: attitude, joint, voltage, imu, motor; dots: g green, o orange, r red, x grey.
+        function test_status_data() {
+            var live = { serialOpened: true, hbReceived: true, hbAttiReady: true, hbJointInitOk: true }
+            var wrong = { hbAttiReady: false, hbJointInitOk: false, hbUnderVolt: true, hbMemsLost: true, hbActuator: 1 }
+            return [
+                { tag: "closed, heartbeat seen", bridge: Object.assign({}, live, { serialOpened: false, language: "en" }),
+                  texts: ["N/A", "N/A", "N/A", "N/A", "N/A"], dots: "xxxxx" },
+                { tag: "open, no heartbeat", bridge: Object.assign({}, live, { hbReceived: false }),
+                  texts: ["未获得", "未获得", "未获得", "未获得", "未获得"], dots: "xxxxx" },
+                { tag: "all well", bridge: live, texts: ["就绪", "已初始化", "正常", "正常", "正常"], dots: "ggggg" },
+                { tag: "all wrong, stall", bridge: Object.assign({ language: "en" }, live, wrong),
+                  texts: ["Not Ready", "Initing", "Under Volt", "Lost", "Stall"], dots: "rorrr" },
+                { tag: "motor 2 is off", bridge: Object.assign({ hbActuator: 2 }, live),
+                  texts: ["就绪", "已初始化", "正常", "正常", "关闭"], dots: "ggggx" }
+            ]
+        }
+
+        function test_status(data) {
+            var sidebar = createSubject()
+            setBridge({ hbPitch: -12.346, hbImuTemp: 36.6 })
+            setBridge(data.bridge)
+            var keys = ["attitude", "joint", "voltage", "imu", "motor"]
+            for (var i = 0; i < keys.length; ++i) {
+                tryCompare(part(sidebar, keys[i] + "Text"), "text", data.texts[i], 5000, keys[i])
+                compare(String(part(sidebar, keys[i] + "Dot").color), colours[data.dots[i]], keys[i] + " dot")
+            }
+            var shown = data.bridge.serialOpened && data.bridge.hbReceived
+            tryCompare(part(sidebar, "pitchValue"), "text", shown ? "-12.35°" : "--")
+            tryCompare(part(sidebar, "tempValue"), "text", shown ? "37°C" : "--")
+        }
+
+        // The QR codes give way on a short window, so the status and the angles stay in sight unscrolled.
+        function test_codesGiveWayWhenShort() {
+            var sidebar = createSubject()
+            verify(part(sidebar, "qrCodes").visible)
+            sidebar.height = 700
+            tryCompare(part(sidebar, "qrCodes"), "visible", false)
+            var temperature = part(sidebar, "tempValue")
+            verify(temperature.mapToItem(sidebar, 0, temperature.height).y <= part(sidebar, "zhChoice").mapToItem(sidebar, 0, 0).y)
+            sidebar.height = 936
+            tryCompare(part(sidebar, "qrCodes"), "visible", true)
+        }
+
+        // The link's status as the window words it for the simulator's link fits
+        // the sidebar whole in two lines, in either language.
+        function test_linkStatusIsWhole_data() {
+            return [{ tag: "en connected", text: "Connected to /tmp/tavox-sim — firmware 1.0.0.60" },
+                    { tag: "en lost", text: "Link lost: no heartbeat on /tmp/tavox-sim" },
+                    { tag: "zh connected", text: "已连接 /tmp/tavox-sim — 固件 1.0.0.60" },
+                    { tag: "zh lost", text: "链路中断：/tmp/tavox-sim 上无心跳" }]
+        }
+        function test_linkStatusIsWhole(data) {
+            // In the window's font, whose lines are taller than the default's.
+            var sidebar = createSubject({ fontFamily: appFontFamily })
+            var status = part(sidebar, "linkStatusText")
+            status.text = data.text
+            waitForRendering(status)
+            verify(status.lineCount <= 2)
+            verify(!status.truncated)
+        }
+
+        // A status cut short by a narrow sidebar has its whole text on hover.
+        function test_longLinkStatusHasATooltip() {
+            var sidebar = createSubject({ width: 140 })
+            var status = part(sidebar, "linkStatusText")
+            tryVerify(function() { return status.truncated })
+            mouseMove(status, 5, 5)
+            tryCompare(status, "wholeTextShown", true)
+            mouseMove(sidebar, 5, sidebar.height - 5)
+            tryCompare(status, "wholeTextShown", false)
+        }
+
+        // The language by a screen reader, the keyboard or the mouse; what the reader says follows it.
+        function test_languageSwitch() {
+            var sidebar = createSubject()
+            var serialSwitch = part(sidebar, "serialSwitch")
+            var zh = part(sidebar, "zhChoice")
+            var en = part(sidebar, "enChoice")
+            compare(serialSwitch.Accessible.name, "串口开关")
+            en.Accessible.pressAction()
+            compare(appBridge.language, "en")
+            compare(serialSwitch.Accessible.name, "Serial Switch")
+            verify(en.Accessible.checked && !zh.Accessible.checked)
+            serialSwitch.Accessible.toggleAction()
+            verify(serialSwitch.checked && serialSwitch.Accessible.checked)
+            compare(appBridge.callNames(), ["openSerial"])
+
+            zh.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            compare(appBridge.language, "zh")
+            keyClick(Qt.Key_Tab)
+            keyClick(Qt.Key_Return)
+            compare(appBridge.language, "en")
+            mouseClick(zh)
+            compare(appBridge.language, "zh")
+            verify(zh.font.bold && !en.font.bold)
+        }
+    }
+
+    TavoxTestCase {
+        name: "TavoxChannelPanel"
+        subject: Component { TavoxChannelPanel { anchors.fill: parent } }
+
+        function showPage(panel, tab, page) {
+            mouseClick(part(panel, tab))
+            compare(part(panel, "channelStack").currentIndex, page)
+        }
+
+        function test_compareVersion_data() {
+            return [
+                { tag: "numeric, not textual", a: "1.0.0.100", b: "1.0.0.59", expected: 1 },
+                { tag: "trailing zero", a: "1.0.0.59.0", b: "1.0.0.59", expected: 0 },
+                { tag: "shorter", a: "1.0.0", b: "1.0.0.59", expected: -1 },
+                { tag: "no version yet", a: "-", b: "1.0.0.59", expected: -1 }
+            ]
+        }
+
+        function test_compareVersion(data) {
+            var panel = createSubject()
+            compare(panel.compareVersion(data.a, data.b), data.expected)
+            compare(panel.compareVersion(data.b, data.a), -data.expected)
+        }
+
+        // The CRSF tab exists only above firmware 1.0.0.59; losing it while shown falls back to SBUS.
+        function test_crsfTabFollowsFirmware_data() {
+            return [
+                { tag: "later firmware keeps it", version: "1.0.1", tab: "crsfTab", page: 2, crsf: true, after: 2 },
+                { tag: "1.0.0.59 while shown", version: "1.0.0.59", tab: "crsfTab", page: 2, crsf: false, after: 0 },
+                { tag: "none while on PWM", version: "", tab: "pwmTab", page: 1, crsf: false, after: 1 }
+            ]
+        }
+
+        function test_crsfTabFollowsFirmware(data) {
+            appBridge.tavoxFirmwareVersion = "1.0.0.60"
+            var panel = createSubject()
+            showPage(panel, data.tab, data.page)
+            appBridge.tavoxFirmwareVersion = data.version
+            compare(part(panel, "crsfTab").visible, data.crsf)
+            fuzzyCompare(part(panel, "pwmTab").width, part(panel, "channelTabs").width / (data.crsf ? 3 : 2), 0.01)
+            compare(part(panel, "channelStack").currentIndex, data.after)
+        }
+
+        function test_channelNumbers_data() {
+            return [
+                { tag: "none", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 0, text: "NONE" },
+                { tag: "16", page: "sbus", combo: "sbusLock", property: "tavoxSbusLockCh", ch: 16, text: "CH16" },
+                { tag: "above 16", page: "crsf", combo: "crsfYaw", property: "tavoxCrsfYawCh", ch: 17, text: "17", outside: true },
+                { tag: "PWM above 3", page: "pwm", combo: "pwmYaw", property: "tavoxPwmYawCh", ch: 5, text: "5", outside: true }
+            ]
+        }
+
+        // A channel the list has no entry for is shown as its number, marked, and holds the page's write back.
+        function test_channelNumbers(data) {
+            var panel = createSubject()
+            appBridge[data.property] = data.ch
+            var combo = part(panel, data.combo)
+            compare(combo.contentItem.text, data.text)
+            compare(combo.outsideRange, data.outside === true)
+            compare(part(panel, data.page + "Write").enabled, data.outside !== true)
+        }
+
+        // Every receiver combo: its bridge property and its field's name in a parameter file.
+        readonly property var fields: [
+            "sbusPitch tavoxSbusPitchCh sbus.pitchChannel", "sbusRoll tavoxSbusRollCh sbus.rollChannel",
+            "sbusYaw tavoxSbusYawCh sbus.yawChannel", "sbusCenter tavoxSbusCenterCh sbus.centerChannel",
+            "sbusLock tavoxSbusLockCh sbus.lockChannel", "sbusMode tavoxSbusMode sbus.mode",
+            "sbusPitchDir tavoxSbusPitchDir sbus.pitchDirection", "sbusRollDir tavoxSbusRollDir sbus.rollDirection",
+            "sbusYawDir tavoxSbusYawDir sbus.yawDirection",
+            "pwmPitch tavoxPwmPitchCh pwm.pitchChannel", "pwmYaw tavoxPwmYawCh pwm.yawChannel",
+            "pwmCenter tavoxPwmCenterCh pwm.centerChannel", "pwmCenter2ndFcn tavoxPwmLockCh pwm.lockChannel",
+            "pwmMode tavoxPwmMode pwm.mode", "pwmPitchDir tavoxPwmPitchDir pwm.pitchDirection",
+            "pwmYawDir tavoxPwmYawDir pwm.yawDirection",
+            "crsfPitch tavoxCrsfPitchCh crsf.pitchChannel", "crsfRoll tavoxCrsfRollCh crsf.rollChannel",
+            "crsfYaw tavoxCrsfYawCh crsf.yawChannel", "crsfCenter tavoxCrsfCenterCh crsf.centerChannel",
+            "crsfLock tavoxCrsfLockCh crsf.lockChannel", "crsfMode tavoxCrsfMode crsf.mode",
+            "crsfPitchDir tavoxCrsfPitchDir crsf.pitchDirection", "crsfRollDir tavoxCrsfRollDir crsf.rollDirection",
+            "crsfYawDir tavoxCrsfYawDir crsf.yawDirection"
+        ].map(function(row) { var f = row.split(" "); return { combo: f[0], property: f[1], field: f[2] } })
+
+        // Each combo shows its own value from a parameter set; the operator's own choice stays, marked,
+        // through the next.
+        function test_everyComboReloadsOnAParameterSet() {
+            var panel = createSubject()
+            var shown = fields.map(function(f, i) {
+                var combo = part(panel, f.combo)
+                return (combo.currentIndex + 1 + i) % combo.count
+            })
+            for (var i = 0; i < fields.length; ++i)
+                appBridge[fields[i].property] = shown[i]
+            appBridge.tavoxParamsChanged()
+            for (var j = 0; j < fields.length; ++j)
+                compare(part(panel, fields[j].combo).currentIndex, shown[j], fields[j].combo)
+            choose(part(panel, "sbusPitch"), 5)
+            appBridge.tavoxSbusPitchCh = 8
+            appBridge.tavoxParamsChanged()
+            compare(part(panel, "sbusPitch").currentIndex, 5)
+            compare(part(panel, "sbusPitch").hint, "控制器的值: CH8")
+        }
+
+        // A restore that put every field back but one leaves that one's edit alone.
+        function test_restoredFieldsAreEditedNoLonger() {
+            var panel = createSubject()
+            for (var i = 0; i < fields.length; ++i) {
+                var combo = part(panel, fields[i].combo)
+                choose(combo, combo.currentIndex === 0 ? 1 : 0)
+            }
+            paramRestore.restored(fields.map(function(f) { return f.field })
+                                        .filter(function(field) { return field !== "sbus.lockChannel" }))
+            for (var j = 0; j < fields.length; ++j)
+                compare(part(panel, fields[j].combo).edited, fields[j].combo === "sbusLock", fields[j].combo)
+        }
+
+        // Each combo of `combos` (in argument order) is set to its value in `args`. The SBUS write, down to
+        // its frames, is the window's (tst_windowflows).
+        function test_readAndWrite_data() {
+            var pwm = "Pitch Yaw Center Center2ndFcn Mode PitchDir YawDir"
+            return [
+                { tag: "PWM", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir", combos: pwm,
+                  args: [2, 3, 1, 0, 1, 1, 0] },
+                { tag: "PWM pitch and center on one channel", page: 1, prefix: "pwm", call: "tavoxWritePwmChannelsWithDir",
+                  combos: pwm, args: [3, 2, 3, 0, 1, 1, 0], conflict: "俯仰与回中同为 PWM3" },
+                { tag: "CRSF", page: 2, prefix: "crsf", call: "tavoxWriteCrsfChannelsWithDir",
+                  combos: "Pitch Roll Yaw Center Lock Mode PitchDir RollDir YawDir", args: [1, 2, 3, 0, 16, 1, 1, 0, 0] }
+            ]
+        }
+
+        function test_readAndWrite(data) {
+            appBridge.tavoxFirmwareVersion = "1.0.0.61"
+            var panel = createSubject()
+            showPage(panel, data.prefix + "Tab", data.page)
+            var combos = data.combos.split(" ")
+            for (var i = 0; i < combos.length; ++i)
+                choose(part(panel, data.prefix + combos[i]), data.args[i])
+            // an edit on another receiver's page, which this write does not send
+            var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
+            choose(other, 1 - other.currentIndex)
+            mouseClick(part(panel, data.prefix + "Write"))
+            // two functions on one channel are marked, and the write asks about them first
+            compare(part(panel, "pwmPitchConflict").visible && part(panel, "pwmCenterConflict").visible, !!data.conflict)
+            if (data.conflict) {
+                compare(part(panel, "confirmDialog").title, "在" + data.conflict + "的情况下写入？")
+                confirmByKeys()
+            }
+            // the write activates and restarts the controller: asked first
+            tryVerify(function() { return part(panel, "confirmDialog").opened })
+            confirmByKeys()
+            compare(appBridge.lastArgs(data.call), data.args)
+            verify(other.edited && !other.unconfirmed)
+            // a read would drop the other page's edit: asked first
+            mouseClick(part(panel, data.prefix + "Read"))
+            compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
+            confirmByKeys()
+            compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
+        }
+
+        // Live values arrive coalesced, and only the page shown binds to them.
+        function test_liveValues() {
+            appBridge.tavoxFirmwareVersion = "1.0.0.60"
+            var panel = createSubject()
+            setBridge({ hbSbusPitchValue: 1500, hbCrsfLockValue: 992, hbReceived: true })
+            tryCompare(part(panel, "sbusPitchValue"), "value", "1500")
+            compare(part(panel, "crsfLockValue").value, "--", "hidden page")
+            showPage(panel, "crsfTab", 2)
+            // CRSF values have a presence flag of their own.
+            compare(part(panel, "crsfLockValue").value, "--")
+            setBridge({ hbCrsfValuePresent: true, hbReceived: false })
+            tryCompare(part(panel, "crsfLockValue"), "value", "992")
+            compare(part(panel, "sbusPitchValue").value, "--")
+            showPage(panel, "sbusTab", 0)
+            compare(part(panel, "crsfLockValue").value, "--")
+        }
+
+        // A choice never moves the columns: every combo keeps its width whatever it shows.
+        function test_columnsKeepTheirWidths() {
+            var panel = createSubject()
+            var pitch = part(panel, "sbusPitch")
+            var direction = part(panel, "sbusPitchDir")
+            var value = part(panel, "sbusPitchValue")
+            var widths = [pitch.width, direction.width, value.x]
+            for (var index = 0; index < 17; index += 8) {
+                pitch.currentIndex = index
+                direction.currentIndex = index % 2
+                waitForRendering(panel)
+                compare([pitch.width, direction.width, value.x], widths, "CH" + index)
+            }
+            // the single combo of a centre row spans the channel and direction columns
+            var directionEnd = direction.mapToItem(panel, direction.width, 0).x
+            fuzzyCompare(part(panel, "sbusCenter").width, directionEnd - pitch.mapToItem(panel, 0, 0).x, 1)
         }
     }
 }
