@@ -145,8 +145,7 @@ private slots:
     void layoutFitsTheWindow();
     void tabReachesEveryControlInSightWithARing_data();
     void tabReachesEveryControlInSightWithARing();
-    void wheelScrollsThePageOverPanels();
-    void wheelStepsOnlyAFocusedNumber();
+    void wheelScrollsThePageAndStepsOnlyAFocusedNumber();
     void logBoundaryIsDraggedAndKept();
 
 private:
@@ -312,7 +311,7 @@ void WindowTest::layoutFitsTheWindow_data()
 
 // Connected to the simulator: every control is on screen or a scroll away, none
 // covers another, the message log keeps a few lines in sight, and the build's
-// version and the controller's state are in the language chosen.
+// version is in the language chosen.
 void WindowTest::layoutFitsTheWindow()
 {
     QFETCH(QSize, size);
@@ -324,7 +323,6 @@ void WindowTest::layoutFitsTheWindow()
     QTEST(item("panelGrid")->property("columns").toInt(), "columns");
     QTRY_COMPARE(itemText("versionLabel"),
                  (language == QLatin1String("zh") ? QStringLiteral("版本号: ") : QStringLiteral("Version: ")) + tavoxVersion());
-    QTRY_COMPARE(itemText("attitudeText"), language == QLatin1String("zh") ? QStringLiteral("就绪") : QStringLiteral("Ready"));
     // at the size it was drawn for, every button is in sight without scrolling
     if (size == designWindowSize())
         QCOMPARE(m_driver.cutOffButtons(), QStringList());
@@ -420,9 +418,9 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     VERIFY_NO_QML_WARNINGS();
 }
 
-// Over a panel's column the column scrolls first while it can, then the page;
-// over a number field nobody is typing in, the page scrolls and the number stays.
-void WindowTest::wheelScrollsThePageOverPanels()
+// Over a panel's column the column scrolls first while it can, then the page; over a number field nobody is
+// typing in, the page scrolls and the number stays.
+void WindowTest::wheelScrollsThePageAndStepsOnlyAFocusedNumber()
 {
     atLaptopSize();
     QQuickItem *column = visibleView(item("channelStack"));
@@ -441,38 +439,27 @@ void WindowTest::wheelScrollsThePageOverPanels()
     QVERIFY2(contentY(page()) > 0, "the page scrolls over a panel");
 
     QQuickItem *torque = item("pitchTorque");
+    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
     scrollIntoView(torque);
     const int value = torque->property("value").toInt();
-    const qreal pageBefore = contentY(page());
+    qreal pageBefore = contentY(page());
     const int towardsTheTop = pageBefore > 0 ? 1 : -1;
     for (int notches = 0; notches < 100 && contentY(page()) == pageBefore; ++notches)
-        wheel(centreOf(findItem(torque, QStringLiteral("spinField"))), towardsTheTop);
+        wheel(centreOf(field), towardsTheTop);
     QVERIFY(contentY(page()) != pageBefore);
     QCOMPARE(torque->property("value").toInt(), value);
-}
 
-void WindowTest::wheelStepsOnlyAFocusedNumber()
-{
-    atLaptopSize();
-    QQuickItem *torque = item("pitchTorque");
+    // clicked into, the field takes the wheel: one step a notch, and nothing scrolls
     scrollIntoView(torque);
-    QQuickItem *field = findItem(torque, QStringLiteral("spinField"));
     const QPointF point = centreOf(field);
     QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, point.toPoint());
     QVERIFY(field->hasActiveFocus());
-    const qreal pageBefore = contentY(page());
+    pageBefore = contentY(page());
     const qreal columnBefore = contentY(nearestFlickable(torque));
-    const int value = torque->property("value").toInt();
     wheel(point, 1);
     QCOMPARE(torque->property("value").toInt(), value + 1);
     QCOMPARE(contentY(page()), pageBefore);
     QCOMPARE(contentY(nearestFlickable(torque)), columnBefore);
-
-    // the focus elsewhere, the same field under the pointer leaves its value
-    item("logHandle")->forceActiveFocus();
-    QVERIFY(!field->hasActiveFocus());
-    wheel(point, 1);
-    QCOMPARE(torque->property("value").toInt(), value + 1);
 }
 
 // Dragged up, the log shows ten lines and more at a laptop's size, the panels
@@ -492,8 +479,7 @@ void WindowTest::logBoundaryIsDraggedAndKept()
     const qreal dragged = log->height();
     QCOMPARE(readMessageLogHeight(), qRound(dragged));
     QVERIFY(logLineHeight() > 0);
-    QVERIFY2(item("messageLogArea")->height() >= 10 * logLineHeight(),
-             qPrintable(QStringLiteral("%1 px for lines of %2 px").arg(item("messageLogArea")->height()).arg(logLineHeight())));
+    QVERIFY(item("messageLogArea")->height() >= 10 * logLineHeight());
     const qreal pageBottom = page()->mapToScene(QPointF(0, page()->height())).y();
     QVERIFY(pageBottom <= handle->mapToScene(QPointF(0, 0)).y());
     QVERIFY2(page()->height() >= 150, qPrintable(QString::number(page()->height())));

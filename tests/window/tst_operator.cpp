@@ -35,11 +35,9 @@ private slots:
     void logOfAWindowRefusedItsPortSaysWhy();
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
-    void lineWithoutControllerIsNoAnswer();
     void valuesAreBlankThenLiveThenStale();
     void editsSurviveNewValuesUntilConfirmedOrReverted();
     void writtenFieldsWaitForTheirReadBack();
-    void readBackIsAnnouncedAfterTheBridgesValuesChanged();
     void journalKeepsEntriesAcrossLanguageAndSaves();
     void feedbackFollowsTheAction();
     void onlyTheActionsOwnErrorsFailIt_data();
@@ -168,22 +166,7 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
 }
 
 
-void TestOperator::lineWithoutControllerIsNoAnswer()
-{
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    LinkMonitor monitor(bridge);
-    QVERIFY(bridge.openSerial(pty.slaveName(), Baud));
-    QTRY_COMPARE(monitor.state(), LinkMonitor::NoAnswer);
-    QCOMPARE(monitor.statusText(), QStringLiteral("No answer from the controller on %1").arg(pty.slaveName()));
-    QVERIFY(!monitor.writesAllowed());
-    QCOMPARE(monitor.writeBlockedReason(), QStringLiteral("Read the controller's parameters first"));
-    // the request was sent: the window waits, the protocol does not time out
-    QVERIFY(!pty.received().isEmpty());
-}
-
+// The values' note, and the announcement of a read-back, which comes after the bridge's values changed.
 void TestOperator::valuesAreBlankThenLiveThenStale()
 {
     SimProcess first;
@@ -192,6 +175,11 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     LinkMonitor monitor(bridge);
+    // a receiver connected after the monitor, as the window's bindings are
+    int valuesSeen = -1;
+    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [&] { valuesSeen = bridge.tavoxCameraPosition(); });
+    QList<int> valuesAtArrival;
+    connect(&monitor, &LinkMonitor::parametersArrived, this, [&] { valuesAtArrival.append(valuesSeen); });
     QVERIFY(!monitor.valuesKnown());
     QCOMPARE(monitor.valuesNote(), QStringLiteral("No values read yet"));
 
@@ -199,11 +187,17 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(!monitor.writesAllowed());
     QTRY_VERIFY_WITH_TIMEOUT(monitor.valuesLive(), ProcessWaitMs);
     QVERIFY(monitor.valuesNote().isEmpty());
+    QCOMPARE(valuesAtArrival, QList<int> {bridge.tavoxCameraPosition()});
 
-    // a write updates the bridge's copy but is no read
+    // a write updates the bridge's copy but is no read, and announces none (it would be queued: delivered by now)
     const int blocks = bridge.parameters().blocksReceived();
-    bridge.tavoxWriteCameraPosition(0);
+    bridge.tavoxWriteCameraPosition(1 - bridge.tavoxCameraPosition());
+    QCOMPARE(valuesSeen, bridge.tavoxCameraPosition());
     QCOMPARE(bridge.parameters().blocksReceived(), blocks);
+    QCoreApplication::processEvents();
+    QCOMPARE(valuesAtArrival.size(), 1);
+    bridge.tavoxReadParams();
+    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 2, ProcessWaitMs);
 
     bridge.closeSerial();
     QVERIFY(monitor.valuesKnown() && !monitor.valuesLive());
@@ -296,32 +290,6 @@ void TestOperator::writtenFieldsWaitForTheirReadBack()
     QCOMPARE(edits.shown(refused).toInt(), 41);
 }
 
-void TestOperator::readBackIsAnnouncedAfterTheBridgesValuesChanged()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    AppBridge bridge;
-    LinkMonitor monitor(bridge);
-    // a receiver connected after the monitor, as the window's bindings are
-    int valuesSeen = -1;
-    connect(&bridge, &AppBridge::tavoxParamsChanged, this, [&] { valuesSeen = bridge.tavoxCameraPosition(); });
-    QList<int> valuesAtArrival;
-    connect(&monitor, &LinkMonitor::parametersArrived, this, [&] { valuesAtArrival.append(valuesSeen); });
-
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 1, ProcessWaitMs);
-    QCOMPARE(valuesAtArrival.first(), bridge.tavoxCameraPosition());
-
-    // a write changes the bridge's values but brings no block
-    bridge.tavoxWriteCameraPosition(1 - bridge.tavoxCameraPosition());
-    QCOMPARE(valuesSeen, bridge.tavoxCameraPosition());
-    // an announcement would be queued: delivered by now
-    QCoreApplication::processEvents();
-    QCOMPARE(valuesAtArrival.size(), 1);
-    bridge.tavoxReadParams();
-    QTRY_COMPARE_WITH_TIMEOUT(valuesAtArrival.size(), 2, ProcessWaitMs);
-}
-
 void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
 {
     AppBridge bridge;
@@ -369,6 +337,7 @@ void TestOperator::feedbackFollowsTheAction()
     bridge.setLanguage(QStringLiteral("en"));
     MessageJournal journal(bridge);
     ActionFeedback feedback(bridge, journal);
+    LinkMonitor monitor(bridge);
     const QString read = QStringLiteral("read");
 
     feedback.begin(read, ActionFeedback::ParamsRead);
@@ -376,8 +345,13 @@ void TestOperator::feedbackFollowsTheAction()
     QCOMPARE(feedback.state(read), ActionFeedback::Failed);
     QCOMPARE(feedback.text(read), QStringLiteral("Failed: Please open serial port first"));
 
+    // A line nobody answers on: the request was sent, the window waits, the protocol does not time out.
     PseudoTerminal pty;
     QVERIFY(bridge.openSerial(pty.slaveName(), Baud));
+    QTRY_COMPARE(monitor.state(), LinkMonitor::NoAnswer);
+    QCOMPARE(monitor.statusText(), QStringLiteral("No answer from the controller on %1").arg(pty.slaveName()));
+    QCOMPARE(monitor.writeBlockedReason(), QStringLiteral("Read the controller's parameters first"));
+    QVERIFY(!pty.received().isEmpty());
     feedback.begin(read, ActionFeedback::ParamsRead);
     bridge.tavoxReadParams();
     QCOMPARE(feedback.text(read), QStringLiteral("Working…"));
