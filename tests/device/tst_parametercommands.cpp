@@ -26,27 +26,6 @@ QByteArray progress(float value)
     return payload;
 }
 
-// Each frame sent from `from` on, a command as its sub-command and words ("A0 8001 1 10001 80010001"),
-// any other frame as its id ("C0").
-QStringList framesSent(const FakeDeviceLink &link, int from = 0)
-{
-    QStringList frames;
-    for (QByteArray frame : link.sent.mid(from)) {
-        ParsedFrame parsed;
-        if (!extractFrame(frame, parsed)) {
-            frames << QStringLiteral("not a frame");
-        } else if (parsed.commandId != CommandId::Command) {
-            frames << QString::number(parsed.commandId, 16).toUpper();
-        } else {
-            QStringList words {QString::number(quint8(parsed.payload.at(0)), 16)};
-            for (int i = 1; i + 4 <= parsed.payload.size(); i += 4)
-                words << QString::number(qFromLittleEndian<quint32>(parsed.payload.constData() + i), 16);
-            frames << words.join(QLatin1Char(' ')).toUpper();
-        }
-    }
-    return frames;
-}
-
 // Every field of a parameter file as "sbus.pitchChannel=1".
 QStringList valuesOf(const ParamBlock &block)
 {
@@ -166,7 +145,7 @@ void TestParameterCommands::writes()
     const QStringList before = valuesOf(parameters.block());
 
     operation(parameters);
-    QTEST(framesSent(link), "frames");
+    QTEST(link.commandsSent(), "frames");
     QCOMPARE(texts(recorder, language), messages);
     QCOMPARE(successes(recorder), messages.size());
     QCOMPARE(changed.count(), messages.size());
@@ -186,7 +165,7 @@ void TestParameterCommands::channelWriteIsActivatedRebootedAndReadBack()
     QCOMPARE(link.runFollowUps(), QVector<int> {500});
     QCOMPARE(link.runFollowUps(), QVector<int> {500});
     QCOMPARE(link.runFollowUps(), (QVector<int> {3000, 6000}));
-    QCOMPARE(framesSent(link, 1), (QStringList {"90 0 0 0 0", "91 0 0 0 0", "C0", "C0"}));
+    QCOMPARE(link.commandsSent(1), (QStringList {"90 0 0 0 0", "91 0 0 0 0", "C0", "C0"}));
     QCOMPARE(messages.english().mid(1, 2), (QStringList {"Auto-activated", "Config applied, rebooting..."}));
     QCOMPARE(messages.messages.at(2).text.zh, QStringLiteral("配置生效，设备重启中..."));
 }
@@ -199,7 +178,7 @@ void TestParameterCommands::torqueWriteReboots()
 
     parameters.writeTorque(100, 200, 300);
     QCOMPARE(link.runFollowUps(), QVector<int> {500});
-    QCOMPARE(framesSent(link, 1), QStringList {"91 0 0 0 0"});
+    QCOMPARE(link.commandsSent(1), QStringList {"91 0 0 0 0"});
     QCOMPARE(messages.english().last(), QStringLiteral("Torque applied, rebooting..."));
     QCOMPARE(messages.messages.last().meaning.kind, MessageKind::Info);
     QVERIFY(link.followUps.isEmpty());
@@ -284,7 +263,7 @@ void TestParameterCommands::parameterBlocks()
     parameters.writePhotoVideoChannels(3, 4);
     parameters.writeDirections(Receiver::Sbus, 1, 1, 1);
     parameters.readParams();
-    QCOMPARE(framesSent(link).last(), QStringLiteral("C0"));
+    QCOMPARE(link.commandsSent().last(), QStringLiteral("C0"));
     messages.messages.clear();
     messages.diagnostics.clear();
     const QStringList before = valuesOf(parameters.block());

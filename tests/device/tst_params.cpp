@@ -34,8 +34,6 @@ private slots:
     void functionsSharingAChannelAreFound();
     void restartingWritesGoLastEachOnItsOwn_data();
     void restartingWritesGoLastEachOnItsOwn();
-    void directionsRideWithTheirReceiversChannelWrite_data();
-    void directionsRideWithTheirReceiversChannelWrite();
 };
 
 void TestParams::workedFrames()
@@ -106,10 +104,6 @@ void TestParams::decodesEveryFieldFromItsOwnBytes()
     QCOMPARE(ParamFile::fieldNames(paramBlockFormOf(block)).size(), expected.size());   // no field left out
 }
 
-// A target that differs from the controller in the named fields: the writes
-// that leave the controller running go first, then the restarting ones, each
-// on its own, the torque last. A receiver whose channels are written takes its
-// directions along.
 void TestParams::functionsSharingAChannelAreFound_data()
 {
     QTest::addColumn<QVector<int>>("pitchYawCenter");
@@ -133,6 +127,10 @@ void TestParams::functionsSharingAChannelAreFound()
     QCOMPARE(found.join(QLatin1Char(' ')), conflicts);
 }
 
+// A target that differs from the controller in the named fields: the writes
+// that leave the controller running go first, then the restarting ones, each
+// on its own, the torque last. A receiver whose channels are written takes its
+// directions along.
 void TestParams::restartingWritesGoLastEachOnItsOwn_data()
 {
     QTest::addColumn<int>("form");
@@ -152,6 +150,18 @@ void TestParams::restartingWritesGoLastEachOnItsOwn_data()
         << "^(gimbal\\.rollMaxTorque|pwm\\.mode|sbus\\.lockChannel|camera\\.position)$"
         << numbers({ParamWrite::CameraPosition, ParamWrite::SbusChannels, ParamWrite::PwmChannels,
                        ParamWrite::Torque});
+    // One channel and one direction of the same receiver changed: its channel write carries the directions,
+    // so no direction write of its own goes out. Only a direction changed: the direction write alone.
+    const auto crsf = [](const char *name, const char *fields, ParamWrite write) {
+        QTest::newRow(name) << int(ParamBlockForm::Crsf) << fields << numbers({write});
+    };
+    crsf("SBUS channel and direction", "^sbus\\.(pitchChannel|yawDirection)$", ParamWrite::SbusChannels);
+    crsf("PWM channel and direction", "^pwm\\.(centerChannel|pitchDirection)$", ParamWrite::PwmChannels);
+    crsf("CRSF channel and direction", "^crsf\\.(lockChannel|rollDirection)$", ParamWrite::CrsfChannels);
+    crsf("SBUS mode and a direction", "^sbus\\.(mode|rollDirection)$", ParamWrite::SbusChannels);
+    crsf("SBUS direction alone", "^sbus\\.yawDirection$", ParamWrite::SbusDirections);
+    crsf("PWM direction alone", "^pwm\\.yawDirection$", ParamWrite::PwmDirections);
+    crsf("CRSF direction alone", "^crsf\\.pitchDirection$", ParamWrite::CrsfDirections);
 }
 
 void TestParams::restartingWritesGoLastEachOnItsOwn()
@@ -161,31 +171,6 @@ void TestParams::restartingWritesGoLastEachOnItsOwn()
     const ParamBlock device;
     const ParamBlock target = withFieldsChanged(device, ParamBlockForm(form), QRegularExpression(fields));
     QTEST(numbers(planParamWrites(device, target, ParamBlockForm(form))), "writes");
-}
-
-// One channel and one direction of the same receiver changed: its channel
-// write carries the directions, so no direction write of its own goes out.
-// Only a direction changed: the direction write alone, with no restart.
-void TestParams::directionsRideWithTheirReceiversChannelWrite_data()
-{
-    QTest::addColumn<QString>("fields");
-    QTest::addColumn<QVector<int>>("writes");
-    QTest::newRow("SBUS") << "^sbus\\.(pitchChannel|yawDirection)$" << numbers({ParamWrite::SbusChannels});
-    QTest::newRow("PWM") << "^pwm\\.(centerChannel|pitchDirection)$" << numbers({ParamWrite::PwmChannels});
-    QTest::newRow("CRSF") << "^crsf\\.(lockChannel|rollDirection)$" << numbers({ParamWrite::CrsfChannels});
-    QTest::newRow("SBUS mode and a direction") << "^sbus\\.(mode|rollDirection)$"
-                                               << numbers({ParamWrite::SbusChannels});
-    QTest::newRow("SBUS direction alone") << "^sbus\\.yawDirection$" << numbers({ParamWrite::SbusDirections});
-    QTest::newRow("PWM direction alone") << "^pwm\\.yawDirection$" << numbers({ParamWrite::PwmDirections});
-    QTest::newRow("CRSF direction alone") << "^crsf\\.pitchDirection$" << numbers({ParamWrite::CrsfDirections});
-}
-
-void TestParams::directionsRideWithTheirReceiversChannelWrite()
-{
-    QFETCH(QString, fields);
-    const ParamBlock device;
-    const ParamBlock target = withFieldsChanged(device, ParamBlockForm::Crsf, QRegularExpression(fields));
-    QTEST(numbers(planParamWrites(device, target, ParamBlockForm::Crsf)), "writes");
 }
 
 QTEST_GUILESS_MAIN(TestParams)

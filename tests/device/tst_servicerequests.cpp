@@ -1,7 +1,6 @@
 // The service tools' requests over a link double: which sub-command each
 // argument sends, which are refused, and what the operator is told.
 #include "device/ServiceRequests.h"
-#include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
 
 #include <QtTest>
@@ -10,26 +9,6 @@
 
 using Request = std::function<void(ServiceRequests &)>;
 Q_DECLARE_METATYPE(Request)
-
-namespace {
-// Each frame sent as its sub-command and words ("8F 0 0 0 0").
-QStringList commandsSent(const FakeDeviceLink &link)
-{
-    QStringList commands;
-    for (QByteArray frame : link.sent) {
-        ParsedFrame parsed;
-        if (!extractFrame(frame, parsed) || parsed.commandId != CommandId::Command) {
-            commands << QStringLiteral("not a command");
-            continue;
-        }
-        QStringList words {QString::number(quint8(parsed.payload.at(0)), 16)};
-        for (int i = 1; i + 4 <= parsed.payload.size(); i += 4)
-            words << QString::number(qFromLittleEndian<quint32>(parsed.payload.constData() + i), 16);
-        commands << words.join(QLatin1Char(' ')).toUpper();
-    }
-    return commands;
-}
-}
 
 class TestServiceRequests : public QObject
 {
@@ -81,7 +60,7 @@ void TestServiceRequests::eachArgumentSendsItsSubCommandAndSaysSo()
     ServiceRequests service(link, messages);
 
     request(service);
-    QTEST(commandsSent(link), "commands");
+    QTEST(link.commandsSent(), "commands");
     QStringList said;
     for (const Message &message : qAsConst(messages.messages)) {
         said << (language == QLatin1String("zh") ? message.text.zh : message.text.en);

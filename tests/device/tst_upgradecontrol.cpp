@@ -3,20 +3,12 @@
 #include "device/UpgradeControl.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace Cmd = UpgradeCommand;
-
-namespace {
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-}
 
 class TestUpgradeControl : public QObject
 {

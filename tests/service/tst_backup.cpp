@@ -110,52 +110,17 @@ class TestBackup : public QObject
 
 private slots:
     void initTestCase() { removeConfigFile(); }
-    void restoreRefusesMalformedAndForeignFiles();
     void restoreRunsRestartingWritesLastEachWaitedFor();
     void backupThenRestoreTheTickedFieldsOnly();
-    void unansweredReadsSaveNothingAndVerifyNothing();
+    void refusedFilesAndUnansweredReadsChangeNothing();
     void snapshotBeforeUpgradeIsOfferedBackAfterReset();
     void servicesTakeNothingReadBeforeTheReopen();
     void servicesTakeTheBlockReadOnThisLink();
     void snapshotEndsWithTheLinkItWasTakenOn_data();
     void snapshotEndsWithTheLinkItWasTakenOn();
-    void restoreTableIsWrittenOnlyToItsController();
     void valuesOutsideTheirRangeAreNeverWritten();
     void backupBlockOfAnEndedLinkIsNotSaved();
 };
-
-void TestBackup::restoreRefusesMalformedAndForeignFiles()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    ParamRestore restore(rig.bridge);
-    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
-    QTemporaryDir dir;
-
-    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
-    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"
-                                 "  \"sbus\": { \"pitchChannel\": 300 \n"));
-    QVERIFY(!restore.openFile(malformed));
-    QCOMPARE(restore.rowCount(), 0);
-    QCOMPARE(restore.state(), ParamRestore::Empty);
-    QVERIFY2(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ")),
-             qPrintable(messageTexts(rig.bridge).last()));
-    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("malformed.json")));
-
-    ParamFile::Contents base;
-    base.form = ParamBlockForm::Base;
-    base.block = rig.bridge.parameters().block();
-    base.block.pitchMaxSpeed = 1;
-    const QString foreign = dir.filePath(QStringLiteral("base.json"));
-    QString error;
-    QVERIFY(ParamFile::save(foreign, base, error));
-    QVERIFY(!restore.openFile(foreign));
-    QCOMPARE(restore.rowCount(), 0);
-    QVERIFY(messageTexts(rig.bridge).last().contains(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
-
-    restore.writeSelected();
-    QCOMPARE(writes.count(), 0);
-}
 
 void TestBackup::backupThenRestoreTheTickedFieldsOnly()
 {
@@ -272,12 +237,31 @@ void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
     QVERIFY2(settledMs >= ParamRestore::RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
 }
 
-// A controller that answered the read at the open and no later one.
-void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
+// A controller that answered the read at the open and no later one: files it
+// cannot take are refused before anything is sent, and what needs a later read
+// saves or verifies nothing.
+void TestBackup::refusedFilesAndUnansweredReadsChangeNothing()
 {
     Rig rig({QStringLiteral("--fault-silent-params-after"), QStringLiteral("1")});
     QVERIFY(rig.open());
     QTemporaryDir dir;
+    ParamRestore restore(rig.bridge);
+    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
+    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
+    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"));
+    QVERIFY(!restore.openFile(malformed));
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QVERIFY(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ") + malformed));
+    ParamFile::Contents base;
+    base.form = ParamBlockForm::Base;
+    base.block = rig.bridge.parameters().block();
+    base.block.pitchMaxSpeed = 1;
+    QVERIFY(!restore.showContents(base, QStringLiteral("base.json")));
+    QCOMPARE(restore.rowCount(), 0);
+    QVERIFY(messageTexts(rig.bridge).last().endsWith(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
+    restore.writeSelected();
+    QCOMPARE(writes.count(), 0);
+
     ParamBackup backup(rig.bridge);
     int dialogs = 0;
     backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
@@ -296,9 +280,7 @@ void TestBackup::unansweredReadsSaveNothingAndVerifyNothing()
     const QString path = dir.filePath(QStringLiteral("camera.json"));
     QString error;
     QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
-    ParamRestore restore(rig.bridge);
     QVERIFY(restore.openFile(path));
-    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
     QCOMPARE(restore.statusText(), QStringLiteral("1 field differs"));
     restore.writeSelected();
     QTRY_VERIFY_WITH_TIMEOUT(restore.state() != ParamRestore::Writing && restore.state() != ParamRestore::Verifying,
@@ -314,14 +296,9 @@ void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
     QTemporaryDir dir;
     ParamRestore restore(rig.bridge);
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    rig.bridge.tavoxWriteCameraPosition(1);
-    rig.bridge.tavoxWriteGimbalConfig(rig.bridge.tavoxFpvMode(), 44, rig.bridge.tavoxRollMaxSpeed(),
-                                      rig.bridge.tavoxYawMaxSpeed());
-    QVERIFY(rig.reread());
+    QVERIFY(tune(rig));
 
-    const QString firmware = dir.filePath(QStringLiteral("fw.bin"));
-    QVERIFY(writeFile(firmware, QByteArray(1000, '\x5a')));
-    rig.bridge.tavoxStartUpgrade(firmware);
+    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
     QVERIFY(rig.bridge.tavoxUpgrading());
     // Written as the upgrade starts, with the values from before it.
     QCOMPARE(snapshot.snapshots().files().size(), 1);
@@ -404,13 +381,19 @@ void TestBackup::servicesTakeNothingReadBeforeTheReopen()
 }
 
 // The positive control of the test above: a controller that answers, read
-// after the switch, is the one whose block and versions are kept.
+// after the switch, is the one whose block and versions are kept. A's
+// difference table, laid out while A was attached, is written to neither.
 void TestBackup::servicesTakeTheBlockReadOnThisLink()
 {
     Rig rig;
     QVERIFY(rig.open());
     QVERIFY(tune(rig));
     QTemporaryDir dir;
+    ParamFile::Contents fileOfA = paramFileContentsOf(rig.bridge);
+    fileOfA.block.cameraPosition = 0;
+    ParamRestore restore(rig.bridge);
+    QVERIFY(restore.showContents(fileOfA, QStringLiteral("camera.json")));
+    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
     const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
     QString suggested;
     ParamBackup backup(rig.bridge);
@@ -418,8 +401,6 @@ void TestBackup::servicesTakeTheBlockReadOnThisLink()
         suggested = suggestion;
         return backupPath;
     });
-    ParamRestore restore(rig.bridge);
-    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
     SimProcess answering(AnsweringController);
     QVERIFY(answering.start());
 
@@ -430,6 +411,13 @@ void TestBackup::servicesTakeTheBlockReadOnThisLink()
     QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
     QCOMPARE(backup.lastPath(), backupPath);
     QVERIFY2(QFileInfo(suggested).fileName().startsWith(QStringLiteral("tavox-params_2.0.0.1_")), qPrintable(suggested));
+    restore.writeSelected();
+    QCOMPARE(restore.rowCount(), 0);
+    QCOMPARE(messageTexts(rig.bridge).last(),
+             QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
+                            "nothing was written. Open the file again"));
+    QVERIFY(rig.reread());   // every frame sent before it has reached the controller
+    QCOMPARE(requestsBesidesReads(answering), QString());
     ParamFile::Contents saved;
     ParamFile::Problem problem;
     QVERIFY(ParamFile::load(backupPath, saved, problem));
@@ -489,37 +477,6 @@ void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
     QCOMPARE(requestsBesidesReads(answering), QString());
 }
 
-// A's difference table, laid out while A was attached, and "Write selected"
-// once another controller, read on its own link, is on the port.
-void TestBackup::restoreTableIsWrittenOnlyToItsController()
-{
-    Rig rig;
-    QVERIFY(rig.open());
-    QTemporaryDir dir;
-    ParamFile::Contents file = paramFileContentsOf(rig.bridge);
-    file.block.cameraPosition = 1;
-    const QString path = dir.filePath(QStringLiteral("camera.json"));
-    QString error;
-    QVERIFY2(ParamFile::save(path, file, error), qPrintable(error));
-    ParamRestore restore(rig.bridge);
-    QVERIFY(restore.openFile(path));
-    QCOMPARE(fieldsOf(restore), QStringList {QStringLiteral("camera.position")});
-    SimProcess answering(AnsweringController);
-    QVERIFY(answering.start());
-
-    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
-    QVERIFY(rig.reread());
-    restore.writeSelected();
-    QCOMPARE(restore.state(), ParamRestore::Empty);
-    QCOMPARE(restore.rowCount(), 0);
-    QCOMPARE(messageTexts(rig.bridge).last(),
-             QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
-                            "nothing was written. Open the file again"));
-    QVERIFY(rig.bridge.serialLink().waitForFramesWritten(ProcessWaitMs));
-    QVERIFY(rig.reread());   // every frame sent before it has reached the controller
-    QCOMPARE(requestsBesidesReads(answering), QString());
-}
-
 // The port is switched to another controller in the very turn of the event
 // loop in which the block of a backup arrives, before the backup saves it.
 void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
@@ -551,7 +508,6 @@ void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
     QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("The serial port closed; nothing was backed up")));
 }
 
-QTEST_GUILESS_MAIN(TestBackup)
 // A controller holding a torque of 0 (the bridge writes what it is given) and
 // a snapshot holding one above the motors' rating: neither value goes out.
 void TestBackup::valuesOutsideTheirRangeAreNeverWritten()
@@ -591,4 +547,5 @@ void TestBackup::valuesOutsideTheirRangeAreNeverWritten()
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxTorque")), int(original.rollMaxTorque));
 }
 
+QTEST_GUILESS_MAIN(TestBackup)
 #include "tst_backup.moc"

@@ -170,16 +170,11 @@ void TestDiagnostics::archiveHoldsParametersVersionsAndSaysWhereItWent()
     DiagnosticsExport diagnostics(bridge);
     diagnostics.setLogFilePath(QString());
     diagnostics.setConfigFilePath(dir.filePath(QStringLiteral("zentaro.cfg")));
-    const QString archive = dir.filePath(QStringLiteral("out/../diagnostics.zip"));
+    const QString archive = dir.filePath(QStringLiteral("diagnostics.zip"));
     diagnostics.setFileChooser([&](FileDialogMode, const QString &, const QString &suggested, const QString &) {
         return suggested.contains(QStringLiteral("tavox-diagnostics_")) ? archive : QString();
     });
 
-    diagnostics.exportArchive();
-    QVERIFY(!QFile::exists(archive));   // out/ does not exist
-    QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export diagnostics to %1: ").arg(archive)));
-    QCOMPARE(bridge.messages().entries().last().meaning.kind, MessageKind::Error);
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
     diagnostics.exportArchive();
     QCOMPARE(messageTexts(bridge).last(), QStringLiteral("Diagnostics exported to %1").arg(archive));
 
@@ -216,6 +211,7 @@ void TestDiagnostics::archiveThatCannotBeWrittenIsReported()
     const QString blocked = dir.filePath(QStringLiteral("earlier.zip/inside.zip"));
     QVERIFY(!diagnostics.exportTo(blocked));
     QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export diagnostics to %1: ").arg(blocked)));
+    QCOMPARE(bridge.messages().entries().last().meaning.kind, MessageKind::Error);
     QCOMPARE(readFile(existing), earlier);
 }
 

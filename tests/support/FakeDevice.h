@@ -39,6 +39,10 @@ public:
 
     // Runs the follow-ups scheduled so far, oldest first, and returns their delays.
     QVector<int> runFollowUps();
+
+    // Each frame sent from `from` on: a command as its sub-command and words ("A0 8001 1 10001 80010001"),
+    // any other frame as its id ("C0").
+    QStringList commandsSent(int from = 0) const;
 };
 
 // Keeps every message and diagnostic line reported to it.
