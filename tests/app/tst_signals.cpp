@@ -40,12 +40,22 @@ class TestSignals : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void windowAnswersWithoutADisplay_data();
     void windowAnswersWithoutADisplay();
     void signalClosesTheWindow_data();
     void signalClosesTheWindow();
     void closingFinishesTheWriteInFlight();
+
+private:
+    // One controller for the windows the signals close in turn: each must leave its port free for the next.
+    SimProcess m_sim {{"--verbose"}};
 };
+
+void TestSignals::initTestCase()
+{
+    QVERIFY(m_sim.start());
+}
 
 void TestSignals::windowAnswersWithoutADisplay_data()
 {
@@ -101,14 +111,13 @@ void TestSignals::signalClosesTheWindow()
 {
     QFETCH(QVector<int>, sent);
     QFETCH(QStringList, causes);
-    SimProcess sim({"--verbose"});
-    QVERIFY(sim.start());
-    WindowProcess window({"--port", sim.portName()});
+    const QString versionQuery = QStringLiteral("RX version query");
+    const int queried = m_sim.errorOutput().count(versionQuery);
+    WindowProcess window({"--port", m_sim.portName()});
     QVERIFY(window.start());
     // Opened and asked the controller's version: connected as from the sidebar.
-    QTRY_VERIFY2_WITH_TIMEOUT(sim.errorOutput().contains("RX version query"), qPrintable(sim.errorOutput()),
-                              ProcessWaitMs);
-    const QString lock = serialLockFile(sim.portName());
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim.errorOutput().count(versionQuery) > queried, ProcessWaitMs);
+    const QString lock = serialLockFile(m_sim.portName());
 
     for (const int signal : sent)
         window.signal(signal);
@@ -116,7 +125,7 @@ void TestSignals::signalClosesTheWindow()
 
     if (!lock.isEmpty())
         QVERIFY2(!QFile::exists(lock), qPrintable(lock));
-    QVERIFY(portClaimable(sim.portName()));
+    QVERIFY(portClaimable(m_sim.portName()));
     const QStringList records = window.logRecords();
     QVERIFY2(records.size() >= 2, qPrintable(records.join('\n')));
     const QRegularExpression endRecord(QStringLiteral("^========== TAVOX log session end \\(closed by (\\w+)\\) ==========$"));
