@@ -19,12 +19,13 @@ QByteArray withCrc(const QByteArray &data, int length = std::numeric_limits<int>
     return data.left(length) + char(crc & 0xFF) + char(crc >> 8);
 }
 
-// The frames that one piece of input completes, built again to compare byte for byte.
-QByteArray feed(QByteArray &buffer, const QByteArray &piece)
+// The frames that one piece of input completes, built again to compare byte for
+// byte; counted in `counted` unless it is null, and in `records` one by one.
+QByteArray feed(QByteArray &buffer, const QByteArray &piece, ReceiveStatistics *counted, quint64 &records)
 {
     QByteArray frames;
     ParsedFrame f;
-    for (buffer += piece; extractFrame(buffer, f);)
+    for (buffer += piece; counted ? extractFrame(buffer, f, *counted) : extractFrame(buffer, f); ++records)
         frames += !f.valid || (f.version == 1 && f.v1CommandId != f.commandId) ? QByteArray("invalid record")
                   : f.version == 0 ? buildFrameV0(f.commandId, f.payload)
                                    : buildFrameV1(f.commandSet, f.commandId, f.payload, f.sequence);
@@ -39,6 +40,10 @@ QByteArray patterned(int length)
         bytes.append(char(i % 0x80));
     return bytes;
 }
+
+// A count that depends on how the input was cut: a candidate whose CRC fails
+// when it arrives whole is dropped uncounted when a frame inside it completes first.
+const int Uncounted = -1;
 
 const QByteArray ReadRequest = fromHex("AA0700B1C0496C");
 const QByteArray Good = buildFrameV1(0x01, 0x00, QByteArray(22, '\x05'), 0x0102);
@@ -76,7 +81,7 @@ void addRandomNoisyStreamRow()
 {
     QByteArray intact;
     const QByteArray stream = randomNoisyStream(intact);
-    QTest::newRow("random noisy stream") << stream << intact << QByteArray();
+    QTest::newRow("random noisy stream") << stream << intact << QByteArray() << Uncounted << Uncounted;
 }
 }
 
@@ -112,143 +117,97 @@ private slots:
         QCOMPARE(toHexText(built), toHexText(expected));
     }
 
+    // Every row's frames and the bytes left waiting; the header sums and CRCs
+    // that failed on the way, and every byte consumed either in a frame or
+    // counted as thrown away.
     void resynchronisation_data()
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QByteArray>("frames");
         QTest::addColumn<QByteArray>("rest");
-        QTest::newRow("two frames") << fromHex("001122") + Good + ReadRequest << Good + ReadRequest << QByteArray();
-        QTest::newRow("six garbage bytes wait") << fromHex("010203040506") << QByteArray() << fromHex("010203040506");
-        QTest::newRow("seven are dropped") << fromHex("01020304050607") << QByteArray() << QByteArray();
-        QTest::newRow("wrong header sum, L = 300: no wait") << fromHex("AA2C0100") + Good << Good << QByteArray();
+        QTest::addColumn<int>("headerSumFailures");
+        QTest::addColumn<int>("crcFailures");
+        QTest::newRow("two frames") << fromHex("001122") + Good + ReadRequest << Good + ReadRequest << QByteArray() << 0 << 0;
+        QTest::newRow("six garbage bytes wait") << fromHex("010203040506") << QByteArray() << fromHex("010203040506") << 0 << 0;
+        QTest::newRow("seven are dropped") << fromHex("01020304050607") << QByteArray() << QByteArray() << 0 << 0;
+        QTest::newRow("wrong header sum, L = 300: no wait") << fromHex("AA2C0100") + Good << Good << QByteArray() << 1 << 0;
         // On a quiet request/response line the announced 400 bytes never come.
-        QTest::newRow("false 400-byte start, then a reply and silence") << header(400, 0) + Good << Good << QByteArray();
+        QTest::newRow("false 400-byte start, then a reply and silence") << header(400, 0) + Good << Good << QByteArray()
+                                                                        << 0 << 0;
         QTest::newRow("two false starts before a reply") << header(300, 1) + header(450, 0) + ReadRequest
-                                                         << ReadRequest << QByteArray();
+                                                         << ReadRequest << QByteArray() << 0 << 0;
         QTest::newRow("a reply still arriving waits") << header(400, 0) + Good.left(20) << QByteArray()
-                                                      << header(400, 0) + Good.left(20);
+                                                      << header(400, 0) + Good.left(20) << 0 << 0;
 
-        const QList<QPair<const char *, QByteArray>> rejected {
-            {"L = 1023", fromHex("AAFF03")}, {"L = 6", fromHex("AA0600")}, {"L = 513", fromHex("AA0102")},
-            {"CRC swapped", fromHex("AA0700B1C06C49")}, {"CRC of body only", header(7, 0) + withCrc(fromHex("C0"))},
-            {"version 2", withCrc(header(11, 2) + fromHex("0102030405"))},
-            {"version 1 of 12 bytes", withCrc(header(12, 1) + fromHex("000004000800"))},
+        // No header sum fails among these; the CRC failures, the candidate whole and with its CRC cut off.
+        struct Rejected {
+            const char *name;
+            QByteArray bytes;
+            int crcFailuresAfter;
+            int crcFailuresInside;
+        };
+        const QList<Rejected> rejected {
+            {"L = 1023", fromHex("AAFF03"), 0, 0}, {"L = 6", fromHex("AA0600"), 0, 0}, {"L = 513", fromHex("AA0102"), 0, 0},
+            {"CRC swapped", fromHex("AA0700B1C06C49"), 1, 1}, {"CRC of body only", header(7, 0) + withCrc(fromHex("C0")), 1, 1},
+            {"version 2", withCrc(header(11, 2) + fromHex("0102030405")), 0, 1},
+            {"version 1 of 12 bytes", withCrc(header(12, 1) + fromHex("000004000800")), 0, 1},
             // A false sync byte in noise whose header sum is right by chance, announcing 300 bytes.
-            {"false 300-byte candidate", header(300, 0) + QByteArray(60, '\x33')}};
+            {"false 300-byte candidate", header(300, 0) + QByteArray(60, '\x33'), Uncounted, Uncounted}};
         const QByteArray tail = QByteArray(300, '\x33') + ReadRequest;
         const QByteArray found = Good + ReadRequest;
-        for (const auto &bad : rejected) {
-            QTest::addRow("%s, after", bad.first) << bad.second + Good + tail << found << QByteArray();
-            QTest::addRow("%s, inside", bad.first) << bad.second.chopped(2) + Good + tail << found << QByteArray();
+        for (const Rejected &bad : rejected) {
+            QTest::addRow("%s, after", bad.name) << bad.bytes + Good + tail << found << QByteArray() << 0
+                                                 << bad.crcFailuresAfter;
+            QTest::addRow("%s, inside", bad.name) << bad.bytes.chopped(2) + Good + tail << found << QByteArray() << 0
+                                                  << bad.crcFailuresInside;
         }
         // The length field may announce up to 512 bytes, in either version; one more
         // is no frame, however well formed.
         const QByteArray longestV0 = buildFrameV0(0x42, patterned(512 - FrameFormat::V0Overhead));
         const QByteArray longestV1 = buildFrameV1(0x01, 0x42, patterned(512 - FrameFormat::V1Overhead), 0x0102);
         QTest::newRow("512 bytes, version 0: the longest frame")
-            << longestV0 + ReadRequest << longestV0 + ReadRequest << QByteArray();
+            << longestV0 + ReadRequest << longestV0 + ReadRequest << QByteArray() << 0 << 0;
         QTest::newRow("512 bytes, version 1: the longest frame")
-            << longestV1 + ReadRequest << longestV1 + ReadRequest << QByteArray();
+            << longestV1 + ReadRequest << longestV1 + ReadRequest << QByteArray() << 0 << 0;
         QTest::newRow("513 bytes, version 0: too long")
-            << buildFrameV0(0x42, patterned(513 - FrameFormat::V0Overhead)) + ReadRequest << ReadRequest << QByteArray();
+            << buildFrameV0(0x42, patterned(513 - FrameFormat::V0Overhead)) + ReadRequest << ReadRequest << QByteArray()
+            << 0 << 0;
         QTest::newRow("513 bytes, version 1: too long")
             << buildFrameV1(0x01, 0x42, patterned(513 - FrameFormat::V1Overhead)) + ReadRequest << ReadRequest
-            << QByteArray();
+            << QByteArray() << 0 << 0;
         addRandomNoisyStreamRow();
     }
 
+    // The same outcome whole, byte by byte and in random pieces, counted or not.
     void resynchronisation()
     {
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, frames);
         QFETCH(QByteArray, rest);
-        for (const int piece : {int(input.size()), 1, 0}) { // whole, byte by byte, random pieces
-            QByteArray buffer;
-            QByteArray found;
-            for (int pos = 0, size = piece; pos < input.size(); pos += size) {
-                size = piece ? piece : 1 + pos % 197;
-                found += feed(buffer, input.mid(pos, size));
-                QVERIFY2(buffer.size() < FrameFormat::MaxLength, qPrintable(QString::number(buffer.size())));
+        QFETCH(int, headerSumFailures);
+        QFETCH(int, crcFailures);
+        for (const bool counting : {false, true}) {
+            for (const int piece : {int(input.size()), 1, 0}) {
+                QByteArray buffer;
+                QByteArray found;
+                ReceiveStatistics counted;
+                quint64 records = 0;
+                for (int pos = 0, size = piece; pos < input.size(); pos += size) {
+                    size = piece ? piece : 1 + pos % 197;
+                    found += feed(buffer, input.mid(pos, size), counting ? &counted : nullptr, records);
+                    QVERIFY2(buffer.size() < FrameFormat::MaxLength, qPrintable(QString::number(buffer.size())));
+                }
+                QCOMPARE(toHexText(found), toHexText(frames));
+                QCOMPARE(buffer, rest);
+                if (!counting)
+                    continue;
+                QCOMPARE(counted.frames, records);
+                QCOMPARE(counted.resyncBytes, quint64(input.size() - rest.size() - frames.size()));
+                QVERIFY(headerSumFailures == Uncounted || counted.headerSumFailures == quint64(headerSumFailures));
+                QVERIFY(crcFailures == Uncounted || counted.crcFailures == quint64(crcFailures));
+                QCOMPARE(counted.bytesReceived, quint64(0));
             }
-            QCOMPARE(toHexText(found), toHexText(frames));
-            QCOMPARE(buffer, rest);
         }
-    }
-
-    void statistics_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<quint64>("frames");
-        QTest::addColumn<quint64>("headerSumFailures");
-        QTest::addColumn<quint64>("crcFailures");
-        QTest::addColumn<quint64>("resyncBytes");
-        QTest::newRow("clean frames") << Good + ReadRequest << quint64(2) << quint64(0) << quint64(0) << quint64(0);
-        QTest::newRow("garbage before a frame") << fromHex("001122") + ReadRequest
-                                                << quint64(1) << quint64(0) << quint64(0) << quint64(3);
-        QTest::newRow("bad CRC, then a frame") << fromHex("AA0700B1C06C49") + Good
-                                               << quint64(1) << quint64(0) << quint64(1) << quint64(7);
-        QTest::newRow("bad header sum, then a frame") << fromHex("AA2C0100") + Good
-                                                      << quint64(1) << quint64(1) << quint64(0) << quint64(4);
-        QTest::newRow("length out of range is no checksum failure") << fromHex("AAFF03") + ReadRequest
-                                                                    << quint64(1) << quint64(0) << quint64(0) << quint64(3);
-        QTest::newRow("six garbage bytes wait") << fromHex("010203040506")
-                                                << quint64(0) << quint64(0) << quint64(0) << quint64(0);
-        QTest::newRow("seven are thrown away") << fromHex("01020304050607")
-                                               << quint64(0) << quint64(0) << quint64(0) << quint64(7);
-        QTest::newRow("a frame still arriving") << header(400, 0) + Good.left(20)
-                                                << quint64(0) << quint64(0) << quint64(0) << quint64(0);
-    }
-
-    // The same counts however the input was cut into pieces.
-    void statistics()
-    {
-        QFETCH(QByteArray, input);
-        QFETCH(quint64, frames);
-        QFETCH(quint64, headerSumFailures);
-        QFETCH(quint64, crcFailures);
-        QFETCH(quint64, resyncBytes);
-        for (const int piece : {int(input.size()), 1, 0}) {
-            QByteArray buffer;
-            ReceiveStatistics counted;
-            ParsedFrame frame;
-            for (int pos = 0, size = piece; pos < input.size(); pos += size) {
-                size = piece ? piece : 1 + pos % 5;
-                for (buffer += input.mid(pos, size); extractFrame(buffer, frame, counted);)
-                    QVERIFY(frame.valid);
-            }
-            QCOMPARE(counted.frames, frames);
-            QCOMPARE(counted.headerSumFailures, headerSumFailures);
-            QCOMPARE(counted.crcFailures, crcFailures);
-            QCOMPARE(counted.resyncBytes, resyncBytes);
-            QCOMPARE(counted.bytesReceived, quint64(0));
-        }
-    }
-
-    // Every byte consumed is either part of a frame or counted as thrown away,
-    // and counting changes nothing about what is found.
-    void statisticsAccountForEveryByte()
-    {
-        QByteArray intact;
-        const QByteArray stream = randomNoisyStream(intact);
-        QByteArray plainBuffer = stream;
-        QByteArray countedBuffer = stream;
-        ReceiveStatistics counted;
-        ParsedFrame plain;
-        ParsedFrame frame;
-        quint64 frameBytes = 0;
-        quint64 frames = 0;
-        for (; extractFrame(countedBuffer, frame, counted); ++frames) {
-            QVERIFY(extractFrame(plainBuffer, plain));
-            QCOMPARE(frame.payload, plain.payload);
-            frameBytes += quint64(frame.payload.size() + (frame.version == 0 ? FrameFormat::V0Overhead
-                                                                            : FrameFormat::V1Overhead));
-        }
-        QVERIFY(!extractFrame(plainBuffer, plain));
-        QCOMPARE(countedBuffer, plainBuffer);
-        QCOMPARE(frameBytes + counted.resyncBytes, quint64(stream.size() - countedBuffer.size()));
-        QCOMPARE(counted.frames, frames);
-        QVERIFY(counted.headerSumFailures > 0);
-        QVERIFY(counted.crcFailures > 0);
     }
 
     // One record serves frame after frame, its payload buffer reused: payloads a
