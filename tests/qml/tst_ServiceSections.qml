@@ -50,12 +50,9 @@ Item {
 
         function resizeWindow(w, h) {
             var win = scene.Window.window
-            win.width = w
-            win.height = h
-            scene.width = w
-            scene.height = h
-            tryVerify(function() { return win.contentItem.width === w && win.contentItem.height === h },
-                      5000, "window resized to " + w + "×" + h)
+            win.width = scene.width = w
+            win.height = scene.height = h
+            tryVerify(function() { return win.contentItem.width === w && win.contentItem.height === h }, 5000)
         }
 
         function sceneRect(item) {
@@ -63,20 +60,16 @@ Item {
             return { x: p.x, y: p.y, right: p.x + item.width, bottom: p.y + item.height }
         }
 
-        function verifyInside(item, outer, what) {
-            verify(item.visible && item.width > 0 && item.height > 0, what + " shown")
+        function verifyInside(item, outer) {
             var r = sceneRect(item)
-            verify(r.x >= outer.x - 0.5 && r.y >= outer.y - 0.5 && r.right <= outer.right + 0.5
-                   && r.bottom <= outer.bottom + 0.5,
-                   what + " inside: " + JSON.stringify(r) + " in " + JSON.stringify(outer))
+            verify(item.visible && r.x >= outer.x - 0.5 && r.y >= outer.y - 0.5 && r.right <= outer.right + 0.5
+                   && r.bottom <= outer.bottom + 0.5, item.objectName + " " + JSON.stringify(r))
         }
 
-        // The smallest window in both languages, and the largest; `after`: the guide opened first at the
-        // full size in Chinese and closed, then the window and the language changed while it was closed.
+        // The smallest window, in both languages; `after`: the guide opened first at the full size in Chinese
+        // and closed, then the window and the language changed while it was closed.
         function test_allPartsShownTogether_data() {
-            return [ { tag: "1024x640 zh", w: 1024, h: 640, lang: "zh" }, { tag: "1366x768 en", w: 1366, h: 768, lang: "en" },
-                     { tag: "1920x1080 zh", w: 1920, h: 1080, lang: "zh" },
-                     { tag: "1024x640 en after a change", w: 1024, h: 640, lang: "en", after: true } ]
+            return [ { tag: "zh", lang: "zh" }, { tag: "en after a change", lang: "en", after: true } ]
         }
 
         function test_allPartsShownTogether(data) {
@@ -86,48 +79,35 @@ Item {
                 mouseClick(part(first.contentItem, "guideCloseButton"))
                 tryCompare(first, "visible", false)
             }
-            resizeWindow(data.w, data.h)
+            resizeWindow(1024, 640)
             appBridge.language = data.lang
             // the panel laid out again before it is clicked
             waitForRendering(panel)
             var dialog = startAccelCalibration(panel)
             report(3)
-            verifyAllPartsShown(dialog, data.w, data.h)
-        }
-
-        function verifyAllPartsShown(dialog, w, h) {
             waitForRendering(dialog.contentItem)
-            var windowRect = { x: 0, y: 0, right: w, bottom: h }
+            verifyInside(dialog.background, { x: 0, y: 0, right: 1024, bottom: 640 })
             var dialogRect = sceneRect(dialog.background)
-            verifyInside(dialog.background, windowRect, "dialog")
+            var rect = function(name) { return sceneRect(part(dialog.contentItem, name)) }
             var names = ["guideTitle", "progressCounter", "progressTrack", "statusBox", "caliStatusLabel",
                          "face1", "face2", "face3", "face4", "face5", "face6",
                          "guideCloseButton", "guideActivateButton", "guideRestartButton"]
             for (var i = 0; i < names.length; ++i)
-                verifyInside(part(dialog.contentItem, names[i]), dialogRect, names[i])
+                verifyInside(part(dialog.contentItem, names[i]), dialogRect)
 
-            // Top to bottom without overlap: progress, instruction, faces, buttons.
-            var status = sceneRect(part(dialog.contentItem, "statusBox"))
-            verify(sceneRect(part(dialog.contentItem, "progressTrack")).bottom <= status.y)
-            var label = part(dialog.contentItem, "caliStatusLabel")
-            verify(label.implicitHeight <= part(dialog.contentItem, "statusBox").height, "instruction not cut")
-            verify(status.bottom <= sceneRect(part(dialog.contentItem, "face1")).y)
-            var lowestFace = sceneRect(part(dialog.contentItem, "face6"))
-            var buttons = ["guideCloseButton", "guideActivateButton", "guideRestartButton"]
-            for (var b = 0; b < buttons.length; ++b) {
-                var button = sceneRect(part(dialog.contentItem, buttons[b]))
-                verify(lowestFace.bottom <= button.y, buttons[b] + " below the faces")
-                if (b > 0)
-                    verify(sceneRect(part(dialog.contentItem, buttons[b - 1])).right <= button.x,
-                           buttons[b] + " beside the one before")
-            }
+            // Top to bottom without overlap: progress, instruction, faces, then the buttons side by side.
+            verify(rect("progressTrack").bottom <= rect("statusBox").y)
+            verify(part(dialog.contentItem, "caliStatusLabel").implicitHeight <= part(dialog.contentItem, "statusBox").height)
+            verify(rect("statusBox").bottom <= rect("face1").y)
+            verify(rect("face6").bottom <= Math.min(rect("guideCloseButton").y, rect("guideRestartButton").y))
+            verify(rect("guideCloseButton").right <= rect("guideActivateButton").x)
+            verify(rect("guideActivateButton").right <= rect("guideRestartButton").x)
             // The faces take the room there is, big enough to make out.
-            var face = part(dialog.contentItem, "face1")
-            verify(face.width >= 150, "face size " + face.width)
+            verify(part(dialog.contentItem, "face1").width >= 150)
         }
 
-        // faces: d completed, c current, p pending. The faces of a run the simulator makes are the window's
-        // (tst_windowflows).
+        // faces: d completed, c current, p pending. The faces of a run the simulator makes, and Activate and
+        // Restart after its result, are the window's (tst_windowflows).
         function test_progress_data() {
             return [
                 { tag: "midway", steps: [4], counter: "3/6", text: "● 请将设备朝后放置", faces: "dddcpp" },
@@ -145,6 +125,7 @@ Item {
             compare(String(part(dialog.contentItem, "progressCounter").color),
                     data.counter === "6/6" ? String(Theme.success) : String(Theme.primary))
             compare(part(dialog.contentItem, "caliStatusLabel").text, data.text)
+            verify(!part(dialog.contentItem, "guideActivateButton").enabled, "no activation in the middle of a run")
             var phases = { d: "completed", c: "current", p: "pending" }
             for (var f = 1; f <= 6; ++f) {
                 var face = part(dialog.contentItem, "face" + f)
@@ -201,23 +182,6 @@ Item {
             compare(appBridge.callNames(), ["tavoxSendCalibration", "tavoxSendCalibration"])
             compare(appBridge.lastArgs("tavoxSendCalibration"), [2])
             verify(!retry.visible)
-        }
-
-        // The result itself is the window's to show (tst_windowflows); here Activate and Restart leave it.
-        function test_resultStaysUntilDismissed() {
-            var panel = createSubject()
-            var dialog = startAccelCalibration(panel)
-            var activate = part(dialog.contentItem, "guideActivateButton")
-            verify(!activate.enabled, "no activation in the middle of a run")
-            report(8)
-            mouseClick(activate)
-            compare(appBridge.lastArgs("tavoxSendCalibration"), [3])
-            mouseClick(part(dialog.contentItem, "guideRestartButton"))
-            var confirm = part(panel, "confirmDialog")
-            tryCompare(confirm, "opened", true)
-            confirmByKeys()
-            compare(appBridge.lastArgs("tavoxSendCalibration"), [4])
-            verify(dialog.visible, "the result is still shown after Activate and Restart")
         }
 
         // The run stays shown where the link cut it off, in the guide and then in the panel, never as done.
@@ -291,8 +255,8 @@ Item {
 
         function confirmDialog(scene) { return part(scene.section, "motorConfirmDialog") }
 
-        // The first hold asks, and cancelled turns nothing; confirmed once, every later hold of any motor runs
-        // at once, and its release clears it; blocked, none starts.
+        // The first hold asks, and cancelled turns nothing; confirmed once, a later hold runs at once (each way
+        // it ends: test_everyWayOutEndsTheHold); blocked, none starts.
         function test_confirmedHoldsRunWithoutAsking() {
             var s = createSubject()
             var dialog = confirmDialog(s)
@@ -307,26 +271,20 @@ Item {
             tryCompare(dialog, "visible", false)
             mouseRelease(part(s.section, "motorForward0"))
             compare(torqueCalls(), 0, "neither the cancel nor the confirmation turns a motor")
-            var buttons = [["motorForward0", 0, 0], ["motorReverse2", 2, 1], ["motorForward1", 1, 0]]
-            for (var i = 0; i < buttons.length; ++i) {
-                var button = part(s.section, buttons[i][0])
-                mousePress(button)
-                verify(!confirmDialog(s).visible, "asked again for " + buttons[i][0])
-                compare(appBridge.lastArgs("tavoxSendMotorTorque"), [buttons[i][1], buttons[i][2]])
-                compare(s.section.service.holding, buttons[i][1])
-                mouseRelease(button)
-                compare(appBridge.lastArgs("tavoxSendMotorTorque"), [buttons[i][1], 2])
-            }
+            mousePress(part(s.section, "motorForward0"))
+            verify(!dialog.visible)
+            compare(appBridge.lastArgs("tavoxSendMotorTorque"), [0, 0])
+            mouseRelease(part(s.section, "motorForward0"))
             s.section.blockedReason = "Port closed"
             mousePress(part(s.section, "motorForward0"))
             mouseRelease(part(s.section, "motorForward0"))
-            compare(torqueCalls(), 6)
+            compare(torqueCalls(), 2)
         }
 
         // by: how the hold starts (the mouse, Space, a screen reader's press); end: what ends it. The clear goes
         // out once, whichever way.
         function test_everyWayOutEndsTheHold_data() {
-            var rows = [
+            return [
                 { tag: "mouse released", by: "mouse",
                   end: function(s, b) { mouseRelease(b) } },
                 { tag: "dragged off the button, the view scrolling", by: "mouse",
@@ -338,18 +296,12 @@ Item {
                   } },
                 { tag: "Space released", by: "key", end: function(s, b) { keyRelease(Qt.Key_Space) } },
                 { tag: "focus lost", by: "key", end: function(s, b) { s.otherField.forceActiveFocus() } },
-                { tag: "pressed again by a reader", by: "reader", end: function(s, b) { b.Accessible.pressAction() } }
+                { tag: "pressed again by a reader", by: "reader", end: function(s, b) { b.Accessible.pressAction() } },
+                // A reader's hold has no release of its own: only the section's end ends it.
+                { tag: "section hidden", by: "reader", end: function(s, b) { s.section.visible = false } },
+                { tag: "section blocked", by: "reader", end: function(s, b) { s.section.blockedReason = "Port closed" } },
+                { tag: "section gone", by: "reader", end: function(s, b) { s.section.destroy() } }
             ]
-            var ways = ["mouse", "key", "reader"]
-            for (var i = 0; i < ways.length; ++i) {
-                rows.push({ tag: "section hidden, by " + ways[i], by: ways[i],
-                            end: function(s, b) { s.section.visible = false } })
-                rows.push({ tag: "section blocked, by " + ways[i], by: ways[i],
-                            end: function(s, b) { s.section.blockedReason = "Port closed" } })
-                rows.push({ tag: "section gone, by " + ways[i], by: ways[i],
-                            end: function(s, b) { s.section.destroy() } })
-            }
-            return rows
         }
 
         function test_everyWayOutEndsTheHold(data) {
