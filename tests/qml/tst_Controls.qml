@@ -221,8 +221,8 @@ Item {
         }
     }
 
-    // Between the panels and the log: a drag makes the log shorter, never beyond its bounds, and says where
-    // it stays (taller, and past the top, are the window's: tst_windowinput).
+    // Between the panels and the log: a drag never goes beyond the log's bounds, and says where it stays
+    // (the drags themselves are the window's: tst_window).
     TavoxTestCase {
         name: "LogResizeHandle"
         subject: Component {
@@ -233,7 +233,6 @@ Item {
 
         function test_dragMovesTheBoundary_data() {
             return [
-                { tag: "down", dy: 60, kept: 140 },
                 { tag: "past the bottom", dy: 900, kept: 100 }
             ]
         }
@@ -347,18 +346,13 @@ Item {
 
         function shown(number) { return number.children[0] }
 
-        // Whatever the value, the box keeps its width and the text its edge;
-        // with digits of one width, values of one pattern take one width.
+        // Whatever the value, the box keeps its width and the text its edge (that the digits share one width
+        // is the font's: tst_text).
         function test_digitsKeepTheirPlaces() {
             var number = createSubject({ text: "11.11°" })
             var width = number.implicitWidth
             var text = shown(number)
-            var patternWidth = text.contentWidth
             compare(text.x + text.width, number.width)
-            number.text = "88.08°"
-            waitForRendering(number)
-            compare(number.implicitWidth, width)
-            compare(text.contentWidth, patternWidth)
             number.text = "-147.90°"
             waitForRendering(number)
             compare(number.implicitWidth, width)
