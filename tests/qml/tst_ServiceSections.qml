@@ -50,8 +50,10 @@ Item {
 
         function resizeWindow(w, h) {
             var win = scene.Window.window
-            win.width = scene.width = w
-            win.height = scene.height = h
+            win.width = w
+            win.height = h
+            scene.width = w
+            scene.height = h
             tryVerify(function() { return win.contentItem.width === w && win.contentItem.height === h }, 5000)
         }
 
