@@ -220,12 +220,12 @@ Item {
     }
 
     // A status that appears takes no place from what is below or beside it:
-    // the control under the pointer stays where it was. Every parameter panel has the torque panel's
-    // status bar.
+    // the control under the pointer stays where it was.
     TavoxTestCase {
         name: "SteadyLayout"
 
         Component { id: torquePanel; TorquePanel { width: 420; height: 460 } }
+        Component { id: channelPanel; TavoxChannelPanel { width: 800; height: 600 } }
         Component { id: sidebar; SidebarPanel { width: 220; height: 900 } }
         Component { id: serviceBar; ServiceTools { width: 1108 } }
 
@@ -233,6 +233,8 @@ Item {
             return [
                 { tag: "unsaved and Revert", subject: torquePanel, watched: "pitchTorque",
                   change: function(item) { typeInto(part(item, "yawTorque"), "1234"); keyClick(Qt.Key_Tab) } },
+                { tag: "unsaved under the channel tabs", subject: channelPanel, watched: "sbusPitch",
+                  change: function(item) { choose(part(item, "sbusPitch"), 5) } },
                 { tag: "Port absent", subject: sidebar, watched: "serialBaudCombo",
                   change: function(item) { part(item, "serialPortCombo").editText = "/dev/ttyGone" } },
                 { tag: "port closed", subject: serviceBar, watched: "backupButton",
