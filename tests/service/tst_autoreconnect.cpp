@@ -5,10 +5,10 @@
 #include "link/PortScanner.h"
 #include "service/AutoReconnect.h"
 #include "service/ControllerWatch.h"
+#include "service/LinkEvents.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
-#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QSignalSpy>
@@ -24,8 +24,6 @@ const int ChecksMs = 2000;
 
 const QString Waiting = QStringLiteral("Waiting for %1 to come back…");
 const QString Reconnected = QStringLiteral("Reconnected: %1");
-const QString Aborted = QStringLiteral("Upgrade aborted: serial port closed");
-const QString Bootloader = QStringLiteral("The controller may still be in its bootloader: start the upgrade again to finish it");
 
 QStringList simArguments(const QString &link, const QString &returnMs, const QStringList &more = {})
 {
@@ -42,24 +40,33 @@ QStringList receivedNames(const SimProcess &sim, int from = 0)
     return names;
 }
 
-// The window's bridge as it reconnects: a lost port reopened, and the controller on it told apart.
+// The window's bridge as it reconnects: a lost port reopened, the controller on it told apart, the link's
+// events recorded.
 struct ReconnectingBridge
 {
     ReconnectingBridge()
     {
         bridge.setLanguage(QStringLiteral("en"));
         watch.followReconnection(reconnect);
+        events.followReconnection(reconnect);
     }
+
+    // Every event but those of the heartbeat, with its detail.
+    QStringList linkEvents() const
+    {
+        QStringList happened;
+        for (const LinkEvents::Event &event : events.events()) {
+            if (!event.name.contains(QLatin1String("heartbeat")))
+                happened << event.name + QLatin1Char(' ') + event.detail;
+        }
+        return happened;
+    }
+
     AppBridge bridge;
     AutoReconnect reconnect {bridge};
     ControllerWatch watch {bridge};
+    LinkEvents events {bridge};
 };
-
-bool isUpgradeFrame(const QString &name)
-{
-    return name.startsWith(QLatin1String("erase")) || name.startsWith(QLatin1String("start upgrade"))
-        || name.startsWith(QLatin1String("data packet")) || name.startsWith(QLatin1String("stop upgrade"));
-}
 }
 
 class TestAutoReconnect : public QObject
@@ -69,7 +76,6 @@ class TestAutoReconnect : public QObject
 private slots:
     void writeCutByTheLoss_data();
     void writeCutByTheLoss();
-    void cutUpgradeIsNotResumed();
     void noReopen_data();
     void noReopen();
     void returnedPortIsFoundByItsAdapter();
@@ -87,6 +93,7 @@ void TestAutoReconnect::writeCutByTheLoss_data()
 // port comes back by itself at the baud of the lost open, told once, and the controller on it is asked for its
 // versions again. The controller that wrote them gets the activation and restart, then a read, greeted as
 // reconnected; another controller gets neither, and is named as another: a new controller to the window.
+// The link's events tell the loss, the wait and the reopen either way.
 void TestAutoReconnect::writeCutByTheLoss()
 {
     QFETCH(QStringList, returning);
@@ -100,7 +107,6 @@ void TestAutoReconnect::writeCutByTheLoss()
     ReconnectingBridge rig;
     AppBridge &bridge = rig.bridge;
     ControllerWatch &watch = rig.watch;
-    QSignalSpy waitingChanged(&rig.reconnect, &AutoReconnect::waitingChanged);
 
     QVERIFY(bridge.openSerial(link, Baud));
     QTRY_VERIFY_WITH_TIMEOUT(bridge.tavoxFirmwareVersion() != QLatin1String("-") && bridge.parameters().blocksReceived() > 0,
@@ -111,10 +117,11 @@ void TestAutoReconnect::writeCutByTheLoss()
     const int framesAtReturn = simReceivedFrames(sim.errorOutput()).size();
     const QString another = QStringLiteral("Another controller answered on %1: firmware 9.9.9.9, was 1.0.0.60").arg(link);
     QTRY_VERIFY_WITH_TIMEOUT(messageTexts(bridge).contains(sameController ? Reconnected.arg(link) : another), ProcessWaitMs);
-    QCOMPARE(waitingChanged.count(), 2);
-    QCOMPARE(bridge.serialLink().baudRate(), Baud);
     QCOMPARE(messageTexts(bridge).count(Waiting.arg(link)), 1);
     QTRY_VERIFY_WITH_TIMEOUT(receivedNames(sim, framesAtReturn).contains(QStringLiteral("version query")), ProcessWaitMs);
+    // One wait, and the port reopened at the baud of the lost open.
+    const QString opened = QStringLiteral("port-opened %1 at %2 baud").arg(link).arg(Baud);
+    QCOMPARE(rig.linkEvents(), (QStringList {opened, "port-lost " + link, "waiting-for-port " + link, opened, "reconnected " + link}));
 
     const QString owedSent = QStringLiteral("Sending the activation and restart that did not go out before the link was lost");
     if (sameController) {
@@ -137,52 +144,6 @@ void TestAutoReconnect::writeCutByTheLoss()
     }
     QCOMPARE(watch.otherController(), !sameController);
     QCOMPARE(watch.epoch() != epoch, !sameController);
-}
-
-// An upgrade cut by the loss is not taken up again on the reopened port; the operator is told to start it
-// again, and a new upgrade then brings the controller, still in its bootloader, a whole image.
-void TestAutoReconnect::cutUpgradeIsNotResumed()
-{
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("sim.port"));
-    const QString saved = dir.filePath(QStringLiteral("saved.bin"));
-    // At this pace the first image takes far longer than the line stays up.
-    SimProcess sim(simArguments(link, QStringLiteral("300"),
-                                {"--baud", "115200", "--erase-ms", "20", "--hb-rate", "0", "--save-image", saved}));
-    QVERIFY(sim.start());
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    AutoReconnect reconnect(bridge);
-    QSignalSpy reopened(&reconnect, &AutoReconnect::reopened);
-    const QString firstImage = dir.filePath(QStringLiteral("first.bin"));
-    const QString secondImage = dir.filePath(QStringLiteral("second.bin"));
-    QVERIFY(writeFile(firstImage, randomImage(256 * 1024)));
-    QVERIFY(writeFile(secondImage, randomImage(3000)));
-
-    QVERIFY(bridge.openSerial(link, Baud));
-    bridge.tavoxStartUpgrade(firstImage);
-    QVERIFY(bridge.tavoxUpgrading());
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.tavoxUpgradeProgress() > 0, ProcessWaitMs);
-    QVERIFY(reopened.wait(ProcessWaitMs));
-    const int framesAtReopen = simReceivedFrames(sim.errorOutput()).size();
-    QVERIFY(!bridge.tavoxUpgrading());
-    const QStringList texts = messageTexts(bridge);
-    QCOMPARE(texts.count(Aborted), 1);
-    QCOMPARE(texts.indexOf(Bootloader), texts.indexOf(Aborted) + 1);
-
-    // The reopen's own exchange goes out; nothing of the upgrade does.
-    QTRY_VERIFY_WITH_TIMEOUT(receivedNames(sim, framesAtReopen).contains(QStringLiteral("version query")),
-                             ProcessWaitMs);
-    QVERIFY(!bridge.tavoxUpgrading());
-    const QStringList afterReopen = receivedNames(sim, framesAtReopen);
-    QVERIFY2(std::none_of(afterReopen.cbegin(), afterReopen.cend(), isUpgradeFrame), qPrintable(afterReopen.join('\n')));
-
-    QSignalSpy upgrading(&bridge, &AppBridge::tavoxUpgradingChanged);
-    bridge.tavoxStartUpgrade(secondImage);
-    QVERIFY(bridge.tavoxUpgrading());
-    QVERIFY(upgrading.wait(ProcessWaitMs) && !bridge.tavoxUpgrading());
-    QTRY_COMPARE_WITH_TIMEOUT(messageTexts(bridge).count(QStringLiteral("Upgrade completed!")), 1, ProcessWaitMs);
-    QCOMPARE(readFile(saved), readFile(secondImage));
 }
 
 void TestAutoReconnect::noReopen_data()

@@ -52,20 +52,13 @@ struct Rig
     AppBridge bridge;
 };
 
-QStringList fieldsOf(const ParamRestore &restore)
+// One column of the difference table, by default the fields' names.
+QStringList fieldsOf(const ParamRestore &restore, int role = ParamRestore::FieldRole)
 {
-    QStringList fields;
+    QStringList column;
     for (int row = 0; row < restore.rowCount(); ++row)
-        fields << restore.data(restore.index(row), ParamRestore::FieldRole).toString();
-    return fields;
-}
-
-QStringList labelsOf(const ParamRestore &restore)
-{
-    QStringList labels;
-    for (int row = 0; row < restore.rowCount(); ++row)
-        labels << restore.data(restore.index(row), ParamRestore::LabelRole).toString();
-    return labels;
+        column << restore.data(restore.index(row), role).toString();
+    return column;
 }
 
 // A second controller, another firmware, every frame it receives logged.
@@ -97,11 +90,6 @@ QString requestsBesidesReads(const SimProcess &sim)
     return requestSequence(simReceivedFrames(sim.errorOutput())).remove(QStringLiteral("C0")).simplified();
 }
 
-int verificationOf(const ParamRestore &restore, const QString &field)
-{
-    const int row = fieldsOf(restore).indexOf(field);
-    return row < 0 ? -1 : restore.data(restore.index(row), ParamRestore::VerificationRole).toInt();
-}
 }
 
 class TestBackup : public QObject
@@ -112,12 +100,11 @@ private slots:
     void initTestCase() { removeConfigFile(); }
     void restoreRunsRestartingWritesLastEachWaitedFor();
     void backupThenRestoreTheTickedFieldsOnly();
-    void refusedFilesAndUnansweredReadsChangeNothing();
-    void snapshotBeforeUpgradeIsOfferedBackAfterReset();
-    void servicesTakeNothingReadBeforeTheReopen();
-    void servicesTakeTheBlockReadOnThisLink();
-    void snapshotEndsWithTheLinkItWasTakenOn_data();
-    void snapshotEndsWithTheLinkItWasTakenOn();
+    void refusedFilesAndUnansweredReadChangeNothing();
+    void servicesTakeOnlyTheBlockReadOnThisLink_data();
+    void servicesTakeOnlyTheBlockReadOnThisLink();
+    void snapshotBeforeUpgradeEndsWithItsLink_data();
+    void snapshotBeforeUpgradeEndsWithItsLink();
     void valuesOutsideTheirRangeAreNeverWritten();
     void backupBlockOfAnEndedLinkIsNotSaved();
 };
@@ -168,31 +155,31 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QVERIFY(restore.selectionRestartsController());
 
     // Each row names its field as the panels do, in the operator's language.
-    QCOMPARE(labelsOf(restore), (QStringList {"Pitch Max Speed", "Roll Max Speed", "Yaw Max Speed", "Pitch Torque",
-                                              "Camera position"}));
-    const QModelIndex position = restore.index(fieldsOf(restore).indexOf(QStringLiteral("camera.position")));
-    QCOMPARE(restore.data(position, ParamRestore::DeviceTextRole).toString(), QStringLiteral("Camera Top"));
+    QCOMPARE(fieldsOf(restore, ParamRestore::LabelRole),
+             (QStringList {"Pitch Max Speed", "Roll Max Speed", "Yaw Max Speed", "Pitch Torque", "Camera position"}));
+    QCOMPARE(restore.data(restore.index(4), ParamRestore::DeviceTextRole).toString(), QStringLiteral("Camera Top"));
     QSignalSpy relabelled(&restore, &QAbstractItemModel::dataChanged);
     rig.bridge.setLanguage(QStringLiteral("zh"));
     QCOMPARE(relabelled.count(), 1);
     QVERIFY(relabelled.first().at(2).value<QVector<int>>().contains(ParamRestore::LabelRole));
-    QCOMPARE(labelsOf(restore), (QStringList {"俯仰最大速度", "横滚最大速度", "航向最大速度", "俯仰最大力矩", "相机位置"}));
+    QCOMPARE(fieldsOf(restore, ParamRestore::LabelRole),
+             (QStringList {"俯仰最大速度", "横滚最大速度", "航向最大速度", "俯仰最大力矩", "相机位置"}));
     rig.bridge.setLanguage(QStringLiteral("en"));
 
     // Unticking the torque leaves nothing that restarts the controller.
-    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), false);
+    restore.setChecked(3, false);
     QVERIFY(!restore.selectionRestartsController());
-    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.pitchMaxTorque")), true);
-    restore.setChecked(fieldsOf(restore).indexOf(QStringLiteral("gimbal.rollMaxSpeed")), false);
+    restore.setChecked(3, true);
+    restore.setChecked(1, false);
     QCOMPARE(restore.checkedCount(), 4);
 
     restore.writeSelected();
     QCOMPARE(restore.state(), ParamRestore::Writing);
     QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified || restore.state() == ParamRestore::Failed, 30000);
     QCOMPARE(restore.state(), ParamRestore::Verified);
-    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxSpeed")), int(ParamRestore::Matches));
-    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.pitchMaxTorque")), int(ParamRestore::Matches));
-    QCOMPARE(verificationOf(restore, QStringLiteral("gimbal.rollMaxSpeed")), int(ParamRestore::NotChecked));
+    QCOMPARE(restore.data(restore.index(0), ParamRestore::VerificationRole).toInt(), int(ParamRestore::Matches));
+    QCOMPARE(restore.data(restore.index(1), ParamRestore::VerificationRole).toInt(), int(ParamRestore::NotChecked));
+    QCOMPARE(restore.data(restore.index(3), ParamRestore::VerificationRole).toInt(), int(ParamRestore::Matches));
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("4 parameters restored and verified"));
     QCOMPARE(restored.count(), 1);
     QCOMPARE(restored.first().first().toStringList(), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.yawMaxSpeed",
@@ -238,9 +225,9 @@ void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
 }
 
 // A controller that answered the read at the open and no later one: files it
-// cannot take are refused before anything is sent, and what needs a later read
-// saves or verifies nothing.
-void TestBackup::refusedFilesAndUnansweredReadsChangeNothing()
+// cannot take are refused before anything is sent, and a restore that needs a
+// later read verifies nothing (a backup's like case is the silent controller's).
+void TestBackup::refusedFilesAndUnansweredReadChangeNothing()
 {
     Rig rig({QStringLiteral("--fault-silent-params-after"), QStringLiteral("1")});
     QVERIFY(rig.open());
@@ -262,19 +249,6 @@ void TestBackup::refusedFilesAndUnansweredReadsChangeNothing()
     restore.writeSelected();
     QCOMPARE(writes.count(), 0);
 
-    ParamBackup backup(rig.bridge);
-    int dialogs = 0;
-    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
-        ++dialogs;
-        return dir.filePath(QStringLiteral("backup.json"));
-    });
-    backup.backUp();
-    QVERIFY(backup.busy());
-    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + 5000);
-    QCOMPARE(dialogs, 0);
-    QVERIFY(backup.lastPath().isEmpty());
-    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
-
     ParamFile::Contents file = paramFileContentsOf(rig.bridge);
     file.block.cameraPosition = rig.bridge.parameters().block().cameraPosition == 0 ? 1 : 0;
     const QString path = dir.filePath(QStringLiteral("camera.json"));
@@ -289,110 +263,31 @@ void TestBackup::refusedFilesAndUnansweredReadsChangeNothing()
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing verified"));
 }
 
-void TestBackup::snapshotBeforeUpgradeIsOfferedBackAfterReset()
+// Controller A read and tuned, then the port switched to another controller. One that answers no parameter
+// read: the window still shows A's values, but none of them is saved or written as the attached controller's.
+// One that answers: its block and versions, read after the switch, are the ones kept. A's difference table,
+// laid out while A was attached, is written to neither.
+void TestBackup::servicesTakeOnlyTheBlockReadOnThisLink_data()
 {
-    Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
-    QVERIFY(rig.open());
-    QTemporaryDir dir;
-    ParamRestore restore(rig.bridge);
-    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    QVERIFY(tune(rig));
-
-    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
-    QVERIFY(rig.bridge.tavoxUpgrading());
-    // Written as the upgrade starts, with the values from before it.
-    QCOMPARE(snapshot.snapshots().files().size(), 1);
-    QCOMPARE(snapshot.snapshotPath(), snapshot.snapshots().files().first());
-    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("1.0.0.60_")));
-    ParamFile::Contents saved;
-    ParamFile::Problem problem;
-    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
-    QCOMPARE(int(saved.block.cameraPosition), 1);
-    QCOMPARE(int(saved.block.pitchMaxSpeed), 44);
-
-    QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), 20000);
-    QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
-    QVERIFY(messageTexts(rig.bridge).contains(
-        QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
-
-    QSignalSpy opened(&restore, &ParamRestore::opened);
-    snapshot.showRestore();
-    QCOMPARE(opened.count(), 1);
-    QVERIFY(!snapshot.restoreOffered());
-    QCOMPARE(restore.sourceName(), QFileInfo(snapshot.snapshotPath()).fileName());
-    QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "camera.position"}));
-    restore.writeSelected();
-    QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified, 20000);
-    QCOMPARE(rig.value(QStringLiteral("camera.position")), 1);
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("silent controller") << false;
+    QTest::newRow("answering controller") << true;
 }
 
-// Controller A read and tuned, then the port switched to a controller that
-// answers no parameter read: the window still shows A's values, but none of
-// them is saved or written as the attached controller's.
-void TestBackup::servicesTakeNothingReadBeforeTheReopen()
+void TestBackup::servicesTakeOnlyTheBlockReadOnThisLink()
 {
-    Rig rig;
-    QVERIFY(rig.open());
-    QVERIFY(tune(rig));
-    QTemporaryDir dir;
-    ParamFile::Contents fileOfA = paramFileContentsOf(rig.bridge);
-    fileOfA.block.pitchMaxSpeed = 55;
-    const QString pathOfA = dir.filePath(QStringLiteral("a.json"));
-    QString error;
-    QVERIFY2(ParamFile::save(pathOfA, fileOfA, error), qPrintable(error));
-    ParamBackup backup(rig.bridge);
-    int dialogs = 0;
-    backup.setFileChooser([&](FileDialogMode, const QString &, const QString &, const QString &) {
-        ++dialogs;
-        return dir.filePath(QStringLiteral("backup.json"));
-    });
-    ParamRestore restore(rig.bridge);
-    UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
-    SimProcess silent(SilentController);
-    QVERIFY(silent.start());
-
-    QVERIFY(rig.bridge.openSerial(silent.portName(), Baud));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
-
-    QVERIFY(!restore.openFile(pathOfA));
-    QCOMPARE(restore.rowCount(), 0);
-    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("The values shown were read before the port was opened again; "
-                                                             "read the attached controller's parameters first"));
-
-    backup.backUp();
-    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
-    QCOMPARE(dialogs, 0);
-    QVERIFY(backup.lastPath().isEmpty());
-    QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
-
-    QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
-    rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
-    QVERIFY(rig.bridge.tavoxUpgrading());
-    QVERIFY(snapshot.snapshots().files().isEmpty());
-    QVERIFY(snapshot.snapshotPath().isEmpty());
-    QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral(
-        "No parameter snapshot for this upgrade: the attached controller's parameters were not read since the port was opened")));
-    QVERIFY(completed.wait(ProcessWaitMs));
-    // The upgraded controller's versions: where a comparison with a snapshot would begin.
-    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
-    QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
-    QVERIFY(!snapshot.restoreOffered());
-    QCOMPARE(requestsBesidesReads(silent), QString());
-}
-
-// The positive control of the test above: a controller that answers, read
-// after the switch, is the one whose block and versions are kept. A's
-// difference table, laid out while A was attached, is written to neither.
-void TestBackup::servicesTakeTheBlockReadOnThisLink()
-{
+    QFETCH(bool, answers);
     Rig rig;
     QVERIFY(rig.open());
     QVERIFY(tune(rig));
     QTemporaryDir dir;
     ParamFile::Contents fileOfA = paramFileContentsOf(rig.bridge);
     fileOfA.block.cameraPosition = 0;
+    const QString pathOfA = dir.filePath(QStringLiteral("a.json"));
+    QString error;
+    QVERIFY2(ParamFile::save(pathOfA, fileOfA, error), qPrintable(error));
     ParamRestore restore(rig.bridge);
-    QVERIFY(restore.showContents(fileOfA, QStringLiteral("camera.json")));
+    QVERIFY(restore.openFile(pathOfA));
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
     const QString backupPath = dir.filePath(QStringLiteral("backup.json"));
     QString suggested;
@@ -401,50 +296,74 @@ void TestBackup::servicesTakeTheBlockReadOnThisLink()
         suggested = suggestion;
         return backupPath;
     });
-    SimProcess answering(AnsweringController);
-    QVERIFY(answering.start());
+    SimProcess other(answers ? AnsweringController : SilentController);
+    QVERIFY(other.start());
 
-    QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
+    QVERIFY(rig.bridge.openSerial(other.portName(), Baud));
     QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
 
-    backup.backUp();
-    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
-    QCOMPARE(backup.lastPath(), backupPath);
-    QVERIFY2(QFileInfo(suggested).fileName().startsWith(QStringLiteral("tavox-params_2.0.0.1_")), qPrintable(suggested));
     restore.writeSelected();
     QCOMPARE(restore.rowCount(), 0);
     QCOMPARE(messageTexts(rig.bridge).last(),
              QStringLiteral("The table was laid out for the controller attached before the port was opened again; "
                             "nothing was written. Open the file again"));
-    QVERIFY(rig.reread());   // every frame sent before it has reached the controller
-    QCOMPARE(requestsBesidesReads(answering), QString());
+    if (!answers) {
+        QVERIFY(!restore.openFile(pathOfA));
+        QCOMPARE(restore.rowCount(), 0);
+        QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("The values shown were read before the port was opened "
+                                                                 "again; read the attached controller's parameters first"));
+    }
+
+    backup.backUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!backup.busy(), ParamBackup::ReadTimeoutMs + ProcessWaitMs);
     ParamFile::Contents saved;
     ParamFile::Problem problem;
-    QVERIFY(ParamFile::load(backupPath, saved, problem));
-    QCOMPARE(saved.firmwareVersion, OtherFirmware);
-    QCOMPARE(int(saved.block.cameraPosition), 0);
+    if (answers) {
+        QVERIFY2(QFileInfo(suggested).fileName().startsWith(QStringLiteral("tavox-params_2.0.0.1_")), qPrintable(suggested));
+        QVERIFY(ParamFile::load(backupPath, saved, problem));
+        QCOMPARE(saved.firmwareVersion, OtherFirmware);
+        QCOMPARE(int(saved.block.cameraPosition), 0);
+    } else {
+        QVERIFY(!QFileInfo::exists(backupPath));
+        QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing was backed up"));
+    }
 
+    QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
     rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
     QVERIFY(rig.bridge.tavoxUpgrading());
-    QCOMPARE(snapshot.snapshots().files().size(), 1);
-    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("2.0.0.1_")));
-    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
-    QCOMPARE(int(saved.block.cameraPosition), 0);
-    QVERIFY(saved.block.pitchMaxSpeed != 44);
+    if (answers) {
+        QCOMPARE(snapshot.snapshots().files(), QStringList {snapshot.snapshotPath()});
+        QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("2.0.0.1_")));
+        QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+        QCOMPARE(int(saved.block.cameraPosition), 0);
+        QVERIFY(saved.block.pitchMaxSpeed != 44);
+    } else {
+        QVERIFY(snapshot.snapshots().files().isEmpty());
+        QVERIFY(snapshot.snapshotPath().isEmpty());
+        QVERIFY(messageTexts(rig.bridge).contains(QStringLiteral("No parameter snapshot for this upgrade: the attached "
+                                                                 "controller's parameters were not read since the port was opened")));
+        QVERIFY(completed.wait(ProcessWaitMs));
+        // The upgraded controller's versions: where a comparison with a snapshot would begin.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.bridge.tavoxFirmwareVersion(), OtherFirmware, ProcessWaitMs);
+        QVERIFY(runTimersDueWithin(ParamReadBack::ResendIntervalMs));
+        QVERIFY(!snapshot.restoreOffered());
+    }
+    QCOMPARE(requestsBesidesReads(other), QString());
 }
 
-// A snapshot of A's tuning, A upgraded and reset, then the port switched to
-// another controller before or after the offer to restore the snapshot.
-void TestBackup::snapshotEndsWithTheLinkItWasTakenOn_data()
+// A snapshot of A's tuning written as the upgrade starts, A upgraded and reset: the snapshot is offered back
+// and restored, unless the port is switched to another controller before or after the offer.
+void TestBackup::snapshotBeforeUpgradeEndsWithItsLink_data()
 {
-    QTest::addColumn<bool>("offeredFirst");
-    QTest::newRow("switched before the comparison") << false;
-    QTest::newRow("switched while offered") << true;
+    QTest::addColumn<int>("switched");   // 0: never, 1: before the comparison, 2: while offered
+    QTest::newRow("offered back and restored") << 0;
+    QTest::newRow("switched before the comparison") << 1;
+    QTest::newRow("switched while offered") << 2;
 }
 
-void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
+void TestBackup::snapshotBeforeUpgradeEndsWithItsLink()
 {
-    QFETCH(bool, offeredFirst);
+    QFETCH(int, switched);
     Rig rig({QStringLiteral("--reset-params-on-upgrade"), QStringLiteral("--reboot-ms"), QStringLiteral("300")});
     QVERIFY(rig.open());
     QVERIFY(tune(rig));
@@ -453,13 +372,35 @@ void TestBackup::snapshotEndsWithTheLinkItWasTakenOn()
     QSignalSpy opened(&restore, &ParamRestore::opened);
     UpgradeSnapshot snapshot(rig.bridge, restore, dir.filePath(QStringLiteral("snapshots")));
     SimProcess answering(AnsweringController);
-    QVERIFY(answering.start());
+    QVERIFY(switched == 0 || answering.start());
     QSignalSpy completed(&rig.bridge.upgrade().driver(), &UpgradeDriver::completed);
     rig.bridge.tavoxStartUpgrade(firmwareFile(dir));
-    QCOMPARE(snapshot.snapshots().files().size(), 1);
+    QCOMPARE(snapshot.snapshots().files(), QStringList {snapshot.snapshotPath()});
+    QVERIFY(QFileInfo(snapshot.snapshotPath()).fileName().startsWith(QStringLiteral("1.0.0.60_")));
+    ParamFile::Contents saved;
+    ParamFile::Problem problem;
+    QVERIFY(ParamFile::load(snapshot.snapshotPath(), saved, problem));
+    QCOMPARE(int(saved.block.cameraPosition), 1);
+    QCOMPARE(int(saved.block.pitchMaxSpeed), 44);
     QVERIFY(completed.wait(ProcessWaitMs));
-    if (offeredFirst)
+
+    if (switched != 1) {
         QTRY_VERIFY_WITH_TIMEOUT(snapshot.restoreOffered(), ProcessWaitMs);
+        QCOMPARE(rig.value(QStringLiteral("camera.position")), 0);
+        QVERIFY(messageTexts(rig.bridge).contains(
+            QStringLiteral("The upgrade changed the parameters; those from before it can be restored")));
+    }
+    if (switched == 0) {
+        snapshot.showRestore();
+        QCOMPARE(opened.count(), 1);
+        QVERIFY(!snapshot.restoreOffered());
+        QCOMPARE(restore.sourceName(), QFileInfo(snapshot.snapshotPath()).fileName());
+        QCOMPARE(fieldsOf(restore), (QStringList {"gimbal.pitchMaxSpeed", "camera.position"}));
+        restore.writeSelected();
+        QTRY_VERIFY_WITH_TIMEOUT(restore.state() == ParamRestore::Verified, 20000);
+        QCOMPARE(rig.value(QStringLiteral("camera.position")), 1);
+        return;
+    }
 
     QVERIFY(rig.bridge.openSerial(answering.portName(), Baud));
     QVERIFY(!snapshot.restoreOffered());
