@@ -1,6 +1,6 @@
 // Firmware upgrades and the other version-1 replies through the bridge: a
 // scripted controller over a real pseudo-terminal for each way an upgrade
-// ends, the simulated controller for a port switched under a running upgrade.
+// ends. A port switched under a running upgrade is the business of tst_link.
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/FirmwareImage.h"
@@ -9,8 +9,6 @@
 #include "support/BridgeTestUtils.h"
 #include "support/MessageCapture.h"
 #include "support/PseudoTerminal.h"
-#include "support/SimLog.h"
-#include "support/SimProcess.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
@@ -62,23 +60,6 @@ struct Rig
     int first = 0;
 };
 
-// What a frame from the tool asks for: the parameter read, the general set's
-// requests by name, "other" for anything else.
-QString requestOf(const ParsedFrame &frame)
-{
-    if (frame.version == 0)
-        return frame.commandId == CommandId::ParamRead ? QStringLiteral("parameter read") : QStringLiteral("other");
-    if (frame.commandSet != CommandSet::General)
-        return QStringLiteral("other");
-    switch (frame.v1CommandId) {
-    case 0x01:
-        return QStringLiteral("version query");
-    case Cmd::Erase:
-        return QStringLiteral("erase");
-    default:
-        return QStringLiteral("other");
-    }
-}
 }
 
 class TestBridgeUpgrade : public QObject
@@ -90,7 +71,6 @@ private slots:
     void choosingAFileRemembersItsFolder();
     void runsUpgrade_data();
     void runsUpgrade();
-    void openingAnotherPortEndsTheUpgrade();
 };
 
 // The decoders have tests of their own; here that each reply reaches its own, and the heartbeat's values the window.
@@ -221,61 +201,6 @@ void TestBridgeUpgrade::runsUpgrade()
     QCOMPARE(progressSeen, (QVector<int>{0, 0, 33, 66, 100}));
     QVERIFY2(elapsed >= 450, qPrintable(QString::number(elapsed)));   // the reboot waits half a second after the verdict
     QTRY_COMPARE(rig.sent.value(Cmd::SoftReset).size(), 1);
-}
-
-// The controller loses the acknowledgement of packet 20, so the tool sits
-// waiting for it until its watchdog would resend the packet. Opening another
-// port then ends the upgrade there and then: the watchdog never fires, nothing
-// of the upgrade reaches the new port, and the old one hears no more.
-void TestBridgeUpgrade::openingAnotherPortEndsTheUpgrade()
-{
-    const int TransferTimeoutMs = 2000;
-    SimProcess sim({"--hb-rate", "0", "--erase-ms", "0", "--fault-drop-ack", "20", "--verbose"});
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("image.bin"));
-    QVERIFY(writeFile(image, countingBytes(64 * 1024)));
-    AppBridge bridge;
-    bridge.setLanguage(QStringLiteral("en"));
-    bridge.setUpgradeReplyTimeouts({30000, 10000, TransferTimeoutMs});
-    QVERIFY(bridge.openSerial(sim.portName(), 921600));
-    const auto heardByOld = [&sim] { return simReceivedFrames(sim.errorOutput()); };
-    const auto lastHeardByOld = [&heardByOld] {
-        const QVector<SimReceivedFrame> frames = heardByOld();
-        return frames.isEmpty() ? QString() : frames.last().name;
-    };
-    // The exchange after opening first, so that packet 20 is the last frame the
-    // old port hears however slowly the upgrade runs.
-    QTRY_COMPARE_WITH_TIMEOUT(lastHeardByOld(), QStringLiteral("version query"), 10000);
-    bridge.tavoxStartUpgrade(image);
-    QVERIFY(bridge.tavoxUpgrading());
-    QTRY_VERIFY_WITH_TIMEOUT(lastHeardByOld().startsWith(QLatin1String("data packet seq 20,")), 10000);
-    const int heardBeforeSwitch = heardByOld().size();
-
-    // A port with nothing answering on it that notes every request arriving.
-    PseudoTerminal next;
-    QStringList requests;
-    QByteArray pending;
-    connect(&next, &PseudoTerminal::bytesReceived, this, [&](const QByteArray &bytes) {
-        pending += bytes;
-        for (ParsedFrame frame; extractFrame(pending, frame);)
-            requests << requestOf(frame);
-    });
-    QVERIFY(bridge.openSerial(next.slaveName(), 921600));
-    QVERIFY(!bridge.tavoxUpgrading());
-    QCOMPARE(bridge.tavoxUpgradeProgress(), 0);
-    QCOMPARE(messageTexts(bridge).filter(QStringLiteral("Upgrade aborted")),
-             QStringList{QStringLiteral("Upgrade aborted: serial port closed")});
-    const QStringList firstExchange{QStringLiteral("parameter read"), QStringLiteral("version query")};
-    QTRY_COMPARE(requests, firstExchange);
-
-    QTest::qWait(3 * TransferTimeoutMs);   // three periods of the old upgrade's watchdog
-    QCOMPARE(requests, firstExchange);
-    QCOMPARE(heardByOld().size(), heardBeforeSwitch);
-
-    // A new upgrade starts afresh on the new port.
-    bridge.tavoxStartUpgrade(image);
-    QTRY_COMPARE(requests, firstExchange + QStringList{QStringLiteral("erase")});
 }
 
 QTEST_MAIN(TestBridgeUpgrade)

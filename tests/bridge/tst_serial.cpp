@@ -56,7 +56,6 @@ private slots:
     void changesOfAnOpenLinkReportEachStep_data();
     void changesOfAnOpenLinkReportEachStep();
     void firstExchangeFollowsTheOpen();
-    void earlyCloseCancelsTheFirstExchange();
 
 private:
     void openInEnglish(AppBridge &bridge, PseudoTerminal &pty);
@@ -199,26 +198,6 @@ void TestSerial::firstExchangeFollowsTheOpen()
     QCOMPARE(int(query.commandSet), 0);
     QCOMPARE(int(query.commandId), 0x01);
 }
-
-void TestSerial::earlyCloseCancelsTheFirstExchange()
-{
-    PseudoTerminal pty;
-    AppBridge bridge;
-    // Closed by a timer due before the parameter read, the link has sent nothing yet; once a timer due after
-    // the version query has fired, neither request can come any more.
-    QTimer closing;
-    closing.setSingleShot(true);
-    closing.setTimerType(Qt::PreciseTimer);
-    connect(&closing, &QTimer::timeout, &bridge, &AppBridge::closeSerial);
-    closing.start(ReadDelayMs - 100);
-    QVERIFY(bridge.openSerial(pty.slaveName(), 921600));
-    QVERIFY(runTimersDueWithin(QueryDelayMs + 100));
-    QVERIFY(!bridge.serialOpened());
-    QVERIFY(pty.received().isEmpty());
-    QVERIFY(!messageTexts(bridge).contains(QStringLiteral("请您先打开串口")));
-    QVERIFY(!messageTexts(bridge).contains(Reading));
-}
-
 
 QTEST_GUILESS_MAIN(TestSerial)
 #include "tst_serial.moc"

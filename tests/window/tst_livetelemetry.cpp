@@ -176,6 +176,7 @@ void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
     QVERIFY2(ready->count() <= 10, qPrintable(QString::number(ready->count())));
 }
 
+// Hidden, the plot records without repainting; shown, it repaints with the values; paused, it holds still.
 void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
 {
     FakeBridge source;
@@ -183,11 +184,14 @@ void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
     DisplayRhythm rhythm(source);
     LiveTelemetry live(source, rhythm);
     TelemetryHistory history(source, rhythm);
+    heartbeat(source, "hbPitch", 0.25);
+    QCOMPARE(history.sampleCount(), 1);
+    QCOMPARE(history.updatesAnnounced(), 0);
     history.setActive(true);
     const int announcedAtStart = history.updatesAnnounced();
     const int publishedAtStart = live.publications();
     int repaintsApart = 0;
-    connect(&history, &TelemetryHistory::updated, this, [&] {
+    const QMetaObject::Connection matching = connect(&history, &TelemetryHistory::updated, this, [&] {
         // The newest sample is the heartbeat the values show.
         QCOMPARE(history.sample(history.sampleCount() - 1).pitch, live.value(QStringLiteral("hbPitch")).toFloat());
     });
@@ -195,15 +199,30 @@ void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
         if (history.updatesAnnounced() - announcedAtStart != live.publications() - publishedAtStart)
             ++repaintsApart;
     });
-    for (int i = 1; i <= 60; ++i) {
+    for (int i = 2; i <= 60; ++i) {
         heartbeat(source, "hbPitch", i / 4.0);
         QTest::qWait(5);
     }
     QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 15.0);
     QTRY_COMPARE(history.sample(history.sampleCount() - 1).pitch, 15.0f);
     QCOMPARE(history.sampleCount(), 60);
+    QVERIFY(history.sample(59).ms > history.sample(0).ms);
+    QVERIFY(history.sampleAt(TelemetryHistory::WindowSeconds - 1).isEmpty());   // before the first heartbeat
     QVERIFY(live.publications() - publishedAtStart >= 2);
     QCOMPARE(repaintsApart, 0);
+
+    disconnect(matching);
+    history.setPaused(true);
+    const int announcedWhenPaused = history.updatesAnnounced();
+    const QVariantMap frozen = history.sampleAt(0);
+    heartbeat(source, "hbPitch", -1.0);
+    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), -1.0);
+    QCOMPARE(history.sampleCount(), 60);
+    QCOMPARE(history.updatesAnnounced(), announcedWhenPaused);
+    QCOMPARE(history.sampleAt(0), frozen);
+    history.setPaused(false);
+    heartbeat(source, "hbPitch", -2.0);
+    QCOMPARE(history.sampleCount(), 61);
 }
 
 void TestLiveTelemetry::followsTheRealBridgeAndItsSimulatedController()

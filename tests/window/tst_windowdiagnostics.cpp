@@ -8,7 +8,6 @@
 #include "window/DisplayRhythm.h"
 #include "window/LinkMonitor.h"
 #include "window/MessageJournal.h"
-#include "window/TelemetryHistory.h"
 #include "window/WindowState.h"
 #include "support/ArchiveEntries.h"
 #include "support/BridgeTestUtils.h"
@@ -18,7 +17,6 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,7 +55,6 @@ class TestWindowDiagnostics : public QObject
 private slots:
     void initTestCase() { removeConfigFile(); }
     void linkFiguresChangeInTheWindowsRhythmAndWithoutIt();
-    void historyRecordsHeartbeatsAndStopsWhenPaused();
     void heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession();
     void sessionRecordKeepsTheKindShown();
 };
@@ -101,45 +98,6 @@ void TestWindowDiagnostics::linkFiguresChangeInTheWindowsRhythmAndWithoutIt()
     const int renewedBefore = renewedApartAfterDueMs.size();
     QTRY_VERIFY_WITH_TIMEOUT(renewedApartAfterDueMs.size() >= renewedBefore + 2, 5000);
     QVERIFY(health.sinceHeartbeatMs() > LinkHealth::LostAfterMs);
-}
-
-void TestWindowDiagnostics::historyRecordsHeartbeatsAndStopsWhenPaused()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    AppBridge bridge;
-    DisplayRhythm rhythm(bridge);
-    TelemetryHistory history(bridge, rhythm);
-    QSignalSpy heartbeats(&bridge, &AppBridge::heartbeatChanged);
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
-
-    QTRY_VERIFY_WITH_TIMEOUT(history.sampleCount() >= 5, 5000);
-    // Not shown: recorded, but nothing repaints.
-    QCOMPARE(history.updatesAnnounced(), 0);
-    history.setActive(true);
-    const int announcedWhenShown = history.updatesAnnounced();
-    QTRY_VERIFY_WITH_TIMEOUT(history.updatesAnnounced() >= announcedWhenShown + 3, 5000);
-    const QVariantMap latest = history.sampleAt(0);
-    QVERIFY(latest.contains(QStringLiteral("pitch")));
-    QCOMPARE(latest.value(QStringLiteral("pitch")).toFloat(), float(bridge.hbPitch()));
-    // Before the first heartbeat the cursor reads nothing.
-    QVERIFY(history.sampleAt(TelemetryHistory::WindowSeconds - 1).isEmpty());
-
-    history.setPaused(true);
-    const int frozenCount = history.sampleCount();
-    const int frozenAnnounced = history.updatesAnnounced();
-    const QVariantMap frozen = history.sampleAt(0);
-    heartbeats.clear();
-    QTRY_VERIFY_WITH_TIMEOUT(heartbeats.count() >= 5, 5000);
-    QCOMPARE(history.sampleCount(), frozenCount);
-    QCOMPARE(history.updatesAnnounced(), frozenAnnounced);
-    QCOMPARE(history.sampleAt(0), frozen);
-
-    history.setPaused(false);
-    QTRY_VERIFY_WITH_TIMEOUT(history.sampleCount() > frozenCount, 5000);
-    const TelemetryHistory::Sample &first = history.sample(0);
-    const TelemetryHistory::Sample &last = history.sample(history.sampleCount() - 1);
-    QVERIFY(last.ms > first.ms);
 }
 
 // The window's objects as start-up publishes them, on the simulated controller: a heartbeat gap is told once
