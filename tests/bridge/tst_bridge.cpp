@@ -5,10 +5,95 @@
 #include "support/Waiting.h"
 
 #include <QMetaMethod>
+#include <QMetaProperty>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
+// Properties in declaration order, as runs sharing one type and NOTIFY signal.
+struct PropertyRun
+{
+    const char *type;
+    const char *notify;
+    const char *names;
+};
+
+const PropertyRun Properties[] = {
+    { "QString", "languageChanged", "language" },
+    { "QString", "messageLogChanged", "messageLog" },
+    { "QStringList", "serialPortsChanged", "serialPorts" },
+    { "bool", "serialOpenedChanged", "serialOpened" },
+    { "QString", "linkStatusChanged", "linkStatus" },
+    { "QString", nullptr, "appVersion" },
+    { "int", "tavoxParamsChanged",
+      "tavoxSbusPitchCh tavoxSbusRollCh tavoxSbusYawCh tavoxSbusCenterCh tavoxSbusLockCh tavoxSbusMode "
+      "tavoxPwmPitchCh tavoxPwmRollCh tavoxPwmYawCh tavoxPwmCenterCh tavoxPwmLockCh tavoxPwmMode "
+      "tavoxCrsfPitchCh tavoxCrsfRollCh tavoxCrsfYawCh tavoxCrsfCenterCh tavoxCrsfLockCh tavoxCrsfMode "
+      "tavoxFpvMode tavoxPitchMaxSpeed tavoxRollMaxSpeed tavoxYawMaxSpeed tavoxCameraPosition "
+      "tavoxPitchMaxTorque tavoxRollMaxTorque tavoxYawMaxTorque tavoxSbusPhotoCh tavoxSbusVideoCh "
+      "tavoxSbusPitchDir tavoxSbusRollDir tavoxSbusYawDir tavoxPwmPitchDir tavoxPwmYawDir "
+      "tavoxCrsfPitchDir tavoxCrsfRollDir tavoxCrsfYawDir" },
+    { "int", "tavoxUpgradeProgressChanged", "tavoxUpgradeProgress" },
+    { "QString", "tavoxVersionChanged", "tavoxFirmwareVersion tavoxBootVersion" },
+    { "QString", "tavoxUpgradeFilePathChanged", "tavoxUpgradeFilePath" },
+    { "double", "heartbeatChanged", "hbPitch hbRoll hbYaw" },
+    { "bool", "heartbeatChanged", "hbAttiReady hbJointInitOk hbUnderVolt hbMemsLost" },
+    { "int", "heartbeatChanged", "hbActuator" },
+    { "bool", "heartbeatChanged", "hbSoftLimit" },
+    { "int", "heartbeatChanged", "hbCtrlMode hbStateMachine" },
+    { "double", "heartbeatChanged", "hbJointOutterAngle hbJointMiddleAngle hbJointInnerAngle hbImuTemp" },
+    { "int", "heartbeatChanged",
+      "hbSbusPitchValue hbSbusRollValue hbSbusYawValue hbSbusCenterValue hbSbusLockValue "
+      "hbPwmPitchValue hbPwmYawValue hbPwmCenterValue "
+      "hbCrsfPitchValue hbCrsfRollValue hbCrsfYawValue hbCrsfCenterValue hbCrsfLockValue" },
+    { "bool", "heartbeatChanged", "hbCrsfValuePresent hbReceived" },
+    { "int", "accelCaliStateChanged", "accelCaliState" },
+    { "bool", "tavoxUpgradingChanged", "tavoxUpgrading" },
+};
+
+// Signals and invokables in declaration order, each as "<return type> <name>(<type> <parameter>, ...)".
+const char *const Methods[] = {
+    "signal languageChanged()", "signal messageLogChanged()", "signal serialPortsChanged()",
+    "signal serialOpenedChanged()", "signal linkStatusChanged()", "signal tavoxParamsChanged()",
+    "signal tavoxUpgradeProgressChanged()", "signal tavoxVersionChanged()", "signal tavoxUpgradeFilePathChanged()",
+    "signal heartbeatChanged()", "signal accelCaliStateChanged()", "signal tavoxUpgradingChanged()",
+    "void setLanguage(QString lang)", "void clearMessages()", "void refreshSerialPorts()",
+    "bool openSerial(QString portName, int baudRate)", "void closeSerial()", "bool tavoxRequireSerial()",
+    "void tavoxSendCalibration(int cmdType)", "void tavoxReadParams()",
+    "void tavoxWriteSbusChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)",
+    "void tavoxWritePwmChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)",
+    "void tavoxWriteCrsfChannels(int pitch, int roll, int yaw, int center, int lockCh, int mode)",
+    "void tavoxWriteSbusChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode, "
+    "int pitchDir, int rollDir, int yawDir)",
+    "void tavoxWritePwmChannelsWithDir(int pitch, int yaw, int center, int lockCh, int mode, int pitchDir, "
+    "int yawDir)",
+    "void tavoxWriteCrsfChannelsWithDir(int pitch, int roll, int yaw, int center, int lockCh, int mode, "
+    "int pitchDir, int rollDir, int yawDir)",
+    "void tavoxWriteGimbalConfig(int fpvMode, int pitchSpeed, int rollSpeed, int yawSpeed)",
+    "void tavoxWriteCameraPosition(int position)", "void tavoxWriteTorque(int pitchTorque, int rollTorque, int yawTorque)",
+    "void tavoxQueryVersion()", "void tavoxSelectUpgradeFile()", "void tavoxStartUpgrade(QString filePath)",
+    "void tavoxOnStartup()", "void tavoxSendMotorTorque(int motor, int direction)",
+    "void tavoxSendMotorHallCalib(int motor)", "void tavoxSendElecAngleCalib(int motor, bool start)",
+    "void tavoxSendHallDataSelect(bool useUser)", "void tavoxSendLinearCalib()", "void tavoxSendGyroBiasUpdate()",
+    "void tavoxSendSbusPhotoVideo(int photoCh, int videoCh)",
+    "void tavoxWriteSbusDirections(int pitchDir, int rollDir, int yawDir)",
+    "void tavoxWritePwmDirections(int pitchDir, int yawDir)",
+    "void tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir)",
+};
+
+// A method as Methods lists it.
+QString described(const QMetaMethod &method)
+{
+    QStringList parameters;
+    for (int i = 0; i < method.parameterCount(); ++i)
+        parameters << QString::fromLatin1(QByteArray(QMetaType::typeName(method.parameterType(i))) + ' '
+                                           + method.parameterNames().at(i));
+    const QString kind = method.methodType() == QMetaMethod::Signal ? QStringLiteral("signal")
+                       : method.methodType() == QMetaMethod::Method ? QString::fromLatin1(method.typeName())
+                                                                    : QStringLiteral("slot");
+    return QStringLiteral("%1 %2(%3)").arg(kind, QString::fromLatin1(method.name()), parameters.join(QStringLiteral(", ")));
+}
+
 // Every device operation is refused while the port is closed, except these: choosing an upgrade file needs
 // no port, and the guard itself and the start-up hint are tested on their own.
 const QStringList Unguarded { "tavoxRequireSerial", "tavoxSelectUpgradeFile", "tavoxOnStartup" };
@@ -46,6 +131,7 @@ private slots:
     void init() { removeConfigFile(); }
     void cleanupTestCase() { removeConfigFile(); }
 
+    void metaObjectSurfaceIsExact();
     void startsInChineseWithOneStampedEntry();
     void firstPortListingFollowsOnTheEventLoop();
     void messageLogChangedArrivesOncePerChangeAfterReturn();
@@ -53,6 +139,32 @@ private slots:
     void everyDeviceOperationIsRefusedWhileClosed();
     void startupHintAppearsOnce();
 };
+
+void TestBridge::metaObjectSurfaceIsExact()
+{
+    AppBridge bridge;
+    const QMetaObject *meta = bridge.metaObject();
+    QCOMPARE(meta->className(), "AppBridge");
+
+    QStringList methods;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+        methods << described(meta->method(i));
+    QCOMPARE(methods, QStringList(std::begin(Methods), std::end(Methods)));
+
+    int index = meta->propertyOffset();
+    for (const PropertyRun &run : Properties) {
+        for (const QByteArray &name : QByteArray(run.names).split(' ')) {
+            const QMetaProperty property = meta->property(index++);
+            QCOMPARE(QByteArray(property.name()), name);
+            QCOMPARE(property.typeName(), run.type);
+            QCOMPARE(property.isWritable(), name == "language");
+            QCOMPARE(property.isConstant(), run.notify == nullptr);
+            QCOMPARE(property.notifySignal().name(), QByteArray(run.notify));
+        }
+    }
+    QCOMPARE(index - meta->propertyOffset(), 78);
+    QCOMPARE(meta->propertyCount(), index);
+}
 
 void TestBridge::startsInChineseWithOneStampedEntry()
 {
