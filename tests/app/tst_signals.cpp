@@ -21,12 +21,6 @@
 #include <csignal>
 
 namespace {
-const QString WindowHelpLines = QStringLiteral("Options:\n"
-                                               "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
-                                               "  --baud <N>     Baud rate for --port (default 921600).\n"
-                                               "  -h, --help     Show these options and quit.\n"
-                                               "  -v, --version  Show the version and quit.\n");
-
 bool portClaimable(const QString &portName)
 {
     QSerialPort port;
@@ -65,8 +59,12 @@ void TestSignals::windowAnswersWithoutADisplay_data()
     QTest::addColumn<QString>("err");
     const QString version = QStringLiteral("tavox %1\n").arg(tavoxVersion());
     const QString usage = QStringLiteral("Usage: tavox [options]\n"
-                                         "The TAVOX gimbal controller's configuration and service tool.\n\n")
-        + WindowHelpLines;
+                                         "The TAVOX gimbal controller's configuration and service tool.\n\n"
+                                         "Options:\n"
+                                         "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
+                                         "  --baud <N>     Baud rate for --port (default 921600).\n"
+                                         "  -h, --help     Show these options and quit.\n"
+                                         "  -v, --version  Show the version and quit.\n");
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
     QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
     QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
