@@ -57,59 +57,25 @@ def wait_until(condition, what, timeout=WAIT_SECONDS, interval=0.05):
         time.sleep(interval)
 
 
-def _marked_processes(marker):
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit() or int(entry) == os.getpid():
-            continue
-        try:
-            with open("/proc/%s/environ" % entry, "rb") as environ:
-                if marker in environ.read().split(b"\0"):
-                    found.append(int(entry))
-        except OSError:
-            continue
-    return found
-
-
-def _kill_all(pids):
-    for pid in pids:
-        try:
-            os.kill(pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-
-
 def _start_watchman(marker):
-    """A process that outlives this one only to end every process of the session."""
+    """A process that outlives this one only to end every process of the session: those with `marker` in their
+    environment, the children of our children among them. It does so when the test ends, however it ends."""
     read_end, write_end = os.pipe()
     pid = os.fork()
     if pid == 0:
         os.close(write_end)
         os.setsid()
-        os.read(read_end, 1)  # returns when the test has ended, however it ended
-        _kill_all(_marked_processes(marker))
+        os.read(read_end, 1)
+        for entry in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as environ:
+                    if int(entry) != os.getpid() and marker in environ.read().split(b"\0"):
+                        os.kill(int(entry), signal.SIGKILL)
+            except OSError:
+                continue
         os._exit(0)
     os.close(read_end)
-    return pid, write_end
-
-
-def _descendants(pid):
-    children = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as stat:
-                parent = int(stat.read().rsplit(")", 1)[1].split()[1])
-        except (OSError, IndexError, ValueError):
-            continue
-        children.setdefault(parent, []).append(int(entry))
-    found, queue = [], [pid]
-    while queue:
-        for child in children.get(queue.pop(), []):
-            found.append(child)
-            queue.append(child)
-    return found
+    return write_end
 
 
 class Session:
@@ -119,7 +85,7 @@ class Session:
         _libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
         self.dir = tempfile.mkdtemp(prefix="tavox-a11y-")
         marker = "TAVOX_A11Y_SESSION=" + self.dir
-        self.watchman, self.watchman_pipe = _start_watchman(marker.encode())
+        self.watchman_pipe = _start_watchman(marker.encode())
         self.env = {
             "TAVOX_A11Y_SESSION": self.dir,
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
@@ -130,14 +96,12 @@ class Session:
             "XDG_RUNTIME_DIR": self.dir,
             "LC_ALL": "C.UTF-8",
         }
-        self.processes = []
 
-    def _start(self, arguments, stdout=subprocess.DEVNULL, pass_fds=(), env=None, name=None):
-        log = open(os.path.join(self.dir, (name or os.path.basename(arguments[0])) + ".log"), "wb")
+    def _start(self, arguments, stdout=subprocess.DEVNULL, pass_fds=(), env=None):
+        log = open(os.path.join(self.dir, os.path.basename(arguments[0]) + ".log"), "wb")
         process = subprocess.Popen(arguments, stdout=stdout, stderr=log, pass_fds=pass_fds,
                                    env=env or self.env, cwd=self.dir, preexec_fn=_die_with_parent)
         log.close()
-        self.processes.append(process)
         return process
 
     def log_of(self, name):
@@ -207,18 +171,7 @@ class Session:
         self.tool = self._start([program], env=env)
 
     def close(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-        for process in reversed(self.processes):
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-            if process.stdout:
-                process.stdout.close()
-        _kill_all([pid for pid in _descendants(os.getpid()) if pid != self.watchman])
+        # The watchman ends every process of the session; this one, their subreaper, collects them.
         os.close(self.watchman_pipe)
         while True:
             try:
