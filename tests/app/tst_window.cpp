@@ -154,6 +154,7 @@ class WindowTest : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { VERIFY_NO_QML_WARNINGS(); }
     void cleanupTestCase();
     void initialSizeFollowsTheScreen_data();
     void initialSizeFollowsTheScreen();
@@ -184,7 +185,6 @@ private:
     bool inCalibrationView(const char *objectName) const;
     QStringList simReceived() const;
     QStringList enabledDeviceActions() const;
-    void saveQuestionFrames(const QString &baseName, const char *asker);
     void confirmQuestion();
     void atLaptopSize();
     QStringList unreachableControls();
@@ -247,18 +247,6 @@ QStringList WindowTest::enabledDeviceActions() const
             enabled.append(button->objectName());
     }
     return enabled;
-}
-
-// The question `asker` opens, pictured in each language, then cancelled by keyboard: the keyboard is back on
-// the button, with the ring.
-void WindowTest::saveQuestionFrames(const QString &baseName, const char *asker)
-{
-    click(asker);
-    QTRY_VERIFY(shownItem("confirmTitle"));
-    m_driver.saveFrames(baseName);
-    QTest::keyClick(window(), Qt::Key_Escape);
-    QTRY_VERIFY(!shownItem("confirmTitle"));
-    QVERIFY(item(asker)->property("visualFocus").toBool());
 }
 
 // As the operator does: a question starts on Cancel, the action is one Tab away.
@@ -351,7 +339,6 @@ void WindowTest::initialSizeFollowsTheScreen()
 
 void WindowTest::opensAsStartUpBuildsIt()
 {
-    VERIFY_NO_QML_WARNINGS();
     QCOMPARE(window()->size(), initialWindowSize(window()->screen()->availableGeometry().size()));
     // the pictures below show the layout at the size it was drawn for
     m_driver.resizeWindow(designWindowSize());
@@ -386,7 +373,6 @@ void WindowTest::switchConnectsToTheSimulator()
     QTRY_VERIFY_WITH_TIMEOUT(item("crsfTab")->isVisible(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(itemText("pitchValue") != QLatin1String("--"), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(item("sbusWrite")->isEnabled(), ProcessWaitMs);
-    VERIFY_NO_QML_WARNINGS();
 }
 
 // Typed above the range, a torque stays as typed, says the range and holds
@@ -413,7 +399,6 @@ void WindowTest::outOfRangeTorqueIsShownAndNotSent()
     QTest::keyClick(window(), Qt::Key_Return);
     QVERIFY(findItem(item("torquePanel"), QStringLiteral("writeButton"))->isEnabled());
     QCOMPARE(simReceived().size(), alreadyReceived);
-    VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::sbusWriteActivatesAndReboots()
@@ -427,8 +412,14 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
     QCOMPARE(m_driver.cutOffButtons(), QStringList());
-    // the write restarts the controller: nothing goes out before the operator confirms
-    saveQuestionFrames(QStringLiteral("window-confirm"), "sbusWrite");
+    // the write restarts the controller: nothing goes out before the operator confirms; cancelled by keyboard,
+    // the keyboard is back on the button, with the ring
+    click("sbusWrite");
+    QTRY_VERIFY(shownItem("confirmTitle"));
+    m_driver.saveFrames(QStringLiteral("window-confirm"));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTRY_VERIFY(!shownItem("confirmTitle"));
+    QVERIFY(item("sbusWrite")->property("visualFocus").toBool());
     QCOMPARE(simReceived().size(), alreadyReceived);
     click("sbusWrite");
     QTRY_VERIFY(shownItem("confirmTitle"));
@@ -448,7 +439,6 @@ void WindowTest::sbusWriteActivatesAndReboots()
     QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), ProcessWaitMs);
     QVERIFY(!item("sbusRollDir")->property("edited").toBool());
     QCOMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
-    VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::accelCalibrationAdvancesTheFaces()
@@ -482,7 +472,6 @@ void WindowTest::accelCalibrationAdvancesTheFaces()
     click("guideCloseButton");
     QTRY_VERIFY(!shownItem("caliStatusLabel"));
     QTRY_VERIFY_WITH_TIMEOUT(item("sbusWrite")->isEnabled(), ProcessWaitMs);
-    VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::switchOffReleasesThePort()
@@ -554,7 +543,6 @@ void WindowTest::lostPortReconnectsByItself()
     click("revertButton");
     click("serialSwitch");
     QTRY_VERIFY(!bridge().serialOpened());
-    VERIFY_NO_QML_WARNINGS();
 }
 
 // The upgrade's question, its lock on every other action and its result banner; what each result says
@@ -611,7 +599,6 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
     m_driver.openPort(m_driver.sim().portName());
     QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
     QVERIFY(!item("resultBanner")->isVisible());
-    VERIFY_NO_QML_WARNINGS();
 }
 
 void WindowTest::layoutFitsTheWindow_data()
@@ -660,7 +647,6 @@ void WindowTest::layoutFitsTheWindow()
 
     m_driver.saveFrame(QStringLiteral("window-%1x%2-%3.png").arg(size.width()).arg(size.height()).arg(language));
     m_driver.resizeWindow(designWindowSize());
-    VERIFY_NO_QML_WARNINGS();
 }
 
 // Tab from the first control on, or Shift+Tab: the items that take the focus, in order, until it comes round
@@ -737,7 +723,6 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     QVERIFY2(!positions.contains(-1), qPrintable(QString::number(positions.indexOf(-1))));
     QVERIFY(std::is_sorted(positions.begin(), positions.end()));
     window()->contentItem()->forceActiveFocus();
-    VERIFY_NO_QML_WARNINGS();
 }
 
 // Over a panel's column the column scrolls first while it can, then the page; over a number field nobody is
@@ -834,7 +819,6 @@ void WindowTest::logBoundaryIsDraggedAndKept()
     m_driver.restart();
     m_driver.resizeWindow(Laptop);
     QCOMPARE(item("messageLog")->height(), byKeys);
-    VERIFY_NO_QML_WARNINGS();
 }
 
 QTEST_MAIN(WindowTest)
