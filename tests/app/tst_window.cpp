@@ -8,7 +8,6 @@
 #include "support/Waiting.h"
 #include "support/WindowDriver.h"
 
-#include <QFile>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -199,7 +198,6 @@ private:
 
 void WindowTest::initTestCase()
 {
-    QFile::remove(configFilePath());
     m_driver.start();
 }
 
