@@ -83,14 +83,13 @@ private slots:
     void localeLanguageFollowsTheMessagesLocale_data();
     void localeLanguageFollowsTheMessagesLocale();
     void malformedFileGivesDefaults();
-    void asciiFileIsWrittenAsBefore();
     void chineseFolderSurvives_data();
     void chineseFolderSurvives();
     void onlyASmallRegularFileIsRead_data();
     void onlyASmallRegularFileIsRead();
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
-    void eachWriteKeepsTheOtherKeys();
+    void filesOfEarlierBuildsAreKept();
 
 private:
     const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
@@ -215,20 +214,6 @@ void TestConfig::malformedFileGivesDefaults()
     // Content Qt cannot parse is not a failed save: the new value is written.
     QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
-}
-
-// Files of earlier builds are ASCII (they escaped everything else): written again, they keep every byte.
-void TestConfig::asciiFileIsWrittenAsBefore()
-{
-    writeAsEarlierBuilds(QStringLiteral("D:/images"));
-    const QByteArray before = readFile(configFilePath());
-    clearConfigPath();
-    writeAsEarlierBuilds(QStringLiteral("D:/old"));
-
-    QVERIFY(writeUpgradeLastDir(QStringLiteral("D:/images")));
-    QCOMPARE(readFile(configFilePath()), before);
-    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
-    QCOMPARE(readFile(configFilePath()), before);
 }
 
 void TestConfig::chineseFolderSurvives_data()
@@ -382,10 +367,19 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
     QCOMPARE(QString::fromUtf8(run.errors).split('\n').filter(warning).size(), 3);
 }
 
-// The keys each write adds sit beside those of earlier builds, which read as before.
-void TestConfig::eachWriteKeepsTheOtherKeys()
+// Files of earlier builds are ASCII (they escaped everything else): written again, they keep every byte. The keys
+// each write adds sit beside theirs, which read as before.
+void TestConfig::filesOfEarlierBuildsAreKept()
 {
     writeAsEarlierBuilds(QStringLiteral("D:/images"));
+    const QByteArray before = readFile(configFilePath());
+    clearConfigPath();
+    writeAsEarlierBuilds(QStringLiteral("D:/old"));
+    QVERIFY(writeUpgradeLastDir(QStringLiteral("D:/images")));
+    QCOMPARE(readFile(configFilePath()), before);
+    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
+    QCOMPARE(readFile(configFilePath()), before);
+
     QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
     QVERIFY(writeReconnectEnabled(false));
     QVERIFY(writeMessageLogHeight(380));
