@@ -78,20 +78,18 @@ private slots:
     void cleanup();
     void cleanupTestCase() { clearConfigPath(); }
 
-    void readersNeverCreateTheFile();
     void eachKeyIsReadFromTheBytesOnDisk_data();
     void eachKeyIsReadFromTheBytesOnDisk();
     void localeLanguageFollowsTheMessagesLocale_data();
     void localeLanguageFollowsTheMessagesLocale();
     void malformedFileGivesDefaults();
-    void asciiFileIsWrittenAsBefore();
     void chineseFolderSurvives_data();
     void chineseFolderSurvives();
     void onlyASmallRegularFileIsRead_data();
     void onlyASmallRegularFileIsRead();
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
-    void eachWriteKeepsTheOtherKeys();
+    void filesOfEarlierBuildsAreKept();
 
 private:
     const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
@@ -108,17 +106,6 @@ void TestConfig::cleanup()
     }
 }
 
-void TestConfig::readersNeverCreateTheFile()
-{
-    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
-    QVERIFY(!readConsoleEnabled());
-    QVERIFY(readUpgradeLastDir().isEmpty());
-    QVERIFY(readLastSerialPort().isEmpty());
-    QCOMPARE(readLastBaudRate(), 0);
-    QVERIFY(readReconnectEnabled());
-    QVERIFY(!QFile::exists(configFilePath()));
-}
-
 void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
 {
     QTest::addColumn<QByteArray>("content");   // no file when empty
@@ -131,6 +118,8 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
     row("console FALSE", "[Console]\nEnabled=FALSE\n", "console", "false");
     row("console empty", "[Console]\nEnabled=\n", "console", "false");
     row("no file", "", "language, else en", "en");
+    row("no file: reconnect", "", "reconnect", "true");
+    row("no file: baud", "", "baud", "0");
     row("no file, the other fallback", "", "language, else zh", "zh");
     row("other keys only", "[Console]\nEnabled=true\n", "language, else en", "en");
     row("zh stored", "[General]\nlanguage=zh\n", "language, else en", "zh");
@@ -152,7 +141,7 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
 }
 
 // The file is written by one run and read by the next, so these are read from
-// the bytes on disk, not from what this process wrote.
+// the bytes on disk, not from what this process wrote; reading never creates it.
 void TestConfig::eachKeyIsReadFromTheBytesOnDisk()
 {
     QFETCH(QByteArray, content);
@@ -160,6 +149,7 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk()
     if (!content.isEmpty())
         QVERIFY(writeFile(configFilePath(), content));
     QTEST(readKey(key), "expected");
+    QCOMPARE(QFile::exists(configFilePath()), !content.isEmpty());
 }
 
 void TestConfig::localeLanguageFollowsTheMessagesLocale_data()
@@ -224,20 +214,6 @@ void TestConfig::malformedFileGivesDefaults()
     // Content Qt cannot parse is not a failed save: the new value is written.
     QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
-}
-
-// Files of earlier builds are ASCII (they escaped everything else): written again, they keep every byte.
-void TestConfig::asciiFileIsWrittenAsBefore()
-{
-    writeAsEarlierBuilds(QStringLiteral("D:/images"));
-    const QByteArray before = readFile(configFilePath());
-    clearConfigPath();
-    writeAsEarlierBuilds(QStringLiteral("D:/old"));
-
-    QVERIFY(writeUpgradeLastDir(QStringLiteral("D:/images")));
-    QCOMPARE(readFile(configFilePath()), before);
-    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
-    QCOMPARE(readFile(configFilePath()), before);
 }
 
 void TestConfig::chineseFolderSurvives_data()
@@ -391,10 +367,19 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
     QCOMPARE(QString::fromUtf8(run.errors).split('\n').filter(warning).size(), 3);
 }
 
-// The keys each write adds sit beside those of earlier builds, which read as before.
-void TestConfig::eachWriteKeepsTheOtherKeys()
+// Files of earlier builds are ASCII (they escaped everything else): written again, they keep every byte. The keys
+// each write adds sit beside theirs, which read as before.
+void TestConfig::filesOfEarlierBuildsAreKept()
 {
     writeAsEarlierBuilds(QStringLiteral("D:/images"));
+    const QByteArray before = readFile(configFilePath());
+    clearConfigPath();
+    writeAsEarlierBuilds(QStringLiteral("D:/old"));
+    QVERIFY(writeUpgradeLastDir(QStringLiteral("D:/images")));
+    QCOMPARE(readFile(configFilePath()), before);
+    QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
+    QCOMPARE(readFile(configFilePath()), before);
+
     QVERIFY(writeLastSerialChoice(QStringLiteral("ttyUSB0"), 115200));
     QVERIFY(writeReconnectEnabled(false));
     QVERIFY(writeMessageLogHeight(380));

@@ -10,9 +10,10 @@
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/Waiting.h"
-#include "support/WindowProcess.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -21,11 +22,65 @@
 #include <csignal>
 
 namespace {
-const QString WindowHelpLines = QStringLiteral("Options:\n"
-                                               "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
-                                               "  --baud <N>     Baud rate for --port (default 921600).\n"
-                                               "  -h, --help     Show these options and quit.\n"
-                                               "  -v, --version  Show the version and quit.\n");
+// The environment without a display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM removed.
+QProcessEnvironment environmentWithoutDisplay()
+{
+    QProcessEnvironment environment = englishEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+// The real window as a process of its own, headless (Qt's own -platform offscreen), from a copy of the program
+// in a folder of its own, where its zentaro.cfg and logs/ then are.
+class WindowProcess : public RunningProgram
+{
+public:
+    explicit WindowProcess(const QStringList &arguments)
+        : m_arguments(QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + arguments)
+    {
+    }
+    ~WindowProcess() { end(); }   // before its folder goes
+
+    bool start()
+    {
+        // The libraries the copy loads are still found through the build's run path.
+        const QString program = m_dir.filePath(QStringLiteral("tavox"));
+        if (!QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), program))
+            return false;
+        QProcessEnvironment environment = environmentWithoutDisplay();
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+        m_process.setProcessEnvironment(environment);
+        // Files, not pipes: a window whose output nobody reads must never stall on a full pipe.
+        m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("stdout.log")));
+        m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.log")));
+        m_process.start(program, m_arguments);
+        return m_process.waitForStarted(ProcessWaitMs);
+    }
+
+    // The messages of its log file's records (level, tag and time taken off), in order.
+    QStringList logRecords() const
+    {
+        const QDir logs(m_dir.filePath(QStringLiteral("logs")));
+        const QStringList files = logs.entryList({QStringLiteral("tavox_*.log")}, QDir::Files, QDir::Name);
+        if (files.isEmpty())
+            return {};
+        static const QRegularExpression record(QStringLiteral("^[A-Z]/\\S+\\s+\\[[^\\]]+\\] (.*)$"));
+        QStringList texts;
+        QString content = QString::fromUtf8(readFile(logs.filePath(files.last())));
+        if (content.startsWith(QChar(0xFEFF)))
+            content.remove(0, 1);
+        for (const QString &line : content.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch match = record.match(line);
+            texts.append(match.hasMatch() ? match.captured(1) : line);
+        }
+        return texts;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_arguments;
+};
 
 bool portClaimable(const QString &portName)
 {
@@ -65,8 +120,12 @@ void TestSignals::windowAnswersWithoutADisplay_data()
     QTest::addColumn<QString>("err");
     const QString version = QStringLiteral("tavox %1\n").arg(tavoxVersion());
     const QString usage = QStringLiteral("Usage: tavox [options]\n"
-                                         "The TAVOX gimbal controller's configuration and service tool.\n\n")
-        + WindowHelpLines;
+                                         "The TAVOX gimbal controller's configuration and service tool.\n\n"
+                                         "Options:\n"
+                                         "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
+                                         "  --baud <N>     Baud rate for --port (default 921600).\n"
+                                         "  -h, --help     Show these options and quit.\n"
+                                         "  -v, --version  Show the version and quit.\n");
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
     QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
     QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
@@ -84,7 +143,7 @@ void TestSignals::windowAnswersWithoutADisplay()
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("tavox"));
     QVERIFY(QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), program));
-    const ProgramRun run = runProgram(program, arguments, WindowProcess::environmentWithoutDisplay());
+    const ProgramRun run = runProgram(program, arguments, environmentWithoutDisplay());
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
     QCOMPARE(run.err, err);

@@ -1,10 +1,10 @@
 #include "support/WindowDriver.h"
 
+#include "app/Config.h"
 #include "app/Startup.h"
 #include "bridge/AppBridge.h"
 #include "support/TestLocale.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
@@ -32,11 +32,6 @@ void recordQmlWarnings(QtMsgType type, const QMessageLogContext &context, const 
         g_qmlWarnings.append(message);
     if (g_previousHandler)
         g_previousHandler(type, context, message);
-}
-
-QString configPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/zentaro.cfg");
 }
 
 bool isFlickable(const QQuickItem *item)
@@ -71,7 +66,7 @@ WindowDriver::~WindowDriver()
 void WindowDriver::start()
 {
     // No language stored, in a Chinese locale: the window starts in Chinese.
-    QFile::remove(configPath());
+    QFile::remove(configFilePath());
     useChineseLocale();
     QVERIFY(m_sim.start());
     // listed first, so the port combo starts on the simulator
@@ -114,7 +109,7 @@ void WindowDriver::stop()
     if (m_recordingWarnings)
         qInstallMessageHandler(g_previousHandler);
     m_recordingWarnings = false;
-    QFile::remove(configPath());
+    QFile::remove(configFilePath());
 }
 
 QQuickWindow *WindowDriver::window() const
@@ -158,10 +153,15 @@ void WindowDriver::resizeWindow(const QSize &size)
 {
     window()->resize(size);
     QTRY_COMPARE(window()->contentItem()->size(), QSizeF(size));
-    // Layouts settle before the next frame.
+    QVERIFY(nextFrameDrawn());
+}
+
+// Layouts settle before the next frame.
+bool WindowDriver::nextFrameDrawn()
+{
     QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
     window()->update();
-    QVERIFY(frameSwapped.wait(5000));
+    return frameSwapped.wait(5000);
 }
 
 void WindowDriver::openPort(const QString &portName)
@@ -172,9 +172,7 @@ void WindowDriver::openPort(const QString &portName)
 
 void WindowDriver::saveFrame(const QString &fileName)
 {
-    QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
-    window()->update();
-    QVERIFY(frameSwapped.wait(5000));
+    QVERIFY(nextFrameDrawn());
     QImage image = window()->grabWindow();
     // The offscreen platform's backing store cannot hand its image to the
     // scene graph's grab, but its screen can read the window back.
@@ -208,10 +206,7 @@ void WindowDriver::saveFrames(const QString &baseName)
 // scrolling, leaving out those of a view the test has scrolled on purpose.
 QStringList WindowDriver::cutOffButtons(const char *scrolledView)
 {
-    // Layouts settle before the next frame.
-    QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
-    window()->update();
-    if (!frameSwapped.wait(5000))
+    if (!nextFrameDrawn())
         return { QStringLiteral("<no frame>") };
     QList<QQuickItem *> buttons;
     collectButtons(window()->contentItem(), buttons);

@@ -66,6 +66,7 @@ public:
 
 private:
     void load();
+    bool nextFrameDrawn();
 
     SimProcess m_sim;
     QString m_fontFamily;
