@@ -2,7 +2,7 @@
 // cannot open, info, the language of its messages and where its output goes;
 // the real program as a process against the real simulated controller.
 #include "app/Version.h"
-#include "bridge/AppBridge.h"
+#include "link/PortClaim.h"
 #include "support/CtlRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,8 +25,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void portsListExtraPortsFirst();
-    void missingPortExitsThreeSayingWhyInEitherLanguage();
-    void portHeldByTheWindowExitsThreeNamingIt();
+    void refusedPortExitsThreeSayingWhyInEitherLanguage();
     void infoAsksOnceForEachAnswer();
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported();
@@ -73,46 +73,31 @@ void TestCli::portsListExtraPortsFirst()
 }
 
 // A copy of the program keeps its zentaro.cfg, and so its language, beside it.
-void TestCli::missingPortExitsThreeSayingWhyInEitherLanguage()
+// The port in use is held by this test, which tavoxctl names.
+void TestCli::refusedPortExitsThreeSayingWhyInEitherLanguage()
 {
     QTemporaryDir dir;
     const QString ctl = privateCtl(dir);
     QVERIFY(!ctl.isEmpty());
     const QString config = dir.filePath(QStringLiteral("zentaro.cfg"));
     const QString port = dir.filePath(QStringLiteral("port"));
-    const PortRefusal refusal = PortRefusal::noSuchDevice();
     QVERIFY(writeFile(config, "[General]\nlanguage=en\n"));
     const ProgramRun english = runCtl({"-p", port, "info"}, englishEnvironment(), ctl);
     QCOMPARE(english.exitCode, 3);
-    QVERIFY2(english.err.contains(QStringLiteral("tavoxctl: cannot open port %1: %2\n").arg(port, refusal.en()))
+    QVERIFY2(english.err.contains(QStringLiteral("tavoxctl: cannot open port %1: %2\n").arg(port, PortRefusal::noSuchDevice().en()))
                  && english.out.isEmpty(),
              qPrintable(english.err));
+
+    PseudoTerminal line;
+    QSerialPort held;
+    PortRefusal refusal;
+    QVERIFY(line.isValid() && claimPort(held, line.slaveName(), QIODevice::ReadWrite, refusal));
     QVERIFY(writeFile(config, "[General]\nlanguage=zh\n"));
-    const ProgramRun chinese = runCtl({"-p", port, "info"}, englishEnvironment(), ctl);
+    const ProgramRun chinese = runCtl({"-p", line.slaveName(), "info"}, englishEnvironment(), ctl);
     QCOMPARE(chinese.exitCode, 3);
-    QVERIFY2(chinese.err.contains(QStringLiteral("tavoxctl: 无法打开串口 %1: %2\n").arg(port, refusal.zh())),
+    QVERIFY2(chinese.err.contains(QStringLiteral("tavoxctl: 无法打开串口 %1: 被其他程序占用: tst_cli (pid %2)\n")
+                                      .arg(line.slaveName()).arg(QCoreApplication::applicationPid())),
              qPrintable(chinese.err));
-}
-
-// The window (this test's bridge) holds the simulator's line under a link;
-// tavoxctl asks for it under the kernel's name.
-void TestCli::portHeldByTheWindowExitsThreeNamingIt()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    const QString gimbal = gimbalLink(dir.path(), sim.portName());
-    QVERIFY(!gimbal.isEmpty());
-    AppBridge window;
-    QVERIFY(window.openSerial(gimbal, 921600));
-
-    const ProgramRun refused = runOn(sim, {QStringLiteral("info")});
-    QCOMPARE(refused.exitCode, 3);
-    QVERIFY2(refused.err.contains(QStringLiteral("in use by another program: tst_cli (pid %1)")
-                                      .arg(QCoreApplication::applicationPid())),
-             qPrintable(refused.err));
-    window.closeSerial();
-    QCOMPARE(runOn(sim, {QStringLiteral("info")}).exitCode, 0);
 }
 
 // A controller that answers at once is asked once for its block and once for
