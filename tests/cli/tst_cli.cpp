@@ -22,6 +22,7 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(m_sim.start()); }
     void usageErrors_data();
     void usageErrors();
     void portsListExtraPortsFirst();
@@ -29,6 +30,9 @@ private slots:
     void infoAsksOnceForEachAnswer();
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported();
+
+private:
+    SimProcess m_sim{{"--param-form", "photo", "--firmware", "3.1.4.1", "--boot", "1.0.0.7", "--verbose"}};
 };
 
 void TestCli::usageErrors_data()
@@ -104,14 +108,12 @@ void TestCli::refusedPortExitsThreeSayingWhyInEitherLanguage()
 // its versions, and nothing more, however the window times its own requests.
 void TestCli::infoAsksOnceForEachAnswer()
 {
-    SimProcess sim({"--param-form", "photo", "--firmware", "3.1.4.1", "--boot", "1.0.0.7", "--verbose"});
-    QVERIFY(sim.start());
     const QVector<QPair<QStringList, QString>> runs = {
         {{"info"}, "^firmware +3\\.1\\.4\\.1$"},
         {{"info", "--json"}, "\"boot\": \"1\\.0\\.0\\.7\""},
         {{"params", "get", "--json"}, "\"firmware\": \"3\\.1\\.4\\.1\""}};
     for (const auto &[arguments, expected] : runs) {
-        SentFrames sent = framesSentBy(sim, arguments);
+        SentFrames sent = framesSentBy(m_sim, arguments);
         QVERIFY2(sent.run.exitCode == 0, qPrintable(sent.run.err));
         QVERIFY2(sent.run.out.contains(QRegularExpression(expected, QRegularExpression::MultilineOption))
                      && sent.run.out.contains(QLatin1String("photo")),
@@ -120,16 +122,14 @@ void TestCli::infoAsksOnceForEachAnswer()
         sent.frames.sort();
         QCOMPARE(sent.frames, (QStringList{"C0", "version query"}));
     }
-    const ProgramRun json = runOn(sim, {"info", "--json"});
+    const ProgramRun json = runOn(m_sim, {"info", "--json"});
     QCOMPARE(jsonOf(json.out).value("toolVersion").toString(), tavoxVersion());
 }
 // Without --verbose the bridge's message log and its diagnostic lines appear
 // nowhere, on a terminal as in a pipe.
 void TestCli::terminalShowsWhatARedirectionGets()
 {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    const ProgramRun redirected = runOn(sim, {"info"});
+    const ProgramRun redirected = runOn(m_sim, {"info"});
     QCOMPARE(redirected.exitCode, 0);
 
     PseudoTerminal terminal;
@@ -137,7 +137,7 @@ void TestCli::terminalShowsWhatARedirectionGets()
     QProcess ctl;
     ctl.setProcessEnvironment(englishEnvironment());
     ctl.setStandardOutputFile(terminal.slaveName());
-    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "info"});
+    ctl.start(tavoxctlProgram(), {"-p", m_sim.portName(), "info"});
     QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, ProcessWaitMs));
     QCOMPARE(ctl.exitCode(), 0);
     QVERIFY(QTest::qWaitFor([&] { return terminal.received().size() >= redirected.out.toUtf8().size(); },
@@ -150,11 +150,9 @@ void TestCli::terminalShowsWhatARedirectionGets()
 // output; the parameter files the tool writes are the file-writing tests' business.
 void TestCli::writesBeyondTheFileSizeLimitAreReported()
 {
-    SimProcess sim;
-    QVERIFY(sim.start());
     QTemporaryDir dir;
     QProcessEnvironment environment = englishEnvironment();
-    environment.insert(QStringLiteral("PORT"), sim.portName());
+    environment.insert(QStringLiteral("PORT"), m_sim.portName());
     environment.insert(QStringLiteral("TARGET"), dir.filePath(QStringLiteral("params.json")));
     const ProgramRun run = runProgram(QStringLiteral("sh"),
                                       {"-c", "ulimit -f 1; exec \"$0\" -p \"$PORT\" params get --json > \"$TARGET\"",
