@@ -2,7 +2,7 @@
 // cannot open, info, the language of its messages and where its output goes;
 // the real program as a process against the real simulated controller.
 #include "app/Version.h"
-#include "bridge/AppBridge.h"
+#include "link/PortClaim.h"
 #include "support/CtlRun.h"
 #include "support/PseudoTerminal.h"
 #include "support/SimProcess.h"
@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,14 +22,17 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(m_sim.start()); }
     void usageErrors_data();
     void usageErrors();
     void portsListExtraPortsFirst();
-    void missingPortExitsThreeSayingWhyInEitherLanguage();
-    void portHeldByTheWindowExitsThreeNamingIt();
+    void refusedPortExitsThreeSayingWhyInEitherLanguage();
     void infoAsksOnceForEachAnswer();
     void terminalShowsWhatARedirectionGets();
     void writesBeyondTheFileSizeLimitAreReported();
+
+private:
+    SimProcess m_sim{{"--param-form", "photo", "--firmware", "3.1.4.1", "--boot", "1.0.0.7", "--verbose"}};
 };
 
 void TestCli::usageErrors_data()
@@ -73,60 +77,43 @@ void TestCli::portsListExtraPortsFirst()
 }
 
 // A copy of the program keeps its zentaro.cfg, and so its language, beside it.
-void TestCli::missingPortExitsThreeSayingWhyInEitherLanguage()
+// The port in use is held by this test, which tavoxctl names.
+void TestCli::refusedPortExitsThreeSayingWhyInEitherLanguage()
 {
     QTemporaryDir dir;
     const QString ctl = privateCtl(dir);
     QVERIFY(!ctl.isEmpty());
     const QString config = dir.filePath(QStringLiteral("zentaro.cfg"));
     const QString port = dir.filePath(QStringLiteral("port"));
-    const PortRefusal refusal = PortRefusal::noSuchDevice();
     QVERIFY(writeFile(config, "[General]\nlanguage=en\n"));
     const ProgramRun english = runCtl({"-p", port, "info"}, englishEnvironment(), ctl);
     QCOMPARE(english.exitCode, 3);
-    QVERIFY2(english.err.contains(QStringLiteral("tavoxctl: cannot open port %1: %2\n").arg(port, refusal.en()))
+    QVERIFY2(english.err.contains(QStringLiteral("tavoxctl: cannot open port %1: %2\n").arg(port, PortRefusal::noSuchDevice().en()))
                  && english.out.isEmpty(),
              qPrintable(english.err));
+
+    PseudoTerminal line;
+    QSerialPort held;
+    PortRefusal refusal;
+    QVERIFY(line.isValid() && claimPort(held, line.slaveName(), QIODevice::ReadWrite, refusal));
     QVERIFY(writeFile(config, "[General]\nlanguage=zh\n"));
-    const ProgramRun chinese = runCtl({"-p", port, "info"}, englishEnvironment(), ctl);
+    const ProgramRun chinese = runCtl({"-p", line.slaveName(), "info"}, englishEnvironment(), ctl);
     QCOMPARE(chinese.exitCode, 3);
-    QVERIFY2(chinese.err.contains(QStringLiteral("tavoxctl: 无法打开串口 %1: %2\n").arg(port, refusal.zh())),
+    QVERIFY2(chinese.err.contains(QStringLiteral("tavoxctl: 无法打开串口 %1: 被其他程序占用: tst_cli (pid %2)\n")
+                                      .arg(line.slaveName()).arg(QCoreApplication::applicationPid())),
              qPrintable(chinese.err));
-}
-
-// The window (this test's bridge) holds the simulator's line under a link;
-// tavoxctl asks for it under the kernel's name.
-void TestCli::portHeldByTheWindowExitsThreeNamingIt()
-{
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    const QString gimbal = gimbalLink(dir.path(), sim.portName());
-    QVERIFY(!gimbal.isEmpty());
-    AppBridge window;
-    QVERIFY(window.openSerial(gimbal, 921600));
-
-    const ProgramRun refused = runOn(sim, {QStringLiteral("info")});
-    QCOMPARE(refused.exitCode, 3);
-    QVERIFY2(refused.err.contains(QStringLiteral("in use by another program: tst_cli (pid %1)")
-                                      .arg(QCoreApplication::applicationPid())),
-             qPrintable(refused.err));
-    window.closeSerial();
-    QCOMPARE(runOn(sim, {QStringLiteral("info")}).exitCode, 0);
 }
 
 // A controller that answers at once is asked once for its block and once for
 // its versions, and nothing more, however the window times its own requests.
 void TestCli::infoAsksOnceForEachAnswer()
 {
-    SimProcess sim({"--param-form", "photo", "--firmware", "3.1.4.1", "--boot", "1.0.0.7", "--verbose"});
-    QVERIFY(sim.start());
     const QVector<QPair<QStringList, QString>> runs = {
         {{"info"}, "^firmware +3\\.1\\.4\\.1$"},
         {{"info", "--json"}, "\"boot\": \"1\\.0\\.0\\.7\""},
         {{"params", "get", "--json"}, "\"firmware\": \"3\\.1\\.4\\.1\""}};
     for (const auto &[arguments, expected] : runs) {
-        SentFrames sent = framesSentBy(sim, arguments);
+        SentFrames sent = framesSentBy(m_sim, arguments);
         QVERIFY2(sent.run.exitCode == 0, qPrintable(sent.run.err));
         QVERIFY2(sent.run.out.contains(QRegularExpression(expected, QRegularExpression::MultilineOption))
                      && sent.run.out.contains(QLatin1String("photo")),
@@ -135,16 +122,14 @@ void TestCli::infoAsksOnceForEachAnswer()
         sent.frames.sort();
         QCOMPARE(sent.frames, (QStringList{"C0", "version query"}));
     }
-    const ProgramRun json = runOn(sim, {"info", "--json"});
+    const ProgramRun json = runOn(m_sim, {"info", "--json"});
     QCOMPARE(jsonOf(json.out).value("toolVersion").toString(), tavoxVersion());
 }
 // Without --verbose the bridge's message log and its diagnostic lines appear
 // nowhere, on a terminal as in a pipe.
 void TestCli::terminalShowsWhatARedirectionGets()
 {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    const ProgramRun redirected = runOn(sim, {"info"});
+    const ProgramRun redirected = runOn(m_sim, {"info"});
     QCOMPARE(redirected.exitCode, 0);
 
     PseudoTerminal terminal;
@@ -152,7 +137,7 @@ void TestCli::terminalShowsWhatARedirectionGets()
     QProcess ctl;
     ctl.setProcessEnvironment(englishEnvironment());
     ctl.setStandardOutputFile(terminal.slaveName());
-    ctl.start(tavoxctlProgram(), {"-p", sim.portName(), "info"});
+    ctl.start(tavoxctlProgram(), {"-p", m_sim.portName(), "info"});
     QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, ProcessWaitMs));
     QCOMPARE(ctl.exitCode(), 0);
     QVERIFY(QTest::qWaitFor([&] { return terminal.received().size() >= redirected.out.toUtf8().size(); },
@@ -165,11 +150,9 @@ void TestCli::terminalShowsWhatARedirectionGets()
 // output; the parameter files the tool writes are the file-writing tests' business.
 void TestCli::writesBeyondTheFileSizeLimitAreReported()
 {
-    SimProcess sim;
-    QVERIFY(sim.start());
     QTemporaryDir dir;
     QProcessEnvironment environment = englishEnvironment();
-    environment.insert(QStringLiteral("PORT"), sim.portName());
+    environment.insert(QStringLiteral("PORT"), m_sim.portName());
     environment.insert(QStringLiteral("TARGET"), dir.filePath(QStringLiteral("params.json")));
     const ProgramRun run = runProgram(QStringLiteral("sh"),
                                       {"-c", "ulimit -f 1; exec \"$0\" -p \"$PORT\" params get --json > \"$TARGET\"",

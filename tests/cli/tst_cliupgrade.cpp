@@ -1,7 +1,6 @@
-// tavoxctl upgrade end to end: the image each controller receives when several
-// are flashed at once, the failures it reports by exit code, the snapshot of
-// the parameters it keeps and an upgrade interrupted half-way; the real
-// program against real simulated controllers, with real files in temporary folders.
+// tavoxctl upgrade end to end: the failures it reports by exit code, the
+// snapshot of the parameters it keeps and an upgrade interrupted half-way; the
+// real program against real simulated controllers, with real files in temporary folders.
 #include "support/CtlRun.h"
 #include "support/SavedParams.h"
 #include "support/SerialLock.h"
@@ -11,13 +10,10 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QMap>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
-#include <memory>
-#include <vector>
 
 namespace {
 QStringList snapshotsIn(const QTemporaryDir &dir)
@@ -34,55 +30,12 @@ class TestCliUpgrade : public QObject
     Q_OBJECT
 
 private slots:
-    void upgradesAtOnceEachWriteTheImageAndKeepTheirOwnSnapshot();
     void upgradeFailures_data();
     void upgradeFailures();
     void upgradeKeepsASnapshot_data();
     void upgradeKeepsASnapshot();
     void interruptedUpgradeLeavesBootloader();
 };
-
-// Several tavoxctl at once, each flashing its own controller on its own port,
-// as a script flashing a batch of units runs them: one copy of the program
-// with one data folder for all.
-void TestCliUpgrade::upgradesAtOnceEachWriteTheImageAndKeepTheirOwnSnapshot()
-{
-    const int units = 3;
-    QTemporaryDir dir;
-    const QString ctl = privateCtl(dir);
-    QVERIFY(!ctl.isEmpty());
-    const QByteArray image = randomImage(48 * 1024);
-    const QString imagePath = dir.filePath(QStringLiteral("firmware.bin"));
-    QVERIFY(writeFile(imagePath, image));
-
-    std::vector<std::unique_ptr<SimProcess>> sims;
-    for (int i = 0; i < units; ++i) {
-        const QString received = dir.filePath(QStringLiteral("received-%1.bin").arg(i));
-        sims.push_back(std::make_unique<SimProcess>(
-            QStringList{"--hb-rate", "0", "--erase-ms", "0", "--reboot-ms", "100", "--save-image", received}));
-        QVERIFY(sims.back()->start());
-    }
-    std::vector<std::unique_ptr<RunningCtl>> upgrades;
-    for (const auto &sim : sims)
-        upgrades.push_back(std::make_unique<RunningCtl>(ctl, QStringList{"-p", sim->portName(), "upgrade", imagePath}));
-
-    QStringList snapshotsNamed;
-    for (const auto &upgrade : upgrades) {
-        const int code = upgrade->finish();
-        const QString messages = upgrade->messages();
-        QVERIFY2(code == 0 && messages.contains(QLatin1String("upgrade: 50 %"))
-                     && messages.contains(QLatin1String("Upgrade completed")),
-                 qPrintable(messages));
-        snapshotsNamed.append(QRegularExpression(QStringLiteral("Parameters before the upgrade saved to (\\S+)"))
-                                  .match(messages).captured(1));
-    }
-    for (int i = 0; i < units; ++i)
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("received-%1.bin").arg(i))), image);
-    snapshotsNamed.removeDuplicates();
-    snapshotsNamed.removeAll(QString());
-    QCOMPARE(snapshotsNamed.size(), units);
-    QCOMPARE(snapshotsIn(dir).size(), units);
-}
 
 // Each failure by its exit code; what the messages say is the upgrade session's business.
 void TestCliUpgrade::upgradeFailures_data()
@@ -139,7 +92,7 @@ void TestCliUpgrade::upgradeKeepsASnapshot()
     QVERIFY(writeFile(image, randomImage(8 * 1024)));
 
     const ProgramRun run = runCtl({"-p", sim.portName(), "upgrade", image}, englishEnvironment(), ctl);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0 && run.err.contains(QLatin1String("Upgrade completed")), qPrintable(run.err));
     const QStringList snapshots = snapshotsIn(dir);
     QCOMPARE(snapshots.size(), readable ? 1 : 0);
     const QString snapshot = snapshots.value(0);

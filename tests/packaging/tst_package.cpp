@@ -4,7 +4,10 @@
 // permissions, stripping, RELRO, PIE and how the documentation is
 // compressed), the desktop entry and AppStream
 // validators, the hardening lintian only mentions, the manual pages against
-// the programs' --help, the bash completion run by bash, the udev rule.
+// the programs' --help, the bash completion run by bash, the udev rule; and
+// the unpacked programs run as the test's user and, when that is root, as the
+// unprivileged user "nobody": the installed layout alone keeps zentaro.cfg and
+// logs/ in the user's standard locations, and nothing is written under the root.
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -19,6 +22,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 const int PackageTimeoutMs = 120000;
@@ -177,18 +182,32 @@ bool isElf(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF";
 }
 
-// "vvvv:pppp" for each match of `pattern`, which captures a vendor and a product id.
-QString usbIdsIn(const QString &text, const QString &pattern)
+// Who runs the unpacked programs: the test's own user (root or not), or "nobody" when that is root.
+enum class User { TestsOwn, Nobody };
+
+// Every entry below `root` with its size and modification time: an entry made, removed or written changes it,
+// and so does its folder's time.
+QMap<QString, QString> treeState(const QString &root)
 {
-    Words ids;
-    QRegularExpressionMatchIterator it = QRegularExpression(pattern).globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        ids << (match.captured(1) + QLatin1Char(':') + match.captured(2)).toLower();
+    QMap<QString, QString> state;
+    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        state.insert(entry.filePath().mid(root.size()),
+                     QStringLiteral("%1 bytes, %2").arg(entry.size()).arg(entry.lastModified().toMSecsSinceEpoch()));
     }
-    return sorted(ids);
+    return state;
+}
+
+bool makeWorldAccessible(const QString &path, QFile::Permissions extra = {})
+{
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                           | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | extra);
 }
 }
+
+Q_DECLARE_METATYPE(User)
 
 class TestPackage : public QObject
 {
@@ -207,6 +226,8 @@ private slots:
     void completionFollowsTheHelp();
     void completionOffersPortsAndFiles();
     void udevRuleOpensTheDocumentedAdapters();
+    void unpackedProgramsKeepTheirFilesInStandardLocations_data();
+    void unpackedProgramsKeepTheirFilesInStandardLocations();
 
 private:
     QString rootPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("root/") + relative); }
@@ -214,6 +235,10 @@ private:
     ProgramRun help(const QString &program) const;
     QStringList complete(const QStringList &words, const QProcessEnvironment &environment = englishEnvironment()) const;
     QString renderedManualPage(const QString &program) const;
+    ProgramRun runUnpacked(const QString &program, User user, const QProcessEnvironment &extra = {}) const;
+    void shareLeakSuppressions(QProcessEnvironment &environment) const;
+    // Each user's own home, so that one user's files never stand in another's way.
+    QString home(User user) const { return m_dir.filePath(user == User::Nobody ? "home-nobody" : "home-own"); }
 
     QTemporaryDir m_dir;
     QString m_package;
@@ -571,10 +596,110 @@ void TestPackage::udevRuleOpensTheDocumentedAdapters()
     QVERIFY(opened.size() >= 10);
 
     const QString manual = QString::fromUtf8(readFile(QStringLiteral(TAVOX_SOURCE_DIR "/docs/serial-ports.md")));
-    QCOMPARE(usbIdsIn(manual, QStringLiteral("`([0-9a-f]{4}):([0-9a-f]{4})`")), sorted(opened));
-    const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))));
-    QCOMPARE(usbIdsIn(metadata, QStringLiteral("<modalias>usb:v([0-9A-F]{4})p([0-9A-F]{4})d\\*</modalias>")),
-             sorted(opened));
+    QCOMPARE(sorted(captures(manual, QStringLiteral("`([0-9a-f]{4}:[0-9a-f]{4})`"), 1)), sorted(opened));
+    // A modalias spells the ids in capitals: "usb:v1A86p7523d*".
+    const QString metadata = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/metainfo/org.example.tavox.metainfo.xml"))))
+                                 .replace(QRegularExpression(QStringLiteral("usb:v([0-9A-F]{4})p([0-9A-F]{4})d")), QStringLiteral("\\1:\\2"))
+                                 .toLower();
+    QCOMPARE(sorted(captures(metadata, QStringLiteral("<modalias>([0-9a-f]{4}:[0-9a-f]{4})\\*</modalias>"), 1)), sorted(opened));
+}
+
+void TestPackage::unpackedProgramsKeepTheirFilesInStandardLocations_data()
+{
+    QTest::addColumn<User>("user");
+    if (::geteuid() == 0)
+        QTest::newRow("as root") << User::TestsOwn;
+    QTest::newRow("as an ordinary user") << (::geteuid() == 0 ? User::Nobody : User::TestsOwn);
+}
+
+// The configuration an earlier build left beside the program, where it may
+// have written as root, is not read: the command line takes the language of
+// the user's own; the window logs where that configuration is. The homes and
+// every folder of the root are writable for whoever runs the programs: only
+// the layout can keep the programs from writing there.
+void TestPackage::unpackedProgramsKeepTheirFilesInStandardLocations()
+{
+    QFETCH(User, user);
+    const QFile::Permissions everyoneWrites = QFile::WriteGroup | QFile::WriteOther;
+    QVERIFY(makeWorldAccessible(m_dir.path()) && makeWorldAccessible(rootPath(QString()), everyoneWrites));
+    QDirIterator folders(rootPath(QString()), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext())
+        QVERIFY(makeWorldAccessible(folders.next(), everyoneWrites));
+    for (const char *folder : {"", "/config/tavox", "/data", "/cache"})
+        QVERIFY(QDir().mkpath(home(user) + folder) && makeWorldAccessible(home(user) + folder, everyoneWrites));
+    QVERIFY(makeWorldAccessible(home(user) + "/config", everyoneWrites));
+    const QString leftOver = rootPath(QStringLiteral("usr/bin/zentaro.cfg"));
+    QVERIFY(writeFile(leftOver, "[General]\nlanguage=en\n"));
+    const QString config = home(user) + QStringLiteral("/config/tavox/zentaro.cfg");
+    QVERIFY(writeFile(config, "[General]\nlanguage=zh\n"));
+    const QMap<QString, QString> before = treeState(rootPath(QString()));
+
+    const ProgramRun ctl = runUnpacked(QStringLiteral("tavoxctl"), user);
+    QCOMPARE(ctl.exitCode, 3);
+    QVERIFY2(ctl.err.contains(QStringLiteral("无法打开串口")), qPrintable(ctl.err));
+    QVERIFY(QFile::remove(config));
+
+    QProcessEnvironment offscreen;
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    offscreen.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    offscreen.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
+    const ProgramRun window = runUnpacked(QStringLiteral("tavox"), user, offscreen);
+    QVERIFY2(window.exitCode == 0 && window.err.contains(QLatin1String("first-frame-ms=")),
+             qPrintable(window.out + window.err));
+    QDirIterator logs(home(user) + QStringLiteral("/data/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
+    QVERIFY(logs.hasNext());
+    const QString log = QString::fromUtf8(readFile(logs.next()));
+    QVERIFY2(log.contains(QStringLiteral("Config file=") + config), qPrintable(log));
+
+    const QMap<QString, QString> after = treeState(rootPath(QString()));
+    QStringList changes = before.keys() + after.keys();
+    changes.erase(std::remove_if(changes.begin(), changes.end(),
+                                 [&](const QString &entry) { return before.value(entry) == after.value(entry); }),
+                  changes.end());
+    QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral("; "))));
+    QVERIFY(QFile::remove(leftOver));
+}
+
+// The sanitizer build names its leak suppressions in LSAN_OPTIONS, inside the
+// checkout, which may lie in a folder only its owner may enter: the programs
+// run as "nobody" get a copy they can read, or they report every leak of Qt's.
+void TestPackage::shareLeakSuppressions(QProcessEnvironment &environment) const
+{
+    if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        return;
+    QStringList options = environment.value(QStringLiteral("LSAN_OPTIONS")).split(QLatin1Char(':'));
+    for (QString &option : options) {
+        if (!option.startsWith(QLatin1String("suppressions=")))
+            continue;
+        const QString shared = m_dir.filePath(QStringLiteral("lsan.supp"));
+        if (!QFile::exists(shared) && QFile::copy(option.section(QLatin1Char('='), 1), shared))
+            QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        option = QStringLiteral("suppressions=") + shared;
+    }
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), options.join(QLatin1Char(':')));
+}
+
+// tavoxctl asks for a port that does not exist; the window starts.
+ProgramRun TestPackage::runUnpacked(const QString &program, User user, const QProcessEnvironment &extra) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home(user));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(user) + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home(user) + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home(user) + QStringLiteral("/cache"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(extra);
+    shareLeakSuppressions(environment);
+
+    QString executable = rootPath(QStringLiteral("usr/bin/") + program);
+    QStringList arguments;
+    if (program == QLatin1String("tavoxctl"))
+        arguments = QStringList{"-p", "/dev/tavox-no-such-port", "info"};
+    if (user == User::Nobody) {
+        arguments = QStringList{"--reuid", "65534", "--regid", "65534", "--clear-groups", executable} + arguments;
+        executable = QStringLiteral("setpriv");
+    }
+    return runProgram(executable, arguments, environment);
 }
 
 QTEST_MAIN(TestPackage)

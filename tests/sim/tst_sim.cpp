@@ -29,8 +29,6 @@ const int UnknownGeneral = 0x17E, UnknownGimbal = 0x255, NoKind = -1;
 const int WatchdogMs = 1000;
 // How much later than its time a busy machine may deliver a frame.
 const int LateMs = 400;
-// How long a line must stay quiet to count as done.
-const int QuietLineMs = 500;
 // --split-output writes pieces of at most this many bytes, a millisecond apart.
 const int SplitPieceBytes = 24;
 
@@ -104,7 +102,7 @@ public:
     {
         const QDeadlineTimer deadline(timeoutMs);
         for (ParsedFrame f;;) {
-            while (extractFrame(m_buffer, f)) {
+            while (extractFrame(m_buffer, f, m_received)) {
                 m_frameBytes += f.payload.size() + (f.version == 0 ? 7 : 13);
                 ++framesSeen[kindOf(f)];
                 if (kindOf(f) == kind)
@@ -141,13 +139,6 @@ public:
         return readUntil([&] { return passedOver.size() >= count; }) && passedOver.size() == count;
     }
 
-    // Everything on the line until it has been quiet for `quietMs`.
-    QByteArray readUntilQuiet(int quietMs)
-    {
-        while (readMore(QDeadlineTimer(quietMs))) {}
-        return std::exchange(m_buffer, {});
-    }
-
     // True when a read ends in end-of-file before the timeout: the line has been hung up.
     bool waitForHangup(int timeoutMs)
     {
@@ -165,7 +156,8 @@ public:
 
     qint64 nowMs() const { return m_clock.elapsed(); }
     // Bytes dropped as line noise so far, per byte of the frames found.
-    double noiseShare() const { return double(m_readBytes - m_buffer.size() - m_frameBytes) / m_frameBytes; }
+    double noiseShare() const { return double(m_received.resyncBytes) / m_frameBytes; }
+    const ReceiveStatistics &received() const { return m_received; }
     qint64 lastReadMs = 0;   // when the frame last returned had arrived
     QHash<int, int> framesSeen;   // by kind
     QStringList passedOver;       // upgrade replies not acted on, in order
@@ -185,12 +177,11 @@ private:
         if (n <= 0)
             return false;
         m_buffer.append(chunk, int(n));
-        m_readBytes += n;
         lastReadMs = m_clock.elapsed();
         return true;
     }
 
-    qint64 m_readBytes = 0;
+    ReceiveStatistics m_received;
     qint64 m_frameBytes = 0;
     int m_fd = -1;
     QElapsedTimer m_clock;
@@ -244,28 +235,6 @@ QStringList runUpgrade(SimClient &client, const QByteArray &image)
         trace << upgradeReply(*reply);
     return trace;
 }
-
-// The pieces of a quiet line in order: "false start" for a sync byte whose header (with a correct
-// sum) announces more than the line holds, the kind in hexadecimal for a frame, "garbage" otherwise.
-QStringList linePieces(QByteArray line)
-{
-    QStringList pieces;
-    while (!line.isEmpty()) {
-        const int length = line.size() >= 4 ? qFromLittleEndian<quint16>(line.constData() + 1) & 0x3FF : 0;
-        if (quint8(line[0]) == 0xAA && length >= 7 && length > line.size()
-            && quint8(line[3]) == sum8(line.constData(), 3)) {
-            pieces << QStringLiteral("false start");
-            line.remove(0, 4);
-            continue;
-        }
-        const int before = line.size();
-        ParsedFrame f;
-        if (!extractFrame(line, f) || before - line.size() != length)
-            return pieces << QStringLiteral("garbage");
-        pieces << QString::number(kindOf(f), 16);
-    }
-    return pieces;
-}
 }
 
 class TestSim : public QObject
@@ -310,6 +279,9 @@ private slots:
                                << ParamBlock << Replies(10) << 36 << 0;
         QTest::newRow("split output") << QStringList {"--split-output"} << read.repeated(40) << ParamBlock
                                       << Replies(40) << 36 << 0;
+        // Before every reply four bytes whose header, its sum right, announces more than the quiet line holds.
+        QTest::newRow("false frame starts") << QStringList {"--fault-false-sync", "--hb-rate", "0"} << read.repeated(2)
+                                            << ParamBlock << Replies(2) << 36 << 0;
     }
 
     void exchanges()
@@ -345,6 +317,9 @@ private slots:
         const double noise = client.noiseShare();
         QVERIFY2(!arguments.contains("--noise-rate") || (noise > 0.03 && noise < 0.12),
                  qPrintable(QString::number(noise)));
+        const ReceiveStatistics &line = client.received();
+        QVERIFY(!arguments.contains("--fault-false-sync")
+                || (line.resyncBytes == 4u * replies.size() && line.headerSumFailures + line.crcFailures == 0));
         QCOMPARE(sim.stop(), 0);
     }
 
@@ -421,18 +396,6 @@ private slots:
         QCOMPARE(client.passedOver, QStringList({"start 0", "ack 0", "ack 1", "start 0", "ack 1", "ack 2", "ack 3",
                                                  "verify 3", "verify 3", "erased", "erased"}));
         QCOMPARE(readFile(saved), image);
-    }
-
-    // A false frame start, four bytes that announce a frame longer than the quiet line holds, goes
-    // before every reply.
-    void falseSync()
-    {
-        SimProcess sim({"--fault-false-sync", "--hb-rate", "0"});
-        SimClient client;
-        QVERIFY(sim.start() && client.open(sim.portName()));
-        QVERIFY(client.send(buildFrameV0(0xC0, {}).repeated(2)));
-        const QString reply = QString::number(ParamBlock, 16);
-        QCOMPARE(linePieces(client.readUntilQuiet(QuietLineMs)), QStringList({"false start", reply, "false start", reply}));
     }
 
     // One of each upgrade reply every 250 ms, but not while an upgrade is under way: from its erase
