@@ -233,7 +233,6 @@ void TestBridge::setLanguageNormalisesStoresAndKeepsTheLog()
     QVERIFY(bridge.setProperty("language", QStringLiteral("EN")));   // as QML writes it
     QCOMPARE(bridge.language(), QStringLiteral("en"));
     QCOMPARE(order, (QVector<QByteArray> { "language", "linkStatus" }));
-    // the record stays, each entry in the language it was written in
     QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("应用已启动") });
     QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
     QCOMPARE(readConfiguredLanguage(QString()),

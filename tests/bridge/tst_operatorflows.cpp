@@ -1,6 +1,3 @@
-// The operator's flows end to end: the real bridge against the simulated controller tavox-sim, which
-// answers, applies writes, takes an upgrade and reboots as the controller does. How the upgrade copes with
-// each fault is the business of tests/device, how the simulator plays it that of tests/sim.
 #include "bridge/AppBridge.h"
 #include "device/UpgradeDriver.h"
 #include "support/BridgeTestUtils.h"
