@@ -41,7 +41,6 @@ void TestOperatorFlows::readCalibrateAndWrite()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
 
-    // The read after opening fills base, directions and CRSF segment; the version reply comes after it.
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     QTRY_VERIFY_WITH_TIMEOUT(!messageTexts(bridge).filter(QStringLiteral("Firmware: ")).isEmpty(), 5000);
     QCOMPARE(values(bridge, QStringLiteral("SbusPitchCh SbusYawCh SbusLockCh PwmCenterCh CameraPosition PitchMaxSpeed "

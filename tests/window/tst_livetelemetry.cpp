@@ -121,7 +121,6 @@ void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
                             .arg(m_live->publications()).arg(spacing.shortestMs())));
 }
 
-// The source's values are there from the start; then only those a heartbeat changed notify.
 void TestLiveTelemetry::onlyChangedValuesNotify()
 {
     QCOMPARE(m_live->value(QStringLiteral("hbRoll")).toDouble(), 3.0);

@@ -207,11 +207,9 @@ void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
     QCOMPARE(journal.count(), 3);
     QVERIFY(journal.data(journal.index(0), MessageJournal::TextRole).toString().endsWith(QStringLiteral("] 应用已启动")));
     QVERIFY(journal.data(journal.index(1), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
-    QCOMPARE(journal.data(journal.index(1), MessageJournal::KindRole).toInt(), int(MessageJournal::Info));
     QVERIFY(journal.data(journal.index(2), MessageJournal::TextRole).toString().endsWith(QStringLiteral("two lines\nof one entry")));
     bridge.tavoxReadParams();   // refused: no port
     QCOMPARE(journal.count(), 4);
-    QCOMPARE(journal.data(journal.index(3), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
     QVERIFY(journal.data(journal.index(3), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
 
     bridge.setLanguage(QStringLiteral("en"));
