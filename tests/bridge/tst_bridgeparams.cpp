@@ -1,6 +1,3 @@
-// The bridge's parameter writes over a real pseudo-terminal: the window's
-// arguments reach the controller's fields in order, and a write without
-// directions takes the stored ones.
 #include "bridge/AppBridge.h"
 #include "device/ParamFile.h"
 #include "support/PseudoTerminal.h"

@@ -1,5 +1,3 @@
-// The serial link under faults: a port that hangs up or dies, quick reopens,
-// false frame starts on a quiet line and floods of unknown replies.
 #include "bridge/AppBridge.h"
 #include "bridge/LinkSession.h"
 #include "bridge/Uartcore.h"

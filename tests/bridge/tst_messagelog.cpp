@@ -1,6 +1,3 @@
-// The message log and the language on their own: each entry in the operator's
-// language with its meaning, the entries the text keeps, and a flood of
-// repeatable messages counted and summed up once it is over.
 #include "bridge/Language.h"
 #include "bridge/MessageLog.h"
 #include "support/BridgeTestUtils.h"

@@ -1,6 +1,3 @@
-// The operator's flows end to end: the real bridge against the simulated controller tavox-sim, which
-// answers, applies writes, takes an upgrade and reboots as the controller does. How the upgrade copes with
-// each fault is the business of tests/device, how the simulator plays it that of tests/sim.
 #include "bridge/AppBridge.h"
 #include "device/UpgradeDriver.h"
 #include "support/BridgeTestUtils.h"
@@ -44,7 +41,6 @@ void TestOperatorFlows::readCalibrateAndWrite()
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
 
-    // The read after opening fills base, directions and CRSF segment; the version reply comes after it.
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     QTRY_VERIFY_WITH_TIMEOUT(!messageTexts(bridge).filter(QStringLiteral("Firmware: ")).isEmpty(), 5000);
     QCOMPARE(values(bridge, QStringLiteral("SbusPitchCh SbusYawCh SbusLockCh PwmCenterCh CameraPosition PitchMaxSpeed "

@@ -1,4 +1,3 @@
-// The receive path under random input and bursts, through the real bridge.
 #include "bridge/AppBridge.h"
 #include "protocol/FrameCodec.h"
 #include "support/PseudoTerminal.h"

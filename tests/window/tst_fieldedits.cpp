@@ -1,4 +1,3 @@
-// A panel's edits against what a restore wrote and which controller they were made for.
 #include "window/FieldEdits.h"
 
 #include <QtTest>
@@ -8,9 +7,78 @@ class TestFieldEdits : public QObject
     Q_OBJECT
 
 private slots:
+    void editsSurviveNewValuesUntilConfirmedOrReverted();
+    void writtenFieldsWaitForTheirReadBack();
     void restoredFieldsOfItsPanelShowTheControllersValues();
     void editsMadeForAnotherControllerAreMarked();
 };
+
+void TestFieldEdits::editsSurviveNewValuesUntilConfirmedOrReverted()
+{
+    const QString pitch = QStringLiteral("pitch"), roll = QStringLiteral("roll");
+    FieldEdits edits;
+    edits.setDevice(pitch, 60);
+    edits.setDevice(roll, 50);
+    edits.setShown(pitch, 77);
+    QCOMPARE(edits.editedFields(), QStringList {pitch});
+
+    // Another panel's write or a read brings the same or new values.
+    edits.setDevice(pitch, 60);
+    edits.setDevice(pitch, 61);
+    edits.setDevice(roll, 52);
+    QCOMPARE(edits.shown(pitch).toInt(), 77);
+    QCOMPARE(edits.shown(roll).toInt(), 52);
+
+    edits.setDevice(pitch, 77);
+    QCOMPARE(edits.count(), 0);
+
+    edits.setShown(roll, 1);
+    edits.setShown(pitch, 2);
+    edits.revert();
+    QCOMPARE(edits.count(), 0);
+    QCOMPARE(edits.shown(pitch).toInt(), 77);
+
+    edits.setShown(QStringLiteral("unknown"), 5);
+    QVERIFY(!edits.isEdited(QStringLiteral("unknown")));
+}
+
+void TestFieldEdits::writtenFieldsWaitForTheirReadBack()
+{
+    FieldEdits edits;
+    const QString kept = QStringLiteral("sbusPitch"), refused = QStringLiteral("sbusRoll"), other = QStringLiteral("pwmYaw");
+    edits.setDevice(kept, 60);
+    edits.setDevice(refused, 50);
+    edits.setDevice(other, 1);
+    edits.setShown(kept, 77);
+    edits.setShown(refused, 40);
+    edits.setShown(other, 2);
+
+    edits.markWritten(QStringLiteral("sbus"));
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.editedFields(), QStringList {other});
+
+    // The bridge takes the written values into its copy at once: not yet a confirmation, nor is a revert of
+    // the panel's unsaved edits.
+    edits.setDevice(kept, 77);
+    edits.setDevice(refused, 40);
+    edits.revert();
+    QCOMPARE(edits.unconfirmedCount(), 2);
+    QCOMPARE(edits.count(), 0);
+
+    // The read-back: one value kept, one the controller did not take.
+    edits.setDevice(refused, 50);
+    QCOMPARE(edits.shown(refused).toInt(), 40);
+    edits.confirmWritten();
+    QCOMPARE(edits.unconfirmedCount(), 0);
+    QCOMPARE(edits.editedFields(), QStringList {refused});
+
+    // A written field changed again is an edit, and the next block settles nothing else.
+    edits.markWritten();
+    edits.setShown(refused, 41);
+    QVERIFY(edits.isEdited(refused) && !edits.isUnconfirmed(refused));
+    edits.confirmWritten();
+    QCOMPARE(edits.shown(refused).toInt(), 41);
+}
 
 void TestFieldEdits::restoredFieldsOfItsPanelShowTheControllersValues()
 {

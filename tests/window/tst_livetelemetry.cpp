@@ -77,60 +77,70 @@ class TestLiveTelemetry : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void burstIsCoalescedAndEndsOnItsLatestValues();
     void onlyChangedValuesNotify();
     void heartbeatAfterQuietOrAtTheIntervalShowsAtOnce();
     void lastHeartbeatOfEveryBurstIsShown();
     void plotRepaintsWithTheValuesAndHoldsTheirHeartbeat();
     void followsTheRealBridgeAndItsSimulatedController();
+
+private:
+    std::unique_ptr<FakeBridge> m_source;
+    std::unique_ptr<DisplayRhythm> m_rhythm;
+    std::unique_ptr<LiveTelemetry> m_live;
 };
+
+// The double holds these before the display is built on it.
+void TestLiveTelemetry::init()
+{
+    m_live.reset();
+    m_rhythm.reset();
+    m_source = std::make_unique<FakeBridge>();
+    setQuietly(*m_source, "hbRoll", 3.0);
+    setQuietly(*m_source, "hbAttiReady", true);
+    setQuietly(*m_source, "hbReceived", true);
+    m_rhythm = std::make_unique<DisplayRhythm>(*m_source);
+    m_live = std::make_unique<LiveTelemetry>(*m_source, *m_rhythm);
+}
 
 void TestLiveTelemetry::burstIsCoalescedAndEndsOnItsLatestValues()
 {
-    FakeBridge source;
-    DisplayRhythm rhythm(source);
-    LiveTelemetry live(source, rhythm);
-    const PublicationSpacing spacing(rhythm);
+    const PublicationSpacing spacing(*m_rhythm);
     for (int i = 1; i <= 100; ++i) {
-        setQuietly(source, "hbSbusPitchValue", 1000 + i);
-        heartbeat(source, "hbPitch", i / 10.0);
+        setQuietly(*m_source, "hbSbusPitchValue", 1000 + i);
+        heartbeat(*m_source, "hbPitch", i / 10.0);
     }
-    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 10.0);
-    QCOMPARE(live.value(QStringLiteral("hbSbusPitchValue")).toInt(), 1100);
+    QTRY_COMPARE(m_live->value(QStringLiteral("hbPitch")).toDouble(), 10.0);
+    QCOMPARE(m_live->value(QStringLiteral("hbSbusPitchValue")).toInt(), 1100);
     // The burst's first heartbeat shows at once and its last by the timer: however long the burst took on a
     // busy machine, no two updates of the window came closer than the rhythm allows.
-    QVERIFY(live.publications() >= 2);
+    QVERIFY(m_live->publications() >= 2);
     QVERIFY2(spacing.shortestMs() >= DisplayRhythm::IntervalMs - DisplayRhythm::EarlyByMs,
              qPrintable(QStringLiteral("%1 publications, %2 ms apart")
-                            .arg(live.publications()).arg(spacing.shortestMs())));
+                            .arg(m_live->publications()).arg(spacing.shortestMs())));
 }
 
-// The source's values are there from the start; then only those a heartbeat changed notify.
 void TestLiveTelemetry::onlyChangedValuesNotify()
 {
-    FakeBridge source;
-    setQuietly(source, "hbRoll", 3.0);
-    setQuietly(source, "hbAttiReady", true);
-    DisplayRhythm rhythm(source);
-    LiveTelemetry live(source, rhythm);
-    QCOMPARE(live.value(QStringLiteral("hbRoll")).toDouble(), 3.0);
-    QCOMPARE(live.value(QStringLiteral("hbAttiReady")).toBool(), true);
-    QCOMPARE(live.publications(), 0);
-    const auto pitch = spyOn(live, "hbPitch");
-    const auto roll = spyOn(live, "hbRoll");
-    const auto ready = spyOn(live, "hbAttiReady");
+    QCOMPARE(m_live->value(QStringLiteral("hbRoll")).toDouble(), 3.0);
+    QCOMPARE(m_live->value(QStringLiteral("hbAttiReady")).toBool(), true);
+    QCOMPARE(m_live->publications(), 0);
+    const auto pitch = spyOn(*m_live, "hbPitch");
+    const auto roll = spyOn(*m_live, "hbRoll");
+    const auto ready = spyOn(*m_live, "hbAttiReady");
     QVERIFY(pitch->isValid() && roll->isValid() && ready->isValid());
 
-    heartbeat(source, "hbPitch", 1.5);
+    heartbeat(*m_source, "hbPitch", 1.5);
     QCOMPARE(pitch->count(), 1);
     QCOMPARE(roll->count(), 0);
     QCOMPARE(ready->count(), 0);
 
     // A heartbeat repeating every value moves nothing on screen.
     QTest::qWait(QuietSpellMs);
-    const int before = live.publications();
-    emit source.heartbeatChanged();
-    QCOMPARE(live.publications(), before + 1);
+    const int before = m_live->publications();
+    emit m_source->heartbeatChanged();
+    QCOMPARE(m_live->publications(), before + 1);
     QCOMPARE(pitch->count(), 1);
     QCOMPARE(roll->count(), 0);
     QCOMPARE(ready->count(), 0);
@@ -140,37 +150,31 @@ void TestLiveTelemetry::onlyChangedValuesNotify()
 // a hair before the interval ends; a burst in between waits for the timer.
 void TestLiveTelemetry::heartbeatAfterQuietOrAtTheIntervalShowsAtOnce()
 {
-    FakeBridge source;
-    DisplayRhythm rhythm(source);
-    LiveTelemetry live(source, rhythm);
-    heartbeat(source, "hbYaw", -45.0);
-    QCOMPARE(live.value(QStringLiteral("hbYaw")).toDouble(), -45.0);
+    heartbeat(*m_source, "hbYaw", -45.0);
+    QCOMPARE(m_live->value(QStringLiteral("hbYaw")).toDouble(), -45.0);
     QTest::qWait(DisplayRhythm::IntervalMs - DisplayRhythm::EarlyByMs / 2);
-    heartbeat(source, "hbYaw", 2.0);
-    QCOMPARE(live.publications(), 2);
+    heartbeat(*m_source, "hbYaw", 2.0);
+    QCOMPARE(m_live->publications(), 2);
 
     for (int i = 0; i < 20; ++i)
-        heartbeat(source, "hbImuTemp", 30 + i);
-    QTRY_COMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 49.0);
+        heartbeat(*m_source, "hbImuTemp", 30 + i);
+    QTRY_COMPARE(m_live->value(QStringLiteral("hbImuTemp")).toDouble(), 49.0);
     QTest::qWait(QuietSpellMs);
-    heartbeat(source, "hbImuTemp", 51);
-    QCOMPARE(live.value(QStringLiteral("hbImuTemp")).toDouble(), 51.0);
+    heartbeat(*m_source, "hbImuTemp", 51);
+    QCOMPARE(m_live->value(QStringLiteral("hbImuTemp")).toDouble(), 51.0);
 }
 
 void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
 {
-    FakeBridge source;
-    DisplayRhythm rhythm(source);
-    LiveTelemetry live(source, rhythm);
-    const auto ready = spyOn(live, "hbAttiReady");
+    const auto ready = spyOn(*m_live, "hbAttiReady");
     for (int round = 1; round <= 5; ++round) {
-        heartbeat(source, "hbPwmYawValue", round * 100);
-        heartbeat(source, "hbAttiReady", true);
-        heartbeat(source, "hbPwmYawValue", round * 100 + 1);
+        heartbeat(*m_source, "hbPwmYawValue", round * 100);
+        heartbeat(*m_source, "hbAttiReady", true);
+        heartbeat(*m_source, "hbPwmYawValue", round * 100 + 1);
         // A flag that blinked within the burst ends where the controller left it.
-        heartbeat(source, "hbAttiReady", round % 2 == 0);
-        QTRY_COMPARE(live.value(QStringLiteral("hbPwmYawValue")).toInt(), round * 100 + 1);
-        QCOMPARE(live.value(QStringLiteral("hbAttiReady")).toBool(), round % 2 == 0);
+        heartbeat(*m_source, "hbAttiReady", round % 2 == 0);
+        QTRY_COMPARE(m_live->value(QStringLiteral("hbPwmYawValue")).toInt(), round * 100 + 1);
+        QCOMPARE(m_live->value(QStringLiteral("hbAttiReady")).toBool(), round % 2 == 0);
     }
     // Shown values changed on every even round and the round after it, never more.
     QVERIFY2(ready->count() <= 10, qPrintable(QString::number(ready->count())));
@@ -179,49 +183,45 @@ void TestLiveTelemetry::lastHeartbeatOfEveryBurstIsShown()
 // Hidden, the plot records without repainting; shown, it repaints with the values; paused, it holds still.
 void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
 {
-    FakeBridge source;
-    setQuietly(source, "hbReceived", true);
-    DisplayRhythm rhythm(source);
-    LiveTelemetry live(source, rhythm);
-    TelemetryHistory history(source, rhythm);
-    heartbeat(source, "hbPitch", 0.25);
+    TelemetryHistory history(*m_source, *m_rhythm);
+    heartbeat(*m_source, "hbPitch", 0.25);
     QCOMPARE(history.sampleCount(), 1);
     QCOMPARE(history.updatesAnnounced(), 0);
     history.setActive(true);
     const int announcedAtStart = history.updatesAnnounced();
-    const int publishedAtStart = live.publications();
+    const int publishedAtStart = m_live->publications();
     int repaintsApart = 0;
     const QMetaObject::Connection matching = connect(&history, &TelemetryHistory::updated, this, [&] {
         // The newest sample is the heartbeat the values show.
-        QCOMPARE(history.sample(history.sampleCount() - 1).pitch, live.value(QStringLiteral("hbPitch")).toFloat());
+        QCOMPARE(history.sample(history.sampleCount() - 1).pitch, m_live->value(QStringLiteral("hbPitch")).toFloat());
     });
-    QObject::connect(&rhythm, &DisplayRhythm::due, [&] {
-        if (history.updatesAnnounced() - announcedAtStart != live.publications() - publishedAtStart)
+    QObject::connect(m_rhythm.get(), &DisplayRhythm::due, [&] {
+        if (history.updatesAnnounced() - announcedAtStart != m_live->publications() - publishedAtStart)
             ++repaintsApart;
     });
     for (int i = 2; i <= 60; ++i) {
-        heartbeat(source, "hbPitch", i / 4.0);
+        heartbeat(*m_source, "hbPitch", i / 4.0);
         QTest::qWait(5);
     }
-    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), 15.0);
+    QTRY_COMPARE(m_live->value(QStringLiteral("hbPitch")).toDouble(), 15.0);
     QTRY_COMPARE(history.sample(history.sampleCount() - 1).pitch, 15.0f);
     QCOMPARE(history.sampleCount(), 60);
     QVERIFY(history.sample(59).ms > history.sample(0).ms);
     QVERIFY(history.sampleAt(TelemetryHistory::WindowSeconds - 1).isEmpty());   // before the first heartbeat
-    QVERIFY(live.publications() - publishedAtStart >= 2);
+    QVERIFY(m_live->publications() - publishedAtStart >= 2);
     QCOMPARE(repaintsApart, 0);
 
     disconnect(matching);
     history.setPaused(true);
     const int announcedWhenPaused = history.updatesAnnounced();
     const QVariantMap frozen = history.sampleAt(0);
-    heartbeat(source, "hbPitch", -1.0);
-    QTRY_COMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), -1.0);
+    heartbeat(*m_source, "hbPitch", -1.0);
+    QTRY_COMPARE(m_live->value(QStringLiteral("hbPitch")).toDouble(), -1.0);
     QCOMPARE(history.sampleCount(), 60);
     QCOMPARE(history.updatesAnnounced(), announcedWhenPaused);
     QCOMPARE(history.sampleAt(0), frozen);
     history.setPaused(false);
-    heartbeat(source, "hbPitch", -2.0);
+    heartbeat(*m_source, "hbPitch", -2.0);
     QCOMPARE(history.sampleCount(), 61);
 }
 

@@ -1,9 +1,5 @@
-// The motor service commands end to end: the real bridge, the window's motor
-// service over it, and what the simulated controller received. Every path that
-// ends a test torque is checked for its clear going out exactly once: a marker
-// command sent last proves that nothing else is still on its way. The tests
-// take turns on one simulated controller, each starting where the last one's
-// marker ended; only a link that ends needs a controller of its own.
+// A marker command sent last proves that nothing else is still on its way. The tests take turns on one
+// simulated controller, each starting where the last one's marker ended.
 #include "bridge/AppBridge.h"
 #include "service/AutoReconnect.h"
 #include "window/MotorService.h"
@@ -112,7 +108,6 @@ void TestMotorService::initTestCase()
     QVERIFY(m_shared.open());
 }
 
-// Before the operator has confirmed, and for a motor or direction the controller does not have, nothing moves.
 void TestMotorService::holdNeedsConfirmationAndKnownArguments()
 {
     Rig &rig = m_shared;
@@ -235,7 +230,6 @@ void TestMotorService::endOfTheWindowClearsTheHeldMotor()
     QCOMPARE(rig.receivedUpToMarker(), sent + QStringLiteral(" 9D"));
 }
 
-// Each command reaches the controller as its own sub-command and is acknowledged in the message log.
 void TestMotorService::oneShotCommandsAreAcknowledged()
 {
     Rig &rig = m_shared;

@@ -17,10 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// What the window tells the operator, worked out against the real bridge: the
-// link's state from the simulated controller and a line nobody answers on,
-// parameters that are live or stale, edits, the log's kinds and the feedback
-// of an action; and the log of the real window refused its port.
 namespace {
 const int Baud = 921600;
 }
@@ -36,8 +32,6 @@ private slots:
     void linkFollowsTheController();
     void silentHeartbeatsMeanLinkLostAndRecover();
     void valuesAreBlankThenLiveThenStale();
-    void editsSurviveNewValuesUntilConfirmedOrReverted();
-    void writtenFieldsWaitForTheirReadBack();
     void journalKeepsEntriesAcrossLanguageAndSaves();
     void feedbackFollowsTheAction();
     void onlyTheActionsOwnErrorsFailIt_data();
@@ -57,7 +51,6 @@ void TestOperator::init()
 void TestOperator::logOfAWindowRefusedItsPortSaysWhy()
 {
     PseudoTerminal pty;
-    QVERIFY(pty.isValid());
     QVERIFY(shutOutUnprivileged(pty.slaveName(), true));
     SharedFolder folder;
     if (!folder.isReachable())
@@ -79,7 +72,6 @@ void TestOperator::logOfAWindowRefusedItsPortSaysWhy()
     QVERIFY2(run.err.contains(expected), qPrintable(run.err));
 }
 
-// Connected, restarting after a restart was sent rather than lost, and lost with the controller's port.
 void TestOperator::linkFollowsTheController()
 {
     SimProcess sim({QStringLiteral("--firmware"), QStringLiteral("1.0.0.60"), QStringLiteral("--reboot-ms"),
@@ -121,7 +113,6 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
     AppBridge bridge;
     LinkMonitor monitor(bridge);
     QSignalSpy changed(&monitor, &LinkMonitor::changed);
-    // What the monitor said once the controller answered, and how long after the open at most.
     QElapsedTimer sinceOpen;
     qint64 answeredMs = -1;
     LinkMonitor::State answered = LinkMonitor::NotConnected;
@@ -143,7 +134,6 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
     QVERIFY(bridge.serialOpened());
     disconnect(watching);
 
-    // Heartbeats back on another line: a fresh open of a talking controller.
     SimProcess talking;
     QVERIFY(talking.start());
     QStringList shownConnected;
@@ -154,11 +144,10 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
     QVERIFY(bridge.openSerial(talking.portName(), Baud));
     QTRY_COMPARE_WITH_TIMEOUT(monitor.state(), LinkMonitor::Connected, ProcessWaitMs);
     QVERIFY(monitor.telemetryLive());
-    // the firmware shown is the one this controller reported, not the last one's
+    // The firmware shown is the one this controller reported, not the last one's.
     QTRY_VERIFY_WITH_TIMEOUT(monitor.statusText().contains(QStringLiteral("固件")), ProcessWaitMs);
-    QVERIFY2(!shownConnected.first().contains(QStringLiteral("固件")), qPrintable(shownConnected.join(QLatin1Char('\n'))));
+    QVERIFY(!shownConnected.first().contains(QStringLiteral("固件")));
     // Steady heartbeats do not wake the window, not even when the monitor renews the allowance they keep.
-    // The silent controller above showed that a lapse is seen.
     const int changesWhileSteady = changed.count();
     QVERIFY(runTimersDueWithin(LinkMonitor::HeartbeatTimeoutMs + 300));
     QCOMPARE(monitor.state(), LinkMonitor::Connected);
@@ -166,7 +155,6 @@ void TestOperator::silentHeartbeatsMeanLinkLostAndRecover()
 }
 
 
-// The values' note, and the announcement of a read-back, which comes after the bridge's values changed.
 void TestOperator::valuesAreBlankThenLiveThenStale()
 {
     SimProcess first;
@@ -203,7 +191,6 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(monitor.valuesKnown() && !monitor.valuesLive());
     QVERIFY2(monitor.valuesNote().startsWith(QStringLiteral("Values read at ")), qPrintable(monitor.valuesNote()));
 
-    // another controller: stale until its own block arrives
     QVERIFY(bridge.openSerial(second.portName(), Baud));
     QVERIFY(!monitor.valuesLive());
     QVERIFY(!monitor.writesAllowed());
@@ -211,100 +198,18 @@ void TestOperator::valuesAreBlankThenLiveThenStale()
     QVERIFY(monitor.writesAllowed());
 }
 
-void TestOperator::editsSurviveNewValuesUntilConfirmedOrReverted()
-{
-    FieldEdits edits;
-    QSignalSpy changed(&edits, &FieldEdits::changed);
-    edits.setDevice(QStringLiteral("pitch"), 60);
-    edits.setDevice(QStringLiteral("roll"), 50);
-    QCOMPARE(edits.count(), 0);
-
-    edits.setShown(QStringLiteral("pitch"), 77);
-    QVERIFY(edits.isEdited(QStringLiteral("pitch")));
-    QCOMPARE(edits.count(), 1);
-
-    // another panel's write or a read brings the same or new values: the edit stays
-    edits.setDevice(QStringLiteral("pitch"), 60);
-    edits.setDevice(QStringLiteral("pitch"), 61);
-    edits.setDevice(QStringLiteral("roll"), 52);
-    QCOMPARE(edits.shown(QStringLiteral("pitch")).toInt(), 77);
-    QCOMPARE(edits.device(QStringLiteral("pitch")).toInt(), 61);
-    QCOMPARE(edits.shown(QStringLiteral("roll")).toInt(), 52);
-
-    // the controller comes to hold the typed value: no longer an edit
-    edits.setDevice(QStringLiteral("pitch"), 77);
-    QCOMPARE(edits.count(), 0);
-
-    edits.setShown(QStringLiteral("roll"), 1);
-    edits.setShown(QStringLiteral("pitch"), 2);
-    QCOMPARE(edits.count(), 2);
-    edits.revert();
-    QCOMPARE(edits.count(), 0);
-    QCOMPARE(edits.shown(QStringLiteral("pitch")).toInt(), 77);
-    QVERIFY(changed.count() >= 8);
-    // a field never given a controller value is never edited
-    edits.setShown(QStringLiteral("unknown"), 5);
-    QVERIFY(!edits.isEdited(QStringLiteral("unknown")));
-}
-
-void TestOperator::writtenFieldsWaitForTheirReadBack()
-{
-    FieldEdits edits;
-    const QString kept = QStringLiteral("sbusPitch"), refused = QStringLiteral("sbusRoll"), other = QStringLiteral("pwmYaw");
-    edits.setDevice(kept, 60);
-    edits.setDevice(refused, 50);
-    edits.setDevice(other, 1);
-    edits.setShown(kept, 77);
-    edits.setShown(refused, 40);
-    edits.setShown(other, 2);
-
-    // only the fields the write sends
-    edits.markWritten(QStringLiteral("sbus"));
-    QCOMPARE(edits.unconfirmedCount(), 2);
-    QCOMPARE(edits.count(), 1);
-    QVERIFY(edits.isEdited(other));
-
-    // the bridge takes the written values into its copy at once: not yet a confirmation
-    edits.setDevice(kept, 77);
-    edits.setDevice(refused, 40);
-    QVERIFY(edits.isUnconfirmed(kept) && edits.isUnconfirmed(refused));
-    // nor is a revert of the panel's unsaved edits
-    edits.revert();
-    QCOMPARE(edits.unconfirmedCount(), 2);
-    QCOMPARE(edits.count(), 0);
-
-    // the read-back: one value kept, one the controller did not take
-    edits.setDevice(refused, 50);
-    QCOMPARE(edits.shown(refused).toInt(), 40);
-    edits.confirmWritten();
-    QCOMPARE(edits.unconfirmedCount(), 0);
-    QVERIFY(!edits.isEdited(kept));
-    QVERIFY(edits.isEdited(refused));
-    QCOMPARE(edits.count(), 1);
-
-    // a written field changed again is an edit, and the next block settles nothing else
-    edits.markWritten();
-    edits.setShown(refused, 41);
-    QVERIFY(edits.isEdited(refused) && !edits.isUnconfirmed(refused));
-    edits.confirmWritten();
-    QCOMPARE(edits.shown(refused).toInt(), 41);
-}
-
 void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
 {
     AppBridge bridge;
     bridge.tavoxOnStartup();    // the hint to open a port: not an error
     bridge.messages().append(QStringLiteral("two lines\nof one entry"));
-    // written before the journal existed, and kept
     MessageJournal journal(bridge);
     QCOMPARE(journal.count(), 3);
     QVERIFY(journal.data(journal.index(0), MessageJournal::TextRole).toString().endsWith(QStringLiteral("] 应用已启动")));
     QVERIFY(journal.data(journal.index(1), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
-    QCOMPARE(journal.data(journal.index(1), MessageJournal::KindRole).toInt(), int(MessageJournal::Info));
     QVERIFY(journal.data(journal.index(2), MessageJournal::TextRole).toString().endsWith(QStringLiteral("two lines\nof one entry")));
     bridge.tavoxReadParams();   // refused: no port
     QCOMPARE(journal.count(), 4);
-    QCOMPARE(journal.data(journal.index(3), MessageJournal::KindRole).toInt(), int(MessageJournal::Error));
     QVERIFY(journal.data(journal.index(3), MessageJournal::TextRole).toString().endsWith(QStringLiteral("请您先打开串口")));
 
     bridge.setLanguage(QStringLiteral("en"));
@@ -443,12 +348,10 @@ void TestOperator::upgradePanelStates()
     QVERIFY(monitor.phaseText().startsWith(QStringLiteral("Writing ")));
     QTRY_VERIFY_WITH_TIMEOUT(monitor.progress() > 0, ProcessWaitMs);
 
-    // the controller falls silent mid-transfer; the operator closes the port
     bridge.closeSerial();
     QTRY_COMPARE(monitor.result(), UpgradeMonitor::Failed);
     QVERIFY2(monitor.resultText().contains(QStringLiteral("Upgrade aborted: serial port closed")), qPrintable(monitor.resultText()));
     QVERIFY(monitor.resultText().endsWith(QStringLiteral("open the port and run the upgrade again.")));   // no cable to blame
-    // the versions shown are the last controller's, and say so
     QVERIFY(monitor.versionsStale());
     QCOMPARE(monitor.versionsNote(), QStringLiteral("(last seen)"));
     QVERIFY(monitor.versionsStaleHint().contains(QStringLiteral("before the port closed")));
@@ -472,7 +375,6 @@ void TestOperator::upgradePanelStates()
     QCOMPARE(monitor.phase(), UpgradeMonitor::Idle);
     QCOMPARE(monitor.resultText(), QStringLiteral("Upgrade succeeded; the controller is restarting"));
 
-    // closed, the tool no longer follows the restart; a new open ends the result
     bridge.closeSerial();
     QCOMPARE(monitor.resultText(), QStringLiteral("Upgrade succeeded"));
     QVERIFY(bridge.openSerial(healthy.portName(), Baud));
@@ -480,7 +382,6 @@ void TestOperator::upgradePanelStates()
     QCOMPARE(monitor.resultText(), QString());
     QCOMPARE(monitor.progress(), 0);
 
-    // a newly chosen file starts from nothing
     bridge.tavoxStartUpgrade(path);
     QTRY_COMPARE_WITH_TIMEOUT(monitor.result(), UpgradeMonitor::Succeeded, ProcessWaitMs);
     bridge.tavoxSelectUpgradeFile();

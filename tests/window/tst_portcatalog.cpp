@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The port details the sidebar shows on hover, and the port and baud rate it
-// chooses again at the next start.
 class PortCatalogTest : public QObject
 {
     Q_OBJECT

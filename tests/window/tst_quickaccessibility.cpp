@@ -9,9 +9,8 @@
 
 #include <memory>
 
-// What a screen reader is told of the window's items: a control drawn
-// disabled says so and does nothing when asked to act, whatever Qt Quick's
-// own accessible items would report; names and roles given in QML stay.
+// A control drawn disabled says so and does nothing when asked to act, whatever Qt Quick's own accessible
+// items would report.
 class QuickAccessibilityTest : public QObject
 {
     Q_OBJECT

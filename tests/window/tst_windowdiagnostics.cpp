@@ -1,6 +1,3 @@
-// What the window tells about the link and the controller's motion, and the
-// session it records for the diagnostics archive: the real bridge against the
-// simulated controller, the window's objects as start-up publishes them.
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "bridge/LinkHealth.h"
@@ -100,9 +97,6 @@ void TestWindowDiagnostics::linkFiguresChangeInTheWindowsRhythmAndWithoutIt()
     QVERIFY(health.sinceHeartbeatMs() > LinkHealth::LostAfterMs);
 }
 
-// The window's objects as start-up publishes them, on the simulated controller: a heartbeat gap is told once
-// when it begins and once when it ends, and the archive holds every entry of the session, those the window's
-// log let go and those cleared, and what happened to the link.
 void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession()
 {
     // Three times the silence that counts as lost: a loss told again for the same gap would show.
@@ -137,7 +131,6 @@ void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSess
     // Heartbeats come many times a second, so the gap seen is the simulator's, give or take the delivery.
     QVERIFY2(secondsIn(restored) >= gapMs / 1000.0 - 0.3 && secondsIn(restored) < gapMs / 1000.0 + 20, qPrintable(restored));
 
-    // The operator clears the window's log after more than it holds, and switches the language.
     const int logged = MessageJournal::MaxEntries + 100;
     for (int n = 0; n < logged; ++n)
         bridge.messages().report(Message::info(QStringLiteral("条目 %1").arg(n), QStringLiteral("entry %1").arg(n)));
@@ -147,7 +140,6 @@ void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSess
     bridge.setLanguage(QStringLiteral("zh"));
     bridge.messages().report(Message::info(QStringLiteral("切换后"), QStringLiteral("after the switch")));
     bridge.setLanguage(QStringLiteral("en"));
-    // Closed by hand, opened again, then the controller goes away.
     bridge.closeSerial();
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
     const QString port = sim.portName();
@@ -199,7 +191,6 @@ void TestWindowDiagnostics::sessionRecordKeepsTheKindShown()
     QVERIFY(!bridge.tavoxRequireSerial());
     bridge.messages().report(Message::info(QStringLiteral("甲\t乙\n丙"), QStringLiteral("one\ttwo\nthree \\n")));
     const QStringList lines = QString::fromUtf8(journal.session().toTabSeparated()).split(QLatin1Char('\n'));
-    // The header, the start, the hint, the refusal, the escaped entry, and the last line's end.
     QCOMPARE(lines.size(), 6);
     QCOMPARE(lines.at(1).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Application started"}));
     QCOMPARE(lines.at(2).split(QLatin1Char('\t')).mid(1), (QStringList {"info", "en", "Please open serial port first"}));
