@@ -19,6 +19,7 @@
 
 namespace {
 const qint64 MiB = 1 << 20;
+const QString ChineseFolder = QStringLiteral("D:/固件/新版");
 const QByteArray Malformed("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
 
 // Whatever stands at the configuration path (file, folder, FIFO, link) goes.
@@ -217,10 +218,9 @@ void TestConfig::chineseFolderSurvives_data()
 {
     QTest::addColumn<QByteArray>("content");   // before the tool writes
     QTest::addColumn<QString>("chosen");       // folder chosen in the tool; empty: none
-    const QString folder = QStringLiteral("D:/固件/新版");
-    QTest::newRow("chosen in the tool") << QByteArray() << folder;
+    QTest::newRow("chosen in the tool") << QByteArray() << ChineseFolder;
     QTest::newRow("written by hand, then the language saved")
-        << "[tavox]\nupgradeLastDir=" + folder.toUtf8() + "\n" << QString();
+        << "[tavox]\nupgradeLastDir=" + ChineseFolder.toUtf8() + "\n" << QString();
     QTest::newRow("escaped by an earlier build")
         << QByteArray("[tavox]\nupgradeLastDir=D:/\\x56fa\\x4ef6/\\x65b0\\x7248\n") << QString();
 }
@@ -229,12 +229,11 @@ void TestConfig::chineseFolderSurvives()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, chosen);
-    const QString folder = QStringLiteral("D:/固件/新版");
     QVERIFY(content.isEmpty() || writeFile(configFilePath(), content));
 
     QVERIFY(chosen.isEmpty() ? writeConfiguredLanguage(QStringLiteral("en")) : writeUpgradeLastDir(chosen));
-    QCOMPARE(readUpgradeLastDir(), folder);
-    QVERIFY(readFile(configFilePath()).contains("upgradeLastDir=" + folder.toUtf8() + "\n"));
+    QCOMPARE(readUpgradeLastDir(), ChineseFolder);
+    QVERIFY(readFile(configFilePath()).contains("upgradeLastDir=" + ChineseFolder.toUtf8() + "\n"));
 }
 
 void TestConfig::onlyASmallRegularFileIsRead_data()

@@ -178,12 +178,9 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
 
     const QStringList created = QDir(dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("tavox_*.log")});
     QCOMPARE(created.size(), 1);
-    QFile log(dir.filePath(QStringLiteral("logs/")) + created.first());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QByteArray content = log.readAll();
+    const QString logPath = dir.filePath(QStringLiteral("logs/") + created.first());
+    const QByteArray content = readFile(logPath);
     QVERIFY(content.startsWith("\xEF\xBB\xBF"));
-
-    const QString logPath = QDir::toNativeSeparators(log.fileName());
     const QStringList expected {
         QStringLiteral("========== TAVOX log session start (UTF-8) =========="),
         QStringLiteral("Log file: ") + logPath,
@@ -219,18 +216,16 @@ void TestStartup::windowStartsWithoutItsLogFile()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(QFile::exists(screenshot));
 
-    const QString &records = run.out;
-    const QString &messages = run.err;
-    QVERIFY2(records.contains("] QML loaded successfully, entering event loop...\n"), qPrintable(records));
+    QVERIFY2(run.out.contains("] QML loaded successfully, entering event loop...\n"), qPrintable(run.out));
     static const QRegularExpression warning("^\\[AppLog\\] Cannot open log file: .*/logs/tavox_\\d{8}_\\d{6}\\.log "
                                             "\\(Is a directory\\)$",
                                             QRegularExpression::MultilineOption);
-    QVERIFY2(messages.contains(warning), qPrintable(messages));
-    QVERIFY2(messages.contains("App log file could not be opened"), qPrintable(messages));
-    QVERIFY2(records.contains("] Log file could not be opened: "), qPrintable(records));
-    QVERIFY2(records.contains("] Config file=" + dir.filePath(QStringLiteral("zentaro.cfg")) + ", log file=\n"),
-             qPrintable(records));
-    QVERIFY(!records.contains("Log file: ") && !messages.contains("App log file:"));
+    QVERIFY2(run.err.contains(warning), qPrintable(run.err));
+    QVERIFY2(run.err.contains("App log file could not be opened"), qPrintable(run.err));
+    QVERIFY2(run.out.contains("] Log file could not be opened: "), qPrintable(run.out));
+    QVERIFY2(run.out.contains("] Config file=" + dir.filePath(QStringLiteral("zentaro.cfg")) + ", log file=\n"),
+             qPrintable(run.out));
+    QVERIFY(!run.out.contains("Log file: ") && !run.err.contains("App log file:"));
 }
 
 void TestStartup::commandLineOptions_data()

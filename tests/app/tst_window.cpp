@@ -59,6 +59,11 @@ QQuickItem *findItem(QQuickItem *parent, const QString &objectName, bool visible
     return nullptr;
 }
 
+QPointF centreOf(const QQuickItem *item)
+{
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+}
+
 QQuickItem *nearestFlickable(const QQuickItem *item)
 {
     for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
@@ -191,8 +196,7 @@ public:
     {
         QQuickItem *target = item(objectName);
         QVERIFY2(target && target->isVisible() && target->isEnabled(), objectName);
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centreOf(target).toPoint());
     }
 
     // Key by key into whatever has the focus (QTest types whole texts only into widgets).
@@ -299,9 +303,7 @@ private:
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     bool m_recordingWarnings = false;
 };
-}
 
-namespace {
 const QSize Laptop(1366, 768);
 
 bool isDeviceAction(const QString &objectName)
@@ -320,11 +322,6 @@ bool atEnd(const QQuickItem *view)
 {
     const qreal end = view->property("originY").toReal() + view->property("contentHeight").toReal() - view->height();
     return contentY(view) >= end - 0.5;
-}
-
-QPointF centreOf(const QQuickItem *item)
-{
-    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
 }
 
 QQuickItem *visibleView(QQuickItem *container)
