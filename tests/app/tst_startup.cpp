@@ -95,13 +95,6 @@ private:
     QTemporaryDir m_dir;
     QStringList m_arguments;
 };
-
-bool portClaimable(const QString &portName)
-{
-    QSerialPort port;
-    PortRefusal refusal;
-    return claimPort(port, portName, QIODevice::ReadWrite, refusal);
-}
 }
 
 class TestStartup : public QObject
@@ -337,7 +330,9 @@ void TestStartup::signalClosesTheWindow()
 
     if (!lock.isEmpty())
         QVERIFY2(!QFile::exists(lock), qPrintable(lock));
-    QVERIFY(portClaimable(m_sim.portName()));
+    QSerialPort port;
+    PortRefusal refusal;
+    QVERIFY(claimPort(port, m_sim.portName(), QIODevice::ReadWrite, refusal));
     const QStringList records = window.logRecords();
     QVERIFY2(records.size() >= 2, qPrintable(records.join('\n')));
     const QRegularExpression endRecord(QStringLiteral("^========== TAVOX log session end \\(closed by (\\w+)\\) ==========$"));
