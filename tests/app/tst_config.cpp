@@ -19,6 +19,8 @@
 
 namespace {
 const qint64 MiB = 1 << 20;
+const QString ChineseFolder = QStringLiteral("D:/固件/新版");
+const QByteArray Malformed("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
 
 // Whatever stands at the configuration path (file, folder, FIFO, link) goes.
 void clearConfigPath()
@@ -82,7 +84,7 @@ private slots:
     void eachKeyIsReadFromTheBytesOnDisk();
     void localeLanguageFollowsTheMessagesLocale_data();
     void localeLanguageFollowsTheMessagesLocale();
-    void malformedFileGivesDefaults();
+    void malformedFileIsWrittenOver();
     void chineseFolderSurvives_data();
     void chineseFolderSurvives();
     void onlyASmallRegularFileIsRead_data();
@@ -138,6 +140,8 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
     row("log height, fraction", "[window]\nmessageLogHeight=250.5\n", "log height", "0");
     row("log height, zero", "[window]\nmessageLogHeight=0\n", "log height", "0");
     row("reconnect by hand", "[serial]\nreconnect=0\n", "reconnect", "false");
+    row("malformed", Malformed, "language, else zh", "zh");
+    row("malformed: console", Malformed, "console", "false");
 }
 
 // The file is written by one run and read by the next, so these are read from
@@ -202,16 +206,10 @@ void TestConfig::localeLanguageFollowsTheMessagesLocale()
     QVERIFY(!QFile::exists(configFilePath()));
 }
 
-void TestConfig::malformedFileGivesDefaults()
+// Content Qt cannot parse is not a failed save: the new value is written.
+void TestConfig::malformedFileIsWrittenOver()
 {
-    QFile file(configFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
-    file.close();
-    QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("zh"));
-    QVERIFY(!readConsoleEnabled());
-
-    // Content Qt cannot parse is not a failed save: the new value is written.
+    QVERIFY(writeFile(configFilePath(), Malformed));
     QVERIFY(writeConfiguredLanguage(QStringLiteral("en")));
     QCOMPARE(readConfiguredLanguage(QStringLiteral("zh")), QStringLiteral("en"));
 }
@@ -220,10 +218,9 @@ void TestConfig::chineseFolderSurvives_data()
 {
     QTest::addColumn<QByteArray>("content");   // before the tool writes
     QTest::addColumn<QString>("chosen");       // folder chosen in the tool; empty: none
-    const QString folder = QStringLiteral("D:/固件/新版");
-    QTest::newRow("chosen in the tool") << QByteArray() << folder;
+    QTest::newRow("chosen in the tool") << QByteArray() << ChineseFolder;
     QTest::newRow("written by hand, then the language saved")
-        << "[tavox]\nupgradeLastDir=" + folder.toUtf8() + "\n" << QString();
+        << "[tavox]\nupgradeLastDir=" + ChineseFolder.toUtf8() + "\n" << QString();
     QTest::newRow("escaped by an earlier build")
         << QByteArray("[tavox]\nupgradeLastDir=D:/\\x56fa\\x4ef6/\\x65b0\\x7248\n") << QString();
 }
@@ -232,12 +229,11 @@ void TestConfig::chineseFolderSurvives()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, chosen);
-    const QString folder = QStringLiteral("D:/固件/新版");
     QVERIFY(content.isEmpty() || writeFile(configFilePath(), content));
 
     QVERIFY(chosen.isEmpty() ? writeConfiguredLanguage(QStringLiteral("en")) : writeUpgradeLastDir(chosen));
-    QCOMPARE(readUpgradeLastDir(), folder);
-    QVERIFY(readFile(configFilePath()).contains("upgradeLastDir=" + folder.toUtf8() + "\n"));
+    QCOMPARE(readUpgradeLastDir(), ChineseFolder);
+    QVERIFY(readFile(configFilePath()).contains("upgradeLastDir=" + ChineseFolder.toUtf8() + "\n"));
 }
 
 void TestConfig::onlyASmallRegularFileIsRead_data()
@@ -352,7 +348,6 @@ void TestConfig::failedSaveIsReportedInTheMessageLog()
                          + "; point TMPDIR at a folder every user can pass through"));
     QVERIFY(run.succeeded());
     const QStringList lines = QString::fromUtf8(run.output).split('\n');
-    QCOMPARE(lines.size(), 4);
     const QString path = lines.at(0);
     QVERIFY2(path == QCoreApplication::applicationDirPath() + "/zentaro.cfg"
                  || path == configHome.path() + "/tavox/zentaro.cfg",

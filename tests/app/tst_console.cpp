@@ -56,9 +56,8 @@ private slots:
 
     void failedSetUpLeavesLogOutputAlone();
     void failedLogSessionLeavesConsoleAlone();
-    // Order matters: the console, once on, stays on for the process.
-    void terminalWithConsoleKeyOffIsNotAnnounced();
-    void enabledOnTerminalShowsBannerAndOneLinePerMessage();
+    void terminalIsAConsoleInUse_data();
+    void terminalIsAConsoleInUse();
 
 private:
     QTemporaryDir m_dir;
@@ -88,7 +87,6 @@ void TestConsole::failedSetUpLeavesLogOutputAlone()
 void TestConsole::failedLogSessionLeavesConsoleAlone()
 {
     PseudoTerminal pty;
-    QVERIFY(pty.isValid());
     setConsoleEnabled(true);
     const QString aFile = m_dir.filePath(QStringLiteral("a-file"));
     QVERIFY(QFile(aFile).open(QIODevice::WriteOnly));
@@ -103,45 +101,42 @@ void TestConsole::failedLogSessionLeavesConsoleAlone()
     QVERIFY(pty.received().contains("[AppLog] Failed to create log directory:"));
 }
 
-// A terminal the tool was started from is a console in use, but the console key is what announces one.
-void TestConsole::terminalWithConsoleKeyOffIsNotAnnounced()
+void TestConsole::terminalIsAConsoleInUse_data()
 {
+    QTest::addColumn<bool>("keyOn");
+    QTest::addColumn<QByteArray>("shown");           // on the terminal
+    QTest::addColumn<QStringList>("messages");       // through Qt's message handling elsewhere
+    const QByteArray lines = "already ends\n" + QStringLiteral("[2026-12-05 10:33:00] 参数读取成功\n").toUtf8();
+    // In this order: the console, once on, stays on for the process.
+    QTest::newRow("key off: not announced") << false << lines << QStringList{"debug without line feed"};
+    QTest::newRow("key on: banner, then one line a message")
+        << true
+        << "Zentaro debug console ready (UTF-8). qDebug / QML / elog output here.\n"
+           "Debug console enabled (Console/Enabled in zentaro.cfg)\n"
+           "debug without line feed\n" + lines
+        << QStringList();
+}
+
+void TestConsole::terminalIsAConsoleInUse()
+{
+    QFETCH(bool, keyOn);
+    QFETCH(QByteArray, shown);
     PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    setConsoleEnabled(false);
+    setConsoleEnabled(keyOn);
     MessageCapture messages;
     {
         StdoutOnTerminal redirect(pty.slaveName());
         const bool inUse = setupDebugConsole();
-        QVERIFY(inUse && isConsoleActive() && !isDebugConsoleSwitchedOn());
-        announceDebugConsole(inUse);
-    }
-    QCOMPARE(messages.lines(), QStringList());
-}
-
-void TestConsole::enabledOnTerminalShowsBannerAndOneLinePerMessage()
-{
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    setConsoleEnabled(true);
-    {
-        StdoutOnTerminal redirect(pty.slaveName());
-        const bool inUse = setupDebugConsole();
-        QVERIFY(inUse && isConsoleActive() && isDebugConsoleSwitchedOn());
+        QVERIFY(inUse && isConsoleActive());
+        QCOMPARE(isDebugConsoleSwitchedOn(), keyOn);
         announceDebugConsole(inUse);
         qDebug("debug without line feed");
         writeConsoleLine(QStringLiteral("already ends\n"));
         writeConsoleLine(QStringLiteral("[2026-12-05 10:33:00] 参数读取成功"));
     }
-    qInstallMessageHandler(nullptr);
-
-    const QByteArray expected = QByteArray("Zentaro debug console ready (UTF-8). qDebug / QML / elog output here.\n"
-                                           "Debug console enabled (Console/Enabled in zentaro.cfg)\n"
-                                           "debug without line feed\n"
-                                           "already ends\n")
-        + QStringLiteral("[2026-12-05 10:33:00] 参数读取成功\n").toUtf8();
+    QTEST(messages.lines(), "messages");
     // A terminal turns "\n" into "\r\n" on output.
-    QTRY_COMPARE(QByteArray(pty.received()).replace("\r\n", "\n"), expected);
+    QTRY_COMPARE(QByteArray(pty.received()).replace("\r\n", "\n"), shown);
 }
 
 QTEST_GUILESS_MAIN(TestConsole)

