@@ -1,8 +1,6 @@
-// What passes between the tool and the controller: the pure functions of the parameters (what a gimbal
-// configuration keeps of the frames sent, the fields a block decodes to, channels shared by two functions, the
-// order of a restore's writes) and of the telemetry (heartbeat and version decoders), then over a link double and
-// a message recorder the parameter commands, the service tools' requests and the telemetry: what each sends,
-// keeps, follows up and reports.
+// What passes between the tool and the controller: over a link double and a message recorder, what the parameter
+// commands, the service requests and the telemetry send, keep, follow up and report, and the pure functions
+// beneath them (block and heartbeat decoding, channel conflicts, the order of a restore's writes).
 #include "device/ChannelConflicts.h"
 #include "device/ControllerTelemetry.h"
 #include "device/GimbalConfig.h"
@@ -13,6 +11,7 @@
 #include "device/ParameterCommands.h"
 #include "device/ServiceRequests.h"
 #include "device/SubCommands.h"
+#include "device/UpgradeControl.h"
 #include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
@@ -344,7 +343,8 @@ void TestControllerExchange::restartingWritesAreFollowedUp()
     QVERIFY(link.followUps.isEmpty());
 }
 
-// Neither a write, a service request nor a version query is kept, followed up or told of before the port has taken it.
+// Neither a write, a service request, a version query nor an upgrade is kept, followed up or told of before the
+// port has taken it.
 void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()
 {
     FakeDeviceLink link;
@@ -352,6 +352,7 @@ void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()
     ParameterCommands parameters(link, messages);
     ServiceRequests service(link, messages);
     ControllerTelemetry telemetry(link, messages);
+    UpgradeControl upgrade(link, messages, telemetry);
     QSignalSpy changed(&parameters, &ParameterCommands::paramsChanged);
 
     link.open = false;
@@ -360,7 +361,8 @@ void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()
     service.sendGyroBiasUpdate();
     service.sendMotorHallCalib(7);   // refused for the closed link before the argument is looked at
     telemetry.queryVersion();
-    QCOMPARE(link.refusals, 5);
+    upgrade.start(QStringLiteral("/no/such/firmware.bin"));   // refused before the file is looked at
+    QCOMPARE(link.refusals, 6);
     link.open = true;
     link.accepts = false;
     parameters.writeCameraPosition(1);
