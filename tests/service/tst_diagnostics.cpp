@@ -67,7 +67,6 @@ QByteArray lastBytes(const QString &path, qint64 count)
     return file.open(QIODevice::ReadOnly) && file.seek(file.size() - count) ? file.read(count) : QByteArray();
 }
 
-// Puts `kind` at `path` in place of a small regular file with `content`.
 bool plant(const QString &path, const QString &kind, const QByteArray &content)
 {
     if (kind == QLatin1String("fifo"))
