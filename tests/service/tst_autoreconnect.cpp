@@ -31,7 +31,6 @@ QStringList simArguments(const QString &link, const QString &returnMs, const QSt
         + more;
 }
 
-// The frames the simulator received, by name, from `from` on.
 QStringList receivedNames(const SimProcess &sim, int from = 0)
 {
     QStringList names;
@@ -40,8 +39,6 @@ QStringList receivedNames(const SimProcess &sim, int from = 0)
     return names;
 }
 
-// The window's bridge as it reconnects: a lost port reopened, the controller on it told apart, the link's
-// events recorded.
 struct ReconnectingBridge
 {
     ReconnectingBridge()
@@ -51,7 +48,6 @@ struct ReconnectingBridge
         events.followReconnection(reconnect);
     }
 
-    // Every event but those of the heartbeat, with its detail.
     QStringList linkEvents() const
     {
         QStringList happened;
@@ -119,7 +115,6 @@ void TestAutoReconnect::writeCutByTheLoss()
     QTRY_VERIFY_WITH_TIMEOUT(messageTexts(bridge).contains(sameController ? Reconnected.arg(link) : another), ProcessWaitMs);
     QCOMPARE(messageTexts(bridge).count(Waiting.arg(link)), 1);
     QTRY_VERIFY_WITH_TIMEOUT(receivedNames(sim, framesAtReturn).contains(QStringLiteral("version query")), ProcessWaitMs);
-    // One wait, and the port reopened at the baud of the lost open.
     const QString opened = QStringLiteral("port-opened %1 at %2 baud").arg(link).arg(Baud);
     QCOMPARE(rig.linkEvents(), (QStringList {opened, "port-lost " + link, "waiting-for-port " + link, opened, "reconnected " + link}));
 

@@ -54,7 +54,6 @@ QMap<QString, QByteArray> diagnosedFiles()
             {"logs/" + LogName + ".1", "oldest\n"}};
 }
 
-// A sparse file with a line at either end.
 bool writeSparse(const QString &path, qint64 bytes)
 {
     QFile file(path);
@@ -68,7 +67,6 @@ QByteArray lastBytes(const QString &path, qint64 count)
     return file.open(QIODevice::ReadOnly) && file.seek(file.size() - count) ? file.read(count) : QByteArray();
 }
 
-// Puts `kind` at `path` in place of a small regular file with `content`.
 bool plant(const QString &path, const QString &kind, const QByteArray &content)
 {
     if (kind == QLatin1String("fifo"))
@@ -133,7 +131,6 @@ void TestDiagnostics::linkFiguresCountInjectedNoise()
     QVERIFY(sim.start());
     AppBridge bridge;
     LinkHealth health(bridge, true);
-    QVERIFY(!health.portOpen());
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
     QVERIFY(health.portOpen());
 
@@ -272,7 +269,6 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
         return;
     // The end of a log is its newest part.
     const QByteArray end = archived(archive, name);
-    QCOMPARE(end.size(), DiagnosticsExport::MaxFileBytes);
     // Not QCOMPARE, which would print 16 MiB.
     QVERIFY(end == lastBytes(pathOf(name), DiagnosticsExport::MaxFileBytes));
 }
@@ -281,7 +277,6 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
 void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
 {
     PseudoTerminal terminal;
-    QVERIFY(terminal.isValid());
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
     EntryCapture entries(bridge);

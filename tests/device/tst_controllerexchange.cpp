@@ -1,23 +1,25 @@
-// The parameters: what the pure functions decide (what a gimbal configuration
-// keeps of the frames sent, the fields a block decodes to, channels shared by
-// two functions, the order of a restore's writes), then the parameter commands
-// and the service tools' requests over a link double and a message recorder:
-// the words each write sends, what is kept of it, the follow-ups that apply it,
-// the blocks read back, what the controller's replies report, and which
-// sub-command each service argument sends.
+// What passes between the tool and the controller: over a link double and a message recorder, what the parameter
+// commands, the service requests and the telemetry send, keep, follow up and report, and the pure functions
+// beneath them (block and heartbeat decoding, channel conflicts, the order of a restore's writes).
 #include "device/ChannelConflicts.h"
+#include "device/ControllerTelemetry.h"
 #include "device/GimbalConfig.h"
+#include "device/HeartbeatDecoder.h"
 #include "device/ParamCodec.h"
 #include "device/ParamFile.h"
 #include "device/ParamWritePlan.h"
 #include "device/ParameterCommands.h"
 #include "device/ServiceRequests.h"
 #include "device/SubCommands.h"
+#include "device/UpgradeControl.h"
+#include "device/VersionReply.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeDevice.h"
 #include "support/ParamChanges.h"
+#include "support/TestFiles.h"
 
 #include <QSignalSpy>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cstring>
@@ -89,7 +91,7 @@ int successes(const MessageRecorder &messages)
 }
 }
 
-class TestParameterCommands : public QObject
+class TestControllerExchange : public QObject
 {
     Q_OBJECT
 
@@ -111,10 +113,17 @@ private slots:
     void commandReplies();
     void serviceRequestSendsItsSubCommandAndSaysSo_data();
     void serviceRequestSendsItsSubCommandAndSaysSo();
+    void decodesEveryHeartbeatValueFromItsOwnBytes_data();
+    void decodesEveryHeartbeatValueFromItsOwnBytes();
+    void decodesEachStatusFieldFromItsOwnBits_data();
+    void decodesEachStatusFieldFromItsOwnBits();
+    void versionIsAskedAndItsReplyNoted();
+    void heartbeatIsKeptWholeAndLoggedOncePerLink();
+    void unknownRepliesAreRepeatableErrorsOfTheirOwnFlood();
 };
 
 // A refused frame is never shown as the controller's setting.
-void TestParameterCommands::gimbalConfigStoresOnlyWhatWasSent()
+void TestControllerExchange::gimbalConfigStoresOnlyWhatWasSent()
 {
     const auto stored = [](bool speedsSent, bool fpvModeSent) {
         ParamBlock block;
@@ -130,7 +139,7 @@ void TestParameterCommands::gimbalConfigStoresOnlyWhatWasSent()
 
 // Payload byte i holds i + 1, so every field decodes to a value of its own; a
 // torque takes two bytes, low first.
-void TestParameterCommands::decodesEveryFieldFromItsOwnBytes_data()
+void TestControllerExchange::decodesEveryFieldFromItsOwnBytes_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("layout");   // "field@offset ..."
@@ -150,7 +159,7 @@ void TestParameterCommands::decodesEveryFieldFromItsOwnBytes_data()
                         "crsf.rollDirection@34 crsf.yawDirection@35";
 }
 
-void TestParameterCommands::decodesEveryFieldFromItsOwnBytes()
+void TestControllerExchange::decodesEveryFieldFromItsOwnBytes()
 {
     QFETCH(int, length);
     QFETCH(QString, layout);
@@ -173,7 +182,7 @@ void TestParameterCommands::decodesEveryFieldFromItsOwnBytes()
     QCOMPARE(ParamFile::fieldNames(paramBlockFormOf(block)).size(), expected.size());   // no field left out
 }
 
-void TestParameterCommands::functionsSharingAChannelAreFound_data()
+void TestControllerExchange::functionsSharingAChannelAreFound_data()
 {
     QTest::addColumn<QVector<int>>("pitchYawCenter");
     QTest::addColumn<QString>("conflicts");
@@ -183,7 +192,7 @@ void TestParameterCommands::functionsSharingAChannelAreFound_data()
     QTest::newRow("none is no channel") << QVector<int>{0, 1, 0} << QString();
 }
 
-void TestParameterCommands::functionsSharingAChannelAreFound()
+void TestControllerExchange::functionsSharingAChannelAreFound()
 {
     QFETCH(QVector<int>, pitchYawCenter);
     QFETCH(QString, conflicts);
@@ -200,7 +209,7 @@ void TestParameterCommands::functionsSharingAChannelAreFound()
 // that leave the controller running go first, then the restarting ones, each
 // on its own, the torque last. A receiver whose channels are written takes its
 // directions along.
-void TestParameterCommands::restartingWritesGoLastEachOnItsOwn_data()
+void TestControllerExchange::restartingWritesGoLastEachOnItsOwn_data()
 {
     QTest::addColumn<int>("form");
     QTest::addColumn<QString>("fields");
@@ -233,7 +242,7 @@ void TestParameterCommands::restartingWritesGoLastEachOnItsOwn_data()
     crsf("CRSF direction alone", "^crsf\\.pitchDirection$", ParamWrite::CrsfDirections);
 }
 
-void TestParameterCommands::restartingWritesGoLastEachOnItsOwn()
+void TestControllerExchange::restartingWritesGoLastEachOnItsOwn()
 {
     QFETCH(int, form);
     QFETCH(QString, fields);
@@ -242,8 +251,7 @@ void TestParameterCommands::restartingWritesGoLastEachOnItsOwn()
     QTEST(numbers(planParamWrites(device, target, ParamBlockForm(form))), "writes");
 }
 
-// A write: the frames sent, what the operator is told and the fields changed.
-void TestParameterCommands::writes_data()
+void TestControllerExchange::writes_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<QStringList>("frames");
@@ -289,7 +297,7 @@ void TestParameterCommands::writes_data()
         "gimbal.pitchMaxTorque=4464 gimbal.rollMaxTorque=200 gimbal.yawMaxTorque=300");
 }
 
-void TestParameterCommands::writes()
+void TestControllerExchange::writes()
 {
     QFETCH(Operation, operation);
     QFETCH(QString, language);
@@ -309,7 +317,7 @@ void TestParameterCommands::writes()
     QCOMPARE(changedSince(before, parameters.block()), sortedWords(changes));
 }
 
-void TestParameterCommands::restartingWritesAreFollowedUp()
+void TestControllerExchange::restartingWritesAreFollowedUp()
 {
     FakeDeviceLink link;
     MessageRecorder messages;
@@ -335,13 +343,16 @@ void TestParameterCommands::restartingWritesAreFollowedUp()
     QVERIFY(link.followUps.isEmpty());
 }
 
-// Neither a write nor a service request is kept, followed up or told of before the port has taken it.
-void TestParameterCommands::nothingIsKeptOrSaidBeforeThePortTookIt()
+// Neither a write, a service request, a version query nor an upgrade is kept, followed up or told of before the
+// port has taken it.
+void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()
 {
     FakeDeviceLink link;
     MessageRecorder messages;
     ParameterCommands parameters(link, messages);
     ServiceRequests service(link, messages);
+    ControllerTelemetry telemetry(link, messages);
+    UpgradeControl upgrade(link, messages, telemetry);
     QSignalSpy changed(&parameters, &ParameterCommands::paramsChanged);
 
     link.open = false;
@@ -349,7 +360,9 @@ void TestParameterCommands::nothingIsKeptOrSaidBeforeThePortTookIt()
     parameters.writeDirections(Receiver::Sbus, 1, 1, 1);
     service.sendGyroBiasUpdate();
     service.sendMotorHallCalib(7);   // refused for the closed link before the argument is looked at
-    QCOMPARE(link.refusals, 4);
+    telemetry.queryVersion();
+    upgrade.start(QStringLiteral("/no/such/firmware.bin"));   // refused before the file is looked at
+    QCOMPARE(link.refusals, 6);
     link.open = true;
     link.accepts = false;
     parameters.writeCameraPosition(1);
@@ -357,6 +370,7 @@ void TestParameterCommands::nothingIsKeptOrSaidBeforeThePortTookIt()
     parameters.writeGimbalConfig(1, 10, 20, 30);
     parameters.writeChannels(Receiver::Sbus, {2, 3, 4, 5, 6, 1, 1, 0, 1});
     service.sendLinearCalib();
+    telemetry.queryVersion();
     QVERIFY(link.sent.isEmpty());
     QVERIFY(messages.messages.isEmpty());
     QVERIFY(link.followUps.isEmpty());
@@ -365,8 +379,9 @@ void TestParameterCommands::nothingIsKeptOrSaidBeforeThePortTookIt()
 }
 
 // What the tool alone has written (CRSF directions 0 1 1, photo/video channels 3 and 4, SBUS directions
-// 1 1 1) and then a block: a block without a segment keeps the tool's values of it.
-void TestParameterCommands::parameterBlocks_data()
+// 1 1 1) and then a block: a block without a segment keeps the tool's values of it. Only the segments' fields
+// and the directions are compared.
+void TestControllerExchange::parameterBlocks_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QByteArray>("payload");
@@ -374,40 +389,33 @@ void TestParameterCommands::parameterBlocks_data()
     QTest::addColumn<QString>("changes");
 
     const QByteArray base = hex("02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 C8 E8 03 14 15 16 17");
-    const QString baseChanges = QStringLiteral(
-        "sbus.pitchChannel=2 sbus.yawChannel=3 sbus.centerChannel=4 sbus.mode=5 pwm.pitchChannel=6 pwm.yawChannel=7 "
-        "pwm.centerChannel=8 pwm.mode=9 camera.position=10 gimbal.pitchMaxSpeed=11 gimbal.yawMaxSpeed=12 "
-        "gimbal.fpvMode=13 sbus.rollChannel=14 gimbal.rollMaxSpeed=15 sbus.lockChannel=16 pwm.lockChannel=200 "
-        "gimbal.yawMaxTorque=1000 gimbal.rollMaxTorque=5396 gimbal.pitchMaxTorque=5910 sbus.rollDirection=0 "
-        "sbus.yawDirection=0 ");
     const QString merge = QStringLiteral("[DIAG-MERGE] 固件0xC1未含CRSF扩展段, 已保留本地CRSF值 crsfPitch=1 (规避被冲回默认)");
     const QString noCrsf = QStringLiteral(" | crsfPitch=1 roll=1 yaw=1 center=1 lock=1 mode=1 pDir=0 rDir=0 yDir=0");
     const QString crsfValues = QStringLiteral(" | crsfPitch=25 roll=24 yaw=23 center=22 lock=21 mode=0 pDir=1 rDir=0 yDir=0");
     const QByteArray crsf = base + hex("01 00 00 01 00 19 18 17 16 15 00 01 00 00");
-    const QString crsfChanges = baseChanges + "pwm.pitchDirection=1 crsf.pitchChannel=25 crsf.rollChannel=24 "
-        "crsf.yawChannel=23 crsf.centerChannel=22 crsf.lockChannel=21 crsf.mode=0 crsf.pitchDirection=1 "
-        "crsf.rollDirection=0 crsf.yawDirection=0";
+    const QString crsfChanges = "sbus.rollDirection=0 sbus.yawDirection=0 pwm.pitchDirection=1 crsf.pitchChannel=25 "
+        "crsf.rollChannel=24 crsf.yawChannel=23 crsf.centerChannel=22 crsf.lockChannel=21 crsf.mode=0 "
+        "crsf.pitchDirection=1 crsf.rollDirection=0 crsf.yawDirection=0";
+    const QString sbusDirections0 = "sbus.pitchDirection=0 sbus.rollDirection=0 sbus.yawDirection=0";
     const auto rx = [](int length, const char *present) {
         return QStringLiteral("[DIAG-RX] 0xC1 dataLen=%1 %2").arg(length).arg(QLatin1String(present));
     };
 
     QTest::newRow("21 bytes: ignored") << "en" << base.left(21) << QStringList() << QString();
     QTest::newRow("22 bytes: segments kept, directions 0") << "en" << base
-        << QStringList {rx(22, "crsfPresent=NO photoVideoPresent=NO") + noCrsf, merge}
-        << baseChanges + "sbus.pitchDirection=0";
+        << QStringList {rx(22, "crsfPresent=NO photoVideoPresent=NO") + noCrsf, merge} << sbusDirections0;
     QTest::newRow("28 bytes: still the base only") << "en" << base + hex("05 06 01 01 01 01")
-        << QStringList {rx(28, "crsfPresent=NO photoVideoPresent=NO") + noCrsf, merge}
-        << baseChanges + "sbus.pitchDirection=0";
+        << QStringList {rx(28, "crsfPresent=NO photoVideoPresent=NO") + noCrsf, merge} << sbusDirections0;
     QTest::newRow("29 bytes: photo/video") << "zh" << base + hex("05 06 01 00 00 00 01")
         << QStringList {rx(29, "crsfPresent=NO photoVideoPresent=YES") + noCrsf, merge}
-        << baseChanges + "sbus.photoChannel=5 sbus.videoChannel=6 pwm.yawDirection=1";
+        << "sbus.photoChannel=5 sbus.videoChannel=6 sbus.rollDirection=0 sbus.yawDirection=0 pwm.yawDirection=1";
     QTest::newRow("36 bytes: CRSF") << "en" << crsf
         << QStringList {rx(36, "crsfPresent=YES photoVideoPresent=NO") + crsfValues} << crsfChanges;
     QTest::newRow("40 bytes read as their first 36") << "en" << crsf + hex("11 12 13 14")
         << QStringList {rx(40, "crsfPresent=YES photoVideoPresent=NO") + crsfValues} << crsfChanges;
 }
 
-void TestParameterCommands::parameterBlocks()
+void TestControllerExchange::parameterBlocks()
 {
     QFETCH(QString, language);
     QFETCH(QByteArray, payload);
@@ -433,16 +441,15 @@ void TestParameterCommands::parameterBlocks()
              diagnostics.isEmpty() ? QStringList() : QStringList {language == "zh" ? "参数读取成功" : "Parameters read OK"});
     QCOMPARE(parameters.blocksReceived(), diagnostics.isEmpty() ? 0 : 1);
     QCOMPARE(link.paramBlocksNoted, parameters.blocksReceived());
-    QCOMPARE(changedSince(before, parameters.block()), sortedWords(changes));
+    const QRegularExpression segmentOrDirection(QStringLiteral("^(crsf\\.|sbus\\.(photo|video)|\\w+\\.\\w+Direction=)"));
+    QCOMPARE(changedSince(before, parameters.block()).filter(segmentOrDirection), sortedWords(changes));
     if (!diagnostics.isEmpty()) {
         QCOMPARE(messages.messages.first().meaning.topic, MessageTopic::ParamsRead);
         QCOMPARE(messages.messages.first().meaning.answers, OperatorAction::Read | OperatorAction::Command);
     }
 }
 
-// Command replies one after the other: what is said, the calibration state after each change of it, the
-// sub-commands handed to the observer, and how many of the messages tell a success.
-void TestParameterCommands::commandReplies_data()
+void TestControllerExchange::commandReplies_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QList<QByteArray>>("replies");
@@ -465,7 +472,7 @@ void TestParameterCommands::commandReplies_data()
         << QStringList {"加速度计校准成功", "加速度计校准: 正放(UP)"} << QVector<int> {8, 1} << 1;
 }
 
-void TestParameterCommands::commandReplies()
+void TestControllerExchange::commandReplies()
 {
     QFETCH(QString, language);
     QFETCH(QList<QByteArray>, replies);
@@ -492,7 +499,7 @@ void TestParameterCommands::commandReplies()
     QVERIFY(link.sent.isEmpty());
 }
 
-void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo_data()
+void TestControllerExchange::serviceRequestSendsItsSubCommandAndSaysSo_data()
 {
     QTest::addColumn<Request>("request");
     QTest::addColumn<QStringList>("commands");
@@ -523,7 +530,7 @@ void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo_data()
         << QStringList {"已切换为用户校准霍尔数据", "已切换为默认霍尔数据", "电机线性化校准已发送", "陀螺仪偏置更新指令已发送"};
 }
 
-void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo()
+void TestControllerExchange::serviceRequestSendsItsSubCommandAndSaysSo()
 {
     QFETCH(Request, request);
     QFETCH(QString, language);
@@ -538,5 +545,192 @@ void TestParameterCommands::serviceRequestSendsItsSubCommandAndSaysSo()
         QCOMPARE(message.meaning.kind, MessageKind::Info);
 }
 
-QTEST_GUILESS_MAIN(TestParameterCommands)
-#include "tst_parametercommands.moc"
+void TestControllerExchange::decodesEveryHeartbeatValueFromItsOwnBytes_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("blocks");   // 0 none, 1 attitude and status, 2 + temperature, 3 + SBUS, 4 + PWM, 5 + CRSF
+    const int rows[][2] = {{21, 0}, {22, 1}, {34, 1}, {35, 2}, {44, 2}, {45, 3}, {50, 3}, {51, 4}, {60, 4}, {61, 5}};
+    for (const auto &row : rows)
+        QTest::addRow("%d bytes", row[0]) << row[0] << row[1];
+}
+
+// Each 16-bit value where the controller puts it, low byte first, once its block has come; with bytes
+// 1, 2, 3, ... no two values are alike, so none can take another's place.
+void TestControllerExchange::decodesEveryHeartbeatValueFromItsOwnBytes()
+{
+    QFETCH(int, length);
+    QFETCH(int, blocks);
+    struct Word
+    {
+        const char *name;
+        qint16 HeartbeatRecord::*member;
+        int offset;
+    };
+    const Word words[] = {
+        {"pitch", &HeartbeatRecord::pitch, 0}, {"roll", &HeartbeatRecord::roll, 2}, {"yaw", &HeartbeatRecord::yaw, 4},
+        {"outer joint", &HeartbeatRecord::jointOutterAngle, 10},
+        {"middle joint", &HeartbeatRecord::jointMiddleAngle, 12},
+        {"inner joint", &HeartbeatRecord::jointInnerAngle, 14},
+        {"SBUS pitch", &HeartbeatRecord::sbusPitch, 35}, {"SBUS roll", &HeartbeatRecord::sbusRoll, 37},
+        {"SBUS yaw", &HeartbeatRecord::sbusYaw, 39}, {"SBUS centre", &HeartbeatRecord::sbusCenter, 41},
+        {"SBUS lock", &HeartbeatRecord::sbusLock, 43},
+        {"PWM pitch", &HeartbeatRecord::pwmPitch, 45}, {"PWM yaw", &HeartbeatRecord::pwmYaw, 47},
+        {"PWM centre", &HeartbeatRecord::pwmCenter, 49},
+        {"CRSF pitch", &HeartbeatRecord::crsfPitch, 51}, {"CRSF roll", &HeartbeatRecord::crsfRoll, 53},
+        {"CRSF yaw", &HeartbeatRecord::crsfYaw, 55}, {"CRSF centre", &HeartbeatRecord::crsfCenter, 57},
+        {"CRSF lock", &HeartbeatRecord::crsfLock, 59},
+    };
+    HeartbeatRecord record;
+    record.pitch = 77;   // a failed decode must not leave old values behind
+    QCOMPARE(decodeHeartbeat(countingBytes(length), record), blocks > 0);
+    QStringList decoded;
+    QStringList expected;
+    for (const Word &word : words) {
+        const int block = word.offset < 16 ? 1 : word.offset < 45 ? 3 : word.offset < 51 ? 4 : 5;
+        decoded << QStringLiteral("%1=%2").arg(word.name).arg(record.*word.member);
+        expected << QStringLiteral("%1=%2").arg(word.name).arg(blocks >= block ? (word.offset + 1) | (word.offset + 2) << 8 : 0);
+    }
+    QCOMPARE(decoded, expected);
+    QCOMPARE(int(record.imuTemp), blocks >= 2 ? 35 : 0);
+    QCOMPARE(record.crsfValuePresent, blocks >= 5);
+}
+
+// The status word (bytes 6-9, low byte first) with one field at its highest
+// value and every other bit clear: that field alone shows it.
+void TestControllerExchange::decodesEachStatusFieldFromItsOwnBits_data()
+{
+    QTest::addColumn<quint32>("status");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("value");
+    const auto row = [](const char *name, int first, int width, const char *field) {
+        QTest::newRow(name) << (((1u << width) - 1) << first) << QString::fromLatin1(field) << int((1u << width) - 1);
+    };
+    row("attitude ready, bit 0", 0, 1, "attiReady");
+    row("joints initialised, bit 1", 1, 1, "jointInitOk");
+    row("under voltage, bit 2", 2, 1, "underVolt");
+    row("MEMS lost, bit 3", 3, 1, "memsLost");
+    row("actuator, bits 4-5", 4, 2, "actuator");
+    row("soft limit, bit 6", 6, 1, "softLimit");
+    row("control mode, bits 7-8", 7, 2, "ctrlMode");
+    row("state machine, bits 9-12", 9, 4, "stateMachine");
+    row("bits 13-31 mean nothing", 13, 19, "");
+}
+
+void TestControllerExchange::decodesEachStatusFieldFromItsOwnBits()
+{
+    QFETCH(quint32, status);
+    QFETCH(QString, field);
+    QFETCH(int, value);
+    QByteArray payload(HeartbeatLayout::Minimum, '\0');
+    qToLittleEndian(status, payload.data() + 6);
+    HeartbeatRecord r;
+    QVERIFY(decodeHeartbeat(payload, r));
+    const QVector<QPair<QString, int>> decoded{{"attiReady", r.attiReady}, {"jointInitOk", r.jointInitOk},
+                                               {"underVolt", r.underVolt}, {"memsLost", r.memsLost},
+                                               {"actuator", r.actuator}, {"softLimit", r.softLimit},
+                                               {"ctrlMode", r.ctrlMode}, {"stateMachine", r.stateMachine}};
+    QStringList actual;
+    QStringList expected;
+    for (const auto &each : decoded) {
+        actual << QStringLiteral("%1=%2").arg(each.first).arg(each.second);
+        expected << QStringLiteral("%1=%2").arg(each.first).arg(each.first == field ? value : 0);
+    }
+    QCOMPARE(actual, expected);
+}
+
+void TestControllerExchange::versionIsAskedAndItsReplyNoted()
+{
+    FakeDeviceLink link;
+    MessageRecorder messages;
+    ControllerTelemetry telemetry(link, messages);
+
+    telemetry.queryVersion();
+    QCOMPARE(link.sent, QByteArrayList { buildFrameV1(CommandSet::General, 0x01, QByteArray()) });
+    QCOMPARE(messages.messages.size(), 1);
+    QCOMPARE(messages.messages.first().text.zh, QStringLiteral("正在查询版本号..."));
+    QCOMPARE(messages.messages.first().text.en, QStringLiteral("Querying version..."));
+    QCOMPARE(messages.messages.first().meaning.kind, MessageKind::Info);
+
+    // The reply: boot in bytes 0-3, firmware in bytes 4-7, each low byte first and shown last.
+    messages.messages.clear();
+    QSignalSpy changed(&telemetry, &ControllerTelemetry::versionsChanged);
+
+    telemetry.handleVersionReply(countingBytes(7));
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(link.versionsNoted, 0);
+
+    telemetry.handleVersionReply(countingBytes(8));
+    QCOMPARE(telemetry.bootVersion(), QStringLiteral("4.3.2.1"));
+    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("8.7.6.5"));
+    QCOMPARE(link.versionsNoted, 1);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(messages.messages.size(), 1);
+    const Message reply = messages.messages.first();
+    QCOMPARE(reply.text.zh, QStringLiteral("固件版本: 8.7.6.5，Boot: 4.3.2.1"));
+    QCOMPARE(reply.text.en, QStringLiteral("Firmware: 8.7.6.5, Boot: 4.3.2.1"));
+    QCOMPARE(reply.meaning.kind, MessageKind::Success);
+    QCOMPARE(reply.meaning.topic, MessageTopic::VersionReply);
+    QCOMPARE(reply.meaning.answers, OperatorAction::VersionQuery);
+
+    telemetry.forgetVersions();
+    QCOMPARE(telemetry.firmwareVersion(), QStringLiteral("-"));
+    QCOMPARE(telemetry.bootVersion(), QStringLiteral("-"));
+    QCOMPARE(changed.count(), 2);
+}
+
+void TestControllerExchange::heartbeatIsKeptWholeAndLoggedOncePerLink()
+{
+    FakeDeviceLink link;
+    MessageRecorder messages;
+    ControllerTelemetry telemetry(link, messages);
+    QSignalSpy changed(&telemetry, &ControllerTelemetry::heartbeatChanged);
+
+    telemetry.handleHeartbeat(countingBytes(21));   // too short: nothing
+    QVERIFY(!telemetry.heartbeatReceived());
+    QCOMPARE(changed.count(), 0);
+
+    telemetry.handleHeartbeat(countingBytes(61));
+    QVERIFY(telemetry.heartbeatReceived());
+    QCOMPARE(telemetry.heartbeat().pitch, qint16(1 | 2 << 8));
+    QVERIFY(telemetry.heartbeat().crsfValuePresent);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(messages.diagnostics.size(), 1);
+
+    telemetry.handleHeartbeat(countingBytes(22));
+    QVERIFY(!telemetry.heartbeat().crsfValuePresent);   // each heartbeat replaces the last one whole
+    QCOMPARE(messages.diagnostics.size(), 1);
+
+    telemetry.resetHeartbeat();
+    QVERIFY(!telemetry.heartbeatReceived());
+    QCOMPARE(telemetry.heartbeat().pitch, qint16(0));
+    QCOMPARE(changed.count(), 3);
+    messages.hearsDiagnostics = false;
+    telemetry.handleHeartbeat(countingBytes(22));
+    QCOMPARE(messages.diagnostics.size(), 1);   // nobody listens: not even built
+    QVERIFY(messages.messages.isEmpty());
+}
+
+void TestControllerExchange::unknownRepliesAreRepeatableErrorsOfTheirOwnFlood()
+{
+    FakeDeviceLink link;
+    MessageRecorder messages;
+    ControllerTelemetry telemetry(link, messages);
+
+    telemetry.reportUnknownGeneralReply(0x7e);
+    telemetry.reportUnknownGimbalReply(0x05);
+    QCOMPARE(messages.english(), (QStringList { QStringLiteral("Unknown v1 general reply: CMD_ID=0x7e"),
+                                                QStringLiteral("Unknown v1 gimbal reply: CMD_ID=0x5") }));
+    QCOMPARE(messages.messages.at(0).text.zh, QStringLiteral("收到未知v1通用应答: CMD_ID=0x7e"));
+    QCOMPARE(messages.messages.at(1).text.zh, QStringLiteral("收到未知v1云台应答: CMD_ID=0x5"));
+    for (const Message &message : messages.messages) {
+        QCOMPARE(message.meaning.kind, MessageKind::Error);
+        QCOMPARE(message.meaning.answers, OperatorAction::None);
+    }
+    QCOMPARE(messages.floodNames.size(), 2);
+    QCOMPARE(messages.floodNames.at(0).en, QStringLiteral("Unknown v1 general reply"));
+    QCOMPARE(messages.floodNames.at(1).zh, QStringLiteral("收到未知v1云台应答"));
+    QVERIFY(link.sent.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestControllerExchange)
+#include "tst_controllerexchange.moc"
