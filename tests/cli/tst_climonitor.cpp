@@ -1,6 +1,4 @@
-// tavoxctl monitor end to end: its reports as JSON and as text, and every
-// way it ends (timeout, lost port, signal, a reader that goes away); the real
-// program against the real simulated controller.
+// tavoxctl monitor, the real program against the real simulated controller.
 #include "support/CtlRun.h"
 #include "support/SerialLock.h"
 #include "support/SimProcess.h"
@@ -17,7 +15,6 @@
 #include <csignal>
 
 namespace {
-// The JSON objects of a run's output, one a line; an empty list when a line is not one.
 QVector<QJsonObject> jsonLines(const QString &text)
 {
     QVector<QJsonObject> objects;
@@ -167,7 +164,7 @@ void TestCliMonitor::monitorGoesOnAcrossALostPort()
     }
 }
 
-// Ctrl-C, SIGTERM and SIGHUP all end it so; the program's signal handling is tested with the window's.
+// Ctrl-C, SIGTERM and SIGHUP all end it so.
 void TestCliMonitor::monitorEndsOnInterrupt()
 {
     SimProcess sim;

@@ -1,6 +1,4 @@
-// tavoxctl upgrade end to end: the failures it reports by exit code, the
-// snapshot of the parameters it keeps and an upgrade interrupted half-way; the
-// real program against real simulated controllers, with real files in temporary folders.
+// tavoxctl upgrade, the real program against real simulated controllers and real files.
 #include "support/CtlRun.h"
 #include "support/SavedParams.h"
 #include "support/SerialLock.h"
@@ -37,7 +35,6 @@ private slots:
     void interruptedUpgradeLeavesBootloader();
 };
 
-// Each failure by its exit code; what the messages say is the upgrade session's business.
 void TestCliUpgrade::upgradeFailures_data()
 {
     QTest::addColumn<QStringList>("faults");

@@ -1,13 +1,7 @@
-// The Debian package as Debian's own tools judge it. cpack builds it from the
-// build tree once; it is unpacked into a root of its own, as a fresh machine
-// would hold it, and everything is checked there: lintian (which also judges
-// permissions, stripping, RELRO, PIE and how the documentation is
-// compressed), the desktop entry and AppStream
-// validators, the hardening lintian only mentions, the manual pages against
-// the programs' --help, the bash completion run by bash, the udev rule; and
-// the unpacked programs run as the test's user and, when that is root, as the
-// unprivileged user "nobody": the installed layout alone keeps zentaro.cfg and
-// logs/ in the user's standard locations, and nothing is written under the root.
+// The Debian package as Debian's own tools judge it: cpack builds it once from
+// the build tree, and it is unpacked into a root of its own, as a fresh machine
+// would hold it (lintian also judges permissions, stripping, RELRO, PIE and how
+// the documentation is compressed).
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -144,7 +138,6 @@ Words commandNames(const QStringList &commandLines)
     return names;
 }
 
-// What `group` of every match of `pattern` in `text` holds.
 Words captures(const QString &text, const QString &pattern, int group = 0)
 {
     Words words;
@@ -182,7 +175,6 @@ bool isElf(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF";
 }
 
-// Who runs the unpacked programs: the test's own user (root or not), or "nobody" when that is root.
 enum class User { TestsOwn, Nobody };
 
 // Every entry below `root` with its size and modification time: an entry made, removed or written changes it,
@@ -246,7 +238,6 @@ private:
 
 void TestPackage::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
     const QString output = m_dir.filePath(QStringLiteral("package"));
     QProcess cpack;
     cpack.setProcessChannelMode(QProcess::MergedChannels);
@@ -400,7 +391,6 @@ void TestPackage::copyrightAndChangelog()
                  QLatin1String("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")),
              qPrintable(copyright));
     QVERIFY2(copyright.contains(QLatin1String("\nFiles: *\nCopyright: ")), qPrintable(copyright));
-    // Each Files paragraph names files the source holds.
     QRegularExpressionMatchIterator patterns =
         QRegularExpression(QStringLiteral("^Files: (.+)$"), QRegularExpression::MultilineOption).globalMatch(copyright);
     while (patterns.hasNext()) {
@@ -442,10 +432,8 @@ void TestPackage::manualPagesCarryEveryOptionOfTheHelp_data()
     QTest::newRow("tavox-sim") << "tavox-sim" << "docs/simulator.md";
 }
 
-// The options and commands --help prints are the ones the manual page
-// describes, no more, no fewer. The
-// program's page of the manual in docs/ names every option of the help and
-// shows none that neither the program nor a script takes.
+// The program's guide in docs/ names every option of the help and shows none
+// that neither the program nor a script takes.
 void TestPackage::manualPagesCarryEveryOptionOfTheHelp()
 {
     QFETCH(QString, program);
@@ -557,7 +545,6 @@ void TestPackage::completionOffersPortsAndFiles()
     QCOMPARE(complete({"-p", "/tmp/gimbal-"}, environment), QStringList({"/tmp/gimbal-a", "/tmp/gimbal-b"}));
 
     QTemporaryDir files;
-    QVERIFY(files.isValid());
     for (const char *name : {"pty-link", "golden.json", "firmware.bin"})
         QVERIFY(writeFile(files.filePath(QLatin1String(name)), "x"));
     QCOMPARE(complete({"-p", files.filePath(QStringLiteral("pty"))}), QStringList{files.filePath(QStringLiteral("pty-link"))});

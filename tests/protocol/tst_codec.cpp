@@ -117,9 +117,7 @@ private slots:
         QCOMPARE(toHexText(built), toHexText(expected));
     }
 
-    // Every row's frames and the bytes left waiting; the header sums and CRCs
-    // that failed on the way, and every byte consumed either in a frame or
-    // counted as thrown away.
+    // Every byte is consumed either in a frame or counted as thrown away.
     void resynchronisation_data()
     {
         QTest::addColumn<QByteArray>("input");

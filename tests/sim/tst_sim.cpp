@@ -77,7 +77,6 @@ QStringList answers(int count, const QString &verdict = {})
     return verdict.isEmpty() ? out : out << verdict;
 }
 
-// The tool's end of the line, read while a test waits for a frame.
 class SimClient
 {
 public:
@@ -97,7 +96,6 @@ public:
         return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
 
-    // The next frame of `kind`; frames of other kinds before it are passed over.
     std::optional<ParsedFrame> next(int kind, int timeoutMs = ProcessWaitMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
@@ -124,7 +122,6 @@ public:
         return reply;
     }
 
-    // Reads until `done` holds, or the timeout has passed; says whether it holds.
     bool readUntil(const std::function<bool()> &done, int timeoutMs = ProcessWaitMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
@@ -133,13 +130,11 @@ public:
         return done();
     }
 
-    // Reads until `count` upgrade replies have been passed over in all.
     bool waitForPassedOver(int count)
     {
         return readUntil([&] { return passedOver.size() >= count; }) && passedOver.size() == count;
     }
 
-    // True when a read ends in end-of-file before the timeout: the line has been hung up.
     bool waitForHangup(int timeoutMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
@@ -155,7 +150,6 @@ public:
     }
 
     qint64 nowMs() const { return m_clock.elapsed(); }
-    // Bytes dropped as line noise so far, per byte of the frames found.
     double noiseShare() const { return double(m_received.resyncBytes) / m_frameBytes; }
     const ReceiveStatistics &received() const { return m_received; }
     qint64 lastReadMs = 0;   // when the frame last returned had arrived
@@ -188,7 +182,6 @@ private:
     QByteArray m_buffer;
 };
 
-// Sends a request and waits for its reply, sending it once more if none comes within the watchdog.
 std::optional<ParsedFrame> request(SimClient &client, const QByteArray &frame, int kind)
 {
     std::optional<ParsedFrame> reply;
