@@ -786,8 +786,26 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
 
     QCOMPARE(enabledDeviceActions(), QStringList());
     QVERIFY(!item("browseButton")->isEnabled());
+    QVERIFY(!item("startButton")->isVisible());
+    QVERIFY(!item("fileInfo")->isVisible());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+%$")).match(itemText("progressText")).hasMatch());
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrading"));
+
+    // Cancel asks first, and leaves the port open for the next try.
+    QTRY_VERIFY(item("cancelUpgradeButton")->isEnabled());
+    click("cancelUpgradeButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    QCOMPARE(question(), QStringLiteral("The controller waits in its bootloader until an upgrade completes; until then it has "
+                                        "no usable firmware. The port stays open to run the upgrade again."));
+    confirmQuestion();
+    QTRY_COMPARE(itemText("resultText"), QStringLiteral("Upgrade cancelled by the operator; the controller waits in its "
+                                                        "bootloader until an upgrade completes — run the upgrade again to finish"));
+    QVERIFY(bridge().serialOpened());
+    click("startButton");
+    QTRY_VERIFY(shownItem("confirmText"));
+    confirmQuestion();
+    QTRY_VERIFY_WITH_TIMEOUT(itemText("phaseText").startsWith(QStringLiteral("Writing ")), ProcessWaitMs);
 
     // the switch asks first; Escape keeps the port and the upgrade
     click("serialSwitch");
@@ -805,6 +823,12 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
     QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted")), qPrintable(itemText("resultText")));
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrade-failed"));
+    // The versions are the closed link's now: dimmed, marked, and why on hover.
+    QQuickItem *firmware = item("firmwareVersion");
+    QCOMPARE(firmware->property("text").toString(), QStringLiteral("1.0.0.60 (last seen)"));
+    QVERIFY(!firmware->property("font").value<QFont>().bold());
+    QTest::mouseMove(window(), firmware->mapToScene(QPointF(2, 2)).toPoint());
+    QTRY_VERIFY(firmware->property("hintShown").toBool());
     bridge().setUpgradeReplyTimeouts({});
     // the result belongs to the link it happened on: the next open ends it
     m_driver.openPort(m_driver.sim().portName());

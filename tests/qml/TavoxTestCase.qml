@@ -1,8 +1,6 @@
 import QtQuick 2.12
 import QtTest 1.12
 
-// Ground shared by the Qt Quick tests: the bridge double back at its start
-// values before every test, and a fresh item of `subject` on request.
 TestCase {
     property Component subject
     // How long a test waits for the simulated controller to answer (ProcessWaitMs of the C++ tests): a wait
@@ -58,7 +56,6 @@ TestCase {
     // The way to the action of an open question: away from Cancel, then Enter.
     function confirmByKeys() { pressKeys([Qt.Key_Tab, Qt.Key_Return]) }
 
-    // Replaces the whole text of a spin input by typing the keys.
     function typeInto(spin, keys) {
         var field = part(spin, "spinField")
         mouseClick(field)

@@ -10,64 +10,10 @@ Item {
     width: 1200
     height: 960
 
-    // The cases run from the last in the file to the first: this one ends on a slower line for the bridge.
-    TavoxTestCase {
-        name: "UpgradePanelStates"
-        subject: Component { UpgradePanel { width: 420; height: 320 } }
-
-        // The file line, the phase's and the result's words, the failure on a closed port, the reopening and a
-        // success are the window's (tst_windowflows) and the monitor's (tst_operator); here what the panel shows
-        // of them and its Cancel.
-        function test_fileProgressPhaseAndResult() {
-            verify(upgradeRig.openPacedController())
-            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
-            var panel = createSubject()
-            var phase = part(panel, "phaseText")
-            var banner = part(panel, "resultBanner")
-
-            verify(upgradeRig.chooseFile(40960))
-            upgradeRig.start()
-            tryVerify(function() { return upgradeMonitor.progress > 0 }, processWaitMs)
-            verify(phase.visible && !part(panel, "fileInfo").visible)
-            compare(part(panel, "progressText").text, upgradeMonitor.progress + "%")
-
-            // the versions are the closed link's: dimmed, marked, and why on hover
-            upgradeRig.closePort()
-            tryCompare(banner, "visible", true)
-            verify(!phase.visible)
-            var firmware = part(panel, "firmwareVersion")
-            compare(firmware.text, appBridge.tavoxFirmwareVersion + " " + upgradeMonitor.versionsNote)
-            verify(!firmware.font.bold)
-            mouseMove(firmware, 2, 2)
-            tryCompare(firmware, "hintShown", true)
-            verify(upgradeRig.reopen())
-            tryCompare(linkMonitor, "valuesLive", true, processWaitMs)
-            tryCompare(firmware, "text", appBridge.tavoxFirmwareVersion, processWaitMs)
-            verify(firmware.font.bold)
-
-            // Cancel takes Start's place while flashing, asks first, and leaves the port open
-            verify(upgradeRig.chooseFile(40960))
-            upgradeRig.start()
-            var cancel = part(panel, "cancelUpgradeButton")
-            tryVerify(function() { return cancel.visible && cancel.enabled }, processWaitMs)
-            verify(!part(panel, "startButton").visible)
-            mouseClick(cancel)
-            var question = part(panel, "confirmDialog")
-            verify(question.text.indexOf("控制器停留在引导程序中，直到一次升级完成") === 0, question.text)
-            confirmByKeys()
-            tryCompare(upgradeMonitor, "result", UpgradeMonitor.Cancelled)
-            verify(banner.visible)
-            verify(upgradeMonitor.resultText.indexOf("操作员取消") > 0, upgradeMonitor.resultText)
-            verify(upgradeMonitor.resultText.indexOf("检查连接线") < 0, "no cable is to blame")
-            compare(linkMonitor.blockedReason, "", "the port stays open")
-        }
-    }
-
     TavoxTestCase {
         name: "GimbalConfigPanel"
         subject: Component { GimbalConfigPanel { width: 420; height: 420 } }
 
-        // What the edits themselves do is FieldEdits' (tst_operator); here the panel's fields, words and calls.
         function test_editsAreWrittenConfirmedAndDiscardedOnlyWhenAsked() {
             setBridge({ tavoxFpvMode: 2, tavoxPitchMaxSpeed: 10, tavoxRollMaxSpeed: 20, tavoxYawMaxSpeed: 30 })
             var panel = createSubject()
@@ -85,7 +31,6 @@ Item {
             compare(pitch.hint, "Controller's value: 10 (0–255)")
             appBridge.language = "zh"
 
-            // a read asks first; Escape keeps the edits
             mouseClick(part(panel, "readButton"))
             var dialog = part(panel, "confirmDialog")
             compare(dialog.title, "放弃 3 项未写入的修改？")
@@ -101,7 +46,6 @@ Item {
             linkMonitor.parametersArrived()
             tryCompare(part(panel, "unconfirmedCount"), "visible", false)
 
-            // a discarded edit goes back to the controller's value
             mouseClick(part(pitch, "spinUp"))
             mouseClick(part(panel, "readButton"))
             compare(dialog.title, "放弃 1 项未写入的修改？")
@@ -118,7 +62,6 @@ Item {
         function test_writeAsksFirstThenSendsWhatIsShown() {
             setBridge({ tavoxRollMaxTorque: 0 })
             var panel = createSubject()
-            // a controller's value below the range is shown as it is, marked, and holds the write back
             var roll = part(panel, "rollTorque")
             typeInto(roll, [Qt.Key_Return])
             compare(roll.value, 0)
@@ -126,7 +69,6 @@ Item {
             verify(!part(panel, "writeButton").enabled)
             appBridge.tavoxRollMaxTorque = 10000
             mouseClick(part(panel, "writeButton"))
-            // an open question follows a change of language
             var dialog = part(panel, "confirmDialog")
             compare(dialog.title, "写入并重启控制器？")
             appBridge.language = "en"
@@ -143,8 +85,6 @@ Item {
             compare(appBridge.lastArgs("tavoxWriteTorque"), [8000, 10000, 30000])
         }
 
-        // Revert takes its button away: the keyboard goes on to the panel's
-        // first field, with its ring, rather than to nowhere.
         function test_revertHandsTheKeyboardOn() {
             var panel = createSubject()
             typeInto(part(panel, "yawTorque"), "1234")
@@ -163,7 +103,6 @@ Item {
         name: "TavoxCameraPanel"
         subject: Component { TavoxCameraPanel { width: 420; height: 300 } }
 
-        // Until the read-back the choice stays as written: FieldEdits' (tst_operator).
         function test_writeSendsTheChoice() {
             var panel = createSubject()
             var combo = part(panel, "cameraCombo")
@@ -182,12 +121,11 @@ Item {
         // answers: the keys that answer each question in turn. No parameters read from the attached
         // controller since the port was opened: whether to go on without a snapshot is asked first.
         function test_startIsAskedFirst_data() {
-            var path = upgradeRig.writeImage(16)
+            var path = upgradeImagePath
             var yes = [Qt.Key_Tab, Qt.Key_Return]
             var select = "tavoxSelectUpgradeFile", query = "tavoxQueryVersion"
             return [
                 { tag: "no file", path: "", answers: [], calls: [select, query] },
-                { tag: "file chosen", path: path, answers: [yes], start: [path], calls: [select, "tavoxStartUpgrade", query] },
                 { tag: "no snapshot, Escape", path: path, noSnapshot: true, answers: [[Qt.Key_Escape]], calls: [select, query] },
                 { tag: "no snapshot, confirmed, then confirmed", path: path, noSnapshot: true, answers: [yes, yes],
                   start: [path], calls: [select, "tavoxStartUpgrade", query] }
@@ -219,8 +157,6 @@ Item {
         }
     }
 
-    // A status that appears takes no place from what is below or beside it:
-    // the control under the pointer stays where it was.
     TavoxTestCase {
         name: "SteadyLayout"
 
@@ -266,7 +202,7 @@ Item {
             return null
         }
 
-        // Expand is the window's (tst_window); run last, Clear empties the record of the connection.
+        // Run last: Clear empties the record of the connection.
         function test_entriesAreColouredByKindSelectableAndCleared() {
             var panel = createSubject()
             var view = part(panel, "messageLogArea")
@@ -278,8 +214,6 @@ Item {
             compare(view.count, 0)
         }
 
-        // Shorter (Collapse, the divider dragged down), the log still shows its
-        // newest entry; an older one the operator scrolled to stays in view.
         function test_collapsedLogKeepsItsPlace_data() {
             return [ { tag: "at the newest", scrolledUp: false }, { tag: "scrolled up", scrolledUp: true } ]
         }
@@ -299,8 +233,6 @@ Item {
         }
     }
 
-    // The service bar over the real link: its health line, and the live plots drawer that exists and
-    // records only while open.
     SignalSpy { id: tick; target: linkHealth; signalName: "changed" }
 
     // As wide as the service bar of a 1366-pixel window.
@@ -326,9 +258,6 @@ Item {
             compare(part(tools, "linkHealthState").text, "链路正常")
         }
 
-        // The link lost, in a bar as wide as a 1366-pixel window gives it: the state
-        // and the heartbeat's age stay whole, only the other figures give way,
-        // and the whole line is there on hover and for a screen reader.
         function test_lostLinkKeepsItsWordsInANarrowWindow_data() {
             return [{ tag: "en", language: "en", state: "Link lost — no heartbeat", heartbeat: "last heartbeat 7400 ms",
                       figuresCut: true },
@@ -340,7 +269,6 @@ Item {
             var tools = createTemporaryObject(narrowBar, scene)
             waitForRendering(tools)
             var view = part(tools, "linkHealthView")
-            // the port open and no heartbeat for 7.4 s, on a line with faults
             view.health = linkHealthWith({ linkLost: true, sinceHeartbeatMs: 7400, bytesPerSecond: 12, crcFailures: 1250,
                                            headerSumFailures: 318, resyncBytes: 40960 })
             var state = part(tools, "linkHealthState")
@@ -351,7 +279,6 @@ Item {
             // Laid out again for the new words at the next polish.
             tryVerify(function() { return state.width >= state.implicitWidth && heartbeat.width >= heartbeat.implicitWidth })
             verify(!state.truncated && !heartbeat.truncated)
-            // Clear of the buttons beside it, which keep their words too.
             var backup = part(tools, "backupButton")
             verify(heartbeat.mapToItem(tools, heartbeat.width, 0).x <= backup.mapToItem(tools, 0, 0).x)
             verify(!backup.contentItem.truncated)
@@ -388,14 +315,11 @@ Item {
             keyClick(Qt.Key_Escape)
             tryCompare(loader, "active", false)
             compare(telemetryHistory.active, false)
-            // the keyboard that opened the drawer finds itself back on the button
             tryCompare(button, "activeFocus", true)
             verify(button.visualFocus)
         }
     }
 
-    // The difference table over a stand-in for the restore: ticks go to the restore, writes that restart
-    // the controller are asked about first, and each row shows what the read-back found.
     ListModel {
         id: fakeRestore
 
@@ -451,7 +375,6 @@ Item {
 
         function openDialog() {
             var dialog = createTemporaryObject(subject, scene)
-            verify(dialog !== null)
             fakeRestore.opened()
             tryCompare(dialog, "opened", true)
             return dialog
@@ -459,7 +382,6 @@ Item {
 
         function test_rowsTicksAndWrite() {
             var dialog = openDialog()
-            // A file's value outside its range: red, with the range, and its row cannot be ticked.
             var outside = findChild(rowPart(dialog, "rowFile_gimbal.rollMaxTorque"), "rangeNote")
             verify(outside.visible)
             compare(outside.text, "outside 1..30000")
@@ -468,7 +390,6 @@ Item {
             var write = findChild(dialog.contentItem, "paramDiffWrite")
             compare(write.text, "Write selected (2)")
 
-            // Named as the panel names the field, with the file's key beside it.
             compare(rowPart(dialog, "rowLabel_gimbal.pitchMaxTorque").text, "Pitch Torque")
             compare(rowPart(dialog, "rowKey_gimbal.pitchMaxTorque").text, "gimbal.pitchMaxTorque")
 
@@ -478,17 +399,13 @@ Item {
 
             mouseClick(write)
             compare(fakeRestore.writes, 1)
-        }
-
-        function test_restartingWritesAreConfirmedFirst() {
             fakeRestore.selectionRestartsController = true
-            var dialog = openDialog()
-            mouseClick(findChild(dialog.contentItem, "paramDiffWrite"))
-            compare(fakeRestore.writes, 0)
+            mouseClick(write)
+            compare(fakeRestore.writes, 1)
             var confirm = findChild(dialog, "confirmDialog")
             tryCompare(confirm, "opened", true)
             mouseClick(findChild(confirm.contentItem, "confirmAccept"))
-            compare(fakeRestore.writes, 1)
+            compare(fakeRestore.writes, 2)
         }
 
         function test_verificationShownPerRow() {
@@ -514,15 +431,13 @@ Item {
 
         readonly property var colours: ({ g: "#67c23a", o: "#e6a23c", r: "#f56c6c", x: "#909399" })
 
-        // Every test starts with one port, chosen.
         function init() {
             appBridge.reset()
             appBridge.serialPorts = ["/dev/ttyUSB0"]
             portCatalog.choose("/dev/ttyUSB0")
         }
 
-        // typed: a path typed (or pasted) into the port box, which opens as it is. That the switch follows the
-        // bridge, and closes the port, is the window's (tst_windowflows).
+        // typed: a path typed (or pasted) into the port box, which opens as it is.
         function test_serialSwitch_data() {
             return [
                 { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
@@ -559,8 +474,6 @@ Item {
             portCatalog.remember("/dev/pts/0", 921600)
         }
 
-        // Ports come and go by themselves; the one chosen stays chosen, marked
-        // when it is not there; picking another chooses it.
         function test_choiceOutlivesThePortList() {
             portCatalog.remember("/dev/ttyUSB1", 115200)
             appBridge.serialPorts = ["/dev/ttyUSB0", "/dev/ttyUSB1"]
@@ -637,7 +550,6 @@ Item {
             tryCompare(part(sidebar, "tempValue"), "text", shown ? "37°C" : "--")
         }
 
-        // The QR codes give way on a short window, so the status and the angles stay in sight unscrolled.
         function test_codesGiveWayWhenShort() {
             var sidebar = createSubject()
             verify(part(sidebar, "qrCodes").visible)
@@ -649,8 +561,6 @@ Item {
             tryCompare(part(sidebar, "qrCodes"), "visible", true)
         }
 
-        // The link's status as the window words it for the simulator's link fits
-        // the sidebar whole in two lines, in either language.
         function test_linkStatusIsWhole_data() {
             return [{ tag: "en connected", text: "Connected to /tmp/tavox-sim — firmware 1.0.0.60" },
                     { tag: "en lost", text: "Link lost: no heartbeat on /tmp/tavox-sim" },
@@ -667,7 +577,6 @@ Item {
             verify(!status.truncated)
         }
 
-        // A status cut short by a narrow sidebar has its whole text on hover.
         function test_longLinkStatusHasATooltip() {
             var sidebar = createSubject({ width: 140 })
             var status = part(sidebar, "linkStatusText")
@@ -678,7 +587,6 @@ Item {
             tryCompare(status, "wholeTextShown", false)
         }
 
-        // The language by a screen reader, the keyboard or the mouse; what the reader says follows it.
         function test_languageSwitch() {
             var sidebar = createSubject()
             var serialSwitch = part(sidebar, "serialSwitch")
@@ -714,27 +622,13 @@ Item {
             compare(part(panel, "channelStack").currentIndex, page)
         }
 
-        function test_compareVersion_data() {
-            return [
-                { tag: "numeric, not textual", a: "1.0.0.100", b: "1.0.0.59", expected: 1 },
-                { tag: "trailing zero", a: "1.0.0.59.0", b: "1.0.0.59", expected: 0 },
-                { tag: "shorter", a: "1.0.0", b: "1.0.0.59", expected: -1 },
-                { tag: "no version yet", a: "-", b: "1.0.0.59", expected: -1 }
-            ]
-        }
-
-        function test_compareVersion(data) {
-            var panel = createSubject()
-            compare(panel.compareVersion(data.a, data.b), data.expected)
-            compare(panel.compareVersion(data.b, data.a), -data.expected)
-        }
-
         // The CRSF tab exists only above firmware 1.0.0.59; losing it while shown falls back to SBUS.
         function test_crsfTabFollowsFirmware_data() {
             return [
-                { tag: "later firmware keeps it", version: "1.0.1", tab: "crsfTab", page: 2, crsf: true, after: 2 },
-                { tag: "1.0.0.59 while shown", version: "1.0.0.59", tab: "crsfTab", page: 2, crsf: false, after: 0 },
-                { tag: "none while on PWM", version: "", tab: "pwmTab", page: 1, crsf: false, after: 1 }
+                { tag: "numbers, not text", version: "1.0.0.100", tab: "crsfTab", page: 2, crsf: true, after: 2 },
+                { tag: "a fifth part", version: "1.0.0.59.1", tab: "crsfTab", page: 2, crsf: true, after: 2 },
+                { tag: "1.0.0.59.0 while shown", version: "1.0.0.59.0", tab: "crsfTab", page: 2, crsf: false, after: 0 },
+                { tag: "none while on PWM", version: "-", tab: "pwmTab", page: 1, crsf: false, after: 1 }
             ]
         }
 
@@ -767,7 +661,6 @@ Item {
             compare(part(panel, data.page + "Write").enabled, data.outside !== true)
         }
 
-        // Every receiver combo: its bridge property and its field's name in a parameter file.
         readonly property var fields: [
             "sbusPitch tavoxSbusPitchCh sbus.pitchChannel", "sbusRoll tavoxSbusRollCh sbus.rollChannel",
             "sbusYaw tavoxSbusYawCh sbus.yawChannel", "sbusCenter tavoxSbusCenterCh sbus.centerChannel",
@@ -785,8 +678,6 @@ Item {
             "crsfYawDir tavoxCrsfYawDir crsf.yawDirection"
         ].map(function(row) { var f = row.split(" "); return { combo: f[0], property: f[1], field: f[2] } })
 
-        // Each combo shows its own value from a parameter set; the operator's own choice stays, marked,
-        // through the next.
         function test_everyComboReloadsOnAParameterSet() {
             var panel = createSubject()
             var shown = fields.map(function(f, i) {
@@ -805,7 +696,6 @@ Item {
             compare(part(panel, "sbusPitch").hint, "控制器的值: CH8")
         }
 
-        // A restore that put every field back but one leaves that one's edit alone.
         function test_restoredFieldsAreEditedNoLonger() {
             var panel = createSubject()
             for (var i = 0; i < fields.length; ++i) {
@@ -818,8 +708,6 @@ Item {
                 compare(part(panel, fields[j].combo).edited, fields[j].combo === "sbusLock", fields[j].combo)
         }
 
-        // Each combo of `combos` (in argument order) is set to its value in `args`. The SBUS write, down to
-        // its frames, is the window's (tst_windowflows).
         function test_readAndWrite_data() {
             var pwm = "Pitch Yaw Center Center2ndFcn Mode PitchDir YawDir"
             return [
@@ -843,18 +731,15 @@ Item {
             var other = part(panel, data.prefix === "pwm" ? "sbusMode" : "pwmMode")
             choose(other, 1 - other.currentIndex)
             mouseClick(part(panel, data.prefix + "Write"))
-            // two functions on one channel are marked, and the write asks about them first
             compare(part(panel, "pwmPitchConflict").visible && part(panel, "pwmCenterConflict").visible, !!data.conflict)
             if (data.conflict) {
                 compare(part(panel, "confirmDialog").title, "在" + data.conflict + "的情况下写入？")
                 confirmByKeys()
             }
-            // the write activates and restarts the controller: asked first
             tryVerify(function() { return part(panel, "confirmDialog").opened })
             confirmByKeys()
             compare(appBridge.lastArgs(data.call), data.args)
             verify(other.edited && !other.unconfirmed)
-            // a read would drop the other page's edit: asked first
             mouseClick(part(panel, data.prefix + "Read"))
             compare(part(panel, "confirmDialog").title, "放弃 1 项未写入的修改？")
             confirmByKeys()
@@ -878,7 +763,6 @@ Item {
             compare(part(panel, "crsfLockValue").value, "--")
         }
 
-        // A choice never moves the columns: every combo keeps its width whatever it shows.
         function test_columnsKeepTheirWidths() {
             var panel = createSubject()
             var pitch = part(panel, "sbusPitch")
@@ -891,7 +775,6 @@ Item {
                 waitForRendering(panel)
                 compare([pitch.width, direction.width, value.x], widths, "CH" + index)
             }
-            // the single combo of a centre row spans the channel and direction columns
             var directionEnd = direction.mapToItem(panel, direction.width, 0).x
             fuzzyCompare(part(panel, "sbusCenter").width, directionEnd - pitch.mapToItem(panel, 0, 0).x, 1)
         }

@@ -14,7 +14,6 @@ Item {
 
     TavoxTestCase {
         name: "CalibrationPanel"
-        // Each panel follows its own guide over the bridge double.
         subject: Component {
             CalibrationPanel {
                 width: 420
@@ -32,7 +31,6 @@ Item {
             resizeWindow(1540, 960)
         }
 
-        // Starting the calibration is confirmed with Enter.
         function startAccelCalibration(panel) {
             mouseClick(part(panel, "calibButton2"))
             verify(part(panel, "confirmDialog").opened)
@@ -97,19 +95,16 @@ Item {
             for (var i = 0; i < names.length; ++i)
                 verifyInside(part(dialog.contentItem, names[i]), dialogRect)
 
-            // Top to bottom without overlap: progress, instruction, faces, then the buttons side by side.
             verify(rect("progressTrack").bottom <= rect("statusBox").y)
             verify(part(dialog.contentItem, "caliStatusLabel").implicitHeight <= part(dialog.contentItem, "statusBox").height)
             verify(rect("statusBox").bottom <= rect("face1").y)
             verify(rect("face6").bottom <= Math.min(rect("guideCloseButton").y, rect("guideRestartButton").y))
             verify(rect("guideCloseButton").right <= rect("guideActivateButton").x)
             verify(rect("guideActivateButton").right <= rect("guideRestartButton").x)
-            // The faces take the room there is, big enough to make out.
             verify(part(dialog.contentItem, "face1").width >= 150)
         }
 
-        // faces: d completed, c current, p pending. The faces of a run the simulator makes, and Activate and
-        // Restart after its result, are the window's (tst_windowflows).
+        // faces: d completed, c current, p pending.
         function test_progress_data() {
             return [
                 { tag: "midway", steps: [4], counter: "3/6", text: "● 请将设备朝后放置", faces: "dddcpp" },
@@ -136,17 +131,6 @@ Item {
             }
         }
 
-        function test_reportsNeedAnAccelCalibrationFromHere() {
-            var panel = createSubject()
-            report(3)
-            mouseClick(part(panel, "calibButton1"))
-            confirmByKeys()
-            report(4)
-            compare(appBridge.lastArgs("tavoxSendCalibration"), [1])
-            verify(!part(panel, "calibrationGuideDialog").visible)
-        }
-
-        // That later reports are ignored is the guide's to show (tst_calibration).
         function test_cancelEndsTheGuide_data() {
             return [ { tag: "Cancel button", keys: [] }, { tag: "Escape", keys: [Qt.Key_Escape] },
                      { tag: "Enter starts on Cancel", keys: [Qt.Key_Return] } ]
@@ -186,7 +170,6 @@ Item {
             verify(!retry.visible)
         }
 
-        // The run stays shown where the link cut it off, in the guide and then in the panel, never as done.
         function test_linkLossInterruptsTheRun() {
             var panel = createSubject()
             var dialog = startAccelCalibration(panel)
@@ -210,6 +193,9 @@ Item {
             confirmByKeys()
             verify(!line.visible, "another command's outcome is its own")
             verify(part(panel, "calibrationStatus").visible)
+            report(4)
+            compare(appBridge.lastArgs("tavoxSendCalibration"), [1])
+            verify(!dialog.visible, "reports follow only an accelerometer calibration sent from here")
             startAccelCalibration(panel)
             compare(line.text, "")
         }
@@ -257,10 +243,9 @@ Item {
 
         function confirmDialog(scene) { return part(scene.section, "motorConfirmDialog") }
 
-        // The first hold asks, and cancelled turns nothing; confirmed once, a later hold runs at once (each way
-        // it ends: test_everyWayOutEndsTheHold); blocked, none starts.
         function test_confirmedHoldsRunWithoutAsking() {
             var s = createSubject()
+            compare(part(s.section, "motorReverse1").Accessible.name, "Reverse test torque on the middle frame motor (hold)")
             var dialog = confirmDialog(s)
             mousePress(part(s.section, "motorReverse1"))
             tryCompare(dialog, "opened", true)
@@ -281,6 +266,8 @@ Item {
             mousePress(part(s.section, "motorForward0"))
             mouseRelease(part(s.section, "motorForward0"))
             compare(torqueCalls(), 2)
+            appBridge.language = "zh"
+            compare(part(s.section, "motorHallCalib0").Accessible.name, "外框架霍尔校准")
         }
 
         // by: how the hold starts (the mouse, Space, a screen reader's press); end: what ends it. The clear goes
@@ -322,7 +309,6 @@ Item {
             data.end(s, button)
             tryVerify(function() { return torqueCalls() === 2 }, 5000)
             compare(appBridge.lastArgs("tavoxSendMotorTorque"), [2, 2])
-            // Nothing more once the hold is over, whatever comes after; Enter is no hold.
             mouseRelease(scene, 1, 1)
             keyRelease(Qt.Key_Space)
             keyClick(Qt.Key_Return)
@@ -332,8 +318,6 @@ Item {
         Component { id: drawerComponent; MotorServiceDrawer { service: MotorService { device: motorDeviceDouble } } }
         Component { id: openerComponent; Button { text: "Motor service…" } }
 
-        // Escape closes the drawer under a held button, which ends the hold, and the keyboard goes back to the
-        // button that opened the drawer.
         function test_closingTheDrawerEndsTheHold() {
             var opener = createTemporaryObject(openerComponent, scene)
             var drawer = createTemporaryObject(drawerComponent, scene)
@@ -390,14 +374,6 @@ Item {
             }
             compare(callCount(data.call), 1)
             compare(appBridge.lastArgs(data.call), data.args)
-        }
-
-        // A screen reader names each button with its frame.
-        function test_accessibleNames() {
-            var s = createSubject()
-            compare(part(s.section, "motorReverse1").Accessible.name, "Reverse test torque on the middle frame motor (hold)")
-            appBridge.language = "zh"
-            compare(part(s.section, "motorHallCalib0").Accessible.name, "外框架霍尔校准")
         }
     }
 }
