@@ -22,7 +22,6 @@ const qint64 MiB = 1 << 20;
 const QString ChineseFolder = QStringLiteral("D:/固件/新版");
 const QByteArray Malformed("\xff\xfe garbage [[[ = = \n\0\0 language\n", 32);
 
-// Whatever stands at the configuration path (file, folder, FIFO, link) goes.
 void clearConfigPath()
 {
     const QString path = configFilePath();
@@ -97,7 +96,6 @@ private:
     const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
 };
 
-// The locale variables as the run started with them, after a row has set its own.
 void TestConfig::cleanup()
 {
     for (const char *name : LocaleVariables) {

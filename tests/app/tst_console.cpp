@@ -16,7 +16,6 @@
 #include <unistd.h>
 
 namespace {
-// Points standard output at a terminal for as long as it exists.
 class StdoutOnTerminal
 {
 public:

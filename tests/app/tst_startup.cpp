@@ -39,7 +39,6 @@ QProcessEnvironment headlessWithScreenshot(const QString &screenshot)
     return env;
 }
 
-// The message of each record, without level, tag and time.
 QStringList recordTexts(const QByteArray &content)
 {
     static const QRegularExpression record(

@@ -30,16 +30,12 @@ namespace {
 QStringList g_qmlWarnings;
 QtMessageHandler g_previousHandler = nullptr;
 
-bool comesFromQml(const QMessageLogContext &context, const QString &message)
-{
-    const QString category = QString::fromLatin1(context.category ? context.category : "");
-    return category == QLatin1String("qml") || category == QLatin1String("js")
-        || message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String(".qml"));
-}
-
 void recordQmlWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && comesFromQml(context, message))
+    const QString category = QString::fromLatin1(context.category ? context.category : "");
+    const bool fromQml = category == QLatin1String("qml") || category == QLatin1String("js")
+        || message.contains(QLatin1String("qrc:/")) || message.contains(QLatin1String(".qml"));
+    if (type != QtDebugMsg && type != QtInfoMsg && fromQml)
         g_qmlWarnings.append(message);
     if (g_previousHandler)
         g_previousHandler(type, context, message);
@@ -105,7 +101,6 @@ void scrollIntoView(QQuickItem *item)
     }
 }
 
-// The visible buttons that have a name.
 void collectButtons(QQuickItem *parent, QList<QQuickItem *> &buttons)
 {
     for (QQuickItem *child : parent->childItems()) {
@@ -146,7 +141,6 @@ public:
 
     void start()
     {
-        // No language stored, in a Chinese locale: the window starts in Chinese.
         QFile::remove(configFilePath());
         useChineseLocale();
         QVERIFY(m_sim.start());
@@ -159,7 +153,6 @@ public:
         load();
     }
 
-    // Closes the window and opens it again, as the next start would, with the zentaro.cfg the first one left.
     void restart()
     {
         m_engine.reset();
@@ -186,7 +179,6 @@ public:
         const QQuickItem *found = item(objectName);
         return found ? found->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
     }
-    // The one on screen among items of that name, such as the dialog that is open.
     QQuickItem *shownItem(const char *objectName) const
     {
         return findItem(window()->contentItem(), QString::fromLatin1(objectName), true);
@@ -213,7 +205,6 @@ public:
         QVERIFY(nextFrameDrawn());
     }
 
-    // As the sidebar would, with the port the test brought.
     void openPort(const QString &portName)
     {
         QVERIFY(m_bridge->openSerial(portName, 921600));
@@ -241,7 +232,6 @@ public:
         }
     }
 
-    // The picture in the language shown, then in the other one, named <base>-<language>.png.
     void saveFrames(const QString &baseName)
     {
         const QString shown = m_bridge->language();
@@ -253,8 +243,6 @@ public:
         m_bridge->setLanguage(shown);
     }
 
-    // The names of the window's buttons that are not wholly on screen without
-    // scrolling, leaving out those of a view the test has scrolled on purpose.
     QStringList cutOffButtons(const char *scrolledView = nullptr)
     {
         if (!nextFrameDrawn())
@@ -305,13 +293,6 @@ private:
 };
 
 const QSize Laptop(1366, 768);
-
-bool isDeviceAction(const QString &objectName)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^(readButton|writeButton|(sbus|pwm|crsf)(Read|Write)|calibButton.*|startButton|queryButton)$"));
-    return pattern.match(objectName).hasMatch();
-}
 
 qreal contentY(const QQuickItem *view)
 {
@@ -403,12 +384,6 @@ bool isReachedBy(const QQuickItem *control, const QList<QQuickItem *> &focused)
     }
     return false;
 }
-
-// The step buttons of a spin input are worked by its field's keys (Up, Down, PageUp, PageDown).
-bool stepsByKeys(const QQuickItem *control)
-{
-    return control->objectName() == QLatin1String("spinUp") || control->objectName() == QLatin1String("spinDown");
-}
 }
 
 class WindowTest : public QObject
@@ -488,11 +463,13 @@ QStringList WindowTest::simReceived() const
 
 QStringList WindowTest::enabledDeviceActions() const
 {
+    static const QRegularExpression deviceAction(
+        QStringLiteral("^(readButton|writeButton|(sbus|pwm|crsf)(Read|Write)|calibButton.*|startButton|queryButton)$"));
     QList<QQuickItem *> buttons;
     collectButtons(window()->contentItem(), buttons);
     QStringList enabled;
     for (QQuickItem *button : qAsConst(buttons)) {
-        if (isDeviceAction(button->objectName()) && button->isEnabled())
+        if (deviceAction.match(button->objectName()).hasMatch() && button->isEnabled())
             enabled.append(button->objectName());
     }
     return enabled;
@@ -756,8 +733,6 @@ void WindowTest::lostPortReconnectsByItself()
     QTRY_VERIFY(!bridge().serialOpened());
 }
 
-// The upgrade's question, its lock on every other action and its result banner; what each result says
-// is the upgrade monitor's to check (tst_operator), and so is a transfer that succeeds.
 void WindowTest::upgradeLocksOutEveryOtherAction()
 {
     bridge().setLanguage(QStringLiteral("en"));
@@ -776,7 +751,6 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
     QTRY_COMPARE(itemText("fileInfo"), QStringLiteral("tavox-fw.bin  ·  49152 bytes"));
     click("startButton");
     QTRY_VERIFY(shownItem("confirmText"));
-    // The question names the firmware of this link once the controller has reported it.
     const auto question = [this] { return shownItem("confirmText")->property("text").toString(); };
     QTRY_VERIFY2(question().contains(QStringLiteral("Firmware now: 1.0.0.60")), qPrintable(question()));
     QVERIFY2(question().contains(QStringLiteral("tavox-fw.bin (49152 bytes)")), qPrintable(question()));
@@ -792,7 +766,6 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrading"));
 
-    // Cancel asks first, and leaves the port open for the next try.
     QTRY_VERIFY(item("cancelUpgradeButton")->isEnabled());
     click("cancelUpgradeButton");
     QTRY_VERIFY(shownItem("confirmText"));
@@ -823,14 +796,12 @@ void WindowTest::upgradeLocksOutEveryOtherAction()
     QVERIFY2(itemText("resultText").startsWith(QStringLiteral("Upgrade aborted")), qPrintable(itemText("resultText")));
     QCOMPARE(m_driver.cutOffButtons("calScrollView"), QStringList());
     m_driver.saveFrames(QStringLiteral("window-upgrade-failed"));
-    // The versions are the closed link's now: dimmed, marked, and why on hover.
     QQuickItem *firmware = item("firmwareVersion");
     QCOMPARE(firmware->property("text").toString(), QStringLiteral("1.0.0.60 (last seen)"));
     QVERIFY(!firmware->property("font").value<QFont>().bold());
     QTest::mouseMove(window(), firmware->mapToScene(QPointF(2, 2)).toPoint());
     QTRY_VERIFY(firmware->property("hintShown").toBool());
     bridge().setUpgradeReplyTimeouts({});
-    // the result belongs to the link it happened on: the next open ends it
     m_driver.openPort(m_driver.sim().portName());
     QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
     QVERIFY(!item("resultBanner")->isVisible());
@@ -938,9 +909,11 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
 
     QList<QQuickItem *> controls;
     collectControls(window()->contentItem(), controls);
+    // The step buttons of a spin input are worked by its field's keys (Up, Down, PageUp, PageDown).
+    const QStringList stepsByKeys {QStringLiteral("spinUp"), QStringLiteral("spinDown")};
     QStringList unreached;
     for (QQuickItem *control : qAsConst(controls)) {
-        if (control->isEnabled() && !stepsByKeys(control) && !isReachedBy(control, order))
+        if (control->isEnabled() && !stepsByKeys.contains(control->objectName()) && !isReachedBy(control, order))
             unreached.append(describe(control));
     }
     QCOMPARE(unreached, QStringList());
