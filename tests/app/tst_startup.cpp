@@ -59,7 +59,6 @@ QProcessEnvironment environmentWithoutDisplay()
     return environment;
 }
 
-// The real window as a process of its own, headless (Qt's own -platform offscreen), from a copy of the tool.
 class WindowProcess : public RunningProgram
 {
 public:
@@ -191,7 +190,6 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
     QCOMPARE(recordTexts(content.mid(3)), expected);
 }
 
-// The window comes up and says it could not open its log file; no line names a log file that was not opened.
 void TestStartup::windowStartsWithoutItsLogFile()
 {
     QTemporaryDir dir;
@@ -308,9 +306,6 @@ void TestStartup::signalClosesTheWindow_data()
     QTest::newRow("SIGTERM, then SIGHUP at once") << QVector<int>{SIGTERM, SIGHUP} << QStringList{"SIGTERM", "SIGHUP"};
 }
 
-// The signal closes the window as its close button does: the port closed by
-// the tool, its lock file gone and the port free for the next program, the
-// log ended by its end record, exit status 0.
 void TestStartup::signalClosesTheWindow()
 {
     QFETCH(QVector<int>, sent);
@@ -319,7 +314,6 @@ void TestStartup::signalClosesTheWindow()
     const int queried = m_sim.errorOutput().count(versionQuery);
     WindowProcess window({"--port", m_sim.portName()});
     QVERIFY(window.start());
-    // Opened and asked the controller's version: connected as from the sidebar.
     QTRY_VERIFY_WITH_TIMEOUT(m_sim.errorOutput().count(versionQuery) > queried, ProcessWaitMs);
     const QString lock = serialLockFile(m_sim.portName());
 
