@@ -300,7 +300,6 @@ def connect(window):
     port = find_one(window, "combo box", "端口")
     check(shown_value(port).endswith("gimbal"), "the port box offers %r, not the simulator" % shown_value(port))
     serial_switch = find_one(window, "check box", "串口开关")
-    check(not has_state(serial_switch, pyatspi.STATE_CHECKED), "the serial switch starts on")
     press(serial_switch, "Toggle")
     wait_until(lambda: has_state(serial_switch, pyatspi.STATE_CHECKED), "the serial switch to be on")
     wait_until(lambda: not has_state(port, pyatspi.STATE_ENABLED), "the port box to be disabled while connected")
@@ -337,7 +336,6 @@ def switch_language(window):
     import pyatspi
     english = find_one(window, "radio button", "English")
     chinese = find_one(window, "radio button", "中文")
-    check(has_state(chinese, pyatspi.STATE_CHECKED), "Chinese is not the checked language")
     press(english)
     wait_until(lambda: has_state(english, pyatspi.STATE_CHECKED), "English to be the checked language")
     check(not has_state(chinese, pyatspi.STATE_CHECKED), "Chinese is still checked")
