@@ -143,8 +143,7 @@ void TestCli::terminalShowsWhatARedirectionGets()
     QCOMPARE(QString::fromUtf8(ctl.readAllStandardError()), redirected.err);
 }
 
-// sh runs the program with files limited to one block, shorter than its
-// output; the parameter files the tool writes are the file-writing tests' business.
+// sh runs the program with files limited to one block, shorter than its output.
 void TestCli::writesBeyondTheFileSizeLimitAreReported()
 {
     QTemporaryDir dir;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -36,13 +37,8 @@ bool within(const QJsonValue &value, double low, double high)
 // Every value of a receiver's channels, as the simulator swings them around their centre.
 bool channelsWithin(const QJsonObject &channels, int count, double low, double high)
 {
-    if (channels.size() != count)
-        return false;
-    for (const QJsonValue &value : channels) {
-        if (!within(value, low, high))
-            return false;
-    }
-    return true;
+    return channels.size() == count
+        && std::all_of(channels.begin(), channels.end(), [&](const QJsonValue &value) { return within(value, low, high); });
 }
 }
 
@@ -164,7 +160,6 @@ void TestCliMonitor::monitorGoesOnAcrossALostPort()
     }
 }
 
-// Ctrl-C, SIGTERM and SIGHUP all end it so.
 void TestCliMonitor::monitorEndsOnInterrupt()
 {
     SimProcess sim;

@@ -26,27 +26,6 @@ const int SlowRestartMs = 1500;
 // The simulator for loads that restart it: its frame log, no heartbeats to crowd it, quick restarts.
 const QStringList RestartingSim{"--verbose", "--hb-rate", "0", "--reboot-ms", "100"};
 
-// Runs a load of `wanted` (raised SBUS channels) on `port` and stops it at
-// once by a second Ctrl-C once the simulator has the channels: their
-// activation and restart stay owed. The simulator is held still meanwhile, so
-// that nothing but the second Ctrl-C can end the step. The load's messages,
-// empty when it did not end so or left the port held.
-QString stopLoadMidStep(SimProcess &sim, const QString &ctl, const QString &port, const QString &wanted)
-{
-    RunningCtl load(ctl, {"-p", port, "params", "load", wanted, "--yes"});
-    if (!load.waitForMessage(QStringLiteral("Writing the SBUS channels"))
-        || !QTest::qWaitFor([&] { return sim.errorOutput().contains(QLatin1String("RX command 0xA0")); }, ProcessWaitMs))
-        return QString();
-    const QString lock = serialLockFile(sim.portName());
-    const pid_t simPid = pid_t(sim.process().processId());
-    ::kill(simPid, SIGSTOP);
-    load.signal(SIGINT);
-    const bool hurried = load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once"));
-    load.signal(SIGINT);
-    const int exitCode = load.finish();
-    ::kill(simPid, SIGCONT);
-    return hurried && exitCode == 130 && portReleased(lock, sim.portName()) ? load.messages() : QString();
-}
 }
 
 class TestCliParams : public QObject
@@ -197,7 +176,22 @@ void TestCliParams::loadStoppedMidStepIsRepairedUnderAnotherName()
     const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
     QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel"}));
 
-    const QString messages = stopLoadMidStep(sim, ctl, link, wanted);
+    // Once the simulator has the channels it is held still, so that nothing but the second Ctrl-C ends the step.
+    RunningCtl load(ctl, {"-p", link, "params", "load", wanted, "--yes"});
+    QVERIFY(load.waitForMessage(QStringLiteral("Writing the SBUS channels")));
+    QVERIFY(QTest::qWaitFor([&] { return sim.errorOutput().contains(QLatin1String("RX command 0xA0")); }, ProcessWaitMs));
+    const pid_t simPid = pid_t(sim.process().processId());
+    ::kill(simPid, SIGSTOP);
+    load.signal(SIGINT);
+    const bool hurried = load.waitForMessage(QStringLiteral("interrupt again (Ctrl-C) to stop at once"));
+    load.signal(SIGINT);
+    const int exitCode = load.finish();
+    ::kill(simPid, SIGCONT);
+    QVERIFY(hurried);
+    QCOMPARE(exitCode, 130);
+    QVERIFY(portReleased(serialLockFile(sim.portName()), sim.portName()));
+    const QString messages = load.messages();
+    QVERIFY2(messages.contains(QLatin1String("stopped at once during the write of")), qPrintable(messages));
     QVERIFY2(messages.contains(QLatin1String("may hold the new values of the SBUS channels and directions")),
              qPrintable(messages));
     const QString rerun = QStringLiteral("tavoxctl -p %1 -b 921600 params load %2 --yes").arg(link, wanted);

@@ -401,7 +401,6 @@ void TestPortClaim::refusedToAnOrdinaryUser()
     const bool lockStayed = left != "lock file" || (QFile::exists(detail) && QFile::remove(detail));
     QVERIFY2(run.succeeded(), run.errors.constData());
     QVERIFY(lockStayed);
-    QVERIFY(!en.contains("%1") || !detail.isEmpty());
     QCOMPARE(QString::fromUtf8(run.output).split(QLatin1Char('\n')),
              (QStringList { QString::number(int(kind)), en.contains("%1") ? en.arg(detail) : en,
                             zh.contains("%1") ? zh.arg(detail) : zh, QString() }));
