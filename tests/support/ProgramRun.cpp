@@ -48,9 +48,11 @@ void RunningProgram::end()
     m_process.waitForFinished();
 }
 
+// An ended program has no pid left (0), and kill(0) would signal the test's own process group.
 void RunningProgram::signal(int number)
 {
-    ::kill(pid_t(m_process.processId()), number);
+    if (const pid_t pid = pid_t(m_process.processId()); pid > 0)
+        ::kill(pid, number);
 }
 
 int RunningProgram::finish()
