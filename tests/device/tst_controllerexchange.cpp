@@ -1,6 +1,3 @@
-// What passes between the tool and the controller: over a link double and a message recorder, what the parameter
-// commands, the service requests and the telemetry send, keep, follow up and report, and the pure functions
-// beneath them (block and heartbeat decoding, channel conflicts, the order of a restore's writes).
 #include "device/ChannelConflicts.h"
 #include "device/ControllerTelemetry.h"
 #include "device/GimbalConfig.h"
@@ -122,7 +119,6 @@ private slots:
     void unknownRepliesAreRepeatableErrorsOfTheirOwnFlood();
 };
 
-// A refused frame is never shown as the controller's setting.
 void TestControllerExchange::gimbalConfigStoresOnlyWhatWasSent()
 {
     const auto stored = [](bool speedsSent, bool fpvModeSent) {
@@ -137,8 +133,7 @@ void TestControllerExchange::gimbalConfigStoresOnlyWhatWasSent()
     QCOMPARE(stored(false, false), QStringLiteral("unchanged: FPV 0, speeds 0 0 0"));
 }
 
-// Payload byte i holds i + 1, so every field decodes to a value of its own; a
-// torque takes two bytes, low first.
+// Payload byte i holds i + 1, so every field decodes to a value of its own; a torque takes two bytes, low first.
 void TestControllerExchange::decodesEveryFieldFromItsOwnBytes_data()
 {
     QTest::addColumn<int>("length");
@@ -205,9 +200,7 @@ void TestControllerExchange::functionsSharingAChannelAreFound()
     QCOMPARE(found.join(QLatin1Char(' ')), conflicts);
 }
 
-// A target that differs from the controller in the named fields: the writes
-// that leave the controller running go first, then the restarting ones, each
-// on its own, the torque last. A receiver whose channels are written takes its
+// A target that differs from the controller in the named fields. A receiver whose channels are written takes its
 // directions along.
 void TestControllerExchange::restartingWritesGoLastEachOnItsOwn_data()
 {
@@ -334,7 +327,6 @@ void TestControllerExchange::restartingWritesAreFollowedUp()
     QCOMPARE(messages.english().mid(1, 2), (QStringList {"Auto-activated", "Config applied, rebooting..."}));
     QCOMPARE(messages.messages.at(2).text.zh, QStringLiteral("配置生效，设备重启中..."));
 
-    // A torque write restarts the controller without an activation.
     parameters.writeTorque(100, 200, 300);
     QCOMPARE(link.runFollowUps(), QVector<int> {500});
     QCOMPARE(link.commandsSent().last(), QStringLiteral("91 0 0 0 0"));
@@ -343,8 +335,6 @@ void TestControllerExchange::restartingWritesAreFollowedUp()
     QVERIFY(link.followUps.isEmpty());
 }
 
-// Neither a write, a service request, a version query nor an upgrade is kept, followed up or told of before the
-// port has taken it.
 void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()
 {
     FakeDeviceLink link;
@@ -595,8 +585,7 @@ void TestControllerExchange::decodesEveryHeartbeatValueFromItsOwnBytes()
     QCOMPARE(record.crsfValuePresent, blocks >= 5);
 }
 
-// The status word (bytes 6-9, low byte first) with one field at its highest
-// value and every other bit clear: that field alone shows it.
+// The status word (bytes 6-9, low byte first) with one field at its highest value and every other bit clear.
 void TestControllerExchange::decodesEachStatusFieldFromItsOwnBits_data()
 {
     QTest::addColumn<quint32>("status");

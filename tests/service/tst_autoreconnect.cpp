@@ -1,6 +1,3 @@
-// Reopening a lost port by itself, end to end: the real bridge against tavox-sim, which hangs up its line and
-// comes back on a new pseudo-terminal behind the same --link path, its state kept as a controller's is while
-// its cable is out.
 #include "bridge/AppBridge.h"
 #include "link/PortScanner.h"
 #include "service/AutoReconnect.h"
@@ -86,10 +83,7 @@ void TestAutoReconnect::writeCutByTheLoss_data()
 }
 
 // The line drops the moment the controller has taken a channel write, before its activation and restart. The
-// port comes back by itself at the baud of the lost open, told once, and the controller on it is asked for its
-// versions again. The controller that wrote them gets the activation and restart, then a read, greeted as
-// reconnected; another controller gets neither, and is named as another: a new controller to the window.
-// The link's events tell the loss, the wait and the reopen either way.
+// controller that wrote them gets the activation and restart once its port is back; another controller gets neither.
 void TestAutoReconnect::writeCutByTheLoss()
 {
     QFETCH(QStringList, returning);
@@ -151,8 +145,7 @@ void TestAutoReconnect::noReopen_data()
     QTest::newRow("another port opened while waiting") << QStringLiteral("open another");
 }
 
-// Whatever the operator did, a port that comes back stays closed; the link must have returned by the time
-// the watch has had many chances to reopen it.
+// The link must have returned by the time the watch has had many chances to reopen it.
 void TestAutoReconnect::noReopen()
 {
     QFETCH(QString, operatorAction);

@@ -1,6 +1,3 @@
-// Backup, restore with its difference table, and the snapshot kept before an
-// upgrade: the real bridge against the simulated controller, real files in
-// temporary folders.
 #include "bridge/AppBridge.h"
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
@@ -96,7 +93,7 @@ private slots:
     void initTestCase() { removeConfigFile(); }
     void restoreRunsRestartingWritesLastEachWaitedFor();
     void backupThenRestoreTheTickedFieldsOnly();
-    void refusedFilesAndUnansweredReadChangeNothing();
+    void restoreWithoutALaterReadVerifiesNothing();
     void servicesTakeOnlyTheBlockReadOnThisLink_data();
     void servicesTakeOnlyTheBlockReadOnThisLink();
     void snapshotBeforeUpgradeEndsWithItsLink_data();
@@ -175,7 +172,6 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(restored.first().first().toStringList(), (QStringList {"gimbal.pitchMaxSpeed", "gimbal.yawMaxSpeed",
                                                                     "gimbal.pitchMaxTorque", "camera.position"}));
 
-    // What the controller holds now, asked afresh: the ticked fields restored, the unticked one as changed.
     QVERIFY(rig.reread());
     QCOMPARE(rig.value(QStringLiteral("gimbal.pitchMaxSpeed")), int(original.pitchMaxSpeed));
     QCOMPARE(rig.value(QStringLiteral("gimbal.yawMaxSpeed")), int(original.yawMaxSpeed));
@@ -201,8 +197,19 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     ranges.setChecked(1, true);
     QCOMPARE(ranges.checkedCount(), 2);
 
-    // Unticked, the controller's 0 would go out with the yaw torque.
+    // Files the controller cannot take are refused before anything is sent.
     QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
+    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
+    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"));
+    QVERIFY(!restore.openFile(malformed));
+    QCOMPARE(restore.state(), ParamRestore::Empty);
+    QVERIFY(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ") + malformed));
+    snapshot.form = ParamBlockForm::Base;
+    QVERIFY(!restore.showContents(snapshot, QStringLiteral("base.json")));
+    QCOMPARE(restore.rowCount(), 0);
+    QVERIFY(messageTexts(rig.bridge).last().endsWith(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
+    restore.writeSelected();
+    // Unticked, the controller's 0 would go out with the yaw torque.
     ranges.setChecked(0, false);
     ranges.writeSelected();
     QCOMPARE(writes.count(), 0);
@@ -217,11 +224,9 @@ void TestBackup::backupThenRestoreTheTickedFieldsOnly()
     QCOMPARE(rig.value(QStringLiteral("gimbal.rollMaxTorque")), int(original.rollMaxTorque));
 }
 
-// A file that differs from the controller in every field: the writes that
-// leave the controller running go first; then, one receiver at a time, its
-// channels with the activation, restart and reads that follow; the torque and
-// its restart last, and the verifying read only once the controller has had
-// time to come back.
+// A file that differs from the controller in every field: the writes that leave the controller running go first;
+// then, one receiver at a time, its channels with the activation, restart and reads that follow; the torque and its
+// restart last, and the verifying read only once the controller has had time to come back.
 void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
 {
     Rig rig({QStringLiteral("--verbose"), QStringLiteral("--hb-rate"), QStringLiteral("0")});
@@ -247,30 +252,13 @@ void TestBackup::restoreRunsRestartingWritesLastEachWaitedFor()
     QVERIFY2(settledMs >= ParamRestore::RestartSettleMs / 2, qPrintable(QString::number(settledMs)));
 }
 
-// A controller that answered the read at the open and no later one: files it cannot take are refused before
-// anything is sent, and a restore that needs a later read verifies nothing.
-void TestBackup::refusedFilesAndUnansweredReadChangeNothing()
+// A controller that answered the read at the open and no later one.
+void TestBackup::restoreWithoutALaterReadVerifiesNothing()
 {
     Rig rig({QStringLiteral("--fault-silent-params-after"), QStringLiteral("1")});
     QVERIFY(rig.open());
     QTemporaryDir dir;
     ParamRestore restore(rig.bridge);
-    QSignalSpy writes(&rig.bridge, &AppBridge::tavoxParamsChanged);
-    const QString malformed = dir.filePath(QStringLiteral("malformed.json"));
-    QVERIFY(writeFile(malformed, "{\n  \"format\": \"tavox-params\",\n  \"schemaVersion\": 1,\n  \"paramForm\": \"crsf\",\n"));
-    QVERIFY(!restore.openFile(malformed));
-    QCOMPARE(restore.state(), ParamRestore::Empty);
-    QVERIFY(messageTexts(rig.bridge).last().startsWith(QStringLiteral("Cannot restore parameters: ") + malformed));
-    ParamFile::Contents base;
-    base.form = ParamBlockForm::Base;
-    base.block = rig.bridge.parameters().block();
-    base.block.pitchMaxSpeed = 1;
-    QVERIFY(!restore.showContents(base, QStringLiteral("base.json")));
-    QCOMPARE(restore.rowCount(), 0);
-    QVERIFY(messageTexts(rig.bridge).last().endsWith(QStringLiteral("the file is for parameter form base, the controller uses crsf")));
-    restore.writeSelected();
-    QCOMPARE(writes.count(), 0);
-
     ParamFile::Contents file = paramFileContentsOf(rig.bridge);
     file.block.cameraPosition = rig.bridge.parameters().block().cameraPosition == 0 ? 1 : 0;
     const QString path = dir.filePath(QStringLiteral("camera.json"));
@@ -285,10 +273,8 @@ void TestBackup::refusedFilesAndUnansweredReadChangeNothing()
     QCOMPARE(messageTexts(rig.bridge).last(), QStringLiteral("No parameter block from the controller; nothing verified"));
 }
 
-// Controller A read and tuned, then the port switched to another controller. One that answers no parameter
-// read: the window still shows A's values, but none of them is saved or written as the attached controller's.
-// One that answers: its block and versions, read after the switch, are the ones kept. A's difference table,
-// laid out while A was attached, is written to neither.
+// Controller A read and tuned, then the port switched to another controller: the window still shows A's values
+// until the other one answers a read.
 void TestBackup::servicesTakeOnlyTheBlockReadOnThisLink_data()
 {
     QTest::addColumn<bool>("answers");
@@ -373,8 +359,6 @@ void TestBackup::servicesTakeOnlyTheBlockReadOnThisLink()
     QCOMPARE(requestsBesidesReads(other), QString());
 }
 
-// A snapshot of A's tuning written as the upgrade starts, A upgraded and reset: the snapshot is offered back
-// and restored, unless the port is switched to another controller before or after the offer.
 void TestBackup::snapshotBeforeUpgradeEndsWithItsLink_data()
 {
     QTest::addColumn<int>("switched");   // 0: never, 1: before the comparison, 2: while offered
@@ -440,8 +424,8 @@ void TestBackup::snapshotBeforeUpgradeEndsWithItsLink()
     QCOMPARE(requestsBesidesReads(answering), QString());
 }
 
-// The port is switched to another controller in the very turn of the event
-// loop in which the block of a backup arrives, before the backup saves it.
+// The port is switched to another controller in the very turn of the event loop in which the block of a backup
+// arrives, before the backup saves it.
 void TestBackup::backupBlockOfAnEndedLinkIsNotSaved()
 {
     Rig rig;

@@ -1,5 +1,3 @@
-// The archive a service engineer gets and the link's events it records: the
-// real bridge against the simulated controller, the archive opened with unzip.
 #include "app/Version.h"
 #include "bridge/AppBridge.h"
 #include "bridge/LinkHealth.h"
@@ -117,44 +115,18 @@ class TestDiagnostics : public QObject
     Q_OBJECT
 
 private slots:
-    void linkFiguresCountInjectedNoise();
-    void archiveHoldsParametersVersionsAndSaysWhereItWent();
+    void linkFiguresAndArchiveOfANoisyLink();
     void onlySmallRegularFilesAreTakenWhole_data();
     void onlySmallRegularFilesAreTakenWhole();
     void noHeartbeatLostWhenNoneCameSinceTheOpen();
     void sessionRecordTellsItsZoneAndKeepsItsNewestEntries();
 };
 
-void TestDiagnostics::linkFiguresCountInjectedNoise()
+// Without a controller and a log the archive still says which tool it came from, and a configuration never
+// written is not missed.
+void TestDiagnostics::linkFiguresAndArchiveOfANoisyLink()
 {
     SimProcess sim({QStringLiteral("--noise-rate"), QStringLiteral("0.05")});
-    QVERIFY(sim.start());
-    AppBridge bridge;
-    LinkHealth health(bridge, true);
-    QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QVERIFY(health.portOpen());
-
-    QTRY_VERIFY_WITH_TIMEOUT(health.resyncBytes() > 0 && health.framesPerSecond() > 0, 5000);
-    QVERIFY(health.bytesPerSecond() > health.framesPerSecond());
-    QVERIFY(!health.linkLost());
-    QVERIFY(health.sinceHeartbeatMs() >= 0 && health.sinceHeartbeatMs() < LinkHealth::LostAfterMs);
-    // The figures are the receive path's own counters.
-    const LinkFigures &sampled = health.sample();
-    QCOMPARE(sampled.total.resyncBytes, bridge.serialLink().statistics().resyncBytes);
-    QCOMPARE(sampled.total.crcFailures + sampled.total.headerSumFailures,
-             bridge.serialLink().statistics().crcFailures + bridge.serialLink().statistics().headerSumFailures);
-
-    bridge.closeSerial();
-    QVERIFY(!health.portOpen());
-    QCOMPARE(health.sinceHeartbeatMs(), -1.0);
-}
-
-// Without a controller and a log the archive still says which tool it came from, and a configuration never
-// written is not missed; with one it holds the controller's versions and parameters. An archive that cannot be
-// written is reported and leaves the one before it.
-void TestDiagnostics::archiveHoldsParametersVersionsAndSaysWhereItWent()
-{
-    SimProcess sim;
     QVERIFY(sim.start());
     AppBridge bridge;
     bridge.setLanguage(QStringLiteral("en"));
@@ -167,9 +139,20 @@ void TestDiagnostics::archiveHoldsParametersVersionsAndSaysWhereItWent()
     QCOMPARE(contents.entries.size(), 1);
     QVERIFY(contents.entries.first().data.contains("port: closed"));
 
+    LinkHealth health(bridge, true);
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
-    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0 && bridge.tavoxFirmwareVersion() != QLatin1String("-"),
+    QVERIFY(health.portOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.parameters().blocksReceived() > 0 && bridge.tavoxFirmwareVersion() != QLatin1String("-")
+                                 && health.resyncBytes() > 0 && health.framesPerSecond() > 0,
                              10000);
+    QVERIFY(health.bytesPerSecond() > health.framesPerSecond());
+    QVERIFY(!health.linkLost());
+    QVERIFY(health.sinceHeartbeatMs() >= 0 && health.sinceHeartbeatMs() < LinkHealth::LostAfterMs);
+    const LinkFigures &sampled = health.sample();
+    QCOMPARE(sampled.total.resyncBytes, bridge.serialLink().statistics().resyncBytes);
+    QCOMPARE(sampled.total.crcFailures + sampled.total.headerSumFailures,
+             bridge.serialLink().statistics().crcFailures + bridge.serialLink().statistics().headerSumFailures);
+
     const QString archive = dir.filePath(QStringLiteral("diagnostics.zip"));
     diagnostics.setFileChooser([&](FileDialogMode, const QString &, const QString &suggested, const QString &) {
         return suggested.contains(QStringLiteral("tavox-diagnostics_")) ? archive : QString();
@@ -194,6 +177,10 @@ void TestDiagnostics::archiveHoldsParametersVersionsAndSaysWhereItWent()
     QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export diagnostics to %1: ").arg(blocked)));
     QCOMPARE(bridge.messages().entries().last().meaning.kind, MessageKind::Error);
     QCOMPARE(readFile(archive), earlier);
+
+    bridge.closeSerial();
+    QVERIFY(!health.portOpen());
+    QCOMPARE(health.sinceHeartbeatMs(), -1.0);
 }
 
 void TestDiagnostics::onlySmallRegularFilesAreTakenWhole_data()
@@ -218,8 +205,6 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole_data()
     QTest::newRow("rotation .1: link to /dev/zero") << log + ".1" << "device" << "it is a device" << "它是设备";
 }
 
-// Whatever stands in a file's place, the export ends, takes the other files whole and names the one it left
-// out or cut.
 void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
 {
     QFETCH(QString, name);
@@ -267,13 +252,11 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
              omitted.constData());
     if (leftOut)
         return;
-    // The end of a log is its newest part.
     const QByteArray end = archived(archive, name);
     // Not QCOMPARE, which would print 16 MiB.
     QVERIFY(end == lastBytes(pathOf(name), DiagnosticsExport::MaxFileBytes));
 }
 
-// A port with nothing behind it, or a controller in its bootloader, never sent a heartbeat to lose.
 void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
 {
     PseudoTerminal terminal;
@@ -288,8 +271,6 @@ void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
     QVERIFY(entries.startingWith(QStringLiteral("Heartbeat")).isEmpty());
 }
 
-// Whatever zone the machine is in, the archive's times say which they were taken in; past its bound the record
-// keeps the newest entries and says how many went.
 void TestDiagnostics::sessionRecordTellsItsZoneAndKeepsItsNewestEntries()
 {
     const QDateTime newfoundland(QDate(2026, 12, 7), QTime(16, 25, 50, 148), Qt::OffsetFromUTC, -(3 * 3600 + 1800));

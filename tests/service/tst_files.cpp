@@ -1,4 +1,3 @@
-// The window at the edge of the disk, end to end: started under a file size limit.
 #include "support/ProgramRun.h"
 #include "support/Waiting.h"
 
