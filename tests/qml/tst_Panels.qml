@@ -118,8 +118,7 @@ Item {
         name: "UpgradePanel"
         subject: Component { UpgradePanel { width: 420; height: 320 } }
 
-        // answers: the keys that answer each question in turn. No parameters read from the attached
-        // controller since the port was opened: whether to go on without a snapshot is asked first.
+        // answers: the keys that answer each question in turn; noSnapshot: no parameters read since the port opened.
         function test_startIsAskedFirst_data() {
             var path = upgradeImagePath
             var yes = [Qt.Key_Tab, Qt.Key_Return]
@@ -430,7 +429,6 @@ Item {
             portCatalog.choose("/dev/ttyUSB0")
         }
 
-        // typed: a path typed (or pasted) into the port box, which opens as it is.
         function test_serialSwitch_data() {
             return [
                 { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
@@ -642,7 +640,6 @@ Item {
             ]
         }
 
-        // A channel the list has no entry for is shown as its number, marked, and holds the page's write back.
         function test_channelNumbers(data) {
             var panel = createSubject()
             appBridge[data.property] = data.ch

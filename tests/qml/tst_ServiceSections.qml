@@ -263,8 +263,7 @@ Item {
             compare(part(s.section, "motorHallCalib0").Accessible.name, "外框架霍尔校准")
         }
 
-        // by: how the hold starts (the mouse, Space, a screen reader's press); end: what ends it. The clear goes
-        // out once, whichever way.
+        // by: how the hold starts (the mouse, Space, a screen reader's press); end: what ends it.
         function test_everyWayOutEndsTheHold_data() {
             return [
                 { tag: "mouse released", by: "mouse",
@@ -329,8 +328,7 @@ Item {
             compare(torqueCalls(), 2)
         }
 
-        // tag: the button; ask: the confirmation names this text, empty when the command goes at once. Blocked,
-        // the button neither asks nor sends.
+        // tag: the button; ask: the confirmation names this text, empty when the command goes at once.
         function test_commandConfirmations_data() {
             return [
                 { tag: "motorHallCalib0", ask: "hall calibration", call: "tavoxSendMotorHallCalib", args: [0] },
