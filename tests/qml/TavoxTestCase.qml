@@ -24,7 +24,6 @@ TestCase {
         return found
     }
 
-    // A combo's entry picked as the operator picks it.
     function choose(combo, index) {
         combo.currentIndex = index
         combo.activated(index)

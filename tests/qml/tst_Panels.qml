@@ -118,8 +118,7 @@ Item {
         name: "UpgradePanel"
         subject: Component { UpgradePanel { width: 420; height: 320 } }
 
-        // answers: the keys that answer each question in turn. No parameters read from the attached
-        // controller since the port was opened: whether to go on without a snapshot is asked first.
+        // answers: the keys that answer each question in turn; noSnapshot: no parameters read since the port opened.
         function test_startIsAskedFirst_data() {
             var path = upgradeImagePath
             var yes = [Qt.Key_Tab, Qt.Key_Return]
@@ -247,17 +246,6 @@ Item {
             appBridge.language = "en"
         }
 
-        function test_linkHealthLine() {
-            var tools = createSubject()
-            tryCompare(part(tools, "linkHealthState"), "text", "Link OK", processWaitMs)
-            tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
-            var figures = part(tools, "linkHealthFigures")
-            verify(figures.text.indexOf(" frames/s · ") > 0, figures.text)
-            verify(part(tools, "linkHealthHeartbeat").text.indexOf("last heartbeat ") === 0)
-            appBridge.language = "zh"
-            compare(part(tools, "linkHealthState").text, "链路正常")
-        }
-
         function test_lostLinkKeepsItsWordsInANarrowWindow_data() {
             return [{ tag: "en", language: "en", state: "Link lost — no heartbeat", heartbeat: "last heartbeat 7400 ms",
                       figuresCut: true },
@@ -288,8 +276,11 @@ Item {
             tryCompare(view, "wholeTextShown", data.figuresCut)
         }
 
-        function test_plotsDrawerLivesOnlyWhileOpen() {
+        function test_linkHealthAndPlotsDrawerOnTheRealLink() {
             var tools = createSubject()
+            tryCompare(part(tools, "linkHealthState"), "text", "Link OK", processWaitMs)
+            tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
+            verify(part(tools, "linkHealthFigures").text.indexOf(" frames/s · ") > 0)
             var loader = part(tools, "plotsLoader")
             compare(telemetryHistory.active, false)
 
@@ -306,8 +297,7 @@ Item {
             mouseClick(pause)
             compare(pause.text, "Resume")
             var frozen = telemetryHistory.sampleCount
-            // Between two refreshes of the link's figures lies a whole second of heartbeats, such as the
-            // history took in a moment ago.
+            // Two refreshes of the link's figures are a second of heartbeats apart.
             tick.clear()
             tryCompare(tick, "count", 2, processWaitMs)
             compare(telemetryHistory.sampleCount, frozen)
@@ -317,6 +307,8 @@ Item {
             compare(telemetryHistory.active, false)
             tryCompare(button, "activeFocus", true)
             verify(button.visualFocus)
+            appBridge.language = "zh"
+            compare(part(tools, "linkHealthState").text, "链路正常")
         }
     }
 
@@ -437,7 +429,6 @@ Item {
             portCatalog.choose("/dev/ttyUSB0")
         }
 
-        // typed: a path typed (or pasted) into the port box, which opens as it is.
         function test_serialSwitch_data() {
             return [
                 { tag: "opens the chosen port and rate", ports: ["/dev/ttyUSB0", "/dev/pts/7"], port: 1, baud: 1,
@@ -503,8 +494,7 @@ Item {
             verify(autoReconnect.enabled)
         }
 
-        // A long name cut short in the combo is whole in its tooltip, which
-        // asks the system for the port's details only when hovered.
+        // The system is asked for the port's details only on hover.
         function test_portHintHasTheWholeName() {
             var longName = "/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
             appBridge.serialPorts = [longName]
@@ -622,7 +612,6 @@ Item {
             compare(part(panel, "channelStack").currentIndex, page)
         }
 
-        // The CRSF tab exists only above firmware 1.0.0.59; losing it while shown falls back to SBUS.
         function test_crsfTabFollowsFirmware_data() {
             return [
                 { tag: "numbers, not text", version: "1.0.0.100", tab: "crsfTab", page: 2, crsf: true, after: 2 },
@@ -651,7 +640,6 @@ Item {
             ]
         }
 
-        // A channel the list has no entry for is shown as its number, marked, and holds the page's write back.
         function test_channelNumbers(data) {
             var panel = createSubject()
             appBridge[data.property] = data.ch
@@ -746,7 +734,6 @@ Item {
             compare(appBridge.callNames(), [data.call, "tavoxReadParams"])
         }
 
-        // Live values arrive coalesced, and only the page shown binds to them.
         function test_liveValues() {
             appBridge.tavoxFirmwareVersion = "1.0.0.60"
             var panel = createSubject()
