@@ -81,7 +81,6 @@ const char *const Methods[] = {
     "void tavoxWriteCrsfDirections(int pitchDir, int rollDir, int yawDir)",
 };
 
-// A method as Methods lists it.
 QString described(const QMetaMethod &method)
 {
     QStringList parameters;
@@ -98,7 +97,6 @@ QString described(const QMetaMethod &method)
 // no port, and the guard itself and the start-up hint are tested on their own.
 const QStringList Unguarded { "tavoxRequireSerial", "tavoxSelectUpgradeFile", "tavoxOnStartup" };
 
-// Calls a method with plausible arguments of its parameter types.
 void invokeWithDefaults(QObject &object, const QMetaMethod &method)
 {
     QVector<QVariant> values;
@@ -174,9 +172,8 @@ void TestBridge::startsInChineseWithOneStampedEntry()
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(bridge.language(), QStringLiteral("zh"));
     QCOMPARE(bridge.linkStatus(), QStringLiteral("当前连接: 未连接"));
-    QVERIFY(QRegularExpression(QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] 应用已启动$"))
-                .match(bridge.messageLog())
-                .hasMatch());
+    QVERIFY(bridge.messageLog().startsWith(QLatin1Char('[')));
+    QCOMPARE(bridge.messageLog().mid(20), QStringLiteral("] 应用已启动"));
     const QDateTime stamp = QDateTime::fromString(bridge.messageLog().mid(1, 19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     QVERIFY2(stamp > before && stamp <= after, qPrintable(bridge.messageLog()));
     QVERIFY(!QFile::exists(configFilePath()));
@@ -261,9 +258,6 @@ void TestBridge::everyDeviceOperationIsRefusedWhileClosed()
         ++guarded;
     }
     QCOMPARE(guarded, 23);
-    bridge.clearMessages();
-    QVERIFY(!bridge.tavoxRequireSerial());
-    QCOMPARE(messageTexts(bridge), QStringList { QStringLiteral("Please open serial port first") });
 }
 
 void TestBridge::startupHintAppearsOnce()

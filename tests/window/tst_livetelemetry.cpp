@@ -18,7 +18,6 @@ namespace {
 // Longer than the shortest spacing of two publications.
 const int QuietSpellMs = 1000 / DisplayRhythm::MaxUpdatesPerSecond + 20;
 
-// The per-name change signal QML bindings on `name` listen to.
 QMetaMethod notifySignalOf(const QObject &map, const char *name)
 {
     const QMetaObject *type = map.metaObject();

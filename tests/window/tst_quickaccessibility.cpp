@@ -120,7 +120,6 @@ void QuickAccessibilityTest::aDisabledControlSaysSoAndRefusesItsActions()
 void QuickAccessibilityTest::namesAndRolesGivenInQmlStay()
 {
     QAccessibleInterface *serialSwitch = accessible("serialSwitch");
-    QVERIFY(serialSwitch);
     QCOMPARE(serialSwitch->role(), QAccessible::CheckBox);
     QCOMPARE(serialSwitch->text(QAccessible::Name), QStringLiteral("Serial Switch"));
     QCOMPARE(serialSwitch->text(QAccessible::Description), QStringLiteral("Opens the port"));
