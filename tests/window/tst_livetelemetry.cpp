@@ -90,7 +90,6 @@ private:
     std::unique_ptr<LiveTelemetry> m_live;
 };
 
-// The double holds these before the display is built on it.
 void TestLiveTelemetry::init()
 {
     m_live.reset();
