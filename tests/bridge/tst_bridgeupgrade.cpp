@@ -1,6 +1,5 @@
-// Firmware upgrades and the other version-1 replies through the bridge: a
-// scripted controller over a real pseudo-terminal for each way an upgrade
-// ends. A port switched under a running upgrade is the business of tst_link.
+// Firmware upgrades and the other version-1 replies through the bridge: a scripted controller over a real
+// pseudo-terminal for each way an upgrade ends.
 #include "app/Config.h"
 #include "bridge/AppBridge.h"
 #include "device/FirmwareImage.h"
@@ -73,7 +72,6 @@ private slots:
     void runsUpgrade();
 };
 
-// The decoder has tests of its own; here that a heartbeat's values reach the window.
 void TestBridgeUpgrade::heartbeatReachesTheWindow()
 {
     MessageCapture capture;

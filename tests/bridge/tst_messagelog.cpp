@@ -25,7 +25,6 @@ private slots:
 void TestMessageLog::entriesComeInTheLanguageWithTheirMeaning()
 {
     Language language;
-    QCOMPARE(language.code(), QStringLiteral("zh"));
     MessageLog log(language);
     QVector<MessageEntry> entries;
     connect(&log, &MessageLog::entryAdded, this, [&entries](const MessageEntry &entry) { entries << entry; });

@@ -54,16 +54,7 @@ private slots:
     void changesOfAnOpenLinkReportEachStep_data();
     void changesOfAnOpenLinkReportEachStep();
     void firstExchangeFollowsTheOpen();
-
-private:
-    void openInEnglish(AppBridge &bridge, PseudoTerminal &pty);
 };
-
-void TestSerial::openInEnglish(AppBridge &bridge, PseudoTerminal &pty)
-{
-    bridge.setLanguage(QStringLiteral("en"));
-    QVERIFY(bridge.openSerial(pty.slaveName(), 115200));
-}
 
 void TestSerial::lineSettingsAreApplied_data()
 {
@@ -123,7 +114,8 @@ void TestSerial::changesOfAnOpenLinkReportEachStep()
     PseudoTerminal first;
     PseudoTerminal second;
     AppBridge bridge;
-    openInEnglish(bridge, first);
+    bridge.setLanguage(QStringLiteral("en"));
+    QVERIFY(bridge.openSerial(first.slaveName(), 115200));
     bridge.clearMessages();
     QStringList signalsSeen;
     connect(&bridge, &AppBridge::heartbeatChanged, this, [&] { signalsSeen << "heartbeat"; });
