@@ -138,12 +138,6 @@ bool LinkRecorder::flush(int timeoutMs)
     return m_writtenBytes >= target && !m_stopped;
 }
 
-bool LinkRecorder::hasStopped() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_stopped;
-}
-
 void LinkRecorder::run()
 {
     int error = 0;

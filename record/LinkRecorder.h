@@ -46,7 +46,6 @@ public:
     // Writes what was taken and ends; returns at once.
     void finish();
     bool flush(int timeoutMs);
-    bool hasStopped() const;
 
 signals:
     // From this thread, once: the disk refused the recording of `file`.
