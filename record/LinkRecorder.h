@@ -76,4 +76,5 @@ private:
     bool m_finishing = false;
     bool m_flushing = false;
     bool m_stopped = false;
+    bool m_fellBehind = false;
 };
