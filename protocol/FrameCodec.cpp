@@ -145,8 +145,6 @@ void countRejected(Candidate candidate, ReceiveStatistics *statistics)
         ++statistics->crcFailures;
 }
 
-// Both public forms: counting costs a test of `statistics` per rejected
-// candidate and one at the end, so the plain form keeps its speed.
 // Hands `tap` the bytes a call removes from the front of the buffer: the run
 // thrown away, then the frame cut after it.
 void showCut(FrameTap &tap, const char *removed, int count, int frameLength, qint64 microsSinceEpoch)
@@ -165,6 +163,9 @@ struct TapAt
     qint64 microsSinceEpoch = 0;
 };
 
+// Every public form: counting costs a test of `statistics` per rejected
+// candidate and one at the end, so the plain form keeps its speed; the tap,
+// one test per call when there is none.
 bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statistics, TapAt tapAt = {})
 {
     clearRecord(record);
