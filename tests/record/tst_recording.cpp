@@ -86,9 +86,7 @@ void TestRecording::recordsWhatCrossedThePort()
     recorded.recorder.note(QDateTime::currentDateTime(), QStringLiteral("event"), QStringLiteral("port-opened"),
                            QStringLiteral("tab\there"));
     recorded.link.close();
-    QVERIFY(!recorded.recorder.recording());
-    QVERIFY(recorded.recorder.flush(ProcessWaitMs));
-
+    QVERIFY(!recorded.recorder.recording() && recorded.recorder.flush(ProcessWaitMs));
     const QString file = recorded.recorder.filePath();
     const Pcapng::Recording recording = Pcapng::read(readFile(file));
     QCOMPARE(recording.interfaceName, recorded.pty.slaveName());
@@ -171,9 +169,8 @@ void TestRecording::aRefusingDiskStopsTheRecordingNotTheLink()
     const QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath("file"), "x"));
     RecordedLink recorded(dir.filePath(folder), RecordingSettings(), target);
-    QVERIFY(recorded.exchanges());
     QTRY_VERIFY_WITH_TIMEOUT(!recorded.recorder.recording(), ProcessWaitMs);
-    QVERIFY(recorded.exchanges());
+    QVERIFY(recorded.exchanges() && recorded.exchanges());
     QCOMPARE(recorded.messages.english(),
              QStringList {QStringLiteral("Recording stopped: %1 (%2)").arg(recorded.recorder.filePath(), reason)});
     QCOMPARE(recorded.messages.messages.first().meaning.kind, MessageKind::Error);
