@@ -62,6 +62,7 @@ public:
         m_tap = tap;
         m_tapOpen = false;
     }
+    FrameTap *frameTap() const { return m_tap; }
 
 signals:
     // Every frame cut from the input, as it is cut.

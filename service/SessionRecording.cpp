@@ -9,8 +9,12 @@ SessionRecorder *recordSessions(AppBridge &bridge, QObject *owner)
     auto *recorder = new SessionRecorder(bridge.messages(), SessionRecorder::defaultFolder(),
                                          RecordingSettings::stored(), owner);
     SerialLink &link = bridge.serialLink();
-    link.setFrameTap(recorder);
-    QObject::connect(recorder, &QObject::destroyed, &bridge, [&link] { link.setFrameTap(nullptr); });
+    FrameTap *tap = recorder;
+    link.setFrameTap(tap);
+    QObject::connect(recorder, &QObject::destroyed, &bridge, [&link, tap] {
+        if (link.frameTap() == tap)
+            link.setFrameTap(nullptr);
+    });
     QObject::connect(&bridge.messages(), &MessageLog::entryAdded, recorder, [recorder](const MessageEntry &entry) {
         recorder->note(entry.time, QStringLiteral("message"), messageKindName(entry.meaning.kind), entry.english);
     });
