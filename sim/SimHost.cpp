@@ -9,14 +9,41 @@
 
 #include <cstdio>
 
+namespace {
+// Cuts the next frame off `buffer` as extractFrame does, and gives its bytes as they came.
+bool takeFrame(QByteArray &buffer, ParsedFrame &frame, QByteArray &bytes)
+{
+    const QByteArray before = buffer;
+    if (!extractFrame(buffer, frame))
+        return false;
+    const int length = frame.payload.size() + (frame.version == 0 ? FrameFormat::V0Overhead : FrameFormat::V1Overhead);
+    bytes = before.mid(before.size() - buffer.size() - length, length);
+    return true;
+}
+
+qint64 earliest(qint64 a, qint64 b)
+{
+    return a < 0 ? b : b < 0 ? a : qMin(a, b);
+}
+}
+
 SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, QObject *parent)
     : QObject(parent), m_device(device), m_link(link), m_options(options)
 {
     m_clock.start();
+    if (!options.replay.isEmpty())
+        m_replay.emplace(options.replay, options.replaySpeed);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SimHost::serviceDevice);
     connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
+    // Whoever opens the port meets the recorded session from its beginning.
+    connect(&m_link, &PtyLink::clientConnected, this, [this] {
+        if (m_replay) {
+            m_replay->start(nowMs());
+            serviceDevice();
+        }
+    });
     connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
     connect(&m_link, &PtyLink::hungUp, this, &SimHost::onHangup);
     connect(&m_link, &PtyLink::cameBack, this, [this] { m_device.lineCameBack(); });
@@ -27,9 +54,11 @@ void SimHost::onBytes(const QByteArray &bytes)
 {
     m_rxBuffer.append(bytes);
     ParsedFrame frame;
-    while (extractFrame(m_rxBuffer, frame)) {
+    QByteArray request;
+    while (takeFrame(m_rxBuffer, frame, request)) {
         log("RX", frame);
-        m_device.receive(frame, nowMs());
+        if (!replayed(request))
+            m_device.receive(frame, nowMs());
         if (isHangupCommand(frame)) {
             m_link.hangUpOnce();
             return;
@@ -39,6 +68,17 @@ void SimHost::onBytes(const QByteArray &bytes)
     // result finds the image complete.
     saveFinishedImage();
     serviceDevice();
+}
+
+// True when the replay took the request: answered it as recorded or, being strict, left unknown ones unanswered.
+bool SimHost::replayed(const QByteArray &request)
+{
+    if (!m_replay)
+        return false;
+    if (m_replay->answer(request, nowMs()))
+        return true;
+    std::fprintf(stderr, "tavox-sim: the recording holds no request %s\n", qPrintable(toHexText(request)));
+    return m_options.replayStrict;
 }
 
 // The command arrived whole: the controller has taken it, but the line is gone before its reply.
@@ -61,11 +101,14 @@ void SimHost::onHangup()
 void SimHost::serviceDevice()
 {
     const qint64 now = nowMs();
-    for (const QByteArray &frame : m_device.takeDue(now)) {
+    QList<QByteArray> due = m_device.takeDue(now);
+    if (m_replay)
+        due += m_replay->takeDue(now);
+    for (const QByteArray &frame : due) {
         if (!m_link.isDown())
             send(frame);
     }
-    const qint64 next = m_device.nextDueMs();
+    const qint64 next = earliest(m_device.nextDueMs(), m_replay ? m_replay->nextDueMs() : -1);
     if (next >= 0)
         m_timer.start(int(qMax<qint64>(0, next - now)));
 }

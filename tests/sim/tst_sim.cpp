@@ -1,5 +1,7 @@
 // The simulated controller, played against over its pseudo-terminal with the project's codec.
 #include "protocol/FrameCodec.h"
+#include "protocol/Pcapng.h"
+#include "sim/ReplayScript.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
@@ -190,6 +192,13 @@ std::optional<ParsedFrame> request(SimClient &client, const QByteArray &frame, i
             break;
     }
     return reply;
+}
+
+using Bytes = QList<QByteArray>;
+
+Pcapng::Packet packet(qint64 ms, FrameTap::Direction direction, const QByteArray &bytes)
+{
+    return {ms * 1000, direction, bytes, quint32(bytes.size()), {}};
 }
 
 QByteArray startRequest(int size)
@@ -522,6 +531,39 @@ private slots:
                  qPrintable(QStringLiteral("%1 + %2").arg(general).arg(gimbal)));
         QVERIFY(client.send(buildFrameV1(0x00, 0x01, {})));
         QVERIFY(client.next(VersionReply));
+    }
+
+    // Heartbeats and dropped bytes at their times, each request's replies as long after it as recorded,
+    // all at twice the speed; the n-th request gets the n-th recorded reply, then the last again.
+    void replayScript()
+    {
+        const auto in = FrameTap::Direction::Inbound, out = FrameTap::Direction::Outbound;
+        const QByteArray heartbeat = buildFrameV1(0x01, 0x00, QByteArray(22, '\1'));
+        const QByteArray query = buildFrameV1(0x00, 0x01, {}), read = buildFrameV0(0xC0, {});
+        const QByteArray version = buildFrameV1(0x00, 0x02, QByteArray(8, '\2'));
+        const QByteArray block1 = buildFrameV0(0xC1, QByteArray(22, '\1')), block2 = buildFrameV0(0xC1, QByteArray(22, '\2'));
+        const QByteArray ack = buildFrameV1(0x00, 0x0E, {}, 7), dropped("\xAA\x05");
+        Pcapng::Packet digested = packet(60, out, dataPacket(7, "image").left(11));
+        digested.originalLength = 77;
+        ReplayScript script({packet(0, in, heartbeat), packet(10, out, query), packet(14, in, version),
+                             packet(20, in, heartbeat), packet(30, out, read), packet(31, in, block1),
+                             packet(40, out, read), packet(41, in, block2), digested, packet(61, in, ack),
+                             packet(80, in, dropped)},
+                            2);
+        QCOMPARE(script.nextDueMs(), -1);
+        script.start(1000);
+        QCOMPARE(script.takeDue(1000), Bytes {heartbeat});
+        QVERIFY(script.answer(query, 1001));
+        QCOMPARE(script.nextDueMs(), 1003);
+        QCOMPARE(script.takeDue(1010), (Bytes {version, heartbeat}));
+        for (const QByteArray &block : {block1, block2, block2}) {
+            QVERIFY(script.answer(read, 1020));
+            QCOMPARE(script.takeDue(1020), Bytes {block});
+        }
+        QVERIFY(script.answer(dataPacket(7, "another image"), 1030));
+        QVERIFY(!script.answer(buildFrameV1(0x00, 0x03, {}), 1030));
+        QCOMPARE(script.takeDue(1040), (Bytes {ack, dropped}));
+        QCOMPARE(script.nextDueMs(), -1);
     }
 
     void badFaultOptions_data()
