@@ -201,6 +201,14 @@ Pcapng::Packet packet(qint64 ms, FrameTap::Direction direction, const QByteArray
     return {ms * 1000, direction, bytes, quint32(bytes.size()), {}};
 }
 
+QByteArray recordingFile(const QVector<Pcapng::Packet> &packets)
+{
+    QByteArray file = Pcapng::sectionHeaderBlock("tst_sim") + Pcapng::interfaceBlock("/dev/ttyUSB0", "115200 baud");
+    for (const Pcapng::Packet &each : packets)
+        file += Pcapng::packetBlock(each);
+    return file;
+}
+
 QByteArray startRequest(int size)
 {
     QByteArray start(5, '\0');
@@ -566,6 +574,41 @@ private slots:
         QCOMPARE(script.nextDueMs(), -1);
     }
 
+    // A request the recording holds gets its recorded reply (a base block where the model would send a crsf
+    // one); any other is logged and answered by the model, or by nothing when strict.
+    void replayedRequests_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("payloadSize");   // -1: no reply
+        const QByteArray read = buildFrameV0(0xC0, {}), query = buildFrameV1(0x00, 0x01, {});
+        QTest::newRow("recorded") << QStringList() << read << ParamBlock << 22;
+        QTest::newRow("not recorded: the model answers") << QStringList() << query << VersionReply << 8;
+        QTest::newRow("not recorded, strict: unanswered") << QStringList("--replay-strict") << query << VersionReply << -1;
+    }
+
+    void replayedRequests()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, request);
+        QFETCH(int, kind);
+        QFETCH(int, payloadSize);
+        const auto in = FrameTap::Direction::Inbound;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("session.pcapng");
+        QVERIFY(writeFile(path, recordingFile({packet(0, in, buildFrameV1(0x01, 0x00, QByteArray(22, '\0'))),
+                                               packet(5, FrameTap::Direction::Outbound, buildFrameV0(0xC0, {})),
+                                               packet(6, in, buildFrameV0(0xC1, QByteArray(22, '\0')))})));
+        SimProcess sim(arguments + QStringList {"--replay", path});
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+        QVERIFY(client.next(Heartbeat) && client.send(request));
+        const auto reply = client.next(kind, payloadSize < 0 ? 500 : ProcessWaitMs);
+        QCOMPARE(reply ? reply->payload.size() : -1, payloadSize);
+        QCOMPARE(sim.errorOutput().contains("the recording holds no request " + toHexText(request)), kind != ParamBlock);
+    }
+
     void badFaultOptions_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -578,6 +621,8 @@ private slots:
                                       << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
         QTest::newRow("return without hang-up") << QStringList {"--fault-return-after", "300"}
                                                 << QStringLiteral("--fault-return-after needs --fault-hangup-after");
+        QTest::newRow("replay of no recording") << QStringList {"--replay", TAVOX_SOURCE_DIR "/README.md"}
+                                                << QStringLiteral("--replay takes a recording of the link; ");
     }
 
     void badFaultOptions()
