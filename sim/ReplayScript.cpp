@@ -13,10 +13,8 @@ const int V1HeaderSize = 11;
 bool isWholeFrame(const QByteArray &bytes, ParsedFrame &frame)
 {
     QByteArray rest = bytes;
-    if (!extractFrame(rest, frame))
-        return false;
-    const int overhead = frame.version == 0 ? FrameFormat::V0Overhead : FrameFormat::V1Overhead;
-    return frame.payload.size() + overhead == bytes.size();
+    QByteArray cut;
+    return takeFrame(rest, frame, cut) && cut.size() == bytes.size();
 }
 
 bool isHeartbeat(const ParsedFrame &frame)
@@ -33,6 +31,16 @@ QByteArray requestKey(const QByteArray &request)
         && quint8(request[10]) == UpgradeDataPacket;
     return dataPacket ? request.left(V1HeaderSize) : request;
 }
+}
+
+bool takeFrame(QByteArray &buffer, ParsedFrame &frame, QByteArray &bytes)
+{
+    const QByteArray before = buffer;
+    if (!extractFrame(buffer, frame))
+        return false;
+    const int length = frame.payload.size() + (frame.version == 0 ? FrameFormat::V0Overhead : FrameFormat::V1Overhead);
+    bytes = before.mid(before.size() - buffer.size() - length, length);
+    return true;
 }
 
 ReplayScript::ReplayScript(const QVector<Pcapng::Packet> &packets, double speed) : m_speed(speed)

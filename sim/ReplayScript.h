@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/Pcapng.h"
+#include "protocol/ParsedFrame.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -60,3 +61,7 @@ private:
     QHash<QByteArray, int> m_asked;
     QList<Due> m_pending;   // replies scheduled, in time order
 };
+
+// Cuts the next frame off `buffer` as extractFrame does, and gives its bytes as
+// they came, so that a request can be looked up as it was recorded.
+bool takeFrame(QByteArray &buffer, ParsedFrame &frame, QByteArray &bytes);

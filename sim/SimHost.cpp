@@ -10,17 +10,6 @@
 #include <cstdio>
 
 namespace {
-// Cuts the next frame off `buffer` as extractFrame does, and gives its bytes as they came.
-bool takeFrame(QByteArray &buffer, ParsedFrame &frame, QByteArray &bytes)
-{
-    const QByteArray before = buffer;
-    if (!extractFrame(buffer, frame))
-        return false;
-    const int length = frame.payload.size() + (frame.version == 0 ? FrameFormat::V0Overhead : FrameFormat::V1Overhead);
-    bytes = before.mid(before.size() - buffer.size() - length, length);
-    return true;
-}
-
 qint64 earliest(qint64 a, qint64 b)
 {
     return a < 0 ? b : b < 0 ? a : qMin(a, b);
