@@ -148,6 +148,7 @@ void PtyLink::checkForClient()
         return;
     m_clientPoll.stop();
     m_readNotifier->setEnabled(true);
+    emit clientConnected();
 }
 
 void PtyLink::readMaster()

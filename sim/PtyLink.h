@@ -47,6 +47,7 @@ public:
     void hangUpOnce();
 
 signals:
+    void clientConnected();
     void bytesReceived(const QByteArray &bytes);
     void clientDisconnected();
     void hungUp();

@@ -9,14 +9,30 @@
 
 #include <cstdio>
 
+namespace {
+qint64 earliest(qint64 a, qint64 b)
+{
+    return a < 0 ? b : b < 0 ? a : qMin(a, b);
+}
+}
+
 SimHost::SimHost(SimDevice &device, PtyLink &link, const HostOptions &options, QObject *parent)
     : QObject(parent), m_device(device), m_link(link), m_options(options)
 {
     m_clock.start();
+    if (!options.replay.isEmpty())
+        m_replay.emplace(options.replay, options.replaySpeed);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SimHost::serviceDevice);
     connect(&m_link, &PtyLink::bytesReceived, this, &SimHost::onBytes);
+    // Whoever opens the port meets the recorded session from its beginning.
+    connect(&m_link, &PtyLink::clientConnected, this, [this] {
+        if (m_replay) {
+            m_replay->start(nowMs());
+            serviceDevice();
+        }
+    });
     connect(&m_link, &PtyLink::clientDisconnected, this, [this] { m_rxBuffer.clear(); });
     connect(&m_link, &PtyLink::hungUp, this, &SimHost::onHangup);
     connect(&m_link, &PtyLink::cameBack, this, [this] { m_device.lineCameBack(); });
@@ -27,9 +43,11 @@ void SimHost::onBytes(const QByteArray &bytes)
 {
     m_rxBuffer.append(bytes);
     ParsedFrame frame;
-    while (extractFrame(m_rxBuffer, frame)) {
+    QByteArray request;
+    while (takeFrame(m_rxBuffer, frame, request)) {
         log("RX", frame);
-        m_device.receive(frame, nowMs());
+        if (!replayed(request))
+            m_device.receive(frame, nowMs());
         if (isHangupCommand(frame)) {
             m_link.hangUpOnce();
             return;
@@ -39,6 +57,17 @@ void SimHost::onBytes(const QByteArray &bytes)
     // result finds the image complete.
     saveFinishedImage();
     serviceDevice();
+}
+
+// True when the replay took the request: answered it as recorded or, being strict, left unknown ones unanswered.
+bool SimHost::replayed(const QByteArray &request)
+{
+    if (!m_replay)
+        return false;
+    if (m_replay->answer(request, nowMs()))
+        return true;
+    std::fprintf(stderr, "tavox-sim: the recording holds no request %s\n", qPrintable(toHexText(request)));
+    return m_options.replayStrict;
 }
 
 // The command arrived whole: the controller has taken it, but the line is gone before its reply.
@@ -61,15 +90,26 @@ void SimHost::onHangup()
 void SimHost::serviceDevice()
 {
     const qint64 now = nowMs();
-    for (const QByteArray &frame : m_device.takeDue(now)) {
-        if (m_link.isDown())
-            continue;
-        logSent(frame);
-        m_link.send(frame);
+    QList<QByteArray> due = m_device.takeDue(now);
+    if (m_replay)
+        due += m_replay->takeDue(now);
+    for (const QByteArray &frame : due) {
+        if (!m_link.isDown())
+            send(frame);
     }
-    const qint64 next = m_device.nextDueMs();
+    const qint64 next = earliest(m_device.nextDueMs(), m_replay ? m_replay->nextDueMs() : -1);
     if (next >= 0)
         m_timer.start(int(qMax<qint64>(0, next - now)));
+}
+
+// A false frame start is shorter than any frame and is not counted.
+void SimHost::send(QByteArray frame)
+{
+    const bool isFrame = frame.size() >= FrameFormat::MinLength;
+    if (isFrame && m_options.badCrcEvery > 0 && ++m_framesSent % m_options.badCrcEvery == 0)
+        frame[frame.size() - 2] = char(~frame.at(frame.size() - 2));   // the CRC's low byte
+    logSent(frame);
+    m_link.send(frame);
 }
 
 void SimHost::saveFinishedImage()

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "protocol/Pcapng.h"
+#include "sim/ReplayScript.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+
+#include <optional>
 
 struct ParsedFrame;
 class PtyLink;
@@ -14,6 +19,13 @@ struct HostOptions
     QString saveImagePath;
     // Hang the line up as soon as a command with this sub-command has arrived; -1: never.
     int hangupOnSubCommand = -1;
+    // Every this many-th frame sent goes out with a corrupted CRC; 0: none.
+    int badCrcEvery = 0;
+    // A recording whose controller side is played; empty: none.
+    QVector<Pcapng::Packet> replay;
+    double replaySpeed = 1;
+    // Requests the recording does not hold go unanswered rather than to the model.
+    bool replayStrict = false;
 };
 
 // Connects the device model to the line: cuts received bytes into frames,
@@ -28,9 +40,11 @@ public:
 private:
     qint64 nowMs() const { return m_clock.elapsed(); }
     void onBytes(const QByteArray &bytes);
+    bool replayed(const QByteArray &request);
     void onHangup();
     bool isHangupCommand(const ParsedFrame &frame) const;
     void serviceDevice();
+    void send(QByteArray frame);
     void saveFinishedImage();
     void log(const char *direction, const ParsedFrame &frame) const;
     void logSent(const QByteArray &bytes) const;
@@ -42,4 +56,6 @@ private:
     QByteArray m_rxBuffer;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    qint64 m_framesSent = 0;
+    std::optional<ReplayScript> m_replay;
 };

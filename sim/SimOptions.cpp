@@ -1,6 +1,9 @@
 #include "sim/SimOptions.h"
 
+#include "protocol/Pcapng.h"
+
 #include <QCommandLineParser>
+#include <QFile>
 #include <QStringList>
 
 #include <limits>
@@ -124,6 +127,47 @@ bool readVersion(const QCommandLineParser &parser, const char *name, quint32 &wo
     return false;
 }
 
+bool readReplaySpeed(const QCommandLineParser &parser, HostOptions &host, QString &error)
+{
+    const QString name = QStringLiteral("replay-speed");
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    host.replaySpeed = parser.value(name).toDouble(&ok);
+    if (!ok || !(host.replaySpeed > 0) || host.replaySpeed > 1000) {
+        error = QStringLiteral("--replay-speed takes a number above 0 up to 1000, such as 2");
+        return false;
+    }
+    return true;
+}
+
+// The recording takes the model's place: the model sends no heartbeats of its own.
+bool readReplay(const QCommandLineParser &parser, SimOptions &options, QString &error)
+{
+    const QString path = parser.value(QStringLiteral("replay"));
+    if (path.isEmpty()) {
+        const bool stray = parser.isSet(QStringLiteral("replay-speed")) || parser.isSet(QStringLiteral("replay-strict"));
+        if (stray)
+            error = QStringLiteral("--replay-speed and --replay-strict need --replay");
+        return !stray;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("--replay cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const Pcapng::Recording recording = Pcapng::read(file.readAll());
+    if (!recording.error.isEmpty() || recording.packets.isEmpty()) {
+        const QString reason = recording.error.isEmpty() ? QStringLiteral("it holds no packets") : recording.error;
+        error = QStringLiteral("--replay takes a recording of the link; %1 is none: %2").arg(path, reason);
+        return false;
+    }
+    options.host.replay = recording.packets;
+    options.host.replayStrict = parser.isSet(QStringLiteral("replay-strict"));
+    options.device.heartbeatRateHz = 0;
+    return readReplaySpeed(parser, options.host, error);
+}
+
 bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString &error)
 {
     SimConfig &c = options.device;
@@ -143,6 +187,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-return-after", &options.link.returnAfterMs, 0, 600000},
         {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
         {"fault-silent-params-after", &c.silentParamsAfterRead, 0, maxInt},
+        {"fault-bad-crc", &options.host.badCrcEvery, 1, maxInt},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -246,9 +291,19 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("n")},
         {QStringLiteral("fault-silent-params-after"),
          QStringLiteral("Answer the first <n> parameter reads and no later one."), QStringLiteral("n")},
+        {QStringLiteral("fault-bad-crc"),
+         QStringLiteral("Send every <n>th frame with a corrupted CRC (its low byte inverted), so that the tool drops it."),
+         QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("reset-params-on-upgrade"), QStringLiteral("Put the parameters back to their defaults when an upgrade verifies.")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Play the controller's side of a recording (pcapng) from its start each time the port is\n"
+                        "opened: what it sent by itself at its recorded times, each request answered as recorded."),
+         QStringLiteral("file")},
+        {QStringLiteral("replay-speed"), QStringLiteral("Play the recording <x> times as fast (default 1)."), QStringLiteral("x")},
+        {QStringLiteral("replay-strict"),
+         QStringLiteral("Leave requests the recording does not hold unanswered instead of answering as the model.")},
         {QStringLiteral("noise-rate"), QStringLiteral("Random noise bytes added per byte sent, between frames (e.g. 0.01)."), QStringLiteral("r")},
         {QStringLiteral("split-output"), QStringLiteral("Write output in random pieces of 1..24 bytes, 1 ms apart.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every frame received and sent to standard error.")},
@@ -267,7 +322,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
         || !readVersion(parser, "boot", c.bootVersion, error)
         || !readVersion(parser, "fault-return-firmware", c.returnFirmwareVersion, error)
         || !readHangupCommand(parser, options.host, error) || !readNumbers(parser, options, error)
-        || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error))
+        || !readLateReply(parser, c, error) || !readHeartbeatGap(parser, c, error) || !readReplay(parser, options, error))
         return false;
     options.link.exclusiveLeft = parser.isSet(QStringLiteral("fault-exclusive-left"));
     c.sizeExceeded = parser.isSet(QStringLiteral("fault-size-exceeded"));

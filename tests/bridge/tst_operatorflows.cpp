@@ -1,5 +1,7 @@
 #include "bridge/AppBridge.h"
 #include "device/UpgradeDriver.h"
+#include "record/SessionRecorder.h"
+#include "support/FakeDevice.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
@@ -11,11 +13,11 @@
 
 namespace {
 // The named parameter properties ("SbusPitchCh" for tavoxSbusPitchCh), space-separated.
-QString values(const AppBridge &bridge, const QString &names)
+QString values(const AppBridge &bridge, const QString &names, const QString &prefix = QStringLiteral("tavox"))
 {
     QStringList values;
     for (const QString &name : names.split(QLatin1Char(' ')))
-        values << bridge.property(qPrintable(QStringLiteral("tavox") + name)).toString();
+        values << bridge.property(qPrintable(prefix + name)).toString();
     return values.join(QLatin1Char(' '));
 }
 
@@ -32,6 +34,7 @@ class TestOperatorFlows : public QObject
 private slots:
     void readCalibrateAndWrite();
     void unsolicitedRepliesMoveNothing();
+    void replayedSessionLooksTheSame();
 };
 
 void TestOperatorFlows::readCalibrateAndWrite()
@@ -117,6 +120,49 @@ void TestOperatorFlows::unsolicitedRepliesMoveNothing()
     QCOMPARE(upgradeMessages().size(), messagesAfter);
     QCOMPARE(softResetsReceived(sim), 1);
     QCOMPARE(sim.errorOutput().count(QStringLiteral("RX erase request")), 1);
+}
+
+// A session recorded against the simulator and then replayed by it, strictly, brings a bridge to the
+// same versions, parameter block and, at the same heartbeat, attitude and status.
+void TestOperatorFlows::replayedSessionLooksTheSame()
+{
+    const QString state = QStringLiteral("tavoxFirmwareVersion tavoxBootVersion tavoxSbusPitchCh tavoxPitchMaxSpeed "
+                                         "tavoxYawMaxTorque tavoxCrsfYawCh hbPitch hbRoll hbYaw hbAttiReady "
+                                         "hbStateMachine hbImuTemp hbSbusPitchValue");
+    const int heartbeats = 12;
+    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("session.pcapng"));
+    QString recorded;
+    {
+        SimProcess sim({"--firmware", "1.2.3.4", "--boot", "1.0.0.9", "--param-form", "base", "--hb-rate", "10"});
+        MessageRecorder messages;
+        SessionRecorder recorder(messages, dir.path(), RecordingSettings());
+        recorder.setTargetFile(recording);
+        AppBridge bridge;
+        bridge.serialLink().setFrameTap(&recorder);
+        QVERIFY(sim.start() && bridge.openSerial(sim.portName(), 921600));
+        int seen = 0;
+        connect(&bridge, &AppBridge::heartbeatChanged, this, [&] {
+            if (++seen == heartbeats) {
+                recorded = values(bridge, state, {});
+                bridge.closeSerial();
+            }
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!recorded.isEmpty(), ProcessWaitMs);
+        QVERIFY(recorder.flush(ProcessWaitMs));
+    }
+    SimProcess sim({"--replay", recording, "--replay-strict"});
+    AppBridge bridge;
+    QVERIFY(sim.start() && bridge.openSerial(sim.portName(), 921600));
+    int seen = 0;
+    QString replayed;
+    connect(&bridge, &AppBridge::heartbeatChanged, this, [&] {
+        if (++seen == heartbeats)
+            replayed = values(bridge, state, {});
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!replayed.isEmpty(), ProcessWaitMs);
+    QCOMPARE(replayed, recorded);
+    QVERIFY2(recorded.startsWith(QStringLiteral("1.2.3.4 1.0.0.9 2 60 12000 1 ")), qPrintable(recorded));
 }
 
 QTEST_MAIN(TestOperatorFlows)

@@ -1,5 +1,7 @@
 // The simulated controller, played against over its pseudo-terminal with the project's codec.
 #include "protocol/FrameCodec.h"
+#include "protocol/Pcapng.h"
+#include "sim/ReplayScript.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
@@ -192,6 +194,21 @@ std::optional<ParsedFrame> request(SimClient &client, const QByteArray &frame, i
     return reply;
 }
 
+using Bytes = QList<QByteArray>;
+
+Pcapng::Packet packet(qint64 ms, FrameTap::Direction direction, const QByteArray &bytes)
+{
+    return {ms * 1000, direction, bytes, quint32(bytes.size()), {}};
+}
+
+QByteArray recordingFile(const QVector<Pcapng::Packet> &packets)
+{
+    QByteArray file = Pcapng::sectionHeaderBlock("tst_sim") + Pcapng::interfaceBlock("/dev/ttyUSB0", "115200 baud");
+    for (const Pcapng::Packet &each : packets)
+        file += Pcapng::packetBlock(each);
+    return file;
+}
+
 QByteArray startRequest(int size)
 {
     QByteArray start(5, '\0');
@@ -275,6 +292,8 @@ private slots:
         // Before every reply four bytes whose header, its sum right, announces more than the quiet line holds.
         QTest::newRow("false frame starts") << QStringList {"--fault-false-sync", "--hb-rate", "0"} << read.repeated(2)
                                             << ParamBlock << Replies(2) << 36 << 0;
+        QTest::newRow("every third CRC bad") << QStringList {"--fault-bad-crc", "3", "--hb-rate", "0"}
+                                             << read.repeated(6) << ParamBlock << Replies(4) << 36 << 0;
     }
 
     void exchanges()
@@ -313,6 +332,7 @@ private slots:
         const ReceiveStatistics &line = client.received();
         QVERIFY(!arguments.contains("--fault-false-sync")
                 || (line.resyncBytes == 4u * replies.size() && line.headerSumFailures + line.crcFailures == 0));
+        QVERIFY(!arguments.contains("--fault-bad-crc") || line.crcFailures == 2);
         QCOMPARE(sim.stop(), 0);
     }
 
@@ -521,6 +541,62 @@ private slots:
         QVERIFY(client.next(VersionReply));
     }
 
+    // Heartbeats and dropped bytes at their times, each request's replies as long after it as recorded,
+    // all at twice the speed; the n-th request gets the n-th recorded reply, then the last again.
+    void replayScript()
+    {
+        const auto in = FrameTap::Direction::Inbound, out = FrameTap::Direction::Outbound;
+        const QByteArray heartbeat = buildFrameV1(0x01, 0x00, QByteArray(22, '\1'));
+        const QByteArray query = buildFrameV1(0x00, 0x01, {}), read = buildFrameV0(0xC0, {});
+        const QByteArray version = buildFrameV1(0x00, 0x02, QByteArray(8, '\2'));
+        const QByteArray block1 = buildFrameV0(0xC1, QByteArray(22, '\1')), block2 = buildFrameV0(0xC1, QByteArray(22, '\2'));
+        const QByteArray ack = buildFrameV1(0x00, 0x0E, {}, 7), dropped("\xAA\x05");
+        Pcapng::Packet digested = packet(60, out, dataPacket(7, "image").left(11));
+        digested.originalLength = 77;
+        ReplayScript script({packet(0, in, heartbeat), packet(10, out, query), packet(14, in, version),
+                             packet(20, in, heartbeat), packet(30, out, read), packet(31, in, block1),
+                             packet(40, out, read), packet(41, in, block2), digested, packet(61, in, ack),
+                             packet(80, in, dropped)},
+                            2);
+        QCOMPARE(script.nextDueMs(), -1);
+        script.start(1000);
+        QCOMPARE(script.takeDue(1000), Bytes {heartbeat});
+        QVERIFY(script.answer(query, 1001));
+        QCOMPARE(script.nextDueMs(), 1003);
+        QCOMPARE(script.takeDue(1010), (Bytes {version, heartbeat}));
+        for (const QByteArray &block : {block1, block2, block2}) {
+            QVERIFY(script.answer(read, 1020));
+            QCOMPARE(script.takeDue(1020), Bytes {block});
+        }
+        QVERIFY(script.answer(dataPacket(7, "another image"), 1030));
+        QVERIFY(!script.answer(buildFrameV1(0x00, 0x03, {}), 1030));
+        QCOMPARE(script.takeDue(1040), (Bytes {ack, dropped}));
+        QCOMPARE(script.nextDueMs(), -1);
+    }
+
+    // A request the recording does not hold is logged, and answered by the model unless strict.
+    void unrecordedRequests_data()
+    {
+        QTest::addColumn<bool>("strict");
+        QTest::newRow("the model answers") << false;
+        QTest::newRow("strict: unanswered") << true;
+    }
+
+    void unrecordedRequests()
+    {
+        QFETCH(bool, strict);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("session.pcapng");
+        const QByteArray query = buildFrameV1(0x00, 0x01, {});
+        QVERIFY(writeFile(path, recordingFile({packet(0, FrameTap::Direction::Inbound, buildFrameV1(0x01, 0x00, {}))})));
+        SimProcess sim(QStringList {"--replay", path} + (strict ? QStringList("--replay-strict") : QStringList()));
+        SimClient client;
+        QVERIFY(sim.start() && client.open(sim.portName()));
+        QVERIFY(client.next(Heartbeat) && client.send(query));
+        QCOMPARE(bool(client.next(VersionReply, strict ? 500 : ProcessWaitMs)), !strict);
+        QVERIFY(sim.errorOutput().contains("the recording holds no request " + toHexText(query)));
+    }
+
     void badFaultOptions_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -533,6 +609,8 @@ private slots:
                                       << QStringLiteral("--fault-hangup-after takes a whole number from 0 to 600000");
         QTest::newRow("return without hang-up") << QStringList {"--fault-return-after", "300"}
                                                 << QStringLiteral("--fault-return-after needs --fault-hangup-after");
+        QTest::newRow("replay of no recording") << QStringList {"--replay", TAVOX_SOURCE_DIR "/README.md"}
+                                                << QStringLiteral("--replay takes a recording of the link; ");
     }
 
     void badFaultOptions()
