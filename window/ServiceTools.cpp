@@ -10,6 +10,7 @@
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
 #include "window/ParamRangeTable.h"
+#include "window/PlotExport.h"
 #include "window/TelemetryHistory.h"
 #include "window/TelemetryPlot.h"
 #include "service/UpgradeSnapshot.h"
@@ -56,5 +57,9 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *health = new LinkHealth(bridge, true, &owner);
     QObject::connect(&rhythm, &DisplayRhythm::due, health, &LinkHealth::refreshIfDue);
     context.setContextProperty(QStringLiteral("linkHealth"), health);
-    context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
+    auto *history = new TelemetryHistory(bridge, rhythm, &owner);
+    context.setContextProperty(QStringLiteral("telemetryHistory"), history);
+    auto *plotExport = new PlotExport(*history, bridge, &owner);
+    plotExport->setFileChooser(chooser);
+    context.setContextProperty(QStringLiteral("plotExport"), plotExport);
 }

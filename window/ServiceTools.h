@@ -10,8 +10,8 @@ class QQmlContext;
 class QObject;
 
 // The window's service tools beside the bridge: paramBackup, paramRestore, paramRanges,
-// upgradeSnapshot, diagnosticsExport, linkHealth and telemetryHistory (which
-// repaints in `rhythm`), owned by `owner`, with the desktop's file dialogs.
+// upgradeSnapshot, diagnosticsExport, linkHealth, telemetryHistory (which
+// repaints in `rhythm`) and plotExport, owned by `owner`, with the desktop's file dialogs.
 // The diagnostics archive takes the session's record from `journal` and
 // `linkEvents`. Tests find them by these names in the context and hand them a
 // chooser of their own.
