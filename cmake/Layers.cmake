@@ -5,7 +5,7 @@
 #
 # app/ is two layers: its configuration and console library sits low enough for
 # everything to use; the window's start-up and the program sit on top.
-set(TAVOX_LAYERS protocol link device app-config log bridge service window app)
+set(TAVOX_LAYERS protocol link device app-config log record bridge service window app)
 set(TAVOX_APP_CONFIG_HEADERS Config.h ConsolePlatform.h DebugConsole.h InterruptWatcher.h StandardLocations.h Version.h)
 
 # An installed copy keeps the layers' libraries in this folder below its prefix

@@ -12,7 +12,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 file(RELATIVE_PATH TAVOX_BIN_TO_LIBDIR /${CMAKE_INSTALL_BINDIR} /${TAVOX_PRIVATE_LIBDIR})
 set_target_properties(tavox tavoxctl tavox-sim PROPERTIES INSTALL_RPATH "$ORIGIN/${TAVOX_BIN_TO_LIBDIR}")
 set(TAVOX_PRIVATE_LIBRARIES
-  tavox_protocol tavox_link tavox_device tavox_config tavox_log tavox_bridge tavox_service tavox_window tavox_app)
+  tavox_protocol tavox_link tavox_device tavox_config tavox_log tavox_record tavox_bridge tavox_service tavox_window tavox_app)
 set_target_properties(${TAVOX_PRIVATE_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS tavox tavoxctl tavox-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
