@@ -14,6 +14,7 @@
 #include "window/TelemetryHistory.h"
 #include "window/TelemetryPlot.h"
 #include "service/UpgradeSnapshot.h"
+#include "window/SessionExport.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -62,4 +63,7 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *plotExport = new PlotExport(*history, bridge, &owner);
     plotExport->setFileChooser(chooser);
     context.setContextProperty(QStringLiteral("plotExport"), plotExport);
+    auto *sessions = new SessionExport(bridge, QDir(dataDirectory()).filePath(QStringLiteral("sessions")), &owner);
+    sessions->setFileChooser(chooser);
+    context.setContextProperty(QStringLiteral("sessionExport"), sessions);
 }

@@ -11,7 +11,7 @@ class QObject;
 
 // The window's service tools beside the bridge: paramBackup, paramRestore, paramRanges,
 // upgradeSnapshot, diagnosticsExport, linkHealth, telemetryHistory (which
-// repaints in `rhythm`) and plotExport, owned by `owner`, with the desktop's file dialogs.
+// repaints in `rhythm`), plotExport and sessionExport, owned by `owner`, with the desktop's file dialogs.
 // The diagnostics archive takes the session's record from `journal` and
 // `linkEvents`. Tests find them by these names in the context and hand them a
 // chooser of their own.

@@ -7,7 +7,7 @@ import "../plots"
 
 // The service bar above the message log: the link's health, backup and
 // restore of the parameters, the offer to undo what an upgrade did to them,
-// the diagnostics archive and the live plots. The outcome of each goes to the
+// the diagnostics archive, the link's recordings and the live plots. The outcome of each goes to the
 // message log right below.
 Rectangle {
     id: root
@@ -65,6 +65,7 @@ Rectangle {
             Layout.maximumWidth: Number.POSITIVE_INFINITY
             fontFamily: root.fontFamily
         }
+        RecordingMark { fontFamily: root.fontFamily }
         ToolButton {
             objectName: "restoreSnapshotButton"
             visible: upgradeSnapshot.restoreOffered
@@ -93,6 +94,11 @@ Rectangle {
             onClicked: diagnosticsExport.exportArchive()
         }
         ToolButton {
+            objectName: "exportSessionButton"
+            text: root.zhText("导出录制…", "Export session…")
+            onClicked: sessionDialog.show()
+        }
+        ToolButton {
             objectName: "plotsButton"
             text: root.zhText("实时曲线", "Live plots")
             onClicked: plots.active = true
@@ -100,6 +106,7 @@ Rectangle {
     }
 
     ParamDiffDialog { fontFamily: root.fontFamily }
+    SessionExportDialog { id: sessionDialog; fontFamily: root.fontFamily }
 
     // Made only while shown, so a closed drawer costs nothing.
     Loader {
