@@ -19,6 +19,10 @@ const QString LastPortKey = QStringLiteral("serial/lastPort");
 const QString LastBaudKey = QStringLiteral("serial/lastBaud");
 const QString ReconnectKey = QStringLiteral("serial/reconnect");
 const QString MessageLogHeightKey = QStringLiteral("window/messageLogHeight");
+const QString RecordingEnabledKey = QStringLiteral("recording/enabled");
+const QString RecordingMaxSessionsKey = QStringLiteral("recording/maxSessions");
+const QString RecordingMaxMiBKey = QStringLiteral("recording/maxMiB");
+const QString RecordingFullUpgradeKey = QStringLiteral("recording/fullUpgrade");
 
 // The file holds a few short keys; anything bigger is not a configuration.
 const qint64 MaxConfigBytes = 1 << 20;
@@ -298,4 +302,26 @@ int readMessageLogHeight()
 bool writeMessageLogHeight(int height)
 {
     return writeValue(MessageLogHeightKey, QString::number(height));
+}
+
+bool readRecordingEnabled()
+{
+    return readValue(RecordingEnabledKey, true).toBool();
+}
+
+int readRecordingMaxSessions(int fallback)
+{
+    const int stored = readPositiveNumber(RecordingMaxSessionsKey);
+    return stored > 0 ? stored : fallback;
+}
+
+int readRecordingMaxMiB(int fallback)
+{
+    const int stored = readPositiveNumber(RecordingMaxMiBKey);
+    return stored > 0 ? stored : fallback;
+}
+
+bool readRecordingFullUpgrade()
+{
+    return readValue(RecordingFullUpgradeKey, false).toBool();
 }

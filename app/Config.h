@@ -46,3 +46,11 @@ bool writeReconnectEnabled(bool enabled);
 // or not a positive whole number (the window's own height then applies).
 int readMessageLogHeight();
 bool writeMessageLogHeight(int height);
+
+// The recorder of the link: "recording/enabled" (true when absent; Qt's text-to-bool rule),
+// "recording/maxSessions" and "recording/maxMiB" (`fallback` unless a positive whole number) and
+// "recording/fullUpgrade" (false when absent), whether an upgrade's image bytes are kept whole.
+bool readRecordingEnabled();
+int readRecordingMaxSessions(int fallback);
+int readRecordingMaxMiB(int fallback);
+bool readRecordingFullUpgrade();

@@ -54,13 +54,18 @@ void MessageLog::clear()
 
 void MessageLog::report(const Message &message)
 {
-    append(m_language.localized(message.text), message.meaning);
+    add(m_language.localized(message.text), message.text.en, message.meaning);
 }
 
 void MessageLog::append(const QString &text, const MessageMeaning &meaning)
 {
+    add(text, text, meaning);
+}
+
+void MessageLog::add(const QString &text, const QString &english, const MessageMeaning &meaning)
+{
     const QDateTime now = localNow();
-    const MessageEntry entry { text, timestamped(text, now), meaning, now, m_language.code() };
+    const MessageEntry entry { text, timestamped(text, now), meaning, now, m_language.code(), english };
     echo(entry.line);
     emit entryAdded(entry);
     if (m_text.isEmpty())

@@ -19,6 +19,7 @@ struct MessageEntry
     MessageMeaning meaning;
     QDateTime time;     // local, with its offset from UTC; the stamp's own moment
     QString language;   // "zh" or "en": the one the text was chosen in
+    QString english;    // the text in English; the text itself when it came in one language only
 };
 
 // The bilingual message log: every entry is stamped with the local time,
@@ -60,6 +61,7 @@ private:
         MessageMeaning meaning;
     };
 
+    void add(const QString &text, const QString &english, const MessageMeaning &meaning);
     void dropOldestLines();
     void reportEndedFloods();
 

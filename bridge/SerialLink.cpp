@@ -6,11 +6,19 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
 // The receive path hands the event loop back after this long, so timers and
 // painting keep their pace during a burst of input.
 const int ReceiveSliceMs = 8;
 const int ReceivePieceBytes = 4096;
+
+qint64 microsSinceEpoch()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
 }
 
 SerialLink::SerialLink(MessageSink &messages, QObject *parent)
@@ -31,6 +39,10 @@ bool SerialLink::open(const QString &portName, int baudRate)
     clearReceiveState();
     m_portLost = false;
     m_rxStatistics = ReceiveStatistics();
+    if (m_tap) {
+        m_tap->linkOpened(portName, baudRate);
+        m_tapOpen = true;
+    }
     return true;
 }
 
@@ -47,6 +59,15 @@ void SerialLink::close()
     m_session.end();
     clearReceiveState();
     m_port.close();
+    endTap();
+}
+
+void SerialLink::endTap()
+{
+    if (!m_tapOpen)
+        return;
+    m_tapOpen = false;
+    m_tap->linkClosed();
 }
 
 void SerialLink::onPortLost()
@@ -86,7 +107,12 @@ bool SerialLink::send(const QByteArray &frame)
     // An upgrade sends thousands of frames: their hex text is built only for someone who reads it.
     if (m_messages.diagnosticsHeard())
         m_messages.diagnostic(QStringLiteral("[DIAG-HEX] TX(%1B): %2").arg(frame.size()).arg(toHexText(frame)));
-    return m_port.write(frame);
+    if (!m_port.write(frame))
+        return false;
+    if (m_tapOpen)
+        m_tap->bytesCrossed(FrameTap::Direction::Outbound, FrameTap::Cut::Frame, frame.constData(), frame.size(),
+                            microsSinceEpoch());
+    return true;
 }
 
 void SerialLink::runWhileOpen(int delayMs, std::function<void()> action)
@@ -103,6 +129,7 @@ void SerialLink::receive(const QByteArray &data)
 {
     if (data.isEmpty() || !isOpen())
         return;
+    m_rxReadMicros = m_tapOpen ? microsSinceEpoch() : 0;
     m_rxPending.append(data);
     m_rxStatistics.bytesReceived += quint64(data.size());
     if (!m_rxContinuationScheduled)
@@ -126,7 +153,7 @@ void SerialLink::processReceivedInput()
         const int piece = qMin(ReceivePieceBytes, m_rxPending.size() - m_rxPendingOffset);
         m_rxBuffer.append(m_rxPending.constData() + m_rxPendingOffset, piece);
         m_rxPendingOffset += piece;
-        while (isOpen() && extractFrame(m_rxBuffer, frame, m_rxStatistics))
+        while (isOpen() && cutFrame(frame))
             emit frameReceived(frame);
         if (!isOpen())
             return;
@@ -141,6 +168,13 @@ void SerialLink::processReceivedInput()
     }
     m_rxPending.clear();
     m_rxPendingOffset = 0;
+}
+
+bool SerialLink::cutFrame(ParsedFrame &frame)
+{
+    if (m_tapOpen)
+        return extractFrame(m_rxBuffer, frame, m_rxStatistics, *m_tap, m_rxReadMicros);
+    return extractFrame(m_rxBuffer, frame, m_rxStatistics);
 }
 
 void SerialLink::clearReceiveState()

@@ -4,6 +4,7 @@
 #include "bridge/Uartcore.h"
 #include "device/DeviceLink.h"
 #include "device/MessageSink.h"
+#include "protocol/FrameTap.h"
 #include "protocol/ParsedFrame.h"
 #include "protocol/ReceiveStatistics.h"
 
@@ -54,6 +55,13 @@ public:
     // What the receive path made of the input since the link was last opened;
     // kept after a close, so the figures of a lost link can still be read.
     const ReceiveStatistics &statistics() const { return m_rxStatistics; }
+    // Shown every byte the link moves from the next open on (a recorder); null
+    // for none. The tap it had hears nothing more, not even the close.
+    void setFrameTap(FrameTap *tap)
+    {
+        m_tap = tap;
+        m_tapOpen = false;
+    }
 
 signals:
     // Every frame cut from the input, as it is cut.
@@ -67,11 +75,16 @@ private:
     void onPortLost();
     void processReceivedInput();
     void clearReceiveState();
+    bool cutFrame(ParsedFrame &frame);
+    void endTap();
 
     MessageSink &m_messages;
     Uartcore m_port;
     LinkSession m_session;
     bool m_portLost = false;
+    FrameTap *m_tap = nullptr;
+    // The tap was told of the open and is owed its close.
+    bool m_tapOpen = false;
 
     QByteArray m_rxBuffer;
     // Frames' payloads are copied into this buffer, kept from read to read.
@@ -82,4 +95,6 @@ private:
     QByteArray m_rxPending;
     int m_rxPendingOffset = 0;
     bool m_rxContinuationScheduled = false;
+    // When the read that delivered the newest input returned.
+    qint64 m_rxReadMicros = 0;
 };

@@ -3,6 +3,7 @@
 #include "app/InterruptWatcher.h"
 #include "cli/ExitCode.h"
 #include "link/PortRefusal.h"
+#include "service/SessionRecording.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -26,7 +27,7 @@ int nextPieceMs(const QDeadlineTimer &deadline)
 
 DeviceSession::DeviceSession(const CliOutput &out, InterruptWatcher &interrupts, qint64 replyTimeoutMs)
     : m_out(out), m_interrupts(interrupts), m_replyTimeoutMs(replyTimeoutMs),
-      m_bridge(nullptr, AppBridge::FirstExchange::LeftToCaller)
+      m_bridge(nullptr, AppBridge::FirstExchange::LeftToCaller), m_recorder(recordSessions(m_bridge, nullptr))
 {
     connectBridge();
 }
@@ -51,6 +52,11 @@ void DeviceSession::connectBridge()
     connect(&m_bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
     connect(&m_bridge.upgrade().driver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::interrupted);
+    // The message log is echoed with --verbose only; a recording the disk refused is told always.
+    connect(&m_bridge.messages(), &MessageLog::entryAdded, this, [this](const MessageEntry &entry) {
+        if (entry.meaning.topic == MessageTopic::RecordingStopped)
+            m_out.error(m_out.text(entry.language == QLatin1String("zh") ? entry.text : entry.english, entry.english));
+    });
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::stateChanged);
     // Called after the bridge has handled the reply, so a wait sees its effect
     // (the accelerometer calibration's state) as well as the reply itself.

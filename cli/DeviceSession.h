@@ -2,11 +2,13 @@
 
 #include "bridge/AppBridge.h"
 #include "cli/CliOutput.h"
+#include "record/SessionRecorder.h"
 
 #include <QHash>
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class InterruptWatcher;
 
@@ -28,6 +30,7 @@ public:
     ~DeviceSession() override;
 
     AppBridge &bridge() { return m_bridge; }
+    SessionRecorder &recorder() { return *m_recorder; }
     const CliOutput &out() const { return m_out; }
     qint64 replyTimeoutMs() const { return m_replyTimeoutMs; }
 
@@ -81,5 +84,7 @@ private:
     InterruptWatcher &m_interrupts;
     const qint64 m_replyTimeoutMs;
     AppBridge m_bridge;
+    // Every port the session opens is recorded.
+    std::unique_ptr<SessionRecorder> m_recorder;
     QHash<quint8, int> m_commandReplies;
 };

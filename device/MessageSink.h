@@ -19,6 +19,7 @@ enum class MessageTopic {
     PortRequired,     // an action was refused because no port is open
     UpgradeFailed,
     RestartSent,      // the controller was told to restart: its silence for a while is expected
+    RecordingStopped, // the disk refused the link's recording; the link goes on
 };
 
 // How long a controller told to restart may stay silent before it counts as lost.

@@ -147,7 +147,25 @@ void countRejected(Candidate candidate, ReceiveStatistics *statistics)
 
 // Both public forms: counting costs a test of `statistics` per rejected
 // candidate and one at the end, so the plain form keeps its speed.
-bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statistics)
+// Hands `tap` the bytes a call removes from the front of the buffer: the run
+// thrown away, then the frame cut after it.
+void showCut(FrameTap &tap, const char *removed, int count, int frameLength, qint64 microsSinceEpoch)
+{
+    const int dropped = count - frameLength;
+    if (dropped > 0)
+        tap.bytesCrossed(FrameTap::Direction::Inbound, FrameTap::Cut::Dropped, removed, dropped, microsSinceEpoch);
+    if (frameLength > 0)
+        tap.bytesCrossed(FrameTap::Direction::Inbound, FrameTap::Cut::Frame, removed + dropped, frameLength,
+                         microsSinceEpoch);
+}
+
+struct TapAt
+{
+    FrameTap *tap = nullptr;
+    qint64 microsSinceEpoch = 0;
+};
+
+bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statistics, TapAt tapAt = {})
 {
     clearRecord(record);
     if (buffer.size() < FrameFormat::MinLength)
@@ -191,6 +209,8 @@ bool extract(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics *statist
         pos += length;
         break;
     }
+    if (tapAt.tap)
+        showCut(*tapAt.tap, data, pos, frameLength, tapAt.microsSinceEpoch);
     buffer.remove(0, pos);
     if (statistics) {
         statistics->frames += record.valid ? 1 : 0;
@@ -266,6 +286,12 @@ bool extractFrame(QByteArray &buffer, ParsedFrame &record)
 bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics)
 {
     return extract(buffer, record, &statistics);
+}
+
+bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics, FrameTap &tap,
+                  qint64 microsSinceEpoch)
+{
+    return extract(buffer, record, &statistics, {&tap, microsSinceEpoch});
 }
 
 QString toHexText(const QByteArray &bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/FrameTap.h"
 #include "protocol/ParsedFrame.h"
 #include "protocol/ReceiveStatistics.h"
 
@@ -51,6 +52,10 @@ bool extractFrame(QByteArray &buffer, ParsedFrame &record);
 // The same, and adds what it found and threw away to `statistics` (all but
 // bytesReceived, which belongs to whoever fills the buffer).
 bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics);
+// The same, and shows `tap` every byte it removes: the run thrown away, then
+// the frame, each stamped with `microsSinceEpoch`.
+bool extractFrame(QByteArray &buffer, ParsedFrame &record, ReceiveStatistics &statistics, FrameTap &tap,
+                  qint64 microsSinceEpoch);
 
 // "AA 07 00" style: upper-case pairs separated by single spaces.
 QString toHexText(const QByteArray &bytes);

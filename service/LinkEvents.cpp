@@ -41,7 +41,9 @@ void LinkEvents::followReconnection(const AutoReconnect &reconnect)
 
 void LinkEvents::record(const QString &name, const QString &detail)
 {
-    m_events.append({QDateTime::currentDateTime(), name, detail});
+    const Event event {QDateTime::currentDateTime(), name, detail};
+    m_events.append(event);
+    emit recorded(event);
 }
 
 // Told before anyone starts to wait for a lost port.

@@ -35,6 +35,9 @@ public:
     // link-events.tsv: time, event, detail.
     QByteArray toTabSeparated() const;
 
+signals:
+    void recorded(const LinkEvents::Event &event);
+
 private:
     void record(const QString &name, const QString &detail);
     void onOpenedChanged();

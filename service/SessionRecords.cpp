@@ -1,7 +1,6 @@
 #include "service/SessionRecords.h"
 
-namespace {
-QString kindName(MessageKind kind)
+QString messageKindName(MessageKind kind)
 {
     switch (kind) {
     case MessageKind::Info:
@@ -14,34 +13,6 @@ QString kindName(MessageKind kind)
         return QStringLiteral("warning");
     }
     return QString();
-}
-
-QString escaped(QString field)
-{
-    field.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    field.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    field.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    field.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    return field;
-}
-}
-
-QString isoLocalTime(const QDateTime &time)
-{
-    const int offsetSecs = time.offsetFromUtc();
-    const int offsetMinutes = qAbs(offsetSecs) / 60;
-    const QLatin1Char zero('0');
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss.zzz")) + QLatin1Char(offsetSecs < 0 ? '-' : '+')
-        + QStringLiteral("%1:%2").arg(offsetMinutes / 60, 2, 10, zero).arg(offsetMinutes % 60, 2, 10, zero);
-}
-
-QString tabSeparated(const QStringList &fields)
-{
-    QStringList line;
-    line.reserve(fields.size());
-    for (const QString &field : fields)
-        line.append(escaped(field));
-    return line.join(QLatin1Char('\t'));
 }
 
 QByteArray tabSeparatedFile(const QStringList &header, const QStringList &lines, qint64 dropped)
@@ -60,7 +31,7 @@ QByteArray SessionMessages::toTabSeparated() const
     QStringList lines;
     lines.reserve(m_records.size());
     for (const Record &record : m_records)
-        lines.append(tabSeparated({isoLocalTime(record.time), kindName(record.kind), record.language, record.text}));
+        lines.append(tabSeparated({isoLocalTime(record.time), messageKindName(record.kind), record.language, record.text}));
     const QStringList header {QStringLiteral("time"), QStringLiteral("kind"), QStringLiteral("language"),
                               QStringLiteral("text")};
     return tabSeparatedFile(header, lines, m_records.dropped());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/MessageSink.h"
+#include "log/TabSeparated.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,13 +10,8 @@
 
 #include <deque>
 
-// Times as the diagnostics archive writes them: local, to the millisecond,
-// with the offset from UTC spelled out, e.g. 2026-12-07T16:25:50.148+01:00.
-QString isoLocalTime(const QDateTime &time);
-
-// One line of a tab-separated file: tabs, line breaks and backslashes inside
-// a field are written as \t, \n and \\, so every record stays on its line.
-QString tabSeparated(const QStringList &fields);
+// "info", "success", "error" or "warning", as the session's files name a message's kind.
+QString messageKindName(MessageKind kind);
 
 // A tab-separated file under its header. When older records made room for the
 // newest, a first line says how many: "# 120 earlier entries were dropped".

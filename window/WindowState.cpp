@@ -5,6 +5,7 @@
 #include "service/AutoReconnect.h"
 #include "service/ControllerWatch.h"
 #include "service/LinkEvents.h"
+#include "service/SessionRecording.h"
 #include "bridge/AppBridge.h"
 #include "window/CalibrationGuide.h"
 #include "window/ChannelCheck.h"
@@ -77,6 +78,9 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("controllerWatch"), controller);
     auto *linkEvents = new LinkEvents(bridge, &owner);
     linkEvents->followReconnection(*reconnect);
+    auto *recorder = recordSessions(bridge, &owner);
+    noteLinkEvents(*recorder, *linkEvents);
+    context.setContextProperty(QStringLiteral("sessionRecorder"), recorder);
     context.setContextProperty(QStringLiteral("autoReconnect"), reconnect);
     context.setContextProperty(QStringLiteral("linkMonitor"), monitor);
     context.setContextProperty(QStringLiteral("upgradeMonitor"), new UpgradeMonitor(bridge, &owner));
