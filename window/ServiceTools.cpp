@@ -14,6 +14,7 @@
 #include "window/TelemetryHistory.h"
 #include "window/TelemetryPlot.h"
 #include "service/UpgradeSnapshot.h"
+#include "record/SessionRecorder.h"
 #include "window/SessionExport.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ void registerServiceTypes(const char *uri)
 }
 
 void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, const MessageJournal &journal,
-                         const LinkEvents &linkEvents, QObject &owner)
+                         const LinkEvents &linkEvents, SessionRecorder &recorder, QObject &owner)
 {
     const FileChooser chooser = desktopFileChooser();
     auto *backup = new ParamBackup(bridge, &owner);
@@ -49,6 +50,8 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *diagnostics = new DiagnosticsExport(bridge, &owner);
     diagnostics->setFileChooser(chooser);
     diagnostics->setSessionRecords(&journal.session(), &linkEvents);
+    // Long enough for a disk that is slow, short enough that the window does not seem to hang.
+    diagnostics->setRecordings(recorder.folder(), [&recorder] { recorder.flush(2000); });
     const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
     context.setContextProperty(QStringLiteral("paramBackup"), backup);
     context.setContextProperty(QStringLiteral("paramRestore"), restore);
@@ -63,7 +66,7 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *plotExport = new PlotExport(*history, bridge, &owner);
     plotExport->setFileChooser(chooser);
     context.setContextProperty(QStringLiteral("plotExport"), plotExport);
-    auto *sessions = new SessionExport(bridge, QDir(dataDirectory()).filePath(QStringLiteral("sessions")), &owner);
+    auto *sessions = new SessionExport(bridge, recorder.folder(), &owner);
     sessions->setFileChooser(chooser);
     context.setContextProperty(QStringLiteral("sessionExport"), sessions);
 }

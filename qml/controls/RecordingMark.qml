@@ -9,10 +9,9 @@ import Tavox 1.0
 RowLayout {
     id: root
 
-    // The session recorder, when the window has one.
-    property var recorder: typeof sessionRecorder !== "undefined" ? sessionRecorder : null
+    property var recorder: sessionRecorder
     property string fontFamily: "Source Han Sans SC"
-    readonly property bool shown: recorder !== null && recorder.recording
+    readonly property bool shown: recorder.recording
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 

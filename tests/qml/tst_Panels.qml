@@ -279,6 +279,9 @@ Item {
             tryCompare(part(tools, "linkHealthState"), "text", "Link OK", processWaitMs)
             tryVerify(function() { return linkHealth.framesPerSecond > 0 }, processWaitMs)
             verify(part(tools, "linkHealthFigures").text.indexOf(" frames/s · ") > 0)
+            var mark = part(tools, "recordingMark")
+            tryCompare(mark, "shown", true, processWaitMs)
+            compare(mark.Accessible.name, "recording: " + sessionRecorder.filePath)
             var loader = part(tools, "plotsLoader")
             compare(telemetryHistory.active, false)
 
