@@ -68,6 +68,8 @@ Popup {
             model: dialog.sessions.sessions
             boundsBehavior: Flickable.StopAtBounds
             keyNavigationEnabled: true
+            Keys.onReturnPressed: dialog.sessions.exportSession(currentIndex)
+            Keys.onEnterPressed: dialog.sessions.exportSession(currentIndex)
             ScrollBar.vertical: ScrollBar { policy: rows.contentHeight > rows.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
             delegate: Rectangle {
