@@ -36,6 +36,7 @@ const QVector<Grammar> &grammar()
         {{"params", "load", "FILE"}, CommandLine::Action::ParamsLoad, {"dry-run", "yes"}},
         {{"upgrade", "FILE"}, CommandLine::Action::Upgrade, {}},
         {{"monitor"}, CommandLine::Action::Monitor, {"json", "seconds", "no-reconnect"}},
+        {{"record", "FILE"}, CommandLine::Action::Record, {"seconds"}},
         {{"calibrate", "KIND"}, CommandLine::Action::Calibrate, {}},
     };
     return commands;
@@ -61,6 +62,8 @@ QString description(const CliOutput &out)
         "                             (帧/秒、字节/秒、CRC 错误、重新同步丢弃的字节)，\n"
         "                             到 N 秒或 Ctrl-C 为止; 串口断开后等待它重新连接\n"
         "                             (zentaro.cfg 的 serial/reconnect 关闭时除外)\n"
+        "  record [--seconds N] FILE  把链路的每一帧录制到 pcapng 文件 FILE，到 N 秒、\n"
+        "                             Ctrl-C 或串口断开为止\n"
         "  calibrate KIND             校准并等待控制器应答; KIND: accel (六面加速度计)、\n"
         "                             gyro (陀螺仪偏置)、hall (霍尔)、linear (电机线性化)、\n"
         "                             zero (零点)\n\n"
@@ -85,6 +88,8 @@ QString description(const CliOutput &out)
         "                             resynchronise) once a second, for N seconds or until Ctrl-C;\n"
         "                             a lost port is waited for and reopened (unless\n"
         "                             serial/reconnect in zentaro.cfg is off)\n"
+        "  record [--seconds N] FILE  record every frame of the link into the pcapng file FILE,\n"
+        "                             for N seconds or until Ctrl-C or the port is lost\n"
         "  calibrate KIND             run a calibration and wait for the controller's answer;\n"
         "                             KIND: accel (six-face accelerometer), gyro (gyroscope bias),\n"
         "                             hall (hall sensors), linear (motor linearisation), zero (zero point)\n\n"
@@ -105,8 +110,8 @@ void addOptions(QCommandLineParser &parser, const CliOutput &out)
          QStringLiteral("SECONDS"), QString::number(DefaultTimeoutSeconds)},
         {"json", out.text(QStringLiteral("输出 JSON (info, params get, monitor)"),
                           QStringLiteral("Print JSON (info, params get, monitor)."))},
-        {"seconds", out.text(QStringLiteral("监视的秒数 (monitor; 默认直到 Ctrl-C)"),
-                             QStringLiteral("Seconds to monitor (monitor; default until Ctrl-C).")),
+        {"seconds", out.text(QStringLiteral("监视或录制的秒数 (monitor, record; 默认直到 Ctrl-C)"),
+                             QStringLiteral("Seconds to monitor or record (monitor, record; default until Ctrl-C).")),
          QStringLiteral("N")},
         {"no-reconnect", out.text(QStringLiteral("串口断开时结束，不等待它重新连接 (monitor)"),
                                   QStringLiteral("End when the port is lost rather than wait for it to come back (monitor)."))},

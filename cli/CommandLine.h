@@ -8,14 +8,14 @@ class CliOutput;
 // What the command line asks for, checked before anything touches a port.
 struct CommandLine
 {
-    enum class Action { Ports, Info, ParamsGet, ParamsSave, ParamsDiff, ParamsLoad, Upgrade, Monitor, Calibrate };
+    enum class Action { Ports, Info, ParamsGet, ParamsSave, ParamsDiff, ParamsLoad, Upgrade, Monitor, Record, Calibrate };
 
     Action action = Action::Ports;
     QString port;
     int baud = 921600;
     QString file;
     QString calibration; // calibrate's KIND, one of calibrationKinds()
-    int seconds = 0;     // monitor: how long; 0 until interrupted
+    int seconds = 0;     // monitor, record: how long; 0 until interrupted
     bool json = false;
     bool reconnect = true; // monitor: wait for a lost port to come back
     bool dryRun = false;

@@ -52,6 +52,7 @@ void DeviceSession::connectBridge()
     connect(&m_bridge.serialLink().session(), &LinkSession::scheduledCountChanged, this, &DeviceSession::stateChanged);
     connect(&m_bridge.upgrade().driver(), &UpgradeDriver::ended, this, &DeviceSession::stateChanged);
     connect(&m_interrupts, &InterruptWatcher::interrupted, this, &DeviceSession::interrupted);
+    connect(m_recorder.get(), &SessionRecorder::recordingChanged, this, &DeviceSession::stateChanged);
     // The message log is echoed with --verbose only; a recording the disk refused is told always.
     connect(&m_bridge.messages(), &MessageLog::entryAdded, this, [this](const MessageEntry &entry) {
         if (entry.meaning.topic == MessageTopic::RecordingStopped)

@@ -10,6 +10,7 @@
 #include "cli/ExitCode.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ParamsCommands.h"
+#include "cli/RecordCommand.h"
 #include "cli/UpgradeCommand.h"
 
 #include <QCoreApplication>
@@ -59,6 +60,8 @@ int runOnDevice(const CommandLine &command, const CliOutput &out, InterruptWatch
         return runUpgrade(session, command.port, command.baud, command.file);
     case CommandLine::Action::Monitor:
         return runMonitor(session, command.port, command.baud, command.seconds, command.json, command.reconnect);
+    case CommandLine::Action::Record:
+        return runRecord(session, command.port, command.baud, command.seconds, command.file);
     case CommandLine::Action::Calibrate:
         return runCalibrate(session, command.port, command.baud, command.calibration);
     case CommandLine::Action::Ports:

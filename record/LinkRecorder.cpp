@@ -29,6 +29,8 @@ struct Taken
 // Sync, length word, header sum, sequence, three flag bytes, command set and id.
 const int V1HeaderBytes = 11;
 const int CrcBytes = 2;
+// Not an errno: the link moved more than the disk took.
+const int FellBehind = -1;
 
 bool isUpgradeImagePacket(const char *frame, int size)
 {
@@ -100,8 +102,13 @@ void LinkRecorder::take(FrameTap::Direction direction, FrameTap::Cut cut, const 
 {
     const Taken taken {microsSinceEpoch, size, direction, cut};
     QMutexLocker lock(&m_mutex);
-    if (m_stopped)
+    if (m_stopped || m_fellBehind)
         return;
+    if (m_waiting.size() > MaxWaitingBytes) {
+        m_fellBehind = true;
+        m_waiting.clear();
+        return;
+    }
     m_waiting.append(reinterpret_cast<const char *>(&taken), sizeof taken);
     m_waiting.append(data, size);
     m_takenBytes += qint64(sizeof taken) + size;
@@ -138,12 +145,6 @@ bool LinkRecorder::flush(int timeoutMs)
     return m_writtenBytes >= target && !m_stopped;
 }
 
-bool LinkRecorder::hasStopped() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_stopped;
-}
-
 void LinkRecorder::run()
 {
     int error = 0;
@@ -158,8 +159,8 @@ void LinkRecorder::run()
             QMutexLocker lock(&m_mutex);
             if (!m_finishing && !m_flushing && m_waiting.size() < HandOverBytes)
                 m_wake.wait(&m_mutex, HandOverMs);
-            if (m_waiting.size() > MaxWaitingBytes)
-                return stop(ENOBUFS);
+            if (m_fellBehind)
+                return stop(FellBehind);
             taken.swap(m_waiting);
             notes.swap(m_waitingNotes);
             finishing = m_finishing;
@@ -243,7 +244,7 @@ void LinkRecorder::stop(int error)
         Q_UNUSED(cutBack)
     }
     closeFiles();
-    emit stopped(m_target.recording, error == ENOBUFS ? QStringLiteral("the disk does not keep up with the link")
+    emit stopped(m_target.recording, error == FellBehind ? QStringLiteral("the disk does not keep up with the link")
                                   : QString::fromLocal8Bit(std::strerror(error)));
 }
 

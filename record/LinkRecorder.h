@@ -46,7 +46,6 @@ public:
     // Writes what was taken and ends; returns at once.
     void finish();
     bool flush(int timeoutMs);
-    bool hasStopped() const;
 
 signals:
     // From this thread, once: the disk refused the recording of `file`.
@@ -77,4 +76,5 @@ private:
     bool m_finishing = false;
     bool m_flushing = false;
     bool m_stopped = false;
+    bool m_fellBehind = false;
 };

@@ -53,7 +53,7 @@ void SessionRecorder::setTargetFile(const QString &path)
 
 bool SessionRecorder::recording() const
 {
-    return m_recorder && !m_recorder->hasStopped();
+    return m_recorder && !m_recorderStopped;
 }
 
 void SessionRecorder::note(const QDateTime &time, const QString &source, const QString &kind, const QString &text)
@@ -99,6 +99,7 @@ void SessionRecorder::linkOpened(const QString &portName, int baudRate)
             recorder->deleteLater();
     });
     m_recorder = recorder;
+    m_recorderStopped = false;
     m_filePath = target.recording;
     m_frames = 0;
     recorder->start(QThread::LowPriority);
@@ -131,6 +132,8 @@ void SessionRecorder::onStopped(const LinkRecorder *recorder, const QString &fil
     m_messages.report(Message::error(QStringLiteral("录制已停止: %1 (%2)").arg(shown, reason),
                                      QStringLiteral("Recording stopped: %1 (%2)").arg(shown, reason),
                                      MessageTopic::RecordingStopped));
-    if (recorder == m_recorder)
-        emit recordingChanged();
+    if (recorder != m_recorder)
+        return;
+    m_recorderStopped = true;
+    emit recordingChanged();
 }

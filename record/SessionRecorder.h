@@ -76,5 +76,7 @@ private:
     QString m_targetFile;
     QString m_filePath;
     LinkRecorder *m_recorder = nullptr;
+    // Its disk refused it, and the operator was told.
+    bool m_recorderStopped = false;
     qint64 m_frames = 0;
 };
