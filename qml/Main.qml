@@ -117,7 +117,7 @@ ApplicationWindow {
             // (they scroll instead).
             // Until the boundary is first moved the service bar above the log
             // takes its height from the log, not from the panels.
-            readonly property real defaultLogHeight: dp(180) - serviceTools.height - dp(10)
+            readonly property real defaultLogHeight: dp(180) - serviceTools.oneRowHeight - dp(10)
             readonly property real minimumLogHeight: Math.min(dp(100), defaultLogHeight)
             readonly property real logRoom: Math.max(minimumLogHeight, height - dp(160) - logHandle.height
                                                      - serviceTools.height - messageLog.Layout.topMargin)

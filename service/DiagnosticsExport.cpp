@@ -7,6 +7,7 @@
 #include "service/ParamWrites.h"
 #include "service/SessionRecords.h"
 #include "log/AppLog.h"
+#include "record/SessionFolder.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -25,6 +26,7 @@
 namespace {
 using Omission = DiagnosticsExport::Omission;
 const qint64 MaxFileBytes = DiagnosticsExport::MaxFileBytes;
+const qint64 MaxRecordingBytes = DiagnosticsExport::MaxRecordingBytes;
 
 // What one file gives the archive.
 struct FileRead
@@ -61,11 +63,11 @@ Omission::Reason reasonNotToOpen(mode_t mode)
     return Omission::NotRegular;
 }
 
-// Reads on from `offset` to the end, but never more than MaxFileBytes + 1 bytes: a file that grows while it
+// Reads on from `offset` to the end, but never more than `bound` + 1 bytes: a file that grows while it
 // is read, or whose size is not what stat says (as in /proc), cannot run past the bound either.
-bool readBounded(int fd, qint64 offset, qint64 expectedBytes, QByteArray &data)
+bool readBounded(int fd, qint64 offset, qint64 expectedBytes, qint64 bound, QByteArray &data)
 {
-    const qint64 most = MaxFileBytes + 1;
+    const qint64 most = bound + 1;
     data.reserve(int(qMin(expectedBytes, most)));
     char chunk[64 * 1024];
     while (data.size() < most) {
@@ -80,25 +82,29 @@ bool readBounded(int fd, qint64 offset, qint64 expectedBytes, QByteArray &data)
     return true;
 }
 
-// A log's newest records are at its end, so a file over the bound goes in as its last MaxFileBytes.
-FileRead readEnd(int fd, qint64 sizeBytes)
+// A log's newest records are at its end, so a file over the bound goes in as its last `bound` bytes.
+// A recording is read from its start: only a start makes a file Wireshark opens.
+FileRead readPart(int fd, qint64 sizeBytes, qint64 bound, bool fromStart)
 {
-    const qint64 offset = qMax<qint64>(0, sizeBytes - MaxFileBytes);
+    const qint64 offset = fromStart ? 0 : qMax<qint64>(0, sizeBytes - bound);
     FileRead read;
-    if (!readBounded(fd, offset, sizeBytes - offset, read.data))
+    if (!readBounded(fd, offset, sizeBytes - offset, bound, read.data))
         return unreadable(errno);
-    const qint64 grown = qMax<qint64>(0, read.data.size() - MaxFileBytes);
-    read.data.remove(0, int(grown));
+    const qint64 over = qMax<qint64>(0, read.data.size() - bound);
+    if (fromStart)
+        read.data.truncate(int(bound));
+    else
+        read.data.remove(0, int(over));
     read.taken = true;
-    read.fileBytes = offset + grown + read.data.size();
-    if (read.fileBytes > MaxFileBytes)
+    read.fileBytes = offset + over + read.data.size();
+    if (read.fileBytes > bound)
         read.shortfall = Omission::Cut;
     return read;
 }
 
 // Checked before the file is opened: opening a FIFO waits for a writer, and a device may never end.
 // O_NONBLOCK covers a FIFO put in the file's place between the check and the open.
-FileRead readForArchive(const QString &path)
+FileRead readForArchive(const QString &path, qint64 bound = MaxFileBytes, bool fromStart = false)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
@@ -116,18 +122,31 @@ FileRead readForArchive(const QString &path)
     if (fstat(fd, &info) != 0)
         read = unreadable(errno);
     else
-        read = S_ISREG(info.st_mode) ? readEnd(fd, info.st_size) : leftOut(reasonNotToOpen(info.st_mode));
+        read = S_ISREG(info.st_mode) ? readPart(fd, info.st_size, bound, fromStart) : leftOut(reasonNotToOpen(info.st_mode));
     close(fd);
     return read;
 }
 
-void addFile(DiagnosticsExport::Contents &contents, const QString &name, const QString &path)
+void addRead(DiagnosticsExport::Contents &contents, const QString &name, const QString &path, FileRead read)
 {
-    FileRead read = readForArchive(path);
     if (read.taken)
         contents.entries.append({name, std::move(read.data)});
     if (read.shortfall)
         contents.omissions.append({name, path, *read.shortfall, read.fileBytes, read.systemError});
+}
+
+void addFile(DiagnosticsExport::Contents &contents, const QString &name, const QString &path)
+{
+    addRead(contents, name, path, readForArchive(path));
+}
+
+// A recording as far as it was when the archive was begun: the session's own grows while it is read.
+void addRecordingFile(DiagnosticsExport::Contents &contents, const QString &path, qint64 listedBytes)
+{
+    FileRead read = readForArchive(path, listedBytes, true);
+    if (read.shortfall == Omission::Cut)
+        read.shortfall.reset();
+    addRead(contents, QStringLiteral("recordings/") + QFileInfo(path).fileName(), path, std::move(read));
 }
 
 struct Bilingual
@@ -151,6 +170,11 @@ Bilingual reasonOf(const Omission &omission)
     case Omission::Unreadable:
         return {QStringLiteral("无法读取: %1").arg(omission.systemError),
                 QStringLiteral("it cannot be read: %1").arg(omission.systemError)};
+    case Omission::OverRecordingBound:
+        return {QStringLiteral("录制大于 %1 MiB (%2 字节)，未收入").arg(MaxRecordingBytes / (1024 * 1024)).arg(omission.fileBytes),
+                QStringLiteral("the recording is larger than %1 MiB (%2 bytes)")
+                    .arg(MaxRecordingBytes / (1024 * 1024))
+                    .arg(omission.fileBytes)};
     case Omission::Cut:
         return {QStringLiteral("它大于 %1 MiB (%2 字节)，只收入了最后 %1 MiB").arg(bound).arg(omission.fileBytes),
                 QStringLiteral("it is larger than %1 MiB (%2 bytes): only its last %1 MiB are included")
@@ -223,6 +247,35 @@ void DiagnosticsExport::setSessionRecords(const SessionMessages *messages, const
     m_linkEvents = linkEvents;
 }
 
+void DiagnosticsExport::setRecordings(const QString &sessionsFolder, std::function<void()> flushRecording)
+{
+    m_sessionsFolder = sessionsFolder;
+    m_flushRecording = std::move(flushRecording);
+}
+
+// Newest first, the session being recorded among them, for as long as they fit the bound together. When not
+// even the newest fits, omitted.txt says so; older ones are left out by design.
+void DiagnosticsExport::addRecordings(Contents &contents) const
+{
+    if (!m_flushRecording)
+        return;
+    m_flushRecording();
+    qint64 room = MaxRecordingBytes;
+    const QVector<SessionFolder::Session> sessions = SessionFolder(m_sessionsFolder).sessions();
+    for (const SessionFolder::Session &session : sessions) {
+        if (session.bytes > room) {
+            if (room == MaxRecordingBytes)
+                contents.omissions.append({QStringLiteral("recordings/") + QFileInfo(session.recording).fileName(),
+                                           session.recording, Omission::OverRecordingBound, session.bytes, QString()});
+            return;
+        }
+        room -= session.bytes;
+        addRecordingFile(contents, session.recording, QFileInfo(session.recording).size());
+        if (!session.notes.isEmpty())
+            addRecordingFile(contents, session.notes, QFileInfo(session.notes).size());
+    }
+}
+
 QString DiagnosticsExport::suggestedName(const QDateTime &time)
 {
     return QStringLiteral("tavox-diagnostics_%1.zip").arg(time.toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -273,6 +326,7 @@ DiagnosticsExport::Contents DiagnosticsExport::contents() const
         addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);
     for (const QString &path : logFilePaths())
         addFile(contents, QStringLiteral("logs/") + QFileInfo(path).fileName(), path);
+    addRecordings(contents);
     if (!contents.omissions.isEmpty())
         contents.entries.append({QStringLiteral("omitted.txt"), omittedText(contents.omissions)});
     return contents;

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class AppBridge;
 class LinkEvents;
 class SessionMessages;
@@ -15,7 +17,8 @@ class SessionMessages;
 // "Export diagnostics": one zip with what a service engineer asks for first:
 // the session's log file and its rotations, the session's message log and
 // link events, the last parameter block as a parameter file, the versions of
-// tool and controller, and the configuration file. Only regular files are read, never more than MaxFileBytes of one, so
+// tool and controller, the configuration file, and the recordings of the link:
+// this session's and the newest earlier ones. Only regular files are read, never more than MaxFileBytes of one, so
 // a FIFO, a device or a huge file in their place cannot stall or swamp the
 // window; what is left out or cut is named in omitted.txt and in the message.
 class DiagnosticsExport : public QObject
@@ -25,6 +28,9 @@ class DiagnosticsExport : public QObject
 public:
     // The log rotates at 1 MiB and stops at 2 MiB, so a larger file is not the tool's own.
     static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+    // What the recordings may take together: an hour or so of heartbeats at 200 Hz, so the
+    // session asked about and the ones just before it go in, and the archive still travels by mail.
+    static constexpr qint64 MaxRecordingBytes = 64 * 1024 * 1024;
 
     struct Entry
     {
@@ -35,7 +41,7 @@ public:
     // A file that is not in the archive whole.
     struct Omission
     {
-        enum Reason { Fifo, Device, Directory, NotRegular, Unreadable, Cut };
+        enum Reason { Fifo, Device, Directory, NotRegular, Unreadable, Cut, OverRecordingBound };
 
         QString name;   // its name in the archive
         QString path;
@@ -58,6 +64,9 @@ public:
     void setConfigFilePath(const QString &path) { m_configFilePath = path; }
     // Kept by the window for as long as it runs; without them the archive has no session/ folder.
     void setSessionRecords(const SessionMessages *messages, const LinkEvents *linkEvents);
+    // The sessions folder, and a call that brings the recording being written to disk. Without them the
+    // archive has no recordings/ folder.
+    void setRecordings(const QString &sessionsFolder, std::function<void()> flushRecording);
 
     // "tavox-diagnostics_20261207-013012.zip"
     static QString suggestedName(const QDateTime &time);
@@ -73,6 +82,7 @@ public:
 private:
     QByteArray versionsText() const;
     QStringList logFilePaths() const;
+    void addRecordings(Contents &contents) const;
     QString exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const;
 
     AppBridge &m_bridge;
@@ -81,4 +91,6 @@ private:
     QString m_configFilePath;
     const SessionMessages *m_sessionMessages = nullptr;
     const LinkEvents *m_linkEvents = nullptr;
+    QString m_sessionsFolder;
+    std::function<void()> m_flushRecording;
 };

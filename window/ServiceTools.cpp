@@ -10,9 +10,12 @@
 #include "service/ParamBackup.h"
 #include "service/ParamRestore.h"
 #include "window/ParamRangeTable.h"
+#include "window/PlotExport.h"
 #include "window/TelemetryHistory.h"
 #include "window/TelemetryPlot.h"
 #include "service/UpgradeSnapshot.h"
+#include "record/SessionRecorder.h"
+#include "window/SessionExport.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -37,7 +40,7 @@ void registerServiceTypes(const char *uri)
 }
 
 void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm &rhythm, const MessageJournal &journal,
-                         const LinkEvents &linkEvents, QObject &owner)
+                         const LinkEvents &linkEvents, SessionRecorder &recorder, QObject &owner)
 {
     const FileChooser chooser = desktopFileChooser();
     auto *backup = new ParamBackup(bridge, &owner);
@@ -47,6 +50,8 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *diagnostics = new DiagnosticsExport(bridge, &owner);
     diagnostics->setFileChooser(chooser);
     diagnostics->setSessionRecords(&journal.session(), &linkEvents);
+    // Long enough for a disk that is slow, short enough that the window does not seem to hang.
+    diagnostics->setRecordings(recorder.folder(), [&recorder] { recorder.flush(2000); });
     const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
     context.setContextProperty(QStringLiteral("paramBackup"), backup);
     context.setContextProperty(QStringLiteral("paramRestore"), restore);
@@ -56,5 +61,12 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     auto *health = new LinkHealth(bridge, true, &owner);
     QObject::connect(&rhythm, &DisplayRhythm::due, health, &LinkHealth::refreshIfDue);
     context.setContextProperty(QStringLiteral("linkHealth"), health);
-    context.setContextProperty(QStringLiteral("telemetryHistory"), new TelemetryHistory(bridge, rhythm, &owner));
+    auto *history = new TelemetryHistory(bridge, rhythm, &owner);
+    context.setContextProperty(QStringLiteral("telemetryHistory"), history);
+    auto *plotExport = new PlotExport(*history, bridge, &owner);
+    plotExport->setFileChooser(chooser);
+    context.setContextProperty(QStringLiteral("plotExport"), plotExport);
+    auto *sessions = new SessionExport(bridge, recorder.folder(), &owner);
+    sessions->setFileChooser(chooser);
+    context.setContextProperty(QStringLiteral("sessionExport"), sessions);
 }

@@ -99,7 +99,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
     context.setContextProperty(QStringLiteral("logDivider"), new LogDivider(&owner));
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
-    publishServiceTools(context, bridge, rhythm, *journal, *linkEvents, owner);
+    publishServiceTools(context, bridge, rhythm, *journal, *linkEvents, *recorder, owner);
 }
 
 DisplayRhythm &publishLiveTelemetry(QQmlContext &context, QObject &source, QObject &owner)

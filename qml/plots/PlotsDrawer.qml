@@ -8,6 +8,7 @@ import "../panels"
 // Pitch, roll and yaw over the last 30 s and the receiver channels, live from
 // the heartbeat. The history repaints the plot only while the drawer is open
 // and not paused; the values under the cursor come from the history itself.
+// "Export CSV" writes the samples the plot shows.
 Drawer {
     id: drawer
 
@@ -100,6 +101,15 @@ Drawer {
                 Layout.preferredHeight: Theme.dp(32)
                 text: drawer.history.paused ? drawer.zhText("继续", "Resume") : drawer.zhText("暂停", "Pause")
                 onClicked: drawer.history.paused = !drawer.history.paused
+            }
+            TavoxButton {
+                objectName: "plotExportCsv"
+                fontFamily: drawer.fontFamily
+                font.pixelSize: Theme.fontField
+                Layout.preferredHeight: Theme.dp(32)
+                text: drawer.zhText("导出 CSV", "Export CSV")
+                enabled: drawer.history.sampleCount > 0
+                onClicked: plotExport.exportCsv()
             }
             Button {
                 objectName: "plotClose"

@@ -153,12 +153,24 @@ void TestDiagnostics::linkFiguresAndArchiveOfANoisyLink()
     QCOMPARE(sampled.total.crcFailures + sampled.total.headerSumFailures,
              bridge.serialLink().statistics().crcFailures + bridge.serialLink().statistics().headerSumFailures);
 
+    // The newest recordings that fit the bound together, the one being written brought to disk first.
+    const QString sessions = dir.filePath(QStringLiteral("sessions"));
+    const QString newest = QStringLiteral("20261208-141503_ttyUSB0");
+    QVERIFY(QDir().mkpath(sessions) && writeFile(sessions + "/" + newest + ".pcapng", "recorded")
+            && writeFile(sessions + "/" + newest + ".tsv", "notes")
+            && writeSparse(sessions + "/20261208-101500_ttyUSB0.pcapng", DiagnosticsExport::MaxRecordingBytes - 12));
+    int flushes = 0;
+    diagnostics.setRecordings(sessions, [&] { ++flushes; });
     const QString archive = dir.filePath(QStringLiteral("diagnostics.zip"));
     diagnostics.setFileChooser([&](FileDialogMode, const QString &, const QString &suggested, const QString &) {
         return suggested.contains(QStringLiteral("tavox-diagnostics_")) ? archive : QString();
     });
     diagnostics.exportArchive();
     QCOMPARE(messageTexts(bridge).last(), QStringLiteral("Diagnostics exported to %1").arg(archive));
+    QCOMPARE(flushes, 1);
+    QCOMPARE(archived(archive, "recordings/" + newest + ".pcapng"), QByteArray("recorded"));
+    QCOMPARE(archivedNames(archive).filter(QStringLiteral("recordings/")),
+             QStringList({"recordings/" + newest + ".pcapng", "recordings/" + newest + ".tsv"}));
 
     const QString versions = QString::fromUtf8(archived(archive, QStringLiteral("versions.txt")));
     QVERIFY(versions.contains(QStringLiteral("tool: ") + tavoxVersion()));

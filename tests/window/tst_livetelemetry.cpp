@@ -1,14 +1,18 @@
 #include "bridge/AppBridge.h"
 #include "window/DisplayRhythm.h"
 #include "window/LiveTelemetry.h"
+#include "window/PlotExport.h"
 #include "window/TelemetryHistory.h"
+#include "support/BridgeTestUtils.h"
 #include "support/FakeBridge.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QElapsedTimer>
 #include <QMetaProperty>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
@@ -212,6 +216,23 @@ void TestLiveTelemetry::plotRepaintsWithTheValuesAndHoldsTheirHeartbeat()
     QCOMPARE(history.sampleCount(), 60);
     QCOMPARE(history.updatesAnnounced(), announcedWhenPaused);
     QCOMPARE(history.sampleAt(0), frozen);
+
+    // What the paused plot shows, exported: a row per sample, the newest at its right edge.
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    PlotExport exporter(history, bridge);
+    const QStringList rows = QString::fromUtf8(exporter.csv()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 61);
+    QCOMPARE(rows.first(), QStringLiteral("time (s),pitch (°),roll (°),yaw (°)"));
+    QVERIFY2(rows.last().startsWith(QLatin1Char('-')) && rows.last().endsWith(QLatin1String(",15.000,3.000,0.000")),
+             qPrintable(rows.last()));
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("plots.csv"));
+    QVERIFY(exporter.exportTo(csv));
+    QCOMPARE(messageTexts(bridge).last(), QStringLiteral("Plots exported to ") + csv);
+    QCOMPARE(readFile(csv), exporter.csv());
+    QVERIFY(!exporter.exportTo(csv + QStringLiteral("/under-a-file.csv")));
+    QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export the plots to ") + csv));
     history.setPaused(false);
     heartbeat(*m_source, "hbPitch", -2.0);
     QCOMPARE(history.sampleCount(), 61);

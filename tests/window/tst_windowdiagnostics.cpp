@@ -4,10 +4,12 @@
 #include "window/DisplayRhythm.h"
 #include "window/LinkMonitor.h"
 #include "window/MessageJournal.h"
+#include "window/SessionExport.h"
 #include "window/WindowState.h"
 #include "support/ArchiveEntries.h"
 #include "support/BridgeTestUtils.h"
 #include "support/SimProcess.h"
+#include "support/TestFiles.h"
 #include "support/Waiting.h"
 
 #include <QQmlContext>
@@ -51,6 +53,7 @@ private slots:
     void initTestCase() { removeConfigFile(); }
     void linkFiguresChangeInTheWindowsRhythmAndWithoutIt();
     void heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSession();
+    void sessionIsExportedWithItsNotesOrSaysWhyNot();
 };
 
 // While heartbeats come, the figures renew in the window's rhythm. A busy machine may hold a heartbeat back;
@@ -165,6 +168,26 @@ void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSess
     QCOMPARE(events.at(6).at(2), port);
     // Once per gap, however long the session went on after it.
     QCOMPARE(entries.startingWith(QStringLiteral("Heartbeat lost")).size(), 1);
+}
+
+void TestWindowDiagnostics::sessionIsExportedWithItsNotesOrSaysWhyNot()
+{
+    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("20261208-141503_ttyUSB0.pcapng"));
+    QVERIFY(writeFile(recording, QByteArray(3 << 20, '\x0a')) && writeFile(dir.filePath("20261208-141503_ttyUSB0.tsv"), "notes\n"));
+    AppBridge bridge;
+    bridge.setLanguage(QStringLiteral("en"));
+    SessionExport exporter(bridge, dir.path());
+    exporter.refresh();
+    QCOMPARE(exporter.sessions().value(0).toMap().value(QStringLiteral("port")).toString(), QStringLiteral("ttyUSB0"));
+
+    const QString copy = dir.filePath(QStringLiteral("copy.pcapng"));
+    QVERIFY(exporter.exportTo(SessionFolder(dir.path()).sessions().value(0), copy));
+    QCOMPARE(messageTexts(bridge).last(), QStringLiteral("Session exported to ") + copy);
+    QVERIFY(readFile(copy) == readFile(recording));
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("copy.tsv"))), QByteArray("notes\n"));
+    QVERIFY(!exporter.exportTo(SessionFolder(dir.path()).sessions().value(0), copy + QStringLiteral("/under-a-file")));
+    QVERIFY(messageTexts(bridge).last().startsWith(QStringLiteral("Could not export the session to %1/").arg(copy)));
 }
 
 QTEST_GUILESS_MAIN(TestWindowDiagnostics)
