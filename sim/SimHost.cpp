@@ -62,14 +62,22 @@ void SimHost::serviceDevice()
 {
     const qint64 now = nowMs();
     for (const QByteArray &frame : m_device.takeDue(now)) {
-        if (m_link.isDown())
-            continue;
-        logSent(frame);
-        m_link.send(frame);
+        if (!m_link.isDown())
+            send(frame);
     }
     const qint64 next = m_device.nextDueMs();
     if (next >= 0)
         m_timer.start(int(qMax<qint64>(0, next - now)));
+}
+
+// A false frame start is shorter than any frame and is not counted.
+void SimHost::send(QByteArray frame)
+{
+    const bool isFrame = frame.size() >= FrameFormat::MinLength;
+    if (isFrame && m_options.badCrcEvery > 0 && ++m_framesSent % m_options.badCrcEvery == 0)
+        frame[frame.size() - 2] = char(~frame.at(frame.size() - 2));   // the CRC's low byte
+    logSent(frame);
+    m_link.send(frame);
 }
 
 void SimHost::saveFinishedImage()

@@ -14,6 +14,8 @@ struct HostOptions
     QString saveImagePath;
     // Hang the line up as soon as a command with this sub-command has arrived; -1: never.
     int hangupOnSubCommand = -1;
+    // Every this many-th frame sent goes out with a corrupted CRC; 0: none.
+    int badCrcEvery = 0;
 };
 
 // Connects the device model to the line: cuts received bytes into frames,
@@ -31,6 +33,7 @@ private:
     void onHangup();
     bool isHangupCommand(const ParsedFrame &frame) const;
     void serviceDevice();
+    void send(QByteArray frame);
     void saveFinishedImage();
     void log(const char *direction, const ParsedFrame &frame) const;
     void logSent(const QByteArray &bytes) const;
@@ -42,4 +45,5 @@ private:
     QByteArray m_rxBuffer;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    qint64 m_framesSent = 0;
 };

@@ -143,6 +143,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-return-after", &options.link.returnAfterMs, 0, 600000},
         {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
         {"fault-silent-params-after", &c.silentParamsAfterRead, 0, maxInt},
+        {"fault-bad-crc", &options.host.badCrcEvery, 1, maxInt},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -246,6 +247,9 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("n")},
         {QStringLiteral("fault-silent-params-after"),
          QStringLiteral("Answer the first <n> parameter reads and no later one."), QStringLiteral("n")},
+        {QStringLiteral("fault-bad-crc"),
+         QStringLiteral("Send every <n>th frame with a corrupted CRC (its low byte inverted), so that the tool drops it."),
+         QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
         {QStringLiteral("reset-params-on-upgrade"), QStringLiteral("Put the parameters back to their defaults when an upgrade verifies.")},

@@ -275,6 +275,8 @@ private slots:
         // Before every reply four bytes whose header, its sum right, announces more than the quiet line holds.
         QTest::newRow("false frame starts") << QStringList {"--fault-false-sync", "--hb-rate", "0"} << read.repeated(2)
                                             << ParamBlock << Replies(2) << 36 << 0;
+        QTest::newRow("every third CRC bad") << QStringList {"--fault-bad-crc", "3", "--hb-rate", "0"}
+                                             << read.repeated(6) << ParamBlock << Replies(4) << 36 << 0;
     }
 
     void exchanges()
@@ -313,6 +315,7 @@ private slots:
         const ReceiveStatistics &line = client.received();
         QVERIFY(!arguments.contains("--fault-false-sync")
                 || (line.resyncBytes == 4u * replies.size() && line.headerSumFailures + line.crcFailures == 0));
+        QVERIFY(!arguments.contains("--fault-bad-crc") || line.crcFailures == 2);
         QCOMPARE(sim.stop(), 0);
     }
 
