@@ -176,6 +176,7 @@ local expert = {
     unknown = ProtoExpert.new("tavox.unknown_command", "Unknown command",
         expert.group.UNDECODED, expert.severity.NOTE),
     truncated = ProtoExpert.new("tavox.truncated", "Frame cut short", expert.group.MALFORMED, expert.severity.WARN),
+    malformed = ProtoExpert.new("tavox.malformed", "Malformed frame", expert.group.MALFORMED, expert.severity.WARN),
     digested = ProtoExpert.new("tavox.digested", "Payload digested", expert.group.COMMENTS_GROUP,
         expert.severity.CHAT),
 }
@@ -184,7 +185,7 @@ local plain_fields = {}
 for _, field in pairs(f) do table.insert(plain_fields, field) end
 tavox.fields = plain_fields
 tavox.experts = { expert.resync, expert.bad_header_sum, expert.bad_crc, expert.unknown, expert.truncated,
-    expert.digested }
+    expert.malformed, expert.digested }
 
 local comment_field = Field.new("frame.comment")
 local direction_field = Field.new("frame.packet_flags_direction")
@@ -358,6 +359,7 @@ local function dissect_header(tree, tvb)
         sum_item:add_proto_expert_info(expert.bad_header_sum, string.format("bad header sum (expected 0x%02X)",
             expected_sum))
     end
+    if frame.version > 1 then return frame end
     if frame.version == 1 then
         frame.header_length = V1_OVERHEAD - 2
         if tvb:len() < frame.header_length then return frame end
@@ -406,7 +408,7 @@ local function digested(tree, frame)
 end
 
 -- A frame whose header was read: its payload, CRC and Info text.
-local function dissect_body(tree, tvb, pinfo, frame)
+local function dissect_body(tree, tvb, frame)
     local decode = decoder_for(frame)
     local name = string.format("0x%02X", frame.command_id)
     if not decode then
@@ -414,6 +416,11 @@ local function dissect_body(tree, tvb, pinfo, frame)
     end
     if tvb:len() < tvb:reported_len() and tvb:len() == frame.header_length then
         return digested(tree, frame)
+    end
+    if frame.length < frame.header_length + 2 then
+        tree:add_proto_expert_info(expert.malformed,
+            string.format("length %d is too short for a version-%d frame", frame.length, frame.version))
+        return "Malformed frame"
     end
     if tvb:len() < frame.length then
         tree:add_proto_expert_info(expert.truncated,
@@ -428,7 +435,7 @@ local function dissect_body(tree, tvb, pinfo, frame)
     return decode(payload_tree, payload, frame)
 end
 
-local function dropped_run(tvb, pinfo)
+local function dropped_run(tvb)
     local comment = comment_field()
     if comment and tostring(comment.value):find("^dropped") then return true end
     return tvb:len() == 0 or tvb(0, 1):uint() ~= SYNC
@@ -451,14 +458,15 @@ function tavox.dissector(tvb, pinfo, root)
     set_direction(pinfo)
     local tree = root:add(tavox, tvb())
     local info
-    if dropped_run(tvb, pinfo) then
+    if dropped_run(tvb) then
         local text = string.format("resynchronisation: %d bytes dropped", tvb:reported_len())
         tree:add(f.dropped, tvb()):add_proto_expert_info(expert.resync, text)
         info = "Dropped " .. tvb:reported_len() .. " bytes"
     end
     if tvb:len() >= 4 and tvb(0, 1):uint() == SYNC then
         local frame = dissect_header(tree, tvb)
-        local text = frame.command_id and dissect_body(tree, tvb, pinfo, frame) or "Frame cut short"
+        local text = frame.version > 1 and ("Unknown protocol version " .. frame.version)
+            or frame.command_id and dissect_body(tree, tvb, frame) or "Frame cut short"
         info = info and (info .. ": " .. text) or text
     end
     pinfo.cols.info = info
