@@ -81,12 +81,12 @@ void TestDissector::initTestCase()
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("session.pcapng"));
+    const QByteArray recording = recordSession(sim.portName());
     QFile recorded(file);
-    QVERIFY(recorded.open(QIODevice::WriteOnly) && recorded.write(recordSession(sim.portName())) > 0);
+    QVERIFY(recorded.open(QIODevice::WriteOnly) && recorded.write(recording) > 0);
     recorded.close();
     m_simLog = sim.errorOutput();
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    m_recording = Pcapng::read(recorded.readAll());
+    m_recording = Pcapng::read(recording);
 
     const QStringList fields = {"_ws.col.Source", "tavox.command_id", "tavox.heartbeat.pitch",
         "tavox.heartbeat.yaw", "tavox.heartbeat.stateMachine", "tavox.heartbeat.imuTemp", "tavox.heartbeat.crsfLock",
