@@ -1,6 +1,6 @@
-// A session tavoxctl recorded with the simulator, read by tshark through the
-// Wireshark dissector the package installs: each frame kind decoded into the
-// values the simulator sent, its spoiled CRCs flagged, directions right.
+// A session with the simulator, recorded frame by frame as the receive path cuts it, read by tshark through the
+// Wireshark dissector the package installs: each frame kind decoded into the values the simulator sent, its
+// spoiled CRCs flagged, directions right.
 #include "device/HeartbeatDecoder.h"
 #include "device/ParamCodec.h"
 #include "protocol/FrameCodec.h"
