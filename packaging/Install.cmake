@@ -1,7 +1,8 @@
 # cmake --install: the three programs, their private libraries (one per layer),
 # the desktop entry, the AppStream metadata, the icon in the hicolor theme, the
 # manual pages, bash completion for tavoxctl, the udev rule for USB serial
-# adapters, and the copyright and changelog files.
+# adapters, the Wireshark dissector for recordings of the link, and the
+# copyright and changelog files.
 include(GNUInstallDirs)
 
 # Installing and packaging take what the build made; they build nothing
@@ -42,6 +43,16 @@ install(CODE [[
   endif()
   file(INSTALL DESTINATION "${tavox_udev_rules_dir}" TYPE FILE FILES "${tavox_udev_rule}")
 ]])
+
+# Wireshark looks for Lua plugins in lib/<multiarch>/wireshark/plugins of its
+# own prefix (tshark -G folders); under /usr that is Debian's global folder,
+# under any other prefix the dissector stays inside it.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(TAVOX_WIRESHARK_PLUGINDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/wireshark/plugins)
+else()
+  set(TAVOX_WIRESHARK_PLUGINDIR lib/wireshark/plugins)
+endif()
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/wireshark/tavox.lua DESTINATION ${TAVOX_WIRESHARK_PLUGINDIR})
 
 # Manual pages and the changelog are compressed as Debian ships them: gzip -9n
 # keeps neither name nor time stamp, so the same text gives the same bytes.

@@ -16,6 +16,7 @@ TAVOX_PACKAGES=(
   clang libclang-rt-14-dev
   dpkg-dev lintian appstream desktop-file-utils man-db libqt5svg5
   libzip-dev unzip
+  tshark
 )
 
 tavox_missing_packages() {
@@ -34,6 +35,8 @@ tavox_install_packages() {
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
+  # Wireshark's package would ask whether ordinary users may capture; the tests only read files.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | "${sudo[@]}" debconf-set-selections
   # shellcheck disable=SC2086
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing
 }
