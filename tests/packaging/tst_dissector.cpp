@@ -1,16 +1,13 @@
-// A session with the simulator, recorded frame by frame as the receive path cuts it, read by tshark through the
-// Wireshark dissector the package installs: each frame kind decoded into the values the simulator sent, its
-// spoiled CRCs flagged, directions right.
+// The sessions tavoxctl records against the simulator, read by tshark through the Wireshark dissector the
+// package installs: each frame kind decoded into the values the simulator sent, its spoiled CRCs flagged,
+// directions right.
 #include "device/HeartbeatDecoder.h"
 #include "device/ParamCodec.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/Pcapng.h"
 #include "support/CtlRun.h"
 #include "support/SimProcess.h"
 
-#include <QDateTime>
-#include <QElapsedTimer>
-#include <QSerialPort>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,44 +18,6 @@ const QString Boot = QStringLiteral("1.0.0.9");
 // One map of field name to value per packet, as tshark shows them.
 using Rows = QVector<QMap<QString, QString>>;
 
-QByteArray packetBlock(FrameTap::Direction direction, const QByteArray &bytes, const QString &comment = QString())
-{
-    return Pcapng::packetBlock({QDateTime::currentMSecsSinceEpoch() * 1000, direction, bytes, quint32(bytes.size()),
-                                comment});
-}
-
-// Three seconds of the link, a parameter read and a version query asked, every
-// frame and dropped run a packet, as the receive path cuts them.
-QByteArray recordSession(const QString &portName)
-{
-    QSerialPort port(portName);
-    if (!port.open(QIODevice::ReadWrite))
-        return {};
-    QByteArray file = Pcapng::sectionHeaderBlock("tst") + Pcapng::interfaceBlock(portName, "921600 baud");
-    for (const QByteArray &request : {buildFrameV0(CommandId::ParamRead, {}), buildFrameV1(CommandSet::General, 0x01, {})}) {
-        port.write(request);
-        file += packetBlock(FrameTap::Direction::Outbound, request);
-    }
-    QByteArray buffer;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 3000 && port.waitForReadyRead(500)) {
-        buffer += port.readAll();
-        for (ParsedFrame frame; !buffer.isEmpty();) {
-            const QByteArray before = buffer;
-            const bool found = extractFrame(buffer, frame);
-            const int frameLength = found ? frame.payload.size() + (frame.version ? 13 : 7) : 0;
-            const int dropped = before.size() - buffer.size() - frameLength;
-            if (dropped > 0)
-                file += packetBlock(FrameTap::Direction::Inbound, before.left(dropped),
-                                    QStringLiteral("dropped %1 bytes (resynchronisation)").arg(dropped));
-            if (!found)
-                break;
-            file += packetBlock(FrameTap::Direction::Inbound, before.mid(dropped, frameLength));
-        }
-    }
-    return file;
-}
 }
 
 class TestDissector : public QObject
@@ -71,7 +30,7 @@ private slots:
 
 private:
     Rows m_rows;
-    Pcapng::Recording m_recording;
+    QVector<Pcapng::Packet> m_packets;
     QString m_simLog;
 };
 
@@ -79,33 +38,40 @@ void TestDissector::initTestCase()
 {
     SimProcess sim({"--verbose", "--fault-bad-crc", "7", "--firmware", Firmware, "--boot", Boot});
     QVERIFY(sim.start());
+    // Two sessions, each recorded as every command's is: one asks for the
+    // parameters and versions, the other listens to the heartbeats.
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("session.pcapng"));
-    const QByteArray recording = recordSession(sim.portName());
-    QFile recorded(file);
-    QVERIFY(recorded.open(QIODevice::WriteOnly) && recorded.write(recording) > 0);
-    recorded.close();
+    const QString ctl = privateCtl(dir);
+    QCOMPARE(runCtl({"-p", sim.portName(), "info"}, englishEnvironment(), ctl).exitCode, 0);
+    QCOMPARE(runCtl({"-p", sim.portName(), "monitor", "--seconds", "2"}, englishEnvironment(), ctl).exitCode, 0);
     m_simLog = sim.errorOutput();
-    m_recording = Pcapng::read(recording);
 
     const QStringList fields = {"_ws.col.Source", "tavox.command_id", "tavox.heartbeat.pitch",
         "tavox.heartbeat.yaw", "tavox.heartbeat.stateMachine", "tavox.heartbeat.imuTemp", "tavox.heartbeat.crsfLock",
         "tavox.param.pwmLockCh", "tavox.param.pitchMaxTorque", "tavox.param.crsfLockCh", "tavox.version.firmware",
         "tavox.version.boot", "tavox.dropped", "_ws.expert.message"};
-    QStringList arguments = {"-X", "lua_script:" TAVOX_SOURCE_DIR "/packaging/wireshark/tavox.lua", "-r", file,
-        "-T", "fields", "-E", "aggregator=|"};
-    for (const QString &field : fields)
-        arguments << "-e" << field;
-    const ProgramRun tshark = runProgram(QStringLiteral("tshark"), arguments, englishEnvironment());
-    QCOMPARE(tshark.exitCode, 0);
-    QVERIFY2(!tshark.err.contains(QLatin1String("Lua")), qPrintable(tshark.err));
-    for (const QString &line : tshark.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList values = line.split(QLatin1Char('\t'));
-        m_rows.append(QMap<QString, QString>());
-        for (int i = 0; i < fields.size(); ++i)
-            m_rows.last()[fields[i]] = values.value(i);
+    const QDir sessions(dir.filePath(QStringLiteral("sessions")));
+    const QStringList files = sessions.entryList({QStringLiteral("*.pcapng")});
+    QCOMPARE(files.size(), 2);
+    for (const QString &file : files) {
+        QStringList arguments = {"-X", "lua_script:" TAVOX_SOURCE_DIR "/packaging/wireshark/tavox.lua", "-r",
+            sessions.filePath(file), "-T", "fields", "-E", "aggregator=|"};
+        for (const QString &field : fields)
+            arguments << "-e" << field;
+        const ProgramRun tshark = runProgram(QStringLiteral("tshark"), arguments, englishEnvironment());
+        QCOMPARE(tshark.exitCode, 0);
+        QVERIFY2(!tshark.err.contains(QLatin1String("Lua")), qPrintable(tshark.err));
+        for (const QString &line : tshark.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QStringList values = line.split(QLatin1Char('\t'));
+            m_rows.append(QMap<QString, QString>());
+            for (int i = 0; i < fields.size(); ++i)
+                m_rows.last()[fields[i]] = values.value(i);
+        }
+        QFile recorded(sessions.filePath(file));
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        m_packets += Pcapng::read(recorded.readAll()).packets;
     }
-    QCOMPARE(m_rows.size(), m_recording.packets.size());
+    QCOMPARE(m_rows.size(), m_packets.size());
 }
 
 // The heartbeats and the parameter block equal what the tool's own decoders
@@ -115,7 +81,7 @@ void TestDissector::everyFrameKindCarriesWhatTheSimulatorSent()
     QSet<QString> kinds;
     for (int i = 0; i < m_rows.size(); ++i) {
         const QMap<QString, QString> &row = m_rows[i];
-        const QByteArray &bytes = m_recording.packets[i].data;
+        const QByteArray &bytes = m_packets[i].data;
         if (!row["tavox.dropped"].isEmpty())
             continue;
         kinds << row["tavox.command_id"] + " from " + row["_ws.col.Source"];
