@@ -6,15 +6,19 @@
 // launcher is a separate process, so neither is charged to the tool.
 //
 //   bench_soak [--seconds N] [--runs N] [--hz N] [--renderer software|opengl|chosen] [--plots on|off]
+//              [--recording on|off]
 //
 // Three runs (default) of N seconds each (default 20), a fresh tool and
 // simulator for each. `--plots on` opens the live plots drawer as the tool
-// starts. Prints tab-separated rows for ./scripts/bench: name,
+// starts. Each run's tool is a copy in a folder of its own, which keeps its
+// settings and its recordings of the link (on, as by default, unless
+// `--recording off`) apart from the build's. Prints tab-separated rows for ./scripts/bench: name,
 // figure, unit, reference, ratio.
 #include "support/ToolRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -28,6 +32,7 @@ struct Options : RunOptions
     int seconds = 20;
     int hz = 20;
     bool plots = false;
+    bool recording = true;
 };
 
 struct RunFigures
@@ -37,6 +42,11 @@ struct RunFigures
     double rssGrowthKib = 0;
 };
 
+bool isSwitch(const QString &value)
+{
+    return value == QLatin1String("on") || value == QLatin1String("off");
+}
+
 bool parseOptions(const QStringList &args, Options &options)
 {
     return parseRunOptions(args, "soak", options, [&options](const QString &name, const QString &value) {
@@ -44,8 +54,10 @@ bool parseOptions(const QStringList &args, Options &options)
             options.seconds = qMax(1, value.toInt());
         else if (name == QLatin1String("--hz"))
             options.hz = qMax(1, value.toInt());
-        else if (name == QLatin1String("--plots") && (value == QLatin1String("on") || value == QLatin1String("off")))
+        else if (name == QLatin1String("--plots") && isSwitch(value))
             options.plots = value == QLatin1String("on");
+        else if (name == QLatin1String("--recording") && isSwitch(value))
+            options.recording = value == QLatin1String("on");
         else
             return false;
         return true;
@@ -66,6 +78,8 @@ bool runOnce(const Options &options, RunFigures &figures)
         std::fprintf(stderr, "soak: tavox-sim did not start\n");
         return false;
     }
+    const QTemporaryDir home;
+    const QString program = privateToolCopy(home, options.recording);
     QProcess tool;
     QProcessEnvironment environment = toolEnvironment(options.renderer);
     if (options.plots)
@@ -73,7 +87,7 @@ bool runOnce(const Options &options, RunFigures &figures)
     tool.setProcessEnvironment(environment);
     tool.setStandardOutputFile(QProcess::nullDevice());
     tool.setStandardErrorFile(QProcess::nullDevice());
-    tool.start(buildProgram(QStringLiteral("tavox")), {QStringLiteral("--port"), port});
+    tool.start(program, {QStringLiteral("--port"), port});
     const qint64 pid = tool.waitForStarted(10000) ? tool.processId() : 0;
     waitMs(WarmUpMs);
     if (pid <= 0 || tool.state() != QProcess::Running || !holdsOpen(pid, port)) {
@@ -134,10 +148,11 @@ int main(int argc, char *argv[])
     }
     const Spread cpuSpread = spreadOf(cpu);
     const Spread growthSpread = spreadOf(growth);
-    const QString label = QStringLiteral("soak %1 Hz, %2%3")
+    const QString label = QStringLiteral("soak %1 Hz, %2%3%4")
                               .arg(options.hz)
                               .arg(rendererLabel(options.renderer),
-                                   options.plots ? QStringLiteral(", live plots shown") : QString());
+                                   options.plots ? QStringLiteral(", live plots shown") : QString(),
+                                   options.recording ? QString() : QStringLiteral(", link not recorded"));
     const double target = cpuTarget(options.renderer, options.hz);
     // With the plots the target is relative: the same run with the drawer closed.
     if (options.plots)
@@ -149,7 +164,8 @@ int main(int argc, char *argv[])
     std::printf("%s: resident growth in %d s (min %+.0f, max %+.0f)\t%+.0f\tKiB\tfrom %.0f MiB, under 5 %%\t%+.2f%%\n",
                 qPrintable(label), options.seconds, growthSpread.min, growthSpread.max, growthSpread.median,
                 spreadOf(resident).median, growthSpread.median / (spreadOf(resident).median * 1024.0) * 100.0);
-    std::fprintf(stderr, "reproduce: ./scripts/bench soak %d %s %d%s\n", options.seconds * options.runs,
-                 rendererName(options.renderer), options.hz, options.plots ? " on" : "");
+    std::fprintf(stderr, "reproduce: ./scripts/bench soak %d %s %d %s %s\n", options.seconds * options.runs,
+                 rendererName(options.renderer), options.hz, options.plots ? "on" : "off",
+                 options.recording ? "on" : "off");
     return 0;
 }

@@ -4,13 +4,15 @@
 // time the bytes alone need on the wire and to a bare client (no event loop, no
 // bridge) running the same upgrade against the same simulator; paced again with
 // two busy loops taking both cores; and unpaced, for the tool's own cost per
-// packet. Three runs of each, min / median / max.
+// packet; and paced once more with the link recorded, as every session is by
+// default. Three runs of each, min / median / max.
 //
 // Prints tab-separated rows for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
 #include "bridge/AppBridge.h"
 #include "device/UpgradeSession.h"
 #include "protocol/FrameCodec.h"
+#include "record/SessionRecorder.h"
 #include "support/BusyLoops.h"
 #include "support/ToolRun.h"
 #include "support/UpgradeOptions.h"
@@ -20,6 +22,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -153,13 +156,22 @@ double bareClientSeconds(const QByteArray &image, int paceBaud)
 
 // From the start request to the controller's verdict: the part of an upgrade
 // that the line rate bounds (the reboot that follows is a fixed delay).
-Run upgradeOnce(const QString &imagePath, qint64 imageSize, int paceBaud)
+// `recordings`, when given, is the folder the link is recorded into.
+Run upgradeOnce(const QString &imagePath, qint64 imageSize, int paceBaud, const QString &recordings = QString())
 {
     Simulator sim;
     if (!sim.start(imageSize, paceBaud))
         return {};
     Run run;
     AppBridge bridge;
+    SessionRecorder recorder(bridge.messages(), recordings, RecordingSettings());
+    if (!recordings.isEmpty())
+        bridge.serialLink().setFrameTap(&recorder);
+    // The recorder goes first: the link it taps must not outlive it still tapped.
+    const auto untap = qScopeGuard([&] {
+        bridge.closeSerial();
+        bridge.serialLink().setFrameTap(nullptr);
+    });
     if (!bridge.openSerial(sim.port, paceBaud > 0 ? paceBaud : 921600)
         || !waitFor(bridge, &AppBridge::tavoxVersionChanged,
                     [&] { return bridge.tavoxFirmwareVersion() != QLatin1String("-"); }, 5000))
@@ -207,12 +219,13 @@ int main(int argc, char *argv[])
     const double wireSeconds =
         double(packets) * (UpgradeSession::DataFrameSize + AckFrameSize) * BitsPerByte / options.baud;
 
-    std::vector<double> paced, pacedCpu, bare, unpaced, unpacedCpu, loaded;
+    std::vector<double> paced, pacedCpu, bare, unpaced, unpacedCpu, loaded, recorded, recordedCpu;
     for (int run = 0; run < Runs; ++run) {
         const Run withTool = upgradeOnce(imagePath, imageSize, options.baud);
         const double alone = bareClientSeconds(image, options.baud);
         const Run flatOut = upgradeOnce(imagePath, imageSize, 0);
-        if (!withTool.ok || !flatOut.ok || alone <= 0) {
+        const Run withRecording = upgradeOnce(imagePath, imageSize, options.baud, dir.filePath(QStringLiteral("sessions")));
+        if (!withTool.ok || !flatOut.ok || !withRecording.ok || alone <= 0) {
             std::fprintf(stderr, "upgrade: the simulated upgrade did not complete\n");
             return 1;
         }
@@ -221,6 +234,8 @@ int main(int argc, char *argv[])
         bare.push_back(alone);
         unpaced.push_back(flatOut.seconds / packets);
         unpacedCpu.push_back(flatOut.cpuSeconds / packets);
+        recorded.push_back(withRecording.seconds);
+        recordedCpu.push_back(withRecording.cpuSeconds / packets);
     }
     {
         const BusyLoops busy;
@@ -247,6 +262,14 @@ int main(int argc, char *argv[])
     const Spread cpu = spreadOf(pacedCpu);
     std::printf("upgrade @%d, tool CPU per packet (%s)\t%.1f\tus\tthis process\t-\n", options.baud,
                 qPrintable(spreadText(cpu, 1e6, "%.1f")), cpu.median * 1e6);
+    const Spread withRecording = spreadOf(recorded);
+    std::printf("upgrade @%d, link recorded (%s)\t%.2f\ts\tnot recorded %.2f s\t%.3fx\n", options.baud,
+                qPrintable(spreadText(withRecording, 1, "%.2f")), withRecording.median, tool.median,
+                withRecording.median / tool.median);
+    const Spread recordedPerPacket = spreadOf(recordedCpu);
+    std::printf("upgrade @%d, link recorded, tool CPU per packet (%s)\t%.1f\tus\tnot recorded %.1f us\t%.3fx\n",
+                options.baud, qPrintable(spreadText(recordedPerPacket, 1e6, "%.1f")), recordedPerPacket.median * 1e6,
+                cpu.median * 1e6, recordedPerPacket.median / cpu.median);
     const Spread flat = spreadOf(unpaced);
     std::printf("upgrade unpaced, per packet (%s)\t%.1f\tus\twall, tool and simulator\t-\n",
                 qPrintable(spreadText(flat, 1e6, "%.1f")), flat.median * 1e6);

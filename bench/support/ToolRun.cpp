@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -70,6 +71,16 @@ const char *rendererName(Renderer renderer)
         break;
     }
     return "chosen";
+}
+
+QString privateToolCopy(const QTemporaryDir &dir, bool recording)
+{
+    const QString copy = dir.filePath(QStringLiteral("tavox"));
+    if (!QFile::copy(buildProgram(QStringLiteral("tavox")), copy))
+        return QString();
+    QFile settings(dir.filePath(QStringLiteral("zentaro.cfg")));
+    const QByteArray text = recording ? QByteArray() : QByteArray("[recording]\nenabled=false\n");
+    return settings.open(QIODevice::WriteOnly) && settings.write(text) == text.size() ? copy : QString();
 }
 
 QProcessEnvironment toolEnvironment(Renderer renderer)

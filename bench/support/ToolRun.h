@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTemporaryDir;
+
 #include <functional>
 #include <vector>
 
@@ -17,6 +19,10 @@
 
 // The build's executables, found from the benchmark's own place (build/bench).
 QString buildProgram(const QString &name);
+// A copy of build/tavox in `dir`, which keeps its settings and its data (the
+// recordings of the link, on unless `recording` is false) there, apart from
+// the build's own. Empty when it cannot be made.
+QString privateToolCopy(const QTemporaryDir &dir, bool recording = true);
 
 // The scene graph renderers a window is measured on.
 enum class Renderer { Software, OpenGl, AsChosen };
