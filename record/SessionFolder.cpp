@@ -36,7 +36,12 @@ SessionFolder::SessionFolder(QString path)
 
 QString SessionFolder::sessionName(const QDateTime &start, const QString &portName)
 {
-    QString port = QFileInfo(portName).fileName();
+    const QFileInfo path(portName);
+    QString port = path.fileName();
+    // /dev/pts/3 says little as "3": "pts-3".
+    static const QRegularExpression number(QStringLiteral("^\\d+$"));
+    if (number.match(port).hasMatch())
+        port.prepend(QFileInfo(path.path()).fileName() + QLatin1Char('-'));
     port.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
     if (port.isEmpty() || port.startsWith(QLatin1Char('.')))
         port.prepend(QStringLiteral("port"));
