@@ -51,7 +51,8 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     diagnostics->setFileChooser(chooser);
     diagnostics->setSessionRecords(&journal.session(), &linkEvents);
     // Long enough for a disk that is slow, short enough that the window does not seem to hang.
-    diagnostics->setRecordings(recorder.folder(), [&recorder] { recorder.flush(2000); });
+    const auto flushRecording = [&recorder] { recorder.flush(2000); };
+    diagnostics->setRecordings(recorder.folder(), flushRecording);
     const QString snapshots = QDir(dataDirectory()).filePath(QStringLiteral("snapshots"));
     context.setContextProperty(QStringLiteral("paramBackup"), backup);
     context.setContextProperty(QStringLiteral("paramRestore"), restore);
@@ -68,5 +69,6 @@ void publishServiceTools(QQmlContext &context, AppBridge &bridge, DisplayRhythm 
     context.setContextProperty(QStringLiteral("plotExport"), plotExport);
     auto *sessions = new SessionExport(bridge, recorder.folder(), &owner);
     sessions->setFileChooser(chooser);
+    sessions->setFlushRecording(flushRecording);
     context.setContextProperty(QStringLiteral("sessionExport"), sessions);
 }

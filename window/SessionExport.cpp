@@ -105,6 +105,8 @@ void SessionExport::exportSession(int index)
 
 bool SessionExport::exportTo(const SessionFolder::Session &session, const QString &path)
 {
+    if (m_flushRecording)
+        m_flushRecording();
     QString error;
     if (!copyWhole(session.recording, path, error)) {
         reportFailure(QDir::toNativeSeparators(path), error);

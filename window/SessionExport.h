@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QVariantList>
 
+#include <functional>
+
 class AppBridge;
 
 // The recordings of the link in the service bar: "打开录制文件夹" / "Open
@@ -23,6 +25,8 @@ public:
     SessionExport(AppBridge &bridge, const QString &folder, QObject *parent = nullptr);
 
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Puts what the recorder still holds on disk, so a copy of the session being recorded ends where it stands.
+    void setFlushRecording(std::function<void()> flush) { m_flushRecording = std::move(flush); }
 
     QVariantList sessions() const;
     // Reads the folder again (when the list is about to be shown).
@@ -42,5 +46,6 @@ private:
     AppBridge &m_bridge;
     SessionFolder m_folder;
     FileChooser m_chooseFile;
+    std::function<void()> m_flushRecording;
     QVector<SessionFolder::Session> m_sessions;
 };
