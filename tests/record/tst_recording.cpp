@@ -189,6 +189,9 @@ void TestRecording::aKilledRecordingReadsToItsLastBlock()
     const Pcapng::Recording recording = Pcapng::read(readFile(file));
     QCOMPARE(recording.trailingBytes, qint64(0));
     QVERIFY(recording.packets.size() >= 10);
+    const ProgramRun tshark = runProgram(QStringLiteral("tshark"), {"-r", file}, englishEnvironment());
+    QCOMPARE(tshark.exitCode, 0);
+    QCOMPARE(tshark.out.count(QLatin1Char('\n')), recording.packets.size());
 }
 
 QTEST_GUILESS_MAIN(TestRecording)
