@@ -6,6 +6,7 @@
 #include "support/CtlRun.h"
 #include "support/FakeDevice.h"
 #include "support/PseudoTerminal.h"
+#include "support/SerialLock.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/Waiting.h"
@@ -184,8 +185,11 @@ void TestRecording::aKilledRecordingReadsToItsLastBlock()
     const QString file = dir.filePath("killed.pcapng");
     RunningCtl ctl(tavoxctlProgram(), {"-p", sim.portName(), "record", file});
     QTRY_VERIFY_WITH_TIMEOUT(Pcapng::read(readFile(file)).packets.size() >= 10, ProcessWaitMs);
+    // The killed run cannot take its lock file away; left behind, it would refuse the port to other users.
+    const QString lock = serialLockFile(sim.portName());
     ctl.signal(SIGKILL);
     QCOMPARE(ctl.finish(), -1);
+    QFile::remove(lock);
     const Pcapng::Recording recording = Pcapng::read(readFile(file));
     QCOMPARE(recording.trailingBytes, qint64(0));
     QVERIFY(recording.packets.size() >= 10);
