@@ -167,6 +167,15 @@ class Session:
         self.tool = self._start([program], env=env)
 
     def close(self):
+        # Asked first, the tool lets go of the port as it does for a user who logs out; killed, it would leave its
+        # lock file behind, which another user's tool may not remove.
+        tool = getattr(self, "tool", None)
+        if tool is not None and tool.poll() is None:
+            tool.terminate()
+            try:
+                tool.wait(timeout=WAIT_SECONDS / 4)
+            except subprocess.TimeoutExpired:
+                pass
         os.close(self.watchman_pipe)
         while True:
             try:
