@@ -18,11 +18,6 @@ const QRegularExpression &ownRecording()
     return pattern;
 }
 
-QString notesPathOf(const QString &recording)
-{
-    return recording.chopped(RecordingSuffix.size()) + NotesSuffix;
-}
-
 qint64 sizeOf(const QString &path)
 {
     return QFileInfo(path).size();
@@ -48,11 +43,18 @@ QString SessionFolder::sessionName(const QDateTime &start, const QString &portNa
     return start.toString(StampFormat) + QLatin1Char('_') + port;
 }
 
+QString SessionFolder::notesPathFor(const QString &recordingPath)
+{
+    const QString base = recordingPath.endsWith(RecordingSuffix) ? recordingPath.chopped(RecordingSuffix.size())
+                                                                 : recordingPath;
+    return base + NotesSuffix;
+}
+
 QString SessionFolder::newRecordingPath(const QDateTime &start, const QString &portName) const
 {
     const QString name = m_path + QLatin1Char('/') + sessionName(start, portName);
     QString path = name + RecordingSuffix;
-    for (int count = 2; QFileInfo::exists(path) || QFileInfo::exists(notesPathOf(path)); ++count)
+    for (int count = 2; QFileInfo::exists(path) || QFileInfo::exists(notesPathFor(path)); ++count)
         path = name + QStringLiteral("-%1").arg(count) + RecordingSuffix;
     return path;
 }
@@ -67,7 +69,7 @@ QVector<SessionFolder::Session> SessionFolder::sessions() const
             continue;
         Session session;
         session.recording = file.filePath();
-        session.notes = QFileInfo::exists(notesPathOf(session.recording)) ? notesPathOf(session.recording) : QString();
+        session.notes = QFileInfo::exists(notesPathFor(session.recording)) ? notesPathFor(session.recording) : QString();
         session.start = QDateTime::fromString(match.captured(1), StampFormat);
         session.bytes = file.size() + (session.notes.isEmpty() ? 0 : sizeOf(session.notes));
         found.append(session);

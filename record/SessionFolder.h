@@ -25,6 +25,8 @@ public:
     static QString sessionName(const QDateTime &start, const QString &portName);
     // The .pcapng path for a new session, unique in the folder (a suffix when two start in one second).
     QString newRecordingPath(const QDateTime &start, const QString &portName) const;
+    // The .tsv beside a recording: its name with .pcapng (when it ends so) replaced by .tsv.
+    static QString notesPathFor(const QString &recordingPath);
 
     // The tool's own sessions, newest first.
     QVector<Session> sessions() const;

@@ -11,7 +11,6 @@
 #include <QDir>
 
 namespace {
-const QString RecordingSuffix = QStringLiteral(".pcapng");
 const qint64 MiB = 1024 * 1024;
 }
 
@@ -84,7 +83,7 @@ void SessionRecorder::linkOpened(const QString &portName, int baudRate)
         // A folder that cannot be made shows when the file cannot be opened in it.
         QDir().mkpath(m_folder);
         target.recording = SessionFolder(m_folder).newRecordingPath(QDateTime::currentDateTime(), portName);
-        target.notes = target.recording.chopped(RecordingSuffix.size()) + QStringLiteral(".tsv");
+        target.notes = SessionFolder::notesPathFor(target.recording);
         target.pruneFolder = m_folder;
         target.maxSessions = m_settings.maxSessions;
         target.maxBytes = m_settings.maxBytes;

@@ -11,8 +11,6 @@
 #include <QUrl>
 
 namespace {
-const QString RecordingSuffix = QStringLiteral(".pcapng");
-
 // Copied in pieces, so that a long session is never held in memory whole. Unbuffered, each write reaches the
 // file at once and a full disk fails the write that met it; the copy takes the name only when it is complete.
 bool copyWhole(const QString &from, const QString &to, QString &error)
@@ -40,13 +38,6 @@ bool copyWhole(const QString &from, const QString &to, QString &error)
         return true;
     error = target.errorString();
     return false;
-}
-
-QString notesPathFor(const QString &recordingPath)
-{
-    const QString base = recordingPath.endsWith(RecordingSuffix) ? recordingPath.chopped(RecordingSuffix.size())
-                                                                 : recordingPath;
-    return base + QStringLiteral(".tsv");
 }
 
 // The port as the recording's name keeps it: what follows the time stamp.
@@ -112,7 +103,7 @@ bool SessionExport::exportTo(const SessionFolder::Session &session, const QStrin
         reportFailure(QDir::toNativeSeparators(path), error);
         return false;
     }
-    const QString notes = notesPathFor(path);
+    const QString notes = SessionFolder::notesPathFor(path);
     if (!session.notes.isEmpty() && !copyWhole(session.notes, notes, error)) {
         reportFailure(QDir::toNativeSeparators(notes), error);
         return false;
