@@ -12,6 +12,9 @@ Item {
 
     function dp(v) { return v * uiScale }
 
+    Accessible.role: Accessible.Grouping
+    Accessible.name: appBridge.language === "zh" ? "串口与云台状态" : "Port and gimbal status"
+
     // The QR codes give way first when the window is short, so the status
     // and the angles stay in sight without scrolling.
     // The content's bottom padding may go under the codes; its top may not.

@@ -58,11 +58,18 @@ ComboBox {
     Accessible.onPressAction: popup.visible ? popup.close() : popup.open()
 
     implicitWidth: widestEntryWidth + leftPadding + rightPadding
-    // Space opens the list already; Enter does the same, and picks from it
-    // when open. The list opens when Enter is let go: the combo itself would
-    // take that release for a pick and close it again.
+    // Space opens the list already (in an editable combo it is typed);
+    // Alt+Down and F4 open it as they do in the desktop's own combo boxes.
+    // Enter opens it too, and picks from it when open. The list opens when
+    // Enter is let go: the combo itself would take that release for a pick
+    // and close it again.
     property bool openOnRelease: false
     Keys.onPressed: {
+        if (opensList(event)) {
+            popup.open()
+            event.accepted = true
+            return
+        }
         // In an editable combo Enter takes the text typed.
         if (!isEnterKey(event.key) || editable)
             return
@@ -77,6 +84,9 @@ ComboBox {
         event.accepted = true
     }
     function isEnterKey(key) { return key === Qt.Key_Return || key === Qt.Key_Enter }
+    function opensList(event) {
+        return event.key === Qt.Key_F4 || (event.key === Qt.Key_Down && (event.modifiers & Qt.AltModifier))
+    }
 
     FontMetrics {
         id: entryMetrics
@@ -179,8 +189,12 @@ ComboBox {
         height: control.dp(34)
         highlighted: control.highlightedIndex === index
         hoverEnabled: true
-        // Also what a screen reader says of the entry.
+        // Also what a screen reader says of the entry; pressed there, it is
+        // chosen as by a click.
         text: modelData
+        Accessible.selectable: true
+        Accessible.selected: control.currentIndex === index
+        Accessible.onPressAction: clicked()
         ToolTip.visible: hovered && ToolTip.text !== ""
         ToolTip.text: hovered && control.entryHint ? control.entryHint(modelData) : ""
         ToolTip.delay: 300
@@ -223,6 +237,8 @@ ComboBox {
         contentItem: ListView {
             id: optionList
             clip: true
+            Accessible.role: Accessible.List
+            Accessible.name: control.Accessible.name
             implicitHeight: contentHeight
             // Only instantiate delegates while the list is actually shown.
             model: control.popup.visible ? control.delegateModel : null
