@@ -21,6 +21,9 @@ public:
             state.disabled = true;
             state.focusable = false;
         }
+        // Qt's AT-SPI bridge calls a read-only field editable as well.
+        if (role() == QAccessible::EditableText)
+            state.editable = !isReadOnly();
         return state;
     }
 
@@ -81,7 +84,8 @@ protected:
     }
 
 private:
-    bool acceptsEdits() const { return item()->isEnabled() && !item()->property("readOnly").toBool(); }
+    bool isReadOnly() const { return item()->property("readOnly").toBool(); }
+    bool acceptsEdits() const { return item()->isEnabled() && !isReadOnly(); }
 
     QVariant valueProperty(const char *qtName, const char *controlsName) const
     {

@@ -146,11 +146,12 @@ void QuickAccessibilityTest::aReaderEditsATextFieldUnlessItIsReadOnly()
 {
     QQuickItem *field = item("portField");
     QAccessibleEditableTextInterface *editable = accessible("portField")->editableTextInterface();
-    QVERIFY(editable);
+    QVERIFY(editable && accessible("portField")->state().editable);
     editable->replaceText(4, 8, QStringLiteral("ttyUSB"));
     editable->insertText(0, QStringLiteral("/"));
     QCOMPARE(field->property("text").toString(), QStringLiteral("/dev/ttyUSB0"));
     field->setProperty("readOnly", true);
+    QVERIFY(!accessible("portField")->state().editable);
     editable->deleteText(0, 5);
     QCOMPARE(field->property("text").toString(), QStringLiteral("/dev/ttyUSB0"));
 }
