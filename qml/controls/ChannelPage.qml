@@ -90,7 +90,7 @@ ScrollView {
         return outside
     }
 
-    // A row's combo as a screen reader names it: receiver, row and what is chosen, as no other combo of the panel.
+    // A screen reader names a row's combo by receiver, row and what it picks: no two combos of the panel alike.
     readonly property string receiverName: prefix.toUpperCase()
     function comboName(row, direction) {
         var what = direction ? zhText("方向", " direction") : row.kind === "channel" ? zhText("通道", " channel") : ""
