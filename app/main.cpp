@@ -24,6 +24,7 @@ int runWindow(const StartupOptions &options)
     logStartupStep("Creating AppBridge...");
     AppBridge bridge;
     useFileDialogForUpgrades(bridge);
+    translateQtWithTheWindow(bridge);
 
     logStartupStep("Creating QML engine...");
     QQmlApplicationEngine engine;
