@@ -10,6 +10,12 @@ namespace {
 const char ChineseCatalogue[] = "qt_zh_CN";
 }
 
+void QtTranslations::dropLocaleCatalogues(const QObject &engine)
+{
+    for (QTranslator *catalogue : engine.findChildren<QTranslator *>(QString(), Qt::FindDirectChildrenOnly))
+        QCoreApplication::removeTranslator(catalogue);
+}
+
 void QtTranslations::follow(const QString &languageCode)
 {
     if (languageCode == QLatin1String("en")) {

@@ -11,6 +11,9 @@ class QtTranslations : public QObject
 public:
     explicit QtTranslations(QObject *parent = nullptr) : QObject(parent) {}
 
+    // A QML application engine installs Qt's catalogue for the system's locale
+    // by itself; the window's language decides instead.
+    static void dropLocaleCatalogues(const QObject &engine);
     // The bridge's language code: "en" removes the catalogue, "zh" installs it.
     // Without the catalogue Qt's texts stay English: one log record says so.
     void follow(const QString &languageCode);

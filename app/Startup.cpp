@@ -181,8 +181,9 @@ void useFileDialogForUpgrades(AppBridge &bridge)
     });
 }
 
-void translateQtWithTheWindow(AppBridge &bridge)
+void translateQtWithTheWindow(AppBridge &bridge, const QQmlApplicationEngine &engine)
 {
+    QtTranslations::dropLocaleCatalogues(engine);
     auto *translations = new QtTranslations(&bridge);
     translations->follow(bridge.language());
     QObject::connect(&bridge, &AppBridge::languageChanged, translations,

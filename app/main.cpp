@@ -24,11 +24,11 @@ int runWindow(const StartupOptions &options)
     logStartupStep("Creating AppBridge...");
     AppBridge bridge;
     useFileDialogForUpgrades(bridge);
-    translateQtWithTheWindow(bridge);
 
     logStartupStep("Creating QML engine...");
     QQmlApplicationEngine engine;
     printEngineWarnings(engine);
+    translateQtWithTheWindow(bridge, engine);
     publishToQml(engine, bridge, fontFamily);
 
     if (!loadMainWindow(engine, icon))

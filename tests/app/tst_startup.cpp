@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QPushButton>
+#include <QQmlApplicationEngine>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -364,6 +365,12 @@ void TestStartup::qtButtonsFollowTheLanguage()
     if (!QFile::exists(QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qt_zh_CN.qm")))
         QSKIP("Qt's translations are not installed (Debian: qttranslations5-l10n)");
     const auto cancelText = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(); };
+    // The engine takes Qt's catalogue for the system's locale; the window's language overrides it.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QQmlApplicationEngine engine;
+    QLocale::setDefault(QLocale::c());
+    QtTranslations::dropLocaleCatalogues(engine);
+    QCOMPARE(cancelText(), QStringLiteral("Cancel"));
     QtTranslations translations;
     translations.follow(QStringLiteral("zh"));
     QCOMPARE(cancelText(), QStringLiteral("取消"));
