@@ -151,6 +151,7 @@ ComboBox {
         verticalAlignment: Text.AlignVCenter
         padding: 0
         background: null
+        // Back at the path's start for the next edit, once the operator leaves it.
         onTextChanged: if (!activeFocus) cursorPosition = 0
         onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
 
