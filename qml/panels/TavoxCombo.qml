@@ -31,6 +31,9 @@ ComboBox {
     property var entryNote: null
     // The open list may be wider than the box, for long entries.
     property real popupWidth: width
+    // Where a long entry is shortened, in the box and in the list: entries
+    // that differ only at their ends (paths in one folder) want the middle.
+    property int entryElide: Text.ElideRight
     // As wide as the widest entry whichever is chosen, so choosing one never
     // moves the controls beside it.
     readonly property real widestEntryWidth: {
@@ -136,7 +139,7 @@ ComboBox {
         font.pixelSize: control.dp(16)
         color: control.outsideText !== "" ? Theme.danger : control.enabled ? Theme.textRegular : Theme.textPlaceholder
         verticalAlignment: Text.AlignVCenter
-        elide: Text.ElideRight
+        elide: control.entryElide
     }
 
     // Typing a value of one's own, such as a port's path.
@@ -151,14 +154,34 @@ ComboBox {
         inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
-        color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        readonly property color shownColor: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        // Shortened as the list shortens it unless the operator is at work in it.
+        color: activeFocus ? shownColor : "transparent"
         selectionColor: Theme.primary
         verticalAlignment: Text.AlignVCenter
         padding: 0
         background: null
-        // A long path shows from its start unless the operator is at work in it.
+        // Back at the path's start for the next edit, once the operator leaves it.
         onTextChanged: if (!activeFocus) cursorPosition = 0
         onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
+
+        Text {
+            id: shortEditView
+            objectName: "comboShortText"
+            anchors.fill: parent
+            visible: !parent.activeFocus
+            text: shortEditText.elidedText
+            font: parent.font
+            color: parent.shownColor
+            verticalAlignment: Text.AlignVCenter
+            TextMetrics {
+                id: shortEditText
+                font: shortEditView.font
+                text: control.editText
+                elide: control.entryElide
+                elideWidth: shortEditView.width
+            }
+        }
     }
 
     indicator: Canvas {
@@ -201,16 +224,18 @@ ComboBox {
 
         contentItem: Item {
             Text {
+                id: entryLabel
+                objectName: "entryText"
                 anchors.left: parent.left
                 anchors.right: entryNoteText.left
                 anchors.rightMargin: entryNoteText.text === "" ? 0 : control.dp(6)
                 height: parent.height
-                text: option.text
+                text: shortEntry.elidedText
                 font.family: control.fontFamily
                 font.pixelSize: control.dp(16)
                 color: option.highlighted ? Theme.primary : Theme.textRegular
                 verticalAlignment: Text.AlignVCenter
-                elide: Text.ElideRight
+                TextMetrics { id: shortEntry; font: entryLabel.font; text: option.text; elide: control.entryElide; elideWidth: entryLabel.width }
             }
             Text {
                 id: entryNoteText
