@@ -96,6 +96,11 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     auto *ports = new PortCatalog(&owner);
     // The refresh button's list and the catalogue's never disagree for long.
     QObject::connect(&bridge, &AppBridge::serialPortsChanged, ports, &PortCatalog::rescan);
+    // However the port was opened (the command line, a reconnection), the box shows the one in use.
+    QObject::connect(&bridge, &AppBridge::serialOpenedChanged, ports, [&bridge, ports] {
+        if (bridge.serialOpened())
+            ports->choose(bridge.serialLink().portName());
+    });
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
     context.setContextProperty(QStringLiteral("logDivider"), new LogDivider(&owner));
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);

@@ -4,6 +4,7 @@
 #include "window/DisplayRhythm.h"
 #include "window/LinkMonitor.h"
 #include "window/MessageJournal.h"
+#include "window/PortCatalog.h"
 #include "window/SessionExport.h"
 #include "window/WindowState.h"
 #include "support/ArchiveEntries.h"
@@ -115,6 +116,8 @@ void TestWindowDiagnostics::heartbeatGapIsToldOnceAndTheArchiveHoldsTheWholeSess
     bridge.setLanguage(QStringLiteral("en"));
 
     QVERIFY(bridge.openSerial(sim.portName(), Baud));
+    // Opened from outside the port box, as by the command line: the box shows the port in use.
+    QCOMPARE(published<PortCatalog>(engine, "portCatalog")->chosenName(), sim.portName());
     QTRY_VERIFY_WITH_TIMEOUT(monitor->telemetryLive(), ProcessWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!entries.startingWith(QStringLiteral("Heartbeat lost")).isEmpty(), ProcessWaitMs);
     // The window's monitor runs out of patience at the same heartbeat.
