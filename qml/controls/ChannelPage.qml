@@ -150,7 +150,7 @@ ScrollView {
     ColumnLayout {
         id: pageColumn
         width: page.width - page.dp(20)
-        height: Math.max(implicitHeight, page.availableHeight)
+        height: Math.max(page.contentHeight, page.availableHeight)
         spacing: page.dp(6)
         onImplicitHeightChanged: page.contentHeight = implicitHeight
         Component.onCompleted: page.contentHeight = implicitHeight
