@@ -19,7 +19,7 @@ ColumnLayout {
     readonly property real codesHeight: 2 * (dp(140) + dp(2) + Math.ceil(captionMetrics.height)) + dp(8) + dp(8)
     // From the rows' parts, not the rows: a layout's height read while a zoom
     // changes every size would be read while it is being laid out.
-    readonly property real heightWithoutCodes: dp(6) + dp(24) + dp(4) + languageMetrics.height
+    readonly property real heightWithoutCodes: Math.max(dp(22), languageMetrics.height)
                                                + versionLabel.implicitHeight + dp(6)
 
     FontMetrics {
@@ -110,9 +110,9 @@ ColumnLayout {
         property string shortcut
         property string why
 
-        Layout.preferredHeight: root.dp(24)
-        Layout.minimumWidth: root.dp(28)
-        padding: root.dp(4)
+        Layout.preferredHeight: root.dp(22)
+        Layout.minimumWidth: root.dp(24)
+        padding: root.dp(3)
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
         focusPolicy: Qt.TabFocus
@@ -159,55 +159,58 @@ ColumnLayout {
         }
     }
 
+    // The zoom and the language share a line, so the codes keep their room.
     RowLayout {
-        id: zoomRow
-        objectName: "zoomRow"
+        id: controlsRow
         Layout.alignment: Qt.AlignHCenter
-        Layout.topMargin: root.dp(6)
-        spacing: root.dp(4)
+        Layout.topMargin: root.showCodes ? 0 : root.dp(6)
+        spacing: root.dp(12)
 
-        ZoomButton {
-            objectName: "zoomOutButton"
-            text: "−"
-            shortcut: "Ctrl+−"
-            Accessible.name: root.zhText("缩小", "Zoom out")
-            why: root.zhText("已是最小 (75 %)", "Already the smallest (75 %)")
-            enabled: windowScale.canZoomOut
-            onClicked: windowScale.zoomOut()
-        }
-        ZoomButton {
-            objectName: "zoomResetButton"
-            Layout.minimumWidth: root.dp(52)
-            text: windowScale.percent + " %"
-            shortcut: "Ctrl+0"
-            Accessible.name: root.zhText("缩放 ", "Zoom ") + windowScale.percent + " %"
-                             + root.zhText("，恢复实际大小 (100 %)", ", back to actual size (100 %)")
-            onClicked: windowScale.resetZoom()
-        }
-        ZoomButton {
-            objectName: "zoomInButton"
-            text: "+"
-            shortcut: "Ctrl++"
-            Accessible.name: root.zhText("放大", "Zoom in")
-            why: root.zhText("已是最大 (200 %)", "Already the largest (200 %)")
-            enabled: windowScale.canZoomIn
-            onClicked: windowScale.zoomIn()
-        }
-    }
+        RowLayout {
+            objectName: "zoomRow"
+            spacing: root.dp(2)
 
-    RowLayout {
-        id: languageRow
-        Layout.alignment: Qt.AlignHCenter
-        Layout.topMargin: root.dp(4)
-        spacing: root.dp(8)
-
-        LanguageChoice { objectName: "zhChoice"; code: "zh"; text: "中文" }
-        Rectangle {
-            Layout.preferredWidth: root.dp(1)
-            Layout.preferredHeight: root.dp(14)
-            color: Theme.borderBase
+            ZoomButton {
+                objectName: "zoomOutButton"
+                text: "−"
+                shortcut: "Ctrl+−"
+                Accessible.name: root.zhText("缩小", "Zoom out")
+                why: root.zhText("已是最小 (75 %)", "Already the smallest (75 %)")
+                enabled: windowScale.canZoomOut
+                onClicked: windowScale.zoomOut()
+            }
+            ZoomButton {
+                objectName: "zoomResetButton"
+                Layout.minimumWidth: root.dp(44)
+                text: windowScale.percent + " %"
+                shortcut: "Ctrl+0"
+                Accessible.name: root.zhText("缩放 ", "Zoom ") + windowScale.percent + " %"
+                                 + root.zhText("，恢复实际大小 (100 %)", ", back to actual size (100 %)")
+                onClicked: windowScale.resetZoom()
+            }
+            ZoomButton {
+                objectName: "zoomInButton"
+                text: "+"
+                shortcut: "Ctrl++"
+                Accessible.name: root.zhText("放大", "Zoom in")
+                why: root.zhText("已是最大 (200 %)", "Already the largest (200 %)")
+                enabled: windowScale.canZoomIn
+                onClicked: windowScale.zoomIn()
+            }
         }
-        LanguageChoice { objectName: "enChoice"; code: "en"; text: "EN" }
+
+        RowLayout {
+            id: languageRow
+            spacing: root.dp(8)
+
+            LanguageChoice { objectName: "zhChoice"; code: "zh"; text: "中文" }
+            Rectangle {
+                Layout.preferredWidth: root.dp(1)
+                Layout.preferredHeight: root.dp(14)
+                color: Theme.borderBase
+            }
+            LanguageChoice { objectName: "enChoice"; code: "en"; text: "EN" }
+        }
     }
 
     Label {

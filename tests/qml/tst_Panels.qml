@@ -569,8 +569,9 @@ Item {
         }
 
         function test_longLinkStatusHasATooltip() {
-            var sidebar = createSubject({ width: 140 })
+            var sidebar = createSubject()
             var status = part(sidebar, "linkStatusText")
+            status.text = "Connected to /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 — firmware 1.0.0.60"
             tryVerify(function() { return status.truncated })
             mouseMove(status, 5, 5)
             tryCompare(status, "wholeTextShown", true)
