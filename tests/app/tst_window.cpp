@@ -405,7 +405,8 @@ QRectF paintedRect(const QQuickItem *item)
 void collectStrays(QQuickItem *parent, const QStringList &cards, QStringList &strays)
 {
     for (QQuickItem *child : parent->childItems()) {
-        if (!child->isVisible() || child->opacity() == 0 || child->width() <= 0 || child->height() <= 0)
+        // A box of no size still shows what it holds, unless it clips.
+        if (!child->isVisible() || child->opacity() == 0)
             continue;
         QQuickItem *bound = boundOf(child, cards);
         auto *content = bound && isFlickable(bound) ? bound->property("contentItem").value<QQuickItem *>() : nullptr;
@@ -417,7 +418,7 @@ void collectStrays(QQuickItem *parent, const QStringList &cards, QStringList &st
             bound = content;
         }
         const QRectF painted = child->mapRectToItem(bound, paintedRect(child));
-        const bool paints = child->flags().testFlag(QQuickItem::ItemHasContents);
+        const bool paints = child->flags().testFlag(QQuickItem::ItemHasContents) && !painted.isEmpty();
         if (paints && !room.adjusted(-1, -1, 1, 1).contains(painted))
             strays.append(describe(child));
         collectStrays(child, cards, strays);
@@ -1120,6 +1121,8 @@ void WindowTest::smallScreensReachEverythingInsideItsCard_data()
     QTest::newRow("1024x600, window 200 %") << QSize(1024, 540) << 200;
     QTest::newRow("1366x768, desktop 200 %") << QSize(683, 324) << 100;
     QTest::newRow("1366x768, desktop 150 %, window 75 %") << QSize(910, 452) << 75;
+    QTest::newRow("1920x1080, desktop 150 %") << QSize(1280, 642) << 100;
+    QTest::newRow("1920x1080, window 150 %") << QSize(1920, 1002) << 150;
 }
 
 void WindowTest::smallScreensReachEverythingInsideItsCard()
