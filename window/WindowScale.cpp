@@ -12,6 +12,7 @@ const qreal Steps[] = {0.75, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0};
 // Half the narrowest gap between steps tells a step from its neighbour; less
 // than that is how a decimal factor reads back.
 const qreal SameStep = 0.001;
+const int SaveAfterMs = 500;
 
 qreal nearestStep(qreal scale)
 {
@@ -25,6 +26,15 @@ WindowScale::WindowScale(QObject *parent)
     : QObject(parent)
     , m_scale(storedScale())
 {
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(SaveAfterMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &WindowScale::save);
+}
+
+WindowScale::~WindowScale()
+{
+    if (m_saveTimer.isActive())
+        save();
 }
 
 qreal WindowScale::storedScale()
@@ -88,7 +98,13 @@ void WindowScale::setScale(qreal scale)
     if (qFuzzyCompare(scale, m_scale))
         return;
     m_scale = scale;
-    writeWindowScale(scale);
+    m_saveTimer.start();
     emit scaleChanged();
     emit sizesChanged();
+}
+
+void WindowScale::save()
+{
+    m_saveTimer.stop();
+    writeWindowScale(m_scale);
 }

@@ -2,10 +2,12 @@
 
 #include <QObject>
 #include <QSize>
+#include <QTimer>
 
 // How large the operator zoomed the window: every size of the layout is drawn
 // `scale` times its design size, in steps from 75 % to 200 %. Kept in
-// zentaro.cfg for the next start. The window's minimum size follows the scale
+// zentaro.cfg for the next start, once the keys come to rest (a save waits
+// for the disk, a step must not), and at the latest when it goes. The window's minimum size follows the scale
 // within the screen's available area, which the window tells it.
 // Published to QML as windowScale.
 class WindowScale : public QObject
@@ -21,6 +23,7 @@ class WindowScale : public QObject
 
 public:
     explicit WindowScale(QObject *parent = nullptr);
+    ~WindowScale() override;
 
     // The stored scale on the nearest step; 1.0 when none is stored or it is
     // not one the steps reach.
@@ -47,7 +50,9 @@ signals:
 
 private:
     void setScale(qreal scale);
+    void save();
 
     qreal m_scale = 1.0;
     QSize m_availableArea;
+    QTimer m_saveTimer;
 };

@@ -200,7 +200,6 @@ ColumnLayout {
         }
 
         RowLayout {
-            id: languageRow
             spacing: root.dp(8)
 
             LanguageChoice { objectName: "zhChoice"; code: "zh"; text: "中文" }

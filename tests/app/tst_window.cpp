@@ -477,6 +477,7 @@ private:
     QStringList enabledDeviceActions() const;
     void confirmQuestion();
     void atLaptopSize();
+    QObject *windowScale() const;
     void zoomByKeysTo(int percent);
     QList<QQuickItem *> tabRound(Qt::KeyboardModifier direction, QStringList &ringless, QStringList &hidden);
     void wheel(const QPointF &scenePos, int notches);
@@ -968,15 +969,19 @@ QList<QQuickItem *> WindowTest::tabRound(Qt::KeyboardModifier direction, QString
 void WindowTest::tabReachesEveryControlInSightWithARing_data()
 {
     QTest::addColumn<QSize>("size");
-    QTest::newRow("1366x768") << Laptop;
-    QTest::newRow("1024x640") << QSize(1024, 640);
+    QTest::addColumn<int>("percent");
+    QTest::newRow("1366x768") << Laptop << 100;
+    QTest::newRow("1024x640") << QSize(1024, 640) << 100;
+    QTest::newRow("1024x600 at 200 %: the whole window scrolls") << QSize(1024, 540) << 200;
 }
 
 void WindowTest::tabReachesEveryControlInSightWithARing()
 {
     QFETCH(QSize, size);
+    QFETCH(int, percent);
     bridge().setLanguage(QStringLiteral("en"));
     atLaptopSize();
+    zoomByKeysTo(percent);
     m_driver.resizeWindow(size);
     // from the top, wherever the flows above left the focus: on the last control, a Tab before the first
     window()->contentItem()->nextItemInFocusChain(false)->forceActiveFocus(Qt::TabFocusReason);
@@ -1007,6 +1012,7 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     QVERIFY2(!positions.contains(-1), qPrintable(QString::number(positions.indexOf(-1))));
     QVERIFY(std::is_sorted(positions.begin(), positions.end()));
     window()->contentItem()->forceActiveFocus();
+    zoomByKeysTo(100);
 }
 
 void WindowTest::wheelScrollsThePageAndStepsOnlyAFocusedNumber()
@@ -1092,14 +1098,23 @@ void WindowTest::logBoundaryIsDraggedAndKept()
     QTest::keyClick(window(), Qt::Key_Down);
     QTRY_COMPARE(log->height(), byKeys);
 
+    zoomByKeysTo(110);
     m_driver.restart();
     m_driver.resizeWindow(Laptop);
-    QCOMPARE(item("messageLog")->height(), byKeys);
+    // the zoom is kept too, and the log's kept height grows with it
+    QCOMPARE(windowScale()->property("percent").toInt(), 110);
+    QCOMPARE(item("messageLog")->height(), byKeys * 1.1);
+    zoomByKeysTo(100);
+}
+
+QObject *WindowTest::windowScale() const
+{
+    return m_driver.engine().rootContext()->contextProperty(QStringLiteral("windowScale")).value<QObject *>();
 }
 
 void WindowTest::zoomByKeysTo(int percent)
 {
-    QObject *scale = m_driver.engine().rootContext()->contextProperty(QStringLiteral("windowScale")).value<QObject *>();
+    QObject *scale = windowScale();
     QTest::keyClick(window(), Qt::Key_0, Qt::ControlModifier | Qt::KeypadModifier);
     for (int presses = 0; presses < 8 && scale->property("percent").toInt() != percent; ++presses) {
         if (percent > 100)
