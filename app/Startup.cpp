@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/DebugConsole.h"
+#include "app/QtTranslations.h"
 #include "app/RendererChoice.h"
 #include "app/StartupProbe.h"
 #include "bridge/AppBridge.h"
@@ -179,6 +180,15 @@ void useFileDialogForUpgrades(AppBridge &bridge)
     bridge.setUpgradeFileChooser([](const QString &title, const QString &startDir, const QString &filter) {
         return QFileDialog::getOpenFileName(nullptr, title, startDir, filter);
     });
+}
+
+void translateQtWithTheWindow(AppBridge &bridge, const QQmlApplicationEngine &engine)
+{
+    QtTranslations::dropLocaleCatalogues(engine);
+    auto *translations = new QtTranslations(&bridge);
+    translations->follow(bridge.language());
+    QObject::connect(&bridge, &AppBridge::languageChanged, translations,
+                     [translations, &bridge] { translations->follow(bridge.language()); });
 }
 
 void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily)

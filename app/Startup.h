@@ -20,6 +20,8 @@ QString resolveAppFontFamily();
 QString applyAppFont();
 void printEngineWarnings(QQmlApplicationEngine &engine);
 void useFileDialogForUpgrades(AppBridge &bridge);
+// Qt's own dialogs and buttons speak the window's language, switched with it.
+void translateQtWithTheWindow(AppBridge &bridge, const QQmlApplicationEngine &engine);
 void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QString &fontFamily);
 bool loadMainWindow(QQmlApplicationEngine &engine, const QIcon &icon);
 

@@ -28,6 +28,7 @@ int runWindow(const StartupOptions &options)
     logStartupStep("Creating QML engine...");
     QQmlApplicationEngine engine;
     printEngineWarnings(engine);
+    translateQtWithTheWindow(bridge, engine);
     publishToQml(engine, bridge, fontFamily);
 
     if (!loadMainWindow(engine, icon))

@@ -36,7 +36,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 string(REPLACE "." "-" qt_quick_abi "${Qt5Quick_VERSION}")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml-module-qtquick2, qml-module-qtquick-controls2, qml-module-qtquick-templates2, qml-module-qtquick-layouts, qml-module-qtquick-window2, qml-module-qtqml-models2, qtdeclarative-abi-${qt_quick_abi}")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+# Without Qt's translations the window works whole and only Qt's own dialogs
+# and buttons stay English, so they are recommended, not required.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qttranslations5-l10n")
 # The recordings of the link open in Wireshark through the dissector the package installs.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wireshark | tshark")
 include(CPack)

@@ -143,7 +143,7 @@ ApplicationWindow {
         SidebarPanel {
             id: sidebar
             objectName: "sidebar"
-            Layout.preferredWidth: dp(220)
+            Layout.preferredWidth: sidebar.widthIn(win.width)
             Layout.fillHeight: true
             uiScale: win.uiScale
             fontFamily: win.font.family

@@ -9,7 +9,7 @@ TAVOX_PACKAGES=(
   qtbase5-dev qtbase5-private-dev qtdeclarative5-dev qtdeclarative5-dev-tools qtdeclarative5-private-dev qtquickcontrols2-5-dev libqt5serialport5-dev
   qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-templates2
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtqml-models2
-  qml-module-qttest
+  qml-module-qttest qttranslations5-l10n
   fonts-noto-cjk
   xvfb xauth libx11-dev
   at-spi2-core python3-pyatspi python3-gi dbus-daemon x11-utils

@@ -19,6 +19,8 @@ class LinkMonitor : public QObject
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY changed)
     Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
+    // As it appears in the status text, which a narrow line may shorten.
+    Q_PROPERTY(QString portName READ portName NOTIFY changed)
     Q_PROPERTY(bool otherController READ otherController NOTIFY changed)
     Q_PROPERTY(bool telemetryLive READ telemetryLive NOTIFY changed)
     Q_PROPERTY(bool valuesKnown READ valuesKnown NOTIFY changed)
@@ -46,6 +48,7 @@ public:
 
     State state() const { return m_state; }
     QString statusText() const;
+    const QString &portName() const { return m_portName; }
     bool otherController() const;
     bool telemetryLive() const;
     bool valuesKnown() const { return m_valuesKnown; }

@@ -9,7 +9,7 @@
 
 namespace {
 
-class QuickItemAccessible : public QAccessibleQuickItem
+class QuickItemAccessible : public QAccessibleQuickItem, public QAccessibleEditableTextInterface
 {
 public:
     using QAccessibleQuickItem::QAccessibleQuickItem;
@@ -21,6 +21,9 @@ public:
             state.disabled = true;
             state.focusable = false;
         }
+        // Qt's AT-SPI bridge calls a read-only field editable as well.
+        if (role() == QAccessible::EditableText)
+            state.editable = !isReadOnly();
         return state;
     }
 
@@ -34,14 +37,39 @@ public:
     QStringList actionNames() const override
     {
         QStringList names = QAccessibleQuickItem::actionNames();
+        // Qt Widgets' combo boxes open their list by this name; readers ask for it.
+        if (role() == QAccessible::ComboBox)
+            names << QAccessibleActionInterface::showMenuAction();
         names.removeDuplicates();
         return names;
     }
 
     void doAction(const QString &actionName) override
     {
-        if (item()->isEnabled())
+        if (!item()->isEnabled())
+            return;
+        if (actionName == QAccessibleActionInterface::showMenuAction() && role() == QAccessible::ComboBox)
+            QMetaObject::invokeMethod(item()->property("popup").value<QObject *>(), "open");
+        else
             QAccessibleQuickItem::doAction(actionName);
+    }
+
+    // Qt Quick's text fields tell their text but take none; a reader types,
+    // deletes and replaces through the field's own editing, as a keyboard would.
+    void deleteText(int startOffset, int endOffset) override
+    {
+        if (acceptsEdits())
+            QMetaObject::invokeMethod(item(), "remove", Q_ARG(int, startOffset), Q_ARG(int, endOffset));
+    }
+    void insertText(int offset, const QString &text) override
+    {
+        if (acceptsEdits())
+            QMetaObject::invokeMethod(item(), "insert", Q_ARG(int, offset), Q_ARG(QString, text));
+    }
+    void replaceText(int startOffset, int endOffset, const QString &text) override
+    {
+        deleteText(startOffset, endOffset);
+        insertText(startOffset, text);
     }
 
 protected:
@@ -50,10 +78,15 @@ protected:
         // Qt gives a progress bar no value at all.
         if (type == QAccessible::ValueInterface && role() == QAccessible::ProgressBar)
             return static_cast<QAccessibleValueInterface *>(this);
+        if (type == QAccessible::EditableTextInterface && role() == QAccessible::EditableText)
+            return static_cast<QAccessibleEditableTextInterface *>(this);
         return QAccessibleQuickItem::interface_cast(type);
     }
 
 private:
+    bool isReadOnly() const { return item()->property("readOnly").toBool(); }
+    bool acceptsEdits() const { return item()->isEnabled() && !isReadOnly(); }
+
     QVariant valueProperty(const char *qtName, const char *controlsName) const
     {
         const QVariant value = item()->property(qtName);

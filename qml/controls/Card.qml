@@ -22,6 +22,10 @@ Item {
 
     function dp(v) { return v * uiScale }
 
+    // A screen reader names what is inside by the panel it sits in.
+    Accessible.role: Accessible.Grouping
+    Accessible.name: title
+
     Rectangle {
         anchors.fill: parent
         color: Theme.cardBackground

@@ -90,6 +90,13 @@ ScrollView {
         return outside
     }
 
+    // A screen reader names a row's combo by receiver, row and what it picks: no two combos of the panel alike.
+    readonly property string receiverName: prefix.toUpperCase()
+    function comboName(row, direction) {
+        var what = direction ? zhText("方向", " direction") : row.kind === "channel" ? zhText("通道", " channel") : ""
+        return receiverName + " " + zhText(row.zh, row.en.toLowerCase()) + what
+    }
+
     function choices(row) {
         if (row.kind === "mode")
             return modeLabels
@@ -191,7 +198,7 @@ ScrollView {
                                            : rowLayout.row.live ? page.comboWidth + page.columnGap + page.directionWidth
                                            : page.sharedWidth + 2 * page.columnGap
                     model: page.choices(rowLayout.row)
-                    Accessible.name: rowLayout.label
+                    Accessible.name: page.comboName(rowLayout.row, false)
                     device: page.deviceChoice(rowLayout.row)
                     rangeField: page.rangeField(rowLayout.row, false)
 
@@ -214,7 +221,7 @@ ScrollView {
                     sourceComponent: ChannelCombo {
                         objectName: page.prefix + rowLayout.row.key + "Dir"
                         model: page.dirLabels
-                        Accessible.name: rowLayout.label + page.zhText(" 方向", " direction")
+                        Accessible.name: page.comboName(rowLayout.row, true)
                         device: appBridge["tavox" + page.receiver + rowLayout.row.key + "Dir"]
                         rangeField: page.rangeField(rowLayout.row, true)
                     }
@@ -226,7 +233,7 @@ ScrollView {
                                                     ? String(liveTelemetry[rowLayout.liveName]) : "--"
                     visible: rowLayout.row.live
                     Accessible.role: Accessible.StaticText
-                    Accessible.name: rowLayout.label + page.zhText(" 通道值 ", " channel value ") + value
+                    Accessible.name: page.comboName(rowLayout.row, false) + page.zhText("值 ", " value ") + value
                     Layout.preferredWidth: page.valueWidth
                     Layout.preferredHeight: page.dp(36)
                     radius: page.dp(6)
@@ -261,6 +268,7 @@ ScrollView {
             readName: page.prefix + "Read"
             writeName: page.prefix + "Write"
             writtenFields: page.prefix
+            subject: page.zhText(page.receiverName + " 通道", page.receiverName + " channels")
             inputInvalid: page.showsOutsideRange
             onWriteRequested: page.writeRequested()
         }

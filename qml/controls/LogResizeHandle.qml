@@ -23,14 +23,22 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
     function bounded(height) { return Math.max(minimumLogHeight, Math.min(height, maximumLogHeight)) }
+    function stepBy(delta) { kept(bounded(logHeight + delta)) }
 
     implicitHeight: dp(10)
     activeFocusOnTab: true
-    Keys.onUpPressed: kept(bounded(logHeight + keyStep))
-    Keys.onDownPressed: kept(bounded(logHeight - keyStep))
+    Keys.onUpPressed: stepBy(keyStep)
+    Keys.onDownPressed: stepBy(-keyStep)
 
-    Accessible.role: Accessible.Grip
+    // To a screen reader a slider of the log's height, under the names its value takes.
+    readonly property real value: logHeight
+    readonly property real from: minimumLogHeight
+    readonly property real to: maximumLogHeight
+    readonly property real step: keyStep
+    Accessible.role: Accessible.Slider
     Accessible.name: zhText("消息区高度", "Message log height")
+    Accessible.onIncreaseAction: stepBy(keyStep)
+    Accessible.onDecreaseAction: stepBy(-keyStep)
 
     Rectangle {
         id: grip

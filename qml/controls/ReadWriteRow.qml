@@ -18,10 +18,16 @@ RowLayout {
     property bool inputInvalid: false
     // What is odd about the values to be written ("Pitch and Center both on PWM3"): Write asks first.
     property string warningText
+    // What the row reads and writes ("SBUS channels"), so that a screen reader
+    // tells its buttons from the other panels'.
+    property string subject
     // The panel sends its own values.
     signal writeRequested()
 
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+    function named(verbZh, verbEn) {
+        return zhText(verbZh + (/^[A-Za-z]/.test(subject) ? " " : "") + subject, verbEn + " " + subject)
+    }
 
     function write() {
         actions.write(rebootText === "" ? "" : function() { return row.rebootText },
@@ -56,6 +62,7 @@ RowLayout {
         Layout.minimumWidth: 100 * row.uiScale
         Layout.preferredHeight: 38 * row.uiScale
         text: row.zhText("读取", "Read")
+        accessibleName: row.named("读取", "Read")
         blockedReason: linkMonitor.blockedReason
         onClicked: row.actions.read()
     }
@@ -68,6 +75,7 @@ RowLayout {
         Layout.minimumWidth: 100 * row.uiScale
         Layout.preferredHeight: 38 * row.uiScale
         text: row.zhText("写入", "Write")
+        accessibleName: row.named("写入", "Write")
         blockedReason: row.inputInvalid
                        ? row.zhText("有数值超出范围，请先改正", "A value is out of range; correct it first")
                        : linkMonitor.writeBlockedReason

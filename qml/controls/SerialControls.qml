@@ -153,7 +153,8 @@ ColumnLayout {
             id: serialPortCombo
             objectName: "serialPortCombo"
             Layout.fillWidth: true
-            // Long names are cut short here; the tooltip has them whole.
+            // Long names are cut short here, in their middle where paths in
+            // one folder differ; the tooltip has them whole.
             Layout.preferredWidth: 1
             Layout.preferredHeight: root.dp(36)
             uiScale: root.uiScale
@@ -165,14 +166,20 @@ ColumnLayout {
             currentIndex: root.chosenPortIndex()
             enabled: !serialSwitch.checked
             Accessible.name: root.zhText("端口", "Port")
+            Accessible.description: editText
             hint: editText === "" || !hovered ? "" : root.portHint(editText)
             entryHint: root.portHint
             entryNote: root.portNote
+            entryElide: Text.ElideMiddle
             // Stable names are long: the open list reaches over the panel beside.
             popupWidth: root.dp(380)
             onModelChanged: currentIndex = root.chosenPortIndex()
             onActivated: portCatalog.choose(textAt(index))
-            onAccepted: portCatalog.choose(editText)
+            // Enter connects as the switch does, with its checks and its messages.
+            onAccepted: {
+                serialSwitch.checked = true
+                root.applySerialSwitch(true)
+            }
         }
 
         Button {
@@ -289,16 +296,49 @@ ColumnLayout {
             Layout.preferredHeight: Math.ceil(twoLines.implicitHeight)
             maximumLineCount: 2
             elide: Text.ElideRight
-            text: linkMonitor.statusText
             wrapMode: Text.Wrap
             font.family: root.fontFamily
             font.pixelSize: root.dp(13)
             color: Theme.textPrimary
             readonly property bool wholeTextShown: linkWholeText.visible
-            Accessible.name: text
+            Accessible.name: linkMonitor.statusText
             Text { id: twoLines; visible: false; font: linkStatusText.font; text: "已A\n已A" }
-            HintToolTip { id: linkWholeText; wanted: linkStatusText.truncated && linkHover.hovered; text: linkStatusText.text }
+            HintToolTip {
+                id: linkWholeText
+                wanted: (linkStatusText.truncated || linkStatusText.text !== linkMonitor.statusText) && linkHover.hovered
+                text: linkMonitor.statusText
+            }
             HoverHandler { id: linkHover }
+
+            // The firmware is what the line is read for: a long port name in
+            // it gives way first, in its middle, before the end is cut.
+            function fitted(whole, port) {
+                fitProbe.width = width
+                fitProbe.text = whole
+                if (!fitProbe.truncated || port === "" || whole.indexOf(port) < 0)
+                    return whole
+                for (var room = width; room > 0; room -= root.dp(8)) {
+                    portShortener.elideWidth = room
+                    fitProbe.text = whole.replace(port, portShortener.elidedText)
+                    if (!fitProbe.truncated)
+                        return fitProbe.text
+                }
+                return whole
+            }
+            function fit() { text = fitted(linkMonitor.statusText, linkMonitor.portName) }
+            onWidthChanged: fit()
+            onFontChanged: fit()
+            Component.onCompleted: fit()
+            Connections { target: linkMonitor; function onChanged() { linkStatusText.fit() } }
+            TextMetrics { id: portShortener; font: linkStatusText.font; text: linkMonitor.portName; elide: Text.ElideMiddle }
+            Text {
+                id: fitProbe
+                visible: false
+                font: linkStatusText.font
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+            }
         }
     }
 }

@@ -59,6 +59,9 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    Accessible.role: Accessible.Grouping
+    Accessible.name: zhText("校准", "Calibration")
+
     function requestCommand(command) {
         if (command.ask === "") {
             sendCommand(command.cmd)

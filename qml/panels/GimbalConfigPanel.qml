@@ -103,6 +103,7 @@ Card {
 
     ReadWriteRow {
         uiScale: root.uiScale
+        subject: zhText("云台配置", "gimbal configuration")
         fontFamily: root.fontFamily
         actions: actions
         inputInvalid: fpvCombo.outsideRange || pitchRow.input.invalid || rollRow.input.invalid || yawRow.input.invalid

@@ -25,6 +25,7 @@ GroupBox {
     }
 
     title: ""
+    Accessible.name: messageTitle.text
     padding: 0
     Layout.fillWidth: true
     Layout.preferredHeight: 200

@@ -12,6 +12,15 @@ Item {
 
     function dp(v) { return v * uiScale }
 
+    Accessible.role: Accessible.Grouping
+    Accessible.name: appBridge.language === "zh" ? "串口与云台状态" : "Port and gimbal status"
+
+    // Its drawn width up to the window's drawn width; beyond it a third of the
+    // extra width goes to the long port names here, up to the port list's width.
+    function widthIn(windowWidth) {
+        return Math.min(dp(380), dp(220) + Math.max(0, windowWidth - dp(1540)) / 3)
+    }
+
     // The QR codes give way first when the window is short, so the status
     // and the angles stay in sight without scrolling.
     // The content's bottom padding may go under the codes; its top may not.

@@ -49,6 +49,7 @@ Card {
 
     ReadWriteRow {
         uiScale: root.uiScale
+        subject: zhText("相机设置", "camera settings")
         fontFamily: root.fontFamily
         actions: actions
         inputInvalid: cameraCombo.outsideRange

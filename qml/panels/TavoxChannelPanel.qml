@@ -45,6 +45,10 @@ Item {
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
 
+    // The tabs are its title.
+    Accessible.role: Accessible.Grouping
+    Accessible.name: zhText("接收机通道", "Receiver channels")
+
     function compareVersion(a, b) {
         var partsA = String(a === undefined || a === null ? "" : a).split(".")
         var partsB = String(b === undefined || b === null ? "" : b).split(".")

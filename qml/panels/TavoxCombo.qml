@@ -31,6 +31,9 @@ ComboBox {
     property var entryNote: null
     // The open list may be wider than the box, for long entries.
     property real popupWidth: width
+    // Where a long entry is shortened, in the box and in the list: entries
+    // that differ only at their ends (paths in one folder) want the middle.
+    property int entryElide: Text.ElideRight
     // As wide as the widest entry whichever is chosen, so choosing one never
     // moves the controls beside it.
     readonly property real widestEntryWidth: {
@@ -58,11 +61,18 @@ ComboBox {
     Accessible.onPressAction: popup.visible ? popup.close() : popup.open()
 
     implicitWidth: widestEntryWidth + leftPadding + rightPadding
-    // Space opens the list already; Enter does the same, and picks from it
-    // when open. The list opens when Enter is let go: the combo itself would
-    // take that release for a pick and close it again.
+    // Space opens the list already (in an editable combo it is typed);
+    // Alt+Down and F4 open it as they do in the desktop's own combo boxes.
+    // Enter opens it too, and picks from it when open. The list opens when
+    // Enter is let go: the combo itself would take that release for a pick
+    // and close it again.
     property bool openOnRelease: false
     Keys.onPressed: {
+        if (opensList(event)) {
+            popup.open()
+            event.accepted = true
+            return
+        }
         // In an editable combo Enter takes the text typed.
         if (!isEnterKey(event.key) || editable)
             return
@@ -77,6 +87,9 @@ ComboBox {
         event.accepted = true
     }
     function isEnterKey(key) { return key === Qt.Key_Return || key === Qt.Key_Enter }
+    function opensList(event) {
+        return event.key === Qt.Key_F4 || (event.key === Qt.Key_Down && (event.modifiers & Qt.AltModifier))
+    }
 
     FontMetrics {
         id: entryMetrics
@@ -126,7 +139,7 @@ ComboBox {
         font.pixelSize: control.dp(16)
         color: control.outsideText !== "" ? Theme.danger : control.enabled ? Theme.textRegular : Theme.textPlaceholder
         verticalAlignment: Text.AlignVCenter
-        elide: Text.ElideRight
+        elide: control.entryElide
     }
 
     // Typing a value of one's own, such as a port's path.
@@ -141,14 +154,34 @@ ComboBox {
         inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
         font.family: control.fontFamily
         font.pixelSize: control.dp(16)
-        color: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        readonly property color shownColor: control.enabled ? Theme.textRegular : Theme.textPlaceholder
+        // Shortened as the list shortens it unless the operator is at work in it.
+        color: activeFocus ? shownColor : "transparent"
         selectionColor: Theme.primary
         verticalAlignment: Text.AlignVCenter
         padding: 0
         background: null
-        // A long path shows from its start unless the operator is at work in it.
+        // Back at the path's start for the next edit, once the operator leaves it.
         onTextChanged: if (!activeFocus) cursorPosition = 0
         onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
+
+        Text {
+            id: shortEditView
+            objectName: "comboShortText"
+            anchors.fill: parent
+            visible: !parent.activeFocus
+            text: shortEditText.elidedText
+            font: parent.font
+            color: parent.shownColor
+            verticalAlignment: Text.AlignVCenter
+            TextMetrics {
+                id: shortEditText
+                font: shortEditView.font
+                text: control.editText
+                elide: control.entryElide
+                elideWidth: shortEditView.width
+            }
+        }
     }
 
     indicator: Canvas {
@@ -179,24 +212,30 @@ ComboBox {
         height: control.dp(34)
         highlighted: control.highlightedIndex === index
         hoverEnabled: true
-        // Also what a screen reader says of the entry.
+        // Also what a screen reader says of the entry; pressed there, it is
+        // chosen as by a click.
         text: modelData
+        Accessible.selectable: true
+        Accessible.selected: control.currentIndex === index
+        Accessible.onPressAction: clicked()
         ToolTip.visible: hovered && ToolTip.text !== ""
         ToolTip.text: hovered && control.entryHint ? control.entryHint(modelData) : ""
         ToolTip.delay: 300
 
         contentItem: Item {
             Text {
+                id: entryLabel
+                objectName: "entryText"
                 anchors.left: parent.left
                 anchors.right: entryNoteText.left
                 anchors.rightMargin: entryNoteText.text === "" ? 0 : control.dp(6)
                 height: parent.height
-                text: option.text
+                text: shortEntry.elidedText
                 font.family: control.fontFamily
                 font.pixelSize: control.dp(16)
                 color: option.highlighted ? Theme.primary : Theme.textRegular
                 verticalAlignment: Text.AlignVCenter
-                elide: Text.ElideRight
+                TextMetrics { id: shortEntry; font: entryLabel.font; text: option.text; elide: control.entryElide; elideWidth: entryLabel.width }
             }
             Text {
                 id: entryNoteText
@@ -223,6 +262,8 @@ ComboBox {
         contentItem: ListView {
             id: optionList
             clip: true
+            Accessible.role: Accessible.List
+            Accessible.name: control.Accessible.name
             implicitHeight: contentHeight
             // Only instantiate delegates while the list is actually shown.
             model: control.popup.visible ? control.delegateModel : null

@@ -80,6 +80,7 @@ Card {
 
     ReadWriteRow {
         uiScale: root.uiScale
+        subject: zhText("力矩设置", "torque settings")
         fontFamily: root.fontFamily
         actions: actions
         inputInvalid: pitchRow.input.invalid || rollRow.input.invalid || yawRow.input.invalid

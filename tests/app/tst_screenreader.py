@@ -279,10 +279,22 @@ def find_one(window, role, *names):
                              "a %s named %s" % (role, " or ".join(names)))
 
 
+def panel_of(node):
+    """The nearest panel with a name (a card named by its title), or the window."""
+    parent = node.parent
+    while parent.getRoleName() not in ("panel", "frame") or not parent.name:
+        parent = parent.parent
+    return parent.name
+
+
 def check_every_control_named(window, language):
     import pyatspi
     shown = [node for node in walk(window) if is_control(node)]
     check(len(shown) > 40, "%s: only %d controls shown" % (language, len(shown)))
+    # The text field of a combo or spin box is that box.
+    named = [(panel_of(node), node.name) for node in shown if node.name != node.parent.name]
+    for panel, name in {entry for entry in named if named.count(entry) > 1}:
+        check(False, "%s: %d controls named %r in panel %r" % (language, named.count((panel, name)), name, panel))
     for node in shown:
         check(meaningful_name(node), "%s: %s %r (holding %r) has no name of its own"
               % (language, node.getRoleName(), node.name, shown_value(node)))
@@ -314,7 +326,7 @@ def connect(window):
     wait_until(lambda: not has_state(port, pyatspi.STATE_ENABLED), "the port box to be disabled while connected")
     # The tool reads the parameters and the versions by itself once connected;
     # what the operator asks for next is told apart from those.
-    pitch = find_one(window, "combo box", "俯仰")
+    pitch = find_one(window, "combo box", "SBUS 俯仰通道")
     wait_until(lambda: shown_value(pitch) not in (None, "未读取"), "the parameters read on connecting")
     find_one(window, "label", "1.0.0.60")
 
@@ -325,7 +337,7 @@ def read_parameters(window):
     # From an empty log, whatever the connection reported already.
     press(find_one(window, "push button", "清除"))
     wait_until(lambda: latest.name == "", "the log to be cleared")
-    read = find_one(window, "push button", "读取")
+    read = find_one(window, "push button", "读取 SBUS 通道")
     wait_until(lambda: has_state(read, pyatspi.STATE_ENABLED), "Read to be enabled once connected")
     press(read)
     wait_until(lambda: latest.name.endswith("参数读取成功"), "the message that the parameters were read")
@@ -339,6 +351,37 @@ def read_parameters(window):
                       "the live pitch angle")
     check(len([node for node in walk(window) if node.getRoleName() == "label" and "通道值" in node.name]) >= 3,
           "the channel values are not shown")
+
+
+def write_pwm_pitch_channel(window, zh, channel):
+    """Chooses the PWM pitch channel from the box's list, writes it, answers the questions and sees it read back."""
+    import pyatspi
+    text = lambda cn, en: cn if zh else en
+    press(find_one(window, "page tab", text("PWM通道配置", "PWM Channels")))
+    box = find_one(window, "combo box", text("PWM 俯仰通道", "PWM pitch channel"))
+    press(box, "ShowMenu")
+    choice = find_one(window, "list item", channel)
+    check(not has_state(choice, pyatspi.STATE_SELECTED) and has_state(choice, pyatspi.STATE_SELECTABLE),
+          "%r is shown chosen before it is, or cannot be chosen" % channel)
+    press(choice)
+    wait_until(lambda: shown_value(box) == channel and not is_showing(choice), "%s to be chosen" % channel)
+    press(find_one(window, "push button", text("写入 PWM 通道", "Write PWM channels")))
+    if channel == "PWM3":
+        # The centre is on PWM3 too.
+        press(find_one(window, "push button", text("仍然写入", "Write anyway")))
+    press(find_one(window, "push button", text("写入并重启", "Write and restart")))
+    # Marked until the controller's own values confirm it.
+    wait_until(lambda: box.description == "" and shown_value(box) == channel, "the controller to confirm %s" % channel)
+
+
+def grow_the_log(window):
+    divider = find_one(window, "slider", "Message log height")
+    height = divider.queryValue()
+    before = height.currentValue
+    check(height.minimumValue <= before < height.maximumValue,
+          "the log's height %s is not within %s..%s" % (before, height.minimumValue, height.maximumValue))
+    press(divider, "Increase")
+    wait_until(lambda: height.currentValue > before, "the log to grow from %s" % before)
 
 
 def switch_language(window):
@@ -383,8 +426,11 @@ def main():
         check_every_control_named(window, "zh")
         connect(window)
         read_parameters(window)
+        write_pwm_pitch_channel(window, True, "PWM3")
         switch_language(window)
         check_every_control_named(window, "en")
+        write_pwm_pitch_channel(window, False, "PWM1")
+        grow_the_log(window)
         open_motor_service(window)
     except Exception:
         traceback.print_exc()

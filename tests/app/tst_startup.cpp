@@ -1,4 +1,5 @@
 #include "app/ClosingSteps.h"
+#include "app/QtTranslations.h"
 #include "app/RendererChoice.h"
 #include "app/Startup.h"
 #include "app/StartupOptions.h"
@@ -14,7 +15,11 @@
 #include "support/Waiting.h"
 
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QPushButton>
+#include <QQmlApplicationEngine>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -112,6 +117,7 @@ private slots:
     void signalClosesTheWindow_data();
     void signalClosesTheWindow();
     void closingFinishesTheWriteInFlight();
+    void qtButtonsFollowTheLanguage();
 
 private:
     // One controller for the windows the signals close in turn: each must leave its port free for the next.
@@ -352,6 +358,24 @@ void TestStartup::closingFinishesTheWriteInFlight()
     QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::None);
     QTRY_COMPARE_WITH_TIMEOUT(requestSequence(simReceivedFrames(sim.errorOutput())), QStringLiteral("A0 90 91"),
                               ProcessWaitMs);
+}
+
+void TestStartup::qtButtonsFollowTheLanguage()
+{
+    if (!QFile::exists(QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qt_zh_CN.qm")))
+        QSKIP("Qt's translations are not installed (Debian: qttranslations5-l10n)");
+    const auto cancelText = [] { return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(); };
+    // The engine takes Qt's catalogue for the system's locale; the window's language overrides it.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QQmlApplicationEngine engine;
+    QLocale::setDefault(QLocale::c());
+    QtTranslations::dropLocaleCatalogues(engine);
+    QCOMPARE(cancelText(), QStringLiteral("Cancel"));
+    QtTranslations translations;
+    translations.follow(QStringLiteral("zh"));
+    QCOMPARE(cancelText(), QStringLiteral("取消"));
+    translations.follow(QStringLiteral("en"));
+    QCOMPARE(cancelText(), QStringLiteral("Cancel"));
 }
 
 QTEST_MAIN(TestStartup)

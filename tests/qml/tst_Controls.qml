@@ -361,6 +361,32 @@ Item {
             compare(combo.contentItem.text, "")
         }
 
+        function test_keysOpenTheList_data() {
+            return [
+                { tag: "Alt+Down", key: Qt.Key_Down, modifiers: Qt.AltModifier, editable: false, opens: true },
+                { tag: "F4", key: Qt.Key_F4, modifiers: Qt.NoModifier, editable: false, opens: true },
+                { tag: "Space", key: Qt.Key_Space, modifiers: Qt.NoModifier, editable: false, opens: true },
+                { tag: "Alt+Down, editable", key: Qt.Key_Down, modifiers: Qt.AltModifier, editable: true, opens: true },
+                { tag: "F4, editable", key: Qt.Key_F4, modifiers: Qt.NoModifier, editable: true, opens: true },
+                { tag: "Space, editable, is typed", key: Qt.Key_Space, modifiers: Qt.NoModifier, editable: true, opens: false }
+            ]
+        }
+
+        // Opened without stepping to another entry; Escape closes it as it was.
+        function test_keysOpenTheList(data) {
+            var combo = createSubject({ currentIndex: 1, editable: data.editable })
+            combo.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(data.key, data.modifiers)
+            if (data.opens)
+                tryCompare(combo.popup, "opened", true)
+            else
+                verify(combo.editText.indexOf(" ") >= 0, combo.editText)
+            verify(combo.popup.visible === data.opens)
+            keyClick(Qt.Key_Escape)
+            tryCompare(combo.popup, "visible", false)
+            compare(combo.currentIndex, 1)
+        }
+
         // The fix for Qt's reset to the first entry whenever the model is replaced.
         function test_retranslatedListKeepsTheChoice() {
             var combo = createSubject({ currentIndex: 1 })

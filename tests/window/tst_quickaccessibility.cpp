@@ -20,6 +20,7 @@ private slots:
     void aDisabledControlSaysSoAndRefusesItsActions();
     void namesAndRolesGivenInQmlStay();
     void valuesGiveTheirBounds();
+    void aReaderEditsATextFieldUnlessItIsReadOnly();
 
 private:
     QQuickItem *item(const char *objectName) const;
@@ -66,6 +67,7 @@ void QuickAccessibilityTest::initTestCase()
                 Accessible.role: Accessible.SpinBox
                 Accessible.name: "Pitch Max Speed"
             }
+            TextField { objectName: "portField"; text: "dev/ttyS0"; Accessible.name: "Port" }
             Item { objectName: "decoration" }
         })", QUrl());
     m_root.reset(component.create());
@@ -138,6 +140,20 @@ void QuickAccessibilityTest::valuesGiveTheirBounds()
     QCOMPARE(speed->valueInterface()->currentValue().toInt(), 60);
     QCOMPARE(speed->valueInterface()->maximumValue().toInt(), 255);
     QCOMPARE(speed->valueInterface()->minimumStepSize().toInt(), 5);
+}
+
+void QuickAccessibilityTest::aReaderEditsATextFieldUnlessItIsReadOnly()
+{
+    QQuickItem *field = item("portField");
+    QAccessibleEditableTextInterface *editable = accessible("portField")->editableTextInterface();
+    QVERIFY(editable && accessible("portField")->state().editable);
+    editable->replaceText(4, 8, QStringLiteral("ttyUSB"));
+    editable->insertText(0, QStringLiteral("/"));
+    QCOMPARE(field->property("text").toString(), QStringLiteral("/dev/ttyUSB0"));
+    field->setProperty("readOnly", true);
+    QVERIFY(!accessible("portField")->state().editable);
+    editable->deleteText(0, 5);
+    QCOMPARE(field->property("text").toString(), QStringLiteral("/dev/ttyUSB0"));
 }
 
 QTEST_MAIN(QuickAccessibilityTest)
