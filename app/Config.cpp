@@ -19,6 +19,7 @@ const QString LastPortKey = QStringLiteral("serial/lastPort");
 const QString LastBaudKey = QStringLiteral("serial/lastBaud");
 const QString ReconnectKey = QStringLiteral("serial/reconnect");
 const QString MessageLogHeightKey = QStringLiteral("window/messageLogHeight");
+const QString WindowScaleKey = QStringLiteral("window/scale");
 const QString RecordingEnabledKey = QStringLiteral("recording/enabled");
 const QString RecordingMaxSessionsKey = QStringLiteral("recording/maxSessions");
 const QString RecordingMaxMiBKey = QStringLiteral("recording/maxMiB");
@@ -302,6 +303,18 @@ int readMessageLogHeight()
 bool writeMessageLogHeight(int height)
 {
     return writeValue(MessageLogHeightKey, QString::number(height));
+}
+
+double readWindowScale()
+{
+    bool isNumber = false;
+    const double scale = readValue(WindowScaleKey, 0).toString().trimmed().toDouble(&isNumber);
+    return isNumber && scale > 0 ? scale : 0;
+}
+
+bool writeWindowScale(double scale)
+{
+    return writeValue(WindowScaleKey, QString::number(scale));
 }
 
 bool readRecordingEnabled()

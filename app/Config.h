@@ -47,6 +47,11 @@ bool writeReconnectEnabled(bool enabled);
 int readMessageLogHeight();
 bool writeMessageLogHeight(int height);
 
+// "window/scale": the factor the operator zoomed the window to (1.5 for 150 %), 0 when absent or not a positive
+// number.
+double readWindowScale();
+bool writeWindowScale(double scale);
+
 // The recorder of the link: "recording/enabled" (true when absent; Qt's text-to-bool rule),
 // "recording/maxSessions" and "recording/maxMiB" (`fallback` unless a positive whole number) and
 // "recording/fullUpgrade" (false when absent), whether an upgrade's image bytes are kept whole.

@@ -4,9 +4,10 @@
 #include "app/QtTranslations.h"
 #include "app/RendererChoice.h"
 #include "app/StartupProbe.h"
-#include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "window/QuickAccessibility.h"
+#include "window/WindowScale.h"
+#include "window/WindowSize.h"
 #include "window/WindowState.h"
 #include "log/AppLog.h"
 #include "log/elog.h"
@@ -195,9 +196,9 @@ void publishToQml(QQmlApplicationEngine &engine, AppBridge &bridge, const QStrin
     engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
     engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
     const QScreen *screen = QGuiApplication::primaryScreen();
-    engine.rootContext()->setContextProperty(QStringLiteral("initialWindowSize"),
-                                             initialWindowSize(screen->availableGeometry().size()));
-    engine.rootContext()->setContextProperty(QStringLiteral("minimumWindowSize"), minimumWindowSize());
+    engine.rootContext()->setContextProperty(
+        QStringLiteral("initialWindowSize"),
+        initialWindowSize(WindowScale::storedScale(), screen->availableGeometry().size()));
     engine.rootContext()->setContextProperty(QStringLiteral("designWindowSize"), designWindowSize());
     publishWindowState(*engine.rootContext(), bridge, engine);
     installQuickAccessibility(engine);

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QTimer>
@@ -90,6 +92,43 @@ void armTimerProbe(QQuickWindow *window)
     timer->start(ProbeTickMs);
 }
 
+// Up to the largest step and down to the smallest, a step a frame.
+struct ZoomSteps
+{
+    QObject *scale = nullptr;
+    bool goingUp = true;
+    QElapsedTimer sinceChange;
+
+    bool next()
+    {
+        goingUp = goingUp && scale->property("canZoomIn").toBool();
+        if (!goingUp && !scale->property("canZoomOut").toBool())
+            return false;
+        sinceChange.start();
+        QMetaObject::invokeMethod(scale, goingUp ? "zoomIn" : "zoomOut");
+        return true;
+    }
+};
+
+void armZoomProbe(QQuickWindow *window)
+{
+    const QQmlEngine *engine = qmlEngine(window);
+    auto steps = std::make_shared<ZoomSteps>();
+    steps->scale = engine ? engine->rootContext()->contextProperty(QStringLiteral("windowScale")).value<QObject *>() : nullptr;
+    if (!steps->scale) {
+        std::fprintf(stderr, "TAVOX_ZOOM_PROBE: no windowScale to zoom\n");
+        return;
+    }
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [steps] {
+        if (steps->sinceChange.isValid())
+            std::fprintf(stderr, "zoom-step-ms=%.3f\n", steps->sinceChange.nsecsElapsed() / 1e6);
+        if (!steps->next()) {
+            QMetaObject::invokeMethod(steps->scale, "resetZoom");
+            QCoreApplication::quit();
+        }
+    });
+}
+
 // A view the operator would open by hand, opened for a measurement of its cost.
 void openView(QQuickWindow *window, const QString &objectName)
 {
@@ -113,6 +152,8 @@ void armStartupProbes(QQuickWindow *window)
         armFirstFrameReport(window);
     if (qEnvironmentVariableIsSet("TAVOX_TIMER_PROBE"))
         armTimerProbe(window);
+    if (qEnvironmentVariableIsSet("TAVOX_ZOOM_PROBE"))
+        armZoomProbe(window);
     const QString view = qEnvironmentVariable("TAVOX_OPEN_VIEW");
     if (!view.isEmpty())
         openView(window, view);

@@ -12,6 +12,10 @@ class QQuickWindow;
 //                           resident memory and its peak, then quit (./scripts/bench startup)
 //   TAVOX_TIMER_PROBE=1     run a 10 ms timer beside the window and print once a second
 //                           how late its latest ticks came (./scripts/bench fairness)
+//   TAVOX_ZOOM_PROBE=1      after the first frame, zoom the window one step at a time up to
+//                           its largest and down to its smallest, print to standard error
+//                           the time from each change to the frame that shows it, then quit
+//                           (./scripts/bench startup)
 //   TAVOX_OPEN_VIEW=NAME    open the view (a Loader) of that object name at start, as an
 //                           operator would (./scripts/bench soak ... on: the live plots)
 void markProcessStart();

@@ -6,7 +6,11 @@
 //   (VmHWM) at that moment;
 // - to the first frame as the tool's own start-up probe reports it (the
 //   moment on the system-wide monotonic clock, which the launcher also read
-//   before starting it), with its peak by then.
+//   before starting it), with its peak by then;
+// - then, apart from start-up, a zoom step: from the operator's change of the
+//   window's scale to the next frame the window shows, over every step up to
+//   200 % and down to 75 %, the tool's own report (a copy of the tool keeps
+//   the zoom it stores away from the build's settings).
 //
 //   bench_startup [--runs N] [--renderer software|opengl|chosen]
 //
@@ -16,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -24,6 +29,7 @@ namespace {
 const double FirstPixelTargetMs = 300;
 const double FirstFrameTargetMs = 400;
 const double PeakTargetMib = 100;
+const double ZoomStepTargetMs = 100;
 const int PollMs = 2;
 const int GiveUpMs = 60000;
 
@@ -86,6 +92,35 @@ bool firstFrameReport(Renderer renderer, Moment &moment)
     return true;
 }
 
+bool zoomSteps(Renderer renderer, std::vector<double> &stepsMs)
+{
+    const QTemporaryDir dir;
+    const QString copy = dir.isValid() ? privateToolCopy(dir) : QString();
+    if (copy.isEmpty()) {
+        std::fprintf(stderr, "startup: no private copy of the tool for the zoom steps\n");
+        return false;
+    }
+    QProcessEnvironment env = toolEnvironment(renderer);
+    env.insert(QStringLiteral("TAVOX_ZOOM_PROBE"), QStringLiteral("1"));
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.start(copy, QStringList());
+    if (!tool.waitForFinished(GiveUpMs)) {
+        stopProcess(tool);
+        std::fprintf(stderr, "startup: the tool did not finish its zoom steps within a minute\n");
+        return false;
+    }
+    static const QRegularExpression report(QStringLiteral("zoom-step-ms=([0-9.]+)"));
+    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+    const size_t before = stepsMs.size();
+    for (auto match = report.globalMatch(err); match.hasNext();)
+        stepsMs.push_back(match.next().captured(1).toDouble());
+    if (stepsMs.size() == before)
+        std::fprintf(stderr, "startup: no zoom steps reported by the tool:\n%s\n", qPrintable(err));
+    return stepsMs.size() > before;
+}
+
 void printRows(const char *endpoint, const QString &label, const std::vector<Moment> &moments, double targetMs)
 {
     std::vector<double> times;
@@ -124,9 +159,19 @@ int main(int argc, char *argv[])
         if (!firstFrameReport(options.renderer, frame))
             return 1;
     }
+    std::vector<double> zoomStepsMs;
+    for (int run = 0; run < options.runs; ++run) {
+        if (!zoomSteps(options.renderer, zoomStepsMs))
+            return 1;
+    }
     const QString label = rendererLabel(options.renderer);
     printRows("first painted pixel", label, pixels, FirstPixelTargetMs);
     printRows("first frame (the tool's own report)", label, frames, FirstFrameTargetMs);
+    const Spread zoom = spreadOf(zoomStepsMs);
+    // Every step must keep within the target: the figure is the slowest.
+    std::printf("zoom step, scale change to the next frame, %s (slowest of %zu, median %.0f)\t%.0f\tms\tunder %.0f ms\t%.2fx\n",
+                qPrintable(label), zoomStepsMs.size(), zoom.median, zoom.max, ZoomStepTargetMs,
+                zoom.max / ZoomStepTargetMs);
     std::fprintf(stderr, "reproduce: ./scripts/bench startup %d %s\n", options.runs, rendererName(options.renderer));
     return 0;
 }

@@ -10,12 +10,13 @@ import "panels"
 ApplicationWindow {
     id: win
 
-    property real uiScale: 1.0
+    // The operator's zoom (Ctrl+Plus, Ctrl+Minus, Ctrl+0 or the sidebar's foot).
+    property real uiScale: windowScale.scale
     // Below the size the layout was drawn for, the grid takes fewer columns and
     // scrolls rather than squeeze a panel narrower than its controls need or
     // lower than it is at that size. At that size and above no floor applies,
     // so the rows split the height exactly as they always have.
-    readonly property bool belowDesignSize: width < designWindowSize.width || height < designWindowSize.height
+    readonly property bool belowDesignSize: width < dp(designWindowSize.width) || height < dp(designWindowSize.height)
     // A message log dragged taller than it starts leaves the panels less
     // room: they keep their floors too, and scroll.
     readonly property bool panelsScroll: belowDesignSize || mainColumn.logHeight > mainColumn.defaultLogHeight + 0.5
@@ -25,6 +26,16 @@ ApplicationWindow {
 
     function dp(v) { return v * uiScale }
     function zhText(cn, en) { return appBridge.language === "zh" ? cn : en }
+
+    // The grid's own minimum, worked out rather than read from the layout
+    // while a zoom changes every size: the tall panels come first.
+    function gridFloor(columns, spacing) {
+        var floors = [tallPanelFloor, tallPanelFloor, tallPanelFloor, shortPanelFloor, shortPanelFloor, shortPanelFloor]
+        var height = 0
+        for (var first = 0; first < floors.length; first += columns)
+            height += Math.max.apply(null, floors.slice(first, first + columns)) + (first > 0 ? spacing : 0)
+        return height
+    }
 
     function panelColumns(gridWidth, spacing) {
         for (var columns = 3; columns > 1; --columns) {
@@ -39,18 +50,27 @@ ApplicationWindow {
     visible: true
     width: initialWindowSize.width
     height: initialWindowSize.height
-    minimumWidth: minimumWindowSize.width
-    minimumHeight: minimumWindowSize.height
+    minimumWidth: windowScale.minimumSize.width
+    minimumHeight: windowScale.minimumSize.height
     title: "TAVOX"
     color: Theme.windowBackground
 
-    // A working area smaller than the design size is used whole, title bar
-    // and all, as a maximised window; a plain window of the area's size would
-    // put its bottom edge under the taskbar by the title bar's height.
-    readonly property bool fillsTheScreen: (Screen.desktopAvailableWidth < designWindowSize.width
-                                            || Screen.desktopAvailableHeight < designWindowSize.height)
-                                           && Screen.desktopAvailableWidth >= minimumWindowSize.width
-                                           && Screen.desktopAvailableHeight >= minimumWindowSize.height
+    // The minimum size stays within the working area. One smaller than the
+    // design size is used whole, title bar and all, as a maximised window; a
+    // plain window of the area's size would put its bottom edge under the
+    // taskbar by the title bar's height.
+    Binding {
+        target: windowScale
+        property: "availableArea"
+        value: Qt.size(Screen.desktopAvailableWidth, Screen.desktopAvailableHeight)
+    }
+    Binding { target: Theme; property: "uiScale"; value: win.uiScale }
+
+    // Ctrl+Plus is Ctrl+Shift+= on most keyboards: Ctrl+= zooms in too, as
+    // in browsers. The keypad's keys are keys of their own.
+    Shortcut { sequences: [StandardKey.ZoomIn, "Ctrl++", "Ctrl+=", "Ctrl+Num++"]; onActivated: windowScale.zoomIn() }
+    Shortcut { sequences: [StandardKey.ZoomOut, "Ctrl+-", "Ctrl+Num+-"]; onActivated: windowScale.zoomOut() }
+    Shortcut { sequences: ["Ctrl+0", "Ctrl+Num+0"]; onActivated: windowScale.resetZoom() }
 
     // The keyboard's control is scrolled into sight, and the wheel scrolls the
     // page wherever the pointer is.
@@ -86,14 +106,38 @@ ApplicationWindow {
     }
 
     Component.onCompleted: {
-        if (fillsTheScreen)
+        if (windowScale.fillsTheScreen)
             visibility = Window.Maximized
         appBridge.tavoxOnStartup()
     }
 
-    RowLayout {
+    // Smaller than even the sidebar and the log's floor need, the whole
+    // content scrolls rather than be cut; above that only the panels do.
+    readonly property size contentFloor: Qt.size(dp(640), dp(460))
+
+    Flickable {
+        id: windowScroll
+        objectName: "windowScroll"
         anchors.fill: parent
-        anchors.margins: dp(12)
+        contentWidth: Math.max(width, win.contentFloor.width)
+        contentHeight: Math.max(height, win.contentFloor.height)
+        clip: contentWidth > width || contentHeight > height
+        interactive: false
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar {
+            policy: windowScroll.contentHeight > windowScroll.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+        }
+        ScrollBar.horizontal: ScrollBar {
+            policy: windowScroll.contentWidth > windowScroll.width ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+        }
+    }
+
+    RowLayout {
+        parent: windowScroll.contentItem
+        x: dp(12)
+        y: dp(12)
+        width: windowScroll.contentWidth - dp(24)
+        height: windowScroll.contentHeight - dp(24)
         spacing: dp(12)
 
         SidebarPanel {
@@ -145,7 +189,7 @@ ApplicationWindow {
                     id: panelGrid
                     objectName: "panelGrid"
                     width: panelScroll.width
-                    height: Math.max(panelScroll.height, Layout.minimumHeight)
+                    height: Math.max(panelScroll.height, win.gridFloor(columns, rowSpacing))
                     columns: win.panelColumns(width, columnSpacing)
                     rowSpacing: dp(10)
                     columnSpacing: dp(10)

@@ -31,6 +31,24 @@ void moveTo(QQuickItem *view, qreal contentY)
 {
     view->setProperty("contentY", qBound(topmost(view), contentY, lowest(view)));
 }
+
+// Sideways only as far as a content wider than its view goes (the whole
+// window's, zoomed on a narrow screen).
+void moveSidewaysTo(QQuickItem *view, qreal contentX)
+{
+    const qreal leftmost = number(view, "originX");
+    const qreal rightmost = qMax(leftmost, leftmost + number(view, "contentWidth") - view->width());
+    view->setProperty("contentX", qBound(leftmost, contentX, rightmost));
+}
+
+void revealSideways(QQuickItem *view, const QRectF &bounds)
+{
+    const qreal shownLeft = number(view, "contentX");
+    if (bounds.left() < 0 || bounds.width() > view->width())
+        moveSidewaysTo(view, shownLeft + bounds.left());
+    else if (bounds.right() > view->width())
+        moveSidewaysTo(view, shownLeft + bounds.right() - view->width());
+}
 }
 
 namespace ScrolledViews {
@@ -55,6 +73,7 @@ void reveal(QQuickItem *item, qreal margin)
             moveTo(view, shownTop + bounds.top());
         else if (bounds.bottom() > view->height())
             moveTo(view, shownTop + bounds.bottom() - view->height());
+        revealSideways(view, bounds);
     }
 }
 

@@ -13,7 +13,8 @@ namespace ScrolledViews {
 QList<QQuickItem *> around(const QQuickItem *item);
 
 // Scrolls the views around `item`, innermost first, just far enough to show
-// the item with `margin` around it; an item taller than a view shows its top.
+// the item with `margin` above and below it; an item taller than a view shows
+// its top. A content wider than its view moves sideways too.
 void reveal(QQuickItem *item, qreal margin);
 
 // Moves `view` by up to `distance` pixels (positive: further down the

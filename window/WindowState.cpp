@@ -21,6 +21,7 @@
 #include "window/UnsavedEdits.h"
 #include "window/UpgradeMonitor.h"
 #include "window/WheelRouter.h"
+#include "window/WindowScale.h"
 #include "window/ServiceTools.h"
 
 #include <QQmlContext>
@@ -103,6 +104,7 @@ void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner)
     });
     context.setContextProperty(QStringLiteral("portCatalog"), ports);
     context.setContextProperty(QStringLiteral("logDivider"), new LogDivider(&owner));
+    context.setContextProperty(QStringLiteral("windowScale"), new WindowScale(&owner));
     DisplayRhythm &rhythm = publishLiveTelemetry(context, bridge, owner);
     publishServiceTools(context, bridge, rhythm, *journal, *linkEvents, *recorder, owner);
 }

@@ -7,7 +7,7 @@ class QObject;
 
 // Publishes, beside the bridge, the objects that tell the window what is live:
 // autoReconnect, linkMonitor, upgradeMonitor, messageJournal, actionFeedback, calibrationGuide,
-// motorService, logDivider, portCatalog, liveTelemetry and the service tools (ServiceTools.h), owned by
+// motorService, logDivider, windowScale, portCatalog, liveTelemetry and the service tools (ServiceTools.h), owned by
 // `owner`; and registers, under import Tavox 1.0, their types and the Theme
 // singleton every QML file takes its look from.
 void publishWindowState(QQmlContext &context, AppBridge &bridge, QObject &owner);

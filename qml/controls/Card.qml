@@ -85,10 +85,14 @@ Item {
                     x: card.dp(14)
                     y: card.dp(6)
                     width: scroll.width - card.dp(28)
-                    height: card.fillsHeight ? Math.max(implicitHeight, scroll.availableHeight - card.dp(6)) : implicitHeight
+                    // From the followed height too: a zoom changes every size at once.
+                    height: Math.max(scroll.contentHeight, card.fillsHeight ? scroll.availableHeight : 0) - card.dp(6)
                     spacing: card.dp(10)
-                    onImplicitHeightChanged: scroll.contentHeight = implicitHeight + card.dp(6)
-                    Component.onCompleted: scroll.contentHeight = implicitHeight + card.dp(6)
+                    function followHeight() { scroll.contentHeight = implicitHeight + card.dp(6) }
+                    // Once the change that caused it is over: inside a zoom's
+                    // change of every size, the height set would be changing still.
+                    onImplicitHeightChanged: Qt.callLater(followHeight)
+                    Component.onCompleted: followHeight()
                 }
             }
         }

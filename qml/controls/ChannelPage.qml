@@ -157,10 +157,12 @@ ScrollView {
     ColumnLayout {
         id: pageColumn
         width: page.width - page.dp(20)
-        height: Math.max(implicitHeight, page.availableHeight)
+        height: Math.max(page.contentHeight, page.availableHeight)
         spacing: page.dp(6)
-        onImplicitHeightChanged: page.contentHeight = implicitHeight
-        Component.onCompleted: page.contentHeight = implicitHeight
+        function followHeight() { page.contentHeight = implicitHeight }
+        // Once the change that caused it is over (a zoom changes every size at once).
+        onImplicitHeightChanged: Qt.callLater(followHeight)
+        Component.onCompleted: followHeight()
 
         Repeater {
             id: rowRepeater

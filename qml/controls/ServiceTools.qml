@@ -27,7 +27,7 @@ Rectangle {
     component ToolButton: Button {
         id: tool
         property bool attention: false
-        Layout.preferredHeight: Theme.dp(26)
+        implicitHeight: Theme.dp(26)
         font.family: root.fontFamily
         font.pixelSize: Theme.fontBody
         leftPadding: Theme.spacing
@@ -74,12 +74,26 @@ Rectangle {
                 Layout.fillWidth: true
                 // With the port closed it has no figures to stretch; the buttons stay at the right all the same.
                 Layout.maximumWidth: Number.POSITIVE_INFINITY
+                // Figures wider than the bar stay inside it.
+                clip: true
                 fontFamily: root.fontFamily
             }
             RecordingMark { fontFamily: root.fontFamily }
         }
-        RowLayout {
+        // Beside the link's line the buttons keep to one line; on a row of
+        // their own they wrap onto as many as the bar's width needs.
+        Flow {
+            id: tools
+            readonly property real oneLineWidth: {
+                var width = 0
+                for (var i = 0; i < children.length; ++i)
+                    width += children[i].visible ? children[i].implicitWidth + spacing : 0
+                return Math.max(0, width - spacing)
+            }
             Layout.alignment: Qt.AlignRight
+            Layout.fillWidth: bar.columns === 1
+            Layout.preferredWidth: bar.columns === 1 ? -1 : oneLineWidth
+            Layout.preferredHeight: implicitHeight
             spacing: Theme.spacingSmall
 
             ToolButton {

@@ -4,7 +4,7 @@ import QtQuick.Layouts 1.12
 import Tavox 1.0
 
 // The foot of the sidebar: the two QR codes (left out when the window is too
-// short for them beside the status), the language switch and the version.
+// short for them beside the status), the zoom, the language switch and the version.
 ColumnLayout {
     id: root
 
@@ -17,8 +17,17 @@ ColumnLayout {
 
     // Worked out rather than read from the layout, which counts nothing hidden.
     readonly property real codesHeight: 2 * (dp(140) + dp(2) + Math.ceil(captionMetrics.height)) + dp(8) + dp(8)
-    readonly property real heightWithoutCodes: languageRow.implicitHeight + versionLabel.implicitHeight + dp(6)
+    // From the rows' parts, not the rows: a layout's height read while a zoom
+    // changes every size would be read while it is being laid out.
+    readonly property real heightWithoutCodes: Math.max(dp(22), languageMetrics.height)
+                                               + versionLabel.implicitHeight + dp(6)
 
+    FontMetrics {
+        id: languageMetrics
+        font.family: root.fontFamily
+        font.pixelSize: root.dp(13)
+        font.bold: true
+    }
     FontMetrics {
         id: captionMetrics
         font.family: root.fontFamily
@@ -95,6 +104,39 @@ ColumnLayout {
         }
     }
 
+    // A small flat button of the zoom row; `why` says why it is disabled.
+    component ZoomButton: Button {
+        id: zoomButton
+        property string shortcut
+        property string why
+
+        Layout.preferredHeight: root.dp(22)
+        Layout.minimumWidth: root.dp(24)
+        padding: root.dp(3)
+        font.family: root.fontFamily
+        font.pixelSize: root.dp(13)
+        focusPolicy: Qt.TabFocus
+        Accessible.description: enabled ? shortcut : why
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
+        HintToolTip { wanted: zoomButton.hovered; text: zoomButton.Accessible.name + " (" + zoomButton.shortcut + ")" }
+
+        background: Rectangle {
+            radius: root.dp(4)
+            color: zoomButton.pressed ? Theme.borderBase : Theme.fieldBackground
+            border.width: 1
+            border.color: Theme.borderBase
+            FocusRing { shown: zoomButton.visualFocus; uiScale: root.uiScale }
+        }
+        contentItem: Text {
+            text: zoomButton.text
+            font: zoomButton.font
+            color: zoomButton.enabled ? Theme.textRegular : Theme.textPlaceholder
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+
     ColumnLayout {
         id: codes
         objectName: "qrCodes"
@@ -117,19 +159,57 @@ ColumnLayout {
         }
     }
 
+    // The zoom and the language share a line, so the codes keep their room.
     RowLayout {
-        id: languageRow
+        id: controlsRow
         Layout.alignment: Qt.AlignHCenter
         Layout.topMargin: root.showCodes ? 0 : root.dp(6)
-        spacing: root.dp(8)
+        spacing: root.dp(12)
 
-        LanguageChoice { objectName: "zhChoice"; code: "zh"; text: "中文" }
-        Rectangle {
-            Layout.preferredWidth: root.dp(1)
-            Layout.preferredHeight: root.dp(14)
-            color: Theme.borderBase
+        RowLayout {
+            objectName: "zoomRow"
+            spacing: root.dp(2)
+
+            ZoomButton {
+                objectName: "zoomOutButton"
+                text: "−"
+                shortcut: "Ctrl+−"
+                Accessible.name: root.zhText("缩小", "Zoom out")
+                why: root.zhText("已是最小 (75 %)", "Already the smallest (75 %)")
+                enabled: windowScale.canZoomOut
+                onClicked: windowScale.zoomOut()
+            }
+            ZoomButton {
+                objectName: "zoomResetButton"
+                Layout.minimumWidth: root.dp(44)
+                text: windowScale.percent + " %"
+                shortcut: "Ctrl+0"
+                Accessible.name: root.zhText("缩放 ", "Zoom ") + windowScale.percent + " %"
+                                 + root.zhText("，恢复实际大小 (100 %)", ", back to actual size (100 %)")
+                onClicked: windowScale.resetZoom()
+            }
+            ZoomButton {
+                objectName: "zoomInButton"
+                text: "+"
+                shortcut: "Ctrl++"
+                Accessible.name: root.zhText("放大", "Zoom in")
+                why: root.zhText("已是最大 (200 %)", "Already the largest (200 %)")
+                enabled: windowScale.canZoomIn
+                onClicked: windowScale.zoomIn()
+            }
         }
-        LanguageChoice { objectName: "enChoice"; code: "en"; text: "EN" }
+
+        RowLayout {
+            spacing: root.dp(8)
+
+            LanguageChoice { objectName: "zhChoice"; code: "zh"; text: "中文" }
+            Rectangle {
+                Layout.preferredWidth: root.dp(1)
+                Layout.preferredHeight: root.dp(14)
+                color: Theme.borderBase
+            }
+            LanguageChoice { objectName: "enChoice"; code: "en"; text: "EN" }
+        }
     }
 
     Label {

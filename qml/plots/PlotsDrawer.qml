@@ -79,9 +79,29 @@ Drawer {
         }
     }
 
-    ColumnLayout {
+    // On a short screen, or zoomed, the receiver bars below the plot are
+    // scrolled to rather than cut.
+    Flickable {
+        id: drawerScroll
+        objectName: "plotsScroll"
         anchors.fill: parent
         anchors.margins: Theme.cardPadding
+        contentWidth: width
+        contentHeight: Math.max(height, drawerColumn.implicitHeight)
+        clip: contentHeight > height
+        interactive: false
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar {
+            id: drawerBar
+            policy: drawerScroll.contentHeight > drawerScroll.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+        }
+    }
+
+    ColumnLayout {
+        id: drawerColumn
+        parent: drawerScroll.contentItem
+        width: drawerScroll.width - (drawerScroll.clip ? drawerBar.width : 0)
+        height: drawerScroll.contentHeight
         spacing: Theme.spacing
 
         RowLayout {

@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 #include "support/TestLocale.h"
+#include "window/WindowScale.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -51,6 +52,8 @@ QString readKey(const QString &key)
         return QVariant(readConsoleEnabled()).toString();
     if (key == QLatin1String("reconnect"))
         return QVariant(readReconnectEnabled()).toString();
+    if (key == QLatin1String("scale"))
+        return QString::number(WindowScale::storedScale());
     if (key == QLatin1String("baud"))
         return QString::number(readLastBaudRate());
     return QString::number(readMessageLogHeight());
@@ -137,6 +140,11 @@ void TestConfig::eachKeyIsReadFromTheBytesOnDisk_data()
     row("log height", "[window]\nmessageLogHeight=420\n", "log height", "420");
     row("log height, fraction", "[window]\nmessageLogHeight=250.5\n", "log height", "0");
     row("log height, zero", "[window]\nmessageLogHeight=0\n", "log height", "0");
+    row("no file: scale", "", "scale", "1");
+    row("scale", "[window]\nscale=1.5\n", "scale", "1.5");
+    row("scale between steps", "[window]\nscale=1.30\n", "scale", "1.25");
+    row("scale beyond the steps", "[window]\nscale=3\n", "scale", "1");
+    row("scale, a word", "[window]\nscale=huge\n", "scale", "1");
     row("reconnect by hand", "[serial]\nreconnect=0\n", "reconnect", "false");
     row("malformed", Malformed, "language, else zh", "zh");
     row("malformed: console", Malformed, "console", "false");

@@ -1,13 +1,13 @@
 #include "app/Config.h"
 #include "app/Startup.h"
 #include "app/Version.h"
-#include "app/WindowSize.h"
 #include "bridge/AppBridge.h"
 #include "support/SimLog.h"
 #include "support/SimProcess.h"
 #include "support/TestFiles.h"
 #include "support/TestLocale.h"
 #include "support/Waiting.h"
+#include "window/WindowSize.h"
 
 #include <QFile>
 #include <QImage>
@@ -197,6 +197,8 @@ public:
 
     void resizeWindow(const QSize &size)
     {
+        // maximised at start on a screen smaller than the layout
+        window()->showNormal();
         window()->resize(size);
         QTRY_COMPARE(window()->contentItem()->size(), QSizeF(size));
         QVERIFY(nextFrameDrawn());
@@ -373,6 +375,56 @@ QStringList overlapping(const QList<QQuickItem *> &boxes)
     return pairs;
 }
 
+bool isFlickable(const QQuickItem *item)
+{
+    return item->inherits("QQuickFlickable");
+}
+
+// Where an item may paint: inside its card, inside what clips it, or inside the
+// content of the scrolled view that holds it (reached by scrolling).
+QQuickItem *boundOf(const QQuickItem *item, const QStringList &cards)
+{
+    for (QQuickItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        const bool clippedView = isFlickable(ancestor) && (ancestor->clip() || ancestor->parentItem()->clip());
+        if (ancestor->clip() || clippedView || cards.contains(ancestor->objectName()))
+            return ancestor;
+    }
+    return nullptr;
+}
+
+// What the item paints: a text may run past its own box.
+QRectF paintedRect(const QQuickItem *item)
+{
+    QRectF rect(0, 0, item->width(), item->height());
+    if (item->inherits("QQuickText") && item->property("elide").toInt() == Qt::ElideNone)
+        rect.setSize(rect.size().expandedTo(QSizeF(item->property("contentWidth").toReal(),
+                                                   item->property("contentHeight").toReal())));
+    return rect;
+}
+
+void collectStrays(QQuickItem *parent, const QStringList &cards, QStringList &strays)
+{
+    for (QQuickItem *child : parent->childItems()) {
+        // A box of no size still shows what it holds, unless it clips.
+        if (!child->isVisible() || child->opacity() == 0)
+            continue;
+        QQuickItem *bound = boundOf(child, cards);
+        auto *content = bound && isFlickable(bound) ? bound->property("contentItem").value<QQuickItem *>() : nullptr;
+        QRectF room(0, 0, bound->width(), bound->height());
+        if (content && content->isAncestorOf(child)) {
+            room = QRectF(bound->property("originX").toReal(), bound->property("originY").toReal(),
+                          qMax(bound->width(), bound->property("contentWidth").toReal()),
+                          qMax(bound->height(), bound->property("contentHeight").toReal()));
+            bound = content;
+        }
+        const QRectF painted = child->mapRectToItem(bound, paintedRect(child));
+        const bool paints = child->flags().testFlag(QQuickItem::ItemHasContents) && !painted.isEmpty();
+        if (paints && !room.adjusted(-1, -1, 1, 1).contains(painted))
+            strays.append(describe(child));
+        collectStrays(child, cards, strays);
+    }
+}
+
 bool isReachedBy(const QQuickItem *control, const QList<QQuickItem *> &focused)
 {
     for (const QQuickItem *item = control; item; item = item->parentItem()) {
@@ -392,6 +444,8 @@ private slots:
     void cleanup() { QVERIFY2(g_qmlWarnings.isEmpty(), qPrintable(g_qmlWarnings.join(QLatin1Char('\n')))); }
     void initialSizeFollowsTheScreen_data();
     void initialSizeFollowsTheScreen();
+    void minimumSizeFitsEveryScreen_data();
+    void minimumSizeFitsEveryScreen();
     void opensAsStartUpBuildsIt();
     void switchConnectsToTheSimulator();
     void outOfRangeTorqueIsShownAndNotSent();
@@ -406,6 +460,8 @@ private slots:
     void tabReachesEveryControlInSightWithARing();
     void wheelScrollsThePageAndStepsOnlyAFocusedNumber();
     void logBoundaryIsDraggedAndKept();
+    void smallScreensReachEverythingInsideItsCard_data();
+    void smallScreensReachEverythingInsideItsCard();
 
 private:
     QQuickWindow *window() const { return m_driver.window(); }
@@ -421,6 +477,8 @@ private:
     QStringList enabledDeviceActions() const;
     void confirmQuestion();
     void atLaptopSize();
+    QObject *windowScale() const;
+    void zoomByKeysTo(int percent);
     QList<QQuickItem *> tabRound(Qt::KeyboardModifier direction, QStringList &ringless, QStringList &hidden);
     void wheel(const QPointF &scenePos, int notches);
     void drag(QQuickItem *handle, qreal dy);
@@ -520,25 +578,61 @@ qreal WindowTest::logLineHeight() const
 void WindowTest::initialSizeFollowsTheScreen_data()
 {
     QTest::addColumn<QSize>("availableArea");
+    QTest::addColumn<qreal>("scale");
     QTest::addColumn<QSize>("expected");
 
-    QTest::newRow("room to spare") << QSize(1920, 1040) << QSize(1540, 960);
-    QTest::newRow("1366x768 under a panel") << QSize(1366, 728) << QSize(1366, 728);
-    QTest::newRow("wide but short") << QSize(2560, 700) << QSize(1540, 700);
-    QTest::newRow("narrow but tall") << QSize(1280, 1400) << QSize(1280, 960);
-    QTest::newRow("below the minimum") << QSize(800, 600) << QSize(1024, 640);
-    QTest::newRow("no area known") << QSize() << QSize(1024, 640);
+    QTest::newRow("room to spare") << QSize(1920, 1040) << 1.0 << QSize(1540, 960);
+    QTest::newRow("1366x768 under a panel") << QSize(1366, 728) << 1.0 << QSize(1366, 728);
+    QTest::newRow("wide but short") << QSize(2560, 700) << 1.0 << QSize(1540, 700);
+    QTest::newRow("narrow but tall") << QSize(1280, 1400) << 1.0 << QSize(1280, 960);
+    QTest::newRow("150 %, room to spare") << QSize(3840, 2120) << 1.5 << QSize(2310, 1440);
+    QTest::newRow("no area known") << QSize() << 1.0 << QSize(1024, 640);
+    QTest::newRow("no area known, 200 %") << QSize() << 2.0 << QSize(2048, 1280);
 }
 
 void WindowTest::initialSizeFollowsTheScreen()
 {
     QFETCH(QSize, availableArea);
-    QTEST(initialWindowSize(availableArea), "expected");
+    QFETCH(qreal, scale);
+    QTEST(initialWindowSize(scale, availableArea), "expected");
+}
+
+// Every screen from 1024x600, at the desktop's and the window's own scales:
+// the logical screen is the physical one divided by the desktop's scale, less a taskbar.
+void WindowTest::minimumSizeFitsEveryScreen_data()
+{
+    QTest::addColumn<QSize>("availableArea");
+    QTest::addColumn<qreal>("scale");
+    for (const QSize &screen : {QSize(1024, 600), QSize(1366, 768), QSize(1920, 1080), QSize(3840, 2160)}) {
+        for (const qreal desktop : {1.0, 1.5, 2.0}) {
+            const QSize area = (QSizeF(screen) / desktop).toSize() - QSize(0, 30);
+            for (const qreal scale : {1.0, 1.5, 2.0})
+                QTest::addRow("%dx%d, desktop %g, window %g", screen.width(), screen.height(), desktop, scale) << area << scale;
+        }
+    }
+}
+
+void WindowTest::minimumSizeFitsEveryScreen()
+{
+    QFETCH(QSize, availableArea);
+    QFETCH(qreal, scale);
+    const QSize minimum = minimumWindowSize(scale, availableArea);
+    const QSize room = availableArea - frameAllowance();
+    const QSize floor = (QSizeF(layoutFloor()) * scale).toSize();
+    // the layout's floor where it fits, framed; else all the room there is, and the content scrolls
+    QCOMPARE(minimum.width(), floor.width() <= room.width() ? floor.width() : room.width());
+    QCOMPARE(minimum.height(), floor.height() <= room.height() ? floor.height() : room.height());
+    const QSize initial = initialWindowSize(scale, availableArea);
+    QVERIFY(QRect(QPoint(), availableArea).contains(QRect(QPoint(), initial)));
+    QVERIFY(initial.width() >= minimum.width() && initial.height() >= minimum.height());
+    QCOMPARE(fillsTheScreen(scale, availableArea), initial != (QSizeF(designWindowSize()) * scale).toSize());
 }
 
 void WindowTest::opensAsStartUpBuildsIt()
 {
-    QCOMPARE(window()->size(), initialWindowSize(window()->screen()->availableGeometry().size()));
+    // the offscreen screen (800x600) is smaller than the layout: the window takes it, maximised
+    const QSize area = window()->screen()->availableGeometry().size();
+    QVERIFY(fillsTheScreen(1.0, area) && window()->visibility() == QWindow::Maximized);
     // the pictures below show the layout at the size it was drawn for
     m_driver.resizeWindow(designWindowSize());
     QCOMPARE(window()->property("font").value<QFont>().family(), m_driver.fontFamily());
@@ -875,15 +969,19 @@ QList<QQuickItem *> WindowTest::tabRound(Qt::KeyboardModifier direction, QString
 void WindowTest::tabReachesEveryControlInSightWithARing_data()
 {
     QTest::addColumn<QSize>("size");
-    QTest::newRow("1366x768") << Laptop;
-    QTest::newRow("1024x640") << QSize(1024, 640);
+    QTest::addColumn<int>("percent");
+    QTest::newRow("1366x768") << Laptop << 100;
+    QTest::newRow("1024x640") << QSize(1024, 640) << 100;
+    QTest::newRow("1024x600 at 200 %: the whole window scrolls") << QSize(1024, 540) << 200;
 }
 
 void WindowTest::tabReachesEveryControlInSightWithARing()
 {
     QFETCH(QSize, size);
+    QFETCH(int, percent);
     bridge().setLanguage(QStringLiteral("en"));
     atLaptopSize();
+    zoomByKeysTo(percent);
     m_driver.resizeWindow(size);
     // from the top, wherever the flows above left the focus: on the last control, a Tab before the first
     window()->contentItem()->nextItemInFocusChain(false)->forceActiveFocus(Qt::TabFocusReason);
@@ -914,6 +1012,7 @@ void WindowTest::tabReachesEveryControlInSightWithARing()
     QVERIFY2(!positions.contains(-1), qPrintable(QString::number(positions.indexOf(-1))));
     QVERIFY(std::is_sorted(positions.begin(), positions.end()));
     window()->contentItem()->forceActiveFocus();
+    zoomByKeysTo(100);
 }
 
 void WindowTest::wheelScrollsThePageAndStepsOnlyAFocusedNumber()
@@ -999,9 +1098,71 @@ void WindowTest::logBoundaryIsDraggedAndKept()
     QTest::keyClick(window(), Qt::Key_Down);
     QTRY_COMPARE(log->height(), byKeys);
 
+    zoomByKeysTo(110);
     m_driver.restart();
     m_driver.resizeWindow(Laptop);
-    QCOMPARE(item("messageLog")->height(), byKeys);
+    // the zoom is kept too, and the log's kept height grows with it
+    QCOMPARE(windowScale()->property("percent").toInt(), 110);
+    QCOMPARE(item("messageLog")->height(), byKeys * 1.1);
+    zoomByKeysTo(100);
+}
+
+QObject *WindowTest::windowScale() const
+{
+    return m_driver.engine().rootContext()->contextProperty(QStringLiteral("windowScale")).value<QObject *>();
+}
+
+void WindowTest::zoomByKeysTo(int percent)
+{
+    QObject *scale = windowScale();
+    QTest::keyClick(window(), Qt::Key_0, Qt::ControlModifier | Qt::KeypadModifier);
+    for (int presses = 0; presses < 8 && scale->property("percent").toInt() != percent; ++presses) {
+        if (percent > 100)
+            QTest::keyClick(window(), Qt::Key_Equal, Qt::ControlModifier);
+        else
+            QTest::keyClick(window(), Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    }
+    QCOMPARE(scale->property("percent").toInt(), percent);
+    QCOMPARE(window()->property("uiScale").toReal(), percent / 100.0);
+}
+
+// The window maximised on a small screen, its title bar and a taskbar taken off.
+void WindowTest::smallScreensReachEverythingInsideItsCard_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("1024x600") << QSize(1024, 540) << 100;
+    QTest::newRow("1024x600, window 150 %") << QSize(1024, 540) << 150;
+    QTest::newRow("1024x600, window 200 %") << QSize(1024, 540) << 200;
+    QTest::newRow("1366x768, desktop 200 %") << QSize(683, 324) << 100;
+    QTest::newRow("1366x768, desktop 150 %, window 75 %") << QSize(910, 452) << 75;
+    QTest::newRow("1920x1080, desktop 150 %") << QSize(1280, 642) << 100;
+    QTest::newRow("1920x1080, window 150 %") << QSize(1920, 1002) << 150;
+}
+
+void WindowTest::smallScreensReachEverythingInsideItsCard()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, percent);
+    bridge().setLanguage(QStringLiteral("en"));
+    if (!bridge().serialOpened())
+        m_driver.openPort(m_driver.sim().portName());
+    // with the controller's values in every field
+    QTRY_VERIFY_WITH_TIMEOUT(item("writeButton")->isEnabled(), ProcessWaitMs);
+    window()->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    zoomByKeysTo(percent);
+    m_driver.resizeWindow(size);
+    QCOMPARE(item("zoomInButton")->isEnabled(), percent < 200);
+    const QStringList cards {QStringLiteral("windowScroll"), QStringLiteral("sidebar"), QStringLiteral("serviceTools"),
+                             QStringLiteral("messageLog"), QStringLiteral("calibrationPanel"),
+                             QStringLiteral("channelPanel"), QStringLiteral("gimbalConfigPanel"),
+                             QStringLiteral("cameraPanel"), QStringLiteral("torquePanel"), QStringLiteral("upgradePanel")};
+    QStringList strays;
+    collectStrays(item("windowScroll"), cards, strays);
+    QVERIFY2(strays.isEmpty(), qPrintable(strays.join(QLatin1String(", "))));
+    m_driver.saveFrame(QStringLiteral("window-%1x%2-at-%3.png").arg(size.width()).arg(size.height()).arg(percent));
+    zoomByKeysTo(100);
 }
 
 QTEST_MAIN(WindowTest)

@@ -588,7 +588,7 @@ Item {
         }
 
         function test_longLinkStatusHasATooltip() {
-            var sidebar = createSubject({ width: 140 })
+            var sidebar = createSubject()
             var status = part(sidebar, "linkStatusText")
             // Cut, or its port name shortened, once the firmware is known.
             tryVerify(function() { return status.truncated || status.text !== linkMonitor.statusText }, processWaitMs)

@@ -1,6 +1,0 @@
-#include "app/WindowSize.h"
-
-QSize initialWindowSize(const QSize &availableArea)
-{
-    return designWindowSize().boundedTo(availableArea).expandedTo(minimumWindowSize());
-}
