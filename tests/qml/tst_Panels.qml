@@ -587,8 +587,9 @@ Item {
             verify(status.text.endsWith(data.text.slice(-8)), status.text)
         }
 
+        Component { id: serialControls; SerialControls { width: 100 } }
         function test_longLinkStatusHasATooltip() {
-            var sidebar = createSubject()
+            var sidebar = createTemporaryObject(serialControls, scene)
             var status = part(sidebar, "linkStatusText")
             // Cut, or its port name shortened, once the firmware is known.
             tryVerify(function() { return status.truncated || status.text !== linkMonitor.statusText }, processWaitMs)
