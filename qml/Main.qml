@@ -263,6 +263,20 @@ ApplicationWindow {
                     messageLog.expanded = false
                     logDivider.keep(Math.round(newHeight / win.uiScale))
                 }
+
+                // Qt Quick's software renderer may repaint a field scrolled out of the panels' view without
+                // its clip (a spin box's digits showed below the log): what lies around that view is
+                // painted over it, drawn after the panels and before all that sits there.
+                Repeater {
+                    model: [{ y: -logHandle.y - dp(12), height: dp(12) }, { y: 0, height: mainColumn.height - logHandle.y + dp(12) }]
+                    Rectangle {
+                        z: -1
+                        y: modelData.y
+                        width: logHandle.width + dp(12)
+                        height: modelData.height
+                        color: Theme.windowBackground
+                    }
+                }
             }
 
             ServiceTools { id: serviceTools; objectName: "serviceTools"; Layout.fillWidth: true; fontFamily: win.font.family }
