@@ -7,8 +7,9 @@
 // How large the operator zoomed the window: every size of the layout is drawn
 // `scale` times its design size, in steps from 75 % to 200 %. Kept in
 // zentaro.cfg for the next start, once the keys come to rest (a save waits
-// for the disk, a step must not), and at the latest when it goes. The window's minimum size follows the scale
-// within the screen's available area, which the window tells it.
+// for the disk, a step must not), and at the latest when it goes. The
+// window's minimum size follows the scale within the screen's available area,
+// which the window tells it.
 // Published to QML as windowScale.
 class WindowScale : public QObject
 {
