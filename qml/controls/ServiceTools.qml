@@ -24,33 +24,12 @@ Rectangle {
     border.width: 1
     border.color: Theme.borderLight
 
-    component ToolButton: Button {
-        id: tool
-        property bool attention: false
+    component ToolButton: FlatButton {
         implicitHeight: Theme.dp(26)
         font.family: root.fontFamily
         font.pixelSize: Theme.fontBody
         leftPadding: Theme.spacing
         rightPadding: Theme.spacing
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
-        background: Rectangle {
-            radius: Theme.radius
-            color: tool.attention ? (tool.pressed ? Theme.warningMuted : Theme.warningBackground)
-                                  : (tool.pressed ? Theme.borderLight : Theme.fieldBackground)
-            border.width: 1
-            border.color: tool.attention ? Theme.warning : Theme.borderBase
-
-            FocusRing { shown: tool.visualFocus }
-        }
-        contentItem: Text {
-            text: tool.text
-            font: tool.font
-            color: tool.enabled ? Theme.textPrimary : Theme.textPlaceholder
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            elide: Text.ElideRight
-        }
     }
 
     GridLayout {

@@ -105,7 +105,7 @@ ColumnLayout {
     }
 
     // A small flat button of the zoom row; `why` says why it is disabled.
-    component ZoomButton: Button {
+    component ZoomButton: FlatButton {
         id: zoomButton
         property string shortcut
         property string why
@@ -116,25 +116,10 @@ ColumnLayout {
         font.family: root.fontFamily
         font.pixelSize: root.dp(13)
         focusPolicy: Qt.TabFocus
+        textColor: Theme.textRegular
+        uiScale: root.uiScale
         Accessible.description: enabled ? shortcut : why
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
         HintToolTip { wanted: zoomButton.hovered; text: zoomButton.Accessible.name + " (" + zoomButton.shortcut + ")" }
-
-        background: Rectangle {
-            radius: root.dp(4)
-            color: zoomButton.pressed ? Theme.borderBase : Theme.fieldBackground
-            border.width: 1
-            border.color: Theme.borderBase
-            FocusRing { shown: zoomButton.visualFocus; uiScale: root.uiScale }
-        }
-        contentItem: Text {
-            text: zoomButton.text
-            font: zoomButton.font
-            color: zoomButton.enabled ? Theme.textRegular : Theme.textPlaceholder
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-        }
     }
 
     ColumnLayout {
