@@ -1,8 +1,8 @@
 # cmake --install: the three programs, their private libraries (one per layer),
 # the desktop entry, the AppStream metadata, the icon in the hicolor theme, the
 # manual pages, bash completion for tavoxctl, the udev rule for USB serial
-# adapters, the Wireshark dissector for recordings of the link, and the
-# copyright and changelog files.
+# adapters and the Wireshark dissector for recordings of the link. The
+# copyright file and the changelog are the Debian package's (debian/).
 include(GNUInstallDirs)
 
 # Installing and packaging take what the build made; they build nothing
@@ -14,10 +14,12 @@ file(RELATIVE_PATH TAVOX_BIN_TO_LIBDIR /${CMAKE_INSTALL_BINDIR} /${TAVOX_PRIVATE
 set_target_properties(tavox tavoxctl tavox-sim PROPERTIES INSTALL_RPATH "$ORIGIN/${TAVOX_BIN_TO_LIBDIR}")
 set(TAVOX_PRIVATE_LIBRARIES
   tavox_protocol tavox_link tavox_device tavox_config tavox_log tavox_record tavox_bridge tavox_service tavox_window tavox_app)
-set_target_properties(${TAVOX_PRIVATE_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
+# Their ABI is the programs' own, so one number will do; a versioned name is
+# what tells dpkg-shlibdeps that a library comes with the program it serves.
+set_target_properties(${TAVOX_PRIVATE_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN" SOVERSION 0)
 
 install(TARGETS tavox tavoxctl tavox-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS ${TAVOX_PRIVATE_LIBRARIES} LIBRARY DESTINATION ${TAVOX_PRIVATE_LIBDIR})
+install(TARGETS ${TAVOX_PRIVATE_LIBRARIES} LIBRARY DESTINATION ${TAVOX_PRIVATE_LIBDIR} NAMELINK_SKIP)
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavox.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.example.tavox.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -54,8 +56,8 @@ else()
 endif()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/wireshark/tavox.lua DESTINATION ${TAVOX_WIRESHARK_PLUGINDIR})
 
-# Manual pages and the changelog are compressed as Debian ships them: gzip -9n
-# keeps neither name nor time stamp, so the same text gives the same bytes.
+# Manual pages are compressed as Debian ships them: gzip -9n keeps neither name
+# nor time stamp, so the same text gives the same bytes.
 set(TAVOX_PACKAGE_FILES_DIR ${CMAKE_BINARY_DIR}/packaging)
 function(tavox_compress source output)
   add_custom_command(OUTPUT ${output}
@@ -63,8 +65,7 @@ function(tavox_compress source output)
                      DEPENDS ${source}
                      VERBATIM)
 endfunction()
-set(tavox_compressed ${TAVOX_PACKAGE_FILES_DIR}/changelog.gz)
-tavox_compress(${CMAKE_CURRENT_LIST_DIR}/changelog ${TAVOX_PACKAGE_FILES_DIR}/changelog.gz)
+set(tavox_compressed "")
 foreach(page tavox tavoxctl tavox-sim)
   # the page's footer names the version
   configure_file(${CMAKE_CURRENT_LIST_DIR}/man/${page}.1 ${TAVOX_PACKAGE_FILES_DIR}/man/${page}.1 @ONLY)
@@ -76,5 +77,3 @@ add_custom_target(tavox_package_files ALL DEPENDS ${tavox_compressed})
 foreach(page tavox tavoxctl tavox-sim)
   install(FILES ${TAVOX_PACKAGE_FILES_DIR}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${TAVOX_PACKAGE_FILES_DIR}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})

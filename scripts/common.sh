@@ -14,7 +14,7 @@ TAVOX_PACKAGES=(
   xvfb xauth libx11-dev
   at-spi2-core python3-pyatspi python3-gi dbus-daemon x11-utils
   clang libclang-rt-14-dev
-  dpkg-dev lintian appstream desktop-file-utils man-db libqt5svg5
+  dpkg-dev debhelper lintian diffoscope-minimal appstream desktop-file-utils man-db libqt5svg5
   libzip-dev unzip
   tshark
 )

@@ -1,7 +1,7 @@
-// The Debian package as Debian's own tools judge it: cpack builds it once from
-// the build tree, and it is unpacked into a root of its own, as a fresh machine
-// would hold it (lintian also judges permissions, stripping, RELRO, PIE and how
-// the documentation is compressed).
+// What `cmake --install` lays down, as Debian's own tools and the programs'
+// users judge it: the build tree is installed under /usr into a root of its
+// own, as the package would put it on a fresh machine. The package itself, as
+// dpkg-buildpackage makes it, is judged by tst_sourcepackage.
 #include "app/Version.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
@@ -20,14 +20,12 @@
 #include <unistd.h>
 
 namespace {
-const int PackageTimeoutMs = 120000;
 #ifdef TAVOX_SANITIZED_BUILD
 // Fortified calls would go around AddressSanitizer's interceptors, so its build has none.
 const bool Fortified = false;
 #else
 const bool Fortified = true;
 #endif
-const int LintianTimeoutMs = 300000;
 
 using Words = QSet<QString>;
 
@@ -51,27 +49,6 @@ QString sorted(const Words &words)
     QStringList list = words.values();
     list.sort();
     return list.join(QLatin1Char(' '));
-}
-
-// Installed itself, or provided by an installed package (as Qt's private ABI
-// names, qtdeclarative-abi-5-15-8, are).
-bool installedOrProvided(const QString &name)
-{
-    QProcess query;
-    query.start(QStringLiteral("dpkg-query"), {"-W", "-f", "${Status}|${Package}|${Provides}\n"});
-    if (!query.waitForFinished())
-        return false;
-    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const QStringList fields = line.split(QLatin1Char('|'));
-        if (fields.size() != 3 || !fields[0].endsWith(QLatin1String("install ok installed")))
-            continue;
-        if (fields[1] == name)
-            return true;
-        for (const QString &provided : fields[2].split(QLatin1Char(',')))
-            if (provided.trimmed().section(QLatin1Char(' '), 0, 0) == name)
-                return true;
-    }
-    return false;
 }
 
 // The lines of `text` from the one equal to `heading` (or starting with it) to
@@ -192,12 +169,9 @@ class TestPackage : public QObject
 
 private slots:
     void initTestCase();
-    void debianPackage();
-    void lintianFindsNoErrorsNorWarnings();
     void desktopEntryAndMetadataValidate();
     void scalableIconIsTheDrawingOfTheSizes();
     void everyElfFileBindsNowAndIsFortified();
-    void copyrightAndChangelog();
     void manualPagesCarryEveryOptionOfTheHelp_data();
     void manualPagesCarryEveryOptionOfTheHelp();
     void completionFollowsTheHelp();
@@ -208,7 +182,6 @@ private slots:
 
 private:
     QString rootPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("root/") + relative); }
-    QString field(const char *name) const;
     ProgramRun help(const QString &program) const;
     QStringList complete(const QStringList &words, const QProcessEnvironment &environment = englishEnvironment()) const;
     ProgramRun runUnpacked(const QString &program, User user, const QProcessEnvironment &extra = {}) const;
@@ -217,63 +190,15 @@ private:
     QString home(User user) const { return m_dir.filePath(user == User::Nobody ? "home-nobody" : "home-own"); }
 
     QTemporaryDir m_dir;
-    QString m_package;
 };
 
 void TestPackage::initTestCase()
 {
-    const QString output = m_dir.filePath(QStringLiteral("package"));
-    QProcess cpack;
-    cpack.setProcessChannelMode(QProcess::MergedChannels);
-    cpack.setWorkingDirectory(QStringLiteral(TAVOX_BINARY_DIR));
-    cpack.start(QStringLiteral(TAVOX_CPACK_COMMAND), {"-G", "DEB", "-B", output});
-    QVERIFY(cpack.waitForFinished(PackageTimeoutMs));
-    QVERIFY2(cpack.exitCode() == 0, cpack.readAll().constData());
-    const QStringList packages = QDir(output).entryList({QStringLiteral("tavox_*.deb")}, QDir::Files);
-    QCOMPARE(packages.size(), 1);
-    m_package = QDir(output).filePath(packages.first());
-
-    const ProgramRun extract = run(QStringLiteral("dpkg-deb"), {"-x", m_package, m_dir.filePath(QStringLiteral("root"))});
-    QVERIFY2(extract.exitCode == 0, qPrintable(describe(extract)));
-}
-
-QString TestPackage::field(const char *name) const
-{
-    return run(QStringLiteral("dpkg-deb"), {"-f", m_package, QLatin1String(name)}).out.trimmed();
-}
-
-// Every package it depends on is one this machine has installed, and the
-// programs run from the unpacked root.
-void TestPackage::debianPackage()
-{
-    QCOMPARE(field("Version"), tavoxVersion());
-    const QString depends = field("Depends");
-    for (const char *runtime : {"libqt5core5a", "libqt5serialport5", "libqt5quick5", "libqt5qml5", "libqt5gui5",
-                                "qml-module-qtquick-controls2", "qml-module-qtquick-layouts"})
-        QVERIFY2(depends.contains(QLatin1String(runtime)), qPrintable(depends));
-    for (const QString &alternatives : depends.split(QLatin1Char(','))) {
-        const QString name = alternatives.trimmed().section(QLatin1Char(' '), 0, 0);
-        QVERIFY2(installedOrProvided(name), qPrintable(name));
-    }
-
-    const ProgramRun version = run(rootPath(QStringLiteral("usr/bin/tavoxctl")), {QStringLiteral("--version")});
-    QCOMPARE(version.out.trimmed(), QStringLiteral("tavoxctl ") + tavoxVersion());
-}
-
-// Informational tags may stay; each is printed here so that a run shows them.
-void TestPackage::lintianFindsNoErrorsNorWarnings()
-{
-    const ProgramRun lintian = run(QStringLiteral("lintian"), {"--display-info", "--tag-display-limit", "0", m_package},
-                                   LintianTimeoutMs);
-    QVERIFY2(lintian.exitCode == 0, qPrintable(describe(lintian)));
-    QStringList findings;
-    for (const QString &line : lintian.out.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("E: ")) || line.startsWith(QLatin1String("W: ")))
-            findings << line;
-        else if (line.startsWith(QLatin1String("I: ")))
-            qInfo("%s", qPrintable(line));
-    }
-    QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
+    QProcessEnvironment environment = englishEnvironment();
+    environment.insert(QStringLiteral("DESTDIR"), m_dir.filePath(QStringLiteral("root")));
+    const ProgramRun install = runProgram(QStringLiteral(TAVOX_CMAKE_COMMAND),
+                                          {"--install", TAVOX_BINARY_DIR, "--prefix", "/usr"}, environment);
+    QVERIFY2(install.exitCode == 0, qPrintable(describe(install)));
 }
 
 void TestPackage::desktopEntryAndMetadataValidate()
@@ -361,33 +286,6 @@ void TestPackage::everyElfFileBindsNowAndIsFortified()
     }
     QVERIFY(elfFiles >= 12);
     QVERIFY2(!Fortified || checkedCalls.contains(QStringLiteral("__fprintf_chk")), qPrintable(sorted(checkedCalls)));
-}
-
-void TestPackage::copyrightAndChangelog()
-{
-    // The repository's licence is the standard text, as Debian keeps it.
-    const QByteArray licence = readFile(QStringLiteral(TAVOX_SOURCE_DIR "/LICENSE"));
-    QVERIFY(!licence.isEmpty());
-    QCOMPARE(licence, readFile(QStringLiteral("/usr/share/common-licenses/Apache-2.0")));
-
-    const QString copyright = QString::fromUtf8(readFile(rootPath(QStringLiteral("usr/share/doc/tavox/copyright"))));
-    QVERIFY2(copyright.startsWith(
-                 QLatin1String("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")),
-             qPrintable(copyright));
-    QVERIFY2(copyright.contains(QLatin1String("\nFiles: *\nCopyright: ")), qPrintable(copyright));
-    QRegularExpressionMatchIterator patterns =
-        QRegularExpression(QStringLiteral("^Files: (.+)$"), QRegularExpression::MultilineOption).globalMatch(copyright);
-    while (patterns.hasNext()) {
-        for (const QString &pattern : patterns.next().captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            const QFileInfo folder(QStringLiteral(TAVOX_SOURCE_DIR "/") + pattern.section(QLatin1Char('/'), 0, -2));
-            QVERIFY2(!QDir(folder.filePath()).entryList({pattern.section(QLatin1Char('/'), -1)}, QDir::Files).isEmpty(),
-                     qPrintable(pattern));
-        }
-    }
-
-    const ProgramRun changelog = run(QStringLiteral("gzip"), {"-dc", rootPath(QStringLiteral("usr/share/doc/tavox/changelog.gz"))});
-    QVERIFY2(changelog.exitCode == 0, qPrintable(describe(changelog)));
-    QCOMPARE(QRegularExpression(QStringLiteral("^tavox \\(([^)]+)\\)")).match(changelog.out).captured(1), tavoxVersion());
 }
 
 // The window answers --help without a display.
