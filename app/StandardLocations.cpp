@@ -1,6 +1,7 @@
 #include "app/StandardLocations.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -27,12 +28,25 @@ bool applicationDirIsWritable()
     return ::access(QFile::encodeName(QCoreApplication::applicationDirPath()).constData(), W_OK) == 0;
 }
 
+bool keptBesideExecutable()
+{
+    return !isInstalledCopy() && applicationDirIsWritable();
+}
+
 QString besideExecutableOr(QStandardPaths::StandardLocation location)
 {
-    if (!isInstalledCopy() && applicationDirIsWritable())
+    if (keptBesideExecutable())
         return QCoreApplication::applicationDirPath();
     return QStandardPaths::writableLocation(location) + QLatin1String(ProductFolder);
 }
+}
+
+QString userStateHome()
+{
+    const QString set = QFile::decodeName(qgetenv("XDG_STATE_HOME"));
+    if (QDir::isAbsolutePath(set))
+        return set;
+    return QDir::homePath() + QStringLiteral("/.local/state");
 }
 
 QString configDirectory()
@@ -43,4 +57,9 @@ QString configDirectory()
 QString dataDirectory()
 {
     return besideExecutableOr(QStandardPaths::GenericDataLocation);
+}
+
+QString stateDirectory()
+{
+    return keptBesideExecutable() ? QCoreApplication::applicationDirPath() : userStateHome() + QLatin1String(ProductFolder);
 }

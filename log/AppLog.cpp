@@ -3,11 +3,13 @@
 #include "app/DebugConsole.h"
 #include "app/StandardLocations.h"
 #include "log/elog.h"
+#include "log/LogPruning.h"
 #include "log/elog_file.h"
 
 #include <QDebug>
 #include <QDir>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -86,6 +88,9 @@ bool appLogInitIn(const QString &appDir)
     const int fileError = elog_file_open_error();
     if (fileError != 0)
         giveUpLogFile(fileError);
+    else
+        std::atexit(elog_file_close);   // the last writer of a log takes its lock file away
+    LogPruning::prune(directory, QString::fromUtf8(path));
     sessionRunning = true;
     for (uint8_t level = ELOG_LVL_ASSERT; level <= ELOG_LVL_VERBOSE; ++level)
         elog_set_fmt(level, ELOG_FMT_LVL | ELOG_FMT_TAG | ELOG_FMT_TIME);
@@ -96,7 +101,13 @@ bool appLogInitIn(const QString &appDir)
 
 bool appLogInit()
 {
-    return appLogInitIn(dataDirectory());
+    return appLogInitIn(stateDirectory());
+}
+
+QString appLogEarlierFolder()
+{
+    const QString earlier = logDirectory(dataDirectory());
+    return earlier == logDirectory(stateDirectory()) ? QString() : earlier;
 }
 
 QString appLogFilePath()

@@ -1,6 +1,7 @@
 #include "log/elog_file.h"
 
 #include "log/AppLog.h"
+#include "log/LogLock.h"
 #include "log/elog_port.h"
 
 #include <QDebug>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +20,6 @@ const char DefaultFileName[] = "/tmp/log_file.log";
 const size_t DefaultMaxSize = 0x100000;
 const int DefaultMaxRotate = 5;
 const unsigned char ByteOrderMark[] = { 0xEF, 0xBB, 0xBF };
-const char LockFileSuffix[] = ".lock";
 // While rotation keeps failing it is tried again once per tenth of the size limit written, and the file may
 // grow to twice the limit before records are dropped.
 const size_t RetryDivisor = 10;
@@ -47,22 +46,14 @@ public:
 };
 
 // Two processes started in the same second write the same file. Everything one of them does to it (open,
-// append, cut back, rotate) happens under this advisory lock, so neither sees the other half-way.
-class SharedFileLock
+// append, cut back, rotate) happens in its turn, so neither sees the other half-way.
+class WriteTurn
 {
 public:
-    SharedFileLock() { lockShared(LOCK_EX); }
-    ~SharedFileLock() { lockShared(LOCK_UN); }
-    SharedFileLock(const SharedFileLock &) = delete;
-    SharedFileLock &operator=(const SharedFileLock &) = delete;
-
-private:
-    static void lockShared(int operation)
-    {
-        if (lockFd < 0)
-            return;   // no lock file could be made: this process goes on alone
-        while (flock(lockFd, operation) != 0 && errno == EINTR) { }
-    }
+    WriteTurn() { takeWriteTurn(lockFd); }
+    ~WriteTurn() { endWriteTurn(lockFd); }
+    WriteTurn(const WriteTurn &) = delete;
+    WriteTurn &operator=(const WriteTurn &) = delete;
 };
 
 QString describeError(const char *what, const std::string &path)
@@ -221,19 +212,26 @@ ElogErrCode elog_file_init(void)
 void elog_file_config(const ElogFileCfg *cfg)
 {
     const FileLock lock;
-    closeIfOpen(fd);
-    closeIfOpen(lockFd);
+    elog_file_close();
     fileName = cfg->name != nullptr ? cfg->name : "";
     maxSize = cfg->max_size;
     maxRotate = cfg->max_rotate;
     rotationFailing = false;
     droppedRecords = 0;
-    openError = ENOENT;
     if (fileName.empty())
         return;
-    lockFd = ::open((fileName + LockFileSuffix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    const SharedFileLock shared;
+    lockFd = openLogLock(fileName);
+    const WriteTurn turn;
     openCurrentFile();
+}
+
+void elog_file_close(void)
+{
+    const FileLock lock;
+    closeIfOpen(fd);
+    closeLogLock(lockFd, fileName);
+    lockFd = -1;
+    openError = ENOENT;
 }
 
 int elog_file_open_error(void)
@@ -252,7 +250,7 @@ void elog_file_write(const char *log, size_t size)
     const FileLock lock;
     if (fd < 0)
         return;
-    const SharedFileLock shared;
+    const WriteTurn turn;
     if (fileSize() > maxSize)
         bringBelowLimit(size);
     if (fileSize() + size > maxSize * GrowthFactorWhileFailing || !appendRecord(log, size)) {

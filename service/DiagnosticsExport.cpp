@@ -237,7 +237,8 @@ bool writeZip(const QString &path, const QVector<DiagnosticsExport::Entry> &entr
 }
 
 DiagnosticsExport::DiagnosticsExport(AppBridge &bridge, QObject *parent)
-    : QObject(parent), m_bridge(bridge), m_logFilePath(appLogFilePath()), m_configFilePath(configFilePath())
+    : QObject(parent), m_bridge(bridge), m_logFilePath(appLogFilePath()), m_earlierLogFolder(appLogEarlierFolder()),
+      m_configFilePath(configFilePath())
 {
 }
 
@@ -312,6 +313,25 @@ QStringList DiagnosticsExport::logFilePaths() const
     return paths;
 }
 
+// Newest first, for as long as they fit one file's bound together; the newest goes in even when it alone does
+// not, cut to its end as any log.
+QStringList DiagnosticsExport::earlierLogPaths() const
+{
+    if (m_earlierLogFolder.isEmpty())
+        return {};
+    const QFileInfoList logs = QDir(m_earlierLogFolder).entryInfoList(
+        {QStringLiteral("tavox_*.log"), QStringLiteral("tavox_*.log.[0-9]*")}, QDir::Files, QDir::Time);
+    QStringList paths;
+    qint64 room = MaxFileBytes;
+    for (const QFileInfo &log : logs) {
+        if (log.size() > room && !paths.isEmpty())
+            break;
+        room -= log.size();
+        paths.append(log.filePath());
+    }
+    return paths;
+}
+
 DiagnosticsExport::Contents DiagnosticsExport::contents() const
 {
     Contents contents;
@@ -324,7 +344,7 @@ DiagnosticsExport::Contents DiagnosticsExport::contents() const
         contents.entries.append({QStringLiteral("session/link-events.tsv"), m_linkEvents->toTabSeparated()});
     if (!m_configFilePath.isEmpty())
         addFile(contents, QStringLiteral("zentaro.cfg"), m_configFilePath);
-    for (const QString &path : logFilePaths())
+    for (const QString &path : logFilePaths() + earlierLogPaths())
         addFile(contents, QStringLiteral("logs/") + QFileInfo(path).fileName(), path);
     addRecordings(contents);
     if (!contents.omissions.isEmpty())

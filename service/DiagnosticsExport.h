@@ -15,7 +15,8 @@ class LinkEvents;
 class SessionMessages;
 
 // "Export diagnostics": one zip with what a service engineer asks for first:
-// the session's log file and its rotations, the session's message log and
+// the session's log file and its rotations, the newest logs earlier versions
+// left in their folder, the session's message log and
 // link events, the last parameter block as a parameter file, the versions of
 // tool and controller, the configuration file, and the recordings of the link:
 // this session's and the newest earlier ones. Only regular files are read, never more than MaxFileBytes of one, so
@@ -61,6 +62,8 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // The session's log file unless told otherwise.
     void setLogFilePath(const QString &path) { m_logFilePath = path; }
+    // Where earlier versions kept their logs, unless told otherwise; empty: nowhere else.
+    void setEarlierLogFolder(const QString &folder) { m_earlierLogFolder = folder; }
     void setConfigFilePath(const QString &path) { m_configFilePath = path; }
     // Kept by the window for as long as it runs; without them the archive has no session/ folder.
     void setSessionRecords(const SessionMessages *messages, const LinkEvents *linkEvents);
@@ -82,12 +85,14 @@ public:
 private:
     QByteArray versionsText() const;
     QStringList logFilePaths() const;
+    QStringList earlierLogPaths() const;
     void addRecordings(Contents &contents) const;
     QString exportedMessage(const QString &shownPath, const QVector<Omission> &omissions) const;
 
     AppBridge &m_bridge;
     FileChooser m_chooseFile;
     QString m_logFilePath;
+    QString m_earlierLogFolder;
     QString m_configFilePath;
     const SessionMessages *m_sessionMessages = nullptr;
     const LinkEvents *m_linkEvents = nullptr;

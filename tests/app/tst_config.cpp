@@ -1,4 +1,5 @@
 #include "app/Config.h"
+#include "app/StandardLocations.h"
 #include "bridge/AppBridge.h"
 #include "support/BridgeTestUtils.h"
 #include "support/ChildProcess.h"
@@ -94,6 +95,8 @@ private slots:
     void failedSaveIsReportedInTheMessageLog_data();
     void failedSaveIsReportedInTheMessageLog();
     void filesOfEarlierBuildsAreKept();
+    void stateHomeIsAbsolute_data();
+    void stateHomeIsAbsolute();
 
 private:
     const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
@@ -392,6 +395,26 @@ void TestConfig::filesOfEarlierBuildsAreKept()
     QCOMPARE(readUpgradeLastDir(), QStringLiteral("D:/images"));
     QVERIFY(writeReconnectEnabled(true));
     QVERIFY(readReconnectEnabled());
+}
+
+void TestConfig::stateHomeIsAbsolute_data()
+{
+    QTest::addColumn<QByteArray>("variable");   // null: unset
+    QTest::addColumn<QString>("home");
+    const QString standard = QDir::homePath() + QStringLiteral("/.local/state");
+    QTest::newRow("set") << QByteArray("/srv/state") << QStringLiteral("/srv/state");
+    QTest::newRow("unset") << QByteArray() << standard;
+    QTest::newRow("empty") << QByteArray("") << standard;
+    QTest::newRow("relative") << QByteArray("state") << standard;
+}
+
+void TestConfig::stateHomeIsAbsolute()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(QString, home);
+    variable.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", variable);
+    QCOMPARE(userStateHome(), home);
+    qunsetenv("XDG_STATE_HOME");
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

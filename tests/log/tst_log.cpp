@@ -3,6 +3,8 @@
 #include "app/DebugConsole.h"
 #include "log/AppLog.h"
 #include "log/Diagnostics.h"
+#include "log/LogLock.h"
+#include "log/LogPruning.h"
 #include "log/elog.h"
 #include "log/elog_file.h"
 #include "support/ChildProcess.h"
@@ -15,6 +17,7 @@
 #include <functional>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +80,12 @@ QVector<QByteArray> contents(const QString &name)
     for (int n = 0; n <= 5; ++n)
         files << readFile(name + '.' + QString::number(n));
     return files;
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 // A directory below `base` whose path takes exactly `bytes` bytes in UTF-8, of three-byte characters.
@@ -319,6 +328,66 @@ private slots:
             QCOMPARE(int(seen.size()), 2 * recordsPerProcess);
             QVERIFY(!files.at(2).isEmpty());   // it did rotate more than once
         }
+    }
+
+    // The last writer of a log takes its lock file away; until then every writer, one that comes back
+    // included, locks the same file. A second descriptor stands for another process started in the same second.
+    void lockFileGoesWithItsLastWriter()
+    {
+        const QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("tavox.log"));
+        configureFile(name);
+        const ino_t lock = inodeOf(name + ".lock");
+        const int other = openLogLock(QFile::encodeName(name).toStdString());
+        elog_file_close();
+        configureFile(name);
+        closeLogLock(other, QFile::encodeName(name).toStdString());
+        QVERIFY(lock != 0 && inodeOf(name + ".lock") == lock);
+        elog_file_close();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {"tavox.log"});
+    }
+
+    void pruning_data()
+    {
+        QTest::addColumn<QList<qint64>>("sizes");   // of each run's log, oldest first
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("written");           // by another process; -1: none
+        QTest::addColumn<QList<int>>("deleted");
+        const QList<qint64> many = QVector<qint64>(LogPruning::MaxRuns + 2, 100).toList();
+        const qint64 MiB = 1 << 20;
+        QTest::newRow("newest 30 runs") << many << many.size() - 1 << -1 << QList<int> {0, 1};
+        QTest::newRow("newest 100 MiB") << QList<qint64> {10 * MiB, 50 * MiB, 40 * MiB, 20 * MiB} << 3 << -1
+                                        << QList<int> {0, 1};
+        QTest::newRow("run another process writes") << many << many.size() - 1 << 0 << QList<int> {1};
+        QTest::newRow("current run oldest") << many << 0 << -1 << QList<int> {1};
+    }
+
+    // A run is its log, a rotated piece and its lock file; a file of another name stays.
+    void pruning()
+    {
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(int, current);
+        QFETCH(int, written);
+        QFETCH(QList<int>, deleted);
+        const QTemporaryDir dir;
+        const auto logOf = [&](int n) { return QString::asprintf("tavox_20261201_0000%02d.log", n); };
+        QStringList kept {"tavox.txt"};
+        QVERIFY(writeFile(dir.filePath(kept.first()), "other"));
+        for (int n = 0; n < sizes.size(); ++n) {
+            const QStringList run {logOf(n), logOf(n) + ".0", logOf(n) + ".lock"};
+            QFile log(dir.filePath(run.first()));
+            QVERIFY(log.open(QIODevice::WriteOnly) && log.resize(sizes.at(n)) && writeFile(dir.filePath(run.at(1)), "0")
+                    && writeFile(dir.filePath(run.at(2)), ""));
+            if (!deleted.contains(n))
+                kept << run;
+        }
+        const std::string writtenLog = QFile::encodeName(dir.filePath(logOf(written))).toStdString();
+        const int writer = written >= 0 ? openLogLock(writtenLog) : -1;
+        LogPruning::prune(dir.path(), dir.filePath(logOf(current)));
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        closeLogLock(writer, writtenLog);
+        kept.sort();
+        QCOMPARE(left, kept);
     }
 
     // The file system cuts a write short: here the child's file size limit.

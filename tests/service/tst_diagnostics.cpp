@@ -118,6 +118,7 @@ private slots:
     void linkFiguresAndArchiveOfANoisyLink();
     void onlySmallRegularFilesAreTakenWhole_data();
     void onlySmallRegularFilesAreTakenWhole();
+    void newestEarlierLogsFitOneFilesBound();
     void noHeartbeatLostWhenNoneCameSinceTheOpen();
     void sessionRecordTellsItsZoneAndKeepsItsNewestEntries();
 };
@@ -267,6 +268,37 @@ void TestDiagnostics::onlySmallRegularFilesAreTakenWhole()
     const QByteArray end = archived(archive, name);
     // Not QCOMPARE, which would print 16 MiB.
     QVERIFY(end == lastBytes(pathOf(name), DiagnosticsExport::MaxFileBytes));
+}
+
+// Earlier versions' logs, never pruned, may fill their folder; the archive takes the newest within 16 MiB and
+// leaves the folder as it was.
+void TestDiagnostics::newestEarlierLogsFitOneFilesBound()
+{
+    QTemporaryDir dir;
+    const QString current = dir.filePath(LogName);
+    QVERIFY(writeFile(current, "current\n"));
+    const QStringList earlier {"tavox_20250101_000000.log", "tavox_20250102_000000.log.0",
+                               "tavox_20250102_000000.log", "tavox_20250102_000000.log.lock", "notes.txt"};
+    const qint64 sizes[] = {10 * MiB, 1024, 7 * MiB, 0, 5};
+    const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("earlier")));
+    for (int n = 0; n < earlier.size(); ++n) {
+        QFile file(dir.filePath("earlier/" + earlier.at(n)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(sizes[n])
+                && file.setFileTime(yesterday.addSecs(60 * n), QFileDevice::FileModificationTime));
+    }
+    AppBridge bridge;
+    DiagnosticsExport diagnostics(bridge);
+    diagnostics.setLogFilePath(current);
+    diagnostics.setEarlierLogFolder(dir.filePath(QStringLiteral("earlier")));
+    QStringList logs;
+    for (const DiagnosticsExport::Entry &entry : diagnostics.contents().entries) {
+        if (entry.name.startsWith(QLatin1String("logs/")))
+            logs << entry.name + ' ' + QString::number(entry.data.size());
+    }
+    QCOMPARE(logs, (QStringList {"logs/" + LogName + " 8", "logs/tavox_20250102_000000.log 7340032",
+                                 "logs/tavox_20250102_000000.log.0 1024"}));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("earlier"))).count(), uint(earlier.size() + 2));
 }
 
 void TestDiagnostics::noHeartbeatLostWhenNoneCameSinceTheOpen()
