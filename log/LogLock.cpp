@@ -50,7 +50,11 @@ int openLogLock(const std::string &log)
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0)
             return -1;
-        if (lockBytes(fd, F_RDLCK, WriterByte, 1, true) && isAtPath(fd, path))
+        if (!lockBytes(fd, F_RDLCK, WriterByte, 1, true)) {
+            ::close(fd);
+            return -1;   // a file system without such locks: this process goes on alone
+        }
+        if (isAtPath(fd, path))
             return fd;
         ::close(fd);
     }

@@ -485,7 +485,7 @@ void TestPackage::unpackedProgramsKeepTheirFilesInStandardLocations()
     QDirIterator folders(rootPath(QString()), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (folders.hasNext())
         QVERIFY(makeWorldAccessible(folders.next(), everyoneWrites));
-    for (const char *folder : {"", "/config/tavox", "/data", "/cache"})
+    for (const char *folder : {"", "/config/tavox", "/data", "/state", "/cache"})
         QVERIFY(QDir().mkpath(home(user) + folder) && makeWorldAccessible(home(user) + folder, everyoneWrites));
     QVERIFY(makeWorldAccessible(home(user) + "/config", everyoneWrites));
     const QString leftOver = rootPath(QStringLiteral("usr/bin/zentaro.cfg"));
@@ -506,7 +506,9 @@ void TestPackage::unpackedProgramsKeepTheirFilesInStandardLocations()
     const ProgramRun window = runUnpacked(QStringLiteral("tavox"), user, offscreen);
     QVERIFY2(window.exitCode == 0 && window.err.contains(QLatin1String("first-frame-ms=")),
              qPrintable(window.out + window.err));
-    QDirIterator logs(home(user) + QStringLiteral("/data/tavox/logs"), {QStringLiteral("tavox_*.log")}, QDir::Files);
+    const QDir logFolder(home(user) + QStringLiteral("/state/tavox/logs"));
+    QVERIFY2(logFolder.entryList({QStringLiteral("*.lock")}, QDir::Files).isEmpty(), qPrintable(logFolder.path()));
+    QDirIterator logs(logFolder.path(), {QStringLiteral("tavox_*.log")}, QDir::Files);
     const QString log = QString::fromUtf8(readFile(logs.next()));
     QVERIFY2(log.contains(QStringLiteral("Config file=") + config), qPrintable(log));
 
@@ -545,6 +547,7 @@ ProgramRun TestPackage::runUnpacked(const QString &program, User user, const QPr
     environment.insert(QStringLiteral("HOME"), home(user));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(user) + QStringLiteral("/config"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home(user) + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home(user) + QStringLiteral("/state"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home(user) + QStringLiteral("/cache"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(extra);

@@ -95,11 +95,10 @@ QString TestSourcePackage::artefact(const QString &folder, const QString &name) 
 // What git would commit: tracked files that still exist and new ones it does not ignore.
 void TestSourcePackage::copyCheckout(const QString &destination)
 {
-    const ProgramRun files = run(QStringLiteral("git"), {"-C", TAVOX_SOURCE_DIR, "ls-files", "-z", "--cached", "--others",
+    const ProgramRun files = run(QStringLiteral("git"), {"-C", TAVOX_SOURCE_DIR, "ls-files", "--cached", "--others",
                                                         "--exclude-standard"});
-    if (files.exitCode != 0)
-        QSKIP("not a git checkout: the package is built from one");
-    for (const QString &file : files.out.split(QLatin1Char('\0'), Qt::SkipEmptyParts)) {
+    QVERIFY2(files.exitCode == 0, qPrintable(describe(files)));
+    for (const QString &file : files.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QString source = QStringLiteral(TAVOX_SOURCE_DIR "/") + file;
         if (!QFileInfo::exists(source))
             continue;
@@ -113,6 +112,8 @@ void TestSourcePackage::build(const Build &build)
 {
     const QString source = m_dir.filePath(build.folder + QLatin1Char('/') + sourceName());
     copyCheckout(source);
+    if (QTest::currentTestFailed())
+        return;
     QProcessEnvironment environment = englishEnvironment();
     environment.insert(QStringLiteral("TZ"), build.timeZone);
     environment.insert(QStringLiteral("DEB_BUILD_OPTIONS"),
@@ -130,8 +131,13 @@ void TestSourcePackage::build(const Build &build)
 
 void TestSourcePackage::initTestCase()
 {
-    build(m_first);
-    build(m_second);
+    if (!QFileInfo::exists(QStringLiteral(TAVOX_SOURCE_DIR "/.git")))
+        QSKIP("not a git checkout: the package is built from one");
+    for (const Build &each : {m_first, m_second}) {
+        build(each);
+        if (QTest::currentTestFailed())
+            return;
+    }
     const ProgramRun extract = run(QStringLiteral("dpkg-deb"),
                                    {"-x", artefact(m_first.folder, "tavox_%1_amd64.deb"), m_dir.filePath("root")});
     QVERIFY2(extract.exitCode == 0, qPrintable(describe(extract)));
