@@ -64,6 +64,12 @@ function(tavox_layer_library target layer)
   tavox_folders_up_to(${layer} folders)
   tavox_include_root(${target} ${folders})
   get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    # All in one folder, which the programs name relative to themselves
+    # ($ORIGIN/lib): a program copied elsewhere finds them through a link of
+    # that name beside it.
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+  endif()
   if(type STREQUAL "SHARED_LIBRARY" AND NOT TAVOX_SANITIZE)
     # The sanitizers' runtime lives in the executables, so not with them.
     target_link_options(${target} PRIVATE -Wl,--no-undefined)

@@ -27,11 +27,10 @@
 #include <csignal>
 
 namespace {
-// The tool copied into a folder of its own, so its zentaro.cfg and logs/ can be spoiled at will. The library
-// it loads is still found through the build's run path.
+// The tool copied into a folder of its own, so its zentaro.cfg and logs/ can be spoiled at will.
 bool copyToolInto(const QString &dir)
 {
-    return QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), dir + QStringLiteral("/tavox"));
+    return !copyBuiltProgram(QStringLiteral("tavox"), dir).isEmpty();
 }
 
 // In a Chinese locale: a copy of the tool without a stored language speaks Chinese.
@@ -296,7 +295,7 @@ void TestStartup::windowAnswersWithoutADisplay()
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
     QCOMPARE(run.err, err);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"tavox"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), (QStringList{"lib", "tavox"}));
 }
 
 void TestStartup::signalClosesTheWindow_data()

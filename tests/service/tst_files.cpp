@@ -18,8 +18,8 @@ private slots:
 void TestFiles::windowOutlivesTheFileSizeLimit()
 {
     QTemporaryDir dir;
-    const QString window = dir.filePath(QStringLiteral("tavox"));
-    QVERIFY(QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/tavox"), window));
+    const QString window = copyBuiltProgram(QStringLiteral("tavox"), dir.path());
+    QVERIFY(!window.isEmpty());
     QProcessEnvironment environment = englishEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));

@@ -22,8 +22,7 @@ ProgramRun runOn(const SimProcess &sim, const QStringList &arguments)
 
 QString privateCtl(const QTemporaryDir &dir)
 {
-    const QString copy = dir.filePath(QStringLiteral("tavoxctl"));
-    return QFile::copy(tavoxctlProgram(), copy) ? copy : QString();
+    return copyBuiltProgram(QStringLiteral("tavoxctl"), dir.path());
 }
 
 QJsonObject jsonOf(const QString &text)

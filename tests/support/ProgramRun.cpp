@@ -2,6 +2,9 @@
 
 #include "support/Waiting.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <csignal>
 
 ProgramRun runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
@@ -26,6 +29,17 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, cons
 QString tavoxctlProgram()
 {
     return QStringLiteral(TAVOX_BINARY_DIR "/tavoxctl");
+}
+
+QString copyBuiltProgram(const QString &name, const QString &folder)
+{
+    const QString copy = folder + QLatin1Char('/') + name;
+    const QString libraries = folder + QStringLiteral("/lib");
+    if (!QFile::copy(QStringLiteral(TAVOX_BINARY_DIR "/") + name, copy))
+        return QString();
+    if (!QFileInfo::exists(libraries) && !QFile::link(QStringLiteral(TAVOX_BINARY_DIR "/lib"), libraries))
+        return QString();
+    return copy;
 }
 
 QProcessEnvironment englishEnvironment()

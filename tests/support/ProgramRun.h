@@ -18,6 +18,10 @@ struct ProgramRun
 ProgramRun runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                       int timeoutMs = 60000);
 
+// A copy of the build's program `name` in `folder`, with a link to the build's libraries beside it, where the
+// program's run path looks for them; empty when it could not be made.
+QString copyBuiltProgram(const QString &name, const QString &folder);
+
 // The build's tavoxctl, and the environment its English messages are checked in.
 QString tavoxctlProgram();
 QProcessEnvironment englishEnvironment();

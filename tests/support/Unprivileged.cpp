@@ -64,22 +64,20 @@ QString SharedFolder::copyProgram(const QString &name)
     return QFile::setPermissions(copy, EveryoneReadsAndEnters) ? copy : QString();
 }
 
-// The tool's shared libraries lie each in its source folder's build folder.
+// Copied rather than linked, as the build folder may be closed to "nobody"; they go where the programs' run
+// path looks for them.
 bool SharedFolder::copyLibraries()
 {
     if (m_librariesCopied)
         return true;
-    const QDir build(QStringLiteral(TAVOX_BINARY_DIR));
+    const QDir built(QStringLiteral(TAVOX_BINARY_DIR "/lib"));
     const QDir libraries(m_dir.filePath(QStringLiteral("lib")));
-    if (!build.mkpath(libraries.path()) || !QFile::setPermissions(libraries.path(), EveryoneReadsAndEnters))
+    if (!built.mkpath(libraries.path()) || !QFile::setPermissions(libraries.path(), EveryoneReadsAndEnters))
         return false;
-    for (const QString &folder : build.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QDir built(build.filePath(folder));
-        for (const QString &library : built.entryList({QStringLiteral("libtavox_*.so")}, QDir::Files)) {
-            const QString copy = libraries.filePath(library);
-            if (!QFile::copy(built.filePath(library), copy) || !QFile::setPermissions(copy, EveryoneReadsAndEnters))
-                return false;
-        }
+    for (const QString &library : built.entryList({QStringLiteral("libtavox_*.so.*")}, QDir::Files)) {
+        const QString copy = libraries.filePath(library);
+        if (!QFile::copy(built.filePath(library), copy) || !QFile::setPermissions(copy, EveryoneReadsAndEnters))
+            return false;
     }
     m_librariesCopied = true;
     return true;
@@ -88,7 +86,6 @@ bool SharedFolder::copyLibraries()
 ProgramRun SharedFolder::run(const QString &program, const QStringList &arguments, QProcessEnvironment environment,
                              int timeoutMs) const
 {
-    environment.insert(QStringLiteral("LD_LIBRARY_PATH"), m_dir.filePath(QStringLiteral("lib")));
     shareLeakSuppressions(environment);
     if (!isRoot())
         return runProgram(program, arguments, environment, timeoutMs);
