@@ -1,5 +1,6 @@
 #include "app/ClosingSteps.h"
 #include "app/DebugConsole.h"
+#include "app/PlatformFailure.h"
 #include "app/RendererChoice.h"
 #include "app/SignalledClose.h"
 #include "app/Startup.h"
@@ -9,6 +10,8 @@
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
+// Developer builds (TAVOX_QML_DEBUGGING) define QT_QML_DEBUG, with which this header switches the QML
+// debugger on before main(); shipped builds leave the engine closed to it.
 #include <QQmlDebuggingEnabler>
 
 namespace {
@@ -52,8 +55,9 @@ int main(int argc, char *argv[])
         return answerWithoutWindow(options);
     }
     outliveTheFileSizeLimit();
-    const QQmlDebuggingEnabler qmlDebugging;
+    PlatformFailureExit platformFailure;
     QApplication app(argc, argv);
+    platformFailure.release();
     const SignalledClose signalledClose;
     const int code = runWindow(options);
     logSessionEnd(signalledClose.cause());

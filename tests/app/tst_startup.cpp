@@ -170,6 +170,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(QFile::exists(screenshot));
     QVERIFY2(run.err.contains("] 应用已启动\n"), qPrintable(run.err));
+    QCOMPARE(run.err.contains("QML debugging is enabled"), bool(TAVOX_QML_DEBUGGING));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zentaro.cfg"))));
 
     const QStringList created = QDir(dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("tavox_*.log")});
@@ -279,10 +280,13 @@ void TestStartup::windowAnswersWithoutADisplay_data()
     QTest::newRow("-v after Qt's -platform") << QStringList{"-platform", "offscreen", "-v"} << 0 << version << QString();
     QTest::newRow("stray word after Qt's -reverse") << QStringList{"-reverse", "COM7"} << 2 << QString()
                                                     << QStringLiteral("Unexpected argument: COM7\n\n") + usage;
+    QTest::newRow("no display") << QStringList{"-platform", "xcb"} << 1 << QString()
+                                << "tavox: cannot open the window: no display could be reached (DISPLAY is not set; "
+                                   "platform plugin xcb)\n";
 }
 
-// Answered before Qt looks for a display, and without a file written: the
-// copy's folder holds the copy alone afterwards (no logs/, no zentaro.cfg).
+// Answered on the console alone, before a file is written: the copy's folder
+// holds the copy alone afterwards (no logs/, no zentaro.cfg).
 void TestStartup::windowAnswersWithoutADisplay()
 {
     QFETCH(QStringList, arguments);
