@@ -286,7 +286,8 @@ void TestStartup::windowAnswersWithoutADisplay_data()
 }
 
 // Answered on the console alone, before a file is written: the copy's folder
-// holds the copy alone afterwards (no logs/, no zentaro.cfg).
+// holds the copy and its link to the libraries alone afterwards (no logs/, no
+// zentaro.cfg).
 void TestStartup::windowAnswersWithoutADisplay()
 {
     QFETCH(QStringList, arguments);
