@@ -161,6 +161,7 @@ class Session:
         # Its settings and logs live beside the program: a copy of its own keeps them here.
         program = os.path.join(self.dir, "tavox")
         shutil.copy(os.path.join(self.binary_dir, "tavox"), program)
+        os.symlink(os.path.join(self.binary_dir, "lib"), os.path.join(self.dir, "lib"))
         # No language is stored: a Chinese locale starts it in Chinese, as the checks expect.
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    TAVOX_EXTRA_PORTS=port, LC_ALL="zh_CN.UTF-8")
