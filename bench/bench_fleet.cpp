@@ -213,10 +213,10 @@ int main(int argc, char *argv[])
     QTemporaryDir temporary;
     const QDir dir(temporary.path());
     // A copy of tavoxctl keeps its data (snapshots, restarts owed) beside it, here.
-    const QString ctl = dir.filePath(QStringLiteral("tavoxctl"));
+    const QString ctl = copyOfBuildProgram(QStringLiteral("tavoxctl"), dir.path());
     const QByteArray image = randomImage(options.kibibytes * 1024);
     const QString imagePath = writeFile(dir, QStringLiteral("image.bin"), image);
-    if (!QFile::copy(buildProgram(QStringLiteral("tavoxctl")), ctl) || imagePath.isEmpty())
+    if (ctl.isEmpty() || imagePath.isEmpty())
         return 1;
 
     const QString kib = QString::number(options.kibibytes) + QStringLiteral(" KiB");

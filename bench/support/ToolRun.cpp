@@ -16,6 +16,15 @@ QString buildProgram(const QString &name)
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../") + name);
 }
 
+QString copyOfBuildProgram(const QString &name, const QString &folder)
+{
+    const QString copy = folder + QLatin1Char('/') + name;
+    if (!QFile::copy(buildProgram(name), copy))
+        return QString();
+    const QString libraries = folder + QStringLiteral("/lib");
+    return QFileInfo::exists(libraries) || QFile::link(buildProgram(QStringLiteral("lib")), libraries) ? copy : QString();
+}
+
 Renderer rendererNamed(const QString &name, bool &known)
 {
     known = true;
@@ -75,8 +84,8 @@ const char *rendererName(Renderer renderer)
 
 QString privateToolCopy(const QTemporaryDir &dir, bool recording)
 {
-    const QString copy = dir.filePath(QStringLiteral("tavox"));
-    if (!QFile::copy(buildProgram(QStringLiteral("tavox")), copy))
+    const QString copy = copyOfBuildProgram(QStringLiteral("tavox"), dir.path());
+    if (copy.isEmpty())
         return QString();
     QFile settings(dir.filePath(QStringLiteral("zentaro.cfg")));
     const QByteArray text = recording ? QByteArray() : QByteArray("[recording]\nenabled=false\n");

@@ -19,6 +19,9 @@ class QTemporaryDir;
 
 // The build's executables, found from the benchmark's own place (build/bench).
 QString buildProgram(const QString &name);
+// A copy of the build's executable `name` in `folder`, with a link to the
+// build's libraries beside it, where its run path looks; empty when it cannot be made.
+QString copyOfBuildProgram(const QString &name, const QString &folder);
 // A copy of build/tavox in `dir`, which keeps its settings and its data (the
 // recordings of the link, on unless `recording` is false) there, apart from
 // the build's own. Empty when it cannot be made.
