@@ -4,8 +4,8 @@
 // the tool's own time; `tavoxctl --version` gives the process start-up alone.
 //
 // The commands take turns, ten rounds after one unmeasured round that warms
-// the caches; prints one tab-separated row each (the median, with min and max)
-// for ./scripts/bench:
+// the caches; prints one tab-separated row each (the median, with min and max),
+// then `info` as a multiple of the start-up alone, for ./scripts/bench:
 //   name, figure, unit, reference, ratio to the reference
 #include "support/ToolRun.h"
 
@@ -20,6 +20,8 @@
 namespace {
 const int Rounds = 10;
 const int CommandTimeoutMs = 30000;
+// Beyond the process start-up, `info` should cost little more than its exchange on the wire.
+const double InfoOverStartUpTarget = 1.6;
 
 struct Command
 {
@@ -53,6 +55,13 @@ void printRow(const Command &command)
         std::printf("at most %.0f ms\t%.3fx\n", command.targetMs, time.median / command.targetMs);
     else
         std::printf("-\t-\n");
+}
+
+void printInfoOverStartUp(const Command &info, const Command &startUp)
+{
+    const double ratio = spreadOf(info.runs).median / spreadOf(startUp.runs).median;
+    std::printf("cli-roundtrip info / --version (medians)\t%.2f\tx\tat most %.1fx\t%.3fx\n", ratio,
+                InfoOverStartUpTarget, ratio / InfoOverStartUpTarget);
 }
 }
 
@@ -89,6 +98,7 @@ int main(int argc, char *argv[])
     stopProcess(sim);
     for (const Command &command : commands)
         printRow(command);
+    printInfoOverStartUp(commands.front(), commands.back());
     std::fprintf(stderr, "reproduce: ./scripts/bench cli-roundtrip\n");
     return 0;
 }

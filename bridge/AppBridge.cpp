@@ -18,15 +18,16 @@ const quint8 VersionAnswer = 0x02;
 const quint8 Heartbeat = 0x00;
 }
 
-AppBridge::AppBridge(QObject *parent, FirstExchange firstExchange)
-    : QObject(parent), m_firstExchange(firstExchange)
+AppBridge::AppBridge(QObject *parent, Initiative initiative)
+    : QObject(parent), m_initiative(initiative)
 {
     elog_output(ELOG_LVL_INFO, "app", nullptr, nullptr, 0, "Config file=%s, log file=%s",
                 configFilePath().toUtf8().constData(), appLogFilePath().toUtf8().constData());
     connectParts();
     m_messages.report(Message::info(QStringLiteral("应用已启动"), QStringLiteral("Application started"),
                                     MessageTopic::Started));
-    QTimer::singleShot(0, this, &AppBridge::refreshSerialPorts);
+    if (m_initiative == Initiative::Window)
+        QTimer::singleShot(0, this, &AppBridge::refreshSerialPorts);
 }
 
 AppBridge::~AppBridge() = default;
@@ -141,7 +142,7 @@ bool AppBridge::openSerial(QString portName, int baudRate)
     reportLinkStatus();
     const QString opened = portName + QStringLiteral(" @ ") + QString::number(baudRate);
     m_messages.report(Message::success(QStringLiteral("串口已打开: ") + opened, QStringLiteral("Serial port opened: ") + opened));
-    if (m_firstExchange == FirstExchange::Timed) {
+    if (m_initiative == Initiative::Window) {
         m_serial.runWhileOpen(ParamReadDelayMs, [this] { m_parameters.readParams(); });
         m_serial.runWhileOpen(VersionQueryDelayMs, [this] { m_telemetry.queryVersion(); });
     }

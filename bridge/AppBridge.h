@@ -107,12 +107,13 @@ class AppBridge : public QObject
     Q_PROPERTY(bool tavoxUpgrading READ tavoxUpgrading  NOTIFY tavoxUpgradingChanged)
 
 public:
-    // What follows an open: the window's parameter read and version query,
-    // timed so the controller has settled, or nothing, for a user (the
-    // command line) that asks at once and waits for the answers itself.
-    enum class FirstExchange { Timed, LeftToCaller };
+    // What the bridge asks for of its own accord: for the window, the port
+    // list at start and, after an open, the parameter read and version query
+    // timed so the controller has settled; for a user that asks at once for
+    // what it needs and waits for the answers itself (the command line), nothing.
+    enum class Initiative { Window, LeftToCaller };
 
-    explicit AppBridge(QObject *parent = nullptr, FirstExchange firstExchange = FirstExchange::Timed);
+    explicit AppBridge(QObject *parent = nullptr, Initiative initiative = Initiative::Window);
     ~AppBridge() override;
 
     QString language() const { return m_language.code(); }
@@ -292,6 +293,6 @@ private:
     UpgradeFileChooser m_chooseUpgradeFile;
     QString m_upgradeFilePath;
     QStringList m_serialPorts;
-    const FirstExchange m_firstExchange;
+    const Initiative m_initiative;
     bool m_startupHintShown = false;
 };

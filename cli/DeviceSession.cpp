@@ -27,7 +27,7 @@ int nextPieceMs(const QDeadlineTimer &deadline)
 
 DeviceSession::DeviceSession(const CliOutput &out, InterruptWatcher &interrupts, qint64 replyTimeoutMs)
     : m_out(out), m_interrupts(interrupts), m_replyTimeoutMs(replyTimeoutMs),
-      m_bridge(nullptr, AppBridge::FirstExchange::LeftToCaller), m_recorder(recordSessions(m_bridge, nullptr))
+      m_bridge(nullptr, AppBridge::Initiative::LeftToCaller), m_recorder(recordSessions(m_bridge, nullptr))
 {
     connectBridge();
 }

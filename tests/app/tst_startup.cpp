@@ -352,7 +352,7 @@ void TestStartup::closingFinishesTheWriteInFlight()
 {
     SimProcess sim({"--verbose", "--hb-rate", "0"});
     QVERIFY(sim.start());
-    AppBridge bridge(nullptr, AppBridge::FirstExchange::LeftToCaller);
+    AppBridge bridge(nullptr, AppBridge::Initiative::LeftToCaller);
     QVERIFY(bridge.openSerial(sim.portName(), 921600));
     bridge.tavoxWriteSbusChannels(2, 3, 4, 5, 6, 1);
     QCOMPARE(bridge.parameters().owedRestart(), OwedRestart::ActivateAndReboot);

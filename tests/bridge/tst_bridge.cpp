@@ -178,13 +178,17 @@ void TestBridge::startsInChineseWithOneStampedEntry()
     QVERIFY(!QFile::exists(configFilePath()));
 }
 
+// The command line lists ports only when asked to: a listing walks every terminal of the machine.
 void TestBridge::firstPortListingFollowsOnTheEventLoop()
 {
     qputenv("TAVOX_EXTRA_PORTS", "/dev/tavox-test-port");
+    const AppBridge commandLine(nullptr, AppBridge::Initiative::LeftToCaller);
     AppBridge bridge;
     QSignalSpy portsChanged(&bridge, &AppBridge::serialPortsChanged);
     QCOMPARE(messageTexts(bridge).size(), 1);
     QVERIFY(portsChanged.wait(ProcessWaitMs));
+    QCOMPARE(commandLine.serialPorts(), QStringList());
+    QCOMPARE(messageTexts(commandLine).size(), 1);
     // An unchanged list is reported again, without a change signal.
     bridge.refreshSerialPorts();
     qunsetenv("TAVOX_EXTRA_PORTS");
