@@ -25,7 +25,7 @@ bool isSoftwareRasterizer(const QString &glRenderer);
 // returns it for the start-up log.
 RendererChoice applyRendererChoice();
 
-// Qt's X11 platform loads the OpenGL driver stack (Mesa's, with LLVM: some 40 MiB)
+// Qt's X11 platform loads the OpenGL driver stack (Mesa's, with LLVM: some 50 MiB)
 // for the first widget window, a file dialog, even while the scene graph draws in
 // software. It may be told not to (QT_XCB_GL_INTEGRATION=none) when the software
 // backend is certain before the application object exists: the user's own setting
