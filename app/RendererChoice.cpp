@@ -10,6 +10,8 @@
 namespace {
 const char *const UserSettings[] = { "QT_QUICK_BACKEND", "QMLSCENE_DEVICE", "QSG_RHI", "QSG_RHI_BACKEND" };
 const char *const SoftwareRasterizers[] = { "llvmpipe", "softpipe", "swrast", "software rasterizer" };
+const char *const SoftwareBackendSettings[] = { "QT_QUICK_BACKEND=software", "QMLSCENE_DEVICE=software" };
+const char GlIntegrationVariable[] = "QT_XCB_GL_INTEGRATION";
 
 QByteArray userSetting()
 {
@@ -73,4 +75,23 @@ RendererChoice applyRendererChoice()
     if (!choice.backend.isEmpty())
         QQuickWindow::setSceneGraphBackend(choice.backend);
     return choice;
+}
+
+bool canLeaveOpenGlUnloaded(const QByteArray &userSetting, bool userChoseGlIntegration, bool hasRenderNode)
+{
+    if (userChoseGlIntegration)
+        return false;
+    if (userSetting.isEmpty())
+        return !hasRenderNode;
+    for (const char *setting : SoftwareBackendSettings) {
+        if (userSetting == setting)
+            return true;
+    }
+    return false;
+}
+
+void leaveOpenGlUnloadedWhenUnused()
+{
+    if (canLeaveOpenGlUnloaded(userSetting(), qEnvironmentVariableIsSet(GlIntegrationVariable), hasRenderNode()))
+        qputenv(GlIntegrationVariable, "none");
 }

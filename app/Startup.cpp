@@ -97,10 +97,14 @@ void logSessionEnd(const QString &signalName)
 void logRendererChoice(const RendererChoice &choice)
 {
     // Which backend a user's setting names is Qt's to read; the record says whose choice it was.
-    const QString text = choice.userChosen
+    QString text = choice.userChosen
         ? QStringLiteral("Scene graph backend: %1").arg(choice.reason)
         : QStringLiteral("Scene graph backend: %1, %2")
               .arg(choice.backend.isEmpty() ? QStringLiteral("default (OpenGL)") : choice.backend, choice.reason);
+    // The X11 OpenGL integration decides whether OpenGL can be had at all: the record names it, whoever set it.
+    const QByteArray glIntegration = qgetenv("QT_XCB_GL_INTEGRATION");
+    if (!glIntegration.isEmpty())
+        text += QStringLiteral("; QT_XCB_GL_INTEGRATION=%1").arg(QString::fromLocal8Bit(glIntegration));
     logStartupStep(text.toUtf8().constData());
 }
 

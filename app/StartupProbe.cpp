@@ -1,9 +1,12 @@
 #include "app/StartupProbe.h"
 
 #include "app/ProcessFigures.h"
+#include "window/ServiceTools.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QImage>
 #include <QPixmap>
 #include <QQmlContext>
@@ -129,6 +132,48 @@ void armZoomProbe(QQuickWindow *window)
     });
 }
 
+// Cancels the first file dialog once it has painted, as an operator who changed their mind.
+class FileDialogCanceller : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        auto *dialog = widget ? qobject_cast<QFileDialog *>(widget->window()) : nullptr;
+        if (event->type() == QEvent::Paint && dialog && !m_cancelled) {
+            m_cancelled = true;
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    bool m_cancelled = false;
+};
+
+// The dialog the window's exports and backups open, after the first frame, as an
+// operator's first export would.
+void armFileDialogProbe(QQuickWindow *window)
+{
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [window] {
+        static bool opened = false;
+        if (opened)
+            return;
+        opened = true;
+        // Not inside the frame's own signal: the dialog runs an event loop of its own.
+        QTimer::singleShot(0, window, [] {
+            FileDialogCanceller canceller;
+            QCoreApplication::instance()->installEventFilter(&canceller);
+            desktopFileChooser()(FileDialogMode::Save, QStringLiteral("TAVOX_DIALOG_PROBE"), QDir::homePath(),
+                                 QStringLiteral("All (*)"));
+            QCoreApplication::instance()->removeEventFilter(&canceller);
+            std::fprintf(stderr, "file-dialog-closed rss-kib=%ld hwm-kib=%ld\n", statusKib(QStringLiteral("self"), "VmRSS"),
+                         statusKib(QStringLiteral("self"), "VmHWM"));
+            QCoreApplication::quit();
+        });
+    });
+}
+
 // A view the operator would open by hand, opened for a measurement of its cost.
 void openView(QQuickWindow *window, const QString &objectName)
 {
@@ -154,6 +199,8 @@ void armStartupProbes(QQuickWindow *window)
         armTimerProbe(window);
     if (qEnvironmentVariableIsSet("TAVOX_ZOOM_PROBE"))
         armZoomProbe(window);
+    if (qEnvironmentVariableIsSet("TAVOX_DIALOG_PROBE"))
+        armFileDialogProbe(window);
     const QString view = qEnvironmentVariable("TAVOX_OPEN_VIEW");
     if (!view.isEmpty())
         openView(window, view);

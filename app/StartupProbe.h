@@ -16,6 +16,9 @@ class QQuickWindow;
 //                           its largest and down to its smallest, print to standard error
 //                           the time from each change to the frame that shows it, then quit
 //                           (./scripts/bench startup)
+//   TAVOX_DIALOG_PROBE=1    after the first frame, open the file dialog of the window's exports,
+//                           cancel it once it has painted, print to standard error the
+//                           resident memory and its peak, then quit (./scripts/bench startup)
 //   TAVOX_OPEN_VIEW=NAME    open the view (a Loader) of that object name at start, as an
 //                           operator would (./scripts/bench soak ... on: the live plots)
 void markProcessStart();

@@ -55,6 +55,7 @@ int main(int argc, char *argv[])
         return answerWithoutWindow(options);
     }
     outliveTheFileSizeLimit();
+    leaveOpenGlUnloadedWhenUnused();
     PlatformFailureExit platformFailure;
     QApplication app(argc, argv);
     platformFailure.release();

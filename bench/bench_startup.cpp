@@ -10,7 +10,10 @@
 // - then, apart from start-up, a zoom step: from the operator's change of the
 //   window's scale to the next frame the window shows, over every step up to
 //   200 % and down to 75 %, the tool's own report (a copy of the tool keeps
-//   the zoom it stores away from the build's settings).
+//   the zoom it stores away from the build's settings);
+// - and in runs of their own, the peak resident memory after the first file
+//   dialog: the one the window's exports and backups open, opened after the
+//   first frame and cancelled once it has painted (the tool's own report).
 //
 //   bench_startup [--runs N] [--renderer software|opengl|chosen]
 //
@@ -121,6 +124,37 @@ bool zoomSteps(Renderer renderer, std::vector<double> &stepsMs)
     return stepsMs.size() > before;
 }
 
+bool fileDialogPeak(Renderer renderer, double &peakMib)
+{
+    QProcessEnvironment env = toolEnvironment(renderer);
+    env.insert(QStringLiteral("TAVOX_DIALOG_PROBE"), QStringLiteral("1"));
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.start(buildProgram(QStringLiteral("tavox")), QStringList());
+    if (!tool.waitForFinished(GiveUpMs)) {
+        stopProcess(tool);
+        std::fprintf(stderr, "startup: the tool did not close its file dialog within a minute\n");
+        return false;
+    }
+    static const QRegularExpression report(QStringLiteral("file-dialog-closed rss-kib=-?[0-9]+ hwm-kib=([0-9]+)"));
+    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+    const QRegularExpressionMatch match = report.match(err);
+    if (!match.hasMatch()) {
+        std::fprintf(stderr, "startup: no report of a closed file dialog from the tool:\n%s\n", qPrintable(err));
+        return false;
+    }
+    peakMib = match.captured(1).toDouble() / 1024.0;
+    return true;
+}
+
+void printPeakRow(const char *endpoint, const QString &label, const std::vector<double> &peaksMib)
+{
+    const Spread peak = spreadOf(peaksMib);
+    std::printf("startup, peak resident by %s, %s (min %.0f, max %.0f)\t%.0f\tMiB\tunder %.0f MiB\t%.2fx\n", endpoint,
+                qPrintable(label), peak.min, peak.max, peak.median, PeakTargetMib, peak.median / PeakTargetMib);
+}
+
 void printRows(const char *endpoint, const QString &label, const std::vector<Moment> &moments, double targetMs)
 {
     std::vector<double> times;
@@ -130,11 +164,9 @@ void printRows(const char *endpoint, const QString &label, const std::vector<Mom
         peaks.push_back(moment.peakMib);
     }
     const Spread time = spreadOf(times);
-    const Spread peak = spreadOf(peaks);
     std::printf("startup, exec to %s, %s (min %.0f, max %.0f)\t%.0f\tms\tunder %.0f ms\t%.2fx\n", endpoint,
                 qPrintable(label), time.min, time.max, time.median, targetMs, time.median / targetMs);
-    std::printf("startup, peak resident by %s, %s (min %.0f, max %.0f)\t%.0f\tMiB\tunder %.0f MiB\t%.2fx\n", endpoint,
-                qPrintable(label), peak.min, peak.max, peak.median, PeakTargetMib, peak.median / PeakTargetMib);
+    printPeakRow(endpoint, label, peaks);
 }
 }
 
@@ -164,9 +196,15 @@ int main(int argc, char *argv[])
         if (!zoomSteps(options.renderer, zoomStepsMs))
             return 1;
     }
+    std::vector<double> dialogPeaksMib(size_t(options.runs));
+    for (double &peak : dialogPeaksMib) {
+        if (!fileDialogPeak(options.renderer, peak))
+            return 1;
+    }
     const QString label = rendererLabel(options.renderer);
     printRows("first painted pixel", label, pixels, FirstPixelTargetMs);
     printRows("first frame (the tool's own report)", label, frames, FirstFrameTargetMs);
+    printPeakRow("the first file dialog, opened and cancelled after the first frame", label, dialogPeaksMib);
     const Spread zoom = spreadOf(zoomStepsMs);
     // Every step must keep within the target: the figure is the slowest.
     std::printf("zoom step, scale change to the next frame, %s (slowest of %zu, median %.0f)\t%.0f\tms\tunder %.0f ms\t%.2fx\n",

@@ -97,7 +97,7 @@ QProcessEnvironment toolEnvironment(Renderer renderer)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "QT_QUICK_BACKEND", "QMLSCENE_DEVICE", "QSG_RHI", "QSG_RHI_BACKEND",
                              "LIBGL_ALWAYS_SOFTWARE", "TAVOX_SCREENSHOT", "TAVOX_STARTUP_PROBE", "TAVOX_TIMER_PROBE",
-                             "TAVOX_ZOOM_PROBE", "TAVOX_OPEN_VIEW"})
+                             "TAVOX_ZOOM_PROBE", "TAVOX_DIALOG_PROBE", "TAVOX_OPEN_VIEW", "QT_XCB_GL_INTEGRATION"})
         env.remove(QString::fromLatin1(name));
     if (renderer == Renderer::Software) {
         env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));

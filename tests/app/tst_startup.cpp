@@ -130,18 +130,33 @@ void TestStartup::rendererFollowsTheMachine_data()
     QTest::addColumn<QString>("glRenderer");
     QTest::addColumn<QString>("backend");
     QTest::addColumn<bool>("probed");
+    QTest::addColumn<bool>("usersGlIntegration");
+    QTest::addColumn<bool>("openGlUnloaded");
 
-    QTest::newRow("user's backend wins") << QByteArray("QT_QUICK_BACKEND=d3d12") << false << "llvmpipe" << "" << false;
-    QTest::newRow("user's RHI wins") << QByteArray("QSG_RHI=1") << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << "" << false;
-    QTest::newRow("no GPU: not even probed") << QByteArray() << false << "" << "software" << false;
-    QTest::newRow("Mesa llvmpipe") << QByteArray() << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << "software" << true;
-    QTest::newRow("Mesa softpipe") << QByteArray() << true << "softpipe" << "software" << true;
+    QTest::newRow("user's backend wins") << QByteArray("QT_QUICK_BACKEND=d3d12") << false << "llvmpipe" << "" << false
+                                         << false << false;
+    QTest::newRow("user's RHI wins") << QByteArray("QSG_RHI=1") << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << ""
+                                     << false << false << false;
+    QTest::newRow("user's OpenGL without a GPU") << QByteArray("QSG_RHI=0") << false << "llvmpipe" << "" << false
+                                                 << false << false;
+    QTest::newRow("user's software backend") << QByteArray("QT_QUICK_BACKEND=software") << true << "" << "" << false
+                                             << false << true;
+    QTest::newRow("user's legacy software setting") << QByteArray("QMLSCENE_DEVICE=software") << true << "" << ""
+                                                    << false << false << true;
+    QTest::newRow("no GPU: not even probed") << QByteArray() << false << "" << "software" << false << false << true;
+    QTest::newRow("no GPU, user's GL integration") << QByteArray() << false << "" << "software" << false << true
+                                                   << false;
+    QTest::newRow("Mesa llvmpipe") << QByteArray() << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << "software" << true
+                                   << false << false;
+    QTest::newRow("Mesa softpipe") << QByteArray() << true << "softpipe" << "software" << true << false << false;
     QTest::newRow("Windows-style software rasterizer") << QByteArray() << true << "GDI Generic Software Rasterizer"
-                                                        << "software" << true;
-    QTest::newRow("no OpenGL at all") << QByteArray() << true << "" << "software" << true;
-    QTest::newRow("a real GPU") << QByteArray() << true << "Mesa Intel(R) UHD Graphics 620 (KBL GT2)" << "" << true;
+                                                        << "software" << true << false << false;
+    QTest::newRow("no OpenGL at all") << QByteArray() << true << "" << "software" << true << false << false;
+    QTest::newRow("a real GPU") << QByteArray() << true << "Mesa Intel(R) UHD Graphics 620 (KBL GT2)" << "" << true
+                                << false << false;
 }
 
+// The scene graph's backend, and whether OpenGL may stay unloaded, decided before the application object exists.
 void TestStartup::rendererFollowsTheMachine()
 {
     QFETCH(QByteArray, userSetting);
@@ -149,6 +164,8 @@ void TestStartup::rendererFollowsTheMachine()
     QFETCH(QString, glRenderer);
     QFETCH(QString, backend);
     QFETCH(bool, probed);
+    QFETCH(bool, usersGlIntegration);
+    QFETCH(bool, openGlUnloaded);
     bool asked = false;
     const RendererChoice choice = chooseRenderer(userSetting, renderNode, [&] {
         asked = true;
@@ -157,6 +174,7 @@ void TestStartup::rendererFollowsTheMachine()
     QCOMPARE(choice.backend, backend);
     QCOMPARE(asked, probed);
     QVERIFY(!choice.reason.isEmpty());
+    QCOMPARE(canLeaveOpenGlUnloaded(userSetting, usersGlIntegration, renderNode), openGlUnloaded);
 }
 
 // In a Chinese locale with nothing stored, the window speaks Chinese and stores nothing.
@@ -185,7 +203,7 @@ void TestStartup::realBinaryWritesItsStartupRecordsInOrder()
         QStringLiteral("Console not attached, output goes to log file only"),
         QStringLiteral("Loading embedded font..."),
         QStringLiteral("Font loaded: ") + resolveAppFontFamily(),
-        QStringLiteral("Scene graph backend: as set by QT_QUICK_BACKEND=software"),
+        QStringLiteral("Scene graph backend: as set by QT_QUICK_BACKEND=software; QT_XCB_GL_INTEGRATION=none"),
         QStringLiteral("Creating AppBridge..."),
         QStringLiteral("Config file=%1, log file=%2").arg(dir.filePath(QStringLiteral("zentaro.cfg")), logPath),
         QStringLiteral("Creating QML engine..."),
