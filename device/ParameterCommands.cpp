@@ -175,6 +175,9 @@ void ParameterCommands::rebootAfterActivate()
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
     m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting..."),
                                     MessageTopic::RestartSent));
+    emit restartSent();
+    if (m_restartReadsTaken > 0)
+        return;
     m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
     m_link.runWhileOpen(SecondRereadDelayMs, [this] { readParams(); });
 }
@@ -256,6 +259,7 @@ void ParameterCommands::rebootAfterTorque()
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
     m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting..."),
                                     MessageTopic::RestartSent));
+    emit restartSent();
 }
 
 OwedRestart ParameterCommands::owedRestart() const
