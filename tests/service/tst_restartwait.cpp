@@ -12,24 +12,22 @@ const qint64 AllowanceMs = 5000;
 // read asked, each at its millisecond; "h0-950/50" heartbeats from 0 to 950 ms, 50 ms apart.
 void feed(RestartWait &wait, const QString &events)
 {
-    for (const QString &event : events.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QStringList range = event.mid(1).split(QRegularExpression(QStringLiteral("[-/]")));
-        const qint64 at = range.at(0).toLongLong();
-        switch (event.at(0).toLatin1()) {
-        case 'h':
-            for (qint64 ms = at; ms <= (range.size() == 3 ? range.at(1).toLongLong() : at);
-                 ms += (range.size() == 3 ? range.at(2).toLongLong() : 1))
+    static const QRegularExpression event(QStringLiteral("([hrbp])(\\d+)(?:-(\\d+)/(\\d+))?"));
+    for (auto it = event.globalMatch(events); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const qint64 from = match.captured(2).toLongLong();
+        const qint64 to = match.captured(3).isEmpty() ? from : match.captured(3).toLongLong();
+        const qint64 step = match.captured(4).isEmpty() ? 1 : match.captured(4).toLongLong();
+        const char kind = match.captured(1).at(0).toLatin1();
+        for (qint64 ms = from; ms <= to; ms += step) {
+            if (kind == 'h')
                 wait.heartbeatAt(ms);
-            break;
-        case 'r':
-            wait.restartSentAt(at);
-            break;
-        case 'b':
-            wait.paramBlockAt(at);
-            break;
-        case 'p':
-            wait.pollSentAt(at);
-            break;
+            else if (kind == 'r')
+                wait.restartSentAt(ms);
+            else if (kind == 'b')
+                wait.paramBlockAt(ms);
+            else
+                wait.pollSentAt(ms);
         }
     }
 }
