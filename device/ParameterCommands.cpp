@@ -173,9 +173,9 @@ void ParameterCommands::rebootAfterActivate()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
+    emit restartSent();
     m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting..."),
                                     MessageTopic::RestartSent));
-    emit restartSent();
     if (m_restartReadsTaken > 0)
         return;
     m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
@@ -257,9 +257,9 @@ void ParameterCommands::rebootAfterTorque()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
+    emit restartSent();
     m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting..."),
                                     MessageTopic::RestartSent));
-    emit restartSent();
 }
 
 OwedRestart ParameterCommands::owedRestart() const
