@@ -88,12 +88,13 @@ DeviceSession::Wait DeviceSession::waitUntil(const std::function<bool()> &done, 
     return wait(done, timeoutMs, 1);
 }
 
-DeviceSession::Wait DeviceSession::finishStep(const std::function<bool()> &done)
+DeviceSession::Wait DeviceSession::finishStep(const std::function<bool()> &done, const std::function<bool()> &overdue)
 {
-    return wait(done, -1, 2);
+    return wait(done, -1, 2, overdue);
 }
 
-DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding)
+DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding,
+                                        const std::function<bool()> &overdue)
 {
     const auto interrupted = [&] { return interruptions() >= interruptionsEnding; };
     const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
@@ -107,12 +108,12 @@ DeviceSession::Wait DeviceSession::wait(const std::function<bool()> &done, qint6
             timeout.start(nextPieceMs(deadline));
     });
     const QMetaObject::Connection check = connect(this, &DeviceSession::stateChanged, &loop, [&] {
-        if (done() || !m_bridge.serialOpened() || interrupted())
+        if (done() || !m_bridge.serialOpened() || interrupted() || overdue())
             loop.quit();
     });
     if (!deadline.isForever())
         timeout.start(nextPieceMs(deadline));
-    if (!done() && m_bridge.serialOpened() && !interrupted())
+    if (!done() && m_bridge.serialOpened() && !interrupted() && !overdue())
         loop.exec();
     disconnect(check);
     if (done())
@@ -177,18 +178,11 @@ int DeviceSession::readDevice()
         : failure(wait, m_out.text(QStringLiteral("参数块和版本号"), QStringLiteral("the parameter block and the versions")));
 }
 
-int DeviceSession::rereadParams(int settleMs)
+DeviceSession::Wait DeviceSession::rereadParams()
 {
-    if (settleMs > 0) {
-        const Wait settled = waitUntil([] { return false; }, settleMs);
-        if (settled != Wait::TimedOut)
-            return failure(settled, QString());
-    }
     const int before = m_bridge.parameters().blocksReceived();
-    const Wait wait = request([this] { m_bridge.tavoxReadParams(); },
-                              [this, before] { return m_bridge.parameters().blocksReceived() > before; });
-    return wait == Wait::Done ? ExitCode::Success
-                              : failure(wait, m_out.text(QStringLiteral("参数块"), QStringLiteral("the parameter block")));
+    return request([this] { m_bridge.tavoxReadParams(); },
+                   [this, before] { return m_bridge.parameters().blocksReceived() > before; });
 }
 
 int DeviceSession::failure(Wait wait, const QString &whatWasAwaited)

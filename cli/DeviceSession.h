@@ -16,8 +16,9 @@ class InterruptWatcher;
 // uses: every frame, every activate-and-reboot sequence and every upgrade step
 // is the window's. Only the first exchange after an open is this class's own:
 // the window times it for a person, a script wants it at once. Otherwise this
-// class only waits: for replies, for the bridge's timed follow-ups, for the
-// end of an upgrade, and it turns what went wrong into an exit code with a message.
+// class only waits: for replies, for the bridge's timed follow-ups, for a
+// restarted controller, for the end of an upgrade, and it turns what went
+// wrong into an exit code with a message.
 class DeviceSession : public QObject
 {
     Q_OBJECT
@@ -42,8 +43,8 @@ public:
     // Asks for them once and gives the answers a moment: a controller in its
     // bootloader never gives them. Done unless the port was lost or the user interrupted.
     Wait settleFirstExchange();
-    // Re-reads the parameter block; `settleMs` first, for a controller that is restarting.
-    int rereadParams(int settleMs);
+    // Re-reads the parameter block, asking again once a second, for the reply timeout.
+    Wait rereadParams();
 
     // Runs the event loop until `done` holds, `timeoutMs` passed (never when
     // negative), the port is lost or the user interrupts.
@@ -53,8 +54,8 @@ public:
     Wait waitForReopen();
     // waitUntil for a step that must not be left half-done: a first
     // interruption lets it run on (wasInterrupted() tells afterwards), only a
-    // second one ends it.
-    Wait finishStep(const std::function<bool()> &done);
+    // second one ends it. It times out once `overdue` holds.
+    Wait finishStep(const std::function<bool()> &done, const std::function<bool()> &overdue);
     // Sends `request` until `answered` holds, once a second, for at most
     // `timeoutMs` (the reply timeout when negative).
     Wait request(const std::function<void()> &send, const std::function<bool()> &answered, qint64 timeoutMs = -1);
@@ -78,7 +79,8 @@ private:
     void connectBridge();
     void askForFirstExchange();
     bool firstExchangeAnswered() const;
-    Wait wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding);
+    Wait wait(const std::function<bool()> &done, qint64 timeoutMs, int interruptionsEnding,
+              const std::function<bool()> &overdue = [] { return false; });
 
     const CliOutput &m_out;
     InterruptWatcher &m_interrupts;

@@ -5,15 +5,20 @@
 #include "cli/ExitCode.h"
 #include "cli/PendingRestarts.h"
 #include "device/SubCommands.h"
+#include "service/RestartWatch.h"
 
 #include <algorithm>
 
 namespace {
-// After a restart that the bridge does not follow with reads of its own (the
-// torque write), give the controller the time the window gives it after a
-// channel write before asking for its block.
-const int RestartSettleMs = 3000;
+// The window reads the block a last time this long after a restart; a load
+// gives the controller that, and the reply timeout besides, to come back.
+const int RestartAllowanceMs = 6000;
 const int FramesWrittenTimeoutMs = 2000;
+
+QString blockText(const CliOutput &out)
+{
+    return out.text(QStringLiteral("参数块"), QStringLiteral("the parameter block"));
+}
 
 TextPair whatApplies(ParamWrite write)
 {
@@ -29,7 +34,7 @@ QVector<ParamWrite> restartingOf(const QVector<ParamWrite> &writes)
 }
 
 ParamsLoad::ParamsLoad(DeviceSession &session, const PendingRestarts &pending, const QStringList &rerun)
-    : m_session(session), m_pending(pending), m_rerun(rerun)
+    : m_session(session), m_pending(pending), m_rerun(rerun), m_restartReads(session.bridge().parameters())
 {
     QObject::connect(&m_session.bridge(), &AppBridge::tavoxParamsChanged, &m_session, [this] { ++m_paramsChanges; });
 }
@@ -55,7 +60,7 @@ int ParamsLoad::run(const QVector<ParamWrite> &writes, const QVector<ParamWrite>
     }
     if (m_session.wasInterrupted())
         return stoppedBetweenSteps();
-    return verify(target, writes.last() == ParamWrite::Torque);
+    return verify(target, rebootsController(writes.last()));
 }
 
 // A write the port did not take changes nothing in the bridge, so the count of
@@ -69,25 +74,28 @@ int ParamsLoad::step(ParamWrite write, const ParamBlock &target)
                                       : out.text(QStringLiteral("写入%1...").arg(what), QStringLiteral("Writing %1...").arg(what)));
     const int rebootReplies = m_session.commandReplies(SubCommand::Reboot);
     const int before = m_paramsChanges;
+    RestartWatch restart(m_session.bridge(), RestartAllowanceMs + m_session.replyTimeoutMs());
+    QObject::connect(&restart, &RestartWatch::settled, &m_session, &DeviceSession::stateChanged);
     applyParamWrite(m_session.bridge(), write, target);
     if (m_paramsChanges == before) {
         out.error(out.text(QStringLiteral("串口未接受%1的写入").arg(what), QStringLiteral("the port did not take the write of %1").arg(what)));
         return ExitCode::PortFailure;
     }
-    const DeviceSession::Wait wait = finish(write, rebootReplies);
+    const DeviceSession::Wait wait = finish(write, restart, rebootReplies);
     if (wait != DeviceSession::Wait::Done)
         return unfinished(write, wait);
-    if (!m_session.bridge().serialLink().waitForFramesWritten(FramesWrittenTimeoutMs) || !m_session.bridge().serialOpened()) {
+    if (!m_session.bridge().serialLink().waitForFramesWritten(FramesWrittenTimeoutMs) || !m_session.bridge().serialOpened()
+        || (rebootsController(write) && !restart.restartSent())) {
         out.error(out.text(QStringLiteral("%1的重启指令未能发出").arg(what),
                            QStringLiteral("the restart after %1 could not be sent").arg(what)));
         return abandoned(write, ExitCode::PortFailure);
     }
     m_written.append(write);
     recordRestarts(restartingOf(unwritten()));
-    return ExitCode::Success;
+    return rebootsController(write) ? readAfterRestart() : ExitCode::Success;
 }
 
-DeviceSession::Wait ParamsLoad::finish(ParamWrite write, int rebootRepliesBefore)
+DeviceSession::Wait ParamsLoad::finish(ParamWrite write, const RestartWatch &restart, int rebootRepliesBefore)
 {
     const CliOutput &out = m_session.out();
     const QMetaObject::Connection hurry = QObject::connect(&m_session, &DeviceSession::interrupted, [&] {
@@ -97,21 +105,39 @@ DeviceSession::Wait ParamsLoad::finish(ParamWrite write, int rebootRepliesBefore
                                              "(Ctrl-C) to stop at once"))
                          .arg(describe(write), out.text(whatApplies(write))));
     });
-    const DeviceSession::Wait wait = m_session.finishStep([&] { return restartDone(rebootRepliesBefore); });
+    const DeviceSession::Wait wait = m_session.finishStep([&] { return stepDone(write, restart, rebootRepliesBefore); },
+                                                          [&] { return restart.isOverdue(); });
     QObject::disconnect(hurry);
     return wait;
 }
 
-// Uninterrupted, a step also waits for the reads the bridge times after the
-// restart, as the window does; interrupted, the controller's answer to the
-// restart is enough.
+// Uninterrupted, a step that restarts the controller also waits for it to come
+// back; interrupted, the controller's answer to the restart is enough, and
+// without one, the restart's allowance running out. A restart that never went
+// out leaves nothing to wait for: the step says so after.
 // A lost port drops what the bridge still had to send: that is no finished step.
-bool ParamsLoad::restartDone(int rebootRepliesBefore) const
+bool ParamsLoad::stepDone(ParamWrite write, const RestartWatch &restart, int rebootRepliesBefore) const
 {
     const AppBridge &bridge = m_session.bridge();
-    return bridge.serialOpened()
-        && (bridge.serialLink().session().scheduledCount() == 0
-            || (m_session.wasInterrupted() && m_session.commandReplies(SubCommand::Reboot) > rebootRepliesBefore));
+    if (!bridge.serialOpened() || bridge.serialLink().session().scheduledCount() > 0)
+        return false;
+    if (!rebootsController(write) || !restart.restartSent() || restart.isBack())
+        return true;
+    return m_session.wasInterrupted()
+        && (restart.isOverdue() || m_session.commandReplies(SubCommand::Reboot) > rebootRepliesBefore);
+}
+
+// The controller is back: its block is read, as the window's timed reads would,
+// before anything more is written to it. Interrupted, the step is done all the
+// same, and the load stops before the next one.
+int ParamsLoad::readAfterRestart()
+{
+    if (m_session.wasInterrupted())
+        return ExitCode::Success;
+    const DeviceSession::Wait read = m_session.rereadParams();
+    if (read == DeviceSession::Wait::Done || read == DeviceSession::Wait::Interrupted)
+        return ExitCode::Success;
+    return m_session.failure(read, blockText(m_session.out()));
 }
 
 // A second interruption closes the port at once: an activation or restart
@@ -119,7 +145,8 @@ bool ParamsLoad::restartDone(int rebootRepliesBefore) const
 int ParamsLoad::unfinished(ParamWrite write, DeviceSession::Wait wait)
 {
     if (wait != DeviceSession::Wait::Interrupted)
-        return abandoned(write, m_session.failure(wait, QString()));
+        return abandoned(write, m_session.failure(wait, m_session.out().text(QStringLiteral("重启后回来"),
+                                                                             QStringLiteral("its return from the restart"))));
     m_session.bridge().closeSerial();
     const CliOutput &out = m_session.out();
     out.error(out.text(QStringLiteral("已在写入%1时立即停止"), QStringLiteral("stopped at once during the write of %1"))
@@ -211,12 +238,13 @@ QString ParamsLoad::describe(ParamWrite write) const
     return m_session.out().text(paramWriteName(write));
 }
 
-int ParamsLoad::verify(const ParamBlock &target, bool lastWriteRestarted)
+// After a restart the block was read once the controller was back.
+int ParamsLoad::verify(const ParamBlock &target, bool blockJustRead)
 {
     const CliOutput &out = m_session.out();
-    const int reread = m_session.rereadParams(lastWriteRestarted ? RestartSettleMs : 0);
-    if (reread != ExitCode::Success)
-        return reread;
+    const DeviceSession::Wait read = blockJustRead ? DeviceSession::Wait::Done : m_session.rereadParams();
+    if (read != DeviceSession::Wait::Done)
+        return m_session.failure(read, blockText(out));
     const ParamBlock &device = m_session.bridge().parameters().block();
     const QVector<ParamFile::Change> mismatches = ParamFile::differences(target, device, paramBlockFormOf(device));
     for (const ParamFile::Change &mismatch : mismatches)

@@ -3,18 +3,21 @@
 #include "cli/DeviceSession.h"
 #include "device/ParamFile.h"
 #include "device/ParamWritePlan.h"
+#include "device/ParameterCommands.h"
 
 #include <QStringList>
 #include <QVector>
 
 class PendingRestarts;
+class RestartWatch;
 
 // The writes of `params load`, one step at a time, and the read-back that
 // verifies them. A step is a write with what the bridge times after it: for a
 // receiver's channels the activation and the restart, for the torques the
-// restart. A first interruption (Ctrl-C, SIGTERM, SIGHUP) lets the step in
-// flight finish with its restart, then stops and says what was written and what
-// was not; a second one stops at once and says how to repair what it left.
+// restart; after a restart, the controller's return and a read of its block. A
+// first interruption (Ctrl-C, SIGTERM, SIGHUP) lets the step in flight finish
+// with its restart, then stops and says what was written and what was not; a
+// second one stops at once and says how to repair what it left.
 class ParamsLoad
 {
 public:
@@ -28,8 +31,9 @@ public:
 
 private:
     int step(ParamWrite write, const ParamBlock &target);
-    DeviceSession::Wait finish(ParamWrite write, int rebootRepliesBefore);
-    bool restartDone(int rebootRepliesBefore) const;
+    DeviceSession::Wait finish(ParamWrite write, const RestartWatch &restart, int rebootRepliesBefore);
+    bool stepDone(ParamWrite write, const RestartWatch &restart, int rebootRepliesBefore) const;
+    int readAfterRestart();
     int unfinished(ParamWrite write, DeviceSession::Wait wait);
     int abandoned(ParamWrite inFlight, int exitCode);
     int stoppedBetweenSteps();
@@ -38,7 +42,7 @@ private:
     void printWhatWasWritten(const QVector<ParamWrite> &notWritten) const;
     QString names(const QVector<ParamWrite> &writes) const;
     QString describe(ParamWrite write) const;
-    int verify(const ParamBlock &target, bool lastWriteRestarted);
+    int verify(const ParamBlock &target, bool blockJustRead);
 
     DeviceSession &m_session;
     const PendingRestarts &m_pending;
@@ -47,4 +51,5 @@ private:
     QVector<ParamWrite> m_repairs;
     QVector<ParamWrite> m_written;
     int m_paramsChanges = 0;
+    const ParameterCommands::RestartReadsTaken m_restartReads;
 };

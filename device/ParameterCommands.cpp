@@ -173,8 +173,11 @@ void ParameterCommands::rebootAfterActivate()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
+    emit restartSent();
     m_messages.report(Message::info(QStringLiteral("配置生效，设备重启中..."), QStringLiteral("Config applied, rebooting..."),
                                     MessageTopic::RestartSent));
+    if (m_restartReadsTaken > 0)
+        return;
     m_link.runWhileOpen(FirstRereadDelayMs, [this] { readParams(); });
     m_link.runWhileOpen(SecondRereadDelayMs, [this] { readParams(); });
 }
@@ -254,6 +257,7 @@ void ParameterCommands::rebootAfterTorque()
     if (!sendCommand(plainCommand(SubCommand::Reboot)))
         return;
     m_rebootsDue = qMax(0, m_rebootsDue - 1);
+    emit restartSent();
     m_messages.report(Message::info(QStringLiteral("力矩生效，设备重启中..."), QStringLiteral("Torque applied, rebooting..."),
                                     MessageTopic::RestartSent));
 }

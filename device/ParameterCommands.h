@@ -21,6 +21,20 @@ class ParameterCommands : public QObject
     Q_OBJECT
 
 public:
+    // While one lives, a restart is followed by none of the timed reads of the
+    // block: its owner reads the block itself once the controller is back.
+    class RestartReadsTaken
+    {
+    public:
+        explicit RestartReadsTaken(ParameterCommands &commands) : m_commands(commands) { ++m_commands.m_restartReadsTaken; }
+        ~RestartReadsTaken() { --m_commands.m_restartReadsTaken; }
+        RestartReadsTaken(const RestartReadsTaken &) = delete;
+        RestartReadsTaken &operator=(const RestartReadsTaken &) = delete;
+
+    private:
+        ParameterCommands &m_commands;
+    };
+
     ParameterCommands(DeviceLink &link, MessageSink &messages, QObject *parent = nullptr);
 
     const ParamBlock &block() const { return m_params; }
@@ -66,6 +80,8 @@ public:
 signals:
     void paramsChanged();
     void accelCaliStateChanged();
+    // A restart went out: the controller is gone until it starts again.
+    void restartSent();
 
 private:
     void reportWritten(const TextPair &text);
@@ -89,5 +105,6 @@ private:
     int m_rebootsDue = 0;
     qint32 m_accelCaliState = -1;
     bool m_accelProgressReported = true;
+    int m_restartReadsTaken = 0;
     CommandReplyObserver m_commandReplyObserver;
 };

@@ -9,15 +9,12 @@ ParamReadBack::ParamReadBack(AppBridge &bridge, QObject *parent) : QObject(paren
     connect(&bridge, &AppBridge::tavoxParamsChanged, this, &ParamReadBack::onParamsChanged);
 }
 
-void ParamReadBack::start(int timeoutMs, int settleMs)
+void ParamReadBack::start(int timeoutMs)
 {
     m_blocksBefore = m_bridge.parameters().blocksReceived();
     m_timeoutMs = timeoutMs;
     m_askedForMs = -1;
-    if (settleMs > 0)
-        m_resend.start(settleMs);
-    else
-        ask();
+    ask();
 }
 
 void ParamReadBack::stop()

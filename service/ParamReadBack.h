@@ -5,10 +5,10 @@
 
 class AppBridge;
 
-// Reads the controller's parameter block afresh: asks now, or after a settle
-// time, and again once a second until a block newer than the start arrives,
-// giving up `timeoutMs` after the first ask. `arrived` comes after the bridge
-// has reported the block, so a slot can read it at once.
+// Reads the controller's parameter block afresh: asks now, and again once a
+// second until a block newer than the start arrives, giving up `timeoutMs`
+// after the first ask. `arrived` comes after the bridge has reported the
+// block, so a slot can read it at once.
 class ParamReadBack : public QObject
 {
     Q_OBJECT
@@ -18,7 +18,7 @@ public:
 
     explicit ParamReadBack(AppBridge &bridge, QObject *parent = nullptr);
 
-    void start(int timeoutMs, int settleMs = 0);
+    void start(int timeoutMs);
     void stop();
     bool isActive() const { return m_resend.isActive(); }
 

@@ -13,7 +13,7 @@
 ParamRestore::ParamRestore(AppBridge &bridge, QObject *parent)
     : QAbstractListModel(parent), m_bridge(bridge), m_readBack(bridge)
 {
-    connect(&m_readBack, &ParamReadBack::arrived, this, &ParamRestore::finishVerification);
+    connect(&m_readBack, &ParamReadBack::arrived, this, &ParamRestore::onBlockRead);
     connect(&m_readBack, &ParamReadBack::timedOut, this, [this] {
         fail(QStringLiteral("控制器没有回复参数块，无法核对"), QStringLiteral("No parameter block from the controller; nothing verified"));
     });
@@ -258,7 +258,7 @@ void ParamRestore::writeSelected()
     for (Row &row : m_rows)
         row.verification = row.checked ? Pending : NotChecked;
     emit dataChanged(index(0), index(m_rows.size() - 1), {VerificationRole});
-    m_lastWriteRestarted = !m_writes.isEmpty() && m_writes.last() == ParamWrite::Torque;
+    m_restartReads = std::make_unique<ParameterCommands::RestartReadsTaken>(m_bridge.parameters());
     setState(Writing);
     writeNext();
 }
@@ -297,38 +297,70 @@ void ParamRestore::writeNext()
 {
     if (m_state != Writing)
         return;
+    m_restart.reset();
     if (m_writes.isEmpty()) {
-        startReadBack(m_lastWriteRestarted ? RestartSettleMs : 0);
+        startReadBack();
         return;
     }
     const ParamWrite write = m_writes.takeFirst();
-    const TextPair name = paramWriteName(write);
-    m_status = {QStringLiteral("正在写入%1…").arg(name.zh), QStringLiteral("Writing %1…").arg(name.en)};
+    m_writing = paramWriteName(write);
+    m_status = {QStringLiteral("正在写入%1…").arg(m_writing.zh), QStringLiteral("Writing %1…").arg(m_writing.en)};
     emit changed();
+    if (rebootsController(write)) {
+        m_restart = std::make_unique<RestartWatch>(m_bridge, ReadTimeoutMs);
+        // Queued: the restore may end, and drop the watch, on what it says.
+        connect(m_restart.get(), &RestartWatch::settled, this, &ParamRestore::afterFollowUps, Qt::QueuedConnection);
+    }
     const int before = m_paramsChanges;
     applyParamWrite(m_bridge, write, m_target);
     if (m_paramsChanges == before) {
-        fail(QStringLiteral("串口未接受%1的写入").arg(name.zh), QStringLiteral("The port did not take the write of %1").arg(name.en));
+        fail(QStringLiteral("串口未接受%1的写入").arg(m_writing.zh), QStringLiteral("The port did not take the write of %1").arg(m_writing.en));
         return;
     }
     m_waitingForFollowUps = true;
     afterFollowUps();
 }
 
+// After a restart the controller's block is read before anything more is
+// written to it; after the last write the verifying read is that read.
 void ParamRestore::afterFollowUps()
 {
-    if (!m_waitingForFollowUps || m_bridge.serialLink().session().scheduledCount() > 0)
+    if (!m_waitingForFollowUps || !m_bridge.serialOpened() || m_bridge.serialLink().session().scheduledCount() > 0)
+        return;
+    if (m_restart && (restartFailed() || !m_restart->isBack()))
         return;
     m_waitingForFollowUps = false;
-    QMetaObject::invokeMethod(this, &ParamRestore::writeNext, Qt::QueuedConnection);
+    if (m_restart && !m_writes.isEmpty())
+        m_readBack.start(ReadTimeoutMs);
+    else
+        QMetaObject::invokeMethod(this, &ParamRestore::writeNext, Qt::QueuedConnection);
 }
 
-void ParamRestore::startReadBack(int settleMs)
+bool ParamRestore::restartFailed()
+{
+    if (!m_restart->restartSent())
+        fail(QStringLiteral("%1的重启指令未能发出").arg(m_writing.zh), QStringLiteral("The restart after %1 could not be sent").arg(m_writing.en));
+    else if (m_restart->isOverdue())
+        fail(QStringLiteral("控制器重启后没有回来，无法核对"), QStringLiteral("The controller did not come back after its restart; nothing verified"));
+    else
+        return false;
+    return true;
+}
+
+void ParamRestore::onBlockRead()
+{
+    if (m_state == Writing)
+        writeNext();
+    else
+        finishVerification();
+}
+
+void ParamRestore::startReadBack()
 {
     setState(Verifying);
     m_status = {QStringLiteral("正在读回参数以核对…"), QStringLiteral("Reading the parameters back to verify…")};
     emit changed();
-    m_readBack.start(ReadTimeoutMs, settleMs);
+    m_readBack.start(ReadTimeoutMs);
 }
 
 void ParamRestore::finishVerification()
@@ -347,6 +379,7 @@ void ParamRestore::finishVerification()
                 matching.append(row.field);
         }
     }
+    m_restartReads.reset();
     emit dataChanged(index(0), index(m_rows.size() - 1), {DeviceValueRole, VerificationRole});
     // An edit of a restored field would write the old value over the restore.
     if (!matching.isEmpty())
@@ -374,6 +407,8 @@ void ParamRestore::fail(const QString &zh, const QString &en)
     m_readBack.stop();
     m_writes.clear();
     m_waitingForFollowUps = false;
+    m_restart.reset();
+    m_restartReads.reset();
     setState(Failed);
     report(zh, en);
 }

@@ -2,12 +2,16 @@
 
 #include "service/FileChooser.h"
 #include "service/ParamReadBack.h"
+#include "service/RestartWatch.h"
 #include "device/ParamFile.h"
 #include "device/ParamRanges.h"
 #include "device/ParamWritePlan.h"
+#include "device/ParameterCommands.h"
 #include "device/TextPair.h"
 
 #include <QAbstractListModel>
+
+#include <memory>
 
 class AppBridge;
 
@@ -39,11 +43,10 @@ public:
         DeviceTextRole, FileTextRole, DeviceInRangeRole, FileInRangeRole, RangeRole
     };
 
-    // Writes wait for the bridge's own follow-ups (activation, reboot, reads);
-    // a read that goes unanswered is asked again once a second up to this.
+    // Writes wait for the bridge's own follow-ups (activation, restart), a
+    // restart for the controller to come back, up to this; a read that goes
+    // unanswered is asked again once a second up to this.
     static constexpr int ReadTimeoutMs = 10000;
-    // After a restart the bridge does not follow with reads of its own (the torque).
-    static constexpr int RestartSettleMs = 3000;
 
     explicit ParamRestore(AppBridge &bridge, QObject *parent = nullptr);
 
@@ -99,7 +102,9 @@ private:
     void setState(State state);
     void writeNext();
     void afterFollowUps();
-    void startReadBack(int settleMs);
+    bool restartFailed();
+    void onBlockRead();
+    void startReadBack();
     void onLinkClosed();
     void finishVerification();
     void relabel();
@@ -119,8 +124,11 @@ private:
 
     QVector<ParamWrite> m_writes;
     ParamBlock m_target;
-    bool m_lastWriteRestarted = false;
+    TextPair m_writing;
     bool m_waitingForFollowUps = false;
+    // From the first write to the verdict the restore reads the block itself after each restart.
+    std::unique_ptr<ParameterCommands::RestartReadsTaken> m_restartReads;
+    std::unique_ptr<RestartWatch> m_restart;
     int m_paramsChanges = 0;
     ParamReadBack m_readBack;
 };

@@ -50,6 +50,9 @@ struct SimConfig
     int silentCalibrationAfterStep = -1;
     // Parameter reads after the first this many go unanswered; -1 switches it off.
     int silentParamsAfterRead = -1;
+    // From the first activation or restart on, no heartbeat and no reply: a
+    // controller that does not come back.
+    bool stayDownAfterRestart = false;
     // A verified upgrade puts the parameters back to the firmware's defaults,
     // as firmware that changes the block's layout does.
     bool resetParamsOnUpgrade = false;

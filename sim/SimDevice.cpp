@@ -255,7 +255,7 @@ void SimDevice::insertPending(const Pending &pending)
 
 void SimDevice::receive(const ParsedFrame &frame, qint64 nowMs)
 {
-    if (!frame.valid)
+    if (!frame.valid || m_down)
         return;
     if (frame.version == 0)
         handleV0(frame, nowMs);
@@ -447,6 +447,7 @@ void SimDevice::reboot(qint64 nowMs)
     m_rebootUntilMs = nowMs + m_config.rebootMs;
     m_bootMs = m_rebootUntilMs;
     m_motorsOff = false;
+    m_down = m_config.stayDownAfterRestart;
 }
 
 bool SimDevice::takeFinishedImage(QByteArray &image)
@@ -500,7 +501,7 @@ qint64 SimDevice::heartbeatTime(qint64 index) const
 
 void SimDevice::collectHeartbeats(qint64 nowMs, QList<Pending> &due)
 {
-    if (m_config.heartbeatRateHz <= 0)
+    if (m_config.heartbeatRateHz <= 0 || m_down)
         return;
     // After a long stall start afresh rather than sending a burst of stale heartbeats.
     if (nowMs - heartbeatTime(m_heartbeatIndex) > 1000) {

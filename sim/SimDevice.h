@@ -70,6 +70,7 @@ private:
     qint64 m_heartbeatEpochMs = 0;
     qint64 m_heartbeatIndex = 0;
     bool m_motorsOff = false;
+    bool m_down = false;
     bool m_imageFinished = false;
     bool m_lateReplyDone = false;
     int m_accelCalibrationsStarted = 0;

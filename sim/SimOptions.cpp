@@ -291,6 +291,8 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("n")},
         {QStringLiteral("fault-silent-params-after"),
          QStringLiteral("Answer the first <n> parameter reads and no later one."), QStringLiteral("n")},
+        {QStringLiteral("fault-stay-down"),
+         QStringLiteral("From the first activation or restart on, send nothing: no heartbeat, no reply.")},
         {QStringLiteral("fault-bad-crc"),
          QStringLiteral("Send every <n>th frame with a corrupted CRC (its low byte inverted), so that the tool drops it."),
          QStringLiteral("n")},
@@ -331,6 +333,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions &options, QStri
     c.falseSync = parser.isSet(QStringLiteral("fault-false-sync"));
     c.unknownFlood = parser.isSet(QStringLiteral("fault-unknown-flood"));
     c.resetParamsOnUpgrade = parser.isSet(QStringLiteral("reset-params-on-upgrade"));
+    c.stayDownAfterRestart = parser.isSet(QStringLiteral("fault-stay-down"));
     options.link.splitOutput = parser.isSet(QStringLiteral("split-output"));
     options.host.verbose = parser.isSet(QStringLiteral("verbose"));
     options.host.saveImagePath = parser.value(QStringLiteral("save-image"));

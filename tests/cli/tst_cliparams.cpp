@@ -20,9 +20,6 @@
 #include <csignal>
 
 namespace {
-// A controller that takes this long to come back after a restart.
-const int SlowRestartMs = 1500;
-
 // The simulator for loads that restart it: its frame log, no heartbeats to crowd it, quick restarts.
 const QStringList RestartingSim{"--verbose", "--hb-rate", "0", "--reboot-ms", "100"};
 
@@ -35,6 +32,7 @@ class TestCliParams : public QObject
 private slots:
     void saveDiffLoadRoundTrip();
     void loadRunsRestartingWritesLastEachWaitedFor();
+    void loadEndsWhenTheControllerDoesNotComeBack();
     void loadFinishesTheStepInFlight();
     void loadStoppedMidStepIsRepairedUnderAnotherName();
     void badParameterFiles_data();
@@ -101,12 +99,12 @@ void TestCliParams::saveDiffLoadRoundTrip()
 
 // A file that differs from the controller in every field: the writes that
 // leave the controller running go first; then, one receiver at a time, its
-// channels with the activation, restart and reads that follow; the torque and
-// its restart last, and the verifying read only once the controller has had
-// time to come back.
+// channels with the activation and restart, and a read once the controller is
+// back; the torque and its restart last, and the verifying read only once the
+// controller's heartbeat has come back.
 void TestCliParams::loadRunsRestartingWritesLastEachWaitedFor()
 {
-    SimProcess sim({"--param-form", "photo", "--hb-rate", "0", "--verbose", "--reboot-ms", QString::number(SlowRestartMs)});
+    SimProcess sim({"--param-form", "photo", "--verbose"});
     QVERIFY(sim.start());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("every-field.json"));
@@ -123,8 +121,32 @@ void TestCliParams::loadRunsRestartingWritesLastEachWaitedFor()
     QVERIFY2(load.exitCode == 0, qPrintable(load.err));
     const QVector<SimReceivedFrame> received = simReceivedFrames(sim.errorOutput()).mid(before);
     QCOMPARE(requestSequence(received), QStringLiteral("C0 A2 A3 A4 A6 A0 90 91 C0 A1 90 91 C0 A5 91 C0"));
-    const qint64 settledMs = msFromLastRebootToRead(received);
-    QVERIFY2(settledMs >= SlowRestartMs, qPrintable(QString::number(settledMs)));
+    const RestartReturn back = returnFromLastRestart(sim.errorOutput());
+    QVERIFY2(back.heartbeatMs >= 0 && back.readMs >= back.heartbeatMs,
+             qPrintable(QStringLiteral("heartbeat %1, read %2").arg(back.heartbeatMs).arg(back.readMs)));
+}
+
+// Silent after its activation, the controller never comes back: the load gives
+// up once the restart's allowance has passed, writes nothing more, and keeps
+// the channels owed.
+void TestCliParams::loadEndsWhenTheControllerDoesNotComeBack()
+{
+    SimProcess sim({"--verbose", "--fault-stay-down"});
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString ctl = privateCtl(dir);
+    QVERIFY(!ctl.isEmpty());
+    const QString wanted = dir.filePath(QStringLiteral("wanted.json"));
+    QVERIFY(saveWithFieldsRaised(sim, wanted, {"sbus.pitchChannel", "gimbal.pitchMaxTorque"}));
+    const int before = simReceivedFrames(sim.errorOutput()).size();
+
+    const ProgramRun load = runCtl({"-p", sim.portName(), "-t", "1", "params", "load", wanted, "--yes"},
+                                   englishEnvironment(), ctl);
+    QCOMPARE(load.exitCode, 5);
+    QVERIFY2(load.err.contains(QLatin1String("no reply from the controller (waiting for its return from the restart)")),
+             qPrintable(load.err));
+    QCOMPARE(requestSequence(simReceivedFrames(sim.errorOutput()).mid(before)), QStringLiteral("C0 A0 90 91"));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("pending-restarts"))).entryList(QDir::Files).size(), 1);
 }
 
 // Interrupted while the controller takes its new SBUS channels, the load still

@@ -333,6 +333,15 @@ void TestControllerExchange::restartingWritesAreFollowedUp()
     QCOMPARE(messages.english().last(), QStringLiteral("Torque applied, rebooting..."));
     QCOMPARE(messages.messages.last().meaning.kind, MessageKind::Info);
     QVERIFY(link.followUps.isEmpty());
+
+    // Taken over, a restart is followed by no reads: its owner reads once the controller is back.
+    QSignalSpy restartsSent(&parameters, &ParameterCommands::restartSent);
+    const ParameterCommands::RestartReadsTaken taken(parameters);
+    parameters.writeChannels(Receiver::Sbus, {2, 3, 4, 5, 6, 1, 1, 0, 1});
+    QCOMPARE(link.runFollowUps(), QVector<int> {500});
+    QCOMPARE(link.runFollowUps(), QVector<int> {500});
+    QVERIFY(link.followUps.isEmpty());
+    QCOMPARE(restartsSent.count(), 1);
 }
 
 void TestControllerExchange::nothingIsKeptOrSaidBeforeThePortTookIt()

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 const QString ParamRead = QStringLiteral("C0");
 const QString Reboot = QStringLiteral("91");
@@ -41,14 +43,25 @@ QString requestSequence(const QVector<SimReceivedFrame> &frames)
     return names.join(QLatin1Char(' '));
 }
 
-qint64 msFromLastRebootToRead(const QVector<SimReceivedFrame> &frames)
+RestartReturn returnFromLastRestart(const QString &log)
 {
+    const QVector<SimReceivedFrame> frames = simReceivedFrames(log);
     int reboot = frames.size() - 1;
     while (reboot >= 0 && frames.at(reboot).name != Reboot)
         --reboot;
-    for (int i = reboot + 1; reboot >= 0 && i < frames.size(); ++i) {
-        if (frames.at(i).name == ParamRead)
-            return frames.at(i).atMs - frames.at(reboot).atMs;
+    RestartReturn back;
+    if (reboot < 0)
+        return back;
+    const qint64 rebootMs = frames.at(reboot).atMs;
+    const auto read = std::find_if(frames.begin() + reboot, frames.end(),
+                                   [](const SimReceivedFrame &frame) { return frame.name == ParamRead; });
+    back.readMs = read == frames.end() ? -1 : read->atMs;
+    static const QRegularExpression heartbeat(QStringLiteral("^\\[ *(\\d+\\.\\d{3})\\] TX heartbeat"),
+                                              QRegularExpression::MultilineOption);
+    for (auto it = heartbeat.globalMatch(log); it.hasNext() && back.heartbeatMs < 0;) {
+        const qint64 atMs = qRound64(it.next().captured(1).toDouble() * 1000);
+        if (atMs > rebootMs)
+            back.heartbeatMs = atMs;
     }
-    return -1;
+    return back;
 }

@@ -19,6 +19,12 @@ QVector<SimReceivedFrame> simReceivedFrames(const QString &log);
 // takes until the controller answers is the tool's business, not their order.
 QString requestSequence(const QVector<SimReceivedFrame> &frames);
 
-// How long after the last restart request (sub-command 91) among `frames` the
-// next parameter read came; -1 when there was no such pair.
-qint64 msFromLastRebootToRead(const QVector<SimReceivedFrame> &frames);
+// After the last restart request (sub-command 91) that the simulator logged,
+// on its clock: its first heartbeat, the controller back, and the first
+// parameter read; -1 for one that did not come.
+struct RestartReturn
+{
+    qint64 heartbeatMs = -1;
+    qint64 readMs = -1;
+};
+RestartReturn returnFromLastRestart(const QString &log);
