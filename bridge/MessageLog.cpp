@@ -48,6 +48,7 @@ MessageLog::MessageLog(const Language &language, QObject *parent)
 void MessageLog::clear()
 {
     m_text.clear();
+    m_separators = 0;
     m_entries.clear();
     QTimer::singleShot(0, this, &MessageLog::textChanged);
 }
@@ -68,13 +69,15 @@ void MessageLog::add(const QString &text, const QString &english, const MessageM
     const MessageEntry entry { text, timestamped(text, now), meaning, now, m_language.code(), english };
     echo(entry.line);
     emit entryAdded(entry);
-    if (m_text.isEmpty())
-        m_text = entry.line;
-    else
-        m_text += QLatin1Char('\n') + entry.line;
+    if (!m_text.isEmpty()) {
+        m_text += QLatin1Char('\n');
+        ++m_separators;
+    }
+    m_text += entry.line;
+    m_separators += entry.line.count(QLatin1Char('\n'));
 
     m_entries.append(entry);
-    if (m_text.count(QLatin1Char('\n')) >= SeparatorLimit)
+    if (m_separators >= SeparatorLimit)
         dropOldestLines();
     QTimer::singleShot(0, this, &MessageLog::textChanged);
 }
@@ -85,6 +88,7 @@ void MessageLog::dropOldestLines()
     const int first = m_text.indexOf(QLatin1Char('\n'));
     int dropped = m_text.indexOf(QLatin1Char('\n'), first + 1) + 1;
     m_text.remove(0, dropped);
+    m_separators -= 2;
     while (dropped > 0 && !m_entries.isEmpty())
         dropped -= m_entries.takeFirst().line.size() + 1;
 }

@@ -21,6 +21,8 @@ struct MessageEntry
     QString language;   // "zh" or "en": the one the text was chosen in
     QString english;    // the text in English; the text itself when it came in one language only
 };
+// Dropping the oldest entry moves the others in one block, as a full log does with every new one.
+Q_DECLARE_TYPEINFO(MessageEntry, Q_MOVABLE_TYPE);
 
 // The bilingual message log: every entry is stamped with the local time,
 // echoed to the console (or the debug output), kept in the log's text and
@@ -67,6 +69,7 @@ private:
 
     const Language &m_language;
     QString m_text;
+    int m_separators = 0;   // in m_text, counted as they come and go rather than scanned for
     QVector<MessageEntry> m_entries;
     MessageThrottle m_throttle;
     QHash<QString, Flood> m_floods;

@@ -41,6 +41,9 @@ struct SimConfig
     bool falseSync = false;
     // About 1000 version-1 replies a second that no tool knows.
     bool unknownFlood = false;
+    // Acknowledgements of a command nobody sent (Gyro Bias Update), this many a
+    // second; 0 switches them off. The tool logs every one.
+    int commandAckRateHz = 0;
     // No heartbeat for heartbeatGapMs from heartbeatGapStartMs after the
     // simulator started; -1 switches it off. Everything else goes on.
     int heartbeatGapStartMs = -1;

@@ -17,6 +17,7 @@ const int CommandPayloadSize = 17;
 
 enum SubCommand : quint8 {
     StopMotors = 0x9C,
+    GyroBiasUpdate = 0x9D,
     AccelCalibration = 0x8F,
     Activate = 0x90,
     Reboot = 0x91,
@@ -224,7 +225,8 @@ SimDevice::SimDevice(const SimConfig &config, qint64 nowMs)
       m_heartbeatEpochMs(nowMs),
       m_upgradeUnderWayUntilMs(nowMs),
       m_nextUnsolicitedMs(nowMs + UnsolicitedPeriodMs),
-      m_nextFloodMs(nowMs)
+      m_nextFloodMs(nowMs),
+      m_commandAckEpochMs(nowMs)
 {
 }
 
@@ -547,6 +549,23 @@ void SimDevice::collectFlood(qint64 nowMs, QList<Pending> &due)
     }
 }
 
+qint64 SimDevice::commandAckTime(qint64 index) const
+{
+    return m_commandAckEpochMs + index * 1000 / m_config.commandAckRateHz;
+}
+
+void SimDevice::collectCommandAcks(qint64 nowMs, QList<Pending> &due)
+{
+    if (m_config.commandAckRateHz <= 0)
+        return;
+    if (nowMs - commandAckTime(m_commandAckIndex) > StallMs) {
+        m_commandAckEpochMs = nowMs;
+        m_commandAckIndex = 0;
+    }
+    for (qint64 at = commandAckTime(m_commandAckIndex); at <= nowMs; at = commandAckTime(++m_commandAckIndex))
+        due.append(Pending {at, commandReply(GyroBiasUpdate), false});
+}
+
 QList<QByteArray> SimDevice::takeDue(qint64 nowMs)
 {
     QList<Pending> due;
@@ -555,6 +574,7 @@ QList<QByteArray> SimDevice::takeDue(qint64 nowMs)
     collectHeartbeats(nowMs, due);
     collectUnsolicitedReplies(nowMs, due);
     collectFlood(nowMs, due);
+    collectCommandAcks(nowMs, due);
     std::stable_sort(due.begin(), due.end(), [](const Pending &a, const Pending &b) { return a.atMs < b.atMs; });
     QList<QByteArray> frames;
     for (const Pending &p : due)
@@ -571,5 +591,7 @@ qint64 SimDevice::nextDueMs() const
         next = earliest(next, m_nextUnsolicitedMs);
     if (m_config.unknownFlood)
         next = earliest(next, m_nextFloodMs);
+    if (m_config.commandAckRateHz > 0)
+        next = earliest(next, commandAckTime(m_commandAckIndex));
     return next;
 }

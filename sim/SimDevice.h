@@ -59,6 +59,8 @@ private:
     void collectHeartbeats(qint64 nowMs, QList<Pending> &due);
     void collectUnsolicitedReplies(qint64 nowMs, QList<Pending> &due);
     void collectFlood(qint64 nowMs, QList<Pending> &due);
+    qint64 commandAckTime(qint64 index) const;
+    void collectCommandAcks(qint64 nowMs, QList<Pending> &due);
 
     SimConfig m_config;
     ParamBlock m_params;
@@ -80,6 +82,8 @@ private:
     quint16 m_unsolicitedSequence = 0;
     qint64 m_nextFloodMs = 0;
     qint64 m_floodCount = 0;
+    qint64 m_commandAckEpochMs = 0;
+    qint64 m_commandAckIndex = 0;
 };
 
 // Realistic factory settings of the controller.

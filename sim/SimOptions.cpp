@@ -188,6 +188,7 @@ bool readNumbers(const QCommandLineParser &parser, SimOptions &options, QString 
         {"fault-silent-calibration", &c.silentCalibrationAfterStep, 0, 7},
         {"fault-silent-params-after", &c.silentParamsAfterRead, 0, maxInt},
         {"fault-bad-crc", &options.host.badCrcEvery, 1, maxInt},
+        {"fault-command-acks", &c.commandAckRateHz, 0, 1000},
         {"baud", &options.link.baud, 1, 100000000},
     };
     for (const IntOption &option : ints) {
@@ -298,6 +299,9 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("n")},
         {QStringLiteral("fault-false-sync"), QStringLiteral("Precede every reply with a false start of a long frame.")},
         {QStringLiteral("fault-unknown-flood"), QStringLiteral("Send about 1000 unknown version-1 replies a second.")},
+        {QStringLiteral("fault-command-acks"),
+         QStringLiteral("Acknowledge a Gyro Bias Update nobody asked for <hz> times a second (0..1000)."),
+         QStringLiteral("hz")},
         {QStringLiteral("reset-params-on-upgrade"), QStringLiteral("Put the parameters back to their defaults when an upgrade verifies.")},
         {QStringLiteral("replay"),
          QStringLiteral("Play the controller's side of a recording (pcapng) from its start each time the port is\n"

@@ -20,6 +20,7 @@ MessageJournal::MessageJournal(AppBridge &bridge, QObject *parent)
     , m_bridge(bridge)
 {
     takeOverBridgeLog();
+    m_shown = new PacedRows(*this, MaxEntries, this);
     connect(&m_bridge.messages(), &MessageLog::entryAdded, this, &MessageJournal::append);
 }
 

@@ -2,9 +2,10 @@
 
 #include "bridge/MessageLog.h"
 #include "service/SessionRecords.h"
+#include "window/PacedRows.h"
 
 #include <QAbstractListModel>
-#include <QVector>
+#include <QList>
 
 #include <functional>
 
@@ -18,6 +19,8 @@ class MessageJournal : public QAbstractListModel
 {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // The entries as the log view shows them, taken up a few times a second.
+    Q_PROPERTY(QAbstractItemModel *shown READ shown CONSTANT)
 
 public:
     enum Role { TextRole = Qt::UserRole + 1, KindRole };
@@ -39,6 +42,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return m_entries.size(); }
+    QAbstractItemModel *shown() const { return m_shown; }
     // All entries, one a line, as the operator would paste them.
     Q_INVOKABLE QString plainText() const;
     Q_INVOKABLE void copyAll() const;
@@ -70,7 +74,9 @@ private:
     MessageKind kindOf(const MessageEntry &entry) const;
 
     AppBridge &m_bridge;
-    QVector<Entry> m_entries;
+    // A full journal drops its oldest entry with every new one: a list does that in place.
+    QList<Entry> m_entries;
     SessionMessages m_session;
     FileNameChooser m_chooseFileName;
+    PacedRows *m_shown = nullptr;
 };

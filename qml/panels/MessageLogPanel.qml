@@ -84,17 +84,20 @@ GroupBox {
         }
 
         // One selectable text per entry, coloured by what it reports; the
-        // view creates only the entries in sight, however long the record.
+        // view creates only the entries in sight, however long the record,
+        // and none ahead of time: while entries stream in, most would scroll
+        // past before anyone could scroll to them.
         ListView {
             id: messageLogArea
             objectName: "messageLogArea"
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: messageJournal
+            model: messageJournal.shown
             Accessible.role: Accessible.List
             Accessible.name: messageTitle.text
             boundsBehavior: Flickable.StopAtBounds
+            cacheBuffer: 0
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
             delegate: TextEdit {

@@ -33,6 +33,8 @@ private slots:
     void silentHeartbeatsMeanLinkLostAndRecover();
     void valuesAreBlankThenLiveThenStale();
     void journalKeepsEntriesAcrossLanguageAndSaves();
+    void shownEntriesCatchUpWholeAndInOrder_data();
+    void shownEntriesCatchUpWholeAndInOrder();
     void feedbackFollowsTheAction();
     void onlyTheActionsOwnErrorsFailIt_data();
     void onlyTheActionsOwnErrorsFailIt();
@@ -231,6 +233,39 @@ void TestOperator::journalKeepsEntriesAcrossLanguageAndSaves()
     journal.clear();
     QCOMPARE(journal.count(), 0);
     QVERIFY(bridge.messageLog().isEmpty());
+}
+
+void TestOperator::shownEntriesCatchUpWholeAndInOrder_data()
+{
+    QTest::addColumn<int>("before");   // entries the view has taken up
+    QTest::addColumn<int>("burst");    // then logged in one go
+    QTest::newRow("one") << 0 << 1;
+    QTest::newRow("a burst after some") << 40 << 40;
+    QTest::newRow("the oldest shown make room") << 350 << 300;
+    QTest::newRow("more than are kept at once") << 0 << MessageJournal::MaxEntries + 150;
+}
+
+// What the log view shows comes a moment late, but it is the journal's every entry, in its order.
+void TestOperator::shownEntriesCatchUpWholeAndInOrder()
+{
+    QFETCH(int, before);
+    QFETCH(int, burst);
+    AppBridge bridge;
+    MessageJournal journal(bridge);
+    const QAbstractItemModel &shown = *journal.shown();
+    const auto rows = [](const QAbstractItemModel &model) {
+        QStringList texts;
+        for (int row = 0; row < model.rowCount(); ++row)
+            texts.append(model.data(model.index(row, 0), MessageJournal::TextRole).toString()
+                         + model.data(model.index(row, 0), MessageJournal::KindRole).toString());
+        return texts;
+    };
+    for (int n = 0; n < before; ++n)
+        bridge.messages().report(Message::success(QString::number(n), QString::number(n)));
+    QTRY_COMPARE(rows(shown), rows(journal));
+    for (int n = 0; n < burst; ++n)
+        bridge.messages().append(QStringLiteral("burst %1").arg(n));
+    QTRY_COMPARE(rows(shown), rows(journal));
 }
 
 void TestOperator::feedbackFollowsTheAction()
