@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
@@ -18,10 +21,14 @@ const QRegularExpression &ownRecording()
     return pattern;
 }
 
-qint64 sizeOf(const QString &path)
+qint64 modifiedNs(const QString &path)
 {
-    return QFileInfo(path).size();
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
+
 }
 
 SessionFolder::SessionFolder(QString path)
@@ -61,31 +68,58 @@ QString SessionFolder::newRecordingPath(const QDateTime &start, const QString &p
 
 QVector<SessionFolder::Session> SessionFolder::sessions() const
 {
-    QVector<Session> found;
-    const QFileInfoList files = QDir(m_path).entryInfoList({QLatin1Char('*') + RecordingSuffix}, QDir::Files);
+    QVector<Session> sessions = sessionsUndated();
+    for (Session &session : sessions) {
+        const QRegularExpressionMatch match = ownRecording().match(QFileInfo(session.recording).fileName());
+        session.start = QDateTime::fromString(match.captured(1), StampFormat);
+    }
+    return sessions;
+}
+
+// One listing and the sizes it brought, and no local time: the recorder looks
+// at the folder on every start, a folder at its bound holds a hundred files,
+// and each conversion to local time reads the system's zone again.
+QVector<SessionFolder::Session> SessionFolder::sessionsUndated() const
+{
+    struct Found
+    {
+        QString stamp;   // sorts as the start does
+        qint64 modifiedNs;
+        Session session;
+    };
+    const QFileInfoList files = QDir(m_path).entryInfoList({QLatin1Char('*') + RecordingSuffix, QLatin1Char('*') + NotesSuffix},
+                                                           QDir::Files);
+    QHash<QString, qint64> notesBytes;
+    for (const QFileInfo &file : files) {
+        if (file.fileName().endsWith(NotesSuffix))
+            notesBytes.insert(file.filePath(), file.size());
+    }
+    QVector<Found> found;
     for (const QFileInfo &file : files) {
         const QRegularExpressionMatch match = ownRecording().match(file.fileName());
         if (!match.hasMatch())
             continue;
         Session session;
         session.recording = file.filePath();
-        session.notes = QFileInfo::exists(notesPathFor(session.recording)) ? notesPathFor(session.recording) : QString();
-        session.start = QDateTime::fromString(match.captured(1), StampFormat);
-        session.bytes = file.size() + (session.notes.isEmpty() ? 0 : sizeOf(session.notes));
-        found.append(session);
+        const QString notes = notesPathFor(session.recording);
+        session.notes = notesBytes.contains(notes) ? notes : QString();
+        session.bytes = file.size() + notesBytes.value(notes);
+        found.append({match.captured(1), modifiedNs(session.recording), session});
     }
     // Two sessions begun in the same second are told apart by which was written last.
-    std::sort(found.begin(), found.end(), [](const Session &a, const Session &b) {
-        if (a.start != b.start)
-            return a.start > b.start;
-        return QFileInfo(a.recording).lastModified() > QFileInfo(b.recording).lastModified();
+    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        return a.stamp != b.stamp ? a.stamp > b.stamp : a.modifiedNs > b.modifiedNs;
     });
-    return found;
+    QVector<Session> sessions;
+    sessions.reserve(found.size());
+    for (const Found &each : found)
+        sessions.append(each.session);
+    return sessions;
 }
 
 void SessionFolder::prune(int maxSessions, qint64 maxBytes, const QString &keep) const
 {
-    QVector<Session> all = sessions();
+    QVector<Session> all = sessionsUndated();
     int count = all.size();
     qint64 bytes = 0;
     for (const Session &session : all)

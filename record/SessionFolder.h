@@ -37,5 +37,8 @@ public:
     QString path() const { return m_path; }
 
 private:
+    // Newest first, without their start.
+    QVector<Session> sessionsUndated() const;
+
     QString m_path;
 };
