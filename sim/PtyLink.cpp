@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -77,6 +78,7 @@ PtyLink::PtyLink(const LinkOptions &options, QObject *parent)
 PtyLink::~PtyLink()
 {
     removeLink();
+    stopWatchingForOpens();
     if (m_master >= 0)
         ::close(m_master);
 }
@@ -109,8 +111,41 @@ bool PtyLink::open(QString &error)
     m_devicePath = QString::fromLocal8Bit(name);
     m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyLink::readMaster);
+    watchForOpens();
     waitForClient();
     return true;
+}
+
+// A client is seen the moment it opens the device rather than at the next
+// look: otherwise every short-lived client waits up to a poll's interval for
+// its first answer, which is no part of the line. The poll stays for a system
+// that tells nothing.
+void PtyLink::watchForOpens()
+{
+    m_openWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatch < 0)
+        return;
+    if (inotify_add_watch(m_openWatch, m_devicePath.toLocal8Bit().constData(), IN_OPEN) < 0) {
+        stopWatchingForOpens();
+        return;
+    }
+    m_openNotifier = new QSocketNotifier(m_openWatch, QSocketNotifier::Read, this);
+    connect(m_openNotifier, &QSocketNotifier::activated, this, [this] {
+        char events[4096];
+        while (::read(m_openWatch, events, sizeof events) > 0) {
+        }
+        if (m_clientPoll.isActive())
+            checkForClient();
+    });
+}
+
+void PtyLink::stopWatchingForOpens()
+{
+    delete m_openNotifier;
+    m_openNotifier = nullptr;
+    if (m_openWatch >= 0)
+        ::close(m_openWatch);
+    m_openWatch = -1;
 }
 
 bool PtyLink::createLink(const QString &path, QString &error)
@@ -196,6 +231,7 @@ void PtyLink::hangUp()
 {
     delete m_readNotifier;
     m_readNotifier = nullptr;
+    stopWatchingForOpens();
     m_clientPoll.stop();
     m_pieceTimer.stop();
     m_input = PacedPipe(m_options.baud);

@@ -62,6 +62,8 @@ private:
     void removeLink();
     void waitForClient();
     void checkForClient();
+    void watchForOpens();
+    void stopWatchingForOpens();
     void pumpInput();
     void pumpOutput();
     void writeNextPiece();
@@ -73,6 +75,8 @@ private:
     QString m_devicePath;
     QString m_linkPath;
     QSocketNotifier *m_readNotifier = nullptr;
+    int m_openWatch = -1;
+    QSocketNotifier *m_openNotifier = nullptr;
     QTimer m_clientPoll;
     PreciseTimer m_inputTimer;
     PreciseTimer m_outputTimer;
