@@ -20,7 +20,7 @@ class PacedRows : public QAbstractListModel
 
 public:
     // As often as an operator can follow new lines, well below the frame rate.
-    static constexpr int MaxUpdatesPerSecond = 10;
+    static constexpr int MaxUpdatesPerSecond = 5;
     static constexpr int IntervalMs = 1000 / MaxUpdatesPerSecond;
 
     PacedRows(QAbstractItemModel &source, int maxRows, QObject *parent = nullptr);
