@@ -343,8 +343,9 @@ def read_parameters(window):
     press(read)
     wait_until(lambda: latest.name.endswith("参数读取成功"), "the message that the parameters were read")
     log = find_one(window, "list", "消息")
-    entries = [log.getChildAtIndex(index).name for index in range(log.childCount)]
-    check(latest.name in entries, "the newest message %r is not among the log's entries" % latest.name)
+    # The list takes up a burst of entries a few times a second; the notification is at once.
+    entries = lambda: [log.getChildAtIndex(index).name for index in range(log.childCount)]
+    wait_until(lambda: latest.name in entries(), "the newest message %r among the log's entries" % latest.name)
     speed = find_one(window, "spin button", "俯仰最大速度")
     check(not speed.description.startswith("未读取"), "the pitch speed still says it is not read")
     step_number_field(window, "俯仰最大速度")
