@@ -10,7 +10,6 @@
 #include "support/ToolRun.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -30,22 +29,6 @@ struct Command
     double targetMs; // 0: none
     std::vector<double> runs;
 };
-
-// Milliseconds from the start of the process to its end, or -1 after its messages when it failed.
-double runMs(const QString &program, const QStringList &arguments)
-{
-    QProcess ctl;
-    ctl.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer clock;
-    clock.start();
-    ctl.start(program, arguments);
-    const bool finished = ctl.waitForFinished(CommandTimeoutMs);
-    const double ms = clock.nsecsElapsed() / 1e6;
-    if (finished && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0)
-        return ms;
-    std::fprintf(stderr, "%s", ctl.readAllStandardError().constData());
-    return -1;
-}
 
 void printRow(const Command &command)
 {
@@ -73,7 +56,7 @@ int main(int argc, char *argv[])
     const QString port = startSimulator(sim, {});
     QTemporaryDir dir;
     const QString saved = dir.filePath(QStringLiteral("params.json"));
-    if (port.isEmpty() || runMs(program, {"-p", port, "params", "save", saved}) < 0) {
+    if (port.isEmpty() || commandMs(program, {"-p", port, "params", "save", saved}, CommandTimeoutMs) < 0) {
         std::fprintf(stderr, "cli-roundtrip: no simulator, or tavoxctl could not save its parameters\n");
         return 1;
     }
@@ -86,7 +69,7 @@ int main(int argc, char *argv[])
     };
     for (int round = 0; round <= Rounds; ++round) {
         for (Command &command : commands) {
-            const double ms = runMs(program, command.arguments);
+            const double ms = commandMs(program, command.arguments, CommandTimeoutMs);
             if (ms < 0) {
                 std::fprintf(stderr, "cli-roundtrip: tavoxctl %s failed\n", command.name);
                 return 1;

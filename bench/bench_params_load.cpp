@@ -14,7 +14,6 @@
 #include "support/ToolRun.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -34,22 +33,6 @@ struct Case
     QStringList fields;
     double targetMs;
 };
-
-// Milliseconds from the start of the process to its end, or -1 after its messages when it failed.
-double runMs(const QString &program, const QStringList &arguments)
-{
-    QProcess ctl;
-    ctl.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer clock;
-    clock.start();
-    ctl.start(program, arguments);
-    const bool finished = ctl.waitForFinished(CommandTimeoutMs);
-    const double ms = clock.nsecsElapsed() / 1e6;
-    if (finished && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0)
-        return ms;
-    std::fprintf(stderr, "%s", ctl.readAllStandardError().constData());
-    return -1;
-}
 
 // The saved parameters with each of `fields` one more (or, at the top of its range, one less).
 bool saveChanged(const QString &saved, const QStringList &fields, const QString &path)
@@ -73,14 +56,15 @@ std::vector<double> measure(const QString &program, const QTemporaryDir &dir, co
     const QString port = startSimulator(sim, {});
     const QString saved = dir.filePath(QStringLiteral("saved.json"));
     const QString changed = dir.filePath(QStringLiteral("changed.json"));
-    if (port.isEmpty() || runMs(program, {"-p", port, "params", "save", saved}) < 0
+    if (port.isEmpty() || commandMs(program, {"-p", port, "params", "save", saved}, CommandTimeoutMs) < 0
         || !saveChanged(saved, each.fields, changed)) {
         std::fprintf(stderr, "params-load: no simulator, or its parameters could not be saved and changed\n");
         return {};
     }
     std::vector<double> runs;
     for (int run = 0; run < Runs; ++run) {
-        const double ms = runMs(program, {"-p", port, "params", "load", run % 2 == 0 ? changed : saved, "--yes"});
+        const QString file = run % 2 == 0 ? changed : saved;
+        const double ms = commandMs(program, {"-p", port, "params", "load", file, "--yes"}, CommandTimeoutMs);
         if (ms < 0) {
             std::fprintf(stderr, "params-load: the load of %s failed\n", each.name);
             return {};

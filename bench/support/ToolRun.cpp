@@ -1,6 +1,7 @@
 #include "support/ToolRun.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -131,6 +132,21 @@ bool holdsOpen(qint64 pid, const QString &device)
             return true;
     }
     return false;
+}
+
+double commandMs(const QString &program, const QStringList &arguments, int timeoutMs)
+{
+    QProcess command;
+    command.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    command.start(program, arguments);
+    const bool finished = command.waitForFinished(timeoutMs);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    if (finished && command.exitStatus() == QProcess::NormalExit && command.exitCode() == 0)
+        return ms;
+    std::fprintf(stderr, "%s", command.readAllStandardError().constData());
+    return -1;
 }
 
 QString startSimulator(QProcess &sim, const QStringList &arguments)

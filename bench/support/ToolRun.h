@@ -27,6 +27,10 @@ QString copyOfBuildProgram(const QString &name, const QString &folder);
 // the build's own. Empty when it cannot be made.
 QString privateToolCopy(const QTemporaryDir &dir, bool recording = true);
 
+// Milliseconds from the start of the process to its end, with its output
+// dropped, or -1 after its error output when it failed or outlived `timeoutMs`.
+double commandMs(const QString &program, const QStringList &arguments, int timeoutMs);
+
 // The scene graph renderers a window is measured on.
 enum class Renderer { Software, OpenGl, AsChosen };
 Renderer rendererNamed(const QString &name, bool &known);
