@@ -68,23 +68,36 @@ bool firstPixel(Renderer renderer, PaintedWindowWatch &screen, Moment &moment)
     return painted;
 }
 
-bool firstFrameReport(Renderer renderer, Moment &moment)
+// The tool run with one of its probes switched on, to its end: its standard
+// error in `err`, or false after a message when it did not end within a minute.
+bool runProbe(const QString &program, Renderer renderer, const char *probe, const char *what, double &startedMs,
+              QString &err)
 {
     QProcessEnvironment env = toolEnvironment(renderer);
-    env.insert(QStringLiteral("TAVOX_STARTUP_PROBE"), QStringLiteral("1"));
+    env.insert(QString::fromLatin1(probe), QStringLiteral("1"));
     QProcess tool;
     tool.setProcessEnvironment(env);
     tool.setStandardOutputFile(QProcess::nullDevice());
-    const double before = monotonicMs();
-    tool.start(buildProgram(QStringLiteral("tavox")), QStringList());
+    startedMs = monotonicMs();
+    tool.start(program, QStringList());
     if (!tool.waitForFinished(GiveUpMs)) {
         stopProcess(tool);
-        std::fprintf(stderr, "startup: the tool did not report a first frame within a minute\n");
+        std::fprintf(stderr, "startup: the tool did not %s within a minute\n", what);
         return false;
     }
+    err = QString::fromLocal8Bit(tool.readAllStandardError());
+    return true;
+}
+
+bool firstFrameReport(Renderer renderer, Moment &moment)
+{
+    double before = 0;
+    QString err;
+    if (!runProbe(buildProgram(QStringLiteral("tavox")), renderer, "TAVOX_STARTUP_PROBE", "report a first frame", before,
+                  err))
+        return false;
     static const QRegularExpression report(
         QStringLiteral("first-frame-monotonic-ms=([0-9.]+) rss-kib=-?[0-9]+ hwm-kib=([0-9]+)"));
-    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
     const QRegularExpressionMatch match = report.match(err);
     if (!match.hasMatch()) {
         std::fprintf(stderr, "startup: no first-frame report from the tool:\n%s\n", qPrintable(err));
@@ -103,19 +116,11 @@ bool zoomSteps(Renderer renderer, std::vector<double> &stepsMs)
         std::fprintf(stderr, "startup: no private copy of the tool for the zoom steps\n");
         return false;
     }
-    QProcessEnvironment env = toolEnvironment(renderer);
-    env.insert(QStringLiteral("TAVOX_ZOOM_PROBE"), QStringLiteral("1"));
-    QProcess tool;
-    tool.setProcessEnvironment(env);
-    tool.setStandardOutputFile(QProcess::nullDevice());
-    tool.start(copy, QStringList());
-    if (!tool.waitForFinished(GiveUpMs)) {
-        stopProcess(tool);
-        std::fprintf(stderr, "startup: the tool did not finish its zoom steps within a minute\n");
+    double started = 0;
+    QString err;
+    if (!runProbe(copy, renderer, "TAVOX_ZOOM_PROBE", "finish its zoom steps", started, err))
         return false;
-    }
     static const QRegularExpression report(QStringLiteral("zoom-step-ms=([0-9.]+)"));
-    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
     const size_t before = stepsMs.size();
     for (auto match = report.globalMatch(err); match.hasNext();)
         stepsMs.push_back(match.next().captured(1).toDouble());
@@ -126,19 +131,12 @@ bool zoomSteps(Renderer renderer, std::vector<double> &stepsMs)
 
 bool fileDialogPeak(Renderer renderer, double &peakMib)
 {
-    QProcessEnvironment env = toolEnvironment(renderer);
-    env.insert(QStringLiteral("TAVOX_DIALOG_PROBE"), QStringLiteral("1"));
-    QProcess tool;
-    tool.setProcessEnvironment(env);
-    tool.setStandardOutputFile(QProcess::nullDevice());
-    tool.start(buildProgram(QStringLiteral("tavox")), QStringList());
-    if (!tool.waitForFinished(GiveUpMs)) {
-        stopProcess(tool);
-        std::fprintf(stderr, "startup: the tool did not close its file dialog within a minute\n");
+    double started = 0;
+    QString err;
+    if (!runProbe(buildProgram(QStringLiteral("tavox")), renderer, "TAVOX_DIALOG_PROBE", "close its file dialog", started,
+                  err))
         return false;
-    }
     static const QRegularExpression report(QStringLiteral("file-dialog-closed rss-kib=-?[0-9]+ hwm-kib=([0-9]+)"));
-    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
     const QRegularExpressionMatch match = report.match(err);
     if (!match.hasMatch()) {
         std::fprintf(stderr, "startup: no report of a closed file dialog from the tool:\n%s\n", qPrintable(err));
